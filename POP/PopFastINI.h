@@ -1,0 +1,92 @@
+// The in-memory INI document behind project files, templates, the clipboard and undo
+// stores and every object's property store.
+#pragma once
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/Classes.h"
+
+class TINIObject : public TComponent {
+ public:
+  TINIObject(const std::string& name, TComponent* owner);
+  // The node as INI text; a bare TINIObject has none and raises EAbstractError.
+  virtual std::string AsString() const;
+  void SetName(const std::string& name) override;
+
+ protected:
+  // The first child, in creation order, whose name equals `name` with ASCII letters
+  // compared without regard to case; an empty name matches nothing.
+  TINIObject* FindChild(const std::string& name) const;
+  void ComponentRemoved() override { InvalidateIndex(); }
+  void AppendText(std::string& out) const;
+
+ private:
+  friend class TINIDocument;
+  void InvalidateIndex() const;
+  // Lookups are linear in meaning (first match in creation order) but go through an index
+  // of the folded names; children are only ever appended, so the index grows lazily.
+  mutable std::unordered_map<std::string, TINIObject*> FIndex;
+  mutable int FIndexed = 0;
+};
+
+class TINIEntry : public TINIObject {
+ public:
+  using TINIObject::TINIObject;
+  std::string Value;
+  std::string AsString() const override;
+};
+
+class TINISection : public TINIObject {
+ public:
+  using TINIObject::TINIObject;
+  std::string AsString() const override;
+  std::string ReadString(const std::string& key, const std::string& def) const;
+  // Finds or appends the entry; none (nullptr) for an empty key.
+  TINIEntry* WriteString(const std::string& key, const std::string& value);
+  TINIEntry* FindEntry(const std::string& key) const;
+  int EntryCount() const { return ComponentCount(); }
+  TINIEntry* Entry(int index) const;
+};
+
+class TINIDocument : public TINIObject {
+ public:
+  explicit TINIDocument(const std::string& name = std::string(), TComponent* owner = nullptr)
+      : TINIObject(name, owner) {}
+  bool Modified = false;
+
+  std::string AsString() const override;
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& def) const;
+  int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
+  bool ReadBool(const std::string& section, const std::string& key, bool def) const;
+  TINISection* WriteString(const std::string& section, const std::string& key,
+                           const std::string& value);
+  TINISection* WriteInteger(const std::string& section, const std::string& key, int32_t value);
+  TINISection* WriteBool(const std::string& section, const std::string& key, bool value);
+
+  void LoadFromStrings(const std::vector<std::string>& lines);
+  void LoadFromString(const std::string& text);
+  // Raises EFOpenError and leaves the document as it was when the file cannot be read.
+  void LoadFromFile(const std::string& fileName);
+  // Every line ends with CR LF. Writes through a temporary file and a rename; raises
+  // EFCreateError or EWriteError and leaves an existing file untouched on failure.
+  void SaveToFile(const std::string& fileName) const;
+
+  TINISection* FindSection(const std::string& name) const;
+  int SectionCount() const { return ComponentCount(); }
+  TINISection* Section(int index) const;
+};
+
+// A document bound to one file (its Name): loaded when created, written back when released
+// if anything was written. Both directions swallow every error.
+class TINIFileQuick : public TINIDocument {
+ public:
+  explicit TINIFileQuick(const std::string& fileName);
+  ~TINIFileQuick() override;
+};
+
+// Splits INI text into lines: CR, LF and CR LF end a line, a final break adds no empty line.
+// A NUL byte (which only a damaged file holds) is dropped and the text goes on after it, so
+// the next save does not lose what follows it.
+std::vector<std::string> INITextLines(const std::string& text);

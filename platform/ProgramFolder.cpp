@@ -1,0 +1,74 @@
+#include "ProgramFolder.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <mutex>
+
+#include "SysUtils.h"
+
+std::string ExecutableFolder() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return IncludeTrailingPathDelimiter(GetCurrentDir());
+  buf[n] = '\0';
+  return ExtractFilePath(std::string(buf));
+}
+
+static std::string HomeFolder() {
+  std::string home = GetEnvironmentVariable("HOME");
+  return home.empty() ? "/tmp" : home;
+}
+
+std::string ConfigFolder() {
+  std::string dir = GetEnvironmentVariable("ZELMORA_CONFIG");
+  if (dir.empty()) {
+    std::string xdg = GetEnvironmentVariable("XDG_CONFIG_HOME");
+    dir = (xdg.empty() ? HomeFolder() + "/.config" : xdg) + "/zelmora";
+  }
+  return IncludeTrailingPathDelimiter(dir);
+}
+
+bool CopyFolderTree(const std::string& from, const std::string& to) {
+  if (!ForceDirectories(to)) return false;
+  DIR* d = opendir(from.c_str());
+  if (!d) return false;
+  bool ok = true;
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    std::string src = IncludeTrailingPathDelimiter(from) + name;
+    std::string dst = IncludeTrailingPathDelimiter(to) + name;
+    if (DirectoryExists(src)) {
+      ok = CopyFolderTree(src, dst) && ok;
+    } else if (FileExists(src) && !FileExists(dst)) {
+      // The program itself and its libraries stay where they are.
+      if (access(src.c_str(), X_OK) == 0) continue;
+      try {
+        WriteFileAtomic(dst, ReadFileBytes(src));
+      } catch (const Exception&) {
+        ok = false;
+      }
+    }
+  }
+  closedir(d);
+  return ok;
+}
+
+std::string ProgramFolder() {
+  std::string home = GetEnvironmentVariable("ZELMORA_HOME");
+  if (!home.empty()) return IncludeTrailingPathDelimiter(home);
+  static std::once_flag once;
+  static std::string folder;
+  std::call_once(once, [] {
+    folder = ExecutableFolder();
+    if (access(folder.c_str(), W_OK) == 0) return;
+    std::string xdg = GetEnvironmentVariable("XDG_DATA_HOME");
+    std::string user = (xdg.empty() ? HomeFolder() + "/.local/share" : xdg) + "/zelmora/";
+    CopyFolderTree(folder, user);
+    folder = user;
+  });
+  return folder;
+}

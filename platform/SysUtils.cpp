@@ -1,0 +1,519 @@
+#include "SysUtils.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+void Abort() { throw EAbort("Operation aborted"); }
+
+std::string Format(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  va_list ap2;
+  va_copy(ap2, ap);
+  int n = vsnprintf(nullptr, 0, fmt, ap);
+  va_end(ap);
+  std::string out;
+  if (n > 0) {
+    out.resize(size_t(n) + 1);
+    vsnprintf(out.data(), out.size(), fmt, ap2);
+    out.resize(size_t(n));
+  }
+  va_end(ap2);
+  return out;
+}
+
+std::string IntToStr(int64_t value) { return std::to_string(value); }
+
+std::string IntToHex(int64_t value, int digits) {
+  static const char hex[] = "0123456789ABCDEF";
+  uint64_t v = uint64_t(value);
+  // A negative 32-bit value shows as its 32-bit pattern, as the platform does for Integer.
+  if (value < 0 && value >= INT32_MIN) v &= 0xFFFFFFFFu;
+  std::string out;
+  do {
+    out.insert(out.begin(), hex[v & 15]);
+    v >>= 4;
+  } while (v != 0);
+  while (int(out.size()) < digits) out.insert(out.begin(), '0');
+  return out;
+}
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Parses the platform's integer forms into a 64-bit magnitude. `bits` limits the range.
+bool ParseInteger(const std::string& s, int bits, int64_t& out) {
+  size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  bool neg = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+    neg = s[i] == '-';
+    ++i;
+  }
+  bool hex = false;
+  if (i < s.size() && s[i] == '$') {
+    hex = true;
+    ++i;
+  } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    hex = true;
+    i += 2;
+  }
+  if (i >= s.size()) return false;
+  uint64_t v = 0;
+  const uint64_t hexLimit = bits == 32 ? 0xFFFFFFFFull : ~0ull;
+  for (; i < s.size(); ++i) {
+    int d = hex ? HexDigit(s[i]) : (s[i] >= '0' && s[i] <= '9' ? s[i] - '0' : -1);
+    if (d < 0) return false;
+    if (hex) {
+      if (v > (hexLimit >> 4)) return false;
+      v = (v << 4) | uint64_t(d);
+    } else {
+      if (v > (UINT64_MAX - uint64_t(d)) / 10) return false;
+      v = v * 10 + uint64_t(d);
+      if (v > (uint64_t(1) << (bits - 1))) return false;
+    }
+  }
+  if (hex) {
+    // Hexadecimal texts give the bit pattern: $FFFFFFFF is -1 as a 32-bit integer.
+    int64_t r = bits == 32 ? int64_t(int32_t(uint32_t(v))) : int64_t(v);
+    out = neg ? -r : r;
+    if (bits == 32 && (out < INT32_MIN || out > INT32_MAX)) out = int64_t(int32_t(uint32_t(out)));
+    return true;
+  }
+  if (!neg && v > (uint64_t(1) << (bits - 1)) - 1) return false;
+  out = neg ? int64_t(0 - v) : int64_t(v);
+  return true;
+}
+
+}  // namespace
+
+bool TryStrToInt(const std::string& s, int32_t& value) {
+  int64_t v;
+  if (!ParseInteger(s, 32, v)) return false;
+  value = int32_t(v);
+  return true;
+}
+
+bool TryStrToInt64(const std::string& s, int64_t& value) { return ParseInteger(s, 64, value); }
+
+int32_t StrToInt(const std::string& s) {
+  int32_t v;
+  if (!TryStrToInt(s, v)) throw EConvertError("'" + s + "' is not a valid integer value");
+  return v;
+}
+
+int32_t StrToIntDef(const std::string& s, int32_t def) {
+  int32_t v;
+  return TryStrToInt(s, v) ? v : def;
+}
+
+int64_t StrToInt64Def(const std::string& s, int64_t def) {
+  int64_t v;
+  return TryStrToInt64(s, v) ? v : def;
+}
+
+std::string FloatToStr(long double value) {
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+  if (value == 0) return "0";
+  char buf[64];
+  // 15 significant digits in scientific form gives the digits and the exponent.
+  snprintf(buf, sizeof buf, "%.14Le", value);
+  std::string s = buf;
+  bool neg = s[0] == '-';
+  if (neg) s.erase(0, 1);
+  size_t e = s.find('e');
+  int exp = atoi(s.c_str() + e + 1);
+  std::string digits = s.substr(0, 1) + s.substr(2, e - 2);
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  std::string out;
+  if (exp >= 15 || exp < -4) {
+    out = digits.substr(0, 1);
+    if (digits.size() > 1) out += "." + digits.substr(1);
+    out += "E" + std::to_string(exp);
+  } else if (exp < 0) {
+    out = "0." + std::string(size_t(-exp - 1), '0') + digits;
+  } else {
+    if (digits.size() <= size_t(exp) + 1) {
+      out = digits + std::string(size_t(exp) + 1 - digits.size(), '0');
+    } else {
+      out = digits.substr(0, size_t(exp) + 1) + "." + digits.substr(size_t(exp) + 1);
+    }
+  }
+  return neg ? "-" + out : out;
+}
+
+bool TryStrToFloat(const std::string& s, long double& value) {
+  std::string t = Trim(s);
+  if (t.empty()) return false;
+  const char* b = t.data();
+  const char* end = b + t.size();
+  if (*b == '+') ++b;
+  if (b == end) return false;
+  // Only plain decimal forms: digits, one '.', an optional exponent.
+  for (const char* p = b; p < end; ++p) {
+    char c = *p;
+    if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+'))
+      return false;
+  }
+  double d;
+  auto r = std::from_chars(b, end, d, std::chars_format::general);
+  if (r.ec != std::errc() || r.ptr != end) return false;
+  value = d;
+  return true;
+}
+
+long double StrToFloat(const std::string& s) {
+  long double v;
+  if (!TryStrToFloat(s, v)) throw EConvertError("'" + s + "' is not a valid floating point value");
+  return v;
+}
+
+long double StrToFloatDef(const std::string& s, long double def) {
+  long double v;
+  return TryStrToFloat(s, v) ? v : def;
+}
+
+std::string BoolToStr(bool b, bool useBoolStrs) {
+  if (useBoolStrs) return b ? "True" : "False";
+  return b ? "-1" : "0";
+}
+
+static bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+std::string TrimLeft(const std::string& s) {
+  size_t b = 0;
+  while (b < s.size() && IsBlank(s[b])) ++b;
+  return s.substr(b);
+}
+
+std::string TrimRight(const std::string& s) {
+  size_t e = s.size();
+  while (e > 0 && IsBlank(s[e - 1])) --e;
+  return s.substr(0, e);
+}
+
+static char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+static char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+
+std::string UpperCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r) c = AsciiUpper(c);
+  return r;
+}
+
+std::string LowerCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r) c = AsciiLower(c);
+  return r;
+}
+
+int CompareText(const std::string& a, const std::string& b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    int ca = static_cast<unsigned char>(AsciiUpper(a[i]));
+    int cb = static_cast<unsigned char>(AsciiUpper(b[i]));
+    if (ca != cb) return ca - cb;
+  }
+  return int(a.size()) - int(b.size());
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  return true;
+}
+
+int CompareStr(const std::string& a, const std::string& b) { return a.compare(b); }
+
+std::string StringReplaceAll(const std::string& s, const std::string& from, const std::string& to,
+                             bool ignoreCase) {
+  if (from.empty()) return s;
+  std::string hay = ignoreCase ? UpperCase(s) : s;
+  std::string needle = ignoreCase ? UpperCase(from) : from;
+  std::string out;
+  size_t i = 0;
+  while (true) {
+    size_t p = hay.find(needle, i);
+    if (p == std::string::npos) break;
+    out.append(s, i, p - i);
+    out += to;
+    i = p + from.size();
+  }
+  out.append(s, i, std::string::npos);
+  return out;
+}
+
+size_t Pos(const std::string& sub, const std::string& s) {
+  if (sub.empty()) return 0;
+  size_t p = s.find(sub);
+  return p == std::string::npos ? 0 : p + 1;
+}
+
+std::string QuotedStr(const std::string& s) {
+  return "'" + StringReplaceAll(s, "'", "''") + "'";
+}
+
+// ---- file names ----
+
+bool IsPathDelimiter(char c) { return c == '\\' || c == '/' || c == ':'; }
+
+static size_t LastDelimiter(const std::string& name) {
+  for (size_t i = name.size(); i > 0; --i)
+    if (IsPathDelimiter(name[i - 1])) return i - 1;
+  return std::string::npos;
+}
+
+std::string ExtractFilePath(const std::string& name) {
+  size_t p = LastDelimiter(name);
+  return p == std::string::npos ? std::string() : name.substr(0, p + 1);
+}
+
+std::string ExtractFileDir(const std::string& name) {
+  size_t p = LastDelimiter(name);
+  if (p == std::string::npos) return std::string();
+  if (p == 0) return name.substr(0, 1);  // the root keeps its separator
+  return name.substr(0, p);
+}
+
+std::string ExtractFileName(const std::string& name) {
+  size_t p = LastDelimiter(name);
+  return p == std::string::npos ? name : name.substr(p + 1);
+}
+
+std::string ExtractFileExt(const std::string& name) {
+  std::string base = ExtractFileName(name);
+  size_t p = base.rfind('.');
+  return p == std::string::npos ? std::string() : base.substr(p);
+}
+
+std::string ChangeFileExt(const std::string& name, const std::string& ext) {
+  std::string path = ExtractFilePath(name);
+  std::string base = ExtractFileName(name);
+  size_t p = base.rfind('.');
+  if (p != std::string::npos) base.erase(p);
+  return path + base + ext;
+}
+
+std::string IncludeTrailingPathDelimiter(const std::string& path) {
+  if (!path.empty() && IsPathDelimiter(path.back())) return path;
+  return path + "/";
+}
+
+std::string ExcludeTrailingPathDelimiter(const std::string& path) {
+  std::string r = path;
+  while (r.size() > 1 && IsPathDelimiter(r.back())) r.pop_back();
+  return r;
+}
+
+static std::vector<std::string> SplitComponents(const std::string& name) {
+  std::vector<std::string> parts;
+  std::string cur;
+  for (char c : name) {
+    if (IsPathDelimiter(c)) {
+      if (!cur.empty()) parts.push_back(cur);
+      cur.clear();
+    } else {
+      cur += c;
+    }
+  }
+  if (!cur.empty()) parts.push_back(cur);
+  return parts;
+}
+
+std::string ExpandFileName(const std::string& name) {
+  std::string full = name;
+  if (full.empty() || full[0] != '/') full = IncludeTrailingPathDelimiter(GetCurrentDir()) + name;
+  std::vector<std::string> out;
+  for (auto& part : SplitComponents(full)) {
+    if (part == ".") continue;
+    if (part == "..") {
+      if (!out.empty()) out.pop_back();
+      continue;
+    }
+    out.push_back(part);
+  }
+  std::string r;
+  for (auto& p : out) r += "/" + p;
+  if (r.empty()) r = "/";
+  if (!name.empty() && IsPathDelimiter(name.back()) && r != "/") r += "/";
+  return r;
+}
+
+std::string StoredNameInFolder(const std::string& folder, const std::string& stored) {
+  std::string r = ExcludeTrailingPathDelimiter(folder);
+  std::vector<std::string> kept;
+  auto parts = SplitComponents(stored);
+  // A Windows drive letter ("C:") leaves an empty-looking first component; ':' already split it.
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const std::string& p = parts[i];
+    if (p == "." || p == "..") continue;
+    if (i == 0 && p.size() == 1 && stored.size() > 1 && stored[1] == ':') continue;
+    kept.push_back(p);
+  }
+  for (auto& p : kept) r += "/" + p;
+  return r;
+}
+
+std::string FindFileCaseBlind(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) return path;
+  auto parts = SplitComponents(path);
+  std::string cur = (!path.empty() && path[0] == '/') ? "" : ".";
+  for (size_t i = 0; i < parts.size(); ++i) {
+    std::string next = cur + "/" + parts[i];
+    if (stat(next.c_str(), &st) != 0) {
+      DIR* d = opendir(cur.empty() ? "/" : cur.c_str());
+      if (!d) return path;
+      std::string found;
+      while (dirent* e = readdir(d)) {
+        if (SameText(e->d_name, parts[i])) {
+          found = e->d_name;
+          break;
+        }
+      }
+      closedir(d);
+      if (found.empty()) return path;
+      next = cur + "/" + found;
+    }
+    cur = next;
+  }
+  if (cur.rfind("./", 0) == 0) cur.erase(0, 2);
+  return cur;
+}
+
+bool FileExists(const std::string& name) {
+  struct stat st;
+  return !name.empty() && stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& name) {
+  struct stat st;
+  return !name.empty() && stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ForceDirectories(const std::string& dir) {
+  if (dir.empty()) return false;
+  std::string path = ExcludeTrailingPathDelimiter(dir);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  if (DirectoryExists(path)) return true;
+  std::string parent = ExtractFileDir(path);
+  if (!parent.empty() && parent != path && !ForceDirectories(parent)) return false;
+  return mkdir(path.c_str(), 0777) == 0 || DirectoryExists(path);
+}
+
+bool DeleteFile(const std::string& name) { return unlink(name.c_str()) == 0; }
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0;
+}
+
+int64_t FileSize(const std::string& name) {
+  struct stat st;
+  if (stat(name.c_str(), &st) != 0) return -1;
+  return int64_t(st.st_size);
+}
+
+std::string GetCurrentDir() {
+  char buf[4096];
+  if (!getcwd(buf, sizeof buf)) return "/";
+  return buf;
+}
+
+bool SetCurrentDir(const std::string& dir) { return chdir(dir.c_str()) == 0; }
+
+std::string GetEnvironmentVariable(const std::string& name) {
+  const char* v = getenv(name.c_str());
+  return v ? v : "";
+}
+
+std::string SysErrorMessage(int error) {
+  char buf[256];
+  // The GNU strerror_r returns its text; it may or may not use the buffer.
+  const char* msg = strerror_r(error, buf, sizeof buf);
+  return msg ? msg : "";
+}
+
+std::string ReadFileBytes(const std::string& name) {
+  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
+  std::string data;
+  char buf[65536];
+  while (true) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      close(fd);
+      throw EReadError("Cannot read file \"" + name + "\". " + SysErrorMessage(err));
+    }
+    if (n == 0) break;
+    data.append(buf, size_t(n));
+  }
+  close(fd);
+  return data;
+}
+
+void WriteFileAtomic(const std::string& name, std::string_view data) {
+  std::string tmpl = ExtractFilePath(name) + "." + ExtractFileName(name) + ".XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  int fd = mkstemp(buf.data());
+  if (fd < 0)
+    throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
+  std::string tmp = buf.data();
+  // mkstemp makes the file private; a saved document gets the usual permissions.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  const char* p = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    ssize_t n = write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      int err = n < 0 ? errno : ENOSPC;
+      close(fd);
+      unlink(tmp.c_str());
+      throw EWriteError("Cannot write file \"" + name + "\". " + SysErrorMessage(err));
+    }
+    p += n;
+    left -= size_t(n);
+  }
+  if (fsync(fd) != 0 || close(fd) != 0) {
+    int err = errno;
+    unlink(tmp.c_str());
+    throw EWriteError("Cannot write file \"" + name + "\". " + SysErrorMessage(err));
+  }
+  if (rename(tmp.c_str(), name.c_str()) != 0) {
+    int err = errno;
+    unlink(tmp.c_str());
+    throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(err));
+  }
+}

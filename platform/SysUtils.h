@@ -1,0 +1,117 @@
+// Exceptions, locale-independent string conversions, file names and files.
+#pragma once
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Every failure the system raises derives from Exception and carries its message text.
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string message) : Message(std::move(message)) {}
+  const char* what() const noexcept override { return Message.c_str(); }
+  std::string Message;
+};
+
+#define ZELMORA_EXCEPTION(name, base) \
+  class name : public base {          \
+   public:                            \
+    using base::base;                 \
+  };
+
+ZELMORA_EXCEPTION(EAbort, Exception)
+ZELMORA_EXCEPTION(EConvertError, Exception)
+ZELMORA_EXCEPTION(EAbstractError, Exception)
+ZELMORA_EXCEPTION(EOutOfMemory, Exception)
+ZELMORA_EXCEPTION(EInOutError, Exception)
+ZELMORA_EXCEPTION(EListError, Exception)
+ZELMORA_EXCEPTION(EInvalidOperation, Exception)
+ZELMORA_EXCEPTION(EInvalidPointer, Exception)
+ZELMORA_EXCEPTION(EIntOverflow, Exception)
+ZELMORA_EXCEPTION(EStreamError, Exception)
+ZELMORA_EXCEPTION(EFilerError, EStreamError)
+ZELMORA_EXCEPTION(EReadError, EFilerError)
+ZELMORA_EXCEPTION(EWriteError, EFilerError)
+ZELMORA_EXCEPTION(EFOpenError, EStreamError)
+ZELMORA_EXCEPTION(EFCreateError, EStreamError)
+ZELMORA_EXCEPTION(EInvalidGraphic, Exception)
+ZELMORA_EXCEPTION(EInvalidGraphicOperation, Exception)
+ZELMORA_EXCEPTION(ERegistryException, Exception)
+ZELMORA_EXCEPTION(EOSError, Exception)
+
+// Silent exception: aborts an operation without a message.
+[[noreturn]] void Abort();
+
+// printf-style formatting into a string; "%s" takes a const char*.
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// Conversions. None depends on the process locale.
+std::string IntToStr(int64_t value);
+std::string IntToHex(int64_t value, int digits);  // upper case, at least `digits` digits
+// Decimal with an optional sign, or "$" / "0x" followed by hexadecimal digits (up to 32 bits,
+// wrapping as the platform does: "$FFFFFFFF" is -1). Leading blanks are allowed.
+bool TryStrToInt(const std::string& s, int32_t& value);
+bool TryStrToInt64(const std::string& s, int64_t& value);
+int32_t StrToInt(const std::string& s);  // raises EConvertError
+int32_t StrToIntDef(const std::string& s, int32_t def);
+int64_t StrToInt64Def(const std::string& s, int64_t def);
+// Shortest general form with up to 15 significant digits and '.' as the decimal point.
+std::string FloatToStr(long double value);
+bool TryStrToFloat(const std::string& s, long double& value);
+long double StrToFloat(const std::string& s);  // raises EConvertError
+long double StrToFloatDef(const std::string& s, long double def);
+std::string BoolToStr(bool b, bool useBoolStrs = false);
+
+// Bytes 0 to 32 count as blanks.
+std::string Trim(const std::string& s);
+std::string TrimLeft(const std::string& s);
+std::string TrimRight(const std::string& s);
+// ASCII case folding only.
+std::string UpperCase(const std::string& s);
+std::string LowerCase(const std::string& s);
+int CompareText(const std::string& a, const std::string& b);
+bool SameText(const std::string& a, const std::string& b);
+int CompareStr(const std::string& a, const std::string& b);
+std::string StringReplaceAll(const std::string& s, const std::string& from, const std::string& to,
+                             bool ignoreCase = false);
+// 1-based position of `sub` in `s`, 0 when absent (the platform's Pos).
+size_t Pos(const std::string& sub, const std::string& s);
+std::string QuotedStr(const std::string& s);
+
+// File names. Names may use '\', '/' and ':' as separators (names stored in project files
+// come from Windows); on the way to the file system they become '/'.
+bool IsPathDelimiter(char c);
+std::string ExtractFilePath(const std::string& name);  // up to and with the last separator
+std::string ExtractFileDir(const std::string& name);   // without the last separator
+std::string ExtractFileName(const std::string& name);
+std::string ExtractFileExt(const std::string& name);  // with the dot, or empty
+std::string ChangeFileExt(const std::string& name, const std::string& ext);
+std::string IncludeTrailingPathDelimiter(const std::string& path);
+std::string ExcludeTrailingPathDelimiter(const std::string& path);
+// Absolute, '/' separators, "." and ".." resolved lexically.
+std::string ExpandFileName(const std::string& name);
+// A name stored in a file, made into a path inside `folder`: separators become '/', and
+// leading separators, drive prefixes, "." and ".." are dropped, so the result never lies
+// outside `folder`.
+std::string StoredNameInFolder(const std::string& folder, const std::string& stored);
+// The path of an existing file or folder matching `path` with each component compared
+// without regard to ASCII case; `path` itself when nothing matches.
+std::string FindFileCaseBlind(const std::string& path);
+
+bool FileExists(const std::string& name);
+bool DirectoryExists(const std::string& name);
+bool ForceDirectories(const std::string& dir);
+bool DeleteFile(const std::string& name);
+bool RenameFile(const std::string& from, const std::string& to);
+int64_t FileSize(const std::string& name);  // -1 when missing
+std::string GetCurrentDir();
+bool SetCurrentDir(const std::string& dir);
+std::string GetEnvironmentVariable(const std::string& name);
+std::string SysErrorMessage(int error);
+
+// Whole-file helpers. ReadFileBytes raises EFOpenError; WriteFileAtomic writes into a
+// temporary file beside the target and renames it over the target, raising EFCreateError
+// or EWriteError and leaving the old file untouched on failure.
+std::string ReadFileBytes(const std::string& name);
+void WriteFileAtomic(const std::string& name, std::string_view data);

@@ -133,9 +133,10 @@ std::string FloatToStr(long double value) {
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
   char buf[64];
-  // 15 significant digits in scientific form gives the digits and the exponent.
-  snprintf(buf, sizeof buf, "%.14Le", value);
-  std::string s = buf;
+  // 15 significant digits in scientific form give the digits and the exponent; to_chars
+  // never looks at the locale.
+  auto res = std::to_chars(buf, buf + sizeof buf, double(value), std::chars_format::scientific, 14);
+  std::string s(buf, res.ptr);
   bool neg = s[0] == '-';
   if (neg) s.erase(0, 1);
   size_t e = s.find('e');

@@ -1,0 +1,212 @@
+#include "POP/PopFastINI.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <climits>
+
+#include "platform/SysUtils.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+std::string Reload(const std::string& text) {
+  TINIDocument doc;
+  doc.LoadFromString(text);
+  return doc.AsString();
+}
+
+struct TextCase {
+  const char* what;
+  std::string input;
+  std::string expected;
+};
+
+TEST(INIDocumentText, ParseRulesGiveTheExactText) {
+  const TextCase cases[] = {
+      {"empty text", "", ""},
+      {"headers run together", "[A]\n[B]\nk=v\n", "[B]\nk=v\n"},
+      {"blank line between headers creates the first", "[A]\n\n[B]\nk=v", "[A]\n[B]\nk=v\n"},
+      {"header at the end creates nothing", "[A]\nk=v\n[B]\n", "[A]\nk=v\n"},
+      {"entry before any header is dropped", "k=v\n[A]\nx=1", "[A]\nx=1\n"},
+      {"blanks in and around the brackets", "  [ My Sec ]  tail\nk=v", "[My Sec]\nk=v\n"},
+      {"header without closing bracket", "[ Open \nk=v", "[Open]\nk=v\n"},
+      {"two equals signs", "[A]\n k = a=b = c \n", "[A]\nk=a=b = c\n"},
+      {"case merges keep first spelling and place",
+       "[Sec]\nKey=1\nOther=x\n[SEC]\nKEY=2\n", "[Sec]\nKey=2\nOther=x\n"},
+      {"no comment syntax", "[A]\n;c\n;k=v\n", "[A]\n;k=v\n"},
+      {"empty header names drop their lines", "[]\nk=v\n[ ]\nx=y\n[", ""},
+      {"empty key creates the section only", "[A]\n=v\n", "[A]\n"},
+      {"quotes are part of the value", "[A]\nk=\"q\"", "[A]\nk=\"q\"\n"},
+      {"control bytes trimmed like blanks", "\t[A]\x01\n\tk\t=\tv\x1f\n", "[A]\nk=v\n"},
+      {"CR LF line ends", "[A]\r\nk=v\r\nj=w\r\n", "[A]\nk=v\nj=w\n"},
+      {"CR line ends", "[A]\rk=v\rj=w\r", "[A]\nk=v\nj=w\n"},
+      {"LF line ends, no final break", "[A]\nk=v\nj=w", "[A]\nk=v\nj=w\n"},
+      {"accented letters compare exactly", "[A]\n\xC9t=1\n\xE9t=2\n", "[A]\n\xC9t=1\n\xE9t=2\n"},
+      // A damaged file with a NUL must not lose what follows it.
+      {"NUL byte is dropped, the rest kept", std::string("[A]\nk=v\0w\nz=1", 13), "[A]\nk=vw\nz=1\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Reload(c.input), c.expected) << c.what;
+}
+
+TEST(INIDocumentText, SaveWritesCRLFAfterEveryLine) {
+  TempDir dir;
+  TINIDocument doc;
+  doc.WriteString("A", "k", "v");
+  doc.WriteString("B", "x", "y");
+  doc.WriteString("C", "", "");  // a section without entries writes its header alone
+  doc.SaveToFile(dir.File("a.ini"));
+  EXPECT_EQ(ReadAll(dir.File("a.ini")), "[A]\r\nk=v\r\n[B]\r\nx=y\r\n[C]\r\n");
+
+  TINIDocument empty;
+  empty.SaveToFile(dir.File("empty.ini"));
+  EXPECT_TRUE(FileExists(dir.File("empty.ini")));
+  EXPECT_EQ(ReadAll(dir.File("empty.ini")), "");
+}
+
+TEST(INIDocumentText, LineBreaksAndSpecialKeysSplitOnTheNextLoad) {
+  TempDir dir;
+  TINIDocument doc;
+  doc.WriteString("A", "k", "first\nsecond=2\nthird");
+  doc.WriteString("A", "a=b", "c");
+  doc.WriteString("A", "[X", "1");
+  doc.WriteString("A", "after", "2");
+  EXPECT_EQ(doc.ReadString("A", "k", ""), "first\nsecond=2\nthird");  // unchanged in memory
+  doc.SaveToFile(dir.File("a.ini"));
+  TINIDocument back;
+  back.LoadFromFile(dir.File("a.ini"));
+    // "[X=1" is read as the header of section "X=1", which takes the entry that follows.
+  EXPECT_EQ(back.AsString(), "[A]\nk=first\nsecond=2\na=b=c\n[X=1]\nafter=2\n");
+}
+
+TEST(INIDocumentReads, ReadIntegerAndReadBool) {
+  TINIDocument doc;
+  doc.LoadFromString(
+      "[N]\ndec=12\nneg=-5\nplus=+7\nmixed=12abc\nfrac=1.5\nempty=\nhex=$1F\n"
+      "big=2147483648\nmin=-2147483648\ntwo=2\nminus=-1\nzero=0\nword=yes\n");
+  struct {
+    const char* key;
+    int32_t expected;
+  } ints[] = {{"dec", 12},    {"neg", -5},       {"plus", 7},         {"mixed", 99},
+              {"frac", 99},   {"empty", 99},     {"hex", 31},         {"big", 99},
+              {"min", INT_MIN}, {"missing", 99}};
+  for (auto& c : ints) EXPECT_EQ(doc.ReadInteger("N", c.key, 99), c.expected) << c.key;
+  EXPECT_EQ(doc.ReadInteger("", "dec", 99), 99);
+  EXPECT_EQ(doc.ReadInteger("N", "", 99), 99);
+
+  struct {
+    const char* key;
+    bool def;
+    bool expected;
+  } bools[] = {{"two", false, true},  {"minus", false, true}, {"zero", true, false},
+               {"word", true, true},  {"word", false, false}, {"missing", true, true},
+               {"missing", false, false}};
+  for (auto& c : bools) EXPECT_EQ(doc.ReadBool("N", c.key, c.def), c.expected) << c.key;
+  EXPECT_EQ(doc.ReadString("N", "empty", "def"), "");  // empty value is not the default
+}
+
+TEST(INIDocumentWrites, EmptyNamesAndModified) {
+  TINIDocument doc;
+  EXPECT_EQ(doc.WriteString("", "k", "v"), nullptr);
+  EXPECT_FALSE(doc.Modified);
+  EXPECT_EQ(doc.AsString(), "");
+
+  TINISection* s = doc.WriteString("New", "", "v");
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->Name(), "New");
+  EXPECT_TRUE(doc.Modified);
+  EXPECT_EQ(doc.AsString(), "[New]\n");
+  EXPECT_EQ(s->WriteString("", "x"), nullptr);
+
+  doc.WriteInteger("New", "i", -42);
+  doc.WriteBool("New", "b", true);
+  EXPECT_EQ(doc.AsString(), "[New]\ni=-42\nb=1\n");
+
+  TempDir dir;
+  doc.SaveToFile(dir.File("x.ini"));
+  EXPECT_TRUE(doc.Modified);  // saving does not clear it
+  doc.LoadFromString("[A]\nk=v");
+  EXPECT_FALSE(doc.Modified);
+}
+
+TEST(INIDocumentLookup, FirstMatchAcrossRenames) {
+  TINIDocument doc;
+  auto* a = new TINISection("Dup", &doc);
+  auto* b = new TINISection("DUP", &doc);  // the constructor checks nothing
+  EXPECT_EQ(doc.FindSection("dup"), a);
+  a->SetName("Other");
+  EXPECT_EQ(doc.FindSection("dup"), b);
+  EXPECT_EQ(doc.FindSection("OTHER"), a);
+  EXPECT_EQ(doc.FindSection(""), nullptr);
+}
+
+TEST(INIDocumentLookup, BareObjectHasNoText) {
+  TINIObject node("x", nullptr);
+  EXPECT_THROW(node.AsString(), EAbstractError);
+}
+
+TEST(INIDocumentFiles, FailedLoadLeavesTheDocument) {
+  TempDir dir;
+  TINIDocument doc;
+  doc.LoadFromString("[A]\nk=v");
+  EXPECT_THROW(doc.LoadFromFile(dir.File("missing.ini")), EFOpenError);
+  EXPECT_EQ(doc.AsString(), "[A]\nk=v\n");
+}
+
+TEST(INIDocumentFiles, FailedSaveRaisesAndKeepsTheOldFile) {
+  TempDir dir;
+  std::string target = dir.File("sub");
+  ASSERT_EQ(mkdir(target.c_str(), 0777), 0);  // a folder in the way: the rename must fail
+  TINIDocument doc;
+  doc.WriteString("A", "k", "v");
+  EXPECT_THROW(doc.SaveToFile(target), EStreamError);
+  EXPECT_TRUE(DirectoryExists(target));
+
+  WriteAll(dir.File("keep.ini"), "[Old]\r\nx=1\r\n");
+  WriteAll(dir.File("file"), "not a folder");
+  EXPECT_THROW(doc.SaveToFile(dir.File("file/inside.ini")), EFCreateError);
+  EXPECT_EQ(ReadAll(dir.File("keep.ini")), "[Old]\r\nx=1\r\n");
+}
+
+TEST(INIFileQuickLifeCycle, ReadOnlyUseCreatesNoFile) {
+  TempDir dir;
+  std::string path = dir.File("q.ini");
+  {
+    TINIFileQuick q(path);
+    EXPECT_EQ(q.AsString(), "");
+    EXPECT_EQ(q.ReadString("A", "k", "d"), "d");
+  }
+  EXPECT_FALSE(FileExists(path));
+}
+
+TEST(INIFileQuickLifeCycle, WriteCreatesTheFileAndKeepsOldSections) {
+  TempDir dir;
+  std::string path = dir.File("q.ini");
+  WriteAll(path, "[Old]\nx=1\n[Mine]\ny=2\n");
+  {
+    TINIFileQuick q(path);
+    EXPECT_EQ(q.Name(), path);
+    q.WriteString("Mine", "y", "3");
+    q.WriteString("New", "z", "4");
+  }
+  EXPECT_EQ(ReadAll(path), "[Old]\r\nx=1\r\n[Mine]\r\ny=3\r\n[New]\r\nz=4\r\n");
+  {
+    TINIFileQuick q(path);  // only read: the file stays byte for byte
+    EXPECT_EQ(q.ReadInteger("New", "z", 0), 4);
+  }
+  EXPECT_EQ(ReadAll(path), "[Old]\r\nx=1\r\n[Mine]\r\ny=3\r\n[New]\r\nz=4\r\n");
+}
+
+TEST(INIFileQuickLifeCycle, UnwritablePathLosesSilentlyButSaveToFileRaises) {
+  TempDir dir;
+  WriteAll(dir.File("file"), "x");
+  std::string path = dir.File("file/q.ini");  // a file where a folder should be
+  {
+    TINIFileQuick q(path);
+    q.WriteString("A", "k", "v");
+    EXPECT_THROW(q.SaveToFile(path), EFCreateError);
+  }  // the release swallows the same failure
+  EXPECT_FALSE(FileExists(path));
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "platform/Classes.h"
+#include "platform/IniFiles.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Registry.h"
+#include "platform/SysUtils.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+TEST(IniFile, KeepsForeignLinesAndUpdatesInPlace) {
+  TempDir dir;
+  std::string f = dir.File("Settings.ini");
+  WriteAll(f, "; my notes\r\n[Settings]\r\nLanguage = EN\r\n# odd line\r\nQuoted=\" x \"\r\n\r\n[Other]\r\nk=1\r\n");
+  TIniFile ini(f);
+  EXPECT_EQ(ini.ReadString("settings", "LANGUAGE", ""), "EN");
+  EXPECT_EQ(ini.ReadString("Settings", "Quoted", ""), " x ");
+  EXPECT_EQ(ini.ReadInteger("Other", "k", 0), 1);
+  EXPECT_TRUE(ini.ReadBool("Other", "missing", true));
+  ini.WriteString("SETTINGS", "language", "DE");
+  ini.WriteInteger("Settings", "New", 5);
+  ini.WriteString("Added", "a", "b");
+  EXPECT_EQ(ReadAll(f),
+            "; my notes\r\n[Settings]\r\nlanguage=DE\r\n# odd line\r\nQuoted=\" x \"\r\nNew=5\r\n"
+            "\r\n[Other]\r\nk=1\r\n[Added]\r\na=b\r\n");
+  EXPECT_EQ(ini.ReadSection("Settings"), (std::vector<std::string>{"language", "Quoted", "New"}));
+  ini.DeleteKey("Settings", "new");
+  EXPECT_FALSE(ini.ValueExists("Settings", "New"));
+  ini.EraseSection("other");
+  EXPECT_FALSE(ini.SectionExists("Other"));
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"Settings", "Added"}));
+}
+
+TEST(IniFile, MissingFileReadsDefaultsAndWritesCreateIt) {
+  TempDir dir;
+  TIniFile ini(dir.File("sub/new.ini"));
+  EXPECT_EQ(ini.ReadString("A", "k", "def"), "def");
+  EXPECT_FALSE(FileExists(dir.File("sub/new.ini")));
+  ini.WriteBool("A", "k", true);
+  EXPECT_EQ(ReadAll(dir.File("sub/new.ini")), "[A]\r\nk=1\r\n");
+}
+
+TEST(RegistryStore, RoundTripsKeysAndValues) {
+  TempDir dir;
+  ScopedEnv env("ZELMORA_CONFIG", dir.Path());
+  {
+    TRegistry reg;
+    reg.RootKey = HKEY_CLASSES_ROOT;
+    EXPECT_FALSE(reg.OpenKeyReadOnly("\\.zlm"));
+    ASSERT_TRUE(reg.OpenKey("\\.zlm", true));
+    reg.WriteString("", "ZelmoraProject");
+    reg.WriteString("Multi=Line", "a\\b\nc");
+    reg.WriteInteger("Count", -3);
+    reg.CloseKey();
+    ASSERT_TRUE(reg.OpenKey("\\ZelmoraProject\\shell\\open\\command", true));
+    reg.WriteString("", "\"/opt/zelmora\" \"%1\"");
+  }
+  EXPECT_TRUE(FileExists(dir.File("registry.ini")));
+  TRegistry reg;
+  reg.RootKey = HKEY_CLASSES_ROOT;
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\.ZLM"));
+  EXPECT_EQ(reg.ReadString(""), "ZelmoraProject");
+  EXPECT_EQ(reg.ReadString("multi=line"), "a\\b\nc");
+  EXPECT_EQ(reg.ReadInteger("Count"), -3);
+  EXPECT_EQ(reg.ReadString("absent"), "");
+  EXPECT_THROW(reg.ReadInteger("absent"), ERegistryException);
+  EXPECT_THROW(reg.WriteString("x", "y"), ERegistryException);  // opened read-only
+  reg.CloseKey();
+  EXPECT_TRUE(reg.KeyExists("\\ZelmoraProject\\shell"));
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\ZelmoraProject\\shell\\open\\command"));
+  EXPECT_EQ(reg.ReadString(""), "\"/opt/zelmora\" \"%1\"");
+  reg.CloseKey();
+  reg.RootKey = HKEY_LOCAL_MACHINE;  // roots are apart
+  EXPECT_FALSE(reg.KeyExists("\\.zlm"));
+}
+
+TEST(ProgramFolderTest, HonoursZelmoraHome) {
+  TempDir dir;
+  ScopedEnv env("ZELMORA_HOME", dir.Path());
+  EXPECT_EQ(ProgramFolder(), dir.Path() + "/");
+}
+
+TEST(Streams, LittleEndianAndStringItems) {
+  TMemoryStream m;
+  m.WriteDWord(0x04030201);
+  m.WriteWord(0x0605);
+  m.WriteStringItem("abc");
+  m.WriteStringItem(std::string(300, 'x'));
+  std::string bytes = m.DataAsString();
+  EXPECT_EQ(bytes.substr(0, 6), "\x01\x02\x03\x04\x05\x06");
+  EXPECT_EQ(bytes.substr(6, 5), "\x06\x03" "abc");
+  EXPECT_EQ(bytes.substr(11, 5), std::string("\x0C\x2C\x01\x00\x00", 5));
+  m.SetPosition(0);
+  EXPECT_EQ(m.ReadDWord(), 0x04030201u);
+  EXPECT_EQ(m.ReadWord(), 0x0605);
+  EXPECT_EQ(m.ReadStringItem(), "abc");
+  EXPECT_EQ(m.ReadStringItem(), std::string(300, 'x'));
+  EXPECT_THROW(m.ReadByte(), EReadError);
+
+  TMemoryStream bad;  // a length that runs past the end
+  bad.WriteByte(12);
+  bad.WriteDWord(0x7FFFFFFF);
+  bad.SetPosition(0);
+  EXPECT_THROW(bad.ReadStringItem(), EReadError);
+}
+
+TEST(Streams, FileStreamErrors) {
+  TempDir dir;
+  EXPECT_THROW(TFileStream(dir.File("missing"), fmOpenRead), EFOpenError);
+  {
+    TFileStream f(dir.File("out.bin"), fmCreate);
+    f.WriteDWord(7);
+  }
+  TFileStream f(dir.File("out.bin"), fmOpenRead);
+  EXPECT_EQ(f.Size(), 4);
+  EXPECT_EQ(f.ReadDWord(), 7u);
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+#include "platform/SysUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <clocale>
+#include <filesystem>
+
+#include "platform/Types.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+TEST(Conversions, StrToIntDefForms) {
+  struct {
+    const char* in;
+    int32_t expected;
+  } cases[] = {{"0", 0},          {"42", 42},           {"-42", -42},       {"+7", 7},
+               {"  5", 5},        {"5 ", -1},           {"", -1},           {"-", -1},
+               {"12abc", -1},     {"1.5", -1},          {"$1F", 31},        {"$ff", 255},
+               {"0x10", 16},      {"$FFFFFFFF", -1},    {"$100000000", -1}, {"2147483647", INT_MAX},
+               {"2147483648", -1}, {"-2147483648", INT_MIN}, {"-2147483649", -1}, {"$", -1}};
+  for (auto& c : cases) EXPECT_EQ(StrToIntDef(c.in, -1), c.expected) << c.in;
+  EXPECT_THROW(StrToInt("x"), EConvertError);
+  try {
+    StrToInt("12abc");
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message, "'12abc' is not a valid integer value");
+  }
+}
+
+TEST(Conversions, IntToHexAndIntToStr) {
+  EXPECT_EQ(IntToHex(0x563412, 8), "00563412");
+  EXPECT_EQ(IntToHex(255, 1), "FF");
+  EXPECT_EQ(IntToHex(-1, 8), "FFFFFFFF");
+  EXPECT_EQ(IntToStr(-2147483648LL), "-2147483648");
+}
+
+TEST(Conversions, FloatTextIgnoresTheLocale) {
+  // A locale with a decimal comma must not leak into stored texts.
+  const char* old = setlocale(LC_NUMERIC, nullptr);
+  std::string saved = old ? old : "C";
+  setlocale(LC_NUMERIC, "de_DE.UTF-8");
+  struct {
+    long double in;
+    const char* out;
+  } cases[] = {{0, "0"},           {1, "1"},         {-1.5, "-1.5"},
+               {0.1, "0.1"},       {100, "100"},     {123456789012345.0, "123456789012345"},
+               {1e15, "1E15"},     {0.0001, "0.0001"}, {0.00001, "1E-5"},
+               {2.5e-300, "2.5E-300"}, {1.0 / 3.0, "0.333333333333333"}};
+  for (auto& c : cases) EXPECT_EQ(FloatToStr(c.in), c.out) << double(c.in);
+  EXPECT_DOUBLE_EQ(double(StrToFloat("1.25")), 1.25);
+  EXPECT_DOUBLE_EQ(double(StrToFloat(" -2E3 ")), -2000);
+  EXPECT_THROW(StrToFloat("1,25"), EConvertError);
+  EXPECT_THROW(StrToFloat(""), EConvertError);
+  setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(Strings, TrimAndCaseFolding) {
+  EXPECT_EQ(Trim("\t\x01 a b \r\n"), "a b");
+  EXPECT_EQ(UpperCase("ab\xE9z"), "AB\xE9Z");  // ASCII only
+  EXPECT_TRUE(SameText("Heading", "hEADING"));
+  EXPECT_FALSE(SameText("\xC9", "\xE9"));
+  EXPECT_LT(CompareText("abc", "ABD"), 0);
+  EXPECT_EQ(StringReplaceAll("aXbxc", "x", "-", true), "a-b-c");
+  EXPECT_EQ(Pos("lo", "hello"), 4u);
+}
+
+TEST(Paths, SplitOnEverySeparator) {
+  struct {
+    const char* in;
+    const char* path;
+    const char* name;
+    const char* ext;
+  } cases[] = {{"/a/b/c.zlm", "/a/b/", "c.zlm", ".zlm"},
+               {"Images\\wood.bmp", "Images\\", "wood.bmp", ".bmp"},
+               {"C:\\x\\y.tar.gz", "C:\\x\\", "y.tar.gz", ".gz"},
+               {"Disk:Folder:pic.gif", "Disk:Folder:", "pic.gif", ".gif"},
+               {"noext", "", "noext", ""},
+               {"dir.d/file", "dir.d/", "file", ""}};
+  for (auto& c : cases) {
+    EXPECT_EQ(ExtractFilePath(c.in), c.path) << c.in;
+    EXPECT_EQ(ExtractFileName(c.in), c.name) << c.in;
+    EXPECT_EQ(ExtractFileExt(c.in), c.ext) << c.in;
+  }
+  EXPECT_EQ(ChangeFileExt("/a/b.c/d.zlm", ".htm"), "/a/b.c/d.htm");
+  EXPECT_EQ(ChangeFileExt("/a/b.c/d", ".htm"), "/a/b.c/d.htm");
+  EXPECT_EQ(ExpandFileName("/a/b/../c/./d"), "/a/c/d");
+  EXPECT_EQ(ExpandFileName("/../x"), "/x");
+}
+
+TEST(Paths, StoredNamesStayInsideTheirFolder) {
+  struct {
+    const char* stored;
+    const char* expected;
+  } cases[] = {{"wood.bmp", "/p/Images/wood.bmp"},
+               {"sub\\wood.bmp", "/p/Images/sub/wood.bmp"},
+               {"..\\..\\etc\\passwd", "/p/Images/etc/passwd"},
+               {"/etc/passwd", "/p/Images/etc/passwd"},
+               {"C:\\Program Files\\x.bmp", "/p/Images/Program Files/x.bmp"},
+               {"a/./b/../c", "/p/Images/a/b/c"}};
+  for (auto& c : cases) EXPECT_EQ(StoredNameInFolder("/p/Images/", c.stored), c.expected) << c.stored;
+}
+
+TEST(Files, CaseBlindLookupAndDirectories) {
+  TempDir dir;
+  ASSERT_TRUE(ForceDirectories(dir.File("Images/Sub")));
+  WriteAll(dir.File("Images/Sub/Wood.BMP"), "x");
+  EXPECT_EQ(FindFileCaseBlind(dir.File("images/sub/wood.bmp")), dir.File("Images/Sub/Wood.BMP"));
+  EXPECT_EQ(FindFileCaseBlind(dir.File("images/none.bmp")), dir.File("images/none.bmp"));
+  EXPECT_TRUE(FileExists(dir.File("Images/Sub/Wood.BMP")));
+  EXPECT_FALSE(FileExists(dir.File("Images")));
+  EXPECT_TRUE(DirectoryExists(dir.File("Images")));
+}
+
+TEST(Files, AtomicWriteReplacesAndLeavesNoTemporary) {
+  TempDir dir;
+  std::string f = dir.File("doc.zlm");
+  WriteFileAtomic(f, "one");
+  WriteFileAtomic(f, "two");
+  EXPECT_EQ(ReadAll(f), "two");
+  EXPECT_EQ(ReadFileBytes(f), "two");
+  int entries = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.Path())) ++entries;
+  EXPECT_EQ(entries, 1);
+  EXPECT_THROW(ReadFileBytes(dir.File("missing")), EFOpenError);
+}
+
+TEST(Colours, IdentifiersAndHexText) {
+  EXPECT_EQ(ColorToString(clWhite), "clWhite");
+  EXPECT_EQ(ColorToString(clBtnFace), "clBtnFace");
+  EXPECT_EQ(ColorToString(clNone), "clNone");
+  EXPECT_EQ(ColorToString(RGB(0x12, 0x34, 0x56)), "$00563412");
+  EXPECT_EQ(StringToColor("CLRED"), clRed);
+  EXPECT_EQ(StringToColor("$00563412"), RGB(0x12, 0x34, 0x56));
+  EXPECT_EQ(StringToColor("255"), clRed);
+  EXPECT_EQ(StringToColor("cl3DLight"), cl3DLight);
+  try {
+    StringToColor("clPink");
+    ADD_FAILURE();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message, "'clPink' is not a valid integer value");
+  }
+  EXPECT_EQ(ColorToRGB(clWindow), 0xFFFFFF);
+  EXPECT_EQ(ColorToRGB(0x01123456), 0x123456);
+}
+
+TEST(Rects, IntersectionAndUnion) {
+  TRect r;
+  EXPECT_TRUE(IntersectRect(r, Rect(0, 0, 10, 10), Rect(5, 5, 20, 20)));
+  EXPECT_EQ(r, Rect(5, 5, 10, 10));
+  EXPECT_FALSE(IntersectRect(r, Rect(0, 0, 10, 10), Rect(10, 0, 20, 10)));  // touching
+  EXPECT_EQ(r, TRect());
+  EXPECT_TRUE(UnionRect(r, Rect(0, 0, 0, 0), Rect(1, 1, 2, 2)));
+  EXPECT_EQ(r, Rect(1, 1, 2, 2));
+}
+
+}  // namespace

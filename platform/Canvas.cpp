@@ -349,7 +349,8 @@ void TCanvas::Polygon(const std::vector<TPoint>& pts) {
       }
       std::sort(xs.begin(), xs.end());
       for (size_t i = 0; i + 1 < xs.size(); i += 2) {
-        int x0 = int(std::ceil(xs[i] - 0.5)), x1 = int(std::ceil(xs[i + 1] - 0.5));
+        // Centres strictly inside; a centre on an edge belongs to neither side.
+        int x0 = int(std::floor(xs[i] - 0.5)) + 1, x1 = int(std::ceil(xs[i + 1] - 0.5));
         cov.Span(x0, x1, y, 1);
       }
     }

@@ -158,8 +158,14 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& out) {
     // Run-length data: rows bottom-up; escapes 0 end of line, 1 end of bitmap, 2 delta.
     int64_t x = 0, y = 0;  // y counts from the bottom
     uint64_t p = off;
+    // Some writers run on into the row padding; those pixels are dropped. Data for rows
+    // beyond the image is an error.
     auto set = [&](uint32_t idx) {
-      if (x >= width || y >= height) Bad("run overruns the image");
+      if (y >= height) Bad("run overruns the image");
+      if (x >= width) {
+        ++x;
+        return;
+      }
       if (idx >= pal.size()) idx = 0;
       uint8_t* row = bmp.ScanLine(int(height - 1 - y));
       if (bpp == 8) row[x] = uint8_t(idx);

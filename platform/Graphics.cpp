@@ -241,7 +241,7 @@ void TBitmap::SetSize(int width, int height) {
   // Keep the top-left pixels: row y from the top lives at (height - 1 - y) from the start.
   int keepRows = std::min(height, FHeight);
   int64_t keepBits = int64_t(std::min(width, FWidth)) * bpp;
-  for (int y = 0; y < keepRows; ++y) {
+  for (int y = 0; keepBits > 0 && y < keepRows; ++y) {
     const uint8_t* src = FBits.data() + (FHeight - 1 - y) * oldRow;
     uint8_t* dst = bits.data() + (height - 1 - y) * newRow;
     std::memcpy(dst, src, size_t(keepBits / 8));

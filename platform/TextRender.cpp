@@ -44,6 +44,7 @@ class FontLibrary {
     FSized.clear();
     for (auto& [k, f] : FFaces) FT_Done_Face(f);
     if (FLib) FT_Done_FreeType(FLib);
+    FcFini();  // releases fontconfig's own caches, which a leak checker would report
   }
 
   TFontMatch Match(const std::string& name, bool bold, bool italic) {

@@ -19,6 +19,5 @@ void BitmapSnagIt(TBitmap& dst, TBitmap& src, const TRect& r) {
   TRect inside;
   if (!IntersectRect(inside, r, Rect(0, 0, src.Width(), src.Height()))) return;
   TRect to(inside.Left - r.Left, inside.Top - r.Top, inside.Right - r.Left, inside.Bottom - r.Top);
-  dst.Canvas().CopyMode = src.Canvas().CopyMode;
-  dst.Canvas().CopyRect(to, src.Canvas(), inside);
+  dst.Canvas().CopyRect(to, src.Canvas(), inside);  // with Dst's canvas's copy mode
 }

@@ -132,10 +132,13 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& out) {
   bmp.SetPixelFormat(fmt);
   if (!pal.empty()) bmp.SetPalette(pal);
   else if (bpp <= 8) Bad("no palette");
-  bmp.SetSize(int(width), int(height));
   uint64_t off = offBits ? offBits : 14 + uint64_t(hsize) + pal.size() * (core ? 3 : 4);
+  // The pixels must all be there before anything is allocated for them; the last row may
+  // lack its padding.
+  if (!rle) r.Need(off, uint64_t(srcRow) * uint64_t(height) - uint64_t(srcRow - (width * bpp + 7) / 8));
+  else r.Need(off, 2);
+  bmp.SetSize(int(width), int(height));
   if (!rle) {
-    r.Need(off, uint64_t(srcRow) * uint64_t(height) - (srcRow - (width * bpp + 7) / 8));
     for (int64_t y = 0; y < height; ++y) {
       const uint8_t* src = data + off + y * srcRow;
       int64_t avail = std::min<int64_t>(srcRow, int64_t(size - (off + y * srcRow)));

@@ -366,9 +366,9 @@ void TCanvas::Polygon(const std::vector<TPoint>& pts) {
   cov.Flush(Brush.Color());
 }
 
-TColor TCanvas::Pixel(int x, int y) const { return FBitmap->GetPixelColor(x, y); }
+TColor TCanvas::Pixels(int x, int y) const { return FBitmap->GetPixelColor(x, y); }
 
-void TCanvas::SetPixel(int x, int y, TColor c) { FBitmap->SetPixelColor(x, y, c); }
+void TCanvas::SetPixels(int x, int y, TColor c) { FBitmap->SetPixelColor(x, y, c); }
 
 namespace {
 

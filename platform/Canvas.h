@@ -102,8 +102,9 @@ class TCanvas {
   void Ellipse(const TRect& r) { Ellipse(r.Left, r.Top, r.Right, r.Bottom); }
   void Polygon(const std::vector<TPoint>& points);
 
-  TColor Pixel(int x, int y) const;
-  void SetPixel(int x, int y, TColor c);
+  // The Pixels property: reading gives clNone outside the bitmap; writing gives alpha 0.
+  TColor Pixels(int x, int y) const;
+  void SetPixels(int x, int y, TColor c);
 
   // Nearest-sample copies; an exact multiple replicates pixels. Negative sizes mirror.
   void CopyRect(const TRect& dest, const TCanvas& source, const TRect& src);

@@ -205,6 +205,35 @@ TEST(BmpFile, DamagedFilesFailCleanlyAndLeaveTheBitmap) {
   EXPECT_NO_THROW(ReadBmp(reinterpret_cast<const uint8_t*>(rle.data()), rle.size(), ok));
 }
 
+TEST(BmpFile, RandomDamageNeverReadsOutOfBounds) {
+  std::vector<std::string> seeds;
+  for (TPixelFormat f : {pf1bit, pf4bit, pf8bit, pf16bit, pf24bit, pf32bit}) {
+    TBitmap b;
+    Sample(b, f);
+    seeds.push_back(WriteBmp(b));
+  }
+  seeds.push_back(Rle8(std::string("\x04\x01\x00\x00\x00\x04\x01\x00\x01\x00\x00\x01", 12)));
+  uint32_t seed = 12345;
+  auto rnd = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  int failures = 0;
+  for (const std::string& good : seeds)
+    for (int round = 0; round < 1500; ++round) {
+      std::string s = good;
+      int n = 1 + int(rnd() % 4);
+      for (int i = 0; i < n; ++i) s[rnd() % std::min<size_t>(s.size(), 80)] = char(rnd());
+      if (rnd() % 4 == 0) s.resize(rnd() % s.size());
+      TBitmap b;
+      try {
+        ReadBmp(reinterpret_cast<const uint8_t*>(s.data()), s.size(), b);
+        EXPECT_LE(int64_t(b.Width()) * b.Height(), MaxImagePixels);
+      } catch (const EInvalidGraphic&) {
+        ++failures;
+        EXPECT_TRUE(b.Empty());
+      }
+    }
+  EXPECT_GT(failures, 0);
+}
+
 TEST(BmpFile, WritesAPlainInfoHeader) {
   TBitmap b;
   Sample(b, pf16bit);

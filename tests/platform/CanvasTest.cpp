@@ -181,10 +181,10 @@ TEST(Canvas, DrawingClipsToTheBitmap) {
 
 TEST(Canvas, StretchDrawReplicatesTwiceExactlyAndDrawSkipsTheTransparentColour) {
   TBitmap src(2, 2, pf32bit);
-  src.Canvas().SetPixel(0, 0, clRed);
-  src.Canvas().SetPixel(1, 0, clBlue);
-  src.Canvas().SetPixel(0, 1, clLime);
-  src.Canvas().SetPixel(1, 1, clBlack);
+  src.Canvas().SetPixels(0, 0, clRed);
+  src.Canvas().SetPixels(1, 0, clBlue);
+  src.Canvas().SetPixels(0, 1, clLime);
+  src.Canvas().SetPixels(1, 1, clBlack);
   Sheet s(4, 4);
   s.C().StretchDraw(Rect(0, 0, 4, 4), &src);
   EXPECT_EQ(s.Map(), Lines({"rrbb", "rrbb", "gg##", "gg##"}));
@@ -196,8 +196,8 @@ TEST(Canvas, StretchDrawReplicatesTwiceExactlyAndDrawSkipsTheTransparentColour) 
 
 TEST(Canvas, CopyRectMirrorsWithNegativeWidthAndCopiesWithinOneBitmap) {
   Sheet s(4, 1);
-  s.C().SetPixel(0, 0, clRed);
-  s.C().SetPixel(1, 0, clBlue);
+  s.C().SetPixels(0, 0, clRed);
+  s.C().SetPixels(1, 0, clBlue);
   s.C().CopyRect(Rect(4, 0, 2, 1), s.C(), Rect(0, 0, 2, 1));
   EXPECT_EQ(s.Map(), Lines({"rbbr"}));
 }

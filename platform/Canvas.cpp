@@ -117,7 +117,7 @@ void ThinLine(TCoverage& cov, TPoint p0, TPoint p1, TPenStyle style, int& phase)
   const std::vector<int>& pat = DashPattern(style);
   int period = 0;
   for (int v : pat) period += v;
-  auto on = [&](int n) {
+  auto on = [&](int64_t n) {
     if (!period) return true;
     n %= period;
     for (size_t i = 0; i < pat.size(); ++i) {
@@ -128,21 +128,29 @@ void ThinLine(TCoverage& cov, TPoint p0, TPoint p1, TPenStyle style, int& phase)
   };
   int64_t dx = std::abs(int64_t(p1.X) - p0.X), dy = std::abs(int64_t(p1.Y) - p0.Y);
   int sx = p1.X >= p0.X ? 1 : -1, sy = p1.Y >= p0.Y ? 1 : -1;
-  int64_t steps = std::max(dx, dy);
-  int64_t x = p0.X, y = p0.Y;
-  int64_t err = dx >= dy ? dx / 2 : dy / 2;
-  for (int64_t i = 0; i < steps; ++i) {
-    if (on(phase++)) cov.Set(int(std::clamp<int64_t>(x, -1, INT32_MAX)), int(std::clamp<int64_t>(y, -1, INT32_MAX)), 2);
-    if (dx >= dy) {
-      x += sx;
-      err -= dy;
-      if (err < 0) { y += sy; err += dx; }
-    } else {
-      y += sy;
-      err -= dx;
-      if (err < 0) { x += sx; err += dy; }
-    }
+  bool xMajor = dx >= dy;
+  int64_t steps = xMajor ? dx : dy, minorLen = xMajor ? dy : dx;
+  // Only the steps whose major coordinate lies inside the coverage are walked, so a line
+  // with far-away end points costs no more than one across the bitmap.
+  int64_t major0 = xMajor ? p0.X : p0.Y, dir = xMajor ? sx : sy;
+  int64_t lo = (xMajor ? cov.L() : cov.T()) - 1, hi = (xMajor ? cov.R() : cov.B()) + 1;
+  int64_t first = 0, last = steps;  // [first, last)
+  if (dir > 0) {
+    first = std::max<int64_t>(first, lo - major0);
+    last = std::min<int64_t>(last, hi - major0);
+  } else {
+    first = std::max<int64_t>(first, major0 - hi);
+    last = std::min<int64_t>(last, major0 - lo);
   }
+  for (int64_t i = first; i < last; ++i) {
+    // The minor coordinate rounds to the nearest pixel, halves away from the start.
+    int64_t m = steps ? (2 * i * minorLen + steps) / (2 * steps) : 0;
+    int64_t x = xMajor ? p0.X + sx * i : p0.X + sx * m;
+    int64_t y = xMajor ? p0.Y + sy * m : p0.Y + sy * i;
+    if (on(phase + i) && x >= INT32_MIN && x <= INT32_MAX && y >= INT32_MIN && y <= INT32_MAX)
+      cov.Set(int(x), int(y), 2);
+  }
+  phase += int(steps % 1000000);
 }
 
 // A wide line: every pixel whose centre lies within half the width of the segment. The

@@ -50,6 +50,18 @@ TEST(Canvas, LineToLeavesOutItsEndPoint) {
   EXPECT_EQ(s.C().PenPos, Point(3, 3));
 }
 
+TEST(Canvas, CosmeticPenStylesDashAlongTheLine) {
+  Sheet s(14, 3);
+  s.C().Pen.Style = psDot;
+  s.C().MoveTo(0, 0);
+  s.C().LineTo(14, 0);
+  s.C().Pen.Style = psClear;
+  s.C().MoveTo(0, 1);
+  s.C().LineTo(14, 1);
+  EXPECT_EQ(s.Map(), Lines({"###...###...##", "..............", ".............."}));
+  EXPECT_EQ(s.C().PenPos, Point(14, 1));  // a clear pen still moves
+}
+
 TEST(Canvas, WidePenIsCentredWithRoundEnds) {
   Sheet s(9, 5);
   s.C().Pen.Width = 3;
@@ -174,8 +186,8 @@ TEST(Canvas, DrawingClipsToTheBitmap) {
   s.C().Brush.SetColor(clRed);
   s.C().Rectangle(-5, -5, 2, 2);
   s.C().Ellipse(-100000, -100000, 100000, 100000);
-  s.C().MoveTo(-1000000, 1);
-  s.C().LineTo(1000000, 1);
+  s.C().MoveTo(-2000000000, 1);
+  s.C().LineTo(2000000000, 1);
   EXPECT_EQ(s.bmp.GetPixelColor(3, 1), clBlack);
 }
 

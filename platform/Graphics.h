@@ -14,6 +14,7 @@ class TCanvas;
 
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
 enum TTransparentMode { tmAuto, tmFixed };
+enum TBitmapHandleType { bmDIB, bmDDB };
 
 struct TRGBQuad {
   uint8_t rgbBlue = 0, rgbGreen = 0, rgbRed = 0, rgbReserved = 0;
@@ -125,6 +126,7 @@ class TBitmap : public TGraphic {
   // The platform keeps pixels in memory always; these only keep callers' calls meaningful.
   void Dormant() {}
   void FreeImage() {}
+  TBitmapHandleType HandleType = bmDIB;
 
   void Draw(TCanvas& canvas, const TRect& r) const override;
   // A deep copy of another bitmap (pixels, format, palette, transparency); nullptr empties.

@@ -143,6 +143,19 @@ TEST(BmpFile, RunLengthEscapesAndTopDownRows) {
   EXPECT_EQ(b.GetPixelColor(3, 1), clWhite);
   EXPECT_EQ(b.GetPixelColor(0, 0), clWhite);
   EXPECT_EQ(b.GetPixelColor(1, 0), clBlack);
+  // RLE4: the same file with 4-bit runs alternating two indices.
+  std::string rle4 = Rle8(std::string("\x04\x10\x00\x00\x00\x03\x01\x00\x00\x00\x00\x01", 12));
+  rle4[28] = 4;
+  rle4[30] = 2;
+  TBitmap f;
+  ReadBmp(reinterpret_cast<const uint8_t*>(rle4.data()), rle4.size(), f);
+  EXPECT_EQ(f.PixelFormat(), pf4bit);
+  EXPECT_EQ(f.GetPixelColor(0, 1), clWhite);  // run 1 0 1 0 on the bottom row
+  EXPECT_EQ(f.GetPixelColor(1, 1), clBlack);
+  EXPECT_EQ(f.GetPixelColor(2, 1), clWhite);
+  EXPECT_EQ(f.GetPixelColor(0, 0), clBlack);  // literal 0 1 0 on the top row
+  EXPECT_EQ(f.GetPixelColor(1, 0), clWhite);
+  EXPECT_EQ(f.GetPixelColor(3, 0), clBlack);  // not written
   // Delta skips pixels (they stay index 0).
   std::string delta = Rle8(std::string("\x00\x02\x02\x01\x01\x01\x00\x01", 8));
   TBitmap d;

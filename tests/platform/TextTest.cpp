@@ -40,6 +40,7 @@ struct Box {
     TRect r(0, 0, width, 10);
     int h = C().DrawText(text, r, flags | DT_CALCRECT);
     EXPECT_EQ(r.Bottom, h);
+    EXPECT_EQ(h % LineHeight(), 0);
     return h / LineHeight();
   }
   // Left-most and right-most touched columns in rows [t, b).

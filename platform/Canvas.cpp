@@ -459,6 +459,19 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& sr
   StretchCopy(*FBitmap, dest, *source.FBitmap, src, CopyMode, false, 0);
 }
 
+void TCanvas::StretchDrawKeyed(const TRect& dest, const TBitmap& src, const TRect& srcRect, TColor key) {
+  StretchCopy(*FBitmap, dest, src, srcRect, CopyMode, key != clNone, key);
+}
+
+TColor TCanvas::GetNearestColor(TColor c) const {
+  TPixelFormat f = FBitmap->PixelFormat();
+  if ((f == pf1bit || f == pf4bit || f == pf8bit) && !FBitmap->Palette().empty()) {
+    const TRGBQuad& q = FBitmap->Palette()[size_t(FBitmap->NearestPaletteIndex(c))];
+    return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+  }
+  return ColorToRGB(c) & 0xFFFFFF;
+}
+
 void TCanvas::Draw(int x, int y, const TGraphic* g) {
   if (!g || g->Empty()) return;
   StretchDraw(Rect(x, y, x + g->Width(), y + g->Height()), g);

@@ -108,6 +108,12 @@ class TCanvas {
 
   // Nearest-sample copies; an exact multiple replicates pixels. Negative sizes mirror.
   void CopyRect(const TRect& dest, const TCanvas& source, const TRect& src);
+  // The source rectangle of a bitmap stretched into dest, pixels of the key colour left out
+  // (the masked stretch of the picture classes).
+  void StretchDrawKeyed(const TRect& dest, const TBitmap& src, const TRect& srcRect, TColor key);
+  // The colour the bitmap can hold nearest to c: the nearest palette entry for indexed
+  // bitmaps, c itself (as RGB) otherwise.
+  TColor GetNearestColor(TColor c) const;
   void Draw(int x, int y, const TGraphic* g);
   void StretchDraw(const TRect& r, const TGraphic* g);
 

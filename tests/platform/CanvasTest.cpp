@@ -214,6 +214,18 @@ TEST(Canvas, CopyRectMirrorsWithNegativeWidthAndCopiesWithinOneBitmap) {
   EXPECT_EQ(s.Map(), Lines({"rbbr"}));
 }
 
+TEST(Canvas, KeyedStretchLeavesOutTheKeyAndNearestColourFollowsThePalette) {
+  TBitmap src(2, 1, pf32bit);
+  src.Canvas().SetPixels(0, 0, clRed);
+  src.Canvas().SetPixels(1, 0, clBlue);
+  Sheet s(4, 1);
+  s.C().StretchDrawKeyed(Rect(0, 0, 4, 1), src, Rect(0, 0, 2, 1), clBlue);
+  EXPECT_EQ(s.Map(), Lines({"rr.."}));
+  TBitmap m(1, 1, pf1bit);
+  EXPECT_EQ(m.Canvas().GetNearestColor(RGB(200, 210, 220)), clWhite);
+  EXPECT_EQ(s.C().GetNearestColor(RGB(1, 2, 3)), RGB(1, 2, 3));
+}
+
 TEST(Canvas, IndexedBitmapsTakeTheNearestPaletteColour) {
   TBitmap b(4, 2, pf8bit);
   b.Canvas().Brush.SetColor(RGB(250, 5, 5));

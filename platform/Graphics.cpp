@@ -277,11 +277,13 @@ void TBitmap::Reformat(TPixelFormat f) {
   int newBpp = BitsPerPixelOf(f);
   int64_t newRow = DibRowBytes(FWidth, newBpp);
   std::vector<uint8_t> bits(size_t(newRow * FHeight), 0);
-  std::vector<TRGBQuad> pal;
+  // The palette stays with the bitmap through every format, so an indexed bitmap made 32-bit
+  // and indexed again maps back onto its own colours; an indexed target takes the default
+  // palette when the bitmap has none that fits.
+  std::vector<TRGBQuad> pal = FPalette;
   if (Indexed(f)) {
-    // Going between indexed formats keeps the palette when it fits; otherwise the default.
     size_t cap = size_t(1) << newBpp;
-    pal = Indexed(FFormat) && !FPalette.empty() && FPalette.size() <= cap ? FPalette : DefaultPaletteFor(f);
+    if (pal.empty() || pal.size() > cap) pal = DefaultPaletteFor(f);
   }
   int64_t oldRow = RowBytes();
   uint32_t lastV = 0xFFFFFFFF;

@@ -101,12 +101,17 @@ TEST(Bitmap, DownToIndexedUsesThePalette) {
   b.SetPixelFormat(pf8bit);
   EXPECT_EQ(b.Palette().size(), 256u);
   EXPECT_EQ(b.GetPixelColor(0, 0), RGB(0, 0, 255));
-  // A palette of our own is kept when the bitmap becomes 32-bit and back.
+  // A palette of our own is kept through other formats and used when indexed again.
   TBitmap p(2, 1, pf8bit);
   p.SetPalette({{0, 0, 0, 0}, {10, 20, 30, 0}});
   p.ScanLine(0)[0] = 1;
   p.SetPixelFormat(pf1bit);
   EXPECT_EQ(p.GetPixelColor(0, 0), RGB(30, 20, 10));
+  p.SetPixelFormat(pf32bit);
+  p.SetPixelFormat(pf8bit);
+  EXPECT_EQ(p.Palette().size(), 2u);
+  EXPECT_EQ(p.ScanLine(0)[0], 1);
+  EXPECT_EQ(p.ScanLine(0)[1], 0);
 }
 
 TEST(Bitmap, TransparentColourIsTheBottomLeftPixelUntilFixed) {

@@ -1,5 +1,6 @@
 // Draws a sheet of every primitive and some wrapped captions and keeps it as a BMP for a
-// person to look at: $ZELMORA_SHEET names the file (default: the temporary folder).
+// person to look at: $ZELMORA_SHEET names the file, by default zelmora_sheet.bmp in the
+// folder the test runs in (build/tests under ctest).
 #include <gtest/gtest.h>
 
 #include "platform/Canvas.h"
@@ -83,7 +84,7 @@ TEST(Sheet, EveryPrimitiveAndWrappedCaptions) {
   c.TextRect(Rect(20, 360, 150, 380), 10, 360, "TextRect clips this long line");
 
   std::string file = GetEnvironmentVariable("ZELMORA_SHEET");
-  if (file.empty()) file = "/tmp/zelmora_sheet.bmp";
+  if (file.empty()) file = "zelmora_sheet.bmp";
   b.SaveToFile(file);
   TBitmap back;
   back.LoadFromFile(file);

@@ -252,9 +252,8 @@ static void DrawShape(TCanvas& c, TCoverage& cov, int l, int t, int r, int b, do
     ry = std::min(ry, (b - t) / 2.0);
   }
   if (pen && c.Pen.Style == psInsideFrame && w > 1) {
+    // The path moves inwards so that the centred pen reaches exactly the box's edges.
     l += w / 2; t += w / 2; r -= (w - 1) / 2; b -= (w - 1) / 2;
-    // the path now lies on the shrunk box's edge pixels; the pen reaches back to the box
-    l -= 0; t -= 0;
   }
   if (r <= l || b <= t) return;
   rx = std::clamp(rx, 0.0, (r - l) / 2.0);

@@ -91,6 +91,24 @@ TEST(Canvas, WidePenRectangleStraddlesTheEdge) {
                             ".........."}));
 }
 
+TEST(Canvas, InsideFramePenStaysInTheBox) {
+  Sheet s(10, 10);
+  s.C().Brush.Style = bsClear;
+  s.C().Pen.Width = 3;
+  s.C().Pen.Style = psInsideFrame;
+  s.C().Rectangle(1, 1, 9, 9);
+  EXPECT_EQ(s.Map(), Lines({"..........",
+                            ".########.",
+                            ".########.",
+                            ".########.",
+                            ".###..###.",
+                            ".###..###.",
+                            ".########.",
+                            ".########.",
+                            ".########.",
+                            ".........."}));
+}
+
 TEST(Canvas, SelfCrossingPolygonFillsByTheAlternateRule) {
   // A bow tie: two triangles meeting at the centre; the outline crosses itself.
   Sheet s(9, 7);

@@ -218,6 +218,36 @@ TEST(BmpFile, DamagedFilesFailCleanlyAndLeaveTheBitmap) {
   EXPECT_NO_THROW(ReadBmp(reinterpret_cast<const uint8_t*>(rle.data()), rle.size(), ok));
 }
 
+// The same image with an info header of another size (OS/2 2.x: 16 to 64 bytes; V4: 108).
+std::string WithHeaderSize(const std::string& info, uint32_t size) {
+  uint32_t oldOff;
+  std::memcpy(&oldOff, &info[10], 4);
+  std::string h = info.substr(14, std::min<uint32_t>(size, 40));
+  h.resize(size, '\0');
+  std::memcpy(&h[0], &size, 4);
+  std::string rest = info.substr(54);
+  std::string s = info.substr(0, 14) + h + rest;
+  uint32_t off = oldOff - 40 + size, total = uint32_t(s.size());
+  std::memcpy(&s[10], &off, 4);
+  std::memcpy(&s[2], &total, 4);
+  return s;
+}
+
+TEST(BmpFile, ReadsEveryInfoHeaderSize) {
+  for (TPixelFormat f : {pf8bit, pf24bit}) {
+    TBitmap b;
+    Sample(b, f);
+    const std::string info = WriteBmp(b);
+    for (uint32_t size : {16u, 40u, 64u, 108u, 124u}) {
+      std::string s = WithHeaderSize(info, size);
+      TBitmap r;
+      ASSERT_NO_THROW(ReadBmp(reinterpret_cast<const uint8_t*>(s.data()), s.size(), r)) << size;
+      EXPECT_EQ(r.PixelFormat(), f);
+      EXPECT_EQ(OurRgb(r), OurRgb(b)) << size;
+    }
+  }
+}
+
 TEST(BmpFile, RandomDamageNeverReadsOutOfBounds) {
   std::vector<std::string> seeds;
   for (TPixelFormat f : {pf1bit, pf4bit, pf8bit, pf16bit, pf24bit, pf32bit}) {

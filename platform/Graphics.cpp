@@ -45,7 +45,12 @@ void TGraphic::SaveToFile(const std::string& name) const {
 }
 
 void TGraphic::Assign(const TGraphic* source) {
-  throw EConvertError("Cannot assign a picture of this kind");
+  if (!source) throw EConvertError(std::string("Cannot assign a nil to a ") + ClassName());
+  source->AssignTo(this);
+}
+
+void TGraphic::AssignTo(TGraphic* dest) const {
+  throw EConvertError(std::string("Cannot assign a ") + ClassName() + " to a " + (dest ? dest->ClassName() : "nil"));
 }
 
 // ---- registry ----------------------------------------------------------------------------
@@ -357,7 +362,10 @@ void TBitmap::Assign(const TGraphic* source) {
     return;
   }
   auto* b = dynamic_cast<const TBitmap*>(source);
-  if (!b) TGraphic::Assign(source);
+  if (!b) {
+    TGraphic::Assign(source);
+    return;
+  }
   FBits = b->FBits;
   FPalette = b->FPalette;
   FWidth = b->FWidth;

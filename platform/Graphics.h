@@ -48,8 +48,11 @@ class TGraphic : public TObject {
   // Raises EFOpenError / EFCreateError; writing goes through a temporary file.
   virtual void LoadFromFile(const std::string& name);
   virtual void SaveToFile(const std::string& name) const;
-  // Copies another picture; raises EConvertError when the kinds do not convert.
+  // Copies another picture. The base asks the source to convert itself (AssignTo), whose
+  // default raises EConvertError "Cannot assign a X to a Y" when the kinds do not convert.
   virtual void Assign(const TGraphic* source);
+  virtual void AssignTo(TGraphic* dest) const;
+  virtual const char* ClassName() const { return "TGraphic"; }
   bool Modified = false;
 
  protected:
@@ -128,8 +131,10 @@ class TBitmap : public TGraphic {
   void FreeImage() {}
   TBitmapHandleType HandleType = bmDIB;
 
+  const char* ClassName() const override { return "TBitmap"; }
   void Draw(TCanvas& canvas, const TRect& r) const override;
-  // A deep copy of another bitmap (pixels, format, palette, transparency); nullptr empties.
+  // A deep copy of another bitmap (pixels, format, palette, transparency); nullptr empties;
+  // another kind of picture converts itself through its AssignTo.
   void Assign(const TGraphic* source) override;
   // BMP files: core (OS/2 1.x), OS/2 2.x, info, V4 and V5 headers; 1, 4, 8, 16, 24 and 32
   // bits; RLE4, RLE8, bit fields; bottom-up and top-down. A bad file raises EInvalidGraphic

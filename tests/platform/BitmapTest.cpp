@@ -145,6 +145,41 @@ TEST(Bitmap, AssignIsADeepCopy) {
   EXPECT_TRUE(b.Empty());
 }
 
+// A picture kind that converts itself into bitmaps only.
+class TSolidPicture : public TGraphic {
+ public:
+  int Width() const override { return 2; }
+  int Height() const override { return 1; }
+  void SetWidth(int) override {}
+  void SetHeight(int) override {}
+  void Draw(TCanvas&, const TRect&) const override {}
+  void LoadFromStream(TStream&) override {}
+  void SaveToStream(TStream&) const override {}
+  const char* ClassName() const override { return "TSolidPicture"; }
+  void AssignTo(TGraphic* dest) const override {
+    if (auto* b = dynamic_cast<TBitmap*>(dest)) {
+      b->SetSize(2, 1);
+      b->SetPixelColor(1, 0, clRed);
+      return;
+    }
+    TGraphic::AssignTo(dest);
+  }
+};
+
+TEST(Bitmap, AssignFromAnotherKindGoesThroughItsAssignTo) {
+  TSolidPicture pic;
+  TBitmap b;
+  b.Assign(&pic);
+  EXPECT_EQ(b.GetPixelColor(1, 0), clRed);
+  TSolidPicture other;
+  try {
+    other.Assign(&b);
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_STREQ(e.what(), "Cannot assign a TBitmap to a TSolidPicture");
+  }
+}
+
 TEST(Bitmap, PictureFormatsAreRegisteredByExtension) {
   ASSERT_NE(GraphicFormatForExtension(".BMP"), nullptr);
   RegisterFileFormat("xyz", "Test pictures", [] { return std::unique_ptr<TGraphic>(new TBitmap); });

@@ -390,11 +390,17 @@ void TBitmap::LoadFromStream(TStream& s) {
   int64_t n = s.Size() - s.Position();
   if (n < 0) n = 0;
   if (n > int64_t(1) << 31) throw EInvalidGraphic("Bitmap file is too large");
+  int64_t start = s.Position();
   std::string data(size_t(n), '\0');
   s.ReadBuffer(data.data(), n);
   TBitmap fresh;
   ReadBmp(reinterpret_cast<const uint8_t*>(data.data()), data.size(), fresh);
   TakePixels(fresh);
+  // Leave the stream after the file, as its header gives the file's size, so that data
+  // following a bitmap in a stream can be read on.
+  uint32_t fileSize = uint32_t(uint8_t(data[2])) | uint32_t(uint8_t(data[3])) << 8 |
+                      uint32_t(uint8_t(data[4])) << 16 | uint32_t(uint8_t(data[5])) << 24;
+  if (fileSize >= 14 && fileSize < uint64_t(n)) s.SetPosition(start + fileSize);
 }
 
 void TBitmap::SaveToStream(TStream& s) const {

@@ -277,6 +277,19 @@ TEST(BmpFile, RandomDamageNeverReadsOutOfBounds) {
   EXPECT_GT(failures, 0);
 }
 
+TEST(BmpFile, StreamIsLeftAfterTheFile) {
+  TBitmap a(3, 2, pf24bit);
+  a.SetPixelColor(2, 1, clBlue);
+  TMemoryStream m;
+  a.SaveToStream(m);
+  m.WriteDWord(0xCAFEBABE);
+  m.SetPosition(0);
+  TBitmap b;
+  b.LoadFromStream(m);
+  EXPECT_EQ(b.GetPixelColor(2, 1), clBlue);
+  EXPECT_EQ(m.ReadDWord(), 0xCAFEBABEu);
+}
+
 TEST(BmpFile, WritesAPlainInfoHeader) {
   TBitmap b;
   Sample(b, pf16bit);

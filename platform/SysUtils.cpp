@@ -9,6 +9,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
+#include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -517,4 +519,13 @@ void WriteFileAtomic(const std::string& name, std::string_view data) {
     unlink(tmp.c_str());
     throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(err));
   }
+}
+
+int32_t MulDiv(int32_t a, int32_t b, int32_t c) {
+  if (c == 0) return -1;
+  int64_t n = int64_t(a) * b;
+  int64_t q = (n < 0) == (c < 0) ? (std::abs(n) + std::abs(int64_t(c)) / 2) / std::abs(int64_t(c))
+                                 : -((std::abs(n) + std::abs(int64_t(c)) / 2) / std::abs(int64_t(c)));
+  if (q > INT32_MAX || q < INT32_MIN) return -1;
+  return int32_t(q);
 }

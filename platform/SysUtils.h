@@ -39,12 +39,16 @@ ZELMORA_EXCEPTION(EInvalidGraphic, Exception)
 ZELMORA_EXCEPTION(EInvalidGraphicOperation, Exception)
 ZELMORA_EXCEPTION(ERegistryException, Exception)
 ZELMORA_EXCEPTION(EOSError, Exception)
+ZELMORA_EXCEPTION(EAssertionFailed, Exception)
 
 // Silent exception: aborts an operation without a message.
 [[noreturn]] void Abort();
 
 // printf-style formatting into a string; "%s" takes a const char*.
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// a * b / c rounded half away from zero in 64 bits; -1 when c is 0 (the Windows MulDiv).
+int32_t MulDiv(int32_t a, int32_t b, int32_t c);
 
 // Conversions. None depends on the process locale.
 std::string IntToStr(int64_t value);

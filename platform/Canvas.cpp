@@ -1,0 +1,487 @@
+#include "Canvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "SysUtils.h"
+
+int TFont::MulDivFont(int a, int b, int c) { return MulDiv(a, b, c); }
+
+// Which pixels one drawing call touches and with what: 1 brush, 2 pen. Collecting first and
+// writing once keeps every pixel touched once per call, so pmNot drawn twice restores.
+class TCoverage {
+ public:
+  TCoverage(TCanvas& c, int l, int t, int r, int b) : FCanvas(c) {
+    TBitmap* bmp = c.FBitmap;
+    FL = std::max(l, 0);
+    FT = std::max(t, 0);
+    FR = std::min(r, bmp->Width());
+    FB = std::min(b, bmp->Height());
+    if (FR > FL && FB > FT) FCells.assign(size_t(FR - FL) * size_t(FB - FT), 0);
+  }
+  bool Empty() const { return FCells.empty(); }
+  int L() const { return FL; }
+  int T() const { return FT; }
+  int R() const { return FR; }
+  int B() const { return FB; }
+  void Set(int x, int y, uint8_t v) {
+    if (x < FL || y < FT || x >= FR || y >= FB) return;
+    uint8_t& c = FCells[size_t(y - FT) * size_t(FR - FL) + size_t(x - FL)];
+    if (v > c) c = v;
+  }
+  void Span(int x0, int x1, int y, uint8_t v) {  // [x0, x1)
+    if (y < FT || y >= FB) return;
+    x0 = std::max(x0, FL);
+    x1 = std::min(x1, FR);
+    for (int x = x0; x < x1; ++x) Set(x, y, v);
+  }
+  void Flush(TColor brush) {
+    if (FCells.empty()) return;
+    TPenMode mode = FCanvas.Pen.Mode;
+    if (mode == pmNop) return;
+    TBitmap& bmp = *FCanvas.FBitmap;
+    uint32_t pen = Bgr(FCanvas.Pen.Color), br = Bgr(brush);
+    for (int y = FT; y < FB; ++y) {
+      const uint8_t* cells = &FCells[size_t(y - FT) * size_t(FR - FL)];
+      uint8_t* row = bmp.PixelFormat() == pf32bit ? bmp.ScanLine(y) : nullptr;
+      for (int x = FL; x < FR; ++x) {
+        uint8_t c = cells[x - FL];
+        if (!c) continue;
+        uint32_t p = c == 2 ? pen : br;
+        if (row) {
+          uint32_t d;
+          std::memcpy(&d, row + 4 * x, 4);
+          uint32_t v = Rop2(mode, p, d & 0xFFFFFF) & 0xFFFFFF;
+          std::memcpy(row + 4 * x, &v, 4);
+        } else {
+          uint32_t d = Bgr(bmp.GetPixelColor(x, y));
+          uint32_t v = Rop2(mode, p, d);
+          bmp.SetPixelColor(x, y, RGB(uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)));
+        }
+      }
+    }
+  }
+  static uint32_t Bgr(TColor c) {
+    c = ColorToRGB(c);
+    return uint32_t(GetBValue(c)) | uint32_t(GetGValue(c)) << 8 | uint32_t(GetRValue(c)) << 16;
+  }
+  static uint32_t Rop2(TPenMode m, uint32_t P, uint32_t D) {
+    const uint32_t M = 0xFFFFFF;
+    switch (m) {
+      case pmBlack: return 0;
+      case pmWhite: return M;
+      case pmNop: return D;
+      case pmNot: return ~D & M;
+      case pmCopy: return P;
+      case pmNotCopy: return ~P & M;
+      case pmMergePenNot: return (P | ~D) & M;
+      case pmMaskPenNot: return P & ~D & M;
+      case pmMergeNotPen: return (~P | D) & M;
+      case pmMaskNotPen: return ~P & D & M;
+      case pmMerge: return P | D;
+      case pmNotMerge: return ~(P | D) & M;
+      case pmMask: return P & D;
+      case pmNotMask: return ~(P & D) & M;
+      case pmXor: return P ^ D;
+      case pmNotXor: return ~(P ^ D) & M;
+    }
+    return P;
+  }
+
+ private:
+  TCanvas& FCanvas;
+  int FL, FT, FR, FB;
+  std::vector<uint8_t> FCells;
+};
+
+namespace {
+
+bool PenVisible(const TPen& p) { return p.Style != psClear; }
+
+// Dash patterns of cosmetic pens, in pixels on and off.
+const std::vector<int>& DashPattern(TPenStyle s) {
+  static const std::vector<int> solid{}, dash{18, 6}, dot{3, 3}, dashDot{9, 6, 3, 6},
+      dashDotDot{9, 3, 3, 3, 3, 3};
+  switch (s) {
+    case psDash: return dash;
+    case psDot: return dot;
+    case psDashDot: return dashDot;
+    case psDashDotDot: return dashDotDot;
+    default: return solid;
+  }
+}
+
+// A one-pixel line from p0 to p1 without p1. `phase` carries the dash position.
+void ThinLine(TCoverage& cov, TPoint p0, TPoint p1, TPenStyle style, int& phase) {
+  const std::vector<int>& pat = DashPattern(style);
+  int period = 0;
+  for (int v : pat) period += v;
+  auto on = [&](int64_t n) {
+    if (!period) return true;
+    n %= period;
+    for (size_t i = 0; i < pat.size(); ++i) {
+      if (n < pat[i]) return i % 2 == 0;
+      n -= pat[i];
+    }
+    return true;
+  };
+  int64_t dx = std::abs(int64_t(p1.X) - p0.X), dy = std::abs(int64_t(p1.Y) - p0.Y);
+  int sx = p1.X >= p0.X ? 1 : -1, sy = p1.Y >= p0.Y ? 1 : -1;
+  bool xMajor = dx >= dy;
+  int64_t steps = xMajor ? dx : dy, minorLen = xMajor ? dy : dx;
+  // Only the steps whose major coordinate lies inside the coverage are walked, so a line
+  // with far-away end points costs no more than one across the bitmap.
+  int64_t major0 = xMajor ? p0.X : p0.Y, dir = xMajor ? sx : sy;
+  int64_t lo = (xMajor ? cov.L() : cov.T()) - 1, hi = (xMajor ? cov.R() : cov.B()) + 1;
+  int64_t first = 0, last = steps;  // [first, last)
+  if (dir > 0) {
+    first = std::max<int64_t>(first, lo - major0);
+    last = std::min<int64_t>(last, hi - major0);
+  } else {
+    first = std::max<int64_t>(first, major0 - hi);
+    last = std::min<int64_t>(last, major0 - lo);
+  }
+  for (int64_t i = first; i < last; ++i) {
+    // The minor coordinate rounds to the nearest pixel, halves away from the start.
+    int64_t m = steps ? (2 * i * minorLen + steps) / (2 * steps) : 0;
+    int64_t x = xMajor ? p0.X + sx * i : p0.X + sx * m;
+    int64_t y = xMajor ? p0.Y + sy * m : p0.Y + sy * i;
+    if (on(phase + i) && x >= INT32_MIN && x <= INT32_MAX && y >= INT32_MIN && y <= INT32_MAX)
+      cov.Set(int(x), int(y), 2);
+  }
+  phase += int(steps % 1000000);
+}
+
+// A wide line: every pixel whose centre lies within half the width of the segment. The
+// path runs through pixel centres for odd widths and between pixels for even ones.
+void WideLine(TCoverage& cov, TPoint p0, TPoint p1, int w) {
+  double off = (w % 2) ? 0.5 : 0.0;
+  double ax = p0.X + off, ay = p0.Y + off, bx = p1.X + off, by = p1.Y + off;
+  double r = w / 2.0, r2 = r * r;
+  int x0 = int(std::floor(std::min(ax, bx) - r)) - 1, x1 = int(std::ceil(std::max(ax, bx) + r)) + 1;
+  int y0 = int(std::floor(std::min(ay, by) - r)) - 1, y1 = int(std::ceil(std::max(ay, by) + r)) + 1;
+  x0 = std::max(x0, cov.L()); x1 = std::min(x1, cov.R());
+  y0 = std::max(y0, cov.T()); y1 = std::min(y1, cov.B());
+  double vx = bx - ax, vy = by - ay, len2 = vx * vx + vy * vy;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) {
+      double px = x + 0.5 - ax, py = y + 0.5 - ay;
+      double t = len2 > 0 ? std::clamp((px * vx + py * vy) / len2, 0.0, 1.0) : 0.0;
+      double ex = px - t * vx, ey = py - t * vy;
+      if (ex * ex + ey * ey < r2 - 1e-9) cov.Set(x, y, 2);
+    }
+}
+
+// A rectangle with corners rounded by radii rx, ry, grown by e (shrunk when e < 0).
+struct RoundBox {
+  double L, T, R, B, rx, ry;
+  bool Inside(double px, double py, double e) const {
+    double ex = rx + e, ey = ry + e;
+    if (ex <= 0 || ey <= 0 || rx <= 0 || ry <= 0) {
+      if (rx > 0 && ry > 0 && (ex <= 0 || ey <= 0)) {
+        // Shrunk past the corner radius: the straight edges meet in a sharp corner.
+      } else if (rx <= 0 || ry <= 0) {
+        if (e > 0) {  // round joins of a wide pen on a sharp corner
+          double qx = std::clamp(px, L, R), qy = std::clamp(py, T, B);
+          double dx = px - qx, dy = py - qy;
+          return dx * dx + dy * dy <= e * e + 1e-9;
+        }
+      }
+      return px >= L - e && px <= R + e && py >= T - e && py <= B + e;
+    }
+    double qx = std::clamp(px, L + rx, R - rx), qy = std::clamp(py, T + ry, B - ry);
+    double dx = (px - qx) / ex, dy = (py - qy) / ey;
+    return dx * dx + dy * dy <= 1.0 + 1e-9;
+  }
+};
+
+void Normalise(int& l, int& t, int& r, int& b) {
+  if (l > r) std::swap(l, r);
+  if (t > b) std::swap(t, b);
+}
+
+}  // namespace
+
+void TCanvas::LineTo(int x, int y) {
+  TPoint p0 = PenPos, p1{x, y};
+  PenPos = p1;
+  if (!PenVisible(Pen)) return;
+  int w = std::max(Pen.Width, 1);
+  int m = w + 2;
+  TCoverage cov(*this, std::min(p0.X, p1.X) - m, std::min(p0.Y, p1.Y) - m, std::max(p0.X, p1.X) + m,
+                std::max(p0.Y, p1.Y) + m);
+  if (cov.Empty()) return;
+  int phase = 0;
+  if (w == 1) ThinLine(cov, p0, p1, Pen.Style, phase);
+  else WideLine(cov, p0, p1, w);
+  cov.Flush(Brush.Color());
+}
+
+void TCanvas::Polyline(const std::vector<TPoint>& pts) {
+  if (pts.empty()) return;
+  if (!PenVisible(Pen) || pts.size() < 2) {
+    PenPos = pts.back();
+    return;
+  }
+  int w = std::max(Pen.Width, 1), m = w + 2;
+  int l = INT32_MAX, t = INT32_MAX, r = INT32_MIN, b = INT32_MIN;
+  for (auto& p : pts) {
+    l = std::min(l, p.X); t = std::min(t, p.Y); r = std::max(r, p.X); b = std::max(b, p.Y);
+  }
+  TCoverage cov(*this, l - m, t - m, r + m, b + m);
+  int phase = 0;
+  for (size_t i = 1; i < pts.size(); ++i) {
+    if (w == 1) ThinLine(cov, pts[i - 1], pts[i], Pen.Style, phase);
+    else WideLine(cov, pts[i - 1], pts[i], w);
+  }
+  PenPos = pts.back();
+  cov.Flush(Brush.Color());
+}
+
+// Shapes in a box: brush inside, pen outline on the box's edge pixels (width 1) or centred
+// on them (wider). A clear pen leaves the right and bottom edge pixels out.
+static void DrawShape(TCanvas& c, TCoverage& cov, int l, int t, int r, int b, double rx, double ry) {
+  bool pen = c.Pen.Style != psClear;
+  bool brush = c.Brush.Style != bsClear;
+  int w = std::max(c.Pen.Width, 1);
+  if (!pen) {
+    --r;
+    --b;
+    rx = std::min(rx, (r - l) / 2.0);
+    ry = std::min(ry, (b - t) / 2.0);
+  }
+  if (pen && c.Pen.Style == psInsideFrame && w > 1) {
+    // The path moves inwards so that the centred pen reaches exactly the box's edges.
+    l += w / 2; t += w / 2; r -= (w - 1) / 2; b -= (w - 1) / 2;
+  }
+  if (r <= l || b <= t) return;
+  rx = std::clamp(rx, 0.0, (r - l) / 2.0);
+  ry = std::clamp(ry, 0.0, (b - t) / 2.0);
+  RoundBox box{double(l), double(t), double(r), double(b), rx, ry};
+  auto in0 = [&](int x, int y) { return box.Inside(x + 0.5, y + 0.5, -1e-7); };
+  int m = w + 1;
+  for (int y = std::max(t - m, cov.T()); y < std::min(b + m, cov.B()); ++y)
+    for (int x = std::max(l - m, cov.L()); x < std::min(r + m, cov.R()); ++x) {
+      bool inside = in0(x, y);
+      bool onPen = false;
+      if (pen) {
+        if (w == 1) {
+          onPen = inside && (!in0(x - 1, y) || !in0(x + 1, y) || !in0(x, y - 1) || !in0(x, y + 1));
+        } else {
+          double eo = (w - 1) / 2.0, ei = -(w + 1) / 2.0;
+          onPen = box.Inside(x + 0.5, y + 0.5, eo) && !box.Inside(x + 0.5, y + 0.5, ei + 1e-7);
+        }
+      }
+      if (onPen) cov.Set(x, y, 2);
+      else if (inside && brush) cov.Set(x, y, 1);
+    }
+}
+
+void TCanvas::Rectangle(int l, int t, int r, int b) {
+  Normalise(l, t, r, b);
+  int m = Pen.Width + 2;
+  TCoverage cov(*this, l - m, t - m, r + m, b + m);
+  if (cov.Empty()) return;
+  DrawShape(*this, cov, l, t, r, b, 0, 0);
+  cov.Flush(Brush.Color());
+}
+
+void TCanvas::RoundRect(int l, int t, int r, int b, int cw, int ch) {
+  Normalise(l, t, r, b);
+  int m = Pen.Width + 2;
+  TCoverage cov(*this, l - m, t - m, r + m, b + m);
+  if (cov.Empty()) return;
+  DrawShape(*this, cov, l, t, r, b, std::abs(cw) / 2.0, std::abs(ch) / 2.0);
+  cov.Flush(Brush.Color());
+}
+
+void TCanvas::Ellipse(int l, int t, int r, int b) {
+  Normalise(l, t, r, b);
+  int m = Pen.Width + 2;
+  TCoverage cov(*this, l - m, t - m, r + m, b + m);
+  if (cov.Empty()) return;
+  DrawShape(*this, cov, l, t, r, b, 1e9, 1e9);  // radii clamp to half the box
+  cov.Flush(Brush.Color());
+}
+
+void TCanvas::FillRect(const TRect& rc) {
+  if (Brush.Style == bsClear) return;
+  TCoverage cov(*this, rc.Left, rc.Top, rc.Right, rc.Bottom);
+  if (cov.Empty()) return;
+  for (int y = cov.T(); y < cov.B(); ++y) cov.Span(cov.L(), cov.R(), y, 1);
+  TPenMode keep = Pen.Mode;
+  Pen.Mode = pmCopy;  // a fill is a pattern copy, whatever the pen's mode
+  cov.Flush(Brush.Color());
+  Pen.Mode = keep;
+}
+
+void TCanvas::FrameRect(const TRect& rc) {
+  if (Brush.Style == bsClear || rc.Right <= rc.Left || rc.Bottom <= rc.Top) return;
+  TCoverage cov(*this, rc.Left, rc.Top, rc.Right, rc.Bottom);
+  if (cov.Empty()) return;
+  cov.Span(rc.Left, rc.Right, rc.Top, 1);
+  cov.Span(rc.Left, rc.Right, rc.Bottom - 1, 1);
+  for (int y = rc.Top; y < rc.Bottom; ++y) {
+    cov.Set(rc.Left, y, 1);
+    cov.Set(rc.Right - 1, y, 1);
+  }
+  TPenMode keep = Pen.Mode;
+  Pen.Mode = pmCopy;
+  cov.Flush(Brush.Color());
+  Pen.Mode = keep;
+}
+
+void TCanvas::Polygon(const std::vector<TPoint>& pts) {
+  if (pts.size() < 2) return;
+  int w = std::max(Pen.Width, 1), m = w + 2;
+  int l = INT32_MAX, t = INT32_MAX, r = INT32_MIN, b = INT32_MIN;
+  for (auto& p : pts) {
+    l = std::min(l, p.X); t = std::min(t, p.Y); r = std::max(r, p.X); b = std::max(b, p.Y);
+  }
+  TCoverage cov(*this, l - m, t - m, r + m, b + m);
+  if (cov.Empty()) return;
+  if (Brush.Style != bsClear) {
+    // Alternate rule, sampled at pixel centres.
+    std::vector<double> xs;
+    for (int y = std::max(t, cov.T()); y < std::min(b, cov.B()); ++y) {
+      double yc = y + 0.5;
+      xs.clear();
+      for (size_t i = 0; i < pts.size(); ++i) {
+        TPoint a = pts[i], c = pts[(i + 1) % pts.size()];
+        if (a.Y == c.Y) continue;
+        double y0 = std::min(a.Y, c.Y), y1 = std::max(a.Y, c.Y);
+        if (yc < y0 || yc >= y1) continue;
+        xs.push_back(a.X + (yc - a.Y) * double(c.X - a.X) / double(c.Y - a.Y));
+      }
+      std::sort(xs.begin(), xs.end());
+      for (size_t i = 0; i + 1 < xs.size(); i += 2) {
+        // Centres strictly inside; a centre on an edge belongs to neither side.
+        int x0 = int(std::floor(xs[i] - 0.5)) + 1, x1 = int(std::ceil(xs[i + 1] - 0.5));
+        cov.Span(x0, x1, y, 1);
+      }
+    }
+  }
+  if (PenVisible(Pen)) {
+    int phase = 0;
+    for (size_t i = 0; i < pts.size(); ++i) {
+      TPoint a = pts[i], c = pts[(i + 1) % pts.size()];
+      if (w == 1) ThinLine(cov, a, c, Pen.Style, phase);
+      else WideLine(cov, a, c, w);
+    }
+  }
+  cov.Flush(Brush.Color());
+}
+
+TColor TCanvas::Pixels(int x, int y) const { return FBitmap->GetPixelColor(x, y); }
+
+void TCanvas::SetPixels(int x, int y, TColor c) { FBitmap->SetPixelColor(x, y, c); }
+
+namespace {
+
+// Maps destination column i of n onto a source column of m (nearest sample, centred).
+inline int64_t MapIndex(int64_t i, int64_t n, int64_t m) { return ((2 * i + 1) * m) / (2 * n); }
+
+uint32_t CopyOp(TCopyMode mode, uint32_t S, uint32_t D) {
+  const uint32_t M = 0xFFFFFF;
+  switch (mode) {
+    case cmSrcPaint: return (S | D) & M;
+    case cmSrcAnd: return S & D & M;
+    case cmSrcInvert: return (S ^ D) & M;
+    case cmNotSrcCopy: return ~S & M;
+    case cmBlackness: return 0;
+    case cmWhiteness: return M;
+    case cmDstInvert: return ~D & M;
+    default: return S & M;
+  }
+}
+
+// The copy behind CopyRect and StretchDraw. A plain copy between 32-bit bitmaps keeps the
+// source's fourth byte; with a key colour the matching source pixels are left out.
+void StretchCopy(TBitmap& dst, const TRect& d, const TBitmap& srcIn, const TRect& s, TCopyMode mode,
+                 bool keyed, TColor key) {
+  int64_t dw = int64_t(d.Right) - d.Left, dh = int64_t(d.Bottom) - d.Top;
+  int64_t sw = int64_t(s.Right) - s.Left, sh = int64_t(s.Bottom) - s.Top;
+  if (!dw || !dh || !sw || !sh) return;
+  bool flipX = (dw < 0) != (sw < 0), flipY = (dh < 0) != (sh < 0);
+  int64_t dl = std::min<int64_t>(d.Left, d.Right), dt = std::min<int64_t>(d.Top, d.Bottom);
+  int64_t sl = std::min<int64_t>(s.Left, s.Right), st = std::min<int64_t>(s.Top, s.Bottom);
+  dw = std::abs(dw); dh = std::abs(dh); sw = std::abs(sw); sh = std::abs(sh);
+  // A copy within one bitmap reads from a snapshot so overlapping areas come out right.
+  std::unique_ptr<TBitmap> snap;
+  const TBitmap* src = &srcIn;
+  if (&srcIn == &dst) {
+    snap = std::make_unique<TBitmap>();
+    snap->Assign(&srcIn);
+    src = snap.get();
+  }
+  int64_t x0 = std::max<int64_t>(dl, 0), x1 = std::min<int64_t>(dl + dw, dst.Width());
+  int64_t y0 = std::max<int64_t>(dt, 0), y1 = std::min<int64_t>(dt + dh, dst.Height());
+  bool fast = dst.PixelFormat() == pf32bit && src->PixelFormat() == pf32bit;
+  uint32_t keyBgr = 0;
+  if (keyed) {
+    TColor k = ColorToRGB(key);
+    keyBgr = uint32_t(GetBValue(k)) | uint32_t(GetGValue(k)) << 8 | uint32_t(GetRValue(k)) << 16;
+  }
+  for (int64_t y = y0; y < y1; ++y) {
+    int64_t k = MapIndex(y - dt, dh, sh);
+    int64_t sy = st + (flipY ? sh - 1 - k : k);
+    if (sy < 0 || sy >= src->Height()) continue;
+    for (int64_t x = x0; x < x1; ++x) {
+      int64_t kx = MapIndex(x - dl, dw, sw);
+      int64_t sx = sl + (flipX ? sw - 1 - kx : kx);
+      if (sx < 0 || sx >= src->Width()) continue;
+      if (fast) {
+        uint32_t sv, dv;
+        std::memcpy(&sv, src->ScanLine(int(sy)) + 4 * sx, 4);
+        if (keyed && (sv & 0xFFFFFF) == keyBgr) continue;
+        uint8_t* dp = dst.ScanLine(int(y)) + 4 * x;
+        if (mode != cmSrcCopy) {
+          std::memcpy(&dv, dp, 4);
+          sv = CopyOp(mode, sv, dv);
+        }
+        std::memcpy(dp, &sv, 4);
+      } else {
+        TColor sc = src->GetPixelColor(int(sx), int(sy));
+        uint32_t sv = TCoverage::Bgr(sc);
+        if (keyed && sv == keyBgr) continue;
+        if (mode != cmSrcCopy) sv = CopyOp(mode, sv, TCoverage::Bgr(dst.GetPixelColor(int(x), int(y))));
+        dst.SetPixelColor(int(x), int(y), RGB(uint8_t(sv >> 16), uint8_t(sv >> 8), uint8_t(sv)));
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& src) {
+  StretchCopy(*FBitmap, dest, *source.FBitmap, src, CopyMode, false, 0);
+}
+
+void TCanvas::StretchDrawKeyed(const TRect& dest, const TBitmap& src, const TRect& srcRect, TColor key) {
+  StretchCopy(*FBitmap, dest, src, srcRect, CopyMode, key != clNone, key);
+}
+
+TColor TCanvas::GetNearestColor(TColor c) const {
+  TPixelFormat f = FBitmap->PixelFormat();
+  if ((f == pf1bit || f == pf4bit || f == pf8bit) && !FBitmap->Palette().empty()) {
+    const TRGBQuad& q = FBitmap->Palette()[size_t(FBitmap->NearestPaletteIndex(c))];
+    return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+  }
+  return ColorToRGB(c) & 0xFFFFFF;
+}
+
+void TCanvas::Draw(int x, int y, const TGraphic* g) {
+  if (!g || g->Empty()) return;
+  StretchDraw(Rect(x, y, x + g->Width(), y + g->Height()), g);
+}
+
+void TCanvas::StretchDraw(const TRect& r, const TGraphic* g) {
+  if (!g || g->Empty()) return;
+  if (auto* b = dynamic_cast<const TBitmap*>(g)) {
+    StretchCopy(*FBitmap, r, *b, Rect(0, 0, b->Width(), b->Height()), CopyMode, b->Transparent(),
+                b->TransparentColor());
+    return;
+  }
+  g->Draw(*this, r);
+}

@@ -1,0 +1,164 @@
+// Pictures: the graphic base, the device-independent bitmap and the registry of picture
+// classes by file extension. The canvas that draws on a bitmap is in Canvas.h.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Classes.h"
+#include "Types.h"
+
+class TCanvas;
+
+enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum TTransparentMode { tmAuto, tmFixed };
+enum TBitmapHandleType { bmDIB, bmDDB };
+
+struct TRGBQuad {
+  uint8_t rgbBlue = 0, rgbGreen = 0, rgbRed = 0, rgbReserved = 0;
+  bool operator==(const TRGBQuad&) const = default;
+};
+
+// The one limit for every size that reaches an allocation of pixels: each side at most
+// MaxImageDimension, at most MaxImagePixels pixels. Sizes are computed in 64 bits.
+constexpr int32_t MaxImageDimension = 32767;
+constexpr int64_t MaxImagePixels = int64_t(1) << 27;
+// Raises EInvalidGraphic when a width or height is negative or the size exceeds the limits.
+void CheckImageSize(int64_t width, int64_t height);
+
+int BitsPerPixelOf(TPixelFormat f);  // 1, 4, 8, 16, 16, 24, 32; 0 for pfDevice and pfCustom
+// Bytes of one row padded to 4 bytes, in 64 bits.
+int64_t DibRowBytes(int64_t width, int bitsPerPixel);
+
+class TGraphic : public TObject {
+ public:
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual void SetWidth(int value) = 0;
+  virtual void SetHeight(int value) = 0;
+  virtual bool Empty() const { return Width() == 0 || Height() == 0; }
+  virtual bool Transparent() const { return FTransparent; }
+  virtual void SetTransparent(bool v) { FTransparent = v; }
+  // Draws the picture stretched into r of the canvas.
+  virtual void Draw(TCanvas& canvas, const TRect& r) const = 0;
+  virtual void LoadFromStream(TStream& s) = 0;
+  virtual void SaveToStream(TStream& s) const = 0;
+  // Raises EFOpenError / EFCreateError; writing goes through a temporary file.
+  virtual void LoadFromFile(const std::string& name);
+  virtual void SaveToFile(const std::string& name) const;
+  // Copies another picture. The base asks the source to convert itself (AssignTo), whose
+  // default raises EConvertError "Cannot assign a X to a Y" when the kinds do not convert.
+  virtual void Assign(const TGraphic* source);
+  virtual void AssignTo(TGraphic* dest) const;
+  virtual const char* ClassName() const { return "TGraphic"; }
+  bool Modified = false;
+
+ protected:
+  bool FTransparent = false;
+};
+
+// The registry of picture classes by file extension (without the dot, case-blind), in
+// registration order; it builds the picture dialogs' filters.
+using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;
+struct TGraphicFormat {
+  std::string Extension;
+  std::string Description;
+  TGraphicFactory Create;
+};
+void RegisterFileFormat(const std::string& ext, const std::string& description,
+                        TGraphicFactory factory);
+void UnregisterFileFormat(const std::string& ext);
+const std::vector<TGraphicFormat>& GraphicFormats();
+const TGraphicFormat* GraphicFormatForExtension(const std::string& ext);  // "bmp" or ".bmp"
+// "All (*.bmp;*.gif)|*.bmp;*.gif|Bitmaps (*.bmp)|*.bmp|..."
+std::string GraphicFilter();
+
+// A device-independent bitmap: one block of bottom-up rows, each padded to 4 bytes. Row 0
+// of ScanLine is the top row. 32-bit pixels are the bytes blue, green, red, alpha; 15-bit
+// pixels are 5-5-5 and 16-bit pixels 5-6-5, little-endian words; indexed pixels keep the
+// leftmost pixel in the highest bits. Pixels that a resize adds are all zero bytes (black
+// with alpha 0, or palette index 0); the pixels that stay keep their place from the top-left.
+class TBitmap : public TGraphic {
+ public:
+  TBitmap();
+  TBitmap(int width, int height, TPixelFormat format = pf32bit);
+  ~TBitmap() override;
+  TBitmap(const TBitmap&) = delete;
+  TBitmap& operator=(const TBitmap&) = delete;
+
+  int Width() const override { return FWidth; }
+  int Height() const override { return FHeight; }
+  void SetWidth(int value) override { SetSize(value, FHeight); }
+  void SetHeight(int value) override { SetSize(FWidth, value); }
+  void SetSize(int width, int height);
+
+  // pfDevice and pfCustom stand for 32 bits here: this layer has no device bitmaps.
+  TPixelFormat PixelFormat() const { return FFormat; }
+  void SetPixelFormat(TPixelFormat f);
+  int BitsPerPixel() const { return BitsPerPixelOf(FFormat); }
+  int RowBytes() const { return int(DibRowBytes(FWidth, BitsPerPixel())); }
+  int64_t ImageSize() const { return int64_t(RowBytes()) * FHeight; }
+  // The start of the pixel block, which is the bottom row; nullptr when empty.
+  uint8_t* Bits() { return FBits.empty() ? nullptr : FBits.data(); }
+  const uint8_t* Bits() const { return FBits.empty() ? nullptr : FBits.data(); }
+  // Raises EInvalidGraphicOperation "Scan line index out of range" outside 0..Height-1.
+  uint8_t* ScanLine(int y);
+  const uint8_t* ScanLine(int y) const;
+
+  // Up to 256 entries; indexed formats get a default palette when they are set without one.
+  const std::vector<TRGBQuad>& Palette() const { return FPalette; }
+  void SetPalette(const std::vector<TRGBQuad>& palette);
+  bool Monochrome() const { return FFormat == pf1bit; }
+
+  // The colour of a pixel (0x00BBGGRR) and the writing of one, in any format; indexed
+  // formats take the nearest palette entry. SetPixelColor gives a 32-bit pixel alpha 0.
+  TColor GetPixelColor(int x, int y) const;
+  void SetPixelColor(int x, int y, TColor c);
+  // Index of the palette entry nearest to the colour (squared distance, lowest index on ties).
+  int NearestPaletteIndex(TColor c) const;
+
+  // Transparency: in the automatic mode the transparent colour is the bottom-left pixel's.
+  TColor TransparentColor() const;
+  void SetTransparentColor(TColor c);
+  TTransparentMode TransparentMode() const { return FTransparentMode; }
+  void SetTransparentMode(TTransparentMode m);
+
+  TCanvas& Canvas();
+  // The platform keeps pixels in memory always; these only keep callers' calls meaningful.
+  void Dormant() {}
+  void FreeImage() {}
+  TBitmapHandleType HandleType = bmDIB;
+
+  const char* ClassName() const override { return "TBitmap"; }
+  void Draw(TCanvas& canvas, const TRect& r) const override;
+  // A deep copy of another bitmap (pixels, format, palette, transparency); nullptr empties;
+  // another kind of picture converts itself through its AssignTo.
+  void Assign(const TGraphic* source) override;
+  // BMP files: core (OS/2 1.x), OS/2 2.x, info, V4 and V5 headers; 1, 4, 8, 16, 24 and 32
+  // bits; RLE4, RLE8, bit fields; bottom-up and top-down. A bad file raises EInvalidGraphic
+  // and leaves the bitmap as it was.
+  void LoadFromStream(TStream& s) override;
+  // Writes the current pixel format with a plain info header.
+  void SaveToStream(TStream& s) const override;
+
+  // Takes over another bitmap's pixels, format and palette (used by the readers to commit a
+  // fully decoded image at once).
+  void TakePixels(TBitmap& other);
+
+ private:
+  void Reformat(TPixelFormat f);
+  void DefaultPalette();
+  int FWidth = 0, FHeight = 0;
+  TPixelFormat FFormat = pf32bit;
+  std::vector<uint8_t> FBits;
+  std::vector<TRGBQuad> FPalette;
+  TColor FTransparentColor = clDefault;
+  TTransparentMode FTransparentMode = tmAuto;
+  std::unique_ptr<TCanvas> FCanvas;
+};
+
+// The palettes a bitmap gets when it becomes indexed without one: black and white; the 16
+// standard colours; those 16, a 6 x 6 x 6 colour cube and 24 greys.
+std::vector<TRGBQuad> DefaultPaletteFor(TPixelFormat f);

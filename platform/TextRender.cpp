@@ -1,0 +1,260 @@
+#include "TextRender.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+#include FT_SYNTHESIS_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <tuple>
+
+#include "Canvas.h"
+#include "Graphics.h"
+#include "SysUtils.h"
+
+namespace {
+
+struct Glyph {
+  int Advance = 0;
+  int Left = 0, Top = 0;  // bitmap offset from the pen position on the baseline
+  int W = 0, H = 0;
+  std::vector<uint8_t> Coverage;
+};
+
+struct SizedFace {
+  FT_Face Face = nullptr;
+  int Em = 0;
+  bool Embolden = false, Oblique = false;
+  TTextMetrics Metrics;
+  std::map<unsigned, Glyph> Glyphs;
+};
+
+class FontLibrary {
+ public:
+  static FontLibrary& Get() {
+    static FontLibrary lib;
+    return lib;
+  }
+  ~FontLibrary() {
+    FSized.clear();
+    for (auto& [k, f] : FFaces) FT_Done_Face(f);
+    if (FLib) FT_Done_FreeType(FLib);
+    FcFini();  // releases fontconfig's own caches, which a leak checker would report
+  }
+
+  TFontMatch Match(const std::string& name, bool bold, bool italic) {
+    auto key = std::make_tuple(LowerCase(name), bold, italic);
+    auto it = FMatches.find(key);
+    if (it != FMatches.end()) return it->second;
+    TFontMatch m;
+    FcPattern* pat = FcPatternCreate();
+    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
+    FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcDefaultSubstitute(pat);
+    FcResult res;
+    FcPattern* found = FcFontMatch(nullptr, pat, &res);
+    if (found) {
+      FcChar8* s = nullptr;
+      if (FcPatternGetString(found, FC_FILE, 0, &s) == FcResultMatch) m.File = reinterpret_cast<char*>(s);
+      if (FcPatternGetString(found, FC_FAMILY, 0, &s) == FcResultMatch) m.Family = reinterpret_cast<char*>(s);
+      int idx = 0;
+      if (FcPatternGetInteger(found, FC_INDEX, 0, &idx) == FcResultMatch) m.Index = idx;
+      FcPatternDestroy(found);
+    }
+    FcPatternDestroy(pat);
+    if (m.File.empty()) throw EInvalidGraphicOperation("No font is installed for \"" + name + "\"");
+    FMatches[key] = m;
+    return m;
+  }
+
+  SizedFace& Sized(const TFont& font) {
+    bool bold = font.Style & fsBold, italic = font.Style & fsItalic;
+    int h = font.Height() == 0 ? -11 : font.Height();
+    auto key = std::make_tuple(LowerCase(font.Name), bold, italic, h);
+    auto it = FSized.find(key);
+    if (it != FSized.end()) return *it->second;
+    TFontMatch m = Match(font.Name.empty() ? std::string("Arial") : font.Name, bold, italic);
+    FT_Face face = OpenFace(m);
+    int upem = face->units_per_EM ? face->units_per_EM : 2048;
+    int asc = face->ascender, desc = -face->descender;
+    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2)); os2 && os2->usWinAscent) {
+      asc = os2->usWinAscent;
+      desc = os2->usWinDescent;
+    }
+    if (asc + desc <= 0) {
+      asc = upem * 9 / 10;
+      desc = upem / 5;
+    }
+    // A negative height is the character (em) height, a positive one the cell height.
+    int em = h < 0 ? -h : std::max(1, int(std::lround(double(h) * upem / (asc + desc))));
+    em = std::clamp(em, 1, 2000);
+    auto sf = std::make_unique<SizedFace>();
+    sf->Face = face;
+    sf->Em = em;
+    sf->Embolden = bold && !(face->style_flags & FT_STYLE_FLAG_BOLD);
+    sf->Oblique = italic && !(face->style_flags & FT_STYLE_FLAG_ITALIC);
+    sf->Metrics.Ascent = int(std::lround(double(asc) * em / upem));
+    sf->Metrics.Descent = int(std::lround(double(desc) * em / upem));
+    auto& ref = *sf;
+    FSized[key] = std::move(sf);
+    return ref;
+  }
+
+  const Glyph& GetGlyph(SizedFace& sf, unsigned cp) {
+    auto it = sf.Glyphs.find(cp);
+    if (it != sf.Glyphs.end()) return it->second;
+    Glyph g;
+    FT_Face face = sf.Face;
+    FT_Set_Pixel_Sizes(face, 0, FT_UInt(sf.Em));
+    FT_UInt gi = FT_Get_Char_Index(face, cp);
+    if (FT_Load_Glyph(face, gi, FT_LOAD_DEFAULT) == 0) {
+      if (sf.Embolden) FT_GlyphSlot_Embolden(face->glyph);
+      if (sf.Oblique) FT_GlyphSlot_Oblique(face->glyph);
+      g.Advance = int((face->glyph->advance.x + 32) >> 6);
+      if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+        FT_Bitmap& b = face->glyph->bitmap;
+        g.Left = face->glyph->bitmap_left;
+        g.Top = face->glyph->bitmap_top;
+        g.W = int(b.width);
+        g.H = int(b.rows);
+        g.Coverage.resize(size_t(g.W) * size_t(g.H));
+        for (int y = 0; y < g.H; ++y)
+          std::memcpy(&g.Coverage[size_t(y) * size_t(g.W)], b.buffer + y * b.pitch, size_t(g.W));
+      }
+    }
+    return sf.Glyphs.emplace(cp, std::move(g)).first->second;
+  }
+
+  std::vector<std::string> Families() {
+    std::vector<std::string> out;
+    FcPattern* pat = FcPatternCreate();
+    FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, nullptr);
+    FcFontSet* set = FcFontList(nullptr, pat, os);
+    if (set) {
+      for (int i = 0; i < set->nfont; ++i) {
+        FcChar8* s = nullptr;
+        if (FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &s) == FcResultMatch)
+          out.emplace_back(reinterpret_cast<char*>(s));
+      }
+      FcFontSetDestroy(set);
+    }
+    FcObjectSetDestroy(os);
+    FcPatternDestroy(pat);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+  }
+
+ private:
+  FontLibrary() {
+    if (FT_Init_FreeType(&FLib)) throw EInvalidGraphicOperation("FreeType could not start");
+    FcInit();
+  }
+  FT_Face OpenFace(const TFontMatch& m) {
+    auto key = std::make_pair(m.File, m.Index);
+    auto it = FFaces.find(key);
+    if (it != FFaces.end()) return it->second;
+    FT_Face f = nullptr;
+    if (FT_New_Face(FLib, m.File.c_str(), m.Index, &f))
+      throw EInvalidGraphicOperation("Cannot open the font file " + m.File);
+    FFaces[key] = f;
+    return f;
+  }
+  FT_Library FLib = nullptr;
+  std::map<std::pair<std::string, int>, FT_Face> FFaces;
+  std::map<std::tuple<std::string, bool, bool>, TFontMatch> FMatches;
+  std::map<std::tuple<std::string, bool, bool, int>, std::unique_ptr<SizedFace>> FSized;
+};
+
+// UTF-8 decoding; a byte that does not start a valid sequence stands for itself.
+std::vector<unsigned> Decode(const std::string& s) {
+  std::vector<unsigned> out;
+  for (size_t i = 0; i < s.size();) {
+    unsigned c = uint8_t(s[i]);
+    int n = (c >= 0xC2 && c < 0xE0) ? 1 : (c >= 0xE0 && c < 0xF0) ? 2 : (c >= 0xF0 && c < 0xF5) ? 3 : 0;
+    if (n && i + size_t(n) < s.size()) {
+      unsigned v = c & (0x3Fu >> n);
+      bool ok = true;
+      for (int k = 1; ok && k <= n; ++k) {
+        unsigned t = uint8_t(s[i + size_t(k)]);
+        if ((t & 0xC0) != 0x80) ok = false;
+        else v = v << 6 | (t & 0x3F);
+      }
+      if (ok) {
+        out.push_back(v);
+        i += size_t(n) + 1;
+        continue;
+      }
+    }
+    out.push_back(c);
+    ++i;
+  }
+  return out;
+}
+
+}  // namespace
+
+TFontMatch MatchFont(const std::string& name, bool bold, bool italic) {
+  return FontLibrary::Get().Match(name, bold, italic);
+}
+
+std::vector<std::string> InstalledFontFamilies() { return FontLibrary::Get().Families(); }
+
+TTextMetrics FontMetrics(const TFont& font) { return FontLibrary::Get().Sized(font).Metrics; }
+
+int MeasureText(const TFont& font, const std::string& text) {
+  auto& lib = FontLibrary::Get();
+  SizedFace& sf = lib.Sized(font);
+  int w = 0;
+  for (unsigned cp : Decode(text)) w += lib.GetGlyph(sf, cp).Advance;
+  return w;
+}
+
+void RenderTextLine(TBitmap& bmp, int x, int y, const std::string& text, const TFont& font,
+                    const TRect& clipIn) {
+  TRect clip;
+  if (!IntersectRect(clip, clipIn, Rect(0, 0, bmp.Width(), bmp.Height()))) return;
+  auto& lib = FontLibrary::Get();
+  SizedFace& sf = lib.Sized(font);
+  TColor c = ColorToRGB(font.Color);
+  const int cr = GetRValue(c), cg = GetGValue(c), cb = GetBValue(c);
+  bool fast = bmp.PixelFormat() == pf32bit;
+  auto blend = [&](int px, int py, int a) {
+    if (a <= 0 || px < clip.Left || py < clip.Top || px >= clip.Right || py >= clip.Bottom) return;
+    if (fast) {
+      uint8_t* p = bmp.ScanLine(py) + 4 * px;
+      p[0] = uint8_t((cb * a + p[0] * (255 - a) + 127) / 255);
+      p[1] = uint8_t((cg * a + p[1] * (255 - a) + 127) / 255);
+      p[2] = uint8_t((cr * a + p[2] * (255 - a) + 127) / 255);
+      p[3] = 0;
+    } else {
+      TColor d = bmp.GetPixelColor(px, py);
+      bmp.SetPixelColor(px, py, RGB(uint8_t((cr * a + GetRValue(d) * (255 - a) + 127) / 255),
+                                    uint8_t((cg * a + GetGValue(d) * (255 - a) + 127) / 255),
+                                    uint8_t((cb * a + GetBValue(d) * (255 - a) + 127) / 255)));
+    }
+  };
+  int baseline = y + sf.Metrics.Ascent;
+  int pen = x;
+  for (unsigned cp : Decode(text)) {
+    const Glyph& g = lib.GetGlyph(sf, cp);
+    int gx = pen + g.Left, gy = baseline - g.Top;
+    for (int j = 0; j < g.H; ++j)
+      for (int i = 0; i < g.W; ++i) blend(gx + i, gy + j, g.Coverage[size_t(j) * size_t(g.W) + size_t(i)]);
+    pen += g.Advance;
+  }
+  int thick = std::max(1, sf.Em / 14);
+  auto bar = [&](int top) {
+    for (int j = 0; j < thick; ++j)
+      for (int i = x; i < pen; ++i) blend(i, top + j, 255);
+  };
+  if (font.Style & fsUnderline) bar(baseline + std::max(1, sf.Metrics.Descent / 3));
+  if (font.Style & fsStrikeOut) bar(baseline - sf.Metrics.Ascent * 3 / 10);
+}

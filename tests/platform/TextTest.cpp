@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Canvas.h"
+#include "platform/TextRender.h"
+#include "support/PixelMap.h"
+#include "support/Tools.h"
+
+namespace {
+
+TEST(Text, FontconfigAgreesWithTheFacesWePick) {
+  REQUIRE_TOOL("fc-match");
+  for (const char* name : {"Arial", "Times New Roman", "Courier New", "Verdana", "Tahoma"}) {
+    TFontMatch m = MatchFont(name, false, false);
+    std::string expected = ShellOutput(std::string("fc-match -f '%{family[0]}' '") + name + "'");
+    EXPECT_EQ(m.Family, expected) << name;
+  }
+  EXPECT_EQ(MatchFont("Arial", false, false).Family, "Liberation Sans");
+  EXPECT_EQ(MatchFont("Times New Roman", false, false).Family, "Liberation Serif");
+  EXPECT_EQ(MatchFont("Courier New", false, false).Family, "Liberation Mono");
+  auto fams = InstalledFontFamilies();
+  EXPECT_TRUE(std::is_sorted(fams.begin(), fams.end()));
+  EXPECT_NE(std::find(fams.begin(), fams.end(), "Liberation Sans"), fams.end());
+}
+
+struct Box {
+  TBitmap bmp{200, 120, pf32bit};
+  Box() {
+    FillOpaqueWhite(bmp);
+    C().Font.Name = "Arial";
+    C().Font.SetHeight(-12);
+    C().Brush.Style = bsClear;
+  }
+  TCanvas& C() { return bmp.Canvas(); }
+  int LineHeight() { return C().TextHeight("Xg"); }
+  int Calc(const std::string& text, int width, uint32_t flags = DT_WORDBREAK | DT_NOPREFIX) {
+    TRect r(0, 0, width, 10);
+    int h = C().DrawText(text, r, flags | DT_CALCRECT);
+    EXPECT_EQ(r.Bottom, h);
+    EXPECT_EQ(h % LineHeight(), 0);
+    return h / LineHeight();
+  }
+  // Left-most and right-most touched columns in rows [t, b).
+  std::pair<int, int> Ink(int t = 0, int b = 120) {
+    int lo = 1 << 30, hi = -1;
+    for (int y = t; y < b; ++y)
+      for (int x = 0; x < bmp.Width(); ++x)
+        if (bmp.ScanLine(y)[4 * x + 3] == 0) {
+          lo = std::min(lo, x);
+          hi = std::max(hi, x);
+        }
+    return {lo, hi};
+  }
+};
+
+TEST(Text, LineHeightIsAscentPlusDescentAndWidthsAdd) {
+  Box b;
+  TTextMetrics m = FontMetrics(b.C().Font);
+  EXPECT_EQ(b.LineHeight(), m.Ascent + m.Descent);
+  EXPECT_GE(b.LineHeight(), 12);
+  EXPECT_LE(b.LineHeight(), 16);
+  EXPECT_EQ(b.C().TextWidth("ab") , b.C().TextWidth("a") + b.C().TextWidth("b"));
+  b.C().Font.SetHeight(b.LineHeight() * 2);  // a positive height is the cell height
+  EXPECT_NEAR(b.C().TextHeight("X"), b.LineHeight(), 1);
+}
+
+TEST(Text, WrapsAtBlanksOnlyAndKeepsLongWordsWhole) {
+  Box b;
+  int w = b.C().TextWidth("aaaa bbbb");
+  struct Case { const char* text; int width; int lines; };
+  for (Case c : {Case{"aaaa bbbb", w, 1}, Case{"aaaa bbbb", w - 1, 2}, Case{"aaaa bbbb cccc", w, 2},
+                 Case{"aaaabbbbccccdddd", 10, 1},  // a word wider than the box stays whole
+                 Case{"a aaaabbbbccccdddd b", 10, 3}, Case{"x-y-z/w", 5, 1},  // no breaks but blanks
+                 Case{"a\rb", 500, 2}, Case{"a\nb", 500, 2}, Case{"a\r\nb", 500, 2},
+                 Case{"a\r\n\r\nb", 500, 3}, Case{"&File && &x", 500, 1}, Case{"", 500, 0}}) {
+    EXPECT_EQ(b.Calc(c.text, c.width), c.lines) << c.text << " in " << c.width;
+  }
+  // No prefix handling: '&' is measured as an ordinary character.
+  TRect r(0, 0, 500, 10);
+  b.C().DrawText("&A", r, DT_CALCRECT | DT_NOPREFIX);
+  EXPECT_EQ(r.Right, b.C().TextWidth("&A"));
+  // Without word break the lines only break at CR and LF.
+  EXPECT_EQ(b.Calc("aaaa bbbb", 5, DT_NOPREFIX), 1);
+}
+
+TEST(Text, AlignsLeftRightAndCentre) {
+  int tw;
+  {
+    Box b;
+    tw = b.C().TextWidth("IIII");
+  }
+  struct Case { uint32_t flag; int lo, hi; };
+  for (Case c : {Case{DT_LEFT, 10, 10 + tw}, Case{DT_RIGHT, 110 - tw, 110},
+                 Case{DT_CENTER, 60 - tw / 2, 60 + tw / 2 + 1}}) {
+    Box b;
+    TRect r(10, 10, 110, 40);
+    b.C().DrawText("IIII", r, c.flag | DT_WORDBREAK | DT_NOPREFIX);
+    auto [lo, hi] = b.Ink();
+    EXPECT_GE(lo, c.lo - 1) << c.flag;
+    EXPECT_LE(hi, c.hi + 1) << c.flag;
+    EXPECT_LE(lo, c.lo + 3) << c.flag;
+    EXPECT_GE(hi, c.hi - 4) << c.flag;
+  }
+}
+
+TEST(Text, DrawingClipsToTheBoxAndTouchedPixelsGetAlphaZero) {
+  Box b;
+  b.C().Font.SetHeight(-40);
+  TRect r(20, 20, 60, 35);
+  b.C().DrawText("WWWW WWWW", r, DT_WORDBREAK | DT_NOPREFIX);
+  auto [lo, hi] = b.Ink();
+  EXPECT_GE(lo, 20);
+  EXPECT_LT(hi, 60);
+  for (int y = 0; y < 120; ++y)
+    for (int x = 0; x < 200; ++x) {
+      const uint8_t* p = b.bmp.ScanLine(y) + 4 * x;
+      bool in = x >= 20 && x < 60 && y >= 20 && y < 35;
+      if (!in) {
+        EXPECT_EQ(p[3], 255) << x << "," << y;
+      }
+      if (p[3] == 255) {
+        EXPECT_EQ(p[0] & p[1] & p[2], 255);  // untouched stays white
+      }
+    }
+  EXPECT_GE(b.Ink(20, 35).second, 20);
+}
+
+TEST(Text, TextOutFillsTheCellWithASolidBrush) {
+  Box b;
+  b.C().Brush.SetColor(clRed);
+  b.C().TextOut(5, 5, "Hi");
+  int w = b.C().TextWidth("Hi"), h = b.LineHeight();
+  EXPECT_EQ(b.bmp.GetPixelColor(5, 5), clRed);
+  EXPECT_EQ(b.bmp.GetPixelColor(5 + w - 1, 5 + h - 1), clRed);
+  EXPECT_EQ(b.bmp.GetPixelColor(5 + w, 5), clWhite);
+  EXPECT_EQ(b.C().PenPos, Point(5 + w, 5));
+}
+
+}  // namespace

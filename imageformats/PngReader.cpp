@@ -80,6 +80,7 @@ uint8_t* PngReaderGetImage(double displayExponent, int* channels, size_t* rowByt
   // libpng 1.6 rejects a screen gamma of 0; not positive means "no correction".
   if (displayExponent > 0 && png_get_gAMA(gR.png, gR.info, &gamma))
     png_set_gamma(gR.png, displayExponent, gamma);
+  png_set_interlace_handling(gR.png);
   png_read_update_info(gR.png, gR.info);
   size_t rb = png_get_rowbytes(gR.png, gR.info);
   int ch = png_get_channels(gR.png, gR.info);

@@ -338,3 +338,39 @@ TEST(SmallCodecs, Yuv12cAndPortrait) {
   WriteAll(dir.File("big.cvp"), ReadAll(dir.File("p.cvp")) + "x");
   EXPECT_EQ(LoadImage(dir.File("big.cvp")).rc, 1800);
 }
+
+TEST(SmallCodecs, PatchedHeadersFailCleanly) {
+  TempDir dir;
+  auto le16 = [](int v) { return std::string{char(v & 0xff), char((v >> 8) & 0xff)}; };
+  std::string kipsTail = std::string("\x01", 1) + std::string(19, '\0') + "abcdef";
+  std::string yuv = "YUV12C" + std::string(2, '\0') + le16(0) + le16(0);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* options;
+  } cases[] = {
+      {"a.kps", "DFIMAG00" + le16(0xffff) + le16(0xffff) + kipsTail, ""},
+      {"b.kps", "DFIMAG00" + le16(2) + le16(0xffff) + kipsTail, ""},
+      {"c.kps", "DFIMAG00" + le16(0) + le16(3) + kipsTail, ""},
+      {"a.vid", yuv + le16(0xfffc) + le16(0xffff), ""},
+      {"b.vid", yuv + le16(8) + le16(0x7fff) + std::string(48, '\0'), ""},
+      {"c.vid", yuv + le16(4) + le16(0), ""},
+      {"a.pgm", "P5 40000 1 255\n", ""},
+      {"b.pgm", "P5 2 2 255\nabc", ""},
+      {"c.ppm", "P6 1 1 0\nabc", ""},
+      {"d.ppm", "P6 -1 1 255\nabc", ""},
+      {"e.ppm", "P6 99999999999999 1 255\nabc", ""},
+      {"a.iax", std::string(10, 'x'), "width=99999"},
+      {"b.iax", "", ""},
+      {"a.xbm", "#define a_width 40000\n#define a_height 1\nchar a[]={0};", ""},
+      {"b.xbm", "#define a_width 8\n#define a_height 2\nshort a[]={0x12345678901, 0};", ""},
+      {"c.xbm", "#define a_width 0x\n", ""},
+      {"a.cvp", std::string(786431, '\0'), ""},
+  };
+  for (const Case& c : cases) {
+    std::string name = dir.File(c.name);
+    WriteAll(name, c.bytes);
+    Loaded r = LoadImage(name, c.options);
+    EXPECT_NE(r.rc, 0) << c.name;
+  }
+}

@@ -374,3 +374,30 @@ TEST(SmallCodecs, PatchedHeadersFailCleanly) {
     EXPECT_NE(r.rc, 0) << c.name;
   }
 }
+
+TEST(SmallCodecs, HandMadeBitLayouts) {
+  TempDir dir;
+  // One YUV12C group: all four luminances 100, U = 64, V = 0.
+  std::string yuv = std::string("YUV12C\0\0\0\0\0\0\4\0\1\0", 16) +
+                    std::string("\x40\x46\x06\x64\x64\x40", 6);
+  WriteAll(dir.File("g.vid"), yuv);
+  Loaded r = LoadImage(dir.File("g.vid"));
+  ASSERT_EQ(r.rc, 0);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(r.data[size_t(i * 3)], 100 + 64 * 908 / 635) << i;        // blue
+    EXPECT_EQ(r.data[size_t(i * 3 + 1)], 100 - 64 * 19 * 908 / 63500) << i;  // green
+    EXPECT_EQ(r.data[size_t(i * 3 + 2)], 100) << i;                    // red
+  }
+  // 16-bit XBitmap words: low byte first, each byte's bits reversed.
+  WriteAll(dir.File("s.xbm"),
+           "#define s_width 10\n#define s_height 1\nstatic short s_bits[] = { 0x0201 };\n");
+  r = LoadImage(dir.File("s.xbm"));
+  ASSERT_EQ(r.rc, 0) << imgfmt_error_text(r.rc);
+  EXPECT_EQ(r.data[0], 0x80);
+  EXPECT_EQ(r.data[1], 0x40);  // pixel 9
+  WriteAll(dir.File("t.xbm"),
+           "#define t_width 10\n#define t_height 1\nstatic short t_bits[] = { 0xff00 };\n");
+  r = LoadImage(dir.File("t.xbm"));
+  ASSERT_EQ(r.rc, 0);
+  EXPECT_EQ(r.data[1], 0xc0);  // pixels 8 and 9; the rest lies past the width, masked
+}

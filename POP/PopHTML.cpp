@@ -99,6 +99,13 @@ std::string HTMLEncodeFontParts(TColor color, const std::string& face, int32_t h
          HTMLEncodeFontStyles(styles, text) + "</FONT>";
 }
 
+std::string HTMLEncodeFont(const TFont& font, const std::string& text) {
+  // A negative height is the character height; a positive one (a cell height) is written
+  // as it is, so the size in the page is never negative.
+  int32_t height = font.Height() < 0 ? -font.Height() : font.Height();
+  return HTMLEncodeFontParts(font.Color, font.Name, height, font.Style, text);
+}
+
 std::string HTMLEncodeAlignment(TAlignment alignment) {
   if (alignment == taRightJustify) return "right";
   if (alignment == taCenter) return "center";

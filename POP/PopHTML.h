@@ -4,13 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Canvas.h"
 #include "platform/Types.h"
-
-enum TAlignment { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
-
-// Font styles as a bit set.
-enum TFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
-using TFontStyles = uint8_t;
 
 // Unchanged when made only of letters, digits, '-', '.' and '_' (or empty); otherwise in
 // double quotes. A double quote inside is written as &quot; so it cannot end the value early.
@@ -25,6 +20,7 @@ std::string HTMLEncodeParaAlignment(TAlignment alignment, const std::string& tex
 std::string HTMLEncodeText(const std::string& text);
 std::string HTMLEncodeFontStyles(TFontStyles styles, const std::string& text);
 // The FONT element around styled text; `heightPixels` is the character height in pixels.
+std::string HTMLEncodeFont(const TFont& font, const std::string& text);
 std::string HTMLEncodeFontParts(TColor color, const std::string& face, int32_t heightPixels,
                                 TFontStyles styles, const std::string& text);
 

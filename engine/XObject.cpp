@@ -82,12 +82,12 @@ void XObject::SetOwnerList(TObjectList* list) {
   if (list) list->Add(this);
 }
 
-void XObject::SaveToStream(TStream*) {
-  throw EInvalidOperation("The stream form of objects is not available in this build");
+void XObject::SaveToStream(TStream* stream) {
+  if (stream) stream->WriteStringItem(Properties->AsString());
 }
 
-void XObject::LoadFromStream(TStream*) {
-  throw EInvalidOperation("The stream form of objects is not available in this build");
+void XObject::LoadFromStream(TStream* stream) {
+  if (stream) Properties->LoadFromStrings(INITextLines(stream->ReadStringItem()));
 }
 
 std::string XObject::ReadString(const std::string& key) {

@@ -38,6 +38,8 @@ bool IsRectEmpty(const TRect& r);
 void OffsetRect(TRect& r, int32_t dx, int32_t dy);
 void InflateRect(TRect& r, int32_t dx, int32_t dy);
 
+enum TAlignment { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
+
 // 0x00BBGGRR. System colours have the high bit set and the index of the system colour in
 // the low byte; clNone and clDefault are markers, not colours.
 using TColor = int32_t;

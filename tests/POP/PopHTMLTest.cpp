@@ -72,6 +72,17 @@ TEST(HTMLEncoders, FontsAndStyles) {
             "<FONT color=0000FF face=\"Times New Roman\" style=text-decoration:none;font-size:13>"
             "<B>Hi</B></FONT>");
   EXPECT_EQ(HTMLEncodeFontParts(clBlue, "Arial", 13, fsBold, ""), "");
+  TFont f;
+  f.Name = "Verdana";
+  f.Color = clWhite;
+  f.Style = fsUnderline;
+  f.SetHeight(-13);
+  EXPECT_EQ(HTMLEncodeFont(f, "x"),
+            "<FONT color=FFFFFF face=Verdana style=text-decoration:none;font-size:13><U>x</U></FONT>");
+  f.SetHeight(16);  // a cell height still gives a positive size
+  EXPECT_NE(HTMLEncodeFont(f, "x").find("font-size:16>"), std::string::npos);
+  f.Style = fsBold;
+  EXPECT_EQ(HTMLEncodeFont(f, ""), "");
   EXPECT_EQ(HTMLEncodeSpan(10, 20, "x"), "<SPAN style=\"width:10;height:20;overflow:hidden\">x</SPAN>");
 }
 

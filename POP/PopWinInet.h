@@ -1,0 +1,29 @@
+// URL parts and combination, connection check.
+#pragma once
+#include <cstdint>
+#include <string>
+
+bool IsConnectedToInternet(const std::string& url);
+bool UrlIsAvaliableOffline(const std::string& url);
+std::string UrlGetScheme(const std::string& url);
+std::string UrlGetHostName(const std::string& url);
+std::string UrlGetPath(const std::string& url);
+std::string UrlGetUserName(const std::string& url);
+std::string UrlGetPassword(const std::string& url);
+std::string UrlGetExtraInfo(const std::string& url);
+std::string UrlGetHostAddress(const std::string& url);
+std::string UrlCombine(const std::string& base, const std::string& relative, uint32_t flags = 0);
+std::string UrlUnixToDos(const std::string& url);
+std::string UrlDosToUnix(const std::string& url);
+std::string UrlRemoveBookmark(const std::string& url);
+std::string UrlGetFileName(const std::string& url);
+std::string UrlGetFileExt(const std::string& url);
+std::string UrlExtractFileExt(const std::string& url);
+std::string UrlGetSchemeExt(const std::string& url);
+
+// The parts of a URL as positions inside its text; ok is false when it cannot be split.
+struct TUrlParts {
+  bool ok = false;
+  std::string scheme, user, password, host, port, path, extra;
+};
+TUrlParts UrlCrack(const std::string& url);

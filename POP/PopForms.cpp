@@ -1,6 +1,7 @@
 #include "PopForms.h"
 
 #include <memory>
+#include <vector>
 
 #include "PopDOM.h"
 #include "PopWinInet.h"
@@ -55,10 +56,14 @@ void FormSavePosition(const TFormGeometry& form, TIniFile& file) {
   file.WriteInteger(s, "WindowState", form.WindowState());
 }
 
-// The shared files are made on first use and kept for the run.
+// The shared files are made on first use and kept for the run. When the program folder
+// changes (tests point ZELMORA_HOME elsewhere) a new one is made; the old stays valid.
 TIniFile& INIFileSettings() {
-  static std::unique_ptr<TIniFile> f(new TIniFile(LocalFile("Settings.ini")));
-  return *f;
+  static std::vector<std::unique_ptr<TIniFile>> files;
+  std::string name = LocalFile("Settings.ini");
+  if (files.empty() || files.back()->FileName() != name)
+    files.push_back(std::make_unique<TIniFile>(name));
+  return *files.back();
 }
 TIniFile& INIFileEngines() {
   static std::unique_ptr<TIniFile> f(new TIniFile(LocalFile("Engines.ini")));

@@ -27,3 +27,16 @@ struct TUrlParts {
   std::string scheme, user, password, host, port, path, extra;
 };
 TUrlParts UrlCrack(const std::string& url);
+
+// Downloads an http or https URL into the download cache and waits for it; the local file
+// on success, empty on any failure. Bounded by time-outs and a size cap so that a dead
+// host cannot hold the user-interface thread for long.
+struct TDownloadLimits {
+  long ConnectTimeoutMs = 10000;
+  long TotalTimeoutMs = 60000;
+  int64_t MaxBytes = 64LL * 1024 * 1024;
+};
+std::string UrlBlockedDownload(const std::string& url);
+std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& limits);
+// The folder the downloads go to: ConfigFolder's sibling cache, or $XDG_CACHE_HOME/zelmora.
+std::string DownloadCacheFolder();

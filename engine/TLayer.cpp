@@ -170,10 +170,17 @@ void TLayerList::ParkSelected() {
 }
 
 TRect TLayerList::GetBounds(bool all) const {
+  // The union starts from the first layer counted, so layers beyond +-10000 still count.
   TRect r{10000, 10000, -10000, -10000};
+  bool first = true;
   for (int i = 0; i < Count(); ++i) {
     const TLayer* l = Layer(i);
     if (!all && !l->IsSelected) continue;
+    if (first) {
+      r = l->Bounds;
+      first = false;
+      continue;
+    }
     r.Left = std::min(r.Left, l->Bounds.Left);
     r.Top = std::min(r.Top, l->Bounds.Top);
     r.Right = std::max(r.Right, l->Bounds.Right);

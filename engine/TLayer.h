@@ -61,8 +61,8 @@ class TLayerList : public XObject {
   virtual void SnapLayer(TLayer* layer);
   virtual void SnapSelected();
   virtual void ParkSelected();
-  // Union of all (or the selected) layers' bounds, starting from (10000, 10000, -10000,
-  // -10000), which is what comes back when no layer counts.
+  // Union of all (or the selected) layers' bounds; (10000, 10000, -10000, -10000) when no
+  // layer counts.
   virtual TRect GetBounds(bool all) const;
   virtual TLayer* LayerAtPoint(const TPoint& p) const;
   virtual void Select(TLayer* layer, bool shift, bool ctrl);

@@ -72,6 +72,11 @@ TEST(LayerList, BoundsAndHitTest) {
   TLayer* a = s.Add("a", Rect(0, 0, 10, 10));
   TLayer* b = s.Add("b", Rect(5, 5, 20, 20));
   EXPECT_EQ(s.list.GetBounds(true), Rect(0, 0, 20, 20));
+  TLayer* far = s.Add("far", Rect(20000, -30000, 20010, -29990));
+  EXPECT_EQ(s.list.GetBounds(true), Rect(0, -30000, 20010, 20));  // the true union
+  far->SetSelected(true);
+  EXPECT_EQ(s.list.GetBounds(false), Rect(20000, -30000, 20010, -29990));
+  delete far;
   EXPECT_EQ(s.list.LayerAtPoint(Point(7, 7)), b);  // topmost
   EXPECT_EQ(s.list.LayerAtPoint(Point(2, 2)), a);
   EXPECT_EQ(s.list.LayerAtPoint(Point(20, 20)), nullptr);

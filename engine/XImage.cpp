@@ -7,7 +7,9 @@
 #include "XBlend.h"
 #include "XImageFormats.h"
 #include "platform/Canvas.h"
+#include "platform/Icon.h"
 #include "platform/JpegImage.h"
+#include "platform/Metafile.h"
 #include "platform/MessageService.h"
 #include "platform/SysUtils.h"
 
@@ -52,8 +54,22 @@ void XImage::LoadFromFile(const std::string& name) {
     ReadPPM(tmp, path);
   } else if (ExtIs(ext, ".gif")) {
     XImageLoadGIF(tmp, path);
-  } else if (ExtIs(ext, ".ico") || ExtIs(ext, ".wmf")) {
-    throw EInvalidGraphic("This picture format is not available yet: " + path);
+  } else if (ExtIs(ext, ".ico")) {
+    TIcon icon;
+    icon.LoadFromFile(path);
+    tmp.SetSize(icon.Width(), icon.Height());
+    ImageFill(tmp, tmp, 0xFFFFFFFFu);
+    tmp.Canvas().Draw(0, 0, &icon);
+    ImageOr(tmp, tmp, 0xFF000000u);
+  } else if (ExtIs(ext, ".wmf")) {
+    TMetafile mf;
+    mf.LoadFromFile(path);
+    tmp.SetSize(mf.Width(), mf.Height());
+    ImageFill(tmp, tmp, 0xFFFFFFFFu);
+    tmp.Canvas().Draw(0, 0, &mf);
+    // Drawing leaves alpha 0 where it touched; inverted, the untouched background ends
+    // transparent and the drawing opaque.
+    ImageXor(tmp, tmp, 0xFF000000u);
   } else if (ExtIs(ext, ".png")) {
     // The PNG reader keeps the alpha bytes of a 3-channel image, so it starts from ours.
     tmp.Assign(this);
@@ -294,4 +310,14 @@ void WritePPM(const TBitmap& bitmap, const std::string& name) {
   WriteFileAtomic(name, out);
 }
 
-void RegisterPictureClasses() { RegisterJPEGImage(); }
+void RegisterPictureClasses() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  RegisterJPEGImage();
+  RegisterFileFormat("ico", "Icons", [] { return std::unique_ptr<TGraphic>(new TIcon); });
+  RegisterFileFormat("wmf", "Metafiles", [] { return std::unique_ptr<TGraphic>(new TMetafile); });
+}
+
+// Whoever uses the image class finds the picture classes registered.
+static const bool GPicturesRegistered = (RegisterPictureClasses(), true);

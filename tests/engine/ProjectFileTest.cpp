@@ -3,6 +3,7 @@
 #include "POP/PopFastINI.h"
 #include "engine/XImageCache.h"
 #include "engine/XZLMButton.h"
+#include "platform/WaitIndicator.h"
 #include "platform/SysUtils.h"
 #include "support/TestSupport.h"
 
@@ -274,6 +275,46 @@ TEST(PageObjects, DefaultsAndAssignStyle) {
   XImageCacheObject* entry = t->Style->Texture;
   delete t;
   EXPECT_EQ(ImageCache().FindByFileName(home.dir.File("Images/wood.bmp")), entry);
+}
+
+}  // namespace
+
+namespace {
+
+struct RecordingWait : TWaitIndicator {
+  std::vector<std::pair<int, int>> calls;
+  void BeginWait(const std::string&, bool) override {}
+  void SetProgress(int p, int m) override { calls.push_back({p, m}); }
+  void EndWait() override {}
+};
+
+struct RecordingSplash : TLoadProgress {
+  int min = -1, max = -1;
+  std::vector<int> positions;
+  void SetRange(int a, int b) override { min = a, max = b; }
+  void SetPosition(int p) override { positions.push_back(p); }
+};
+
+TEST(ProjectFile, ProgressOncePerObject) {
+  ProgramHome home;
+  RecordingWait wait;
+  RecordingSplash splash;
+  SetWaitIndicator(&wait);
+  SetSplashProgress(&splash);
+  ZButtonList scene;
+  for (int i = 0; i < 3; ++i) new TZLMButton("x", &scene, Rect(0, 0, 1, 1), "");
+  TINIDocument doc;
+  scene.SaveToINI(doc);
+  EXPECT_EQ(wait.calls, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
+  wait.calls.clear();
+  ZButtonList back;
+  back.ReplaceFromINI(doc);
+  EXPECT_EQ(wait.calls.size(), 3u);
+  EXPECT_EQ(splash.min, 0);
+  EXPECT_EQ(splash.max, 2);
+  EXPECT_EQ(splash.positions, (std::vector<int>{0, 1, 2}));
+  SetWaitIndicator(nullptr);
+  SetSplashProgress(nullptr);
 }
 
 }  // namespace

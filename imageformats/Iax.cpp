@@ -1,0 +1,57 @@
+// Headerless 8-bit images; the width comes from the option "width=".
+#include <vector>
+
+#include "ImgFmtCodec.h"
+
+namespace {
+
+int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
+  int32_t width = 512;
+  if (int rc = imgfmt_option_int(options, "width=", &width)) return rc;
+  if (width < 1) return IMGFMT_ERR_BAD_SIZE;  // before the length is divided by it
+  int64_t length = imgfmt_file_length(fd);
+  if (length < 0) return IMGFMT_ERR_READ;
+  int64_t height = length / width;
+  if (int rc = imgfmt_check_size(width, height)) return rc;
+  if (length % width) return 1500;
+  h->width = width;
+  h->height = int32_t(height);
+  h->bpp = 8;
+  return IMGFMT_OK;
+}
+
+int ReadPalette(int, ImgFmtHeader*, ImgFmtRgb* pal) {
+  for (int i = 0; i < 256; ++i) pal[i] = {uint8_t(i), uint8_t(i), uint8_t(i)};
+  return IMGFMT_OK;
+}
+
+int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
+  if (imgfmt_file_seek(fd, 0, 0) != 0) return IMGFMT_ERR_READ;
+  int64_t stride = imgfmt_row_bytes(h->width, 8);
+  for (int32_t y = 0; y < h->height; ++y)
+    if (int rc = imgfmt_read_exact(fd, data + (h->height - 1 - y) * stride, h->width)) return rc;
+  return IMGFMT_OK;
+}
+
+int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, const uint8_t* data,
+          const char* options) {
+  uint8_t grey[256];
+  if (int rc = imgfmt_grey_map(pal, options, grey)) return rc;
+  int64_t stride = imgfmt_row_bytes(h->width, 8);
+  std::vector<uint8_t> row(size_t(h->width));
+  for (int32_t y = h->height - 1; y >= 0; --y) {
+    const uint8_t* src = data + y * stride;
+    for (int32_t x = 0; x < h->width; ++x) row[size_t(x)] = grey[src[x]];
+    if (int rc = imgfmt_write_exact(fd, row.data(), h->width)) return rc;
+  }
+  return IMGFMT_OK;
+}
+
+const char* ErrorText(int code) {
+  return code == 1500 ? "file length is not a multiple of its width" : nullptr;
+}
+
+}  // namespace
+
+const ImgFmtCodec imgfmt_codec_iax = {{"IAX", "IBM Image Access eXecutive", "IAX", 0x44},
+                                      ReadHeader, ReadPalette, ReadData, Write, ErrorText};

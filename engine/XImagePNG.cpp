@@ -223,3 +223,8 @@ void XImageSaveFormatLibrary(const XImage& image, const std::string& name) {
   if (!closed) throw EWriteError("Cannot write file \"" + name + "\"");
   pending.Commit();
 }
+
+// The picture dialogs offer PNG files; the image class reads them by their extension.
+static const bool GPNGRegistered = (RegisterFileFormat("png", "Portable Network Graphics",
+                                                       [] { return std::unique_ptr<TGraphic>(new XImage); }),
+                                    true);

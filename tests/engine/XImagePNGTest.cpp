@@ -110,3 +110,8 @@ TEST(XImageFormatLibrary, DepthsTheFormatTakesAndRefuses) {
 }
 
 }  // namespace
+
+TEST(XImagePNG, RegisteredForThePictureDialogs) {
+  ASSERT_NE(GraphicFormatForExtension(".PNG"), nullptr);
+  EXPECT_NE(GraphicFilter().find("*.png"), std::string::npos);
+}

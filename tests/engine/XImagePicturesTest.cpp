@@ -118,3 +118,34 @@ TEST(XImagePictures, PictureClassesAreRegistered) {
   EXPECT_NE(filter.find("*.jpeg"), std::string::npos) << filter;
   EXPECT_NE(filter.find("*.ico"), std::string::npos) << filter;
 }
+
+// Damaged files of every reader either load or raise; none may crash or read out of bounds
+// (this matters most under the sanitizers).
+TEST(XImagePictures, DamagedFilesLoadOrFailCleanly) {
+  REQUIRE_TOOL("convert");
+  TempDir dir;
+  int rc = 0;
+  ShellOutput("convert -size 20x12 gradient:red-blue '" + dir.Path() + "/s.jpg' 2>&1", &rc);
+  ShellOutput("convert -size 20x12 gradient:red-blue -define icon:auto-resize=16 '" + dir.Path() + "/s.ico' 2>&1", &rc);
+  WriteAll(dir.Path() + "/s.wmf", SmallMetafile());
+  WriteAll(dir.Path() + "/s.ppm", "P3 2 2 255 1 2 3 4 5 6 7 8 9 10 11 12");
+  uint32_t seed = 1;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  for (const char* name : {"s.jpg", "s.ico", "s.wmf", "s.ppm"}) {
+    std::string original = ReadAll(dir.Path() + "/" + name);
+    ASSERT_FALSE(original.empty()) << name;
+    for (int round = 0; round < 60; ++round) {
+      std::string bytes = original;
+      for (int k = 0; k < 4; ++k) bytes[next() % bytes.size()] = char(next());
+      if (round % 3 == 0) bytes.resize(next() % bytes.size());
+      std::string f = dir.Path() + "/d" + std::string(name).substr(1);
+      WriteAll(f, bytes);
+      XImage img;
+      try {
+        img.LoadFromFile(f);
+        EXPECT_EQ(img.PixelFormat(), pf32bit);
+      } catch (const Exception&) {
+      }
+    }
+  }
+}

@@ -93,6 +93,39 @@ TEST(RegionList, RandomAddsStayDisjointAndCoverTheUnion) {
   }
 }
 
+// Any mix of adds, subtracts and clips, checked against a mask of pixels kept beside it.
+TEST(RegionList, RandomAddSubtractClipMatchAPixelMask) {
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> c(-8, 32), op(0, 5);
+  for (int round = 0; round < 200; ++round) {
+    Region g;
+    std::set<std::pair<int, int>> mask;
+    for (int i = 0; i < 12; ++i) {
+      int l = c(rng), t = c(rng), r = c(rng), b = c(rng);
+      auto a = Area(Rect(std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b)));
+      int o = op(rng);
+      if (o <= 2) {
+        RegionAdd(g.list, l, t, r, b);
+        mask.insert(a.begin(), a.end());
+      } else if (o <= 4) {
+        RegionSubtract(g.list, l, t, r, b);
+        for (const auto& px : a) mask.erase(px);
+      } else {
+        RegionClip(g.list, l, t, r, b);
+        std::set<std::pair<int, int>> kept;
+        for (const auto& px : mask)
+          if (a.count(px)) kept.insert(px);
+        mask.swap(kept);
+      }
+      ASSERT_EQ(g.Pixels(), mask) << "round " << round << " step " << i;
+      bool any = false;
+      for (const auto& px : mask)
+        if (px.first >= 0 && px.first < 10 && px.second >= 0 && px.second < 10) any = true;
+      EXPECT_EQ(RegionIntersects(g.list, 0, 0, 10, 10), any);
+    }
+  }
+}
+
 TEST(RegionList, PopUnlinks) {
   Region g;
   RegionAdd(g.list, 0, 0, 1, 1);

@@ -1,0 +1,94 @@
+#include "PopForms.h"
+
+#include <memory>
+#include <vector>
+
+#include "PopDOM.h"
+#include "PopWinInet.h"
+#include "ProgramFolder.h"
+#include "Services.h"
+#include "SysUtils.h"
+
+const char* const _MsgConnectToNet =
+    "You don't seem to be connected to the internet. Do you wish to connect now?";
+
+std::string& ApplicationTitle() {
+  static std::string title = "Varnholt Zelmora";
+  return title;
+}
+
+int Say(const std::string& text, uint32_t flags) {
+  Services().Beep();
+  return Services().MessageBox(text, ApplicationTitle(), flags);
+}
+
+bool Ask(const std::string& text) { return Say(text, MB_YESNO | MB_ICONQUESTION) == IDYES; }
+int Warn(const std::string& text) { return Say(text, MB_YESNOCANCEL | MB_ICONEXCLAMATION); }
+int SayWarning(const std::string& text) { return Say(text, MB_OK | MB_ICONEXCLAMATION); }
+
+void RaiseError(const std::string& text) { throw Exception(text); }
+
+std::string ExePath() { return ProgramFolder(); }
+std::string LocalFile(const std::string& name) { return ExePath() + name; }
+
+void FormSetCaption(TFormGeometry& form, const std::string& name) {
+  form.SetCaption(name.empty() ? ApplicationTitle() : ApplicationTitle() + " - [" + name + "]");
+}
+
+void FormLoadPosition(TFormGeometry& form, const TIniFile& file) {
+  std::string s = form.Name();
+  int state = file.ReadInteger(s, "WindowState", form.WindowState());
+  if (state < wsNormal || state > wsMaximized) state = form.WindowState();
+  form.SetWindowState(TWindowState(state));
+  form.SetPosition(poDesigned);
+  if (state == wsMaximized) return;
+  form.SetBounds(file.ReadInteger(s, "Left", form.Left()), file.ReadInteger(s, "Top", form.Top()),
+                 file.ReadInteger(s, "Width", form.Width()),
+                 file.ReadInteger(s, "Height", form.Height()));
+}
+
+void FormSavePosition(const TFormGeometry& form, TIniFile& file) {
+  std::string s = form.Name();
+  file.WriteInteger(s, "Left", form.Left());
+  file.WriteInteger(s, "Top", form.Top());
+  file.WriteInteger(s, "Width", form.Width());
+  file.WriteInteger(s, "Height", form.Height());
+  file.WriteInteger(s, "WindowState", form.WindowState());
+}
+
+// The shared files are made on first use and kept for the run. When the program folder
+// changes (tests point ZELMORA_HOME elsewhere) a new one is made; the old stays valid.
+TIniFile& INIFileSettings() {
+  static std::vector<std::unique_ptr<TIniFile>> files;
+  std::string name = LocalFile("Settings.ini");
+  if (files.empty() || files.back()->FileName() != name)
+    files.push_back(std::make_unique<TIniFile>(name));
+  return *files.back();
+}
+TIniFile& INIFileEngines() {
+  static std::unique_ptr<TIniFile> f(new TIniFile(LocalFile("Engines.ini")));
+  return *f;
+}
+TIniFile& INIFileDefaults() {
+  static std::unique_ptr<TIniFile> f(new TIniFile(LocalFile("Defaults.ini")));
+  return *f;
+}
+
+void NavigateTo(const std::string& url) {
+  if (UrlIsAvaliableOffline(url) || IsConnectedToInternet(url)) {
+    DOMBrowseTo(url, "VarnholtWebBrowser");
+  } else if (Ask(_MsgConnectToNet)) {
+    DOMBrowseTo(url, "VarnholtWebBrowser");
+  }
+}
+
+bool CopyFileFromLocal(const std::string& name, const std::string& target) {
+  std::string dest = ExtractFilePath(target) + ExtractFileName(name);
+  if (FileExists(dest)) return false;
+  try {
+    WriteFileAtomic(dest, ReadFileBytes(LocalFile(name)));
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}

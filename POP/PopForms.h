@@ -1,0 +1,45 @@
+// Message boxes, files beside the program, window places and the shared settings file.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "IniFiles.h"
+
+// The application title, the caption of every message box.
+std::string& ApplicationTitle();
+
+// What the position functions need of a window; the Qt forms implement it.
+enum TWindowState { wsNormal = 0, wsMinimized = 1, wsMaximized = 2 };
+enum TPosition { poDesigned = 0, poDefault = 1, poScreenCenter = 2 };
+class TFormGeometry {
+ public:
+  virtual ~TFormGeometry() = default;
+  virtual std::string Name() const = 0;
+  virtual int Left() const = 0;
+  virtual int Top() const = 0;
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual void SetBounds(int left, int top, int width, int height) = 0;
+  virtual TWindowState WindowState() const = 0;
+  virtual void SetWindowState(TWindowState state) = 0;
+  virtual void SetPosition(TPosition position) = 0;
+  virtual void SetCaption(const std::string& caption) = 0;
+};
+
+int Say(const std::string& text, uint32_t flags = 0);
+bool Ask(const std::string& text);
+int Warn(const std::string& text);
+int SayWarning(const std::string& text);
+[[noreturn]] void RaiseError(const std::string& text);
+std::string ExePath();
+std::string LocalFile(const std::string& name);
+void FormSetCaption(TFormGeometry& form, const std::string& name);
+void FormLoadPosition(TFormGeometry& form, const TIniFile& file);
+void FormSavePosition(const TFormGeometry& form, TIniFile& file);
+TIniFile& INIFileSettings();
+TIniFile& INIFileEngines();
+TIniFile& INIFileDefaults();
+void NavigateTo(const std::string& url);
+bool CopyFileFromLocal(const std::string& name, const std::string& target);
+
+extern const char* const _MsgConnectToNet;

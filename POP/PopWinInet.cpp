@@ -1,0 +1,314 @@
+#include "PopWinInet.h"
+
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <vector>
+
+#include "SysUtils.h"
+
+TUrlParts UrlCrack(const std::string& url) {
+  TUrlParts u;
+  size_t colon = url.find(':');
+  if (colon == std::string::npos || colon == 0) return u;
+  for (size_t i = 0; i < colon; ++i) {
+    char c = url[i];
+    if (!(std::isalnum((unsigned char)c) || c == '+' || c == '-' || c == '.')) return u;
+  }
+  if (!std::isalpha((unsigned char)url[0])) return u;
+  u.scheme = url.substr(0, colon);
+  std::string rest = url.substr(colon + 1);
+  if (rest.compare(0, 2, "//") == 0) {
+    rest = rest.substr(2);
+    size_t end = rest.find_first_of("/?#");
+    std::string auth = rest.substr(0, end);
+    rest = end == std::string::npos ? std::string() : rest.substr(end);
+    size_t at = auth.rfind('@');
+    if (at != std::string::npos) {
+      std::string ui = auth.substr(0, at);
+      auth = auth.substr(at + 1);
+      size_t c = ui.find(':');
+      u.user = ui.substr(0, c);
+      if (c != std::string::npos) u.password = ui.substr(c + 1);
+    }
+    size_t pc = auth.rfind(':');
+    if (pc != std::string::npos && auth.find(']', pc) == std::string::npos) {
+      u.port = auth.substr(pc + 1);
+      auth = auth.substr(0, pc);
+    }
+    u.host = auth;
+  }
+  size_t q = rest.find_first_of("?#");
+  u.path = rest.substr(0, q);
+  if (q != std::string::npos) u.extra = rest.substr(q);
+  u.ok = true;
+  return u;
+}
+
+std::string UrlGetScheme(const std::string& url) { return UrlCrack(url).scheme; }
+std::string UrlGetHostName(const std::string& url) { return UrlCrack(url).host; }
+std::string UrlGetPath(const std::string& url) { return UrlCrack(url).path; }
+std::string UrlGetUserName(const std::string& url) { return UrlCrack(url).user; }
+std::string UrlGetPassword(const std::string& url) { return UrlCrack(url).password; }
+std::string UrlGetExtraInfo(const std::string& url) { return UrlCrack(url).extra; }
+std::string UrlGetHostAddress(const std::string& url) { return "http://" + UrlGetHostName(url); }
+
+bool UrlIsAvaliableOffline(const std::string& url) {
+  if (SameText(UrlGetScheme(url), "http")) {
+    std::string path = UrlGetPath(url);
+    return !path.empty() && FileExists(path);
+  }
+  return true;
+}
+
+// A connection attempt to the URL's host with a short time-out, so that a dead network
+// does not hold the user-interface thread.
+bool IsConnectedToInternet(const std::string& url) {
+  TUrlParts u = UrlCrack(url);
+  if (!u.ok || u.host.empty()) return false;
+  std::string port = u.port;
+  if (port.empty()) port = SameText(u.scheme, "https") ? "443" : "80";
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* res = nullptr;
+  if (getaddrinfo(u.host.c_str(), port.c_str(), &hints, &res) != 0) return false;
+  bool ok = false;
+  for (addrinfo* a = res; a && !ok; a = a->ai_next) {
+    int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK, a->ai_protocol);
+    if (fd < 0) continue;
+    int r = connect(fd, a->ai_addr, a->ai_addrlen);
+    if (r == 0) {
+      ok = true;
+    } else {
+      pollfd p{fd, POLLOUT, 0};
+      if (poll(&p, 1, 3000) == 1) {
+        int err = 0;
+        socklen_t len = sizeof err;
+        getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+        ok = err == 0;
+      }
+    }
+    close(fd);
+  }
+  freeaddrinfo(res);
+  return ok;
+}
+
+namespace {
+std::string RemoveDotSegments(std::string in) {
+  std::string out;
+  while (!in.empty()) {
+    if (in.compare(0, 3, "../") == 0) in.erase(0, 3);
+    else if (in.compare(0, 2, "./") == 0) in.erase(0, 2);
+    else if (in.compare(0, 3, "/./") == 0) in.erase(0, 2);
+    else if (in == "/.") in = "/";
+    else if (in.compare(0, 4, "/../") == 0 || in == "/..") {
+      in = in.size() == 3 ? "/" : in.substr(3);
+      size_t p = out.rfind('/');
+      out.erase(p == std::string::npos ? 0 : p);
+    } else if (in == "." || in == "..") in.clear();
+    else {
+      size_t start = in[0] == '/' ? 1 : 0;
+      size_t p = in.find('/', start);
+      out += in.substr(0, p);
+      in = p == std::string::npos ? std::string() : in.substr(p);
+    }
+  }
+  return out;
+}
+
+struct Ref {
+  bool hasScheme = false, hasAuth = false, hasQuery = false, hasFrag = false;
+  std::string scheme, auth, path, query, frag;
+};
+
+Ref Split(const std::string& s) {
+  Ref r;
+  std::string rest = s;
+  size_t h = rest.find('#');
+  if (h != std::string::npos) { r.hasFrag = true; r.frag = rest.substr(h + 1); rest.erase(h); }
+  size_t q = rest.find('?');
+  if (q != std::string::npos) { r.hasQuery = true; r.query = rest.substr(q + 1); rest.erase(q); }
+  size_t c = rest.find(':');
+  if (c != std::string::npos && c > 0 && std::isalpha((unsigned char)rest[0]) &&
+      rest.find('/') > c) {
+    bool ok = true;
+    for (size_t i = 0; i < c; ++i)
+      if (!(std::isalnum((unsigned char)rest[i]) || rest[i] == '+' || rest[i] == '-' ||
+            rest[i] == '.'))
+        ok = false;
+    if (ok) { r.hasScheme = true; r.scheme = rest.substr(0, c); rest.erase(0, c + 1); }
+  }
+  if (rest.compare(0, 2, "//") == 0) {
+    size_t e = rest.find('/', 2);
+    r.hasAuth = true;
+    r.auth = rest.substr(2, e == std::string::npos ? std::string::npos : e - 2);
+    rest = e == std::string::npos ? std::string() : rest.substr(e);
+  }
+  r.path = rest;
+  return r;
+}
+}  // namespace
+
+// Reference resolution of RFC 3986 section 5.2; an empty relative reference gives the base.
+std::string UrlCombine(const std::string& base, const std::string& relative, uint32_t flags) {
+  Ref b = Split(base), r = Split(relative), t;
+  if (r.hasScheme) {
+    t = r;
+    t.path = RemoveDotSegments(r.path);
+  } else {
+    if (r.hasAuth) {
+      t.hasAuth = true; t.auth = r.auth; t.path = RemoveDotSegments(r.path);
+      t.hasQuery = r.hasQuery; t.query = r.query;
+    } else {
+      if (r.path.empty()) {
+        t.path = b.path;
+        t.hasQuery = r.hasQuery ? true : b.hasQuery;
+        t.query = r.hasQuery ? r.query : b.query;
+      } else {
+        if (r.path[0] == '/') {
+          t.path = RemoveDotSegments(r.path);
+        } else {
+          std::string merged;
+          if (b.hasAuth && b.path.empty()) merged = "/" + r.path;
+          else {
+            size_t p = b.path.rfind('/');
+            merged = (p == std::string::npos ? std::string() : b.path.substr(0, p + 1)) + r.path;
+          }
+          t.path = RemoveDotSegments(merged);
+        }
+        t.hasQuery = r.hasQuery; t.query = r.query;
+      }
+      t.hasAuth = b.hasAuth; t.auth = b.auth;
+    }
+    t.hasScheme = b.hasScheme; t.scheme = b.scheme;
+  }
+  t.hasFrag = r.hasFrag; t.frag = r.frag;
+  std::string out;
+  if (t.hasScheme) out += t.scheme + ":";
+  if (t.hasAuth) out += "//" + t.auth;
+  out += t.path;
+  if (t.hasQuery) out += "?" + t.query;
+  if (t.hasFrag) out += "#" + t.frag;
+  return out;
+}
+
+std::string UrlUnixToDos(const std::string& url) { return StringReplaceAll(url, "/", "\\"); }
+std::string UrlDosToUnix(const std::string& url) { return StringReplaceAll(url, "\\", "/"); }
+std::string UrlRemoveBookmark(const std::string& url) { return url.substr(0, url.find('#')); }
+
+std::string UrlGetFileName(const std::string& url) {
+  std::string path = UrlGetPath(url);
+  size_t p = path.find_last_of("/\\:");
+  return p == std::string::npos ? path : path.substr(p + 1);
+}
+std::string UrlGetFileExt(const std::string& url) {
+  std::string name = UrlGetFileName(url);
+  size_t p = name.rfind('.');
+  return p == std::string::npos ? std::string() : name.substr(p);
+}
+std::string UrlExtractFileExt(const std::string& url) { return UrlGetFileExt(url); }
+std::string UrlGetSchemeExt(const std::string& url) {
+  if (SameText(UrlGetScheme(url), "mailto")) return ".eml";
+  std::string ext = UrlGetFileExt(url);
+  return ext.empty() ? ".htm" : ext;
+}
+
+// ---- download ----
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+struct Sink {
+  FILE* f;
+  int64_t written = 0, cap;
+  bool overflow = false;
+};
+
+size_t WriteBody(char* data, size_t size, size_t n, void* user) {
+  Sink* s = static_cast<Sink*>(user);
+  size_t bytes = size * n;
+  if (s->written + int64_t(bytes) > s->cap) {
+    s->overflow = true;
+    return 0;  // aborts the transfer
+  }
+  if (fwrite(data, 1, bytes, s->f) != bytes) return 0;
+  s->written += int64_t(bytes);
+  return bytes;
+}
+}  // namespace
+
+std::string DownloadCacheFolder() {
+  std::string base = GetEnvironmentVariable("ZELMORA_CACHE");
+  if (base.empty()) {
+    base = GetEnvironmentVariable("XDG_CACHE_HOME");
+    if (base.empty()) {
+      std::string home = GetEnvironmentVariable("HOME");
+      base = (home.empty() ? std::string("/tmp") : home) + "/.cache";
+    }
+    base = IncludeTrailingPathDelimiter(base) + "zelmora/downloads";
+  }
+  return IncludeTrailingPathDelimiter(base);
+}
+
+std::string UrlBlockedDownload(const std::string& url) { return UrlBlockedDownload(url, {}); }
+
+std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& limits) {
+  std::string scheme = UrlGetScheme(url);
+  if (!SameText(scheme, "http") && !SameText(scheme, "https")) return {};
+  static bool init = (curl_global_init(CURL_GLOBAL_DEFAULT) == 0);
+  if (!init) return {};
+  std::string folder = DownloadCacheFolder();
+  if (!ForceDirectories(folder)) return {};
+  // The name is ours: the URL never decides where the file lands. The extension of the
+  // URL's file name is kept (letters and digits only) so that pictures load by extension.
+  std::string ext;
+  for (char c : UrlGetFileExt(url))
+    if (c == '.' || std::isalnum((unsigned char)c)) ext += c;
+  if (ext.size() > 8 || ext == ".") ext.clear();
+  std::string tmpl = folder + "download-XXXXXX" + ext;
+  std::vector<char> name(tmpl.begin(), tmpl.end());
+  name.push_back('\0');
+  int fd = mkstemps(name.data(), int(ext.size()));
+  if (fd < 0) return {};
+  std::string path(name.data());
+  FILE* f = fdopen(fd, "wb");
+  if (!f) {
+    close(fd);
+    DeleteFile(path);
+    return {};
+  }
+  Sink sink{f, 0, limits.MaxBytes};
+  CURL* curl = curl_easy_init();
+  CURLcode rc = CURLE_FAILED_INIT;
+  long status = 0;
+  if (curl) {
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limits.ConnectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, limits.TotalTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(limits.MaxBytes));
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    rc = curl_easy_perform(curl);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_cleanup(curl);
+  }
+  bool ok = fclose(f) == 0 && rc == CURLE_OK && !sink.overflow && status < 400;
+  if (!ok) {
+    DeleteFile(path);
+    return {};
+  }
+  return path;
+}

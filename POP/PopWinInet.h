@@ -1,0 +1,42 @@
+// URL parts and combination, connection check.
+#pragma once
+#include <cstdint>
+#include <string>
+
+bool IsConnectedToInternet(const std::string& url);
+bool UrlIsAvaliableOffline(const std::string& url);
+std::string UrlGetScheme(const std::string& url);
+std::string UrlGetHostName(const std::string& url);
+std::string UrlGetPath(const std::string& url);
+std::string UrlGetUserName(const std::string& url);
+std::string UrlGetPassword(const std::string& url);
+std::string UrlGetExtraInfo(const std::string& url);
+std::string UrlGetHostAddress(const std::string& url);
+std::string UrlCombine(const std::string& base, const std::string& relative, uint32_t flags = 0);
+std::string UrlUnixToDos(const std::string& url);
+std::string UrlDosToUnix(const std::string& url);
+std::string UrlRemoveBookmark(const std::string& url);
+std::string UrlGetFileName(const std::string& url);
+std::string UrlGetFileExt(const std::string& url);
+std::string UrlExtractFileExt(const std::string& url);
+std::string UrlGetSchemeExt(const std::string& url);
+
+// The parts of a URL as positions inside its text; ok is false when it cannot be split.
+struct TUrlParts {
+  bool ok = false;
+  std::string scheme, user, password, host, port, path, extra;
+};
+TUrlParts UrlCrack(const std::string& url);
+
+// Downloads an http or https URL into the download cache and waits for it; the local file
+// on success, empty on any failure. Bounded by time-outs and a size cap so that a dead
+// host cannot hold the user-interface thread for long.
+struct TDownloadLimits {
+  long ConnectTimeoutMs = 10000;
+  long TotalTimeoutMs = 60000;
+  int64_t MaxBytes = 64LL * 1024 * 1024;
+};
+std::string UrlBlockedDownload(const std::string& url);
+std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& limits);
+// The folder the downloads go to: ConfigFolder's sibling cache, or $XDG_CACHE_HOME/zelmora.
+std::string DownloadCacheFolder();

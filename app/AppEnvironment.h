@@ -1,0 +1,38 @@
+// Process-wide services of the application: translation through language.ini, text macros,
+// version texts, the project-file association and the program folder.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "IniFiles.h"
+#include "Registry.h"
+#include "XFileVersionInfo.h"
+
+struct TEnvironment {
+  std::unique_ptr<TRegistry> EnvRegistry;
+  std::unique_ptr<TIniFile> UserIni;
+  std::unique_ptr<TIniFile> LanguageIni;
+  std::unique_ptr<XFileVersionInfo> ExeVersionInfo;
+};
+
+// Made on first use (or by InitEnvironment at start); ReleaseEnvironment drops it and the
+// cached language so that the next use starts afresh.
+void InitEnvironment();
+void ReleaseEnvironment();
+TEnvironment& Environment();
+
+std::string ProgramFileName();
+std::string CurrentLanguage();
+std::string LanguageName(const std::string& code);
+std::string Translate(const std::string& section, TIniFile* file = nullptr);
+std::string TranslateText(const std::string& text);
+std::string ExpandTextMacros(const std::string& text);
+std::string BuildDate();
+std::string VersionMessage();
+std::string VersionProductName();
+std::string VersionCopyright();
+std::string TranslatedProductName();
+void RegisterFileType(const std::string& extension, const std::string& description);
+bool ChangeToProgramFolder();
+std::string GalleryFolder();
+std::string AppendNumber(const std::string& text, int number);

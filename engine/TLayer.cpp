@@ -1,0 +1,282 @@
+#include "TLayer.h"
+
+#include <chrono>
+#include <ctime>
+#include <map>
+#include <vector>
+
+#include "platform/SysUtils.h"
+
+// ---- TLayer ----
+
+TLayer::TLayer(TObjectList* owner) : XObject(owner), Image(new XImage), Image2(new XImage) {}
+
+TLayer::~TLayer() {
+  delete Image2;
+  delete Image;
+}
+
+void TLayer::SetBounds(int32_t x, int32_t y, int32_t width, int32_t height) {
+  TRect r{x, y, x + width, y + height};
+  if (r == Bounds) return;
+  PrevBounds = Bounds;
+  Bounds = r;
+  Changed = true;
+}
+
+void TLayer::SetSelected(bool value) {
+  if (value == IsSelected) return;
+  IsSelected = value;
+  Changed = true;
+}
+
+void TLayer::SetVisible(bool value) {
+  if (value == Visible) return;
+  Visible = value;
+  Changed = true;
+}
+
+void TLayer::CommitBounds() {
+  PrevBounds = Bounds;
+  Changed = false;
+}
+
+bool TLayer::ContainsPoint(const TPoint& p) const { return Visible && PtInRect(Bounds, p); }
+
+void TLayer::CenterImage() {
+  // Placed relative to the origin, not to the current left and top.
+  int32_t x = (Bounds.Width() - Image->Width()) / 2;
+  int32_t y = (Bounds.Height() - Image->Height()) / 2;
+  SetBounds(x, y, Image->Width(), Image->Height());
+}
+
+void TLayer::MoveTo(int32_t x, int32_t y) { SetBounds(x, y, Bounds.Width(), Bounds.Height()); }
+
+void TLayer::OffsetBy(int32_t dx, int32_t dy) { MoveTo(Bounds.Left + dx, Bounds.Top + dy); }
+
+// ---- TLayerList ----
+
+TLayerList::TLayerList(TObjectList* owner) : XObject(owner), Page(new XImage) {}
+
+TLayerList::~TLayerList() {
+  Current = nullptr;
+  delete Page;
+  Page = nullptr;
+  // The layers go before this object's members do, while Notify still sees a layer list.
+  TLayerList::Clear();
+}
+
+void TLayerList::Notify(TObject* item, TListNotification action) {
+  if (action != TListNotification::lnAdded && item == Current) Current = nullptr;
+}
+
+void TLayerList::Clear() {
+  Current = nullptr;
+  XObject::Clear();
+}
+
+int TLayerList::SelectedCount() const {
+  int n = 0;
+  for (int i = 0; i < Count(); ++i) n += Layer(i)->IsSelected ? 1 : 0;
+  return n;
+}
+
+void TLayerList::SelectAll() {
+  for (int i = Count() - 1; i >= 0; --i) Layer(i)->SetSelected(true);
+  Current = Count() > 0 ? Layer(0) : nullptr;
+}
+
+void TLayerList::SelectNone() {
+  for (int i = Count() - 1; i >= 0; --i) Layer(i)->SetSelected(false);
+  Current = nullptr;
+}
+
+void TLayerList::InvertSelection() {
+  for (int i = Count() - 1; i >= 0; --i) Layer(i)->SetSelected(!Layer(i)->IsSelected);
+  Current = nullptr;
+}
+
+namespace {
+
+// Takes out the layers for which `take` holds, lowest first, marks them changed and puts
+// them on top in their old order. Moving within the list keeps Current where it is.
+template <typename Pred>
+void MoveToTop(TLayerList& list, Pred take) {
+  std::vector<TLayer*> moved;
+  for (int i = 0; i < list.Count(); ++i)
+    if (take(list.Layer(i))) moved.push_back(list.Layer(i));
+  for (TLayer* l : moved) {
+    l->Changed = true;
+    list.Move(list.IndexOf(l), list.Count() - 1);
+  }
+}
+
+}  // namespace
+
+void TLayerList::SendToBack() {
+  MoveToTop(*this, [](TLayer* l) { return !l->IsSelected; });
+}
+
+void TLayerList::BringToFront() {
+  MoveToTop(*this, [](TLayer* l) { return l->IsSelected; });
+}
+
+void TLayerList::MoveSelectedTo(int n) {
+  // Selected layers below n - 1 go to n - 1 and those above n go to n; each pass narrows its
+  // range by one per move so that a moved layer is not met again.
+  if (n - 1 >= 0 && n - 1 < Count()) {
+    for (int i = 0, limit = n - 1; i < limit;) {
+      if (Layer(i)->IsSelected) {
+        Layer(i)->Changed = true;
+        Move(i, n - 1);
+        --limit;
+      } else {
+        ++i;
+      }
+    }
+  }
+  if (n >= 0 && n < Count()) {
+    for (int i = Count() - 1, limit = n; i > limit;) {
+      if (Layer(i)->IsSelected) {
+        Layer(i)->Changed = true;
+        Move(i, n);
+        ++limit;
+      } else {
+        --i;
+      }
+    }
+  }
+}
+
+void TLayerList::DeleteSelected() {
+  for (int i = Count() - 1; i >= 0; --i)
+    if (i < Count() && Layer(i)->IsSelected) Delete(i);
+  Current = nullptr;
+}
+
+void TLayerList::SnapLayer(TLayer* layer) {
+  TPoint p = SnapPoint(layer->Bounds.TopLeft());
+  layer->SetBounds(p.X, p.Y, layer->Bounds.Width(), layer->Bounds.Height());
+}
+
+void TLayerList::SnapSelected() {
+  for (int i = Count() - 1; i >= 0; --i)
+    if (Layer(i)->IsSelected) SnapLayer(Layer(i));
+}
+
+void TLayerList::ParkSelected() {
+  for (int i = Count() - 1; i >= 0; --i)
+    if (Layer(i)->IsSelected) Layer(i)->SetBounds(-40, -40, 20, 20);
+}
+
+TRect TLayerList::GetBounds(bool all) const {
+  // The union starts from the first layer counted, so layers beyond +-10000 still count.
+  TRect r{10000, 10000, -10000, -10000};
+  bool first = true;
+  for (int i = 0; i < Count(); ++i) {
+    const TLayer* l = Layer(i);
+    if (!all && !l->IsSelected) continue;
+    if (first) {
+      r = l->Bounds;
+      first = false;
+      continue;
+    }
+    r.Left = std::min(r.Left, l->Bounds.Left);
+    r.Top = std::min(r.Top, l->Bounds.Top);
+    r.Right = std::max(r.Right, l->Bounds.Right);
+    r.Bottom = std::max(r.Bottom, l->Bounds.Bottom);
+  }
+  return r;
+}
+
+TLayer* TLayerList::LayerAtPoint(const TPoint& p) const {
+  for (int i = Count() - 1; i >= 0; --i)
+    if (PtInRect(Layer(i)->Bounds, p)) return Layer(i);
+  return nullptr;
+}
+
+void TLayerList::SelectGroup(TLayer* layer, bool state) {
+  std::string g = layer->GroupId();
+  if (g.empty()) {
+    layer->SetSelected(state);
+    return;
+  }
+  for (int i = 0; i < Count(); ++i)
+    if (SameText(Layer(i)->GroupId(), g)) Layer(i)->SetSelected(state);
+}
+
+void TLayerList::Select(TLayer* layer, bool shift, bool ctrl) {
+  if (ctrl && layer) SelectGroup(layer, !layer->IsSelected);
+  if (shift && layer) {
+    SelectGroup(layer, true);
+    TRect r = GetBounds(false);
+    for (int i = 0; i < Count(); ++i) {
+      TLayer* l = Layer(i);
+      TRect common;
+      // A layer wholly inside the selection's rectangle joins it (empty layers never do).
+      if (IntersectRect(common, l->Bounds, r) && common == l->Bounds) SelectGroup(l, true);
+    }
+  }
+  if (!shift && !ctrl) {
+    if (!layer || !layer->IsSelected)
+      for (int i = 0; i < Count(); ++i)
+        if (Layer(i) != layer) Layer(i)->SetSelected(false);
+    if (layer) SelectGroup(layer, true);
+  }
+  Current = (layer && layer->IsSelected) ? layer : nullptr;
+}
+
+bool TLayerList::IsFullyVisible(TLayer* layer) const {
+  TRect page{0, 0, Page->Width(), Page->Height()};
+  TRect common;
+  if (!IntersectRect(common, layer->Bounds, page) || common != layer->Bounds) return false;
+  for (int i = Count() - 1; i >= 0; --i) {
+    TLayer* l = Layer(i);
+    if (l == layer) return true;
+    if (IntersectRect(common, l->Bounds, layer->Bounds)) return false;
+  }
+  return true;
+}
+
+TPoint TLayerList::SnapPoint(const TPoint& p) const {
+  if (!AlignToGrid) return p;
+  int32_t gx = GridX > 1 ? GridX : 1, gy = GridY > 1 ? GridY : 1;
+  return {gx * (p.X / gx), gy * (p.Y / gy)};
+}
+
+std::string MakeGroupId() {
+  static const auto start = std::chrono::steady_clock::now();
+  static int64_t last = -1;
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                  start)
+                .count();
+  // Two ids made within one millisecond would be equal; the later one takes the next value.
+  if (ms <= last) ms = last + 1;
+  last = ms;
+  return IntToHex(ms, 1) + IntToHex(int64_t(std::time(nullptr)), 1);
+}
+
+void TLayerList::GroupSelected() {
+  std::string id = MakeGroupId();
+  for (int i = 0; i < Count(); ++i)
+    if (Layer(i)->IsSelected) Layer(i)->WriteString("Group", id);
+}
+
+void TLayerList::UngroupSelected() {
+  for (int i = 0; i < Count(); ++i)
+    if (Layer(i)->IsSelected) Layer(i)->WriteString("Group", "");
+}
+
+void TLayerList::RenewGroupIds() {
+  std::map<std::string, std::string> renewed;
+  for (int i = 0; i < Count(); ++i) {
+    TLayer* l = Layer(i);
+    std::string g = l->GroupId();
+    if (l->IsSelected && !g.empty()) renewed[g] = MakeGroupId();
+  }
+  for (int i = 0; i < Count(); ++i) {
+    TLayer* l = Layer(i);
+    std::string g = l->GroupId();
+    if (l->IsSelected && !g.empty()) l->WriteString("Group", renewed[g]);
+  }
+}

@@ -1,0 +1,323 @@
+#include "XImage.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "XBlend.h"
+#include "XImageFormats.h"
+#include "platform/Canvas.h"
+#include "platform/Icon.h"
+#include "platform/JpegImage.h"
+#include "platform/Metafile.h"
+#include "platform/MessageService.h"
+#include "platform/SysUtils.h"
+
+XImage::XImage() { BitmapMatch32(*this, nullptr); }
+
+void XImage::Assign(const TGraphic* source) {
+  if (auto x = dynamic_cast<const XImage*>(source)) FileName = x->FileName;
+  TBitmap::Assign(source);
+}
+
+void XImage::SetSize(int width, int height) {
+  if (width != Width()) TBitmap::SetSize(width, Height());
+  if (height != Height()) TBitmap::SetSize(Width(), height);
+}
+
+static bool ExtIs(const std::string& ext, const char* literal) { return SameText(ext, literal); }
+
+static bool IsJPEGExt(const std::string& ext) {
+  return ExtIs(ext, ".jpg") || ExtIs(ext, ".jpeg") || ExtIs(ext, ".jpe");
+}
+
+// An ordinary 32-bit bitmap leaves its fourth bytes 0; such a file means opaque pixels.
+static void OpaqueWhenNoAlpha(TBitmap& b) {
+  if (b.PixelFormat() != pf32bit) return;
+  for (int y = 0; y < b.Height(); ++y) {
+    const uint8_t* p = b.ScanLine(y);
+    for (int x = 0; x < b.Width(); ++x)
+      if (p[4 * x + 3]) return;
+  }
+  ImageOr(b, b, 0xFF000000u);
+}
+
+void XImage::LoadFromFile(const std::string& name) {
+  std::string path = ExpandFileName(name);
+  std::string ext = ExtractFileExt(name);
+  XImage tmp;
+  if (IsJPEGExt(ext)) {
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(path);
+    tmp.Assign(&jpeg);
+  } else if (ExtIs(ext, ".ppm")) {
+    ReadPPM(tmp, path);
+  } else if (ExtIs(ext, ".gif")) {
+    XImageLoadGIF(tmp, path);
+  } else if (ExtIs(ext, ".ico")) {
+    TIcon icon;
+    icon.LoadFromFile(path);
+    tmp.SetSize(icon.Width(), icon.Height());
+    ImageFill(tmp, tmp, 0xFFFFFFFFu);
+    tmp.Canvas().Draw(0, 0, &icon);
+    ImageOr(tmp, tmp, 0xFF000000u);
+  } else if (ExtIs(ext, ".wmf")) {
+    TMetafile mf;
+    mf.LoadFromFile(path);
+    tmp.SetSize(mf.Width(), mf.Height());
+    ImageFill(tmp, tmp, 0xFFFFFFFFu);
+    tmp.Canvas().Draw(0, 0, &mf);
+    // Drawing leaves alpha 0 where it touched; inverted, the untouched background ends
+    // transparent and the drawing opaque.
+    ImageXor(tmp, tmp, 0xFF000000u);
+  } else if (ExtIs(ext, ".png")) {
+    // The PNG reader keeps the alpha bytes of a 3-channel image, so it starts from ours.
+    tmp.Assign(this);
+    XImageLoadPNG(tmp, path);
+  } else if (ExtIs(ext, ".bmp") || ExtIs(ext, ".dib")) {
+    tmp.TBitmap::LoadFromFile(path);
+    OpaqueWhenNoAlpha(tmp);
+  } else {
+    XImageLoadFormatLibrary(tmp, path);
+  }
+  BitmapSetPixelFormat(tmp, 7);
+  TakePixels(tmp);
+  SetTransparent(tmp.Transparent());
+  if (tmp.TransparentMode() == tmFixed) SetTransparentColor(tmp.TransparentColor());
+  FileName = path;
+  Dormant();
+  Modified = false;
+}
+
+void XImage::SaveToFile(const std::string& name) const {
+  std::string path = ExpandFileName(name);
+  std::string ext = ExtractFileExt(name);
+  if (IsJPEGExt(ext)) {
+    TJPEGImage jpeg;
+    jpeg.Assign(this);
+    jpeg.CompressionQuality = JPEGQuality;
+    jpeg.SaveToFile(path);
+  } else if (ExtIs(ext, ".png")) {
+    XImageSavePNG(*this, path);
+  } else if (ExtIs(ext, ".tif")) {
+    ShowMessage("Sorry, TIF files are not supported");
+    return;
+  } else if (ExtIs(ext, ".gif")) {
+    XImageSaveGIF(*this, path);
+  } else if (ExtIs(ext, ".bmp") || ExtIs(ext, ".dib")) {
+    TBitmap::SaveToFile(path);
+  } else if (ExtIs(ext, ".ppm")) {
+    WritePPM(*this, path);
+  } else {
+    XImageSaveFormatLibrary(*this, path);
+  }
+  FileName = path;
+}
+
+// ---- bitmap functions --------------------------------------------------------------------
+
+int PixelFormatCode(TPixelFormat f) { return int(f); }
+
+TPixelFormat PixelFormatOfCode(int code) {
+  return code >= 0 && code <= 8 ? TPixelFormat(code) : pfCustom;
+}
+
+void BitmapSetPixelFormat(TBitmap& bitmap, int code) {
+  TPixelFormat f = PixelFormatOfCode(code);
+  if (bitmap.PixelFormat() == f) return;
+  bitmap.SetPixelFormat(f);
+  if (f == pf32bit) ImageOr(bitmap, bitmap, 0xFF000000u);
+}
+
+void BitmapMatch32(XImage& image, TBitmap* source) {
+  if (source) {
+    BitmapSetPixelFormat(*source, 7);
+    source->Dormant();
+    image.SetSize(source->Width(), source->Height());
+  }
+  BitmapSetPixelFormat(image, 7);
+  image.Dormant();
+}
+
+void BitmapMatch32(TBitmap& bitmap, TBitmap* source) {
+  if (source) {
+    BitmapSetPixelFormat(*source, 7);
+    source->Dormant();
+    BitmapSetSize32(bitmap, source->Width(), source->Height());
+  }
+  BitmapSetPixelFormat(bitmap, 7);
+  bitmap.Dormant();
+}
+
+void BitmapSetSize32(TBitmap& bitmap, int width, int height) {
+  BitmapSetPixelFormat(bitmap, 7);
+  if (width != bitmap.Width()) bitmap.SetWidth(width);
+  if (height != bitmap.Height()) bitmap.SetHeight(height);
+}
+
+int BitmapBitsPerPixel(const TBitmap& bitmap) {
+  static const int bits[] = {0, 1, 4, 8, 16, 16, 24, 32, 0};
+  return bits[bitmap.PixelFormat()];
+}
+
+int BitmapBitDepth(const TBitmap& bitmap) {
+  static const int bits[] = {0, 1, 4, 8, 15, 16, 24, 32, 0};
+  return bits[bitmap.PixelFormat()];
+}
+
+int BitmapRowBits(const TBitmap& bitmap) {
+  return int((int64_t(bitmap.Width()) * BitmapBitsPerPixel(bitmap) + 31) / 32 * 32);
+}
+
+int BitmapRowBytes(const TBitmap& bitmap) { return BitmapRowBits(bitmap) / 8; }
+
+int64_t BitmapImageSize(const TBitmap& bitmap) { return int64_t(bitmap.Height()) * BitmapRowBytes(bitmap); }
+
+uint8_t* BitmapBits(TBitmap& bitmap) { return bitmap.Height() > 0 ? bitmap.Bits() : nullptr; }
+
+void DrawGraphicCentred(TBitmap& bitmap, const TGraphic& graphic) {
+  if (bitmap.Width() < 1 || bitmap.Height() < 1 || graphic.Width() < 1 || graphic.Height() < 1) return;
+  double scale = std::min(double(bitmap.Width()) / graphic.Width(), double(bitmap.Height()) / graphic.Height());
+  int w = std::clamp(int(graphic.Width() * scale + 1e-9), 1, bitmap.Width());
+  int h = std::clamp(int(graphic.Height() * scale + 1e-9), 1, bitmap.Height());
+  int left = (bitmap.Width() - w) / 2, top = (bitmap.Height() - h) / 2;
+  bitmap.Canvas().StretchDraw(TRect(left, top, left + w, top + h), &graphic);
+}
+
+bool WriteSpacerGIF(const std::string& name) {
+  static const uint8_t gif[42] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
+                                  0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x21, 0xF9, 0x04,
+                                  0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01,
+                                  0x00, 0x01, 0x00, 0x40, 0x02, 0x01, 0x44, 0x00, 0x3B};
+  try {
+    WriteFileAtomic(name, std::string_view(reinterpret_cast<const char*>(gif), sizeof gif));
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+// ---- PPM -----------------------------------------------------------------------------------
+
+namespace {
+
+class PPMScanner {
+ public:
+  explicit PPMScanner(const std::string& text) : T(text) {}
+
+  // Blanks, control characters and comments up to the next token.
+  void Skip() {
+    while (P < T.size()) {
+      unsigned char c = uint8_t(T[P]);
+      if (c == '#') {
+        while (P < T.size() && T[P] != '\n' && T[P] != '\r') ++P;
+      } else if (c <= ' ' || c >= 127) {
+        ++P;
+      } else {
+        return;
+      }
+    }
+  }
+
+  bool Magic() {
+    Skip();
+    if (T.compare(P, 2, "P3") != 0) return false;
+    P += 2;
+    return P == T.size() || Separator(uint8_t(T[P]));
+  }
+
+  // A decimal number: sign, digits, fraction, exponent. No "nan", "inf" or hexadecimal.
+  bool Number(double& v) {
+    Skip();
+    size_t start = P, q = P;
+    if (q < T.size() && (T[q] == '+' || T[q] == '-')) ++q;
+    size_t digits = 0;
+    while (q < T.size() && isdigit(uint8_t(T[q]))) ++q, ++digits;
+    if (q < T.size() && T[q] == '.') {
+      ++q;
+      while (q < T.size() && isdigit(uint8_t(T[q]))) ++q, ++digits;
+    }
+    if (!digits) return false;
+    if (q < T.size() && (T[q] == 'e' || T[q] == 'E')) {
+      size_t e = q + 1;
+      if (e < T.size() && (T[e] == '+' || T[e] == '-')) ++e;
+      size_t ed = 0;
+      while (e < T.size() && isdigit(uint8_t(T[e]))) ++e, ++ed;
+      if (!ed) return false;
+      q = e;
+    }
+    if (q < T.size() && !Separator(uint8_t(T[q]))) return false;
+    long double value;
+    if (!TryStrToFloat(T.substr(start, q - start), value) || !std::isfinite(double(value))) return false;
+    v = double(value);
+    P = q;
+    return true;
+  }
+
+ private:
+  static bool Separator(unsigned char c) { return c <= ' ' || c >= 127 || c == '#'; }
+  const std::string& T;
+  size_t P = 0;
+};
+
+}  // namespace
+
+void ReadPPM(XImage& image, const std::string& name) {
+  std::string text = ReadFileBytes(name);
+  PPMScanner s(text);
+  double w, h, m;
+  if (!s.Magic()) throw EInvalidGraphic("Not a plain PPM file: " + name);
+  if (!s.Number(w) || !s.Number(h) || !s.Number(m)) throw EInvalidGraphic("Bad PPM header: " + name);
+  if (w < 1 || h < 1 || w > MaxImageDimension || h > MaxImageDimension)
+    throw EInvalidGraphic("Bad PPM image size: " + name);
+  if (m < 1 || m > 65535) throw EInvalidGraphic("Bad PPM maximum value: " + name);
+  int width = int(w), height = int(h);
+  CheckImageSize(width, height);
+  // Every sample needs at least two bytes ("0 "), so a file too short for its size is
+  // refused before the pixels are allocated.
+  if (int64_t(width) * height * 3 > int64_t(text.size())) throw EInvalidGraphic("PPM file is too short: " + name);
+  XImage tmp;
+  tmp.SetSize(width, height);
+  double scale = 255.0 / m;
+  for (int y = 0; y < height; ++y) {
+    uint32_t* row = reinterpret_cast<uint32_t*>(tmp.ScanLine(y));
+    for (int x = 0; x < width; ++x) {
+      double c[3];
+      for (double& v : c) {
+        if (!s.Number(v)) throw EInvalidGraphic("PPM file is short or damaged: " + name);
+        v = std::clamp(v, 0.0, m);
+      }
+      row[x] = MakePixel(uint32_t(c[0] * scale), uint32_t(c[1] * scale), uint32_t(c[2] * scale), 255);
+    }
+  }
+  image.TakePixels(tmp);
+}
+
+void WritePPM(const TBitmap& bitmap, const std::string& name) {
+  TBitmap copy;
+  const TBitmap* b = &bitmap;
+  if (bitmap.PixelFormat() != pf24bit && bitmap.PixelFormat() != pf32bit) {
+    copy.Assign(&bitmap);
+    copy.SetPixelFormat(pf32bit);
+    b = &copy;
+  }
+  int step = b->PixelFormat() == pf24bit ? 3 : 4;
+  std::string out = Format("P3\r\n%d %d %d\r\n", b->Width(), b->Height(), 255);
+  for (int y = 0; y < b->Height(); ++y) {
+    const uint8_t* p = b->ScanLine(y);
+    for (int x = 0; x < b->Width(); ++x, p += step) out += Format("%d %d %d\r\n", p[2], p[1], p[0]);
+  }
+  WriteFileAtomic(name, out);
+}
+
+void RegisterPictureClasses() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  RegisterJPEGImage();
+  RegisterFileFormat("ico", "Icons", [] { return std::unique_ptr<TGraphic>(new TIcon); });
+  RegisterFileFormat("wmf", "Metafiles", [] { return std::unique_ptr<TGraphic>(new TMetafile); });
+}
+
+// Whoever uses the image class finds the picture classes registered.
+static const bool GPicturesRegistered = (RegisterPictureClasses(), true);

@@ -1,0 +1,58 @@
+// The system's bitmap: a platform bitmap kept at 32 bits per pixel that remembers the file
+// it came from or went to, with the codec chosen by the file name's extension; the small
+// bitmap functions and the spacer GIF of the HTML page builder.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/Graphics.h"
+
+class XImage : public TBitmap {
+ public:
+  XImage();
+  // The absolute path of the file last loaded or saved. Mutable because saving, which the
+  // picture base declares const, records the name too.
+  mutable std::string FileName;
+  int32_t JPEGQuality = 100;
+
+  void Assign(const TGraphic* source) override;
+  // Each side only when it differs; the pixel format is not touched.
+  void SetSize(int width, int height);
+  // Decodes into a temporary and commits only a complete image, so a failing load raises
+  // and leaves this image (and FileName) as they were. Every load ends 32-bit.
+  void LoadFromFile(const std::string& name) override;
+  // Raises on failure; the files are written through a temporary and a rename, so a failed
+  // save leaves no partial file. ".tif" shows "Sorry, TIF files are not supported".
+  void SaveToFile(const std::string& name) const override;
+  const char* ClassName() const override { return "XImage"; }
+};
+
+// Pixel format codes of the platform bitmap: 1 one bit ... 6 twenty-four, 7 thirty-two.
+int PixelFormatCode(TPixelFormat f);
+TPixelFormat PixelFormatOfCode(int code);
+
+// Sets the format when it differs; a change to 32 bits makes every pixel opaque.
+void BitmapSetPixelFormat(TBitmap& bitmap, int code);
+void BitmapMatch32(XImage& image, TBitmap* source);
+void BitmapMatch32(TBitmap& bitmap, TBitmap* source);
+void BitmapSetSize32(TBitmap& bitmap, int width, int height);
+int BitmapBitsPerPixel(const TBitmap& bitmap);
+int BitmapBitDepth(const TBitmap& bitmap);
+int BitmapRowBits(const TBitmap& bitmap);
+int BitmapRowBytes(const TBitmap& bitmap);
+int64_t BitmapImageSize(const TBitmap& bitmap);
+// The bottom row, where the pixel block begins; nullptr when empty.
+uint8_t* BitmapBits(TBitmap& bitmap);
+// The graphic stretched, by the smaller of the two scales, into the middle of the bitmap.
+// Nothing happens when either is empty.
+void DrawGraphicCentred(TBitmap& bitmap, const TGraphic& graphic);
+
+// The 42 bytes of a 1 x 1 transparent GIF; true when the file was written completely.
+bool WriteSpacerGIF(const std::string& name);
+
+// The plain-text PPM ("P3") codec of the image class.
+void ReadPPM(XImage& image, const std::string& name);
+void WritePPM(const TBitmap& bitmap, const std::string& name);
+
+// Registers the picture classes of the system with the platform's registry (once).
+void RegisterPictureClasses();

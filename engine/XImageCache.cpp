@@ -1,0 +1,62 @@
+#include "XImageCache.h"
+
+#include "POP/PopPhoto.h"
+#include "platform/SysUtils.h"
+
+XImageCacheObject::XImageCacheObject(const std::string& fileName, XImageCache* owner)
+    : XObject(owner), Image(new XImage), FileName(fileName) {}
+
+XImageCacheObject::~XImageCacheObject() { delete Image; }
+
+XImage* XImageCacheObject::GetGraphic() {
+  if (!Loaded && !Failed) {
+    try {
+      Image->LoadFromFile(FileName);
+    } catch (...) {
+      Failed = true;
+      throw;
+    }
+    Loaded = true;
+  }
+  return Image;
+}
+
+void XImageCacheObject::Unload() {
+  Image->SetSize(0, 0);
+  Loaded = false;
+  Failed = false;
+}
+
+XImageCacheObject* XImageCache::FindByFileName(const std::string& name) const {
+  for (int i = 0; i < Count(); ++i)
+    if (Entry(i)->FileName == name) return Entry(i);
+  return nullptr;
+}
+
+XImageCacheObject* XImageCache::GetEntry(const std::string& name) {
+  if (XImageCacheObject* e = FindByFileName(name)) return e;
+  return new XImageCacheObject(name, this);
+}
+
+XImageCacheObject* XImageCache::FindEqualImage(TBitmap& bitmap) {
+  for (int i = 0; i < Count(); ++i) {
+    XImageCacheObject* e = Entry(i);
+    XImage* img = nullptr;
+    try {
+      img = e->GetGraphic();
+    } catch (const Exception&) {
+      continue;  // an unreadable file equals nothing
+    }
+    if (PhotoCompare(*img, bitmap)) return e;
+  }
+  return nullptr;
+}
+
+void XImageCache::UnloadAll() {
+  for (int i = 0; i < Count(); ++i) Entry(i)->Unload();
+}
+
+XImageCache& ImageCache() {
+  static XImageCache* cache = new XImageCache;
+  return *cache;
+}

@@ -1,0 +1,40 @@
+// One image per texture file name, loaded from disk when its pixels are first asked for.
+#pragma once
+#include <string>
+
+#include "XImage.h"
+#include "XObject.h"
+
+class XImageCache;
+
+class XImageCacheObject : public XObject {
+ public:
+  // Appends itself to the cache.
+  XImageCacheObject(const std::string& fileName, XImageCache* owner);
+  ~XImageCacheObject() override;
+  // Loads the file on first use. A file that cannot be read raises once and is then marked
+  // failed: later calls give the empty image without touching the disk again, until Unload.
+  XImage* GetGraphic();
+  // Drops the pixels; the next GetGraphic reads the file again.
+  void Unload();
+
+  XImage* Image;
+  bool Loaded = false;
+  bool Failed = false;
+  const std::string FileName;
+};
+
+class XImageCache : public XObject {
+ public:
+  XImageCache() = default;
+  // Exact, case-sensitive comparison of the whole name, first in list order.
+  XImageCacheObject* FindByFileName(const std::string& name) const;
+  XImageCacheObject* GetEntry(const std::string& name);
+  // Loads the entries in order until one is pixel-equal to the bitmap.
+  XImageCacheObject* FindEqualImage(TBitmap& bitmap);
+  void UnloadAll();
+  XImageCacheObject* Entry(int index) const { return static_cast<XImageCacheObject*>(Items(index)); }
+};
+
+// The program's cache; its entries live until the program ends.
+XImageCache& ImageCache();

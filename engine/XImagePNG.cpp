@@ -1,0 +1,230 @@
+// The image class's PNG paths over the PNG reader and writer, and its paths through the
+// image-format library for every extension without a codec of its own.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include "XImage.h"
+#include "XImageFormats.h"
+#include "imageformats/ImgFmt.h"
+#include "imageformats/PngReader.h"
+#include "imageformats/PngWriter.h"
+#include "platform/SysUtils.h"
+
+namespace {
+
+// A file written beside its target under a private name and renamed over it only when it is
+// complete, so a failed save never leaves a partial file. The temporary lives in a private
+// folder under the target's own name, since some formats write their file name into the file.
+class TPendingFile {
+ public:
+  explicit TPendingFile(const std::string& target) : FTarget(target) {
+    std::string tmpl = ExtractFilePath(target) + ".zelmora-save-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data()))
+      throw EFCreateError("Cannot create file \"" + target + "\". " + SysErrorMessage(errno));
+    FDir = buf.data();
+    Path = FDir + "/" + ExtractFileName(target);
+  }
+  ~TPendingFile() {
+    if (!FCommitted) unlink(Path.c_str());
+    rmdir(FDir.c_str());
+  }
+  void Commit() {
+    if (rename(Path.c_str(), FTarget.c_str()) != 0)
+      throw EFCreateError("Cannot create file \"" + FTarget + "\". " + SysErrorMessage(errno));
+    FCommitted = true;
+  }
+  std::string Path;
+
+ private:
+  std::string FTarget, FDir;
+  bool FCommitted = false;
+};
+
+[[noreturn]] void FormatError(const std::string& name, int code) {
+  throw EInvalidGraphic("Cannot read \"" + name + "\": " + imgfmt_error_text(code));
+}
+
+}  // namespace
+
+void XImageLoadPNG(XImage& image, const std::string& name) {
+  FILE* f = fopen(name.c_str(), "rb");
+  if (!f) throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
+  uint32_t w = 0, h = 0;
+  int rc = PngReaderInit(f, &w, &h);
+  if (rc != 0) {
+    PngReaderCleanup(true);
+    fclose(f);
+    throw EInvalidGraphic("\"" + name + "\" is not a PNG file that can be read");
+  }
+  int channels = 0;
+  size_t rowBytes = 0;
+  uint8_t* rows = nullptr;
+  try {
+    CheckImageSize(w, h);
+    rows = PngReaderGetImage(0.0, &channels, &rowBytes);
+  } catch (...) {
+    PngReaderCleanup(true);
+    fclose(f);
+    throw;
+  }
+  if (!rows || (channels != 3 && channels != 4) || rowBytes < size_t(w) * size_t(channels)) {
+    PngReaderCleanup(true);
+    fclose(f);
+    throw EInvalidGraphic("\"" + name + "\" is a damaged PNG file");
+  }
+  image.SetPixelFormat(pf32bit);
+  image.SetSize(int(w), int(h));
+  for (uint32_t y = 0; y < h; ++y) {
+    const uint8_t* src = rows + size_t(y) * rowBytes;
+    uint8_t* dst = image.ScanLine(int(y));
+    for (uint32_t x = 0; x < w; ++x, src += channels, dst += 4) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+      // A picture without alpha is opaque.
+      dst[3] = channels == 4 ? src[3] : 0xFF;
+    }
+  }
+  PngReaderCleanup(true);
+  fclose(f);
+}
+
+void XImageSavePNG(const XImage& image, const std::string& name) {
+  TPixelFormat pf = image.PixelFormat();
+  if (pf != pf24bit && pf != pf32bit) throw EInvalidGraphic("Illegal PNG Image Format");
+  int w = image.Width(), h = image.Height();
+  int bpp = pf == pf24bit ? 3 : 4;
+  // The rows are swapped to red, green, blue in a copy, so the image itself is never left
+  // half-swapped whatever happens.
+  std::vector<uint8_t> pixels(size_t(w) * size_t(bpp) * size_t(h));
+  std::vector<uint8_t*> rows(static_cast<size_t>(h));
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* src = image.ScanLine(y);
+    uint8_t* dst = pixels.data() + size_t(y) * size_t(w) * size_t(bpp);
+    rows[size_t(y)] = dst;
+    for (int x = 0; x < w; ++x, src += bpp, dst += bpp) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+      if (bpp == 4) dst[3] = src[3];
+    }
+  }
+  TPendingFile pending(name);
+  FILE* f = fopen(pending.Path.c_str(), "wb");
+  if (!f) throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
+  PngWriteInfo info{};
+  info.width = w;
+  info.height = h;
+  info.modtime = time(nullptr);
+  info.type = bpp == 3 ? PNG_WRITE_TYPE_RGB : PNG_WRITE_TYPE_RGBA;
+  info.sample_depth = 8;
+  info.have_time = 1;
+  info.outfile = f;
+  int rc = PngWriterInit(&info);
+  if (rc == 0) {
+    info.image_data = pixels.data();
+    info.row_pointers = rows.data();
+    rc = PngWriterEncodeImage(&info);
+  }
+  PngWriterCleanup(&info);
+  bool closed = fclose(f) == 0;
+  if (rc != 0 || !closed) throw EWriteError("Cannot write file \"" + name + "\"");
+  pending.Commit();
+}
+
+void XImageLoadGIF(XImage&, const std::string& name) {
+  throw EInvalidGraphic("GIF format is not available yet: " + name);
+}
+
+void XImageSaveGIF(const XImage&, const std::string& name) {
+  throw EInvalidGraphic("GIF format is not available yet: " + name);
+}
+
+void XImageLoadFormatLibrary(XImage& image, const std::string& name) {
+  int index = -1;
+  int rc = imgfmt_guess_format(name.c_str(), &index);
+  if (rc != 0) FormatError(name, rc);
+  int fd = imgfmt_file_open(name.c_str(), IMGFMT_O_BINARY);
+  if (fd < 0) throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
+  ImgFmtHeader header{};
+  rc = imgfmt_read_header(name.c_str(), fd, index, &header, "");
+  if (rc != 0) {
+    imgfmt_file_close(fd);
+    FormatError(name, rc);
+  }
+  XImage tmp;
+  try {
+    CheckImageSize(header.width, header.height);
+    TPixelFormat pf = header.bpp == 1 ? pf1bit : header.bpp == 4 ? pf4bit : header.bpp == 8 ? pf8bit
+                      : header.bpp == 15 ? pf15bit : header.bpp == 16 ? pf16bit
+                      : header.bpp == 24 ? pf24bit : pf32bit;
+    tmp.SetPixelFormat(pf);
+    tmp.SetSize(header.width, header.height);
+  } catch (...) {
+    imgfmt_file_close(fd);
+    throw;
+  }
+  rc = imgfmt_read_data(fd, index, &header, tmp.Bits());
+  if (rc == 0 && header.bpp <= 8) {
+    ImgFmtRgb palette[256] = {};
+    rc = imgfmt_read_palette(fd, index, &header, palette);
+    if (rc == 0) {
+      std::vector<TRGBQuad> entries(size_t(1) << header.bpp);
+      for (size_t i = 0; i < entries.size(); ++i)
+        entries[i] = TRGBQuad{palette[i].b, palette[i].g, palette[i].r, 0};
+      tmp.SetPalette(entries);
+    }
+  }
+  imgfmt_file_close(fd);
+  if (rc != 0) FormatError(name, rc);
+  BitmapMatch32(tmp, nullptr);
+  image.TakePixels(tmp);
+}
+
+void XImageSaveFormatLibrary(const XImage& image, const std::string& name) {
+  int index = -1;
+  if (imgfmt_guess_format(name.c_str(), &index) != 0)
+    throw EInvalidGraphic("No image format is known for \"" + ExtractFileExt(name) + "\" files");
+  ImgFmtInfo info{};
+  imgfmt_query_format(index, &info);
+  uint32_t need = 0;
+  switch (image.PixelFormat()) {
+    case pf1bit: need = IMGFMT_WRITE_1; break;
+    case pf4bit: need = IMGFMT_WRITE_4; break;
+    case pf8bit: need = IMGFMT_WRITE_8; break;
+    case pf24bit: need = IMGFMT_WRITE_24; break;
+    default: break;
+  }
+  if (need == 0 || !(info.flags & need))
+    throw EInvalidGraphic(std::string("The ") + info.long_name + " format cannot store a " +
+                          IntToStr(image.BitsPerPixel()) + "-bit image");
+  ImgFmtRgb palette[256] = {};
+  const auto& pal = image.Palette();
+  for (size_t i = 0; i < pal.size() && i < 256; ++i)
+    palette[i] = ImgFmtRgb{pal[i].rgbRed, pal[i].rgbGreen, pal[i].rgbBlue};
+  ImgFmtHeader header{};
+  header.width = image.Width();
+  header.height = image.Height();
+  header.bpp = image.BitsPerPixel();
+  TPendingFile pending(name);
+  int fd = imgfmt_file_create(pending.Path.c_str(), IMGFMT_O_BINARY | IMGFMT_O_WRONLY);
+  if (fd < 0) throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
+  int rc = imgfmt_write_image(pending.Path.c_str(), fd, index, &header, palette, image.Bits(), "");
+  bool closed = imgfmt_file_close(fd) == 0;
+  if (rc != 0) throw EWriteError("Cannot write \"" + name + "\": " + imgfmt_error_text(rc));
+  if (!closed) throw EWriteError("Cannot write file \"" + name + "\"");
+  pending.Commit();
+}
+
+// The picture dialogs offer PNG files; the image class reads them by their extension.
+static const bool GPNGRegistered = (RegisterFileFormat("png", "Portable Network Graphics",
+                                                       [] { return std::unique_ptr<TGraphic>(new XImage); }),
+                                    true);

@@ -1,0 +1,60 @@
+// The page object, and the scene: a layer list of page objects that reads and writes the
+// project file format (section "Heading" and one "Button" section per object).
+#pragma once
+#include <string>
+
+#include "TLayer.h"
+#include "XZLMButtonStyle.h"
+
+class ZButtonList;
+
+class TZLMButton : public TLayer {
+ public:
+  TZLMButton(const std::string& text, TObjectList* owner, const TRect& bounds,
+             const std::string& linkAddress);
+  ~TZLMButton() override;
+
+  ZStyle* Style;
+  std::string LinkAddress;
+  std::string StyleName;
+  bool TextFilled = false;
+  bool HideText = false;
+  TRect DragStartBounds{-100, -100, -100, -100};
+
+  virtual void AssignStyle(const TZLMButton& templ);
+  virtual void SaveToSection(TINIDocument& document, const std::string& section);
+  virtual void LoadFromSection(TINIDocument& document, const std::string& section);
+};
+
+class ZButtonList : public TLayerList {
+ public:
+  ZButtonList() = default;
+  TZLMButton* Button(int index) const { return static_cast<TZLMButton*>(Items(index)); }
+
+  virtual void SaveToINI(TINIDocument& document);
+  virtual void SaveSelectedToINI(TINIDocument& document);
+  // Appends the document's objects. The whole document is read into a scene aside first;
+  // a read error raises and leaves this scene as it was. The scene keeps its own property
+  // store (the HTML head settings).
+  virtual void LoadFromINI(TINIDocument& document);
+  // Replaces the scene by the document's: the background, the property store, the objects.
+  // A read error raises and leaves this scene as it was.
+  virtual void ReplaceFromINI(TINIDocument& document);
+
+ private:
+  void WriteHeading(TINIDocument& document, int count, int lastSelected);
+  void ReadInto(TINIDocument& document, ZButtonList& aside);
+};
+
+// The splash window's progress bar while the start-up project loads; the GUI installs it.
+class TLoadProgress {
+ public:
+  virtual ~TLoadProgress() = default;
+  virtual void SetRange(int minimum, int maximum) = 0;
+  virtual void SetPosition(int position) = 0;
+};
+void SetSplashProgress(TLoadProgress* progress);
+
+// Bounds on values read from project files.
+constexpr int kMaxButtons = 100000;
+constexpr int32_t kMaxCoordinate = 32767;

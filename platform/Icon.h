@@ -1,0 +1,26 @@
+// The icon picture class: .ico files with one or more images of 1 to 32 bits, each with its
+// AND mask. The image of the system icon size (32 x 32) is taken when the file has one, else
+// the largest; PNG-compressed images are refused.
+#pragma once
+#include "Graphics.h"
+
+class TIcon : public TGraphic {
+ public:
+  int Width() const override { return FImage.Width(); }
+  int Height() const override { return FImage.Height(); }
+  void SetWidth(int) override {}
+  void SetHeight(int) override {}
+  // Straight alpha: the mask's transparent pixels, and the alpha of 32-bit images, blend
+  // with what the canvas holds.
+  void Draw(TCanvas& canvas, const TRect& r) const override;
+  // A bad file raises EInvalidGraphic and leaves the icon as it was.
+  void LoadFromStream(TStream& s) override;
+  void SaveToStream(TStream& s) const override;
+  const char* ClassName() const override { return "TIcon"; }
+  // The chosen image, 32 bits with straight alpha.
+  const TBitmap& Image() const { return FImage; }
+  int ImageCount = 0;  // images in the file
+
+ private:
+  TBitmap FImage;
+};

@@ -1,0 +1,123 @@
+#include "JpegGlue.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+
+namespace {
+
+struct GlueError {
+  jpeg_error_mgr Pub;
+  jmp_buf Jump;
+  char* Message;
+};
+
+void GlueErrorExit(j_common_ptr cinfo) {
+  GlueError* e = reinterpret_cast<GlueError*>(cinfo->err);
+  char text[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, text);
+  snprintf(e->Message, 200, "%s", text);
+  longjmp(e->Jump, 1);
+}
+
+// Warnings (a corrupt but decodable stream) are not failures; the decoder carries on.
+void GlueOutputMessage(j_common_ptr) {}
+
+}  // namespace
+
+int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels,
+                     JpegDecoded* out) {
+  out->Pixels = nullptr;
+  out->Width = out->Height = out->Components = 0;
+  out->Message[0] = 0;
+  if (size < 4) {
+    snprintf(out->Message, sizeof out->Message, "JPEG file is too short");
+    return 1;
+  }
+  jpeg_decompress_struct cinfo;
+  GlueError err;
+  // Volatile: changed between setjmp and a possible longjmp.
+  uint8_t* volatile pixels = nullptr;
+  cinfo.err = jpeg_std_error(&err.Pub);
+  err.Pub.error_exit = GlueErrorExit;
+  err.Pub.output_message = GlueOutputMessage;
+  err.Message = out->Message;
+  if (setjmp(err.Jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    free(pixels);
+    return 1;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, data, (unsigned long)size);
+  jpeg_read_header(&cinfo, TRUE);
+  if (cinfo.image_width < 1 || cinfo.image_height < 1 || cinfo.image_width > (unsigned)maxSide ||
+      cinfo.image_height > (unsigned)maxSide ||
+      int64_t(cinfo.image_width) * cinfo.image_height > maxPixels) {
+    snprintf(out->Message, sizeof out->Message, "JPEG image of %u x %u is too large",
+             cinfo.image_width, cinfo.image_height);
+    jpeg_destroy_decompress(&cinfo);
+    return 1;
+  }
+  out->Components = cinfo.num_components;
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  size_t row = size_t(cinfo.output_width) * 3;
+  pixels = static_cast<uint8_t*>(malloc(row * cinfo.output_height));
+  if (!pixels) {
+    snprintf(out->Message, sizeof out->Message, "Out of memory");
+    jpeg_destroy_decompress(&cinfo);
+    return 1;
+  }
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW p = pixels + row * cinfo.output_scanline;
+    jpeg_read_scanlines(&cinfo, &p, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  out->Width = int(cinfo.output_width);
+  out->Height = int(cinfo.output_height);
+  out->Pixels = pixels;
+  jpeg_destroy_decompress(&cinfo);
+  return 0;
+}
+
+int JpegEncodeMemory(const uint8_t* rgb, int width, int height, bool grey, int quality,
+                     bool progressive, JpegEncoded* out) {
+  out->Data = nullptr;
+  out->Size = 0;
+  out->Message[0] = 0;
+  jpeg_compress_struct cinfo;
+  GlueError err;
+  cinfo.err = jpeg_std_error(&err.Pub);
+  err.Pub.error_exit = GlueErrorExit;
+  err.Pub.output_message = GlueOutputMessage;
+  err.Message = out->Message;
+  if (setjmp(err.Jump)) {
+    jpeg_destroy_compress(&cinfo);
+    free(out->Data);
+    out->Data = nullptr;
+    out->Size = 0;
+    return 1;
+  }
+  jpeg_create_compress(&cinfo);
+  // The output lives in the caller's record, not in a local, so it stays valid after a jump.
+  jpeg_mem_dest(&cinfo, &out->Data, &out->Size);
+  cinfo.image_width = JDIMENSION(width);
+  cinfo.image_height = JDIMENSION(height);
+  cinfo.input_components = grey ? 1 : 3;
+  cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality < 1 ? 1 : quality > 100 ? 100 : quality, TRUE);
+  if (progressive) jpeg_simple_progression(&cinfo);
+  jpeg_start_compress(&cinfo, TRUE);
+  size_t row = size_t(width) * (grey ? 1 : 3);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW p = const_cast<uint8_t*>(rgb) + row * cinfo.next_scanline;
+    jpeg_write_scanlines(&cinfo, &p, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  return 0;
+}

@@ -1,0 +1,151 @@
+#include "Metafile.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Canvas.h"
+#include "SysUtils.h"
+
+namespace {
+
+uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+int16_t S16(const uint8_t* p) { return int16_t(Le16(p)); }
+uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+[[noreturn]] void Bad(const char* why) { throw EInvalidGraphic(std::string("Invalid metafile: ") + why); }
+
+struct Obj {
+  enum Kind { None, Pen, Brush, Other } K = None;
+  TPenStyle PenStyle = psSolid;
+  int PenWidth = 1;
+  TColor Colour = 0;
+  bool ClearBrush = false;
+};
+
+}  // namespace
+
+void TMetafile::LoadFromStream(TStream& s) {
+  int64_t left = s.Size() - s.Position();
+  if (left < 22 + 18) Bad("file too short");
+  if (left > (int64_t(64) << 20)) Bad("file too large");
+  std::vector<uint8_t> d(static_cast<size_t>(left));
+  s.ReadBuffer(d.data(), left);
+  if (Le32(&d[0]) != 0x9AC6CDD7u) Bad("not a placeable metafile");
+  int16_t l = S16(&d[6]), t = S16(&d[8]), r = S16(&d[10]), b = S16(&d[12]);
+  int inch = Le16(&d[14]);
+  if (inch == 0 || r <= l || b <= t) Bad("bad bounding box");
+  const uint8_t* h = &d[22];
+  size_t headerBytes = size_t(Le16(h + 2)) * 2;
+  if (headerBytes < 18 || 22 + headerBytes > d.size()) Bad("bad header");
+  int w = MulDiv(r - l, 96, inch), hh = MulDiv(b - t, 96, inch);
+  if (w < 1 || hh < 1 || w > MaxImageDimension || hh > MaxImageDimension) Bad("bad size");
+  FRecords.assign(d.begin() + std::ptrdiff_t(22 + headerBytes), d.end());
+  FLeft = l;
+  FTop = t;
+  FRight = r;
+  FBottom = b;
+  FWidth = w;
+  FHeight = hh;
+}
+
+void TMetafile::SaveToStream(TStream&) const { throw EInvalidGraphicOperation("Saving metafiles is not supported"); }
+
+void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const {
+  if (dest.Width() <= 0 || dest.Height() <= 0) return;
+  int orgX = FLeft, orgY = FTop, extX = FRight - FLeft, extY = FBottom - FTop;
+  auto X = [&](int x) { return dest.Left + int(int64_t(x - orgX) * dest.Width() / (extX ? extX : 1)); };
+  auto Y = [&](int y) { return dest.Top + int(int64_t(y - orgY) * dest.Height() / (extY ? extY : 1)); };
+  std::vector<Obj> objects;
+  TPen savedPen = canvas.Pen;
+  TBrush savedBrush = canvas.Brush;
+  canvas.Pen.Color = clBlack;
+  canvas.Pen.Width = 1;
+  canvas.Pen.Style = psSolid;
+  canvas.Brush.SetColor(clWhite);
+  auto addObject = [&](const Obj& o) {
+    for (auto& slot : objects)
+      if (slot.K == Obj::None) {
+        slot = o;
+        return;
+      }
+    objects.push_back(o);
+  };
+  size_t p = 0;
+  const size_t n = FRecords.size();
+  while (p + 6 <= n) {
+    uint64_t words = Le32(&FRecords[p]);
+    uint16_t fn = Le16(&FRecords[p + 4]);
+    if (fn == 0 || words < 3 || p + words * 2 > n) break;
+    const uint8_t* a = &FRecords[p + 6];
+    size_t params = size_t(words - 3);  // 16-bit parameters
+    auto P = [&](size_t i) -> int { return i < params ? S16(a + 2 * i) : 0; };
+    switch (fn) {
+      case 0x020B: orgY = P(0), orgX = P(1); break;                       // SETWINDOWORG
+      case 0x020C: extY = P(0), extX = P(1); break;                       // SETWINDOWEXT
+      case 0x02FA: {                                                      // CREATEPENINDIRECT
+        Obj o;
+        o.K = Obj::Pen;
+        int style = P(0) & 0xF;
+        o.PenStyle = style == 5 ? psClear : style >= 1 && style <= 4 ? TPenStyle(style) : psSolid;
+        int pw = std::abs(P(1));
+        o.PenWidth = std::max(1, int(int64_t(pw) * dest.Width() / (extX ? std::abs(extX) : 1)));
+        o.Colour = TColor(uint16_t(P(3)) | uint32_t(uint16_t(P(4))) << 16) & 0xFFFFFF;
+        addObject(o);
+        break;
+      }
+      case 0x02FC: {  // CREATEBRUSHINDIRECT
+        Obj o;
+        o.K = Obj::Brush;
+        o.ClearBrush = P(0) == 1;
+        o.Colour = TColor(uint16_t(P(1)) | uint32_t(uint16_t(P(2))) << 16) & 0xFFFFFF;
+        addObject(o);
+        break;
+      }
+      case 0x00F7: case 0x06FF: case 0x02FB: case 0x01F9: case 0x06FE: case 0x0142: case 0x01FA:
+        addObject(Obj{Obj::Other});  // palettes, regions, fonts, pattern brushes: slots only
+        break;
+      case 0x012D: {  // SELECTOBJECT
+        size_t i = size_t(uint16_t(P(0)));
+        if (i < objects.size()) {
+          const Obj& o = objects[i];
+          if (o.K == Obj::Pen) {
+            canvas.Pen.Style = o.PenStyle;
+            canvas.Pen.Width = o.PenWidth;
+            canvas.Pen.Color = o.Colour;
+          } else if (o.K == Obj::Brush) {
+            if (o.ClearBrush)
+              canvas.Brush.Style = bsClear;
+            else
+              canvas.Brush.SetColor(o.Colour);
+          }
+        }
+        break;
+      }
+      case 0x01F0: {  // DELETEOBJECT
+        size_t i = size_t(uint16_t(P(0)));
+        if (i < objects.size()) objects[i] = Obj{};
+        break;
+      }
+      case 0x041B: canvas.Rectangle(X(P(3)), Y(P(2)), X(P(1)), Y(P(0))); break;  // RECTANGLE
+      case 0x0418: canvas.Ellipse(X(P(3)), Y(P(2)), X(P(1)), Y(P(0))); break;    // ELLIPSE
+      case 0x0214: canvas.MoveTo(X(P(1)), Y(P(0))); break;                        // MOVETO
+      case 0x0213: canvas.LineTo(X(P(1)), Y(P(0))); break;                        // LINETO
+      case 0x0324:                                                                 // POLYGON
+      case 0x0325: {                                                               // POLYLINE
+        size_t count = size_t(std::max(0, P(0)));
+        if (1 + 2 * count > params) break;
+        std::vector<TPoint> pts;
+        for (size_t i = 0; i < count; ++i) pts.push_back(TPoint{X(P(1 + 2 * i)), Y(P(2 + 2 * i))});
+        if (fn == 0x0324)
+          canvas.Polygon(pts);
+        else
+          canvas.Polyline(pts);
+        break;
+      }
+      default: break;
+    }
+    p += size_t(words) * 2;
+  }
+  canvas.Pen = savedPen;
+  canvas.Brush = savedBrush;
+}

@@ -1,0 +1,48 @@
+// Services that only the GUI can provide, behind interfaces so that everything below the GUI
+// line (and its tests) runs without a display. The Qt layer installs its implementation at
+// start; tests install a scripted one.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Message-box flags and results, with their classic values.
+constexpr uint32_t MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_YESNOCANCEL = 0x3, MB_YESNO = 0x4,
+                   MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30, MB_ICONINFORMATION = 0x40;
+constexpr int IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7;
+
+class TServices {
+ public:
+  virtual ~TServices() = default;
+  // Returns the id of the pressed button.
+  virtual int MessageBox(const std::string& text, const std::string& caption, uint32_t flags) = 0;
+  virtual void Beep() = 0;
+  // Opens a document or URL with the desktop's handler; false when it could not be started.
+  virtual bool OpenUrl(const std::string& url) = 0;
+  // Starts a program with an argument vector (argv[0] is the program); never through a shell.
+  virtual bool Launch(const std::vector<std::string>& argv) = 0;
+  virtual void SetBusyCursor(bool busy) = 0;
+  virtual void ScreenSize(int& width, int& height) = 0;
+};
+
+// The default answers every box with its default button, writes it to stderr and starts
+// processes with posix_spawn; a GUI build replaces it.
+class TConsoleServices : public TServices {
+ public:
+  int MessageBox(const std::string& text, const std::string& caption, uint32_t flags) override;
+  void Beep() override {}
+  bool OpenUrl(const std::string& url) override;
+  bool Launch(const std::vector<std::string>& argv) override;
+  void SetBusyCursor(bool) override {}
+  void ScreenSize(int& width, int& height) override { width = 1024; height = 768; }
+};
+
+TServices& Services();
+// Installs an implementation (not owned); nullptr restores the default.
+void SetServices(TServices* services);
+
+// The first button of a flag set: the answer of a box nobody can see.
+int DefaultButton(uint32_t flags);
+
+// Starts argv without a shell and without waiting; false when it could not be spawned.
+bool SpawnDetached(const std::vector<std::string>& argv);

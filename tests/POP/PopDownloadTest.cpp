@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "PopWinInet.h"
+#include "SysUtils.h"
+#include "support/TestSupport.h"
+
+namespace {
+// Python's http.server on 127.0.0.1 and a free port, serving one folder.
+class HttpServer {
+ public:
+  explicit HttpServer(const std::string& folder) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    FPid = fork();
+    if (FPid == 0) {
+      dup2(fds[1], 1);
+      close(fds[0]);
+      const char* script =
+          "import http.server,functools,sys\n"
+          "h=functools.partial(http.server.SimpleHTTPRequestHandler,directory=sys.argv[1])\n"
+          "h.log_message=lambda *a:None\n"
+          "s=http.server.ThreadingHTTPServer(('127.0.0.1',0),h)\n"
+          "print(s.server_address[1],flush=True)\n"
+          "s.serve_forever()\n";
+      execl("/usr/bin/python3", "python3", "-c", script, folder.c_str(), (char*)nullptr);
+      _exit(127);
+    }
+    close(fds[1]);
+    char buf[32] = {};
+    ssize_t n = read(fds[0], buf, sizeof buf - 1);
+    close(fds[0]);
+    if (n > 0) Port = atoi(buf);
+  }
+  ~HttpServer() {
+    if (FPid > 0) {
+      kill(FPid, SIGTERM);
+      waitpid(FPid, nullptr, 0);
+    }
+  }
+  int Port = 0;
+
+ private:
+  pid_t FPid = -1;
+};
+}  // namespace
+
+TEST(PopWinInet, UrlBlockedDownload) {
+  TempDir site, cache;
+  ScopedEnv env("ZELMORA_CACHE", cache.Path());
+  WriteAll(site.File("pic.gif"), "GIF89a-body");
+  WriteAll(site.File("big.bin"), std::string(200000, 'x'));
+  HttpServer server(site.Path());
+  ASSERT_GT(server.Port, 0) << "/usr/bin/python3 with http.server is needed for this test";
+  std::string base = "http://127.0.0.1:" + IntToStr(server.Port) + "/";
+
+  std::string got = UrlBlockedDownload(base + "pic.gif");
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(ReadAll(got), "GIF89a-body");
+  EXPECT_EQ(ExtractFilePath(got), cache.Path() + "/");
+  EXPECT_EQ(ExtractFileExt(got), ".gif");
+
+  EXPECT_EQ(UrlBlockedDownload(base + "missing.gif"), "");
+  // The name is ours, so a path in the URL cannot leave the cache folder.
+  std::string escaped = UrlBlockedDownload(base + "..%2F..%2Fpic.gif");
+  if (!escaped.empty()) {
+    EXPECT_EQ(ExtractFilePath(escaped), cache.Path() + "/");
+  }
+  TDownloadLimits small;
+  small.MaxBytes = 100000;
+  EXPECT_EQ(UrlBlockedDownload(base + "big.bin", small), "");
+  EXPECT_EQ(UrlBlockedDownload("file://" + site.File("pic.gif")), "");
+  EXPECT_EQ(UrlBlockedDownload("ftp://127.0.0.1/x"), "");
+  EXPECT_EQ(UrlBlockedDownload(""), "");
+  // Failed downloads leave nothing behind: only the good ones are in the cache.
+  size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(cache.Path())) files += e.is_regular_file();
+  EXPECT_EQ(files, escaped.empty() ? 1u : 2u);
+}
+
+TEST(PopWinInet, UrlBlockedDownloadTimesOut) {
+  TempDir cache;
+  ScopedEnv env("ZELMORA_CACHE", cache.Path());
+  // A listening socket that is never served: the connection opens, no answer ever comes.
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(fd, (sockaddr*)&a, sizeof a), 0);
+  ASSERT_EQ(listen(fd, 4), 0);
+  socklen_t len = sizeof a;
+  getsockname(fd, (sockaddr*)&a, &len);
+  TDownloadLimits limits;
+  limits.TotalTimeoutMs = 1500;
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(UrlBlockedDownload("http://127.0.0.1:" + IntToStr(ntohs(a.sin_port)) + "/x.gif", limits),
+            "");
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+                .count();
+  EXPECT_LT(ms, 5000);
+  EXPECT_GE(ms, 1000);
+  close(fd);
+  // No partial file is left behind.
+  EXPECT_TRUE(std::filesystem::is_empty(cache.Path()));
+}

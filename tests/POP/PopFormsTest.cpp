@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include "PopForms.h"
+#include "SysUtils.h"
+#include "PopShellAPI.h"
+#include "PopDOM.h"
+#include "support/ScriptedServices.h"
+#include "support/TestSupport.h"
+
+namespace {
+struct FakeForm : TFormGeometry {
+  std::string name = "FormMain";
+  int l = 10, t = 20, w = 300, h = 200;
+  TWindowState state = wsNormal;
+  TPosition pos = poDefault;
+  std::string caption;
+  std::string Name() const override { return name; }
+  int Left() const override { return l; }
+  int Top() const override { return t; }
+  int Width() const override { return w; }
+  int Height() const override { return h; }
+  void SetBounds(int a, int b, int c, int d) override { l = a; t = b; w = c; h = d; }
+  TWindowState WindowState() const override { return state; }
+  void SetWindowState(TWindowState s) override { state = s; }
+  void SetPosition(TPosition p) override { pos = p; }
+  void SetCaption(const std::string& c) override { caption = c; }
+};
+}  // namespace
+
+TEST(PopForms, BoxesHaveTheirButtonsCaptionAndResults) {
+  ScriptedServices s;
+  s.Answers = {IDYES, IDNO, IDCANCEL, IDCANCEL, IDOK};
+  EXPECT_TRUE(Ask("q1"));
+  EXPECT_FALSE(Ask("q2"));
+  EXPECT_FALSE(Ask("q3"));  // only Yes consents
+  EXPECT_EQ(Warn("w"), IDCANCEL);
+  EXPECT_EQ(Say("hello"), IDOK);
+  ASSERT_EQ(s.Boxes.size(), 5u);
+  EXPECT_EQ(s.Boxes[0].flags, 36u);
+  EXPECT_EQ(s.Boxes[3].flags, 51u);
+  EXPECT_EQ(s.Boxes[4].flags, 0u);
+  EXPECT_EQ(s.Boxes[4].caption, "Varnholt Zelmora");
+  EXPECT_EQ(s.Beeps, 5);
+  EXPECT_THROW(RaiseError("bad"), Exception);
+}
+
+TEST(PopForms, CaptionAndLocalFile) {
+  TempDir dir;
+  ScopedEnv home("ZELMORA_HOME", dir.Path());
+  EXPECT_EQ(LocalFile("Settings.ini"), dir.Path() + "/Settings.ini");
+  FakeForm f;
+  FormSetCaption(f, "");
+  EXPECT_EQ(f.caption, "Varnholt Zelmora");
+  FormSetCaption(f, "a.zlm");
+  EXPECT_EQ(f.caption, "Varnholt Zelmora - [a.zlm]");
+}
+
+TEST(PopForms, PositionRoundTripMaximisedAndMissing) {
+  TempDir dir;
+  TIniFile ini(dir.File("Settings.ini"));
+  FakeForm f;
+  FormLoadPosition(f, ini);  // missing section: designed place kept, rule set
+  EXPECT_EQ(f.pos, poDesigned);
+  EXPECT_EQ(f.l, 10);
+  EXPECT_EQ(f.w, 300);
+
+  f.SetBounds(1, 2, 3, 4);
+  f.state = wsMaximized;
+  FormSavePosition(f, ini);
+  EXPECT_EQ(ini.ReadSection("FormMain"),
+            (std::vector<std::string>{"Left", "Top", "Width", "Height", "WindowState"}));
+  FakeForm g;
+  FormLoadPosition(g, ini);
+  EXPECT_EQ(g.state, wsMaximized);
+  EXPECT_EQ(g.l, 10);  // bounds of the normal state not read
+  ini.WriteInteger("FormMain", "WindowState", 0);
+  ini.WriteString("FormMain", "Top", "junk");
+  FormLoadPosition(g, ini);
+  EXPECT_EQ(g.state, wsNormal);
+  EXPECT_EQ(g.l, 1);
+  EXPECT_EQ(g.t, 20);  // not a number: current value
+  EXPECT_EQ(g.h, 4);
+}
+
+TEST(PopForms, NavigateToAsksWhenOffline) {
+  ScriptedServices s;
+  NavigateTo("file:///tmp/x.htm#top");
+  ASSERT_EQ(s.Opened.size(), 1u);
+  EXPECT_EQ(s.Opened[0], "file:///tmp/x.htm");
+  EXPECT_TRUE(s.Boxes.empty());
+  // Port 9 on the loopback refuses at once.
+  s.Answers = {IDNO};
+  NavigateTo("http://127.0.0.1:9/page.htm");
+  EXPECT_EQ(s.Opened.size(), 1u);
+  ASSERT_EQ(s.Boxes.size(), 1u);
+  EXPECT_EQ(s.Boxes[0].text, _MsgConnectToNet);
+  s.Answers = {IDYES};
+  NavigateTo("http://127.0.0.1:9/page.htm");
+  ASSERT_EQ(s.Opened.size(), 2u);
+  EXPECT_EQ(s.Opened[1], "http://127.0.0.1:9/page.htm");
+}
+
+TEST(PopShellAPI, LaunchUsesArgumentVectors) {
+  ScriptedServices s;
+  EXPECT_FALSE(SHOpen("", ""));
+  EXPECT_FALSE(SHOpen("-rf", ""));
+  EXPECT_FALSE(DOMBrowseTo("--help", "x"));
+  EXPECT_TRUE(SHOpen("/bin/echo", "\"-d=code; rm x\" two"));
+  ASSERT_EQ(s.Launched.size(), 1u);
+  EXPECT_EQ(s.Launched[0], (std::vector<std::string>{"/bin/echo", "-d=code; rm x", "two"}));
+  EXPECT_TRUE(SHOpen("http://example.org/a b", ""));
+  EXPECT_EQ(s.Opened, (std::vector<std::string>{"http://example.org/a b"}));
+  EXPECT_EQ(SHParameters({"a\"b", "c"}, 1), "\"a\"\"b\" \"c\"");
+  EXPECT_EQ(SHSplitParameters(SHParameters({"a\"b", "c d"}, 1)),
+            (std::vector<std::string>{"a\"b", "c d"}));
+}

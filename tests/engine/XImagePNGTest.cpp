@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include "engine/XImage.h"
+#include "platform/SysUtils.h"
+#include "support/TestSupport.h"
+#include "support/Tools.h"
+
+namespace {
+
+uint32_t Px(const XImage& img, int x, int y) {
+  const uint8_t* p = img.ScanLine(y) + 4 * x;
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+void Pattern(XImage& img, int w, int h) {
+  img.SetSize(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = img.ScanLine(y) + 4 * x;
+      p[0] = uint8_t(x * 30), p[1] = uint8_t(y * 40), p[2] = uint8_t(x ^ y), p[3] = uint8_t(100 + x);
+    }
+}
+
+TEST(XImagePNG, ThreeChannelFilesLoadOpaque) {
+  REQUIRE_TOOL("convert");
+  TempDir dir;
+  std::string f = dir.File("rgb.png");
+  ShellOutput("convert -size 3x2 xc:'#102030' -define png:color-type=2 " + f);
+  XImage img;
+  Pattern(img, 1, 1);  // whatever alpha it held before
+  img.LoadFromFile(f);
+  ASSERT_EQ(img.Width(), 3);
+  EXPECT_EQ(Px(img, 2, 1), 0xFF102030u);
+}
+
+TEST(XImagePNG, SavedFilesDecodeEqualAndTheSourceStays) {
+  REQUIRE_TOOL("convert");
+  TempDir dir;
+  XImage img;
+  Pattern(img, 7, 3);
+  XImage before;
+  before.Assign(&img);
+  std::string f = dir.File("out.png");
+  img.SaveToFile(f);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 7; ++x) ASSERT_EQ(Px(img, x, y), Px(before, x, y));  // not left swapped
+  std::string rgba = ShellOutput("convert " + f + " rgba:-");
+  ASSERT_EQ(rgba.size(), 7u * 3 * 4);
+  EXPECT_EQ(uint8_t(rgba[(1 * 7 + 4) * 4 + 0]), uint8_t(4 ^ 1));    // red
+  EXPECT_EQ(uint8_t(rgba[(1 * 7 + 4) * 4 + 2]), uint8_t(4 * 30));   // blue
+  EXPECT_EQ(uint8_t(rgba[(1 * 7 + 4) * 4 + 3]), uint8_t(104));      // alpha
+  XImage back;
+  back.LoadFromFile(f);
+  EXPECT_EQ(Px(back, 6, 2), Px(img, 6, 2));
+
+  XImage grey;
+  grey.SetPixelFormat(pf8bit);
+  grey.SetSize(2, 2);
+  try {
+    grey.SaveToFile(dir.File("grey.png"));
+    ADD_FAILURE();
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message, "Illegal PNG Image Format");
+  }
+  EXPECT_FALSE(FileExists(dir.File("grey.png")));
+}
+
+TEST(XImagePNG, DamagedFilesFailAndLeaveTheImage) {
+  TempDir dir;
+  XImage img;
+  Pattern(img, 5, 5);
+  img.SaveToFile(dir.File("ok.png"));
+  std::string bytes = ReadAll(dir.File("ok.png"));
+  XImage target;
+  Pattern(target, 2, 2);
+  for (size_t cut : {size_t(0), size_t(8), size_t(30), bytes.size() / 2, bytes.size() - 5}) {
+    WriteAll(dir.File("cut.png"), bytes.substr(0, cut));
+    EXPECT_THROW(target.LoadFromFile(dir.File("cut.png")), Exception) << cut;
+    EXPECT_EQ(target.Width(), 2);
+  }
+}
+
+TEST(XImageFormatLibrary, DepthsTheFormatTakesAndRefuses) {
+  REQUIRE_TOOL("convert");
+  TempDir dir;
+  XImage img;
+  Pattern(img, 4, 3);
+  img.SetPixelFormat(pf24bit);
+  // The grey-map writer takes 8-bit images only: a 24-bit one is refused, nothing written.
+  EXPECT_THROW(img.SaveToFile(dir.File("a.pgm")), EInvalidGraphic);
+  EXPECT_FALSE(FileExists(dir.File("a.pgm")));
+  EXPECT_THROW(img.SaveToFile(dir.File("a.nosuchformat")), EInvalidGraphic);
+
+  XImage grey;
+  grey.SetPixelFormat(pf8bit);
+  std::vector<TRGBQuad> pal(256);
+  for (int i = 0; i < 256; ++i) pal[size_t(i)] = TRGBQuad{uint8_t(i), uint8_t(i), uint8_t(i), 0};
+  grey.SetPalette(pal);
+  grey.SetSize(3, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) grey.ScanLine(y)[x] = uint8_t(40 * x + 100 * y);
+  grey.SaveToFile(dir.File("g.pgm"));
+  std::string raw = ShellOutput("convert " + dir.File("g.pgm") + " gray:-");
+  ASSERT_EQ(raw.size(), 6u);
+  EXPECT_EQ(uint8_t(raw[4]), 140);
+  XImage back;
+  back.LoadFromFile(dir.File("g.pgm"));
+  EXPECT_EQ(back.PixelFormat(), pf32bit);
+  EXPECT_EQ(Px(back, 1, 1), 0xFF8C8C8Cu);
+}
+
+}  // namespace
+
+TEST(XImagePNG, RegisteredForThePictureDialogs) {
+  ASSERT_NE(GraphicFormatForExtension(".PNG"), nullptr);
+  EXPECT_NE(GraphicFilter().find("*.png"), std::string::npos);
+}

@@ -1,0 +1,132 @@
+// The writer and the colour reduction: files read back by independent decoders.
+#include <gtest/gtest.h>
+
+#include "GifTestUtil.h"
+#include "gif/Pxgraph.h"
+#include "platform/SysUtils.h"
+
+namespace {
+
+std::unique_ptr<TBitmap> Noise(int w, int h, int colors, uint32_t seed) {
+  auto b = std::make_unique<TBitmap>(w, h, pf24bit);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      uint32_t v = (seed >> 8) % uint32_t(colors);
+      b->SetPixelColor(x, y, RGB(uint8_t(v * 7), uint8_t(v >> 3), uint8_t(v * 13)));
+    }
+  return b;
+}
+
+std::string BitmapRGB(const TBitmap& b) {
+  std::string s;
+  for (int y = 0; y < b.Height(); ++y)
+    for (int x = 0; x < b.Width(); ++x) {
+      TColor c = b.GetPixelColor(x, y);
+      s += char(c & 0xFF);
+      s += char((c >> 8) & 0xFF);
+      s += char((c >> 16) & 0xFF);
+    }
+  return s;
+}
+
+}  // namespace
+
+TEST(GifWrite, SavedFilesReadBackEverywhere) {
+  REQUIRE_TOOL("gif2rgb");
+  REQUIRE_TOOL("giftext");
+  REQUIRE_TOOL("gifsicle");
+  REQUIRE_TOOL("convert");
+  struct Case { const char* name; int w, h, colors; bool exact; };
+  const Case cases[] = {
+      {"13x7 exact", 13, 7, 200, true},
+      {"1x1", 1, 1, 1, true},
+      {"256 colours", 64, 64, 256, true},
+      {"512 noise", 512, 512, 100000, false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    auto bmp = Noise(c.w, c.h, c.colors, 7u + uint32_t(n));
+    TGIFImage g;
+    g.Assign(bmp.get());
+    std::string path = GifTempDir() + "/w" + std::to_string(n++) + ".gif";
+    g.SaveToFile(path);
+    std::string bytes = ReadFileBytes(path);
+    ASSERT_GE(bytes.size(), 13u + 768u);
+    EXPECT_EQ(bytes.substr(0, 6), "GIF87a") << c.name;
+    EXPECT_EQ(uint8_t(bytes[10]), 0xF7) << c.name;
+    EXPECT_EQ(bytes.back(), ';') << c.name;
+    TGIFImage back;
+    LoadBytes(back, bytes);
+    std::string ours = Frame0RGB(back);
+    if (c.exact) {
+      EXPECT_EQ(ours, BitmapRGB(*bmp)) << c.name;
+    }
+    EXPECT_EQ(ours, Gif2Rgb(path)) << c.name;
+    EXPECT_EQ(ours, MagickRgb(path)) << c.name;
+    EXPECT_EQ(ours, PillowRgb(path)) << c.name;
+    int st = 0;
+    ShellOutput("giftext '" + path + "' >/dev/null 2>&1", &st);
+    EXPECT_EQ(st, 0) << c.name;
+    ShellOutput("gifsicle --info '" + path + "' >/dev/null 2>&1", &st);
+    EXPECT_EQ(st, 0) << c.name;
+  }
+}
+
+TEST(GifWrite, TransparentBitmapGivesGraphicControl) {
+  TBitmap b(3, 2, pf24bit);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) b.SetPixelColor(x, y, x == 1 ? RGB(255, 0, 0) : RGB(0, 0, 255));
+  b.SetTransparent(true);
+  b.SetTransparentColor(RGB(255, 0, 0));
+  TGIFImage g;
+  g.Assign(&b);
+  TMemoryStream m;
+  g.SaveToStream(m);
+  std::string s = m.DataAsString();
+  EXPECT_EQ(s.substr(0, 6), "GIF89a");
+  // Blue is the more frequent colour (index 0), red index 1.
+  EXPECT_EQ(s.substr(13 + 768, 8), std::string("\x21\xF9\x04\x01\x00\x00\x01\x00", 8));
+  TGIFImage back;
+  LoadBytes(back, s);
+  EXPECT_EQ(back.Frame(0).TransparentColor(), RGB(255, 0, 0));
+}
+
+TEST(GifWrite, EmptyPictureRaisesAndCommentsSplit) {
+  TGIFImage g;
+  TMemoryStream m;
+  try {
+    g.SaveToStream(m);
+    ADD_FAILURE();
+  } catch (const EInvalidGraphicOperation& e) {
+    EXPECT_STREQ(e.what(), "No GIF Data to write");
+  }
+  EXPECT_EQ(m.Size(), 0);
+  TBitmap b(2, 2, pf24bit);
+  g.Assign(&b);
+  g.SetComment({std::string(300, 'x')});
+  g.SaveToStream(m);
+  TGIFImage back;
+  LoadBytes(back, m.DataAsString());
+  EXPECT_EQ(back.Version, gv89a);
+  EXPECT_EQ(back.Comment(), (std::vector<std::string>{std::string(255, 'x'), std::string(45, 'x')}));
+}
+
+TEST(GifWrite, PopularityOrderAndGreyPadding) {
+  // Frequency order with ties to the first met; unused entries grey.
+  TBitmap b(4, 1, pf24bit);
+  b.SetPixelColor(0, 0, RGB(1, 2, 3));
+  b.SetPixelColor(1, 0, RGB(9, 9, 9));
+  b.SetPixelColor(2, 0, RGB(9, 9, 9));
+  b.SetPixelColor(3, 0, RGB(5, 5, 5));
+  auto s = BitmapToMemoryStream(b, pf8bit, mmHistogram);
+  TBitmap r;
+  r.LoadFromStream(*s);
+  ASSERT_EQ(r.Palette().size(), 256u);
+  EXPECT_EQ(r.Palette()[0], (TRGBQuad{9, 9, 9, 0}));
+  EXPECT_EQ(r.Palette()[1], (TRGBQuad{3, 2, 1, 0}));
+  EXPECT_EQ(r.Palette()[2], (TRGBQuad{5, 5, 5, 0}));
+  EXPECT_EQ(r.Palette()[3], (TRGBQuad{128, 128, 128, 0}));
+  EXPECT_EQ(r.ScanLine(0)[0], 1);
+  EXPECT_EQ(r.ScanLine(0)[3], 2);
+}

@@ -115,3 +115,38 @@ TEST(XImagePNG, RegisteredForThePictureDialogs) {
   ASSERT_NE(GraphicFormatForExtension(".PNG"), nullptr);
   EXPECT_NE(GraphicFilter().find("*.png"), std::string::npos);
 }
+
+namespace {
+
+TEST(XImageGIF, ExportAndLoadThroughTheGIFClass) {
+  REQUIRE_TOOL("convert");
+  TempDir dir;
+  XImage img;
+  img.SetSize(5, 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) {
+      uint8_t* p = img.ScanLine(y) + 4 * x;
+      p[0] = uint8_t(x * 50), p[1] = uint8_t(y * 100), p[2] = 7, p[3] = 255;
+    }
+  img.SetPixelFormat(pf24bit);  // as the export command does
+  std::string f = dir.File("out.gif");
+  img.SaveToFile(f);
+  EXPECT_EQ(ReadAll(f).substr(0, 6), "GIF87a");
+  std::string rgb = ShellOutput("convert " + f + " rgb:-");
+  ASSERT_EQ(rgb.size(), 5u * 3 * 3);
+  EXPECT_EQ(uint8_t(rgb[(2 * 5 + 4) * 3 + 0]), 7);    // red
+  EXPECT_EQ(uint8_t(rgb[(2 * 5 + 4) * 3 + 1]), 200);  // green
+  EXPECT_EQ(uint8_t(rgb[(2 * 5 + 4) * 3 + 2]), 200);  // blue
+
+  XImage back;
+  back.LoadFromFile(f);
+  EXPECT_EQ(back.PixelFormat(), pf32bit);
+  EXPECT_EQ(Px(back, 4, 2), 0xFF07C8C8u);
+
+  img.SetTransparent(true);
+  img.SaveToFile(dir.File("t.gif"));
+  EXPECT_EQ(ReadAll(dir.File("t.gif")).substr(0, 6), "GIF89a");
+  EXPECT_TRUE(GraphicFormatForExtension("gif") != nullptr);
+}
+
+}  // namespace

@@ -213,7 +213,7 @@ TEST(XImageDispatch, ExtensionsReachTheirCodecs) {
   } cases[] = {
       {"a.JPG", "\xff\xd8"}, {"b.jpeg", "\xff\xd8"}, {"c.Jpe", "\xff\xd8"}, {"d.DIB", "BM"},
       {"e.bmp", "BM"},       {"f.PPM", "P3"},        {"fold.er/g", nullptr}, {"h.Png", "\x89P"},
-      {"i.gif", nullptr},    {"j.tiff", nullptr},
+      {"i.gif", "GI"},    {"j.tiff", nullptr},
   };
   for (const Case& c : cases) {
     std::string f = dir.Path() + "/" + c.name;

@@ -1,5 +1,5 @@
-// The image class's PNG paths over the PNG reader and writer, and its paths through the
-// image-format library for every extension without a codec of its own.
+// The image class's PNG and GIF paths, and its paths through the image-format library for
+// every extension without a codec of its own.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +11,7 @@
 
 #include "XImage.h"
 #include "XImageFormats.h"
+#include "gif/Pxgif.h"
 #include "imageformats/ImgFmt.h"
 #include "imageformats/PngReader.h"
 #include "imageformats/PngWriter.h"
@@ -140,12 +141,19 @@ void XImageSavePNG(const XImage& image, const std::string& name) {
   pending.Commit();
 }
 
-void XImageLoadGIF(XImage&, const std::string& name) {
-  throw EInvalidGraphic("GIF format is not available yet: " + name);
+void XImageLoadGIF(XImage& image, const std::string& name) {
+  TGIFImage gif;
+  gif.LoadFromFile(name);
+  // The current frame (frame 0 after a load) with its transparent colour.
+  image.Assign(&gif);
 }
 
-void XImageSaveGIF(const XImage&, const std::string& name) {
-  throw EInvalidGraphic("GIF format is not available yet: " + name);
+void XImageSaveGIF(const XImage& image, const std::string& name) {
+  TGIFImage gif;
+  gif.Assign(&image);  // one frame, reduced to 256 colours when deeper
+  TPendingFile pending(name);
+  gif.SaveToFile(pending.Path);
+  pending.Commit();
 }
 
 void XImageLoadFormatLibrary(XImage& image, const std::string& name) {

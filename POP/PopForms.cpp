@@ -92,3 +92,50 @@ bool CopyFileFromLocal(const std::string& name, const std::string& target) {
     return false;
   }
 }
+
+TFormGeometry*& MainForm() {
+  static TFormGeometry* form = nullptr;
+  return form;
+}
+bool IsMainForm(const TFormGeometry* form) { return form && form == MainForm(); }
+void ApplicationTerminate() { Services().Terminate(); }
+
+void FormSaveUserSettings(const TUserSettingsForm& form, TIniFile& file) {
+  std::string s = form.Name();
+  for (const auto& c : form.Controls()) {
+    switch (c.Type) {
+      case TUserSettingsForm::ckEdit: file.WriteString(s, c.Name + ".Text", c.Text); break;
+      case TUserSettingsForm::ckCheckBox: file.WriteBool(s, c.Name + ".Checked", c.Checked); break;
+      case TUserSettingsForm::ckComboBox:
+        file.WriteInteger(s, c.Name + ".ItemIndex", c.ItemIndex);
+        file.WriteString(s, c.Name + ".Text", c.Text);
+        break;
+      default: break;
+    }
+  }
+}
+
+void FormLoadUserSettings(TUserSettingsForm& form, const TIniFile& file) {
+  std::string s = form.Name();
+  for (auto c : form.Controls()) {
+    switch (c.Type) {
+      case TUserSettingsForm::ckEdit: c.Text = file.ReadString(s, c.Name + ".Text", c.Text); break;
+      case TUserSettingsForm::ckCheckBox:
+        c.Checked = file.ReadBool(s, c.Name + ".Checked", c.Checked);
+        break;
+      case TUserSettingsForm::ckComboBox:
+        // The text first, then the index, as a combo box takes them.
+        c.Text = file.ReadString(s, c.Name + ".Text", c.Text);
+        c.ItemIndex = file.ReadInteger(s, c.Name + ".ItemIndex", c.ItemIndex);
+        break;
+      default: continue;
+    }
+    form.Apply(c);
+  }
+}
+
+// The user's own folder takes the place of the Windows folder.
+TIniFile& INIFileVarnholt() {
+  static std::unique_ptr<TIniFile> f(new TIniFile(ConfigFolder() + "Varnholt.ini"));
+  return *f;
+}

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "IniFiles.h"
 
@@ -25,6 +26,31 @@ class TFormGeometry {
   virtual void SetPosition(TPosition position) = 0;
   virtual void SetCaption(const std::string& caption) = 0;
 };
+
+// The controls whose values FormSaveUserSettings keeps; the Qt forms list theirs.
+class TUserSettingsForm {
+ public:
+  enum Kind { ckEdit, ckCheckBox, ckComboBox, ckOther };
+  struct Control {
+    std::string Name;
+    Kind Type = ckOther;
+    std::string Text;
+    bool Checked = false;
+    int ItemIndex = -1;
+  };
+  virtual ~TUserSettingsForm() = default;
+  virtual std::string Name() const = 0;
+  virtual std::vector<Control> Controls() const = 0;
+  virtual void Apply(const Control& control) = 0;
+};
+
+// The application's main form, when the GUI has one.
+TFormGeometry*& MainForm();
+bool IsMainForm(const TFormGeometry* form);
+void ApplicationTerminate();
+void FormSaveUserSettings(const TUserSettingsForm& form, TIniFile& file);
+void FormLoadUserSettings(TUserSettingsForm& form, const TIniFile& file);
+TIniFile& INIFileVarnholt();
 
 int Say(const std::string& text, uint32_t flags = 0);
 bool Ask(const std::string& text);

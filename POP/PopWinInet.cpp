@@ -197,6 +197,25 @@ std::string UrlCombine(const std::string& base, const std::string& relative, uin
   return out;
 }
 
+// Dot segments removed and blanks encoded, as a canonical URL has them.
+std::string UrlCanonicalize(const std::string& url, uint32_t flags) {
+  Ref r = Split(url);
+  std::string out;
+  if (r.hasScheme) out += r.scheme + ":";
+  if (r.hasAuth) out += "//" + r.auth;
+  out += RemoveDotSegments(r.path);
+  if (r.hasQuery) out += "?" + r.query;
+  if (r.hasFrag) out += "#" + r.frag;
+  return StringReplaceAll(out, " ", "%20");
+}
+// A link resolved against an empty file base, as a browser resolves it.
+std::string UrlStandardize(const std::string& url) {
+  return UrlCanonicalize(UrlCombine("file:///", UrlDosToUnix(url)));
+}
+std::string WinINetGetLastResponseString() { return {}; }
+std::string WinINetProxyUsername() { return {}; }
+std::string WinINetProxyPassword() { return {}; }
+
 std::string UrlUnixToDos(const std::string& url) { return StringReplaceAll(url, "/", "\\"); }
 std::string UrlDosToUnix(const std::string& url) { return StringReplaceAll(url, "\\", "/"); }
 std::string UrlRemoveBookmark(const std::string& url) { return url.substr(0, url.find('#')); }

@@ -21,6 +21,13 @@ std::string UrlGetFileExt(const std::string& url);
 std::string UrlExtractFileExt(const std::string& url);
 std::string UrlGetSchemeExt(const std::string& url);
 
+std::string UrlCanonicalize(const std::string& url, uint32_t flags = 0);
+std::string UrlStandardize(const std::string& url);
+// No proxy options and no server response are kept on this platform: empty texts.
+std::string WinINetGetLastResponseString();
+std::string WinINetProxyUsername();
+std::string WinINetProxyPassword();
+
 // The parts of a URL as positions inside its text; ok is false when it cannot be split.
 struct TUrlParts {
   bool ok = false;

@@ -1,12 +1,11 @@
 #include "Services.h"
 
-#include <spawn.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 
-extern char** environ;
 
 int DefaultButton(uint32_t flags) {
   switch (flags & 0xF) {
@@ -22,18 +21,38 @@ int TConsoleServices::MessageBox(const std::string& text, const std::string& cap
   return DefaultButton(flags);
 }
 
+// Forks twice so that the started program belongs to init and never lingers as a zombie of
+// ours; a close-on-exec pipe reports whether exec succeeded.
 bool SpawnDetached(const std::vector<std::string>& argv) {
   if (argv.empty() || argv[0].empty()) return false;
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  pid_t pid;
-  if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
-  // Reap it in the background is not possible without a thread; a quick non-blocking check
-  // catches programs that failed at once, the rest become the init process's children later.
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return false;
+  pid_t pid = fork();
+  if (pid < 0) {
+    close(fds[0]);
+    close(fds[1]);
+    return false;
+  }
+  if (pid == 0) {
+    if (fork() == 0) {
+      setsid();
+      execvp(args[0], args.data());
+      char fail = 1;
+      (void)!write(fds[1], &fail, 1);
+      _exit(127);
+    }
+    _exit(0);
+  }
+  close(fds[1]);
   int status = 0;
-  waitpid(pid, &status, WNOHANG);
-  return true;
+  waitpid(pid, &status, 0);
+  char fail = 0;
+  ssize_t n = read(fds[0], &fail, 1);
+  close(fds[0]);
+  return n == 0;
 }
 
 bool TConsoleServices::OpenUrl(const std::string& url) {

@@ -23,6 +23,29 @@ class TServices {
   virtual bool Launch(const std::vector<std::string>& argv) = 0;
   virtual void SetBusyCursor(bool busy) = 0;
   virtual void ScreenSize(int& width, int& height) = 0;
+
+  // The rest has harmless defaults for builds without a GUI: dialogs are cancelled, the
+  // clipboard is a private text, printing and progress do nothing.
+  // File dialogs: filter in the "Text|*.ext|..." form; false when cancelled.
+  virtual bool OpenFileDialog(const std::string& title, const std::string& filter,
+                              std::string& fileName) { return false; }
+  virtual bool SaveFileDialog(const std::string& title, const std::string& filter,
+                              std::string& fileName) { return false; }
+  virtual bool ColorDialog(int32_t& color) { return false; }
+  virtual bool FontDialog(std::string& name, int& size, int& style, int32_t& color) { return false; }
+  virtual bool PrinterDialog() { return false; }
+  virtual bool InputBox(const std::string& caption, const std::string& prompt,
+                        std::string& value) { return false; }
+  virtual void SetClipboardText(const std::string& text) { FClipboard = text; }
+  virtual std::string ClipboardText() { return FClipboard; }
+  virtual bool PrintImage(const std::string& title, int width, int height,
+                          const std::vector<uint32_t>& pixels) { return false; }
+  virtual void Progress(const std::string& message, int position, int maximum) {}
+  // Asks the application to end after the events already queued.
+  virtual void Terminate() {}
+
+ private:
+  std::string FClipboard;
 };
 
 // The default answers every box with its default button, writes it to stderr and starts

@@ -36,12 +36,16 @@ class HttpServer {
       _exit(127);
     }
     close(fds[1]);
-    char buf[32] = {};
-    ssize_t n = read(fds[0], buf, sizeof buf - 1);
-    close(fds[0]);
-    if (n > 0) Port = atoi(buf);
+    // Read the whole line, and keep the pipe open while the server lives: python may write
+    // the port and the line end separately, and a closed pipe would kill it.
+    std::string line;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') line += c;
+    FPipe = fds[0];
+    Port = atoi(line.c_str());
   }
   ~HttpServer() {
+    if (FPipe >= 0) close(FPipe);
     if (FPid > 0) {
       kill(FPid, SIGTERM);
       waitpid(FPid, nullptr, 0);
@@ -51,6 +55,7 @@ class HttpServer {
 
  private:
   pid_t FPid = -1;
+  int FPipe = -1;
 };
 }  // namespace
 

@@ -114,3 +114,37 @@ TEST(PopShellAPI, LaunchUsesArgumentVectors) {
   EXPECT_EQ(SHSplitParameters(SHParameters({"a\"b", "c d"}, 1)),
             (std::vector<std::string>{"a\"b", "c d"}));
 }
+
+namespace {
+struct SettingsForm : TUserSettingsForm {
+  std::vector<Control> controls{{"EditName", ckEdit, "abc", false, -1},
+                                {"CheckBig", ckCheckBox, "", true, -1},
+                                {"ComboKind", ckComboBox, "Two", false, 1},
+                                {"Label1", ckOther, "", false, -1}};
+  std::string Name() const override { return "FormSize"; }
+  std::vector<Control> Controls() const override { return controls; }
+  void Apply(const Control& c) override {
+    for (auto& x : controls)
+      if (x.Name == c.Name) x = c;
+  }
+};
+}  // namespace
+
+TEST(PopForms, UserSettingsRoundTrip) {
+  TempDir dir;
+  TIniFile ini(dir.File("Settings.ini"));
+  SettingsForm f;
+  FormSaveUserSettings(f, ini);
+  EXPECT_EQ(ini.ReadSection("FormSize"),
+            (std::vector<std::string>{"EditName.Text", "CheckBig.Checked", "ComboKind.ItemIndex",
+                                      "ComboKind.Text"}));
+  SettingsForm g;
+  g.controls[0].Text = "";
+  g.controls[1].Checked = false;
+  g.controls[2].ItemIndex = 0;
+  FormLoadUserSettings(g, ini);
+  EXPECT_EQ(g.controls[0].Text, "abc");
+  EXPECT_TRUE(g.controls[1].Checked);
+  EXPECT_EQ(g.controls[2].ItemIndex, 1);
+  EXPECT_EQ(g.controls[2].Text, "Two");
+}

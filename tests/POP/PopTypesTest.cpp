@@ -2,6 +2,8 @@
 
 #include "PopStrUtils.h"
 #include "PopTypes.h"
+#include "SysUtils.h"
+#include "support/TestSupport.h"
 
 TEST(PopTypes, OverlapAndIntersection) {
   struct Case {
@@ -63,4 +65,12 @@ TEST(PopStrUtils, IniNameValueAndSplits) {
   EXPECT_TRUE(IsEmptyStr(""));
   EXPECT_FALSE(IsEmptyStr("  "));
   EXPECT_EQ(StringExtractQuotedStr("'it''s' rest", '\''), "it's");
+}
+
+TEST(PopStrUtils, SaveToFileKeepsBytesAndReportsFailure) {
+  TempDir d;
+  StringSaveToFile("a\r\nb\n\0c", d.File("x.txt"));
+  StringSaveToFile(std::string("a\r\nb\n\0c", 7), d.File("x.txt"));
+  EXPECT_EQ(StringLoadFromFile(d.File("x.txt")), std::string("a\r\nb\n\0c", 7));
+  EXPECT_THROW(StringSaveToFile("x", d.File("no/such/folder/x.txt")), Exception);
 }

@@ -87,3 +87,12 @@ TEST(PopWinInet, UrlCombineFollowsTheRfcExamples) {
   EXPECT_EQ(UrlCombine("http://www.example.org", "services.htm"),
             "http://www.example.org/services.htm");
 }
+
+TEST(PopWinInet, CanonicalAndStandardForms) {
+  EXPECT_EQ(UrlCanonicalize("http://h/a/./b/../c d.htm?x=1"), "http://h/a/c%20d.htm?x=1");
+  EXPECT_EQ(UrlStandardize("dir\\page.htm"), "file:///dir/page.htm");
+  EXPECT_EQ(UrlStandardize("http://h/x/../y"), "http://h/y");
+  EXPECT_EQ(UrlDosToUnix(UrlUnixToDos("a/b/c")), "a/b/c");
+  EXPECT_EQ(UrlGetFileName("http://h/a/b.png?q"), "b.png");
+  EXPECT_EQ(WinINetProxyUsername(), "");
+}

@@ -9,6 +9,7 @@
 #include "PopStrUtils.h"
 #include "SysUtils.h"
 #include "XLanguage.h"
+#include "engine/XDraw.h"
 
 namespace {
 std::unique_ptr<TEnvironment> gEnv;
@@ -28,9 +29,12 @@ void InitEnvironment() {
   gEnv->UserIni = std::make_unique<TIniFile>(LocalFile("user.ini"));
   gEnv->LanguageIni = std::make_unique<TIniFile>(LocalFile("language.ini"));
   gEnv->ExeVersionInfo = std::make_unique<XFileVersionInfo>(ProgramFileName());
+  // Button captions show the expanded macros.
+  SetTextMacroExpander(ExpandTextMacros);
 }
 
 void ReleaseEnvironment() {
+  SetTextMacroExpander(nullptr);
   gEnv.reset();
   gLanguage.clear();
 }

@@ -8,6 +8,7 @@
 #include "SysUtils.h"
 #include "XFileVersionInfo.h"
 #include "XLanguage.h"
+#include "engine/XDraw.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -147,4 +148,16 @@ TEST_F(EnvFixture, FoldersAndNumbers) {
   SetCurrentDir(old);
   EXPECT_EQ(GalleryFolder(), home.Path() + "/Gallery/");
   EXPECT_EQ(AppendNumber("Tip", 12), "Tip12");
+}
+
+TEST(AppEnvironmentCaptions, ButtonCaptionsExpandMacrosOnceTheEnvironmentStands) {
+  TempDir home;
+  ScopedEnv env("ZELMORA_HOME", home.Path());
+  ScopedEnv cfg("ZELMORA_CONFIG", home.File("config"));
+  ReleaseEnvironment();
+  EXPECT_EQ(ExpandCaptionMacros("<#productname>"), "<#productname>");
+  InitEnvironment();
+  EXPECT_EQ(ExpandCaptionMacros("<#productname>"), ExpandTextMacros("<#productname>"));
+  EXPECT_NE(ExpandCaptionMacros("<#productname>"), "<#productname>");
+  ReleaseEnvironment();
 }

@@ -11,13 +11,6 @@ namespace {
 
 TLoadProgress* gSplash = nullptr;
 
-std::string OneLine(const std::string& s) {
-  std::string r = s;
-  std::replace(r.begin(), r.end(), '\r', ' ');
-  std::replace(r.begin(), r.end(), '\n', ' ');
-  return r;
-}
-
 const char kHeading[] = "Heading";
 
 void Progress(int i, int count) {

@@ -7,8 +7,6 @@
 #include "XImageCache.h"
 #include "platform/SysUtils.h"
 
-namespace {
-
 // Raw text values go into the file as they are: a line break would start a new key or
 // section, so it becomes a blank.
 std::string OneLine(const std::string& s) {
@@ -17,6 +15,8 @@ std::string OneLine(const std::string& s) {
   std::replace(r.begin(), r.end(), '\n', ' ');
   return r;
 }
+
+namespace {
 
 // The file-name part of a stored texture name: after the last '\', '/' or ':'.
 std::string StoredTextureName(const std::string& value) { return ExtractFileName(value); }

@@ -39,6 +39,9 @@ class ZStyle : public TObject {
   virtual void LoadFromSection(TINIDocument& document, const std::string& section);
 };
 
+// A raw text value made fit for one line of the project file: CR and LF become blanks.
+std::string OneLine(const std::string& s);
+
 // Bounds on values read from files, so that no file can make the renderer work without end.
 constexpr int32_t kMaxPenWidth = 255;
 constexpr int32_t kMaxCurveSize = 4096;

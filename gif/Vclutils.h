@@ -19,3 +19,9 @@ int HeightOf(const TRect& r);
 // of the transparent colour.
 void StretchBitmapRectTransparent(TCanvas& dest, const TRect& destRect, const TBitmap& bitmap,
                                   const TRect& srcRect, TColor transparentColor);
+
+enum TFillDirection { fdTopToBottom, fdBottomToTop, fdLeftToRight, fdRightToLeft };
+// Fills the rectangle with `colors` bands of colour running from start to end; the reversed
+// directions put the start colour at the bottom or right.
+void GradientFillRect(TCanvas& canvas, const TRect& rect, TColor startColor, TColor endColor,
+                      TFillDirection direction, uint8_t colors);

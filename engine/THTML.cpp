@@ -1,6 +1,7 @@
 #include "THTML.h"
 
 #include "POP/PopHTML.h"
+#include "POP/PopStrUtils.h"
 #include "XObject.h"
 #include "platform/Classes.h"
 #include "platform/SysUtils.h"
@@ -87,9 +88,8 @@ std::string BuildPageHTMLFromTable(THTML& html, const std::string& tableMarkup, 
   h.Keywords.clear();
   // Checked keywords are the name=value lines whose value is a non-zero number.
   for (const std::string& line : SplitLines(store.ReadString("Key"))) {
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    if (StrToIntDef(line.substr(eq + 1), 0) != 0) h.Keywords.push_back(line.substr(0, eq));
+    if (line.find('=') == std::string::npos) continue;
+    if (StrToIntDef(StringIniValue(line), 0) != 0) h.Keywords.push_back(StringIniName(line));
   }
   THTMLBody& b = *html.Body;
   b.BgColor = HTMLEncodeColor(background);

@@ -37,14 +37,7 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
           const char* options) {
   uint8_t grey[256];
   if (int rc = imgfmt_grey_map(pal, options, grey)) return rc;
-  int64_t stride = imgfmt_row_bytes(h->width, 8);
-  std::vector<uint8_t> row(size_t(h->width));
-  for (int32_t y = h->height - 1; y >= 0; --y) {
-    const uint8_t* src = data + y * stride;
-    for (int32_t x = 0; x < h->width; ++x) row[size_t(x)] = grey[src[x]];
-    if (int rc = imgfmt_write_exact(fd, row.data(), h->width)) return rc;
-  }
-  return IMGFMT_OK;
+  return imgfmt_write_grey_rows(fd, h, grey, data);
 }
 
 const char* ErrorText(int code) {

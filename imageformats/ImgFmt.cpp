@@ -2,6 +2,8 @@
 // read-ahead and error texts.
 #include "ImgFmt.h"
 
+#include <vector>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -298,6 +300,18 @@ int imgfmt_option_int(const char* options, const char* name, int32_t* value) {
   if (negative) v = -v;
   if (v > INT32_MAX || v < INT32_MIN) return IMGFMT_ERR_BAD_OPTION;
   *value = int32_t(v);
+  return IMGFMT_OK;
+}
+
+int imgfmt_write_grey_rows(int fd, const ImgFmtHeader* h, const uint8_t grey[256],
+                           const uint8_t* data) {
+  int64_t stride = imgfmt_row_bytes(h->width, 8);
+  std::vector<uint8_t> row(size_t(h->width));
+  for (int32_t y = h->height - 1; y >= 0; --y) {
+    const uint8_t* src = data + y * stride;
+    for (int32_t x = 0; x < h->width; ++x) row[size_t(x)] = grey[src[x]];
+    if (int rc = imgfmt_write_exact(fd, row.data(), h->width)) return rc;
+  }
   return IMGFMT_OK;
 }
 

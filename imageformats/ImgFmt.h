@@ -128,6 +128,9 @@ void imgfmt_ra_free(ImgFmtReadAhead* ra);
 // Grey bytes of the caller's 256 palette entries for the Greymap and IAX writers, chosen by
 // the options "k", "r", "g", "b": 0 or 3.
 int imgfmt_grey_map(const ImgFmtRgb* palette, const char* options, uint8_t grey[256]);
+// Writes the 8-bit rows of `data` (bottom-up, padded) top row first, each byte through grey.
+int imgfmt_write_grey_rows(int fd, const ImgFmtHeader* h, const uint8_t grey[256],
+                           const uint8_t* data);
 
 // Reinterprets the private area of a header as a codec's own record.
 template <class T>

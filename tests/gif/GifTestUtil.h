@@ -17,9 +17,8 @@ inline void LoadBytes(TGIFImage& g, const std::string& bytes) {
   g.LoadFromStream(m);
 }
 
-// Frame 0 as RGB bytes, top row first.
-inline std::string Frame0RGB(TGIFImage& g) {
-  TBitmap& b = g.Frame(0).GetBitmap();
+// A bitmap as RGB bytes, top row first.
+inline std::string BitmapRGB(const TBitmap& b) {
   std::string s;
   for (int y = 0; y < b.Height(); ++y)
     for (int x = 0; x < b.Width(); ++x) {
@@ -30,6 +29,9 @@ inline std::string Frame0RGB(TGIFImage& g) {
     }
   return s;
 }
+
+// Frame 0 as RGB bytes, top row first.
+inline std::string Frame0RGB(TGIFImage& g) { return BitmapRGB(g.Frame(0).GetBitmap()); }
 
 inline std::string GifTempDir() {
   static std::string dir = [] {

@@ -18,17 +18,6 @@ std::unique_ptr<TBitmap> Noise(int w, int h, int colors, uint32_t seed) {
   return b;
 }
 
-std::string BitmapRGB(const TBitmap& b) {
-  std::string s;
-  for (int y = 0; y < b.Height(); ++y)
-    for (int x = 0; x < b.Width(); ++x) {
-      TColor c = b.GetPixelColor(x, y);
-      s += char(c & 0xFF);
-      s += char((c >> 8) & 0xFF);
-      s += char((c >> 16) & 0xFF);
-    }
-  return s;
-}
 
 }  // namespace
 

@@ -1,0 +1,2 @@
+// The shared user-interface words, messages and file filters.
+#pragma once

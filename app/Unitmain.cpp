@@ -1,0 +1,5 @@
+#include "Unitmain.h"
+
+TFormMain* FormMain = nullptr;
+
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {}

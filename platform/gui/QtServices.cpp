@@ -1,0 +1,3 @@
+#include "QtServices.h"
+
+void InstallQtServices() {}

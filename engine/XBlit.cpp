@@ -149,8 +149,8 @@ void Blit(TBitmap& dstBmp, int64_t x1, int64_t y1, int64_t x2, int64_t y2, TBitm
     cr = std::min<int64_t>(cr, clip->Right);
     cb = std::min<int64_t>(cb, clip->Bottom);
   }
-  // Cut first, then advance the source: the products below stay under the width of the
-  // source rectangle, whatever the callers' coordinates were.
+  // Cut first, then advance the source: each product below is at most the span of the
+  // source rectangle, whatever the callers' destination coordinates were.
   const int64_t nx1 = std::max(x1, cl), ny1 = std::max(y1, ct);
   x2 = std::min(x2, cr);
   y2 = std::min(y2, cb);
@@ -274,5 +274,11 @@ void BlitGraphic(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int
 void ScaledBlit(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int64_t fx1,
                 int64_t fy1, int64_t fx2, int64_t fy2, int Opacity, const TRect* Clip,
                 const BlendTable* Table, int Flags) {
-  Blit(Dst, x1, y1, x2, y2, Src, fx1, fy1, fx2, fy2, Opacity, Clip, Table, Flags);
+  // Any 32-bit pixel coordinate in 16.16 lies within 2^47; beyond that every sample is
+  // clamped into the source anyway, and saturating keeps the differences and the steps
+  // below from overflowing 64 bits.
+  static constexpr int64_t kLimit = int64_t(1) << 47;
+  auto sat = [](int64_t v) { return std::clamp(v, -kLimit, kLimit); };
+  Blit(Dst, x1, y1, x2, y2, Src, sat(fx1), sat(fy1), sat(fx2), sat(fy2), Opacity, Clip, Table,
+       Flags);
 }

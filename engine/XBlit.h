@@ -32,8 +32,8 @@ void BlitGraphic(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int
                  int sx2, int sy2, int Opacity, const TRect* Clip, const BlendTable* Table,
                  int Flags);
 
-// Source rectangle (fx1, fy1)-(fx2, fy2) in 16.16 fixed point. Both bitmaps are brought to
-// 32 bits first (no resizing).
+// Source rectangle (fx1, fy1)-(fx2, fy2) in 16.16 fixed point; values past any bitmap are
+// saturated. Both bitmaps are brought to 32 bits first (no resizing).
 void ScaledBlit(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int64_t fx1,
                 int64_t fy1, int64_t fx2, int64_t fy2, int Opacity, const TRect* Clip,
                 const BlendTable* Table, int Flags);

@@ -2,7 +2,12 @@
 
 #include <algorithm>
 
+#include "POP/PopBitmap.h"
 #include "POP/PopHTML.h"
+#include "POP/PopPhoto.h"
+#include "XBlend.h"
+#include "XImage.h"
+#include "XImageCache.h"
 #include "platform/SysUtils.h"
 
 TTableMaker::TTableMaker(int32_t width, int32_t height) : Width(width), Height(height) {
@@ -94,6 +99,47 @@ void TTableMaker::MergeSpans() {
         for (int32_t c = col; c < col + bestCols; ++c) Cell(r, c).RowSpan = Cell(r, c).ColSpan = 0;
       start.RowSpan = bestRows;
       start.ColSpan = bestCols;
+    }
+}
+
+void TTableMaker::SliceImages(TBitmap& page, const std::string& siteFolder) {
+  // Resolved once, so every file lands in the same folder whatever the current folder is.
+  const std::string folder =
+      IncludeTrailingPathDelimiter(ExpandFileName(siteFolder.empty() ? GetCurrentDir() : siteFolder));
+  SaveSpacerGIF(folder + "a.gif");
+  XImageCache written;  // the slices of this page, to find repeats
+  int32_t n = 0;
+  for (int32_t row = 0; row < Rows; ++row)
+    for (int32_t col = 0; col < Cols; ++col) {
+      TableCell& c = Cell(row, col);
+      if (c.ColSpan <= 0) continue;
+      c.ImageFile.clear();
+      c.BgColor.clear();
+      XImage slice;
+      BitmapSnagIt(slice, page, Bounds(c.Rect.Left, c.Rect.Top, SpanWidth(col, row), SpanHeight(col, row)));
+      ImageOr(slice, slice, 0xFF000000u);
+      if (slice.Width() <= 0 || slice.Height() <= 0) continue;
+      const uint32_t first = *reinterpret_cast<const uint32_t*>(slice.ScanLine(0));
+      if (PhotoIsBlank(slice, first)) {
+        // Only the colour bits: with the alpha byte the value would read as a system colour.
+        c.BgColor = HTMLEncodeColor(TColor(ColorSwapRB(first) & 0x00FFFFFFu));
+        continue;
+      }
+      if (XImageCacheObject* same = written.FindEqualImage(slice)) {
+        c.ImageFile = ExtractFileName(same->FileName);
+        continue;
+      }
+      const std::string name = IntToStr(n) + ".png";
+      BitmapSetPixelFormat(slice, 6);
+      slice.SaveToFile(folder + name);
+      BitmapSetPixelFormat(slice, 7);
+      // The entry keeps the pixels just written, so a repeat is found without reading the
+      // file back.
+      XImageCacheObject* entry = written.GetEntry(folder + name);
+      entry->Image->Assign(&slice);
+      entry->Loaded = true;
+      ++n;
+      c.ImageFile = name;
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "THTML.h"
 #include "XObject.h"
+#include "platform/Graphics.h"
 #include "platform/Types.h"
 
 class TTableObject : public XObject {
@@ -55,6 +56,12 @@ class TTableMaker : public XObject {
                       const std::string& html, const std::string& link, TAlignment hAlign,
                       TAlignment vAlign);
   void LayoutTable();
+  // Cuts every merged cell out of the page: a one-colour slice becomes a bgColor cell, any
+  // other one the PNG file "0.png", "1.png" ... in the order of first appearance, an equal
+  // earlier slice being reused; "a.gif" is written beside them. The files go into the site
+  // folder (the current folder when it is empty), by absolute path; ImageFile keeps the bare
+  // name for the markup. A file that cannot be written raises; the ones before it stay.
+  void SliceImages(TBitmap& page, const std::string& siteFolder = "");
   std::string BuildTableHTML() const;
   int32_t SpanWidth(int32_t col, int32_t row) const;
   int32_t SpanHeight(int32_t col, int32_t row) const;

@@ -184,13 +184,17 @@ void DrawGraphicCentred(TBitmap& bitmap, const TGraphic& graphic) {
   bitmap.Canvas().StretchDraw(TRect(left, top, left + w, top + h), &graphic);
 }
 
-bool WriteSpacerGIF(const std::string& name) {
+void SaveSpacerGIF(const std::string& name) {
   static const uint8_t gif[42] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80,
                                   0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x21, 0xF9, 0x04,
                                   0x01, 0x00, 0x00, 0x00, 0x00, 0x2C, 0x00, 0x00, 0x00, 0x00, 0x01,
                                   0x00, 0x01, 0x00, 0x40, 0x02, 0x01, 0x44, 0x00, 0x3B};
+  WriteFileAtomic(name, std::string_view(reinterpret_cast<const char*>(gif), sizeof gif));
+}
+
+bool WriteSpacerGIF(const std::string& name) {
   try {
-    WriteFileAtomic(name, std::string_view(reinterpret_cast<const char*>(gif), sizeof gif));
+    SaveSpacerGIF(name);
     return true;
   } catch (const Exception&) {
     return false;

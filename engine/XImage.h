@@ -49,6 +49,8 @@ void DrawGraphicCentred(TBitmap& bitmap, const TGraphic& graphic);
 
 // The 42 bytes of a 1 x 1 transparent GIF; true when the file was written completely.
 bool WriteSpacerGIF(const std::string& name);
+// The same, raising the write's error (EFCreateError, EWriteError) when it fails.
+void SaveSpacerGIF(const std::string& name);
 
 // The plain-text PPM ("P3") codec of the image class.
 void ReadPPM(XImage& image, const std::string& name);

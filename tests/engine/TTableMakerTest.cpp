@@ -1,8 +1,13 @@
 #include "engine/TTableMaker.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <random>
+
+#include "engine/SlicedPage.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -142,6 +147,194 @@ TEST(PageSlicer, CellContentLinksAndNesting) {
             "<TD width=10 height=10><TABLE border=0 cellPadding=0 cellSpacing=0 width=10 height=10 "
             "background=0.png><TR><TD width=10 height=10 ALIGN=RIGHT VALIGN=TOP>caption"
             "</TD></TR></TABLE></TD></TR></TABLE>");
+}
+
+// ---- slicing --------------------------------------------------------------------------------
+
+constexpr uint32_t kPaper = 0xFF336699;  // the page colour, 0xAARRGGBB
+
+uint32_t Gradient(int x, int y) { return 0xFF000000u | uint32_t(x * 12) << 16 | uint32_t(y * 20) << 8 | 0x40; }
+uint32_t Rings(int x, int y) { return 0xFF000000u | uint32_t((x * x + y * y) & 0xFF) << 8 | 0x80u << 16; }
+
+// Restores the current folder when it ends.
+class CurrentFolder {
+ public:
+  CurrentFolder() : FOld(GetCurrentDir()) {}
+  ~CurrentFolder() { [[maybe_unused]] int rc = chdir(FOld.c_str()); }
+
+ private:
+  std::string FOld;
+};
+
+TEST(PageSlicer, EqualSlicesAreWrittenOnce) {
+  XImage page;
+  MakePage(page, 70, 30, kPaper);
+  PaintRect(page, Rect(10, 10, 30, 20), Gradient);
+  PaintRect(page, Rect(40, 10, 60, 20), Gradient);  // a copy of the first button
+  TTableMaker m(70, 30);
+  m.AddTableObject(10, 10, 30, 20, "", "", taLeftJustify, taLeftJustify);
+  m.AddTableObject(40, 10, 60, 20, "", "", taLeftJustify, taLeftJustify);
+  m.LayoutTable();
+  TempDir dir;
+  m.SliceImages(page, dir.Path());
+  EXPECT_EQ(FolderFiles(dir.Path()), (std::set<std::string>{"0.png", "a.gif"}));
+  EXPECT_EQ(m.Cell(1, 1).ImageFile, "0.png");
+  EXPECT_EQ(m.Cell(1, 3).ImageFile, "0.png");
+  EXPECT_EQ(m.Cell(0, 0).BgColor, "336699");
+  EXPECT_EQ(m.Cell(0, 0).ColSpan, 5);
+  ExpectSlicesMatch(m, page, dir.Path());
+}
+
+// Repeats, one-colour cells and pictures mixed in rows: the files count up from 0 in the
+// order the cells are met, with no number left out for a repeat or a plain cell.
+TEST(PageSlicer, SlicesNumberedFromZeroWithoutGaps) {
+  XImage page;
+  MakePage(page, 120, 80, kPaper);
+  const TRect a(10, 10, 30, 30), b(40, 10, 60, 30), plain(70, 10, 90, 30), c(10, 50, 40, 70),
+      a2(50, 50, 70, 70), d(80, 45, 110, 75);
+  PaintRect(page, a, Gradient);
+  PaintRect(page, b, Rings);
+  PaintRect(page, plain, [](int, int) { return 0xFFFF8000u; });
+  PaintRect(page, c, Rings);  // larger than b: a picture of its own
+  PaintRect(page, a2, Gradient);
+  PaintRect(page, d, [](int x, int y) { return 0xFF000000u | uint32_t(x + y) * 0x010101u; });
+  TTableMaker m(120, 80);
+  for (const TRect& r : {a, b, plain, c, a2, d})
+    m.AddTableObject(r.Left, r.Top, r.Right, r.Bottom, "", "", taLeftJustify, taLeftJustify);
+  m.LayoutTable();
+  TempDir dir;
+  m.SliceImages(page, dir.Path());
+  ExpectSlicesMatch(m, page, dir.Path());
+  EXPECT_EQ(FolderFiles(dir.Path()).size(), 1u + 4u);  // a, b, c, d; a2 reuses a's file
+  TableCell& plainCell = m.Cell(1, 6);
+  EXPECT_EQ(plainCell.Owner, m.TableObject(4));
+  EXPECT_EQ(plainCell.BgColor, "FF8000");
+}
+
+// Scenes of scattered copies of a few stamps, partly off the page and overlapping, against
+// the invariants of the slice files.
+TEST(PageSlicer, ScatteredScenesMatchTheirFiles) {
+  std::mt19937 rng(7);
+  const std::function<uint32_t(int, int)> stamps[] = {
+      Gradient, Rings, [](int, int) { return 0xFF20C040u; },
+      [](int x, int) { return x % 2 ? 0xFFFFFFFFu : 0xFF000000u; }};
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE("round " + IntToStr(round));
+    std::uniform_int_distribution<int> pos(-20, 150), pick(0, 3), count(1, 9);
+    XImage page;
+    MakePage(page, 150, 100, kPaper);
+    TTableMaker m(150, 100);
+    int n = count(rng);
+    for (int i = 0; i < n; ++i) {
+      int x = pos(rng), y = pos(rng) * 2 / 3;
+      TRect r(x, y, x + 16, y + 12);
+      TRect on;
+      if (IntersectRect(on, r, Rect(0, 0, 150, 100))) {
+        const auto& stamp = stamps[pick(rng)];
+        PaintRect(page, on, [&](int px, int py) { return stamp(px + on.Left - x, py + on.Top - y); });
+      }
+      m.AddTableObject(r.Left, r.Top, r.Right, r.Bottom, "", "", taLeftJustify, taLeftJustify);
+    }
+    m.LayoutTable();
+    TempDir dir;
+    m.SliceImages(page, dir.Path());
+    ExpectSlicesMatch(m, page, dir.Path());
+  }
+}
+
+TEST(PageSlicer, ObjectsOffThePageAreSlicedClamped) {
+  XImage page;
+  MakePage(page, 100, 50, kPaper);
+  PaintRect(page, Rect(50, 0, 100, 20), Gradient);
+  TTableMaker m(100, 50);
+  m.AddTableObject(50, -10, 130, 20, "", "", taLeftJustify, taLeftJustify);  // partly off
+  m.AddTableObject(-40, 60, -10, 90, "", "", taLeftJustify, taLeftJustify);  // wholly off
+  m.LayoutTable();
+  EXPECT_EQ(m.TableObject(2)->Rect, Rect(50, 0, 100, 20));
+  EXPECT_EQ(m.TableObject(3)->Rect, Rect(0, 50, 0, 50));
+  EXPECT_EQ(m.XEdges, (std::vector<int32_t>{0, 50, 100}));
+  EXPECT_EQ(m.YEdges, (std::vector<int32_t>{0, 20, 50}));
+  TempDir dir;
+  m.SliceImages(page, dir.Path());
+  ExpectSlicesMatch(m, page, dir.Path());
+  EXPECT_EQ(m.Cell(0, 1).ImageFile, "0.png");
+  for (int r = 0; r < m.Rows; ++r)
+    for (int c = 0; c < m.Cols; ++c) EXPECT_NE(m.Cell(r, c).Owner, m.TableObject(3));
+}
+
+// The colour of a plain cell is the pixel's colour, whatever its alpha byte: the slice is
+// made opaque, and the alpha must not turn the value into a system colour.
+TEST(PageSlicer, PlainCellColourIsThePixelColour) {
+  struct Case {
+    uint32_t pixel;
+    const char* color;
+  } cases[] = {{0xFF123456, "123456"}, {0x00FF0000, "FF0000"}, {0x800000FF, "0000FF"},
+               {0x00000000, "000000"}, {0xFFFFFFFF, "FFFFFF"}, {0x7F80FF01, "80FF01"}};
+  for (const Case& k : cases) {
+    XImage page;
+    MakePage(page, 3, 2, k.pixel);
+    TTableMaker m(3, 2);
+    m.LayoutTable();
+    TempDir dir;
+    m.SliceImages(page, dir.Path());
+    EXPECT_EQ(m.Cell(0, 0).BgColor, k.color) << std::hex << k.pixel;
+    EXPECT_EQ(m.Cell(0, 0).ImageFile, "");
+    EXPECT_EQ(FolderFiles(dir.Path()), std::set<std::string>{"a.gif"});
+  }
+}
+
+// The files go by absolute path into the site folder; the cells name them bare, for the
+// page beside them. Without a folder the current one is the site folder.
+TEST(PageSlicer, SliceFilesGoIntoTheSiteFolder) {
+  XImage page;
+  MakePage(page, 40, 20, kPaper);
+  PaintRect(page, Rect(10, 5, 30, 15), Rings);
+  TTableMaker m(40, 20);
+  m.AddTableObject(10, 5, 30, 15, "", "", taLeftJustify, taLeftJustify);
+  m.LayoutTable();
+  TempDir elsewhere, site;
+  CurrentFolder keep;
+  ASSERT_EQ(chdir(elsewhere.Path().c_str()), 0);
+  m.SliceImages(page, site.Path());
+  EXPECT_EQ(FolderFiles(site.Path()), (std::set<std::string>{"0.png", "a.gif"}));
+  EXPECT_TRUE(FolderFiles(elsewhere.Path()).empty());
+  EXPECT_EQ(m.Cell(1, 1).ImageFile, "0.png");
+
+  m.SliceImages(page);
+  EXPECT_EQ(FolderFiles(elsewhere.Path()), (std::set<std::string>{"0.png", "a.gif"}));
+  ExpectSlicesMatch(m, page, elsewhere.Path());
+}
+
+// A file that cannot be written stops the slicing with an error naming it; the files
+// written before it stay.
+TEST(PageSlicer, AFileThatCannotBeWrittenRaises) {
+  XImage page;
+  MakePage(page, 40, 20, kPaper);
+  PaintRect(page, Rect(10, 5, 30, 15), Rings);
+  PaintRect(page, Rect(30, 5, 40, 15), Gradient);
+  TTableMaker m(40, 20);
+  m.AddTableObject(10, 5, 30, 15, "", "", taLeftJustify, taLeftJustify);
+  m.AddTableObject(30, 5, 40, 15, "", "", taLeftJustify, taLeftJustify);
+  m.LayoutTable();
+  TempDir dir;
+  try {
+    m.SliceImages(page, dir.File("missing"));
+    ADD_FAILURE() << "no error for a missing site folder";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("a.gif"), std::string::npos) << e.what();
+  }
+  // A folder in the way of the second slice.
+  ASSERT_EQ(mkdir(dir.File("1.png").c_str(), 0755), 0);
+  try {
+    m.SliceImages(page, dir.Path());
+    ADD_FAILURE() << "no error for a slice that could not be written";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("1.png"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(FolderFiles(dir.Path()), (std::set<std::string>{"0.png", "1.png", "a.gif"}));
+  XImage first;
+  first.LoadFromFile(dir.File("0.png"));
+  EXPECT_EQ(first.Width(), 20);
 }
 
 }  // namespace

@@ -110,7 +110,8 @@ void BitmapZOOMDraw(TBitmap& bitmap, TCanvas& canvas, const TRect& r, int zoom) 
   int rows = int(std::min<int64_t>(bitmap.Height(), rh / zoom));
   int cutW = cols < bitmap.Width() ? int(rw % zoom) : 0;
   int cutH = rows < bitmap.Height() ? int(rh % zoom) : 0;
-  int x1 = r.Left + cols * zoom, y1 = r.Top + rows * zoom;
+  // The products stay within r, so the sums fit; the products alone may not fit an int.
+  int x1 = int(r.Left + int64_t(cols) * zoom), y1 = int(r.Top + int64_t(rows) * zoom);
   canvas.CopyRect(Rect(r.Left, r.Top, x1, y1), from, Rect(0, 0, cols, rows));
   if (cutW) canvas.CopyRect(Rect(x1, r.Top, x1 + cutW, y1), from, Rect(cols, 0, cols + 1, rows));
   if (cutH) canvas.CopyRect(Rect(r.Left, y1, x1, y1 + cutH), from, Rect(0, rows, cols, rows + 1));

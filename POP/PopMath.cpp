@@ -43,9 +43,11 @@ TVector3f VectorNeg(const TVector3f& v) { return {-v[0], -v[1], -v[2]}; }
 float VectorDotProduct(const TVector3f& a, const TVector3f& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
 
 TVector3f VectorNormalize(const TVector3f& v) {
-  float len = std::sqrt(VectorDotProduct(v, v));
+  // The length in double: squares of small or large singles leave the float range, which
+  // would give a zero, a non-unit or an infinite result.
+  double len = std::sqrt(double(v[0]) * v[0] + double(v[1]) * v[1] + double(v[2]) * v[2]);
   if (len == 0) return {0, 0, 0};
-  return VectorMul(v, 1 / len);
+  return {float(v[0] / len), float(v[1] / len), float(v[2] / len)};
 }
 
 TVector3f VectorNormal(const TVector3f& a, const TVector3f& b, const TVector3f& c) {

@@ -13,16 +13,25 @@ void BitmapResize(TBitmap& bitmap, int width, int height) {
   if (bitmap.Height() != height) bitmap.SetHeight(height);
 }
 
-void BitmapSnagIt(TBitmap& dst, TBitmap& src, const TRect& r) {
-  int w = std::max(0, r.Right - r.Left), h = std::max(0, r.Bottom - r.Top);
+void BitmapSnagIt(TBitmap& dst, TBitmap& srcIn, const TRect& r) {
+  // In 64 bits, so a rectangle wider than the int range reaches the size check, not a wrap.
+  auto extent = [](int a, int b) { return int(std::clamp<int64_t>(int64_t(b) - a, 0, INT32_MAX)); };
+  int w = extent(r.Left, r.Right), h = extent(r.Top, r.Bottom);
+  // Dst is resized and cleared before the copy, so a cut out of itself works from a copy.
+  TBitmap copy;
+  TBitmap* src = &srcIn;
+  if (&dst == &srcIn && w && h) {
+    copy.Assign(&srcIn);
+    src = &copy;
+  }
   BitmapResize(dst, w, h);
   if (!w || !h) return;
   // Clear first: where r leaves the source nothing is copied.
   if (dst.Bits()) std::memset(dst.Bits(), 0, size_t(dst.ImageSize()));
   TRect inside;
-  if (!IntersectRect(inside, r, Rect(0, 0, src.Width(), src.Height()))) return;
+  if (!IntersectRect(inside, r, Rect(0, 0, src->Width(), src->Height()))) return;
   TRect to(inside.Left - r.Left, inside.Top - r.Top, inside.Right - r.Left, inside.Bottom - r.Top);
-  dst.Canvas().CopyRect(to, src.Canvas(), inside);  // with Dst's canvas's copy mode
+  dst.Canvas().CopyRect(to, src->Canvas(), inside);  // with Dst's canvas's copy mode
 }
 
 void BitmapLoadFromFile(TBitmap& bitmap, const std::string& fileName) {

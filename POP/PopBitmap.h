@@ -9,7 +9,7 @@
 // Sets the width, then the height, each only when it differs.
 void BitmapResize(TBitmap& bitmap, int width, int height);
 // Dst := the part r of Src, in Dst's pixel format. The parts of r outside Src come out as
-// zero bytes; an inverted rectangle gives an empty bitmap.
+// zero bytes; an inverted rectangle gives an empty bitmap. Dst may be Src.
 void BitmapSnagIt(TBitmap& dst, TBitmap& src, const TRect& r);
 
 // Any picture file the registry knows (by its extension), drawn onto a 24-bit bitmap first

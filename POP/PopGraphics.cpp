@@ -33,3 +33,10 @@ void CanvasFillTab(TCanvas& c, int left, int top, int right, int bottom, TColor,
              {right, top + corner},
              {right, bottom}});
 }
+
+uint32_t ColorToPixel32(TColor color) {
+  TColor c = ColorToRGB(color);
+  return Pixel32(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+void CanvasBltBitmap(TCanvas& canvas, const TBitmap& bitmap) { canvas.Draw(0, 0, &bitmap); }

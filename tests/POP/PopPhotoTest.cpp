@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "POP/PopBitmap.h"
@@ -121,6 +122,19 @@ TEST(PopBitmap, SnagItClipsToTheSource) {
   BitmapSnagIt(d24, src, Rect(0, 0, 2, 2));
   EXPECT_EQ(d24.PixelFormat(), pf24bit);
   EXPECT_EQ(d24.GetPixelColor(1, 1), TColor(0xCCBBAA));
+  // A cut out of the bitmap itself.
+  TBitmap self(3, 2);
+  Fill(self, 0xFFAABBCC);
+  reinterpret_cast<uint32_t*>(self.ScanLine(0))[1] = 0xFF000002;
+  BitmapSnagIt(self, self, Rect(1, 0, 3, 1));
+  ASSERT_EQ(self.Width(), 2);
+  ASSERT_EQ(self.Height(), 1);
+  TPhoto ps = Photo(self);
+  EXPECT_EQ(ps.Rows[0][0], 0xFF000002u);
+  EXPECT_EQ(ps.Rows[0][1], 0xFFAABBCCu);
+  // Wider than the int range: refused by the size limit, Dst left as it was.
+  EXPECT_THROW(BitmapSnagIt(d24, src, Rect(INT32_MIN, 0, INT32_MAX, 1)), EInvalidGraphic);
+  EXPECT_EQ(d24.Width(), 2);
 }
 
 struct Sheet {

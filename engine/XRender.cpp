@@ -103,7 +103,7 @@ bool ObjectSize(const TZLMButton& o, int& w, int& h) {
   int64_t ww = int64_t(o.Bounds.Right) - o.Bounds.Left, hh = int64_t(o.Bounds.Bottom) - o.Bounds.Top;
   if (ww <= 0 || hh <= 0) return false;
   w = int(std::min<int64_t>(ww, kMaxRenderSide));
-  h = int(std::min<int64_t>(hh, kMaxRenderSide));
+  h = int(std::min<int64_t>({hh, kMaxRenderSide, kMaxRenderPixels / w}));
   return true;
 }
 
@@ -326,13 +326,16 @@ void RenderButtonImage(TZLMButton& o, XImage& doubleImage) {
   bool clear = s.IsTransparent || UsableTexture(s);
   TCanvas& c = obj.Canvas();
   DrawButtonFrame(c, 0, 0, w, h, s.Shape, s.Color0, s.Color1, s.Color2, s.Color3, s.Color4, clear);
-  bool doubled = s.IsAntialiased && int64_t(w) * h * 4 <= kMaxRenderPixels;
+  bool doubled = s.IsAntialiased && 2 * w <= MaxImageDimension && 2 * h <= MaxImageDimension &&
+                 int64_t(w) * h * 4 <= kMaxRenderPixels;
   if (!doubled) {
     DrawButtonShape(c, 0, 0, w, h, s, clear);
     DrawCaption(c, o, w, h, 1);
     return;
   }
-  doubleImage.SetSize(std::max(doubleImage.Width(), 2 * w), std::max(doubleImage.Height(), 2 * h));
+  int dw = std::max(doubleImage.Width(), 2 * w), dh = std::max(doubleImage.Height(), 2 * h);
+  if (int64_t(dw) * dh > kMaxRenderPixels) dw = 2 * w, dh = 2 * h;
+  if (dw != doubleImage.Width() || dh != doubleImage.Height()) doubleImage.SetSize(dw, dh);
   if (doubleImage.PixelFormat() != pf32bit) doubleImage.SetPixelFormat(pf32bit);
   Double2x(doubleImage, obj);
   // Twice the pen, the curve and the font's pixel height; the style itself stays as it is.

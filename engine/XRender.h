@@ -20,10 +20,11 @@ class ZStyle;
 // Marks the pixels of the texture image that carry no texture.
 constexpr uint32_t kTextureKey = 0xDE000000;
 
-// Objects are drawn at most this large; a larger one is cut at its right and bottom. Twice
-// the size for antialiasing is drawn only while the doubled object stays within the pixel
-// bound, otherwise the object is drawn plain.
-constexpr int kMaxRenderSide = 4096;
+// Objects are drawn at most this large: a wider one is cut at its right, and one of more
+// pixels than the bound at its bottom. Twice the size for antialiasing is drawn only while
+// the doubled object stays within the pixel bound, otherwise the object is drawn plain; the
+// double image grows past the bound never, it is then set to just the size needed.
+constexpr int kMaxRenderSide = 32767;
 constexpr int64_t kMaxRenderPixels = int64_t(1) << 24;
 
 // The four scratch images. They start empty, keep their last contents between calls and

@@ -309,8 +309,24 @@ TEST(RenderButton, DegenerateAndOversizedObjects) {
   big.Style->IsAntialiased = true;
   p.Render(big);
   EXPECT_EQ(ObjectImage().Width(), kMaxRenderSide);
-  EXPECT_EQ(Px(p.bitmap, 5, 1), 0x0000FC00u);  // antialiased: the low bits go
+  EXPECT_EQ(Px(p.bitmap, 5, 1), 0x0000FF00u);  // too wide to double: drawn plain
   EXPECT_EQ(Px(p.bitmap, 5, 3), Page::kBack);
+
+  // Too many pixels: cut at the bottom to the pixel bound.
+  TZLMButton& tall = p.Add(Rect(0, 0, 2000, 30000), 0);
+  p.Render(tall);
+  EXPECT_EQ(ObjectImage().Width(), 2000);
+  EXPECT_EQ(ObjectImage().Height(), kMaxRenderPixels / 2000);
+
+  // The double image grows with each antialiased object, but a wide one after a tall one
+  // does not make it the square of both.
+  for (TRect r : {Rect(0, 0, 3000, 2), Rect(0, 0, 2, 3000)}) {
+    TZLMButton& o = p.Add(r, 0);
+    o.Style->IsAntialiased = true;
+    p.Render(o);
+  }
+  EXPECT_LE(int64_t(DoubleImage().Width()) * DoubleImage().Height(), kMaxRenderPixels);
+  EXPECT_GE(DoubleImage().Height(), 6000);
 }
 
 TEST(RenderScene, FillsTheRegionAndRendersWhatMeetsIt) {

@@ -53,6 +53,12 @@ struct Page {
     return *o;
   }
   void Render(TZLMButton& o) { RenderButton(o, bitmap, region); }
+  std::vector<uint32_t> Pixels(const TRect& r) const {
+    std::vector<uint32_t> v;
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x) v.push_back(Px(bitmap, x, y));
+    return v;
+  }
   // The object's pixels as a string of legend characters, '.' for the page colour.
   std::string Map(const TRect& r, const std::map<uint32_t, char>& legend) const {
     std::string s;
@@ -263,6 +269,22 @@ TEST(RenderButton, CaptionSetsTextFilledUnlessHidden) {
   o.HideText = true;
   p.Render(o);
   EXPECT_TRUE(o.TextFilled);  // hidden: the old value stays
+  // ... and nothing of the caption is drawn, also antialiased.
+  for (bool aa : {false, true}) {
+    o.Style->IsAntialiased = aa;
+    p.Render(o);
+    std::vector<uint32_t> hidden = p.Pixels(o.Bounds);
+    o.HideText = false;
+    p.Render(o);
+    EXPECT_NE(p.Pixels(o.Bounds), hidden) << aa;
+    std::string blank = o.Text;
+    o.Text = "";
+    p.Render(o);
+    EXPECT_EQ(p.Pixels(o.Bounds), hidden) << aa;
+    o.Text = blank;
+    o.HideText = true;
+  }
+  o.Style->IsAntialiased = false;
   o.HideText = false;
   p.Render(o);
   EXPECT_FALSE(o.TextFilled);

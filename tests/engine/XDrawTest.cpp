@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "platform/Graphics.h"
 
@@ -82,6 +83,63 @@ TEST(DrawButtonText, FilledBoxesAndVerticalCentring) {
   EXPECT_TRUE(inkAbove);
 }
 
+TEST(DrawConicalGradient, FirstColourExactLastOneStepShort) {
+  // 90 degrees from (0, 200, 30) to (100, 0, 30): red steps by 100/90 and green by -200/90
+  // in 16.16, both truncated, so the last wedge is (98, 2, 30), not colour 2.
+  Surface s(800, 800);
+  DrawConicalGradient(s.canvas, 0, 90, 0, 0, 800, 800, RGB(0, 200, 30), RGB(100, 0, 30), 50);
+  EXPECT_EQ(s.At(403, 25), RGB(0, 200, 30));    // first degree, just right of twelve o'clock
+  EXPECT_EQ(s.At(775, 396), RGB(98, 2, 30));    // last degree, just above three o'clock
+  EXPECT_EQ(s.At(667, 137), RGB(49, 100, 30));  // 45 to 46 degrees: 45 truncated steps
+  EXPECT_EQ(s.At(500, 300), clWhite);            // inside the inset
+  EXPECT_EQ(s.At(300, 300), clWhite);            // outside the wedge
+  // An end angle not after the start draws nothing.
+  Surface t(20, 20);
+  DrawConicalGradient(t.canvas, 90, 90, 0, 0, 20, 20, clRed, clBlue, 5);
+  DrawConicalGradient(t.canvas, 90, 0, 0, 0, 20, 20, clRed, clBlue, 5);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(t.At(x, y), clWhite);
+}
+
+TEST(DrawButtonText, CentringTruncatesTheExcessTowardZero) {
+  Surface probe(10, 10);
+  probe.canvas.Font.Name = "Arial";
+  probe.canvas.Font.SetHeight(-13);
+  TRect calc{0, 0, 80, 80};
+  const int line = probe.canvas.DrawText("Wg", calc, DT_CALCRECT | DT_NOPREFIX);
+  ASSERT_GT(line, 4);
+  struct Case {
+    const char* text;
+    int boxHeight;  // the box is (0, 20, 80, 20 + boxHeight)
+    int shift;      // how far above the box's top the text starts
+    bool filled;
+  } cases[] = {
+      {"Wg", line, 0, true},                  // exactly as tall: filled, no shift
+      {"Wg", line + 3, -1, false},            // -3 / 2 is -1: one pixel down
+      {"Wg", line + 4, -2, false},
+      {"Wg\nWg", 2 * line - 3, 1, true},      // 3 / 2 is 1
+      {"Wg\nWg\nWg", line, line, true},       // two lines of excess: one line up
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.text << " in " << c.boxHeight);
+    Surface got(80, 100), want(80, 100);
+    got.canvas.Font = probe.canvas.Font;
+    want.canvas.Font = probe.canvas.Font;
+    EXPECT_EQ(DrawButtonText(got.canvas, c.text, 2, 0, 20, 80, 20 + c.boxHeight, clBlack), c.filled);
+    want.canvas.Brush.Style = bsClear;
+    TRect box{0, 20 - c.shift, 80, 20 + c.boxHeight};
+    want.canvas.DrawText(c.text, box, DT_WORDBREAK | DT_NOPREFIX | DT_CENTER);
+    bool same = true, ink = false;
+    for (int y = 0; y < 100; ++y)
+      for (int x = 0; x < 80; ++x) {
+        same = same && got.At(x, y) == want.At(x, y);
+        ink = ink || got.At(x, y) != clWhite;
+      }
+    EXPECT_TRUE(ink);
+    EXPECT_TRUE(same);
+  }
+}
+
 TEST(DrawButtonText, CaptionsPassThroughTheMacroExpander) {
   Surface a(80, 20), b(80, 20);
   a.canvas.Font.SetHeight(-12);
@@ -96,17 +154,36 @@ TEST(DrawButtonText, CaptionsPassThroughTheMacroExpander) {
 }
 
 TEST(DrawListItemCaption, BandsByState) {
+  const std::vector<TColor> blue{0x501010, 0, 0x602020, 0, 0x703030, 0, 0x804040,
+                                 0,        0x703030, 0, 0x602020, 0, 0x501010, 0};
+  const std::vector<TColor> grey{0x404040, 0, 0x505050, 0, 0x606060, 0, 0x707070,
+                                 0,        0x606060, 0, 0x505050, 0, 0x404040, 0};
   struct {
     TOwnerDrawState state;
-    TColor firstRow;
-  } cases[] = {{odSelected, 0x501010}, {odComboBoxEdit, 0x501010}, {0, 0x404040},
-               {odSelected | odDisabled, 0x404040}};
+    bool dark;
+  } cases[] = {{odSelected, true}, {odComboBoxEdit, true}, {odSelected | odFocused, true},
+               {0, false}, {odFocused, false}, {odSelected | odDisabled, false},
+               {odComboBoxEdit | odDisabled, false}};
   for (auto& c : cases) {
-    Surface s(100, 16);
-    DrawListItemCaption(s.canvas, "", Rect(0, 0, 100, 16), c.state);
-    EXPECT_EQ(s.At(50, 0), c.firstRow) << c.state;
-    EXPECT_EQ(s.At(50, 1), clBlack);
-    EXPECT_EQ(s.At(50, 14), clWhite);  // 14 rows only
+    SCOPED_TRACE(c.state);
+    Surface s(100, 18);
+    s.canvas.Font.Name = "Arial";
+    s.canvas.Font.SetHeight(-11);
+    DrawListItemCaption(s.canvas, "IIII", Rect(2, 1, 100, 18), c.state);
+    const std::vector<TColor>& band = c.dark ? blue : grey;
+    std::vector<TColor> rows;
+    for (int y = 1; y < 15; ++y) rows.push_back(s.At(90, y));
+    EXPECT_EQ(rows, band);
+    EXPECT_EQ(s.At(90, 0), clWhite);
+    EXPECT_EQ(s.At(90, 15), clWhite);  // 14 rows only
+    EXPECT_EQ(s.At(1, 3), clWhite);    // from the rectangle's left
+    // The caption in bold, yellow on the blue band and white on the grey one.
+    EXPECT_TRUE(s.canvas.Font.Style & fsBold);
+    TColor ink = c.dark ? TColor(0x00FFFF) : clWhite;
+    bool found = false;
+    for (int y = 1; y < 15; ++y)
+      for (int x = 4; x < 40; ++x) found = found || s.At(x, y) == ink;
+    EXPECT_TRUE(found);
   }
 }
 

@@ -1,0 +1,394 @@
+#include "XRender.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
+#include "POP/PopForms.h"
+#include "POP/PopGraphics.h"
+#include "XBlend.h"
+#include "XBlit.h"
+#include "XDraw.h"
+#include "XImageCache.h"
+#include "XZLMButton.h"
+#include "platform/SysUtils.h"
+#include "platform/WaitIndicator.h"
+
+namespace {
+
+// The scratch images live from their first use to the end of the program and are released
+// in the reverse order of their creation.
+struct TScratch {
+  XImage Object, Texture, Mask, Double;
+};
+TScratch& Scratch() {
+  static TScratch scratch;
+  return scratch;
+}
+
+std::vector<TTextureFailure>& Failures() {
+  static std::vector<TTextureFailure> failures;
+  return failures;
+}
+
+// What the shape drawing reads of a style, so that the doubled drawing and the mask can use
+// other values without touching the style.
+struct TShapeSpec {
+  int Shape;
+  int PenWidth;
+  int CurveSize;
+  TColor C0, C1, C2, C3, C4, C5;
+};
+
+TShapeSpec SpecOf(const ZStyle& s) {
+  return {s.Shape, s.PenWidth, s.CurveSize, s.Color0, s.Color1, s.Color2, s.Color3, s.Color4, s.Color5};
+}
+
+void DrawShape(TCanvas& c, int L, int T, int R, int B, const TShapeSpec& s, bool clear) {
+  if (s.PenWidth <= 0) {
+    c.Pen.Width = 1;
+    c.Pen.Style = psClear;
+  } else {
+    c.Pen.Width = s.PenWidth;
+    c.Pen.Color = s.C5;
+    c.Pen.Style = psSolid;
+  }
+  if (clear) c.Brush.Style = bsClear;
+  else c.Brush.SetColor(s.C0);
+  int a = s.PenWidth / 2, b = (s.PenWidth - 1) / 2;
+  int l = L + a, t = T + a, r = R - b, bm = B - b;
+  int cx = (R - L) / 2, cy = (B - T) / 2;
+  switch (s.Shape) {
+    case 4: c.Rectangle(l, t, r, bm); break;
+    case 5: c.RoundRect(l, t, r, bm, s.CurveSize, s.CurveSize); break;
+    case 6: c.Ellipse(l, t, r, bm); break;
+    case 7:
+      c.Pen.Width = 1;
+      c.Ellipse(L + 1, T + 1, R - 1, B - 1);
+      DrawShadedRing(c, L, T, R, B, s.C1, s.C2, s.C3, s.C4, s.PenWidth);
+      break;
+    case 8: {
+      int p = s.PenWidth;
+      c.Pen.Width = 1;
+      c.Ellipse(L, T, R, B);
+      DrawShadedRing(c, L, T, R, B, s.C1, s.C2, s.C3, s.C4, p);
+      DrawShadedRing(c, L + p, T + p, R - p, B - p, s.C4, s.C3, s.C2, s.C1, p);
+      break;
+    }
+    case 9: c.Polygon({{l, cy}, {r, t}, {r, bm}}); break;
+    case 10: c.Polygon({{r, cy}, {l, t}, {l, bm}}); break;
+    case 11: c.Polygon({{cx, t}, {l, bm}, {r, bm}}); break;
+    case 12: c.Polygon({{cx, bm}, {l, t}, {r, t}}); break;
+    case 13: c.MoveTo(l, t); c.LineTo(r, bm); break;
+    case 14: c.MoveTo(l, bm); c.LineTo(r, t); break;
+    case 15: c.MoveTo(l, cy); c.LineTo(r, cy); break;
+    case 16: c.MoveTo(cx, t); c.LineTo(cx, bm); break;
+    case 17: DrawStar(c, Rect(l, t, r, bm), 0.5, 1.0, 8); break;
+    case 18: DrawStar(c, Rect(l, t, r, bm), 1.0, 0.5, 12); break;
+    case 19: DrawStar(c, Rect(l, t, r, bm), 0.5, 1.0, 20); break;
+    case 20: DrawStar(c, Rect(l, t, r, bm), 0.8, 1.0, 32); break;
+    case 21: DrawStar(c, Rect(l, t, r, bm), 0.8, 1.0, 48); break;
+    case 22: DrawStar(c, Rect(l, t, r, bm), 0.8, 1.0, 64); break;
+    default: break;
+  }
+}
+
+uint32_t* Row(TBitmap& b, int y) { return reinterpret_cast<uint32_t*>(b.ScanLine(y)); }
+const uint32_t* Row(const TBitmap& b, int y) { return reinterpret_cast<const uint32_t*>(b.ScanLine(y)); }
+
+void Fill(TBitmap& b, uint32_t value) { ImageFill(b, b, value); }
+
+// The object's size, bounded; false when there is nothing to draw.
+bool ObjectSize(const TZLMButton& o, int& w, int& h) {
+  int64_t ww = int64_t(o.Bounds.Right) - o.Bounds.Left, hh = int64_t(o.Bounds.Bottom) - o.Bounds.Top;
+  if (ww <= 0 || hh <= 0) return false;
+  w = int(std::min<int64_t>(ww, kMaxRenderSide));
+  h = int(std::min<int64_t>({hh, kMaxRenderSide, kMaxRenderPixels / w}));
+  return true;
+}
+
+// The style's texture when it has pixels. A file that cannot be read raises once in the
+// cache (later calls give its empty image) and is remembered for the report.
+XImage* UsableTexture(const ZStyle& style) {
+  if (!style.Texture) return nullptr;
+  XImage* tex = nullptr;
+  try {
+    tex = style.Texture->GetGraphic();
+  } catch (const std::exception& e) {
+    Failures().push_back({style.Texture->FileName, e.what()});
+    return nullptr;
+  }
+  if (!tex || tex->Width() <= 0 || tex->Height() <= 0) return nullptr;
+  if (tex->PixelFormat() != pf32bit) tex->SetPixelFormat(pf32bit);
+  return tex;
+}
+
+// Tiles are whole unscaled copies cut at the right and bottom, so each row is the texture's
+// row repeated; keyed pixels of a transparent texture are left out.
+void LayTiled(XImage& dst, XImage& tex) {
+  int w = dst.Width(), h = dst.Height(), tw = tex.Width(), th = tex.Height();
+  bool keyed = tex.Transparent();
+  uint32_t key = keyed ? BlitKeyColor(tex) : 0;
+  for (int y = 0; y < h; ++y) {
+    uint32_t* d = Row(dst, y);
+    const uint32_t* s = Row(tex, y % th);
+    if (!keyed) {
+      for (int x = 0; x < w; x += tw) std::memcpy(d + x, s, size_t(std::min(tw, w - x)) * 4);
+    } else {
+      for (int x = 0; x < w; ++x) {
+        uint32_t v = s[x % tw];
+        if (v != key) d[x] = v;
+      }
+    }
+  }
+}
+
+void NineSlice(XImage& dst, XImage& tex, int flags) {
+  int w = dst.Width(), h = dst.Height(), tw = tex.Width(), th = tex.Height();
+  int hw = tw >> 1, hh = th >> 1;
+  auto blit = [&](int x1, int y1, int x2, int y2, int sx1, int sy1, int sx2, int sy2) {
+    BlitGraphic(dst, x1, y1, x2, y2, tex, sx1, sy1, sx2, sy2, 255, nullptr, nullptr, flags);
+  };
+  blit(0, 0, hw, hh, 0, 0, hw, hh);
+  blit(w - hw, 0, w, hh, tw - hw, 0, tw, hh);
+  blit(w - hw, h - hh, w, h, tw - hw, th - hh, tw, th);
+  blit(0, h - hh, hw, h, 0, th - hh, hw, th);
+  blit(0, 0, hw, hh, 0, 0, hw, hh);
+  blit(hw, hh, w - hw, h - hh, hw - 1, hh - 1, hw + 1, hh + 1);
+  blit(0, hh, hw, h - hh, 0, hh - 1, hw, hh + 1);
+  blit(w - hw, hh, w, h - hh, tw - hw, hh - 1, tw, hh + 1);
+  blit(hw, 0, w - hw, hh, hw - 1, 0, hw + 1, hh);
+  blit(hw, h - hh, w - hw, h, hw - 1, th - hh, hw + 1, th);
+}
+
+// The bilinear blits write blue, green and red only. Each texture pixel they write gets
+// alpha 255 here, so that no interpolated colour can equal the key; pixels they skip (the
+// key of a transparent texture) become the key. Which pixels were skipped shows by laying
+// the texture twice, over black and over white: only a skipped pixel keeps both.
+void LayBilinear(XImage& texImage, XImage& mask, XImage& tex, const std::function<void(XImage&)>& lay) {
+  if (!tex.Transparent()) {
+    Fill(texImage, 0xFF000000);
+    lay(texImage);
+    return;
+  }
+  Fill(texImage, 0x00000000);
+  lay(texImage);
+  Fill(mask, 0x00FFFFFF);
+  lay(mask);
+  for (int y = 0; y < texImage.Height(); ++y) {
+    uint32_t* t = Row(texImage, y);
+    const uint32_t* m = Row(mask, y);
+    for (int x = 0; x < texImage.Width(); ++x)
+      t[x] = (t[x] == 0x00000000 && m[x] == 0x00FFFFFF) ? kTextureKey : (t[x] | 0xFF000000);
+  }
+}
+
+void LayTexture(XImage& texImage, XImage& mask, XImage& tex, int mode) {
+  int w = texImage.Width(), h = texImage.Height(), tw = tex.Width(), th = tex.Height();
+  if (mode < 1 || mode > 5) mode = 1;
+  switch (mode) {
+    case 1:
+      if (tex.Transparent()) Fill(texImage, kTextureKey);
+      BlitGraphic(texImage, 0, 0, w, h, tex, 0, 0, tw, th, 255, nullptr, nullptr, BlitCopy);
+      break;
+    case 2:
+      if (tex.Transparent()) Fill(texImage, kTextureKey);
+      LayTiled(texImage, tex);
+      break;
+    case 3: {
+      Fill(texImage, kTextureKey);
+      int x0 = (w - tw) >> 1, y0 = (h - th) >> 1;
+      BlitGraphic(texImage, x0, y0, x0 + tw, y0 + th, tex, 0, 0, tw, th, 255, nullptr, nullptr, BlitCopy);
+      break;
+    }
+    case 4:
+      LayBilinear(texImage, mask, tex, [&](XImage& d) {
+        BlitGraphic(d, 0, 0, w, h, tex, 0, 0, tw, th, 255, nullptr, nullptr, BlitBilinear | BlitSkipKey);
+      });
+      break;
+    case 5:
+      LayBilinear(texImage, mask, tex, [&](XImage& d) { NineSlice(d, tex, BlitBilinear | BlitSkipKey); });
+      break;
+  }
+}
+
+// The texture cut to the outline of the frame or shape, onto ObjectImage.
+void ApplyTexture(const ZStyle& style, XImage& tex, int w, int h) {
+  XImage& texImage = TextureImage();
+  XImage& mask = MaskImage();
+  texImage.SetSize(w, h);
+  mask.SetSize(w, h);
+  LayTexture(texImage, mask, tex, style.TextureMode);
+  mask.SetTransparent(false);
+  texImage.SetTransparent(false);
+  Fill(mask, 0xFFFFFF);
+  // The outline in black on white: the style's geometry with every colour 0, solid.
+  TShapeSpec spec = SpecOf(style);
+  spec.C0 = spec.C1 = spec.C2 = spec.C3 = spec.C4 = spec.C5 = 0;
+  TRect r(0, 0, w, h);
+  if (style.Shape != 0) r = Rect(1, 1, w - 1, h - 1);
+  TCanvas& mc = mask.Canvas();
+  DrawButtonFrame(mc, r.Left, r.Top, r.Right, r.Bottom, style.Shape, 0, 0, 0, 0, 0, false);
+  DrawShape(mc, r.Left, r.Top, r.Right, r.Bottom, spec, false);
+  MaskFill(texImage, mask, kTextureKey);
+  KeyedCopy(ObjectImage(), texImage, kTextureKey);
+}
+
+// An exact 2x pixel replication of src into the top-left of dst.
+void Double2x(XImage& dst, const XImage& src) {
+  for (int y = 0; y < src.Height(); ++y) {
+    const uint32_t* s = Row(src, y);
+    uint32_t* d0 = Row(dst, 2 * y);
+    for (int x = 0; x < src.Width(); ++x) d0[2 * x] = d0[2 * x + 1] = s[x];
+    std::memcpy(Row(dst, 2 * y + 1), d0, size_t(src.Width()) * 8);
+  }
+}
+
+void DrawCaption(TCanvas& c, TZLMButton& o, int w, int h, int heightScale) {
+  if (o.HideText) return;
+  const ZStyle& s = *o.Style;
+  c.Font.Assign(*s.Font);
+  c.Font.SetHeight(s.Font->Height() * heightScale);
+  o.TextFilled = DrawButtonText(c, o.Text, s.Alignment, 0, 0, w, h, s.Font->Color);
+}
+
+}  // namespace
+
+XImage& ObjectImage() { return Scratch().Object; }
+XImage& TextureImage() { return Scratch().Texture; }
+XImage& MaskImage() { return Scratch().Mask; }
+XImage& DoubleImage() { return Scratch().Double; }
+
+void DrawButtonFrame(TCanvas& c, int L, int T, int R, int B, int kind, TColor c0, TColor c1, TColor c2,
+                     TColor c3, TColor c4, bool clear) {
+  if (clear) c.Brush.Style = bsClear;
+  else c.Brush.SetColor(c0);
+  c.Pen.Width = 1;
+  c.Pen.Color = c0;
+  c.Pen.Style = psSolid;
+  switch (kind) {
+    case 0: c.FillRect(Rect(L, T, R, B)); break;
+    case 1:
+      c.FillRect(Rect(L, T, R, B));
+      CanvasDrawBevel(c, L, T, R, B, c4, c1);
+      CanvasDrawBevel(c, L + 1, T + 1, R - 1, B - 1, c3, c2);
+      break;
+    case 2:
+      c.FillRect(Rect(L + 3, T + 3, R - 3, B - 3));
+      CanvasDrawBevel(c, L + 1, T + 1, R - 1, B - 1, c4, c2);
+      CanvasDrawBevel(c, L + 2, T + 2, R - 2, B - 2, c4, c2);
+      c.Pen.Color = c1;
+      c.Brush.Style = bsClear;
+      c.RoundRect(L, T, R, B, 6, 6);
+      break;
+    case 3:
+      CanvasFillTab(c, L, T, R, B, c4, c1, 7);
+      CanvasDrawTab(c, L, T, R, B, c4, c1, 7);
+      CanvasDrawTab(c, L + 1, T + 1, R - 1, B - 1, c3, c2, 6);
+      break;
+    default: break;
+  }
+}
+
+void DrawButtonShape(TCanvas& canvas, int left, int top, int right, int bottom, const ZStyle& style,
+                     bool clear) {
+  DrawShape(canvas, left, top, right, bottom, SpecOf(style), clear);
+}
+
+void MaskFill(TBitmap& dst, const TBitmap& mask, uint32_t value) {
+  int w = std::min(dst.Width(), mask.Width()), h = std::min(dst.Height(), mask.Height());
+  if (dst.PixelFormat() != pf32bit || mask.PixelFormat() != pf32bit) return;
+  for (int y = h - 1; y >= 0; --y) {
+    uint32_t* d = Row(dst, y);
+    const uint32_t* m = Row(mask, y);
+    for (int x = 0; x < w; ++x)
+      if (m[x] != 0) d[x] = value;
+  }
+}
+
+void KeyedCopy(TBitmap& dst, const TBitmap& src, uint32_t key) {
+  int w = std::min(dst.Width(), src.Width()), h = std::min(dst.Height(), src.Height());
+  if (dst.PixelFormat() != pf32bit || src.PixelFormat() != pf32bit) return;
+  for (int y = h - 1; y >= 0; --y) {
+    uint32_t* d = Row(dst, y);
+    const uint32_t* s = Row(src, y);
+    for (int x = 0; x < w; ++x)
+      if (s[x] != key) d[x] = s[x];
+  }
+}
+
+void RenderButtonImage(TZLMButton& o, XImage& doubleImage) {
+  int w, h;
+  if (!ObjectSize(o, w, h)) return;
+  const ZStyle& s = *o.Style;
+  XImage& obj = ObjectImage();
+  obj.SetSize(w, h);
+  bool clear = s.IsTransparent || UsableTexture(s);
+  TCanvas& c = obj.Canvas();
+  DrawButtonFrame(c, 0, 0, w, h, s.Shape, s.Color0, s.Color1, s.Color2, s.Color3, s.Color4, clear);
+  bool doubled = s.IsAntialiased && 2 * w <= MaxImageDimension && 2 * h <= MaxImageDimension &&
+                 int64_t(w) * h * 4 <= kMaxRenderPixels;
+  if (!doubled) {
+    DrawButtonShape(c, 0, 0, w, h, s, clear);
+    DrawCaption(c, o, w, h, 1);
+    return;
+  }
+  int dw = std::max(doubleImage.Width(), 2 * w), dh = std::max(doubleImage.Height(), 2 * h);
+  if (int64_t(dw) * dh > kMaxRenderPixels) dw = 2 * w, dh = 2 * h;
+  if (dw != doubleImage.Width() || dh != doubleImage.Height()) doubleImage.SetSize(dw, dh);
+  if (doubleImage.PixelFormat() != pf32bit) doubleImage.SetPixelFormat(pf32bit);
+  Double2x(doubleImage, obj);
+  // Twice the pen, the curve and the font's pixel height; the style itself stays as it is.
+  TShapeSpec spec = SpecOf(s);
+  spec.PenWidth *= 2;
+  spec.CurveSize *= 2;
+  TCanvas& dc = doubleImage.Canvas();
+  DrawShape(dc, 0, 0, 2 * w, 2 * h, spec, clear);
+  DrawCaption(dc, o, 2 * w, 2 * h, 2);
+  Downsample2x2(obj, doubleImage);
+}
+
+void RenderButton(TZLMButton& o, TBitmap& page, TRegionList regions) {
+  int w, h;
+  if (!ObjectSize(o, w, h)) {
+    o.Changed = false;
+    return;
+  }
+  const ZStyle& s = *o.Style;
+  const TRect& b = o.Bounds;
+  XImage& obj = ObjectImage();
+  obj.SetSize(w, h);
+  BlitGraphic(obj, 0, 0, w, h, page, b.Left, b.Top, b.Left + w, b.Top + h, 255, nullptr, nullptr, BlitCopy);
+  if (!s.IsTransparent)
+    if (XImage* tex = UsableTexture(s)) ApplyTexture(s, *tex, w, h);
+  RenderButtonImage(o, DoubleImage());
+  for (TRegionRect* r = regions; r; r = r->Next)
+    BlitGraphic(page, b.Left, b.Top, b.Left + w, b.Top + h, obj, 0, 0, w, h, 255, &r->Rect, nullptr, BlitCopy);
+  o.Changed = false;
+}
+
+void RenderScene(ZButtonList& scene, TBitmap& page, TRegionList regions) {
+  if (page.PixelFormat() != pf32bit) page.SetPixelFormat(pf32bit);
+  // The background as the canvas fills it (alpha 0).
+  uint32_t bg = ColorSwapRB(ColorToRGB(scene.BGColor)) & 0xFFFFFF;
+  for (TRegionRect* r = regions; r; r = r->Next) {
+    int l = std::max(r->Rect.Left, 0), t = std::max(r->Rect.Top, 0);
+    int rr = std::min(r->Rect.Right, page.Width()), bb = std::min(r->Rect.Bottom, page.Height());
+    for (int y = t; y < bb; ++y) std::fill(Row(page, y) + l, Row(page, y) + std::max(l, rr), bg);
+  }
+  int count = scene.Count();
+  for (int i = 0; i < count; ++i) {
+    if (TWaitIndicator* wi = WaitIndicator()) wi->SetProgress(i, count - 1);
+    TZLMButton* o = scene.Button(i);
+    const TRect& bo = o->Bounds;
+    if (RegionIntersects(regions, bo.Left, bo.Top, bo.Right, bo.Bottom)) RenderButton(*o, page, regions);
+  }
+  for (const TTextureFailure& f : TakeTextureFailures())
+    SayWarning(Format("The texture \"%s\" cannot be read: %s", f.FileName.c_str(), f.Message.c_str()));
+}
+
+std::vector<TTextureFailure> TakeTextureFailures() {
+  std::vector<TTextureFailure> out;
+  out.swap(Failures());
+  return out;
+}

@@ -1,0 +1,69 @@
+// The button renderer: turns one page object into pixels on the page bitmap. The object is
+// composed in scratch images of its own size (the page under it, its texture cut to the
+// outline of its frame or shape, the frame, the shape and the caption, optionally drawn at
+// twice the size and averaged down) and copied onto the page inside each dirty rectangle.
+//
+// Rendering is not re-entrant: the scratch images are shared.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "RegionRect.h"
+#include "XImage.h"
+#include "platform/Canvas.h"
+
+class TZLMButton;
+class ZButtonList;
+class ZStyle;
+
+// Marks the pixels of the texture image that carry no texture.
+constexpr uint32_t kTextureKey = 0xDE000000;
+
+// Objects are drawn at most this large: a wider one is cut at its right, and one of more
+// pixels than the bound at its bottom. Twice the size for antialiasing is drawn only while
+// the doubled object stays within the pixel bound, otherwise the object is drawn plain; the
+// double image grows past the bound never, it is then set to just the size needed.
+constexpr int kMaxRenderSide = 32767;
+constexpr int64_t kMaxRenderPixels = int64_t(1) << 24;
+
+// The four scratch images. They start empty, keep their last contents between calls and
+// change size only through SetSize; the double image only ever grows.
+XImage& ObjectImage();
+XImage& TextureImage();
+XImage& MaskImage();
+XImage& DoubleImage();
+
+// Composes the object and copies it onto the page inside every rectangle of the list (in
+// list order); Changed is false afterwards. Objects of zero or negative size draw nothing.
+void RenderButton(TZLMButton& object, TBitmap& page, TRegionList regions);
+// Frame, shape and caption into ObjectImage (sized to the object here when it is not). The
+// style is left exactly as it was, also with antialiasing.
+void RenderButtonImage(TZLMButton& object, XImage& doubleImage);
+
+// Frame kinds 0 to 3; any other kind only sets up the pen and the brush.
+void DrawButtonFrame(TCanvas& canvas, int left, int top, int right, int bottom, int kind,
+                     TColor c0, TColor c1, TColor c2, TColor c3, TColor c4, bool clear);
+// Shapes 4 to 22 of the style; other codes draw nothing.
+void DrawButtonShape(TCanvas& canvas, int left, int top, int right, int bottom,
+                     const ZStyle& style, bool clear);
+
+// Over Dst's size (and no further than Mask's): Dst := value wherever Mask is not 0.
+void MaskFill(TBitmap& dst, const TBitmap& mask, uint32_t value);
+// Over Dst's size (and no further than Src's): Dst := Src wherever Src differs from key.
+void KeyedCopy(TBitmap& dst, const TBitmap& src, uint32_t key);
+
+// The redraw of a region of the page: every rectangle of the list is filled with the
+// scene's background colour, then every object whose bounds meet the list is rendered, in
+// list order (the last on top). Progress goes to the wait indicator. Textures that could not
+// be read during the pass are reported afterwards, each once (see TextureFailures).
+void RenderScene(ZButtonList& scene, TBitmap& page, TRegionList regions);
+
+// A texture file that failed to load renders its objects without it. The failure is kept
+// here once, when the file is first tried; RenderScene shows the new ones in a message box
+// after its pass (never in the middle of drawing) and empties the list.
+struct TTextureFailure {
+  std::string FileName;
+  std::string Message;
+};
+std::vector<TTextureFailure> TakeTextureFailures();

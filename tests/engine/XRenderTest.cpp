@@ -1,0 +1,464 @@
+#include "engine/XRender.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <map>
+
+#include "engine/XBlend.h"
+#include "engine/XImageCache.h"
+#include "engine/XZLMButton.h"
+#include "support/PixelMap.h"
+#include "support/ScriptedServices.h"
+
+namespace {
+
+uint32_t Px(const TBitmap& b, int x, int y) {
+  uint32_t v;
+  std::memcpy(&v, b.ScanLine(y) + 4 * x, 4);
+  return v;
+}
+
+void SetPx(TBitmap& b, int x, int y, uint32_t v) { std::memcpy(b.ScanLine(y) + 4 * x, &v, 4); }
+
+// A texture held by a cache entry that counts as loaded, pixels row by row from the top.
+XImageCacheObject* MakeTexture(XImageCache& cache, const std::string& name, int w, int h,
+                               const std::vector<uint32_t>& pixels) {
+  XImageCacheObject* e = cache.GetEntry(name);
+  e->Image->SetSize(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) SetPx(*e->Image, x, y, pixels[size_t(y * w + x)]);
+  e->Loaded = true;
+  return e;
+}
+
+// A page of one colour with a scene over it; objects have no caption and frame kind 0
+// unless a test says otherwise.
+struct Page {
+  static constexpr uint32_t kBack = 0xFF204060;
+  ZButtonList scene;
+  TBitmap bitmap;
+  TRegionList region = nullptr;
+  XImageCache cache;
+
+  Page(int w, int h) : bitmap(w, h, pf32bit) {
+    ImageFill(bitmap, bitmap, kBack);
+    RegionSet(region, 0, 0, w, h);
+  }
+  ~Page() { RegionClear(region); }
+  TZLMButton& Add(const TRect& bounds, int shape = 0) {
+    auto* o = new TZLMButton("", &scene, bounds, "");
+    o->Style->Shape = int8_t(shape);
+    return *o;
+  }
+  void Render(TZLMButton& o) { RenderButton(o, bitmap, region); }
+  std::vector<uint32_t> Pixels(const TRect& r) const {
+    std::vector<uint32_t> v;
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x) v.push_back(Px(bitmap, x, y));
+    return v;
+  }
+  // The object's pixels as a string of legend characters, '.' for the page colour.
+  std::string Map(const TRect& r, const std::map<uint32_t, char>& legend) const {
+    std::string s;
+    for (int y = r.Top; y < r.Bottom; ++y) {
+      for (int x = r.Left; x < r.Right; ++x) {
+        uint32_t v = Px(bitmap, x, y);
+        auto it = legend.find(v);
+        s += v == kBack ? '.' : it == legend.end() ? '?' : it->second;
+      }
+      s += '\n';
+    }
+    return s;
+  }
+};
+
+const uint32_t R = 0xFFFF0000, G = 0xFF00FF00, B = 0xFF0000FF, W = 0xFFFFFFFF, K = 0xFF000000;
+const std::map<uint32_t, char> kLegend{{R, 'r'}, {G, 'g'}, {B, 'b'}, {W, 'w'}, {K, 'k'}};
+
+TEST(RenderButton, StretchedTiledAndCentredTexturesOnFrameKindZero) {
+  struct Case {
+    const char* name;
+    int mode, tw, th;
+    std::vector<uint32_t> tex;
+    TRect bounds;
+    std::string expected;
+  };
+  const std::vector<uint32_t> rgbw{R, G, B, W};
+  const Case cases[] = {
+      {"stretched 2x2 to 4x4", 1, 2, 2, rgbw, Rect(1, 1, 5, 5),
+       Lines({"......", ".rrgg.", ".rrgg.", ".bbww.", ".bbww.", "......"})},
+      {"tiled, cut at the right and bottom", 2, 3, 2, {R, G, B, W, K, R}, Rect(0, 1, 7, 4),
+       Lines({".......", "rgbrgbr", "wkrwkrw", "rgbrgbr", ".......", "......."})},
+      {"centred, page around it", 3, 2, 2, rgbw, Rect(0, 0, 6, 5),
+       Lines({"......", "..rg..", "..bw..", "......", "......", "......"})},
+      {"centred, larger than the object", 3, 3, 3, {R, G, B, W, K, R, G, B, W}, Rect(1, 1, 2, 2),
+       Lines({"......", ".k....", "......", "......", "......", "......"})},
+      {"mode outside 1 to 5 stretches", 9, 2, 2, rgbw, Rect(1, 1, 5, 5),
+       Lines({"......", ".rrgg.", ".rrgg.", ".bbww.", ".bbww.", "......"})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Page p(c.name[1] == 'i' ? 7 : 6, 6);
+    TZLMButton& o = p.Add(c.bounds, 0);
+    o.Style->Texture = MakeTexture(p.cache, c.name, c.tw, c.th, c.tex);
+    o.Style->TextureMode = c.mode;
+    p.Render(o);
+    EXPECT_EQ(p.Map(Rect(0, 0, p.bitmap.Width(), 6), kLegend), c.expected);
+    EXPECT_FALSE(o.Changed);
+  }
+}
+
+TEST(RenderButton, TransparentTiledTextureLetsThePageThrough) {
+  Page p(4, 2);
+  TZLMButton& o = p.Add(Rect(0, 0, 4, 2), 0);
+  XImageCacheObject* t = MakeTexture(p.cache, "t", 2, 1, {R, K});
+  t->Image->SetTransparent(true);  // the bottom-left pixel, red, is the key
+  o.Style->Texture = t;
+  o.Style->TextureMode = 2;
+  p.Render(o);
+  EXPECT_EQ(p.Map(Rect(0, 0, 4, 2), kLegend), Lines({".k.k", ".k.k"}));
+}
+
+TEST(RenderButton, NineSliceStretchesTheMiddleStripsBilinearly) {
+  // Quadrants of full channels: bilinear mixing of equal neighbours is exact for 0 and 255.
+  Page p(8, 6);
+  TZLMButton& o = p.Add(Rect(0, 0, 8, 6), 0);
+  o.Style->Texture = MakeTexture(p.cache, "skin", 4, 4, {R, R, G, G, R, R, G, G, B, B, W, W, B, B, W, W});
+  o.Style->TextureMode = 5;
+  p.Render(o);
+  struct {
+    int x, y;
+    uint32_t v;
+  } expect[] = {
+      {0, 0, R}, {7, 0, G}, {0, 5, B}, {7, 5, W},  // corners
+      {0, 2, R}, {0, 3, 0xFF7F0080},               // left edge: red, then halfway to blue
+      {7, 2, G}, {7, 3, 0xFF80FF80},               // right edge: green, then towards white
+      {3, 0, 0xFFBF4000}, {4, 0, 0xFF7F8000},      // top edge: red towards green
+      {2, 2, R}, {4, 2, 0xFF7F8000}, {2, 3, 0xFF7F0080},  // centre
+  };
+  for (auto& e : expect) EXPECT_EQ(Px(p.bitmap, e.x, e.y), e.v) << e.x << "," << e.y;
+}
+
+TEST(RenderButton, BilinearBlackNeverPunchesHoles) {
+  Page p(6, 4);
+  // A centred layout leaves the texture image full of key pixels; a bilinear black texture
+  // of the same size drawn next must still cover the whole object.
+  TZLMButton& first = p.Add(Rect(0, 0, 6, 4), 0);
+  first.Style->Texture = MakeTexture(p.cache, "dot", 1, 1, {W});
+  first.Style->TextureMode = 3;
+  p.Render(first);
+  for (int mode : {4, 5}) {
+    SCOPED_TRACE(mode);
+    TZLMButton& o = p.Add(Rect(0, 0, 6, 4), 0);
+    o.Style->Texture = MakeTexture(p.cache, "black", 2, 2, {K, K, K, K});
+    o.Style->TextureMode = mode;
+    p.Render(o);
+    EXPECT_EQ(p.Map(Rect(0, 0, 6, 4), kLegend), Lines({"kkkkkk", "kkkkkk", "kkkkkk", "kkkkkk"}));
+    p.Render(first);
+  }
+  // A transparent texture keeps its hole where its key is sampled, and its black elsewhere.
+  TZLMButton& o = p.Add(Rect(0, 0, 2, 2), 0);
+  XImageCacheObject* t = MakeTexture(p.cache, "keyed", 3, 3, {R, K, K, K, K, K, K, K, K});
+  t->Image->SetTransparent(true);
+  t->Image->SetTransparentColor(0x0000FF);  // red
+  o.Style->Texture = t;
+  o.Style->TextureMode = 4;
+  ImageFill(p.bitmap, p.bitmap, Page::kBack);
+  p.Render(o);
+  EXPECT_EQ(p.Map(Rect(0, 0, 2, 2), kLegend), Lines({".k", "kk"}));
+}
+
+TEST(RenderButton, TransparentStyleDrawsOutlineOnlyOverThePage) {
+  Page p(8, 6);
+  TZLMButton& o = p.Add(Rect(1, 1, 7, 5), 4);
+  o.Style->IsTransparent = true;
+  o.Style->PenWidth = 1;
+  o.Style->Color5 = 0x0000FF;  // red
+  o.Style->Texture = MakeTexture(p.cache, "t", 1, 1, {G});
+  p.Render(o);
+  // Shape 4 on a 6 x 4 object with a 1-pixel pen: the box's edge pixels, no fill, no texture.
+  EXPECT_EQ(PixelMap(p.bitmap, {{0x00FF0000, 'r'}, {Page::kBack, '.'}}),
+            Lines({"........", ".rrrrrr.", ".r....r.", ".r....r.", ".rrrrrr.", "........"}));
+}
+
+TEST(RenderButton, OnlyTheDirtyRectanglesChange) {
+  Page p(10, 4);
+  RegionClear(p.region);
+  RegionAdd(p.region, 0, 0, 3, 4);
+  RegionAdd(p.region, 7, 1, 9, 3);
+  TZLMButton& o = p.Add(Rect(1, 0, 10, 4), 0);
+  o.Style->Color0 = 0x00FF00;  // green face, alpha 0 as the canvas fills
+  p.Render(o);
+  EXPECT_EQ(p.Map(Rect(0, 0, 10, 4), {{0x0000FF00, 'g'}}),
+            Lines({".gg.......", ".gg....gg.", ".gg....gg.", ".gg......."}));
+}
+
+TEST(RenderButton, MaskIsTheOutlineInExactZeroOnWhite) {
+  Page p(12, 10);
+  TZLMButton& o = p.Add(Rect(0, 0, 12, 10), 6);
+  o.Style->Texture = MakeTexture(p.cache, "t", 1, 1, {G});
+  o.Style->PenWidth = 0;
+  p.Render(o);
+  const XImage& m = MaskImage();
+  ASSERT_EQ(m.Width(), 12);
+  int zeros = 0;
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 12; ++x) {
+      uint32_t v = Px(m, x, y);
+      ASSERT_TRUE(v == 0 || v == 0x00FFFFFF) << x << "," << y << " " << std::hex << v;
+      zeros += v == 0;
+      // Inside the outline the texture, outside the page; shape 6 itself is clear.
+      EXPECT_EQ(Px(p.bitmap, x, y), v == 0 ? G : Page::kBack) << x << "," << y;
+    }
+  EXPECT_GT(zeros, 40);
+  EXPECT_EQ(Px(m, 6, 5), 0u);
+  EXPECT_EQ(Px(m, 0, 0), 0x00FFFFFFu);
+
+  // Frame kind 0 is not shrunk: the texture covers the whole object.
+  TZLMButton& f = p.Add(Rect(0, 0, 12, 10), 0);
+  f.Style->Texture = o.Style->Texture;
+  p.Render(f);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 12; ++x) ASSERT_EQ(Px(MaskImage(), x, y), 0u);
+}
+
+TEST(RenderButton, AntialiasingLeavesTheStyleAsItWas) {
+  Page p(80, 40);
+  TZLMButton& o = p.Add(Rect(2, 2, 78, 38), 5);
+  o.Text = "Hello";
+  ZStyle& s = *o.Style;
+  s.IsAntialiased = true;
+  s.Font->SetHeight(-14);
+  s.PenWidth = 3;
+  s.CurveSize = 11;
+  s.Texture = MakeTexture(p.cache, "t", 2, 2, {R, G, B, W});
+  s.TextureMode = 4;
+  auto snapshot = [&] {
+    return std::make_tuple(s.Font->Height(), s.Font->Name, s.Font->Color, s.Font->Style, s.PenWidth,
+                           s.CurveSize, s.IsTransparent, s.IsAntialiased, s.Alignment, s.Shape,
+                           s.TextureMode, s.Color0, s.Color1, s.Color2, s.Color3, s.Color4, s.Color5);
+  };
+  auto before = snapshot();
+  for (int i = 0; i < 3; ++i) p.Render(o);
+  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(s.Font->Height(), -14);
+}
+
+TEST(RenderButton, AntialiasedBackgroundLosesItsLowBits) {
+  Page p(20, 20);
+  ImageFill(p.bitmap, p.bitmap, 0xFF7F7F7F);
+  TZLMButton& o = p.Add(Rect(0, 0, 20, 20), 6);
+  o.Style->IsTransparent = true;
+  o.Style->IsAntialiased = true;
+  p.Render(o);
+  // Four equal pixels, each masked to 0xFC per byte; the alpha loses its carry.
+  EXPECT_EQ(Px(p.bitmap, 0, 0), 0x3C7C7C7Cu);
+  EXPECT_EQ(Px(p.bitmap, 19, 19), 0x3C7C7C7Cu);
+}
+
+TEST(RenderButton, CaptionSetsTextFilledUnlessHidden) {
+  Page p(60, 60);
+  TZLMButton& o = p.Add(Rect(0, 0, 60, 8), 1);
+  o.Text = "A caption";
+  o.Style->Font->SetHeight(-14);
+  p.Render(o);
+  EXPECT_TRUE(o.TextFilled);  // the line is taller than 8 pixels
+  o.Bounds = Rect(0, 0, 60, 60);
+  o.HideText = true;
+  p.Render(o);
+  EXPECT_TRUE(o.TextFilled);  // hidden: the old value stays
+  // ... and nothing of the caption is drawn, also antialiased.
+  for (bool aa : {false, true}) {
+    o.Style->IsAntialiased = aa;
+    p.Render(o);
+    std::vector<uint32_t> hidden = p.Pixels(o.Bounds);
+    o.HideText = false;
+    p.Render(o);
+    EXPECT_NE(p.Pixels(o.Bounds), hidden) << aa;
+    std::string blank = o.Text;
+    o.Text = "";
+    p.Render(o);
+    EXPECT_EQ(p.Pixels(o.Bounds), hidden) << aa;
+    o.Text = blank;
+    o.HideText = true;
+  }
+  o.Style->IsAntialiased = false;
+  o.HideText = false;
+  p.Render(o);
+  EXPECT_FALSE(o.TextFilled);
+}
+
+TEST(RenderButton, EmptyAndUnreadableTexturesAreNoTexture) {
+  ScriptedServices services;
+  Page p(6, 4);
+  TZLMButton& o = p.Add(Rect(0, 0, 6, 4), 0);
+  o.Style->Color0 = 0x0000FF;
+  XImageCacheObject* empty = p.cache.GetEntry("empty");
+  empty->Loaded = true;  // loaded, but 0 x 0
+  o.Style->Texture = empty;
+  for (int mode = 0; mode <= 6; ++mode) {
+    o.Style->TextureMode = mode;
+    auto start = std::chrono::steady_clock::now();
+    p.Render(o);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(Px(p.bitmap, 3, 2), 0x00FF0000u) << mode;  // filled with the face colour
+  }
+
+  o.Style->Texture = p.cache.GetEntry("/nonexistent/texture.bmp");
+  o.Style->TextureMode = 2;
+  for (int i = 0; i < 3; ++i) {
+    RenderScene(p.scene, p.bitmap, p.region);
+    EXPECT_EQ(Px(p.bitmap, 3, 2), 0x00FF0000u);
+  }
+  ASSERT_EQ(services.Boxes.size(), 1u);
+  EXPECT_NE(services.Boxes[0].text.find("/nonexistent/texture.bmp"), std::string::npos);
+  EXPECT_TRUE(TakeTextureFailures().empty());
+}
+
+TEST(RenderButton, DegenerateAndOversizedObjects) {
+  Page p(6, 4);
+  for (TRect r : {Rect(2, 2, 2, 4), Rect(4, 3, 1, 1), Rect(0, 0, 6, -5)}) {
+    TZLMButton& o = p.Add(r, 1);
+    p.Render(o);
+    EXPECT_FALSE(o.Changed);
+  }
+  EXPECT_EQ(p.Map(Rect(0, 0, 6, 4), {}), Lines({"......", "......", "......", "......"}));
+  // Far larger than any object may be: drawn cut to the bound, without a huge image.
+  TZLMButton& big = p.Add(Rect(-10, 0, 1000000, 3), 0);
+  big.Style->Color0 = 0x00FF00;
+  big.Style->IsAntialiased = true;
+  p.Render(big);
+  EXPECT_EQ(ObjectImage().Width(), kMaxRenderSide);
+  EXPECT_EQ(Px(p.bitmap, 5, 1), 0x0000FF00u);  // too wide to double: drawn plain
+  EXPECT_EQ(Px(p.bitmap, 5, 3), Page::kBack);
+
+  // Too many pixels: cut at the bottom to the pixel bound.
+  TZLMButton& tall = p.Add(Rect(0, 0, 2000, 30000), 0);
+  p.Render(tall);
+  EXPECT_EQ(ObjectImage().Width(), 2000);
+  EXPECT_EQ(ObjectImage().Height(), kMaxRenderPixels / 2000);
+
+  // The double image grows with each antialiased object, but a wide one after a tall one
+  // does not make it the square of both.
+  for (TRect r : {Rect(0, 0, 3000, 2), Rect(0, 0, 2, 3000)}) {
+    TZLMButton& o = p.Add(r, 0);
+    o.Style->IsAntialiased = true;
+    p.Render(o);
+  }
+  EXPECT_LE(int64_t(DoubleImage().Width()) * DoubleImage().Height(), kMaxRenderPixels);
+  EXPECT_GE(DoubleImage().Height(), 6000);
+}
+
+TEST(RenderScene, FillsTheRegionAndRendersWhatMeetsIt) {
+  Page p(12, 4);
+  p.scene.BGColor = 0xFFFFFF;
+  TZLMButton& a = p.Add(Rect(0, 0, 4, 4), 0);
+  a.Style->Color0 = 0x0000FF;
+  TZLMButton& b = p.Add(Rect(8, 0, 12, 4), 0);
+  b.Style->Color0 = 0x00FF00;
+  TZLMButton& top = p.Add(Rect(2, 1, 10, 3), 0);  // last: on top of both
+  top.Style->Color0 = 0xFF0000;
+  RegionClear(p.region);
+  RegionAdd(p.region, 1, 0, 6, 4);
+  b.Changed = true;
+  RenderScene(p.scene, p.bitmap, p.region);
+  EXPECT_EQ(p.Map(Rect(0, 0, 12, 4), {{0x00FF0000, 'r'}, {0x000000FF, 'b'}, {0x00FFFFFF, 'w'}}),
+            Lines({".rrrww......", ".rbbbb......", ".rbbbb......", ".rrrww......"}));
+  EXPECT_TRUE(b.Changed);  // not met by the region: not rendered
+  EXPECT_FALSE(a.Changed);
+}
+
+TEST(DrawButtonFrame, BevelledFrameAndOtherKinds) {
+  TBitmap b(6, 5, pf32bit);
+  FillOpaqueWhite(b);
+  // Face green, outer shadow black, inner shadow blue, inner highlight red, outer white.
+  DrawButtonFrame(b.Canvas(), 0, 0, 6, 5, 1, 0x00FF00, 0x000000, 0xFF0000, 0x0000FF, 0xFFFFFF, false);
+  EXPECT_EQ(PixelMap(b, StdLegend()), Lines({"wwwww#", "wrrrb#", "wrggb#", "wrbbb#", "w#####"}));
+  // Kind 2: the rounded outer line in the outer shadow, two white and blue bevels, the face
+  // three pixels in.
+  TBitmap k2(10, 10, pf32bit);
+  FillOpaqueWhite(k2);
+  DrawButtonFrame(k2.Canvas(), 0, 0, 10, 10, 2, 0x00FF00, 0x000000, 0xFF0000, 0x0000FF, 0xFFFFFF, false);
+  std::string m2 = PixelMap(k2, StdLegend());
+  EXPECT_EQ(m2.substr(11 * 1 + 1, 8), "wwwwwwwb");
+  EXPECT_EQ(m2.substr(11 * 3 + 3, 4), "gggg");
+  EXPECT_EQ(m2.substr(11 * 9 + 3, 4), "####");
+  // Kind 3: the tab's top corners are cut by 7 pixels; the inner outline follows.
+  TBitmap k3(20, 12, pf32bit);
+  FillOpaqueWhite(k3);
+  DrawButtonFrame(k3.Canvas(), 0, 0, 20, 12, 3, 0x00FF00, 0x000000, 0xFF0000, 0x0000FF, 0xFFFFFF, false);
+  EXPECT_EQ(k3.GetPixelColor(0, 0), clWhite);
+  EXPECT_EQ(Px(k3, 0, 11), 0x00FFFFFFu);  // left side, outer highlight
+  EXPECT_EQ(Px(k3, 10, 0), 0x00FFFFFFu);  // top
+  EXPECT_EQ(Px(k3, 19, 11), 0u);          // bottom-right, outer shadow
+  EXPECT_EQ(Px(k3, 10, 6), 0x0000FF00u);  // face
+  // Other kinds draw nothing.
+  TBitmap k9(4, 4, pf32bit);
+  FillOpaqueWhite(k9);
+  for (int kind : {4, 23, -1})
+    DrawButtonFrame(k9.Canvas(), 0, 0, 4, 4, kind, 0, 0, 0, 0, 0, false);
+  EXPECT_EQ(PixelMap(k9, StdLegend()), Lines({"....", "....", "....", "...."}));
+}
+
+TEST(DrawButtonShape, LinesTrianglesAndNothing) {
+  struct Case {
+    int shape;
+    std::string expected;
+  };
+  const Case cases[] = {
+      // A 1-pixel pen leaves the box whole; lines end before their end point.
+      {13, Lines({"#......", ".#.....", "..#....", "...##..", ".....#.", "......#"})},
+      {14, Lines({".......", "......#", ".....#.", "...##..", "..#....", ".#....."})},
+      {15, Lines({".......", ".......", ".......", "#######", ".......", "......."})},
+      {16, Lines({"...#...", "...#...", "...#...", "...#...", "...#...", "...#..."})},
+      {23, Lines({".......", ".......", ".......", ".......", ".......", "......."})},
+      {0, Lines({".......", ".......", ".......", ".......", ".......", "......."})},
+  };
+  ZStyle style;
+  style.PenWidth = 1;
+  style.Color5 = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shape);
+    TBitmap b(7, 6, pf32bit);
+    FillOpaqueWhite(b);
+    style.Shape = int8_t(c.shape);
+    DrawButtonShape(b.Canvas(), 0, 0, 7, 6, style, true);
+    EXPECT_EQ(PixelMap(b, StdLegend()), c.expected);
+  }
+  // The shape box is moved in by the pen so that a wide pen stays inside the object.
+  TBitmap t(12, 10, pf32bit);
+  FillOpaqueWhite(t);
+  style.Shape = 4;
+  style.PenWidth = 3;
+  style.Color0 = 0x00FF00;
+  DrawButtonShape(t.Canvas(), 1, 1, 11, 9, style, false);
+  EXPECT_EQ(PixelMap(t, StdLegend()),
+            Lines({"............", ".##########.", ".##########.", ".##########.", ".###gggg###.",
+                   ".###gggg###.", ".##########.", ".##########.", ".##########.", "............"}));
+}
+
+TEST(MaskFillAndKeyedCopy, WholeWordComparisons) {
+  TBitmap d(3, 1, pf32bit), s(3, 1, pf32bit);
+  for (int x = 0; x < 3; ++x) SetPx(d, x, 0, 0x11111111);
+  SetPx(s, 0, 0, 0);
+  SetPx(s, 1, 0, 0xFF000000);  // only the alpha set: not 0
+  SetPx(s, 2, 0, 0x00000001);
+  MaskFill(d, s, kTextureKey);
+  EXPECT_EQ(Px(d, 0, 0), 0x11111111u);
+  EXPECT_EQ(Px(d, 1, 0), kTextureKey);
+  EXPECT_EQ(Px(d, 2, 0), kTextureKey);
+  SetPx(s, 0, 0, kTextureKey);
+  SetPx(s, 1, 0, 0xDF000000);
+  SetPx(s, 2, 0, 0x00000000);
+  KeyedCopy(d, s, kTextureKey);
+  EXPECT_EQ(Px(d, 0, 0), 0x11111111u);
+  EXPECT_EQ(Px(d, 1, 0), 0xDF000000u);
+  EXPECT_EQ(Px(d, 2, 0), 0u);
+  TBitmap small(1, 1, pf32bit);  // never past the smaller of the two
+  MaskFill(d, small, 1);
+  KeyedCopy(small, d, 1);
+}
+
+}  // namespace

@@ -303,7 +303,10 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   PanelScene->setFixedSize(800, 1024);
   if (!DirtyRegion) RegionSet(DirtyRegion, 0, 0, 800, 1024);
 
-  // The window starts maximised unless its saved place says otherwise.
+  // The window starts maximised unless its saved place says otherwise. Its normal place is
+  // the screen's free area too: without a window manager (a bare X server) nothing would
+  // carry out the maximising.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->availableGeometry());
   setWindowState(Qt::WindowMaximized);
   FormCreate();
 }

@@ -4,6 +4,8 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
+#include <QDockWidget>
+#include <QTabWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -257,6 +259,63 @@ TEST(MainWindow, MenusContextMenusAndToolBarsMatchTheirTables) {
   // The popup handler of the page's menu, and the paint box it belongs to.
   EXPECT_EQ(w->PopupMenu1->menuAction()->property("handler").toString(), "PopupMenu1Popup");
   EXPECT_EQ(w->PaintBox->PopupMenu(), w->PopupMenu1);
+}
+
+TEST(MainWindow, MenusUpdateTheirItemsWhenTheyOpen) {
+  Home home;
+  auto w = Start();
+  // File: back to the editor; no updater installed, so "Upgrade..." is off.
+  w->PageControl->setCurrentWidget(w->TabSheetServices);
+  emit w->MIFile->aboutToShow();
+  EXPECT_EQ(w->PageControl->currentWidget(), w->TabSheetScene);
+  EXPECT_FALSE(w->MIUpgrade->isEnabled());
+  // Options: the tick follows the scene's grid switch both ways.
+  for (bool on : {false, true}) {
+    w->Scene->AlignToGrid = on;
+    emit w->MIOptions->aboutToShow();
+    EXPECT_EQ(w->MenuItemSnapToGrid->isChecked(), on);
+  }
+  // Window and the page's menu, with a tool window present and with it hidden.
+  auto* tools = new QDockWidget("Properties", w.get());
+  tools->setObjectName("FormTools");
+  w->DockSites->ManualDock(tools, TFormMain::PanelDockSite1);
+  emit w->MIWindow->aboutToShow();
+  EXPECT_TRUE(w->TBShowTools->isChecked());
+  EXPECT_FALSE(w->TBShowLibrary->isChecked());
+  emit w->PopupMenu1->aboutToShow();
+  EXPECT_FALSE(w->MenuItemProperties1->isEnabled());
+  // "Show Properties" floats the window and toggles it.
+  w->TBShowTools->trigger();
+  EXPECT_TRUE(tools->isFloating());
+  EXPECT_FALSE(tools->isVisible());
+  emit w->MIWindow->aboutToShow();
+  EXPECT_FALSE(w->TBShowTools->isChecked());
+  emit w->PopupMenu1->aboutToShow();
+  EXPECT_TRUE(w->MenuItemProperties1->isEnabled());
+  // "Properties..." shows it again, floating.
+  w->MenuItemProperties1->trigger();
+  EXPECT_TRUE(tools->isVisible());
+  EXPECT_TRUE(tools->isFloating());
+}
+
+TEST(MainWindow, DockSitesTakeOneWindowEach) {
+  Home home;
+  auto w = Start();
+  auto* lib = new QDockWidget("Library", w.get());
+  lib->setObjectName("FormLibrary");
+  auto* tools = new QDockWidget("Properties", w.get());
+  tools->setObjectName("FormTools");
+  w->DockSites->ManualDock(lib, TFormMain::PanelDockSite2);
+  w->DockSites->Add(tools);
+  bool accept = true;
+  w->PanelDockSite2GetSiteInfo(TFormMain::PanelDockSite2, tools, accept);
+  EXPECT_FALSE(accept);
+  accept = true;
+  w->PanelDockSite2GetSiteInfo(TFormMain::PanelDockSite2, lib, accept);
+  EXPECT_TRUE(accept);
+  w->PanelDockSite2GetSiteInfo(TFormMain::PanelDockSite1, tools, accept);
+  EXPECT_TRUE(accept);
+  EXPECT_FALSE(tools->allowedAreas() & TFormMain::PanelDockSite2);
 }
 
 TEST(MainWindow, LayoutAndStartState) {

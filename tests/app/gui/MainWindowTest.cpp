@@ -391,6 +391,26 @@ TEST(MainWindow, CaptionShowsTheProjectOrNoname) {
   EXPECT_NE(home.services.Boxes[0].text.find("splash.zlm"), std::string::npos);
 }
 
+// A start project or library that cannot be read does not stop the start: the window comes
+// up, the page stays unnamed (so no save goes over the broken file), and the user is told.
+TEST(MainWindow, BrokenStartFilesAreReportedAndTheWindowComesUp) {
+  Home home;
+  std::string bad = home.dir.File("bad.zlm");
+  WriteAll(bad, "[Heading]\nBGColor=not a colour\nNumOfButtons=1\n[Button0]\nButtonText=x\n");
+  WriteAll(home.dir.File("library.zlm"), "[Heading]\nBGColor=also not\n");
+  auto w = Start({bad});
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_TRUE(w->Started());
+  EXPECT_EQ(w->ProjectFileName, "");
+  EXPECT_EQ(w->Scene->Count(), 0);
+  EXPECT_EQ(w->TemplateLibrary->Count(), 0);
+  ASSERT_EQ(home.services.Boxes.size(), 1u);
+  EXPECT_NE(home.services.Boxes[0].text.find("bad.zlm"), std::string::npos);
+  EXPECT_NE(home.services.Boxes[0].text.find("library.zlm"), std::string::npos);
+  EXPECT_EQ(ReadAll(bad).substr(0, 9), "[Heading]");
+}
+
 TEST(MainWindow, PlaceIsRestoredFromAndWrittenToSettings) {
   Home home;
   home.SetSetting("FormMain", "Left", "120");

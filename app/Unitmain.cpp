@@ -57,6 +57,17 @@ static constexpr int kMaxPageSide = 8192;
 
 static QWidget* TopLevelForm(const char* name);
 
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv) {
+  std::vector<std::string> args;
+  std::string startFolder = IncludeTrailingPathDelimiter(GetCurrentDir());
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i] ? argv[i] : "";
+    if (!a.empty() && !IsPathDelimiter(a[0])) a = ExpandFileName(startFolder + a);
+    args.push_back(a);
+  }
+  return args;
+}
+
 // --- Tool-bar pictures, drawn here so that the program carries no picture files of
 // others. Each is 16 x 16 at the screen's scale.
 static QIcon PaintedIcon(const std::function<void(QPainter&)>& draw) {

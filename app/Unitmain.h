@@ -289,5 +289,9 @@ class TFormMain : public QMainWindow, public TFormGeometry {
 
 extern TFormMain* FormMain;
 
+// The program's arguments after its name, each relative path made absolute against the
+// current folder: call it before the start changes to the program folder.
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv);
+
 // The names of the start-up files, relative to the program folder.
 extern const char* const StartProjectName;  // "projects/splash.zlm"

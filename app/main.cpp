@@ -12,7 +12,6 @@
 #include "Unitsplash.h"
 #include "engine/XZLMButton.h"
 #include "platform/Services.h"
-#include "platform/SysUtils.h"
 #include "platform/WaitIndicator.h"
 #include "platform/gui/QtServices.h"
 
@@ -45,19 +44,12 @@ int main(int argc, char** argv) {
   InstallQtServices();
   // A relative project path means the folder the program was started from; the main window
   // changes to the program's own folder before it opens the project.
-  std::vector<std::string> args;
-  std::string startFolder = IncludeTrailingPathDelimiter(GetCurrentDir());
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (!a.empty() && a[0] != '/') a = ExpandFileName(startFolder + a);
-    args.push_back(a);
-  }
+  std::vector<std::string> args = ProgramArguments(argc, argv);
 
   try {
     InitEnvironment();
     ApplicationTitle() = "Varnholt Zelmora";
     QApplication::setApplicationName(QString::fromStdString(ApplicationTitle()));
-    QApplication::setApplicationDisplayName(QString::fromStdString(ApplicationTitle()));
 
     // The forms in their order; the main window's start-up steps run when it is first
     // shown, so every other form exists by then.

@@ -373,6 +373,21 @@ TEST(MainWindow, StartOpensTheRightProject) {
   }
 }
 
+TEST(MainWindow, RelativeArgumentsMeanTheStartFolder) {
+  Home home;
+  ForceDirectories(home.dir.File("work"));
+  ASSERT_TRUE(SetCurrentDir(home.dir.File("work")));
+  const char* argv[] = {"zelmora", "page.zlm", "../up/x.zlm", "/abs/y.zlm"};
+  std::vector<std::string> args = ProgramArguments(4, argv);
+  EXPECT_EQ(args, (std::vector<std::string>{home.dir.File("work/page.zlm"), home.dir.File("up/x.zlm"),
+                                            "/abs/y.zlm"}));
+  // The start changes to the program folder; the argument still names the same file.
+  std::string p = home.Project("work/page.zlm");
+  auto w = Start(ProgramArguments(2, argv));
+  EXPECT_EQ(w->ProjectFileName, p);
+  EXPECT_EQ(IncludeTrailingPathDelimiter(GetCurrentDir()), IncludeTrailingPathDelimiter(home.dir.Path()));
+}
+
 TEST(MainWindow, CaptionShowsTheProjectOrNoname) {
   Home home;
   std::string p = home.Project("page.zlm");

@@ -23,6 +23,8 @@
 #include "POP/PopForms.h"
 #include "POP/gui/PopDialogs.h"
 #include "Unitmain.h"
+#include "engine/XImage.h"
+#include "engine/XImageCache.h"
 #include "platform/IniFiles.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SysUtils.h"
@@ -386,6 +388,30 @@ TEST(MainWindow, RelativeArgumentsMeanTheStartFolder) {
   auto w = Start(ProgramArguments(2, argv));
   EXPECT_EQ(w->ProjectFileName, p);
   EXPECT_EQ(IncludeTrailingPathDelimiter(GetCurrentDir()), IncludeTrailingPathDelimiter(home.dir.Path()));
+}
+
+// The shipped start page and library load whole, with every texture they name.
+TEST(MainWindow, ShippedStartPageAndLibraryLoadWithTheirTextures) {
+  Home home;
+  auto w = Start();
+  int textured = 0;
+  for (ZButtonList* list : {w->Scene.get(), w->TemplateLibrary.get()}) {
+    for (int i = 0; i < list->Count(); ++i) {
+      TZLMButton* b = list->Button(i);
+      SCOPED_TRACE(b->Text);
+      EXPECT_GT(b->Bounds.Right, b->Bounds.Left);
+      EXPECT_GT(b->Bounds.Bottom, b->Bounds.Top);
+      if (b->Style->TextureFileName.empty()) continue;
+      ++textured;
+      ASSERT_NE(b->Style->Texture, nullptr);
+      XImage* image = b->Style->Texture->GetGraphic();
+      ASSERT_NE(image, nullptr);
+      EXPECT_EQ(image->Width(), 96);
+      EXPECT_FALSE(b->Style->Texture->Failed);
+    }
+  }
+  EXPECT_GE(textured, 9);
+  EXPECT_LE(w->Scene->Page->Width(), 800);
 }
 
 TEST(MainWindow, CaptionShowsTheProjectOrNoname) {

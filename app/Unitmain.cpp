@@ -1,5 +1,1205 @@
 #include "Unitmain.h"
 
-TFormMain* FormMain = nullptr;
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <algorithm>
+#include <functional>
 
-TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {}
+#include "AppEnvironment.h"
+#include "POP/PopFastINI.h"
+#include "POP/PopInno.h"
+#include "RegionRect.h"
+#include "platform/Canvas.h"
+#include "platform/Services.h"
+#include "platform/SysUtils.h"
+#include "platform/TextRender.h"
+#include "platform/WaitIndicator.h"
+#include "platform/gui/QtImage.h"
+#include "POP/gui/PopDialogs.h"
+#include "Unitsplash.h"
+
+TFormMain* FormMain = nullptr;
+const char* const StartProjectName = "projects/splash.zlm";
+
+// The page areas to repaint; between redraws it holds the whole page.
+static TRegionList DirtyRegion = nullptr;
+// Set by a double click: the mouse-down that follows it belongs to the double click.
+static bool IgnoreNextMouseDown = false;
+
+static const char* const kFilterZLM = "Zelmora Projects (*.zlm)|*.zlm|All Files (*.*)|*.*|";
+
+static QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Page sizes that a project file may ask for; larger values are cut to this.
+static constexpr int kMaxPageSide = 8192;
+
+static QWidget* TopLevelForm(const char* name);
+
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv) {
+  std::vector<std::string> args;
+  std::string startFolder = IncludeTrailingPathDelimiter(GetCurrentDir());
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i] ? argv[i] : "";
+    if (!a.empty() && !IsPathDelimiter(a[0])) a = ExpandFileName(startFolder + a);
+    args.push_back(a);
+  }
+  return args;
+}
+
+// --- Tool-bar pictures, drawn here so that the program carries no picture files of
+// others. Each is 16 x 16 at the screen's scale.
+static QIcon PaintedIcon(const std::function<void(QPainter&)>& draw) {
+  QPixmap pm(32, 32);
+  pm.fill(Qt::transparent);
+  {
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(2, 2);
+    draw(p);
+  }
+  pm.setDevicePixelRatio(2);
+  return QIcon(pm);
+}
+
+static QIcon LetterIcon(const char* letter, bool bold, bool italic, bool underline, bool strike) {
+  return PaintedIcon([=](QPainter& p) {
+    QFont f("DejaVu Serif");
+    f.setPixelSize(13);
+    f.setBold(bold);
+    f.setItalic(italic);
+    f.setUnderline(underline);
+    f.setStrikeOut(strike);
+    p.setFont(f);
+    p.setPen(Qt::black);
+    p.drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, letter);
+  });
+}
+
+static QIcon AlignIcon(int alignment) {
+  return PaintedIcon([=](QPainter& p) {
+    p.setPen(QPen(Qt::black, 1.4));
+    const int widths[] = {12, 8, 12, 6};
+    for (int i = 0; i < 4; ++i) {
+      int w = widths[i];
+      double x = alignment == 0 ? 2 : alignment == 1 ? 14 - w : 8 - w / 2.0;
+      p.drawLine(QPointF(x, 3.5 + i * 3), QPointF(x + w, 3.5 + i * 3));
+    }
+  });
+}
+
+static QIcon PageIcon(bool folded) {
+  return PaintedIcon([=](QPainter& p) {
+    QPainterPath path;
+    path.moveTo(3.5, 1.5);
+    path.lineTo(10, 1.5);
+    path.lineTo(13.5, 5);
+    path.lineTo(13.5, 14.5);
+    path.lineTo(3.5, 14.5);
+    path.closeSubpath();
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    p.setBrush(Qt::white);
+    p.drawPath(path);
+    p.drawLine(QPointF(10, 1.5), QPointF(10, 5));
+    p.drawLine(QPointF(10, 5), QPointF(13.5, 5));
+    if (folded) {
+      p.setPen(QPen(QColor(90, 120, 200), 1));
+      for (int i = 0; i < 3; ++i) p.drawLine(QPointF(5.5, 8 + i * 2), QPointF(11.5, 8 + i * 2));
+    }
+  });
+}
+
+static QIcon FolderIcon() {
+  return PaintedIcon([](QPainter& p) {
+    p.setPen(QPen(QColor(140, 100, 20), 1));
+    p.setBrush(QColor(240, 200, 90));
+    p.drawRect(QRectF(1.5, 4.5, 13, 9));
+    p.drawRect(QRectF(1.5, 2.5, 5, 2));
+  });
+}
+
+static QIcon DiskIcon() {
+  return PaintedIcon([](QPainter& p) {
+    p.setPen(QPen(QColor(30, 40, 90), 1));
+    p.setBrush(QColor(70, 90, 170));
+    p.drawRect(QRectF(1.5, 1.5, 13, 13));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(4.5, 1.5, 7, 5));
+    p.setBrush(QColor(200, 200, 210));
+    p.drawRect(QRectF(4.5, 9.5, 7, 5));
+  });
+}
+
+static QIcon GlobeIcon() {
+  return PaintedIcon([](QPainter& p) {
+    p.setPen(QPen(QColor(20, 80, 140), 1));
+    p.setBrush(QColor(120, 180, 240));
+    p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    p.drawEllipse(QRectF(5, 1.5, 6, 13));
+    p.drawLine(QPointF(1.5, 8), QPointF(14.5, 8));
+  });
+}
+
+static QIcon SwatchIcon(QColor c, bool letter) {
+  return PaintedIcon([=](QPainter& p) {
+    if (letter) {
+      QFont f("DejaVu Sans");
+      f.setPixelSize(11);
+      f.setBold(true);
+      p.setFont(f);
+      p.setPen(Qt::black);
+      p.drawText(QRectF(0, -1, 16, 12), Qt::AlignCenter, "A");
+      p.fillRect(QRectF(2, 12, 12, 3), c);
+    } else {
+      p.setPen(QPen(Qt::black, 1));
+      p.setBrush(c);
+      p.drawRect(QRectF(2.5, 2.5, 11, 11));
+    }
+  });
+}
+
+static QIcon ScissorsIcon() {
+  return PaintedIcon([](QPainter& p) {
+    p.setPen(QPen(Qt::black, 1.3));
+    p.drawLine(QPointF(4, 2), QPointF(10.5, 10));
+    p.drawLine(QPointF(12, 2), QPointF(5.5, 10));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRectF(2, 10, 4, 4));
+    p.drawEllipse(QRectF(10, 10, 4, 4));
+  });
+}
+
+static QIcon SheetsIcon(bool clipboard) {
+  return PaintedIcon([=](QPainter& p) {
+    p.setPen(QPen(QColor(60, 60, 60), 1));
+    if (clipboard) {
+      p.setBrush(QColor(190, 150, 90));
+      p.drawRect(QRectF(2.5, 2.5, 10, 12));
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(6.5, 6.5, 8, 8));
+      p.setBrush(QColor(120, 120, 120));
+      p.drawRect(QRectF(5.5, 1.5, 4, 2));
+    } else {
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(1.5, 1.5, 8, 10));
+      p.drawRect(QRectF(6.5, 4.5, 8, 10));
+    }
+  });
+}
+
+static QIcon DeleteIcon() {
+  return PaintedIcon([](QPainter& p) {
+    p.setPen(QPen(QColor(190, 20, 20), 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(4, 4), QPointF(12, 12));
+    p.drawLine(QPointF(12, 4), QPointF(4, 12));
+  });
+}
+
+static QIcon OrderIcon(bool front) {
+  return PaintedIcon([=](QPainter& p) {
+    QRectF back(1.5, 1.5, 9, 9), fore(5.5, 5.5, 9, 9);
+    p.setPen(QPen(Qt::black, 1));
+    auto draw = [&](const QRectF& r, QColor c) {
+      p.setBrush(c);
+      p.drawRect(r);
+    };
+    if (front) {
+      draw(back, QColor(200, 200, 200));
+      draw(fore, QColor(90, 140, 230));
+    } else {
+      draw(fore, QColor(200, 200, 200));
+      draw(back, QColor(90, 140, 230));
+    }
+  });
+}
+
+static QIcon FontIcon() {
+  return PaintedIcon([](QPainter& p) {
+    QFont f("DejaVu Serif");
+    f.setPixelSize(12);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(QColor(20, 20, 120));
+    p.drawText(QRectF(0, 0, 11, 14), Qt::AlignCenter, "A");
+    f.setPixelSize(8);
+    p.setFont(f);
+    p.drawText(QRectF(8, 5, 8, 10), Qt::AlignCenter, "a");
+  });
+}
+
+// --- Construction ---
+
+// A handler with its name: the name goes on the action as its "handler" property, so the
+// wiring can be listed and checked without running every command.
+#define H(method) &TFormMain::method, #method
+
+QAction* TFormMain::AddItem(QMenu* menu, const char* name, const char* caption,
+                            void (TFormMain::*handler)(QObject*), const char* handlerName) {
+  auto* a = new QAction(QString::fromUtf8(caption), this);
+  a->setObjectName(name);
+  a->setProperty("handler", handlerName ? QString(handlerName) : QString());
+  menu->addAction(a);
+  if (handler) connect(a, &QAction::triggered, this, [this, a, handler] { (this->*handler)(a); });
+  return a;
+}
+
+QAction* TFormMain::AddTool(QToolBar* bar, const char* name, const char* hint, const QIcon& icon,
+                            void (TFormMain::*handler)(QObject*), const char* handlerName) {
+  auto* a = new QAction(icon, QString::fromUtf8(hint), this);
+  a->setObjectName(name);
+  a->setProperty("handler", QString(handlerName));
+  a->setToolTip(QString::fromUtf8(hint));
+  // The status bar shows the hint of what is under the mouse.
+  a->setStatusTip(QString::fromUtf8(hint));
+  bar->addAction(a);
+  if (handler) connect(a, &QAction::triggered, this, [this, a, handler] { (this->*handler)(a); });
+  return a;
+}
+
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+  FormMain = this;
+  setObjectName("FormMain");
+  setWindowTitle(Q(ApplicationTitle()));
+  setMinimumWidth(320);
+
+  CreateMenus();
+  CreateToolBars();
+  CreateClientArea();
+
+  StatusBar = new QStatusBar(this);
+  StatusBar->setObjectName("StatusBar");
+  setStatusBar(StatusBar);
+
+  DockSites = new TDockSites(this, [this](Qt::DockWidgetArea site, QDockWidget* client, bool& accept) {
+    PanelDockSite2GetSiteInfo(site, client, accept);
+  });
+
+  // The page's keyboard commands see every event of the application first.
+  ApplicationEvents = new QObject(this);
+  ApplicationEvents->setObjectName("ApplicationEvents");
+  qApp->installEventFilter(this);
+
+  // The fields.
+  ClipboardDoc = std::make_unique<TINIFileQuick>(LocalFile("clipboard.ini"));
+  UndoDoc = std::make_unique<TINIFileQuick>(LocalFile("undo.ini"));
+  Scene = std::make_unique<ZButtonList>();
+  TemplateLibrary = std::make_unique<ZButtonList>();
+  MouseIsDown = UpdatingControls = false;
+  DragHandle = 0;
+  ProjectFileName.clear();
+  BandRect = PrevBandRect = TRect(0, 0, 0, 0);
+  Scene->Page->SetSize(800, 1024);
+  PaintBox->SetSurfaceSize(800, 1024);
+  PanelScene->setFixedSize(800, 1024);
+  if (!DirtyRegion) RegionSet(DirtyRegion, 0, 0, 800, 1024);
+
+  // The window starts maximised unless its saved place says otherwise. Its normal place is
+  // the screen's free area too: without a window manager (a bare X server) nothing would
+  // carry out the maximising.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->availableGeometry());
+  setWindowState(Qt::WindowMaximized);
+  FormCreate();
+}
+
+TFormMain::~TFormMain() {
+  qApp->removeEventFilter(this);
+  FormDestroy();
+  // The clipboard and the undo snapshot live for one run: they are never written back.
+  if (ClipboardDoc) ClipboardDoc->Modified = false;
+  if (UndoDoc) UndoDoc->Modified = false;
+  if (MainForm() == this) MainForm() = nullptr;
+  if (FormMain == this) FormMain = nullptr;
+}
+
+void TFormMain::CreateMenus() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName("MainMenu");
+
+  MIFile = bar->addMenu("&File");
+  MIFile->setObjectName("MIFile");
+  connect(MIFile, &QMenu::aboutToShow, this, [this] { MIFileClick(MIFile); });
+  MIFile->menuAction()->setProperty("handler", "MIFileClick");
+  MINewProject = AddItem(MIFile, "MINewProject", "&New Project...", H(MINewProjectClick));
+  MIOpenProject = AddItem(MIFile, "MIOpenProject", "&Open Project...", H(MIOpenProjectClick));
+  MISave = AddItem(MIFile, "MISave", "&Save", H(MISaveClick));
+  MISaveAs = AddItem(MIFile, "MISaveAs", "Save &As...", H(SaveFileClick));
+  MIFile->addSeparator();
+  MIPreviewInBrowser = AddItem(MIFile, "MIPreviewInBrowser", "Preview in Browser...",
+                               H(MIPreviewInBrowserClick));
+  MIExportImage = AddItem(MIFile, "MIExportImage", "Export Image...", H(ExportImageClick));
+  MISelectScanner = AddItem(MIFile, "MISelectScanner", "Select Scanner...", nullptr, nullptr);
+  MISelectScanner->setVisible(false);
+  MIFile->addSeparator();
+  MIHTMLPageBuilder = AddItem(MIFile, "MIHTMLPageBuilder", "HTML Page Builder...",
+                              H(MIHTMLPageBuilderClick));
+  MIEditHTMLHeader = AddItem(MIFile, "MIEditHTMLHeader", "Edit HTML Header...",
+                             H(MIEditHTMLHeaderClick));
+  MIFile->addSeparator();
+  MIPageSetup = AddItem(MIFile, "MIPageSetup", "Page Setup...", H(MIPageSetupClick));
+  MIPrint = AddItem(MIFile, "MIPrint", "Print", H(MIPrintClick));
+  MIFile->addSeparator();
+  MIUpgrade = AddItem(MIFile, "MIUpgrade", "Upgrade...", H(MIUpgradeClick));
+  MIFile->addSeparator();
+  MIExit = AddItem(MIFile, "MIExit", "Exit", H(MIExitClick));
+  for (int i = 0; i < 5; ++i) {
+    std::string name = "Recent" + std::to_string(i + 1);
+    Recent[i] = AddItem(MIFile, name.c_str(), "Recent", H(Recent1Click));
+    Recent[i]->setVisible(false);
+  }
+
+  MIEdit = bar->addMenu("&Edit");
+  MIEdit->setObjectName("MIEdit");
+  connect(MIEdit, &QMenu::aboutToShow, this, [this] { MIEditClick(MIEdit); });
+  MIEdit->menuAction()->setProperty("handler", "MIEditClick");
+  MIUndo = AddItem(MIEdit, "MIUndo", "&Undo", H(MIUndoClick));
+  MIEdit->addSeparator();
+  MICut = AddItem(MIEdit, "MICut", "Cu&t", H(MICutClick));
+  MICopy = AddItem(MIEdit, "MICopy", "&Copy", H(MICopyClick));
+  MIPaste = AddItem(MIEdit, "MIPaste", "&Paste", H(MIPasteClick));
+  MIDuplicate = AddItem(MIEdit, "MIDuplicate", "Duplicate", H(MenuItemDuplicate1Click));
+  MIDuplicate->setVisible(false);
+  MIDelete = AddItem(MIEdit, "MIDelete", "Delete", H(MenuItemDelete1Click));
+  MIEdit->addSeparator();
+  MIBringToFront = AddItem(MIEdit, "MIBringToFront", "Bring to &Front",
+                           H(MenuItemBringToFront1Click));
+  MISendToBack = AddItem(MIEdit, "MISendToBack", "Send to &Back", H(MenuItemSendToBack1Click));
+  MIEdit->addSeparator();
+  MISelectAll = AddItem(MIEdit, "MISelectAll", "Select &All", H(MISelectAllClick));
+  MISelectNone = AddItem(MIEdit, "MISelectNone", "Select &None", H(MISelectNoneClick));
+  MISelectInvert = AddItem(MIEdit, "MISelectInvert", "Select &Invert", H(MISelectInvertClick));
+  MIEdit->addSeparator();
+  MIGroup = AddItem(MIEdit, "MIGroup", "Group", H(MIGroupClick));
+  MIUngroup = AddItem(MIEdit, "MIUngroup", "Ungroup", H(MIUngroupClick));
+  // The page's shortcuts; the editing surface switches them off while a text control has
+  // the focus.
+  MIUndo->setShortcut(QKeySequence("Ctrl+Z"));
+  MICut->setShortcut(QKeySequence("Ctrl+X"));
+  MICopy->setShortcut(QKeySequence("Ctrl+C"));
+  MIPaste->setShortcut(QKeySequence("Ctrl+V"));
+  MIDelete->setShortcut(QKeySequence("Del"));
+  MISelectAll->setShortcut(QKeySequence("Ctrl+A"));
+  MIDuplicate->setShortcut(QKeySequence("Ctrl+D"));
+
+  MIOptions = bar->addMenu("&Options");
+  MIOptions->setObjectName("MIOptions");
+  connect(MIOptions, &QMenu::aboutToShow, this, [this] { MIOptionsClick(MIOptions); });
+  MIOptions->menuAction()->setProperty("handler", "MIOptionsClick");
+  MIChangeFont = AddItem(MIOptions, "MIChangeFont", "Change Font...", H(MenuItemChangeFont1Click));
+  MIButtonResize = AddItem(MIOptions, "MIButtonResize", "Button Resize...", H(MIButtonResizeClick));
+  MIOptions->addSeparator();
+  MenuItemAlignToGrid2 = AddItem(MIOptions, "MenuItemAlignToGrid2", "Align to &Grid",
+                                 H(MenuItemAlignToGrid1Click));
+  MenuItemSnapToGrid = AddItem(MIOptions, "MenuItemSnapToGrid", "Snap to Grid",
+                               H(MenuItemSnapToGridClick));
+  MenuItemSnapToGrid->setCheckable(true);
+  MenuItemSnapToGrid->setChecked(true);
+  MenuItemSetGridSize = AddItem(MIOptions, "MenuItemSetGridSize", "Set Grid Size...",
+                                H(MenuItemSetGridSizeClick));
+  MIOptions->addSeparator();
+  MISetBackgroundColor = AddItem(MIOptions, "MISetBackgroundColor", "Set Background Color...",
+                                 H(MISetBackgroundColorClick));
+  MISetPageSize = AddItem(MIOptions, "MISetPageSize", "Set Page Size...", H(MISetPageSizeClick));
+
+  MIWindow = bar->addMenu("&Window");
+  MIWindow->setObjectName("MIWindow");
+  connect(MIWindow, &QMenu::aboutToShow, this, [this] { MIWindowClick(MIWindow); });
+  MIWindow->menuAction()->setProperty("handler", "MIWindowClick");
+  TBShowLibrary = AddItem(MIWindow, "TBShowLibrary", "Show &Library", H(TBShowLibraryClick));
+  TBShowTools = AddItem(MIWindow, "TBShowTools", "Show &Properties", H(TBShowToolsClick));
+  TBShowLibrary->setCheckable(true);
+  TBShowTools->setCheckable(true);
+
+  MIInsert = bar->addMenu("&Insert");
+  MIInsert->setObjectName("MIInsert");
+  TBNewButton = AddItem(MIInsert, "TBNewButton", "New Button", H(PopNewButtonClick));
+  TBNewText = AddItem(MIInsert, "TBNewText", "New Text", H(PopNewTextClick));
+  TBNewFrame = AddItem(MIInsert, "TBNewFrame", "New Frame", H(PopNewFrameClick));
+  MIInsert->addSeparator();
+  TBInsertPicture = AddItem(MIInsert, "TBInsertPicture", "&Image...", H(TBInsertPictureClick));
+  TBInsertHTMLSnippet = AddItem(MIInsert, "TBInsertHTMLSnippet", "&HTML Snippet",
+                                H(TBInsertHTMLSnippetClick));
+  TBInsertExternalHTMLFile = AddItem(MIInsert, "TBInsertExternalHTMLFile", "External HTML File...",
+                                     H(TBInsertExternalHTMLFileClick));
+  ExternalImageFile1 = AddItem(MIInsert, "ExternalImageFile1", "External Image File...",
+                               H(ExternalImageFile1Click));
+
+  MIHelp = bar->addMenu("&Help");
+  MIHelp->setObjectName("MIHelp");
+  TBAbout = AddItem(MIHelp, "TBAbout", "&About...", H(TBAboutClick));
+  MIHelp->addSeparator();
+  TBHomePage = AddItem(MIHelp, "TBHomePage", "Varnholt Software... (Online)", H(TBHomePageClick));
+  TBManual = AddItem(MIHelp, "TBManual", "User Manual... (Online)", H(TBManualClick));
+  MIHelp->addSeparator();
+  TBTipoftheDay = AddItem(MIHelp, "TBTipoftheDay", "&Tip of the Day...", H(TBTipoftheDayClick));
+
+  // The page's context menu.
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(PopupMenu1); });
+  PopupMenu1->menuAction()->setProperty("handler", "PopupMenu1Popup");
+  PopNewButton = AddItem(PopupMenu1, "PopNewButton", "New Button", H(PopNewButtonClick));
+  PopNewText = AddItem(PopupMenu1, "PopNewText", "New Text", H(PopNewTextClick));
+  PopNewFrame = AddItem(PopupMenu1, "PopNewFrame", "New Frame", H(PopNewFrameClick));
+  PopupMenu1->addSeparator();
+  MenuItemAlignToGrid1 = AddItem(PopupMenu1, "MenuItemAlignToGrid1", "Align to Grid",
+                                 H(MenuItemAlignToGrid1Click));
+  MenuItemBringToFront1 = AddItem(PopupMenu1, "MenuItemBringToFront1", "Bring to Front",
+                                  H(MenuItemBringToFront1Click));
+  MenuItemSendToBack1 = AddItem(PopupMenu1, "MenuItemSendToBack1", "Send to Back",
+                                H(MenuItemSendToBack1Click));
+  MenuItemDuplicate1 = AddItem(PopupMenu1, "MenuItemDuplicate1", "Duplicate",
+                               H(MenuItemDuplicate1Click));
+  MenuItemCut1 = AddItem(PopupMenu1, "MenuItemCut1", "Cut", H(MICutClick));
+  MenuItemCopy1 = AddItem(PopupMenu1, "MenuItemCopy1", "Copy", H(MICopyClick));
+  MenuItemPaste1 = AddItem(PopupMenu1, "MenuItemPaste1", "Paste", H(MIPasteClick));
+  MenuItemDelete1 = AddItem(PopupMenu1, "MenuItemDelete1", "Delete", H(MenuItemDelete1Click));
+  MenuItemSelectAll1 = AddItem(PopupMenu1, "MenuItemSelectAll1", "Select All", H(MISelectAllClick));
+  PopupMenu1->addSeparator();
+  MenuItemProperties1 = AddItem(PopupMenu1, "MenuItemProperties1", "Properties...",
+                                H(MenuItemProperties1Click));
+  PopupMenu1->setDefaultAction(MenuItemProperties1);
+  for (QAction* a : {MenuItemAlignToGrid1, MenuItemBringToFront1, MenuItemSendToBack1,
+                     MenuItemDuplicate1, MenuItemDelete1})
+    a->setEnabled(false);
+
+  // The memo's context menu runs the memo's own commands (the memo exists later).
+  PopupMenuMemo = new QMenu(this);
+  PopupMenuMemo->setObjectName("PopupMenuMemo");
+  MemoUndo1 = AddItem(PopupMenuMemo, "MemoUndo1", "Undo", nullptr, nullptr);
+  PopupMenuMemo->addSeparator();
+  MemoCut1 = AddItem(PopupMenuMemo, "MemoCut1", "Cut", nullptr, nullptr);
+  MemoCopy1 = AddItem(PopupMenuMemo, "MemoCopy1", "Copy", nullptr, nullptr);
+  MemoPaste1 = AddItem(PopupMenuMemo, "MemoPaste1", "Paste", nullptr, nullptr);
+  PopupMenuMemo->addSeparator();
+  MemoSelectAll1 = AddItem(PopupMenuMemo, "MemoSelectAll1", "Select All", nullptr, nullptr);
+}
+
+void TFormMain::CreateToolBars() {
+  ToolBar1 = new QToolBar("ToolBar1", this);
+  ToolBar1->setObjectName("ToolBar1");
+  ToolBar1->setIconSize(QSize(16, 16));
+  ToolBar1->setMovable(false);
+  addToolBar(Qt::TopToolBarArea, ToolBar1);
+  ToolButtonNew = AddTool(ToolBar1, "ToolButtonNew", "Start a New Document", PageIcon(false),
+                          H(MINewProjectClick));
+  ToolButtonOpen = AddTool(ToolBar1, "ToolButtonOpen", "Open New Project", FolderIcon(),
+                           H(MIOpenProjectClick));
+  ToolButtonSave = AddTool(ToolBar1, "ToolButtonSave", "Save Current Project", DiskIcon(),
+                           H(SaveFileClick));
+  ToolButtonPreview = AddTool(ToolBar1, "ToolButtonPreview", "Preview in Browser", GlobeIcon(),
+                              H(MIPreviewInBrowserClick));
+  ToolButtonBackground = AddTool(ToolBar1, "ToolButtonBackground", "Set Background Color",
+                                 SwatchIcon(QColor(96, 96, 255), false),
+                                 H(MISetBackgroundColorClick));
+  ToolBar1->addSeparator();
+  ToolButtonCut = AddTool(ToolBar1, "ToolButtonCut", "Cut To Clipboard", ScissorsIcon(),
+                          H(MICutClick));
+  ToolButtonCopy = AddTool(ToolBar1, "ToolButtonCopy", "Copy To Clipboard", SheetsIcon(false),
+                           H(MICopyClick));
+  ToolButtonPaste = AddTool(ToolBar1, "ToolButtonPaste", "Paste From Clipboard", SheetsIcon(true),
+                            H(MIPasteClick));
+  ToolButtonDelete = AddTool(ToolBar1, "ToolButtonDelete", "Delete Buttons", DeleteIcon(),
+                             H(MenuItemDelete1Click));
+  ToolBar1->addSeparator();
+  ToolButtonSendToBack = AddTool(ToolBar1, "ToolButtonSendToBack", "Send To Back", OrderIcon(false),
+                                 H(MenuItemSendToBack1Click));
+  ToolButtonBringToFront = AddTool(ToolBar1, "ToolButtonBringToFront", "Bring To Front",
+                                   OrderIcon(true), H(MenuItemBringToFront1Click));
+  ToolBar1->addSeparator();
+  ComboFontName = new QComboBox(ToolBar1);
+  ComboFontName->setObjectName("ComboFontName");
+  ComboFontName->setEditable(true);
+  ComboFontName->setInsertPolicy(QComboBox::NoInsert);
+  ComboFontName->setMinimumContentsLength(18);
+  ComboFontName->setToolTip("Font Name");
+  ComboFontName->setStatusTip("Font Name");
+  ToolBar1->addWidget(ComboFontName);
+  ComboFontSize = new QComboBox(ToolBar1);
+  ComboFontSize->setObjectName("ComboFontSize");
+  ComboFontSize->setEditable(true);
+  ComboFontSize->setInsertPolicy(QComboBox::NoInsert);
+  ComboFontSize->setMinimumContentsLength(3);
+  ComboFontSize->setToolTip("Font Size");
+  ComboFontSize->setStatusTip("Font Size");
+  ToolBar1->addWidget(ComboFontSize);
+  // Only what the user chooses or types changes the styles, not what the program puts in.
+  connect(ComboFontName, &QComboBox::textActivated, this, [this] { ComboFontNameChange(ComboFontName); });
+  connect(ComboFontSize, &QComboBox::textActivated, this, [this] { ComboFontSizeChange(ComboFontSize); });
+
+  addToolBarBreak(Qt::TopToolBarArea);
+  ToolBar2 = new QToolBar("ToolBar2", this);
+  ToolBar2->setObjectName("ToolBar2");
+  ToolBar2->setIconSize(QSize(16, 16));
+  ToolBar2->setMovable(false);
+  addToolBar(Qt::TopToolBarArea, ToolBar2);
+  ToolButtonBold = AddTool(ToolBar2, "ToolButtonBold", "Bold Text", LetterIcon("B", true, false, false, false),
+                           H(ButtonBoldTextClick));
+  ToolButtonItalic = AddTool(ToolBar2, "ToolButtonItalic", "Italic Text",
+                             LetterIcon("I", false, true, false, false), H(ButtonItalicTextClick));
+  ToolButtonUnderlined = AddTool(ToolBar2, "ToolButtonUnderlined", "Underlined Text",
+                                 LetterIcon("U", false, false, true, false),
+                                 H(ButtonUnderlinedTextClick));
+  ToolButtonStrikeOut = AddTool(ToolBar2, "ToolButtonStrikeOut", "Strikeout Text",
+                                LetterIcon("S", false, false, false, true),
+                                H(ButtonStrikeOutTextClick));
+  for (QAction* a : {ToolButtonBold, ToolButtonItalic, ToolButtonUnderlined, ToolButtonStrikeOut})
+    a->setCheckable(true);
+  ToolBar2->addSeparator();
+  ToolButtonLeft = AddTool(ToolBar2, "ToolButtonLeft", "Text Align Left", AlignIcon(0),
+                           H(ButtonAlignLeftClick));
+  ToolButtonCentre = AddTool(ToolBar2, "ToolButtonCentre", "Text Align Centre", AlignIcon(2),
+                             H(ButtonAlignCnterClick));
+  ToolButtonRight = AddTool(ToolBar2, "ToolButtonRight", "Text Align Right", AlignIcon(1),
+                            H(ButtonAlignRightClick));
+  AlignmentGroup = new QActionGroup(this);
+  AlignmentGroup->setObjectName("AlignmentGroup");
+  AlignmentGroup->setExclusive(true);
+  for (QAction* a : {ToolButtonLeft, ToolButtonCentre, ToolButtonRight}) {
+    a->setCheckable(true);
+    AlignmentGroup->addAction(a);
+  }
+  // A new object's text is centred.
+  ToolButtonCentre->setChecked(true);
+  ToolBar2->addSeparator();
+  ToolButtonChangeFont = AddTool(ToolBar2, "ToolButtonChangeFont", "Change Font", FontIcon(),
+                                 H(MenuItemChangeFont1Click));
+  ToolButtonTextColor = AddTool(ToolBar2, "ToolButtonTextColor", "Change Text Colour",
+                                SwatchIcon(QColor(200, 0, 0), true), H(PanelColor10DblClick));
+  ToolBar2->addSeparator();
+  LabelLinkAddress = new QLabel(" Link Address: ", ToolBar2);
+  LabelLinkAddress->setObjectName("LabelLinkAddress");
+  ToolBar2->addWidget(LabelLinkAddress);
+  EditURL = new QLineEdit(ToolBar2);
+  EditURL->setObjectName("EditURL");
+  EditURL->setToolTip("Link Address");
+  EditURL->setStatusTip("Link Address");
+  EditURL->setMinimumWidth(260);
+  EditURL->setMaximumWidth(420);
+  ToolBar2->addWidget(EditURL);
+  // Typing changes the link; the program's own setText (the control synchronisation) does
+  // not reach the handler.
+  connect(EditURL, &QLineEdit::textEdited, this, [this] { LinkAddressChange(EditURL); });
+}
+
+void TFormMain::CreateClientArea() {
+  PageControl = new QTabWidget(this);
+  PageControl->setObjectName("PageControl");
+  PageControl->setDocumentMode(true);
+  setCentralWidget(PageControl);
+
+  TabSheetScene = new QWidget;
+  TabSheetScene->setObjectName("TabSheetScene");
+  auto* sceneLayout = new QVBoxLayout(TabSheetScene);
+  sceneLayout->setContentsMargins(0, 0, 0, 0);
+  ScrollBox = new QScrollArea(TabSheetScene);
+  ScrollBox->setObjectName("ScrollBox");
+  ScrollBox->setFocusPolicy(Qt::StrongFocus);
+  ScrollBox->setFrameShape(QFrame::NoFrame);
+  {
+    QPalette pal = ScrollBox->palette();
+    pal.setColor(QPalette::Window, TColorToQColor(clBtnShadow));
+    ScrollBox->setPalette(pal);
+    ScrollBox->setBackgroundRole(QPalette::Window);
+    ScrollBox->setAutoFillBackground(true);
+  }
+  // A page smaller than the view stays in its middle; a larger one scrolls.
+  ScrollBox->setAlignment(Qt::AlignCenter);
+  ScrollBox->setWidgetResizable(false);
+  sceneLayout->addWidget(ScrollBox);
+
+  PanelScene = new QWidget;
+  PanelScene->setObjectName("PanelScene");
+  {
+    QPalette pal = PanelScene->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    PanelScene->setPalette(pal);
+    PanelScene->setAutoFillBackground(true);
+  }
+  PaintBox = new TQtPaintBox(PanelScene);
+  PaintBox->setObjectName("PaintBox");
+  PaintBox->move(0, 0);
+  PaintBox->SetPopupMenu(PopupMenu1);
+  connect(PaintBox, &TQtPaintBox::MouseDown, this,
+          [this](TMouseButton b, TShiftState s, int x, int y) { PaintBoxMouseDown(PaintBox, b, s, x, y); });
+  connect(PaintBox, &TQtPaintBox::MouseMove, this,
+          [this](TShiftState s, int x, int y) { PaintBoxMouseMove(PaintBox, s, x, y); });
+  connect(PaintBox, &TQtPaintBox::MouseUp, this,
+          [this](TMouseButton b, TShiftState s, int x, int y) { PaintBoxMouseUp(PaintBox, b, s, x, y); });
+  connect(PaintBox, &TQtPaintBox::DblClick, this, [this] { PaintBoxDblClick(PaintBox); });
+
+  PanelMousePos = new QWidget(PanelScene);
+  PanelMousePos->setObjectName("PanelMousePos");
+  PanelMousePos->setGeometry(0, 0, 17, 17);
+  PanelMousePos->hide();
+
+  PanelMemo = new QWidget(PanelScene);
+  PanelMemo->setObjectName("PanelMemo");
+  {
+    QPalette pal = PanelMemo->palette();
+    pal.setColor(QPalette::Window, TColorToQColor(clWindow));
+    PanelMemo->setPalette(pal);
+    PanelMemo->setAutoFillBackground(true);
+  }
+  PanelMemo->setGeometry(0, 0, 0, 0);
+  PanelMemo->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(PanelMemo, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& p) { PopupMenuMemo->popup(PanelMemo->mapToGlobal(p)); });
+  Memo = new QTextEdit(PanelScene);
+  Memo->setObjectName("Memo");
+  Memo->setFrameShape(QFrame::NoFrame);
+  Memo->setAcceptRichText(false);
+  Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo->setGeometry(0, 0, 0, 0);
+  Memo->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Memo, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& p) { PopupMenuMemo->popup(Memo->mapToGlobal(p)); });
+  connect(Memo, &QTextEdit::textChanged, this, [this] { MemoChange(Memo); });
+  connect(MemoUndo1, &QAction::triggered, Memo, &QTextEdit::undo);
+  connect(MemoCut1, &QAction::triggered, Memo, &QTextEdit::cut);
+  connect(MemoCopy1, &QAction::triggered, Memo, &QTextEdit::copy);
+  connect(MemoPaste1, &QAction::triggered, Memo, &QTextEdit::paste);
+  connect(MemoSelectAll1, &QAction::triggered, Memo, &QTextEdit::selectAll);
+  Memo->installEventFilter(this);
+
+  ScrollBox->setWidget(PanelScene);
+  ScrollBox->installEventFilter(this);
+  ScrollBox->viewport()->installEventFilter(this);
+  PageControl->addTab(TabSheetScene, "Editor");
+
+  TabSheetServices = new QWidget;
+  TabSheetServices->setObjectName("TabSheetServices");
+  auto* servicesLayout = new QVBoxLayout(TabSheetServices);
+  servicesLayout->setContentsMargins(0, 0, 0, 0);
+  servicesLayout->setSpacing(0);
+  WebBrowser = new QWidget(TabSheetServices);
+  WebBrowser->setObjectName("WebBrowser");
+  WebBrowser->setLayout(new QVBoxLayout);
+  WebBrowser->layout()->setContentsMargins(0, 0, 0, 0);
+  servicesLayout->addWidget(WebBrowser, 1);
+  StatusBarWebBrowser = new QStatusBar(TabSheetServices);
+  StatusBarWebBrowser->setObjectName("StatusBarWebBrowser");
+  StatusBarWebBrowser->setSizeGripEnabled(false);
+  servicesLayout->addWidget(StatusBarWebBrowser);
+  PageControl->addTab(TabSheetServices, "Services");
+  connect(PageControl, &QTabWidget::currentChanged, this, [this](int index) {
+    if (PageControl->widget(index) == TabSheetServices) TabSheetServicesShow(TabSheetServices);
+  });
+}
+
+// --- The window's place ---
+
+int TFormMain::Left() const { return x(); }
+int TFormMain::Top() const { return y(); }
+int TFormMain::Width() const { return width(); }
+int TFormMain::Height() const { return height(); }
+
+void TFormMain::SetBounds(int left, int top, int width, int height) {
+  QScreen* primary = QGuiApplication::primaryScreen();
+  QRect want(left, top, std::max(width, minimumWidth()), std::max(height, 1));
+  // A window that keeps at least this much of its title area on some screen can be
+  // grabbed and moved; anything less counts as off the screens.
+  const int kGrip = 48;
+  bool visible = false;
+  for (QScreen* s : QGuiApplication::screens()) {
+    QRect inter = s->availableGeometry().intersected(QRect(want.left(), want.top(), want.width(), kGrip));
+    if (inter.width() >= kGrip && inter.height() >= std::min(kGrip, want.height())) visible = true;
+  }
+  if (!visible && primary) {
+    QRect avail = primary->availableGeometry();
+    want.setWidth(std::min(want.width(), avail.width()));
+    want.setHeight(std::min(want.height(), avail.height()));
+    want.moveCenter(avail.center());
+  }
+  move(want.topLeft());
+  resize(want.size());
+}
+
+TWindowState TFormMain::WindowState() const {
+  Qt::WindowStates s = windowState();
+  if (s & Qt::WindowMinimized) return wsMinimized;
+  if (s & Qt::WindowMaximized) return wsMaximized;
+  return wsNormal;
+}
+
+void TFormMain::SetWindowState(TWindowState state) {
+  setWindowState(state == wsMaximized ? Qt::WindowMaximized : Qt::WindowNoState);
+}
+
+void TFormMain::SetCaption(const std::string& caption) { setWindowTitle(Q(caption)); }
+
+// --- Life cycle ---
+
+void TFormMain::FormCreate() {
+  InnoCreateMutex();
+  MainForm() = this;
+  FormLoadPosition(*this, INIFileSettings());
+  OpenDialog()->Filter = kFilterZLM;
+  SaveDialog()->Filter = kFilterZLM;
+  SaveDialog()->DefaultExt = "zlm";
+}
+
+void TFormMain::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  if (!FStarted) FormShow();
+}
+
+void TFormMain::FormShow() {
+  if (FStarted) return;
+  FStarted = true;
+  StartProblems.clear();
+
+  // 1, 2: the program's folder and the file association.
+  if (!ChangeToProgramFolder()) StartProblems.push_back("The program folder could not be made the current folder.");
+  try {
+    RegisterFileType(".zlm", TranslatedProductName() + " Project");
+  } catch (const std::exception& ex) {
+    StartProblems.push_back(std::string("The project files could not be associated with the program: ") +
+                            ex.what());
+  }
+
+  // 3: the font boxes.
+  ComboFontName->clear();
+  for (const auto& f : InstalledFontFamilies()) ComboFontName->addItem(Q(f));
+  ComboFontName->setCurrentIndex(ComboFontName->findText("Times New Roman"));
+  ComboFontSize->clear();
+  for (const char* s : {"6", "7", "8", "9", "10", "11", "12", "14", "16", "18", "20", "22", "24",
+                        "26", "28", "36", "48", "72"})
+    ComboFontSize->addItem(s);
+  ComboFontSize->setCurrentIndex(ComboFontSize->findText("11"));
+
+  // 4: the splash window, held up by the start itself rather than its timer.
+  if (FormSplash) {
+    FormSplash->show();
+    FormSplash->Timer->stop();
+    FormSplash->repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+
+  // 5: the start project: the one argument, or the last project, or the splash page.
+  TIniFile& settings = INIFileSettings();
+  std::string name = settings.ReadString("Settings", "DefaultProject", "");
+  if (CommandLine.size() == 1) name = CommandLine[0];
+  if (name.empty() || !FileExists(name)) name = LocalFile(StartProjectName);
+  bool loaded = false;
+  if (!FileExists(name)) {
+    StartProblems.push_back("The start-up project " + name + " was not found.");
+  } else {
+    try {
+      ReadFileBytes(name);  // an unreadable file is reported, not opened as empty
+      LoadProject(name, false);
+      loaded = true;
+    } catch (const std::exception& ex) {
+      StartProblems.push_back("The project " + name + " could not be opened: " + ex.what());
+    }
+  }
+  if (!loaded) {
+    // The page stays empty and unnamed, so that no save writes over the file that failed.
+    ProjectFileName.clear();
+    ChangeCount = 0;
+    FormActivate();
+  }
+
+  // 6: the template library.
+  std::string library = settings.ReadString("Settings", "DefaultLibrary", "");
+  if (!library.empty() && !IsPathDelimiter(library[0])) library = LocalFile(library);
+  try {
+    if (!library.empty() && !FileExists(library))
+      StartProblems.push_back("The template library " + library + " was not found.");
+    else if (!library.empty())
+      ReadFileBytes(library);
+    LoadTemplateLibrary(library);
+  } catch (const std::exception& ex) {
+    StartProblems.push_back("The template library " + library + " could not be opened: " + ex.what());
+  }
+
+  // 7: the page.
+  RedrawScene(true);
+  SelectButton(static_cast<TZLMButton*>(Scene->Current), true);
+
+  // 8: the splash goes.
+  if (FormSplash) FormSplash->hide();
+
+  // 9, 10: the tips and the library window.
+  if (QWidget* tips = TopLevelForm("FormTipOfTheDay")) {
+    if (auto* box = tips->findChild<QWidget*>("CheckBoxShow"); box && box->property("checked").toBool())
+      tips->show();
+  }
+  if (QDockWidget* lib = LibraryWindow()) DockSites->ManualDock(lib, PanelDockSite2);
+  if (QDockWidget* tools = ToolsWindow()) DockSites->Add(tools);
+
+  if (!StartProblems.empty()) {
+    StatusBar->showMessage(Q(StartProblems.front()));
+    QTimer::singleShot(0, this, &TFormMain::ReportStartProblems);
+  }
+}
+
+void TFormMain::ReportStartProblems() {
+  if (StartProblems.empty()) return;
+  std::string text;
+  for (const auto& p : StartProblems) text += p + "\n";
+  Say(TrimRight(text), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TFormMain::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  if (e->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TFormMain::FormActivate() { FormSetCaption(*this, ProjectFileName.empty() ? "noname.zlm" : ProjectFileName); }
+
+void TFormMain::closeEvent(QCloseEvent* e) {
+  TCloseAction action = caFree;
+  FormClose(this, action);
+  if (action == caNone)
+    e->ignore();
+  else
+    e->accept();
+}
+
+void TFormMain::FormClose(QObject* Sender, TCloseAction& Action) {
+  PageControl->setCurrentWidget(TabSheetScene);
+  ScrollBox->setFocus();
+  Action = caFree;
+  if (ChangeCount != 0) {
+    std::string question = ProjectFileName.empty()
+                               ? std::string("Save current project?")
+                               : StringReplaceAll("Save changes to <#filename>?", "<#filename>",
+                                                  ProjectFileName, true);
+    switch (Warn(question)) {
+      case IDCANCEL: Action = caNone; break;
+      case IDYES:
+        MISaveClick(nullptr);
+        Action = ChangeCount == 0 ? caFree : caNone;
+        break;
+      default: Action = caFree; break;
+    }
+  }
+  if (Action == caFree) {
+    try {
+      TIniFile& s = INIFileSettings();
+      s.WriteInteger("WindowState", "Left", Left());
+      s.WriteInteger("WindowState", "Top", Top());
+      s.WriteInteger("WindowState", "Width", Width());
+      s.WriteInteger("WindowState", "Height", Height());
+      s.WriteInteger("WindowState", "WindowState", WindowState());
+    } catch (const std::exception&) {
+      // The place is a convenience; a read-only settings file must not keep the window open.
+    }
+  }
+}
+
+void TFormMain::FormDestroy() {
+  if (FDestroyed) return;
+  FDestroyed = true;
+  try {
+    FormSavePosition(*this, INIFileSettings());
+  } catch (const std::exception&) {
+  }
+}
+
+// --- Menus and windows ---
+
+void TFormMain::MIFileClick(QObject*) {
+  PageControl->setCurrentWidget(TabSheetScene);
+  ScrollBox->setFocus();
+  bool present = false;
+  try {
+    present = InnoUpgrade(true);
+  } catch (const std::exception&) {
+  }
+  MIUpgrade->setEnabled(present);
+}
+
+void TFormMain::MIExitClick(QObject*) { close(); }
+
+void TFormMain::MIOptionsClick(QObject*) {
+  if (ScrollBox->isVisible() && ScrollBox->isEnabled()) ScrollBox->setFocus();
+  MenuItemSnapToGrid->setChecked(Scene->AlignToGrid);
+}
+
+void TFormMain::MIWindowClick(QObject*) {
+  QDockWidget* lib = LibraryWindow();
+  QDockWidget* tools = ToolsWindow();
+  TBShowLibrary->setChecked(lib && lib->isVisible());
+  TBShowTools->setChecked(tools && tools->isVisible());
+}
+
+static void UndockAndToggle(TDockSites* sites, QDockWidget* w) {
+  if (!w) return;
+  sites->ManualFloat(w);
+  w->setVisible(!w->isVisible());
+}
+
+void TFormMain::TBShowLibraryClick(QObject*) { UndockAndToggle(DockSites, LibraryWindow()); }
+void TFormMain::TBShowToolsClick(QObject*) { UndockAndToggle(DockSites, ToolsWindow()); }
+
+void TFormMain::MenuItemProperties1Click(QObject*) {
+  QDockWidget* tools = ToolsWindow();
+  if (!tools) return;
+  DockSites->ManualFloat(tools);
+  QRect g = tools->geometry();
+  g.moveCenter(QCursor::pos());
+  tools->setGeometry(g);
+  tools->show();
+}
+
+void TFormMain::PopupMenu1Popup(QObject*) {
+  QDockWidget* tools = ToolsWindow();
+  MenuItemProperties1->setEnabled(!tools || !tools->isVisible());
+}
+
+void TFormMain::PanelDockSite2GetSiteInfo(Qt::DockWidgetArea site, QDockWidget* client, bool& canDock) {
+  QDockWidget* docked = DockSites->DockClient(site);
+  canDock = !docked || docked == client;
+}
+
+void TFormMain::ControlBar3BandInfo(int stored, int& value) { value = stored; }
+void TFormMain::ControlBar3GetSiteInfo(bool& canDock) { canDock = false; }
+
+// A form of the application by its name; forms are top-level windows or the main
+// window's docked children.
+static QWidget* TopLevelForm(const char* name) {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == name) return w;
+  return FormMain ? FormMain->findChild<QWidget*>(name) : nullptr;
+}
+
+QDockWidget* TFormMain::LibraryWindow() const {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "FormLibrary") return qobject_cast<QDockWidget*>(w);
+  return findChild<QDockWidget*>("FormLibrary");
+}
+
+QDockWidget* TFormMain::ToolsWindow() const {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->objectName() == "FormTools") return qobject_cast<QDockWidget*>(w);
+  return findChild<QDockWidget*>("FormTools");
+}
+
+void TFormMain::TBAboutClick(QObject*) {}
+void TFormMain::TBTipoftheDayClick(QObject*) {}
+
+// --- Project files ---
+
+void TFormMain::LoadProject(const std::string& name, bool show) {
+  RedrawScene(false);
+  TScopedWait wait("Loading " + ExtractFileName(name), show);
+  ProjectFileName = name;
+  FormActivate();
+  TINIFileQuick doc(name);
+  Scene->GridX = doc.ReadInteger("Heading", "GridX", 8);
+  Scene->GridY = doc.ReadInteger("Heading", "GridY", 8);
+  int h = std::clamp(doc.ReadInteger("Heading", "ProjectHeight", 800), 1, kMaxPageSide);
+  int w = std::clamp(doc.ReadInteger("Heading", "ProjectWidth", 800), 1, kMaxPageSide);
+  Scene->Page->SetSize(w, h);
+  Scene->ReplaceFromINI(doc);
+  RedrawScene(true);
+  PaintBox->SetSurfaceSize(w, h);
+  PanelScene->setFixedSize(w, h);
+  ScrollBoxResize(ScrollBox);
+  ChangeCount = 0;
+  if (show) {
+    TScopedWait render("Rendering Display...", true);
+    RedrawScene(true);
+  }
+}
+
+void TFormMain::LoadTemplateLibrary(const std::string& name) {
+  TINIFileQuick doc(name);
+  TemplateLibrary->ReplaceFromINI(doc);
+}
+
+void TFormMain::MINewProjectClick(QObject*) {}
+void TFormMain::MIOpenProjectClick(QObject*) {}
+void TFormMain::Recent1Click(QObject*) {}
+void TFormMain::MISaveClick(QObject* Sender) { SaveFileClick(Sender); }
+
+void TFormMain::SaveFileClick(QObject* Sender) {
+  if (ProjectFileName.empty() || Sender == MISaveAs) {
+    TSaveDialog* dialog = SaveDialog();
+    dialog->FileName = ProjectFileName;
+    if (!dialog->Execute()) return;
+    update();
+    ProjectFileName = ChangeFileExt(dialog->FileName, ".zlm");
+  }
+  FormActivate();
+  TScopedWait wait("Saving " + ExtractFileName(ProjectFileName), false);
+  TINIFileQuick doc(ProjectFileName);
+  doc.WriteInteger("Heading", "GridX", Scene->GridX);
+  doc.WriteInteger("Heading", "GridY", Scene->GridY);
+  doc.WriteInteger("Heading", "ProjectWidth", Scene->Page->Width());
+  doc.WriteInteger("Heading", "ProjectHeight", Scene->Page->Height());
+  Scene->SaveToINI(doc);
+  try {
+    doc.SaveToFile(ProjectFileName);
+    doc.Modified = false;
+  } catch (const std::exception& ex) {
+    doc.Modified = false;
+    Say("The project could not be saved to " + ProjectFileName + ": " + ex.what(), MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  ChangeCount = 0;
+  try {
+    INIFileSettings().WriteString("Settings", "DefaultProject", ProjectFileName);
+  } catch (const std::exception&) {
+  }
+}
+
+// --- Editing surface ---
+
+uint8_t TFormMain::HitTestHandles(ZButtonList&, TZLMButton** hit, int, int) {
+  if (hit) *hit = nullptr;
+  return 0;
+}
+void TFormMain::PaintBoxMouseDown(QObject*, TMouseButton, TShiftState, int, int) {}
+void TFormMain::PaintBoxMouseMove(QObject*, TShiftState, int, int) {}
+void TFormMain::PaintBoxMouseUp(QObject*, TMouseButton, TShiftState, int, int) {}
+
+void TFormMain::RedrawScene(bool whole) {
+  XImage& page = *Scene->Page;
+  if (whole) {
+    page.Canvas().Brush.SetColor(Scene->BGColor);
+    page.Canvas().FillRect(TRect(0, 0, page.Width(), page.Height()));
+  }
+  PaintBoxPaint(PaintBox);
+  RegionSet(DirtyRegion, 0, 0, page.Width(), page.Height());
+}
+
+void TFormMain::PaintBoxPaint(QObject*) {
+  XImage& page = *Scene->Page;
+  PaintBox->CopyFromBitmap(page, TRect(0, 0, page.Width(), page.Height()));
+}
+
+void TFormMain::DrawSelectionFrame(TCanvas&, int, int, int, int, bool, bool) {}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == ScrollBox || watched == ScrollBox->viewport()) {
+    switch (e->type()) {
+      case QEvent::FocusIn:
+        if (watched == ScrollBox) ScrollBoxEnter(ScrollBox);
+        break;
+      case QEvent::FocusOut:
+        if (watched == ScrollBox) ScrollBoxExit(ScrollBox);
+        break;
+      case QEvent::Resize: ScrollBoxResize(ScrollBox); break;
+      case QEvent::MouseButtonRelease:
+        if (watched == ScrollBox->viewport()) ScrollBoxClick(ScrollBox);
+        break;
+      default: break;
+    }
+  } else if (watched == Memo) {
+    if (e->type() == QEvent::FocusIn) MemoEnter(Memo);
+    if (e->type() == QEvent::FocusOut) MemoExit(Memo);
+  }
+  if (e->type() == QEvent::KeyPress || e->type() == QEvent::ShortcutOverride) {
+    bool handled = false;
+    ApplicationEventsMessage(watched, e, handled);
+    if (handled) return true;
+  }
+  return QMainWindow::eventFilter(watched, e);
+}
+
+void TFormMain::ApplicationEventsMessage(QObject*, QEvent*, bool&) {}
+void TFormMain::PaintBoxDblClick(QObject*) { IgnoreNextMouseDown = true; }
+void TFormMain::MemoChange(QObject*) {}
+void TFormMain::MemoEnter(QObject*) {}
+void TFormMain::MemoExit(QObject*) {}
+void TFormMain::ScrollBoxEnter(QObject*) {}
+void TFormMain::ScrollBoxExit(QObject*) {}
+void TFormMain::ScrollBoxClick(QObject*) {}
+void TFormMain::ScrollBoxMouseWheelDown(QObject*, bool&) {}
+void TFormMain::ScrollBoxMouseWheelUp(QObject*, bool&) {}
+void TFormMain::ScrollBoxResize(QObject*) {}
+
+// --- Edit commands ---
+
+void TFormMain::TakeUndoSnapshot() {}
+void TFormMain::MIEditClick(QObject*) {}
+void TFormMain::MIUndoClick(QObject*) {}
+void TFormMain::MICutClick(QObject*) {}
+void TFormMain::MICopyClick(QObject*) {}
+void TFormMain::MIPasteClick(QObject*) {}
+void TFormMain::MenuItemDuplicate1Click(QObject*) {}
+void TFormMain::MenuItemDelete1Click(QObject*) {}
+void TFormMain::MenuItemBringToFront1Click(QObject*) {}
+void TFormMain::MenuItemSendToBack1Click(QObject*) {}
+void TFormMain::MISelectAllClick(QObject*) {}
+void TFormMain::MISelectNoneClick(QObject*) {}
+void TFormMain::MISelectInvertClick(QObject*) {}
+void TFormMain::MIGroupClick(QObject*) {}
+void TFormMain::MIUngroupClick(QObject*) {}
+void TFormMain::MIButtonResizeClick(QObject*) {}
+void TFormMain::MenuItemResize1Click(QObject*) {}
+void TFormMain::MenuItemAlignToGrid1Click(QObject*) {}
+void TFormMain::MenuItemSnapToGridClick(QObject*) {}
+void TFormMain::MenuItemSetGridSizeClick(QObject*) {}
+void TFormMain::MISetBackgroundColorClick(QObject*) {}
+void TFormMain::MISetPageSizeClick(QObject*) {}
+
+// --- Insert and style commands ---
+
+void TFormMain::SyncControlsFromButton(TZLMButton* button) { Scene->Current = button; }
+
+void TFormMain::SelectButton(TZLMButton* button, bool shift) {
+  Scene->Select(button, shift, false);
+  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
+}
+
+void TFormMain::PopNewButtonClick(QObject*) {}
+void TFormMain::PopNewTextClick(QObject*) {}
+void TFormMain::PopNewFrameClick(QObject*) {}
+void TFormMain::TBInsertPictureClick(QObject*) {}
+void TFormMain::TBInsertHTMLSnippetClick(QObject*) {}
+void TFormMain::TBInsertExternalHTMLFileClick(QObject*) {}
+void TFormMain::ExternalImageFile1Click(QObject*) {}
+void TFormMain::MenuItemChangeFont1Click(QObject*) {}
+void TFormMain::ComboFontNameChange(QObject*) {}
+void TFormMain::ComboFontSizeChange(QObject*) {}
+void TFormMain::ButtonBoldTextClick(QObject*) {}
+void TFormMain::ButtonItalicTextClick(QObject*) {}
+void TFormMain::ButtonUnderlinedTextClick(QObject*) {}
+void TFormMain::ButtonStrikeOutTextClick(QObject*) {}
+void TFormMain::ButtonAlignLeftClick(QObject*) {}
+void TFormMain::ButtonAlignCnterClick(QObject*) {}
+void TFormMain::ButtonAlignRightClick(QObject*) {}
+void TFormMain::PanelColor10DblClick(QObject*) {}
+void TFormMain::LinkAddressChange(QObject*) {}
+void TFormMain::ApplyStyleClick(QObject*) {}
+
+// --- Output and web ---
+
+void TFormMain::MIPreviewInBrowserClick(QObject*) {}
+void TFormMain::ExportImageClick(QObject*) {}
+void TFormMain::MIHTMLPageBuilderClick(QObject*) {}
+void TFormMain::MIEditHTMLHeaderClick(QObject*) {}
+void TFormMain::MIPageSetupClick(QObject*) {}
+void TFormMain::MIPrintClick(QObject*) {}
+void TFormMain::MIUpgradeClick(QObject*) {}
+void TFormMain::TBHomePageClick(QObject*) {}
+void TFormMain::TBManualClick(QObject*) {}
+void TFormMain::TabSheetServicesShow(QObject*) {}
+void TFormMain::WebBrowserStatusTextChange(QObject*, const std::string& text) {
+  StatusBarWebBrowser->showMessage(Q(text));
+}

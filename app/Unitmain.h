@@ -1,11 +1,297 @@
-// The main window.
+// The main window: the document controller of the program. It owns the open page (the
+// scene), the template library, the object clipboard and the undo snapshot; every menu
+// command, tool button, tool-window control and mouse action on the page ends in one of its
+// methods.
 #pragma once
 #include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <string>
+#include <vector>
 
-class TFormMain : public QMainWindow {
+#include "POP/PopFastINI.h"
+#include "POP/PopForms.h"
+#include "XZLMButton.h"
+#include "platform/Types.h"
+#include "platform/gui/QtDock.h"
+#include "platform/gui/QtPaintBox.h"
+
+class QAction;
+class QActionGroup;
+class QComboBox;
+class QDockWidget;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPrintDialog;
+class QScrollArea;
+class QStatusBar;
+class QTabWidget;
+class QTextEdit;
+class QToolBar;
+class QToolButton;
+class TINIFileQuick;
+
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+
+class TFormMain : public QMainWindow, public TFormGeometry {
   Q_OBJECT
  public:
   explicit TFormMain(QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  // --- State (the document and the editing surface) ---
+  std::unique_ptr<TINIFileQuick> ClipboardDoc;
+  std::unique_ptr<TINIFileQuick> UndoDoc;
+  std::unique_ptr<ZButtonList> Scene;
+  std::unique_ptr<ZButtonList> TemplateLibrary;
+  int32_t ChangeCount = 0;
+  bool UndoTakenInDrag = false;
+  bool UndoAvailable = false;
+  bool BandActive = false;
+  bool MouseIsDown = false;
+  bool UpdatingControls = false;
+  TRect PrevBandRect{0, 0, 0, 0};
+  TRect BandRect{0, 0, 0, 0};
+  uint8_t DragHandle = 0;
+  TPoint LastPoint;
+  std::string ProjectFileName;
+  TPoint UndoScrollPos;
+
+  // The program's arguments after its name, absolute paths already (set by the main
+  // function before the window is first shown).
+  std::vector<std::string> CommandLine;
+  // What went wrong during the start, shown once the window is up (empty when nothing did).
+  std::vector<std::string> StartProblems;
+
+  // --- Components (each one's objectName is its member name) ---
+  QMenu* MIFile;
+  QAction *MINewProject, *MIOpenProject, *MISave, *MISaveAs, *MIPreviewInBrowser,
+      *MIExportImage, *MISelectScanner, *MIHTMLPageBuilder, *MIEditHTMLHeader, *MIPageSetup,
+      *MIPrint, *MIUpgrade, *MIExit;
+  QAction* Recent[5];  // Recent1 .. Recent5
+  QMenu* MIEdit;
+  QAction *MIUndo, *MICut, *MICopy, *MIPaste, *MIDuplicate, *MIDelete, *MIBringToFront,
+      *MISendToBack, *MISelectAll, *MISelectNone, *MISelectInvert, *MIGroup, *MIUngroup;
+  QMenu* MIOptions;
+  QAction *MIChangeFont, *MIButtonResize, *MenuItemAlignToGrid2, *MenuItemSnapToGrid,
+      *MenuItemSetGridSize, *MISetBackgroundColor, *MISetPageSize;
+  QMenu* MIWindow;
+  QAction *TBShowLibrary, *TBShowTools;
+  QMenu* MIInsert;
+  QAction *TBNewButton, *TBNewText, *TBNewFrame, *TBInsertPicture, *TBInsertHTMLSnippet,
+      *TBInsertExternalHTMLFile, *ExternalImageFile1;
+  QMenu* MIHelp;
+  QAction *TBAbout, *TBHomePage, *TBManual, *TBTipoftheDay;
+
+  // The page's context menu and the memo's.
+  QMenu* PopupMenu1;
+  QAction *PopNewButton, *PopNewText, *PopNewFrame, *MenuItemAlignToGrid1,
+      *MenuItemBringToFront1, *MenuItemSendToBack1, *MenuItemDuplicate1, *MenuItemCut1,
+      *MenuItemCopy1, *MenuItemPaste1, *MenuItemDelete1, *MenuItemSelectAll1,
+      *MenuItemProperties1;
+  QMenu* PopupMenuMemo;
+  QAction *MemoUndo1, *MemoCut1, *MemoCopy1, *MemoPaste1, *MemoSelectAll1;
+
+  QToolBar* ToolBar1;
+  QAction *ToolButtonNew, *ToolButtonOpen, *ToolButtonSave, *ToolButtonPreview,
+      *ToolButtonBackground, *ToolButtonCut, *ToolButtonCopy, *ToolButtonPaste,
+      *ToolButtonDelete, *ToolButtonSendToBack, *ToolButtonBringToFront;
+  QComboBox* ComboFontName;
+  QComboBox* ComboFontSize;
+  QToolBar* ToolBar2;
+  QAction *ToolButtonBold, *ToolButtonItalic, *ToolButtonUnderlined, *ToolButtonStrikeOut,
+      *ToolButtonLeft, *ToolButtonCentre, *ToolButtonRight, *ToolButtonChangeFont,
+      *ToolButtonTextColor;
+  QActionGroup* AlignmentGroup;
+  QLabel* LabelLinkAddress;
+  QLineEdit* EditURL;
+
+  QStatusBar* StatusBar;
+  QTabWidget* PageControl;
+  QWidget* TabSheetScene;
+  QWidget* TabSheetServices;
+  // The embedded browser is heavy: its view is made inside this host when the Services tab
+  // is first shown.
+  QWidget* WebBrowser;
+  QStatusBar* StatusBarWebBrowser;
+  QScrollArea* ScrollBox;
+  QWidget* PanelScene;
+  TQtPaintBox* PaintBox;
+  QWidget* PanelMousePos;
+  QWidget* PanelMemo;
+  QTextEdit* Memo;
+  QObject* ApplicationEvents;
+  QPrintDialog* PrintDialog = nullptr;  // made on first use
+
+  // The two dock sites are the window's left and right dock areas.
+  static constexpr Qt::DockWidgetArea PanelDockSite1 = Qt::LeftDockWidgetArea;
+  static constexpr Qt::DockWidgetArea PanelDockSite2 = Qt::RightDockWidgetArea;
+  TDockSites* DockSites;
+
+  // --- TFormGeometry: the window's place as the position functions see it ---
+  std::string Name() const override { return "FormMain"; }
+  int Left() const override;
+  int Top() const override;
+  int Width() const override;
+  int Height() const override;
+  // A place that lies off every screen is moved onto the primary screen, at most as large
+  // as its free area.
+  void SetBounds(int left, int top, int width, int height) override;
+  TWindowState WindowState() const override;
+  // A window never comes back minimised: that state restores as normal.
+  void SetWindowState(TWindowState state) override;
+  void SetPosition(TPosition) override {}
+  void SetCaption(const std::string& caption) override;
+
+  // --- Life cycle ---
+  void FormCreate();
+  // The first showing sets up the editor; later showings do nothing.
+  void FormShow();
+  void FormActivate();
+  void FormClose(QObject* Sender, TCloseAction& Action);
+  void FormDestroy();
+
+  // --- Menus and windows ---
+  void MIFileClick(QObject* Sender);
+  void MIExitClick(QObject* Sender);
+  void MIOptionsClick(QObject* Sender);
+  void MIWindowClick(QObject* Sender);
+  void TBShowLibraryClick(QObject* Sender);
+  void TBShowToolsClick(QObject* Sender);
+  void MenuItemProperties1Click(QObject* Sender);
+  void PopupMenu1Popup(QObject* Sender);
+  void PanelDockSite2GetSiteInfo(Qt::DockWidgetArea site, QDockWidget* client, bool& canDock);
+  void TBAboutClick(QObject* Sender);
+  void TBTipoftheDayClick(QObject* Sender);
+  // Used by no control, called by nothing.
+  void ControlBar3BandInfo(int stored, int& value);
+  void ControlBar3GetSiteInfo(bool& canDock);
+
+  // --- Project files ---
+  void MINewProjectClick(QObject* Sender);
+  void MIOpenProjectClick(QObject* Sender);
+  void Recent1Click(QObject* Sender);
+  void MISaveClick(QObject* Sender);
+  void SaveFileClick(QObject* Sender);
+  void LoadProject(const std::string& name, bool show);
+  void LoadTemplateLibrary(const std::string& name);
+
+  // --- Editing surface ---
+  // The handle code at a raw page point, and the object hit.
+  uint8_t HitTestHandles(ZButtonList& scene, TZLMButton** hit, int x, int y);
+  void PaintBoxMouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void PaintBoxMouseMove(QObject* Sender, TShiftState Shift, int X, int Y);
+  void PaintBoxMouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void RedrawScene(bool whole);
+  void PaintBoxPaint(QObject* Sender);
+  void DrawSelectionFrame(TCanvas& canvas, int left, int top, int right, int bottom,
+                          bool handles, bool isCurrent);
+  // Every message of the application while the window runs; true marks it handled.
+  void ApplicationEventsMessage(QObject* target, QEvent* message, bool& handled);
+  void PaintBoxDblClick(QObject* Sender);
+  void MemoChange(QObject* Sender);
+  void MemoEnter(QObject* Sender);
+  void MemoExit(QObject* Sender);
+  void ScrollBoxEnter(QObject* Sender);
+  void ScrollBoxExit(QObject* Sender);
+  void ScrollBoxClick(QObject* Sender);
+  void ScrollBoxMouseWheelDown(QObject* Sender, bool& handled);
+  void ScrollBoxMouseWheelUp(QObject* Sender, bool& handled);
+  void ScrollBoxResize(QObject* Sender);
+
+  // --- Edit commands ---
+  void TakeUndoSnapshot();
+  void MIEditClick(QObject* Sender);
+  void MIUndoClick(QObject* Sender);
+  void MICutClick(QObject* Sender);
+  void MICopyClick(QObject* Sender);
+  void MIPasteClick(QObject* Sender);
+  void MenuItemDuplicate1Click(QObject* Sender);
+  void MenuItemDelete1Click(QObject* Sender);
+  void MenuItemBringToFront1Click(QObject* Sender);
+  void MenuItemSendToBack1Click(QObject* Sender);
+  void MISelectAllClick(QObject* Sender);
+  void MISelectNoneClick(QObject* Sender);
+  void MISelectInvertClick(QObject* Sender);
+  void MIGroupClick(QObject* Sender);
+  void MIUngroupClick(QObject* Sender);
+  void MIButtonResizeClick(QObject* Sender);
+  void MenuItemResize1Click(QObject* Sender);
+  void MenuItemAlignToGrid1Click(QObject* Sender);
+  void MenuItemSnapToGridClick(QObject* Sender);
+  void MenuItemSetGridSizeClick(QObject* Sender);
+  void MISetBackgroundColorClick(QObject* Sender);
+  void MISetPageSizeClick(QObject* Sender);
+
+  // --- Insert and style commands ---
+  void SyncControlsFromButton(TZLMButton* button);
+  void SelectButton(TZLMButton* button, bool shift);
+  void PopNewButtonClick(QObject* Sender);
+  void PopNewTextClick(QObject* Sender);
+  void PopNewFrameClick(QObject* Sender);
+  void TBInsertPictureClick(QObject* Sender);
+  void TBInsertHTMLSnippetClick(QObject* Sender);
+  void TBInsertExternalHTMLFileClick(QObject* Sender);
+  void ExternalImageFile1Click(QObject* Sender);
+  void MenuItemChangeFont1Click(QObject* Sender);
+  void ComboFontNameChange(QObject* Sender);
+  void ComboFontSizeChange(QObject* Sender);
+  void ButtonBoldTextClick(QObject* Sender);
+  void ButtonItalicTextClick(QObject* Sender);
+  void ButtonUnderlinedTextClick(QObject* Sender);
+  void ButtonStrikeOutTextClick(QObject* Sender);
+  void ButtonAlignLeftClick(QObject* Sender);
+  void ButtonAlignCnterClick(QObject* Sender);
+  void ButtonAlignRightClick(QObject* Sender);
+  void PanelColor10DblClick(QObject* Sender);
+  void LinkAddressChange(QObject* Sender);
+  void ApplyStyleClick(QObject* Sender);
+
+  // --- Output and web ---
+  void MIPreviewInBrowserClick(QObject* Sender);
+  void ExportImageClick(QObject* Sender);
+  void MIHTMLPageBuilderClick(QObject* Sender);
+  void MIEditHTMLHeaderClick(QObject* Sender);
+  void MIPageSetupClick(QObject* Sender);
+  void MIPrintClick(QObject* Sender);
+  void MIUpgradeClick(QObject* Sender);
+  void TBHomePageClick(QObject* Sender);
+  void TBManualClick(QObject* Sender);
+  void TabSheetServicesShow(QObject* Sender);
+  void WebBrowserStatusTextChange(QObject* Sender, const std::string& text);
+
+  // The dockable tool windows, found by their names ("FormLibrary", "FormTools") among
+  // the application's windows; nullptr while they do not exist.
+  QDockWidget* LibraryWindow() const;
+  QDockWidget* ToolsWindow() const;
+  // Whether FormShow has run its start-up steps.
+  bool Started() const { return FStarted; }
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void CreateMenus();
+  void CreateToolBars();
+  void CreateClientArea();
+  void ReportStartProblems();
+  QAction* AddItem(QMenu* menu, const char* name, const char* caption,
+                   void (TFormMain::*handler)(QObject*), const char* handlerName);
+  QAction* AddTool(QToolBar* bar, const char* name, const char* hint, const QIcon& icon,
+                   void (TFormMain::*handler)(QObject*), const char* handlerName);
+  bool FStarted = false;
+  bool FDestroyed = false;
 };
 
 extern TFormMain* FormMain;
+
+// The program's arguments after its name, each relative path made absolute against the
+// current folder: call it before the start changes to the program folder.
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv);
+
+// The names of the start-up files, relative to the program folder.
+extern const char* const StartProjectName;  // "projects/splash.zlm"

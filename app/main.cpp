@@ -1,14 +1,80 @@
-// The program's entry point. The main window is not built yet: the program checks that its
-// folder is in place and says so.
-#include <cstdio>
+// The program's entry point: the application object under the product's title, the forms
+// in their order, the message loop.
+#include <QApplication>
+#include <exception>
+#include <string>
+#include <vector>
 
 #include "AppEnvironment.h"
-#include "platform/ProgramFolder.h"
+#include "POP/PopForms.h"
+#include "Unitmain.h"
+#include "Unitpleasewait.h"
+#include "Unitsplash.h"
+#include "engine/XZLMButton.h"
+#include "platform/Services.h"
+#include "platform/WaitIndicator.h"
+#include "platform/gui/QtServices.h"
 
-int main() {
-  InitEnvironment();
-  std::printf("Zelmora: the program folder is %s\n", ProgramFolder().c_str());
-  std::printf("The main window is not built yet; the program is not runnable.\n");
+namespace {
+
+// The application object shows an exception that escapes an event handler, as the
+// component library's does, and the loop goes on. Qt itself would let it unwind through
+// its own frames, which it does not support.
+class TApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* e) override {
+    try {
+      return QApplication::notify(receiver, e);
+    } catch (const std::exception& ex) {
+      ShowException(ex.what());
+    }
+    return false;
+  }
+  static void ShowException(const std::string& message) {
+    Services().MessageBox(message, ApplicationTitle(), MB_OK | MB_ICONEXCLAMATION);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // QApplication takes its own options out of argv first.
+  TApplication app(argc, argv);
+  InstallQtServices();
+  // A relative project path means the folder the program was started from; the main window
+  // changes to the program's own folder before it opens the project.
+  std::vector<std::string> args = ProgramArguments(argc, argv);
+
+  try {
+    InitEnvironment();
+    ApplicationTitle() = "Varnholt Zelmora";
+    QApplication::setApplicationName(QString::fromStdString(ApplicationTitle()));
+
+    // The forms in their order; the main window's start-up steps run when it is first
+    // shown, so every other form exists by then.
+    auto* formMain = new TFormMain;
+    formMain->CommandLine = args;
+    SetApplicationMainForm(formMain);
+    FormPleaseWait = new TFormPleaseWait;
+    SetWaitIndicator(FormPleaseWait);
+    FormSplash = new TFormSplash;
+    SetSplashProgress(FormSplash);
+
+    formMain->show();
+    app.exec();
+
+    // The application frees its forms: the main window first, as the main form.
+    delete formMain;
+    SetSplashProgress(nullptr);
+    delete FormSplash;
+    FormSplash = nullptr;
+    SetWaitIndicator(nullptr);
+    delete FormPleaseWait;
+    FormPleaseWait = nullptr;
+  } catch (const std::exception& ex) {
+    TApplication::ShowException(ex.what());
+  }
   ReleaseEnvironment();
   return 0;
 }

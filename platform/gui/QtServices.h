@@ -1,6 +1,76 @@
-// The Qt implementations of the platform services.
+// The Qt implementations of the platform services: message boxes, the common dialogs, the
+// input box, the browser opener, the clipboard, the printer, the beep, the busy cursor and
+// the screen size; the adapter that lets the position functions work on a Qt window; and
+// the few helpers that the wait indicator and the dialogs share with the main window.
 #pragma once
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <string>
+
+#include "POP/PopForms.h"
+#include "platform/Services.h"
+
+class QPrinter;
+class QStatusBar;
+class QWidget;
 
 // Installs the Qt message boxes, dialogs, clipboard, printer and the rest as the process's
-// services. Call once, after the QApplication exists.
+// services (TServices, the simple message service and the printer service). Call once,
+// after the QApplication exists.
 void InstallQtServices();
+
+// Message-box flags and results beyond those of Services.h.
+constexpr uint32_t MB_ABORTRETRYIGNORE = 0x2, MB_RETRYCANCEL = 0x5, MB_ICONHAND = 0x10,
+                   MB_DEFBUTTON2 = 0x100, MB_DEFBUTTON3 = 0x200;
+constexpr int IDABORT = 3, IDRETRY = 4, IDIGNORE = 5;
+
+// The buttons, icon and default button of a message box with the given flags, and the id
+// that a pressed button (or a box closed without one, `button` = NoButton) stands for.
+QMessageBox::StandardButtons MessageBoxButtons(uint32_t flags);
+QMessageBox::Icon MessageBoxIcon(uint32_t flags);
+QMessageBox::StandardButton MessageBoxDefaultButton(uint32_t flags);
+int MessageBoxResult(uint32_t flags, QMessageBox::StandardButton button);
+
+// A filter in the component library's form, "Text|*.a;*.b|Text|*.c", as Qt's name filters
+// ("Text (*.a *.b)", ...). Empty pairs are dropped.
+QStringList QtNameFilters(const std::string& filter);
+
+QString ToQString(const std::string& s);
+std::string FromQString(const QString& s);
+
+// The one printer of the run, shared by the printer set-up dialog and printing.
+QPrinter& SharedPrinter();
+
+// The application's main form: the one set here, or else the first top-level main window.
+void SetApplicationMainForm(QWidget* form);
+QWidget* ApplicationMainForm();
+// The first status bar of the main form (in the order of its children), or nullptr.
+QStatusBar* MainFormStatusBar();
+// A status bar's single text (the component library's simple panel), as the wait indicator
+// reads and writes it; setting it repaints the bar at once.
+std::string StatusBarSimpleText(const QStatusBar* bar);
+void StatusBarSetSimpleText(QStatusBar* bar, const std::string& text);
+
+// The position functions of PopForms on a Qt window: the name is the objectName, the
+// bounds are the frame position and the client size, as they round-trip through Settings.ini.
+// A state saved as minimised restores as normal, and bounds that lie off every screen are
+// moved onto the primary screen, so a restored window is always visible and usable.
+class TQtFormGeometry : public TFormGeometry {
+ public:
+  explicit TQtFormGeometry(QWidget* form) : FForm(form) {}
+  std::string Name() const override;
+  int Left() const override;
+  int Top() const override;
+  int Width() const override;
+  int Height() const override;
+  void SetBounds(int left, int top, int width, int height) override;
+  TWindowState WindowState() const override;
+  void SetWindowState(TWindowState state) override;
+  void SetPosition(TPosition position) override;
+  void SetCaption(const std::string& caption) override;
+
+ private:
+  QWidget* FForm;
+};

@@ -1,1 +1,0 @@
-#include "Popconsts.h"

@@ -1,0 +1,59 @@
+// The wait indicator: a borderless stay-on-top window with a message and a swept progress
+// strip, which also writes the progress into the main window's status bar. Nested: the
+// status text of the moment the outermost wait began comes back when it ends.
+#pragma once
+#include <QWidget>
+#include <QImage>
+#include <string>
+#include <vector>
+
+#include "platform/Types.h"
+#include "platform/WaitIndicator.h"
+
+class QFrame;
+class QLabel;
+class QStatusBar;
+
+// The strip of the wait indicator: a widget that shows what PaintBoxPaint drew into it.
+class TWaitPaintBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TWaitPaintBox(QWidget* parent);
+  QImage Surface;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+};
+
+// The colour of each column of the sweep for a strip `width` columns wide.
+std::vector<TColor> SweepColumns(int width, int position, int maximum, TColor panelColor);
+
+class TFormPleaseWait : public QWidget, public TWaitIndicator {
+  Q_OBJECT
+ public:
+  explicit TFormPleaseWait(QWidget* parent = nullptr);
+  ~TFormPleaseWait() override;
+
+  // Callers pair these through TScopedWait (platform/WaitIndicator.h).
+  void BeginWait(const std::string& message, bool show) override;
+  void SetProgress(int position, int maximum) override;
+  void EndWait() override;
+  void PaintBoxPaint();
+  QStatusBar* FindStatusBar() const;
+
+  int Nesting() const { return FNesting; }
+  int Position() const { return FPosition; }
+  int Maximum() const { return FMaximum; }
+
+  QFrame* PanelClient;
+  QLabel* Message;
+  TWaitPaintBox* PaintBox;
+
+ private:
+  int FNesting = 0;
+  std::string FSavedStatus;
+  int FPosition = 0;
+  int FMaximum = 100;
+};
+
+extern TFormPleaseWait* FormPleaseWait;

@@ -1,0 +1,81 @@
+#include "QtDock.h"
+
+#include <QDockWidget>
+
+static const Qt::DockWidgetArea kSites[] = {Qt::LeftDockWidgetArea, Qt::RightDockWidgetArea};
+
+bool IsDockedIn(const QMainWindow* window, const QDockWidget* client, Qt::DockWidgetArea site) {
+  return client && !client->isFloating() && !client->isHidden() &&
+         window->dockWidgetArea(const_cast<QDockWidget*>(client)) == site;
+}
+
+TDockSites::TDockSites(QMainWindow* window, TGetSiteInfo getSiteInfo)
+    : QObject(window), FWindow(window), FGetSiteInfo(std::move(getSiteInfo)) {
+  window->setDockOptions(QMainWindow::AnimatedDocks);
+  // The sites run the full height beside the page, under the tool bars.
+  window->setCorner(Qt::TopLeftCorner, Qt::LeftDockWidgetArea);
+  window->setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
+  window->setCorner(Qt::TopRightCorner, Qt::RightDockWidgetArea);
+  window->setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
+}
+
+void TDockSites::Add(QDockWidget* client) {
+  if (!client) return;
+  for (const auto& c : FClients)
+    if (c == client) return;
+  FClients.emplace_back(client);
+  client->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                      QDockWidget::DockWidgetFloatable);
+  connect(client, &QDockWidget::topLevelChanged, this, &TDockSites::Refresh);
+  connect(client, &QDockWidget::dockLocationChanged, this, &TDockSites::Refresh);
+  connect(client, &QDockWidget::visibilityChanged, this, &TDockSites::Refresh);
+  connect(client, &QObject::destroyed, this, &TDockSites::Refresh);
+  Refresh();
+}
+
+void TDockSites::ManualDock(QDockWidget* client, Qt::DockWidgetArea site) {
+  if (!client) return;
+  Add(client);
+  client->setAllowedAreas(client->allowedAreas() | site);
+  FWindow->addDockWidget(site, client);
+  client->setFloating(false);
+  client->show();
+  Refresh();
+}
+
+void TDockSites::ManualFloat(QDockWidget* client) {
+  if (!client) return;
+  if (!client->isFloating()) {
+    QRect g(client->mapToGlobal(QPoint(0, 0)), client->size());
+    client->setFloating(true);
+    client->setGeometry(g);
+  }
+  Refresh();
+}
+
+QDockWidget* TDockSites::DockClient(Qt::DockWidgetArea site) const {
+  for (const auto& c : FClients)
+    if (IsDockedIn(FWindow, c, site)) return c;
+  return nullptr;
+}
+
+void TDockSites::Refresh() {
+  if (FRefreshing) return;
+  FRefreshing = true;
+  for (const auto& c : FClients) {
+    if (!c) continue;
+    Qt::DockWidgetAreas allowed;
+    for (Qt::DockWidgetArea site : kSites) {
+      // A window already in the site may stay there; the site is asked about the others.
+      if (IsDockedIn(FWindow, c, site)) {
+        allowed |= site;
+        continue;
+      }
+      bool accept = true;
+      if (FGetSiteInfo) FGetSiteInfo(site, c, accept);
+      if (accept) allowed |= site;
+    }
+    c->setAllowedAreas(allowed);
+  }
+  FRefreshing = false;
+}

@@ -1,0 +1,43 @@
+// Docking glue: the main window's two dock sites are its left and right dock areas, and
+// the dockable tool windows are QDockWidgets that float or dock into one of them.
+#pragma once
+#include <QMainWindow>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <vector>
+
+class QDockWidget;
+
+// Asked whether a site takes a window: (site, window, accept), accept starts true.
+using TGetSiteInfo = std::function<void(Qt::DockWidgetArea site, QDockWidget* client, bool& accept)>;
+
+class TDockSites : public QObject {
+  Q_OBJECT
+ public:
+  // The window's docking becomes the component library's: one client per site side by side
+  // with the page, no tabs and no nesting (Qt would stack or tab a second window into an
+  // occupied area; a site here refuses it through getSiteInfo).
+  TDockSites(QMainWindow* window, TGetSiteInfo getSiteInfo);
+
+  // Makes a window dockable into the two sites and keeps the sites' answers current.
+  void Add(QDockWidget* client);
+  // Docks the window into a site and shows it (a manual dock ignores the site's answer, as
+  // the component library's does).
+  void ManualDock(QDockWidget* client, Qt::DockWidgetArea site);
+  // Undocks the window: it floats where it was, keeping its size.
+  void ManualFloat(QDockWidget* client);
+  // The visible window docked into a site, or nullptr.
+  QDockWidget* DockClient(Qt::DockWidgetArea site) const;
+  // Asks the sites again for every window (after a change the signals do not report).
+  void Refresh();
+
+ private:
+  QMainWindow* FWindow;
+  TGetSiteInfo FGetSiteInfo;
+  std::vector<QPointer<QDockWidget>> FClients;
+  bool FRefreshing = false;
+};
+
+// True when the window is docked (not floating) and shown.
+bool IsDockedIn(const QMainWindow* window, const QDockWidget* client, Qt::DockWidgetArea site);

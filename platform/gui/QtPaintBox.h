@@ -1,0 +1,61 @@
+// A paint box: a widget that shows a bitmap surface and reports the mouse in the component
+// library's order. The Qt differences it hides are listed at each event handler.
+#pragma once
+#include <QImage>
+#include <QMenu>
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+
+#include "platform/Graphics.h"
+#include "platform/Types.h"
+
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+using TShiftState = uint16_t;
+enum : TShiftState {
+  ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64
+};
+
+class TQtPaintBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TQtPaintBox(QWidget* parent = nullptr);
+
+  // The surface is what the screen shows, kept between paints as a window's pixels are:
+  // an expose repaints from it, and only CopyFromBitmap changes it. Setting the size makes
+  // it the widget's fixed size; new pixels are black.
+  void SetSurfaceSize(int width, int height);
+  // Copies r of the bitmap to the same place on the surface (clipped to both) and asks for
+  // that part of the widget to be painted.
+  void CopyFromBitmap(const TBitmap& bitmap, const TRect& r);
+  const QImage& Surface() const { return FSurface; }
+
+  // The context menu, opened after the right button's release.
+  void SetPopupMenu(QMenu* menu) { FPopupMenu = menu; }
+  QMenu* PopupMenu() const { return FPopupMenu; }
+
+ signals:
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  void MouseMove(TShiftState shift, int x, int y);
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+  void DblClick();
+  // Right before the context menu opens at a global point.
+  void ContextPopup(const QPoint& globalPos);
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+
+ private:
+  void OpenPopup(const QPoint& globalPos);
+  QImage FSurface;
+  QPointer<QMenu> FPopupMenu;
+};
+
+// The shift state of a Qt event's modifiers and held buttons.
+TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);

@@ -130,7 +130,8 @@ void PaintBoxDrawFancy(QWidget* paintBox) {
     paintBox->installEventFilter(&filter);
     paintBox->setProperty("zelmoraNoToolTip", true);
   }
-  if (!paintBox->paintingActive()) {
+  // Qt paints a widget only inside its paint event; elsewhere this call only sets it up.
+  if (paintBox->testAttribute(Qt::WA_WState_InPaintEvent)) {
     QPainter p(paintBox);
     if (p.isActive()) p.drawImage(0, 0, FancyCaptionImage(paintBox->width(), FromQString(paintBox->toolTip())));
   }
@@ -149,7 +150,7 @@ void PanelHyperLink(TPanel* panel) {
 }
 
 void PaintBoxPreview(QWidget* paintBox, const TGraphic* graphic) {
-  if (!paintBox || paintBox->paintingActive()) return;
+  if (!paintBox || !paintBox->testAttribute(Qt::WA_WState_InPaintEvent)) return;
   QPainter p(paintBox);
   if (!p.isActive()) return;
   p.fillRect(paintBox->rect(), paintBox->palette().color(paintBox->backgroundRole()));

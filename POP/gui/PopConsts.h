@@ -1,2 +1,65 @@
 // The shared user-interface words, messages and file filters.
 #pragma once
+
+// _MsgConnectToNet lives with NavigateTo, below the GUI line (POP/PopForms.h).
+
+extern const char* const _SAll;
+extern const char* const _SApplications;
+extern const char* const _SAudio;
+extern const char* const _SCancel;
+extern const char* const _SClose;
+extern const char* const _SDownloading;
+extern const char* const _SRequesting;
+extern const char* const _SError;
+extern const char* const _SEmail;
+extern const char* const _SExit;
+extern const char* const _SIdle;
+extern const char* const _SJavaScript;
+extern const char* const _SOK;
+extern const char* const _SOther;
+extern const char* const _SResume;
+extern const char* const _SSuspend;
+extern const char* const _SSettings;
+extern const char* const _SStart;
+extern const char* const _SStop;
+extern const char* const _SSpecial;
+extern const char* const _SUnknown;
+extern const char* const _SVideo;
+extern const char* const _SImages;
+extern const char* const _SPending;
+extern const char* const _SPhotos;
+extern const char* const _SHTML;
+extern const char* const _SFileFolder;
+extern const char* const _SMissing;
+extern const char* const _SNews;
+extern const char* const _SMainDict;
+extern const char* const _SUserDict;
+extern const char* const _SSpellCheckingIsComplete;
+extern const char* const _SHTMLContainsNoSpellingErrors;
+extern const char* const _SDoYouWantToAddToUserDictionary;
+extern const char* const _MsgFileRevert;
+extern const char* const _MsgReadOnly;
+extern const char* const _MsgSaveChanges;
+extern const char* const _MsgCannotFind;
+extern const char* const _MsgSaveBeforePreview;
+extern const char* const _MsgReadOnlyFile;
+extern const char* const _MsgTargetFrames;
+extern const char* const _FilterAll;
+extern const char* const _FilterZip;
+extern const char* const _FilterCSV;
+extern const char* const _FilterApplets;
+extern const char* const _FilterHTML;
+extern const char* const _FilterHTMLImages;
+extern const char* const _FilterImages;
+extern const char* const _FilterAVI;
+extern const char* const _FilterJavaScript;
+extern const char* const _FilterExeFiles;
+extern const char* const _FilterZLM;
+extern const char* const _SFilterCSV;
+extern const char* const _SFilterTXT;
+extern const char* const _SFilterXML;
+extern const char* const _SFilterAll;
+extern const char* const _SFilterHTM;
+extern const char* const _SFilterGIF;
+extern const char* const _SHTMServices;
+extern const char* const _SURLHomePage;

@@ -105,6 +105,12 @@ void ColorDialogLoadCustomColors(TColorDialog& dialog, const std::string& fileNa
 // names stay clWhite, and malformed lines are passed over.
 std::vector<TColor> ParseCustomColors(const std::vector<std::string>& lines);
 
+// The custom colours as the sixteen lines "ColorA=BBGGRR" .. "ColorP=..." (upper-case hex).
+std::vector<std::string> CustomColorLines(const std::vector<TColor>& colors);
+// The colour dialogs' custom colours of the run (Qt keeps one set for all colour dialogs).
+void ApplyCustomColors(const std::vector<TColor>& colors);
+std::vector<TColor> CurrentCustomColors();
+
 // Copies a file dialog's set-up into a Qt file dialog.
 void ConfigureFileDialog(QFileDialog& qt, const TOpenDialog& dialog);
 

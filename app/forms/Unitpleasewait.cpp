@@ -1,8 +1,15 @@
 #include "Unitpleasewait.h"
 
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
+#include <QStatusBar>
+#include <cstdlib>
+
+#include "platform/Services.h"
+#include "platform/gui/QtServices.h"
 
 TFormPleaseWait* FormPleaseWait = nullptr;
 
@@ -12,20 +19,125 @@ void TWaitPaintBox::paintEvent(QPaintEvent*) {
   if (!Surface.isNull()) p.drawImage(0, 0, Surface);
 }
 
-std::vector<TColor> SweepColumns(int width, int, int, TColor panelColor) {
-  return std::vector<TColor>(width > 0 ? width : 0, panelColor);
+// Odd columns ramp in 16.16 fixed point from the panel colour's bytes (taken as raw
+// fractions, so black) up to white at the peak column and back to black at the right edge;
+// even columns keep the panel colour, which gives the strip its fine stripes.
+std::vector<TColor> SweepColumns(int width, int position, int maximum, TColor panelColor) {
+  if (width <= 0) return {};
+  int64_t m = maximum == 0 ? 1 : maximum;
+  int64_t peak = std::llabs(2 * int64_t(position) - maximum) * width / m;
+  int p = peak > width ? width : int(peak < 0 ? width : peak);
+  int32_t acc[3] = {GetRValue(panelColor), GetGValue(panelColor), GetBValue(panelColor)};
+  int32_t step[3];
+  int e = p == 0 ? 1 : p;
+  for (int c = 0; c < 3; ++c) step[c] = (0xFF0000 - acc[c]) / e;
+  std::vector<TColor> columns(static_cast<size_t>(width));
+  for (int x = 0; x < width; ++x) {
+    if (x % 2 == 1)
+      columns[size_t(x)] = RGB(uint8_t(acc[0] >> 16), uint8_t(acc[1] >> 16), uint8_t(acc[2] >> 16));
+    else
+      columns[size_t(x)] = panelColor;
+    if (x == p) {
+      int d = width - p == 0 ? 1 : width - p;
+      for (int c = 0; c < 3; ++c) step[c] = (0 - acc[c]) / d;
+    } else {
+      for (int c = 0; c < 3; ++c) acc[c] += step[c];
+    }
+  }
+  return columns;
 }
 
-TFormPleaseWait::TFormPleaseWait(QWidget* parent) : QWidget(parent) {
+static constexpr TColor kPanelColor = 0xFF7878;
+
+TFormPleaseWait::TFormPleaseWait(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+  setObjectName("FormPleaseWait");
+  setWindowTitle("Please wait");
+  setFixedSize(353, 41);
   PanelClient = new QFrame(this);
-  Message = new QLabel(PanelClient);
+  PanelClient->setObjectName("PanelClient");
+  PanelClient->setGeometry(0, 0, 353, 41);
+  PanelClient->setAutoFillBackground(true);
+  QPalette pal = PanelClient->palette();
+  pal.setColor(QPalette::Window, QColor(GetRValue(kPanelColor), GetGValue(kPanelColor),
+                                        GetBValue(kPanelColor)));
+  PanelClient->setPalette(pal);
+  Message = new QLabel("Loading...", PanelClient);
+  Message->setObjectName("Message");
+  Message->move(8, 8);
+  QPalette mp = Message->palette();
+  mp.setColor(QPalette::WindowText, Qt::white);
+  Message->setPalette(mp);
+  Message->setAttribute(Qt::WA_TranslucentBackground);
+  Message->setMinimumWidth(338);
   PaintBox = new TWaitPaintBox(PanelClient);
+  PaintBox->setObjectName("PaintBox");
+  PaintBox->setGeometry(7, 26, 338, 7);
 }
-TFormPleaseWait::~TFormPleaseWait() {}
-void TFormPleaseWait::BeginWait(const std::string&, bool) { ++FNesting; }
-void TFormPleaseWait::SetProgress(int, int) {}
+
+TFormPleaseWait::~TFormPleaseWait() {
+  if (FormPleaseWait == this) FormPleaseWait = nullptr;
+  if (WaitIndicator() == this) SetWaitIndicator(nullptr);
+}
+
+void TFormPleaseWait::BeginWait(const std::string& message, bool show) {
+  if (FNesting == 0) {
+    if (QStatusBar* bar = FindStatusBar()) FSavedStatus = StatusBarSimpleText(bar);
+  }
+  ++FNesting;
+  Message->setText(ToQString(message));
+  SetProgress(0, 100);
+  if (show) {
+    // Centred on the screen each time: the screen may have changed since the last wait.
+    int w = 0, h = 0;
+    Services().ScreenSize(w, h);
+    move((w - width()) / 2, (h - height()) / 2);
+    QWidget::show();
+    raise();
+    // The caller's work starts right away on this thread: paint before it does.
+    repaint();
+    PaintBoxPaint();
+  }
+}
+
+void TFormPleaseWait::SetProgress(int position, int maximum) {
+  if (FNesting == 0) return;
+  FPosition = position;
+  FMaximum = maximum;
+  if (isVisible()) PaintBoxPaint();
+  QStatusBar* bar = FindStatusBar();
+  if (!bar) return;
+  int64_t percent = int64_t(position) * 100 / (maximum == 0 ? 1 : maximum);
+  StatusBarSetSimpleText(bar, FromQString(Message->text()) + " - " + std::to_string(percent) +
+                                  "% Done");
+}
+
+// An EndWait without a BeginWait only hides the window: the nesting never goes below zero
+// and the saved status text is not written back a second time.
 void TFormPleaseWait::EndWait() {
-  if (FNesting > 0) --FNesting;
+  hide();
+  if (FNesting == 0) return;
+  SetProgress(0, 100);
+  --FNesting;
+  if (FNesting == 0) {
+    if (QStatusBar* bar = FindStatusBar()) StatusBarSetSimpleText(bar, FSavedStatus);
+  }
 }
-void TFormPleaseWait::PaintBoxPaint() {}
-QStatusBar* TFormPleaseWait::FindStatusBar() const { return nullptr; }
+
+void TFormPleaseWait::PaintBoxPaint() {
+  int w = PaintBox->width(), h = PaintBox->height();
+  if (w <= 0 || h <= 0) return;
+  QImage surface(w, h, QImage::Format_RGB32);
+  std::vector<TColor> columns = SweepColumns(w, FPosition, FMaximum, kPanelColor);
+  for (int y = 0; y < h; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(surface.scanLine(y));
+    for (int x = 0; x < w; ++x) {
+      TColor c = columns[size_t(x)];
+      row[x] = 0xFF000000u | uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c);
+    }
+  }
+  PaintBox->Surface = surface;
+  PaintBox->repaint();
+}
+
+QStatusBar* TFormPleaseWait::FindStatusBar() const { return MainFormStatusBar(); }

@@ -2,12 +2,15 @@
 // progress bar that the scene loader drives while the first project loads.
 #pragma once
 #include <QWidget>
+#include <memory>
+#include <string>
 
 #include "engine/XZLMButton.h"
 
 class QLabel;
 class QProgressBar;
 class QTimer;
+class TBitmap;
 
 class TFormSplash : public QWidget, public TLoadProgress {
   Q_OBJECT
@@ -29,11 +32,16 @@ class TFormSplash : public QWidget, public TLoadProgress {
   QLabel* Label4;
   QProgressBar* ProgressBar;
   QTimer* Timer;
+  // Why the last show could not load the picture; empty when it did.
+  std::string LoadError;
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  std::unique_ptr<TBitmap> FPicture;
 };
 
 extern TFormSplash* FormSplash;

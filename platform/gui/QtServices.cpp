@@ -1,42 +1,456 @@
 #include "QtServices.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QFont>
+#include <QImage>
+#include <QInputDialog>
 #include <QMainWindow>
+#include <QPainter>
+#include <QPointer>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QStatusBar>
+#include <QUrl>
+#include <algorithm>
+#include <memory>
 
-void InstallQtServices() {}
+#include "platform/Canvas.h"
+#include "platform/Graphics.h"
+#include "platform/MessageService.h"
+#include "platform/PrinterService.h"
 
-QMessageBox::StandardButtons MessageBoxButtons(uint32_t) { return QMessageBox::Ok; }
-QMessageBox::Icon MessageBoxIcon(uint32_t) { return QMessageBox::NoIcon; }
-QMessageBox::StandardButton MessageBoxDefaultButton(uint32_t) { return QMessageBox::Ok; }
-int MessageBoxResult(uint32_t flags, QMessageBox::StandardButton) { return DefaultButton(flags); }
-QStringList QtNameFilters(const std::string&) { return {}; }
+// ---- message boxes ---------------------------------------------------------------------
+
+QMessageBox::StandardButtons MessageBoxButtons(uint32_t flags) {
+  switch (flags & 0xF) {
+    case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MB_ABORTRETRYIGNORE: return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+    case MB_YESNOCANCEL: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
+    case MB_RETRYCANCEL: return QMessageBox::Retry | QMessageBox::Cancel;
+    default: return QMessageBox::Ok;
+  }
+}
+
+QMessageBox::Icon MessageBoxIcon(uint32_t flags) {
+  switch (flags & 0xF0) {
+    case MB_ICONHAND: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+  }
+}
+
+// The buttons of each set in their order on the box, as the default-button flags count them.
+static std::vector<QMessageBox::StandardButton> ButtonOrder(uint32_t flags) {
+  switch (flags & 0xF) {
+    case MB_OKCANCEL: return {QMessageBox::Ok, QMessageBox::Cancel};
+    case MB_ABORTRETRYIGNORE: return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
+    case MB_YESNOCANCEL: return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+    case MB_YESNO: return {QMessageBox::Yes, QMessageBox::No};
+    case MB_RETRYCANCEL: return {QMessageBox::Retry, QMessageBox::Cancel};
+    default: return {QMessageBox::Ok};
+  }
+}
+
+QMessageBox::StandardButton MessageBoxDefaultButton(uint32_t flags) {
+  auto order = ButtonOrder(flags);
+  size_t i = (flags & 0xF00) == MB_DEFBUTTON3 ? 2 : (flags & 0xF00) == MB_DEFBUTTON2 ? 1 : 0;
+  return i < order.size() ? order[i] : order.front();
+}
+
+int MessageBoxResult(uint32_t flags, QMessageBox::StandardButton button) {
+  switch (button) {
+    case QMessageBox::Ok: return IDOK;
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Abort: return IDABORT;
+    case QMessageBox::Retry: return IDRETRY;
+    case QMessageBox::Ignore: return IDIGNORE;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: break;
+  }
+  // Closed without a button: a box with Cancel gives Cancel, a box of one OK gives OK, and
+  // a question never counts as consent.
+  auto buttons = MessageBoxButtons(flags);
+  if (buttons & QMessageBox::Cancel) return IDCANCEL;
+  if (buttons & QMessageBox::No) return IDNO;
+  return DefaultButton(flags);
+}
+
+// A modal box shows the normal arrow even while the program is busy.
+namespace {
+class TArrowWhileModal {
+ public:
+  TArrowWhileModal() : FBusy(QApplication::overrideCursor() != nullptr) {
+    if (FBusy) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  }
+  ~TArrowWhileModal() {
+    if (FBusy) QApplication::restoreOverrideCursor();
+  }
+
+ private:
+  bool FBusy;
+};
+
+QWidget* DialogParent() {
+  QWidget* w = QApplication::activeModalWidget();
+  if (!w) w = QApplication::activeWindow();
+  if (!w) w = ApplicationMainForm();
+  return w;
+}
+
+int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
+  TArrowWhileModal arrow;
+  QMessageBox box(MessageBoxIcon(flags), ToQString(caption), ToQString(text),
+                  MessageBoxButtons(flags), DialogParent());
+  box.setDefaultButton(MessageBoxDefaultButton(flags));
+  box.exec();
+  QAbstractButton* clicked = box.clickedButton();
+  return MessageBoxResult(flags, clicked ? box.standardButton(clicked) : QMessageBox::NoButton);
+}
+}  // namespace
+
+// ---- conversions -----------------------------------------------------------------------
+
+QStringList QtNameFilters(const std::string& filter) {
+  QStringList result;
+  QStringList parts = ToQString(filter).split('|');
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString text = parts[i].trimmed(), masks = parts[i + 1].trimmed();
+    if (text.isEmpty() && masks.isEmpty()) continue;
+    QStringList list;
+    for (const QString& m : masks.split(';', Qt::SkipEmptyParts)) list << m.trimmed();
+    if (list.isEmpty()) list << "*";
+    // Qt reads the patterns from the last parentheses of the entry, so the text keeps the
+    // masks it shows ("All Files (*.*)") only when they are the patterns themselves.
+    QString shown = text;
+    int open = shown.lastIndexOf('(');
+    if (open >= 0 && shown.endsWith(')')) shown = shown.left(open).trimmed();
+    if (shown.isEmpty()) shown = list.join(' ');
+    result << shown + " (" + list.join(' ') + ")";
+  }
+  return result;
+}
+
 QString ToQString(const std::string& s) { return QString::fromStdString(s); }
 std::string FromQString(const QString& s) { return s.toStdString(); }
+
+QImage QImageOfBitmap(const TBitmap& bitmap) {
+  int w = bitmap.Width(), h = bitmap.Height();
+  if (w <= 0 || h <= 0) return {};
+  QImage image(w, h, QImage::Format_RGB32);
+  for (int y = 0; y < h; ++y) {
+    auto* out = reinterpret_cast<uint32_t*>(image.scanLine(y));
+    if (bitmap.PixelFormat() == pf32bit || bitmap.PixelFormat() == pfDevice ||
+        bitmap.PixelFormat() == pfCustom) {
+      const uint8_t* in = bitmap.ScanLine(y);
+      for (int x = 0; x < w; ++x)
+        out[x] = 0xFF000000u | uint32_t(in[4 * x + 2]) << 16 | uint32_t(in[4 * x + 1]) << 8 | in[4 * x];
+    } else {
+      for (int x = 0; x < w; ++x) {
+        TColor c = bitmap.GetPixelColor(x, y);
+        out[x] = 0xFF000000u | uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c);
+      }
+    }
+  }
+  return image;
+}
+
 QPrinter& SharedPrinter() {
-  static QPrinter printer;
+  static QPrinter printer(QPrinter::HighResolution);
   return printer;
 }
-static QWidget* gMainForm = nullptr;
-void SetApplicationMainForm(QWidget* form) { gMainForm = form; }
-QWidget* ApplicationMainForm() { return gMainForm; }
-QStatusBar* MainFormStatusBar() { return nullptr; }
-std::string StatusBarSimpleText(const QStatusBar*) { return {}; }
-void StatusBarSetSimpleText(QStatusBar*, const std::string&) {}
 
-std::string TQtFormGeometry::Name() const { return FForm->objectName().toStdString(); }
+// ---- the main form and its status bar --------------------------------------------------
+
+static QPointer<QWidget> gMainForm;
+void SetApplicationMainForm(QWidget* form) { gMainForm = form; }
+QWidget* ApplicationMainForm() {
+  if (gMainForm) return gMainForm;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (qobject_cast<QMainWindow*>(w)) return w;
+  return nullptr;
+}
+
+QStatusBar* MainFormStatusBar() {
+  QWidget* form = ApplicationMainForm();
+  return form ? form->findChild<QStatusBar*>() : nullptr;
+}
+
+std::string StatusBarSimpleText(const QStatusBar* bar) {
+  return bar ? FromQString(bar->currentMessage()) : std::string();
+}
+
+void StatusBarSetSimpleText(QStatusBar* bar, const std::string& text) {
+  if (!bar) return;
+  if (text.empty())
+    bar->clearMessage();
+  else
+    bar->showMessage(ToQString(text));
+  // Long work runs on this thread without events in between: paint now.
+  bar->repaint();
+}
+
+// ---- the services ----------------------------------------------------------------------
+
+namespace {
+
+TFont FontOf(const std::string& name, int size, int style, int32_t color) {
+  TFont f;
+  f.Name = name;
+  f.SetSize(size);
+  f.Style = TFontStyles(style);
+  f.Color = TColor(color);
+  return f;
+}
+
+class TQtServices : public TServices {
+ public:
+  int MessageBox(const std::string& text, const std::string& caption, uint32_t flags) override {
+    return ShowMessageBox(text, caption, flags);
+  }
+  void Beep() override { QApplication::beep(); }
+  bool OpenUrl(const std::string& url) override {
+    return QDesktopServices::openUrl(QUrl::fromUserInput(ToQString(url), QDir::currentPath()));
+  }
+  bool Launch(const std::vector<std::string>& argv) override { return SpawnDetached(argv); }
+  // The component library's screen cursor is one value, not a stack: busy twice and idle
+  // once leaves the normal cursor.
+  void SetBusyCursor(bool busy) override {
+    if (busy == FBusy) return;
+    FBusy = busy;
+    if (busy)
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+      QApplication::restoreOverrideCursor();
+  }
+  void ScreenSize(int& width, int& height) override {
+    QScreen* s = QGuiApplication::primaryScreen();
+    QRect g = s ? s->geometry() : QRect(0, 0, 1024, 768);
+    width = g.width();
+    height = g.height();
+  }
+  bool OpenFileDialog(const std::string& title, const std::string& filter,
+                      std::string& fileName) override {
+    return FileDialog(title, filter, fileName, false);
+  }
+  bool SaveFileDialog(const std::string& title, const std::string& filter,
+                      std::string& fileName) override {
+    return FileDialog(title, filter, fileName, true);
+  }
+  bool ColorDialog(int32_t& color) override {
+    TArrowWhileModal arrow;
+    TColor c = ColorToRGB(TColor(color));
+    QColor chosen = QColorDialog::getColor(QColor(GetRValue(c), GetGValue(c), GetBValue(c)),
+                                           DialogParent());
+    if (!chosen.isValid()) return false;
+    color = int32_t(RGB(uint8_t(chosen.red()), uint8_t(chosen.green()), uint8_t(chosen.blue())));
+    return true;
+  }
+  bool FontDialog(std::string& name, int& size, int& style, int32_t& color) override {
+    TArrowWhileModal arrow;
+    TFont font = FontOf(name, size, style, color);
+    bool ok = false;
+    QFont chosen = QFontDialog::getFont(&ok, QFontOfFont(font), DialogParent());
+    if (!ok) return false;
+    TFont result = FontOfQFont(chosen, font.Color);
+    name = result.Name;
+    size = result.Size();
+    style = result.Style;
+    return true;
+  }
+  bool PrinterDialog() override {
+    TArrowWhileModal arrow;
+    QPrintDialog dialog(&SharedPrinter(), DialogParent());
+    dialog.setWindowTitle("Print Setup");
+    dialog.setOptions({});
+    return dialog.exec() == QDialog::Accepted;
+  }
+  bool InputBox(const std::string& caption, const std::string& prompt,
+                std::string& value) override {
+    TArrowWhileModal arrow;
+    bool ok = false;
+    QString text = QInputDialog::getText(DialogParent(), ToQString(caption), ToQString(prompt),
+                                         QLineEdit::Normal, ToQString(value), &ok);
+    if (!ok) return false;
+    value = FromQString(text);
+    return true;
+  }
+  void SetClipboardText(const std::string& text) override {
+    QGuiApplication::clipboard()->setText(ToQString(text));
+  }
+  std::string ClipboardText() override { return FromQString(QGuiApplication::clipboard()->text()); }
+  // Pixels are 0xAARRGGBB values, top row first; the picture is fitted to the page with its
+  // proportions kept.
+  bool PrintImage(const std::string& title, int width, int height,
+                  const std::vector<uint32_t>& pixels) override {
+    if (width <= 0 || height <= 0 || pixels.size() < size_t(width) * size_t(height)) return false;
+    QImage image(reinterpret_cast<const uchar*>(pixels.data()), width, height, width * 4,
+                 QImage::Format_RGB32);
+    QPrinter& printer = SharedPrinter();
+    printer.setDocName(ToQString(title));
+    QPainter painter;
+    if (!painter.begin(&printer)) return false;
+    QRect page = painter.viewport();
+    QSize size = image.size().scaled(page.size(), Qt::KeepAspectRatio);
+    painter.drawImage(QRect(page.topLeft(), size), image);
+    return painter.end();
+  }
+  void Progress(const std::string& message, int position, int maximum) override {
+    QStatusBar* bar = MainFormStatusBar();
+    if (!bar) return;
+    int percent = position * 100 / (maximum == 0 ? 1 : maximum);
+    StatusBarSetSimpleText(bar, message + " - " + std::to_string(percent) + "% Done");
+  }
+  void Terminate() override { QMetaObject::invokeMethod(qApp, "quit", Qt::QueuedConnection); }
+
+ private:
+  bool FileDialog(const std::string& title, const std::string& filter, std::string& fileName,
+                  bool save) {
+    TArrowWhileModal arrow;
+    QFileDialog dialog(DialogParent(), ToQString(title));
+    dialog.setNameFilters(QtNameFilters(filter));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!fileName.empty()) dialog.selectFile(ToQString(fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    fileName = FromQString(dialog.selectedFiles().first());
+    return true;
+  }
+  bool FBusy = false;
+};
+
+// ShowMessage: one OK button, no icon, the application title as caption.
+class TQtMessageService : public IMessageService {
+ public:
+  void ShowMessage(const std::string& text) override {
+    ShowMessageBox(text, ApplicationTitle(), MB_OK);
+  }
+};
+
+// Pages are drawn at the printer's resolution; the page size is its printable area.
+class TQtPrinterService : public IPrinterService {
+ public:
+  int PageWidth() override { return PageRect().width(); }
+  int PageHeight() override { return PageRect().height(); }
+  void BeginDoc() override {
+    FPainter = std::make_unique<QPainter>();
+    if (!FPainter->begin(&SharedPrinter())) FPainter.reset();
+  }
+  void StretchDrawBitmap(const TRect& dest, const TBitmap& bitmap) override {
+    if (!FPainter) return;
+    FPainter->drawImage(QRect(dest.Left, dest.Top, dest.Right - dest.Left, dest.Bottom - dest.Top),
+                        QImageOfBitmap(bitmap));
+  }
+  void EndDoc() override {
+    if (FPainter) FPainter->end();
+    FPainter.reset();
+  }
+
+ private:
+  static QRect PageRect() {
+    QPrinter& p = SharedPrinter();
+    return p.pageLayout().paintRectPixels(p.resolution());
+  }
+  std::unique_ptr<QPainter> FPainter;
+};
+
+}  // namespace
+
+QFont QFontOfFont(const TFont& font) {
+  QFont f(ToQString(font.Name));
+  f.setPointSize(std::max(1, font.Size()));
+  f.setBold(font.Style & fsBold);
+  f.setItalic(font.Style & fsItalic);
+  f.setUnderline(font.Style & fsUnderline);
+  f.setStrikeOut(font.Style & fsStrikeOut);
+  return f;
+}
+
+TFont FontOfQFont(const QFont& qfont, TColor color) {
+  TFont f;
+  f.Name = FromQString(qfont.family());
+  f.SetSize(qfont.pointSize() > 0 ? qfont.pointSize() : 8);
+  f.Style = TFontStyles((qfont.bold() ? fsBold : 0) | (qfont.italic() ? fsItalic : 0) |
+                        (qfont.underline() ? fsUnderline : 0) |
+                        (qfont.strikeOut() ? fsStrikeOut : 0));
+  f.Color = color;
+  return f;
+}
+
+void InstallQtServices() {
+  static TQtServices services;
+  static TQtMessageService messages;
+  static TQtPrinterService printer;
+  SetServices(&services);
+  SetMessageService(&messages);
+  SetPrinterService(&printer);
+}
+
+// ---- window places ---------------------------------------------------------------------
+
+std::string TQtFormGeometry::Name() const { return FromQString(FForm->objectName()); }
 int TQtFormGeometry::Left() const { return FForm->x(); }
 int TQtFormGeometry::Top() const { return FForm->y(); }
 int TQtFormGeometry::Width() const { return FForm->width(); }
 int TQtFormGeometry::Height() const { return FForm->height(); }
-void TQtFormGeometry::SetBounds(int left, int top, int width, int height) {
-  FForm->move(left, top);
-  FForm->resize(width, height);
+
+// A window is usable when a piece of it large enough to grab lies on some screen.
+static bool OnSomeScreen(const QRect& r) {
+  for (QScreen* s : QGuiApplication::screens()) {
+    QRect part = r.intersected(s->availableGeometry());
+    if (part.width() >= std::min(r.width(), 50) && part.height() >= std::min(r.height(), 20))
+      return true;
+  }
+  return false;
 }
-TWindowState TQtFormGeometry::WindowState() const { return wsNormal; }
-void TQtFormGeometry::SetWindowState(TWindowState) {}
-void TQtFormGeometry::SetPosition(TPosition) {}
+
+void TQtFormGeometry::SetBounds(int left, int top, int width, int height) {
+  QRect r(left, top, std::max(width, 1), std::max(height, 1));
+  if (FForm->isWindow() && !OnSomeScreen(r)) {
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+      QRect avail = s->availableGeometry();
+      r.setSize(r.size().boundedTo(avail.size()));
+      r.moveCenter(avail.center());
+    }
+  }
+  FForm->move(r.topLeft());
+  FForm->resize(r.size());
+}
+
+TWindowState TQtFormGeometry::WindowState() const {
+  Qt::WindowStates s = FForm->windowState();
+  if (s & Qt::WindowMinimized) return wsMinimized;
+  if (s & Qt::WindowMaximized) return wsMaximized;
+  return wsNormal;
+}
+
+// A window never comes back minimised: a saved minimised state restores as normal.
+void TQtFormGeometry::SetWindowState(TWindowState state) {
+  Qt::WindowStates s = FForm->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+  if (state == wsMaximized) s |= Qt::WindowMaximized;
+  FForm->setWindowState(s);
+}
+
+void TQtFormGeometry::SetPosition(TPosition position) {
+  if (position != poScreenCenter) return;
+  QScreen* s = FForm->screen() ? FForm->screen() : QGuiApplication::primaryScreen();
+  if (!s) return;
+  QRect r = FForm->frameGeometry();
+  r.moveCenter(s->availableGeometry().center());
+  FForm->move(r.topLeft());
+}
+
 void TQtFormGeometry::SetCaption(const std::string& caption) {
   FForm->setWindowTitle(ToQString(caption));
 }

@@ -11,10 +11,15 @@
 
 #include "POP/PopForms.h"
 #include "platform/Services.h"
+#include "platform/Types.h"
 
+class QFont;
+class QImage;
 class QPrinter;
 class QStatusBar;
 class QWidget;
+class TBitmap;
+class TFont;
 
 // Installs the Qt message boxes, dialogs, clipboard, printer and the rest as the process's
 // services (TServices, the simple message service and the printer service). Call once,
@@ -39,6 +44,15 @@ QStringList QtNameFilters(const std::string& filter);
 
 QString ToQString(const std::string& s);
 std::string FromQString(const QString& s);
+
+// A bitmap of any pixel format as an opaque 32-bit image (the alpha bytes of our bitmaps
+// are not transparency: drawing clears them).
+QImage QImageOfBitmap(const TBitmap& bitmap);
+
+// A font of ours as a Qt font and back (name, size in points, styles); Qt fonts carry no
+// colour, so the way back takes it.
+QFont QFontOfFont(const TFont& font);
+TFont FontOfQFont(const QFont& font, TColor color);
 
 // The one printer of the run, shared by the printer set-up dialog and printing.
 QPrinter& SharedPrinter();

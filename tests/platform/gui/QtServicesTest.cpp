@@ -1,10 +1,196 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
 
+#include "POP/PopForms.h"
+#include "platform/Canvas.h"
+#include "platform/Graphics.h"
+#include "platform/IniFiles.h"
+#include "platform/MessageService.h"
 #include "platform/gui/QtServices.h"
+#include "support/TestSupport.h"
 
-TEST(QtServices, InstallsWithAnApplication) {
-  ASSERT_NE(QApplication::instance(), nullptr);
-  InstallQtServices();
+namespace {
+
+TEST(QtServices, MessageBoxFlags) {
+  using B = QMessageBox;
+  struct Case {
+    uint32_t flags;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButton def;
+  } cases[] = {
+      {MB_OK, B::Ok, B::NoIcon, B::Ok},
+      {MB_YESNO | MB_ICONQUESTION, B::Yes | B::No, B::Question, B::Yes},
+      {MB_YESNOCANCEL | MB_ICONEXCLAMATION, B::Yes | B::No | B::Cancel, B::Warning, B::Yes},
+      {MB_YESNOCANCEL | MB_DEFBUTTON3, B::Yes | B::No | B::Cancel, B::NoIcon, B::Cancel},
+      {MB_OKCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON2, B::Ok | B::Cancel, B::Information, B::Cancel},
+      {MB_ABORTRETRYIGNORE | MB_ICONHAND | MB_DEFBUTTON2, B::Abort | B::Retry | B::Ignore, B::Critical,
+       B::Retry},
+      {MB_RETRYCANCEL | MB_DEFBUTTON3, B::Retry | B::Cancel, B::NoIcon, B::Retry},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(MessageBoxButtons(c.flags), c.buttons) << std::hex << c.flags;
+    EXPECT_EQ(MessageBoxIcon(c.flags), c.icon) << std::hex << c.flags;
+    EXPECT_EQ(MessageBoxDefaultButton(c.flags), c.def) << std::hex << c.flags;
+  }
 }
+
+TEST(QtServices, MessageBoxResults) {
+  using B = QMessageBox;
+  struct Case {
+    uint32_t flags;
+    QMessageBox::StandardButton button;
+    int id;
+  } cases[] = {
+      {MB_OK, B::Ok, IDOK},           {MB_YESNO, B::Yes, IDYES},
+      {MB_YESNO, B::No, IDNO},        {MB_YESNOCANCEL, B::Cancel, IDCANCEL},
+      {MB_ABORTRETRYIGNORE, B::Abort, IDABORT}, {MB_ABORTRETRYIGNORE, B::Retry, IDRETRY},
+      {MB_ABORTRETRYIGNORE, B::Ignore, IDIGNORE},
+      // Closed without a button.
+      {MB_OK, B::NoButton, IDOK},     {MB_YESNOCANCEL, B::NoButton, IDCANCEL},
+      {MB_OKCANCEL, B::NoButton, IDCANCEL}, {MB_YESNO, B::NoButton, IDNO},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MessageBoxResult(c.flags, c.button), c.id) << c.flags;
+}
+
+// Presses a button of the next message box once it is up.
+void PressWhenShown(QMessageBox::StandardButton button, QString* caption, QString* text) {
+  QTimer::singleShot(0, [=] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    *caption = box->windowTitle();
+    *text = box->text();
+    box->button(button)->click();
+  });
+}
+
+TEST(QtServices, TheInstalledBoxesAnswerWithThePressedButton) {
+  InstallQtServices();
+  ApplicationTitle() = "Varnholt Zelmora";
+  QString caption, text;
+  PressWhenShown(QMessageBox::No, &caption, &text);
+  EXPECT_EQ(Warn("Save changes?"), IDNO);
+  EXPECT_EQ(caption, "Varnholt Zelmora");
+  EXPECT_EQ(text, "Save changes?");
+  PressWhenShown(QMessageBox::Yes, &caption, &text);
+  EXPECT_TRUE(Ask("Really?"));
+  PressWhenShown(QMessageBox::Ok, &caption, &text);
+  ShowMessage("Done");
+  EXPECT_EQ(text, "Done");
+  EXPECT_EQ(caption, "Varnholt Zelmora");
+  SetServices(nullptr);
+  SetMessageService(nullptr);
+}
+
+TEST(QtServices, ClipboardAndScreen) {
+  InstallQtServices();
+  Services().SetClipboardText("[Heading]\nWidth=10");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "[Heading]\nWidth=10");
+  EXPECT_EQ(Services().ClipboardText(), "[Heading]\nWidth=10");
+  int w = 0, h = 0;
+  Services().ScreenSize(w, h);
+  EXPECT_EQ(QSize(w, h), QGuiApplication::primaryScreen()->geometry().size());
+  SetServices(nullptr);
+}
+
+TEST(QtServices, NameFilters) {
+  EXPECT_EQ(QtNameFilters("Zelmora Projects (*.zlm)|*.zlm|All Files (*.*)|*.*|"),
+            QStringList({"Zelmora Projects (*.zlm)", "All Files (*.*)"}));
+  EXPECT_EQ(QtNameFilters("HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|All Files (*.*)|*.*|"),
+            QStringList({"HTML Files (*.htm *.html *.shtml *.asp)", "All Files (*.*)"}));
+  // A text without masks of its own, a missing mask and empty pairs.
+  EXPECT_EQ(QtNameFilters("Bitmaps|*.bmp;*.dib||"), QStringList({"Bitmaps (*.bmp *.dib)"}));
+  EXPECT_EQ(QtNameFilters("Odd|"), QStringList({"Odd (*)"}));
+  EXPECT_TRUE(QtNameFilters("").isEmpty());
+}
+
+TEST(QtServices, StatusBarSimpleText) {
+  QMainWindow main;
+  auto* bar = new QStatusBar;
+  main.setStatusBar(bar);
+  SetApplicationMainForm(&main);
+  EXPECT_EQ(MainFormStatusBar(), bar);
+  StatusBarSetSimpleText(bar, "Ready");
+  EXPECT_EQ(StatusBarSimpleText(bar), "Ready");
+  StatusBarSetSimpleText(bar, "");
+  EXPECT_EQ(StatusBarSimpleText(bar), "");
+  EXPECT_EQ(StatusBarSimpleText(nullptr), "");
+  SetApplicationMainForm(nullptr);
+  QWidget plain;
+  SetApplicationMainForm(&plain);
+  EXPECT_EQ(MainFormStatusBar(), nullptr);
+  SetApplicationMainForm(nullptr);
+}
+
+TEST(QtServices, BitmapsOfEveryFormatConvert) {
+  for (TPixelFormat f : {pf8bit, pf24bit, pf32bit}) {
+    TBitmap b(3, 2, f);
+    b.SetPixelColor(0, 0, RGB(255, 0, 0));
+    b.SetPixelColor(2, 1, RGB(0, 0, 255));
+    QImage q = QImageOfBitmap(b);
+    ASSERT_EQ(q.size(), QSize(3, 2));
+    EXPECT_EQ(q.pixel(0, 0), 0xFFFF0000u) << f;
+    EXPECT_EQ(q.pixel(2, 1), 0xFF0000FFu) << f;
+  }
+  EXPECT_TRUE(QImageOfBitmap(TBitmap()).isNull());
+}
+
+// Window places through the position functions: a minimised state comes back normal, a
+// place off every screen comes back on the primary screen, a normal place as it was.
+TEST(QtServices, FormPositionsRestoreVisible) {
+  TempDir dir;
+  TIniFile ini(dir.File("Settings.ini"));
+  QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+  struct Case {
+    int left, top, width, height, state;
+    bool keepsPlace;
+  } cases[] = {
+      {avail.left() + 10, avail.top() + 20, 300, 200, wsNormal, true},
+      {avail.left() + 10, avail.top() + 20, 300, 200, wsMinimized, true},
+      {-5000, -5000, 300, 200, wsNormal, false},
+      {avail.right() + 2000, avail.top(), 300, 200, wsMinimized, false},
+  };
+  for (const auto& c : cases) {
+    QWidget form;
+    form.setObjectName("FormMain");
+    ini.WriteInteger("FormMain", "Left", c.left);
+    ini.WriteInteger("FormMain", "Top", c.top);
+    ini.WriteInteger("FormMain", "Width", c.width);
+    ini.WriteInteger("FormMain", "Height", c.height);
+    ini.WriteInteger("FormMain", "WindowState", c.state);
+    TQtFormGeometry g(&form);
+    FormLoadPosition(g, ini);
+    EXPECT_EQ(g.WindowState(), wsNormal);
+    EXPECT_EQ(QSize(g.Width(), g.Height()), QSize(300, 200));
+    if (c.keepsPlace) {
+      EXPECT_EQ(QPoint(g.Left(), g.Top()), QPoint(c.left, c.top));
+    } else {
+      EXPECT_TRUE(avail.intersects(QRect(g.Left(), g.Top(), g.Width(), g.Height())))
+          << g.Left() << "," << g.Top();
+    }
+  }
+  // Maximised keeps the designed bounds and round-trips through the file.
+  QWidget form;
+  form.setObjectName("FormMain");
+  form.setGeometry(avail.left() + 40, avail.top() + 30, 320, 240);
+  ini.WriteInteger("FormMain", "WindowState", wsMaximized);
+  ini.WriteInteger("FormMain", "Left", -5000);
+  TQtFormGeometry g(&form);
+  FormLoadPosition(g, ini);
+  EXPECT_EQ(g.WindowState(), wsMaximized);
+  EXPECT_EQ(form.geometry(), QRect(avail.left() + 40, avail.top() + 30, 320, 240));
+  g.SetCaption("Varnholt Zelmora");
+  EXPECT_EQ(form.windowTitle(), "Varnholt Zelmora");
+}
+
+}  // namespace

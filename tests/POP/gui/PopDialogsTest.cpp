@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "POP/gui/PopConsts.h"
+#include "POP/gui/PopDialogs.h"
+#include "platform/Graphics.h"
+#include "platform/SysUtils.h"
+#include "platform/gui/QtServices.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+TEST(PopDialogs, SharedInstancesAreSetUpOnce) {
+  struct Case {
+    TOpenDialog* dialog;
+    const char* className;
+    TOpenOptions on, off;
+  } cases[] = {
+      {OpenDialog(), "TOpenDialog", ofFileMustExist | ofPathMustExist, ofEnableSizing},
+      {SaveDialog(), "TSaveDialog", ofOverwritePrompt | ofNoReadOnlyReturn | ofPathMustExist,
+       ofEnableSizing},
+      {OpenPictureDialog(), "TOpenPictureDialog", 0, ofEnableSizing},
+      {SavePictureDialog(), "TSavePictureDialog", ofOverwritePrompt | ofNoReadOnlyReturn,
+       ofEnableSizing},
+  };
+  for (const auto& c : cases) {
+    EXPECT_STREQ(c.dialog->ClassName(), c.className);
+    EXPECT_EQ(c.dialog->Options & c.on, c.on) << c.className;
+    EXPECT_EQ(c.dialog->Options & c.off, 0u) << c.className;
+  }
+  EXPECT_EQ(OpenPictureDialog()->Filter, GraphicFilter() + "|All Files (*.*)|*.*");
+  EXPECT_EQ(SavePictureDialog()->Filter, GraphicFilter());
+  EXPECT_EQ(SavePictureDialog()->DefaultExt, "bmp");
+  EXPECT_TRUE(SaveDialog()->IsSaveDialog());
+  EXPECT_TRUE(SavePictureDialog()->IsSaveDialog());
+  EXPECT_FALSE(OpenPictureDialog()->IsSaveDialog());
+  EXPECT_EQ(ColorDialog()->Options & cdFullOpen, cdFullOpen);
+
+  // One instance for the run; what a caller sets stays for the next.
+  OpenDialog()->Filter = _FilterZLM;
+  OpenDialog()->Title = "Open Project";
+  EXPECT_EQ(OpenDialog(), OpenDialog());
+  EXPECT_EQ(OpenDialog()->Filter, _FilterZLM);
+  EXPECT_EQ(FontDialog(), FontDialog());
+  EXPECT_EQ(PrinterSetupDialog(), PrinterSetupDialog());
+}
+
+TEST(PopDialogs, PictureFiltersListTheRegisteredFormats) {
+  QStringList filters = QtNameFilters(OpenPictureDialog()->Filter);
+  ASSERT_GE(filters.size(), 3);
+  EXPECT_TRUE(filters.first().startsWith("All (")) << filters.first().toStdString();
+  EXPECT_TRUE(filters.first().contains("*.bmp"));
+  EXPECT_EQ(filters.last(), "All Files (*.*)");
+  EXPECT_NE(QtNameFilters(SavePictureDialog()->Filter).last(), "All Files (*.*)");
+}
+
+TEST(PopDialogs, ConfigureFileDialog) {
+  TSaveDialog save;
+  save.Filter = _FilterHTML;
+  save.FilterIndex = 2;
+  save.DefaultExt = "htm";
+  save.Title = "Save Page";
+  save.Options = ofOverwritePrompt;
+  QFileDialog qt;
+  ConfigureFileDialog(qt, save);
+  EXPECT_EQ(qt.nameFilters(),
+            QStringList({"HTML Files (*.htm *.html *.shtml *.asp)", "All Files (*.*)"}));
+  EXPECT_EQ(qt.selectedNameFilter(), "All Files (*.*)");
+  EXPECT_EQ(qt.acceptMode(), QFileDialog::AcceptSave);
+  EXPECT_EQ(qt.fileMode(), QFileDialog::AnyFile);
+  EXPECT_FALSE(qt.testOption(QFileDialog::DontConfirmOverwrite));
+  EXPECT_EQ(qt.defaultSuffix(), "htm");
+  EXPECT_EQ(qt.windowTitle(), "Save Page");
+
+  TOpenDialog open;
+  open.Filter = _FilterZLM;
+  open.Options = ofFileMustExist | ofAllowMultiSelect;
+  QFileDialog q2;
+  ConfigureFileDialog(q2, open);
+  EXPECT_EQ(q2.acceptMode(), QFileDialog::AcceptOpen);
+  EXPECT_EQ(q2.fileMode(), QFileDialog::ExistingFiles);
+  EXPECT_TRUE(q2.testOption(QFileDialog::DontConfirmOverwrite));
+  EXPECT_EQ(q2.selectedNameFilter(), "Zelmora Projects (*.zlm)");
+}
+
+// Accepts the next modal dialog once it is up, after `act` has worked on it.
+template <class D, class F>
+void WhenShown(F act) {
+  QTimer::singleShot(0, [act] {
+    auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+    ASSERT_NE(d, nullptr);
+    act(d);
+    QMetaObject::invokeMethod(d, "accept");
+  });
+}
+
+TEST(PopDialogs, OpenDialogReturnsTheChosenFileAndFilter) {
+  TempDir dir;
+  WriteAll(dir.File("page.zlm"), "[Heading]\n");
+  TOpenDialog open;
+  open.Filter = _FilterZLM;
+  open.FilterIndex = 1;
+  open.InitialDir = dir.Path();
+  open.Options = ofFileMustExist;
+  WhenShown<QFileDialog>([&](QFileDialog* d) {
+    d->setOption(QFileDialog::DontUseNativeDialog);
+    d->selectNameFilter("All Files (*.*)");
+    d->selectFile(QString::fromStdString(dir.File("page.zlm")));
+  });
+  ASSERT_TRUE(open.Execute());
+  EXPECT_EQ(open.FileName, dir.File("page.zlm"));
+  ASSERT_EQ(open.Files.size(), 1u);
+  EXPECT_EQ(open.FilterIndex, 2);
+}
+
+TEST(PopDialogs, TheHookAnswersEveryDialog) {
+  std::vector<std::string> asked;
+  SetDialogHook([&](TCommonDialog& d) {
+    asked.push_back(d.ClassName());
+    if (auto* c = dynamic_cast<TColorDialog*>(&d)) c->Color = RGB(0x12, 0x34, 0x56);
+    return std::string(d.ClassName()) != "TFontDialog";
+  });
+  EXPECT_TRUE(SaveDialog()->Execute());
+  EXPECT_FALSE(FontDialog()->Execute());
+  EXPECT_TRUE(PrinterSetupDialog()->Execute());
+  QLineEdit edit("ffffff");
+  EXPECT_TRUE(ColorDialogExecute(&edit));
+  EXPECT_EQ(edit.text(), "123456");
+  SetDialogHook(nullptr);
+  EXPECT_EQ(asked, (std::vector<std::string>{"TSaveDialog", "TFontDialog", "TPrinterSetupDialog",
+                                             "TColorDialog"}));
+}
+
+// ---- custom colours --------------------------------------------------------------------
+
+TEST(PopDialogs, CustomColoursFromTheFileOrTheDefaults) {
+  TempDir dir;
+  TColorDialog d;
+  ColorDialogLoadCustomColors(d, dir.File("CustomColors.txt"));
+  ASSERT_EQ(d.CustomColors.size(), 16u);
+  EXPECT_EQ(d.CustomColors[0], "ColorA=000000");
+  EXPECT_EQ(d.CustomColors[2], "ColorC=000080");
+  EXPECT_EQ(d.CustomColors[8], "ColorI=FFFFFF");
+  EXPECT_EQ(d.CustomColors[15], "ColorP=FFFF00");
+  std::vector<TColor> colors = ParseCustomColors(d.CustomColors);
+  EXPECT_EQ(colors[2], TColor(0x000080));  // dark red: red is the low byte
+  EXPECT_EQ(colors[13], TColor(0xFF0000));  // blue
+
+  // A file that exists is taken as it stands, even short.
+  WriteAll(dir.File("CustomColors.txt"), "ColorA=0000FF\r\nColorB=00FF00\r\n");
+  ColorDialogLoadCustomColors(d, dir.File("CustomColors.txt"));
+  EXPECT_EQ(d.CustomColors, (std::vector<std::string>{"ColorA=0000FF", "ColorB=00FF00"}));
+}
+
+TEST(PopDialogs, MalformedCustomColoursArePassedOver) {
+  std::vector<TColor> c = ParseCustomColors({
+      "ColorA=0000FF",       // red
+      "ColorA=00FF00",       // a second A: the first one counts
+      "colorb = abcdef ",    // case-blind, blanks trimmed
+      "ColorC=GG0000",       // not hexadecimal
+      "ColorD=1234567",      // more than six digits
+      "ColorE=",             // no value
+      "ColorQ=123456",       // no such slot
+      "Colour F=123456",     // no such name
+      "just text",           // no "="
+      "ColorP=FF",           // short values are numbers too
+  });
+  ASSERT_EQ(c.size(), 16u);
+  EXPECT_EQ(c[0], TColor(0x0000FF));
+  EXPECT_EQ(c[1], TColor(0xABCDEF));
+  for (int i : {2, 3, 4, 5}) EXPECT_EQ(c[size_t(i)], clWhite) << i;
+  EXPECT_EQ(c[15], TColor(0x0000FF));
+}
+
+TEST(PopDialogs, CustomColoursRoundTripThroughTheColourDialog) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 16; ++i)
+    lines.push_back(Format("Color%c=%.6X", 'A' + i, unsigned(RGB(uint8_t(i * 16), uint8_t(255 - i), uint8_t(i)))));
+  TColorDialog d;
+  d.CustomColors = lines;
+  d.Color = RGB(1, 2, 3);
+  WhenShown<QColorDialog>([](QColorDialog* q) {
+    EXPECT_EQ(q->currentColor(), QColor(1, 2, 3));
+    q->setCurrentColor(QColor(200, 100, 50));
+  });
+  ASSERT_TRUE(d.Execute());
+  EXPECT_EQ(d.Color, RGB(200, 100, 50));
+  EXPECT_EQ(d.CustomColors, lines);
+  EXPECT_EQ(QColorDialog::customColor(1), QColor(16, 254, 1));
+  EXPECT_EQ(CustomColorLines(CurrentCustomColors()), lines);
+}
+
+}  // namespace

@@ -85,43 +85,16 @@ void StretchBltTransparent(TCanvas& dest, int x, int y, int w, int h, const TCan
                            int srcX, int srcY, int srcW, int srcH, HPALETTE palette,
                            TColor transparentColor) {
   if (w <= 0 || h <= 0 || srcW <= 0 || srcH <= 0 || !dest.Bitmap() || !src.Bitmap()) return;
-  // Work bitmaps stay within the pixel limit like every other image.
-  CheckImageSize(w, h);
-  CheckImageSize(srcW, srcH);
-  const TRect srcArea(0, 0, srcW, srcH), workArea(0, 0, w, h);
   const TRect s(srcX, srcY, int(std::min<int64_t>(int64_t(srcX) + srcW, INT32_MAX)),
                 int(std::min<int64_t>(int64_t(srcY) + srcH, INT32_MAX)));
   const TRect d(x, y, int(std::min<int64_t>(int64_t(x) + w, INT32_MAX)),
                 int(std::min<int64_t>(int64_t(y) + h, INT32_MAX)));
-  // The colour copy of the source area, and the mask: white where the key colour is.
-  TBitmap color(srcW, srcH, pf32bit), mask(srcW, srcH, pf32bit), inverse(srcW, srcH, pf32bit);
-  color.Canvas().CopyRect(srcArea, src, s);
-  const uint32_t key = uint32_t(PaletteKey(palette, transparentColor));
-  const uint32_t keyBgr = (key & 0xFF) << 16 | (key & 0xFF00) | (key >> 16 & 0xFF);
-  for (int row = 0; row < srcH; ++row) {
-    const uint32_t* c = reinterpret_cast<const uint32_t*>(color.ScanLine(row));
-    uint32_t* m = reinterpret_cast<uint32_t*>(mask.ScanLine(row));
-    uint32_t* n = reinterpret_cast<uint32_t*>(inverse.ScanLine(row));
-    for (int col = 0; col < srcW; ++col) {
-      bool keyed = (c[col] & 0xFFFFFF) == keyBgr;
-      m[col] = keyed ? 0xFFFFFF : 0;
-      n[col] = keyed ? 0 : 0xFFFFFF;
-    }
-  }
-  // The work area: the destination, cleared where the picture goes, then painted.
-  TBitmap work(w, h, pf32bit);
-  TCanvas& wc = work.Canvas();
-  wc.CopyMode = cmSrcCopy;
-  wc.CopyRect(workArea, dest, d);
-  wc.CopyMode = cmSrcAnd;
-  wc.CopyRect(workArea, mask.Canvas(), srcArea);
-  color.Canvas().CopyMode = cmSrcAnd;
-  color.Canvas().CopyRect(srcArea, inverse.Canvas(), srcArea);
-  wc.CopyMode = cmSrcPaint;
-  wc.CopyRect(workArea, color.Canvas(), srcArea);
+  // One nearest-sample pass that skips the key-coloured source pixels: the destination
+  // keeps every byte of its own there (a mask and an inverse mask combined by raster
+  // operations would also clear the fourth byte of the pixels left visible).
   TCopyModeGuard guard(dest);
   dest.CopyMode = cmSrcCopy;
-  dest.CopyRect(d, wc, workArea);
+  dest.StretchDrawKeyed(d, *src.Bitmap(), s, PaletteKey(palette, transparentColor));
 }
 
 void StretchBitmapRectTransparent(TCanvas& dest, int x, int y, int w, int h, const TRect& srcRect,

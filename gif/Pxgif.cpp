@@ -549,7 +549,8 @@ void TGIFFrame::AssignTo(TGraphic* dest) {
 void TGIFFrame::Draw(TCanvas& canvas, const TRect& r, bool transparent) {
   TBitmap& b = GetBitmap();
   if (transparent && FTransparentColor != clNone)
-    StretchBitmapRectTransparent(canvas, r, b, TRect(0, 0, b.Width(), b.Height()), FTransparentColor);
+    StretchBitmapRectTransparent(canvas, r.Left, r.Top, WidthOf(r), HeightOf(r),
+                                 TRect(0, 0, b.Width(), b.Height()), b, FTransparentColor);
   else
     canvas.StretchDraw(r, &b);
 }

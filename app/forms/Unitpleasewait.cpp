@@ -95,6 +95,7 @@ void TFormPleaseWait::BeginWait(const std::string& message, bool show) {
     QWidget::show();
     raise();
     // The caller's work starts right away on this thread: paint before it does.
+    WaitUntilExposed(this);
     repaint();
     PaintBoxPaint();
   }

@@ -34,7 +34,7 @@ TEST(PopClasses, StreamValues) {
   EXPECT_EQ(StreamString(s), "xyz");
   EXPECT_THROW(StreamByte(s), EReadError);
   // A length beyond the end is an error, not a read past it.
-  TMemoryStream shortString = StreamOf(std::string("\x10\x00ab", 4));
+  TMemoryStream shortString = StreamOf(std::string("\x10\x00" "ab", 4));
   EXPECT_THROW(StreamString(shortString), EReadError);
   TMemoryStream empty = StreamOf(std::string("\x00\x00", 2));
   EXPECT_EQ(StreamString(empty), "");

@@ -3,6 +3,9 @@
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QComboBox>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +14,7 @@
 #include <algorithm>
 
 #include "PopStdCtrls.h"
+#include "platform/Canvas.h"
 #include "platform/gui/QtServices.h"
 
 namespace {
@@ -60,4 +64,55 @@ QWidget* WinControlFindClass(QWidget* control, const char* className) {
   for (QWidget* child : control->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
     if (child->inherits(className)) found = child;
   return found;
+}
+
+namespace {
+class TCursorClip : public QObject {
+ public:
+  QPointer<QWidget> Control;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == Control && event->type() == QEvent::MouseMove) {
+      QRect area(Control->mapToGlobal(QPoint(0, 0)), Control->size());
+      QPoint p = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+      QPoint kept(std::clamp(p.x(), area.left(), area.right()),
+                  std::clamp(p.y(), area.top(), area.bottom()));
+      if (kept != p) QCursor::setPos(kept);
+    }
+    return false;
+  }
+};
+TCursorClip& Clip() {
+  static TCursorClip clip;
+  return clip;
+}
+}  // namespace
+
+void ControlClipCursor(QWidget* control) {
+  TCursorClip& clip = Clip();
+  if (clip.Control) {
+    clip.Control->removeEventFilter(&clip);
+    clip.Control->releaseMouse();
+    clip.Control = nullptr;
+  }
+  if (!control) return;
+  clip.Control = control;
+  control->installEventFilter(&clip);
+  control->grabMouse();
+}
+
+QWidget* ClippedCursorControl() { return Clip().Control; }
+
+void DrawRubberBand(TCanvas& canvas, const TRect& r, TRubberBandShape shape) {
+  TPen pen = canvas.Pen;
+  TBrushStyle brush = canvas.Brush.Style;
+  canvas.Pen.Style = psDot;
+  canvas.Pen.Mode = pmNot;
+  canvas.Pen.Width = 1;
+  canvas.Brush.Style = bsClear;
+  if (shape == rbEllipse)
+    canvas.Ellipse(r);
+  else
+    canvas.Rectangle(r);
+  canvas.Pen = pen;
+  canvas.Brush.Style = brush;
 }

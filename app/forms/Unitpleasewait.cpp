@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 #include "platform/Services.h"
@@ -26,9 +28,10 @@ std::vector<TColor> SweepColumns(int width, int position, int maximum, TColor pa
   if (width <= 0) return {};
   int64_t m = maximum == 0 ? 1 : maximum;
   int64_t peak = std::llabs(2 * int64_t(position) - maximum) * width / m;
-  int p = peak > width ? width : int(peak < 0 ? width : peak);
-  int32_t acc[3] = {GetRValue(panelColor), GetGValue(panelColor), GetBValue(panelColor)};
-  int32_t step[3];
+  // Computed in 64 bits so that no position overflows; a peak beyond the strip is kept.
+  int p = int(std::clamp<int64_t>(peak, INT32_MIN, INT32_MAX));
+  int64_t acc[3] = {GetRValue(panelColor), GetGValue(panelColor), GetBValue(panelColor)};
+  int64_t step[3];  // 64 bits: a negative maximum gives steps that would overflow 32
   int e = p == 0 ? 1 : p;
   for (int c = 0; c < 3; ++c) step[c] = (0xFF0000 - acc[c]) / e;
   std::vector<TColor> columns(static_cast<size_t>(width));
@@ -95,6 +98,7 @@ void TFormPleaseWait::BeginWait(const std::string& message, bool show) {
     QWidget::show();
     raise();
     // The caller's work starts right away on this thread: paint before it does.
+    WaitUntilExposed(this);
     repaint();
     PaintBoxPaint();
   }

@@ -83,10 +83,16 @@ void TFormSplash::SetRange(int minimum, int maximum) {
   ProgressBar->setRange(minimum, std::max(minimum, maximum));
 }
 
-// The loader runs without events in between, so the bar paints at once.
+// The loader runs without events in between, so the bar paints at once; the first call
+// after the window was shown also waits for it to be exposed and paints it whole.
 void TFormSplash::SetPosition(int position) {
   ProgressBar->setValue(std::clamp(position, ProgressBar->minimum(), ProgressBar->maximum()));
-  if (ProgressBar->isVisible()) ProgressBar->repaint();
+  if (!isVisible()) return;
+  if (!FPainted && WaitUntilExposed(this)) {
+    FPainted = true;
+    repaint();
+  }
+  ProgressBar->repaint();
 }
 
 // No exception may leave a Qt event handler: a picture that does not load is kept in
@@ -94,6 +100,7 @@ void TFormSplash::SetPosition(int position) {
 // labels and progress bar at its designed size, centred, without the picture.
 void TFormSplash::showEvent(QShowEvent* event) {
   LoadError.clear();
+  FPainted = false;
   try {
     FormShow();
   } catch (const std::exception& e) {

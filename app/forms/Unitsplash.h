@@ -42,6 +42,7 @@ class TFormSplash : public QWidget, public TLoadProgress {
 
  private:
   std::unique_ptr<TBitmap> FPicture;
+  bool FPainted = false;
 };
 
 extern TFormSplash* FormSplash;

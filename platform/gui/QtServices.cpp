@@ -6,6 +6,8 @@
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QWindow>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QFont>
@@ -169,6 +171,17 @@ QImage QImageOfBitmap(const TBitmap& bitmap) {
 QPrinter& SharedPrinter() {
   static QPrinter printer(QPrinter::HighResolution);
   return printer;
+}
+
+bool WaitUntilExposed(QWidget* window, int timeoutMs) {
+  if (!window || !window->isVisible()) return false;
+  QWindow* handle = window->window()->windowHandle();
+  if (!handle) return false;
+  QElapsedTimer clock;
+  clock.start();
+  while (!handle->isExposed() && clock.elapsed() < timeoutMs)
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+  return handle->isExposed();
 }
 
 // ---- the main form and its status bar --------------------------------------------------

@@ -57,6 +57,12 @@ TFont FontOfQFont(const QFont& font, TColor color);
 // The one printer of the run, shared by the printer set-up dialog and printing.
 QPrinter& SharedPrinter();
 
+// Windows paints a window that is shown at once; X11 maps it later, and Qt paints nothing
+// into a window before it is exposed. Long work on the user-interface thread that shows a
+// window first (the wait indicator, the splash) calls this: it handles events other than
+// user input until the window is exposed, for at most timeoutMs. True when it is exposed.
+bool WaitUntilExposed(QWidget* window, int timeoutMs = 300);
+
 // The application's main form: the one set here, or else the first top-level main window.
 void SetApplicationMainForm(QWidget* form);
 QWidget* ApplicationMainForm();

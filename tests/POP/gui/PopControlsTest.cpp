@@ -17,6 +17,7 @@
 #include "POP/gui/PopExtCtrls.h"
 #include "POP/gui/PopMenus.h"
 #include "POP/gui/PopStdCtrls.h"
+#include "platform/Canvas.h"
 #include "platform/Graphics.h"
 #include "platform/Types.h"
 
@@ -299,6 +300,37 @@ TEST(PopControls, TextBufAndFindClass) {
   EXPECT_EQ(WinControlFindClass(&form, "QLabel"), b);
   EXPECT_EQ(WinControlFindClass(&form, "QFrame"), b);  // a base class counts
   EXPECT_EQ(WinControlFindClass(&form, "QComboBox"), nullptr);
+}
+
+TEST(PopControls, RubberBandsInvertAndComeOff) {
+  for (TRubberBandShape shape : {rbRectangle, rbEllipse}) {
+    TBitmap b(40, 30);
+    b.Canvas().Brush.SetColor(RGB(10, 200, 30));
+    b.Canvas().FillRect(TRect{0, 0, 40, 30});
+    DrawRubberBand(b.Canvas(), TRect{5, 5, 35, 25}, shape);
+    int inverted = 0;
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 40; ++x)
+        if (b.GetPixelColor(x, y) == RGB(245, 55, 225)) ++inverted;
+    EXPECT_GT(inverted, 20) << shape;
+    EXPECT_EQ(b.GetPixelColor(20, 15), RGB(10, 200, 30));  // the inside is not filled
+    DrawRubberBand(b.Canvas(), TRect{5, 5, 35, 25}, shape);
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 40; ++x) ASSERT_EQ(b.GetPixelColor(x, y), RGB(10, 200, 30)) << x << "," << y;
+    EXPECT_EQ(b.Canvas().Pen.Mode, pmCopy);
+  }
+}
+
+TEST(PopControls, ClipCursorHoldsOneControlAtATime) {
+  QWidget a, b;
+  a.show();
+  b.show();
+  ControlClipCursor(&a);
+  EXPECT_EQ(ClippedCursorControl(), &a);
+  ControlClipCursor(&b);
+  EXPECT_EQ(ClippedCursorControl(), &b);
+  ControlClipCursor(nullptr);
+  EXPECT_EQ(ClippedCursorControl(), nullptr);
 }
 
 }  // namespace

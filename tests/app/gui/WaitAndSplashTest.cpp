@@ -169,6 +169,8 @@ TEST(WaitIndicator, Sweep) {
   // Maximum 0 divides by 1; position past the maximum does not fault.
   EXPECT_EQ(SweepColumns(W, 1, 0, panel).size(), size_t(W));
   EXPECT_EQ(SweepColumns(W, 1000000, 3, panel).size(), size_t(W));
+  EXPECT_EQ(SweepColumns(W, INT32_MAX, 1, panel).size(), size_t(W));
+  EXPECT_EQ(SweepColumns(W, 3, -1, panel).size(), size_t(W));
   EXPECT_TRUE(SweepColumns(0, 0, 100, panel).empty());
 }
 

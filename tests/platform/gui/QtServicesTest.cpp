@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -16,6 +17,7 @@
 #include "platform/Graphics.h"
 #include "platform/IniFiles.h"
 #include "platform/MessageService.h"
+#include "platform/PrinterService.h"
 #include "platform/gui/QtServices.h"
 #include "support/TestSupport.h"
 
@@ -90,6 +92,7 @@ TEST(QtServices, TheInstalledBoxesAnswerWithThePressedButton) {
   EXPECT_EQ(caption, "Varnholt Zelmora");
   SetServices(nullptr);
   SetMessageService(nullptr);
+  SetPrinterService(nullptr);
 }
 
 TEST(QtServices, ClipboardAndScreen) {
@@ -101,6 +104,57 @@ TEST(QtServices, ClipboardAndScreen) {
   Services().ScreenSize(w, h);
   EXPECT_EQ(QSize(w, h), QGuiApplication::primaryScreen()->geometry().size());
   SetServices(nullptr);
+  SetMessageService(nullptr);
+  SetPrinterService(nullptr);
+}
+
+// Printing goes to the shared printer; a PDF file stands in for a printer here.
+TEST(QtServices, PrintingReachesThePrinter) {
+  InstallQtServices();
+  TempDir dir;
+  QPrinter& printer = SharedPrinter();
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(dir.File("image.pdf")));
+  std::vector<uint32_t> pixels(4 * 3, 0xFF3366CCu);
+  EXPECT_TRUE(Services().PrintImage("Page", 4, 3, pixels));
+  EXPECT_EQ(ReadAll(dir.File("image.pdf")).substr(0, 5), "%PDF-");
+  EXPECT_FALSE(Services().PrintImage("Short", 4, 3, std::vector<uint32_t>(5)));
+
+  printer.setOutputFileName(QString::fromStdString(dir.File("page.pdf")));
+  IPrinterService* service = PrinterService();
+  ASSERT_NE(service, nullptr);
+  EXPECT_GT(service->PageWidth(), 0);
+  EXPECT_GT(service->PageHeight(), service->PageWidth());  // portrait
+  TBitmap bitmap(8, 8);
+  service->BeginDoc();
+  service->StretchDrawBitmap(TRect{0, 0, 800, 800}, bitmap);
+  service->EndDoc();
+  EXPECT_EQ(ReadAll(dir.File("page.pdf")).substr(0, 5), "%PDF-");
+  printer.setOutputFileName(QString());
+  SetServices(nullptr);
+  SetMessageService(nullptr);
+  SetPrinterService(nullptr);
+}
+
+TEST(QtServices, BusyCursorIsOneValueAndBoxesShowTheArrow) {
+  InstallQtServices();
+  Services().SetBusyCursor(true);
+  Services().SetBusyCursor(true);
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  Qt::CursorShape during = Qt::BlankCursor;
+  QTimer::singleShot(0, [&] {
+    during = QApplication::overrideCursor()->shape();
+    qobject_cast<QMessageBox*>(QApplication::activeModalWidget())->button(QMessageBox::Ok)->click();
+  });
+  Services().MessageBox("Busy", "Zelmora", MB_OK);
+  EXPECT_EQ(during, Qt::ArrowCursor);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  Services().SetBusyCursor(false);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  SetServices(nullptr);
+  SetMessageService(nullptr);
+  SetPrinterService(nullptr);
 }
 
 TEST(QtServices, NameFilters) {

@@ -1,5 +1,7 @@
 #include "QtServices.h"
 
+#include "QtImage.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
@@ -147,26 +149,7 @@ QStringList QtNameFilters(const std::string& filter) {
 QString ToQString(const std::string& s) { return QString::fromStdString(s); }
 std::string FromQString(const QString& s) { return s.toStdString(); }
 
-QImage QImageOfBitmap(const TBitmap& bitmap) {
-  int w = bitmap.Width(), h = bitmap.Height();
-  if (w <= 0 || h <= 0) return {};
-  QImage image(w, h, QImage::Format_RGB32);
-  for (int y = 0; y < h; ++y) {
-    auto* out = reinterpret_cast<uint32_t*>(image.scanLine(y));
-    if (bitmap.PixelFormat() == pf32bit || bitmap.PixelFormat() == pfDevice ||
-        bitmap.PixelFormat() == pfCustom) {
-      const uint8_t* in = bitmap.ScanLine(y);
-      for (int x = 0; x < w; ++x)
-        out[x] = 0xFF000000u | uint32_t(in[4 * x + 2]) << 16 | uint32_t(in[4 * x + 1]) << 8 | in[4 * x];
-    } else {
-      for (int x = 0; x < w; ++x) {
-        TColor c = bitmap.GetPixelColor(x, y);
-        out[x] = 0xFF000000u | uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c);
-      }
-    }
-  }
-  return image;
-}
+QImage QImageOfBitmap(const TBitmap& bitmap) { return BitmapToQImage(bitmap); }
 
 QPrinter& SharedPrinter() {
   static QPrinter printer(QPrinter::HighResolution);

@@ -48,6 +48,19 @@ void StatusBarExplorer(QStatusBar* bar, const QTreeWidget* listView) {
   StatusBarSetSimpleText(bar, text);
 }
 
+void StatusBarResize(QStatusBar* bar) {
+  if (!bar) return;
+  QList<QWidget*> parts;
+  for (QWidget* w : bar->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    if (!w->isHidden()) parts.append(w);
+  if (parts.isEmpty()) return;
+  int share = bar->width() / int(parts.size());
+  for (int i = 0; i < parts.size(); ++i) {
+    int w = i + 1 < parts.size() ? share : bar->width() - share * (int(parts.size()) - 1);
+    parts[i]->setFixedWidth(std::max(0, w));
+  }
+}
+
 void TrackBarSetPosition(QSlider* trackBar, int position) {
   if (!trackBar) return;
   QSignalBlocker block(trackBar);
@@ -68,6 +81,23 @@ void ListItemClearSubItems(QTreeWidgetItem* item) {
 void ListViewClearSubItems(QTreeWidget* listView) {
   if (!listView) return;
   for (int i = 0; i < listView->topLevelItemCount(); ++i) ListItemClearSubItems(listView->topLevelItem(i));
+}
+
+void ListViewPopulate(QTreeWidget* listView, const std::string& folder) {
+  if (!listView) return;
+  listView->clear();
+  std::vector<std::filesystem::directory_entry> files;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+    if (e.is_regular_file(ec) && e.path().filename().string()[0] != '.') files.push_back(e);
+  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+    return a.path().filename().string() < b.path().filename().string();
+  });
+  for (const auto& f : files) {
+    QStringList columns(ToQString(f.path().filename().string()));
+    if (listView->columnCount() > 1) columns << QString::number(qulonglong(f.file_size(ec)));
+    new QTreeWidgetItem(listView, columns);
+  }
 }
 
 void ListViewSaveToFile(const QTreeWidget* listView, const std::string& fileName) {

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeWidget>
+#include <fstream>
 #include <filesystem>
 
 #include "POP/gui/PopClasses.h"
@@ -105,6 +107,33 @@ TEST(PopComCtrls, ListViewsToFilesAndBack) {
   list.topLevelItem(0)->setSelected(true);
   StatusBarExplorer(&bar, &list);
   EXPECT_EQ(StatusBarSimpleText(&bar), "1 object(s) selected");
+}
+
+TEST(PopComCtrls, ListViewPopulateListsTheFolderFiles) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.File("sub"));
+  for (const char* name : {"b.png", "a.gif", ".hidden"}) {
+    std::ofstream f(dir.File(name));
+    f << "12345";
+  }
+  QTreeWidget list;
+  list.setColumnCount(2);
+  new QTreeWidgetItem(&list, QStringList({"old"}));
+  ListViewPopulate(&list, dir.Path());
+  ASSERT_EQ(list.topLevelItemCount(), 2);
+  EXPECT_EQ(list.topLevelItem(0)->text(0), "a.gif");
+  EXPECT_EQ(list.topLevelItem(0)->text(1), "5");
+  EXPECT_EQ(list.topLevelItem(1)->text(0), "b.png");
+  ListViewPopulate(&list, dir.File("missing"));
+  EXPECT_EQ(list.topLevelItemCount(), 0);
+
+  QStatusBar bar;
+  bar.resize(301, 20);
+  auto* a = new QLabel("a", &bar);
+  auto* b = new QLabel("b", &bar);
+  StatusBarResize(&bar);
+  EXPECT_EQ(a->width(), 150);
+  EXPECT_EQ(b->width(), 151);
 }
 
 TEST(PopComCtrls, TreeNodePaths) {

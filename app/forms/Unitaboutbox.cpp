@@ -39,10 +39,14 @@ TFormAboutBox::TFormAboutBox(QWidget* parent)
   setObjectName("FormAboutBox");
   setWindowTitle("About");
   setFixedSize(367, 402);
+  // The places below are laid out for the small dialog font.
+  QFont small = font();
+  small.setPointSize(8);
+  setFont(small);
 
   PageControl = new QTabWidget(this);
   PageControl->setObjectName("PageControl");
-  PageControl->setGeometry(8, 8, 351, 318);
+  PageControl->setGeometry(8, 8, 351, 346);
   TabSheetAbout = new QWidget;
   TabSheetAbout->setObjectName("TabSheetAbout");
   PageControl->addTab(TabSheetAbout, "About");
@@ -81,7 +85,7 @@ TFormAboutBox::TFormAboutBox(QWidget* parent)
 
   ButtonOK = new QPushButton("OK", this);
   ButtonOK->setObjectName("ButtonOK");
-  ButtonOK->setGeometry(284, 332, 75, 25);
+  ButtonOK->setGeometry(284, 369, 75, 25);
   ButtonOK->setDefault(true);
   connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "POP/PopForms.h"
 #include "engine/XBlend.h"
@@ -80,13 +81,16 @@ void FreeBanner() {
 }
 
 QImage ApplicationIconImage() {
-  static bool loaded = false;
+  // Read again only when the program folder has changed.
+  static std::string loadedFrom;
   static QImage image;
-  if (loaded) return image;
-  loaded = true;
+  std::string name = LocalFile("Zelmora.ico");
+  if (name == loadedFrom) return image;
+  loadedFrom = name;
+  image = QImage();
   try {
     TIcon icon;
-    icon.LoadFromFile(LocalFile("Zelmora.ico"));
+    icon.LoadFromFile(name);
     const TBitmap& b = icon.Image();
     // Straight alpha in blue, green, red, alpha order: Qt's ARGB32 on this byte order.
     QImage out(b.Width(), b.Height(), QImage::Format_ARGB32);

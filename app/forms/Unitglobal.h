@@ -43,7 +43,7 @@ class TPaintBox : public QWidget {
   }
 };
 
-// The application's icon (Zelmora.ico in the program folder, read once) as a 32 x 32
+// The application's icon (Zelmora.ico in the program folder, read at first use) as a 32 x 32
 // image with its transparency; a null image when the file is missing or bad.
 QImage ApplicationIconImage();
 

@@ -50,6 +50,9 @@ TEST(DialogGrab, TheShippedBannerAndPicturesAppear) {
   about.show();
   EXPECT_GT(BannerColours(about, 38), 20u);
   EXPECT_FALSE(about.Memo->toPlainText().isEmpty());
+  // The application's icon, a blue button, at the paint box's origin.
+  QColor body = about.PaintBox1->grab().toImage().pixelColor(5, 16);
+  EXPECT_GT(body.blue(), body.red() + 60);
   Save(about, "about");
 
   TFormTipOfTheDay tips;

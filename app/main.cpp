@@ -7,9 +7,16 @@
 
 #include "AppEnvironment.h"
 #include "POP/PopForms.h"
+#include "Unitaboutbox.h"
+#include "Uniteditprojectsize.h"
+#include "Uniteditsize.h"
+#include "Unitglobal.h"
+#include "Unitgridsize.h"
 #include "Unitmain.h"
 #include "Unitpleasewait.h"
+#include "Unitresize.h"
 #include "Unitsplash.h"
+#include "Unittipoftheday.h"
 #include "engine/XZLMButton.h"
 #include "platform/Services.h"
 #include "platform/WaitIndicator.h"
@@ -56,22 +63,38 @@ int main(int argc, char** argv) {
     auto* formMain = new TFormMain;
     formMain->CommandLine = args;
     SetApplicationMainForm(formMain);
+    FormResize = new TFormResize;
+    FormGridSize = new TFormGridSize;
+    FormAboutBox = new TFormAboutBox;
+    FormEditSize = new TFormEditSize;
+    FormGlobal = new TFormGlobal;
     FormPleaseWait = new TFormPleaseWait;
     SetWaitIndicator(FormPleaseWait);
     FormSplash = new TFormSplash;
     SetSplashProgress(FormSplash);
+    FormTipOfTheDay = new TFormTipOfTheDay;
+    FormEditProjectSize = new TFormEditProjectSize;
 
     formMain->show();
     app.exec();
 
-    // The application frees its forms: the main window first, as the main form.
+    // The application frees its forms: the main window first, as the main form, then the
+    // others from the last created.
     delete formMain;
+    delete FormEditProjectSize;
+    delete FormTipOfTheDay;
     SetSplashProgress(nullptr);
     delete FormSplash;
     FormSplash = nullptr;
     SetWaitIndicator(nullptr);
     delete FormPleaseWait;
     FormPleaseWait = nullptr;
+    delete FormGlobal;
+    delete FormEditSize;
+    delete FormAboutBox;
+    delete FormGridSize;
+    delete FormResize;
+    FreeBanner();
   } catch (const std::exception& ex) {
     TApplication::ShowException(ex.what());
   }

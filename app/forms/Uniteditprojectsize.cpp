@@ -1,0 +1,97 @@
+#include "Uniteditprojectsize.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cstdint>
+
+#include "Unitglobal.h"
+#include "platform/gui/QtServices.h"
+#include "platform/gui/QtUpDown.h"
+
+TFormEditProjectSize* FormEditProjectSize = nullptr;
+
+TFormEditProjectSize::TFormEditProjectSize(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+  setObjectName("FormEditProjectSize");
+  setWindowTitle("Enter Project Size");
+
+  auto* grid = new QGridLayout;
+  grid->setHorizontalSpacing(8);
+  auto row = [&](int r, const char* labelName, const char* caption, const char* editName,
+                 const char* upDownName, QLabel*& label, QLineEdit*& edit, TUpDown*& upDown) {
+    label = new QLabel(caption, this);
+    label->setObjectName(labelName);
+    edit = new QLineEdit(this);
+    edit->setObjectName(editName);
+    edit->setFixedWidth(65);
+    label->setBuddy(edit);
+    upDown = new TUpDown(this);
+    upDown->setObjectName(upDownName);
+    upDown->SetRange(64, 4000);
+    upDown->Wrap = false;
+    upDown->SetPosition(64);
+    upDown->SetAssociate(edit);
+    upDown->setFixedSize(16, edit->sizeHint().height());
+    auto* box = new QHBoxLayout;
+    box->setSpacing(0);
+    box->addWidget(edit);
+    box->addWidget(upDown);
+    box->addStretch();
+    grid->addWidget(label, r, 0);
+    grid->addLayout(box, r, 1);
+    QLineEdit* sender = edit;
+    ControlOnExit(edit, [this, sender] { Edit1Exit(sender); });
+  };
+  row(0, "Label1", "Width:", "Edit1", "UpDown1", Label1, Edit1, UpDown1);
+  row(1, "Label2", "Height:", "Edit2", "UpDown2", Label2, Edit2, UpDown2);
+
+  ButtonOK = new QPushButton("OK", this);
+  ButtonOK->setObjectName("ButtonOK");
+  ButtonOK->setDefault(true);
+  connect(ButtonOK, &QPushButton::clicked, this, &TFormEditProjectSize::ButtonOKClick);
+  ButtonCancel = new QPushButton("Cancel", this);
+  ButtonCancel->setObjectName("ButtonCancel");
+  connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(ButtonOK);
+  buttons->addWidget(ButtonCancel);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(8, 8, 8, 8);
+  outer->addLayout(grid);
+  outer->addLayout(buttons);
+  outer->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+TFormEditProjectSize::~TFormEditProjectSize() {
+  if (FormEditProjectSize == this) FormEditProjectSize = nullptr;
+}
+
+bool TFormEditProjectSize::Execute(const std::string& caption, int& width, int& height) {
+  setWindowTitle(ToQString(caption));
+  UpDown1->SetPosition(int16_t(width));
+  UpDown2->SetPosition(int16_t(height));
+  if (exec() != QDialog::Accepted) return false;
+  width = int16_t(UpDown1->Position());
+  height = int16_t(UpDown2->Position());
+  return true;
+}
+
+// Typed sizes are kept to 320 .. 1024, though the arrows step through 64 .. 4000.
+void TFormEditProjectSize::Edit1Exit(QLineEdit* sender) {
+  EditClampInteger(sender, 500, 320, 1024);
+}
+
+// Return presses OK without leaving the edit, so the edit that has the focus is left here
+// as a click on OK would leave it: a typed size is corrected whichever way OK is pressed.
+void TFormEditProjectSize::ButtonOKClick() {
+  QWidget* focused = focusWidget();
+  if (focused == Edit1 || focused == Edit2) Edit1Exit(static_cast<QLineEdit*>(focused));
+  accept();
+}

@@ -1,0 +1,109 @@
+#include "Unitresize.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "Unitglobal.h"
+#include "platform/Services.h"
+#include "platform/SysUtils.h"
+#include "platform/gui/QtServices.h"
+#include "platform/gui/QtUpDown.h"
+
+TFormResize* FormResize = nullptr;
+
+namespace {
+int EditValue(QLineEdit* edit, int def) { return StrToIntDef(FromQString(edit->text()), def); }
+}  // namespace
+
+TFormResize::TFormResize(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+  setObjectName("FormResize");
+  setWindowTitle("Button Resize");
+
+  PageControl = new QTabWidget(this);
+  PageControl->setObjectName("PageControl");
+  TabSheetSettings = new QWidget;
+  TabSheetSettings->setObjectName("TabSheetSettings");
+  PageControl->addTab(TabSheetSettings, "Settings");
+  auto* grid = new QGridLayout(TabSheetSettings);
+  auto row = [&](int r, const char* labelName, const char* caption, const char* editName,
+                 QLabel*& label, QLineEdit*& edit) {
+    label = new QLabel(caption, TabSheetSettings);
+    label->setObjectName(labelName);
+    edit = new QLineEdit(TabSheetSettings);
+    edit->setObjectName(editName);
+    edit->setFixedWidth(81);
+    label->setBuddy(edit);
+    grid->addWidget(label, r, 0);
+    grid->addWidget(edit, r, 1);
+  };
+  row(0, "LabelLeft", "Left:", "EditLeft", LabelLeft, EditLeft);
+  row(1, "LabelTop", "Top:", "EditTop", LabelTop, EditTop);
+  row(2, "LabelWidth", "Width:", "EditWidth", LabelWidth, EditWidth);
+  row(3, "LabelHeight", "Height:", "EditHeight", LabelHeight, EditHeight);
+  ControlOnExit(EditLeft, [this] { EditLeftExit(); });
+  ControlOnExit(EditTop, [this] { EditTopExit(); });
+  ControlOnExit(EditWidth, [this] { EditWidthExit(); });
+  ControlOnExit(EditHeight, [this] { EditHeightExit(); });
+
+  ButtonOK = new QPushButton("OK", this);
+  ButtonOK->setObjectName("ButtonOK");
+  ButtonOK->setDefault(true);
+  connect(ButtonOK, &QPushButton::clicked, this, &TFormResize::ButtonOKClick);
+  ButtonCancel = new QPushButton("Cancel", this);
+  ButtonCancel->setObjectName("ButtonCancel");
+  connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(ButtonOK);
+  buttons->addWidget(ButtonCancel);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(5, 5, 5, 5);
+  outer->addWidget(PageControl);
+  outer->addLayout(buttons);
+  outer->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+TFormResize::~TFormResize() {
+  if (FormResize == this) FormResize = nullptr;
+}
+
+// The bounds are kept on the screen, not on the page.
+void TFormResize::EditLeftExit() {
+  int w = 0, h = 0;
+  Services().ScreenSize(w, h);
+  EditClampInteger(EditLeft, 0, 0, int64_t(w) - EditValue(EditWidth, 32));
+}
+
+void TFormResize::EditTopExit() {
+  int w = 0, h = 0;
+  Services().ScreenSize(w, h);
+  EditClampInteger(EditTop, 0, 0, int64_t(h) - EditValue(EditHeight, 32));
+}
+
+void TFormResize::EditWidthExit() {
+  int w = 0, h = 0;
+  Services().ScreenSize(w, h);
+  EditClampInteger(EditWidth, 0, 10, int64_t(w) - EditValue(EditLeft, 0));
+}
+
+void TFormResize::EditHeightExit() {
+  int w = 0, h = 0;
+  Services().ScreenSize(w, h);
+  EditClampInteger(EditHeight, 0, 10, int64_t(h) - EditValue(EditTop, 0));
+}
+
+void TFormResize::ButtonOKClick() {
+  EditLeftExit();
+  EditTopExit();
+  EditWidthExit();
+  EditHeightExit();
+  accept();
+}

@@ -1,0 +1,83 @@
+// Every dialog drawn offscreen with the shipped data files: the banner shows the tinted wash.
+// With ZELMORA_GRAB_DIR set the pictures are also written there, to be looked at.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPlainTextEdit>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "AppEnvironment.h"
+#include "Unitaboutbox.h"
+#include "Uniteditprojectsize.h"
+#include "Uniteditsize.h"
+#include "Unitglobal.h"
+#include "Unitgridsize.h"
+#include "Unitresize.h"
+#include "Unittipoftheday.h"
+#include "support/ScriptedServices.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void Save(QWidget& w, const char* name) {
+  const char* dir = std::getenv("ZELMORA_GRAB_DIR");
+  if (dir && *dir) w.grab().save(QString(dir) + "/" + name + ".png");
+}
+
+// The number of distinct colours in the bottom `height` rows.
+size_t BannerColours(QWidget& w, int height) {
+  QImage shot = w.grab().toImage();
+  std::set<QRgb> colours;
+  for (int y = shot.height() - height; y < shot.height(); ++y)
+    for (int x = 0; x < shot.width(); ++x) colours.insert(shot.pixel(x, y));
+  return colours.size();
+}
+
+TEST(DialogGrab, TheShippedBannerAndPicturesAppear) {
+  TempDir home, cfg;
+  ScopedEnv h{"ZELMORA_HOME", home.Path()}, c{"ZELMORA_CONFIG", cfg.Path()};
+  fs::copy(ZELMORA_DATA, home.Path(), fs::copy_options::recursive);
+  ScriptedServices services;
+  ReleaseEnvironment();
+  FreeBanner();
+
+  TFormAboutBox about;
+  about.show();
+  EXPECT_GT(BannerColours(about, 38), 20u);
+  EXPECT_FALSE(about.Memo->toPlainText().isEmpty());
+  // The application's icon, a blue button, at the paint box's origin.
+  QColor body = about.PaintBox1->grab().toImage().pixelColor(5, 16);
+  EXPECT_GT(body.blue(), body.red() + 60);
+  Save(about, "about");
+
+  TFormTipOfTheDay tips;
+  tips.show();
+  EXPECT_GT(BannerColours(tips, 38), 20u);
+  Save(tips, "tips");
+
+  TFormEditSize size;
+  size.SetPixels(640, 480);
+  size.show();
+  EXPECT_GT(BannerColours(size, 38), 20u);
+  Save(size, "editsize");
+
+  TFormResize resize;
+  resize.show();
+  Save(resize, "resize");
+  TFormGridSize grid;
+  grid.show();
+  Save(grid, "gridsize");
+  TFormEditProjectSize page;
+  page.show();
+  Save(page, "projectsize");
+
+  FreeBanner();
+  ReleaseEnvironment();
+}
+
+}  // namespace

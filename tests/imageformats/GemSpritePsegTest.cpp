@@ -838,3 +838,31 @@ TEST(Pseg, BadFilesGiveTheirCodes) {
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.data[0], 0);  // cleared by the fill, not written
 }
+
+// ---- All three ----
+
+TEST(RasterCodecs, PatchedFilesFailWithKnownCodes) {
+  TempDir dir;
+  struct Source {
+    const char* name;
+    int32_t bpp;
+    const char* options;
+  } sources[] = {{"g1.img", 1, ""},  {"g4.img", 4, "pal"}, {"g24.img", 24, ""}, {"g8.img", 8, ""},
+                 {"s4.spr", 4, ""},  {"s8.spr", 8, ""},    {"s1.spr", 1, ""},   {"p.pseg", 1, ""}};
+  for (const Source& src : sources) {
+    std::string name = dir.File(src.name);
+    ASSERT_EQ(SaveImage(name, 11, 5, src.bpp, Image(11, 5, src.bpp), gColour, src.options), 0) << src.name;
+    const std::string whole = ReadAll(name);
+    const std::string patched = dir.File(std::string("x") + src.name);
+    for (size_t at = 0; at < whole.size(); ++at)
+      for (int value : {0x00, 0x01, 0x5A, 0x7F, 0x80, 0xFF}) {
+        std::string f = whole;
+        f[at] = char(value);
+        WriteAll(patched, f);
+        int rc = LoadImage(patched, "fixrec").rc;
+        if (rc) {
+          EXPECT_STRNE(imgfmt_error_text(rc), "general error") << src.name << " @" << at << "=" << value;
+        }
+      }
+  }
+}

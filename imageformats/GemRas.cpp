@@ -294,10 +294,12 @@ class Output {
   std::vector<uint8_t> FBuf;
 };
 
+// Units equal to the one at i, counted up to 255 (no item takes more), so that long runs
+// are not scanned again for each item they give.
 size_t RunLength(const uint8_t* line, size_t n, size_t i, size_t unit) {
-  size_t j = i + unit;
-  while (j + unit <= n && std::memcmp(line + j, line + i, unit) == 0) j += unit;
-  return (j - i) / unit;
+  size_t j = i + unit, count = 1;
+  while (count < 255 && j + unit <= n && std::memcmp(line + j, line + i, unit) == 0) j += unit, ++count;
+  return count;
 }
 
 bool IsSolid(const uint8_t* u, size_t unit) {

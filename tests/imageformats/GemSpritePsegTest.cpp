@@ -841,6 +841,24 @@ TEST(Pseg, BadFilesGiveTheirCodes) {
 
 // ---- All three ----
 
+TEST(RasterCodecs, FailedWritesAreReported) {
+  struct Case {
+    int index;
+    int32_t bpp;
+  } cases[] = {{14, 1}, {14, 24}, {12, 4}, {12, 8}, {13, 1}};
+  for (const Case& c : cases) {
+    int fd = imgfmt_file_create("/dev/full", IMGFMT_O_BINARY | IMGFMT_O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ImgFmtHeader h{};
+    h.width = 300;
+    h.height = 200;
+    h.bpp = c.bpp;
+    std::vector<uint8_t> px = Image(300, 200, c.bpp);
+    EXPECT_EQ(imgfmt_write_image("a", fd, c.index, &h, gColour, px.data(), ""), 8) << c.index;
+    imgfmt_file_close(fd);
+  }
+}
+
 TEST(RasterCodecs, PatchedFilesFailWithKnownCodes) {
   TempDir dir;
   struct Source {

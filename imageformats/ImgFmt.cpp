@@ -108,10 +108,6 @@ const ImgFmtCodec kTiff = Pending(
     "TIFF", "Tagged Image File Format support (almost TIFF 6.0 Baseline)", "TIF TIFF", 0xff);
 const ImgFmtCodec kTarga = Pending("Targa", "Truevision Targa/Vista bitmap", "TGA VST AFI", 0xcc);
 const ImgFmtCodec kIlbm = Pending("ILBM", "Amiga IFF / ILBM Interleaved bitmap", "IFF LBM", 0xff);
-const ImgFmtCodec kSprite = Pending("Sprite", "Archimedes Sprite from RiscOS", "SPR SPRITE", 0x77);
-const ImgFmtCodec kPseg =
-    Pending("PSEG", "IBM Printer Page Segment", "PSE PSEG PSEG38PP PSEG3820", 0x11);
-const ImgFmtCodec kGemRas = Pending("GemRas", "GEM Raster", "IMG", 0xff);
 
 const ImgFmtCodec* const kTable[IMGFMT_FORMAT_COUNT] = {
     &kBitmap,
@@ -126,9 +122,9 @@ const ImgFmtCodec* const kTable[IMGFMT_FORMAT_COUNT] = {
     &imgfmt_codec_kips,
     &imgfmt_codec_iax,
     &imgfmt_codec_xbitmap,
-    &kSprite,
-    &kPseg,
-    &kGemRas,
+    &imgfmt_codec_sprite,
+    &imgfmt_codec_pseg,
+    &imgfmt_codec_gemras,
     &imgfmt_codec_portrait,
 };
 

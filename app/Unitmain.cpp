@@ -1371,60 +1371,59 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
   }
   SetCurrentDir(folder);
 
-  // The table, with captions, text areas and snippets as markup where they can be.
-  auto maker = std::make_unique<TTableMaker>(area.Width(), area.Height());
-  std::vector<TZLMButton*> hidden;
-  for (int i = 0; i < Scene->Count(); ++i) {
-    TZLMButton* b = Scene->Button(i);
-    if (!RectIsOverlap(b->Bounds, area) || !Scene->IsFullyVisible(b)) {
-      b->HideText = false;
-      continue;
-    }
-    const ZStyle& style = *b->Style;
-    const auto align = static_cast<TAlignment>(style.Alignment);
-    std::string html;
-    if (style.Shape == 24)
-      html = HTMLEncodeParaAlignment(align, HTMLEncodeFont(*style.Font, b->Text));
-    else if (!style.IsAntialiased && (!b->TextFilled || style.Shape == 23))
-      html = HTMLEncodeParaAlignment(
-          align, HTMLEncodeFont(*style.Font, HTMLEncodeText(ExpandTextMacros(b->Text))));
-    b->HideText = !html.empty();
-    b->Changed = !html.empty();
-    if (b->HideText) hidden.push_back(b);
-    const std::string size = "width:" + IntToStr(b->Bounds.Width()) + ";height:" + IntToStr(b->Bounds.Height());
-    if (style.Shape == 23) html = "<SPAN style=\"" + size + ";overflow:auto\">" + html + "</SPAN>";
-    if (style.Shape == 24) html = "<SPAN style=\"" + size + ";overflow:hidden\">" + html + "</SPAN>";
-    maker->AddTableObject(b->Bounds.Left - area.Left, b->Bounds.Top - area.Top, b->Bounds.Right - area.Left,
-                          b->Bounds.Bottom - area.Top, html, b->LinkAddress, align, taCenter);
-  }
-  maker->LayoutTable();
-
-  // The page without the captions that went into the markup.
-  RedrawScene(false);
-  auto restoreCaptions = [&] {
-    for (TZLMButton* b : hidden) {
-      b->HideText = false;
-      b->Changed = true;
-    }
-    RedrawScene(false);
-  };
-
-  // The slices and the page, written into the site folder.
+  // The table, with captions, text areas and snippets as markup where they can be. Whatever
+  // goes wrong from here on, every caption taken out of the page is put back.
   const std::string index = IncludeTrailingPathDelimiter(folder) + "index.htm";
+  std::vector<TZLMButton*> hidden;
+  std::string error;
   try {
+    auto maker = std::make_unique<TTableMaker>(area.Width(), area.Height());
+    for (int i = 0; i < Scene->Count(); ++i) {
+      TZLMButton* b = Scene->Button(i);
+      if (!RectIsOverlap(b->Bounds, area) || !Scene->IsFullyVisible(b)) {
+        b->HideText = false;
+        continue;
+      }
+      const ZStyle& style = *b->Style;
+      const auto align = static_cast<TAlignment>(style.Alignment);
+      std::string html;
+      if (style.Shape == 24)
+        html = HTMLEncodeParaAlignment(align, HTMLEncodeFont(*style.Font, b->Text));
+      else if (!style.IsAntialiased && (!b->TextFilled || style.Shape == 23))
+        html = HTMLEncodeParaAlignment(
+            align, HTMLEncodeFont(*style.Font, HTMLEncodeText(ExpandTextMacros(b->Text))));
+      if (!html.empty()) hidden.push_back(b);
+      b->HideText = !html.empty();
+      b->Changed = !html.empty();
+      const std::string size =
+          "width:" + IntToStr(b->Bounds.Width()) + ";height:" + IntToStr(b->Bounds.Height());
+      if (style.Shape == 23) html = "<SPAN style=\"" + size + ";overflow:auto\">" + html + "</SPAN>";
+      if (style.Shape == 24) html = "<SPAN style=\"" + size + ";overflow:hidden\">" + html + "</SPAN>";
+      maker->AddTableObject(b->Bounds.Left - area.Left, b->Bounds.Top - area.Top, b->Bounds.Right - area.Left,
+                            b->Bounds.Bottom - area.Top, html, b->LinkAddress, align, taCenter);
+    }
+    maker->LayoutTable();
+    // The page without the captions that went into the markup.
+    RedrawScene(false);
+    // The slices and the page, written into the site folder.
     XImage image;
     BitmapSnagIt(image, page, area);
     maker->SliceImages(image, folder);
     StringSaveToFile(BuildPageHTML(*maker, *Scene, Scene->BGColor), index);
   } catch (const std::exception& ex) {
-    restoreCaptions();
-    Say("The web site could not be written.\n" + std::string(ex.what()), MB_OK | MB_ICONEXCLAMATION);
-    return;
+    error = ex.what();
   }
-  NavigateTo(index);
+  if (error.empty()) NavigateTo(index);
   // The captions come back.
-  restoreCaptions();
+  for (TZLMButton* b : hidden) {
+    b->HideText = false;
+    b->Changed = true;
+  }
+  RedrawScene(false);
+  if (!error.empty())
+    Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
 }
+
 void TFormMain::MIEditHTMLHeaderClick(QObject*) {}
 void TFormMain::MIPageSetupClick(QObject*) {}
 void TFormMain::MIPrintClick(QObject*) {}

@@ -1003,18 +1003,56 @@ void TFormMain::TBTipoftheDayClick(QObject*) {}
 
 // --- Project files ---
 
+#include <QListWidget>
+#include <sys/stat.h>
+
+#include "POP/PopBitmap.h"
+#include "POP/PopHTML.h"
+#include "POP/PopStrUtils.h"
+#include "POP/PopTypes.h"
+#include "THTML.h"
+#include "TTableMaker.h"
+#include "XImageCache.h"
+
+// The question of a file dialog whose own overwrite prompt is switched off, so that it is
+// asked about the name that will really be written.
+static const char* const kReplaceQuestion = "<#filename> already exists.\nDo you want to replace it?";
+
+// Menu captions treat "&" as the mark of an access key: a file name is shown with each "&"
+// doubled, and read back by undoing that and dropping any single marks.
+static QString RecentCaption(const std::string& fileName) { return Q(StringReplaceAll(fileName, "&", "&&")); }
+
+static std::string RecentFileName(const QString& caption) {
+  std::string text = caption.toStdString(), name;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '&') {
+      name += text[i];
+    } else if (i + 1 < text.size() && text[i + 1] == '&') {
+      name += '&';
+      ++i;
+    }
+  }
+  return name;
+}
+
 void TFormMain::LoadProject(const std::string& name, bool show) {
   RedrawScene(false);
   TScopedWait wait("Loading " + ExtractFileName(name), show);
-  ProjectFileName = name;
-  FormActivate();
-  TINIFileQuick doc(name);
-  Scene->GridX = doc.ReadInteger("Heading", "GridX", 8);
-  Scene->GridY = doc.ReadInteger("Heading", "GridY", 8);
+  // The whole file is read and parsed before anything of the open page changes: a file that
+  // cannot be read, or whose content cannot be read back, raises and leaves the scene and its
+  // file name as they were, so no later save can write a half-replaced page over it.
+  TINIDocument doc(name);
+  doc.LoadFromFile(name);
+  int gridX = doc.ReadInteger("Heading", "GridX", 8);
+  int gridY = doc.ReadInteger("Heading", "GridY", 8);
   int h = std::clamp(doc.ReadInteger("Heading", "ProjectHeight", 800), 1, kMaxPageSide);
   int w = std::clamp(doc.ReadInteger("Heading", "ProjectWidth", 800), 1, kMaxPageSide);
-  Scene->Page->SetSize(w, h);
   Scene->ReplaceFromINI(doc);
+  ProjectFileName = name;
+  FormActivate();
+  Scene->GridX = gridX;
+  Scene->GridY = gridY;
+  Scene->Page->SetSize(w, h);
   RedrawScene(true);
   PaintBox->SetSurfaceSize(w, h);
   PanelScene->setFixedSize(w, h);
@@ -1026,44 +1064,136 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
   }
 }
 
-void TFormMain::LoadTemplateLibrary(const std::string& name) {
-  TINIFileQuick doc(name);
-  TemplateLibrary->ReplaceFromINI(doc);
+// Opens a project for a menu command; a file that fails is reported and changes nothing.
+static bool OpenProjectReported(TFormMain& w, const std::string& name) {
+  try {
+    w.LoadProject(name, true);
+    return true;
+  } catch (const std::exception& ex) {
+    Say("The project " + name + " could not be opened:\n" + ex.what(), MB_OK | MB_ICONEXCLAMATION);
+    return false;
+  }
 }
 
-void TFormMain::MINewProjectClick(QObject*) {}
-void TFormMain::MIOpenProjectClick(QObject*) {}
-void TFormMain::Recent1Click(QObject*) {}
+void TFormMain::LoadTemplateLibrary(const std::string& name) {
+  TINIDocument doc(name);
+  if (!name.empty() && FileExists(name)) doc.LoadFromFile(name);
+  TemplateLibrary->ReplaceFromINI(doc);
+  QDockWidget* library = LibraryWindow();
+  QListWidget* list = library ? library->findChild<QListWidget*>("ListTemplates") : nullptr;
+  if (!list) return;
+  list->clear();
+  for (int i = 0; i < TemplateLibrary->Count(); ++i) {
+    TZLMButton* t = TemplateLibrary->Button(i);
+    auto* item = new QListWidgetItem(Q(Trim(t->Text)));
+    item->setData(Qt::UserRole, QVariant::fromValue(static_cast<void*>(t)));
+    list->addItem(item);
+  }
+}
+
+void TFormMain::MINewProjectClick(QObject*) {
+  TCloseAction action = caFree;
+  FormClose(nullptr, action);
+  if (action == caNone) return;
+  if (!Ask("Are you sure you want to begin a new project?")) return;
+  TakeUndoSnapshot();
+  SyncControlsFromButton(nullptr);
+  ScrollBox->horizontalScrollBar()->setValue(0);
+  ScrollBox->verticalScrollBar()->setValue(0);
+  Scene->Clear();
+  Scene->BGColor = 0xFF6060;
+  Scene->Page->SetSize(640, 480);
+  RedrawScene(true);
+  PaintBox->SetSurfaceSize(640, 480);
+  PanelScene->setFixedSize(640, 480);
+  ScrollBoxResize(ScrollBox);
+  ProjectFileName.clear();
+  ChangeCount = 0;
+  FormActivate();
+}
+
+void TFormMain::MIOpenProjectClick(QObject*) {
+  TCloseAction action = caFree;
+  FormClose(nullptr, action);
+  if (action == caNone) return;
+  TOpenDialog* dialog = OpenDialog();
+  dialog->Filter = kFilterZLM;
+  dialog->FileName = ProjectFileName;
+  if (!dialog->Execute()) return;
+  update();
+  ImageCache().UnloadAll();
+  std::string name = dialog->FileName;
+  if (!OpenProjectReported(*this, name)) return;
+  for (int i = 4; i > 0; --i) {
+    Recent[i]->setText(Recent[i - 1]->text());
+    Recent[i]->setVisible(Recent[i - 1]->isVisible());
+  }
+  Recent[0]->setText(RecentCaption(name));
+  Recent[0]->setVisible(true);
+}
+
+void TFormMain::Recent1Click(QObject* Sender) {
+  auto* item = qobject_cast<QAction*>(Sender);
+  if (!item) return;
+  std::string name = RecentFileName(item->text());
+  // Unsaved changes are asked about first, as for any other way of opening a project.
+  TCloseAction action = caFree;
+  FormClose(nullptr, action);
+  if (action == caNone) return;
+  OpenProjectReported(*this, name);
+}
+
 void TFormMain::MISaveClick(QObject* Sender) { SaveFileClick(Sender); }
 
 void TFormMain::SaveFileClick(QObject* Sender) {
-  if (ProjectFileName.empty() || Sender == MISaveAs) {
+  std::string name = ProjectFileName;
+  if (name.empty() || Sender == MISaveAs) {
     TSaveDialog* dialog = SaveDialog();
     dialog->FileName = ProjectFileName;
-    if (!dialog->Execute()) return;
+    // The dialog would ask about the name as typed; the file written always ends in ".zlm",
+    // so the question is asked here, about that file.
+    const bool prompt = dialog->Options & ofOverwritePrompt;
+    dialog->Options &= ~TOpenOptions(ofOverwritePrompt);
+    bool chosen = dialog->Execute();
+    if (prompt) dialog->Options |= ofOverwritePrompt;
+    if (!chosen) return;
     update();
-    ProjectFileName = ChangeFileExt(dialog->FileName, ".zlm");
+    name = ChangeFileExt(dialog->FileName, ".zlm");
+    if (prompt && FileExists(name) && !Ask(StringReplaceAll(kReplaceQuestion, "<#filename>", name)))
+      return;
   }
+  const std::string previous = ProjectFileName;
+  ProjectFileName = name;
   FormActivate();
-  TScopedWait wait("Saving " + ExtractFileName(ProjectFileName), false);
-  TINIFileQuick doc(ProjectFileName);
-  doc.WriteInteger("Heading", "GridX", Scene->GridX);
-  doc.WriteInteger("Heading", "GridY", Scene->GridY);
-  doc.WriteInteger("Heading", "ProjectWidth", Scene->Page->Width());
-  doc.WriteInteger("Heading", "ProjectHeight", Scene->Page->Height());
-  Scene->SaveToINI(doc);
-  try {
-    doc.SaveToFile(ProjectFileName);
-    doc.Modified = false;
-  } catch (const std::exception& ex) {
-    doc.Modified = false;
-    Say("The project could not be saved to " + ProjectFileName + ": " + ex.what(), MB_OK | MB_ICONEXCLAMATION);
+  std::string error;
+  {
+    TScopedWait wait("Saving " + ExtractFileName(name), false);
+    try {
+      // The existing file is read first, so that sections this save does not rewrite stay.
+      TINIDocument doc(name);
+      if (FileExists(name)) doc.LoadFromFile(name);
+      doc.WriteInteger("Heading", "GridX", Scene->GridX);
+      doc.WriteInteger("Heading", "GridY", Scene->GridY);
+      doc.WriteInteger("Heading", "ProjectWidth", Scene->Page->Width());
+      doc.WriteInteger("Heading", "ProjectHeight", Scene->Page->Height());
+      Scene->SaveToINI(doc);
+      doc.SaveToFile(name);
+    } catch (const std::exception& ex) {
+      error = ex.what();
+    }
+  }
+  if (!error.empty()) {
+    // Nothing was written: the page stays unsaved under its old name, and the user knows.
+    ProjectFileName = previous;
+    FormActivate();
+    Say("The project could not be saved.\n" + error, MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   ChangeCount = 0;
   try {
     INIFileSettings().WriteString("Settings", "DefaultProject", ProjectFileName);
   } catch (const std::exception&) {
+    // The project is saved; only the choice of the next start project is lost.
   }
 }
 
@@ -1192,7 +1322,108 @@ void TFormMain::ApplyStyleClick(QObject*) {}
 
 void TFormMain::MIPreviewInBrowserClick(QObject*) {}
 void TFormMain::ExportImageClick(QObject*) {}
-void TFormMain::MIHTMLPageBuilderClick(QObject*) {}
+// A site name becomes one folder inside "Sites": nothing that could name a folder elsewhere
+// (separators of any system, "." and "..", an empty or blank name) or confuse the file
+// system (control characters) is taken.
+static bool IsPlainFolderName(const std::string& name) {
+  if (Trim(name).empty() || name == "." || name == "..") return false;
+  for (char c : name)
+    if (IsPathDelimiter(c) || static_cast<unsigned char>(c) < 0x20) return false;
+  return true;
+}
+
+void TFormMain::MIHTMLPageBuilderClick(QObject*) {
+  XImage& page = *Scene->Page;
+  const TRect pageRect(0, 0, page.Width(), page.Height());
+  // The selected objects' area on the page, else all objects'.
+  TRect area = RectIntersection(Scene->GetBounds(false), pageRect);
+  if (!RectIsVisible(area)) area = RectIntersection(Scene->GetBounds(true), pageRect);
+  if (!RectIsVisible(area)) {
+    Say("A HTML page can not be built from the current project");
+    return;
+  }
+
+  // The site's name.
+  std::string site = ChangeFileExt(ExtractFileName(ProjectFileName), "");
+  if (site.empty()) site = "Default";
+  if (!Services().InputBox("Enter Web Site Name", "", site)) return;
+  if (!IsPlainFolderName(site)) {
+    Say("\"" + site + "\" can not be used as a web site name.\n"
+        "A site name is a plain folder name: not empty, not \".\" or \"..\", and without "
+        "\"/\", \"\\\" or \":\".", MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+
+  // The folders; the site folder stays the current folder afterwards.
+  ChangeToProgramFolder();
+  const std::string sites = LocalFile("Sites");
+  if (!DirectoryExists(sites) && !ForceDirectories(sites)) {
+    Say("Could not create site directory");
+    return;
+  }
+  SetCurrentDir(sites);
+  const std::string folder = IncludeTrailingPathDelimiter(sites) + site;
+  if (DirectoryExists(folder)) {
+    if (!Ask("This site already exists. Do you want to overwrite it with a new one?")) return;
+  } else if (mkdir(folder.c_str(), 0777) != 0) {
+    Say("Could not create site directory");
+    return;
+  }
+  SetCurrentDir(folder);
+
+  // The table, with captions, text areas and snippets as markup where they can be. Whatever
+  // goes wrong from here on, every caption taken out of the page is put back.
+  const std::string index = IncludeTrailingPathDelimiter(folder) + "index.htm";
+  std::vector<TZLMButton*> hidden;
+  std::string error;
+  try {
+    auto maker = std::make_unique<TTableMaker>(area.Width(), area.Height());
+    for (int i = 0; i < Scene->Count(); ++i) {
+      TZLMButton* b = Scene->Button(i);
+      if (!RectIsOverlap(b->Bounds, area) || !Scene->IsFullyVisible(b)) {
+        b->HideText = false;
+        continue;
+      }
+      const ZStyle& style = *b->Style;
+      const auto align = static_cast<TAlignment>(style.Alignment);
+      std::string html;
+      if (style.Shape == 24)
+        html = HTMLEncodeParaAlignment(align, HTMLEncodeFont(*style.Font, b->Text));
+      else if (!style.IsAntialiased && (!b->TextFilled || style.Shape == 23))
+        html = HTMLEncodeParaAlignment(
+            align, HTMLEncodeFont(*style.Font, HTMLEncodeText(ExpandTextMacros(b->Text))));
+      if (!html.empty()) hidden.push_back(b);
+      b->HideText = !html.empty();
+      b->Changed = !html.empty();
+      const std::string size =
+          "width:" + IntToStr(b->Bounds.Width()) + ";height:" + IntToStr(b->Bounds.Height());
+      if (style.Shape == 23) html = "<SPAN style=\"" + size + ";overflow:auto\">" + html + "</SPAN>";
+      if (style.Shape == 24) html = "<SPAN style=\"" + size + ";overflow:hidden\">" + html + "</SPAN>";
+      maker->AddTableObject(b->Bounds.Left - area.Left, b->Bounds.Top - area.Top, b->Bounds.Right - area.Left,
+                            b->Bounds.Bottom - area.Top, html, b->LinkAddress, align, taCenter);
+    }
+    maker->LayoutTable();
+    // The page without the captions that went into the markup.
+    RedrawScene(false);
+    // The slices and the page, written into the site folder.
+    XImage image;
+    BitmapSnagIt(image, page, area);
+    maker->SliceImages(image, folder);
+    StringSaveToFile(BuildPageHTML(*maker, *Scene, Scene->BGColor), index);
+  } catch (const std::exception& ex) {
+    error = ex.what();
+  }
+  if (error.empty()) NavigateTo(index);
+  // The captions come back.
+  for (TZLMButton* b : hidden) {
+    b->HideText = false;
+    b->Changed = true;
+  }
+  RedrawScene(false);
+  if (!error.empty())
+    Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
+}
+
 void TFormMain::MIEditHTMLHeaderClick(QObject*) {}
 void TFormMain::MIPageSetupClick(QObject*) {}
 void TFormMain::MIPrintClick(QObject*) {}

@@ -2,6 +2,7 @@
 // was shown, opened and launched. Installed for the lifetime of the object.
 #pragma once
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,22 @@ class ScriptedServices : public TServices {
   }
   void SetBusyCursor(bool) override {}
   void ScreenSize(int& w, int& h) override { w = 1280; h = 1024; }
+  // The input box takes the next scripted text (nullopt: Cancel), or is cancelled when none
+  // is left; every box is recorded with the value it was offered.
+  bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) override {
+    InputBoxes.push_back({caption, prompt, value});
+    if (Inputs.empty()) return false;
+    std::optional<std::string> answer = Inputs.front();
+    Inputs.pop_front();
+    if (!answer) return false;
+    value = *answer;
+    return true;
+  }
+  struct Input {
+    std::string caption, prompt, value;
+  };
+  std::deque<std::optional<std::string>> Inputs;
+  std::vector<Input> InputBoxes;
 
   std::deque<int> Answers;
   std::vector<Box> Boxes;

@@ -1,0 +1,261 @@
+// The HTML page builder on the real main window: a fixture page built into a site folder,
+// the markup and the slices it writes, the browser it opens, and what it refuses.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "POP/PopBitmap.h"
+#include "POP/PopTypes.h"
+#include "engine/SlicedPage.h"
+#include "engine/TTableMaker.h"
+#include "engine/XRender.h"
+#include "support/PageBuilderFixture.h"
+#include "support/ProgramHome.h"
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool StartsWith(const std::string& text, const std::string& part) { return text.rfind(part, 0) == 0; }
+
+const char* const kFont = "<FONT color=000000 face=Verdana style=text-decoration:none;font-size:13>";
+
+TEST(PageBuilder, BuildsTheSiteOfThePage) {
+  ProgramHome home;
+  const std::string project = home.dir.File("shop.zlm");
+  WriteAll(project, BuilderFixtureProject());
+  auto w = StartMainWindow({project});
+  ASSERT_EQ(w->Scene->Count(), 10);
+  RenderWholePage(*w);
+  XImage before;
+  before.Assign(w->Scene->Page);
+
+  home.services.Inputs = {std::string("shop")};
+  w->MIHTMLPageBuilder->trigger();
+  ASSERT_EQ(home.services.InputBoxes.size(), 1u);
+  EXPECT_EQ(home.services.InputBoxes[0].caption, "Enter Web Site Name");
+  EXPECT_EQ(home.services.InputBoxes[0].prompt, "");
+  EXPECT_EQ(home.services.InputBoxes[0].value, "shop");  // the project's name
+  EXPECT_TRUE(home.services.Boxes.empty());
+
+  const std::string site = home.dir.File("Sites/shop");
+  const std::string index = site + "/index.htm";
+  EXPECT_EQ(home.services.Opened, (std::vector<std::string>{index}));
+  EXPECT_EQ(IncludeTrailingPathDelimiter(GetCurrentDir()), IncludeTrailingPathDelimiter(site));
+  const std::string page = ReadAll(index);
+
+  // The head from the page's settings, the body in the page colour, the table of the area
+  // of all objects on the page (nothing is selected).
+  EXPECT_TRUE(Contains(page, "<TITLE>Shop front</TITLE>")) << page;
+  EXPECT_TRUE(Contains(page, "bgColor=FFFFFF")) << page;
+  const TRect area = RectIntersection(w->Scene->GetBounds(true), TRect(0, 0, 320, 200));
+  EXPECT_TRUE(Contains(page, "<TABLE width=" + IntToStr(area.Width()) + " height=" + IntToStr(area.Height()) +
+                                 " border=0")) << page;
+
+  // Plain captions, text areas and snippets are markup; the text area's text is escaped and
+  // scrolls in a box of its object's size, the snippet's is taken as it stands.
+  EXPECT_TRUE(Contains(page, "<A href=home.htm><DIV ALIGN=CENTER>" + std::string(kFont) + "Home</FONT></DIV></A>"))
+      << page;
+  EXPECT_TRUE(Contains(page, "<SPAN style=\"width:112;height:50;overflow:auto\"><DIV ALIGN=CENTER>" +
+                                 std::string(kFont) + "a &lt; b &amp; c</FONT></DIV></SPAN>")) << page;
+  EXPECT_TRUE(Contains(page, "<SPAN style=\"width:100;height:50;overflow:hidden\"><DIV ALIGN=CENTER>" +
+                                 std::string(kFont) + "<i>raw</i> & more</FONT></DIV></SPAN>")) << page;
+  // A text area whose text does not fit is still text.
+  EXPECT_TRUE(Contains(page, "overflow:auto\"><DIV ALIGN=CENTER>" + std::string(kFont) + "Scrolling text")) << page;
+  EXPECT_TRUE(Contains(page, ">Over</FONT>")) << page;
+  // Pixels: the antialiased caption, the caption taller than its box, the empty caption;
+  // left out: the object partly off the page and the one under another.
+  for (const char* text : {">Go<", "far too long", ">Offpage<", ">Under<"})
+    EXPECT_FALSE(Contains(page, text)) << text;
+
+  // The files: the page, the spacer and the slices it names, nothing else.
+  std::set<std::string> files = FolderFiles(site), named = {"index.htm", "a.gif"};
+  for (size_t p = page.find(".png"); p != std::string::npos; p = page.find(".png", p + 1)) {
+    size_t start = page.find_last_of("= ", p) + 1;
+    named.insert(page.substr(start, p + 4 - start));
+  }
+  EXPECT_TRUE(files.count("0.png"));
+  EXPECT_EQ(files, named);
+
+  // Every caption is back, on the page too.
+  for (int i = 0; i < w->Scene->Count(); ++i) EXPECT_FALSE(w->Scene->Button(i)->HideText) << i;
+  EXPECT_TRUE(PhotoCompare(*w->Scene->Page, before)) << "the page differs from the one before the build";
+}
+
+// The slices as a browser shows them: each one the crop of the page area it stands for,
+// with the markup captions taken out.
+TEST(PageBuilder, SlicesAreTheCropsOfThePageWithoutTheMarkupCaptions) {
+  ProgramHome home;
+  const std::string project = home.dir.File("shop.zlm");
+  WriteAll(project, BuilderFixtureProject());
+  auto w = StartMainWindow({project});
+  RenderWholePage(*w);
+  const TRect area = RectIntersection(w->Scene->GetBounds(true), TRect(0, 0, 320, 200));
+  // The page the slices should come from: the same scene rendered with the captions of the
+  // objects that become markup hidden.
+  XImage expected;
+  expected.SetSize(w->Scene->Page->Width(), w->Scene->Page->Height());
+  for (const char* text : {"Home", "a < b & c", "<i>raw</i> & more", "Over"})
+    for (int i = 0; i < w->Scene->Count(); ++i)
+      if (w->Scene->Button(i)->Text == text || StartsWith(w->Scene->Button(i)->Text, "Scrolling"))
+        w->Scene->Button(i)->HideText = true;
+  {
+    TRegionList r = nullptr;
+    RegionSet(r, 0, 0, expected.Width(), expected.Height());
+    RenderScene(*w->Scene, expected, r);
+    RegionClear(r);
+  }
+  for (int i = 0; i < w->Scene->Count(); ++i) w->Scene->Button(i)->HideText = false;
+  XImage expectedArea;
+  BitmapSnagIt(expectedArea, expected, area);
+  if (!RedrawRendersObjects(*w))
+    GTEST_SKIP() << "the window's redraw does not draw objects yet, so captions cannot leave the slices";
+
+  home.services.Inputs = {std::string("crops")};
+  w->MIHTMLPageBuilder->trigger();
+  const std::string site = home.dir.File("Sites/crops");
+  // Lay the same table out again to know the cells; the files must match them.
+  TTableMaker maker(area.Width(), area.Height());
+  for (int i = 0; i < w->Scene->Count(); ++i) {
+    TZLMButton* b = w->Scene->Button(i);
+    if (RectIsOverlap(b->Bounds, area) && w->Scene->IsFullyVisible(b))
+      maker.AddTableObject(b->Bounds.Left - area.Left, b->Bounds.Top - area.Top, b->Bounds.Right - area.Left,
+                           b->Bounds.Bottom - area.Top, "", "", taCenter, taCenter);
+  }
+  maker.LayoutTable();
+  TempDir scratch;
+  maker.SliceImages(expectedArea, scratch.Path());
+  ExpectSlicesMatch(maker, expectedArea, scratch.Path());
+  std::set<std::string> files = FolderFiles(scratch.Path());
+  for (const std::string& f : files) EXPECT_EQ(ReadAll(scratch.File(f)), ReadAll(site + "/" + f)) << f;
+  files.insert("index.htm");
+  EXPECT_EQ(FolderFiles(site), files);
+}
+
+// With a selection only its area is built, starting at its corner.
+TEST(PageBuilder, ASelectionAwayFromTheOriginGivesAPageOfJustThatArea) {
+  ProgramHome home;
+  const std::string project = home.dir.File("shop.zlm");
+  WriteAll(project, BuilderFixtureProject());
+  auto w = StartMainWindow({project});
+  RenderWholePage(*w);
+  w->Scene->SelectNone();
+  w->Scene->Button(1)->SetSelected(true);  // "Go", (100, 8) - (160, 32)
+  home.services.Inputs = {std::string("one")};
+  w->MIHTMLPageBuilder->trigger();
+  const std::string page = ReadAll(home.dir.File("Sites/one/index.htm"));
+  EXPECT_TRUE(Contains(page, "<TABLE width=60 height=24 border=0")) << page;
+  EXPECT_FALSE(Contains(page, "Home")) << page;
+  XImage slice, crop;
+  slice.LoadFromFile(home.dir.File("Sites/one/0.png"));
+  BitmapSnagIt(crop, *w->Scene->Page, TRect(100, 8, 160, 32));
+  ImageOr(crop, crop, 0xFF000000u);
+  ImageOr(slice, slice, 0xFF000000u);
+  EXPECT_TRUE(PhotoCompare(slice, crop));
+  // An unnamed page offers "Default".
+  w->ProjectFileName.clear();
+  home.services.Inputs = {std::nullopt};
+  w->MIHTMLPageBuilder->trigger();
+  ASSERT_EQ(home.services.InputBoxes.size(), 2u);
+  EXPECT_EQ(home.services.InputBoxes[1].value, "Default");
+}
+
+// What stops the builder, and what it leaves behind.
+TEST(PageBuilder, RefusalsAndFailures) {
+  struct Case {
+    const char* what;
+    std::optional<std::string> name;  // the input box's answer; nullopt: Cancel
+    const char* message;              // the box shown, "" for none
+    int answer = 0;                   // to the overwrite question
+  } cases[] = {
+      {"cancelled", std::nullopt, ""},
+      {"empty", std::string(""), "can not be used as a web site name"},
+      {"blank", std::string("   "), "can not be used as a web site name"},
+      {"dot", std::string("."), "can not be used as a web site name"},
+      {"dot dot", std::string(".."), "can not be used as a web site name"},
+      {"up and out", std::string("../escape"), "can not be used as a web site name"},
+      {"backslash", std::string("..\\escape"), "can not be used as a web site name"},
+      {"sub folder", std::string("a/b"), "can not be used as a web site name"},
+      {"drive", std::string("c:site"), "can not be used as a web site name"},
+      {"absolute", std::string("/tmp/zelmora-escape"), "can not be used as a web site name"},
+      {"a file in the way", std::string("taken"), "Could not create site directory"},
+      {"existing, keep it", std::string("old"), "This site already exists. Do you want to overwrite it with a new one?",
+       IDNO},
+      {"the page cannot be written", std::string("locked"), "The web site could not be written.", IDYES},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramHome home;
+    const std::string project = home.dir.File("shop.zlm");
+    WriteAll(project, BuilderFixtureProject());
+    auto w = StartMainWindow({project});
+    RenderWholePage(*w);
+    XImage before;
+    before.Assign(w->Scene->Page);
+    const std::string sites = home.dir.File("Sites");
+    ForceDirectories(sites + "/old");
+    WriteAll(sites + "/old/index.htm", "mine");
+    WriteAll(sites + "/taken", "a file");
+    // A folder where the page goes: every slice can be written, the page cannot.
+    ForceDirectories(sites + "/locked/index.htm");
+    const std::set<std::string> beforeFiles = FolderFiles(sites);
+    home.services.Inputs = {c.name};
+    if (c.answer) home.services.Answers = {c.answer};
+    w->MIHTMLPageBuilder->trigger();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    if (*c.message) {
+      EXPECT_EQ(boxes.size(), c.answer == IDYES ? 2u : 1u);
+      EXPECT_TRUE(!boxes.empty() && Contains(boxes.back(), c.message)) << (boxes.empty() ? "" : boxes.back());
+    } else {
+      EXPECT_TRUE(boxes.empty());
+    }
+    EXPECT_TRUE(home.services.Opened.empty());
+    EXPECT_EQ(FolderFiles(sites), beforeFiles);
+    EXPECT_EQ(ReadAll(sites + "/old/index.htm"), "mine");
+    EXPECT_EQ(ReadAll(sites + "/taken"), "a file");
+    EXPECT_FALSE(FileExists("/tmp/zelmora-escape/index.htm"));
+    EXPECT_FALSE(FileExists(home.dir.File("escape/index.htm")));
+    EXPECT_FALSE(FileExists(home.dir.File("index.htm")));
+    for (int i = 0; i < w->Scene->Count(); ++i) EXPECT_FALSE(w->Scene->Button(i)->HideText) << i;
+    EXPECT_TRUE(PhotoCompare(*w->Scene->Page, before));
+  }
+}
+
+TEST(PageBuilder, AnEmptyPageIsRefusedBeforeAnyQuestion) {
+  ProgramHome home;
+  const std::string project = home.dir.File("empty.zlm");
+  // One object, wholly off the page.
+  WriteAll(project, "[Heading]\r\nNumOfButtons=1\r\nProjectWidth=100\r\nProjectHeight=100\r\n"
+                    "[Button0]\r\nButtonText=Away\r\nRectLeft=200\r\nRectRight=260\r\nRectTop=0\r\nRectBottom=20\r\n");
+  auto w = StartMainWindow({project});
+  for (int objects : {1, 0}) {
+    SCOPED_TRACE(objects);
+    if (objects == 0) w->Scene->Clear();
+    w->MIHTMLPageBuilder->trigger();
+    EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"A HTML page can not be built from the current project"}));
+    EXPECT_TRUE(home.services.InputBoxes.empty());
+    EXPECT_FALSE(DirectoryExists(home.dir.File("Sites/empty")));
+  }
+}
+
+// The time to build the start-up project's site, with its page drawn as the window shows it.
+TEST(PageBuilder, StartUpProjectBuildTime) {
+  ProgramHome home;
+  auto w = StartMainWindow();
+  ASSERT_EQ(ExtractFileName(w->ProjectFileName), "splash.zlm");
+  RenderWholePage(*w);
+  home.services.Inputs = {std::string("splash")};
+  auto t0 = std::chrono::steady_clock::now();
+  w->MIHTMLPageBuilder->trigger();
+  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  std::set<std::string> files = FolderFiles(home.dir.File("Sites/splash"));
+  std::printf("[ figure ] building the site of splash.zlm (%dx%d, %d objects): %.1f ms, %zu files\n",
+              w->Scene->Page->Width(), w->Scene->Page->Height(), w->Scene->Count(), ms, files.size());
+  EXPECT_TRUE(files.count("index.htm"));
+  EXPECT_TRUE(home.services.Boxes.empty());
+}
+
+}  // namespace

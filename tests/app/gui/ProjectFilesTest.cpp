@@ -1,0 +1,478 @@
+// New, open, reopen, save and save as on the real main window, with scripted dialogs and
+// boxes, on a temporary copy of the program folder.
+#include <QAction>
+#include <QDockWidget>
+#include <QListWidget>
+#include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "POP/gui/PopDialogs.h"
+#include "platform/WaitIndicator.h"
+#include "support/ProgramHome.h"
+
+namespace {
+
+// The file dialogs answer from the test: the chosen name, or Cancel for an empty one. Each
+// call records the dialog's kind, file name and options as it was asked.
+struct Dialogs {
+  struct Call {
+    bool save;
+    std::string fileName, filter;
+    TOpenOptions options;
+  };
+  std::vector<std::string> answers;
+  std::vector<Call> calls;
+  Dialogs() {
+    SetDialogHook([this](TCommonDialog& d) {
+      auto& f = static_cast<TOpenDialog&>(d);
+      calls.push_back({f.IsSaveDialog(), f.FileName, f.Filter, f.Options});
+      if (answers.empty() || answers.front().empty()) {
+        if (!answers.empty()) answers.erase(answers.begin());
+        return false;
+      }
+      f.FileName = answers.front();
+      answers.erase(answers.begin());
+      return true;
+    });
+  }
+  ~Dialogs() { SetDialogHook(nullptr); }
+};
+
+// Every BeginWait and EndWait, to see them paired on every path.
+struct CountingWait : TWaitIndicator {
+  int begun = 0, ended = 0;
+  std::vector<std::string> messages;
+  TWaitIndicator* old = WaitIndicator();
+  CountingWait() { SetWaitIndicator(this); }
+  ~CountingWait() override { SetWaitIndicator(old); }
+  void BeginWait(const std::string& message, bool) override {
+    ++begun;
+    messages.push_back(message);
+  }
+  void SetProgress(int, int) override {}
+  void EndWait() override { ++ended; }
+};
+
+// Root writes into read-only folders; for the lifetime of this object the thread loses the
+// capabilities that let it, so permissions hold as they would for a user.
+struct AsPlainUser {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved[2]{};
+  bool dropped = false;
+  AsPlainUser() {
+    if (geteuid() != 0 || syscall(SYS_capget, &header, saved) != 0) return;
+    __user_cap_data_struct reduced[2];
+    std::memcpy(reduced, saved, sizeof reduced);
+    reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+    dropped = syscall(SYS_capset, &header, reduced) == 0;
+  }
+  ~AsPlainUser() {
+    if (dropped) syscall(SYS_capset, &header, saved);
+  }
+};
+
+std::string Object(int i, const std::string& text, int left, int top) {
+  return "[Button" + std::to_string(i) + "]\r\nButtonText=" + text + "\r\nRectLeft=" + std::to_string(left) +
+         "\r\nRectRight=" + std::to_string(left + 80) + "\r\nRectTop=" + std::to_string(top) +
+         "\r\nRectBottom=" + std::to_string(top + 24) + "\r\n";
+}
+
+// A project of `count` objects with a section of another program between the heading and
+// the objects, and the page keys after the scene's own.
+std::string ProjectText(int count) {
+  std::string s =
+      "[Heading]\r\nVersion=1.0\r\nBGColor=clWhite\r\nLastSelected=0\r\nNumOfButtons=" + std::to_string(count) +
+      "\r\nMetaInfo=%5BBase%5D%0ATit%3DTest+page%0A\r\nGridX=4\r\nGridY=6\r\nProjectWidth=320\r\n"
+      "ProjectHeight=200\r\n[Notes]\r\nKept=yes\r\n";
+  for (int i = 0; i < count; ++i) s += Object(i, "Item+" + std::to_string(i), 8 + 16 * i, 8 + 8 * i);
+  return s;
+}
+
+// One object as every save writes it: the keys of the object, then its style's.
+std::string SavedObject(int i, const std::string& text, int left, int top, bool selected) {
+  return "[Button" + std::to_string(i) + "]\r\nButtonText=" + text + "\r\nRectLeft=" + std::to_string(left) +
+         "\r\nRectRight=" + std::to_string(left + 80) + "\r\nRectTop=" + std::to_string(top) +
+         "\r\nRectBottom=" + std::to_string(top + 24) +
+         "\r\nGroup=\r\nLinkAddress=\r\nStyleName=\r\nIsSelected=" + (selected ? "1" : "0") +
+         "\r\nFontName=Verdana\r\nFontColor=-2147483640\r\nFontSize=10\r\nFontHeight=-13\r\nFontBold=0\r\nFontItalic=0\r\n"
+         "FontUnderline=0\r\nFontStrikeOut=0\r\nAlignX=2\r\nAlignY=2\r\nShape=1\r\nPenWidth=2\r\n"
+         "CurveSize=32\r\nTextureMode=1\r\nTextStyle=0\r\nIsTransparent=0\r\nIsAntialiased=0\r\n"
+         "Color0=12632256\r\nColor1=0\r\nColor2=8421504\r\nColor3=12632256\r\nColor4=16777215\r\n"
+         "Color5=0\r\nColor6=0\r\nColor7=0\r\nColor8=0\r\nColor9=0\r\nTextureFileName=\r\n";
+}
+
+TEST(ProjectFiles, NewProjectAsksAndClearsThePage) {
+  struct Case {
+    const char* what;
+    int changes;
+    std::vector<int> answers;  // to the save question (when changed), then to "Are you sure"
+    bool cleared;
+  } cases[] = {
+      {"unchanged page, Yes", 0, {IDYES}, true},
+      {"unchanged page, No keeps it", 0, {IDNO}, false},
+      {"changed page, not saved, Yes", 2, {IDNO, IDYES}, true},
+      {"changed page, Cancel asks no more", 2, {IDCANCEL}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramHome home;
+    auto w = StartMainWindow();
+    const std::string splash = w->ProjectFileName;
+    const int objects = w->Scene->Count();
+    w->Scene->GridX = 12;
+    w->ChangeCount = c.changes;
+    home.services.Answers.assign(c.answers.begin(), c.answers.end());
+    w->MINewProject->trigger();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    ASSERT_EQ(boxes.size(), c.answers.size());
+    EXPECT_EQ(boxes.back(), c.answers.back() == IDCANCEL ? "Save changes to " + splash + "?"
+                                                         : "Are you sure you want to begin a new project?");
+    if (c.cleared) {
+      EXPECT_EQ(w->Scene->Count(), 0);
+      EXPECT_EQ(w->Scene->BGColor, TColor(0xFF6060));
+      EXPECT_EQ(w->Scene->Page->Width(), 640);
+      EXPECT_EQ(w->Scene->Page->Height(), 480);
+      EXPECT_EQ(w->PanelScene->size(), QSize(640, 480));
+      EXPECT_EQ(w->PaintBox->size(), QSize(640, 480));
+      EXPECT_EQ(w->ProjectFileName, "");
+      EXPECT_EQ(w->ChangeCount, 0);
+      EXPECT_TRUE(w->windowTitle().endsWith("[noname.zlm]"));
+      // The grid and the page's HTML head settings are kept.
+      EXPECT_EQ(w->Scene->GridX, 12);
+      EXPECT_EQ(w->Scene->ReadString("Tit"), "Welcome");
+    } else {
+      EXPECT_EQ(w->Scene->Count(), objects);
+      EXPECT_EQ(w->ProjectFileName, splash);
+      EXPECT_EQ(w->ChangeCount, c.changes);
+    }
+  }
+}
+
+// A new page saved under a name typed with another extension: the file is the name with
+// ".zlm", the page keys come first, and it becomes the next start project.
+TEST(ProjectFiles, NewPageSavedAsIsTheExactFile) {
+  ProgramHome home;
+  Dialogs dialogs;
+  auto w = StartMainWindow();
+  home.services.Answers = {IDYES};
+  w->MINewProject->trigger();
+  EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"Are you sure you want to begin a new project?"}));
+  ForceDirectories(home.dir.File("work"));
+  dialogs.answers = {home.dir.File("work/page.txt")};
+  w->MISaveAs->trigger();
+  const std::string saved = home.dir.File("work/page.zlm");
+  EXPECT_FALSE(FileExists(home.dir.File("work/page.txt")));
+  EXPECT_EQ(ReadAll(saved),
+            "[Heading]\r\nGridX=8\r\nGridY=8\r\nProjectWidth=640\r\nProjectHeight=480\r\nVersion=1.0\r\n"
+            "BGColor=$00FF6060\r\nLastSelected=-1\r\nNumOfButtons=0\r\nMetaInfo=%5BBase%5D%0ATit%3DWelcome%0A\r\n");
+  EXPECT_EQ(w->ProjectFileName, saved);
+  EXPECT_EQ(w->ChangeCount, 0);
+  EXPECT_EQ(home.Setting("Settings", "DefaultProject"), saved);
+  EXPECT_TRUE(w->windowTitle().endsWith("[" + QString::fromStdString(saved) + "]"));
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_TRUE(dialogs.calls[0].save);
+  EXPECT_EQ(dialogs.calls[0].fileName, "");
+  EXPECT_EQ(dialogs.calls[0].filter, "Zelmora Projects (*.zlm)|*.zlm|All Files (*.*)|*.*|");
+  EXPECT_TRUE(home.services.Boxes.empty());
+}
+
+// Open shows the project dialog at the current file; save writes the page keys where they
+// stand, keeps sections it does not write, and a second round trip changes nothing.
+TEST(ProjectFiles, OpenSaveOpenSaveIsIdentical) {
+  ProgramHome home;
+  Dialogs dialogs;
+  const std::string p = home.dir.File("six.zlm");
+  WriteAll(p, ProjectText(6));
+  auto w = StartMainWindow();
+  const std::string splash = w->ProjectFileName;
+  CountingWait wait;
+  dialogs.answers = {p};
+  w->MIOpenProject->trigger();
+  ASSERT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_FALSE(dialogs.calls[0].save);
+  EXPECT_EQ(dialogs.calls[0].fileName, splash);
+  EXPECT_EQ(dialogs.calls[0].filter, "Zelmora Projects (*.zlm)|*.zlm|All Files (*.*)|*.*|");
+  ASSERT_EQ(w->Scene->Count(), 6);
+  EXPECT_EQ(w->ProjectFileName, p);
+  EXPECT_EQ(w->Scene->GridX, 4);
+  EXPECT_EQ(w->Scene->GridY, 6);
+  EXPECT_EQ(w->Scene->Page->Width(), 320);
+  EXPECT_EQ(w->Scene->Page->Height(), 200);
+  EXPECT_EQ(w->PanelScene->size(), QSize(320, 200));
+  EXPECT_EQ(w->ChangeCount, 0);
+  EXPECT_EQ(wait.begun, wait.ended);
+  ASSERT_GE(wait.messages.size(), 2u);
+  EXPECT_EQ(wait.messages[0], "Loading six.zlm");
+  EXPECT_EQ(wait.messages[1], "Rendering Display...");
+
+  // Two objects go; the plain save asks nothing and writes four, the old sections of the
+  // other two stay behind.
+  w->Scene->Delete(5);
+  w->Scene->Delete(4);
+  w->ChangeCount = 1;
+  w->MISave->trigger();
+  EXPECT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_EQ(w->ChangeCount, 0);
+  EXPECT_EQ(wait.begun, wait.ended);
+  EXPECT_EQ(wait.messages.back(), "Saving six.zlm");
+  std::string expected =
+      "[Heading]\r\nVersion=1.0\r\nBGColor=clWhite\r\nLastSelected=0\r\nNumOfButtons=4\r\n"
+      "MetaInfo=%5BBase%5D%0ATit%3DTest+page%0A\r\nGridX=4\r\nGridY=6\r\nProjectWidth=320\r\n"
+      "ProjectHeight=200\r\n[Notes]\r\nKept=yes\r\n";
+  for (int i = 0; i < 6; ++i) {
+    std::string text = "Item+" + std::to_string(i);
+    expected += i < 4 ? SavedObject(i, text, 8 + 16 * i, 8 + 8 * i, false) : Object(i, text, 8 + 16 * i, 8 + 8 * i);
+  }
+  const std::string first = ReadAll(p);
+  EXPECT_EQ(first, expected);
+
+  w->MIOpenProject->trigger();  // answered with Cancel: nothing changes
+  EXPECT_EQ(w->Scene->Count(), 4);
+  dialogs.answers = {p};
+  w->MIOpenProject->trigger();
+  ASSERT_EQ(w->Scene->Count(), 4);
+  w->MISave->trigger();
+  EXPECT_EQ(ReadAll(p), first);
+}
+
+TEST(ProjectFiles, SaveAsForcesTheExtensionBeforeTheOverwriteQuestion) {
+  struct Case {
+    const char* what;
+    const char* typed;
+    bool exists;
+    int answer;  // to the overwrite question; 0 when none is expected
+    bool written;
+  } cases[] = {
+      {"new name with another extension", "other.txt", false, 0, true},
+      {"the .zlm file exists, replace", "other.txt", true, IDYES, true},
+      {"the .zlm file exists, keep it", "other.txt", true, IDNO, false},
+      {"typed with .zlm, exists, keep it", "other.zlm", true, IDNO, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramHome home;
+    Dialogs dialogs;
+    const std::string p = home.dir.File("page.zlm");
+    WriteAll(p, ProjectText(1));
+    auto w = StartMainWindow({p});
+    const std::string before = home.Setting("Settings", "DefaultProject");
+    const std::string target = home.dir.File("other.zlm");
+    if (c.exists) WriteAll(target, "old");
+    // A file of the typed name (not .zlm) is never the question's subject nor touched.
+    WriteAll(home.dir.File("other.txt"), "text");
+    w->ChangeCount = 2;
+    dialogs.answers = {home.dir.File(c.typed)};
+    if (c.answer) home.services.Answers = {c.answer};
+    w->MISaveAs->trigger();
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].fileName, p);
+    EXPECT_FALSE(dialogs.calls[0].options & ofOverwritePrompt) << "the dialog would ask about the typed name";
+    EXPECT_TRUE(SaveDialog()->Options & ofOverwritePrompt);
+    std::vector<std::string> boxes = home.TakeBoxes();
+    if (c.answer) {
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0], target + " already exists.\nDo you want to replace it?");
+    } else {
+      EXPECT_TRUE(boxes.empty());
+    }
+    EXPECT_EQ(ReadAll(home.dir.File("other.txt")), "text");
+    EXPECT_EQ(ReadAll(target).substr(0, 9) == "[Heading]", c.written);
+    EXPECT_EQ(w->ProjectFileName, c.written ? target : p);
+    EXPECT_EQ(w->ChangeCount, c.written ? 0 : 2);
+    EXPECT_EQ(home.Setting("Settings", "DefaultProject"), c.written ? target : before);
+  }
+}
+
+// A save that cannot write says why and changes nothing: the count, the name, the file, the
+// next start project. The close question's Yes then keeps the window open.
+TEST(ProjectFiles, SaveIntoAReadOnlyFolderIsReportedAndKeepsTheChanges) {
+  ProgramHome home;
+  Dialogs dialogs;
+  const std::string folder = home.dir.File("locked");
+  ForceDirectories(folder);
+  const std::string p = folder + "/page.zlm";
+  WriteAll(p, ProjectText(2));
+  auto w = StartMainWindow({p});
+  ASSERT_EQ(w->ProjectFileName, p);
+  const std::string before = home.Setting("Settings", "DefaultProject");
+  chmod(folder.c_str(), 0555);
+  {
+    AsPlainUser user;
+    CountingWait wait;
+    w->ChangeCount = 3;
+    w->MISave->trigger();
+    EXPECT_EQ(wait.begun, wait.ended);
+    std::vector<std::string> boxes = home.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("The project could not be saved.\n", 0), 0u) << boxes[0];
+    EXPECT_NE(boxes[0].find(p), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find("Permission denied"), std::string::npos) << boxes[0];
+    EXPECT_EQ(w->ChangeCount, 3);
+    EXPECT_EQ(ReadAll(p), ProjectText(2));
+    EXPECT_EQ(home.Setting("Settings", "DefaultProject"), before);
+
+    // Save As into the locked folder: the old name stays the project's.
+    dialogs.answers = {folder + "/new.zlm"};
+    w->MISaveAs->trigger();
+    EXPECT_EQ(home.TakeBoxes().size(), 1u);
+    EXPECT_EQ(w->ProjectFileName, p);
+    EXPECT_TRUE(w->windowTitle().endsWith("[" + QString::fromStdString(p) + "]"));
+    EXPECT_EQ(w->ChangeCount, 3);
+
+    // Closing: Yes tries to save, fails, and the window stays; Cancel stays; No closes.
+    struct Answer {
+      int answer;
+      bool closes;
+      size_t boxes;
+    } answers[] = {{IDYES, false, 2}, {IDCANCEL, false, 1}, {IDNO, true, 1}};
+    for (const Answer& a : answers) {
+      SCOPED_TRACE(a.answer);
+      home.services.Answers = {a.answer};
+      EXPECT_EQ(w->close(), a.closes);
+      std::vector<std::string> shown = home.TakeBoxes();
+      ASSERT_EQ(shown.size(), a.boxes);
+      EXPECT_EQ(shown[0], "Save changes to " + p + "?");
+      if (a.boxes == 2) EXPECT_EQ(shown[1].rfind("The project could not be saved.", 0), 0u);
+      EXPECT_EQ(w->ChangeCount, 3);
+    }
+    EXPECT_EQ(ReadAll(p), ProjectText(2));
+  }
+  chmod(folder.c_str(), 0755);
+}
+
+// A project that cannot be opened is reported; the page, its name, its size and the recent
+// list stay as they were, and every wait that began has ended.
+TEST(ProjectFiles, OpeningABrokenFileKeepsTheCurrentPage) {
+  struct Case {
+    const char* what;
+    const char* reason;  // part of the message
+  } cases[] = {
+      {"missing", "gone.zlm"},
+      {"a folder", "Is a directory"},
+      {"bad colour", "not a colour"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramHome home;
+    Dialogs dialogs;
+    const std::string good = home.dir.File("good.zlm");
+    WriteAll(good, ProjectText(3));
+    std::string bad = home.dir.File("gone.zlm");
+    if (std::string(c.what) == "a folder") {
+      bad = home.dir.File("folder.zlm");
+      ForceDirectories(bad);
+    } else if (std::string(c.what) == "bad colour") {
+      bad = home.dir.File("bad.zlm");
+      WriteAll(bad, "[Heading]\r\nBGColor=not a colour\r\nNumOfButtons=1\r\nProjectWidth=64\r\n[Button0]\r\nButtonText=x\r\n");
+    }
+    auto w = StartMainWindow();
+    dialogs.answers = {good};
+    w->MIOpenProject->trigger();
+    ASSERT_EQ(w->Scene->Count(), 3);
+    CountingWait wait;
+    const QString title = w->windowTitle();
+    dialogs.answers = {bad};
+    w->MIOpenProject->trigger();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("The project " + bad + " could not be opened:\n", 0), 0u) << boxes[0];
+    EXPECT_NE(boxes[0].find(c.reason), std::string::npos) << boxes[0];
+    EXPECT_EQ(w->Scene->Count(), 3);
+    EXPECT_EQ(w->Scene->Button(0)->Text, "Item 0");
+    EXPECT_EQ(w->Scene->Page->Width(), 320);
+    EXPECT_EQ(w->ProjectFileName, good);
+    EXPECT_EQ(w->windowTitle(), title);
+    EXPECT_EQ(wait.begun, wait.ended);
+    EXPECT_EQ(w->Recent[0]->text().toStdString(), good);
+    EXPECT_FALSE(w->Recent[1]->isVisible());
+    // The page saved now still goes to the file it came from, whole.
+    w->MISave->trigger();
+    EXPECT_NE(ReadAll(good).find("NumOfButtons=3"), std::string::npos);
+  }
+}
+
+TEST(ProjectFiles, RecentListFollowsOpensAndReopens) {
+  ProgramHome home;
+  Dialogs dialogs;
+  const std::string a = home.dir.File("a.zlm"), b = home.dir.File("R&D b.zlm");
+  WriteAll(a, ProjectText(1));
+  WriteAll(b, ProjectText(2));
+  auto w = StartMainWindow();
+  for (int i = 0; i < 5; ++i) EXPECT_FALSE(w->Recent[i]->isVisible());
+  dialogs.answers = {a, b, a};
+  for (int i = 0; i < 3; ++i) w->MIOpenProject->trigger();
+  // Newest first; the same file twice fills two entries; a "&" shows as itself.
+  std::vector<std::string> shown;
+  for (int i = 0; i < 5; ++i)
+    if (w->Recent[i]->isVisible()) shown.push_back(w->Recent[i]->text().toStdString());
+  EXPECT_EQ(shown, (std::vector<std::string>{a, home.dir.File("R&&D b.zlm"), a}));
+
+  // Reopening asks about unsaved changes first: Cancel keeps the page.
+  w->ChangeCount = 1;
+  home.services.Answers = {IDCANCEL};
+  w->Recent[1]->trigger();
+  EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"Save changes to " + a + "?"}));
+  EXPECT_EQ(w->ProjectFileName, a);
+  EXPECT_EQ(w->ChangeCount, 1);
+  // No: the file of the entry opens, and the list stays as it was.
+  home.services.Answers = {IDNO};
+  w->Recent[1]->trigger();
+  EXPECT_EQ(home.TakeBoxes().size(), 1u);
+  EXPECT_EQ(w->ProjectFileName, b);
+  EXPECT_EQ(w->Scene->Count(), 2);
+  EXPECT_EQ(w->ChangeCount, 0);
+  EXPECT_EQ(w->Recent[0]->text().toStdString(), a);
+  // An accelerator mark put into the caption is not part of the name.
+  w->Recent[0]->setText("&" + QString::fromStdString(a));
+  w->Recent[0]->trigger();
+  EXPECT_EQ(w->ProjectFileName, a);
+  // An entry whose file has gone is reported and changes nothing.
+  DeleteFile(b);
+  w->Recent[1]->trigger();
+  std::vector<std::string> boxes = home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("could not be opened"), std::string::npos);
+  EXPECT_EQ(w->ProjectFileName, a);
+  EXPECT_EQ(w->Scene->Count(), 1);
+  EXPECT_EQ(dialogs.calls.size(), 3u);
+}
+
+TEST(ProjectFiles, TemplateLibraryFillsTheLibraryList) {
+  ProgramHome home;
+  auto w = StartMainWindow();
+  auto* dock = new QDockWidget("Library", w.get());
+  dock->setObjectName("FormLibrary");
+  auto* list = new QListWidget(dock);
+  list->setObjectName("ListTemplates");
+  list->setSortingEnabled(true);
+  dock->setWidget(list);
+  list->addItem("stale");
+  const std::string file = home.dir.File("lib.zlm");
+  WriteAll(file, "[Heading]\r\nNumOfButtons=3\r\n" + Object(0, "++Zeta", 0, 0) + Object(1, "Alpha+", 0, 0) +
+                     Object(2, "Mid", 0, 0));
+  w->LoadTemplateLibrary(file);
+  ASSERT_EQ(w->TemplateLibrary->Count(), 3);
+  ASSERT_EQ(list->count(), 3);
+  std::vector<std::string> names;
+  for (int i = 0; i < list->count(); ++i) {
+    names.push_back(list->item(i)->text().toStdString());
+    auto* t = static_cast<TZLMButton*>(list->item(i)->data(Qt::UserRole).value<void*>());
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(Trim(t->Text), names.back());
+    EXPECT_GE(w->TemplateLibrary->IndexOf(t), 0);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "Mid", "Zeta"}));
+  // No library: an empty list.
+  w->LoadTemplateLibrary("");
+  EXPECT_EQ(w->TemplateLibrary->Count(), 0);
+  EXPECT_EQ(list->count(), 0);
+}
+
+}  // namespace

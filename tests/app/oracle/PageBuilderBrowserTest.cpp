@@ -1,0 +1,202 @@
+// The page builder's site as headless Chromium shows it: outside the captions that became
+// markup the screenshot is the page area pixel for pixel; inside them the browser draws the
+// text, and the DOM holds it with its links.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "POP/PopHTML.h"
+#include "POP/PopTypes.h"
+#include "app/AppEnvironment.h"
+#include "support/PageBuilderFixture.h"
+#include "support/ProgramHome.h"
+#include "support/Tools.h"
+
+namespace {
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// Runs headless Chromium with a fresh profile; the browser's own messages go to a log that a
+// failure shows.
+std::string Chromium(const TempDir& work, const std::string& args, const std::string& url) {
+  static int run = 0;
+  std::string profile = work.File("profile" + IntToStr(++run));
+  std::string log = work.File("chromium" + IntToStr(run) + ".log");
+  std::string cmd = "timeout -k 5 30 chromium --headless --no-sandbox --disable-gpu --no-first-run "
+                    "--disable-background-networking --disable-component-update --disable-sync "
+                    "--disable-quic --hide-scrollbars --force-device-scale-factor=1 "
+                    "--force-color-profile=srgb --user-data-dir=" +
+                    Quote(profile) + " " + args + " " + Quote(url) + " 2>" + Quote(log);
+  int status = 0;
+  std::string out = ShellOutput(cmd, &status);
+  if (status != 0) ADD_FAILURE() << "chromium failed (" << status << "):\n" << ReadAll(log);
+  return out;
+}
+
+// A binary PPM of a bitmap, with the given rectangles painted over in one colour.
+std::string P6(TBitmap& b, const std::vector<TRect>& masked, int dx, int dy, int width, int height,
+               uint32_t fill) {
+  std::string s = "P6\n" + IntToStr(width) + " " + IntToStr(height) + "\n255\n";
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint32_t p = fill;
+      int px = x - dx, py = y - dy;
+      bool inside = px >= 0 && py >= 0 && px < b.Width() && py < b.Height();
+      for (const TRect& r : masked)
+        if (RectContains(r, TPoint(x, y))) inside = false;
+      if (inside) p = reinterpret_cast<const uint32_t*>(b.ScanLine(py))[px];
+      s += {char(p >> 16 & 0xFF), char(p >> 8 & 0xFF), char(p & 0xFF)};
+    }
+  return s;
+}
+
+long DifferentPixels(const std::string& a, const std::string& b) {
+  std::string out = ShellOutput("compare -metric AE -alpha off " + Quote(a) + " " + Quote(b) + " null: 2>&1");
+  try {
+    return std::stol(out);
+  } catch (...) {
+    ADD_FAILURE() << "compare said: " << out;
+    return -1;
+  }
+}
+
+// The pixels of a part of a picture file, as ImageMagick reads it: 0xRRGGBB values.
+std::vector<uint32_t> Crop(const std::string& file, const TRect& r) {
+  std::string ppm = ShellOutput("convert " + Quote(file) + " -crop " + IntToStr(r.Width()) + "x" +
+                                IntToStr(r.Height()) + "+" + IntToStr(r.Left) + "+" + IntToStr(r.Top) +
+                                " +repage -depth 8 ppm:-");
+  std::vector<uint32_t> pixels;
+  size_t header = 0;
+  for (int fields = 0; fields < 4 && header < ppm.size(); ++header)
+    if (ppm[header] == '\n' || ppm[header] == ' ') ++fields;
+  for (size_t i = header; i + 2 < ppm.size(); i += 3)
+    pixels.push_back(uint32_t(uint8_t(ppm[i])) << 16 | uint32_t(uint8_t(ppm[i + 1])) << 8 | uint8_t(ppm[i + 2]));
+  return pixels;
+}
+
+struct Built {
+  std::string index;
+  TRect area;
+  std::vector<TRect> markup;  // page rectangles of the objects whose caption is markup
+};
+
+// Builds the page into Sites/<name> after drawing it whole; the objects with markup are
+// found as the builder leaves them: text that the page's markup holds.
+Built Build(ProgramHome& home, TFormMain& w, const std::string& name) {
+  RenderWholePage(w);
+  Built b;
+  b.area = RectIntersection(w.Scene->GetBounds(true), TRect(0, 0, w.Scene->Page->Width(), w.Scene->Page->Height()));
+  home.services.Inputs = {name};
+  w.MIHTMLPageBuilder->trigger();
+  EXPECT_TRUE(home.services.Boxes.empty());
+  b.index = home.dir.File("Sites/" + name + "/index.htm");
+  std::string page = ReadAll(b.index);
+  for (int i = 0; i < w.Scene->Count(); ++i) {
+    TZLMButton* o = w.Scene->Button(i);
+    const std::string text = o->Style->Shape == 24 ? o->Text : HTMLEncodeText(ExpandTextMacros(o->Text));
+    if (!o->Text.empty() && w.Scene->IsFullyVisible(o) && page.find(">" + text + "<") != std::string::npos)
+      b.markup.push_back(o->Bounds);
+  }
+  return b;
+}
+
+// Compares the screenshot of the site with the page area: the table stands centred at the
+// top of a window `pad` wider on each side, after its one-pixel spacer column and row.
+void ExpectLooksLikeThePage(TFormMain& w, const Built& b, const TempDir& work, const std::string& keepAs) {
+  const int pad = 20, winW = b.area.Width() + 1 + 2 * pad, winH = b.area.Height() + 1 + pad;
+  const int dx = pad + 1 - b.area.Left, dy = 1 - b.area.Top;
+  std::string shot = work.File(keepAs + ".png");
+  Chromium(work, "--screenshot=" + Quote(shot) + " --window-size=" + IntToStr(winW) + "," + IntToStr(winH),
+           "file://" + b.index);
+  ASSERT_TRUE(FileExists(shot)) << "no screenshot";
+  EXPECT_EQ(ShellOutput("identify -format %wx%h " + Quote(shot)), IntToStr(winW) + "x" + IntToStr(winH));
+  if (const char* keep = getenv("ZELMORA_KEEP_ORACLE_OUTPUT")) {
+    std::filesystem::create_directories(keep);
+    std::filesystem::copy_file(shot, std::string(keep) + "/" + keepAs + ".png",
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+
+  // Outside the markup captions: the page, exactly; the window beside and below the table
+  // shows the page colour.
+  std::vector<TRect> masked;
+  for (const TRect& r : b.markup) masked.push_back(RectOffset(r, dx, dy));
+  const uint32_t fill = 0xFF00FF;
+  XImage page;
+  page.SetSize(winW, winH);
+  {
+    TColor bg = ColorToRGB(w.Scene->BGColor);
+    uint32_t paper = 0xFF000000u | uint32_t(GetRValue(bg)) << 16 | uint32_t(GetGValue(bg)) << 8 | GetBValue(bg);
+    for (int y = 0; y < winH; ++y)
+      for (int x = 0; x < winW; ++x) {
+        int px = x - dx, py = y - dy;
+        bool inArea = px >= b.area.Left && py >= b.area.Top && px < b.area.Right && py < b.area.Bottom;
+        reinterpret_cast<uint32_t*>(page.ScanLine(y))[x] =
+            inArea ? reinterpret_cast<const uint32_t*>(w.Scene->Page->ScanLine(py))[px] : paper;
+      }
+  }
+  std::string expected = work.File(keepAs + "-expected.ppm");
+  WriteAll(expected, P6(page, masked, 0, 0, winW, winH, fill));
+  std::string maskedShot = work.File(keepAs + "-masked.ppm");
+  std::string draw;
+  for (const TRect& r : masked)
+    draw += " -draw " + Quote("rectangle " + IntToStr(r.Left) + "," + IntToStr(r.Top) + " " + IntToStr(r.Right - 1) +
+                              "," + IntToStr(r.Bottom - 1));
+  ShellOutput("convert " + Quote(shot) + " -alpha off -fill '#FF00FF' -stroke none" + draw + " " + Quote(maskedShot));
+  EXPECT_EQ(DifferentPixels(maskedShot, expected), 0) << "the screenshot differs from the page outside the markup";
+
+  // Inside each markup caption the browser drew text: pixels of the caption's colour, which
+  // the page without its caption does not have there.
+  for (const TRect& r : masked) {
+    SCOPED_TRACE(IntToStr(r.Left) + "," + IntToStr(r.Top));
+    std::vector<uint32_t> pixels = Crop(shot, RectInflate(r, -3, -3));
+    int dark = 0;
+    for (uint32_t p : pixels) dark += (p >> 16 & 0xFF) + (p >> 8 & 0xFF) + (p & 0xFF) < 240;
+    EXPECT_GT(dark, 5) << "no text drawn";
+  }
+}
+
+TEST(PageBuilderInABrowser, TheFixtureSiteLooksLikeThePage) {
+  REQUIRE_TOOL("chromium");
+  REQUIRE_TOOL("compare");
+  REQUIRE_TOOL("convert");
+  ProgramHome home;
+  const std::string project = home.dir.File("shop.zlm");
+  WriteAll(project, BuilderFixtureProject());
+  auto w = StartMainWindow({project});
+  ASSERT_EQ(w->Scene->Count(), 10);
+  // A text longer than its text area widens its cell in a browser, and with it the whole
+  // table; the comparison needs a page whose markup fits.
+  w->Scene->Delete(9);
+  Built b = Build(home, *w, "shop");
+  EXPECT_EQ(b.markup.size(), 4u);  // "Home", the text area, the snippet, "Over"
+  TempDir work;
+  ExpectLooksLikeThePage(*w, b, work, "shop");
+
+  // The markup as the browser parsed it.
+  std::string dom = Chromium(work, "--dump-dom", "file://" + b.index);
+  EXPECT_NE(dom.find("<title>Shop front</title>"), std::string::npos) << dom;
+  EXPECT_NE(dom.find("<a href=\"home.htm\"><div align=\"CENTER\"><font color=\"000000\" face=\"Verdana\""),
+            std::string::npos) << dom;
+  EXPECT_NE(dom.find(">a &lt; b &amp; c</font>"), std::string::npos) << dom;
+  EXPECT_NE(dom.find("><i>raw</i> &amp; more</font>"), std::string::npos) << dom;
+  EXPECT_EQ(dom.find("Under"), std::string::npos);
+}
+
+// The start-up project's site, kept with ZELMORA_KEEP_ORACLE_OUTPUT for a look.
+TEST(PageBuilderInABrowser, TheStartUpProjectSiteLooksLikeThePage) {
+  REQUIRE_TOOL("chromium");
+  REQUIRE_TOOL("compare");
+  REQUIRE_TOOL("convert");
+  ProgramHome home;
+  auto w = StartMainWindow();
+  ASSERT_EQ(ExtractFileName(w->ProjectFileName), "splash.zlm");
+  Built b = Build(home, *w, "splash");
+  EXPECT_GT(b.markup.size(), 3u);
+  TempDir work;
+  ExpectLooksLikeThePage(*w, b, work, "splash");
+}
+
+}  // namespace

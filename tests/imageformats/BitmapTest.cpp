@@ -465,3 +465,35 @@ TEST(Bitmap, MonochromeWritingOptions) {
     EXPECT_EQ(uint8_t(s[palAt + (os2 ? 6 : 8)]), c.inverted ? 0x3f : 0xc0) << c.options;
   }
 }
+
+// Bytes overwritten anywhere in a file give a result or a code, never a write outside the
+// image (run under the sanitizer build, this catches overruns).
+TEST(Bitmap, PatchedFilesStayInsideTheImage) {
+  TempDir dir;
+  std::vector<std::vector<int>> rows(5, std::vector<int>(9, 0));
+  for (size_t y = 0; y < rows.size(); ++y)
+    for (size_t x = 0; x < 9; ++x) rows[y][x] = int(x < 4 ? 3 : x * y) % 16;
+  std::vector<std::string> files;
+  for (bool four : {false, true}) {
+    BmpSpec b;
+    b.width = 9;
+    b.height = 5;
+    b.bits = four ? 4 : 8;
+    b.compression = four ? 2 : 1;
+    b.palette = Colours(16);
+    b.coloursUsed = 16;
+    b.pixels = EncodeRle(rows, four);
+    files.push_back(Bmp(b));
+  }
+  for (const std::string& file : files)
+    for (size_t at = 0; at < file.size(); ++at)
+      for (int value : {0x00, 0x01, 0x02, 0x7f, 0xff}) {
+        std::string bent = file;
+        bent[at] = char(value);
+        WriteAll(dir.File("p.bmp"), bent);
+        Loaded r = LoadImage(dir.File("p.bmp"));
+        if (r.rc == 0) {
+          EXPECT_EQ(r.data.size(), size_t(imgfmt_row_bytes(r.h.width, r.h.bpp) * r.h.height));
+        }
+      }
+}

@@ -323,3 +323,27 @@ TEST(Gif, WritingOptions) {
     imgfmt_file_close(fd);
   }
 }
+
+// Bytes overwritten anywhere in a file give a result or a code, never a write outside the
+// image (run under the sanitizer build, this catches overruns).
+TEST(Gif, PatchedFilesStayInsideTheImage) {
+  TempDir dir;
+  std::string noise = dir.File("n.gif");
+  RunTool("convert", "convert -seed 3 -size 31x9 xc:gray +noise Random -colors 40 -interlace GIF " + noise);
+  std::vector<int> ramp;
+  for (int i = 0; i < 40; ++i) ramp.push_back(i % 7);
+  std::string two = Screen(8, 5, 0x82) + Table(8, 1) + Image(8, 5, 0, "", PlainLzw(ramp, 3)) +
+                    Image(5, 8, 0xc1, Table(4, 9), PlainLzw(ramp, 2)) + ";";
+  for (const std::string& file : {ReadAll(noise), two})
+    for (size_t at = 0; at < file.size(); ++at)
+      for (int value : {0x00, 0x01, 0x3b, 0x80, 0xff})
+        for (const char* options : {"", "errok", "index=1,errok"}) {
+          std::string bent = file;
+          bent[at] = char(value);
+          WriteAll(dir.File("p.gif"), bent);
+          Loaded r = LoadImage(dir.File("p.gif"), options);
+          if (r.rc == 0) {
+            EXPECT_EQ(r.data.size(), size_t(imgfmt_row_bytes(r.h.width, r.h.bpp) * r.h.height));
+          }
+        }
+}

@@ -100,9 +100,8 @@ constexpr ImgFmtCodec Pending(const char* s, const char* l, const char* ext, uin
   return ImgFmtCodec{{s, l, ext, flags}, NsHeader, NsPalette, NsData, NsWrite, NsText};
 }
 
-const ImgFmtCodec kBitmap =
-    Pending("Bitmap", "OS/2 1.1, 1.2, 2.0 / Windows 3.0 bitmap", "BMP VGA BGA RLE DIB RL4 RL8", 0xff);
-const ImgFmtCodec kGif = Pending("GIF", "CompuServe Graphics Interchange Format", "GIF", 0x77);
+const ImgFmtCodec& kBitmap = imgfmt_codec_bitmap;
+const ImgFmtCodec& kGif = imgfmt_codec_gif;
 const ImgFmtCodec kPcx = Pending("PCX", "ZSoft PC Paintbrush Image format", "PCX PCC", 0xff);
 const ImgFmtCodec kTiff = Pending(
     "TIFF", "Tagged Image File Format support (almost TIFF 6.0 Baseline)", "TIF TIFF", 0xff);

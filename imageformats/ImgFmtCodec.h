@@ -12,6 +12,8 @@ struct ImgFmtCodec {
   const char* (*error_text)(int code);  // nullptr for codes outside the codec's range
 };
 
+extern const ImgFmtCodec imgfmt_codec_bitmap;
+extern const ImgFmtCodec imgfmt_codec_gif;
 extern const ImgFmtCodec imgfmt_codec_yuv12c;
 extern const ImgFmtCodec imgfmt_codec_greymap;
 extern const ImgFmtCodec imgfmt_codec_pixmap;

@@ -691,11 +691,10 @@ void TFormMain::CreateClientArea() {
   connect(MemoCopy1, &QAction::triggered, Memo, &QTextEdit::copy);
   connect(MemoPaste1, &QAction::triggered, Memo, &QTextEdit::paste);
   connect(MemoSelectAll1, &QAction::triggered, Memo, &QTextEdit::selectAll);
-  Memo->installEventFilter(this);
 
   ScrollBox->setWidget(PanelScene);
-  ScrollBox->installEventFilter(this);
-  ScrollBox->viewport()->installEventFilter(this);
+  // The scroll box's and the memo's events reach eventFilter through the application-wide
+  // filter; a filter of their own as well would run every handler twice.
   PageControl->addTab(TabSheetScene, "Editor");
 
   TabSheetServices = new QWidget;

@@ -1138,14 +1138,16 @@ void TFormMain::PaintBoxMouseDown(QObject*, TMouseButton, TShiftState Shift, int
 }
 
 void TFormMain::PaintBoxMouseMove(QObject*, TShiftState, int X, int Y) {
+  Qt::CursorShape shape = Qt::ArrowCursor;
   switch (HitTestHandles(*Scene, nullptr, X, Y)) {
     case 1:
-    case 7: PaintBox->setCursor(Qt::SizeFDiagCursor); break;
+    case 7: shape = Qt::SizeFDiagCursor; break;
     case 3:
-    case 5: PaintBox->setCursor(Qt::SizeBDiagCursor); break;
-    case 15: PaintBox->setCursor(Qt::SizeAllCursor); break;
-    default: PaintBox->unsetCursor(); break;
+    case 5: shape = Qt::SizeBDiagCursor; break;
+    case 15: shape = Qt::SizeAllCursor; break;
+    default: break;
   }
+  if (PaintBox->cursor().shape() != shape) PaintBox->setCursor(shape);
   TPoint p = Scene->SnapPoint(TPoint{X, Y});
   int x = p.X, y = p.Y;
   auto scrollIntoView = [this](int px, int py) {
@@ -1379,13 +1381,30 @@ void TFormMain::PaintBoxPaint(QObject*) {
     DrawSelectionFrame(canvas, b.Left, b.Top, b.Right, b.Bottom, true, o == Scene->Current);
   }
   if (BandActive) {
-    canvas.Pen.Width = 1;
-    canvas.Pen.Style = psDot;
-    canvas.Pen.Mode = pmNot;
-    canvas.Brush.Style = bsClear;
-    canvas.Rectangle(BandRect.Left, BandRect.Top, BandRect.Right, BandRect.Bottom);
-    canvas.Pen.Mode = pmCopy;
-    canvas.Pen.Style = psSolid;
+    // The band's outline, dotted, as a rectangle with a clear brush draws it; as four lines
+    // that each touch only their own pixels, so a large band costs no more than its edges.
+    const int l = std::min(BandRect.Left, BandRect.Right), r = std::max(BandRect.Left, BandRect.Right) - 1;
+    const int t = std::min(BandRect.Top, BandRect.Bottom), b = std::max(BandRect.Top, BandRect.Bottom) - 1;
+    if (r >= l && b >= t) {
+      TPen pen = canvas.Pen;
+      canvas.Pen.Width = 1;
+      canvas.Pen.Style = psDot;
+      canvas.Pen.Mode = pmNot;
+      if (r == l) {
+        canvas.MoveTo(l, t);
+        canvas.LineTo(l, b + 1);
+      } else if (b == t) {
+        canvas.MoveTo(l, t);
+        canvas.LineTo(r + 1, t);
+      } else {
+        canvas.MoveTo(l, t);
+        canvas.LineTo(r, t);
+        canvas.LineTo(r, b);
+        canvas.LineTo(l, b);
+        canvas.LineTo(l, t);
+      }
+      canvas.Pen = pen;
+    }
   }
   for (TRegionRect* r = DirtyRegion; r; r = r->Next) PaintBox->CopyFromBitmap(FMarks, r->Rect);
 }

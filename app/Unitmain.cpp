@@ -1360,53 +1360,59 @@ void TFormMain::PaintBoxPaint(QObject*) {
   const int W = page.Width(), H = page.Height();
   if (page.PixelFormat() != pf32bit) page.SetPixelFormat(pf32bit);
   if (PaintBox->width() != W || PaintBox->height() != H) PaintBox->SetSurfaceSize(W, H);
-  if (FMarks.Width() != W || FMarks.Height() != H || FMarks.PixelFormat() != pf32bit) {
-    FMarks.SetPixelFormat(pf32bit);
-    FMarks.SetSize(W, H);
-  }
-  // The marks are inverted pixels drawn over a copy of the page inside the dirty region;
-  // outside it the copy holds stale pixels that are never shown.
-  for (TRegionRect* r = DirtyRegion; r; r = r->Next) {
+  // The marks are inverted pixels drawn over a copy of the page, one strip of a dirty
+  // rectangle at a time, so that they never touch the page bitmap itself and a large page
+  // needs no second page-sized bitmap.
+  const int rowsPerStrip = std::max(1, (1 << 20) / std::max(W, 1));
+  if (FMarks.PixelFormat() != pf32bit) FMarks.SetPixelFormat(pf32bit);
+  for (TRegionRect* region = DirtyRegion; region; region = region->Next) {
     TRect c;
-    if (!IntersectRect(c, r->Rect, TRect(0, 0, W, H))) continue;
-    for (int y = c.Top; y < c.Bottom; ++y)
-      std::memcpy(FMarks.ScanLine(y) + size_t(c.Left) * 4, page.ScanLine(y) + size_t(c.Left) * 4,
-                  size_t(c.Width()) * 4);
+    if (!IntersectRect(c, region->Rect, TRect(0, 0, W, H))) continue;
+    for (int top = c.Top; top < c.Bottom; top += rowsPerStrip) {
+      const TRect strip(c.Left, top, c.Right, std::min(c.Bottom, top + rowsPerStrip));
+      const int sw = strip.Width(), sh = strip.Height();
+      if (FMarks.Width() < sw || FMarks.Height() < sh)
+        FMarks.SetSize(std::max(FMarks.Width(), sw), std::max(FMarks.Height(), sh));
+      for (int y = 0; y < sh; ++y)
+        std::memcpy(FMarks.ScanLine(y), page.ScanLine(strip.Top + y) + size_t(strip.Left) * 4, size_t(sw) * 4);
+      PaintMarks(FMarks.Canvas(), strip.Left, strip.Top, TRect(0, 0, sw, sh));
+      PaintBox->CopyFromBitmap(FMarks, TRect(0, 0, sw, sh), strip.Left, strip.Top);
+    }
   }
-  TCanvas& canvas = FMarks.Canvas();
+}
+
+void TFormMain::PaintMarks(TCanvas& canvas, int ox, int oy, const TRect& area) {
+  auto meets = [&](int l, int t, int r, int b) { return l < area.Right && r > area.Left && t < area.Bottom && b > area.Top; };
   for (int i = 0; i < Scene->Count(); ++i) {
     TZLMButton* o = Scene->Button(i);
     if (!o->IsSelected) continue;
-    const TRect& b = o->Bounds;
+    // The marks reach 2 pixels (the handles 3) beyond the bounds.
+    const TRect b(o->Bounds.Left - ox, o->Bounds.Top - oy, o->Bounds.Right - ox, o->Bounds.Bottom - oy);
+    if (!meets(b.Left - 3, b.Top - 3, b.Right + 3, b.Bottom + 3)) continue;
     DrawSelectionFrame(canvas, b.Left, b.Top, b.Right, b.Bottom, true, o == Scene->Current);
   }
-  if (BandActive) {
-    // The band's outline, dotted, as a rectangle with a clear brush draws it; as four lines
-    // that each touch only their own pixels, so a large band costs no more than its edges.
-    const int l = std::min(BandRect.Left, BandRect.Right), r = std::max(BandRect.Left, BandRect.Right) - 1;
-    const int t = std::min(BandRect.Top, BandRect.Bottom), b = std::max(BandRect.Top, BandRect.Bottom) - 1;
-    if (r >= l && b >= t) {
-      TPen pen = canvas.Pen;
-      canvas.Pen.Width = 1;
-      canvas.Pen.Style = psDot;
-      canvas.Pen.Mode = pmNot;
-      if (r == l) {
-        canvas.MoveTo(l, t);
-        canvas.LineTo(l, b + 1);
-      } else if (b == t) {
-        canvas.MoveTo(l, t);
-        canvas.LineTo(r + 1, t);
-      } else {
-        canvas.MoveTo(l, t);
-        canvas.LineTo(r, t);
-        canvas.LineTo(r, b);
-        canvas.LineTo(l, b);
-        canvas.LineTo(l, t);
-      }
-      canvas.Pen = pen;
-    }
+  if (!BandActive) return;
+  // The band's outline, dotted, as a rectangle with a clear brush draws it; as four lines
+  // that each touch only their own pixels, so a large band costs no more than its edges.
+  const int l = std::min(BandRect.Left, BandRect.Right) - ox, r = std::max(BandRect.Left, BandRect.Right) - 1 - ox;
+  const int t = std::min(BandRect.Top, BandRect.Bottom) - oy, b = std::max(BandRect.Top, BandRect.Bottom) - 1 - oy;
+  if (r < l || b < t || !meets(l, t, r + 1, b + 1)) return;
+  TPen pen = canvas.Pen;
+  canvas.Pen.Width = 1;
+  canvas.Pen.Style = psDot;
+  canvas.Pen.Mode = pmNot;
+  canvas.MoveTo(l, t);
+  if (r == l) {
+    canvas.LineTo(l, b + 1);
+  } else if (b == t) {
+    canvas.LineTo(r + 1, t);
+  } else {
+    canvas.LineTo(r, t);
+    canvas.LineTo(r, b);
+    canvas.LineTo(l, b);
+    canvas.LineTo(l, t);
   }
-  for (TRegionRect* r = DirtyRegion; r; r = r->Next) PaintBox->CopyFromBitmap(FMarks, r->Rect);
+  canvas.Pen = pen;
 }
 
 void TFormMain::DrawSelectionFrame(TCanvas& canvas, int left, int top, int right, int bottom,

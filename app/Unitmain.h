@@ -298,9 +298,12 @@ class TFormMain : public QMainWindow, public TFormGeometry {
   void CountChange();
 
  private:
-  // The page with the selection marks, made per paint from the page bitmap inside the dirty
-  // region, so that the marks never touch the page bitmap itself.
+  // A strip of the page with the selection marks, made per paint from the page bitmap
+  // inside the dirty region, so that the marks never touch the page bitmap itself.
   TBitmap FMarks;
+  // Draws the selection marks and the band onto a canvas whose pixel (0, 0) is the page's
+  // (ox, oy); only marks that meet `area` (canvas pixels) are drawn.
+  void PaintMarks(TCanvas& canvas, int ox, int oy, const TRect& area);
   bool FClosingMemo = false;
   // The object that the in-place editor works on, if it is still on the page.
   TZLMButton* MemoObject() const;

@@ -475,6 +475,35 @@ TEST(EditingSurface, MarksAreInvertedOnTheScreenAndLeaveThePageAsItWas) {
                 reinterpret_cast<uint32_t*>(copy.ScanLine(y))[x] & 0xFFFFFF);
 }
 
+// A wide page is painted in strips; the marks and a band across a strip's edge come out as
+// on a page painted whole.
+TEST(EditingSurface, MarksAcrossStripsOfAWidePage) {
+  Home home;
+  auto w = Start(FixtureProject(home, {{"W", 100, 230, 300, 300}, {"V", 3700, 10, 3990, 590}}, 4000, 600));
+  w->Scene->AlignToGrid = false;
+  Click(*w, 200, 260);
+  Click(*w, 3800, 100, Qt::ShiftModifier);
+  ASSERT_EQ(w->Scene->SelectedCount(), 2);
+  std::vector<uint32_t> page = PagePixels(*w);
+  w->PaintBoxPaint(w->PaintBox);
+  EXPECT_EQ(DifferingPixels(SurfacePixels(*w), ExpectedScreen(*w), 0xFFFFFF), 0);
+  EXPECT_EQ(PagePixels(*w), page);
+  // A band from (50,500) to (3600,20): drawn whole, its right edge is dotted all the way.
+  Press(*w, 3600, 20);
+  MoveTo(*w, 50, 500);
+  w->RedrawScene(true);
+  std::vector<uint32_t> screen = SurfacePixels(*w);
+  int on = 0;
+  for (int y = 20; y < 500; ++y) {
+    size_t i = size_t(y) * 4000 + 3599;
+    on += screen[i] == (~page[i] & 0xFFFFFF);
+  }
+  EXPECT_GT(on, 200);
+  EXPECT_LT(on, 280);
+  Release(*w, 50, 500);
+  EXPECT_EQ(w->Scene->SelectedCount(), 1);
+}
+
 TEST(EditingSurface, PageKeys) {
   Home home;
   auto w = Start(FixtureProject(home));

@@ -504,6 +504,42 @@ TEST(EditingSurface, MarksAcrossStripsOfAWidePage) {
   EXPECT_EQ(w->Scene->SelectedCount(), 1);
 }
 
+void OpenEditor(TFormMain& w, int x, int y) {
+  Click(w, x, y);
+  QTest::mouseDClick(w.PaintBox, Qt::LeftButton, {}, QPoint(x, y));
+  QTest::mouseRelease(w.PaintBox, Qt::LeftButton, {}, QPoint(x, y));
+}
+
+// Every edit of the page is a change that closing asks about; looking at it is none.
+TEST(EditingSurface, EditsAreChangesThatClosingAsksAbout) {
+  struct Case {
+    const char* what;
+    void (*edit)(TFormMain&);
+    bool asks;
+  } cases[] = {
+      {"select and band", [](TFormMain& w) { Click(w, 80, 60); Drag(w, 10, 10, 300, 190); }, false},
+      {"move", [](TFormMain& w) { Drag(w, 80, 60, 120, 60); }, true},
+      {"resize", [](TFormMain& w) { Click(w, 80, 60); Drag(w, 120, 80, 160, 80); }, true},
+      {"arrow key", [](TFormMain& w) { Click(w, 80, 60); QTest::keyClick(w.ScrollBox, Qt::Key_Left); }, true},
+      {"text", [](TFormMain& w) {
+         OpenEditor(w, 80, 60);
+         QTest::keyClicks(w.Memo, "x");
+         Click(w, 300, 190);
+       }, true},
+      {"editor opened and left", [](TFormMain& w) { OpenEditor(w, 80, 60); Click(w, 300, 190); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Home home;
+    auto w = Start(FixtureProject(home));
+    c.edit(*w);
+    home.services.Boxes.clear();
+    home.services.Answers.push_back(IDCANCEL);
+    EXPECT_EQ(w->close(), !c.asks);
+    EXPECT_EQ(home.services.Boxes.size(), c.asks ? 1u : 0u);
+  }
+}
+
 TEST(EditingSurface, PageKeys) {
   Home home;
   auto w = Start(FixtureProject(home));
@@ -557,12 +593,6 @@ TEST(EditingSurface, PageKeys) {
   EXPECT_EQ(B(*w, 0), TRect(40, 40, 120, 80));
   EXPECT_EQ(front, 2);
   EXPECT_EQ(w->EditURL->text(), "+");
-}
-
-void OpenEditor(TFormMain& w, int x, int y) {
-  Click(w, x, y);
-  QTest::mouseDClick(w.PaintBox, Qt::LeftButton, {}, QPoint(x, y));
-  QTest::mouseRelease(w.PaintBox, Qt::LeftButton, {}, QPoint(x, y));
 }
 
 TEST(EditingSurface, InPlaceEditorOpensOverTheObjectAndCommitsItsText) {

@@ -241,6 +241,8 @@ TEST(EditingSurface, PressingSelects) {
                 {40, 80, Qt::SizeBDiagCursor},  {80, 60, Qt::SizeAllCursor},     {300, 10, Qt::ArrowCursor}};
   for (const Shape& s : shapes) {
     MoveTo(*w, s.x, s.y);
+    // (Under X the move arrives a little later.)
+    for (int i = 0; i < 50 && w->PaintBox->cursor().shape() != s.shape; ++i) QTest::qWait(10);
     EXPECT_EQ(w->PaintBox->cursor().shape(), s.shape) << s.x << "," << s.y;
   }
   // A press on the empty page deselects everything.
@@ -805,5 +807,12 @@ TEST(EditingSurface, ScreenshotAfterAScriptedDrag) {
   QCoreApplication::processEvents();
   EXPECT_TRUE(w->grab().toImage().save(QString(out) + ".band.png", "PNG"));
   Release(*w, 560, 500);
+  // The in-place editor on "Gold Plate" (576,436)-(744,476), with a second line typed.
+  OpenEditor(*w, 660, 456);
+  QTest::keyClick(w->Memo, Qt::Key_End, Qt::ControlModifier);
+  QTest::keyClick(w->Memo, Qt::Key_Return);
+  QTest::keyClicks(w->Memo, "and more");
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(w->grab().toImage().save(QString(out) + ".memo.png", "PNG"));
 }
 }  // namespace

@@ -285,6 +285,28 @@ class TFormMain : public QMainWindow, public TFormGeometry {
                    void (TFormMain::*handler)(QObject*), const char* handlerName);
   bool FStarted = false;
   bool FDestroyed = false;
+
+  // --- Editing surface: its own state ---
+ public:
+  // The object the in-place editor was opened on; the text goes there whatever happens to
+  // the selection meanwhile. nullptr while the editor is closed.
+  TZLMButton* MemoTarget = nullptr;
+  // Whether the in-place editor is open.
+  bool MemoOpen() const;
+  // The page was edited without an undo snapshot (which counts the change itself): the
+  // count never reads "saved" afterwards.
+  void CountChange();
+
+ private:
+  // A strip of the page with the selection marks, made per paint from the page bitmap
+  // inside the dirty region, so that the marks never touch the page bitmap itself.
+  TBitmap FMarks;
+  // Draws the selection marks and the band onto a canvas whose pixel (0, 0) is the page's
+  // (ox, oy); only marks that meet `area` (canvas pixels) are drawn.
+  void PaintMarks(TCanvas& canvas, int ox, int oy, const TRect& area);
+  bool FClosingMemo = false;
+  // The object that the in-place editor works on, if it is still on the page.
+  TZLMButton* MemoObject() const;
 };
 
 extern TFormMain* FormMain;

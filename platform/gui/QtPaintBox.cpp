@@ -53,15 +53,25 @@ void TQtPaintBox::SetSurfaceSize(int width, int height) {
 }
 
 void TQtPaintBox::CopyFromBitmap(const TBitmap& bitmap, const TRect& r) {
-  TRect c;
-  if (!IntersectRect(c, r, TRect(0, 0, FSurface.width(), FSurface.height()))) return;
-  QImage part = BitmapToQImage(bitmap, c);
+  CopyFromBitmap(bitmap, r, r.Left, r.Top);
+}
+
+void TQtPaintBox::CopyFromBitmap(const TBitmap& bitmap, const TRect& r, int x, int y) {
+  // Clip the source to the bitmap and its image on the surface to the surface.
+  TRect src;
+  if (!IntersectRect(src, r, TRect(0, 0, bitmap.Width(), bitmap.Height()))) return;
+  int dx = x - r.Left, dy = y - r.Top;
+  TRect dst;
+  if (!IntersectRect(dst, TRect(src.Left + dx, src.Top + dy, src.Right + dx, src.Bottom + dy),
+                     TRect(0, 0, FSurface.width(), FSurface.height())))
+    return;
+  QImage part = BitmapToQImage(bitmap, TRect(dst.Left - dx, dst.Top - dy, dst.Right - dx, dst.Bottom - dy));
   if (part.isNull()) return;
   QPainter p(&FSurface);
   p.setCompositionMode(QPainter::CompositionMode_Source);
-  p.drawImage(c.Left, c.Top, part);
+  p.drawImage(dst.Left, dst.Top, part);
   p.end();
-  update(QRect(c.Left, c.Top, part.width(), part.height()));
+  update(QRect(dst.Left, dst.Top, part.width(), part.height()));
 }
 
 void TQtPaintBox::paintEvent(QPaintEvent* e) {

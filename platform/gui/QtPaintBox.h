@@ -29,6 +29,9 @@ class TQtPaintBox : public QWidget {
   // Copies r of the bitmap to the same place on the surface (clipped to both) and asks for
   // that part of the widget to be painted.
   void CopyFromBitmap(const TBitmap& bitmap, const TRect& r);
+  // Copies r of the bitmap to (x, y) on the surface: a part of the page composed in a
+  // smaller bitmap of its own (the page with the selection marks) goes to its place.
+  void CopyFromBitmap(const TBitmap& bitmap, const TRect& r, int x, int y);
   const QImage& Surface() const { return FSurface; }
 
   // The context menu, opened after the right button's release.

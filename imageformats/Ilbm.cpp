@@ -45,6 +45,8 @@ struct IlbmPrivate {
   int kind;
 };
 
+static_assert(sizeof(ImgFmtRgb) == 3, "CMAP bytes are read straight into the palette");
+
 uint32_t Be32(const uint8_t* p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
@@ -148,7 +150,8 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char*) {
   } else if ((p->mode & kModeHam) && p->planes == 8 && p->cmapEntries == 64) {
     p->kind = kHam8;
   } else {
-    if (p->cmapEntries != n) return kErrCmapSize;
+    // Writers often store only the colours the picture uses; the entries left are black.
+    if (p->cmapEntries == 0 || p->cmapEntries > n) return kErrCmapSize;
     p->kind = sham ? kSham : kPalette;
   }
   if (p->kind != kPalette) h->bpp = 24;

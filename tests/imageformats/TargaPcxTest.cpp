@@ -206,7 +206,9 @@ TEST(Targa, HandMadeFiles) {
     EXPECT_EQ(r.pal[first + 1].r, 200);
     EXPECT_EQ(r.pal[first + 1].b, 1);
     EXPECT_EQ(r.pal[std::min(first + 15, 255)].r, 200);
-    if (first == 16) EXPECT_EQ(r.pal[32].r, 0);
+    if (first == 16) {
+      EXPECT_EQ(r.pal[32].r, 0);
+    }
     EXPECT_EQ(r.data[0], first + 1);
     EXPECT_EQ(r.data[5], first + 1);
   }
@@ -298,7 +300,9 @@ TEST(Pcx, WrittenFilesReadBackInTheTools) {
     EXPECT_TRUE(SameRgb(RgbOf(back), expected)) << bpp;
     EXPECT_TRUE(SameRgb(ToolRgb("pcxtoppm", "pcxtoppm '" + name + "'"), expected)) << bpp;
     // ImageMagick swaps the colours of every 1-bit PCX file, netpbm's included.
-    if (bpp != 1) EXPECT_TRUE(SameRgb(ImageMagickRgb(name), expected)) << bpp;
+    if (bpp != 1) {
+      EXPECT_TRUE(SameRgb(ImageMagickRgb(name), expected)) << bpp;
+    }
   }
 }
 
@@ -400,5 +404,33 @@ TEST(TargaPcxIlbm, WritersReportAFullDisk) {
     h.bpp = 8;
     EXPECT_EQ(imgfmt_write_image("full", fd, index, &h, gPal, px.data(), ""), 8) << index;
     imgfmt_file_close(fd);
+  }
+}
+
+TEST(TargaPcxIlbm, PaletteBeforeDataReadsTheSame) {
+  TempDir dir;
+  std::vector<std::string> files;
+  for (const char* f : {"nb_8.tga", "im_8_rle_top.tga", "nb_8.pcx", "nb_4_packed.pcx"})
+    files.push_back(FixtureDir().File(f));
+  if (Fixtures(".tga").empty() || Fixtures(".pcx").empty()) FAIL();
+  for (int bpp : {4, 8}) {
+    std::string name = dir.File("o" + std::to_string(bpp) + ".iff");
+    ASSERT_EQ(SaveImage(name, 13, 5, bpp, IndexPattern(13, 5, bpp), gPal), 0);
+    files.push_back(name);
+  }
+  for (const std::string& f : files) {
+    Loaded usual = LoadImage(f);
+    ASSERT_EQ(usual.rc, 0) << f;
+    int index = -1;
+    ASSERT_EQ(imgfmt_guess_format(f.c_str(), &index), 0);
+    int fd = imgfmt_file_open(f.c_str(), IMGFMT_O_BINARY);
+    ASSERT_GE(fd, 0);
+    Loaded r;
+    ASSERT_EQ(imgfmt_read_header(f.c_str(), fd, index, &r.h, ""), 0) << f;
+    ASSERT_EQ(imgfmt_read_palette(fd, index, &r.h, r.pal), 0) << f;
+    r.data.assign(usual.data.size(), 0xAA);
+    ASSERT_EQ(imgfmt_read_data(fd, index, &r.h, r.data.data()), 0) << f;
+    imgfmt_file_close(fd);
+    EXPECT_EQ(RgbOf(r), RgbOf(usual)) << f;
   }
 }

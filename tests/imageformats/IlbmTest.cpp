@@ -364,6 +364,8 @@ TEST(Ilbm, HeaderAndBodyErrors) {
       // A mask plane follows the picture's planes.
       {Form(Bmhd(2, 1, 1, 0, 1) + Cmap(2) + Chunk("BODY", RawRow({1, 0}, 1))), 7},
       {Form(Bmhd(2, 1, 1, 0, 1) + Cmap(2) + Chunk("BODY", RawRow({1, 0}, 1) + RawRow({1, 1}, 1))), 0},
+      // A map of more than 256 entries keeps the first 256.
+      {Form(Bmhd(2, 1, 8) + Cmap(300) + Chunk("BODY", RawRow({1, 0}, 8))), 0},
       // Unknown chunks are skipped, odd ones with their pad byte; a longer CMAP is fine for
       // 24 planes, which need none.
       {Form(Chunk("ANNO", "odd") + Bmhd(2, 1, 24) + Chunk("BODY", RawRow({1, 0}, 24))), 0},

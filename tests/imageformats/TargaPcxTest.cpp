@@ -434,3 +434,33 @@ TEST(TargaPcxIlbm, PaletteBeforeDataReadsTheSame) {
     EXPECT_EQ(RgbOf(r), RgbOf(usual)) << f;
   }
 }
+
+// Patched bytes in headers, maps, run-length codes and chunk sizes: every read ends with a
+// code, and a picture that loads has the size its header gives (the sanitizer build catches
+// reads and writes outside the buffers).
+TEST(TargaPcxIlbm, PatchedFilesFailCleanly) {
+  if (Fixtures(".tga").empty()) FAIL();
+  TempDir dir;
+  uint32_t seed = 12345;
+  auto next = [&]() { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+  for (const char* f : {"im_8_rle.tga", "im_32_rle.tga", "nb_grey.tga", "nb_4_planes.pcx", "nb_8.pcx",
+                        "im_24.pcx", "nb_ham6.iff", "nb_8.iff", "nb_4_mask.iff", "nb_24.iff"}) {
+    const std::string whole = ReadAll(FixtureDir().File(f));
+    std::string name = std::string(f);
+    std::string patched = dir.File("p" + name.substr(name.rfind('.')));
+    for (int round = 0; round < 300; ++round) {
+      std::string bytes = whole;
+      // Mostly the first 64 bytes, where the sizes and codes are.
+      for (int k = 0; k < 3; ++k) {
+        size_t at = round % 2 ? next() % std::min<size_t>(64, bytes.size()) : next() % bytes.size();
+        bytes[at] = char(next() % 4 == 0 ? 0xff : next());
+      }
+      WriteAll(patched, bytes);
+      Loaded r = LoadImage(patched);
+      if (r.rc == 0) {
+        EXPECT_GE(r.h.width, 1) << f;
+        EXPECT_GE(r.h.height, 1) << f;
+      }
+    }
+  }
+}

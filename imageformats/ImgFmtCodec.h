@@ -17,11 +17,11 @@ extern const ImgFmtCodec imgfmt_codec_greymap;
 extern const ImgFmtCodec imgfmt_codec_pixmap;
 extern const ImgFmtCodec imgfmt_codec_kips;
 extern const ImgFmtCodec imgfmt_codec_iax;
-extern const ImgFmtCodec imgfmt_codec_xbitmap;
-extern const ImgFmtCodec imgfmt_codec_portrait;
 extern const ImgFmtCodec imgfmt_codec_targa;
 extern const ImgFmtCodec imgfmt_codec_pcx;
 extern const ImgFmtCodec imgfmt_codec_ilbm;
+extern const ImgFmtCodec imgfmt_codec_xbitmap;
+extern const ImgFmtCodec imgfmt_codec_portrait;
 
 // The header of the binary greymap and pixmap files: magic "P5" or "P6", width, height,
 // maximum. Gives the bytes the header takes in *headerBytes.

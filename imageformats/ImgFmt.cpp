@@ -103,11 +103,11 @@ constexpr ImgFmtCodec Pending(const char* s, const char* l, const char* ext, uin
 const ImgFmtCodec kBitmap =
     Pending("Bitmap", "OS/2 1.1, 1.2, 2.0 / Windows 3.0 bitmap", "BMP VGA BGA RLE DIB RL4 RL8", 0xff);
 const ImgFmtCodec kGif = Pending("GIF", "CompuServe Graphics Interchange Format", "GIF", 0x77);
-const ImgFmtCodec& kPcx = imgfmt_codec_pcx;
+const ImgFmtCodec kPcx = Pending("PCX", "ZSoft PC Paintbrush Image format", "PCX PCC", 0xff);
 const ImgFmtCodec kTiff = Pending(
     "TIFF", "Tagged Image File Format support (almost TIFF 6.0 Baseline)", "TIF TIFF", 0xff);
-const ImgFmtCodec& kTarga = imgfmt_codec_targa;
-const ImgFmtCodec& kIlbm = imgfmt_codec_ilbm;
+const ImgFmtCodec kTarga = Pending("Targa", "Truevision Targa/Vista bitmap", "TGA VST AFI", 0xcc);
+const ImgFmtCodec kIlbm = Pending("ILBM", "Amiga IFF / ILBM Interleaved bitmap", "IFF LBM", 0xff);
 const ImgFmtCodec kSprite = Pending("Sprite", "Archimedes Sprite from RiscOS", "SPR SPRITE", 0x77);
 const ImgFmtCodec kPseg =
     Pending("PSEG", "IBM Printer Page Segment", "PSE PSEG PSEG38PP PSEG3820", 0x11);
@@ -116,10 +116,10 @@ const ImgFmtCodec kGemRas = Pending("GemRas", "GEM Raster", "IMG", 0xff);
 const ImgFmtCodec* const kTable[IMGFMT_FORMAT_COUNT] = {
     &kBitmap,
     &kGif,
-    &kPcx,
+    &imgfmt_codec_pcx,
     &kTiff,
-    &kTarga,
-    &kIlbm,
+    &imgfmt_codec_targa,
+    &imgfmt_codec_ilbm,
     &imgfmt_codec_yuv12c,
     &imgfmt_codec_greymap,
     &imgfmt_codec_pixmap,

@@ -72,7 +72,8 @@ class TKeywordDelegate : public QStyledItemDelegate {
   QTreeWidget* FView;
 };
 
-// Enter in the description memo does not break the line; it goes on to the dialog.
+// Enter in the description memo does not break the line (and, the dialog having no default
+// button, does nothing else either).
 class TNoReturnFilter : public QObject {
  public:
   using QObject::QObject;

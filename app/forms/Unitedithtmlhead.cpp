@@ -141,6 +141,8 @@ void TKeywordListView::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TKeywordListView::dragMoveEvent(QDragMoveEvent* event) {
+  // The view's own handling scrolls a long list near its edges; the answer is the form's.
+  QTreeWidget::dragMoveEvent(event);
   bool accept = OnDragOver && OnDragOver(event->source(), event->position().toPoint());
   if (accept) {
     event->setDropAction(Qt::CopyAction);
@@ -153,6 +155,8 @@ void TKeywordListView::dragMoveEvent(QDragMoveEvent* event) {
 // The handler moves the row itself; a copy action keeps the view from removing the dragged
 // row once the drag ends.
 void TKeywordListView::dropEvent(QDropEvent* event) {
+  stopAutoScroll();
+  setState(NoState);
   QPoint pos = event->position().toPoint();
   if (OnDragOver && OnDragOver(event->source(), pos)) {
     if (OnDragDrop) OnDragDrop(event->source(), pos);
@@ -202,6 +206,7 @@ TFormEditHTMLHead::TFormEditHTMLHead(QWidget* parent)
   EditDescription->setObjectName("EditDescription");
   EditDescription->setGeometry(92, 46, 225, 56);
   EditDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  EditDescription->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   EditDescription->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   EditDescription->setTabChangesFocus(true);
   EditDescription->installEventFilter(new TNoReturnFilter(EditDescription));

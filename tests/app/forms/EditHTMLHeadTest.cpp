@@ -472,7 +472,7 @@ TEST(EditHTMLHead, SaveErrorsAreRaisedAndKeepTheOldFile) {
   fs::create_directory(sub);
   WriteAll(sub + "/old.met", "[Header]\r\nItemCount=0\r\n");
   fs::permissions(sub, fs::perms::owner_read | fs::perms::owner_exec);
-  if (ReadAll(sub + "/old.met").size() && access(sub.c_str(), W_OK) != 0) {
+  if (access(sub.c_str(), W_OK) != 0) {  // root writes there all the same
     EXPECT_THROW(form.SaveKeywordSet(sub + "/old.met"), Exception);
     EXPECT_EQ(ReadAll(sub + "/old.met"), "[Header]\r\nItemCount=0\r\n");
   }

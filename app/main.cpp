@@ -8,6 +8,7 @@
 #include "AppEnvironment.h"
 #include "POP/PopForms.h"
 #include "Unitaboutbox.h"
+#include "Unitedithtmlhead.h"
 #include "Uniteditprojectsize.h"
 #include "Uniteditsize.h"
 #include "Unitglobal.h"
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
     FormResize = new TFormResize;
     FormGridSize = new TFormGridSize;
     FormAboutBox = new TFormAboutBox;
+    FormEditHTMLHead = new TFormEditHTMLHead;
     FormEditSize = new TFormEditSize;
     FormGlobal = new TFormGlobal;
     FormPleaseWait = new TFormPleaseWait;
@@ -91,6 +93,7 @@ int main(int argc, char** argv) {
     FormPleaseWait = nullptr;
     delete FormGlobal;
     delete FormEditSize;
+    delete FormEditHTMLHead;
     delete FormAboutBox;
     delete FormGridSize;
     delete FormResize;

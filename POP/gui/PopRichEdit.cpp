@@ -204,6 +204,8 @@ void HTMLHilightSetSelText(QTextEdit* richEdit, const std::string& text) {
   if (!richEdit) return;
   QTextCursor cur = richEdit->textCursor();
   int s = cur.selectionStart(), e;
+  // One edit block, so that one undo takes back the insertion with its colours.
+  cur.beginEditBlock();
   {
     QSignalBlocker detach(richEdit);
     cur.insertText(ToQString(text));
@@ -212,11 +214,12 @@ void HTMLHilightSetSelText(QTextEdit* richEdit, const std::string& text) {
     cur.setPosition(e, QTextCursor::KeepAnchor);
     richEdit->setTextCursor(cur);
   }
-  // The change notification of this formatting runs the control's change handler.
   TColor background = QColorToTColor(richEdit->palette().color(QPalette::Base));
   QTextCharFormat f;
   f.setForeground(TColorToQColor(background));
   cur.mergeCharFormat(f);
+  // The change notification, raised when the block ends, runs the control's change handler.
+  cur.endEditBlock();
   // A control without a colouring handler still ends up coloured.
   if (e > s) {
     bool uncoloured = false;

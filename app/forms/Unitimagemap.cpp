@@ -147,6 +147,8 @@ TFormImageMap::TFormImageMap(QWidget* parent)
   RichEdit->document()->setDefaultFont(courier);
   RichEdit->setAcceptRichText(false);
   RichEdit->setReadOnly(true);
+  // Nobody types here, and each rebuild would otherwise keep the old text for undo.
+  RichEdit->setUndoRedoEnabled(false);
   RichEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RichEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RichEdit->setLineWrapMode(QTextEdit::NoWrap);

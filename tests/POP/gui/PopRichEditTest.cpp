@@ -100,8 +100,12 @@ TEST(PopRichEdit, SetSelTextReplacesTheSelectionAndLeavesTheCaretBehind) {
   QTextCursor cur = e.edit.textCursor();
   EXPECT_FALSE(cur.hasSelection());
   EXPECT_EQ(cur.position(), 8);
-  // The colouring ran once, from the formatting change, and did not re-enter itself.
+  // The colouring ran once, from the change notification, and did not re-enter itself.
   EXPECT_EQ(e.changes, 1);
+  // One undo takes the insertion back.
+  e.edit.document()->undo();
+  EXPECT_EQ(e.edit.toPlainText().toStdString(), "ab<i>cd");
+  EXPECT_EQ(Colours(e.edit), "TTBNBTT");
 
   // Without a colouring handler the inserted text is coloured all the same.
   QTextEdit bare;

@@ -13,6 +13,7 @@
 #include "Uniteditsize.h"
 #include "Unitglobal.h"
 #include "Unitgridsize.h"
+#include "Unitimagemap.h"
 #include "Unitmain.h"
 #include "Unitpleasewait.h"
 #include "Unitresize.h"
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
     auto* formMain = new TFormMain;
     formMain->CommandLine = args;
     SetApplicationMainForm(formMain);
+    FormImageMap = new TFormImageMap;
     FormResize = new TFormResize;
     FormGridSize = new TFormGridSize;
     FormAboutBox = new TFormAboutBox;
@@ -97,6 +99,7 @@ int main(int argc, char** argv) {
     delete FormAboutBox;
     delete FormGridSize;
     delete FormResize;
+    delete FormImageMap;
     FreeBanner();
   } catch (const std::exception& ex) {
     TApplication::ShowException(ex.what());

@@ -1,0 +1,313 @@
+// The image-map dialog: the markup of its areas, the files it saves, the link rows, and the
+// preview through the browser opener.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include "POP/gui/PopDialogs.h"
+#include "POP/gui/PopRichEdit.h"
+#include "Unitglobal.h"
+#include "Unitimagemap.h"
+#include "engine/XImage.h"
+#include "engine/XZLMButton.h"
+#include "platform/Canvas.h"
+#include "platform/SysUtils.h"
+#include "support/ScriptedServices.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TZLMButton* Add(ZButtonList& scene, const std::string& text, TRect r, const std::string& link,
+                bool selected) {
+  auto* b = new TZLMButton(text, &scene, r, link);
+  b->IsSelected = selected;
+  return b;
+}
+
+// A page with two linked objects that overlap (the later one in front), a selected object
+// without a link and an unselected linked one; the crop is the selection's bounds.
+struct Page {
+  ZButtonList scene;
+  XImage image;
+  TRect crop{10, 20, 150, 60};
+  Page() {
+    scene.BGColor = 0x336699;
+    Add(scene, "Home", {10, 20, 110, 50}, "a.htm", true);
+    Add(scene, "", {20, 22, 40, 30}, "", true);
+    Add(scene, "Away", {200, 200, 300, 230}, "hidden.htm", false);
+    Add(scene, "Shop", {50, 30, 150, 60}, "http://x/?a=1&b=2", true);
+    image.SetSize(140, 40);
+    TCanvas c(&image);
+    c.Brush.SetColor(0x3050A0);
+    c.FillRect({0, 0, 140, 40});
+  }
+};
+
+const char* const kGolden =
+    "<HTML>\n"
+    "<HEAD></HEAD>\n"
+    "<BODY BGCOLOR=996633>\n"
+    "<MAP NAME=\"banner\">\n"
+    "<AREA SHAPE=\"RECT\" COORDS=\"40, 10, 140, 40\"\n"
+    "HREF=\"http://x/?a=1&b=2\">\n"
+    "<AREA SHAPE=\"RECT\" COORDS=\"0, 0, 100, 30\"\n"
+    "HREF=\"a.htm\">\n"
+    "</MAP>\n"
+    "<CENTER>\n"
+    "<IMG SRC=\"preview.png\" BORDER=0 USEMAP=#banner>\n"
+    "</CENTER>\n"
+    "</BODY>\n"
+    "</HTML>\n";
+
+std::string WithCRLF(std::string s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+struct ImageMap : ::testing::Test {
+  TempDir home, cfg;
+  ScopedEnv h{"ZELMORA_HOME", home.Path()}, c{"ZELMORA_CONFIG", cfg.Path()};
+  ScriptedServices services;
+  Page page;
+  TFormImageMap form;
+  ImageMap() {
+    form.Scene = &page.scene;
+    form.Image = &page.image;
+    form.CropRect = page.crop;
+  }
+  ~ImageMap() override { SetDialogHook(nullptr); }
+  std::string Html() { return form.RichEdit->toPlainText().toStdString(); }
+};
+
+TEST_F(ImageMap, AreasFrontToBackRelativeToTheCrop) {
+  EXPECT_EQ(form.FileName, home.File("preview.htm"));
+  form.BuildImageMapHTML();
+  EXPECT_EQ(Html(), kGolden);
+  // The HTML is shown coloured, the caret behind it.
+  TColor first = 0;
+  RichEditRangeColor(form.RichEdit, 0, 1, first);
+  EXPECT_EQ(first, HTMLColorBracket);
+  RichEditRangeColor(form.RichEdit, 26, 8, first);  // " BGCOLOR"
+  EXPECT_EQ(first, HTMLColorAttribute);
+  EXPECT_EQ(form.RichEdit->textCursor().position(), int(std::string(kGolden).size()));
+  // Choosing JPG rebuilds the reference.
+  form.RadioButtonJPG->setChecked(true);
+  EXPECT_NE(Html().find("<IMG SRC=\"preview.jpg\" BORDER=0 USEMAP=#banner>\n"), std::string::npos);
+}
+
+TEST(ImageMapHTMLText, QuotesAndOddFileNamesCannotBreakTheMarkup) {
+  struct Case {
+    const char *link, *image, *href, *src;
+  } cases[] = {
+      {"x\" onclick=\"evil()", "p.png", "HREF=\"x&quot; onclick=&quot;evil()\">",
+       "SRC=\"p.png\""},
+      {"page.htm#top", "my page#1?.png", "HREF=\"page.htm#top\">", "SRC=\"my page%231%3F.png\""},
+      {"&amp;<b>", "100%.jpg", "HREF=\"&amp;<b>\">", "SRC=\"100%25.jpg\""},
+      {"a", "q\"\t.png", "HREF=\"a\">", "SRC=\"q%22%09.png\""},
+  };
+  for (const Case& c : cases) {
+    ZButtonList scene;
+    Add(scene, "t", {0, 0, 5, 5}, c.link, true);
+    std::string html = ImageMapHTML(scene, {0, 0, 5, 5}, c.image);
+    EXPECT_NE(html.find(std::string("\n") + c.href + "\n"), std::string::npos) << html;
+    EXPECT_NE(html.find(c.src), std::string::npos) << html;
+  }
+  // No selected linked object: an empty map. Coordinates may run below the crop.
+  ZButtonList scene;
+  Add(scene, "t", {0, 0, 5, 5}, "a", false);
+  std::string html = ImageMapHTML(scene, {0, 0, 5, 5}, "x.png");
+  EXPECT_NE(html.find("<MAP NAME=\"banner\">\n</MAP>\n"), std::string::npos);
+  scene.Button(0)->IsSelected = true;
+  html = ImageMapHTML(scene, {10, 20, 30, 40}, "x.png");
+  EXPECT_NE(html.find("COORDS=\"-10, -20, -5, -15\""), std::string::npos);
+}
+
+TEST_F(ImageMap, SaveWritesTheHtmlAndTheImageUnderTheChosenName) {
+  std::string asked;
+  std::string chosen = home.File("site.html");
+  SetDialogHook([&](TCommonDialog& d) {
+    auto& s = dynamic_cast<TSaveDialog&>(d);
+    asked = s.FileName;
+    EXPECT_EQ(s.Filter, "HTML File|*.htm;*.html");
+    EXPECT_TRUE(s.Options & ofOverwritePrompt);
+    s.FileName = chosen;
+    return true;
+  });
+  form.RadioButtonJPG->setChecked(true);
+  form.ButtonSaveClick();
+  EXPECT_EQ(asked, home.File("preview.htm"));
+  EXPECT_EQ(form.FileName, chosen);
+  std::string want = kGolden;
+  want.replace(want.find("preview.png"), 11, "site.jpg");
+  EXPECT_EQ(ReadAll(chosen), WithCRLF(want));
+  std::string jpg = ReadAll(home.File("site.jpg"));
+  ASSERT_GE(jpg.size(), 3u);
+  EXPECT_EQ(jpg.substr(0, 3), "\xFF\xD8\xFF");
+  EXPECT_EQ(BitmapBitsPerPixel(page.image), 24);
+
+  // Preview now rewrites the saved file, not preview.htm.
+  page.scene.Button(0)->LinkAddress = "b.htm";
+  form.ButtonPreviewClick();
+  EXPECT_FALSE(fs::exists(home.File("preview.htm")));
+  EXPECT_NE(ReadAll(chosen).find("HREF=\"b.htm\">\r\n"), std::string::npos);
+  ASSERT_EQ(services.Opened.size(), 1u);
+  EXPECT_EQ(services.Opened[0], "file://" + chosen);
+
+  // A cancelled dialog writes nothing and keeps the name.
+  SetDialogHook([](TCommonDialog&) { return false; });
+  fs::remove(chosen);
+  form.ButtonSaveClick();
+  EXPECT_FALSE(fs::exists(chosen));
+  EXPECT_EQ(form.FileName, chosen);
+}
+
+TEST_F(ImageMap, PreviewWritesPreviewHtmAndAPngAndOpensIt) {
+  form.ButtonPreviewClick();
+  EXPECT_EQ(ReadAll(home.File("preview.htm")), WithCRLF(kGolden));
+  std::string png = ReadAll(home.File("preview.png"));
+  ASSERT_GT(png.size(), 26u);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+  EXPECT_EQ(png[25], 2) << "24-bit colour, no alpha";
+  ASSERT_EQ(services.Opened.size(), 1u);
+  EXPECT_EQ(services.Opened[0], "file://" + home.File("preview.htm"));
+
+  // A name with URL characters reaches the browser escaped.
+  form.FileName = home.File("a#b c.htm");
+  form.ButtonPreviewClick();
+  EXPECT_TRUE(fs::exists(home.File("a#b c.png")));
+  EXPECT_NE(ReadAll(home.File("a#b c.htm")).find("SRC=\"a%23b c.png\""), std::string::npos);
+  EXPECT_EQ(services.Opened.back(), "file://" + home.File("a%23b%20c.htm"));
+
+  // A file that cannot be written raises, and nothing is opened.
+  form.FileName = home.File("missing/x.htm");
+  EXPECT_THROW(form.ButtonPreviewClick(), Exception);
+  EXPECT_EQ(services.Opened.size(), 2u);
+}
+
+TEST_F(ImageMap, PreviewWithoutTheDialogBuildsFreshHtml) {
+  // Left on the HTML page after an earlier run, the text belongs to another selection.
+  form.PageControl->setCurrentWidget(form.TabSheet2);
+  form.RichEdit->setPlainText("stale");
+  form.ButtonPreviewClick();
+  EXPECT_EQ(ReadAll(home.File("preview.htm")), WithCRLF(kGolden));
+}
+
+TEST_F(ImageMap, LinkRowsShowTheSelectedObjectsAndWriteLinksBack) {
+  for (int i = 0; i < 6; ++i)
+    Add(page.scene, "B" + std::to_string(i), {0, 0, 10, 10}, "l" + std::to_string(i), true);
+  // Long links and line breaks survive the filling of the rows untouched.
+  std::string longLink(40000, 'x');
+  page.scene.Button(4)->LinkAddress = longLink;
+  page.scene.Button(5)->LinkAddress = "two\nlines";
+  form.show();
+  // Nine selected objects: two rows beyond the window.
+  EXPECT_EQ(form.PageControl->currentWidget(), form.TabSheet1);
+  EXPECT_EQ(form.ScrollBar1->maximum(), 2);
+  const char* texts[] = {"Home", "[No Text]", "Shop", "B0", "B1", "B2", "B3"};
+  for (int k = 0; k < 7; ++k) {
+    EXPECT_EQ(form.StaticText[k]->text().toStdString(), texts[k]);
+    EXPECT_TRUE(form.Edit[k]->isEnabled());
+  }
+  EXPECT_EQ(form.LinkRows[2], page.scene.Button(3));
+  EXPECT_EQ(form.Edit[2]->text().toStdString(), "http://x/?a=1&b=2");
+  EXPECT_EQ(page.scene.Button(4)->LinkAddress, longLink);
+  EXPECT_EQ(page.scene.Button(5)->LinkAddress, "two\nlines");
+
+  form.ScrollBar1->setValue(2);
+  EXPECT_EQ(form.StaticText[0]->text().toStdString(), "Shop");
+  EXPECT_EQ(form.StaticText[6]->text().toStdString(), "B5");
+  // Typing in a row changes that object's link at once.
+  form.Edit[1]->setText("new.htm");
+  EXPECT_EQ(page.scene.Button(4)->LinkAddress, "new.htm");
+
+  // Leaving the link page shows the HTML with the edited links.
+  form.PageControl->setCurrentWidget(form.TabSheet2);
+  EXPECT_NE(Html().find("HREF=\"new.htm\">"), std::string::npos);
+
+  // Three selected objects: no scrolling, the rest of the rows empty and disabled.
+  for (int i = 4; i < page.scene.Count(); ++i) page.scene.Button(i)->IsSelected = false;
+  form.PageControl->setCurrentWidget(form.TabSheet1);
+  EXPECT_EQ(form.ScrollBar1->maximum(), 0);
+  EXPECT_EQ(form.ScrollBar1->value(), 0);
+  EXPECT_EQ(form.StaticText[0]->text().toStdString(), "Home");
+  for (int k = 3; k < 7; ++k) {
+    EXPECT_EQ(form.LinkRows[k], nullptr);
+    EXPECT_FALSE(form.Edit[k]->isEnabled());
+    EXPECT_TRUE(form.Edit[k]->text().isEmpty());
+    EXPECT_TRUE(form.StaticText[k]->text().isEmpty());
+  }
+  form.Edit[5]->setText("ignored");
+  EXPECT_EQ(page.scene.Button(5)->LinkAddress, "two\nlines");
+  form.hide();
+}
+
+TEST_F(ImageMap, ControlsAtTheirPlaces) {
+  EXPECT_EQ(form.windowTitle(), "Create Image Mapped HTML File");
+  EXPECT_EQ(form.size(), QSize(433 + 16, 233 + 16));
+  EXPECT_EQ(form.PageControl->geometry(), QRect(8, 8, 337, 233));
+  EXPECT_EQ(form.PageControl->tabText(0), "Link Addresses");
+  EXPECT_EQ(form.PageControl->tabText(1), "HTML Code");
+  for (int k = 0; k < 7; ++k) {
+    EXPECT_EQ(form.StaticText[k]->geometry().top(), 10 + 24 * k);
+    EXPECT_EQ(form.StaticText[k]->size(), QSize(105, 17));
+    EXPECT_EQ(form.Edit[k]->geometry().top(), 8 + 24 * k);
+    EXPECT_EQ(form.Edit[k]->width(), 161);
+    EXPECT_EQ(form.Edit[k]->objectName(), QString("Edit%1").arg(k + 1));
+  }
+  EXPECT_TRUE(form.RadioButtonPNG->isChecked());
+  EXPECT_EQ(form.RadioButtonJPG->text(), "JPG Image");
+  EXPECT_EQ(form.ButtonSave->text(), "Save...");
+  EXPECT_EQ(form.ButtonPreview->text(), "Preview");
+  EXPECT_EQ(form.ButtonDone->text(), "OK");
+  EXPECT_TRUE(form.ButtonDone->isDefault());
+  EXPECT_TRUE(form.RichEdit->isReadOnly());
+  EXPECT_EQ(form.RichEdit->lineWrapMode(), QTextEdit::NoWrap);
+  EXPECT_EQ(form.RichEdit->font().pixelSize(), 13);
+  EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
+}
+
+// The dialog drawn with the shipped files; ZELMORA_GRAB_DIR keeps the picture.
+TEST(ImageMapGrab, TheDialogWithItsBanner) {
+  TempDir home, cfg;
+  ScopedEnv h{"ZELMORA_HOME", home.Path()}, c{"ZELMORA_CONFIG", cfg.Path()};
+  fs::copy(ZELMORA_DATA, home.Path(), fs::copy_options::recursive);
+  ScriptedServices services;
+  FreeBanner();
+  Page page;
+  TFormImageMap form;
+  form.Scene = &page.scene;
+  form.Image = &page.image;
+  form.CropRect = page.crop;
+  form.show();
+  QImage shot = form.grab().toImage();
+  std::set<QRgb> colours;
+  for (int y = shot.height() - 38; y < shot.height(); ++y)
+    for (int x = shot.width() - 90; x < shot.width(); ++x) colours.insert(shot.pixel(x, y));
+  // The wash's grain, not a flat fill.
+  EXPECT_GT(colours.size(), 8u);
+  const char* dir = std::getenv("ZELMORA_GRAB_DIR");
+  if (dir && *dir) {
+    shot.save(QString(dir) + "/imagemap.png");
+    form.PageControl->setCurrentWidget(form.TabSheet2);
+    form.grab().save(QString(dir) + "/imagemap-html.png");
+  }
+  form.hide();
+  FreeBanner();
+}
+
+}  // namespace

@@ -527,3 +527,90 @@ TEST(Tiff, WriteFailureIsReported) {
   EXPECT_EQ(imgfmt_write_image(name.c_str(), fd, 3, &h, nullptr, px.data(), "lzw"), 8);
   imgfmt_file_close(fd);
 }
+
+namespace {
+
+// Decodes a whole LZW strip with a decoder of its own, to the end code. Gives the bytes, or
+// a text saying where the stream went wrong.
+std::string DecodeWholeLzw(const std::string& s, std::string* error) {
+  size_t pos = 0;
+  const size_t total = s.size() * 8;
+  auto code = [&](int width) {
+    int v = 0;
+    for (int i = 0; i < width; ++i, ++pos) v = v << 1 | ((uint8_t(s[pos / 8]) >> (7 - pos % 8)) & 1);
+    return v;
+  };
+  std::vector<std::string> table;
+  int width = 9, prev = -1;
+  std::string out;
+  auto reset = [&] {
+    table.assign(258, "");
+    for (int i = 0; i < 256; ++i) table[size_t(i)] = std::string(1, char(i));
+    width = 9;
+    prev = -1;
+  };
+  reset();
+  for (;;) {
+    if (pos + size_t(width) > total) return *error = "no end code", out;
+    int c = code(width);
+    if (c == 257) {
+      if (total - pos >= 8) *error = "bytes after the end code";
+      return out;
+    }
+    if (c == 256) {
+      reset();
+      continue;
+    }
+    std::string e;
+    if (c < int(table.size()) && c != 256 && c != 257)
+      e = table[size_t(c)];
+    else if (c == int(table.size()) && prev >= 0)
+      e = table[size_t(prev)] + table[size_t(prev)][0];
+    else
+      return *error = "bad code " + std::to_string(c), out;
+    out += e;
+    if (prev >= 0) {
+      table.push_back(table[size_t(prev)] + e[0]);
+      if (int(table.size()) == (1 << width) - 1 && width < 12) ++width;
+    }
+    prev = c;
+  }
+}
+
+uint32_t Le32(const std::string& s, size_t at) {
+  return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 |
+         uint32_t(uint8_t(s[at + 2])) << 16 | uint32_t(uint8_t(s[at + 3])) << 24;
+}
+
+}  // namespace
+
+TEST(Tiff, WrittenLzwStreamsEndWithTheEndCode) {
+  // Readers that stop once the rows are full never look at the end code; a strict one reads
+  // it at the width the table has grown to. Lengths from 1 to 1,400 bytes end the stream at
+  // every table size, including those just before a width change.
+  TempDir dir;
+  std::mt19937 rng(5);
+  std::string name = dir.File("e.tiff");
+  for (int32_t w = 1; w <= 1400; ++w) {
+    std::vector<uint8_t> px(size_t(imgfmt_row_bytes(w, 8) * 3));
+    for (auto& b : px) b = uint8_t(rng() % (w % 7 == 0 ? 4 : 256));
+    ImgFmtRgb pal[256] = {};
+    ASSERT_EQ(SaveImage(name, w, 3, 8, px, pal, "lzw"), 0);
+    std::string file = ReadAll(name);
+    // Our directory: entries of 12 bytes from offset 10, StripOffsets and StripByteCounts LONG.
+    uint32_t offset = 0, count = 0;
+    for (size_t at = 10; at + 12 <= file.size() && (offset == 0 || count == 0); at += 12) {
+      uint16_t tag = uint16_t(uint8_t(file[at]) | uint8_t(file[at + 1]) << 8);
+      if (tag == 273) offset = Le32(file, at + 8);
+      if (tag == 279) count = Le32(file, at + 8);
+    }
+    ASSERT_LE(uint64_t(offset) + count, file.size());
+    std::string error;
+    std::string out = DecodeWholeLzw(file.substr(offset, count), &error);
+    ASSERT_EQ(error, "") << "width " << w;
+    std::string want;
+    for (int32_t y = 2; y >= 0; --y)
+      want.append(reinterpret_cast<const char*>(px.data() + y * imgfmt_row_bytes(w, 8)), size_t(w));
+    ASSERT_TRUE(out == want) << "width " << w;
+  }
+}

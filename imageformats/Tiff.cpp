@@ -63,6 +63,9 @@ constexpr int kMaxTags = 200;
 constexpr int kKeptStrips = 299;
 // A row of decoded samples larger than this is refused before anything is allocated.
 constexpr int64_t kMaxRowBytes = int64_t(1) << 28;
+// RGB pixels with more samples than this (colour plus extra channels) are not read: a damaged
+// count would otherwise make each pixel cost thousands of bytes of decoding.
+constexpr int32_t kMaxSamples = 16;
 
 int TypeSize(uint16_t type) {
   switch (type) {
@@ -261,7 +264,7 @@ class TiffFile {
         }
         int unit = TypeSize(e.type);
         if (unit == 1) {
-          std::memcpy(e.values.data(), src, size_t(size));
+          if (size > 0) std::memcpy(e.values.data(), src, size_t(size));
         } else {
           // Shorts one by one; longs and the two longs of a rational likewise.
           int step = unit == 2 ? 2 : 4;
@@ -372,6 +375,7 @@ int CheckLayout(const TiffDirectory& dir, ImgFmtHeader* h, TiffPrivate* p) {
     }
     case 2:
       if (p->samples < 3) return kErrRgbSamples;
+      if (p->samples > kMaxSamples) return IMGFMT_ERR_NOT_SUPPORTED;
       if (bits != 8 || !SameBits(dir, 3, bits)) return kErrRgbBits;
       h->bpp = 24;
       break;
@@ -929,7 +933,7 @@ std::vector<uint8_t> Layout(const TiffDirectory& dir) {
       }
     }
     if (bytes.size() <= 4) {
-      std::memcpy(&out[at + 8], bytes.data(), bytes.size());
+      if (!bytes.empty()) std::memcpy(&out[at + 8], bytes.data(), bytes.size());
     } else {
       if (out.size() % 2) out.push_back(0);
       put32(at + 8, uint32_t(out.size()));

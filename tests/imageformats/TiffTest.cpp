@@ -304,6 +304,7 @@ TEST(Tiff, BrokenHeadersGiveTheirCodes) {
       {"grey of 2 samples", [](TiffSpec& s) { SetTag(s, 277, 3, {2}); }, 805},
       {"grey of 2 bits", [](TiffSpec& s) { SetTag(s, 258, 3, {2}); }, 806},
       {"RGB of 2 samples", [](TiffSpec& s) { SetTag(s, 262, 3, {2}); SetTag(s, 277, 3, {2}); }, 807},
+      {"RGB of 64000 samples", [](TiffSpec& s) { SetTag(s, 262, 3, {2}); SetTag(s, 277, 3, {64000}); }, 2},
       {"RGB of 16 bits",
        [](TiffSpec& s) { SetTag(s, 262, 3, {2}); SetTag(s, 277, 3, {3}); SetTag(s, 258, 3, {16, 16, 16}); }, 808},
       {"RGB of mixed bits",

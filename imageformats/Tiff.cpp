@@ -105,7 +105,7 @@ class TiffDirectory {
 
   // Value i as a signed 32-bit number; 0 for non-integer types and missing values.
   static int32_t Value(const TiffEntry& e, uint32_t i) {
-    if (uint64_t(i + 1) * uint64_t(TypeSize(e.type)) > e.values.size()) return 0;
+    if ((uint64_t(i) + 1) * uint64_t(TypeSize(e.type)) > e.values.size()) return 0;
     const uint8_t* p = e.values.data() + size_t(i) * size_t(TypeSize(e.type));
     switch (e.type) {
       case kTypeByte: return *p;

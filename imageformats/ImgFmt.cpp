@@ -104,6 +104,7 @@ const ImgFmtCodec kBitmap =
     Pending("Bitmap", "OS/2 1.1, 1.2, 2.0 / Windows 3.0 bitmap", "BMP VGA BGA RLE DIB RL4 RL8", 0xff);
 const ImgFmtCodec kGif = Pending("GIF", "CompuServe Graphics Interchange Format", "GIF", 0x77);
 const ImgFmtCodec kPcx = Pending("PCX", "ZSoft PC Paintbrush Image format", "PCX PCC", 0xff);
+const ImgFmtCodec& kTiff = imgfmt_codec_tiff;
 const ImgFmtCodec kTarga = Pending("Targa", "Truevision Targa/Vista bitmap", "TGA VST AFI", 0xcc);
 const ImgFmtCodec kIlbm = Pending("ILBM", "Amiga IFF / ILBM Interleaved bitmap", "IFF LBM", 0xff);
 const ImgFmtCodec kSprite = Pending("Sprite", "Archimedes Sprite from RiscOS", "SPR SPRITE", 0x77);
@@ -115,7 +116,7 @@ const ImgFmtCodec* const kTable[IMGFMT_FORMAT_COUNT] = {
     &kBitmap,
     &kGif,
     &kPcx,
-    &imgfmt_codec_tiff,
+    &kTiff,
     &kTarga,
     &kIlbm,
     &imgfmt_codec_yuv12c,

@@ -15,11 +15,11 @@ struct ImgFmtCodec {
 extern const ImgFmtCodec imgfmt_codec_yuv12c;
 extern const ImgFmtCodec imgfmt_codec_greymap;
 extern const ImgFmtCodec imgfmt_codec_pixmap;
+extern const ImgFmtCodec imgfmt_codec_tiff;
 extern const ImgFmtCodec imgfmt_codec_kips;
 extern const ImgFmtCodec imgfmt_codec_iax;
 extern const ImgFmtCodec imgfmt_codec_xbitmap;
 extern const ImgFmtCodec imgfmt_codec_portrait;
-extern const ImgFmtCodec imgfmt_codec_tiff;
 
 // The header of the binary greymap and pixmap files: magic "P5" or "P6", width, height,
 // maximum. Gives the bytes the header takes in *headerBytes.

@@ -103,8 +103,7 @@ constexpr ImgFmtCodec Pending(const char* s, const char* l, const char* ext, uin
 const ImgFmtCodec& kBitmap = imgfmt_codec_bitmap;
 const ImgFmtCodec& kGif = imgfmt_codec_gif;
 const ImgFmtCodec kPcx = Pending("PCX", "ZSoft PC Paintbrush Image format", "PCX PCC", 0xff);
-const ImgFmtCodec kTiff = Pending(
-    "TIFF", "Tagged Image File Format support (almost TIFF 6.0 Baseline)", "TIF TIFF", 0xff);
+const ImgFmtCodec& kTiff = imgfmt_codec_tiff;
 const ImgFmtCodec kTarga = Pending("Targa", "Truevision Targa/Vista bitmap", "TGA VST AFI", 0xcc);
 const ImgFmtCodec kIlbm = Pending("ILBM", "Amiga IFF / ILBM Interleaved bitmap", "IFF LBM", 0xff);
 

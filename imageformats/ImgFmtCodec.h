@@ -17,6 +17,7 @@ extern const ImgFmtCodec imgfmt_codec_gif;
 extern const ImgFmtCodec imgfmt_codec_yuv12c;
 extern const ImgFmtCodec imgfmt_codec_greymap;
 extern const ImgFmtCodec imgfmt_codec_pixmap;
+extern const ImgFmtCodec imgfmt_codec_tiff;
 extern const ImgFmtCodec imgfmt_codec_kips;
 extern const ImgFmtCodec imgfmt_codec_iax;
 extern const ImgFmtCodec imgfmt_codec_targa;

@@ -86,32 +86,11 @@ struct Hooks {
 };
 Hooks gHooks = {DefaultOpen, DefaultCreate, DefaultClose, DefaultSeek, DefaultRead, DefaultWrite};
 
-// ---- Rows whose codecs are not built yet answer "not supported" ----
-
-int NsHeader(const char*, int, ImgFmtHeader*, const char*) { return IMGFMT_ERR_NOT_SUPPORTED; }
-int NsPalette(int, ImgFmtHeader*, ImgFmtRgb*) { return IMGFMT_ERR_NOT_SUPPORTED; }
-int NsData(int, ImgFmtHeader*, uint8_t*) { return IMGFMT_ERR_NOT_SUPPORTED; }
-int NsWrite(const char*, int, const ImgFmtHeader*, const ImgFmtRgb*, const uint8_t*, const char*) {
-  return IMGFMT_ERR_NOT_SUPPORTED;
-}
-const char* NsText(int) { return nullptr; }
-
-constexpr ImgFmtCodec Pending(const char* s, const char* l, const char* ext, uint32_t flags) {
-  return ImgFmtCodec{{s, l, ext, flags}, NsHeader, NsPalette, NsData, NsWrite, NsText};
-}
-
-const ImgFmtCodec& kBitmap = imgfmt_codec_bitmap;
-const ImgFmtCodec& kGif = imgfmt_codec_gif;
-const ImgFmtCodec kPcx = Pending("PCX", "ZSoft PC Paintbrush Image format", "PCX PCC", 0xff);
-const ImgFmtCodec& kTiff = imgfmt_codec_tiff;
-const ImgFmtCodec kTarga = Pending("Targa", "Truevision Targa/Vista bitmap", "TGA VST AFI", 0xcc);
-const ImgFmtCodec kIlbm = Pending("ILBM", "Amiga IFF / ILBM Interleaved bitmap", "IFF LBM", 0xff);
-
 const ImgFmtCodec* const kTable[IMGFMT_FORMAT_COUNT] = {
-    &kBitmap,
-    &kGif,
+    &imgfmt_codec_bitmap,
+    &imgfmt_codec_gif,
     &imgfmt_codec_pcx,
-    &kTiff,
+    &imgfmt_codec_tiff,
     &imgfmt_codec_targa,
     &imgfmt_codec_ilbm,
     &imgfmt_codec_yuv12c,

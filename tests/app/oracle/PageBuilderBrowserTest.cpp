@@ -13,28 +13,11 @@
 #include "app/AppEnvironment.h"
 #include "support/PageBuilderFixture.h"
 #include "support/ProgramHome.h"
+#include "support/Oracle.h"
 #include "support/Tools.h"
 
 namespace {
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-// Runs headless Chromium with a fresh profile; the browser's own messages go to a log that a
-// failure shows.
-std::string Chromium(const TempDir& work, const std::string& args, const std::string& url) {
-  static int run = 0;
-  std::string profile = work.File("profile" + IntToStr(++run));
-  std::string log = work.File("chromium" + IntToStr(run) + ".log");
-  std::string cmd = "timeout -k 5 30 chromium --headless --no-sandbox --disable-gpu --no-first-run "
-                    "--disable-background-networking --disable-component-update --disable-sync "
-                    "--disable-quic --hide-scrollbars --force-device-scale-factor=1 "
-                    "--force-color-profile=srgb --user-data-dir=" +
-                    Quote(profile) + " " + args + " " + Quote(url) + " 2>" + Quote(log);
-  int status = 0;
-  std::string out = ShellOutput(cmd, &status);
-  if (status != 0) ADD_FAILURE() << "chromium failed (" << status << "):\n" << ReadAll(log);
-  return out;
-}
 
 // A binary PPM of a bitmap, with the given rectangles painted over in one colour.
 std::string P6(TBitmap& b, const std::vector<TRect>& masked, int dx, int dy, int width, int height,
@@ -53,19 +36,10 @@ std::string P6(TBitmap& b, const std::vector<TRect>& masked, int dx, int dy, int
   return s;
 }
 
-long DifferentPixels(const std::string& a, const std::string& b) {
-  std::string out = ShellOutput("compare -metric AE -alpha off " + Quote(a) + " " + Quote(b) + " null: 2>&1");
-  try {
-    return std::stol(out);
-  } catch (...) {
-    ADD_FAILURE() << "compare said: " << out;
-    return -1;
-  }
-}
 
 // The pixels of a part of a picture file, as ImageMagick reads it: 0xRRGGBB values.
 std::vector<uint32_t> Crop(const std::string& file, const TRect& r) {
-  std::string ppm = ShellOutput("convert " + Quote(file) + " -crop " + IntToStr(r.Width()) + "x" +
+  std::string ppm = ShellOutput("convert " + ShellQuote(file) + " -crop " + IntToStr(r.Width()) + "x" +
                                 IntToStr(r.Height()) + "+" + IntToStr(r.Left) + "+" + IntToStr(r.Top) +
                                 " +repage -depth 8 ppm:-");
   std::vector<uint32_t> pixels;
@@ -109,10 +83,10 @@ void ExpectLooksLikeThePage(TFormMain& w, const Built& b, const TempDir& work, c
   const int pad = 20, winW = b.area.Width() + 1 + 2 * pad, winH = b.area.Height() + 1 + pad;
   const int dx = pad + 1 - b.area.Left, dy = 1 - b.area.Top;
   std::string shot = work.File(keepAs + ".png");
-  Chromium(work, "--screenshot=" + Quote(shot) + " --window-size=" + IntToStr(winW) + "," + IntToStr(winH),
+  Chromium(work, "--screenshot=" + ShellQuote(shot) + " --window-size=" + IntToStr(winW) + "," + IntToStr(winH),
            "file://" + b.index);
   ASSERT_TRUE(FileExists(shot)) << "no screenshot";
-  EXPECT_EQ(ShellOutput("identify -format %wx%h " + Quote(shot)), IntToStr(winW) + "x" + IntToStr(winH));
+  EXPECT_EQ(ShellOutput("identify -format %wx%h " + ShellQuote(shot)), IntToStr(winW) + "x" + IntToStr(winH));
   if (const char* keep = getenv("ZELMORA_KEEP_ORACLE_OUTPUT")) {
     std::filesystem::create_directories(keep);
     std::filesystem::copy_file(shot, std::string(keep) + "/" + keepAs + ".png",
@@ -142,9 +116,9 @@ void ExpectLooksLikeThePage(TFormMain& w, const Built& b, const TempDir& work, c
   std::string maskedShot = work.File(keepAs + "-masked.ppm");
   std::string draw;
   for (const TRect& r : masked)
-    draw += " -draw " + Quote("rectangle " + IntToStr(r.Left) + "," + IntToStr(r.Top) + " " + IntToStr(r.Right - 1) +
+    draw += " -draw " + ShellQuote("rectangle " + IntToStr(r.Left) + "," + IntToStr(r.Top) + " " + IntToStr(r.Right - 1) +
                               "," + IntToStr(r.Bottom - 1));
-  ShellOutput("convert " + Quote(shot) + " -alpha off -fill '#FF00FF' -stroke none" + draw + " " + Quote(maskedShot));
+  ShellOutput("convert " + ShellQuote(shot) + " -alpha off -fill '#FF00FF' -stroke none" + draw + " " + ShellQuote(maskedShot));
   EXPECT_EQ(DifferentPixels(maskedShot, expected), 0) << "the screenshot differs from the page outside the markup";
 
   // Inside each markup caption the browser drew text: pixels of the caption's colour, which

@@ -14,6 +14,7 @@
 #include "engine/TTableMaker.h"
 #include "engine/XObject.h"
 #include "support/TestSupport.h"
+#include "support/Oracle.h"
 #include "support/Tools.h"
 
 namespace {
@@ -21,8 +22,6 @@ namespace {
 constexpr int kW = 240, kH = 150;
 constexpr uint32_t kPaper = 0xFFEEE8D5;  // 0xAARRGGBB
 constexpr TColor kPaperColor = RGB(0xEE, 0xE8, 0xD5);
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 // A binary PPM of the bitmap's colours, written here so that the pictures compared with the
 // browser's rendering do not pass through the codecs under test.
@@ -35,33 +34,7 @@ void WriteP6(TBitmap& b, const std::string& name) {
   WriteAll(name, s);
 }
 
-// The number of differing pixels by ImageMagick's compare; -1 when it gave no number.
-long DifferentPixels(const std::string& a, const std::string& b) {
-  std::string out = ShellOutput("compare -metric AE -alpha off " + Quote(a) + " " + Quote(b) + " null: 2>&1");
-  try {
-    return std::stol(out);
-  } catch (...) {
-    ADD_FAILURE() << "compare said: " << out;
-    return -1;
-  }
-}
 
-// Runs headless Chromium on the file with its own fresh profile; the browser's own output
-// (stdout) is the result, its messages go to a log that a failure shows.
-std::string Chromium(const TempDir& work, const std::string& args, const std::string& url, int* status) {
-  static int run = 0;
-  std::string profile = work.File("profile" + IntToStr(++run));
-  std::string log = work.File("chromium" + IntToStr(run) + ".log");
-  // A browser that hangs is stopped (with its helpers) well inside the test's own time limit.
-  std::string cmd = "timeout -k 5 20 chromium --headless --no-sandbox --disable-gpu --no-first-run "
-                    "--disable-background-networking --disable-component-update --disable-sync "
-                    "--disable-quic --hide-scrollbars --force-device-scale-factor=1 "
-                    "--force-color-profile=srgb --user-data-dir=" +
-                    Quote(profile) + " " + args + " " + Quote(url) + " 2>" + Quote(log);
-  std::string out = ShellOutput(cmd, status);
-  if (*status != 0) ADD_FAILURE() << "chromium failed (" << *status << "):\n" << ReadAll(log);
-  return out;
-}
 
 // The table as a list of the tags that carry its structure, from the browser's DOM (names
 // and attributes lower case, values quoted) or from the slicer's cells.
@@ -172,12 +145,12 @@ TEST(SlicedPageInABrowser, LooksLikeThePageAndHasItsCells) {
       if (cell.ColSpan <= 0 || cell.ImageFile.empty()) continue;
       std::string file = site + "/" + cell.ImageFile;
       int status = 0;
-      std::string out = ShellOutput("pngcheck -q " + Quote(file) + " 2>&1", &status);
+      std::string out = ShellOutput("pngcheck -q " + ShellQuote(file) + " 2>&1", &status);
       EXPECT_EQ(status, 0) << cell.ImageFile << ": " << out;
       std::string crop = work.File("crop.ppm");
-      ShellOutput("convert " + Quote(pagePpm) + " -crop " + IntToStr(s.maker.SpanWidth(c, r)) + "x" +
+      ShellOutput("convert " + ShellQuote(pagePpm) + " -crop " + IntToStr(s.maker.SpanWidth(c, r)) + "x" +
                   IntToStr(s.maker.SpanHeight(c, r)) + "+" + IntToStr(cell.Rect.Left) + "+" +
-                  IntToStr(cell.Rect.Top) + " +repage " + Quote(crop));
+                  IntToStr(cell.Rect.Top) + " +repage " + ShellQuote(crop));
       EXPECT_EQ(DifferentPixels(file, crop), 0) << cell.ImageFile << " at cell " << r << "," << c;
       ++slices;
     }
@@ -189,7 +162,7 @@ TEST(SlicedPageInABrowser, LooksLikeThePageAndHasItsCells) {
   const int pad = 20, winW = kW + 1 + 2 * pad, winH = kH + 1 + pad;
   std::string shot = work.File("shot.png");
   int status = 0;
-  Chromium(work, "--screenshot=" + Quote(shot) + " --window-size=" + IntToStr(winW) + "," + IntToStr(winH),
+  Chromium(work, "--screenshot=" + ShellQuote(shot) + " --window-size=" + IntToStr(winW) + "," + IntToStr(winH),
            url, &status);
   ASSERT_TRUE(FileExists(shot)) << "no screenshot";
   XImage expected;
@@ -199,7 +172,7 @@ TEST(SlicedPageInABrowser, LooksLikeThePageAndHasItsCells) {
   });
   std::string expectedPpm = work.File("expected.ppm");
   WriteP6(expected, expectedPpm);
-  EXPECT_EQ(ShellOutput("identify -format %wx%h " + Quote(shot)), IntToStr(winW) + "x" + IntToStr(winH));
+  EXPECT_EQ(ShellOutput("identify -format %wx%h " + ShellQuote(shot)), IntToStr(winW) + "x" + IntToStr(winH));
   EXPECT_EQ(DifferentPixels(shot, expectedPpm), 0) << "the screenshot differs from the page";
   if (const char* keep = getenv("ZELMORA_KEEP_ORACLE_OUTPUT")) {
     std::filesystem::copy(site, keep, std::filesystem::copy_options::recursive |

@@ -88,3 +88,23 @@ inline std::vector<uint8_t> Pattern(int32_t w, int32_t h, int32_t bpp) {
     }
   return d;
 }
+
+// Top-down R, G, B bytes of a loaded picture, the palette applied.
+inline std::string RgbOf(const Loaded& r) {
+  std::string s;
+  const int64_t stride = imgfmt_row_bytes(r.h.width, r.h.bpp);
+  for (int32_t y = r.h.height - 1; y >= 0; --y) {
+    const uint8_t* row = r.data.data() + y * stride;
+    for (int32_t x = 0; x < r.h.width; ++x) {
+      if (r.h.bpp == 24) {
+        s += {char(row[x * 3 + 2]), char(row[x * 3 + 1]), char(row[x * 3])};
+        continue;
+      }
+      int i = r.h.bpp == 8   ? row[x]
+              : r.h.bpp == 4 ? (row[x / 2] >> (x % 2 ? 0 : 4)) & 15
+                             : (row[x / 8] >> (7 - x % 8)) & 1;
+      s += {char(r.pal[i].r), char(r.pal[i].g), char(r.pal[i].b)};
+    }
+  }
+  return s;
+}

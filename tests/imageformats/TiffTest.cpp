@@ -24,26 +24,6 @@ const std::string& Fixtures() {
 }
 std::string Fx(const std::string& name) { return Fixtures() + "/" + name; }
 
-// What we decoded as top-down R, G, B bytes, through the palette for indexed images.
-std::string OurRgb(const Loaded& r) {
-  std::string s;
-  int64_t stride = imgfmt_row_bytes(r.h.width, r.h.bpp);
-  for (int32_t y = r.h.height - 1; y >= 0; --y) {
-    const uint8_t* row = r.data.data() + y * stride;
-    for (int32_t x = 0; x < r.h.width; ++x) {
-      if (r.h.bpp == 24) {
-        s += {char(row[x * 3 + 2]), char(row[x * 3 + 1]), char(row[x * 3])};
-        continue;
-      }
-      int i = r.h.bpp == 8 ? row[x]
-              : r.h.bpp == 4 ? (row[x / 2] >> (x % 2 ? 0 : 4)) & 15
-                             : (row[x / 8] >> (7 - x % 8)) & 1;
-      s += {char(r.pal[i].r), char(r.pal[i].g), char(r.pal[i].b)};
-    }
-  }
-  return s;
-}
-
 std::string ToolRgb(const std::string& file, int image = 0) {
   return RunTool("convert", "convert '" + file + "[" + std::to_string(image) + "]' -depth 8 rgb:-");
 }
@@ -174,10 +154,10 @@ TEST(Tiff, ReadsToolFilesPixelEqual) {
     EXPECT_EQ(r.h.bpp, c.bpp) << c.file;
     std::string want = c.libtiff ? LibtiffRgb(Fx(c.file)) : ToolRgb(Fx(c.file), c.image);
     ASSERT_EQ(want.size(), size_t(r.h.width) * size_t(r.h.height) * 3) << c.file;
-    EXPECT_TRUE(OurRgb(r) == want) << c.file << " image " << c.image;
+    EXPECT_TRUE(RgbOf(r) == want) << c.file << " image " << c.image;
   }
   // Both byte orders of one image read alike.
-  EXPECT_EQ(OurRgb(LoadImage(Fx("rgb_none_le.tif"))), OurRgb(LoadImage(Fx("rgb_none_be.tif"))));
+  EXPECT_EQ(RgbOf(LoadImage(Fx("rgb_none_le.tif"))), RgbOf(LoadImage(Fx("rgb_none_be.tif"))));
 }
 
 TEST(Tiff, CmykConvertsBySubtraction) {
@@ -192,7 +172,7 @@ TEST(Tiff, CmykConvertsBySubtraction) {
       int k = uint8_t(cmyk[i + 3]);
       for (int c = 0; c < 3; ++c) want += char(std::max(0, 255 - uint8_t(cmyk[i + size_t(c)]) - k));
     }
-    EXPECT_TRUE(OurRgb(r) == want) << file;
+    EXPECT_TRUE(RgbOf(r) == want) << file;
   }
   TempDir dir;
   TiffSpec s = Grey2x2();
@@ -205,7 +185,7 @@ TEST(Tiff, CmykConvertsBySubtraction) {
   s.data = std::string("\x64\x00\x00\x32", 4);  // C=100, M=0, Y=0, K=50
   Loaded r = LoadBytes(dir, Build(s));
   ASSERT_EQ(r.rc, 0) << imgfmt_error_text(r.rc);
-  EXPECT_EQ(OurRgb(r), std::string("\x69\xcd\xcd", 3));  // 105, 205, 205
+  EXPECT_EQ(RgbOf(r), std::string("\x69\xcd\xcd", 3));  // 105, 205, 205
 }
 
 TEST(Tiff, OrientationAndImageIndex) {
@@ -412,7 +392,7 @@ TEST(Tiff, CutFilesFailCleanly) {
     std::string whole = ReadAll(Fx(c.file));
     Loaded full = LoadImage(Fx(c.file), c.options);
     ASSERT_EQ(full.rc, 0) << c.file;
-    std::string want = OurRgb(full);
+    std::string want = RgbOf(full);
     std::string cut = dir.File("cut.tif");
     int read = 0;
     for (size_t n = 0; n < whole.size(); ++n) {
@@ -420,7 +400,7 @@ TEST(Tiff, CutFilesFailCleanly) {
       Loaded r = LoadImage(cut, c.options);
       if (r.rc != 0) continue;
       ++read;
-      EXPECT_TRUE(OurRgb(r) == want) << c.file << " cut at " << n;
+      EXPECT_TRUE(RgbOf(r) == want) << c.file << " cut at " << n;
     }
     if (std::string(c.options).empty()) {
       EXPECT_LE(read, 8) << c.file;
@@ -477,7 +457,7 @@ TEST(Tiff, WrittenFilesReadBackByTools) {
           for (int i = 0; i < (1 << bpp); ++i) EXPECT_EQ(r.pal[i].b, pal[i].b) << name;
         }
         EXPECT_TRUE(r.data == px) << name;
-        EXPECT_TRUE(ToolRgb(name) == OurRgb(mine)) << name;
+        EXPECT_TRUE(ToolRgb(name) == RgbOf(mine)) << name;
         EXPECT_EQ(RunTool("tiffinfo", "tiffinfo -D '" + name + "' 2>&1 >/dev/null"), "") << name;
       }
 }

@@ -10,8 +10,11 @@
 #include "Unitaboutbox.h"
 #include "Uniteditprojectsize.h"
 #include "Uniteditsize.h"
+#include "Unitediturl.h"
 #include "Unitglobal.h"
 #include "Unitgridsize.h"
+#include "Unitimageacquire.h"
+#include "Unitimagebrowser.h"
 #include "Unitmain.h"
 #include "Unitpleasewait.h"
 #include "Unitresize.h"
@@ -67,7 +70,10 @@ int main(int argc, char** argv) {
     FormGridSize = new TFormGridSize;
     FormAboutBox = new TFormAboutBox;
     FormEditSize = new TFormEditSize;
+    FormEditURL = new TFormEditURL;
     FormGlobal = new TFormGlobal;
+    FormImageBrowser = new TFormImageBrowser;
+    FormImageAcquire = new TFormImageAcquire;
     FormPleaseWait = new TFormPleaseWait;
     SetWaitIndicator(FormPleaseWait);
     FormSplash = new TFormSplash;
@@ -89,7 +95,10 @@ int main(int argc, char** argv) {
     SetWaitIndicator(nullptr);
     delete FormPleaseWait;
     FormPleaseWait = nullptr;
+    delete FormImageAcquire;
+    delete FormImageBrowser;
     delete FormGlobal;
+    delete FormEditURL;
     delete FormEditSize;
     delete FormAboutBox;
     delete FormGridSize;

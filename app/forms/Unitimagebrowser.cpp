@@ -123,6 +123,12 @@ TFormImageBrowser::TFormImageBrowser(QWidget* parent)
             DirectoryListBoxChange();
           });
   connect(DriveComboBox, &QComboBox::activated, this, &TFormImageBrowser::DriveComboBoxChange);
+  // The model reads folders in the background; the current folder comes into view once the
+  // folders above it are there.
+  connect(FModel, &QFileSystemModel::directoryLoaded, this, [this] {
+    QModelIndex current = FModel->index(ToQString(FDirectory));
+    if (current.isValid()) DirectoryListBox->scrollTo(current, QAbstractItemView::PositionAtCenter);
+  });
 }
 
 TFormImageBrowser::~TFormImageBrowser() {

@@ -6,7 +6,6 @@
 #include <QPushButton>
 
 #include "POP/PopForms.h"
-#include "POP/PopStrUtils.h"
 #include "POP/PopWinInet.h"
 #include "POP/gui/PopStdCtrls.h"
 #include "Unitglobal.h"

@@ -41,6 +41,14 @@ struct BusyCursor {
   ~BusyCursor() { Services().SetBusyCursor(false); }
 };
 
+// Progress of a scan or download in percent on the wait indicator; the windows are painted
+// meanwhile, but no input is taken while the work runs.
+void ReportProgress(int64_t done, int64_t total) {
+  if (TWaitIndicator* w = WaitIndicator())
+    w->SetProgress(total > 0 ? int(std::min<int64_t>(100, done * 100 / total)) : 0, 100);
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 // The sub-folders of a folder, "." and ".." left out.
 std::vector<std::string> ListFolders(const std::string& folder) {
   std::vector<std::string> names;
@@ -215,9 +223,7 @@ void TFormImageAcquire::ButtonScanClick() {
   FScanner->Image = buffer;
   FScanner->FileType = TImgScan::FileTypeBMP;
   FScanner->OnProgress = [](int64_t done, int64_t total) {
-    if (TWaitIndicator* w = WaitIndicator())
-      w->SetProgress(total > 0 ? int(std::min<int64_t>(100, done * 100 / total)) : 0, 100);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    ReportProgress(done, total);
     return true;
   };
   try {
@@ -256,7 +262,13 @@ void TFormImageAcquire::ButtonDownloadClick() {
     }
   } else {
     BusyCursor busy;
-    local = UrlBlockedDownload(url);
+    TScopedWait wait("Downloading...", true);
+    TDownloadLimits limits;
+    limits.Progress = [](int64_t received, int64_t expected) {
+      ReportProgress(received, expected);
+      return true;
+    };
+    local = UrlBlockedDownload(url, limits);
     downloaded = true;
   }
   // A failed download leaves the picture and its file name as they were.

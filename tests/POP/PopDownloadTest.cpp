@@ -46,6 +46,26 @@ TEST(PopWinInet, UrlBlockedDownload) {
   size_t files = 0;
   for (auto& e : std::filesystem::directory_iterator(cache.Path())) files += e.is_regular_file();
   EXPECT_EQ(files, escaped.empty() ? 1u : 2u);
+  // Progress reaches the whole length; a refusal stops the download and leaves no file.
+  TDownloadLimits watched;
+  int64_t received = 0, expected = 0;
+  watched.Progress = [&](int64_t r, int64_t e) {
+    received = r;
+    expected = e;
+    return true;
+  };
+  EXPECT_NE(UrlBlockedDownload(base + "big.bin", watched), "");
+  EXPECT_EQ(received, 200000);
+  EXPECT_EQ(expected, 200000);
+  size_t before = std::distance(std::filesystem::directory_iterator(cache.Path()),
+                                std::filesystem::directory_iterator());
+  watched.Progress = [](int64_t, int64_t) { return false; };
+  EXPECT_EQ(UrlBlockedDownload(base + "big.bin", watched), "");
+  watched.Progress = [](int64_t, int64_t) -> bool { throw std::runtime_error("stop"); };
+  EXPECT_EQ(UrlBlockedDownload(base + "big.bin", watched), "");
+  EXPECT_EQ(size_t(std::distance(std::filesystem::directory_iterator(cache.Path()),
+                                 std::filesystem::directory_iterator())),
+            before);
 }
 
 TEST(PopWinInet, UrlBlockedDownloadTimesOut) {

@@ -24,6 +24,7 @@ class HttpServer {
           "  def log_message(self,*a): pass\n"
           "h=functools.partial(H,directory=sys.argv[1])\n"
           "s=http.server.ThreadingHTTPServer(('127.0.0.1',0),h)\n"
+          "s.handle_error=lambda *a:None\n"
           "print(s.server_address[1],flush=True)\n"
           "s.serve_forever()\n";
       execl("/usr/bin/python3", "python3", "-c", script, folder.c_str(), (char*)nullptr);

@@ -35,6 +35,8 @@ TFormImageAcquire* FormImageAcquire = nullptr;
 namespace {
 constexpr int GalleryIconSize = 32;
 const char* const ScanBufferName = "__SCAN_BUFFER__.bmp";
+// Where the scanned pages are kept, in the program folder.
+const char* const ScanFolderName = "Scans/";
 
 struct BusyCursor {
   BusyCursor() { Services().SetBusyCursor(true); }
@@ -235,8 +237,22 @@ void TFormImageAcquire::ButtonScanClick() {
   }
 }
 
+std::string KeepScan(const std::string& buffer) {
+  std::string folder = LocalFile(ScanFolderName);
+  if (!ForceDirectories(folder)) return {};
+  for (int n = 1; n < 100000; ++n) {
+    std::string name = folder + "Scan " + IntToStr(n) + ".bmp";
+    if (FileExists(name)) continue;
+    return RenameFile(buffer, name) ? name : std::string();
+  }
+  return {};
+}
+
 void TFormImageAcquire::ImgScanScanDone() {
-  std::string problem = LoadPicture(FScanner->Image);
+  // The next scan replaces the buffer, and a texture taken from this scan would change with
+  // it; the page moves to a file of its own. Where that fails the buffer is used as it is.
+  std::string kept = KeepScan(FScanner->Image);
+  std::string problem = LoadPicture(kept.empty() ? FScanner->Image : kept);
   if (!problem.empty()) Say("The scanned page could not be read.\n" + problem, MB_ICONEXCLAMATION);
 }
 

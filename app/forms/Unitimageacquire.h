@@ -94,3 +94,7 @@ class TFormImageAcquire : public QDialog {
 };
 
 extern TFormImageAcquire* FormImageAcquire;
+
+// Moves a scanned page out of the scan buffer to "Scans/Scan <n>.bmp" in the program folder,
+// n the first number not taken; the new name, or empty when it could not be moved.
+std::string KeepScan(const std::string& buffer);

@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -390,6 +391,40 @@ TEST(ImageAcquire, GalleryListsCategoriesAndPicksClipArt) {
   EXPECT_EQ(acquire.Picture().FileName, shapes + "Heart.png");
 }
 
+TEST(ImageAcquire, AcquirePageShowsThePictureCentredOrSaysThereIsNone) {
+  PictureHome home;
+  TempDir folder;
+  WritePicture(folder.File("small.bmp"), 20, 10, clRed);
+  WritePicture(folder.File("large.bmp"), 800, 500, clBlue);
+  TFormImageAcquire acquire;
+  acquire.show();
+  QApplication::processEvents();
+  QSize viewport = acquire.ScrollBox->viewport()->size();
+  EXPECT_EQ(acquire.PaintBox->size(), viewport);
+  // Only the words: dark pixels in the middle row band, white at the corners.
+  QImage empty = acquire.PaintBox->grab().toImage();
+  int dark = 0;
+  for (int y = viewport.height() / 2 - 8; y < viewport.height() / 2 + 8; ++y)
+    for (int x = 0; x < viewport.width(); ++x) dark += qGray(empty.pixel(x, y)) < 128;
+  EXPECT_GT(dark, 20);
+  EXPECT_EQ(empty.pixelColor(2, 2), QColor(Qt::white));
+  Grab(acquire, "imageacquire-empty");
+
+  acquire.Picture().LoadFromFile(folder.File("small.bmp"));
+  acquire.TabSheet1Show();
+  QImage small = acquire.PaintBox->grab().toImage();
+  int cx = (viewport.width() - 20) / 2, cy = (viewport.height() - 10) / 2;
+  EXPECT_EQ(small.pixelColor(cx, cy), QColor(Qt::red));
+  EXPECT_EQ(small.pixelColor(cx - 1, cy), QColor(Qt::white));
+
+  // A picture larger than the box scrolls.
+  acquire.Picture().LoadFromFile(folder.File("large.bmp"));
+  acquire.TabSheet1Show();
+  EXPECT_EQ(acquire.PaintBox->size(), QSize(800, 500));
+  EXPECT_GT(acquire.ScrollBox->horizontalScrollBar()->maximum(), 0);
+  EXPECT_GT(acquire.ScrollBox->verticalScrollBar()->maximum(), 0);
+}
+
 TEST(ImageAcquire, BrowseLoadsTheChosenThumbnail) {
   PictureHome home;
   TempDir folder;
@@ -432,9 +467,15 @@ TEST(ImageAcquire, ScanFromTheVirtualScannerIsShown) {
   WriteAll(LocalFile("__SCAN_BUFFER__.bmp"), "an old scan");
   acquire.ButtonScan->click();
   EXPECT_EQ(home.Texts(), std::vector<std::string>{});
-  EXPECT_EQ(acquire.Picture().FileName, LocalFile("__SCAN_BUFFER__.bmp"));
+  EXPECT_EQ(acquire.Picture().FileName, LocalFile("Scans/Scan 1.bmp"));
   EXPECT_GT(acquire.Picture().Width(), 10);
   EXPECT_GT(acquire.Picture().Height(), 10);
+  // Every page keeps its own file, so a texture taken from the first stays as it was.
+  std::string first = ReadAll(LocalFile("Scans/Scan 1.bmp"));
+  acquire.ButtonScan->click();
+  EXPECT_EQ(acquire.Picture().FileName, LocalFile("Scans/Scan 2.bmp"));
+  EXPECT_EQ(ReadAll(LocalFile("Scans/Scan 1.bmp")), first);
+  EXPECT_FALSE(FileExists(LocalFile("__SCAN_BUFFER__.bmp")));
 }
 
 }  // namespace

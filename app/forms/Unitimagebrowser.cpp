@@ -1,6 +1,7 @@
 #include "Unitimagebrowser.h"
 
 #include <QApplication>
+#include <QBitmap>
 #include <QComboBox>
 #include <QEvent>
 #include <QFileSystemModel>

@@ -147,7 +147,7 @@ TEST(EditURL, OnlyFetchableAddressesAreTaken) {
 
   WhenModal([&] {
     form.EditURL->setText("  http://example.org/new.png ");
-    Grab(form, "editurl");
+    Grab(form, "editurl-typed");
     form.ButtonOK->click();
   });
   EXPECT_TRUE(form.Execute());

@@ -1,12 +1,13 @@
 // The image acquisition dialog: a picture from a scanner, a folder of pictures, a download
 // or the clip-art gallery, shown before it is taken. Its result is the picture's file name.
 #pragma once
-#include <QComboBox>
 #include <QDialog>
 #include <QImage>
 #include <functional>
 #include <memory>
 #include <string>
+
+#include "platform/gui/QtComboBox.h"
 
 class QListWidget;
 class QListWidgetItem;
@@ -17,18 +18,6 @@ class QTabWidget;
 class TImgScan;
 class TPaintBox;
 class XImage;
-
-// A drop-down list whose OnDropDown runs right before the list opens.
-class TDropDownComboBox : public QComboBox {
-  Q_OBJECT
- public:
-  using QComboBox::QComboBox;
-  std::function<void()> OnDropDown;
-  void showPopup() override {
-    if (OnDropDown) OnDropDown();
-    QComboBox::showPopup();
-  }
-};
 
 class TFormImageAcquire : public QDialog {
   Q_OBJECT

@@ -261,6 +261,15 @@ size_t WriteBody(char* data, size_t size, size_t n, void* user) {
   s->written += int64_t(bytes);
   return bytes;
 }
+int TransferInfo(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t) {
+  const TDownloadLimits* limits = static_cast<const TDownloadLimits*>(user);
+  // A non-zero answer aborts the transfer; no exception may cross libcurl's frames.
+  try {
+    return limits->Progress(int64_t(dlnow), int64_t(dltotal)) ? 0 : 1;
+  } catch (...) {
+    return 1;
+  }
+}
 }  // namespace
 
 std::string DownloadCacheFolder() {
@@ -320,6 +329,11 @@ std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& li
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    if (limits.Progress) {
+      curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, TransferInfo);
+      curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &limits);
+      curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    }
     rc = curl_easy_perform(curl);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_cleanup(curl);

@@ -1,6 +1,7 @@
 // URL parts and combination, connection check.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 bool IsConnectedToInternet(const std::string& url);
@@ -42,6 +43,9 @@ struct TDownloadLimits {
   long ConnectTimeoutMs = 10000;
   long TotalTimeoutMs = 60000;
   int64_t MaxBytes = 64LL * 1024 * 1024;
+  // Called while the transfer runs with the bytes received and expected (0 while unknown);
+  // returning false stops the download, which then fails.
+  std::function<bool(int64_t received, int64_t expected)> Progress;
 };
 std::string UrlBlockedDownload(const std::string& url);
 std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& limits);

@@ -11,9 +11,12 @@
 #include "Unitedithtmlhead.h"
 #include "Uniteditprojectsize.h"
 #include "Uniteditsize.h"
+#include "Unitediturl.h"
 #include "Unitglobal.h"
 #include "Unitgridsize.h"
 #include "Unitimagemap.h"
+#include "Unitimageacquire.h"
+#include "Unitimagebrowser.h"
 #include "Unitmain.h"
 #include "Unitpleasewait.h"
 #include "Unitresize.h"
@@ -71,7 +74,10 @@ int main(int argc, char** argv) {
     FormAboutBox = new TFormAboutBox;
     FormEditHTMLHead = new TFormEditHTMLHead;
     FormEditSize = new TFormEditSize;
+    FormEditURL = new TFormEditURL;
     FormGlobal = new TFormGlobal;
+    FormImageBrowser = new TFormImageBrowser;
+    FormImageAcquire = new TFormImageAcquire;
     FormPleaseWait = new TFormPleaseWait;
     SetWaitIndicator(FormPleaseWait);
     FormSplash = new TFormSplash;
@@ -93,7 +99,10 @@ int main(int argc, char** argv) {
     SetWaitIndicator(nullptr);
     delete FormPleaseWait;
     FormPleaseWait = nullptr;
+    delete FormImageAcquire;
+    delete FormImageBrowser;
     delete FormGlobal;
+    delete FormEditURL;
     delete FormEditSize;
     delete FormEditHTMLHead;
     delete FormAboutBox;

@@ -12,52 +12,8 @@
 
 #include "PopWinInet.h"
 #include "SysUtils.h"
+#include "support/HttpServer.h"
 #include "support/TestSupport.h"
-
-namespace {
-// Python's http.server on 127.0.0.1 and a free port, serving one folder.
-class HttpServer {
- public:
-  explicit HttpServer(const std::string& folder) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    FPid = fork();
-    if (FPid == 0) {
-      dup2(fds[1], 1);
-      close(fds[0]);
-      const char* script =
-          "import http.server,functools,sys\n"
-          "h=functools.partial(http.server.SimpleHTTPRequestHandler,directory=sys.argv[1])\n"
-          "h.log_message=lambda *a:None\n"
-          "s=http.server.ThreadingHTTPServer(('127.0.0.1',0),h)\n"
-          "print(s.server_address[1],flush=True)\n"
-          "s.serve_forever()\n";
-      execl("/usr/bin/python3", "python3", "-c", script, folder.c_str(), (char*)nullptr);
-      _exit(127);
-    }
-    close(fds[1]);
-    // Read the whole line, and keep the pipe open while the server lives: python may write
-    // the port and the line end separately, and a closed pipe would kill it.
-    std::string line;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') line += c;
-    FPipe = fds[0];
-    Port = atoi(line.c_str());
-  }
-  ~HttpServer() {
-    if (FPipe >= 0) close(FPipe);
-    if (FPid > 0) {
-      kill(FPid, SIGTERM);
-      waitpid(FPid, nullptr, 0);
-    }
-  }
-  int Port = 0;
-
- private:
-  pid_t FPid = -1;
-  int FPipe = -1;
-};
-}  // namespace
 
 TEST(PopWinInet, UrlBlockedDownload) {
   TempDir site, cache;
@@ -90,6 +46,26 @@ TEST(PopWinInet, UrlBlockedDownload) {
   size_t files = 0;
   for (auto& e : std::filesystem::directory_iterator(cache.Path())) files += e.is_regular_file();
   EXPECT_EQ(files, escaped.empty() ? 1u : 2u);
+  // Progress reaches the whole length; a refusal stops the download and leaves no file.
+  TDownloadLimits watched;
+  int64_t received = 0, expected = 0;
+  watched.Progress = [&](int64_t r, int64_t e) {
+    received = r;
+    expected = e;
+    return true;
+  };
+  EXPECT_NE(UrlBlockedDownload(base + "big.bin", watched), "");
+  EXPECT_EQ(received, 200000);
+  EXPECT_EQ(expected, 200000);
+  size_t before = std::distance(std::filesystem::directory_iterator(cache.Path()),
+                                std::filesystem::directory_iterator());
+  watched.Progress = [](int64_t, int64_t) { return false; };
+  EXPECT_EQ(UrlBlockedDownload(base + "big.bin", watched), "");
+  watched.Progress = [](int64_t, int64_t) -> bool { throw std::runtime_error("stop"); };
+  EXPECT_EQ(UrlBlockedDownload(base + "big.bin", watched), "");
+  EXPECT_EQ(size_t(std::distance(std::filesystem::directory_iterator(cache.Path()),
+                                 std::filesystem::directory_iterator())),
+            before);
 }
 
 TEST(PopWinInet, UrlBlockedDownloadTimesOut) {

@@ -13,10 +13,13 @@
 #include "Unitaboutbox.h"
 #include "Uniteditprojectsize.h"
 #include "Uniteditsize.h"
+#include "Unitediturl.h"
 #include "Unitglobal.h"
 #include "Unitgridsize.h"
+#include "Unitimageacquire.h"
 #include "Unitresize.h"
 #include "Unittipoftheday.h"
+#include "support/SaneConfig.h"
 #include "support/ScriptedServices.h"
 #include "support/TestSupport.h"
 
@@ -75,6 +78,15 @@ TEST(DialogGrab, TheShippedBannerAndPicturesAppear) {
   TFormEditProjectSize page;
   page.show();
   Save(page, "projectsize");
+
+  TFormEditURL url;
+  url.show();
+  EXPECT_GT(BannerColours(url, 38), 20u);
+  Save(url, "editurl");
+  ScopedSaneBackends noScanner("");
+  TFormImageAcquire acquire;
+  acquire.show();
+  EXPECT_GT(BannerColours(acquire, 38), 20u);
 
   FreeBanner();
   ReleaseEnvironment();

@@ -32,34 +32,45 @@ struct TPropInfo {
   template <class T>
   static TPropInfo Ordinal(const std::string& name, TTypeKind kind, T& field,
                            std::vector<std::string> names = {}) {
-    TPropInfo p{name, kind, std::move(names)};
+    TPropInfo p;
+    p.Name = name;
+    p.Kind = kind;
+    p.EnumNames = std::move(names);
     p.GetOrd = [&field] { return int64_t(field); };
     p.SetOrd = [&field](int64_t v) { field = T(v); };
     return p;
   }
   template <class T>
   static TPropInfo Float(const std::string& name, T& field) {
-    TPropInfo p{name, tkFloat};
+    TPropInfo p;
+    p.Name = name;
+    p.Kind = tkFloat;
     p.GetFloat = [&field] { return (long double)field; };
     p.SetFloat = [&field](long double v) { field = T(v); };
     return p;
   }
   static TPropInfo String(const std::string& name, std::string& field, TTypeKind kind = tkLString) {
-    TPropInfo p{name, kind};
+    TPropInfo p;
+    p.Name = name;
+    p.Kind = kind;
     p.GetStr = [&field] { return field; };
     p.SetStr = [&field](const std::string& v) { field = v; };
     return p;
   }
   template <class T>
   static TPropInfo Object(const std::string& name, T*& field) {
-    TPropInfo p{name, tkClass};
+    TPropInfo p;
+    p.Name = name;
+    p.Kind = tkClass;
     p.GetObject = [&field]() -> TObject* { return field; };
     p.SetObject = [&field](TObject* o) { field = dynamic_cast<T*>(o); };
     return p;
   }
   // An owned sub-object: readable, never replaced.
   static TPropInfo SubObject(const std::string& name, TObject& object) {
-    TPropInfo p{name, tkClass};
+    TPropInfo p;
+    p.Name = name;
+    p.Kind = tkClass;
     p.GetObject = [&object]() -> TObject* { return &object; };
     return p;
   }

@@ -263,7 +263,8 @@ constexpr int SW_SHOWNORMAL = 1, SW_SHOWMINIMIZED = 2, SW_SHOWMAXIMIZED = 3;
 bool ReadFour(const std::string& s, int v[4]) {
   size_t at = 0;
   for (int i = 0; i < 4; ++i) {
-    size_t comma = s.find(',', at);
+    // The last number runs to the end, so trailing text makes the value invalid.
+    size_t comma = i < 3 ? s.find(',', at) : std::string::npos;
     std::string part = s.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
     if (!TryStrToInt(Trim(part), v[i])) return false;
     if (i < 3 && comma == std::string::npos) return false;

@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "Fileutil.h"
+#include "Pxhook.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
@@ -363,4 +366,91 @@ std::string GetUniqueFileNameInDir(const std::string& path, const std::string& f
     if (!FileExists(NormalDir(path) + name) && !DirectoryExists(NormalDir(path) + name)) return name;
   }
   return {};
+}
+
+// ---------------------------------------------------------------- forms
+
+namespace {
+std::vector<TPlacementForm*>& Forms() {
+  static std::vector<TPlacementForm*> forms;
+  return forms;
+}
+std::vector<std::pair<std::string, TFormFactory>>& FormClasses() {
+  static std::vector<std::pair<std::string, TFormFactory>> classes;
+  return classes;
+}
+std::vector<std::unique_ptr<TPlacementForm>>& Instantiated() {
+  static std::vector<std::unique_ptr<TPlacementForm>> forms;
+  return forms;
+}
+std::unique_ptr<TPlacementForm> MakeForm(const std::string& className) {
+  for (auto& [name, factory] : FormClasses())
+    if (SameText(name, className)) return factory();
+  throw EInvalidOperation("Form class " + className + " not found");
+}
+}  // namespace
+
+void AddScreenForm(TPlacementForm* form) {
+  if (form && std::find(Forms().begin(), Forms().end(), form) == Forms().end()) Forms().push_back(form);
+}
+
+void RemoveScreenForm(TPlacementForm* form) {
+  Forms().erase(std::remove(Forms().begin(), Forms().end(), form), Forms().end());
+}
+
+const std::vector<TPlacementForm*>& ScreenForms() { return Forms(); }
+
+void RegisterFormClass(const std::string& className, TFormFactory factory) {
+  for (auto& entry : FormClasses())
+    if (SameText(entry.first, className)) {
+      entry.second = std::move(factory);
+      return;
+    }
+  FormClasses().emplace_back(className, std::move(factory));
+}
+
+TPlacementForm* FindForm(const std::string& className) {
+  for (TPlacementForm* f : Forms())
+    if (SameText(f->ClassName(), className)) return f;
+  return nullptr;
+}
+
+TPlacementForm* InstantiateForm(const std::string& className) {
+  std::unique_ptr<TPlacementForm> form = MakeForm(className);
+  TPlacementForm* f = form.get();
+  Instantiated().push_back(std::move(form));
+  AddScreenForm(f);
+  return f;
+}
+
+void FreeInstantiatedForms() {
+  for (auto& f : Instantiated()) RemoveScreenForm(f.get());
+  Instantiated().clear();
+}
+
+TPlacementForm* FindShowForm(const std::string& className, const std::string& caption) {
+  TPlacementForm* f = FindForm(className);
+  if (!f) f = InstantiateForm(className);
+  if (!caption.empty()) f->SetCaption(caption);
+  f->Show();
+  return f;
+}
+
+int ShowDialog(const std::string& className) {
+  std::unique_ptr<TPlacementForm> form = MakeForm(className);
+  AddScreenForm(form.get());
+  int result = 0;
+  try {
+    result = form->ShowModal();
+  } catch (...) {
+    RemoveScreenForm(form.get());
+    throw;
+  }
+  RemoveScreenForm(form.get());
+  return result;
+}
+
+void AppBroadcast(TMessage& msg) {
+  for (TPlacementForm* f : std::vector<TPlacementForm*>(Forms()))
+    if (auto* c = dynamic_cast<THookableControl*>(f)) c->Perform(msg);
 }

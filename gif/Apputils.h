@@ -2,6 +2,7 @@
 // default file, key and section names, and texts with line breaks.
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,7 +70,31 @@ class TPlacementForm : public TFormGeometry {
   virtual void SetSizeConstraints(int minWidth, int minHeight, int maxWidth, int maxHeight) {}
   // The component that owns the form's components, for stored properties.
   virtual TComponent* Root() { return nullptr; }
+  virtual void Show() {}
+  virtual int ShowModal() { return 0; }
 };
+
+// The forms that exist, in creation order: a form adds itself when it is made and takes
+// itself out when it goes; InstantiateForm does both for the forms it makes.
+void AddScreenForm(TPlacementForm* form);
+void RemoveScreenForm(TPlacementForm* form);
+const std::vector<TPlacementForm*>& ScreenForms();
+// Form classes by class name, for the functions that make a form of a class.
+using TFormFactory = std::function<std::unique_ptr<TPlacementForm>()>;
+void RegisterFormClass(const std::string& className, TFormFactory factory);
+// The first existing form of the class, or nullptr.
+TPlacementForm* FindForm(const std::string& className);
+// Finds or makes the form, gives it the caption when one is given and shows it.
+TPlacementForm* FindShowForm(const std::string& className, const std::string& caption);
+// Makes the form, shows it modally and frees it; the modal result.
+int ShowDialog(const std::string& className);
+// A new form of the class, kept until FreeInstantiatedForms; raises EInvalidOperation for
+// an unregistered class.
+TPlacementForm* InstantiateForm(const std::string& className);
+void FreeInstantiatedForms();
+struct TMessage;
+// Sends the message to every form that takes messages (the hookable ones).
+void AppBroadcast(TMessage& msg);
 
 // A component placed on a form through its parent chain.
 class TControl : public TComponent {

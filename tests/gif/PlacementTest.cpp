@@ -4,6 +4,7 @@
 
 #include "gif/Apputils.h"
 #include "gif/Placemnt.h"
+#include "gif/Pxhook.h"
 #include "gif/Pxprops.h"
 #include "gif/Strutils.h"
 #include "platform/SysUtils.h"
@@ -305,6 +306,51 @@ TEST(Placemnt, FormStorageKeepsPropertiesAndCodedValues) {
   EXPECT_TRUE(ParseStoredItem(" A . B ", c, p));
   EXPECT_EQ(c + "|" + p, "A|B");
   EXPECT_EQ(CreateStoredItem("A", ""), "");
+}
+
+// A form that takes messages and counts how it was shown.
+class TDialogForm : public THookableControl, public TPlacementForm {
+ public:
+  TDialogForm() : THookableControl("Dialog", nullptr) {}
+  std::string Name() const override { return THookableControl::Name(); }
+  int Left() const override { return 0; }
+  int Top() const override { return 0; }
+  int Width() const override { return 1; }
+  int Height() const override { return 1; }
+  void SetBounds(int, int, int, int) override {}
+  TWindowState WindowState() const override { return wsNormal; }
+  void SetWindowState(TWindowState) override {}
+  void SetPosition(TPosition) override {}
+  void SetCaption(const std::string& c) override { Caption = c; }
+  std::string ClassName() const override { return "TDialogForm"; }
+  void Show() override { ++Shows; }
+  int ShowModal() override { return 6; }
+  std::string Caption;
+  int Shows = 0;
+  static int Messages;
+
+ protected:
+  void WndProc(TMessage& m) override { Messages += int(m.Msg); }
+};
+int TDialogForm::Messages = 0;
+
+TEST(Apputils, FormsByClass) {
+  RegisterFormClass("TDialogForm", [] { return std::unique_ptr<TPlacementForm>(new TDialogForm); });
+  EXPECT_EQ(FindForm("TDialogForm"), nullptr);
+  EXPECT_EQ(ShowDialog("TDialogForm"), 6);
+  EXPECT_TRUE(ScreenForms().empty());  // the dialog was freed
+  TPlacementForm* f = FindShowForm("TDialogForm", "Hello");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(FindShowForm("tdialogform", ""), f);
+  auto* d = dynamic_cast<TDialogForm*>(f);
+  EXPECT_EQ(d->Caption, "Hello");
+  EXPECT_EQ(d->Shows, 2);
+  TMessage m{5};
+  AppBroadcast(m);
+  EXPECT_EQ(TDialogForm::Messages, 5);
+  EXPECT_THROW(InstantiateForm("TNoSuchForm"), EInvalidOperation);
+  FreeInstantiatedForms();
+  EXPECT_EQ(FindForm("TDialogForm"), nullptr);
 }
 
 TEST(Pxprops, PropInfoListFiltersAndIntersects) {

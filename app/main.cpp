@@ -23,6 +23,7 @@
 #include "Unitsplash.h"
 #include "Unittipoftheday.h"
 #include "engine/XZLMButton.h"
+#include "gif/UtilityUnits.h"
 #include "platform/Services.h"
 #include "platform/WaitIndicator.h"
 #include "platform/gui/QtServices.h"
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
   // QApplication takes its own options out of argv first.
   TApplication app(argc, argv);
   InstallQtServices();
+  InitUtilityUnits();
   // A relative project path means the folder the program was started from; the main window
   // changes to the program's own folder before it opens the project.
   std::vector<std::string> args = ProgramArguments(argc, argv);
@@ -114,5 +116,6 @@ int main(int argc, char** argv) {
     TApplication::ShowException(ex.what());
   }
   ReleaseEnvironment();
+  DoneUtilityUnits();
   return 0;
 }

@@ -10,11 +10,12 @@
 #include <new>
 #include <thread>
 
+#include "Pxcconst.h"
 #include "platform/Services.h"
 
 void NotImplemented() {
   Services().SetBusyCursor(false);
-  Services().MessageBox("Function not yet implemented", "Information", MB_OK | MB_ICONINFORMATION);
+  Services().MessageBox(LoadStr(SNotImplemented), "Information", MB_OK | MB_ICONINFORMATION);
   Abort();
 }
 

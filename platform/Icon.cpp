@@ -100,9 +100,31 @@ void TIcon::LoadFromStream(TStream& s) {
   DecodeImage(&d[best.Offset], best.Size, image);
   FImage.TakePixels(image);
   ImageCount = count;
+  FData.assign(reinterpret_cast<const char*>(d.data()), d.size());
 }
 
-void TIcon::SaveToStream(TStream&) const { throw EInvalidGraphicOperation("Saving icons is not supported"); }
+void TIcon::SaveToStream(TStream& s) const {
+  if (FData.empty()) throw EInvalidGraphicOperation("Cannot save an empty icon");
+  s.WriteBuffer(FData.data(), int64_t(FData.size()));
+}
+
+void TIcon::Assign(const TGraphic* source) {
+  auto* icon = dynamic_cast<const TIcon*>(source);
+  if (!icon) {
+    if (!source) {
+      FImage.SetSize(0, 0);
+      FData.clear();
+      ImageCount = 0;
+      return;
+    }
+    TGraphic::Assign(source);
+    return;
+  }
+  if (icon == this) return;
+  FImage.Assign(&icon->FImage);
+  FData = icon->FData;
+  ImageCount = icon->ImageCount;
+}
 
 void TIcon::Draw(TCanvas& canvas, const TRect& r) const {
   TBitmap* dst = canvas.Bitmap();

@@ -15,7 +15,13 @@ class TIcon : public TGraphic {
   void Draw(TCanvas& canvas, const TRect& r) const override;
   // A bad file raises EInvalidGraphic and leaves the icon as it was.
   void LoadFromStream(TStream& s) override;
+  // Writes the file data the icon was loaded from; an empty icon raises
+  // EInvalidGraphicOperation.
   void SaveToStream(TStream& s) const override;
+  // Another icon is copied; other pictures go through the base.
+  void Assign(const TGraphic* source) override;
+  // The icon file the icon came from (empty for an empty icon).
+  const std::string& FileData() const { return FData; }
   const char* ClassName() const override { return "TIcon"; }
   // The chosen image, 32 bits with straight alpha.
   const TBitmap& Image() const { return FImage; }
@@ -23,4 +29,5 @@ class TIcon : public TGraphic {
 
  private:
   TBitmap FImage;
+  std::string FData;
 };

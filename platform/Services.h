@@ -31,6 +31,8 @@ class TServices {
                               std::string& fileName) { return false; }
   virtual bool SaveFileDialog(const std::string& title, const std::string& filter,
                               std::string& fileName) { return false; }
+  // A folder chooser starting at `folder`; false when cancelled.
+  virtual bool BrowseFolderDialog(const std::string& caption, std::string& folder) { return false; }
   virtual bool ColorDialog(int32_t& color) { return false; }
   virtual bool FontDialog(std::string& name, int& size, int& style, int32_t& color) { return false; }
   virtual bool PrinterDialog() { return false; }

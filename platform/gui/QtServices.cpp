@@ -244,6 +244,14 @@ class TQtServices : public TServices {
                       std::string& fileName) override {
     return FileDialog(title, filter, fileName, true);
   }
+  bool BrowseFolderDialog(const std::string& caption, std::string& folder) override {
+    TArrowWhileModal arrow;
+    QString chosen = QFileDialog::getExistingDirectory(
+        QApplication::activeWindow(), QString::fromStdString(caption), QString::fromStdString(folder));
+    if (chosen.isEmpty()) return false;
+    folder = chosen.toStdString();
+    return true;
+  }
   bool ColorDialog(int32_t& color) override {
     TArrowWhileModal arrow;
     TColor c = ColorToRGB(TColor(color));

@@ -1,0 +1,20 @@
+#include "Pxconst.h"
+
+#include "Vclutils.h"
+#include "platform/SysUtils.h"
+
+TCursorImage LoadCursorResource(const std::string& name) {
+  // The program's cursor resources: the shapes they stand for.
+  static const struct {
+    const char* Name;
+    TCursorShape Shape;
+  } kResources[] = {{"PX_HANDCUR", csHandPoint}, {"PX_DRAGCUR", csDrag}};
+  for (const auto& r : kResources)
+    if (SameText(name, r.Name)) return {r.Name, r.Shape};
+  ResourceNotFound(name);
+}
+
+void InitPxconst() {
+  SetScreenCursor(crHand, LoadCursorResource("PX_HANDCUR"));
+  SetScreenCursor(crDragHand, LoadCursorResource("PX_DRAGCUR"));
+}

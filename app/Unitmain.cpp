@@ -1805,6 +1805,9 @@ void TFormMain::ApplyStyleClick(QObject*) {}
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include "POP/PopWinInet.h"
 #include "Unitedithtmlhead.h"
@@ -2003,6 +2006,9 @@ std::string TFormMain::WebBrowserLocationURL() const {
 
 void TFormMain::TabSheetServicesShow(QObject*) {
   if (!WebBrowserView) {
+    // The browser engine refuses to start its sandbox as root and ends the process instead;
+    // run as root (installers, containers), it starts without one.
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     WebBrowserView = new QWebEngineView(WebBrowser);
     WebBrowserView->setObjectName("WebBrowserView");
     WebBrowser->layout()->addWidget(WebBrowserView);

@@ -268,6 +268,15 @@ TEST(OutputCommands, PreviewGivesTheImageMapTheCropAndItsBounds) {
     EXPECT_EQ(Pixel(*w->Scene->Page, kOnlyB.X, kOnlyB.Y), accept ? 0x00FF00u : 0xFF0000u);
   }
   EXPECT_EQ(home.services.Opened.size(), 1u);
+
+  // A preview that cannot be written is reported, opens nothing and frees the crop all the same.
+  map.FileName = home.dir.File("missing/preview.htm");
+  w->ToolButtonPreview->trigger();
+  std::vector<std::string> boxes = home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(Contains(boxes[0], "The preview could not be written.")) << boxes[0];
+  EXPECT_EQ(home.services.Opened.size(), 1u);
+  EXPECT_EQ(map.Image, nullptr);
   FormImageMap = nullptr;
 }
 

@@ -70,6 +70,16 @@ bool UrlIsAvaliableOffline(const std::string& url) {
 bool IsConnectedToInternet(const std::string& url) {
   TUrlParts u = UrlCrack(url);
   if (!u.ok || u.host.empty()) return false;
+  // Names under the reserved documentation and test domains never exist: no lookup is sent
+  // for them (the built-in publisher address is one).
+  std::string host = LowerCase(u.host);
+  while (!host.empty() && host.back() == '.') host.pop_back();
+  for (const char* reserved : {"example", "invalid", "test"}) {
+    const std::string tld = reserved;
+    if (host == tld || (host.size() > tld.size() && host.compare(host.size() - tld.size(), tld.size(), tld) == 0 &&
+                        host[host.size() - tld.size() - 1] == '.'))
+      return false;
+  }
   std::string port = u.port;
   if (port.empty()) port = SameText(u.scheme, "https") ? "443" : "80";
   addrinfo hints{};

@@ -1007,8 +1007,19 @@ QDockWidget* TFormMain::ToolsWindow() const {
   return findChild<QDockWidget*>("FormTools");
 }
 
-void TFormMain::TBAboutClick(QObject*) {}
-void TFormMain::TBTipoftheDayClick(QObject*) {}
+#include "Unitaboutbox.h"
+#include "Unittipoftheday.h"
+
+void TFormMain::TBAboutClick(QObject*) {
+  if (FormAboutBox) FormAboutBox->exec();
+}
+
+void TFormMain::TBTipoftheDayClick(QObject*) {
+  if (!FormTipOfTheDay) return;
+  FormTipOfTheDay->show();
+  FormTipOfTheDay->raise();
+  FormTipOfTheDay->activateWindow();
+}
 
 // --- Project files ---
 
@@ -1789,8 +1800,74 @@ void TFormMain::ApplyStyleClick(QObject*) {}
 
 // --- Output and web ---
 
-void TFormMain::MIPreviewInBrowserClick(QObject*) {}
-void TFormMain::ExportImageClick(QObject*) {}
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "POP/PopWinInet.h"
+#include "Unitedithtmlhead.h"
+#include "Unitimagemap.h"
+#include "XBlend.h"
+#include "XImage.h"
+
+// The page pixels under the selected objects, or nullptr when nothing is selected.
+static std::unique_ptr<XImage> SelectionCrop(ZButtonList& scene, TRect& bounds) {
+  bounds = scene.GetBounds(false);
+  if (!RectIsVisible(bounds)) return nullptr;
+  auto crop = std::make_unique<XImage>();
+  BitmapSnagIt(*crop, *scene.Page, bounds);
+  return crop;
+}
+
+void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
+  TRect bounds;
+  std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
+  if (!crop) {
+    Say("There is nothing to preview");
+    return;
+  }
+  if (!FormImageMap) return;
+  FormImageMap->Scene = Scene.get();
+  FormImageMap->Image = crop.get();
+  FormImageMap->CropRect = bounds;
+  std::string error;
+  try {
+    if (Sender == ToolButtonPreview) {
+      FormImageMap->ButtonPreviewClick();
+    } else if (FormImageMap->exec() == QDialog::Accepted) {
+      RedrawScene(false);
+    }
+  } catch (const std::exception& ex) {
+    error = ex.what();
+  }
+  // The dialog must not keep a picture that is freed here.
+  FormImageMap->Image = nullptr;
+  if (!error.empty()) Say("The preview could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TFormMain::ExportImageClick(QObject*) {
+  TSavePictureDialog* dialog = SavePictureDialog();
+  if (!dialog->Execute()) return;
+  repaint();
+  TRect bounds;
+  std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
+  if (!crop) {
+    Say("There are no buttons selected");
+    return;
+  }
+  BitmapSetPixelFormat(*crop, PixelFormatCode(pf24bit));
+  try {
+    crop->SaveToFile(dialog->FileName);
+  } catch (const std::exception& ex) {
+    Say("The image could not be exported to " + dialog->FileName + ".\n" + ex.what(),
+        MB_OK | MB_ICONEXCLAMATION);
+  }
+}
 // A site name becomes one folder inside "Sites": nothing that could name a folder elsewhere
 // (separators of any system, "." and "..", an empty or blank name) or confuse the file
 // system (control characters) is taken.
@@ -1893,13 +1970,61 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
     Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
 }
 
-void TFormMain::MIEditHTMLHeaderClick(QObject*) {}
-void TFormMain::MIPageSetupClick(QObject*) {}
-void TFormMain::MIPrintClick(QObject*) {}
-void TFormMain::MIUpgradeClick(QObject*) {}
-void TFormMain::TBHomePageClick(QObject*) {}
-void TFormMain::TBManualClick(QObject*) {}
-void TFormMain::TabSheetServicesShow(QObject*) {}
+void TFormMain::MIEditHTMLHeaderClick(QObject*) {
+  // The head lives in the scene's store and is saved with the project: an edit is a change.
+  if (EditHeader(FormEditHTMLHead, Scene.get())) ChangeCount += ChangeCount < 0 ? -1 : 1;
+}
+
+void TFormMain::MIPageSetupClick(QObject*) { PrinterSetupDialog()->Execute(); }
+
+void TFormMain::MIPrintClick(QObject*) {
+  TRect bounds;
+  std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
+  if (!crop) {
+    Say("There is nothing to print");
+    return;
+  }
+  if (!PrintDialog) {
+    PrintDialog = new QPrintDialog(&SharedPrinter(), this);
+    PrintDialog->setObjectName("PrintDialog");
+  }
+  if (PrintDialog->exec() != QDialog::Accepted) return;
+  if (!PrintImage(*crop)) Say("The selection could not be printed", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TFormMain::MIUpgradeClick(QObject*) { InnoUpgrade(false); }
+
+void TFormMain::TBHomePageClick(QObject*) { NavigateTo(InnoAppPublisherURL()); }
+
+void TFormMain::TBManualClick(QObject*) {
+  NavigateTo(UrlCombine(UrlGetHostAddress(InnoAppPublisherURL()), "/zlm/manual/manual.htm"));
+}
+
+std::string TFormMain::WebBrowserLocationURL() const {
+  return WebBrowserView ? WebBrowserView->url().toString().toStdString() : std::string();
+}
+
+void TFormMain::TabSheetServicesShow(QObject*) {
+  if (!WebBrowserView) {
+    // The browser engine refuses to start its sandbox as root and ends the process instead;
+    // run as root (installers, containers), it starts without one.
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    WebBrowserView = new QWebEngineView(WebBrowser);
+    WebBrowserView->setObjectName("WebBrowserView");
+    WebBrowser->layout()->addWidget(WebBrowserView);
+    // The address under the mouse is the browser's status text.
+    connect(WebBrowserView->page(), &QWebEnginePage::linkHovered, this,
+            [this](const QString& url) { WebBrowserStatusTextChange(WebBrowser, url.toStdString()); });
+  }
+  // A page once shown stays: showing the tab again does not reload it.
+  if (!WebBrowserLocationURL().empty()) return;
+  const std::string url = InnoAppServicesURL();
+  if (IsConnectedToInternet(url))
+    WebBrowserView->setUrl(QUrl(Q(url)));
+  else
+    WebBrowserView->setUrl(QUrl::fromLocalFile(Q(LocalFile("Services.htm"))));
+}
+
 void TFormMain::WebBrowserStatusTextChange(QObject*, const std::string& text) {
   StatusBarWebBrowser->showMessage(Q(text));
 }

@@ -30,6 +30,7 @@ class QTabWidget;
 class QTextEdit;
 class QToolBar;
 class QToolButton;
+class QWebEngineView;
 class TINIFileQuick;
 
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
@@ -260,6 +261,10 @@ class TFormMain : public QMainWindow, public TFormGeometry {
   void TBManualClick(QObject* Sender);
   void TabSheetServicesShow(QObject* Sender);
   void WebBrowserStatusTextChange(QObject* Sender, const std::string& text);
+  // Output and web commands: the browser view of the Services tab, made inside WebBrowser
+  // when the tab is first shown (nullptr until then), and the address it was sent to.
+  QWebEngineView* WebBrowserView = nullptr;
+  std::string WebBrowserLocationURL() const;
 
   // The dockable tool windows, found by their names ("FormLibrary", "FormTools") among
   // the application's windows; nullptr while they do not exist.

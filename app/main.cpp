@@ -52,6 +52,9 @@ class TApplication : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The Services tab's browser shares the window's OpenGL contexts; that must be asked for
+  // before the application object exists.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   // QApplication takes its own options out of argv first.
   TApplication app(argc, argv);
   InstallQtServices();

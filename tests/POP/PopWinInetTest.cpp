@@ -56,6 +56,10 @@ TEST(PopWinInet, AvailableOffline) {
   EXPECT_TRUE(UrlIsAvaliableOffline("HTTP://example.org/etc/passwd"));
   EXPECT_FALSE(IsConnectedToInternet("http://127.0.0.1:9/"));
   EXPECT_FALSE(IsConnectedToInternet("not a url"));
+  // Reserved names are known to be absent without asking the resolver.
+  for (const char* url : {"http://www.varnholt.example/", "http://example/", "https://a.b.invalid./x",
+                          "http://HOST.TEST:8080/"})
+    EXPECT_FALSE(IsConnectedToInternet(url)) << url;
 }
 
 // The normal and abnormal examples of reference resolution in RFC 3986, section 5.4.

@@ -1,0 +1,438 @@
+// The commands that take the page out of the editor, on the real main window: export, preview
+// through the image map, print and page setup, the head editor, the Help menu's addresses, the
+// about box and the tips, and the Services tab's browser.
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "POP/PopInno.h"
+#include "POP/gui/PopDialogs.h"
+#include "Unitaboutbox.h"
+#include "Unitedithtmlhead.h"
+#include "Unitimagemap.h"
+#include "Unittipoftheday.h"
+#include "engine/XImage.h"
+#include "platform/PrinterService.h"
+#include "platform/Registry.h"
+#include "platform/gui/QtServices.h"
+#include "support/PageBuilderFixture.h"
+#include "support/ProgramHome.h"
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A white 200 x 120 page: A and C are selected, B lies between them, unselected, in red.
+// The selection's bounds are (8, 8) - (180, 90); the point (85, 45) is B's alone.
+const TRect kBounds(8, 8, 180, 90);
+const TPoint kOnlyB{85, 45};
+
+std::string OutputProject() {
+  return "[Heading]\r\nBGColor=clWhite\r\nLastSelected=-1\r\nNumOfButtons=3\r\n"
+         "ProjectWidth=200\r\nProjectHeight=120\r\n" +
+         BuilderObject(0, "A", 8, 8, 68, 32, "Shape=1\r\nLinkAddress=home.htm\r\n") +
+         BuilderObject(1, "", 50, 20, 120, 60, "Shape=1\r\nColor0=255\r\n") +
+         BuilderObject(2, "C", 100, 50, 180, 90, "Shape=1\r\nColor0=16776960\r\n");
+}
+
+// The window on the output project with A and C selected.
+std::unique_ptr<TFormMain> StartOnOutputProject(ProgramHome& home, bool select = true) {
+  const std::string project = home.dir.File("out.zlm");
+  WriteAll(project, OutputProject());
+  auto w = StartMainWindow({project});
+  EXPECT_EQ(w->Scene->Count(), 3);
+  for (int i : {0, 2}) w->Scene->Button(i)->SetSelected(select);
+  w->Scene->Button(1)->SetSelected(false);
+  return w;
+}
+
+uint32_t Pixel(const TBitmap& b, int x, int y) {
+  return reinterpret_cast<const uint32_t*>(const_cast<TBitmap&>(b).ScanLine(y))[x] & 0xFFFFFFu;
+}
+
+// The mean difference per channel between a picture and the page under the bounds.
+double MeanDifference(const TBitmap& picture, const TBitmap& page, const TRect& bounds) {
+  double sum = 0;
+  for (int y = 0; y < bounds.Height(); ++y)
+    for (int x = 0; x < bounds.Width(); ++x) {
+      uint32_t a = Pixel(picture, x, y), b = Pixel(page, bounds.Left + x, bounds.Top + y);
+      for (int shift : {0, 8, 16}) sum += std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF));
+    }
+  return sum / (3.0 * bounds.Width() * bounds.Height());
+}
+
+// Answers the shared dialogs: a save dialog gets `fileName`; every dialog asked is recorded.
+struct DialogScript {
+  std::vector<std::string> asked;
+  std::string fileName;
+  bool answer = true;
+  DialogScript() {
+    SetDialogHook([this](TCommonDialog& d) {
+      asked.push_back(d.ClassName());
+      if (auto* save = dynamic_cast<TOpenDialog*>(&d); save && answer) save->FileName = fileName;
+      return answer;
+    });
+  }
+  ~DialogScript() { SetDialogHook(nullptr); }
+};
+
+// Runs `act` on the next modal dialog once it is up, then accepts or rejects it.
+template <class D, class F>
+void WhenShown(bool accept, F act) {
+  QTimer::singleShot(0, [accept, act] {
+    auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+    if (!d) {
+      ADD_FAILURE() << "no modal dialog of the expected class";
+      if (auto* any = qobject_cast<QDialog*>(QApplication::activeModalWidget())) any->reject();
+      return;
+    }
+    act(d);
+    QMetaObject::invokeMethod(d, accept ? "accept" : "reject");
+  });
+}
+
+void PutRegistry(const std::string& key, const std::string& name, const std::string& value) {
+  TRegistry r;
+  r.RootKey = HKEY_LOCAL_MACHINE;
+  ASSERT_TRUE(r.OpenKey(key, true));
+  r.WriteString(name, value);
+}
+
+// The publisher's address as the installer records it.
+void SetPublisherURL(const std::string& url) {
+  PutRegistry("\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Varnholt Zelmora_is1", "URLInfoAbout",
+              url);
+}
+
+// The masks of the save-picture dialog's filter, without the "All" entry's list.
+std::set<std::string> OfferedExtensions() {
+  std::set<std::string> exts;
+  const std::string filter = SavePictureDialog()->Filter;
+  for (size_t p = filter.find("*."); p != std::string::npos; p = filter.find("*.", p + 1)) {
+    size_t end = filter.find_first_of(";|)", p);
+    exts.insert(LowerCase(filter.substr(p + 2, end == std::string::npos ? std::string::npos : end - p - 2)));
+  }
+  return exts;
+}
+
+}  // namespace
+
+// Every format the dialog offers either comes back as the page under the selection, in 24 bits,
+// or is refused with a message and leaves no file. The crop is of the rendered page: the
+// unselected object between the selected ones is in it.
+TEST(OutputCommands, ExportWritesThePagePixelsUnderTheSelectionInEveryOfferedFormat) {
+  ProgramHome home;
+  auto w = StartOnOutputProject(home);
+  const XImage& page = *w->Scene->Page;
+  ASSERT_EQ(Pixel(page, kOnlyB.X, kOnlyB.Y), 0xFF0000u);  // B is red on the page
+
+  struct Case {
+    const char* ext;
+    bool written;
+    double tolerance;  // mean difference per channel
+  } cases[] = {{"bmp", true, 0},   {"png", true, 0},    {"gif", true, 2},  {"jpg", true, 6},
+               {"jpeg", true, 6},  {"jpe", true, 6},    {"ppm", true, 0},  {"ico", false, 0},
+               {"wmf", false, 0}};
+  std::set<std::string> covered;
+  for (const Case& c : cases) covered.insert(c.ext);
+  for (const std::string& ext : OfferedExtensions()) EXPECT_TRUE(covered.count(ext)) << "untested format " << ext;
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ext);
+    DialogScript dialogs;
+    dialogs.fileName = home.dir.File(std::string("export.") + c.ext);
+    home.TakeBoxes();
+    w->MIExportImage->trigger();
+    EXPECT_EQ(dialogs.asked, (std::vector<std::string>{"TSavePictureDialog"}));
+    std::vector<std::string> boxes = home.TakeBoxes();
+    if (!c.written) {
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_TRUE(Contains(boxes[0], "could not be exported")) << boxes[0];
+      EXPECT_FALSE(FileExists(dialogs.fileName));
+      continue;
+    }
+    EXPECT_TRUE(boxes.empty()) << boxes[0];
+    XImage back;
+    back.LoadFromFile(dialogs.fileName);
+    ASSERT_EQ(back.Width(), kBounds.Width());
+    ASSERT_EQ(back.Height(), kBounds.Height());
+    EXPECT_LE(MeanDifference(back, page, kBounds), c.tolerance);
+    if (c.tolerance == 0) {
+      EXPECT_EQ(Pixel(back, kOnlyB.X - kBounds.Left, kOnlyB.Y - kBounds.Top), 0xFF0000u);
+    }
+  }
+  // Always 24 bits per pixel, without alpha.
+  const std::string bmp = ReadAll(home.dir.File("export.bmp"));
+  ASSERT_GT(bmp.size(), 30u);
+  EXPECT_EQ(uint8_t(bmp[28]), 24);
+  const std::string png = ReadAll(home.dir.File("export.png"));
+  ASSERT_GT(png.size(), 26u);
+  EXPECT_EQ(uint8_t(png[24]), 8);  // bit depth
+  EXPECT_EQ(uint8_t(png[25]), 2);  // colour type: RGB
+}
+
+// Nothing selected: each command says so and does nothing else; a cancelled export dialog
+// ends the export before anything is looked at.
+TEST(OutputCommands, NothingSelectedIsReportedByExportPreviewAndPrint) {
+  ProgramHome home;
+  auto w = StartOnOutputProject(home, false);
+  TFormImageMap map;
+  FormImageMap = &map;
+  TRecordingPrinterService printer(800, 600);
+  IPrinterService* previous = SetPrinterService(&printer);
+  {
+    DialogScript dialogs;
+    dialogs.answer = false;
+    w->MIExportImage->trigger();
+    EXPECT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_TRUE(home.TakeBoxes().empty());
+  }
+  DialogScript dialogs;
+  dialogs.fileName = home.dir.File("none.png");
+  home.TakeBoxes();
+  w->MIExportImage->trigger();
+  EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"There are no buttons selected"}));
+  EXPECT_FALSE(FileExists(dialogs.fileName));
+
+  w->MIPreviewInBrowser->trigger();
+  w->ToolButtonPreview->trigger();
+  EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"There is nothing to preview", "There is nothing to preview"}));
+  EXPECT_TRUE(home.services.Opened.empty());
+  EXPECT_FALSE(FileExists(map.FileName));
+
+  w->MIPrint->trigger();
+  EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"There is nothing to print"}));
+  EXPECT_TRUE(printer.Calls.empty());
+  SetPrinterService(previous);
+  FormImageMap = nullptr;
+}
+
+// The tool button writes the image map and its picture and opens them without the dialog; the
+// menu shows the dialog with the crop, and only OK redraws the page.
+TEST(OutputCommands, PreviewGivesTheImageMapTheCropAndItsBounds) {
+  ProgramHome home;
+  auto w = StartOnOutputProject(home);
+  TFormImageMap map;
+  FormImageMap = &map;
+
+  w->ToolButtonPreview->trigger();
+  EXPECT_TRUE(home.TakeBoxes().empty());
+  EXPECT_FALSE(map.isVisible());
+  EXPECT_EQ(map.Scene, w->Scene.get());
+  EXPECT_EQ(map.CropRect, kBounds);
+  EXPECT_EQ(map.Image, nullptr);  // the crop is freed with the command
+  ASSERT_EQ(home.services.Opened.size(), 1u);
+  EXPECT_TRUE(Contains(home.services.Opened[0], "preview.htm")) << home.services.Opened[0];
+  EXPECT_TRUE(Contains(ReadAll(map.FileName), "home.htm"));
+  XImage picture;
+  picture.LoadFromFile(map.ImageFileName());
+  EXPECT_EQ(picture.Width(), kBounds.Width());
+  EXPECT_EQ(picture.Height(), kBounds.Height());
+  EXPECT_EQ(MeanDifference(picture, *w->Scene->Page, kBounds), 0);
+
+  // From the menu: the dialog holds the crop while it is up. B turns green meanwhile; only a
+  // dialog closed with OK brings that onto the page.
+  for (bool accept : {false, true}) {
+    SCOPED_TRACE(accept ? "OK" : "Cancel");
+    bool shown = false;
+    TFormMain* window = w.get();
+    WhenShown<TFormImageMap>(accept, [&, window](TFormImageMap* d) {
+      shown = true;
+      ASSERT_NE(d->Image, nullptr);
+      EXPECT_EQ(d->Image->Width(), kBounds.Width());
+      EXPECT_EQ(d->Image->Height(), kBounds.Height());
+      EXPECT_EQ(d->CropRect, kBounds);
+      TZLMButton* b = window->Scene->Button(1);
+      b->Style->Color0 = 0x00FF00;
+      b->Changed = true;
+    });
+    w->MIPreviewInBrowser->trigger();
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(map.Image, nullptr);
+    EXPECT_EQ(Pixel(*w->Scene->Page, kOnlyB.X, kOnlyB.Y), accept ? 0x00FF00u : 0xFF0000u);
+  }
+  EXPECT_EQ(home.services.Opened.size(), 1u);
+
+  // A preview that cannot be written is reported, opens nothing and frees the crop all the same.
+  map.FileName = home.dir.File("missing/preview.htm");
+  w->ToolButtonPreview->trigger();
+  std::vector<std::string> boxes = home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(Contains(boxes[0], "The preview could not be written.")) << boxes[0];
+  EXPECT_EQ(home.services.Opened.size(), 1u);
+  EXPECT_EQ(map.Image, nullptr);
+  FormImageMap = nullptr;
+}
+
+// Print fits the crop on the page once the print dialog is confirmed; page setup is the shared
+// printer-setup dialog.
+TEST(OutputCommands, PrintAndPageSetup) {
+  ProgramHome home;
+  auto w = StartOnOutputProject(home);
+  TempDir out;
+  SharedPrinter().setOutputFormat(QPrinter::PdfFormat);
+  SharedPrinter().setOutputFileName(QString::fromStdString(out.File("print.pdf")));
+  TRecordingPrinterService printer(2000, 900);
+  IPrinterService* previous = SetPrinterService(&printer);
+
+  WhenShown<QPrintDialog>(false, [](QPrintDialog*) {});
+  w->MIPrint->trigger();
+  EXPECT_TRUE(printer.Calls.empty());
+  ASSERT_NE(w->PrintDialog, nullptr);
+  EXPECT_EQ(w->PrintDialog->printer(), &SharedPrinter());
+
+  WhenShown<QPrintDialog>(true, [](QPrintDialog*) {});
+  w->MIPrint->trigger();
+  EXPECT_EQ(printer.Calls, (std::vector<std::string>{"BeginDoc", "Draw", "EndDoc"}));
+  ASSERT_EQ(printer.Drawn.size(), 1u);
+  // 172 x 82 scaled by 900 / 82 keeps its proportions and the page's height.
+  EXPECT_EQ(printer.Drawn[0].Height(), 900);
+  EXPECT_NEAR(printer.Drawn[0].Width(), 172.0 * 900 / 82, 1);
+  EXPECT_TRUE(home.TakeBoxes().empty());
+  SetPrinterService(previous);
+
+  DialogScript dialogs;
+  w->MIPageSetup->trigger();
+  EXPECT_EQ(dialogs.asked, (std::vector<std::string>{"TPrinterSetupDialog"}));
+}
+
+// The head is kept with the project: an edit confirmed with OK is an unsaved change, counted
+// away from zero whichever way the count stands; Cancel changes nothing.
+TEST(OutputCommands, HeadEditsCountAsUnsavedChanges) {
+  ProgramHome home;
+  auto w = StartOnOutputProject(home);
+  TFormEditHTMLHead head;
+  FormEditHTMLHead = &head;
+  struct Case {
+    int before;
+    bool accept;
+    int after;
+  } cases[] = {{0, true, 1}, {3, true, 4}, {-1, true, -2}, {0, false, 0}, {2, false, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.before) + (c.accept ? " OK" : " Cancel"));
+    w->ChangeCount = c.before;
+    const std::string title = "Title " + std::to_string(c.before) + (c.accept ? "a" : "c");
+    WhenShown<TFormEditHTMLHead>(c.accept, [&](TFormEditHTMLHead* d) { d->EditTitle->setText(QString::fromStdString(title)); });
+    w->MIEditHTMLHeader->trigger();
+    EXPECT_EQ(w->ChangeCount, c.after);
+    EXPECT_EQ(w->Scene->ReadString("Tit") == title, c.accept);
+  }
+  FormEditHTMLHead = nullptr;
+}
+
+// The Help menu's online entries and the updater.
+TEST(OutputCommands, HelpEntriesOpenThePublishersAddressesAndTheUpdater) {
+  ProgramHome home;
+  // Loopback addresses only: nothing leaves the machine.
+  SetPublisherURL("http://127.0.0.1:9/zelmora/");
+  auto w = StartMainWindow();
+  w->TBHomePage->trigger();
+  w->TBManual->trigger();
+  EXPECT_EQ(home.services.Opened,
+            (std::vector<std::string>{"http://127.0.0.1:9/zelmora/", "http://127.0.0.1/zlm/manual/manual.htm"}));
+
+  // The updater: off and inert while none is installed, started with the product code once
+  // one is.
+  emit w->MIFile->aboutToShow();
+  EXPECT_FALSE(w->MIUpgrade->isEnabled());
+  w->MIUpgrade->trigger();
+  EXPECT_TRUE(home.services.Launched.empty());
+  const std::string updater = home.dir.File("kelvora");
+  WriteAll(updater, "#!/bin/sh\n");
+  chmod(updater.c_str(), 0755);
+  PutRegistry("\\Software\\Varnholt\\Kelvora\\", "Path", updater);
+  PutRegistry("\\Software\\Varnholt\\Kelvora\\Components\\Varnholt Zelmora", "code", "ZLM");
+  emit w->MIFile->aboutToShow();
+  EXPECT_TRUE(w->MIUpgrade->isEnabled());
+  w->MIUpgrade->trigger();
+  EXPECT_EQ(home.services.Launched, (std::vector<std::vector<std::string>>{{updater, "-d=ZLM"}}));
+}
+
+// About is modal; the tips come up beside the window, and at start when they are switched on.
+TEST(OutputCommands, AboutBoxAndTipsOfTheDay) {
+  ProgramHome home;
+  TFormAboutBox about;
+  FormAboutBox = &about;
+  TFormTipOfTheDay tips;
+  FormTipOfTheDay = &tips;
+  for (bool on : {false, true}) {
+    SCOPED_TRACE(on ? "tips at start" : "no tips at start");
+    tips.hide();
+    tips.CheckBoxShow->setChecked(on);
+    auto w = StartMainWindow();
+    EXPECT_EQ(tips.isVisible(), on);
+    tips.hide();
+
+    bool shown = false;
+    WhenShown<TFormAboutBox>(true, [&](TFormAboutBox* d) { shown = d->isModal() || d->isVisible(); });
+    w->TBAbout->trigger();
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(about.isVisible());
+
+    w->TBTipoftheDay->trigger();
+    EXPECT_TRUE(tips.isVisible());
+  }
+  tips.hide();
+  FormAboutBox = nullptr;
+  FormTipOfTheDay = nullptr;
+}
+
+// The Services tab makes its browser when first shown and sends it to the services page when
+// the publisher's host answers, else to the page beside the program; a second showing keeps
+// the page it has.
+TEST(OutputCommands, ServicesTabShowsTheOnlinePageOrTheLocalOne) {
+  ProgramHome home;
+  SetPublisherURL("http://127.0.0.1/");
+  QTcpServer server;
+  const bool online = server.listen(QHostAddress::LocalHost, 80);
+  if (online) server.close();  // the offline case first, with nothing listening
+
+  {
+    auto w = StartMainWindow();
+    EXPECT_EQ(w->WebBrowserView, nullptr);  // not made at start
+    w->PageControl->setCurrentWidget(w->TabSheetServices);
+    ASSERT_NE(w->WebBrowserView, nullptr);
+    EXPECT_EQ(w->WebBrowserView->parentWidget(), w->WebBrowser);
+    const std::string local = "file://" + home.dir.File("Services.htm");
+    EXPECT_EQ(w->WebBrowserLocationURL(), local);
+    QSignalSpy loaded(w->WebBrowserView, &QWebEngineView::loadFinished);
+    ASSERT_TRUE(loaded.wait(20000));
+    EXPECT_TRUE(loaded.first().first().toBool());
+    EXPECT_EQ(w->WebBrowserView->title().toStdString(), "Zelmora Services");
+
+    QSignalSpy started(w->WebBrowserView, &QWebEngineView::loadStarted);
+    QWebEngineView* view = w->WebBrowserView;
+    w->PageControl->setCurrentWidget(w->TabSheetScene);
+    w->PageControl->setCurrentWidget(w->TabSheetServices);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->WebBrowserView, view);
+    EXPECT_EQ(w->WebBrowserLocationURL(), local);
+    EXPECT_EQ(started.count(), 0);
+
+    // The link under the mouse is the status text.
+    emit view->page()->linkHovered("http://127.0.0.1/templates.htm");
+    EXPECT_EQ(w->StatusBarWebBrowser->currentMessage().toStdString(), "http://127.0.0.1/templates.htm");
+  }
+
+  ASSERT_TRUE(online) << "port 80 of the loopback address could not be taken for the online case";
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 80));
+  auto w = StartMainWindow();
+  w->PageControl->setCurrentWidget(w->TabSheetServices);
+  EXPECT_EQ(w->WebBrowserLocationURL(), "http://127.0.0.1/services.htm");
+}

@@ -294,8 +294,6 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   setMinimumWidth(320);
 
   CreateMenus();
-  // The Edit menu's items are enabled when it opens; its keys see the same rules.
-  MenuShortcutsFollowOpenHandler(MIEdit);
   CreateToolBars();
   CreateClientArea();
 
@@ -412,6 +410,8 @@ void TFormMain::CreateMenus() {
   MIDelete->setShortcut(QKeySequence("Del"));
   MISelectAll->setShortcut(QKeySequence("Ctrl+A"));
   MIDuplicate->setShortcut(QKeySequence("Ctrl+D"));
+  // The Edit menu's items are enabled when it opens; its keys see the same rules.
+  MenuShortcutsFollowOpenHandler(MIEdit);
 
   MIOptions = bar->addMenu("&Options");
   MIOptions->setObjectName("MIOptions");

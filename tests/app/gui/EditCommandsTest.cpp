@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -288,6 +289,23 @@ TEST(EditCommands, UndoAfterEachKindOfCommand) {
     w->MIUndo->trigger();
     EXPECT_EQ(SceneText(*w), now);
   }
+}
+
+TEST(EditCommands, UndoScrollsBackToWhereTheSnapshotWasTaken) {
+  ProgramHome home;
+  const std::string p = WriteProject(home, "tall.zlm", kThree);
+  // A page taller than any view.
+  WriteAll(p, StringReplaceAll(ReadAll(p), "ProjectHeight=200", "ProjectHeight=3000"));
+  auto w = Start(p);
+  QScrollBar* bar = w->ScrollBox->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 400);
+  bar->setValue(400);
+  SelectTexts(*w, "A");
+  w->MIDelete->trigger();
+  EXPECT_EQ(w->UndoScrollPos.Y, 400);
+  bar->setValue(0);
+  w->MIUndo->trigger();
+  EXPECT_EQ(bar->value(), 400);
 }
 
 // The count says "saved" after an undo only when the page that came back is the saved one,

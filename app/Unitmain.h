@@ -225,6 +225,18 @@ class TFormMain : public QMainWindow, public TFormGeometry {
   void MISetBackgroundColorClick(QObject* Sender);
   void MISetPageSizeClick(QObject* Sender);
 
+ private:
+  // --- Edit commands: their own state ---
+  // What the undo snapshot was taken from, so that an undo can tell whether the page it
+  // brings back is the saved one: whether the page had unsaved changes then, the count
+  // just after the snapshot, and the project file with its modification time.
+  bool FUndoFromUnsaved = false;
+  int32_t FUndoCount = 0;
+  std::string FUndoFileName;
+  int64_t FUndoFileStamp = 0;
+
+ public:
+
   // --- Insert and style commands ---
   void SyncControlsFromButton(TZLMButton* button);
   void SelectButton(TZLMButton* button, bool shift);

@@ -1,6 +1,8 @@
 #include "PopMenus.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 
 #include "platform/gui/QtServices.h"
@@ -35,6 +37,50 @@ QString Plain(const QString& caption) {
 }  // namespace
 
 void MenuItemClick(QAction* item) { ClickFromTop(item, 0); }
+
+namespace {
+// Sees every shortcut key of the application before the shortcut map does; lives as long
+// as its menu.
+class TMenuShortcutGlue : public QObject {
+ public:
+  explicit TMenuShortcutGlue(QMenu* menu) : QObject(menu), FMenu(menu) {
+    setObjectName("MenuShortcutGlue");
+    qApp->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() != QEvent::ShortcutOverride) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // The key goes up the parents of the focused control; it is looked at once, there.
+    if (!widget || widget->window()->focusWidget() != widget) return false;
+    const QKeySequence key(static_cast<QKeyEvent*>(e)->keyCombination());
+    for (QAction* a : FMenu->actions()) {
+      if (a->menu() || a->shortcut().isEmpty() || a->shortcut() != key) continue;
+      // Only keys pressed in the window that holds the menu.
+      auto* owner = qobject_cast<QWidget*>(a->parent());
+      if (!owner || owner->window() != widget->window()) return false;
+      emit FMenu->aboutToShow();
+      // Qt disables what it hides; a trigger still honours an item disabled on purpose.
+      if (!a->isVisible()) {
+        a->trigger();
+        e->accept();
+        return true;
+      }
+      return false;
+    }
+    return false;
+  }
+
+ private:
+  QMenu* FMenu;
+};
+}  // namespace
+
+void MenuShortcutsFollowOpenHandler(QMenu* menu) {
+  if (menu && !menu->findChild<QObject*>("MenuShortcutGlue", Qt::FindDirectChildrenOnly))
+    new TMenuShortcutGlue(menu);
+}
 
 QAction* MenuItemFind(QMenu* menu, const std::string& caption) {
   if (!menu) return nullptr;

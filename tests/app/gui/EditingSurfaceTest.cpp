@@ -715,12 +715,17 @@ TEST(EditingSurface, ScrollBoxFocusWheelClickAndCentre) {
   wheel(120);
   wheel(120);
   EXPECT_EQ(bar->value(), 32);
-  // A click on the box outside the page means "Select None".
+  // A click on the box outside the page means "Select None" (which the Edit menu's rules
+  // leave disabled while nothing is selected).
   int none = 0;
   QObject::connect(w->MISelectNone, &QAction::triggered, [&] { ++none; });
   QWidget* view = w->ScrollBox->viewport();
   QPoint outside(view->width() - 3, 5);
   ASSERT_FALSE(w->PanelScene->geometry().contains(outside));
+  w->Scene->SelectAll();
+  QTest::mouseClick(view, Qt::LeftButton, {}, outside);
+  EXPECT_EQ(none, 1);
+  EXPECT_EQ(w->Scene->SelectedCount(), 0);
   QTest::mouseClick(view, Qt::LeftButton, {}, outside);
   EXPECT_EQ(none, 1);
   // A page narrower than the box stands in its middle.

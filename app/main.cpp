@@ -14,11 +14,13 @@
 #include "Unitglobal.h"
 #include "Unitgridsize.h"
 #include "Unitimagemap.h"
+#include "Unitlibrary.h"
 #include "Unitmain.h"
 #include "Unitpleasewait.h"
 #include "Unitresize.h"
 #include "Unitsplash.h"
 #include "Unittipoftheday.h"
+#include "Unittoolbar.h"
 #include "engine/XZLMButton.h"
 #include "platform/Services.h"
 #include "platform/WaitIndicator.h"
@@ -65,7 +67,9 @@ int main(int argc, char** argv) {
     auto* formMain = new TFormMain;
     formMain->CommandLine = args;
     SetApplicationMainForm(formMain);
+    FormTools = new TFormTools;
     FormImageMap = new TFormImageMap;
+    FormLibrary = new TFormLibrary;
     FormResize = new TFormResize;
     FormGridSize = new TFormGridSize;
     FormAboutBox = new TFormAboutBox;
@@ -83,7 +87,8 @@ int main(int argc, char** argv) {
     app.exec();
 
     // The application frees its forms: the main window first, as the main form, then the
-    // others from the last created.
+    // others from the last created. The docked windows are the main window's children by
+    // then and go with it (their globals are cleared as they go).
     delete formMain;
     delete FormEditProjectSize;
     delete FormTipOfTheDay;
@@ -99,7 +104,9 @@ int main(int argc, char** argv) {
     delete FormAboutBox;
     delete FormGridSize;
     delete FormResize;
+    delete FormLibrary;
     delete FormImageMap;
+    delete FormTools;
     FreeBanner();
   } catch (const std::exception& ex) {
     TApplication::ShowException(ex.what());

@@ -112,6 +112,13 @@ TFormTools::TFormTools(QWidget* parent) : QDockWidget(parent) {
   Client = new QWidget(outer);
   Client->setObjectName("Client");
   Client->setFixedSize(145, 517);
+  // The controls were laid out for a small sans-serif face of 8 points; a wider default face
+  // would cut off the labels beside the colour panels.
+  {
+    QFont font("Arial");
+    font.setPixelSize(11);
+    Client->setFont(font);
+  }
   layout->addWidget(Client);
   setWidget(outer);
 

@@ -143,10 +143,13 @@ bool TQtPaintBox::AskDragOver(QDropEvent* e) {
   bool accept = false;
   const QPoint p = e->position().toPoint();
   emit DragOver(e->source(), p.x(), p.y(), accept);
-  if (accept)
-    e->acceptProposedAction();
-  else
+  // Always a copy: a move would let the source take its entry away after the drop.
+  if (accept) {
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+  } else {
     e->ignore();
+  }
   return accept;
 }
 

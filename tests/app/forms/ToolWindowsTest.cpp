@@ -234,4 +234,26 @@ TEST(ToolWindows, PictureOfTheMainWindowWithBothDocked) {
     shot.save(QString(dir) + "/main-with-docks.png");
 }
 
+TEST(ToolWindows, FreedInTheProgramsOrder) {
+  // The main window goes first and takes the windows docked into it along; the globals of
+  // the tool windows follow, and what is left is freed once.
+  ProgramHome home;
+  auto* main = new TFormMain;
+  FormTools = new TFormTools;
+  FormLibrary = new TFormLibrary;
+  main->show();
+  QCoreApplication::processEvents();
+  ASSERT_EQ(FormLibrary->parentWidget(), main);
+  EXPECT_TRUE(FormLibrary->isVisible());
+  delete main;
+  EXPECT_EQ(FormLibrary, nullptr);
+  EXPECT_EQ(FormTools, nullptr);
+  delete FormLibrary;
+  delete FormTools;
+  // A tool window that was never docked is freed on its own.
+  FormTools = new TFormTools;
+  delete FormTools;
+  EXPECT_EQ(FormTools, nullptr);
+}
+
 }  // namespace

@@ -1771,6 +1771,11 @@ void TFormMain::MISetPageSizeClick(QObject*) {}
 #include "POP/PopSysUtils.h"
 #include "POP/gui/PopExtCtrls.h"
 #include "XDraw.h"
+// The acquisition dialog is optional here: without it the texture is chosen with the
+// picture-open dialog.
+#if __has_include("Unitimageacquire.h")
+#include "Unitimageacquire.h"
+#endif
 
 static const char* const kFilterHTML = "HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|All Files (*.*)|*.*|";
 
@@ -2269,13 +2274,34 @@ void TFormMain::MenuItemChangeFont1Click(QObject*) {
 }
 
 void TFormMain::ButtonLoadTextureClick(QObject*) {
-  // The picture is chosen with the picture-open dialog, starting at the current texture.
-  TOpenPictureDialog* dialog = OpenPictureDialog();
   auto* c = static_cast<TZLMButton*>(Scene->Current);
-  if (c && c->Style->Texture) dialog->FileName = c->Style->Texture->FileName;
-  if (!dialog->Execute() || dialog->FileName.empty()) return;
+  std::string file;
+#if __has_include("Unitimageacquire.h")
+  // The image-acquisition dialog, starting with the current texture.
+  if (FormImageAcquire) {
+    XImage& picture = FormImageAcquire->Picture();
+    if (c && c->Style->Texture) {
+      try {
+        picture.Assign(c->Style->Texture->GetGraphic());
+      } catch (const std::exception&) {
+        picture.FileName = c->Style->Texture->FileName;
+      }
+    }
+    if (!FormImageAcquire->Execute()) return;
+    file = picture.FileName;
+  } else
+#endif
+  {
+    // Without the acquisition dialog the picture-open dialog chooses, starting at the
+    // current texture.
+    TOpenPictureDialog* dialog = OpenPictureDialog();
+    if (c && c->Style->Texture) dialog->FileName = c->Style->Texture->FileName;
+    if (!dialog->Execute()) return;
+    file = dialog->FileName;
+  }
+  if (file.empty()) return;
   TakeStyleSnapshot();
-  ApplyTextureFile(dialog->FileName);
+  ApplyTextureFile(file);
 }
 
 void TFormMain::ApplyTextureFile(const std::string& file) {

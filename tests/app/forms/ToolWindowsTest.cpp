@@ -230,8 +230,15 @@ TEST(ToolWindows, PictureOfTheMainWindowWithBothDocked) {
   EXPECT_GT(libraryAt.x(), s.w->ScrollBox->mapTo(s.w.get(), QPoint(0, 0)).x());
   // The focused object's colour panels are not the button face.
   EXPECT_NE(PanelColour(s.tools->XColorPanel1), ColorToRGB(clBtnFace));
-  if (const char* dir = std::getenv("ZELMORA_GRAB_DIR"); dir && *dir)
+  // With nothing focused the panels show the button face.
+  s.w->SyncControlsFromButton(nullptr);
+  QImage idle = s.tools->grab().toImage();
+  const QPoint panel = s.tools->XColorPanel2->mapTo(s.tools, QPoint(12, 12));
+  EXPECT_EQ(QColorToTColor(idle.pixelColor(panel)), ColorToRGB(clBtnFace));
+  if (const char* dir = std::getenv("ZELMORA_GRAB_DIR"); dir && *dir) {
     shot.save(QString(dir) + "/main-with-docks.png");
+    idle.save(QString(dir) + "/tools-idle.png");
+  }
 }
 
 TEST(ToolWindows, FreedInTheProgramsOrder) {

@@ -260,6 +260,47 @@ class TFormMain : public QMainWindow, public TFormGeometry {
   void PanelColor10DblClick(QObject* Sender);
   void LinkAddressChange(QObject* Sender);
   void ApplyStyleClick(QObject* Sender);
+  // Insert and style commands: the tool window's handlers, the page as a drop target for
+  // templates, and their helpers.
+  void CheckAntialiasClick(QObject* Sender);
+  void CheckTransparentClick(QObject* Sender);
+  void PenWidthChange(QObject* Sender);
+  void CurveSizeChange(QObject* Sender);
+  void ComboOverlayChange(QObject* Sender);
+  void ComboTextureModeChange(QObject* Sender);
+  void XColorPanel0Change(QObject* Sender);
+  void XColorPanel1Change(QObject* Sender);
+  void XColorPanel2Change(QObject* Sender);
+  void XColorPanel3Change(QObject* Sender);
+  void XColorPanel4Change(QObject* Sender);
+  void XColorPanel5Change(QObject* Sender);
+  void FlipColorsClick(QObject* Sender);
+  void ButtonLoadTextureClick(QObject* Sender);
+  void PaintBoxDragOver(QObject* Sender, QObject* Source, int X, int Y, bool& Accept);
+  void PaintBoxDragDrop(QObject* Sender, QObject* Source, int X, int Y);
+  // Draws a font box's entry; the boxes are drawn by the platform, so nothing calls it.
+  void ComboFontNameDrawItem(TCanvas& canvas, int index, const TRect& rect, uint32_t state);
+  // Active: the colour, a single border, and a click opens the tool window's colour
+  // choice; inactive: the button face, bevels, and clicks are ignored.
+  void SetColorPanelState(QWidget* panel, TColor color, bool active);
+  // Makes the file a texture of every selected object (copied into the "Images" folder).
+  void ApplyTextureFile(const std::string& file);
+  void InsertHTMLObject(const std::string& text);
+  // The library's selected template, or nullptr.
+  TZLMButton* SelectedTemplate() const;
+
+ private:
+  // The undo snapshot of a style change; the change counts even when an undo brought the
+  // count back to zero before.
+  void TakeStyleSnapshot();
+  // A new object of the scene, snapped, selected alone; the redraw is the caller's.
+  TZLMButton* AddNewObject(const std::string& text, const std::string& link, int left, int top,
+                           int width, int height);
+  void SetFontStyleBit(QAction* button, uint8_t bit);
+  void SetAlignment(int8_t alignment);
+  void SetShapeColor(int index, QObject* panel);
+
+ public:
 
   // --- Output and web ---
   void MIPreviewInBrowserClick(QObject* Sender);

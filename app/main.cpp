@@ -17,11 +17,13 @@
 #include "Unitimagemap.h"
 #include "Unitimageacquire.h"
 #include "Unitimagebrowser.h"
+#include "Unitlibrary.h"
 #include "Unitmain.h"
 #include "Unitpleasewait.h"
 #include "Unitresize.h"
 #include "Unitsplash.h"
 #include "Unittipoftheday.h"
+#include "Unittoolbar.h"
 #include "engine/XZLMButton.h"
 #include "gif/UtilityUnits.h"
 #include "platform/Services.h"
@@ -73,7 +75,9 @@ int main(int argc, char** argv) {
     auto* formMain = new TFormMain;
     formMain->CommandLine = args;
     SetApplicationMainForm(formMain);
+    FormTools = new TFormTools;
     FormImageMap = new TFormImageMap;
+    FormLibrary = new TFormLibrary;
     FormResize = new TFormResize;
     FormGridSize = new TFormGridSize;
     FormAboutBox = new TFormAboutBox;
@@ -94,7 +98,8 @@ int main(int argc, char** argv) {
     app.exec();
 
     // The application frees its forms: the main window first, as the main form, then the
-    // others from the last created.
+    // others from the last created. The docked windows are the main window's children by
+    // then and go with it (their globals are cleared as they go).
     delete formMain;
     delete FormEditProjectSize;
     delete FormTipOfTheDay;
@@ -113,7 +118,9 @@ int main(int argc, char** argv) {
     delete FormAboutBox;
     delete FormGridSize;
     delete FormResize;
+    delete FormLibrary;
     delete FormImageMap;
+    delete FormTools;
     FreeBanner();
   } catch (const std::exception& ex) {
     TApplication::ShowException(ex.what());

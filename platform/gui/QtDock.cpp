@@ -24,6 +24,14 @@ void TDockSites::Add(QDockWidget* client) {
   for (const auto& c : FClients)
     if (c == client) return;
   FClients.emplace_back(client);
+  // A window that the main window does not hold yet becomes one of its dock windows,
+  // floating and as visible as it was, so that the user can drag it into a site later.
+  if (FWindow->dockWidgetArea(client) == Qt::NoDockWidgetArea) {
+    const bool visible = client->isVisible();
+    FWindow->addDockWidget(Qt::LeftDockWidgetArea, client);
+    client->setFloating(true);
+    client->setVisible(visible);
+  }
   client->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                       QDockWidget::DockWidgetFloatable);
   connect(client, &QDockWidget::topLevelChanged, this, &TDockSites::Refresh);

@@ -20,7 +20,8 @@ class TDockSites : public QObject {
   // occupied area; a site here refuses it through getSiteInfo).
   TDockSites(QMainWindow* window, TGetSiteInfo getSiteInfo);
 
-  // Makes a window dockable into the two sites and keeps the sites' answers current.
+  // Makes a window dockable into the two sites and keeps the sites' answers current; a
+  // window not yet in the main window joins it floating.
   void Add(QDockWidget* client);
   // Docks the window into a site and shows it (a manual dock ignores the site's answer, as
   // the component library's does).

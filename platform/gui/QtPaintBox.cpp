@@ -1,6 +1,8 @@
 #include "QtPaintBox.h"
 
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -34,6 +36,7 @@ TQtPaintBox::TQtPaintBox(QWidget* parent) : QWidget(parent) {
   // controls (the cursor shape follows the handles under the mouse).
   setMouseTracking(true);
   setContextMenuPolicy(Qt::DefaultContextMenu);
+  setAcceptDrops(true);
 }
 
 void TQtPaintBox::SetSurfaceSize(int width, int height) {
@@ -134,4 +137,28 @@ void TQtPaintBox::OpenPopup(const QPoint& globalPos) {
   QPointer<TQtPaintBox> self(this);
   emit ContextPopup(globalPos);
   if (self && FPopupMenu) FPopupMenu->popup(globalPos);
+}
+
+bool TQtPaintBox::AskDragOver(QDropEvent* e) {
+  bool accept = false;
+  const QPoint p = e->position().toPoint();
+  emit DragOver(e->source(), p.x(), p.y(), accept);
+  // Always a copy: a move would let the source take its entry away after the drop.
+  if (accept) {
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+  } else {
+    e->ignore();
+  }
+  return accept;
+}
+
+void TQtPaintBox::dragEnterEvent(QDragEnterEvent* e) { AskDragOver(e); }
+void TQtPaintBox::dragMoveEvent(QDragMoveEvent* e) { AskDragOver(e); }
+
+void TQtPaintBox::dropEvent(QDropEvent* e) {
+  // Asked once more at the drop point: the answer is the one for this very place.
+  if (!AskDragOver(e)) return;
+  const QPoint p = e->position().toPoint();
+  emit DragDrop(e->source(), p.x(), p.y());
 }

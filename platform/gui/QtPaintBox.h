@@ -45,6 +45,11 @@ class TQtPaintBox : public QWidget {
   void DblClick();
   // Right before the context menu opens at a global point.
   void ContextPopup(const QPoint& globalPos);
+  // Something dragged from a control of the program (source, nullptr for other programs)
+  // is over the box at (x, y): the receiver sets accept. Only a drag that the last answer
+  // accepted can be dropped, as with the component library's drag over and drop events.
+  void DragOver(QObject* source, int x, int y, bool& accept);
+  void DragDrop(QObject* source, int x, int y);
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -53,11 +58,15 @@ class TQtPaintBox : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
 
  private:
   void OpenPopup(const QPoint& globalPos);
   QImage FSurface;
   QPointer<QMenu> FPopupMenu;
+  bool AskDragOver(QDropEvent* e);
 };
 
 // The shift state of a Qt event's modifiers and held buttons.

@@ -1,0 +1,522 @@
+// The insert and style commands of the main window with the real tool windows: new objects
+// and their defaults, templates as styles and as new objects, the style controls writing
+// into every selected object, and the controls set back from the focused object.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include "POP/gui/PopExtCtrls.h"
+#include "XImageCache.h"
+#include "engine/XImage.h"
+#include "platform/gui/QtControlEvents.h"
+#include "platform/gui/QtImage.h"
+#include "support/StyleFixture.h"
+
+namespace {
+
+TRect R(int l, int t, int r, int b) { return TRect(l, t, r, b); }
+
+TEST(InsertCommands, EachKindOfNewObjectHasItsDefaults) {
+  struct Case {
+    const char* what;
+    std::function<QAction*(TFormMain&)> command;
+    const char* text;
+    const char* link;
+    TRect bounds;
+    int shape;
+    TColor fontColor;
+    bool transparent;
+  } cases[] = {
+      // The Insert menu places at fixed points, snapped to the grid of 8.
+      {"New Button", [](TFormMain& w) { return w.TBNewButton; }, "New Button", "index.htm", R(200, 96, 296, 120), 1,
+       clWindowText, false},
+      {"New Text", [](TFormMain& w) { return w.TBNewText; }, "New Text", "", R(96, 96, 192, 120), 0, 0xFFFFFF, true},
+      {"New Frame", [](TFormMain& w) { return w.TBNewFrame; }, "", "", R(96, 96, 336, 256), 1, clWindowText, false},
+      {"HTML Snippet", [](TFormMain& w) { return w.TBInsertHTMLSnippet; }, "<P>Insert HTML Code Here</P>", "",
+       R(8, 8, 108, 108), 24, 0x000000, false},
+      // The page's menu places at the snapped point of the right click.
+      {"page menu: New Button", [](TFormMain& w) { return w.PopNewButton; }, "New Button", "index.htm",
+       R(248, 160, 344, 184), 1, clWindowText, false},
+      {"page menu: New Text", [](TFormMain& w) { return w.PopNewText; }, "New Text", "", R(248, 160, 344, 184), 0,
+       0xFFFFFF, true},
+      {"page menu: New Frame", [](TFormMain& w) { return w.PopNewFrame; }, "", "", R(248, 160, 488, 320), 1,
+       clWindowText, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    StyleWindows s;
+    // A right click on the empty page sets the point (and selects nothing).
+    QTest::mouseClick(s.w->PaintBox, Qt::RightButton, {}, QPoint(253, 165));
+    s.w->PopupMenu1->hide();
+    ASSERT_EQ(s.w->LastPoint.X, 248);
+    ASSERT_EQ(s.w->LastPoint.Y, 160);
+    s.Select({0});
+    c.command(*s.w)->trigger();
+    ASSERT_EQ(s.w->Scene->Count(), 4);
+    TZLMButton* o = s.Obj(3);
+    EXPECT_EQ(o->Text, c.text);
+    EXPECT_EQ(o->LinkAddress, c.link);
+    EXPECT_EQ(o->Bounds, c.bounds);
+    EXPECT_EQ(o->Style->Shape, c.shape);
+    EXPECT_EQ(o->Style->Font->Color, c.fontColor);
+    EXPECT_EQ(o->Style->IsTransparent, c.transparent);
+    // The new object is selected alone and focused, and the page has changed.
+    EXPECT_TRUE(o->IsSelected);
+    EXPECT_FALSE(s.Obj(0)->IsSelected);
+    EXPECT_EQ(s.w->Scene->Current, o);
+    EXPECT_NE(s.w->ChangeCount, 0);
+    EXPECT_TRUE(s.w->EditURL->isEnabled());
+  }
+}
+
+TEST(InsertCommands, NewButtonFollowsTheGridSwitch) {
+  StyleWindows s;
+  s.w->Scene->AlignToGrid = false;
+  s.w->TBNewButton->trigger();
+  EXPECT_EQ(s.w->Scene->Button(3)->Bounds, R(200, 100, 296, 124));
+}
+
+TEST(InsertCommands, ExternalFilesBecomeHTMLThatNamesTheirFullPath) {
+  StyleWindows s;
+  std::string answer;
+  DialogAnswers dialogs([&](TCommonDialog& d) {
+    auto& f = static_cast<TOpenDialog&>(d);
+    if (answer.empty()) return false;
+    f.FileName = answer;
+    return true;
+  });
+  // Cancelled: nothing is inserted and nothing counts as a change.
+  s.w->TBInsertExternalHTMLFile->trigger();
+  s.w->ExternalImageFile1->trigger();
+  EXPECT_EQ(s.w->Scene->Count(), 3);
+  EXPECT_EQ(s.w->ChangeCount, 0);
+  EXPECT_EQ(dialogs.kinds, (std::vector<std::string>{"TOpenDialog", "TOpenPictureDialog"}));
+  EXPECT_EQ(OpenDialog()->Filter, "HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|All Files (*.*)|*.*|");
+
+  answer = "/srv/site/part one.html";
+  s.w->TBInsertExternalHTMLFile->trigger();
+  answer = "/srv/pictures/logo.png";
+  s.w->ExternalImageFile1->trigger();
+  // A quote in a name cannot end the attribute early.
+  answer = "/srv/odd\"name.png";
+  s.w->ExternalImageFile1->trigger();
+  ASSERT_EQ(s.w->Scene->Count(), 6);
+  EXPECT_EQ(s.Obj(3)->Text, "<IFRAME src=\"/srv/site/part one.html\" width=100% height=100%></IFRAME>");
+  EXPECT_EQ(s.Obj(4)->Text, "<IMG src=\"/srv/pictures/logo.png\" width=100% height=100% border=0>");
+  EXPECT_EQ(s.Obj(5)->Text, "<IMG src=\"/srv/odd&quot;name.png\" width=100% height=100% border=0>");
+  for (int i = 3; i < 6; ++i) {
+    EXPECT_EQ(s.Obj(i)->Bounds, R(8, 8, 108, 108));
+    EXPECT_EQ(s.Obj(i)->Style->Shape, 24);
+    EXPECT_EQ(s.Obj(i)->Style->Font->Color, 0x000000);
+  }
+  EXPECT_NE(s.w->ChangeCount, 0);
+}
+
+TEST(InsertCommands, APictureBecomesAnObjectOfItsSizeWithItAsTexture) {
+  StyleWindows s;
+  XImage picture;
+  picture.SetSize(37, 21);
+  picture.Canvas().Brush.SetColor(0x3366CC);
+  picture.Canvas().FillRect(TRect(0, 0, 37, 21));
+  const std::string file = s.home.dir.File("outside.bmp");
+  picture.SaveToFile(file);
+  const std::string broken = s.home.dir.File("broken.bmp");
+  WriteAll(broken, "BM this is no picture");
+  std::string answer;
+  DialogAnswers dialogs([&](TCommonDialog& d) {
+    static_cast<TOpenDialog&>(d).FileName = answer;
+    return !answer.empty();
+  });
+  s.Select({1});
+  answer = file;
+  s.w->TBInsertPicture->trigger();
+  ASSERT_EQ(s.w->Scene->Count(), 4);
+  TZLMButton* o = s.Obj(3);
+  EXPECT_EQ(o->Bounds, R(10, 10, 47, 31));
+  EXPECT_EQ(o->Style->Shape, 0);
+  EXPECT_EQ(o->Style->Font->Color, 0xFFFFFF);
+  EXPECT_FALSE(o->Style->IsTransparent);
+  ASSERT_NE(o->Style->Texture, nullptr);
+  // The picture was copied into the Images folder, and only the new object took it.
+  EXPECT_TRUE(FileExists(s.home.dir.File("Images/" + o->Style->TextureFileName)));
+  EXPECT_NE(o->Style->TextureFileName.find("outside.bmp"), std::string::npos);
+  EXPECT_EQ(s.Obj(1)->Style->Texture, nullptr);
+  EXPECT_TRUE(s.home.TakeBoxes().empty());
+
+  // A picture that cannot be read: an object without texture that keeps the name, and a
+  // message.
+  answer = broken;
+  s.w->TBInsertPicture->trigger();
+  ASSERT_EQ(s.w->Scene->Count(), 5);
+  EXPECT_EQ(s.Obj(4)->Style->Texture, nullptr);
+  EXPECT_NE(s.Obj(4)->Style->TextureFileName.find("broken.bmp"), std::string::npos);
+  std::vector<std::string> boxes = s.home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("could not be read"), std::string::npos);
+}
+
+// --- Style controls ---
+
+struct StyleCase {
+  const char* what;
+  std::function<void(StyleWindows&)> act;
+  std::function<bool(TZLMButton&)> applied;
+};
+
+TEST(StyleControls, EachControlWritesIntoEverySelectedObject) {
+  const StyleCase cases[] = {
+      {"font name typed",
+       [](StyleWindows& s) {
+         s.w->ComboFontName->lineEdit()->clear();
+         QTest::keyClicks(s.w->ComboFontName->lineEdit(), "Impact");
+       },
+       [](TZLMButton& o) { return o.Style->Font->Name == "Impact"; }},
+      {"font size chosen",
+       [](StyleWindows& s) {
+         int i = s.w->ComboFontSize->findText("24");
+         s.w->ComboFontSize->setCurrentIndex(i);
+         emit s.w->ComboFontSize->activated(i);
+       },
+       [](TZLMButton& o) { return o.Style->Font->Size() == 24; }},
+      {"font size not a number",
+       [](StyleWindows& s) {
+         s.w->ComboFontSize->lineEdit()->clear();
+         QTest::keyClicks(s.w->ComboFontSize->lineEdit(), "x");
+       },
+       [](TZLMButton& o) { return o.Style->Font->Size() == 12; }},
+      {"bold", [](StyleWindows& s) { s.w->ToolButtonBold->trigger(); },
+       [](TZLMButton& o) { return (o.Style->Font->Style & fsBold) && !(o.Style->Font->Style & fsItalic); }},
+      {"italic", [](StyleWindows& s) { s.w->ToolButtonItalic->trigger(); },
+       [](TZLMButton& o) { return o.Style->Font->Style == fsItalic; }},
+      {"underline", [](StyleWindows& s) { s.w->ToolButtonUnderlined->trigger(); },
+       [](TZLMButton& o) { return o.Style->Font->Style == fsUnderline; }},
+      {"strike-out", [](StyleWindows& s) { s.w->ToolButtonStrikeOut->trigger(); },
+       [](TZLMButton& o) { return o.Style->Font->Style == fsStrikeOut; }},
+      {"align left", [](StyleWindows& s) { s.w->ToolButtonLeft->trigger(); },
+       [](TZLMButton& o) { return o.Style->Alignment == 0; }},
+      {"align right", [](StyleWindows& s) { s.w->ToolButtonRight->trigger(); },
+       [](TZLMButton& o) { return o.Style->Alignment == 1; }},
+      {"antialias", [](StyleWindows& s) { s.tools->CheckAntialias->click(); },
+       [](TZLMButton& o) { return o.Style->IsAntialiased; }},
+      {"transparent", [](StyleWindows& s) { s.tools->CheckTransparent->click(); },
+       [](TZLMButton& o) { return o.Style->IsTransparent; }},
+      {"overlay",
+       [](StyleWindows& s) {
+         s.tools->ComboOverlay->setCurrentIndex(17);
+         emit s.tools->ComboOverlay->activated(17);
+       },
+       [](TZLMButton& o) { return o.Style->Shape == 17; }},
+      {"border width",
+       [](StyleWindows& s) {
+         int i = s.tools->PenWidth->findText("16");
+         s.tools->PenWidth->setCurrentIndex(i);
+         emit s.tools->PenWidth->activated(i);
+       },
+       [](TZLMButton& o) { return o.Style->PenWidth == 16; }},
+      {"curve size",
+       [](StyleWindows& s) {
+         int i = s.tools->CurveSize->findText("40");
+         s.tools->CurveSize->setCurrentIndex(i);
+         emit s.tools->CurveSize->activated(i);
+       },
+       [](TZLMButton& o) { return o.Style->CurveSize == 40; }},
+      {"link address typed",
+       [](StyleWindows& s) {
+         s.w->EditURL->clear();
+         QTest::keyClicks(s.w->EditURL, "next.htm");
+       },
+       [](TZLMButton& o) { return o.LinkAddress == "next.htm"; }},
+  };
+  for (const StyleCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    StyleWindows s;
+    s.Select({0, 2});
+    ASSERT_EQ(s.w->ChangeCount, 0);
+    ASSERT_FALSE(c.applied(*s.Obj(0)));
+    c.act(s);
+    EXPECT_TRUE(c.applied(*s.Obj(0)));
+    EXPECT_TRUE(c.applied(*s.Obj(2)));
+    EXPECT_FALSE(c.applied(*s.Obj(1)));
+    // Every style change counts, so closing asks about it.
+    EXPECT_NE(s.w->ChangeCount, 0);
+  }
+}
+
+TEST(StyleControls, AChangeWithNothingSelectedStillCounts) {
+  StyleWindows s;
+  s.w->ButtonAlignLeftClick(s.w->ToolButtonLeft);
+  EXPECT_NE(s.w->ChangeCount, 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(s.Obj(i)->Style->Alignment, 2);
+}
+
+TEST(StyleControls, NumbersOfTheBorderListsAreLimited) {
+  StyleWindows s;
+  s.Select({1});
+  for (auto [text, pen, curve] : {std::tuple{"40", 32, 40}, {"99", 32, 64}, {"-3", 0, 0}, {"x", 0, 0}}) {
+    SCOPED_TRACE(text);
+    for (QComboBox* box : {s.tools->PenWidth, s.tools->CurveSize}) {
+      box->addItem(text);
+      box->setCurrentIndex(box->count() - 1);
+    }
+    s.w->PenWidthChange(s.tools->PenWidth);
+    s.w->CurveSizeChange(s.tools->CurveSize);
+    EXPECT_EQ(s.Obj(1)->Style->PenWidth, pen);
+    EXPECT_EQ(s.Obj(1)->Style->CurveSize, curve);
+  }
+}
+
+TEST(StyleControls, NoOverlayChosenSaysSoAndChangesNothing) {
+  StyleWindows s;
+  s.Select({0});
+  s.tools->ComboOverlay->setCurrentIndex(-1);
+  s.w->ComboOverlayChange(s.tools->ComboOverlay);
+  EXPECT_EQ(s.home.TakeBoxes(), (std::vector<std::string>{"No overlay is selected"}));
+  EXPECT_EQ(s.Obj(0)->Style->Shape, 1);
+}
+
+TEST(StyleControls, ColourPanelsFlipAndTheBackgroundDropsTheTexture) {
+  StyleWindows s;
+  s.Select({0, 1});
+  // The panels show the focused object's colours (B: Color1 = 2).
+  EXPECT_EQ(QColorToTColor(s.tools->XColorPanel1->palette().color(QPalette::Window)), 2u);
+  s.Obj(0)->Style->Texture = ImageCache().GetEntry(s.home.dir.File("Images/bricks.bmp"));
+  s.Obj(0)->Style->TextureFileName = "bricks.bmp";
+  s.tools->FlipColors->click();
+  for (int i : {0, 1}) {
+    // Both take the panels' colours, 1 and 4, 2 and 3 swapped: B's were 2, 0x808080,
+    // 0xC0C0C0, 0xFFFFFF.
+    ZStyle& st = *s.Obj(i)->Style;
+    EXPECT_EQ(st.Color1, 0xFFFFFFu);
+    EXPECT_EQ(st.Color2, 0xC0C0C0u);
+    EXPECT_EQ(st.Color3, 0x808080u);
+    EXPECT_EQ(st.Color4, 2u);
+  }
+  EXPECT_EQ(s.Obj(2)->Style->Color1, 3u);
+  // A background colour from the dialog replaces the texture.
+  DialogAnswers dialogs([](TCommonDialog& d) {
+    static_cast<TColorDialog&>(d).Color = 0x123456;
+    return true;
+  });
+  QTest::mouseClick(s.tools->XColorPanel0, Qt::LeftButton);
+  EXPECT_EQ(s.Obj(0)->Style->Color0, 0x123456u);
+  EXPECT_EQ(s.Obj(0)->Style->Texture, nullptr);
+  EXPECT_EQ(s.Obj(0)->Style->TextureFileName, "");
+  EXPECT_EQ(s.Obj(1)->Style->Color0, 0x123456u);
+}
+
+TEST(StyleControls, FontAndTextColourDialogs) {
+  StyleWindows s;
+  s.Select({0, 2});
+  bool ok = false;
+  DialogAnswers dialogs([&](TCommonDialog& d) {
+    if (auto* f = dynamic_cast<TFontDialog*>(&d)) {
+      // The dialog starts from the two font boxes.
+      EXPECT_EQ(f->Font.Name, "Arial");
+      EXPECT_EQ(f->Font.Size(), 8);
+      f->Font.Name = "Georgia";
+      f->Font.SetSize(30);
+      f->Font.Style = fsItalic;
+    }
+    if (auto* c = dynamic_cast<TColorDialog*>(&d)) {
+      // It starts at the focused object's font colour.
+      EXPECT_EQ(c->Color, s.Obj(2)->Style->Font->Color);
+      c->Color = 0x00AA00;
+    }
+    return ok;
+  });
+  // Cancelled: the font dialog still took a snapshot (it counts), the colour dialog none.
+  s.w->PanelColor10DblClick(s.w->ToolButtonTextColor);
+  EXPECT_EQ(s.w->ChangeCount, 0);
+  s.w->MenuItemChangeFont1Click(s.w->MIChangeFont);
+  EXPECT_NE(s.w->ChangeCount, 0);
+  EXPECT_EQ(s.Obj(0)->Style->Font->Name, "Verdana");
+  ok = true;
+  s.w->MenuItemChangeFont1Click(s.w->MIChangeFont);
+  s.w->PanelColor10DblClick(s.w->ToolButtonTextColor);
+  for (int i : {0, 2}) {
+    EXPECT_EQ(s.Obj(i)->Style->Font->Name, "Georgia");
+    EXPECT_EQ(s.Obj(i)->Style->Font->Size(), 30);
+    EXPECT_EQ(s.Obj(i)->Style->Font->Style, fsItalic);
+    EXPECT_EQ(s.Obj(i)->Style->Font->Color, 0x00AA00u);
+  }
+  EXPECT_EQ(s.w->ComboFontName->currentText(), "Georgia");
+  EXPECT_EQ(s.w->ComboFontSize->currentText(), "30");
+  EXPECT_EQ(s.Obj(1)->Style->Font->Name, "Courier New");
+}
+
+// --- The controls set back from the focused object ---
+
+TEST(StyleControls, SyncShowsTheFocusedObjectAndWritesNothingBack) {
+  StyleWindows s;
+  ZStyle& st = *s.Obj(1)->Style;
+  st.Font->Style = fsBold | fsStrikeOut;
+  st.Alignment = 1;
+  st.PenWidth = 6;
+  st.CurveSize = 7;  // not in the list: no entry
+  st.IsTransparent = true;
+  st.TextureMode = 3;
+  s.Obj(1)->LinkAddress = "b.htm";
+  s.Obj(1)->StyleName = "Zinc";
+  // A and B selected, B focused: the controls now show B, and A keeps its own style.
+  s.Select({0, 1});
+  EXPECT_FALSE(s.w->UpdatingControls);
+  EXPECT_EQ(s.w->ComboFontName->currentText(), "Courier New");
+  EXPECT_EQ(s.w->ComboFontSize->currentText(), "15");
+  EXPECT_TRUE(s.w->ToolButtonBold->isChecked());
+  EXPECT_TRUE(s.w->ToolButtonStrikeOut->isChecked());
+  EXPECT_FALSE(s.w->ToolButtonItalic->isChecked());
+  EXPECT_TRUE(s.w->ToolButtonRight->isChecked());
+  EXPECT_EQ(s.w->EditURL->text(), "b.htm");
+  EXPECT_EQ(s.tools->ComboOverlay->currentIndex(), 4);
+  EXPECT_EQ(s.tools->PenWidth->currentText(), "6");
+  EXPECT_EQ(s.tools->CurveSize->currentIndex(), -1);
+  EXPECT_EQ(s.tools->ComboTextureMode->currentIndex(), 2);
+  EXPECT_TRUE(s.tools->CheckTransparent->isChecked());
+  EXPECT_FALSE(s.tools->CheckAntialias->isChecked());
+  EXPECT_EQ(s.library->ListTemplates->currentItem()->text(), "Zinc");
+  EXPECT_EQ(FontDialog()->Font.Name, "Courier New");
+  ZStyle& a = *s.Obj(0)->Style;
+  EXPECT_EQ(a.Font->Name, "Verdana");
+  EXPECT_EQ(a.Font->Style, 0);
+  EXPECT_EQ(a.Alignment, 2);
+  EXPECT_EQ(a.Shape, 1);
+  EXPECT_FALSE(a.IsTransparent);
+  EXPECT_EQ(s.Obj(0)->LinkAddress, "");
+  EXPECT_EQ(s.w->ChangeCount, 0);
+  // A style name without a library entry leaves the list's choice alone.
+  s.Obj(2)->StyleName = "Unknown";
+  s.Select({2});
+  EXPECT_EQ(s.library->ListTemplates->currentItem()->text(), "Zinc");
+}
+
+TEST(StyleControls, WhatIsEnabledFollowsTheFocusedObject) {
+  StyleWindows s;
+  // Nothing focused: the style controls are off and the colour panels ignore clicks.
+  int dialogs = 0;
+  DialogAnswers answers([&](TCommonDialog&) {
+    ++dialogs;
+    return false;
+  });
+  for (QWidget* c : std::initializer_list<QWidget*>{s.tools->ComboOverlay, s.tools->CheckAntialias,
+                                                   s.tools->CheckTransparent, s.tools->FlipColors,
+                                                   s.tools->ButtonLoadTexture, s.tools->ComboTextureMode,
+                                                   s.w->EditURL, s.w->ComboFontName, s.w->ComboFontSize})
+    EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
+  EXPECT_FALSE(s.w->ToolButtonBold->isEnabled());
+  EXPECT_FALSE(s.w->MenuItemCut1->isEnabled());
+  EXPECT_TRUE(s.w->MenuItemSelectAll1->isEnabled());
+  QTest::mouseClick(s.tools->XColorPanel3, Qt::LeftButton);
+  EXPECT_EQ(dialogs, 0);
+  EXPECT_EQ(s.tools->XColorPanel3->palette().color(QPalette::Window), TColorToQColor(clBtnFace));
+
+  struct Case {
+    int shape;
+    bool curve, pen;
+  } cases[] = {{0, false, false}, {3, false, false}, {4, false, true}, {5, true, true},
+               {22, false, true}, {23, false, false}, {24, false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shape);
+    s.Obj(0)->Style->Shape = int8_t(c.shape);
+    s.Select({0});
+    EXPECT_EQ(s.tools->CurveSize->isEnabled(), c.curve);
+    EXPECT_EQ(s.tools->PenWidth->isEnabled(), c.pen);
+    EXPECT_TRUE(s.tools->ComboOverlay->isEnabled());
+    EXPECT_FALSE(s.tools->ComboTextureMode->isEnabled());
+  }
+  // With a texture the mode can be chosen; the panels take clicks again.
+  s.Obj(0)->Style->Texture = ImageCache().GetEntry(s.home.dir.File("Images/wood.bmp"));
+  s.Select({0});
+  EXPECT_TRUE(s.tools->ComboTextureMode->isEnabled());
+  EXPECT_TRUE(s.w->MenuItemCut1->isEnabled());
+  QTest::mouseClick(s.tools->XColorPanel3, Qt::LeftButton);
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_GT(s.tools->Image->width(), 0);
+}
+
+// --- Templates ---
+
+TEST(Templates, ApplyingAStyleKeepsEachObjectsFontFaceAndSize) {
+  StyleWindows s;
+  s.Select({0, 1});
+  s.PickTemplate("Zinc");
+  // Double click on the entry.
+  QListWidget* list = s.library->ListTemplates;
+  QRect r = list->visualItemRect(list->currentItem());
+  // A double click as the user makes it: a click, then the second press.
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
+  for (int i : {0, 1}) {
+    ZStyle& st = *s.Obj(i)->Style;
+    EXPECT_EQ(st.Shape, 5);
+    EXPECT_EQ(st.CurveSize, 12);
+    EXPECT_EQ(st.Color1, 2236962u);
+    EXPECT_EQ(st.Color5, 6710886u);
+    EXPECT_TRUE(st.IsAntialiased);
+    EXPECT_EQ(st.Font->Color, 255u);
+    EXPECT_EQ(s.Obj(i)->StyleName, "Zinc");
+  }
+  EXPECT_EQ(s.Obj(0)->Style->Font->Name, "Verdana");
+  EXPECT_EQ(s.Obj(0)->Style->Font->Height(), -13);
+  EXPECT_EQ(s.Obj(1)->Style->Font->Name, "Courier New");
+  EXPECT_EQ(s.Obj(1)->Style->Font->Height(), -20);
+  EXPECT_EQ(s.Obj(2)->Style->Shape, 6);
+  // The page has changed (no undo snapshot is taken for it).
+  EXPECT_NE(s.w->ChangeCount, 0);
+  // The blank-padded name is trimmed.
+  s.PickTemplate("Amber");
+  s.w->ApplyStyleClick(list);
+  EXPECT_EQ(s.Obj(0)->StyleName, "Amber");
+  EXPECT_EQ(s.Obj(0)->Style->Font->Name, "Verdana");
+}
+
+TEST(Templates, NewButtonTakesTheChosenTemplate) {
+  StyleWindows s;
+  s.PickTemplate("Zinc");
+  s.w->TBNewButton->trigger();
+  TZLMButton* o = s.Obj(3);
+  EXPECT_EQ(o->Text, "Zinc");
+  EXPECT_EQ(o->Bounds, R(200, 96, 320, 136));
+  EXPECT_EQ(o->Style->Shape, 5);
+  EXPECT_EQ(o->Style->Font->Name, "Tahoma");
+  EXPECT_EQ(o->StyleName, "Zinc");
+}
+
+TEST(Templates, ADropFromTheLibraryMakesAButtonCentredOnIt) {
+  StyleWindows s;
+  QListWidget* list = s.library->ListTemplates;
+  bool accept = true;
+  // Nothing chosen in the list, or a drag from elsewhere: refused.
+  s.w->PaintBoxDragOver(s.w->PaintBox, list, 100, 100, accept);
+  EXPECT_FALSE(accept);
+  s.PickTemplate("Zinc");
+  s.w->PaintBoxDragOver(s.w->PaintBox, s.w->EditURL, 100, 100, accept);
+  EXPECT_FALSE(accept);
+  s.w->PaintBoxDragDrop(s.w->PaintBox, s.w->EditURL, 100, 100);
+  EXPECT_EQ(s.w->Scene->Count(), 3);
+  s.w->PaintBoxDragOver(s.w->PaintBox, list->viewport(), 100, 100, accept);
+  EXPECT_TRUE(accept);
+  // A drop event that no drag of the program carries (another program's) is refused too.
+  QMimeData data;
+  data.setText("Zinc");
+  QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QCoreApplication::sendEvent(s.w->PaintBox, &drop);
+  EXPECT_EQ(s.w->Scene->Count(), 3);
+  // The template is 120 x 40: centred on (300, 203) and snapped.
+  s.w->PaintBoxDragDrop(s.w->PaintBox, list->viewport(), 300, 203);
+  ASSERT_EQ(s.w->Scene->Count(), 4);
+  TZLMButton* o = s.Obj(3);
+  EXPECT_EQ(o->Bounds, R(240, 176, 360, 216));
+  EXPECT_EQ(o->Text, "Zinc");
+  EXPECT_EQ(o->Style->Shape, 5);
+  EXPECT_EQ(o->LinkAddress, "index.htm");
+  EXPECT_EQ(s.w->Scene->Current, o);
+  EXPECT_NE(s.w->ChangeCount, 0);
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "POP/PopStrUtils.h"
 #include "platform/SysUtils.h"
 
 const TCharSet WordDelimiters(std::string_view(" \t\r\n", 4));
@@ -234,20 +235,7 @@ std::string QuotedString(const std::string& s, char quote) {
 
 std::string ExtractQuotedString(const std::string& s, char quote) {
   if (s.empty() || s[0] != quote) return s;
-  std::string r;
-  for (size_t i = 1; i < s.size(); ++i) {
-    if (s[i] == quote) {
-      if (i + 1 < s.size() && s[i + 1] == quote) {
-        r += quote;
-        ++i;
-      } else {
-        break;
-      }
-    } else {
-      r += s[i];
-    }
-  }
-  return r;
+  return StringExtractQuotedStr(s, quote);
 }
 
 std::string AnsiProperCase(const std::string& s, const TCharSet& delims) {

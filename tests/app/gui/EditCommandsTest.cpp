@@ -62,16 +62,19 @@ std::unique_ptr<TFormMain> Start(const std::string& project) {
   return w;
 }
 
-// Selects exactly the objects with these texts; the first becomes the current one.
+// Selects exactly the objects with these texts; the first becomes the current one. As every
+// selection the user makes, it sets the controls from the current object, which enables the
+// object commands.
 void SelectTexts(TFormMain& w, const std::string& texts) {
-  w.Scene->Current = nullptr;
+  TZLMButton* current = nullptr;
   for (int i = 0; i < w.Scene->Count(); ++i) {
     TZLMButton* o = w.Scene->Button(i);
     o->SetSelected(texts.find(o->Text) != std::string::npos);
   }
   for (char c : texts)
-    for (int i = 0; i < w.Scene->Count() && !w.Scene->Current; ++i)
-      if (w.Scene->Button(i)->Text == std::string(1, c)) w.Scene->Current = w.Scene->Button(i);
+    for (int i = 0; i < w.Scene->Count() && !current; ++i)
+      if (w.Scene->Button(i)->Text == std::string(1, c)) current = w.Scene->Button(i);
+  w.SyncControlsFromButton(current);
 }
 
 // The objects bottom to top as "text@left,top".
@@ -640,11 +643,20 @@ TEST(EditCommands, ResizeDialogShowsAndSetsTheCurrentObjectsBounds) {
     EXPECT_EQ(w->UndoAvailable, c.ok);
     EXPECT_EQ(w->ChangeCount, c.ok ? 1 : 0);
   }
-  // Without a current object there is nothing to ask about.
+  // Without a current object the command is disabled, and its handler asks nothing.
   ProgramHome home;
   auto w = Start(WriteProject(home, "edit.zlm", kThree));
-  w->MIButtonResize->trigger();
-  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_FALSE(w->MIButtonResize->isEnabled());
+  bool asked = false;
+  QTimer::singleShot(0, [&asked] {
+    if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      asked = true;
+      d->reject();
+    }
+  });
+  w->MIButtonResizeClick(w->MIButtonResize);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(asked);
   EXPECT_FALSE(w->UndoAvailable);
 }
 

@@ -51,7 +51,8 @@ std::string OutputProject() {
          BuilderObject(2, "C", 100, 50, 180, 90, "Shape=1\r\nColor0=16776960\r\n");
 }
 
-// The window on the output project with A and C selected.
+// The window on the output project with A and C selected, C the current object; the controls
+// follow the selection as they do after a click.
 std::unique_ptr<TFormMain> StartOnOutputProject(ProgramHome& home, bool select = true) {
   const std::string project = home.dir.File("out.zlm");
   WriteAll(project, OutputProject());
@@ -59,6 +60,7 @@ std::unique_ptr<TFormMain> StartOnOutputProject(ProgramHome& home, bool select =
   EXPECT_EQ(w->Scene->Count(), 3);
   for (int i : {0, 2}) w->Scene->Button(i)->SetSelected(select);
   w->Scene->Button(1)->SetSelected(false);
+  w->SyncControlsFromButton(select ? w->Scene->Button(2) : nullptr);
   return w;
 }
 
@@ -188,10 +190,12 @@ TEST(OutputCommands, ExportWritesThePagePixelsUnderTheSelectionInEveryOfferedFor
 }
 
 // Nothing selected: each command says so and does nothing else; a cancelled export dialog
-// ends the export before anything is looked at.
+// ends the export before anything is looked at. The export item is disabled without a current
+// object, so its handler is run as the item would run it.
 TEST(OutputCommands, NothingSelectedIsReportedByExportPreviewAndPrint) {
   ProgramHome home;
   auto w = StartOnOutputProject(home, false);
+  EXPECT_FALSE(w->MIExportImage->isEnabled());
   TFormImageMap map;
   FormImageMap = &map;
   TRecordingPrinterService printer(800, 600);
@@ -199,14 +203,14 @@ TEST(OutputCommands, NothingSelectedIsReportedByExportPreviewAndPrint) {
   {
     DialogScript dialogs;
     dialogs.answer = false;
-    w->MIExportImage->trigger();
+    w->ExportImageClick(w->MIExportImage);
     EXPECT_EQ(dialogs.asked.size(), 1u);
     EXPECT_TRUE(home.TakeBoxes().empty());
   }
   DialogScript dialogs;
   dialogs.fileName = home.dir.File("none.png");
   home.TakeBoxes();
-  w->MIExportImage->trigger();
+  w->ExportImageClick(w->MIExportImage);
   EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"There are no buttons selected"}));
   EXPECT_FALSE(FileExists(dialogs.fileName));
 

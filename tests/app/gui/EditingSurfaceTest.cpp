@@ -25,23 +25,13 @@
 #include "engine/XImage.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SysUtils.h"
+#include "support/ProgramHome.h"
 #include "support/ScriptedServices.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-struct Home {
-  TempDir dir;
-  ScopedEnv home{"ZELMORA_HOME", dir.Path()};
-  ScopedEnv config{"ZELMORA_CONFIG", dir.File("config")};
-  ScriptedServices services;
-  std::string cwd = GetCurrentDir();
-  Home() {
-    CopyFolderTree(ZELMORA_DATA, dir.Path());
-    ApplicationTitle() = "Varnholt Zelmora";
-  }
-  ~Home() { SetCurrentDir(cwd); }
-};
+using Home = ProgramHome;
 
 struct Obj {
   const char* text;

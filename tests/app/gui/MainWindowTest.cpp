@@ -28,27 +28,14 @@
 #include "platform/IniFiles.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SysUtils.h"
+#include "support/ProgramHome.h"
 #include "support/ScriptedServices.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-// A program folder made from data/, its own configuration folder, scripted boxes, and the
-// current folder put back afterwards (the start changes to the program folder).
-struct Home {
-  TempDir dir;
-  ScopedEnv home{"ZELMORA_HOME", dir.Path()};
-  ScopedEnv config{"ZELMORA_CONFIG", dir.File("config")};
-  ScriptedServices services;
-  std::string cwd = GetCurrentDir();
-  Home() {
-    CopyFolderTree(ZELMORA_DATA, dir.Path());
-    ApplicationTitle() = "Varnholt Zelmora";
-  }
-  ~Home() { SetCurrentDir(cwd); }
-  std::string Setting(const std::string& section, const std::string& key) {
-    return TIniFile(dir.File("Settings.ini")).ReadString(section, key, "<none>");
-  }
+// The shared program folder, with the settings writer and a one-object project of these tests.
+struct Home : ProgramHome {
   void SetSetting(const std::string& section, const std::string& key, const std::string& value) {
     TIniFile(dir.File("Settings.ini")).WriteString(section, key, value);
   }

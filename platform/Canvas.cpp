@@ -283,7 +283,18 @@ void TCanvas::Rectangle(int l, int t, int r, int b) {
   int m = Pen.Width + 2;
   TCoverage cov(*this, l - m, t - m, r + m, b + m);
   if (cov.Empty()) return;
-  DrawShape(*this, cov, l, t, r, b, 0, 0);
+  if (Pen.Width <= 1 && !DashPattern(Pen.Style).empty() && r - l > 1 && b - t > 1) {
+    // A styled cosmetic pen dashes the outline along the edge pixels, the dashes running on
+    // around the corners; the gaps keep what was there.
+    if (Brush.Style != bsClear)
+      for (int y = std::max(t + 1, cov.T()); y < std::min(b - 1, cov.B()); ++y)
+        for (int x = std::max(l + 1, cov.L()); x < std::min(r - 1, cov.R()); ++x) cov.Set(x, y, 1);
+    int phase = 0;
+    const TPoint path[] = {{l, t}, {r - 1, t}, {r - 1, b - 1}, {l, b - 1}, {l, t}};
+    for (int i = 1; i < 5; ++i) ThinLine(cov, path[i - 1], path[i], Pen.Style, phase);
+  } else {
+    DrawShape(*this, cov, l, t, r, b, 0, 0);
+  }
   cov.Flush(Brush.Color());
 }
 

@@ -62,6 +62,19 @@ TEST(Canvas, CosmeticPenStylesDashAlongTheLine) {
   EXPECT_EQ(s.C().PenPos, Point(14, 1));  // a clear pen still moves
 }
 
+TEST(Canvas, DottedPenRectangleDashesItsOutlineAroundTheCorners) {
+  Sheet s(9, 6);
+  s.C().Brush.SetColor(clRed);
+  s.C().Pen.Style = psDot;
+  s.C().Rectangle(1, 1, 9, 6);
+  EXPECT_EQ(s.Map(), Lines({".........",
+                            ".###...##",
+                            "..rrrrrr#",
+                            ".#rrrrrr.",
+                            ".#rrrrrr.",
+                            ".#...###."}));
+}
+
 TEST(Canvas, WidePenIsCentredWithRoundEnds) {
   Sheet s(9, 5);
   s.C().Pen.Width = 3;

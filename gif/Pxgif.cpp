@@ -1257,11 +1257,53 @@ void TGIFImage::WriteStream(TStream& s, bool writeSize) {
 
 // ---------------------------------------------------------------- registration
 
+uint16_t CF_GIF = 0;
+
+void TGIFImage::LoadFromClipboardFormat(uint16_t format, const std::string& data) {
+  if (format != CF_GIF) {
+    // Another format: a bitmap of it becomes the picture.
+    TBitmap b;
+    b.TGraphic::LoadFromClipboardFormat(format, data);
+    Assign(&b);
+    return;
+  }
+  TMemoryStream m;
+  m.WriteBuffer(data.data(), int64_t(data.size()));
+  m.SetPosition(0);
+  if (m.Size() < 4) GIFError(65440);
+  int64_t len = int64_t(m.ReadDWord());
+  ReadStream(len, m, false);
+  if (Count() > 0) SetFrameIndex(0);
+}
+
+void TGIFImage::SaveToClipboardFormat(TClipboard& clipboard) {
+  if (Count() == 0) return;
+  TMemoryStream bmp;
+  Frame(0).GetBitmap().SaveToStream(bmp);
+  std::string dib = bmp.DataAsString();
+  bool whole = true;
+  for (int i = 0; i < Count(); ++i) whole = whole && Frame(i).HasImageData();
+  TMemoryStream gif;
+  if (whole) WriteStream(gif, true);
+  clipboard.Open();
+  try {
+    // The device-independent bitmap without its file header, as the clipboard holds it.
+    clipboard.SetData(CF_DIB, dib.size() > 14 ? dib.substr(14) : std::string());
+    if (whole) clipboard.SetData(CF_GIF, gif.DataAsString());
+  } catch (...) {
+    clipboard.Close();
+    throw;
+  }
+  clipboard.Close();
+}
+
 void RegisterGIFFormat() {
   static bool done = false;
   if (done) return;
   done = true;
+  CF_GIF = RegisterClipboardFormat("GIF Image");
   RegisterFileFormat("gif", GIFErrorText(61100), [] { return std::make_unique<TGIFImage>(); });
+  RegisterClipboardPictureFormat(CF_GIF, [] { return std::unique_ptr<TGraphic>(new TGIFImage); });
 }
 
 namespace {

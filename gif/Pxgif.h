@@ -1,6 +1,7 @@
 // The GIF picture: a list of frames whose rasters stay LZW-compressed until a bitmap is
 // asked for. Reads GIF87a and GIF89a, writes GIF87a unless a frame needs an extension.
 #pragma once
+#include "platform/Clipboard.h"
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -162,6 +163,9 @@ class TGIFImage : public TGraphic {
   void ReadStream(int64_t size, TStream& s, bool forceDecode);
   void WriteStream(TStream& s, bool writeSize);
   void ReadData(TStream& s);
+  // CF_GIF holds a 32-bit length and the GIF file; frame 0's bitmap goes beside it as CF_DIB.
+  void LoadFromClipboardFormat(uint16_t format, const std::string& data) override;
+  void SaveToClipboardFormat(TClipboard& clipboard);
   void WriteData(TStream& s);
 
   int Count() const { return int(FFrames.size()); }
@@ -222,3 +226,6 @@ bool DecodeLZW(const uint8_t* data, size_t size, int width, int height, int bits
 // The LZW encoder: width x height indices (top row first) of bitCount (1, 4 or 8) bits into
 // image data.
 void EncodeLZW(const uint8_t* indices, int width, int height, int bitCount, TStream& out);
+
+// The clipboard format "GIF Image", registered with the GIF picture class.
+extern uint16_t CF_GIF;

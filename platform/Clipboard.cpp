@@ -76,10 +76,7 @@ std::unique_ptr<TGraphic> PictureFromClipboard() {
     const std::string* data = Clipboard().GetData(format);
     if (!data) continue;
     std::unique_ptr<TGraphic> g = factory();
-    TMemoryStream m;
-    m.WriteBuffer(data->data(), int64_t(data->size()));
-    m.SetPosition(0);
-    g->LoadFromStream(m);
+    g->LoadFromClipboardFormat(format, *data);
     return g;
   }
   return nullptr;

@@ -48,6 +48,9 @@ class TGraphic : public TObject {
   // Raises EFOpenError / EFCreateError; writing goes through a temporary file.
   virtual void LoadFromFile(const std::string& name);
   virtual void SaveToFile(const std::string& name) const;
+  // The clipboard form of a picture: by default the bytes of its stream. Classes with a
+  // clipboard format of their own read and write that form instead.
+  virtual void LoadFromClipboardFormat(uint16_t format, const std::string& data);
   // Copies another picture. The base asks the source to convert itself (AssignTo), whose
   // default raises EConvertError "Cannot assign a X to a Y" when the kinds do not convert.
   virtual void Assign(const TGraphic* source);
@@ -140,6 +143,8 @@ class TBitmap : public TGraphic {
   // bits; RLE4, RLE8, bit fields; bottom-up and top-down. A bad file raises EInvalidGraphic
   // and leaves the bitmap as it was.
   void LoadFromStream(TStream& s) override;
+  // CF_DIB data is a bitmap file without its file header.
+  void LoadFromClipboardFormat(uint16_t format, const std::string& data) override;
   // Writes the current pixel format with a plain info header.
   void SaveToStream(TStream& s) const override;
 

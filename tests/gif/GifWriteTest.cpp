@@ -119,3 +119,48 @@ TEST(GifWrite, PopularityOrderAndGreyPadding) {
   EXPECT_EQ(r.ScanLine(0)[0], 1);
   EXPECT_EQ(r.ScanLine(0)[3], 2);
 }
+
+// The clipboard holds the GIF behind its length and frame 0 as a DIB; a picture read back
+// from it through the registry is a GIF again, and the DIB alone gives the same pixels.
+TEST(GifClipboard, RoundTripThroughTheRegisteredFormat) {
+  ASSERT_NE(CF_GIF, 0);
+  EXPECT_EQ(GetClipboardFormatName(CF_GIF), "GIF Image");
+  TBitmap b(3, 2, pf24bit);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) b.SetPixelColor(x, y, RGB(40 * x, 100 * y, 200));
+  TGIFImage g;
+  g.Assign(&b);
+  Clipboard().Clear();
+  // Frames not yet encoded go on the clipboard as the bitmap only.
+  g.SaveToClipboardFormat(Clipboard());
+  EXPECT_TRUE(Clipboard().HasFormat(CF_DIB));
+  EXPECT_FALSE(Clipboard().HasFormat(CF_GIF));
+  g.EncodeAllFrames();
+  g.SaveToClipboardFormat(Clipboard());
+  const std::string* data = Clipboard().GetData(CF_GIF);
+  ASSERT_NE(data, nullptr);
+  ASSERT_GE(data->size(), 10u);
+  EXPECT_EQ(uint8_t((*data)[0]) | uint8_t((*data)[1]) << 8, int(data->size()) - 4);
+  EXPECT_EQ(data->substr(4, 6), "GIF87a");
+
+  std::unique_ptr<TGraphic> back = PictureFromClipboard();
+  ASSERT_NE(back, nullptr);
+  auto* gif = dynamic_cast<TGIFImage*>(back.get());
+  ASSERT_NE(gif, nullptr);
+  ASSERT_EQ(gif->Count(), 1);
+  EXPECT_EQ(gif->FrameIndex(), 0);
+  TBitmap dib;
+  dib.LoadFromClipboardFormat(CF_DIB, *Clipboard().GetData(CF_DIB));
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) {
+      EXPECT_EQ(gif->Frame(0).GetBitmap().GetPixelColor(x, y), b.GetPixelColor(x, y)) << x << "," << y;
+      EXPECT_EQ(dib.GetPixelColor(x, y), b.GetPixelColor(x, y)) << x << "," << y;
+    }
+
+  // A damaged block raises and leaves the picture as it was.
+  TGIFImage keep;
+  keep.Assign(&b);
+  EXPECT_ANY_THROW(keep.LoadFromClipboardFormat(CF_GIF, std::string("\x40\x00\x00\x00GIF8", 8)));
+  EXPECT_EQ(keep.Count(), 1);
+  Clipboard().Clear();
+}

@@ -1531,12 +1531,17 @@ void TFormMain::PaintBoxPaint(QObject*) {
 
 void TFormMain::PaintMarks(TCanvas& canvas, int ox, int oy, const TRect& area) {
   auto meets = [&](int l, int t, int r, int b) { return l < area.Right && r > area.Left && t < area.Bottom && b > area.Top; };
+  // Objects with the same bounds get their marks once: inverted twice they would cancel,
+  // and a pasted copy lying on its original would show no selection at all.
+  std::vector<TRect> drawn;
   for (int i = 0; i < Scene->Count(); ++i) {
     TZLMButton* o = Scene->Button(i);
     if (!o->IsSelected) continue;
     // The marks reach 2 pixels (the handles 3) beyond the bounds.
     const TRect b(o->Bounds.Left - ox, o->Bounds.Top - oy, o->Bounds.Right - ox, o->Bounds.Bottom - oy);
     if (!meets(b.Left - 3, b.Top - 3, b.Right + 3, b.Bottom + 3)) continue;
+    if (std::find(drawn.begin(), drawn.end(), o->Bounds) != drawn.end()) continue;
+    drawn.push_back(o->Bounds);
     DrawSelectionFrame(canvas, b.Left, b.Top, b.Right, b.Bottom, true, o == Scene->Current);
   }
   if (!BandActive) return;

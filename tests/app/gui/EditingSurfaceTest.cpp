@@ -467,6 +467,31 @@ TEST(EditingSurface, MarksAreInvertedOnTheScreenAndLeaveThePageAsItWas) {
                 reinterpret_cast<uint32_t*>(copy.ScanLine(y))[x] & 0xFFFFFF);
 }
 
+// Copy and paste put the copy exactly over its original, both selected: the marks still
+// show, once, rather than inverting each other away.
+TEST(EditingSurface, MarksOfAPasteOverItsOriginalShow) {
+  Home home;
+  auto w = Start(FixtureProject(home));
+  std::vector<uint32_t> page = PagePixels(*w);
+  Click(*w, 80, 60);
+  w->MICopyClick(w->MICopy);
+  w->MIPasteClick(w->MIPaste);
+  ASSERT_EQ(w->Scene->Count(), 4);
+  ASSERT_EQ(B(*w, 3), B(*w, 0));
+  ASSERT_TRUE(w->Scene->Button(0)->IsSelected);
+  ASSERT_TRUE(w->Scene->Button(3)->IsSelected);
+  w->PaintBoxPaint(w->PaintBox);
+  std::vector<uint32_t> screen = SurfacePixels(*w);
+  auto inverted = [&](int x, int y) {
+    size_t i = size_t(y) * 320 + x;
+    return screen[i] == (~page[i] & 0xFFFFFF);
+  };
+  // A's handles and a dotted side, as for one selected object.
+  for (TPoint p : {TPoint(38, 38), TPoint(121, 81), TPoint(46, 38)}) EXPECT_TRUE(inverted(p.X, p.Y)) << p.X << "," << p.Y;
+  // The page bitmap keeps no marks.
+  EXPECT_EQ(PagePixels(*w), page);
+}
+
 // A wide page is painted in strips; the marks and a band across a strip's edge come out as
 // on a page painted whole.
 TEST(EditingSurface, MarksAcrossStripsOfAWidePage) {

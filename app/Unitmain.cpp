@@ -2054,6 +2054,18 @@ static void ForEachSelected(ZButtonList& scene, F f) {
   }
 }
 
+template <class F>
+void TFormMain::ChangeSelectedStyle(F set) {
+  TakeStyleSnapshot();
+  ForEachSelected(*Scene, set);
+  RedrawScene(false);
+}
+
+template <class F>
+void TFormMain::StyleControlChange(F set) {
+  if (!UpdatingControls) ChangeSelectedStyle(set);
+}
+
 static TColor PanelColor(const QWidget* panel) {
   return panel ? QColorToTColor(panel->palette().color(QPalette::Window)) : clBtnFace;
 }
@@ -2335,30 +2347,21 @@ void TFormMain::ApplyStyleClick(QObject*) {
 // --- Style controls ---
 
 void TFormMain::ComboFontNameChange(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
   const std::string name = ComboFontName->currentText().toStdString();
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Font->Name = name; });
-  RedrawScene(false);
+  StyleControlChange([&](TZLMButton& o) { o.Style->Font->Name = name; });
 }
 
 void TFormMain::ComboFontSizeChange(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
   const int size = StrToIntDef(ComboFontSize->currentText().toStdString(), 12);
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Font->SetSize(size); });
-  RedrawScene(false);
+  StyleControlChange([&](TZLMButton& o) { o.Style->Font->SetSize(size); });
 }
 
 void TFormMain::SetFontStyleBit(QAction* button, uint8_t bit) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
   const bool down = button->isChecked();
-  ForEachSelected(*Scene, [&](TZLMButton& o) {
+  StyleControlChange([&](TZLMButton& o) {
     TFontStyles& s = o.Style->Font->Style;
     s = down ? TFontStyles(s | bit) : TFontStyles(s & ~bit);
   });
-  RedrawScene(false);
 }
 
 void TFormMain::ButtonBoldTextClick(QObject*) { SetFontStyleBit(ToolButtonBold, fsBold); }
@@ -2367,50 +2370,43 @@ void TFormMain::ButtonUnderlinedTextClick(QObject*) { SetFontStyleBit(ToolButton
 void TFormMain::ButtonStrikeOutTextClick(QObject*) { SetFontStyleBit(ToolButtonStrikeOut, fsStrikeOut); }
 
 void TFormMain::SetAlignment(int8_t alignment) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Alignment = alignment; });
-  RedrawScene(false);
+  StyleControlChange([&](TZLMButton& o) { o.Style->Alignment = alignment; });
 }
 
 void TFormMain::ButtonAlignLeftClick(QObject*) { SetAlignment(0); }
 void TFormMain::ButtonAlignCnterClick(QObject*) { SetAlignment(2); }
 void TFormMain::ButtonAlignRightClick(QObject*) { SetAlignment(1); }
 
+// Whether the tool window's check box of that name is checked (false without one).
+static bool ToolBoxChecked(const TFormMain& w, const char* name) {
+  auto* box = ToolControl<QCheckBox>(w, name);
+  return box && box->isChecked();
+}
+
+// The tool window's size box of that name as a number in [0, most] (0 without one).
+static int ToolBoxSize(const TFormMain& w, const char* name, int most) {
+  auto* box = ToolControl<QComboBox>(w, name);
+  return std::clamp(StrToIntDef(box ? box->currentText().toStdString() : "", 0), 0, most);
+}
+
 void TFormMain::CheckAntialiasClick(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
-  auto* box = ToolControl<QCheckBox>(*this, "CheckAntialias");
-  const bool on = box && box->isChecked();
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->IsAntialiased = on; });
-  RedrawScene(false);
+  const bool on = ToolBoxChecked(*this, "CheckAntialias");
+  StyleControlChange([&](TZLMButton& o) { o.Style->IsAntialiased = on; });
 }
 
 void TFormMain::CheckTransparentClick(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
-  auto* box = ToolControl<QCheckBox>(*this, "CheckTransparent");
-  const bool on = box && box->isChecked();
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->IsTransparent = on; });
-  RedrawScene(false);
+  const bool on = ToolBoxChecked(*this, "CheckTransparent");
+  StyleControlChange([&](TZLMButton& o) { o.Style->IsTransparent = on; });
 }
 
 void TFormMain::PenWidthChange(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
-  auto* box = ToolControl<QComboBox>(*this, "PenWidth");
-  const int value = std::clamp(StrToIntDef(box ? box->currentText().toStdString() : "", 0), 0, 32);
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->PenWidth = value; });
-  RedrawScene(false);
+  const int value = ToolBoxSize(*this, "PenWidth", 32);
+  StyleControlChange([&](TZLMButton& o) { o.Style->PenWidth = value; });
 }
 
 void TFormMain::CurveSizeChange(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
-  auto* box = ToolControl<QComboBox>(*this, "CurveSize");
-  const int value = std::clamp(StrToIntDef(box ? box->currentText().toStdString() : "", 0), 0, 64);
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->CurveSize = value; });
-  RedrawScene(false);
+  const int value = ToolBoxSize(*this, "CurveSize", 64);
+  StyleControlChange([&](TZLMButton& o) { o.Style->CurveSize = value; });
 }
 
 void TFormMain::ComboOverlayChange(QObject*) {
@@ -2440,23 +2436,19 @@ void TFormMain::ComboTextureModeChange(QObject*) {
 }
 
 void TFormMain::XColorPanel0Change(QObject* Sender) {
-  TakeStyleSnapshot();
   const TColor c = PanelColor(qobject_cast<QWidget*>(Sender ? Sender : ToolControl<QWidget>(*this, "XColorPanel0")));
   // A background colour replaces the texture.
-  ForEachSelected(*Scene, [&](TZLMButton& o) {
+  ChangeSelectedStyle([&](TZLMButton& o) {
     o.Style->Color0 = c;
     o.Style->TextureFileName.clear();
     o.Style->Texture = nullptr;
   });
-  RedrawScene(false);
 }
 
 void TFormMain::SetShapeColor(int index, QObject* panel) {
-  TakeStyleSnapshot();
   if (!panel) panel = ToolControl<QWidget>(*this, ("XColorPanel" + std::to_string(index)).c_str());
   const TColor c = PanelColor(qobject_cast<QWidget*>(panel));
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Color(index) = c; });
-  RedrawScene(false);
+  ChangeSelectedStyle([&](TZLMButton& o) { o.Style->Color(index) = c; });
 }
 
 void TFormMain::XColorPanel1Change(QObject* Sender) { SetShapeColor(1, Sender); }
@@ -2500,11 +2492,9 @@ void TFormMain::PanelColor10DblClick(QObject*) {
   TColorDialog* dialog = ColorDialog();
   if (auto* c = static_cast<TZLMButton*>(Scene->Current)) dialog->Color = c->Style->Font->Color;
   if (!dialog->Execute()) return;
-  TakeStyleSnapshot();
   const TColor color = dialog->Color;
   FontDialog()->Font.Color = color;
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Font->Color = color; });
-  RedrawScene(false);
+  ChangeSelectedStyle([&](TZLMButton& o) { o.Style->Font->Color = color; });
 }
 
 void TFormMain::MenuItemChangeFont1Click(QObject*) {

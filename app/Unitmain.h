@@ -293,6 +293,10 @@ class TFormMain : public QMainWindow, public TFormGeometry {
   // The undo snapshot of a style change; the change counts even when an undo brought the
   // count back to zero before.
   void TakeStyleSnapshot();
+  // A style change: one undo snapshot, `set` on every selected object, one redraw.
+  template <class F> void ChangeSelectedStyle(F set);
+  // The same from a tool control; ignored while the controls are being filled from an object.
+  template <class F> void StyleControlChange(F set);
   // A new object of the scene, snapped, selected alone; the redraw is the caller's.
   TZLMButton* AddNewObject(const std::string& text, const std::string& link, int left, int top,
                            int width, int height);

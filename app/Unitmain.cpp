@@ -288,7 +288,7 @@ QAction* TFormMain::AddTool(QToolBar* bar, const char* name, const char* hint, c
   return a;
 }
 
-TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TQtFormGeometry(this) {
   FormMain = this;
   setObjectName("FormMain");
   setWindowTitle(Q(ApplicationTitle()));
@@ -726,11 +726,6 @@ void TFormMain::CreateClientArea() {
 
 // --- The window's place ---
 
-int TFormMain::Left() const { return x(); }
-int TFormMain::Top() const { return y(); }
-int TFormMain::Width() const { return width(); }
-int TFormMain::Height() const { return height(); }
-
 void TFormMain::SetBounds(int left, int top, int width, int height) {
   QScreen* primary = QGuiApplication::primaryScreen();
   QRect want(left, top, std::max(width, minimumWidth()), std::max(height, 1));
@@ -752,18 +747,10 @@ void TFormMain::SetBounds(int left, int top, int width, int height) {
   resize(want.size());
 }
 
-TWindowState TFormMain::WindowState() const {
-  Qt::WindowStates s = windowState();
-  if (s & Qt::WindowMinimized) return wsMinimized;
-  if (s & Qt::WindowMaximized) return wsMaximized;
-  return wsNormal;
-}
-
 void TFormMain::SetWindowState(TWindowState state) {
   setWindowState(state == wsMaximized ? Qt::WindowMaximized : Qt::WindowNoState);
 }
 
-void TFormMain::SetCaption(const std::string& caption) { setWindowTitle(Q(caption)); }
 
 // --- Life cycle ---
 

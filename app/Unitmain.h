@@ -15,6 +15,7 @@
 #include "platform/Types.h"
 #include "platform/gui/QtDock.h"
 #include "platform/gui/QtPaintBox.h"
+#include "platform/gui/QtServices.h"
 
 class QAction;
 class QActionGroup;
@@ -35,7 +36,7 @@ class TINIFileQuick;
 
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
-class TFormMain : public QMainWindow, public TFormGeometry {
+class TFormMain : public QMainWindow, public TQtFormGeometry {
   Q_OBJECT
  public:
   explicit TFormMain(QWidget* parent = nullptr);
@@ -130,20 +131,15 @@ class TFormMain : public QMainWindow, public TFormGeometry {
   static constexpr Qt::DockWidgetArea PanelDockSite2 = Qt::RightDockWidgetArea;
   TDockSites* DockSites;
 
-  // --- TFormGeometry: the window's place as the position functions see it ---
+  // --- TFormGeometry: the window's place as the position functions see it (the rest is
+  // any Qt window's) ---
   std::string Name() const override { return "FormMain"; }
-  int Left() const override;
-  int Top() const override;
-  int Width() const override;
-  int Height() const override;
   // A place that lies off every screen is moved onto the primary screen, at most as large
   // as its free area.
   void SetBounds(int left, int top, int width, int height) override;
-  TWindowState WindowState() const override;
   // A window never comes back minimised: that state restores as normal.
   void SetWindowState(TWindowState state) override;
   void SetPosition(TPosition) override {}
-  void SetCaption(const std::string& caption) override;
 
   // --- Life cycle ---
   void FormCreate();

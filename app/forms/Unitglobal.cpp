@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -143,4 +144,12 @@ void LayOutDialog(QDialog* dialog, QLayout* body, std::initializer_list<QPushBut
 
 void LayOutDialog(QDialog* dialog, QWidget* body, std::initializer_list<QPushButton*> buttons, int margin) {
   LayOutDialogWith(dialog, [body](QVBoxLayout& outer) { outer.addWidget(body); }, buttons, margin);
+}
+
+void LoadThumbnailPicture(XImage& image, const std::string& file) {
+  try {
+    image.LoadFromFile(file);
+  } catch (const std::exception&) {
+    image.SetSize(0, 0);
+  }
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <string>
 
 class XImage;
 
@@ -47,6 +48,10 @@ class TPaintBox : public QWidget {
 // The application's icon (Zelmora.ico in the program folder, read at first use) as a 32 x 32
 // image with its transparency; a null image when the file is missing or bad.
 QImage ApplicationIconImage();
+
+// Reads a picture for a thumbnail. A file that is not a picture, or a broken or oversized one,
+// leaves `image` empty (0 x 0): it gets no thumbnail.
+void LoadThumbnailPicture(XImage& image, const std::string& file);
 
 class QDialog;
 class QLayout;

@@ -356,11 +356,7 @@ void TFormImageAcquire::ComboBoxGalleryChange() {
   }
   for (const std::string& file : files) {
     XImage image;
-    try {
-      image.LoadFromFile(file);
-    } catch (const std::exception&) {
-      image.SetSize(0, 0);
-    }
+    LoadThumbnailPicture(image, file);
     QCoreApplication::processEvents();
     if (listing != FGalleryListing) return;  // another gallery was chosen meanwhile
     if (image.Width() < 1 || image.Height() < 1) continue;

@@ -275,6 +275,14 @@ QAction* TFormMain::AddItem(QMenu* menu, const char* name, const char* caption,
   return a;
 }
 
+QMenu* TFormMain::AddMenu(QMenu* menu, const char* name, void (TFormMain::*popup)(QObject*),
+                          const char* handlerName) {
+  menu->setObjectName(name);
+  connect(menu, &QMenu::aboutToShow, this, [this, menu, popup] { (this->*popup)(menu); });
+  menu->menuAction()->setProperty("handler", handlerName);
+  return menu;
+}
+
 QAction* TFormMain::AddTool(QToolBar* bar, const char* name, const char* hint, const QIcon& icon,
                             void (TFormMain::*handler)(QObject*), const char* handlerName) {
   auto* a = new QAction(icon, QString::fromUtf8(hint), this);
@@ -347,10 +355,7 @@ void TFormMain::CreateMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName("MainMenu");
 
-  MIFile = bar->addMenu("&File");
-  MIFile->setObjectName("MIFile");
-  connect(MIFile, &QMenu::aboutToShow, this, [this] { MIFileClick(MIFile); });
-  MIFile->menuAction()->setProperty("handler", "MIFileClick");
+  MIFile = AddMenu(bar->addMenu("&File"), "MIFile", H(MIFileClick));
   MINewProject = AddItem(MIFile, "MINewProject", "&New Project...", H(MINewProjectClick));
   MIOpenProject = AddItem(MIFile, "MIOpenProject", "&Open Project...", H(MIOpenProjectClick));
   MISave = AddItem(MIFile, "MISave", "&Save", H(MISaveClick));
@@ -379,10 +384,7 @@ void TFormMain::CreateMenus() {
     Recent[i]->setVisible(false);
   }
 
-  MIEdit = bar->addMenu("&Edit");
-  MIEdit->setObjectName("MIEdit");
-  connect(MIEdit, &QMenu::aboutToShow, this, [this] { MIEditClick(MIEdit); });
-  MIEdit->menuAction()->setProperty("handler", "MIEditClick");
+  MIEdit = AddMenu(bar->addMenu("&Edit"), "MIEdit", H(MIEditClick));
   MIUndo = AddItem(MIEdit, "MIUndo", "&Undo", H(MIUndoClick));
   MIEdit->addSeparator();
   MICut = AddItem(MIEdit, "MICut", "Cu&t", H(MICutClick));
@@ -414,10 +416,7 @@ void TFormMain::CreateMenus() {
   // The Edit menu's items are enabled when it opens; its keys see the same rules.
   MenuShortcutsFollowOpenHandler(MIEdit);
 
-  MIOptions = bar->addMenu("&Options");
-  MIOptions->setObjectName("MIOptions");
-  connect(MIOptions, &QMenu::aboutToShow, this, [this] { MIOptionsClick(MIOptions); });
-  MIOptions->menuAction()->setProperty("handler", "MIOptionsClick");
+  MIOptions = AddMenu(bar->addMenu("&Options"), "MIOptions", H(MIOptionsClick));
   MIChangeFont = AddItem(MIOptions, "MIChangeFont", "Change Font...", H(MenuItemChangeFont1Click));
   MIButtonResize = AddItem(MIOptions, "MIButtonResize", "Button Resize...", H(MIButtonResizeClick));
   MIOptions->addSeparator();
@@ -434,10 +433,7 @@ void TFormMain::CreateMenus() {
                                  H(MISetBackgroundColorClick));
   MISetPageSize = AddItem(MIOptions, "MISetPageSize", "Set Page Size...", H(MISetPageSizeClick));
 
-  MIWindow = bar->addMenu("&Window");
-  MIWindow->setObjectName("MIWindow");
-  connect(MIWindow, &QMenu::aboutToShow, this, [this] { MIWindowClick(MIWindow); });
-  MIWindow->menuAction()->setProperty("handler", "MIWindowClick");
+  MIWindow = AddMenu(bar->addMenu("&Window"), "MIWindow", H(MIWindowClick));
   TBShowLibrary = AddItem(MIWindow, "TBShowLibrary", "Show &Library", H(TBShowLibraryClick));
   TBShowTools = AddItem(MIWindow, "TBShowTools", "Show &Properties", H(TBShowToolsClick));
   TBShowLibrary->setCheckable(true);
@@ -467,10 +463,7 @@ void TFormMain::CreateMenus() {
   TBTipoftheDay = AddItem(MIHelp, "TBTipoftheDay", "&Tip of the Day...", H(TBTipoftheDayClick));
 
   // The page's context menu.
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName("PopupMenu1");
-  connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(PopupMenu1); });
-  PopupMenu1->menuAction()->setProperty("handler", "PopupMenu1Popup");
+  PopupMenu1 = AddMenu(new QMenu(this), "PopupMenu1", H(PopupMenu1Popup));
   PopNewButton = AddItem(PopupMenu1, "PopNewButton", "New Button", H(PopNewButtonClick));
   PopNewText = AddItem(PopupMenu1, "PopNewText", "New Text", H(PopNewTextClick));
   PopNewFrame = AddItem(PopupMenu1, "PopNewFrame", "New Frame", H(PopNewFrameClick));

@@ -339,6 +339,8 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   void ReportStartProblems();
   QAction* AddItem(QMenu* menu, const char* name, const char* caption,
                    void (TFormMain::*handler)(QObject*), const char* handlerName);
+  // Names the menu and has popup run (with the menu) each time it opens.
+  QMenu* AddMenu(QMenu* menu, const char* name, void (TFormMain::*popup)(QObject*), const char* handlerName);
   QAction* AddTool(QToolBar* bar, const char* name, const char* hint, const QIcon& icon,
                    void (TFormMain::*handler)(QObject*), const char* handlerName);
   bool FStarted = false;

@@ -1893,37 +1893,37 @@ void TFormMain::MenuItemSendToBack1Click(QObject*) {
   RedrawScene(false);
 }
 
-void TFormMain::MISelectAllClick(QObject*) {
-  Scene->SelectAll();
+void TFormMain::ShowSelectionChange() {
   SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
   PaintBoxPaint(PaintBox);
+}
+
+void TFormMain::MISelectAllClick(QObject*) {
+  Scene->SelectAll();
+  ShowSelectionChange();
 }
 
 void TFormMain::MISelectNoneClick(QObject*) {
   Scene->SelectNone();
-  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
-  PaintBoxPaint(PaintBox);
+  ShowSelectionChange();
 }
 
 void TFormMain::MISelectInvertClick(QObject*) {
   Scene->InvertSelection();
-  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
-  PaintBoxPaint(PaintBox);
+  ShowSelectionChange();
 }
 
 // Groups are kept in the project file: forming or dissolving one is a change to save.
 void TFormMain::MIGroupClick(QObject*) {
   if (Scene->SelectedCount() > 0) CountChange();
   Scene->GroupSelected();
-  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
-  PaintBoxPaint(PaintBox);
+  ShowSelectionChange();
 }
 
 void TFormMain::MIUngroupClick(QObject*) {
   if (Scene->SelectedCount() > 0) CountChange();
   Scene->UngroupSelected();
-  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
-  PaintBoxPaint(PaintBox);
+  ShowSelectionChange();
 }
 
 void TFormMain::MIButtonResizeClick(QObject*) {

@@ -289,6 +289,9 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   // The undo snapshot of a style change; the change counts even when an undo brought the
   // count back to zero before.
   void TakeStyleSnapshot();
+  // After the selection changed: the controls show the current object and the marks are
+  // painted again.
+  void ShowSelectionChange();
   // A style change: one undo snapshot, `set` on every selected object, one redraw.
   template <class F> void ChangeSelectedStyle(F set);
   // The same from a tool control; ignored while the controls are being filled from an object.

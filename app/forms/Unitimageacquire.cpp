@@ -126,12 +126,9 @@ TFormImageAcquire::TFormImageAcquire(QWidget* parent)
   ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListView->setSelectionMode(QAbstractItemView::SingleSelection);
 
-  ButtonOK = new QPushButton("OK", this);
-  ButtonOK->setObjectName("ButtonOK");
+  ButtonOK = NewDialogButton(this, "ButtonOK", "OK", true);
   ButtonOK->setGeometry(326, 323, 75, 25);
-  ButtonOK->setDefault(true);
-  ButtonCancel = new QPushButton("Cancel", this);
-  ButtonCancel->setObjectName("ButtonCancel");
+  ButtonCancel = NewDialogButton(this, "ButtonCancel", "Cancel", false);
   ButtonCancel->setGeometry(407, 323, 75, 25);
   PaintBox1 = new TPaintBox(this);
   PaintBox1->setObjectName("PaintBox1");

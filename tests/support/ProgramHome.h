@@ -53,22 +53,31 @@ struct TestObject {
 inline const std::vector<TestObject> kThreeTestObjects = {
     {"A", 40, 40, 120, 80}, {"B", 160, 40, 240, 80}, {"C", 40, 120, 120, 160}};
 
-// Writes a project of these objects to path and returns the path: a width x height page,
-// grid 8, snapping on; extra(o), when given, is added to the section of object o.
-inline std::string WriteTestProject(const std::string& path, const std::vector<TestObject>& objects,
-                                    int width, int height, const std::string& background,
-                                    const std::function<std::string(const TestObject&)>& extra = {}) {
+// The project text of these objects (anything with text, l, t, r and b): a width x height
+// page, grid 8, snapping on; extra(o) is added to the section of object o.
+template <class Object, class Extra>
+std::string TestProjectText(const std::vector<Object>& objects, int width, int height,
+                            const std::string& background, Extra extra) {
   std::string text = "[Heading]\nVersion=1.0\nBGColor=" + background + "\nLastSelected=-1\nNumOfButtons=" +
                      std::to_string(objects.size()) + "\nProjectWidth=" + std::to_string(width) +
                      "\nProjectHeight=" + std::to_string(height) + "\nGridX=8\nGridY=8\n";
   for (size_t i = 0; i < objects.size(); ++i) {
-    const TestObject& o = objects[i];
+    const Object& o = objects[i];
     text += "[Button" + std::to_string(i) + "]\nButtonText=" + o.text + "\nRectLeft=" + std::to_string(o.l) +
             "\nRectTop=" + std::to_string(o.t) + "\nRectRight=" + std::to_string(o.r) +
-            "\nRectBottom=" + std::to_string(o.b) + "\n";
-    if (extra) text += extra(o);
+            "\nRectBottom=" + std::to_string(o.b) + "\n" + extra(o);
   }
-  WriteAll(path, text);
+  return text;
+}
+
+// Writes such a project to path and returns the path; extra(o), when given, is added to the
+// section of object o.
+inline std::string WriteTestProject(const std::string& path, const std::vector<TestObject>& objects,
+                                    int width, int height, const std::string& background,
+                                    const std::function<std::string(const TestObject&)>& extra = {}) {
+  WriteAll(path, TestProjectText(objects, width, height, background, [&](const TestObject& o) {
+             return extra ? extra(o) : std::string();
+           }));
   return path;
 }
 

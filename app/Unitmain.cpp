@@ -275,6 +275,14 @@ QAction* TFormMain::AddItem(QMenu* menu, const char* name, const char* caption,
   return a;
 }
 
+QMenu* TFormMain::AddMenu(QMenu* menu, const char* name, void (TFormMain::*popup)(QObject*),
+                          const char* handlerName) {
+  menu->setObjectName(name);
+  connect(menu, &QMenu::aboutToShow, this, [this, menu, popup] { (this->*popup)(menu); });
+  menu->menuAction()->setProperty("handler", handlerName);
+  return menu;
+}
+
 QAction* TFormMain::AddTool(QToolBar* bar, const char* name, const char* hint, const QIcon& icon,
                             void (TFormMain::*handler)(QObject*), const char* handlerName) {
   auto* a = new QAction(icon, QString::fromUtf8(hint), this);
@@ -288,7 +296,7 @@ QAction* TFormMain::AddTool(QToolBar* bar, const char* name, const char* hint, c
   return a;
 }
 
-TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TQtFormGeometry(this) {
   FormMain = this;
   setObjectName("FormMain");
   setWindowTitle(Q(ApplicationTitle()));
@@ -347,10 +355,7 @@ void TFormMain::CreateMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName("MainMenu");
 
-  MIFile = bar->addMenu("&File");
-  MIFile->setObjectName("MIFile");
-  connect(MIFile, &QMenu::aboutToShow, this, [this] { MIFileClick(MIFile); });
-  MIFile->menuAction()->setProperty("handler", "MIFileClick");
+  MIFile = AddMenu(bar->addMenu("&File"), "MIFile", H(MIFileClick));
   MINewProject = AddItem(MIFile, "MINewProject", "&New Project...", H(MINewProjectClick));
   MIOpenProject = AddItem(MIFile, "MIOpenProject", "&Open Project...", H(MIOpenProjectClick));
   MISave = AddItem(MIFile, "MISave", "&Save", H(MISaveClick));
@@ -379,10 +384,7 @@ void TFormMain::CreateMenus() {
     Recent[i]->setVisible(false);
   }
 
-  MIEdit = bar->addMenu("&Edit");
-  MIEdit->setObjectName("MIEdit");
-  connect(MIEdit, &QMenu::aboutToShow, this, [this] { MIEditClick(MIEdit); });
-  MIEdit->menuAction()->setProperty("handler", "MIEditClick");
+  MIEdit = AddMenu(bar->addMenu("&Edit"), "MIEdit", H(MIEditClick));
   MIUndo = AddItem(MIEdit, "MIUndo", "&Undo", H(MIUndoClick));
   MIEdit->addSeparator();
   MICut = AddItem(MIEdit, "MICut", "Cu&t", H(MICutClick));
@@ -414,10 +416,7 @@ void TFormMain::CreateMenus() {
   // The Edit menu's items are enabled when it opens; its keys see the same rules.
   MenuShortcutsFollowOpenHandler(MIEdit);
 
-  MIOptions = bar->addMenu("&Options");
-  MIOptions->setObjectName("MIOptions");
-  connect(MIOptions, &QMenu::aboutToShow, this, [this] { MIOptionsClick(MIOptions); });
-  MIOptions->menuAction()->setProperty("handler", "MIOptionsClick");
+  MIOptions = AddMenu(bar->addMenu("&Options"), "MIOptions", H(MIOptionsClick));
   MIChangeFont = AddItem(MIOptions, "MIChangeFont", "Change Font...", H(MenuItemChangeFont1Click));
   MIButtonResize = AddItem(MIOptions, "MIButtonResize", "Button Resize...", H(MIButtonResizeClick));
   MIOptions->addSeparator();
@@ -434,10 +433,7 @@ void TFormMain::CreateMenus() {
                                  H(MISetBackgroundColorClick));
   MISetPageSize = AddItem(MIOptions, "MISetPageSize", "Set Page Size...", H(MISetPageSizeClick));
 
-  MIWindow = bar->addMenu("&Window");
-  MIWindow->setObjectName("MIWindow");
-  connect(MIWindow, &QMenu::aboutToShow, this, [this] { MIWindowClick(MIWindow); });
-  MIWindow->menuAction()->setProperty("handler", "MIWindowClick");
+  MIWindow = AddMenu(bar->addMenu("&Window"), "MIWindow", H(MIWindowClick));
   TBShowLibrary = AddItem(MIWindow, "TBShowLibrary", "Show &Library", H(TBShowLibraryClick));
   TBShowTools = AddItem(MIWindow, "TBShowTools", "Show &Properties", H(TBShowToolsClick));
   TBShowLibrary->setCheckable(true);
@@ -467,10 +463,7 @@ void TFormMain::CreateMenus() {
   TBTipoftheDay = AddItem(MIHelp, "TBTipoftheDay", "&Tip of the Day...", H(TBTipoftheDayClick));
 
   // The page's context menu.
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName("PopupMenu1");
-  connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(PopupMenu1); });
-  PopupMenu1->menuAction()->setProperty("handler", "PopupMenu1Popup");
+  PopupMenu1 = AddMenu(new QMenu(this), "PopupMenu1", H(PopupMenu1Popup));
   PopNewButton = AddItem(PopupMenu1, "PopNewButton", "New Button", H(PopNewButtonClick));
   PopNewText = AddItem(PopupMenu1, "PopNewText", "New Text", H(PopNewTextClick));
   PopNewFrame = AddItem(PopupMenu1, "PopNewFrame", "New Frame", H(PopNewFrameClick));
@@ -726,11 +719,6 @@ void TFormMain::CreateClientArea() {
 
 // --- The window's place ---
 
-int TFormMain::Left() const { return x(); }
-int TFormMain::Top() const { return y(); }
-int TFormMain::Width() const { return width(); }
-int TFormMain::Height() const { return height(); }
-
 void TFormMain::SetBounds(int left, int top, int width, int height) {
   QScreen* primary = QGuiApplication::primaryScreen();
   QRect want(left, top, std::max(width, minimumWidth()), std::max(height, 1));
@@ -752,18 +740,10 @@ void TFormMain::SetBounds(int left, int top, int width, int height) {
   resize(want.size());
 }
 
-TWindowState TFormMain::WindowState() const {
-  Qt::WindowStates s = windowState();
-  if (s & Qt::WindowMinimized) return wsMinimized;
-  if (s & Qt::WindowMaximized) return wsMaximized;
-  return wsNormal;
-}
-
 void TFormMain::SetWindowState(TWindowState state) {
   setWindowState(state == wsMaximized ? Qt::WindowMaximized : Qt::WindowNoState);
 }
 
-void TFormMain::SetCaption(const std::string& caption) { setWindowTitle(Q(caption)); }
 
 // --- Life cycle ---
 
@@ -1918,37 +1898,37 @@ void TFormMain::MenuItemSendToBack1Click(QObject*) {
   RedrawScene(false);
 }
 
-void TFormMain::MISelectAllClick(QObject*) {
-  Scene->SelectAll();
+void TFormMain::ShowSelectionChange() {
   SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
   PaintBoxPaint(PaintBox);
+}
+
+void TFormMain::MISelectAllClick(QObject*) {
+  Scene->SelectAll();
+  ShowSelectionChange();
 }
 
 void TFormMain::MISelectNoneClick(QObject*) {
   Scene->SelectNone();
-  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
-  PaintBoxPaint(PaintBox);
+  ShowSelectionChange();
 }
 
 void TFormMain::MISelectInvertClick(QObject*) {
   Scene->InvertSelection();
-  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
-  PaintBoxPaint(PaintBox);
+  ShowSelectionChange();
 }
 
 // Groups are kept in the project file: forming or dissolving one is a change to save.
 void TFormMain::MIGroupClick(QObject*) {
   if (Scene->SelectedCount() > 0) CountChange();
   Scene->GroupSelected();
-  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
-  PaintBoxPaint(PaintBox);
+  ShowSelectionChange();
 }
 
 void TFormMain::MIUngroupClick(QObject*) {
   if (Scene->SelectedCount() > 0) CountChange();
   Scene->UngroupSelected();
-  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
-  PaintBoxPaint(PaintBox);
+  ShowSelectionChange();
 }
 
 void TFormMain::MIButtonResizeClick(QObject*) {
@@ -2057,6 +2037,18 @@ static void ForEachSelected(ZButtonList& scene, F f) {
     f(*o);
     o->Changed = true;
   }
+}
+
+template <class F>
+void TFormMain::ChangeSelectedStyle(F set) {
+  TakeStyleSnapshot();
+  ForEachSelected(*Scene, set);
+  RedrawScene(false);
+}
+
+template <class F>
+void TFormMain::StyleControlChange(F set) {
+  if (!UpdatingControls) ChangeSelectedStyle(set);
 }
 
 static TColor PanelColor(const QWidget* panel) {
@@ -2340,30 +2332,21 @@ void TFormMain::ApplyStyleClick(QObject*) {
 // --- Style controls ---
 
 void TFormMain::ComboFontNameChange(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
   const std::string name = ComboFontName->currentText().toStdString();
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Font->Name = name; });
-  RedrawScene(false);
+  StyleControlChange([&](TZLMButton& o) { o.Style->Font->Name = name; });
 }
 
 void TFormMain::ComboFontSizeChange(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
   const int size = StrToIntDef(ComboFontSize->currentText().toStdString(), 12);
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Font->SetSize(size); });
-  RedrawScene(false);
+  StyleControlChange([&](TZLMButton& o) { o.Style->Font->SetSize(size); });
 }
 
 void TFormMain::SetFontStyleBit(QAction* button, uint8_t bit) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
   const bool down = button->isChecked();
-  ForEachSelected(*Scene, [&](TZLMButton& o) {
+  StyleControlChange([&](TZLMButton& o) {
     TFontStyles& s = o.Style->Font->Style;
     s = down ? TFontStyles(s | bit) : TFontStyles(s & ~bit);
   });
-  RedrawScene(false);
 }
 
 void TFormMain::ButtonBoldTextClick(QObject*) { SetFontStyleBit(ToolButtonBold, fsBold); }
@@ -2372,50 +2355,43 @@ void TFormMain::ButtonUnderlinedTextClick(QObject*) { SetFontStyleBit(ToolButton
 void TFormMain::ButtonStrikeOutTextClick(QObject*) { SetFontStyleBit(ToolButtonStrikeOut, fsStrikeOut); }
 
 void TFormMain::SetAlignment(int8_t alignment) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Alignment = alignment; });
-  RedrawScene(false);
+  StyleControlChange([&](TZLMButton& o) { o.Style->Alignment = alignment; });
 }
 
 void TFormMain::ButtonAlignLeftClick(QObject*) { SetAlignment(0); }
 void TFormMain::ButtonAlignCnterClick(QObject*) { SetAlignment(2); }
 void TFormMain::ButtonAlignRightClick(QObject*) { SetAlignment(1); }
 
+// Whether the tool window's check box of that name is checked (false without one).
+static bool ToolBoxChecked(const TFormMain& w, const char* name) {
+  auto* box = ToolControl<QCheckBox>(w, name);
+  return box && box->isChecked();
+}
+
+// The tool window's size box of that name as a number in [0, most] (0 without one).
+static int ToolBoxSize(const TFormMain& w, const char* name, int most) {
+  auto* box = ToolControl<QComboBox>(w, name);
+  return std::clamp(StrToIntDef(box ? box->currentText().toStdString() : "", 0), 0, most);
+}
+
 void TFormMain::CheckAntialiasClick(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
-  auto* box = ToolControl<QCheckBox>(*this, "CheckAntialias");
-  const bool on = box && box->isChecked();
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->IsAntialiased = on; });
-  RedrawScene(false);
+  const bool on = ToolBoxChecked(*this, "CheckAntialias");
+  StyleControlChange([&](TZLMButton& o) { o.Style->IsAntialiased = on; });
 }
 
 void TFormMain::CheckTransparentClick(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
-  auto* box = ToolControl<QCheckBox>(*this, "CheckTransparent");
-  const bool on = box && box->isChecked();
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->IsTransparent = on; });
-  RedrawScene(false);
+  const bool on = ToolBoxChecked(*this, "CheckTransparent");
+  StyleControlChange([&](TZLMButton& o) { o.Style->IsTransparent = on; });
 }
 
 void TFormMain::PenWidthChange(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
-  auto* box = ToolControl<QComboBox>(*this, "PenWidth");
-  const int value = std::clamp(StrToIntDef(box ? box->currentText().toStdString() : "", 0), 0, 32);
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->PenWidth = value; });
-  RedrawScene(false);
+  const int value = ToolBoxSize(*this, "PenWidth", 32);
+  StyleControlChange([&](TZLMButton& o) { o.Style->PenWidth = value; });
 }
 
 void TFormMain::CurveSizeChange(QObject*) {
-  if (UpdatingControls) return;
-  TakeStyleSnapshot();
-  auto* box = ToolControl<QComboBox>(*this, "CurveSize");
-  const int value = std::clamp(StrToIntDef(box ? box->currentText().toStdString() : "", 0), 0, 64);
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->CurveSize = value; });
-  RedrawScene(false);
+  const int value = ToolBoxSize(*this, "CurveSize", 64);
+  StyleControlChange([&](TZLMButton& o) { o.Style->CurveSize = value; });
 }
 
 void TFormMain::ComboOverlayChange(QObject*) {
@@ -2445,23 +2421,19 @@ void TFormMain::ComboTextureModeChange(QObject*) {
 }
 
 void TFormMain::XColorPanel0Change(QObject* Sender) {
-  TakeStyleSnapshot();
   const TColor c = PanelColor(qobject_cast<QWidget*>(Sender ? Sender : ToolControl<QWidget>(*this, "XColorPanel0")));
   // A background colour replaces the texture.
-  ForEachSelected(*Scene, [&](TZLMButton& o) {
+  ChangeSelectedStyle([&](TZLMButton& o) {
     o.Style->Color0 = c;
     o.Style->TextureFileName.clear();
     o.Style->Texture = nullptr;
   });
-  RedrawScene(false);
 }
 
 void TFormMain::SetShapeColor(int index, QObject* panel) {
-  TakeStyleSnapshot();
   if (!panel) panel = ToolControl<QWidget>(*this, ("XColorPanel" + std::to_string(index)).c_str());
   const TColor c = PanelColor(qobject_cast<QWidget*>(panel));
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Color(index) = c; });
-  RedrawScene(false);
+  ChangeSelectedStyle([&](TZLMButton& o) { o.Style->Color(index) = c; });
 }
 
 void TFormMain::XColorPanel1Change(QObject* Sender) { SetShapeColor(1, Sender); }
@@ -2505,11 +2477,9 @@ void TFormMain::PanelColor10DblClick(QObject*) {
   TColorDialog* dialog = ColorDialog();
   if (auto* c = static_cast<TZLMButton*>(Scene->Current)) dialog->Color = c->Style->Font->Color;
   if (!dialog->Execute()) return;
-  TakeStyleSnapshot();
   const TColor color = dialog->Color;
   FontDialog()->Font.Color = color;
-  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Font->Color = color; });
-  RedrawScene(false);
+  ChangeSelectedStyle([&](TZLMButton& o) { o.Style->Font->Color = color; });
 }
 
 void TFormMain::MenuItemChangeFont1Click(QObject*) {

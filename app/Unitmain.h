@@ -15,6 +15,7 @@
 #include "platform/Types.h"
 #include "platform/gui/QtDock.h"
 #include "platform/gui/QtPaintBox.h"
+#include "platform/gui/QtServices.h"
 
 class QAction;
 class QActionGroup;
@@ -35,7 +36,7 @@ class TINIFileQuick;
 
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
-class TFormMain : public QMainWindow, public TFormGeometry {
+class TFormMain : public QMainWindow, public TQtFormGeometry {
   Q_OBJECT
  public:
   explicit TFormMain(QWidget* parent = nullptr);
@@ -130,20 +131,15 @@ class TFormMain : public QMainWindow, public TFormGeometry {
   static constexpr Qt::DockWidgetArea PanelDockSite2 = Qt::RightDockWidgetArea;
   TDockSites* DockSites;
 
-  // --- TFormGeometry: the window's place as the position functions see it ---
+  // --- TFormGeometry: the window's place as the position functions see it (the rest is
+  // any Qt window's) ---
   std::string Name() const override { return "FormMain"; }
-  int Left() const override;
-  int Top() const override;
-  int Width() const override;
-  int Height() const override;
   // A place that lies off every screen is moved onto the primary screen, at most as large
   // as its free area.
   void SetBounds(int left, int top, int width, int height) override;
-  TWindowState WindowState() const override;
   // A window never comes back minimised: that state restores as normal.
   void SetWindowState(TWindowState state) override;
   void SetPosition(TPosition) override {}
-  void SetCaption(const std::string& caption) override;
 
   // --- Life cycle ---
   void FormCreate();
@@ -293,6 +289,13 @@ class TFormMain : public QMainWindow, public TFormGeometry {
   // The undo snapshot of a style change; the change counts even when an undo brought the
   // count back to zero before.
   void TakeStyleSnapshot();
+  // After the selection changed: the controls show the current object and the marks are
+  // painted again.
+  void ShowSelectionChange();
+  // A style change: one undo snapshot, `set` on every selected object, one redraw.
+  template <class F> void ChangeSelectedStyle(F set);
+  // The same from a tool control; ignored while the controls are being filled from an object.
+  template <class F> void StyleControlChange(F set);
   // A new object of the scene, snapped, selected alone; the redraw is the caller's.
   TZLMButton* AddNewObject(const std::string& text, const std::string& link, int left, int top,
                            int width, int height);
@@ -339,6 +342,8 @@ class TFormMain : public QMainWindow, public TFormGeometry {
   void ReportStartProblems();
   QAction* AddItem(QMenu* menu, const char* name, const char* caption,
                    void (TFormMain::*handler)(QObject*), const char* handlerName);
+  // Names the menu and has popup run (with the menu) each time it opens.
+  QMenu* AddMenu(QMenu* menu, const char* name, void (TFormMain::*popup)(QObject*), const char* handlerName);
   QAction* AddTool(QToolBar* bar, const char* name, const char* hint, const QIcon& icon,
                    void (TFormMain::*handler)(QObject*), const char* handlerName);
   bool FStarted = false;

@@ -300,22 +300,11 @@ void TFormStorage::Restore() {
   RestoreProperties();
 }
 
-void TFormStorage::SaveProperties() {
-  TComponent* root = FForm ? FForm->Root() : nullptr;
-  std::string section = GetIniSection();
-  WithStore([&](TIniStore ini) {
-    TPropsStorage storage;
-    storage.Section = section;
-    storage.Root = root;
-    storage.OnReadString = [ini](const std::string& s, const std::string& k, const std::string& d) { return ini.ReadString(s, k, d); };
-    storage.OnWriteString = [ini](const std::string& s, const std::string& k, const std::string& v) mutable { ini.WriteString(s, k, v); };
-    storage.OnEraseSection = [ini](const std::string& s) mutable { ini.EraseSection(s); };
-    storage.StoreObjectsProps(root, StoredProps.Strings);
-    StoredValues.SaveValues(ini, section);
-  });
-}
+void TFormStorage::SaveProperties() { TransferProperties(true); }
 
-void TFormStorage::RestoreProperties() {
+void TFormStorage::RestoreProperties() { TransferProperties(false); }
+
+void TFormStorage::TransferProperties(bool save) {
   TComponent* root = FForm ? FForm->Root() : nullptr;
   std::string section = GetIniSection();
   WithStore([&](TIniStore ini) {
@@ -323,8 +312,15 @@ void TFormStorage::RestoreProperties() {
     storage.Section = section;
     storage.Root = root;
     storage.OnReadString = [ini](const std::string& s, const std::string& k, const std::string& d) { return ini.ReadString(s, k, d); };
-    storage.LoadObjectsProps(root, StoredProps.Strings);
-    StoredValues.RestoreValues(ini, section);
+    if (save) {
+      storage.OnWriteString = [ini](const std::string& s, const std::string& k, const std::string& v) mutable { ini.WriteString(s, k, v); };
+      storage.OnEraseSection = [ini](const std::string& s) mutable { ini.EraseSection(s); };
+      storage.StoreObjectsProps(root, StoredProps.Strings);
+      StoredValues.SaveValues(ini, section);
+    } else {
+      storage.LoadObjectsProps(root, StoredProps.Strings);
+      StoredValues.RestoreValues(ini, section);
+    }
   });
 }
 

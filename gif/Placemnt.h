@@ -145,4 +145,8 @@ class TFormStorage : public TFormPlacement {
   // Keeps StoredProps in step: a component renamed (newName non-empty) or gone.
   void SetNotification(const std::string& oldName, const std::string& newName);
   std::string ClassName() const override { return "TFormStorage"; }
+
+ private:
+  // Saves (save) or restores the stored properties and values in the form's section.
+  void TransferProperties(bool save);
 };

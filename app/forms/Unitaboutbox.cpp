@@ -83,10 +83,8 @@ TFormAboutBox::TFormAboutBox(QWidget* parent)
   Label6 = MakeLabel(page, "Label6", "Memory usage:", 48, 288);
   Label8 = MakeLabel(page, "Label8", "NA", 264, 288);
 
-  ButtonOK = new QPushButton("OK", this);
-  ButtonOK->setObjectName("ButtonOK");
+  ButtonOK = NewDialogButton(this, "ButtonOK", "OK", true);
   ButtonOK->setGeometry(284, 369, 75, 25);
-  ButtonOK->setDefault(true);
   connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
 
   PaintBox2 = new TPaintBox(this);

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <cstdint>
 
 #include "Unitglobal.h"
@@ -50,23 +49,11 @@ TFormEditProjectSize::TFormEditProjectSize(QWidget* parent)
   row(0, "Label1", "Width:", "Edit1", "UpDown1", Label1, Edit1, UpDown1);
   row(1, "Label2", "Height:", "Edit2", "UpDown2", Label2, Edit2, UpDown2);
 
-  ButtonOK = new QPushButton("OK", this);
-  ButtonOK->setObjectName("ButtonOK");
-  ButtonOK->setDefault(true);
+  ButtonOK = NewDialogButton(this, "ButtonOK", "OK", true);
   connect(ButtonOK, &QPushButton::clicked, this, &TFormEditProjectSize::ButtonOKClick);
-  ButtonCancel = new QPushButton("Cancel", this);
-  ButtonCancel->setObjectName("ButtonCancel");
+  ButtonCancel = NewDialogButton(this, "ButtonCancel", "Cancel", false);
   connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(ButtonOK);
-  buttons->addWidget(ButtonCancel);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(8, 8, 8, 8);
-  outer->addLayout(grid);
-  outer->addLayout(buttons);
-  outer->setSizeConstraint(QLayout::SetFixedSize);
+  LayOutDialog(this, grid, {ButtonOK, ButtonCancel}, 8);
 }
 
 TFormEditProjectSize::~TFormEditProjectSize() {

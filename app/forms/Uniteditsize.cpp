@@ -70,12 +70,9 @@ TFormEditSize::TFormEditSize(QWidget* parent)
   LabelMemory = new QLabel(this);
   LabelMemory->setObjectName("LabelMemory");
   LabelMemory->setGeometry(8, 82, 145, 16);
-  ButtonOK = new QPushButton("OK", this);
-  ButtonOK->setObjectName("ButtonOK");
+  ButtonOK = NewDialogButton(this, "ButtonOK", "OK", true);
   ButtonOK->setGeometry(158, 34, 76, 23);
-  ButtonOK->setDefault(true);
-  ButtonCancel = new QPushButton("Cancel", this);
-  ButtonCancel->setObjectName("ButtonCancel");
+  ButtonCancel = NewDialogButton(this, "ButtonCancel", "Cancel", false);
   ButtonCancel->setGeometry(158, 60, 76, 23);
   PaintBox1 = new TPaintBox(this);
   PaintBox1->setObjectName("PaintBox1");

@@ -78,12 +78,9 @@ TFormEditURL::TFormEditURL(QWidget* parent)
   EditURL->setObjectName("EditURL");
   EditURL->setGeometry(48, 38, 273, 21);
   Label2->setBuddy(EditURL);
-  ButtonOK = new QPushButton("OK", this);
-  ButtonOK->setObjectName("ButtonOK");
+  ButtonOK = NewDialogButton(this, "ButtonOK", "OK", true);
   ButtonOK->setGeometry(166, 7, 75, 23);
-  ButtonOK->setDefault(true);
-  ButtonCancel = new QPushButton("Cancel", this);
-  ButtonCancel->setObjectName("ButtonCancel");
+  ButtonCancel = NewDialogButton(this, "ButtonCancel", "Cancel", false);
   ButtonCancel->setGeometry(246, 7, 75, 23);
   PaintBox = new TPaintBox(this);
   PaintBox->setObjectName("PaintBox");

@@ -1,12 +1,17 @@
 #include "Unitglobal.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -111,4 +116,40 @@ int EditClampInteger(QLineEdit* edit, int def, int64_t low, int64_t high) {
   v = std::clamp<int64_t>(v, INT32_MIN, INT32_MAX);
   EditSetText(edit, IntToStr(v));
   return int(v);
+}
+
+QPushButton* NewDialogButton(QDialog* dialog, const char* name, const char* caption, bool isDefault) {
+  auto* button = new QPushButton(caption, dialog);
+  button->setObjectName(name);
+  if (isDefault) button->setDefault(true);
+  return button;
+}
+
+template <class AddBody>
+static void LayOutDialogWith(QDialog* dialog, AddBody addBody, std::initializer_list<QPushButton*> buttons,
+                             int margin) {
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  for (QPushButton* b : buttons) row->addWidget(b);
+  auto* outer = new QVBoxLayout(dialog);
+  outer->setContentsMargins(margin, margin, margin, margin);
+  addBody(*outer);
+  outer->addLayout(row);
+  outer->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void LayOutDialog(QDialog* dialog, QLayout* body, std::initializer_list<QPushButton*> buttons, int margin) {
+  LayOutDialogWith(dialog, [body](QVBoxLayout& outer) { outer.addLayout(body); }, buttons, margin);
+}
+
+void LayOutDialog(QDialog* dialog, QWidget* body, std::initializer_list<QPushButton*> buttons, int margin) {
+  LayOutDialogWith(dialog, [body](QVBoxLayout& outer) { outer.addWidget(body); }, buttons, margin);
+}
+
+void LoadThumbnailPicture(XImage& image, const std::string& file) {
+  try {
+    image.LoadFromFile(file);
+  } catch (const std::exception&) {
+    image.SetSize(0, 0);
+  }
 }

@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <string>
 
 class XImage;
 
@@ -47,7 +49,22 @@ class TPaintBox : public QWidget {
 // image with its transparency; a null image when the file is missing or bad.
 QImage ApplicationIconImage();
 
+// Reads a picture for a thumbnail. A file that is not a picture, or a broken or oversized one,
+// leaves `image` empty (0 x 0): it gets no thumbnail.
+void LoadThumbnailPicture(XImage& image, const std::string& file);
+
+class QDialog;
+class QLayout;
 class QLineEdit;
+class QPushButton;
+
+// A dialog button of that name and caption; the default button is the one Return presses.
+QPushButton* NewDialogButton(QDialog* dialog, const char* name, const char* caption, bool isDefault);
+// Lays the dialog out as `body` (a layout or a widget) above a right-aligned row of `buttons`,
+// `margin` pixels in from the edges, at its natural size, which the user cannot change.
+void LayOutDialog(QDialog* dialog, QLayout* body, std::initializer_list<QPushButton*> buttons, int margin);
+void LayOutDialog(QDialog* dialog, QWidget* body, std::initializer_list<QPushButton*> buttons, int margin);
+
 // The number dialogs' exit rule: the edit's text as an integer (`def` when it is not one),
 // limited first to `high`, then to `low` (so `low` wins when the range is empty), and
 // written back. Returns the value.

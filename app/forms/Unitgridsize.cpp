@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QVBoxLayout>
 #include <cstdint>
 
+#include "Unitglobal.h"
 #include "platform/gui/QtUpDown.h"
 
 TFormGridSize* FormGridSize = nullptr;
@@ -42,19 +42,9 @@ TFormGridSize::TFormGridSize(QWidget* parent)
   row->insertSpacing(1, 8);
   UpDown1->setFixedSize(16, Edit1->sizeHint().height());
 
-  ButtonOK = new QPushButton("OK", this);
-  ButtonOK->setObjectName("ButtonOK");
-  ButtonOK->setDefault(true);
+  ButtonOK = NewDialogButton(this, "ButtonOK", "OK", true);
   connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(ButtonOK);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(5, 5, 5, 5);
-  outer->addWidget(PageControl);
-  outer->addLayout(buttons);
-  outer->setSizeConstraint(QLayout::SetFixedSize);
+  LayOutDialog(this, PageControl, {ButtonOK}, 5);
 }
 
 TFormGridSize::~TFormGridSize() {

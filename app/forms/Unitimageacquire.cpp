@@ -126,12 +126,9 @@ TFormImageAcquire::TFormImageAcquire(QWidget* parent)
   ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListView->setSelectionMode(QAbstractItemView::SingleSelection);
 
-  ButtonOK = new QPushButton("OK", this);
-  ButtonOK->setObjectName("ButtonOK");
+  ButtonOK = NewDialogButton(this, "ButtonOK", "OK", true);
   ButtonOK->setGeometry(326, 323, 75, 25);
-  ButtonOK->setDefault(true);
-  ButtonCancel = new QPushButton("Cancel", this);
-  ButtonCancel->setObjectName("ButtonCancel");
+  ButtonCancel = NewDialogButton(this, "ButtonCancel", "Cancel", false);
   ButtonCancel->setGeometry(407, 323, 75, 25);
   PaintBox1 = new TPaintBox(this);
   PaintBox1->setObjectName("PaintBox1");
@@ -356,11 +353,7 @@ void TFormImageAcquire::ComboBoxGalleryChange() {
   }
   for (const std::string& file : files) {
     XImage image;
-    try {
-      image.LoadFromFile(file);
-    } catch (const std::exception&) {
-      image.SetSize(0, 0);
-    }
+    LoadThumbnailPicture(image, file);
     QCoreApplication::processEvents();
     if (listing != FGalleryListing) return;  // another gallery was chosen meanwhile
     if (image.Width() < 1 || image.Height() < 1) continue;

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "Unitglobal.h"
 #include "engine/XBlend.h"
 #include "engine/XImage.h"
 #include "platform/Canvas.h"
@@ -231,12 +232,7 @@ void TFormImageBrowser::ButtonRefreshClick() {
                                             IntToStr(int(files.size())) + ": " +
                                             ExtractFileName(file));
       XImage image;
-      try {
-        image.LoadFromFile(file);
-      } catch (const std::exception&) {
-        // Not a picture, or a broken or oversized one: it gets no thumbnail.
-        image.SetSize(0, 0);
-      }
+      LoadThumbnailPicture(image, file);
       QCoreApplication::processEvents();
       if (FStopListing) stopped = true;
       if (stopped || FDirectory != FLastFolder) break;

@@ -1,12 +1,10 @@
 #include "Unitresize.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QVBoxLayout>
 
 #include "Unitglobal.h"
 #include "platform/Services.h"
@@ -52,23 +50,11 @@ TFormResize::TFormResize(QWidget* parent)
   ControlOnExit(EditWidth, [this] { EditWidthExit(); });
   ControlOnExit(EditHeight, [this] { EditHeightExit(); });
 
-  ButtonOK = new QPushButton("OK", this);
-  ButtonOK->setObjectName("ButtonOK");
-  ButtonOK->setDefault(true);
+  ButtonOK = NewDialogButton(this, "ButtonOK", "OK", true);
   connect(ButtonOK, &QPushButton::clicked, this, &TFormResize::ButtonOKClick);
-  ButtonCancel = new QPushButton("Cancel", this);
-  ButtonCancel->setObjectName("ButtonCancel");
+  ButtonCancel = NewDialogButton(this, "ButtonCancel", "Cancel", false);
   connect(ButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(ButtonOK);
-  buttons->addWidget(ButtonCancel);
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(5, 5, 5, 5);
-  outer->addWidget(PageControl);
-  outer->addLayout(buttons);
-  outer->setSizeConstraint(QLayout::SetFixedSize);
+  LayOutDialog(this, PageControl, {ButtonOK, ButtonCancel}, 5);
 }
 
 TFormResize::~TFormResize() {

@@ -72,13 +72,10 @@ TFormTipOfTheDay::TFormTipOfTheDay(QWidget* parent)
   CheckBoxShow->setChecked(true);
   connect(CheckBoxShow, &QCheckBox::clicked, this, &TFormTipOfTheDay::CheckBoxShowClick);
 
-  ButtonNextTip = new QPushButton("&Next Tip", this);
-  ButtonNextTip->setObjectName("ButtonNextTip");
+  ButtonNextTip = NewDialogButton(this, "ButtonNextTip", "&Next Tip", true);
   ButtonNextTip->setGeometry(174, 130, 75, 25);
-  ButtonNextTip->setDefault(true);
   connect(ButtonNextTip, &QPushButton::clicked, this, &TFormTipOfTheDay::ButtonNextTipClick);
-  Button1 = new QPushButton("&Close", this);
-  Button1->setObjectName("Button1");
+  Button1 = NewDialogButton(this, "Button1", "&Close", false);
   Button1->setGeometry(255, 130, 75, 25);
   connect(Button1, &QPushButton::clicked, this, &TFormTipOfTheDay::Button1Click);
 

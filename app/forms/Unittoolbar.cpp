@@ -229,30 +229,19 @@ bool TFormTools::eventFilter(QObject* watched, QEvent* e) {
 
 void TFormTools::PaintBox1Paint(QObject* Sender) { PaintBoxDrawFancy(qobject_cast<QWidget*>(Sender)); }
 
-void TFormTools::CheckAntialiasClick(QObject* Sender) {
-  if (FormMain) FormMain->CheckAntialiasClick(Sender);
+// The tool window's controls act on the main window's selection, when there is one.
+static void ToMainWindow(void (TFormMain::*handler)(QObject*), QObject* sender) {
+  if (FormMain) (FormMain->*handler)(sender);
 }
-void TFormTools::CheckTransparentClick(QObject* Sender) {
-  if (FormMain) FormMain->CheckTransparentClick(Sender);
-}
-void TFormTools::ButtonLoadTextureClick(QObject* Sender) {
-  if (FormMain) FormMain->ButtonLoadTextureClick(Sender);
-}
-void TFormTools::ComboOverlayChange(QObject* Sender) {
-  if (FormMain) FormMain->ComboOverlayChange(Sender);
-}
-void TFormTools::FlipColorsClick(QObject* Sender) {
-  if (FormMain) FormMain->FlipColorsClick(Sender);
-}
-void TFormTools::CurveSizeChange(QObject* Sender) {
-  if (FormMain) FormMain->CurveSizeChange(Sender);
-}
-void TFormTools::PenWidthChange(QObject* Sender) {
-  if (FormMain) FormMain->PenWidthChange(Sender);
-}
-void TFormTools::ComboTextureModeChange(QObject* Sender) {
-  if (FormMain) FormMain->ComboTextureModeChange(Sender);
-}
+
+void TFormTools::CheckAntialiasClick(QObject* Sender) { ToMainWindow(&TFormMain::CheckAntialiasClick, Sender); }
+void TFormTools::CheckTransparentClick(QObject* Sender) { ToMainWindow(&TFormMain::CheckTransparentClick, Sender); }
+void TFormTools::ButtonLoadTextureClick(QObject* Sender) { ToMainWindow(&TFormMain::ButtonLoadTextureClick, Sender); }
+void TFormTools::ComboOverlayChange(QObject* Sender) { ToMainWindow(&TFormMain::ComboOverlayChange, Sender); }
+void TFormTools::FlipColorsClick(QObject* Sender) { ToMainWindow(&TFormMain::FlipColorsClick, Sender); }
+void TFormTools::CurveSizeChange(QObject* Sender) { ToMainWindow(&TFormMain::CurveSizeChange, Sender); }
+void TFormTools::PenWidthChange(QObject* Sender) { ToMainWindow(&TFormMain::PenWidthChange, Sender); }
+void TFormTools::ComboTextureModeChange(QObject* Sender) { ToMainWindow(&TFormMain::ComboTextureModeChange, Sender); }
 
 void TFormTools::XColorPanel1Click(QObject* Sender) {
   auto* panel = qobject_cast<QWidget*>(Sender);

@@ -24,16 +24,7 @@ struct StyleObj {
 };
 
 inline std::string StyleProjectText(const std::vector<StyleObj>& objects, int width = 400, int height = 300) {
-  std::string text = "[Heading]\nVersion=1.0\nBGColor=clWhite\nLastSelected=-1\nNumOfButtons=" +
-                     std::to_string(objects.size()) + "\nProjectWidth=" + std::to_string(width) +
-                     "\nProjectHeight=" + std::to_string(height) + "\nGridX=8\nGridY=8\n";
-  for (size_t i = 0; i < objects.size(); ++i) {
-    const StyleObj& o = objects[i];
-    text += "[Button" + std::to_string(i) + "]\nButtonText=" + o.text + "\nRectLeft=" + std::to_string(o.l) +
-            "\nRectTop=" + std::to_string(o.t) + "\nRectRight=" + std::to_string(o.r) +
-            "\nRectBottom=" + std::to_string(o.b) + "\n" + o.style;
-  }
-  return text;
+  return TestProjectText(objects, width, height, "clWhite", [](const StyleObj& o) { return o.style; });
 }
 
 // Three objects A, B, C with fonts of their own; two templates listed out of name order:

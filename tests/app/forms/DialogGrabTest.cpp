@@ -20,17 +20,11 @@
 #include "Unitresize.h"
 #include "Unittipoftheday.h"
 #include "support/SaneConfig.h"
+#include "support/ShippedHome.h"
 #include "support/ScriptedServices.h"
 #include "support/TestSupport.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-void Save(QWidget& w, const char* name) {
-  const char* dir = std::getenv("ZELMORA_GRAB_DIR");
-  if (dir && *dir) w.grab().save(QString(dir) + "/" + name + ".png");
-}
 
 // The number of distinct colours in the bottom `height` rows.
 size_t BannerColours(QWidget& w, int height) {
@@ -42,12 +36,7 @@ size_t BannerColours(QWidget& w, int height) {
 }
 
 TEST(DialogGrab, TheShippedBannerAndPicturesAppear) {
-  TempDir home, cfg;
-  ScopedEnv h{"ZELMORA_HOME", home.Path()}, c{"ZELMORA_CONFIG", cfg.Path()};
-  fs::copy(ZELMORA_DATA, home.Path(), fs::copy_options::recursive);
-  ScriptedServices services;
-  ReleaseEnvironment();
-  FreeBanner();
+  ShippedHome shipped;
 
   TFormAboutBox about;
   about.show();
@@ -56,33 +45,33 @@ TEST(DialogGrab, TheShippedBannerAndPicturesAppear) {
   // The application's icon, a blue button, at the paint box's origin.
   QColor body = about.PaintBox1->grab().toImage().pixelColor(5, 16);
   EXPECT_GT(body.blue(), body.red() + 60);
-  Save(about, "about");
+  SaveGrab(about, "about");
 
   TFormTipOfTheDay tips;
   tips.show();
   EXPECT_GT(BannerColours(tips, 38), 20u);
-  Save(tips, "tips");
+  SaveGrab(tips, "tips");
 
   TFormEditSize size;
   size.SetPixels(640, 480);
   size.show();
   EXPECT_GT(BannerColours(size, 38), 20u);
-  Save(size, "editsize");
+  SaveGrab(size, "editsize");
 
   TFormResize resize;
   resize.show();
-  Save(resize, "resize");
+  SaveGrab(resize, "resize");
   TFormGridSize grid;
   grid.show();
-  Save(grid, "gridsize");
+  SaveGrab(grid, "gridsize");
   TFormEditProjectSize page;
   page.show();
-  Save(page, "projectsize");
+  SaveGrab(page, "projectsize");
 
   TFormEditURL url;
   url.show();
   EXPECT_GT(BannerColours(url, 38), 20u);
-  Save(url, "editurl");
+  SaveGrab(url, "editurl");
   ScopedSaneBackends noScanner("");
   TFormImageAcquire acquire;
   acquire.show();

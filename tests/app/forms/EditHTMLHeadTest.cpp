@@ -35,6 +35,7 @@
 #include "platform/SysUtils.h"
 #include "platform/gui/QtServices.h"
 #include "support/ScriptedServices.h"
+#include "support/ShippedHome.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -594,12 +595,8 @@ TEST(EditHTMLHead, BuiltPageHeadReflectsTheEdits) {
 
 // The dialog drawn offscreen with the shipped files; ZELMORA_GRAB_DIR keeps the pictures.
 TEST(EditHTMLHead, Grab) {
-  TempDir home, cfg;
-  ScopedEnv h{"ZELMORA_HOME", home.Path()}, c{"ZELMORA_CONFIG", cfg.Path()};
-  fs::copy(ZELMORA_DATA, home.Path(), fs::copy_options::recursive);
-  ScriptedServices services;
-  ReleaseEnvironment();
-  FreeBanner();
+  ShippedHome shipped;
+  const TempDir& home = shipped.home;
   {
     TFormEditHTMLHead form;
     EXPECT_EQ(form.OpenDialog->InitialDir, home.Path() + "/Keywords");

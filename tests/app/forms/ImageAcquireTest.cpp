@@ -28,17 +28,13 @@
 #include "platform/SysUtils.h"
 #include "support/HttpServer.h"
 #include "support/SaneConfig.h"
+#include "support/ShippedHome.h"
 #include "support/ScriptedServices.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-void Grab(QWidget& w, const char* name) {
-  const char* dir = std::getenv("ZELMORA_GRAB_DIR");
-  if (dir && *dir) w.grab().save(QString(dir) + "/" + name + ".png");
-}
 
 // A picture file of one colour, written by the image class.
 void WritePicture(const std::string& name, int w, int h, TColor colour) {
@@ -147,7 +143,7 @@ TEST(EditURL, OnlyFetchableAddressesAreTaken) {
 
   WhenModal([&] {
     form.EditURL->setText("  http://example.org/new.png ");
-    Grab(form, "editurl-typed");
+    SaveGrab(form, "editurl-typed");
     form.ButtonOK->click();
   });
   EXPECT_TRUE(form.Execute());
@@ -191,7 +187,7 @@ TEST(ImageAcquire, DownloadLandsInTheCacheAndFailuresChangeNothing) {
   EXPECT_EQ(cached.rfind(IncludeTrailingPathDelimiter(home.cache.Path()), 0), 0u) << cached;
   EXPECT_EQ(ExtractFileExt(cached), ".png");
   EXPECT_EQ(url.URL, base + "pic.png");
-  Grab(acquire, "imageacquire");
+  SaveGrab(acquire, "imageacquire");
 
   // A missing file and a broken picture: a box each, the picture and its name stay, and
   // the broken download does not stay in the cache.
@@ -252,7 +248,7 @@ TEST(ImageBrowser, ThumbnailsOfGoodPicturesOnly) {
   EXPECT_EQ(browser.ButtonRefresh->text(), "Refresh");
   EXPECT_TRUE(browser.ButtonRefresh->isEnabled());
   EXPECT_FALSE(TFormImageBrowser::Busy());
-  Grab(browser, "imagebrowser");
+  SaveGrab(browser, "imagebrowser");
 
   // Shown again on the same folder: nothing is listed again.
   QToolButton* first = thumbs[0];
@@ -377,7 +373,7 @@ TEST(ImageAcquire, GalleryListsCategoriesAndPicksClipArt) {
     EXPECT_EQ(acquire.Picture().FileName, "");
     acquire.ListView->setCurrentRow(1);
     EXPECT_EQ(acquire.Picture().Width(), 20);
-    Grab(acquire, "imageacquire-clipart");
+    SaveGrab(acquire, "imageacquire-clipart");
     acquire.ButtonOK->click();
   });
   EXPECT_TRUE(acquire.Execute());
@@ -411,7 +407,7 @@ TEST(ImageAcquire, AcquirePageShowsThePictureCentredOrSaysThereIsNone) {
     for (int x = 0; x < viewport.width(); ++x) dark += qGray(empty.pixel(x, y)) < 128;
   EXPECT_GT(dark, 20);
   EXPECT_EQ(empty.pixelColor(2, 2), QColor(Qt::white));
-  Grab(acquire, "imageacquire-empty");
+  SaveGrab(acquire, "imageacquire-empty");
 
   acquire.Picture().LoadFromFile(folder.File("small.bmp"));
   acquire.TabSheet1Show();

@@ -27,40 +27,20 @@
 
 namespace {
 
-struct Obj {
-  const char* text;
-  int l, t, r, b;
-};
+using Obj = TestObject;
 
 // A 320 x 200 page, grid 8, snapping on: A (40,40)-(120,80), B (160,40)-(240,80) and
 // C (40,120)-(120,160); B is styled from the template "Glass" and links to b.htm.
-const std::vector<Obj> kThree = {{"A", 40, 40, 120, 80}, {"B", 160, 40, 240, 80}, {"C", 40, 120, 120, 160}};
+const std::vector<Obj>& kThree = kThreeTestObjects;
 
 std::string WriteProject(ProgramHome& home, const std::string& file, const std::vector<Obj>& objects,
                          const std::string& background = "clWhite") {
-  std::string text = "[Heading]\nVersion=1.0\nBGColor=" + background + "\nLastSelected=-1\nNumOfButtons=" +
-                     std::to_string(objects.size()) + "\nProjectWidth=320\nProjectHeight=200\nGridX=8\nGridY=8\n";
-  for (size_t i = 0; i < objects.size(); ++i) {
-    const Obj& o = objects[i];
-    text += "[Button" + std::to_string(i) + "]\nButtonText=" + o.text + "\nRectLeft=" + std::to_string(o.l) +
-            "\nRectTop=" + std::to_string(o.t) + "\nRectRight=" + std::to_string(o.r) +
-            "\nRectBottom=" + std::to_string(o.b) + "\n";
-    if (std::string(o.text) == "B") text += "StyleName=Glass\nLinkAddress=b.htm\nShape=5\n";
-  }
-  const std::string path = home.dir.File(file);
-  WriteAll(path, text);
-  return path;
+  return WriteTestProject(home.dir.File(file), objects, 320, 200, background, [](const Obj& o) {
+    return std::string(o.text) == "B" ? "StyleName=Glass\nLinkAddress=b.htm\nShape=5\n" : "";
+  });
 }
 
-std::unique_ptr<TFormMain> Start(const std::string& project) {
-  auto w = StartMainWindow({project});
-  QApplication::setActiveWindow(w.get());
-  QCoreApplication::processEvents();
-  w->ScrollBox->setFocus();
-  w->Scene->SelectNone();
-  w->RedrawScene(true);
-  return w;
-}
+std::unique_ptr<TFormMain> Start(const std::string& project) { return StartEditing(project); }
 
 // Selects exactly the objects with these texts; the first becomes the current one. As every
 // selection the user makes, it sets the controls from the current object, which enables the

@@ -33,43 +33,19 @@ namespace {
 
 using Home = ProgramHome;
 
-struct Obj {
-  const char* text;
-  int l, t, r, b;
-};
+using Obj = TestObject;
+const std::vector<Obj>& kThree = kThreeTestObjects;
 
 // A 320 x 200 page, grid 8, snapping on; by default three objects: A (40,40)-(120,80),
-// B (160,40)-(240,80) and C (40,120)-(120,160).
-const std::vector<Obj> kThree = {{"A", 40, 40, 120, 80}, {"B", 160, 40, 240, 80}, {"C", 40, 120, 120, 160}};
-
+// B (160,40)-(240,80) and C (40,120)-(120,160); style is added to every object.
 std::string FixtureProject(Home& home, const std::vector<Obj>& objects = kThree, int width = 320,
                            int height = 200, const std::string& style = "") {
-  std::string path = home.dir.File("edit.zlm");
-  std::string text = "[Heading]\nVersion=1.0\nBGColor=clWhite\nLastSelected=-1\nNumOfButtons=" +
-                     std::to_string(objects.size()) + "\nProjectWidth=" + std::to_string(width) +
-                     "\nProjectHeight=" + std::to_string(height) + "\nGridX=8\nGridY=8\n";
-  for (size_t i = 0; i < objects.size(); ++i) {
-    const Obj& o = objects[i];
-    text += "[Button" + std::to_string(i) + "]\nButtonText=" + o.text + "\nRectLeft=" + std::to_string(o.l) +
-            "\nRectTop=" + std::to_string(o.t) + "\nRectRight=" + std::to_string(o.r) +
-            "\nRectBottom=" + std::to_string(o.b) + "\n" + style;
-  }
-  WriteAll(path, text);
-  return path;
+  return WriteTestProject(home.dir.File("edit.zlm"), objects, width, height, "clWhite",
+                          [&](const Obj&) { return style; });
 }
 
-std::unique_ptr<TFormMain> Start(const std::string& project) {
-  auto w = std::make_unique<TFormMain>();
-  w->CommandLine = {project};
-  w->show();
-  QApplication::setActiveWindow(w.get());
-  QCoreApplication::processEvents();
-  w->ScrollBox->setFocus();
-  // Start with nothing selected and everything rendered.
-  w->Scene->SelectNone();
-  w->RedrawScene(true);
-  return w;
-}
+// Starts with nothing selected and everything rendered.
+std::unique_ptr<TFormMain> Start(const std::string& project) { return StartEditing(project); }
 
 // The page bitmap's pixels, and the screen surface's, as 0x00RRGGBB words.
 std::vector<uint32_t> PagePixels(TFormMain& w) {

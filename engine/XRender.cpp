@@ -33,18 +33,18 @@ std::vector<TTextureFailure>& Failures() {
 
 // What the shape drawing reads of a style, so that the doubled drawing and the mask can use
 // other values without touching the style.
-struct TShapeSpec {
+struct TShapeLook {
   int Shape;
   int PenWidth;
   int CurveSize;
   TColor C0, C1, C2, C3, C4, C5;
 };
 
-TShapeSpec SpecOf(const ZStyle& s) {
+TShapeLook LookOf(const ZStyle& s) {
   return {s.Shape, s.PenWidth, s.CurveSize, s.Color0, s.Color1, s.Color2, s.Color3, s.Color4, s.Color5};
 }
 
-void DrawShape(TCanvas& c, int L, int T, int R, int B, const TShapeSpec& s, bool clear) {
+void DrawShape(TCanvas& c, int L, int T, int R, int B, const TShapeLook& s, bool clear) {
   if (s.PenWidth <= 0) {
     c.Pen.Width = 1;
     c.Pen.Style = psClear;
@@ -223,13 +223,13 @@ void ApplyTexture(const ZStyle& style, XImage& tex, int w, int h) {
   texImage.SetTransparent(false);
   Fill(mask, 0xFFFFFF);
   // The outline in black on white: the style's geometry with every colour 0, solid.
-  TShapeSpec spec = SpecOf(style);
-  spec.C0 = spec.C1 = spec.C2 = spec.C3 = spec.C4 = spec.C5 = 0;
+  TShapeLook look = LookOf(style);
+  look.C0 = look.C1 = look.C2 = look.C3 = look.C4 = look.C5 = 0;
   TRect r(0, 0, w, h);
   if (style.Shape != 0) r = Rect(1, 1, w - 1, h - 1);
   TCanvas& mc = mask.Canvas();
   DrawButtonFrame(mc, r.Left, r.Top, r.Right, r.Bottom, style.Shape, 0, 0, 0, 0, 0, false);
-  DrawShape(mc, r.Left, r.Top, r.Right, r.Bottom, spec, false);
+  DrawShape(mc, r.Left, r.Top, r.Right, r.Bottom, look, false);
   MaskFill(texImage, mask, kTextureKey);
   KeyedCopy(ObjectImage(), texImage, kTextureKey);
 }
@@ -292,7 +292,7 @@ void DrawButtonFrame(TCanvas& c, int L, int T, int R, int B, int kind, TColor c0
 
 void DrawButtonShape(TCanvas& canvas, int left, int top, int right, int bottom, const ZStyle& style,
                      bool clear) {
-  DrawShape(canvas, left, top, right, bottom, SpecOf(style), clear);
+  DrawShape(canvas, left, top, right, bottom, LookOf(style), clear);
 }
 
 void MaskFill(TBitmap& dst, const TBitmap& mask, uint32_t value) {
@@ -339,11 +339,11 @@ void RenderButtonImage(TZLMButton& o, XImage& doubleImage) {
   if (doubleImage.PixelFormat() != pf32bit) doubleImage.SetPixelFormat(pf32bit);
   Double2x(doubleImage, obj);
   // Twice the pen, the curve and the font's pixel height; the style itself stays as it is.
-  TShapeSpec spec = SpecOf(s);
-  spec.PenWidth *= 2;
-  spec.CurveSize *= 2;
+  TShapeLook look = LookOf(s);
+  look.PenWidth *= 2;
+  look.CurveSize *= 2;
   TCanvas& dc = doubleImage.Canvas();
-  DrawShape(dc, 0, 0, 2 * w, 2 * h, spec, clear);
+  DrawShape(dc, 0, 0, 2 * w, 2 * h, look, clear);
   DrawCaption(dc, o, 2 * w, 2 * h, 2);
   Downsample2x2(obj, doubleImage);
 }

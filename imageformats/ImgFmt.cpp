@@ -146,6 +146,12 @@ uint32_t WriteFlagOf(int32_t bpp) {
 
 }  // namespace
 
+int imgfmt_read_mono_palette(int, ImgFmtHeader*, ImgFmtRgb* pal) {
+  pal[0] = {255, 255, 255};
+  pal[1] = {0, 0, 0};
+  return IMGFMT_OK;
+}
+
 // ---- I/O ----
 
 int imgfmt_set_io_hooks(ImgFmtOpenFn open, ImgFmtCreateFn create, ImgFmtCloseFn close,

@@ -29,6 +29,9 @@ extern const ImgFmtCodec imgfmt_codec_sprite;
 extern const ImgFmtCodec imgfmt_codec_pseg;
 extern const ImgFmtCodec imgfmt_codec_gemras;
 
+// The palette of the one-bit formats whose 0 is paper and 1 ink: white, then black.
+int imgfmt_read_mono_palette(int fd, ImgFmtHeader* h, ImgFmtRgb* palette);
+
 // The header of the binary greymap and pixmap files: magic "P5" or "P6", width, height,
 // maximum. Gives the bytes the header takes in *headerBytes.
 int imgfmt_pnm_header(int fd, char magic, int badMaxCode, int32_t* width, int32_t* height,

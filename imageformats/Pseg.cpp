@@ -130,12 +130,6 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
   return IMGFMT_OK;
 }
 
-int ReadPalette(int, ImgFmtHeader*, ImgFmtRgb* pal) {
-  pal[0] = {255, 255, 255};
-  pal[1] = {0, 0, 0};
-  return IMGFMT_OK;
-}
-
 int ReadCells(int fd, ImgFmtHeader* h, const PsegPrivate* p, uint8_t* data) {
   const int64_t stride = imgfmt_row_bytes(h->width, 1);
   const int64_t rowBytes = h->width / 8;
@@ -302,4 +296,4 @@ const char* ErrorText(int code) {
 
 const ImgFmtCodec imgfmt_codec_pseg = {
     {"PSEG", "IBM Printer Page Segment", "PSE PSEG PSEG38PP PSEG3820", 0x11},
-    ReadHeader, ReadPalette, ReadData, WriteImage, ErrorText};
+    ReadHeader, imgfmt_read_mono_palette, ReadData, WriteImage, ErrorText};

@@ -174,12 +174,6 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char*) {
   return IMGFMT_OK;
 }
 
-int ReadPalette(int, ImgFmtHeader*, ImgFmtRgb* pal) {
-  pal[0] = {255, 255, 255};
-  pal[1] = {0, 0, 0};
-  return IMGFMT_OK;
-}
-
 uint8_t Reverse(unsigned b) {
   b = ((b & 0xf0) >> 4) | ((b & 0x0f) << 4);
   b = ((b & 0xcc) >> 2) | ((b & 0x33) << 2);
@@ -291,4 +285,4 @@ const char* ErrorText(int code) {
 }  // namespace
 
 const ImgFmtCodec imgfmt_codec_xbitmap = {{"XBitmap", "X Windows Bitmap", "XBM", 0x11},
-                                          ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+                                          ReadHeader, imgfmt_read_mono_palette, ReadData, Write, ErrorText};

@@ -132,7 +132,10 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& out) {
   bmp.SetPixelFormat(fmt);
   if (!pal.empty()) bmp.SetPalette(pal);
   else if (bpp <= 8) Bad("no palette");
-  uint64_t off = offBits ? offBits : 14 + uint64_t(hsize) + pal.size() * (core ? 3 : 4);
+  // Without an offset (a packed bitmap, as the clipboard holds it) the pixels follow the
+  // header, the masks that stand after a 40-byte header, and the palette.
+  uint64_t masksAfter = hsize == 40 ? (compression == 3 ? 12 : compression == 6 ? 16 : 0) : 0;
+  uint64_t off = offBits ? offBits : 14 + uint64_t(hsize) + masksAfter + pal.size() * (core ? 3 : 4);
   // The pixels must all be there before anything is allocated for them; the last row may
   // lack its padding.
   if (!rle) r.Need(off, uint64_t(srcRow) * uint64_t(height) - uint64_t(srcRow - (width * bpp + 7) / 8));

@@ -39,26 +39,15 @@ void TGraphic::LoadFromClipboardFormat(uint16_t, const std::string& data) {
 }
 
 void TBitmap::LoadFromClipboardFormat(uint16_t format, const std::string& data) {
-  if (format != 8 /* CF_DIB */ || data.size() < 16) {
+  if (format != 8 /* CF_DIB */) {
     TGraphic::LoadFromClipboardFormat(format, data);
     return;
   }
-  auto u32 = [&](size_t at) {
-    return at + 4 <= data.size() ? uint32_t(uint8_t(data[at])) | uint32_t(uint8_t(data[at + 1])) << 8 |
-                                       uint32_t(uint8_t(data[at + 2])) << 16 | uint32_t(uint8_t(data[at + 3])) << 24
-                                 : 0u;
-  };
-  uint32_t headerSize = u32(0);
-  size_t bitsAt = headerSize == 12 ? 10 : 14;  // the core header of 12 bytes is the short one
-  uint32_t bits = uint32_t(uint8_t(data[bitsAt])) | uint32_t(uint8_t(data[bitsAt + 1])) << 8;
-  uint64_t colours = headerSize >= 40 ? u32(32) : 0;
-  if (colours == 0 && bits <= 8) colours = uint64_t(1) << bits;
-  uint64_t masks = headerSize == 40 && u32(16) == 3 /* bit fields */ ? 12 : 0;
-  uint64_t offset = 14 + uint64_t(headerSize) + colours * (headerSize >= 40 ? 4 : 3) + masks;
+  // A file header with no pixel offset: the reader then finds the pixels after the palette.
   std::string file = "BM";
   uint64_t size = 14 + data.size();
-  for (uint64_t v : {size, uint64_t(0), offset})
-    for (int i = 0; i < 4; ++i) file += char(v >> (8 * i) & 0xFF);
+  for (int i = 0; i < 4; ++i) file += char(size >> (8 * i) & 0xFF);
+  file.append(8, '\0');
   TGraphic::LoadFromClipboardFormat(format, file + data);
 }
 

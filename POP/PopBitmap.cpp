@@ -1,4 +1,4 @@
-#include "PopBitmap.h"
+#include "POP/PopBitmap.h"
 
 #include <algorithm>
 #include <cmath>

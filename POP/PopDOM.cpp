@@ -1,6 +1,6 @@
-#include "PopDOM.h"
+#include "POP/PopDOM.h"
 
-#include "Services.h"
+#include "platform/Services.h"
 
 bool DOMBrowseTo(const std::string& url, const std::string& target) {
   std::string cut = url.substr(0, url.find('#'));

@@ -1,4 +1,4 @@
-#include "PopEat.h"
+#include "POP/PopEat.h"
 
 // Every function stops at the terminating NUL.
 

@@ -1,4 +1,4 @@
-#include "PopFastINI.h"
+#include "POP/PopFastINI.h"
 
 #include <algorithm>
 

@@ -1,13 +1,13 @@
-#include "PopForms.h"
+#include "POP/PopForms.h"
 
 #include <memory>
 #include <vector>
 
-#include "PopDOM.h"
-#include "PopWinInet.h"
-#include "ProgramFolder.h"
-#include "Services.h"
-#include "SysUtils.h"
+#include "POP/PopDOM.h"
+#include "POP/PopWinInet.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Services.h"
+#include "platform/SysUtils.h"
 
 const char* const _MsgConnectToNet =
     "You don't seem to be connected to the internet. Do you wish to connect now?";

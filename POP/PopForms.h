@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "IniFiles.h"
+#include "platform/IniFiles.h"
 
 // The application title, the caption of every message box.
 std::string& ApplicationTitle();

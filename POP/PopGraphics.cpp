@@ -1,4 +1,4 @@
-#include "PopGraphics.h"
+#include "POP/PopGraphics.h"
 
 void CanvasDrawBevel(TCanvas& c, int left, int top, int right, int bottom, TColor color1, TColor color2) {
   int r = right - 1, b = bottom - 1;

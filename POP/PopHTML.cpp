@@ -1,4 +1,4 @@
-#include "PopHTML.h"
+#include "POP/PopHTML.h"
 
 #include "platform/SysUtils.h"
 

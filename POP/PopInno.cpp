@@ -1,15 +1,15 @@
-#include "PopInno.h"
+#include "POP/PopInno.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "PopForms.h"
-#include "PopShellAPI.h"
-#include "PopWinInet.h"
-#include "ProgramFolder.h"
-#include "Registry.h"
-#include "SysUtils.h"
+#include "POP/PopForms.h"
+#include "POP/PopShellAPI.h"
+#include "POP/PopWinInet.h"
+#include "platform/ProgramFolder.h"
+#include "platform/Registry.h"
+#include "platform/SysUtils.h"
 
 const char* const SInnoHomePage = "http://www.varnholt.example/";
 const char* const SInnoCompany = "Varnholt";

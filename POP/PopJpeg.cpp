@@ -1,4 +1,4 @@
-#include "PopJpeg.h"
+#include "POP/PopJpeg.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "PopLut.h"
+#include "POP/PopLut.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "PopMath.h"
+#include "POP/PopMath.h"
 
 #include <cmath>
 #include <cstdint>

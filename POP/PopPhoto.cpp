@@ -1,4 +1,4 @@
-#include "PopPhoto.h"
+#include "POP/PopPhoto.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,10 @@
-#include "PopShellAPI.h"
+#include "POP/PopShellAPI.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Services.h"
-#include "SysUtils.h"
+#include "platform/Services.h"
+#include "platform/SysUtils.h"
 
 std::vector<std::string> SHSplitParameters(const std::string& p) {
   std::vector<std::string> out;

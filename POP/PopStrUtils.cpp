@@ -1,8 +1,8 @@
-#include "PopStrUtils.h"
+#include "POP/PopStrUtils.h"
 
 #include <cstring>
 
-#include "SysUtils.h"
+#include "platform/SysUtils.h"
 
 bool IsEmptyStr(const std::string& s) { return s.empty(); }
 

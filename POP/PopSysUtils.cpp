@@ -1,12 +1,12 @@
-#include "PopSysUtils.h"
+#include "POP/PopSysUtils.h"
 
 #include <sys/stat.h>
 
 #include <cmath>
 #include <ctime>
 
-#include "PopForms.h"
-#include "SysUtils.h"
+#include "POP/PopForms.h"
+#include "platform/SysUtils.h"
 
 int32_t FileAge(const std::string& fileName) {
   struct stat st{};

@@ -1,4 +1,4 @@
-#include "PopTypes.h"
+#include "POP/PopTypes.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // Rectangle and point functions; TRect's right and bottom edges lie outside.
 #pragma once
-#include "Types.h"
+#include "platform/Types.h"
 
 int32_t RectWidth(const TRect& r);
 int32_t RectHeight(const TRect& r);

@@ -1,4 +1,4 @@
-#include "PopWinInet.h"
+#include "POP/PopWinInet.h"
 
 #include <netdb.h>
 #include <poll.h>
@@ -9,7 +9,7 @@
 #include <cctype>
 #include <vector>
 
-#include "SysUtils.h"
+#include "platform/SysUtils.h"
 
 TUrlParts UrlCrack(const std::string& url) {
   TUrlParts u;

@@ -1,14 +1,14 @@
-#include "AppEnvironment.h"
+#include "app/AppEnvironment.h"
 
 #include <unistd.h>
 
 #include <climits>
 
-#include "PopForms.h"
-#include "PopInno.h"
-#include "PopStrUtils.h"
-#include "SysUtils.h"
-#include "XLanguage.h"
+#include "POP/PopForms.h"
+#include "POP/PopInno.h"
+#include "POP/PopStrUtils.h"
+#include "platform/SysUtils.h"
+#include "app/XLanguage.h"
 #include "engine/XDraw.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "Unitmain.h"
+#include "app/Unitmain.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -33,10 +33,10 @@
 #include <cstring>
 #include <functional>
 
-#include "AppEnvironment.h"
+#include "app/AppEnvironment.h"
 #include "POP/PopFastINI.h"
 #include "POP/PopInno.h"
-#include "RegionRect.h"
+#include "engine/RegionRect.h"
 #include "platform/Canvas.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
@@ -46,10 +46,10 @@
 #include "POP/gui/PopControls.h"
 #include "POP/gui/PopDialogs.h"
 #include "POP/gui/PopMenus.h"
-#include "XRender.h"
+#include "engine/XRender.h"
 #include "platform/gui/QtServices.h"
 #include "platform/gui/QtControlEvents.h"
-#include "Unitsplash.h"
+#include "app/forms/Unitsplash.h"
 
 TFormMain* FormMain = nullptr;
 const char* const StartProjectName = "projects/splash.zlm";
@@ -994,8 +994,8 @@ QDockWidget* TFormMain::ToolsWindow() const {
   return findChild<QDockWidget*>("FormTools");
 }
 
-#include "Unitaboutbox.h"
-#include "Unittipoftheday.h"
+#include "app/forms/Unitaboutbox.h"
+#include "app/forms/Unittipoftheday.h"
 
 void TFormMain::TBAboutClick(QObject*) {
   if (FormAboutBox) FormAboutBox->exec();
@@ -1017,9 +1017,9 @@ void TFormMain::TBTipoftheDayClick(QObject*) {
 #include "POP/PopHTML.h"
 #include "POP/PopStrUtils.h"
 #include "POP/PopTypes.h"
-#include "THTML.h"
-#include "TTableMaker.h"
-#include "XImageCache.h"
+#include "engine/THTML.h"
+#include "engine/TTableMaker.h"
+#include "engine/XImageCache.h"
 
 // The question of a file dialog whose own overwrite prompt is switched off, so that it is
 // asked about the name that will really be written.
@@ -1739,9 +1739,9 @@ void TFormMain::ScrollBoxResize(QObject*) { ControlSetProjectPosition(PanelScene
 
 #include <QClipboard>
 
-#include "Uniteditprojectsize.h"
-#include "Unitgridsize.h"
-#include "Unitresize.h"
+#include "app/forms/Uniteditprojectsize.h"
+#include "app/forms/Unitgridsize.h"
+#include "app/forms/Unitresize.h"
 
 // The modification time of a file in nanoseconds; 0 when it does not exist.
 static int64_t FileStamp(const std::string& name) {
@@ -2006,11 +2006,11 @@ void TFormMain::MISetBackgroundColorClick(QObject*) {
 
 #include "POP/PopSysUtils.h"
 #include "POP/gui/PopExtCtrls.h"
-#include "XDraw.h"
+#include "engine/XDraw.h"
 // The acquisition dialog is optional here: without it the texture is chosen with the
 // picture-open dialog.
 #if __has_include("Unitimageacquire.h")
-#include "Unitimageacquire.h"
+#include "app/forms/Unitimageacquire.h"
 #endif
 
 static const char* const kFilterHTML = "HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|All Files (*.*)|*.*|";
@@ -2566,10 +2566,10 @@ void TFormMain::ComboFontNameDrawItem(TCanvas& canvas, int index, const TRect& r
 #include <cstdlib>
 
 #include "POP/PopWinInet.h"
-#include "Unitedithtmlhead.h"
-#include "Unitimagemap.h"
-#include "XBlend.h"
-#include "XImage.h"
+#include "app/forms/Unitedithtmlhead.h"
+#include "app/forms/Unitimagemap.h"
+#include "engine/XBlend.h"
+#include "engine/XImage.h"
 
 // The page pixels under the selected objects, or nullptr when nothing is selected.
 static std::unique_ptr<XImage> SelectionCrop(ZButtonList& scene, TRect& bounds) {

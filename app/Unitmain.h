@@ -11,7 +11,7 @@
 
 #include "POP/PopFastINI.h"
 #include "POP/PopForms.h"
-#include "XZLMButton.h"
+#include "engine/XZLMButton.h"
 #include "platform/Types.h"
 #include "platform/gui/QtDock.h"
 #include "platform/gui/QtPaintBox.h"

@@ -1,10 +1,10 @@
-#include "XFileVersionInfo.h"
+#include "app/XFileVersionInfo.h"
 
 #include <unistd.h>
 
 #include <climits>
 
-#include "SysUtils.h"
+#include "platform/SysUtils.h"
 
 namespace {
 std::string ToUtf16(const std::string& s) {

@@ -1,4 +1,4 @@
-#include "XLanguage.h"
+#include "app/XLanguage.h"
 
 namespace {
 XLanguage* const* MakeTable() {

@@ -1,4 +1,4 @@
-#include "RegionRect.h"
+#include "engine/RegionRect.h"
 
 #include <algorithm>
 #include <utility>

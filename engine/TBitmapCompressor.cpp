@@ -1,4 +1,4 @@
-#include "TBitmapCompressor.h"
+#include "engine/TBitmapCompressor.h"
 
 #include <zlib.h>
 

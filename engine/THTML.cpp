@@ -1,8 +1,8 @@
-#include "THTML.h"
+#include "engine/THTML.h"
 
 #include "POP/PopHTML.h"
 #include "POP/PopStrUtils.h"
-#include "XObject.h"
+#include "engine/XObject.h"
 #include "platform/Classes.h"
 #include "platform/SysUtils.h"
 

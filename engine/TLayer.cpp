@@ -1,4 +1,4 @@
-#include "TLayer.h"
+#include "engine/TLayer.h"
 
 #include <chrono>
 #include <ctime>

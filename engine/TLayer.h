@@ -4,8 +4,8 @@
 #pragma once
 #include <string>
 
-#include "XImage.h"
-#include "XObject.h"
+#include "engine/XImage.h"
+#include "engine/XObject.h"
 #include "platform/Types.h"
 
 class TLayer : public XObject {

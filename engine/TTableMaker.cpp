@@ -1,13 +1,13 @@
-#include "TTableMaker.h"
+#include "engine/TTableMaker.h"
 
 #include <algorithm>
 
 #include "POP/PopBitmap.h"
 #include "POP/PopHTML.h"
 #include "POP/PopPhoto.h"
-#include "XBlend.h"
-#include "XImage.h"
-#include "XImageCache.h"
+#include "engine/XBlend.h"
+#include "engine/XImage.h"
+#include "engine/XImageCache.h"
 #include "platform/SysUtils.h"
 
 TTableMaker::TTableMaker(int32_t width, int32_t height) : Width(width), Height(height) {

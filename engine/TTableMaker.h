@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "THTML.h"
-#include "XObject.h"
+#include "engine/THTML.h"
+#include "engine/XObject.h"
 #include "platform/Graphics.h"
 #include "platform/Types.h"
 

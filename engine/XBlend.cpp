@@ -1,4 +1,4 @@
-#include "XBlend.h"
+#include "engine/XBlend.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "XDraw.h"
+#include "engine/XDraw.h"
 
 #include <cmath>
 #include <vector>

@@ -1,11 +1,11 @@
-#include "XImage.h"
+#include "engine/XImage.h"
 
 #include <cmath>
 #include <cstring>
 #include <memory>
 
-#include "XBlend.h"
-#include "XImageFormats.h"
+#include "engine/XBlend.h"
+#include "engine/XImageFormats.h"
 #include "platform/Canvas.h"
 #include "platform/Icon.h"
 #include "platform/JpegImage.h"

@@ -1,4 +1,4 @@
-#include "XImageCache.h"
+#include "engine/XImageCache.h"
 
 #include "POP/PopPhoto.h"
 #include "platform/SysUtils.h"

@@ -2,8 +2,8 @@
 #pragma once
 #include <string>
 
-#include "XImage.h"
-#include "XObject.h"
+#include "engine/XImage.h"
+#include "engine/XObject.h"
 
 class XImageCache;
 

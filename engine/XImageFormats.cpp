@@ -9,8 +9,8 @@
 #include <ctime>
 #include <vector>
 
-#include "XImage.h"
-#include "XImageFormats.h"
+#include "engine/XImage.h"
+#include "engine/XImageFormats.h"
 #include "gif/Pxgif.h"
 #include "imageformats/ImgFmt.h"
 #include "imageformats/PngReader.h"

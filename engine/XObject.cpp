@@ -1,4 +1,4 @@
-#include "XObject.h"
+#include "engine/XObject.h"
 
 #include "platform/SysUtils.h"
 

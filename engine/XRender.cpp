@@ -1,4 +1,4 @@
-#include "XRender.h"
+#include "engine/XRender.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,11 +6,11 @@
 
 #include "POP/PopForms.h"
 #include "POP/PopGraphics.h"
-#include "XBlend.h"
-#include "XBlit.h"
-#include "XDraw.h"
-#include "XImageCache.h"
-#include "XZLMButton.h"
+#include "engine/XBlend.h"
+#include "engine/XBlit.h"
+#include "engine/XDraw.h"
+#include "engine/XImageCache.h"
+#include "engine/XZLMButton.h"
 #include "platform/SysUtils.h"
 #include "platform/WaitIndicator.h"
 

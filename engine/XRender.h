@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "RegionRect.h"
-#include "XImage.h"
+#include "engine/RegionRect.h"
+#include "engine/XImage.h"
 #include "platform/Canvas.h"
 
 class TZLMButton;

@@ -1,4 +1,4 @@
-#include "XZLMButton.h"
+#include "engine/XZLMButton.h"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 #pragma once
 #include <string>
 
-#include "TLayer.h"
-#include "XZLMButtonStyle.h"
+#include "engine/TLayer.h"
+#include "engine/XZLMButtonStyle.h"
 
 class ZButtonList;
 

@@ -1,10 +1,10 @@
-#include "XZLMButtonStyle.h"
+#include "engine/XZLMButtonStyle.h"
 
 #include <algorithm>
 
 #include "POP/PopFastINI.h"
 #include "POP/PopForms.h"
-#include "XImageCache.h"
+#include "engine/XImageCache.h"
 #include "platform/SysUtils.h"
 
 // Raw text values go into the file as they are: a line break would start a new key or

@@ -1,8 +1,8 @@
-#include "Anifile.h"
+#include "gif/Anifile.h"
 
 #include <cstring>
 
-#include "Vclutils.h"
+#include "gif/Vclutils.h"
 #include "platform/SysUtils.h"
 
 namespace {

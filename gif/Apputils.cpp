@@ -1,11 +1,11 @@
-#include "Apputils.h"
+#include "gif/Apputils.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 
-#include "Fileutil.h"
-#include "Pxhook.h"
+#include "gif/Fileutil.h"
+#include "gif/Pxhook.h"
 #include "platform/ProgramFolder.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"

@@ -1,6 +1,6 @@
-#include "Clipicon.h"
+#include "gif/Clipicon.h"
 
-#include "Vclutils.h"
+#include "gif/Vclutils.h"
 
 uint16_t CF_ICON = 0;
 

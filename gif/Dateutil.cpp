@@ -1,4 +1,4 @@
-#include "Dateutil.h"
+#include "gif/Dateutil.h"
 
 #include <cctype>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "Fileutil.h"
+#include "gif/Fileutil.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "Pxprgrss.h"
-#include "Strutils.h"
+#include "gif/Pxprgrss.h"
+#include "gif/Strutils.h"
 #include "platform/Services.h"
 
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
-#include "Icolist.h"
+#include "gif/Icolist.h"
 
-#include "Vclutils.h"
+#include "gif/Vclutils.h"
 #include "platform/SysUtils.h"
 
 namespace {

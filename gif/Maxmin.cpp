@@ -1,4 +1,4 @@
-#include "Maxmin.h"
+#include "gif/Maxmin.h"
 
 #include <utility>
 

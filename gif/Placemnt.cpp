@@ -1,8 +1,8 @@
-#include "Placemnt.h"
+#include "gif/Placemnt.h"
 
 #include <algorithm>
 
-#include "Strutils.h"
+#include "gif/Strutils.h"
 #include "platform/SysUtils.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "Apputils.h"
-#include "Pxprops.h"
+#include "gif/Apputils.h"
+#include "gif/Pxprops.h"
 #include "platform/TypInfo.h"
 
 enum TPlacementOption { fpState, fpPosition, fpActiveControl };

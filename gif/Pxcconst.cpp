@@ -1,4 +1,4 @@
-#include "Pxcconst.h"
+#include "gif/Pxcconst.h"
 
 std::string LoadStr(int id) {
   switch (id) {

@@ -1,6 +1,6 @@
-#include "Pxconst.h"
+#include "gif/Pxconst.h"
 
-#include "Vclutils.h"
+#include "gif/Vclutils.h"
 #include "platform/SysUtils.h"
 
 TCursorImage LoadCursorResource(const std::string& name) {

@@ -1,11 +1,11 @@
-#include "Pxgif.h"
+#include "gif/Pxgif.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "Maxmin.h"
-#include "Pxgraph.h"
-#include "Vclutils.h"
+#include "gif/Maxmin.h"
+#include "gif/Pxgraph.h"
+#include "gif/Vclutils.h"
 #include "platform/Canvas.h"
 #include "platform/SysUtils.h"
 

@@ -1,9 +1,9 @@
-#include "Pxgraph.h"
+#include "gif/Pxgraph.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "Maxmin.h"
+#include "gif/Maxmin.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 

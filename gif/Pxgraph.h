@@ -8,7 +8,7 @@
 #include "platform/Canvas.h"
 #include "platform/Classes.h"
 #include "platform/Graphics.h"
-#include "Vclutils.h"
+#include "gif/Vclutils.h"
 
 enum TMappingMethod { mmHistogram, mmQuantize, mmTrunc784, mmTrunc666, mmTripel, mmGrayscale };
 extern TMappingMethod DefaultMappingMethod;

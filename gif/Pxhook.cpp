@@ -1,4 +1,4 @@
-#include "Pxhook.h"
+#include "gif/Pxhook.h"
 
 #include <algorithm>
 

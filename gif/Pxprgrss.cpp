@@ -1,4 +1,4 @@
-#include "Pxprgrss.h"
+#include "gif/Pxprgrss.h"
 
 #include <memory>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "Pxprops.h"
+#include "gif/Pxprops.h"
 
 #include <algorithm>
 

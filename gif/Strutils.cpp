@@ -1,4 +1,4 @@
-#include "Strutils.h"
+#include "gif/Strutils.h"
 
 #include <cctype>
 #include <fstream>

@@ -1,12 +1,12 @@
-#include "UtilityUnits.h"
+#include "gif/UtilityUnits.h"
 
-#include "Apputils.h"
-#include "Clipicon.h"
-#include "Dateutil.h"
-#include "Pxconst.h"
-#include "Pxhook.h"
-#include "Pxprgrss.h"
-#include "Pxprops.h"
+#include "gif/Apputils.h"
+#include "gif/Clipicon.h"
+#include "gif/Dateutil.h"
+#include "gif/Pxconst.h"
+#include "gif/Pxhook.h"
+#include "gif/Pxprgrss.h"
+#include "gif/Pxprops.h"
 
 namespace {
 bool GStarted = false, GDone = false;

@@ -1,4 +1,4 @@
-#include "Vclutils.h"
+#include "gif/Vclutils.h"
 
 #include <dlfcn.h>
 
@@ -10,7 +10,7 @@
 #include <new>
 #include <thread>
 
-#include "Pxcconst.h"
+#include "gif/Pxcconst.h"
 #include "platform/Services.h"
 
 void NotImplemented() {

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "ImgFmtCodec.h"
+#include "imageformats/ImgFmtCodec.h"
 
 namespace {
 

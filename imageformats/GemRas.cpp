@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "ImgFmtCodec.h"
+#include "imageformats/ImgFmtCodec.h"
 
 namespace {
 

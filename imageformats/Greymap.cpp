@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "ImgFmtCodec.h"
+#include "imageformats/ImgFmtCodec.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Headerless 8-bit images; the width comes from the option "width=".
 #include <vector>
 
-#include "ImgFmtCodec.h"
+#include "imageformats/ImgFmtCodec.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "ImgFmtCodec.h"
+#include "imageformats/ImgFmtCodec.h"
 
 namespace {
 

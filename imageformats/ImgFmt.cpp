@@ -1,6 +1,6 @@
 // Core of the image-format library: the format table, dispatch, I/O hooks, options,
 // read-ahead and error texts.
-#include "ImgFmt.h"
+#include "imageformats/ImgFmt.h"
 
 #include <vector>
 
@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ImgFmtCodec.h"
+#include "imageformats/ImgFmtCodec.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The row of the format table that each codec provides.
 #pragma once
-#include "ImgFmt.h"
+#include "imageformats/ImgFmt.h"
 
 struct ImgFmtCodec {
   ImgFmtInfo info;

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "ImgFmtCodec.h"
+#include "imageformats/ImgFmtCodec.h"
 
 namespace {
 

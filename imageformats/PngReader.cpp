@@ -1,6 +1,6 @@
 // libpng errors return through setjmp/longjmp; the functions that set a jump point hold
 // nothing but plain data and keep what the jump must not lose in the global state.
-#include "PngReader.h"
+#include "imageformats/PngReader.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -8,7 +8,7 @@
 #include <csetjmp>
 #include <cstdlib>
 
-#include "ImgFmt.h"
+#include "imageformats/ImgFmt.h"
 
 namespace {
 

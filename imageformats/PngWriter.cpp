@@ -1,6 +1,6 @@
 // libpng errors return through the record's jump buffer; nothing but plain data is alive in
 // the functions that set it.
-#include "PngWriter.h"
+#include "imageformats/PngWriter.h"
 
 #include <png.h>
 #include <zlib.h>

@@ -1,7 +1,7 @@
 // 512 x 512 images in three planes red, green, blue; rows top first, pixels right to left.
 #include <vector>
 
-#include "ImgFmtCodec.h"
+#include "imageformats/ImgFmtCodec.h"
 
 namespace {
 

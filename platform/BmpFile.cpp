@@ -1,10 +1,10 @@
-#include "BmpFile.h"
+#include "platform/BmpFile.h"
 
 #include <cstring>
 #include <vector>
 
-#include "Graphics.h"
-#include "SysUtils.h"
+#include "platform/Graphics.h"
+#include "platform/SysUtils.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "Canvas.h"
+#include "platform/Canvas.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "SysUtils.h"
+#include "platform/SysUtils.h"
 
 int TFont::MulDivFont(int a, int b, int c) { return MulDiv(a, b, c); }
 

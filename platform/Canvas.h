@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Graphics.h"
-#include "Types.h"
+#include "platform/Graphics.h"
+#include "platform/Types.h"
 
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
 // The sixteen binary raster operations of a pen, in the component library's order.

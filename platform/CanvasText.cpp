@@ -1,9 +1,9 @@
 // The text operations of the canvas: line layout, wrapping and alignment over TextRender.
 #include <algorithm>
 
-#include "Canvas.h"
-#include "Classes.h"
-#include "TextRender.h"
+#include "platform/Canvas.h"
+#include "platform/Classes.h"
+#include "platform/TextRender.h"
 
 namespace {
 

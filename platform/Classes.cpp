@@ -1,4 +1,4 @@
-#include "Classes.h"
+#include "platform/Classes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "SysUtils.h"
+#include "platform/SysUtils.h"
 
 // ---- TObjectList ----
 

@@ -1,8 +1,8 @@
-#include "Clipboard.h"
+#include "platform/Clipboard.h"
 
 #include <vector>
 
-#include "SysUtils.h"
+#include "platform/SysUtils.h"
 
 namespace {
 std::vector<std::string>& Names() {

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "Graphics.h"
+#include "platform/Graphics.h"
 
 constexpr uint16_t CF_TEXT = 1, CF_BITMAP = 2, CF_DIB = 8, CF_PALETTE = 9;
 

@@ -1,11 +1,11 @@
-#include "DateTime.h"
+#include "platform/DateTime.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <ctime>
 
-#include "SysUtils.h"
+#include "platform/SysUtils.h"
 
 TFormatSettings& FormatSettings() {
   static TFormatSettings settings;

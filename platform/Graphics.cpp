@@ -1,11 +1,11 @@
-#include "Graphics.h"
+#include "platform/Graphics.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "BmpFile.h"
-#include "Canvas.h"
-#include "SysUtils.h"
+#include "platform/BmpFile.h"
+#include "platform/Canvas.h"
+#include "platform/SysUtils.h"
 
 void CheckImageSize(int64_t width, int64_t height) {
   if (width < 0 || height < 0 || width > MaxImageDimension || height > MaxImageDimension ||

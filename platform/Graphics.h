@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "Classes.h"
-#include "Types.h"
+#include "platform/Classes.h"
+#include "platform/Types.h"
 
 class TCanvas;
 

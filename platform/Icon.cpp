@@ -1,12 +1,12 @@
-#include "Icon.h"
+#include "platform/Icon.h"
 
 #include <algorithm>
 #include <tuple>
 #include <cstring>
 #include <vector>
 
-#include "Canvas.h"
-#include "SysUtils.h"
+#include "platform/Canvas.h"
+#include "platform/SysUtils.h"
 
 namespace {
 

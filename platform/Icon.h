@@ -2,7 +2,7 @@
 // AND mask. The image of the system icon size (32 x 32) is taken when the file has one, else
 // the largest; PNG-compressed images are refused.
 #pragma once
-#include "Graphics.h"
+#include "platform/Graphics.h"
 
 class TIcon : public TGraphic {
  public:

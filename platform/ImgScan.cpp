@@ -1,4 +1,4 @@
-#include "ImgScan.h"
+#include "platform/ImgScan.h"
 
 #include <sane/sane.h>
 #include <sane/saneopts.h>
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "Graphics.h"
+#include "platform/Graphics.h"
 
 namespace {
 

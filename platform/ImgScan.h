@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "SysUtils.h"
+#include "platform/SysUtils.h"
 
 ZELMORA_EXCEPTION(EScanError, Exception)
 

@@ -1,9 +1,9 @@
-#include "IniFiles.h"
+#include "platform/IniFiles.h"
 
 #include <tuple>
 
-#include "Classes.h"
-#include "SysUtils.h"
+#include "platform/Classes.h"
+#include "platform/SysUtils.h"
 
 struct TIniFile::Lines {
   std::vector<std::string> text;

@@ -1,4 +1,4 @@
-#include "JpegGlue.h"
+#include "platform/JpegGlue.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -1,12 +1,12 @@
-#include "JpegImage.h"
+#include "platform/JpegImage.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "Canvas.h"
-#include "JpegGlue.h"
-#include "SysUtils.h"
+#include "platform/Canvas.h"
+#include "platform/JpegGlue.h"
+#include "platform/SysUtils.h"
 
 TJPEGImage::TJPEGImage() { FBitmap.SetPixelFormat(pf24bit); }
 

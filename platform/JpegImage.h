@@ -1,7 +1,7 @@
 // The JPEG picture class over libjpeg: baseline and progressive, grey and colour files are
 // read; files are written baseline at CompressionQuality.
 #pragma once
-#include "Graphics.h"
+#include "platform/Graphics.h"
 
 class TJPEGImage : public TGraphic {
  public:

@@ -1,4 +1,4 @@
-#include "MemoryStatus.h"
+#include "platform/MemoryStatus.h"
 
 #include <fstream>
 #include <sstream>

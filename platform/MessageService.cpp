@@ -1,8 +1,8 @@
-#include "MessageService.h"
+#include "platform/MessageService.h"
 
 #include <cstdio>
 
-#include "PrinterService.h"
+#include "platform/PrinterService.h"
 
 static IMessageService* GMessageService = nullptr;
 static IPrinterService* GPrinterService = nullptr;

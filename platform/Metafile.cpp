@@ -1,10 +1,10 @@
-#include "Metafile.h"
+#include "platform/Metafile.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "Canvas.h"
-#include "SysUtils.h"
+#include "platform/Canvas.h"
+#include "platform/SysUtils.h"
 
 namespace {
 

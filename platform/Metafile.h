@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Graphics.h"
+#include "platform/Graphics.h"
 
 class TMetafile : public TGraphic {
  public:

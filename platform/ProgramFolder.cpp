@@ -1,4 +1,4 @@
-#include "ProgramFolder.h"
+#include "platform/ProgramFolder.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <climits>
 #include <mutex>
 
-#include "SysUtils.h"
+#include "platform/SysUtils.h"
 
 std::string ExecutableFolder() {
   char buf[PATH_MAX];

@@ -1,8 +1,8 @@
-#include "Registry.h"
+#include "platform/Registry.h"
 
-#include "IniFiles.h"
-#include "ProgramFolder.h"
-#include "SysUtils.h"
+#include "platform/IniFiles.h"
+#include "platform/ProgramFolder.h"
+#include "platform/SysUtils.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "TextRender.h"
+#include "platform/TextRender.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
@@ -13,9 +13,9 @@
 #include <memory>
 #include <tuple>
 
-#include "Canvas.h"
-#include "Graphics.h"
-#include "SysUtils.h"
+#include "platform/Canvas.h"
+#include "platform/Graphics.h"
+#include "platform/SysUtils.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Types.h"
+#include "platform/Types.h"
 
 class TBitmap;
 class TFont;

@@ -1,6 +1,6 @@
-#include "TypInfo.h"
+#include "platform/TypInfo.h"
 
-#include "SysUtils.h"
+#include "platform/SysUtils.h"
 
 const TPropInfo* FindPropInfo(const std::vector<TPropInfo>& props, const std::string& name) {
   for (const TPropInfo& p : props)

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Classes.h"
+#include "platform/Classes.h"
 
 enum TTypeKind {
   tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet, tkClass, tkMethod,

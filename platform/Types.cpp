@@ -1,9 +1,9 @@
-#include "Types.h"
+#include "platform/Types.h"
 
 #include <algorithm>
 #include <iterator>
 
-#include "SysUtils.h"
+#include "platform/SysUtils.h"
 
 bool IsRectEmpty(const TRect& r) { return r.Right <= r.Left || r.Bottom <= r.Top; }
 

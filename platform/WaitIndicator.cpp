@@ -1,4 +1,4 @@
-#include "WaitIndicator.h"
+#include "platform/WaitIndicator.h"
 
 namespace {
 TWaitIndicator* gIndicator = nullptr;

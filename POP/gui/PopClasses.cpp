@@ -1,4 +1,4 @@
-#include "PopClasses.h"
+#include "POP/gui/PopClasses.h"
 
 #include <QAction>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "PopComCtrls.h"
+#include "POP/gui/PopComCtrls.h"
 
 #include <QSignalBlocker>
 #include <QSlider>

@@ -1,4 +1,4 @@
-#include "PopConsts.h"
+#include "POP/gui/PopConsts.h"
 
 #include "POP/PopInno.h"
 

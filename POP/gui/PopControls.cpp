@@ -1,4 +1,4 @@
-#include "PopControls.h"
+#include "POP/gui/PopControls.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
@@ -13,7 +13,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "PopStdCtrls.h"
+#include "POP/gui/PopStdCtrls.h"
 #include "platform/Canvas.h"
 #include "platform/gui/QtServices.h"
 

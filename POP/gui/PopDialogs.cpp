@@ -1,4 +1,4 @@
-#include "PopDialogs.h"
+#include "POP/gui/PopDialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,4 +1,4 @@
-#include "PopExtCtrls.h"
+#include "POP/gui/PopExtCtrls.h"
 
 #include <QEvent>
 #include <QPainter>

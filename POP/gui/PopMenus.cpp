@@ -1,4 +1,4 @@
-#include "PopMenus.h"
+#include "POP/gui/PopMenus.h"
 
 #include <QAction>
 #include <QApplication>

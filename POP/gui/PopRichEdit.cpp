@@ -1,4 +1,4 @@
-#include "PopRichEdit.h"
+#include "POP/gui/PopRichEdit.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QImage>

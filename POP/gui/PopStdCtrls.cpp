@@ -1,4 +1,4 @@
-#include "PopStdCtrls.h"
+#include "POP/gui/PopStdCtrls.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

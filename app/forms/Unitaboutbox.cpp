@@ -1,4 +1,4 @@
-#include "Unitaboutbox.h"
+#include "app/forms/Unitaboutbox.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -9,13 +9,13 @@
 #include <QShowEvent>
 #include <QTabWidget>
 
-#include "AppEnvironment.h"
+#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
 #include "POP/PopInno.h"
 #include "POP/PopStrUtils.h"
 #include "POP/PopSysUtils.h"
 #include "POP/gui/PopStdCtrls.h"
-#include "Unitglobal.h"
+#include "app/forms/Unitglobal.h"
 #include "platform/MemoryStatus.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"

@@ -1,4 +1,4 @@
-#include "Unitedithtmlhead.h"
+#include "app/forms/Unitedithtmlhead.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,11 +17,11 @@
 #include <QTabWidget>
 #include <algorithm>
 
-#include "AppEnvironment.h"
+#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
 #include "POP/PopStrUtils.h"
 #include "POP/gui/PopDialogs.h"
-#include "Unitglobal.h"
+#include "app/forms/Unitglobal.h"
 #include "engine/XObject.h"
 #include "platform/IniFiles.h"
 #include "platform/SysUtils.h"

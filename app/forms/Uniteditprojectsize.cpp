@@ -1,4 +1,4 @@
-#include "Uniteditprojectsize.h"
+#include "app/forms/Uniteditprojectsize.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <cstdint>
 
-#include "Unitglobal.h"
+#include "app/forms/Unitglobal.h"
 #include "platform/gui/QtServices.h"
 #include "platform/gui/QtUpDown.h"
 

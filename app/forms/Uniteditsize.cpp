@@ -1,4 +1,4 @@
-#include "Uniteditsize.h"
+#include "app/forms/Uniteditsize.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -8,7 +8,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "Unitglobal.h"
+#include "app/forms/Unitglobal.h"
 #include "POP/gui/PopStdCtrls.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/QtServices.h"

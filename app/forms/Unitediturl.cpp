@@ -1,4 +1,4 @@
-#include "Unitediturl.h"
+#include "app/forms/Unitediturl.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -8,7 +8,7 @@
 #include "POP/PopForms.h"
 #include "POP/PopWinInet.h"
 #include "POP/gui/PopStdCtrls.h"
-#include "Unitglobal.h"
+#include "app/forms/Unitglobal.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/QtServices.h"
 

@@ -1,4 +1,4 @@
-#include "Unitglobal.h"
+#include "app/forms/Unitglobal.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "Unitgridsize.h"
+#include "app/forms/Unitgridsize.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,7 +7,7 @@
 #include <QTabWidget>
 #include <cstdint>
 
-#include "Unitglobal.h"
+#include "app/forms/Unitglobal.h"
 #include "platform/gui/QtUpDown.h"
 
 TFormGridSize* FormGridSize = nullptr;

@@ -1,4 +1,4 @@
-#include "Unitimageacquire.h"
+#include "app/forms/Unitimageacquire.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,12 +14,12 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include "AppEnvironment.h"
+#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
 #include "POP/PopWinInet.h"
-#include "Unitediturl.h"
-#include "Unitglobal.h"
-#include "Unitimagebrowser.h"
+#include "app/forms/Unitediturl.h"
+#include "app/forms/Unitglobal.h"
+#include "app/forms/Unitimagebrowser.h"
 #include "engine/XBlend.h"
 #include "engine/XImage.h"
 #include "platform/Canvas.h"

@@ -1,4 +1,4 @@
-#include "Unitimagebrowser.h"
+#include "app/forms/Unitimagebrowser.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -19,7 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "Unitglobal.h"
+#include "app/forms/Unitglobal.h"
 #include "engine/XBlend.h"
 #include "engine/XImage.h"
 #include "platform/Canvas.h"

@@ -1,4 +1,4 @@
-#include "Unitimagemap.h"
+#include "app/forms/Unitimagemap.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -21,7 +21,7 @@
 #include "POP/PopForms.h"
 #include "POP/PopHTML.h"
 #include "POP/gui/PopRichEdit.h"
-#include "Unitglobal.h"
+#include "app/forms/Unitglobal.h"
 #include "engine/XImage.h"
 #include "engine/XZLMButton.h"
 #include "platform/SysUtils.h"

@@ -1,10 +1,10 @@
-#include "Unitlibrary.h"
+#include "app/forms/Unitlibrary.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QListWidget>
 
-#include "Unitmain.h"
+#include "app/Unitmain.h"
 
 TFormLibrary* FormLibrary = nullptr;
 

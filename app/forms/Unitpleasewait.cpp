@@ -1,4 +1,4 @@
-#include "Unitpleasewait.h"
+#include "app/forms/Unitpleasewait.h"
 
 #include <QFrame>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "Unitresize.h"
+#include "app/forms/Unitresize.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-#include "Unitglobal.h"
+#include "app/forms/Unitglobal.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/QtServices.h"

@@ -1,4 +1,4 @@
-#include "Unitsplash.h"
+#include "app/forms/Unitsplash.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "AppEnvironment.h"
+#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
 #include "platform/Graphics.h"
 #include "platform/Services.h"

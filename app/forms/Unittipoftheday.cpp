@@ -1,4 +1,4 @@
-#include "Unittipoftheday.h"
+#include "app/forms/Unittipoftheday.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -7,11 +7,11 @@
 #include <QShowEvent>
 #include <climits>
 
-#include "AppEnvironment.h"
+#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
 #include "POP/gui/PopExtCtrls.h"
 #include "POP/gui/PopStdCtrls.h"
-#include "Unitglobal.h"
+#include "app/forms/Unitglobal.h"
 #include "engine/XImage.h"
 #include "platform/IniFiles.h"
 #include "platform/gui/QtImage.h"

@@ -1,4 +1,4 @@
-#include "Unittoolbar.h"
+#include "app/forms/Unittoolbar.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -12,7 +12,7 @@
 
 #include "POP/gui/PopDialogs.h"
 #include "POP/gui/PopExtCtrls.h"
-#include "Unitmain.h"
+#include "app/Unitmain.h"
 #include "platform/gui/QtControlEvents.h"
 #include "platform/gui/QtImage.h"
 

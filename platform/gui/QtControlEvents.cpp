@@ -1,4 +1,4 @@
-#include "QtControlEvents.h"
+#include "platform/gui/QtControlEvents.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "QtDock.h"
+#include "platform/gui/QtDock.h"
 
 #include <QDockWidget>
 

@@ -1,4 +1,4 @@
-#include "QtImage.h"
+#include "platform/gui/QtImage.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "QtPaintBox.h"
+#include "platform/gui/QtPaintBox.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -7,7 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "QtImage.h"
+#include "platform/gui/QtImage.h"
 
 TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
   TShiftState s = 0;

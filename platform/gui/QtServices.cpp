@@ -1,6 +1,6 @@
-#include "QtServices.h"
+#include "platform/gui/QtServices.h"
 
-#include "QtImage.h"
+#include "platform/gui/QtImage.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,4 +1,4 @@
-#include "QtUpDown.h"
+#include "platform/gui/QtUpDown.h"
 
 #include <QEvent>
 #include <QFocusEvent>

@@ -8,9 +8,9 @@
 #include "POP/PopJpeg.h"
 #include "platform/JpegImage.h"
 #include "platform/SysUtils.h"
-#include "support/PixelMap.h"
-#include "support/TestSupport.h"
-#include "support/Tools.h"
+#include "tests/support/PixelMap.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/Tools.h"
 
 namespace {
 

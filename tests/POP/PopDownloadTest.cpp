@@ -10,10 +10,10 @@
 #include <chrono>
 #include <filesystem>
 
-#include "PopWinInet.h"
-#include "SysUtils.h"
-#include "support/HttpServer.h"
-#include "support/TestSupport.h"
+#include "POP/PopWinInet.h"
+#include "platform/SysUtils.h"
+#include "tests/support/HttpServer.h"
+#include "tests/support/TestSupport.h"
 
 TEST(PopWinInet, UrlBlockedDownload) {
   TempDir site, cache;

@@ -6,7 +6,7 @@
 #include <climits>
 
 #include "platform/SysUtils.h"
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

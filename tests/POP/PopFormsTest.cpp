@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "PopForms.h"
-#include "SysUtils.h"
-#include "PopShellAPI.h"
-#include "PopDOM.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "POP/PopForms.h"
+#include "platform/SysUtils.h"
+#include "POP/PopShellAPI.h"
+#include "POP/PopDOM.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 struct FakeForm : TFormGeometry {

@@ -2,11 +2,11 @@
 
 #include <sys/stat.h>
 
-#include "PopInno.h"
-#include "Registry.h"
-#include "SysUtils.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "POP/PopInno.h"
+#include "platform/Registry.h"
+#include "platform/SysUtils.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 void Put(const std::string& key, const std::string& name, const std::string& value) {

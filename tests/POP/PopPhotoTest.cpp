@@ -7,7 +7,7 @@
 #include "POP/PopGraphics.h"
 #include "POP/PopLut.h"
 #include "POP/PopPhoto.h"
-#include "support/PixelMap.h"
+#include "tests/support/PixelMap.h"
 #include "platform/SysUtils.h"
 
 namespace {

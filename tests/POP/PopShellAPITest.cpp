@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
-#include "Services.h"
-#include "support/TestSupport.h"
+#include "platform/Services.h"
+#include "tests/support/TestSupport.h"
 
 TEST(Services, SpawnDetachedPassesArgumentsUnchanged) {
   TempDir d;

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "PopSysUtils.h"
-#include "SysUtils.h"
-#include "support/TestSupport.h"
+#include "POP/PopSysUtils.h"
+#include "platform/SysUtils.h"
+#include "tests/support/TestSupport.h"
 
 TEST(PopSysUtils, MemorySizeToStr) {
   struct Case {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "PopStrUtils.h"
-#include "PopTypes.h"
-#include "SysUtils.h"
-#include "support/TestSupport.h"
+#include "POP/PopStrUtils.h"
+#include "POP/PopTypes.h"
+#include "platform/SysUtils.h"
+#include "tests/support/TestSupport.h"
 
 TEST(PopTypes, OverlapAndIntersection) {
   struct Case {

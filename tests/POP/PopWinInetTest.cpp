@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "PopWinInet.h"
+#include "POP/PopWinInet.h"
 
 namespace {
 std::string PythonJoin(const std::string& base, const std::string& rel) {

@@ -2,14 +2,14 @@
 
 #include <sys/stat.h>
 
-#include "AppEnvironment.h"
-#include "PopForms.h"
-#include "Registry.h"
-#include "SysUtils.h"
-#include "XFileVersionInfo.h"
-#include "XLanguage.h"
+#include "app/AppEnvironment.h"
+#include "POP/PopForms.h"
+#include "platform/Registry.h"
+#include "platform/SysUtils.h"
+#include "app/XFileVersionInfo.h"
+#include "app/XLanguage.h"
 #include "engine/XDraw.h"
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 // A program folder and a registry store of their own; the environment starts afresh.

@@ -5,7 +5,7 @@
 #include "engine/XZLMButton.h"
 #include "platform/WaitIndicator.h"
 #include "platform/SysUtils.h"
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <random>
 
-#include "engine/SlicedPage.h"
-#include "support/TestSupport.h"
+#include "tests/engine/SlicedPage.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

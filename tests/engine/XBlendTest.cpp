@@ -6,7 +6,7 @@
 
 #include "platform/PrinterService.h"
 #include "platform/SysUtils.h"
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 uint32_t Pixel(TBitmap& b, int x, int y) { return reinterpret_cast<uint32_t*>(b.ScanLine(y))[x]; }

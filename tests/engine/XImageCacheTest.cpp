@@ -4,7 +4,7 @@
 
 #include "engine/XBlend.h"
 #include "platform/SysUtils.h"
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 void SavePlain(const std::string& f, int w, int h, uint32_t value) {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/XImage.h"
-#include "gif/GifFixtures.h"
-#include "support/TestSupport.h"
+#include "tests/gif/GifFixtures.h"
+#include "tests/support/TestSupport.h"
 
 TEST(XImageGIF, EveryPrefixOfEveryFixture) {
   TempDir dir;

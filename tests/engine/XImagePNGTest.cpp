@@ -2,8 +2,8 @@
 
 #include "engine/XImage.h"
 #include "platform/SysUtils.h"
-#include "support/TestSupport.h"
-#include "support/Tools.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/Tools.h"
 
 namespace {
 

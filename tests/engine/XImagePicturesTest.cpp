@@ -5,8 +5,8 @@
 #include "engine/XBlend.h"
 #include "engine/XImage.h"
 #include "platform/SysUtils.h"
-#include "support/TestSupport.h"
-#include "support/Tools.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/Tools.h"
 
 namespace {
 uint32_t Pixel(TBitmap& b, int x, int y) { return reinterpret_cast<uint32_t*>(b.ScanLine(y))[x]; }

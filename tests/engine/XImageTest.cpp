@@ -7,8 +7,8 @@
 #include "engine/XBlend.h"
 #include "platform/MessageService.h"
 #include "platform/SysUtils.h"
-#include "support/TestSupport.h"
-#include "support/Tools.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/Tools.h"
 
 namespace {
 

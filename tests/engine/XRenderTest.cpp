@@ -9,8 +9,8 @@
 #include "engine/XBlend.h"
 #include "engine/XImageCache.h"
 #include "engine/XZLMButton.h"
-#include "support/PixelMap.h"
-#include "support/ScriptedServices.h"
+#include "tests/support/PixelMap.h"
+#include "tests/support/ScriptedServices.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "gif/Pxconst.h"
 #include "gif/UtilityUnits.h"
 #include "gif/Vclutils.h"
-#include "support/ScriptedServices.h"
+#include "tests/support/ScriptedServices.h"
 
 namespace {
 

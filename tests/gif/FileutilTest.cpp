@@ -7,7 +7,7 @@
 #include "gif/Apputils.h"
 #include "gif/Fileutil.h"
 #include "gif/Pxprgrss.h"
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

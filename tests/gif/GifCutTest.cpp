@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "GifFixtures.h"
+#include "tests/gif/GifFixtures.h"
 #include "platform/Canvas.h"
 
 namespace {

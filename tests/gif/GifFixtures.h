@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "GifBuilder.h"
-#include "GifTestUtil.h"
+#include "tests/gif/GifBuilder.h"
+#include "tests/gif/GifTestUtil.h"
 #include "gif/Pxgif.h"
 #include "platform/SysUtils.h"
 

@@ -1,8 +1,8 @@
 // The reader and the LZW decoder against independent decoders, and the parser's cases.
 #include <gtest/gtest.h>
 
-#include "GifBuilder.h"
-#include "GifTestUtil.h"
+#include "tests/gif/GifBuilder.h"
+#include "tests/gif/GifTestUtil.h"
 #include "platform/SysUtils.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "gif/Pxgif.h"
 #include "platform/Classes.h"
-#include "support/Tools.h"
+#include "tests/support/Tools.h"
 
 inline void LoadBytes(TGIFImage& g, const std::string& bytes) {
   TMemoryStream m;

@@ -1,7 +1,7 @@
 // The writer and the colour reduction: files read back by independent decoders.
 #include <gtest/gtest.h>
 
-#include "GifTestUtil.h"
+#include "tests/gif/GifTestUtil.h"
 #include "gif/Pxgraph.h"
 #include "platform/SysUtils.h"
 

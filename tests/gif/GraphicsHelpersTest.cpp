@@ -3,7 +3,7 @@
 
 #include "gif/Vclutils.h"
 #include "platform/SysUtils.h"
-#include "support/PixelMap.h"
+#include "tests/support/PixelMap.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "gif/Pxprops.h"
 #include "gif/Strutils.h"
 #include "platform/SysUtils.h"
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "GifTestUtil.h"
+#include "tests/gif/GifTestUtil.h"
 #include "gif/Pxgraph.h"
 #include "platform/SysUtils.h"
-#include "support/ScriptedServices.h"
+#include "tests/support/ScriptedServices.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "ImgFmtTestUtil.h"
-#include "IndexedRgb.h"
-#include "support/TestSupport.h"
-#include "support/Tools.h"
+#include "tests/imageformats/ImgFmtTestUtil.h"
+#include "tests/imageformats/IndexedRgb.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/Tools.h"
 
 namespace {
 

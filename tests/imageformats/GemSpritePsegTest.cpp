@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "ImgFmtTestUtil.h"
-#include "RasterFixtures.h"
-#include "support/TestSupport.h"
+#include "tests/imageformats/ImgFmtTestUtil.h"
+#include "tests/imageformats/RasterFixtures.h"
+#include "tests/support/TestSupport.h"
 
 using namespace fixture;
 

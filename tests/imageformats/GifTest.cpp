@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "ImgFmtTestUtil.h"
-#include "IndexedRgb.h"
-#include "support/TestSupport.h"
+#include "tests/imageformats/ImgFmtTestUtil.h"
+#include "tests/imageformats/IndexedRgb.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

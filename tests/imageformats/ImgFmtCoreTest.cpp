@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "ImgFmt.h"
-#include "ImgFmtTestUtil.h"
-#include "support/TestSupport.h"
+#include "imageformats/ImgFmt.h"
+#include "tests/imageformats/ImgFmtTestUtil.h"
+#include "tests/support/TestSupport.h"
 
 TEST(ImgFmtCore, GuessesEveryExtensionOfTheTable) {
   for (int i = 0; i < IMGFMT_FORMAT_COUNT; ++i) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ImgFmt.h"
+#include "imageformats/ImgFmt.h"
 
 // Output of a shell command; fails the test with a clear message when the tool is missing.
 inline std::string RunTool(const std::string& tool, const std::string& command) {

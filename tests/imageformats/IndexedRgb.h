@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ImgFmt.h"
+#include "imageformats/ImgFmt.h"
 
 inline int IndexAt(const uint8_t* row, int32_t x, int32_t bpp) {
   if (bpp == 8) return row[x];

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "ImgFmtTestUtil.h"
-#include "support/TestSupport.h"
-#include "support/Tools.h"
+#include "tests/imageformats/ImgFmtTestUtil.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/Tools.h"
 
 // The picture as a tool decodes it: `command` (which reads the file) writes a PPM or PAM
 // image on its standard output; ImageMagick turns it into RGB bytes at 8 bits.

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "ImgFmtTestUtil.h"
-#include "PngReader.h"
-#include "PngWriter.h"
-#include "support/TestSupport.h"
+#include "tests/imageformats/ImgFmtTestUtil.h"
+#include "imageformats/PngReader.h"
+#include "imageformats/PngWriter.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ImgFmt.h"
+#include "imageformats/ImgFmt.h"
 
 namespace fixture {
 

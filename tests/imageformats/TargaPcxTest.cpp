@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "PlanarTestUtil.h"
+#include "tests/imageformats/PlanarTestUtil.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ImgFmtTestUtil.h"
-#include "support/TestSupport.h"
+#include "tests/imageformats/ImgFmtTestUtil.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

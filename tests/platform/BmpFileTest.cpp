@@ -6,8 +6,8 @@
 #include "platform/BmpFile.h"
 #include "platform/Graphics.h"
 #include "platform/SysUtils.h"
-#include "support/TestSupport.h"
-#include "support/Tools.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/Tools.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "support/PixelMap.h"
+#include "tests/support/PixelMap.h"
 #include "platform/Canvas.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "Graphics.h"
-#include "ImgScan.h"
-#include "support/SaneConfig.h"
-#include "support/TestSupport.h"
+#include "platform/Graphics.h"
+#include "platform/ImgScan.h"
+#include "tests/support/SaneConfig.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

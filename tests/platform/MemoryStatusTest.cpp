@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "MemoryStatus.h"
+#include "platform/MemoryStatus.h"
 
 TEST(MemoryStatus, ParsesTheKernelsFigures) {
   TMemoryStatus s;

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/Types.h"
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "platform/Canvas.h"
 #include "platform/TextRender.h"
-#include "support/PixelMap.h"
-#include "support/Tools.h"
+#include "tests/support/PixelMap.h"
+#include "tests/support/Tools.h"
 
 namespace {
 

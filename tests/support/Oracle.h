@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "support/TestSupport.h"
-#include "support/Tools.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/Tools.h"
 
 inline std::string ShellQuote(const std::string& s) { return "'" + s + "'"; }
 

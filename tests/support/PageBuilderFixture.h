@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "Unitmain.h"
+#include "app/Unitmain.h"
 #include "engine/RegionRect.h"
 #include "engine/XObject.h"
 #include "engine/XRender.h"

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "POP/PopForms.h"
-#include "Unitmain.h"
+#include "app/Unitmain.h"
 #include "platform/IniFiles.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SysUtils.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 struct ProgramHome {
   TempDir dir;

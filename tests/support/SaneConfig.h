@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 class ScopedSaneBackends {
  public:

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Services.h"
+#include "platform/Services.h"
 
 class ScriptedServices : public TServices {
  public:

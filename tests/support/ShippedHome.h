@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "AppEnvironment.h"
-#include "Unitglobal.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "app/AppEnvironment.h"
+#include "app/forms/Unitglobal.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 struct ShippedHome {
   TempDir home, cfg;

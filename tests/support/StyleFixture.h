@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "POP/gui/PopDialogs.h"
-#include "Unitlibrary.h"
-#include "Unitmain.h"
-#include "Unittoolbar.h"
+#include "app/forms/Unitlibrary.h"
+#include "app/Unitmain.h"
+#include "app/forms/Unittoolbar.h"
 #include "platform/IniFiles.h"
-#include "support/ProgramHome.h"
+#include "tests/support/ProgramHome.h"
 
 struct StyleObj {
   const char* text;

@@ -13,7 +13,7 @@
 #include "platform/Classes.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/QtServices.h"
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "platform/Graphics.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/QtServices.h"
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "platform/Canvas.h"
 #include "platform/Graphics.h"
 #include "platform/SysUtils.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

@@ -12,17 +12,17 @@
 #include <filesystem>
 #include <string>
 
-#include "AppEnvironment.h"
+#include "app/AppEnvironment.h"
 #include "POP/PopInno.h"
-#include "Unitaboutbox.h"
-#include "Unitglobal.h"
-#include "Unittipoftheday.h"
+#include "app/forms/Unitaboutbox.h"
+#include "app/forms/Unitglobal.h"
+#include "app/forms/Unittipoftheday.h"
 #include "engine/XBlend.h"
 #include "engine/XImage.h"
 #include "platform/IniFiles.h"
 #include "platform/gui/QtImage.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

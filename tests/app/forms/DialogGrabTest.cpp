@@ -9,20 +9,20 @@
 #include <filesystem>
 #include <set>
 
-#include "AppEnvironment.h"
-#include "Unitaboutbox.h"
-#include "Uniteditprojectsize.h"
-#include "Uniteditsize.h"
-#include "Unitediturl.h"
-#include "Unitglobal.h"
-#include "Unitgridsize.h"
-#include "Unitimageacquire.h"
-#include "Unitresize.h"
-#include "Unittipoftheday.h"
-#include "support/SaneConfig.h"
-#include "support/ShippedHome.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "app/AppEnvironment.h"
+#include "app/forms/Unitaboutbox.h"
+#include "app/forms/Uniteditprojectsize.h"
+#include "app/forms/Uniteditsize.h"
+#include "app/forms/Unitediturl.h"
+#include "app/forms/Unitglobal.h"
+#include "app/forms/Unitgridsize.h"
+#include "app/forms/Unitimageacquire.h"
+#include "app/forms/Unitresize.h"
+#include "app/forms/Unittipoftheday.h"
+#include "tests/support/SaneConfig.h"
+#include "tests/support/ShippedHome.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

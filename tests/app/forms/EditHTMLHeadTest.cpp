@@ -25,18 +25,18 @@
 #include <string>
 #include <vector>
 
-#include "AppEnvironment.h"
+#include "app/AppEnvironment.h"
 #include "POP/gui/PopDialogs.h"
-#include "Unitedithtmlhead.h"
-#include "Unitglobal.h"
+#include "app/forms/Unitedithtmlhead.h"
+#include "app/forms/Unitglobal.h"
 #include "engine/THTML.h"
 #include "engine/XZLMButton.h"
 #include "platform/IniFiles.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/QtServices.h"
-#include "support/ScriptedServices.h"
-#include "support/ShippedHome.h"
-#include "support/TestSupport.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/ShippedHome.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

@@ -16,21 +16,21 @@
 #include <cstring>
 #include <functional>
 
-#include "AppEnvironment.h"
+#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
-#include "Unitediturl.h"
-#include "Unitglobal.h"
-#include "Unitimageacquire.h"
-#include "Unitimagebrowser.h"
+#include "app/forms/Unitediturl.h"
+#include "app/forms/Unitglobal.h"
+#include "app/forms/Unitimageacquire.h"
+#include "app/forms/Unitimagebrowser.h"
 #include "engine/XImage.h"
 #include "platform/Canvas.h"
 #include "platform/ImgScan.h"
 #include "platform/SysUtils.h"
-#include "support/HttpServer.h"
-#include "support/SaneConfig.h"
-#include "support/ShippedHome.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "tests/support/HttpServer.h"
+#include "tests/support/SaneConfig.h"
+#include "tests/support/ShippedHome.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

@@ -15,14 +15,14 @@
 
 #include "POP/gui/PopDialogs.h"
 #include "POP/gui/PopRichEdit.h"
-#include "Unitglobal.h"
-#include "Unitimagemap.h"
+#include "app/forms/Unitglobal.h"
+#include "app/forms/Unitimagemap.h"
 #include "engine/XImage.h"
 #include "engine/XZLMButton.h"
 #include "platform/Canvas.h"
 #include "platform/SysUtils.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

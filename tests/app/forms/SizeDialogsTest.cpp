@@ -13,12 +13,12 @@
 #include <functional>
 #include <string>
 
-#include "Uniteditprojectsize.h"
-#include "Uniteditsize.h"
-#include "Unitgridsize.h"
-#include "Unitresize.h"
+#include "app/forms/Uniteditprojectsize.h"
+#include "app/forms/Uniteditsize.h"
+#include "app/forms/Unitgridsize.h"
+#include "app/forms/Unitresize.h"
 #include "platform/gui/QtUpDown.h"
-#include "support/ScriptedServices.h"
+#include "tests/support/ScriptedServices.h"
 
 namespace {
 

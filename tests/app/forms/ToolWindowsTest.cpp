@@ -14,10 +14,10 @@
 #include <gtest/gtest.h>
 
 #include "POP/gui/PopExtCtrls.h"
-#include "XImageCache.h"
+#include "engine/XImageCache.h"
 #include "engine/XImage.h"
 #include "platform/gui/QtImage.h"
-#include "support/StyleFixture.h"
+#include "tests/support/StyleFixture.h"
 
 namespace {
 

@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "POP/gui/PopDialogs.h"
-#include "Uniteditprojectsize.h"
-#include "Unitgridsize.h"
-#include "Unitresize.h"
+#include "app/forms/Uniteditprojectsize.h"
+#include "app/forms/Unitgridsize.h"
+#include "app/forms/Unitresize.h"
 #include "platform/WaitIndicator.h"
 #include "platform/gui/QtUpDown.h"
-#include "support/ProgramHome.h"
+#include "tests/support/ProgramHome.h"
 
 namespace {
 

@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
-#include "Unitmain.h"
+#include "app/Unitmain.h"
 #include "engine/XImage.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SysUtils.h"
-#include "support/ProgramHome.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "tests/support/ProgramHome.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <gtest/gtest.h>
 
 #include "POP/gui/PopExtCtrls.h"
-#include "XImageCache.h"
+#include "engine/XImageCache.h"
 #include "engine/XImage.h"
 #include "platform/gui/QtControlEvents.h"
 #include "platform/gui/QtImage.h"
-#include "support/StyleFixture.h"
+#include "tests/support/StyleFixture.h"
 
 namespace {
 

@@ -22,15 +22,15 @@
 
 #include "POP/PopForms.h"
 #include "POP/gui/PopDialogs.h"
-#include "Unitmain.h"
+#include "app/Unitmain.h"
 #include "engine/XImage.h"
 #include "engine/XImageCache.h"
 #include "platform/IniFiles.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SysUtils.h"
-#include "support/ProgramHome.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "tests/support/ProgramHome.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

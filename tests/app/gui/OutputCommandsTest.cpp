@@ -23,16 +23,16 @@
 
 #include "POP/PopInno.h"
 #include "POP/gui/PopDialogs.h"
-#include "Unitaboutbox.h"
-#include "Unitedithtmlhead.h"
-#include "Unitimagemap.h"
-#include "Unittipoftheday.h"
+#include "app/forms/Unitaboutbox.h"
+#include "app/forms/Unitedithtmlhead.h"
+#include "app/forms/Unitimagemap.h"
+#include "app/forms/Unittipoftheday.h"
 #include "engine/XImage.h"
 #include "platform/PrinterService.h"
 #include "platform/Registry.h"
 #include "platform/gui/QtServices.h"
-#include "support/PageBuilderFixture.h"
-#include "support/ProgramHome.h"
+#include "tests/support/PageBuilderFixture.h"
+#include "tests/support/ProgramHome.h"
 
 namespace {
 

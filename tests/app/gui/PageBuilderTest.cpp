@@ -10,11 +10,11 @@
 
 #include "POP/PopBitmap.h"
 #include "POP/PopTypes.h"
-#include "engine/SlicedPage.h"
+#include "tests/engine/SlicedPage.h"
 #include "engine/TTableMaker.h"
 #include "engine/XRender.h"
-#include "support/PageBuilderFixture.h"
-#include "support/ProgramHome.h"
+#include "tests/support/PageBuilderFixture.h"
+#include "tests/support/ProgramHome.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "POP/gui/PopDialogs.h"
 #include "platform/WaitIndicator.h"
-#include "support/ProgramHome.h"
+#include "tests/support/ProgramHome.h"
 
 namespace {
 

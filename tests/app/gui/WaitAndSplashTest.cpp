@@ -10,13 +10,13 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "AppEnvironment.h"
-#include "Unitpleasewait.h"
-#include "Unitsplash.h"
+#include "app/AppEnvironment.h"
+#include "app/forms/Unitpleasewait.h"
+#include "app/forms/Unitsplash.h"
 #include "platform/WaitIndicator.h"
 #include "platform/gui/QtServices.h"
-#include "support/ScriptedServices.h"
-#include "support/TestSupport.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

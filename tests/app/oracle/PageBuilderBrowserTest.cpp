@@ -11,10 +11,10 @@
 #include "POP/PopHTML.h"
 #include "POP/PopTypes.h"
 #include "app/AppEnvironment.h"
-#include "support/PageBuilderFixture.h"
-#include "support/ProgramHome.h"
-#include "support/Oracle.h"
-#include "support/Tools.h"
+#include "tests/support/PageBuilderFixture.h"
+#include "tests/support/ProgramHome.h"
+#include "tests/support/Oracle.h"
+#include "tests/support/Tools.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/SlicedPage.h"
+#include "tests/engine/SlicedPage.h"
 #include "engine/TTableMaker.h"
 #include "engine/XObject.h"
-#include "support/TestSupport.h"
-#include "support/Oracle.h"
-#include "support/Tools.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/Oracle.h"
+#include "tests/support/Tools.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "platform/MessageService.h"
 #include "platform/PrinterService.h"
 #include "platform/gui/QtServices.h"
-#include "support/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

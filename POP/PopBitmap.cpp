@@ -98,10 +98,8 @@ void BitmapThumbnail(TBitmap& dst, TBitmap& srcIn, int width, int height, TColor
   int sw = src->Width(), sh = src->Height();
   if (sw <= 0 || sh <= 0 || width <= 0 || height <= 0) return;
   int tw = width, th = height;
-  if (int64_t(sw) * height <= int64_t(sh) * width)
-    tw = std::max(1, int(int64_t(sw) * height / sh));
-  else
-    th = std::max(1, int(int64_t(sh) * width / sw));
+  if (int64_t(sw) * height <= int64_t(sh) * width) tw = std::max(1, int(int64_t(sw) * height / sh));
+  else th = std::max(1, int(int64_t(sh) * width / sw));
   int l = (width - tw) / 2, t = (height - th) / 2;
   c.StretchDraw(Rect(l, t, l + tw, t + th), src);
 }
@@ -124,5 +122,6 @@ void BitmapZOOMDraw(TBitmap& bitmap, TCanvas& canvas, const TRect& r, int zoom) 
   canvas.CopyRect(Rect(r.Left, r.Top, x1, y1), from, Rect(0, 0, cols, rows));
   if (cutW) canvas.CopyRect(Rect(x1, r.Top, x1 + cutW, y1), from, Rect(cols, 0, cols + 1, rows));
   if (cutH) canvas.CopyRect(Rect(r.Left, y1, x1, y1 + cutH), from, Rect(0, rows, cols, rows + 1));
-  if (cutW && cutH) canvas.CopyRect(Rect(x1, y1, x1 + cutW, y1 + cutH), from, Rect(cols, rows, cols + 1, rows + 1));
+  if (cutW && cutH)
+    canvas.CopyRect(Rect(x1, y1, x1 + cutW, y1 + cutH), from, Rect(cols, rows, cols + 1, rows + 1));
 }

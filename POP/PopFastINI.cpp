@@ -38,8 +38,7 @@ TINIObject* TINIObject::FindChild(const std::string& name) const {
 }
 
 void TINIObject::AppendText(std::string& out) const {
-  for (int i = 0; i < ComponentCount(); ++i)
-    out += static_cast<const TINIObject*>(Components(i))->AsString();
+  for (int i = 0; i < ComponentCount(); ++i) out += static_cast<const TINIObject*>(Components(i))->AsString();
 }
 
 // ---- TINIEntry ----
@@ -88,9 +87,7 @@ TINISection* TINIDocument::FindSection(const std::string& name) const {
   return dynamic_cast<TINISection*>(FindChild(name));
 }
 
-TINISection* TINIDocument::Section(int index) const {
-  return static_cast<TINISection*>(Components(index));
-}
+TINISection* TINIDocument::Section(int index) const { return static_cast<TINISection*>(Components(index)); }
 
 std::string TINIDocument::ReadString(const std::string& section, const std::string& key,
                                      const std::string& def) const {
@@ -99,8 +96,7 @@ std::string TINIDocument::ReadString(const std::string& section, const std::stri
   return s->ReadString(key, def);
 }
 
-int32_t TINIDocument::ReadInteger(const std::string& section, const std::string& key,
-                                  int32_t def) const {
+int32_t TINIDocument::ReadInteger(const std::string& section, const std::string& key, int32_t def) const {
   return StrToIntDef(ReadString(section, key, ""), def);
 }
 
@@ -118,13 +114,11 @@ TINISection* TINIDocument::WriteString(const std::string& section, const std::st
   return s;
 }
 
-TINISection* TINIDocument::WriteInteger(const std::string& section, const std::string& key,
-                                        int32_t value) {
+TINISection* TINIDocument::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
   return WriteString(section, key, IntToStr(value));
 }
 
-TINISection* TINIDocument::WriteBool(const std::string& section, const std::string& key,
-                                     bool value) {
+TINISection* TINIDocument::WriteBool(const std::string& section, const std::string& key, bool value) {
   return WriteInteger(section, key, value ? 1 : 0);
 }
 
@@ -139,10 +133,8 @@ void TINIDocument::LoadFromStrings(const std::vector<std::string>& lines) {
       continue;
     }
     size_t eq = t.find('=');
-    if (eq == std::string::npos)
-      WriteString(current, std::string(), t);
-    else
-      WriteString(current, Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
+    if (eq == std::string::npos) WriteString(current, std::string(), t);
+    else WriteString(current, Trim(t.substr(0, eq)), Trim(t.substr(eq + 1)));
   }
   Modified = false;
 }

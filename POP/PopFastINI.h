@@ -56,12 +56,10 @@ class TINIDocument : public TINIObject {
   bool Modified = false;
 
   std::string AsString() const override;
-  std::string ReadString(const std::string& section, const std::string& key,
-                         const std::string& def) const;
+  std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
   int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
   bool ReadBool(const std::string& section, const std::string& key, bool def) const;
-  TINISection* WriteString(const std::string& section, const std::string& key,
-                           const std::string& value);
+  TINISection* WriteString(const std::string& section, const std::string& key, const std::string& value);
   TINISection* WriteInteger(const std::string& section, const std::string& key, int32_t value);
   TINISection* WriteBool(const std::string& section, const std::string& key, bool value);
 

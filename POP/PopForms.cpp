@@ -43,8 +43,7 @@ void FormLoadPosition(TFormGeometry& form, const TIniFile& file) {
   form.SetPosition(poDesigned);
   if (state == wsMaximized) return;
   form.SetBounds(file.ReadInteger(s, "Left", form.Left()), file.ReadInteger(s, "Top", form.Top()),
-                 file.ReadInteger(s, "Width", form.Width()),
-                 file.ReadInteger(s, "Height", form.Height()));
+                 file.ReadInteger(s, "Width", form.Width()), file.ReadInteger(s, "Height", form.Height()));
 }
 
 void FormSavePosition(const TFormGeometry& form, TIniFile& file) {
@@ -61,8 +60,7 @@ void FormSavePosition(const TFormGeometry& form, TIniFile& file) {
 TIniFile& INIFileSettings() {
   static std::vector<std::unique_ptr<TIniFile>> files;
   std::string name = LocalFile("Settings.ini");
-  if (files.empty() || files.back()->FileName() != name)
-    files.push_back(std::make_unique<TIniFile>(name));
+  if (files.empty() || files.back()->FileName() != name) files.push_back(std::make_unique<TIniFile>(name));
   return *files.back();
 }
 TIniFile& INIFileEngines() {
@@ -88,9 +86,7 @@ bool CopyFileFromLocal(const std::string& name, const std::string& target) {
   try {
     WriteFileAtomic(dest, ReadFileBytes(LocalFile(name)));
     return true;
-  } catch (const Exception&) {
-    return false;
-  }
+  } catch (const Exception&) { return false; }
 }
 
 TFormGeometry*& MainForm() {
@@ -120,9 +116,7 @@ void FormLoadUserSettings(TUserSettingsForm& form, const TIniFile& file) {
   for (auto c : form.Controls()) {
     switch (c.Type) {
       case TUserSettingsForm::ckEdit: c.Text = file.ReadString(s, c.Name + ".Text", c.Text); break;
-      case TUserSettingsForm::ckCheckBox:
-        c.Checked = file.ReadBool(s, c.Name + ".Checked", c.Checked);
-        break;
+      case TUserSettingsForm::ckCheckBox: c.Checked = file.ReadBool(s, c.Name + ".Checked", c.Checked); break;
       case TUserSettingsForm::ckComboBox:
         // The text first, then the index, as a combo box takes them.
         c.Text = file.ReadString(s, c.Name + ".Text", c.Text);

@@ -6,13 +6,12 @@
 #include "platform/Canvas.h"
 #include "platform/Graphics.h"
 
-void CanvasDrawBevel(TCanvas& canvas, int left, int top, int right, int bottom, TColor color1,
-                     TColor color2);
-void CanvasDrawTab(TCanvas& canvas, int left, int top, int right, int bottom, TColor color1,
-                   TColor color2, int corner);
+void CanvasDrawBevel(TCanvas& canvas, int left, int top, int right, int bottom, TColor color1, TColor color2);
+void CanvasDrawTab(TCanvas& canvas, int left, int top, int right, int bottom, TColor color1, TColor color2,
+                   int corner);
 // Filled with the canvas's brush and outlined with its pen; the colours are not used.
-void CanvasFillTab(TCanvas& canvas, int left, int top, int right, int bottom, TColor color1,
-                   TColor color2, int corner);
+void CanvasFillTab(TCanvas& canvas, int left, int top, int right, int bottom, TColor color1, TColor color2,
+                   int corner);
 
 // A 24-bit pixel as it lies in memory: blue, green, red.
 struct TPixel24 {

@@ -5,8 +5,8 @@
 namespace {
 
 bool PlainValueChar(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-         c == '.' || c == '_';
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_';
 }
 
 int Hex(char c) {
@@ -117,8 +117,7 @@ std::string HTMLEncodeMeta(const std::string& name, const std::string& content) 
 }
 
 std::string HTMLEncodeSpan(int32_t width, int32_t height, const std::string& text) {
-  return Format("<SPAN style=\"width:%d;height:%d;overflow:hidden\">", width, height) + text +
-         "</SPAN>";
+  return Format("<SPAN style=\"width:%d;height:%d;overflow:hidden\">", width, height) + text + "</SPAN>";
 }
 
 std::string HTMLEncodeAttribute(const std::string& name, const std::string& value) {

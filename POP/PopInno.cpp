@@ -25,9 +25,7 @@ bool ReadText(const TRegistry& reg, const std::string& name, std::string& value)
   try {
     value = reg.ReadString(name);
     return true;
-  } catch (const ERegistryException&) {
-    return false;
-  }
+  } catch (const ERegistryException&) { return false; }
 }
 
 std::string InnoUninstallValue(const std::string& name, const std::string& def) {
@@ -42,8 +40,7 @@ std::string InnoComponentValue(const std::string& name, const std::string& def,
                                const std::string& component) {
   TRegistry reg;
   reg.RootKey = HKEY_LOCAL_MACHINE;
-  if (!reg.OpenKeyReadOnly(kComponents + (component.empty() ? InnoAppName() : component)))
-    return def;
+  if (!reg.OpenKeyReadOnly(kComponents + (component.empty() ? InnoAppName() : component))) return def;
   std::string v;
   return ReadText(reg, name, v) ? v : def;
 }
@@ -71,12 +68,8 @@ std::string InnoAppCopyright() { return SInnoCopyright; }
 std::string InnoAppServicesURL() {
   return UrlCombine(UrlGetHostAddress(InnoAppPublisherURL()), "services.htm");
 }
-std::string InnoAppCode(const std::string& component) {
-  return InnoComponentValue("code", "", component);
-}
-std::string InnoAppPath(const std::string& component) {
-  return InnoComponentValue("PATH", "", component);
-}
+std::string InnoAppCode(const std::string& component) { return InnoComponentValue("code", "", component); }
+std::string InnoAppPath(const std::string& component) { return InnoComponentValue("PATH", "", component); }
 bool InnoAppInstalled(const std::string& component) {
   std::string p = InnoAppPath(component);
   return !p.empty() && FileExists(p);

@@ -3,9 +3,28 @@
 #include <cstdint>
 
 enum TLUAType {
-  luaCopyX, luaCopyY, luaInvertX, luaInvertY, luaAverage, luaBlend, luaAdd, luaAddPin, luaSub,
-  luaSubPin, luaDifference, luaMultiply, luaDivide, luaMinimum, luaMaximum, luaBrightness,
-  luaContrast, luaOR, luaAND, luaEOR, luaSolarize, luaGamma
+  luaCopyX,
+  luaCopyY,
+  luaInvertX,
+  luaInvertY,
+  luaAverage,
+  luaBlend,
+  luaAdd,
+  luaAddPin,
+  luaSub,
+  luaSubPin,
+  luaDifference,
+  luaMultiply,
+  luaDivide,
+  luaMinimum,
+  luaMaximum,
+  luaBrightness,
+  luaContrast,
+  luaOR,
+  luaAND,
+  luaEOR,
+  luaSolarize,
+  luaGamma
 };
 
 using TLUATable = uint8_t[256][256];

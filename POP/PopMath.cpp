@@ -32,15 +32,21 @@ TVector4f StreamVector4f(TStream& s) { return ReadVector<4>(s); }
 
 TVector3f Vector(float x, float y, float z) { return {x, y, z}; }
 
-TVector3f VectorAdd(const TVector3f& a, const TVector3f& b) { return {a[0] + b[0], a[1] + b[1], a[2] + b[2]}; }
+TVector3f VectorAdd(const TVector3f& a, const TVector3f& b) {
+  return {a[0] + b[0], a[1] + b[1], a[2] + b[2]};
+}
 
-TVector3f VectorSub(const TVector3f& a, const TVector3f& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+TVector3f VectorSub(const TVector3f& a, const TVector3f& b) {
+  return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
 
 TVector3f VectorMul(const TVector3f& v, float f) { return {v[0] * f, v[1] * f, v[2] * f}; }
 
 TVector3f VectorNeg(const TVector3f& v) { return {-v[0], -v[1], -v[2]}; }
 
-float VectorDotProduct(const TVector3f& a, const TVector3f& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+float VectorDotProduct(const TVector3f& a, const TVector3f& b) {
+  return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 
 TVector3f VectorNormalize(const TVector3f& v) {
   // The length in double: squares of small or large singles leave the float range, which

@@ -209,8 +209,8 @@ void PhotoConvolution(const TPhoto& dst, const TPhoto& srcIn, const TPhotoKernel
   }
 }
 
-void PhotoApplyLUA(const TPhoto& dst, const TPhoto& src, const TLUATable& table, uint8_t rowB,
-                   uint8_t rowG, uint8_t rowR) {
+void PhotoApplyLUA(const TPhoto& dst, const TPhoto& src, const TLUATable& table, uint8_t rowB, uint8_t rowG,
+                   uint8_t rowR) {
   const uint8_t* tb = table[rowB];
   const uint8_t* tg = table[rowG];
   const uint8_t* tr = table[rowR];
@@ -223,7 +223,9 @@ void PhotoApplyLUA(const TPhoto& dst, const TPhoto& src, const TLUATable& table,
 void PhotoSolarize(const TPhoto& dst, const TPhoto& src) {
   // The diagonal of the solarise table: the value at Y = X = c.
   static const std::array<uint8_t, 256> diagonal = [] {
-    struct Holder { TLUATable t; };
+    struct Holder {
+      TLUATable t;
+    };
     auto h = std::make_unique<Holder>();
     LookUpArray(luaSolarize, h->t);
     std::array<uint8_t, 256> a{};
@@ -297,8 +299,7 @@ void PhotoDownSample(const TPhoto& dst, const TPhoto& srcIn) {
     const uint32_t* a = src->Rows[size_t(2 * y)];
     const uint32_t* b = src->Rows[size_t(2 * y + 1)];
     uint32_t* d = dst.Rows[size_t(y)];
-    for (int x = 0; x < dst.Width; ++x)
-      d[x] = q(a[2 * x]) + q(a[2 * x + 1]) + q(b[2 * x]) + q(b[2 * x + 1]);
+    for (int x = 0; x < dst.Width; ++x) d[x] = q(a[2 * x]) + q(a[2 * x + 1]) + q(b[2 * x]) + q(b[2 * x + 1]);
   }
 }
 
@@ -339,7 +340,8 @@ std::vector<TTap> Taps(int d, int s, int n) {
       double c = (x + (i + 0.5) / n) * f - 0.5;  // in source pixel-centre coordinates
       double fl = std::floor(c);
       int i0 = int(fl);
-      taps[size_t(x) * size_t(n) + size_t(i)] = {std::clamp(i0, 0, s - 1), std::clamp(i0 + 1, 0, s - 1), c - fl};
+      taps[size_t(x) * size_t(n) + size_t(i)] = {std::clamp(i0, 0, s - 1), std::clamp(i0 + 1, 0, s - 1),
+                                                 c - fl};
     }
   return taps;
 }

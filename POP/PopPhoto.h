@@ -48,8 +48,8 @@ using TPhotoKernel = std::array<int32_t, 27>;
 // beyond the edges repeat the edge pixels. A divisor of 0 counts as 1.
 void PhotoConvolution(const TPhoto& dst, const TPhoto& src, const TPhotoKernel& kernel);
 // Each colour byte c := table[row of its channel][c].
-void PhotoApplyLUA(const TPhoto& dst, const TPhoto& src, const TLUATable& table, uint8_t rowB,
-                   uint8_t rowG, uint8_t rowR);
+void PhotoApplyLUA(const TPhoto& dst, const TPhoto& src, const TLUATable& table, uint8_t rowB, uint8_t rowG,
+                   uint8_t rowR);
 // Each colour byte c := |255 - 2c|.
 void PhotoSolarize(const TPhoto& dst, const TPhoto& src);
 // Dst := Src turned by angle radians (clockwise on screen) about the centres and enlarged by

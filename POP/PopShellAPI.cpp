@@ -14,13 +14,19 @@ std::vector<std::string> SHSplitParameters(const std::string& p) {
     char c = p[i];
     if (quoted) {
       if (c == '"') {
-        if (i + 1 < p.size() && p[i + 1] == '"') { cur += '"'; ++i; }
-        else quoted = false;
+        if (i + 1 < p.size() && p[i + 1] == '"') {
+          cur += '"';
+          ++i;
+        } else quoted = false;
       } else cur += c;
     } else if (c == '"') {
       quoted = inArg = true;
     } else if (c == ' ' || c == '\t') {
-      if (inArg) { out.push_back(cur); cur.clear(); inArg = false; }
+      if (inArg) {
+        out.push_back(cur);
+        cur.clear();
+        inArg = false;
+      }
     } else {
       cur += c;
       inArg = true;
@@ -32,9 +38,9 @@ std::vector<std::string> SHSplitParameters(const std::string& p) {
 
 bool SHOpen(const std::string& fileName, const std::string& parameters) {
   if (fileName.empty() || fileName[0] == '-') return false;
-  struct stat st{};
-  bool isProgram = stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                   access(fileName.c_str(), X_OK) == 0;
+  struct stat st {};
+  bool isProgram =
+      stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(fileName.c_str(), X_OK) == 0;
   if (isProgram) {
     std::vector<std::string> argv{fileName};
     for (auto& a : SHSplitParameters(parameters)) argv.push_back(a);

@@ -24,9 +24,7 @@ std::string StringIniValue(const std::string& s) {
 void StringSaveToFile(const std::string& text, const std::string& fileName) {
   try {
     WriteFileAtomic(fileName, text);
-  } catch (const Exception& e) {
-    throw EFCreateError(e.Message);
-  }
+  } catch (const Exception& e) { throw EFCreateError(e.Message); }
 }
 
 std::string StringLoadFromFile(const std::string& fileName) { return ReadFileBytes(fileName); }

@@ -1,15 +1,14 @@
 #include "POP/PopSysUtils.h"
 
-#include <sys/stat.h>
-
 #include <cmath>
 #include <ctime>
+#include <sys/stat.h>
 
 #include "POP/PopForms.h"
 #include "platform/SysUtils.h"
 
 int32_t FileAge(const std::string& fileName) {
-  struct stat st{};
+  struct stat st {};
   if (stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   tm t{};
   localtime_r(&st.st_mtime, &t);
@@ -24,8 +23,7 @@ int32_t FileAge(const std::string& fileName) {
 std::string FileNameAddToCache(const std::string& fileName, const std::string& folderName) {
   std::string folder = IncludeTrailingPathDelimiter(LocalFile(folderName));
   if (!ForceDirectories(folder)) RaiseError("Cache folder could not be created.");
-  if (FileExists(fileName) && SameText(ExtractFilePath(ExpandFileName(fileName)), folder))
-    return fileName;
+  if (FileExists(fileName) && SameText(ExtractFilePath(ExpandFileName(fileName)), folder)) return fileName;
   int32_t age = FileAge(fileName);
   if (age == -1) RaiseError(Format("File \"%s\" not found.", fileName.c_str()));
   std::string data = ReadFileBytes(fileName);
@@ -78,6 +76,4 @@ std::string Amount(const std::string& noun, int count) {
 }
 
 double UnixToDateTime(int64_t seconds) { return double(seconds) / 86400.0 + 25569.0; }
-int64_t DateTimeToUnix(double dateTime) {
-  return int64_t(std::llround((dateTime - 25569.0) * 86400.0));
-}
+int64_t DateTimeToUnix(double dateTime) { return int64_t(std::llround((dateTime - 25569.0) * 86400.0)); }

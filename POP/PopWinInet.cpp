@@ -1,12 +1,11 @@
 #include "POP/PopWinInet.h"
 
+#include <cctype>
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <fcntl.h>
 #include <unistd.h>
-
-#include <cctype>
 #include <vector>
 
 #include "platform/SysUtils.h"
@@ -76,8 +75,9 @@ bool IsConnectedToInternet(const std::string& url) {
   while (!host.empty() && host.back() == '.') host.pop_back();
   for (const char* reserved : {"example", "invalid", "test"}) {
     const std::string tld = reserved;
-    if (host == tld || (host.size() > tld.size() && host.compare(host.size() - tld.size(), tld.size(), tld) == 0 &&
-                        host[host.size() - tld.size() - 1] == '.'))
+    if (host == tld ||
+        (host.size() > tld.size() && host.compare(host.size() - tld.size(), tld.size(), tld) == 0 &&
+         host[host.size() - tld.size() - 1] == '.'))
       return false;
   }
   std::string port = u.port;
@@ -140,18 +140,28 @@ Ref Split(const std::string& s) {
   Ref r;
   std::string rest = s;
   size_t h = rest.find('#');
-  if (h != std::string::npos) { r.hasFrag = true; r.frag = rest.substr(h + 1); rest.erase(h); }
+  if (h != std::string::npos) {
+    r.hasFrag = true;
+    r.frag = rest.substr(h + 1);
+    rest.erase(h);
+  }
   size_t q = rest.find('?');
-  if (q != std::string::npos) { r.hasQuery = true; r.query = rest.substr(q + 1); rest.erase(q); }
+  if (q != std::string::npos) {
+    r.hasQuery = true;
+    r.query = rest.substr(q + 1);
+    rest.erase(q);
+  }
   size_t c = rest.find(':');
-  if (c != std::string::npos && c > 0 && std::isalpha((unsigned char)rest[0]) &&
-      rest.find('/') > c) {
+  if (c != std::string::npos && c > 0 && std::isalpha((unsigned char)rest[0]) && rest.find('/') > c) {
     bool ok = true;
     for (size_t i = 0; i < c; ++i)
-      if (!(std::isalnum((unsigned char)rest[i]) || rest[i] == '+' || rest[i] == '-' ||
-            rest[i] == '.'))
+      if (!(std::isalnum((unsigned char)rest[i]) || rest[i] == '+' || rest[i] == '-' || rest[i] == '.'))
         ok = false;
-    if (ok) { r.hasScheme = true; r.scheme = rest.substr(0, c); rest.erase(0, c + 1); }
+    if (ok) {
+      r.hasScheme = true;
+      r.scheme = rest.substr(0, c);
+      rest.erase(0, c + 1);
+    }
   }
   if (rest.compare(0, 2, "//") == 0) {
     size_t e = rest.find('/', 2);
@@ -172,8 +182,11 @@ std::string UrlCombine(const std::string& base, const std::string& relative, uin
     t.path = RemoveDotSegments(r.path);
   } else {
     if (r.hasAuth) {
-      t.hasAuth = true; t.auth = r.auth; t.path = RemoveDotSegments(r.path);
-      t.hasQuery = r.hasQuery; t.query = r.query;
+      t.hasAuth = true;
+      t.auth = r.auth;
+      t.path = RemoveDotSegments(r.path);
+      t.hasQuery = r.hasQuery;
+      t.query = r.query;
     } else {
       if (r.path.empty()) {
         t.path = b.path;
@@ -191,13 +204,17 @@ std::string UrlCombine(const std::string& base, const std::string& relative, uin
           }
           t.path = RemoveDotSegments(merged);
         }
-        t.hasQuery = r.hasQuery; t.query = r.query;
+        t.hasQuery = r.hasQuery;
+        t.query = r.query;
       }
-      t.hasAuth = b.hasAuth; t.auth = b.auth;
+      t.hasAuth = b.hasAuth;
+      t.auth = b.auth;
     }
-    t.hasScheme = b.hasScheme; t.scheme = b.scheme;
+    t.hasScheme = b.hasScheme;
+    t.scheme = b.scheme;
   }
-  t.hasFrag = r.hasFrag; t.frag = r.frag;
+  t.hasFrag = r.hasFrag;
+  t.frag = r.frag;
   std::string out;
   if (t.hasScheme) out += t.scheme + ":";
   if (t.hasAuth) out += "//" + t.auth;
@@ -248,10 +265,9 @@ std::string UrlGetSchemeExt(const std::string& url) {
 }
 
 // ---- download ----
-#include <curl/curl.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <curl/curl.h>
 
 namespace {
 struct Sink {
@@ -276,9 +292,7 @@ int TransferInfo(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, c
   // A non-zero answer aborts the transfer; no exception may cross libcurl's frames.
   try {
     return limits->Progress(int64_t(dlnow), int64_t(dltotal)) ? 0 : 1;
-  } catch (...) {
-    return 1;
-  }
+  } catch (...) { return 1; }
 }
 }  // namespace
 

@@ -1,15 +1,14 @@
 #include "app/AppEnvironment.h"
 
-#include <unistd.h>
-
 #include <climits>
+#include <unistd.h>
 
 #include "POP/PopForms.h"
 #include "POP/PopInno.h"
 #include "POP/PopStrUtils.h"
-#include "platform/SysUtils.h"
 #include "app/XLanguage.h"
 #include "engine/XDraw.h"
+#include "platform/SysUtils.h"
 
 namespace {
 std::unique_ptr<TEnvironment> gEnv;
@@ -69,8 +68,7 @@ std::string TranslateText(const std::string& text) {
     // A read-only program folder must not stop the text from being shown.
     try {
       Environment().LanguageIni->WriteString(key, "EN", text);
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
     result = text;
   }
   return result;
@@ -98,9 +96,7 @@ std::string VersionMessage() {
 }
 
 std::string VersionProductName() { return Environment().ExeVersionInfo->Query("ProductName", "NA"); }
-std::string VersionCopyright() {
-  return Environment().ExeVersionInfo->Query("LegalCopyright", "NA");
-}
+std::string VersionCopyright() { return Environment().ExeVersionInfo->Query("LegalCopyright", "NA"); }
 std::string TranslatedProductName() { return TranslateText(VersionProductName()); }
 
 // The association is written into the registry store; a store that cannot be written costs
@@ -126,8 +122,7 @@ void RegisterFileType(const std::string& extension, const std::string& descripti
       reg.WriteString(r.name, r.data);
       reg.CloseKey();
     }
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
 }
 
 bool ChangeToProgramFolder() { return SetCurrentDir(ExcludeTrailingPathDelimiter(ExePath())); }

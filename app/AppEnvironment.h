@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "app/XFileVersionInfo.h"
 #include "platform/IniFiles.h"
 #include "platform/Registry.h"
-#include "app/XFileVersionInfo.h"
 
 struct TEnvironment {
   std::unique_ptr<TRegistry> EnvRegistry;

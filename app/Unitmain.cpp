@@ -1,12 +1,19 @@
 #include "app/Unitmain.h"
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
+
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QEvent>
+#include <QFocusEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,37 +26,31 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QWindow>
-#include <QFocusEvent>
-#include <QKeyEvent>
-#include <QTextDocument>
-#include <QFontMetrics>
-#include <algorithm>
-#include <cstring>
-#include <functional>
 
-#include "app/AppEnvironment.h"
 #include "POP/PopFastINI.h"
 #include "POP/PopInno.h"
+#include "POP/gui/PopControls.h"
+#include "POP/gui/PopDialogs.h"
+#include "POP/gui/PopMenus.h"
+#include "app/AppEnvironment.h"
+#include "app/forms/Unitsplash.h"
 #include "engine/RegionRect.h"
+#include "engine/XRender.h"
 #include "platform/Canvas.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "platform/TextRender.h"
 #include "platform/WaitIndicator.h"
-#include "platform/gui/QtImage.h"
-#include "POP/gui/PopControls.h"
-#include "POP/gui/PopDialogs.h"
-#include "POP/gui/PopMenus.h"
-#include "engine/XRender.h"
-#include "platform/gui/QtServices.h"
 #include "platform/gui/QtControlEvents.h"
-#include "app/forms/Unitsplash.h"
+#include "platform/gui/QtImage.h"
+#include "platform/gui/QtServices.h"
 
 TFormMain* FormMain = nullptr;
 const char* const StartProjectName = "projects/splash.zlm";
@@ -361,16 +362,14 @@ void TFormMain::CreateMenus() {
   MISave = AddItem(MIFile, "MISave", "&Save", H(MISaveClick));
   MISaveAs = AddItem(MIFile, "MISaveAs", "Save &As...", H(SaveFileClick));
   MIFile->addSeparator();
-  MIPreviewInBrowser = AddItem(MIFile, "MIPreviewInBrowser", "Preview in Browser...",
-                               H(MIPreviewInBrowserClick));
+  MIPreviewInBrowser =
+      AddItem(MIFile, "MIPreviewInBrowser", "Preview in Browser...", H(MIPreviewInBrowserClick));
   MIExportImage = AddItem(MIFile, "MIExportImage", "Export Image...", H(ExportImageClick));
   MISelectScanner = AddItem(MIFile, "MISelectScanner", "Select Scanner...", nullptr, nullptr);
   MISelectScanner->setVisible(false);
   MIFile->addSeparator();
-  MIHTMLPageBuilder = AddItem(MIFile, "MIHTMLPageBuilder", "HTML Page Builder...",
-                              H(MIHTMLPageBuilderClick));
-  MIEditHTMLHeader = AddItem(MIFile, "MIEditHTMLHeader", "Edit HTML Header...",
-                             H(MIEditHTMLHeaderClick));
+  MIHTMLPageBuilder = AddItem(MIFile, "MIHTMLPageBuilder", "HTML Page Builder...", H(MIHTMLPageBuilderClick));
+  MIEditHTMLHeader = AddItem(MIFile, "MIEditHTMLHeader", "Edit HTML Header...", H(MIEditHTMLHeaderClick));
   MIFile->addSeparator();
   MIPageSetup = AddItem(MIFile, "MIPageSetup", "Page Setup...", H(MIPageSetupClick));
   MIPrint = AddItem(MIFile, "MIPrint", "Print", H(MIPrintClick));
@@ -394,8 +393,7 @@ void TFormMain::CreateMenus() {
   MIDuplicate->setVisible(false);
   MIDelete = AddItem(MIEdit, "MIDelete", "Delete", H(MenuItemDelete1Click));
   MIEdit->addSeparator();
-  MIBringToFront = AddItem(MIEdit, "MIBringToFront", "Bring to &Front",
-                           H(MenuItemBringToFront1Click));
+  MIBringToFront = AddItem(MIEdit, "MIBringToFront", "Bring to &Front", H(MenuItemBringToFront1Click));
   MISendToBack = AddItem(MIEdit, "MISendToBack", "Send to &Back", H(MenuItemSendToBack1Click));
   MIEdit->addSeparator();
   MISelectAll = AddItem(MIEdit, "MISelectAll", "Select &All", H(MISelectAllClick));
@@ -420,17 +418,16 @@ void TFormMain::CreateMenus() {
   MIChangeFont = AddItem(MIOptions, "MIChangeFont", "Change Font...", H(MenuItemChangeFont1Click));
   MIButtonResize = AddItem(MIOptions, "MIButtonResize", "Button Resize...", H(MIButtonResizeClick));
   MIOptions->addSeparator();
-  MenuItemAlignToGrid2 = AddItem(MIOptions, "MenuItemAlignToGrid2", "Align to &Grid",
-                                 H(MenuItemAlignToGrid1Click));
-  MenuItemSnapToGrid = AddItem(MIOptions, "MenuItemSnapToGrid", "Snap to Grid",
-                               H(MenuItemSnapToGridClick));
+  MenuItemAlignToGrid2 =
+      AddItem(MIOptions, "MenuItemAlignToGrid2", "Align to &Grid", H(MenuItemAlignToGrid1Click));
+  MenuItemSnapToGrid = AddItem(MIOptions, "MenuItemSnapToGrid", "Snap to Grid", H(MenuItemSnapToGridClick));
   MenuItemSnapToGrid->setCheckable(true);
   MenuItemSnapToGrid->setChecked(true);
-  MenuItemSetGridSize = AddItem(MIOptions, "MenuItemSetGridSize", "Set Grid Size...",
-                                H(MenuItemSetGridSizeClick));
+  MenuItemSetGridSize =
+      AddItem(MIOptions, "MenuItemSetGridSize", "Set Grid Size...", H(MenuItemSetGridSizeClick));
   MIOptions->addSeparator();
-  MISetBackgroundColor = AddItem(MIOptions, "MISetBackgroundColor", "Set Background Color...",
-                                 H(MISetBackgroundColorClick));
+  MISetBackgroundColor =
+      AddItem(MIOptions, "MISetBackgroundColor", "Set Background Color...", H(MISetBackgroundColorClick));
   MISetPageSize = AddItem(MIOptions, "MISetPageSize", "Set Page Size...", H(MISetPageSizeClick));
 
   MIWindow = AddMenu(bar->addMenu("&Window"), "MIWindow", H(MIWindowClick));
@@ -446,12 +443,12 @@ void TFormMain::CreateMenus() {
   TBNewFrame = AddItem(MIInsert, "TBNewFrame", "New Frame", H(PopNewFrameClick));
   MIInsert->addSeparator();
   TBInsertPicture = AddItem(MIInsert, "TBInsertPicture", "&Image...", H(TBInsertPictureClick));
-  TBInsertHTMLSnippet = AddItem(MIInsert, "TBInsertHTMLSnippet", "&HTML Snippet",
-                                H(TBInsertHTMLSnippetClick));
+  TBInsertHTMLSnippet =
+      AddItem(MIInsert, "TBInsertHTMLSnippet", "&HTML Snippet", H(TBInsertHTMLSnippetClick));
   TBInsertExternalHTMLFile = AddItem(MIInsert, "TBInsertExternalHTMLFile", "External HTML File...",
                                      H(TBInsertExternalHTMLFileClick));
-  ExternalImageFile1 = AddItem(MIInsert, "ExternalImageFile1", "External Image File...",
-                               H(ExternalImageFile1Click));
+  ExternalImageFile1 =
+      AddItem(MIInsert, "ExternalImageFile1", "External Image File...", H(ExternalImageFile1Click));
 
   MIHelp = bar->addMenu("&Help");
   MIHelp->setObjectName("MIHelp");
@@ -468,25 +465,24 @@ void TFormMain::CreateMenus() {
   PopNewText = AddItem(PopupMenu1, "PopNewText", "New Text", H(PopNewTextClick));
   PopNewFrame = AddItem(PopupMenu1, "PopNewFrame", "New Frame", H(PopNewFrameClick));
   PopupMenu1->addSeparator();
-  MenuItemAlignToGrid1 = AddItem(PopupMenu1, "MenuItemAlignToGrid1", "Align to Grid",
-                                 H(MenuItemAlignToGrid1Click));
-  MenuItemBringToFront1 = AddItem(PopupMenu1, "MenuItemBringToFront1", "Bring to Front",
-                                  H(MenuItemBringToFront1Click));
-  MenuItemSendToBack1 = AddItem(PopupMenu1, "MenuItemSendToBack1", "Send to Back",
-                                H(MenuItemSendToBack1Click));
-  MenuItemDuplicate1 = AddItem(PopupMenu1, "MenuItemDuplicate1", "Duplicate",
-                               H(MenuItemDuplicate1Click));
+  MenuItemAlignToGrid1 =
+      AddItem(PopupMenu1, "MenuItemAlignToGrid1", "Align to Grid", H(MenuItemAlignToGrid1Click));
+  MenuItemBringToFront1 =
+      AddItem(PopupMenu1, "MenuItemBringToFront1", "Bring to Front", H(MenuItemBringToFront1Click));
+  MenuItemSendToBack1 =
+      AddItem(PopupMenu1, "MenuItemSendToBack1", "Send to Back", H(MenuItemSendToBack1Click));
+  MenuItemDuplicate1 = AddItem(PopupMenu1, "MenuItemDuplicate1", "Duplicate", H(MenuItemDuplicate1Click));
   MenuItemCut1 = AddItem(PopupMenu1, "MenuItemCut1", "Cut", H(MICutClick));
   MenuItemCopy1 = AddItem(PopupMenu1, "MenuItemCopy1", "Copy", H(MICopyClick));
   MenuItemPaste1 = AddItem(PopupMenu1, "MenuItemPaste1", "Paste", H(MIPasteClick));
   MenuItemDelete1 = AddItem(PopupMenu1, "MenuItemDelete1", "Delete", H(MenuItemDelete1Click));
   MenuItemSelectAll1 = AddItem(PopupMenu1, "MenuItemSelectAll1", "Select All", H(MISelectAllClick));
   PopupMenu1->addSeparator();
-  MenuItemProperties1 = AddItem(PopupMenu1, "MenuItemProperties1", "Properties...",
-                                H(MenuItemProperties1Click));
+  MenuItemProperties1 =
+      AddItem(PopupMenu1, "MenuItemProperties1", "Properties...", H(MenuItemProperties1Click));
   PopupMenu1->setDefaultAction(MenuItemProperties1);
-  for (QAction* a : {MenuItemAlignToGrid1, MenuItemBringToFront1, MenuItemSendToBack1,
-                     MenuItemDuplicate1, MenuItemDelete1})
+  for (QAction* a : {MenuItemAlignToGrid1, MenuItemBringToFront1, MenuItemSendToBack1, MenuItemDuplicate1,
+                     MenuItemDelete1})
     a->setEnabled(false);
 
   // The memo's context menu runs the memo's own commands (the memo exists later).
@@ -507,31 +503,28 @@ void TFormMain::CreateToolBars() {
   ToolBar1->setIconSize(QSize(16, 16));
   ToolBar1->setMovable(false);
   addToolBar(Qt::TopToolBarArea, ToolBar1);
-  ToolButtonNew = AddTool(ToolBar1, "ToolButtonNew", "Start a New Document", PageIcon(false),
-                          H(MINewProjectClick));
-  ToolButtonOpen = AddTool(ToolBar1, "ToolButtonOpen", "Open New Project", FolderIcon(),
-                           H(MIOpenProjectClick));
-  ToolButtonSave = AddTool(ToolBar1, "ToolButtonSave", "Save Current Project", DiskIcon(),
-                           H(SaveFileClick));
-  ToolButtonPreview = AddTool(ToolBar1, "ToolButtonPreview", "Preview in Browser", GlobeIcon(),
-                              H(MIPreviewInBrowserClick));
+  ToolButtonNew =
+      AddTool(ToolBar1, "ToolButtonNew", "Start a New Document", PageIcon(false), H(MINewProjectClick));
+  ToolButtonOpen =
+      AddTool(ToolBar1, "ToolButtonOpen", "Open New Project", FolderIcon(), H(MIOpenProjectClick));
+  ToolButtonSave = AddTool(ToolBar1, "ToolButtonSave", "Save Current Project", DiskIcon(), H(SaveFileClick));
+  ToolButtonPreview =
+      AddTool(ToolBar1, "ToolButtonPreview", "Preview in Browser", GlobeIcon(), H(MIPreviewInBrowserClick));
   ToolButtonBackground = AddTool(ToolBar1, "ToolButtonBackground", "Set Background Color",
-                                 SwatchIcon(QColor(96, 96, 255), false),
-                                 H(MISetBackgroundColorClick));
+                                 SwatchIcon(QColor(96, 96, 255), false), H(MISetBackgroundColorClick));
   ToolBar1->addSeparator();
-  ToolButtonCut = AddTool(ToolBar1, "ToolButtonCut", "Cut To Clipboard", ScissorsIcon(),
-                          H(MICutClick));
-  ToolButtonCopy = AddTool(ToolBar1, "ToolButtonCopy", "Copy To Clipboard", SheetsIcon(false),
-                           H(MICopyClick));
-  ToolButtonPaste = AddTool(ToolBar1, "ToolButtonPaste", "Paste From Clipboard", SheetsIcon(true),
-                            H(MIPasteClick));
-  ToolButtonDelete = AddTool(ToolBar1, "ToolButtonDelete", "Delete Buttons", DeleteIcon(),
-                             H(MenuItemDelete1Click));
+  ToolButtonCut = AddTool(ToolBar1, "ToolButtonCut", "Cut To Clipboard", ScissorsIcon(), H(MICutClick));
+  ToolButtonCopy =
+      AddTool(ToolBar1, "ToolButtonCopy", "Copy To Clipboard", SheetsIcon(false), H(MICopyClick));
+  ToolButtonPaste =
+      AddTool(ToolBar1, "ToolButtonPaste", "Paste From Clipboard", SheetsIcon(true), H(MIPasteClick));
+  ToolButtonDelete =
+      AddTool(ToolBar1, "ToolButtonDelete", "Delete Buttons", DeleteIcon(), H(MenuItemDelete1Click));
   ToolBar1->addSeparator();
   ToolButtonSendToBack = AddTool(ToolBar1, "ToolButtonSendToBack", "Send To Back", OrderIcon(false),
                                  H(MenuItemSendToBack1Click));
-  ToolButtonBringToFront = AddTool(ToolBar1, "ToolButtonBringToFront", "Bring To Front",
-                                   OrderIcon(true), H(MenuItemBringToFront1Click));
+  ToolButtonBringToFront = AddTool(ToolBar1, "ToolButtonBringToFront", "Bring To Front", OrderIcon(true),
+                                   H(MenuItemBringToFront1Click));
   ToolBar1->addSeparator();
   ComboFontName = new QComboBox(ToolBar1);
   ComboFontName->setObjectName("ComboFontName");
@@ -559,25 +552,23 @@ void TFormMain::CreateToolBars() {
   ToolBar2->setIconSize(QSize(16, 16));
   ToolBar2->setMovable(false);
   addToolBar(Qt::TopToolBarArea, ToolBar2);
-  ToolButtonBold = AddTool(ToolBar2, "ToolButtonBold", "Bold Text", LetterIcon("B", true, false, false, false),
-                           H(ButtonBoldTextClick));
+  ToolButtonBold = AddTool(ToolBar2, "ToolButtonBold", "Bold Text",
+                           LetterIcon("B", true, false, false, false), H(ButtonBoldTextClick));
   ToolButtonItalic = AddTool(ToolBar2, "ToolButtonItalic", "Italic Text",
                              LetterIcon("I", false, true, false, false), H(ButtonItalicTextClick));
   ToolButtonUnderlined = AddTool(ToolBar2, "ToolButtonUnderlined", "Underlined Text",
-                                 LetterIcon("U", false, false, true, false),
-                                 H(ButtonUnderlinedTextClick));
+                                 LetterIcon("U", false, false, true, false), H(ButtonUnderlinedTextClick));
   ToolButtonStrikeOut = AddTool(ToolBar2, "ToolButtonStrikeOut", "Strikeout Text",
-                                LetterIcon("S", false, false, false, true),
-                                H(ButtonStrikeOutTextClick));
+                                LetterIcon("S", false, false, false, true), H(ButtonStrikeOutTextClick));
   for (QAction* a : {ToolButtonBold, ToolButtonItalic, ToolButtonUnderlined, ToolButtonStrikeOut})
     a->setCheckable(true);
   ToolBar2->addSeparator();
-  ToolButtonLeft = AddTool(ToolBar2, "ToolButtonLeft", "Text Align Left", AlignIcon(0),
-                           H(ButtonAlignLeftClick));
-  ToolButtonCentre = AddTool(ToolBar2, "ToolButtonCentre", "Text Align Centre", AlignIcon(2),
-                             H(ButtonAlignCnterClick));
-  ToolButtonRight = AddTool(ToolBar2, "ToolButtonRight", "Text Align Right", AlignIcon(1),
-                            H(ButtonAlignRightClick));
+  ToolButtonLeft =
+      AddTool(ToolBar2, "ToolButtonLeft", "Text Align Left", AlignIcon(0), H(ButtonAlignLeftClick));
+  ToolButtonCentre =
+      AddTool(ToolBar2, "ToolButtonCentre", "Text Align Centre", AlignIcon(2), H(ButtonAlignCnterClick));
+  ToolButtonRight =
+      AddTool(ToolBar2, "ToolButtonRight", "Text Align Right", AlignIcon(1), H(ButtonAlignRightClick));
   AlignmentGroup = new QActionGroup(this);
   AlignmentGroup->setObjectName("AlignmentGroup");
   AlignmentGroup->setExclusive(true);
@@ -588,8 +579,8 @@ void TFormMain::CreateToolBars() {
   // A new object's text is centred.
   ToolButtonCentre->setChecked(true);
   ToolBar2->addSeparator();
-  ToolButtonChangeFont = AddTool(ToolBar2, "ToolButtonChangeFont", "Change Font", FontIcon(),
-                                 H(MenuItemChangeFont1Click));
+  ToolButtonChangeFont =
+      AddTool(ToolBar2, "ToolButtonChangeFont", "Change Font", FontIcon(), H(MenuItemChangeFont1Click));
   ToolButtonTextColor = AddTool(ToolBar2, "ToolButtonTextColor", "Change Text Colour",
                                 SwatchIcon(QColor(200, 0, 0), true), H(PanelColor10DblClick));
   ToolBar2->addSeparator();
@@ -653,8 +644,9 @@ void TFormMain::CreateClientArea() {
   connect(PaintBox, &TQtPaintBox::MouseUp, this,
           [this](TMouseButton b, TShiftState s, int x, int y) { PaintBoxMouseUp(PaintBox, b, s, x, y); });
   connect(PaintBox, &TQtPaintBox::DblClick, this, [this] { PaintBoxDblClick(PaintBox); });
-  connect(PaintBox, &TQtPaintBox::DragOver, this,
-          [this](QObject* source, int x, int y, bool& accept) { PaintBoxDragOver(PaintBox, source, x, y, accept); });
+  connect(PaintBox, &TQtPaintBox::DragOver, this, [this](QObject* source, int x, int y, bool& accept) {
+    PaintBoxDragOver(PaintBox, source, x, y, accept);
+  });
   connect(PaintBox, &TQtPaintBox::DragDrop, this,
           [this](QObject* source, int x, int y) { PaintBoxDragDrop(PaintBox, source, x, y); });
 
@@ -744,7 +736,6 @@ void TFormMain::SetWindowState(TWindowState state) {
   setWindowState(state == wsMaximized ? Qt::WindowMaximized : Qt::WindowNoState);
 }
 
-
 // --- Life cycle ---
 
 void TFormMain::FormCreate() {
@@ -767,7 +758,8 @@ void TFormMain::FormShow() {
   StartProblems.clear();
 
   // 1, 2: the program's folder and the file association.
-  if (!ChangeToProgramFolder()) StartProblems.push_back("The program folder could not be made the current folder.");
+  if (!ChangeToProgramFolder())
+    StartProblems.push_back("The program folder could not be made the current folder.");
   try {
     RegisterFileType(".zlm", TranslatedProductName() + " Project");
   } catch (const std::exception& ex) {
@@ -780,8 +772,8 @@ void TFormMain::FormShow() {
   for (const auto& f : InstalledFontFamilies()) ComboFontName->addItem(Q(f));
   ComboFontName->setCurrentIndex(ComboFontName->findText("Times New Roman"));
   ComboFontSize->clear();
-  for (const char* s : {"6", "7", "8", "9", "10", "11", "12", "14", "16", "18", "20", "22", "24",
-                        "26", "28", "36", "48", "72"})
+  for (const char* s : {"6", "7", "8", "9", "10", "11", "12", "14", "16", "18", "20", "22", "24", "26", "28",
+                        "36", "48", "72"})
     ComboFontSize->addItem(s);
   ComboFontSize->setCurrentIndex(ComboFontSize->findText("11"));
 
@@ -823,8 +815,7 @@ void TFormMain::FormShow() {
   try {
     if (!library.empty() && !FileExists(library))
       StartProblems.push_back("The template library " + library + " was not found.");
-    else if (!library.empty())
-      ReadFileBytes(library);
+    else if (!library.empty()) ReadFileBytes(library);
     LoadTemplateLibrary(library);
   } catch (const std::exception& ex) {
     StartProblems.push_back("The template library " + library + " could not be opened: " + ex.what());
@@ -863,15 +854,15 @@ void TFormMain::changeEvent(QEvent* e) {
   if (e->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
 }
 
-void TFormMain::FormActivate() { FormSetCaption(*this, ProjectFileName.empty() ? "noname.zlm" : ProjectFileName); }
+void TFormMain::FormActivate() {
+  FormSetCaption(*this, ProjectFileName.empty() ? "noname.zlm" : ProjectFileName);
+}
 
 void TFormMain::closeEvent(QCloseEvent* e) {
   TCloseAction action = caFree;
   FormClose(this, action);
-  if (action == caNone)
-    e->ignore();
-  else
-    e->accept();
+  if (action == caNone) e->ignore();
+  else e->accept();
 }
 
 void TFormMain::FormClose(QObject* Sender, TCloseAction& Action) {
@@ -879,10 +870,9 @@ void TFormMain::FormClose(QObject* Sender, TCloseAction& Action) {
   ScrollBox->setFocus();
   Action = caFree;
   if (ChangeCount != 0) {
-    std::string question = ProjectFileName.empty()
-                               ? std::string("Save current project?")
-                               : StringReplaceAll("Save changes to <#filename>?", "<#filename>",
-                                                  ProjectFileName, true);
+    std::string question = ProjectFileName.empty() ? std::string("Save current project?")
+                                                   : StringReplaceAll("Save changes to <#filename>?",
+                                                                      "<#filename>", ProjectFileName, true);
     switch (Warn(question)) {
       case IDCANCEL: Action = caNone; break;
       case IDYES:
@@ -911,8 +901,7 @@ void TFormMain::FormDestroy() {
   FDestroyed = true;
   try {
     FormSavePosition(*this, INIFileSettings());
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
 }
 
 // --- Menus and windows ---
@@ -923,8 +912,7 @@ void TFormMain::MIFileClick(QObject*) {
   bool present = false;
   try {
     present = InnoUpgrade(true);
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   MIUpgrade->setEnabled(present);
 }
 
@@ -1010,8 +998,9 @@ void TFormMain::TBTipoftheDayClick(QObject*) {
 
 // --- Project files ---
 
-#include <QListWidget>
 #include <sys/stat.h>
+
+#include <QListWidget>
 
 #include "POP/PopBitmap.h"
 #include "POP/PopHTML.h"
@@ -1166,8 +1155,7 @@ void TFormMain::SaveFileClick(QObject* Sender) {
     if (!chosen) return;
     update();
     name = ChangeFileExt(dialog->FileName, ".zlm");
-    if (prompt && FileExists(name) && !Ask(StringReplaceAll(kReplaceQuestion, "<#filename>", name)))
-      return;
+    if (prompt && FileExists(name) && !Ask(StringReplaceAll(kReplaceQuestion, "<#filename>", name))) return;
   }
   const std::string previous = ProjectFileName;
   ProjectFileName = name;
@@ -1185,9 +1173,7 @@ void TFormMain::SaveFileClick(QObject* Sender) {
       doc.WriteInteger("Heading", "ProjectHeight", Scene->Page->Height());
       Scene->SaveToINI(doc);
       doc.SaveToFile(name);
-    } catch (const std::exception& ex) {
-      error = ex.what();
-    }
+    } catch (const std::exception& ex) { error = ex.what(); }
   }
   if (!error.empty()) {
     // Nothing was written: the page stays unsaved under its old name, and the user knows.
@@ -1215,14 +1201,10 @@ uint8_t TFormMain::HitTestHandles(ZButtonList& scene, TZLMButton** hit, int x, i
     if (!o->IsSelected) continue;
     const TRect& r = o->Bounds;
     uint8_t code = 0;
-    if (near(x, r.Left) && near(y, r.Top))
-      code = 1;
-    else if (near(x, r.Left) && near(y, r.Bottom))
-      code = 3;
-    else if (near(x, r.Right) && near(y, r.Top))
-      code = 5;
-    else if (near(x, r.Right) && near(y, r.Bottom))
-      code = 7;
+    if (near(x, r.Left) && near(y, r.Top)) code = 1;
+    else if (near(x, r.Left) && near(y, r.Bottom)) code = 3;
+    else if (near(x, r.Right) && near(y, r.Top)) code = 5;
+    else if (near(x, r.Right) && near(y, r.Bottom)) code = 7;
     if (code) {
       if (hit) *hit = o;
       return code;
@@ -1370,14 +1352,10 @@ void TFormMain::PaintBoxMouseMove(QObject*, TShiftState, int X, int Y) {
         r.Top += dy;
         r.Bottom += dy;
       } else {
-        if (DragHandle & 4)
-          r.Right = std::max(r.Right + dx, r.Left + 8);
-        else
-          r.Left = std::min(r.Left + dx, r.Right - 8);
-        if (DragHandle & 2)
-          r.Bottom = std::max(r.Bottom + dy, r.Top + 8);
-        else
-          r.Top = std::min(r.Top + dy, r.Bottom - 8);
+        if (DragHandle & 4) r.Right = std::max(r.Right + dx, r.Left + 8);
+        else r.Left = std::min(r.Left + dx, r.Right - 8);
+        if (DragHandle & 2) r.Bottom = std::max(r.Bottom + dy, r.Top + 8);
+        else r.Top = std::min(r.Top + dy, r.Bottom - 8);
       }
       o->Changed = true;
     }
@@ -1502,7 +1480,8 @@ void TFormMain::PaintBoxPaint(QObject*) {
       if (FMarks.Width() < sw || FMarks.Height() < sh)
         FMarks.SetSize(std::max(FMarks.Width(), sw), std::max(FMarks.Height(), sh));
       for (int y = 0; y < sh; ++y)
-        std::memcpy(FMarks.ScanLine(y), page.ScanLine(strip.Top + y) + size_t(strip.Left) * 4, size_t(sw) * 4);
+        std::memcpy(FMarks.ScanLine(y), page.ScanLine(strip.Top + y) + size_t(strip.Left) * 4,
+                    size_t(sw) * 4);
       PaintMarks(FMarks.Canvas(), strip.Left, strip.Top, TRect(0, 0, sw, sh));
       PaintBox->CopyFromBitmap(FMarks, TRect(0, 0, sw, sh), strip.Left, strip.Top);
     }
@@ -1510,7 +1489,9 @@ void TFormMain::PaintBoxPaint(QObject*) {
 }
 
 void TFormMain::PaintMarks(TCanvas& canvas, int ox, int oy, const TRect& area) {
-  auto meets = [&](int l, int t, int r, int b) { return l < area.Right && r > area.Left && t < area.Bottom && b > area.Top; };
+  auto meets = [&](int l, int t, int r, int b) {
+    return l < area.Right && r > area.Left && t < area.Bottom && b > area.Top;
+  };
   // Objects with the same bounds get their marks once: inverted twice they would cancel,
   // and a pasted copy lying on its original would show no selection at all.
   std::vector<TRect> drawn;
@@ -1527,8 +1508,10 @@ void TFormMain::PaintMarks(TCanvas& canvas, int ox, int oy, const TRect& area) {
   if (!BandActive) return;
   // The band's outline, dotted, as a rectangle with a clear brush draws it; as four lines
   // that each touch only their own pixels, so a large band costs no more than its edges.
-  const int l = std::min(BandRect.Left, BandRect.Right) - ox, r = std::max(BandRect.Left, BandRect.Right) - 1 - ox;
-  const int t = std::min(BandRect.Top, BandRect.Bottom) - oy, b = std::max(BandRect.Top, BandRect.Bottom) - 1 - oy;
+  const int l = std::min(BandRect.Left, BandRect.Right) - ox,
+            r = std::max(BandRect.Left, BandRect.Right) - 1 - ox;
+  const int t = std::min(BandRect.Top, BandRect.Bottom) - oy,
+            b = std::max(BandRect.Top, BandRect.Bottom) - 1 - oy;
   if (r < l || b < t || !meets(l, t, r + 1, b + 1)) return;
   TPen pen = canvas.Pen;
   canvas.Pen.Width = 1;
@@ -1548,8 +1531,8 @@ void TFormMain::PaintMarks(TCanvas& canvas, int ox, int oy, const TRect& area) {
   canvas.Pen = pen;
 }
 
-void TFormMain::DrawSelectionFrame(TCanvas& canvas, int left, int top, int right, int bottom,
-                                   bool handles, bool) {
+void TFormMain::DrawSelectionFrame(TCanvas& canvas, int left, int top, int right, int bottom, bool handles,
+                                   bool) {
   TPen pen = canvas.Pen;
   TBrush brush = canvas.Brush;
   canvas.Pen.Width = 1;
@@ -1558,8 +1541,8 @@ void TFormMain::DrawSelectionFrame(TCanvas& canvas, int left, int top, int right
   if (handles) {
     canvas.Pen.Style = psSolid;
     canvas.Brush.Style = bsSolid;
-    for (TPoint p : {TPoint{left - 2, top - 2}, TPoint{r - 2, top - 2}, TPoint{r - 2, b - 2},
-                     TPoint{left - 2, b - 2}})
+    for (TPoint p :
+         {TPoint{left - 2, top - 2}, TPoint{r - 2, top - 2}, TPoint{r - 2, b - 2}, TPoint{left - 2, b - 2}})
       canvas.Rectangle(p.X, p.Y, p.X + 5, p.Y + 5);
   }
   canvas.Pen.Style = psDot;
@@ -1623,13 +1606,18 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
 
 void TFormMain::ApplicationEventsMessage(QObject*, QEvent* message, bool& handled) {
   if (message->type() != QEvent::KeyPress) return;
-  if (QApplication::activeWindow() != this || focusWidget() != ScrollBox || !ScrollBox->hasFocus())
-    return;
+  if (QApplication::activeWindow() != this || focusWidget() != ScrollBox || !ScrollBox->hasFocus()) return;
   auto* key = static_cast<QKeyEvent*>(message);
   int dx = 0, dy = 0;
   switch (key->key()) {
-    case Qt::Key_PageUp: MenuItemClick(MenuItemBringToFront1); handled = true; return;
-    case Qt::Key_PageDown: MenuItemClick(MenuItemSendToBack1); handled = true; return;
+    case Qt::Key_PageUp:
+      MenuItemClick(MenuItemBringToFront1);
+      handled = true;
+      return;
+    case Qt::Key_PageDown:
+      MenuItemClick(MenuItemSendToBack1);
+      handled = true;
+      return;
     case Qt::Key_Left: dx = -2; break;
     case Qt::Key_Up: dy = -2; break;
     case Qt::Key_Right: dx = 2; break;
@@ -2137,13 +2125,12 @@ void TFormMain::SyncControlsFromButton(TZLMButton* button) {
     if (st.Texture) {
       try {
         texture = st.Texture->GetGraphic();
-      } catch (const std::exception&) {
-        texture = nullptr;
-      }
+      } catch (const std::exception&) { texture = nullptr; }
     }
     ImagePreviewGraphic(ToolControl<TImage>(*this, "Image"), texture);
     SetPanelColor(ToolControl<QWidget>(*this, "Panel1"), st.Color0);
-    if (textureMode) textureMode->setCurrentIndex(st.TextureMode - 1 < textureMode->count() ? st.TextureMode - 1 : -1);
+    if (textureMode)
+      textureMode->setCurrentIndex(st.TextureMode - 1 < textureMode->count() ? st.TextureMode - 1 : -1);
     if (overlay) overlay->setCurrentIndex(st.Shape < overlay->count() ? st.Shape : -1);
     ComboFontName->setEditText(Q(st.Font->Name));
     ComboFontSize->setEditText(QString::number(st.Font->Size()));
@@ -2165,10 +2152,10 @@ void TFormMain::SyncControlsFromButton(TZLMButton* button) {
     SetColorPanelState(panel, has ? button->Style->Color(i) : clBtnFace, has);
   }
 
-  for (QAction* a : {MIButtonResize, MIChangeFont, MIExportImage, ToolButtonLeft, ToolButtonCentre,
-                     ToolButtonRight, ToolButtonBringToFront, ToolButtonSendToBack, ToolButtonChangeFont,
-                     ToolButtonBold, ToolButtonItalic, ToolButtonUnderlined, ToolButtonStrikeOut,
-                     ToolButtonDelete, ToolButtonTextColor})
+  for (QAction* a :
+       {MIButtonResize, MIChangeFont, MIExportImage, ToolButtonLeft, ToolButtonCentre, ToolButtonRight,
+        ToolButtonBringToFront, ToolButtonSendToBack, ToolButtonChangeFont, ToolButtonBold, ToolButtonItalic,
+        ToolButtonUnderlined, ToolButtonStrikeOut, ToolButtonDelete, ToolButtonTextColor})
     a->setEnabled(has);
   for (QWidget* c : std::initializer_list<QWidget*>{
            ToolControl<QWidget>(*this, "ButtonLoadTexture"), ToolControl<QWidget>(*this, "FlipColors"),
@@ -2249,9 +2236,7 @@ void TFormMain::TBInsertPictureClick(QObject*) {
   std::string error;
   try {
     ApplyTextureFile(file);
-  } catch (const std::exception& ex) {
-    error = ex.what();
-  }
+  } catch (const std::exception& ex) { error = ex.what(); }
   if (o->Style->Texture) {
     XImage* picture = o->Style->Texture->GetGraphic();
     o->Bounds = TRect(10, 10, 10 + picture->Width(), 10 + picture->Height());
@@ -2260,8 +2245,7 @@ void TFormMain::TBInsertPictureClick(QObject*) {
   RedrawScene(false);
   if (!error.empty())
     Say("The picture " + file + " could not be used:\n" + error, MB_OK | MB_ICONEXCLAMATION);
-  else if (!o->Style->Texture)
-    Say("The picture " + file + " could not be read.", MB_OK | MB_ICONEXCLAMATION);
+  else if (!o->Style->Texture) Say("The picture " + file + " could not be read.", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TFormMain::InsertHTMLObject(const std::string& text) {
@@ -2421,7 +2405,8 @@ void TFormMain::ComboTextureModeChange(QObject*) {
 }
 
 void TFormMain::XColorPanel0Change(QObject* Sender) {
-  const TColor c = PanelColor(qobject_cast<QWidget*>(Sender ? Sender : ToolControl<QWidget>(*this, "XColorPanel0")));
+  const TColor c =
+      PanelColor(qobject_cast<QWidget*>(Sender ? Sender : ToolControl<QWidget>(*this, "XColorPanel0")));
   // A background colour replaces the texture.
   ChangeSelectedStyle([&](TZLMButton& o) {
     o.Style->Color0 = c;
@@ -2445,7 +2430,8 @@ void TFormMain::XColorPanel5Change(QObject* Sender) { SetShapeColor(5, Sender); 
 void TFormMain::FlipColorsClick(QObject*) {
   TakeStyleSnapshot();
   QWidget* p[5] = {nullptr};
-  for (int i = 1; i <= 4; ++i) p[i] = ToolControl<QWidget>(*this, ("XColorPanel" + std::to_string(i)).c_str());
+  for (int i = 1; i <= 4; ++i)
+    p[i] = ToolControl<QWidget>(*this, ("XColorPanel" + std::to_string(i)).c_str());
   if (!p[1] || !p[2] || !p[3] || !p[4]) return;
   const TColor c1 = PanelColor(p[1]), c2 = PanelColor(p[2]), c3 = PanelColor(p[3]), c4 = PanelColor(p[4]);
   SetPanelColor(p[1], c4);
@@ -2509,9 +2495,7 @@ void TFormMain::ButtonLoadTextureClick(QObject*) {
     if (c && c->Style->Texture) {
       try {
         picture.Assign(c->Style->Texture->GetGraphic());
-      } catch (const std::exception&) {
-        picture.FileName = c->Style->Texture->FileName;
-      }
+      } catch (const std::exception&) { picture.FileName = c->Style->Texture->FileName; }
     }
     if (!FormImageAcquire->Execute()) return;
     file = picture.FileName;
@@ -2536,9 +2520,7 @@ void TFormMain::ApplyTextureFile(const std::string& file) {
   XImage* picture = nullptr;
   try {
     picture = entry->GetGraphic();
-  } catch (const std::exception&) {
-    picture = nullptr;
-  }
+  } catch (const std::exception&) { picture = nullptr; }
   if (!picture || picture->Empty()) entry = nullptr;
   ForEachSelected(*Scene, [&](TZLMButton& o) {
     o.Style->Texture = entry;
@@ -2556,14 +2538,14 @@ void TFormMain::ComboFontNameDrawItem(TCanvas& canvas, int index, const TRect& r
 
 // --- Output and web ---
 
+#include <cstdlib>
+#include <unistd.h>
+
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-#include <unistd.h>
-
-#include <cstdlib>
 
 #include "POP/PopWinInet.h"
 #include "app/forms/Unitedithtmlhead.h"
@@ -2598,9 +2580,7 @@ void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
     } else if (FormImageMap->exec() == QDialog::Accepted) {
       RedrawScene(false);
     }
-  } catch (const std::exception& ex) {
-    error = ex.what();
-  }
+  } catch (const std::exception& ex) { error = ex.what(); }
   // The dialog must not keep a picture that is freed here.
   FormImageMap->Image = nullptr;
   if (!error.empty()) Say("The preview could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
@@ -2650,9 +2630,11 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
   if (site.empty()) site = "Default";
   if (!Services().InputBox("Enter Web Site Name", "", site)) return;
   if (!IsPlainFolderName(site)) {
-    Say("\"" + site + "\" can not be used as a web site name.\n"
-        "A site name is a plain folder name: not empty, not \".\" or \"..\", and without "
-        "\"/\", \"\\\" or \":\".", MB_OK | MB_ICONEXCLAMATION);
+    Say("\"" + site +
+            "\" can not be used as a web site name.\n"
+            "A site name is a plain folder name: not empty, not \".\" or \"..\", and without "
+            "\"/\", \"\\\" or \":\".",
+        MB_OK | MB_ICONEXCLAMATION);
     return;
   }
 
@@ -2689,8 +2671,7 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
       const ZStyle& style = *b->Style;
       const auto align = static_cast<TAlignment>(style.Alignment);
       std::string html;
-      if (style.Shape == 24)
-        html = HTMLEncodeParaAlignment(align, HTMLEncodeFont(*style.Font, b->Text));
+      if (style.Shape == 24) html = HTMLEncodeParaAlignment(align, HTMLEncodeFont(*style.Font, b->Text));
       else if (!style.IsAntialiased && (!b->TextFilled || style.Shape == 23))
         html = HTMLEncodeParaAlignment(
             align, HTMLEncodeFont(*style.Font, HTMLEncodeText(ExpandTextMacros(b->Text))));
@@ -2712,9 +2693,7 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
     BitmapSnagIt(image, page, area);
     maker->SliceImages(image, folder);
     StringSaveToFile(BuildPageHTML(*maker, *Scene, Scene->BGColor), index);
-  } catch (const std::exception& ex) {
-    error = ex.what();
-  }
+  } catch (const std::exception& ex) { error = ex.what(); }
   if (error.empty()) NavigateTo(index);
   // The captions come back.
   for (TZLMButton* b : hidden) {
@@ -2722,8 +2701,7 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
     b->Changed = true;
   }
   RedrawScene(false);
-  if (!error.empty())
-    Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
+  if (!error.empty()) Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TFormMain::MIEditHTMLHeaderClick(QObject*) {
@@ -2775,10 +2753,8 @@ void TFormMain::TabSheetServicesShow(QObject*) {
   // A page once shown stays: showing the tab again does not reload it.
   if (!WebBrowserLocationURL().empty()) return;
   const std::string url = InnoAppServicesURL();
-  if (IsConnectedToInternet(url))
-    WebBrowserView->setUrl(QUrl(Q(url)));
-  else
-    WebBrowserView->setUrl(QUrl::fromLocalFile(Q(LocalFile("Services.htm"))));
+  if (IsConnectedToInternet(url)) WebBrowserView->setUrl(QUrl(Q(url)));
+  else WebBrowserView->setUrl(QUrl::fromLocalFile(Q(LocalFile("Services.htm"))));
 }
 
 void TFormMain::WebBrowserStatusTextChange(QObject*, const std::string& text) {

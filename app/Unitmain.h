@@ -3,11 +3,12 @@
 // command, tool button, tool-window control and mouse action on the page ends in one of its
 // methods.
 #pragma once
-#include <QMainWindow>
-#include <QPointer>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <QMainWindow>
+#include <QPointer>
 
 #include "POP/PopFastINI.h"
 #include "POP/PopForms.h"
@@ -68,16 +69,15 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
 
   // --- Components (each one's objectName is its member name) ---
   QMenu* MIFile;
-  QAction *MINewProject, *MIOpenProject, *MISave, *MISaveAs, *MIPreviewInBrowser,
-      *MIExportImage, *MISelectScanner, *MIHTMLPageBuilder, *MIEditHTMLHeader, *MIPageSetup,
-      *MIPrint, *MIUpgrade, *MIExit;
+  QAction *MINewProject, *MIOpenProject, *MISave, *MISaveAs, *MIPreviewInBrowser, *MIExportImage,
+      *MISelectScanner, *MIHTMLPageBuilder, *MIEditHTMLHeader, *MIPageSetup, *MIPrint, *MIUpgrade, *MIExit;
   QAction* Recent[5];  // Recent1 .. Recent5
   QMenu* MIEdit;
-  QAction *MIUndo, *MICut, *MICopy, *MIPaste, *MIDuplicate, *MIDelete, *MIBringToFront,
-      *MISendToBack, *MISelectAll, *MISelectNone, *MISelectInvert, *MIGroup, *MIUngroup;
+  QAction *MIUndo, *MICut, *MICopy, *MIPaste, *MIDuplicate, *MIDelete, *MIBringToFront, *MISendToBack,
+      *MISelectAll, *MISelectNone, *MISelectInvert, *MIGroup, *MIUngroup;
   QMenu* MIOptions;
-  QAction *MIChangeFont, *MIButtonResize, *MenuItemAlignToGrid2, *MenuItemSnapToGrid,
-      *MenuItemSetGridSize, *MISetBackgroundColor, *MISetPageSize;
+  QAction *MIChangeFont, *MIButtonResize, *MenuItemAlignToGrid2, *MenuItemSnapToGrid, *MenuItemSetGridSize,
+      *MISetBackgroundColor, *MISetPageSize;
   QMenu* MIWindow;
   QAction *TBShowLibrary, *TBShowTools;
   QMenu* MIInsert;
@@ -88,23 +88,21 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
 
   // The page's context menu and the memo's.
   QMenu* PopupMenu1;
-  QAction *PopNewButton, *PopNewText, *PopNewFrame, *MenuItemAlignToGrid1,
-      *MenuItemBringToFront1, *MenuItemSendToBack1, *MenuItemDuplicate1, *MenuItemCut1,
-      *MenuItemCopy1, *MenuItemPaste1, *MenuItemDelete1, *MenuItemSelectAll1,
-      *MenuItemProperties1;
+  QAction *PopNewButton, *PopNewText, *PopNewFrame, *MenuItemAlignToGrid1, *MenuItemBringToFront1,
+      *MenuItemSendToBack1, *MenuItemDuplicate1, *MenuItemCut1, *MenuItemCopy1, *MenuItemPaste1,
+      *MenuItemDelete1, *MenuItemSelectAll1, *MenuItemProperties1;
   QMenu* PopupMenuMemo;
   QAction *MemoUndo1, *MemoCut1, *MemoCopy1, *MemoPaste1, *MemoSelectAll1;
 
   QToolBar* ToolBar1;
-  QAction *ToolButtonNew, *ToolButtonOpen, *ToolButtonSave, *ToolButtonPreview,
-      *ToolButtonBackground, *ToolButtonCut, *ToolButtonCopy, *ToolButtonPaste,
-      *ToolButtonDelete, *ToolButtonSendToBack, *ToolButtonBringToFront;
+  QAction *ToolButtonNew, *ToolButtonOpen, *ToolButtonSave, *ToolButtonPreview, *ToolButtonBackground,
+      *ToolButtonCut, *ToolButtonCopy, *ToolButtonPaste, *ToolButtonDelete, *ToolButtonSendToBack,
+      *ToolButtonBringToFront;
   QComboBox* ComboFontName;
   QComboBox* ComboFontSize;
   QToolBar* ToolBar2;
-  QAction *ToolButtonBold, *ToolButtonItalic, *ToolButtonUnderlined, *ToolButtonStrikeOut,
-      *ToolButtonLeft, *ToolButtonCentre, *ToolButtonRight, *ToolButtonChangeFont,
-      *ToolButtonTextColor;
+  QAction *ToolButtonBold, *ToolButtonItalic, *ToolButtonUnderlined, *ToolButtonStrikeOut, *ToolButtonLeft,
+      *ToolButtonCentre, *ToolButtonRight, *ToolButtonChangeFont, *ToolButtonTextColor;
   QActionGroup* AlignmentGroup;
   QLabel* LabelLinkAddress;
   QLineEdit* EditURL;
@@ -182,8 +180,8 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   void PaintBoxMouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void RedrawScene(bool whole);
   void PaintBoxPaint(QObject* Sender);
-  void DrawSelectionFrame(TCanvas& canvas, int left, int top, int right, int bottom,
-                          bool handles, bool isCurrent);
+  void DrawSelectionFrame(TCanvas& canvas, int left, int top, int right, int bottom, bool handles,
+                          bool isCurrent);
   // Every message of the application while the window runs; true marks it handled.
   void ApplicationEventsMessage(QObject* target, QEvent* message, bool& handled);
   void PaintBoxDblClick(QObject* Sender);
@@ -232,7 +230,6 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   int64_t FUndoFileStamp = 0;
 
  public:
-
   // --- Insert and style commands ---
   void SyncControlsFromButton(TZLMButton* button);
   void SelectButton(TZLMButton* button, bool shift);
@@ -293,18 +290,19 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   // painted again.
   void ShowSelectionChange();
   // A style change: one undo snapshot, `set` on every selected object, one redraw.
-  template <class F> void ChangeSelectedStyle(F set);
+  template <class F>
+  void ChangeSelectedStyle(F set);
   // The same from a tool control; ignored while the controls are being filled from an object.
-  template <class F> void StyleControlChange(F set);
+  template <class F>
+  void StyleControlChange(F set);
   // A new object of the scene, snapped, selected alone; the redraw is the caller's.
-  TZLMButton* AddNewObject(const std::string& text, const std::string& link, int left, int top,
-                           int width, int height);
+  TZLMButton* AddNewObject(const std::string& text, const std::string& link, int left, int top, int width,
+                           int height);
   void SetFontStyleBit(QAction* button, uint8_t bit);
   void SetAlignment(int8_t alignment);
   void SetShapeColor(int index, QObject* panel);
 
  public:
-
   // --- Output and web ---
   void MIPreviewInBrowserClick(QObject* Sender);
   void ExportImageClick(QObject* Sender);
@@ -340,8 +338,8 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   void CreateToolBars();
   void CreateClientArea();
   void ReportStartProblems();
-  QAction* AddItem(QMenu* menu, const char* name, const char* caption,
-                   void (TFormMain::*handler)(QObject*), const char* handlerName);
+  QAction* AddItem(QMenu* menu, const char* name, const char* caption, void (TFormMain::*handler)(QObject*),
+                   const char* handlerName);
   // Names the menu and has popup run (with the menu) each time it opens.
   QMenu* AddMenu(QMenu* menu, const char* name, void (TFormMain::*popup)(QObject*), const char* handlerName);
   QAction* AddTool(QToolBar* bar, const char* name, const char* hint, const QIcon& icon,

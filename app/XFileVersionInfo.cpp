@@ -1,8 +1,7 @@
 #include "app/XFileVersionInfo.h"
 
-#include <unistd.h>
-
 #include <climits>
+#include <unistd.h>
 
 #include "platform/SysUtils.h"
 
@@ -17,10 +16,20 @@ std::string ToUtf16(const std::string& s) {
     unsigned char c = s[i];
     uint32_t cp = c;
     int n = 1;
-    if (c >= 0xF0) { cp = c & 7; n = 4; }
-    else if (c >= 0xE0) { cp = c & 15; n = 3; }
-    else if (c >= 0xC0) { cp = c & 31; n = 2; }
-    if (i + n > s.size()) { cp = '?'; n = 1; }
+    if (c >= 0xF0) {
+      cp = c & 7;
+      n = 4;
+    } else if (c >= 0xE0) {
+      cp = c & 15;
+      n = 3;
+    } else if (c >= 0xC0) {
+      cp = c & 31;
+      n = 2;
+    }
+    if (i + n > s.size()) {
+      cp = '?';
+      n = 1;
+    }
     for (int k = 1; k < n; ++k) cp = cp << 6 | (s[i + k] & 0x3F);
     i += n;
     if (cp >= 0x10000) {
@@ -45,12 +54,18 @@ std::string FromUtf16(const std::string& b, size_t pos, size_t end) {
       i += 2;
     }
     if (u < 0x80) out += char(u);
-    else if (u < 0x800) { out += char(0xC0 | u >> 6); out += char(0x80 | (u & 63)); }
-    else if (u < 0x10000) {
-      out += char(0xE0 | u >> 12); out += char(0x80 | (u >> 6 & 63)); out += char(0x80 | (u & 63));
+    else if (u < 0x800) {
+      out += char(0xC0 | u >> 6);
+      out += char(0x80 | (u & 63));
+    } else if (u < 0x10000) {
+      out += char(0xE0 | u >> 12);
+      out += char(0x80 | (u >> 6 & 63));
+      out += char(0x80 | (u & 63));
     } else {
-      out += char(0xF0 | u >> 18); out += char(0x80 | (u >> 12 & 63));
-      out += char(0x80 | (u >> 6 & 63)); out += char(0x80 | (u & 63));
+      out += char(0xF0 | u >> 18);
+      out += char(0x80 | (u >> 12 & 63));
+      out += char(0x80 | (u >> 6 & 63));
+      out += char(0x80 | (u & 63));
     }
   }
   return out;
@@ -66,8 +81,8 @@ void PutU16(std::string& s, size_t at, uint32_t v) {
 }
 
 // One node; nodes begin on 4-byte boundaries, so padding inside is relative to its start.
-std::string Node(const std::string& key, const std::string& value, uint16_t valueLength,
-                 uint16_t type, const std::vector<std::string>& children) {
+std::string Node(const std::string& key, const std::string& value, uint16_t valueLength, uint16_t type,
+                 const std::vector<std::string>& children) {
   std::string n(6, '\0');
   n += ToUtf16(key) + std::string(2, '\0');
   Pad(n);
@@ -151,17 +166,18 @@ std::string BuildVersionBlock(uint16_t major, uint16_t minor,
 }
 
 const std::string& ProgramVersionBlock() {
-  static const std::string block = BuildVersionBlock(
-      ZELMORA_VERSION_MAJOR, ZELMORA_VERSION_MINOR,
-      {{0x0409, 0x04E4,
-        {{"CompanyName", "Varnholt"},
-         {"FileDescription", "Designer of web buttons and small web pages"},
-         {"FileVersion", ZELMORA_VERSION},
-         {"InternalName", "zelmora"},
-         {"LegalCopyright", "Copyright (c) 2003-2026 the Zelmora developers"},
-         {"OriginalFilename", "zelmora"},
-         {"ProductName", "Varnholt Zelmora"},
-         {"ProductVersion", ZELMORA_VERSION}}}});
+  static const std::string block =
+      BuildVersionBlock(ZELMORA_VERSION_MAJOR, ZELMORA_VERSION_MINOR,
+                        {{0x0409,
+                          0x04E4,
+                          {{"CompanyName", "Varnholt"},
+                           {"FileDescription", "Designer of web buttons and small web pages"},
+                           {"FileVersion", ZELMORA_VERSION},
+                           {"InternalName", "zelmora"},
+                           {"LegalCopyright", "Copyright (c) 2003-2026 the Zelmora developers"},
+                           {"OriginalFilename", "zelmora"},
+                           {"ProductName", "Varnholt Zelmora"},
+                           {"ProductVersion", ZELMORA_VERSION}}}});
   return block;
 }
 

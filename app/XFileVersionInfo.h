@@ -26,7 +26,6 @@ struct TVersionStringTable {
   std::vector<std::pair<std::string, std::string>> Strings;
 };
 // Builds a block with the given tables; the translation array lists them in order.
-std::string BuildVersionBlock(uint16_t major, uint16_t minor,
-                              const std::vector<TVersionStringTable>& tables);
+std::string BuildVersionBlock(uint16_t major, uint16_t minor, const std::vector<TVersionStringTable>& tables);
 // The block of this program: its version numbers and product texts.
 const std::string& ProgramVersionBlock();

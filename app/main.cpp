@@ -1,12 +1,14 @@
 // The program's entry point: the application object under the product's title, the forms
 // in their order, the message loop.
-#include <QApplication>
 #include <exception>
 #include <string>
 #include <vector>
 
-#include "app/AppEnvironment.h"
+#include <QApplication>
+
 #include "POP/PopForms.h"
+#include "app/AppEnvironment.h"
+#include "app/Unitmain.h"
 #include "app/forms/Unitaboutbox.h"
 #include "app/forms/Unitedithtmlhead.h"
 #include "app/forms/Uniteditprojectsize.h"
@@ -14,11 +16,10 @@
 #include "app/forms/Unitediturl.h"
 #include "app/forms/Unitglobal.h"
 #include "app/forms/Unitgridsize.h"
-#include "app/forms/Unitimagemap.h"
 #include "app/forms/Unitimageacquire.h"
 #include "app/forms/Unitimagebrowser.h"
+#include "app/forms/Unitimagemap.h"
 #include "app/forms/Unitlibrary.h"
-#include "app/Unitmain.h"
 #include "app/forms/Unitpleasewait.h"
 #include "app/forms/Unitresize.h"
 #include "app/forms/Unitsplash.h"
@@ -41,9 +42,7 @@ class TApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* e) override {
     try {
       return QApplication::notify(receiver, e);
-    } catch (const std::exception& ex) {
-      ShowException(ex.what());
-    }
+    } catch (const std::exception& ex) { ShowException(ex.what()); }
     return false;
   }
   static void ShowException(const std::string& message) {
@@ -122,9 +121,7 @@ int main(int argc, char** argv) {
     delete FormImageMap;
     delete FormTools;
     FreeBanner();
-  } catch (const std::exception& ex) {
-    TApplication::ShowException(ex.what());
-  }
+  } catch (const std::exception& ex) { TApplication::ShowException(ex.what()); }
   ReleaseEnvironment();
   DoneUtilityUnits();
   return 0;

@@ -2,7 +2,6 @@
 // colours and LZW), and its two halves. bench/gif_compare.sh sets ZELMORA_BENCH_PPM to have
 // the picture (and ZELMORA_BENCH_GIF our file) written out, so other encoders can be timed on the same input.
 #include <benchmark/benchmark.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,5 @@
 // Loading and saving a project-sized INI document: 2,000 sections of 40 keys.
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <string>
 

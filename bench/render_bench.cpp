@@ -1,7 +1,6 @@
 // The button renderer: one antialiased, textured 200 x 60 button, and a whole 1024 x 768
 // page of 50 mixed objects.
 #include <benchmark/benchmark.h>
-
 #include <cstring>
 #include <random>
 

@@ -1,6 +1,5 @@
 // Layout of the page slicer: a 100 x 100 grid and a page of 60 scattered objects.
 #include <benchmark/benchmark.h>
-
 #include <random>
 
 #include "engine/TTableMaker.h"

@@ -79,10 +79,8 @@ void RegionClip(TRegionList& list, int32_t left, int32_t top, int32_t right, int
     TRect& P = p->Rect;
     P = {std::max(P.Left, c.Left), std::max(P.Top, c.Top), std::min(P.Right, c.Right),
          std::min(P.Bottom, c.Bottom)};
-    if (P.Left < P.Right && P.Top < P.Bottom)
-      RegionPush(out, p);
-    else
-      delete p;
+    if (P.Left < P.Right && P.Top < P.Bottom) RegionPush(out, p);
+    else delete p;
   }
   list = out;
 }

@@ -1,14 +1,12 @@
 #include "engine/TBitmapCompressor.h"
 
-#include <zlib.h>
-
 #include <vector>
+#include <zlib.h>
 
 #include "platform/Graphics.h"
 #include "platform/SysUtils.h"
 
-TBitmapCompressor::TBitmapCompressor(TComponent* owner)
-    : TComponent("", owner), Data(new TMemoryStream) {}
+TBitmapCompressor::TBitmapCompressor(TComponent* owner) : TComponent("", owner), Data(new TMemoryStream) {}
 
 TBitmapCompressor::~TBitmapCompressor() { delete Data; }
 
@@ -30,8 +28,7 @@ void TBitmapCompressor::Compress(TBitmap& bitmap) {
 }
 
 void TBitmapCompressor::Decompress(TBitmap& bitmap) {
-  if (Width < 0 || Height < 0 || PixelFormat > pfCustom)
-    throw EReadError("Invalid bitmap record");
+  if (Width < 0 || Height < 0 || PixelFormat > pfCustom) throw EReadError("Invalid bitmap record");
   CheckImageSize(Width, Height);
   TBitmap decoded;
   decoded.SetPixelFormat(TPixelFormat(PixelFormat));

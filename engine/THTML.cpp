@@ -19,8 +19,7 @@ void Meta(std::vector<std::string>& lines, const char* name, const std::string& 
 
 void HttpEquiv(std::vector<std::string>& lines, const char* name, const std::string& value) {
   if (!value.empty())
-    lines.push_back(std::string("<META HTTP-EQUIV=\"") + name + "\" CONTENT=\"" + InQuotes(value) +
-                    "\">");
+    lines.push_back(std::string("<META HTTP-EQUIV=\"") + name + "\" CONTENT=\"" + InQuotes(value) + "\">");
 }
 
 }  // namespace
@@ -34,8 +33,7 @@ std::string THTMLHead::Text() const {
   Meta(lines, "DESCRIPTION", Description);
   if (!Keywords.empty()) {
     lines.push_back("<META NAME=\"KEYWORDS\" CONTENT=\"");
-    for (size_t i = 0; i < Keywords.size(); ++i)
-      lines.push_back((i ? ", " : "") + InQuotes(Keywords[i]));
+    for (size_t i = 0; i < Keywords.size(); ++i) lines.push_back((i ? ", " : "") + InQuotes(Keywords[i]));
     lines.push_back("\">");
   }
   Meta(lines, "OWNER", Owner);
@@ -46,8 +44,8 @@ std::string THTMLHead::Text() const {
   HttpEquiv(lines, "CONTENT-LANGUAGE", ContentLanguage);
   Meta(lines, "RATING", Rating);
   if (NoIndex || NoFollow)
-    lines.push_back(std::string("<META NAME=\"ROBOTS\" CONTENT=\"") + (NoIndex ? "noindex" : "index") +
-                    ", " + (NoFollow ? "nofollow" : "follow") + "\">");
+    lines.push_back(std::string("<META NAME=\"ROBOTS\" CONTENT=\"") + (NoIndex ? "noindex" : "index") + ", " +
+                    (NoFollow ? "nofollow" : "follow") + "\">");
   if (!Email.empty()) lines.push_back("<LINK HREF=\"mailto:" + InQuotes(Email) + "\" REV=MADE>");
   lines.push_back("</HEAD>");
   std::string out;

@@ -10,8 +10,8 @@
 class XObject;
 
 struct THTMLHead {
-  std::string Title, Description, Generator, ContentType, ContentLanguage, Author, Owner,
-      Copyright, Rating, Charset, Email;
+  std::string Title, Description, Generator, ContentType, ContentLanguage, Author, Owner, Copyright, Rating,
+      Charset, Email;
   bool NoIndex = false;
   bool NoFollow = false;
   std::vector<std::string> Keywords;

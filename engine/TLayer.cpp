@@ -247,9 +247,8 @@ TPoint TLayerList::SnapPoint(const TPoint& p) const {
 std::string MakeGroupId() {
   static const auto start = std::chrono::steady_clock::now();
   static int64_t last = -1;
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                  start)
-                .count();
+  auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
   // Two ids made within one millisecond would be equal; the later one takes the next value.
   if (ms <= last) ms = last + 1;
   last = ms;

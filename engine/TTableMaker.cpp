@@ -16,8 +16,8 @@ TTableMaker::TTableMaker(int32_t width, int32_t height) : Width(width), Height(h
 }
 
 void TTableMaker::AddTableObject(int32_t left, int32_t top, int32_t right, int32_t bottom,
-                                 const std::string& html, const std::string& link,
-                                 TAlignment hAlign, TAlignment vAlign) {
+                                 const std::string& html, const std::string& link, TAlignment hAlign,
+                                 TAlignment vAlign) {
   left = std::clamp(left, 0, std::max(Width, 0));
   right = std::clamp(right, 0, std::max(Width, 0));
   top = std::clamp(top, 0, std::max(Height, 0));
@@ -53,8 +53,7 @@ void TTableMaker::LayoutTable() {
   for (int32_t row = 0; row < Rows; ++row)
     for (int32_t col = 0; col < Cols; ++col) {
       TableCell& c = Cell(row, col);
-      c.Rect = {XEdges[size_t(col)], YEdges[size_t(row)], XEdges[size_t(col) + 1],
-                YEdges[size_t(row) + 1]};
+      c.Rect = {XEdges[size_t(col)], YEdges[size_t(row)], XEdges[size_t(col) + 1], YEdges[size_t(row) + 1]};
       c.Width = c.Rect.Width();
       c.Height = c.Rect.Height();
       // The last overlapping object in list order (the topmost) owns the cell.
@@ -182,8 +181,8 @@ std::string TTableMaker::BuildTableHTML() const {
       s += ">";
       if (nested)
         s += "<TABLE border=0 cellPadding=0 cellSpacing=0 " + HTMLEncodeSize(w, h) +
-             " background=" + HTMLEncodeValue(c.ImageFile) + "><TR><TD " + HTMLEncodeSize(w, h) +
-             " " + HTMLEncodeAlign(o->HAlign, o->VAlign) + ">";
+             " background=" + HTMLEncodeValue(c.ImageFile) + "><TR><TD " + HTMLEncodeSize(w, h) + " " +
+             HTMLEncodeAlign(o->HAlign, o->VAlign) + ">";
       bool link = o && !o->Link.empty();
       if (link) s += "<A href=" + HTMLEncodeValue(o->Link) + ">";
       s += hasHtml ? o->Html : HTMLEncodeImg(c.ImageFile.empty() ? "a.gif" : c.ImageFile, w, h);

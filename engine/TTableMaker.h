@@ -52,9 +52,8 @@ class TTableMaker : public XObject {
   TTableObject* TableObject(int index) const { return static_cast<TTableObject*>(Items(index)); }
 
   // Clamps the rectangle to the page; adds nothing when it is reversed.
-  void AddTableObject(int32_t left, int32_t top, int32_t right, int32_t bottom,
-                      const std::string& html, const std::string& link, TAlignment hAlign,
-                      TAlignment vAlign);
+  void AddTableObject(int32_t left, int32_t top, int32_t right, int32_t bottom, const std::string& html,
+                      const std::string& link, TAlignment hAlign, TAlignment vAlign);
   void LayoutTable();
   // Cuts every merged cell out of the page: a one-colour slice becomes a bgColor cell, any
   // other one the PNG file "0.png", "1.png" ... in the order of first appearance, an equal

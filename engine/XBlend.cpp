@@ -108,8 +108,8 @@ void ImageSwapRB(TBitmap& dst, TBitmap& src) {
 }
 
 void Downsample2x2(TBitmap& dst, TBitmap& src) {
-  if (dst.PixelFormat() != pf32bit || src.PixelFormat() != pf32bit || int64_t(dst.Width()) * 2 > src.Width() ||
-      int64_t(dst.Height()) * 2 > src.Height())
+  if (dst.PixelFormat() != pf32bit || src.PixelFormat() != pf32bit ||
+      int64_t(dst.Width()) * 2 > src.Width() || int64_t(dst.Height()) * 2 > src.Height())
     throw EInvalidGraphicOperation("Downsample2x2 needs 32-bit bitmaps, the source twice the size");
   const uint32_t M = 0xFCFCFCFCu;
   for (int y = dst.Height() - 1; y >= 0; --y) {
@@ -152,12 +152,9 @@ void RGBToHSL(int& c1, int& c2, int& c3) {
   if (mx != mn) {
     double d = mx - mn;
     s = l >= 128 ? d * 255 / (511 - mx - mn) : d * 255 / (mx + mn);
-    if (r == mx)
-      h = (g - b) / d;
-    else if (g == mx)
-      h = (b - r) / d + 2;
-    else
-      h = (r - g) / d + 4;
+    if (r == mx) h = (g - b) / d;
+    else if (g == mx) h = (b - r) / d + 2;
+    else h = (r - g) / d + 4;
     h *= 42.5;
     if (h < 0) h += 255;
     if (h > 255) h -= 255;
@@ -171,14 +168,10 @@ int HueToValue(double m1, double m2, double t) {
   if (t > 255) t -= 255;
   if (t < 0) t += 255;
   double v;
-  if (t < 42.5)
-    v = m1 + (m2 - m1) * t * 6 / 255;
-  else if (t < 127.5)
-    v = m2;
-  else if (t < 170)
-    v = m1 + (m2 - m1) * (170 - t) * 6 / 255;
-  else
-    v = m1;
+  if (t < 42.5) v = m1 + (m2 - m1) * t * 6 / 255;
+  else if (t < 127.5) v = m2;
+  else if (t < 170) v = m1 + (m2 - m1) * (170 - t) * 6 / 255;
+  else v = m1;
   return int(std::trunc(v * 255));
 }
 

@@ -48,8 +48,7 @@ void BuildColumns(int64_t fx, int64_t dx, int w, int srcW) {
   gColumns.resize(size_t(w));
   for (int i = 0; i < w; ++i, fx += dx) {
     int64_t c = fx >> 16;
-    gColumns[size_t(i)] = {4 * Clamp(c, srcW - 1), 4 * Clamp(c + 1, srcW - 1),
-                           uint32_t(fx >> 8) & 0xFF};
+    gColumns[size_t(i)] = {4 * Clamp(c, srcW - 1), 4 * Clamp(c + 1, srcW - 1), uint32_t(fx >> 8) & 0xFF};
   }
 }
 
@@ -82,9 +81,8 @@ inline void Bilinear(const Tables& t, const uint8_t* r0, const uint8_t* r1, cons
 // there is one. The weight is the sample's alpha scaled by the opacity, or with
 // BlitSkipKey and an opacity below 255 the opacity alone. Destination alpha is kept.
 template <bool kBilinear, bool kTable>
-void BlendRows(const Rows32& dst, const Rows32& src, int x1, int y1, int w, int h, int64_t fy,
-               int64_t dy, int srcH, int opacity, const BlendTable* table, int flags,
-               bool keyed, uint32_t key) {
+void BlendRows(const Rows32& dst, const Rows32& src, int x1, int y1, int w, int h, int64_t fy, int64_t dy,
+               int srcH, int opacity, const BlendTable* table, int flags, bool keyed, uint32_t key) {
   Tables t;
   const bool opacityWeight = (flags & BlitSkipKey) && opacity != 255;
   const bool skipKey = kBilinear && (flags & BlitSkipKey) && keyed;
@@ -121,9 +119,9 @@ bool UsableTable(const BlendTable* t) {
 
 // The whole blit with the destination in 64 bits, so that no shift or product of the callers'
 // coordinates overflows before the clip brings them into the bitmap.
-void Blit(TBitmap& dstBmp, int64_t x1, int64_t y1, int64_t x2, int64_t y2, TBitmap& srcBmp,
-          int64_t fx1, int64_t fy1, int64_t fx2, int64_t fy2, int opacity, const TRect* clip,
-          const BlendTable* table, int flags) {
+void Blit(TBitmap& dstBmp, int64_t x1, int64_t y1, int64_t x2, int64_t y2, TBitmap& srcBmp, int64_t fx1,
+          int64_t fy1, int64_t fx2, int64_t fy2, int opacity, const TRect* clip, const BlendTable* table,
+          int flags) {
   BitmapSetPixelFormat(srcBmp, 7);
   BitmapSetPixelFormat(dstBmp, 7);
   const int srcW = srcBmp.Width(), srcH = srcBmp.Height();
@@ -174,8 +172,7 @@ void Blit(TBitmap& dstBmp, int64_t x1, int64_t y1, int64_t x2, int64_t y2, TBitm
       // Unscaled opaque copy: one block per row (memmove: Dst may be Src).
       int64_t fy = fy1;
       for (int j = 0; j < H; ++j, fy += dy)
-        std::memmove(dst.Row(Y1 + j) + 4 * X1, src.Row(Clamp(fy >> 16, srcH - 1)) + 4 * c0,
-                     size_t(W) * 4);
+        std::memmove(dst.Row(Y1 + j) + 4 * X1, src.Row(Clamp(fy >> 16, srcH - 1)) + 4 * c0, size_t(W) * 4);
       return;
     }
     BuildColumns(fx1, dx, W, srcW);
@@ -211,8 +208,7 @@ void Blit(TBitmap& dstBmp, int64_t x1, int64_t y1, int64_t x2, int64_t y2, TBitm
 
   if (flags & BlitBilinear) {
     if (opacity != 255 || !(flags & BlitSkipKey)) {
-      BlendRows<true, false>(dst, src, X1, Y1, W, H, fy1, dy, srcH, opacity, nullptr, flags,
-                             keyed, key);
+      BlendRows<true, false>(dst, src, X1, Y1, W, H, fy1, dy, srcH, opacity, nullptr, flags, keyed, key);
       return;
     }
     // The renderer's path: the sample replaces blue, green and red; alpha stays.
@@ -235,8 +231,7 @@ void Blit(TBitmap& dstBmp, int64_t x1, int64_t y1, int64_t x2, int64_t y2, TBitm
     return;
   }
 
-  BlendRows<false, false>(dst, src, X1, Y1, W, H, fy1, dy, srcH, opacity, nullptr, flags,
-                          keyed, key);
+  BlendRows<false, false>(dst, src, X1, Y1, W, H, fy1, dy, srcH, opacity, nullptr, flags, keyed, key);
 }
 
 }  // namespace
@@ -245,9 +240,8 @@ uint32_t BlitKeyColor(const TBitmap& src) {
   return ColorSwapRB(uint32_t(ColorToRGB(src.TransparentColor()))) | 0xFF000000u;
 }
 
-void BlitGraphic(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int sx1, int sy1,
-                 int sx2, int sy2, int Opacity, const TRect* Clip, const BlendTable* Table,
-                 int Flags) {
+void BlitGraphic(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int sx1, int sy1, int sx2,
+                 int sy2, int Opacity, const TRect* Clip, const BlendTable* Table, int Flags) {
   int64_t X1 = x1, Y1 = y1, X2 = x2, Y2 = y2;
   int64_t SX1 = sx1, SY1 = sy1, SX2 = sx2, SY2 = sy2;
   if (SX1 < 0) {
@@ -267,18 +261,17 @@ void BlitGraphic(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int
     Y2 -= SY2 - height;
     SY2 = height;
   }
-  Blit(Dst, X1, Y1, X2, Y2, Src, SX1 * 65536, SY1 * 65536, SX2 * 65536, SY2 * 65536, Opacity,
-       Clip, Table, Flags);
+  Blit(Dst, X1, Y1, X2, Y2, Src, SX1 * 65536, SY1 * 65536, SX2 * 65536, SY2 * 65536, Opacity, Clip, Table,
+       Flags);
 }
 
-void ScaledBlit(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int64_t fx1,
-                int64_t fy1, int64_t fx2, int64_t fy2, int Opacity, const TRect* Clip,
-                const BlendTable* Table, int Flags) {
+void ScaledBlit(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int64_t fx1, int64_t fy1,
+                int64_t fx2, int64_t fy2, int Opacity, const TRect* Clip, const BlendTable* Table,
+                int Flags) {
   // Any 32-bit pixel coordinate in 16.16 lies within 2^47; beyond that every sample is
   // clamped into the source anyway, and saturating keeps the differences and the steps
   // below from overflowing 64 bits.
   static constexpr int64_t kLimit = int64_t(1) << 47;
   auto sat = [](int64_t v) { return std::clamp(v, -kLimit, kLimit); };
-  Blit(Dst, x1, y1, x2, y2, Src, sat(fx1), sat(fy1), sat(fx2), sat(fy2), Opacity, Clip, Table,
-       Flags);
+  Blit(Dst, x1, y1, x2, y2, Src, sat(fx1), sat(fy1), sat(fx2), sat(fy2), Opacity, Clip, Table, Flags);
 }

@@ -28,12 +28,10 @@ uint32_t BlitKeyColor(const TBitmap& src);
 // ScaledBlit with the source coordinates in 16.16.
 // Clip nullptr is the whole destination; Table is used only with BlitTable (nullptr: the
 // source colour itself). Opacity 0 to 255.
-void BlitGraphic(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int sx1, int sy1,
-                 int sx2, int sy2, int Opacity, const TRect* Clip, const BlendTable* Table,
-                 int Flags);
+void BlitGraphic(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int sx1, int sy1, int sx2,
+                 int sy2, int Opacity, const TRect* Clip, const BlendTable* Table, int Flags);
 
 // Source rectangle (fx1, fy1)-(fx2, fy2) in 16.16 fixed point; values past any bitmap are
 // saturated. Both bitmaps are brought to 32 bits first (no resizing).
-void ScaledBlit(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int64_t fx1,
-                int64_t fy1, int64_t fx2, int64_t fy2, int Opacity, const TRect* Clip,
-                const BlendTable* Table, int Flags);
+void ScaledBlit(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int64_t fx1, int64_t fy1,
+                int64_t fx2, int64_t fy2, int Opacity, const TRect* Clip, const BlendTable* Table, int Flags);

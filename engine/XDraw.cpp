@@ -16,12 +16,9 @@ constexpr double kDegree = M_PI / 180.0;
 
 void SetTextMacroExpander(TTextMacroExpander expander) { Expander() = std::move(expander); }
 
-std::string ExpandCaptionMacros(const std::string& text) {
-  return Expander() ? Expander()(text) : text;
-}
+std::string ExpandCaptionMacros(const std::string& text) { return Expander() ? Expander()(text) : text; }
 
-void DrawStar(TCanvas& canvas, const TRect& rect, double innerFactor, double outerFactor,
-              int vertexCount) {
+void DrawStar(TCanvas& canvas, const TRect& rect, double innerFactor, double outerFactor, int vertexCount) {
   if (vertexCount < 3) return;
   double halfW = (rect.Right - rect.Left) * 0.5;
   double halfH = (rect.Bottom - rect.Top) * 0.5;
@@ -34,18 +31,17 @@ void DrawStar(TCanvas& canvas, const TRect& rect, double innerFactor, double out
   for (int i = 0; i < vertexCount; ++i) {
     double t = (i % 2) ? innerFactor : outerFactor;
     double a = angle * kDegree;
-    points.push_back({cx + int(std::floor(t * std::sin(a) * halfW)),
-                      cy + int(std::floor(std::cos(a) * halfH * t))});
+    points.push_back(
+        {cx + int(std::floor(t * std::sin(a) * halfW)), cy + int(std::floor(std::cos(a) * halfH * t))});
     angle += step;
   }
   canvas.Polygon(points);
 }
 
-void DrawConicalGradient(TCanvas& canvas, int startAngle, int endAngle, int left, int top,
-                         int right, int bottom, TColor color1, TColor color2, int inset) {
+void DrawConicalGradient(TCanvas& canvas, int startAngle, int endAngle, int left, int top, int right,
+                         int bottom, TColor color1, TColor color2, int inset) {
   if (endAngle <= startAngle) return;
-  int32_t r = (color1 & 0xFF) << 16, g = ((color1 >> 8) & 0xFF) << 16,
-          b = ((color1 >> 16) & 0xFF) << 16;
+  int32_t r = (color1 & 0xFF) << 16, g = ((color1 >> 8) & 0xFF) << 16, b = ((color1 >> 16) & 0xFF) << 16;
   int32_t span = endAngle - startAngle;
   int32_t dr = (((color2 & 0xFF) << 16) - r) / span;
   int32_t dg = ((((color2 >> 8) & 0xFF) << 16) - g) / span;
@@ -74,16 +70,16 @@ void DrawConicalGradient(TCanvas& canvas, int startAngle, int endAngle, int left
   }
 }
 
-void DrawShadedRing(TCanvas& canvas, int left, int top, int right, int bottom, TColor colorA,
-                    TColor colorB, TColor colorC, TColor colorD, int inset) {
+void DrawShadedRing(TCanvas& canvas, int left, int top, int right, int bottom, TColor colorA, TColor colorB,
+                    TColor colorC, TColor colorD, int inset) {
   DrawConicalGradient(canvas, -45, 45, left, top, right, bottom, colorA, colorB, inset);
   DrawConicalGradient(canvas, 45, 135, left, top, right, bottom, colorB, colorC, inset);
   DrawConicalGradient(canvas, 135, 225, left, top, right, bottom, colorC, colorD, inset);
   DrawConicalGradient(canvas, 225, 315, left, top, right, bottom, colorD, colorA, inset);
 }
 
-bool DrawButtonText(TCanvas& canvas, const std::string& text, int alignment, int left, int top,
-                    int right, int bottom, TColor color) {
+bool DrawButtonText(TCanvas& canvas, const std::string& text, int alignment, int left, int top, int right,
+                    int bottom, TColor color) {
   std::string expanded = ExpandCaptionMacros(text);
   uint32_t format = DT_WORDBREAK | DT_NOPREFIX;
   if (alignment == 1) format |= DT_RIGHT;
@@ -100,12 +96,11 @@ bool DrawButtonText(TCanvas& canvas, const std::string& text, int alignment, int
   return filled;
 }
 
-void DrawListItemCaption(TCanvas& canvas, const std::string& text, const TRect& rect,
-                         TOwnerDrawState state) {
-  static const TColor blue[14] = {0x501010, 0, 0x602020, 0, 0x703030, 0, 0x804040,
-                                  0,        0x703030, 0, 0x602020, 0, 0x501010, 0};
-  static const TColor grey[14] = {0x404040, 0, 0x505050, 0, 0x606060, 0, 0x707070,
-                                  0,        0x606060, 0, 0x505050, 0, 0x404040, 0};
+void DrawListItemCaption(TCanvas& canvas, const std::string& text, const TRect& rect, TOwnerDrawState state) {
+  static const TColor blue[14] = {0x501010, 0,        0x602020, 0,        0x703030, 0,        0x804040,
+                                  0,        0x703030, 0,        0x602020, 0,        0x501010, 0};
+  static const TColor grey[14] = {0x404040, 0,        0x505050, 0,        0x606060, 0,        0x707070,
+                                  0,        0x606060, 0,        0x505050, 0,        0x404040, 0};
   bool dark = !(state & odDisabled) && ((state & odSelected) || (state & odComboBoxEdit));
   const TColor* band = dark ? blue : grey;
   for (int i = 0; i < 14; ++i) {

@@ -9,8 +9,8 @@
 #include "platform/Canvas.h"
 #include "platform/Icon.h"
 #include "platform/JpegImage.h"
-#include "platform/Metafile.h"
 #include "platform/MessageService.h"
+#include "platform/Metafile.h"
 #include "platform/SysUtils.h"
 
 XImage::XImage() { BitmapMatch32(*this, nullptr); }
@@ -118,9 +118,7 @@ void XImage::SaveToFile(const std::string& name) const {
 
 int PixelFormatCode(TPixelFormat f) { return int(f); }
 
-TPixelFormat PixelFormatOfCode(int code) {
-  return code >= 0 && code <= 8 ? TPixelFormat(code) : pfCustom;
-}
+TPixelFormat PixelFormatOfCode(int code) { return code >= 0 && code <= 8 ? TPixelFormat(code) : pfCustom; }
 
 void BitmapSetPixelFormat(TBitmap& bitmap, int code) {
   TPixelFormat f = PixelFormatOfCode(code);
@@ -177,7 +175,8 @@ uint8_t* BitmapBits(TBitmap& bitmap) { return bitmap.Height() > 0 ? bitmap.Bits(
 
 void DrawGraphicCentred(TBitmap& bitmap, const TGraphic& graphic) {
   if (bitmap.Width() < 1 || bitmap.Height() < 1 || graphic.Width() < 1 || graphic.Height() < 1) return;
-  double scale = std::min(double(bitmap.Width()) / graphic.Width(), double(bitmap.Height()) / graphic.Height());
+  double scale =
+      std::min(double(bitmap.Width()) / graphic.Width(), double(bitmap.Height()) / graphic.Height());
   int w = std::clamp(int(graphic.Width() * scale + 1e-9), 1, bitmap.Width());
   int h = std::clamp(int(graphic.Height() * scale + 1e-9), 1, bitmap.Height());
   int left = (bitmap.Width() - w) / 2, top = (bitmap.Height() - h) / 2;
@@ -196,9 +195,7 @@ bool WriteSpacerGIF(const std::string& name) {
   try {
     SaveSpacerGIF(name);
     return true;
-  } catch (const Exception&) {
-    return false;
-  }
+  } catch (const Exception&) { return false; }
 }
 
 // ---- PPM -----------------------------------------------------------------------------------
@@ -279,7 +276,8 @@ void ReadPPM(XImage& image, const std::string& name) {
   CheckImageSize(width, height);
   // Every sample needs at least two bytes ("0 "), so a file too short for its size is
   // refused before the pixels are allocated.
-  if (int64_t(width) * height * 3 > int64_t(text.size())) throw EInvalidGraphic("PPM file is too short: " + name);
+  if (int64_t(width) * height * 3 > int64_t(text.size()))
+    throw EInvalidGraphic("PPM file is too short: " + name);
   XImage tmp;
   tmp.SetSize(width, height);
   double scale = 255.0 / m;

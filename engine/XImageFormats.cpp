@@ -1,16 +1,16 @@
 // The image class's PNG and GIF paths, and its paths through the image-format library for
 // every extension without a codec of its own.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "engine/XImageFormats.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "engine/XImage.h"
-#include "engine/XImageFormats.h"
 #include "gif/Pxgif.h"
 #include "imageformats/ImgFmt.h"
 #include "imageformats/PngReader.h"
@@ -171,9 +171,13 @@ void XImageLoadFormatLibrary(XImage& image, const std::string& name) {
   XImage tmp;
   try {
     CheckImageSize(header.width, header.height);
-    TPixelFormat pf = header.bpp == 1 ? pf1bit : header.bpp == 4 ? pf4bit : header.bpp == 8 ? pf8bit
-                      : header.bpp == 15 ? pf15bit : header.bpp == 16 ? pf16bit
-                      : header.bpp == 24 ? pf24bit : pf32bit;
+    TPixelFormat pf = header.bpp == 1    ? pf1bit
+                      : header.bpp == 4  ? pf4bit
+                      : header.bpp == 8  ? pf8bit
+                      : header.bpp == 15 ? pf15bit
+                      : header.bpp == 16 ? pf16bit
+                      : header.bpp == 24 ? pf24bit
+                                         : pf32bit;
     tmp.SetPixelFormat(pf);
     tmp.SetSize(header.width, header.height);
   } catch (...) {

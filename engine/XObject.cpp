@@ -7,9 +7,8 @@ namespace {
 const char kBase[] = "Base";
 
 bool KeptByUrlEncode(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-         c == '!' || c == '$' || (c >= 0x27 && c <= 0x2A) || c == '-' || c == '.' || c == '_' ||
-         c == '@';
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '!' || c == '$' ||
+         (c >= 0x27 && c <= 0x2A) || c == '-' || c == '.' || c == '_' || c == '@';
 }
 
 int HexValue(char c) {

@@ -79,10 +79,22 @@ void DrawShape(TCanvas& c, int L, int T, int R, int B, const TShapeLook& s, bool
     case 10: c.Polygon({{r, cy}, {l, t}, {l, bm}}); break;
     case 11: c.Polygon({{cx, t}, {l, bm}, {r, bm}}); break;
     case 12: c.Polygon({{cx, bm}, {l, t}, {r, t}}); break;
-    case 13: c.MoveTo(l, t); c.LineTo(r, bm); break;
-    case 14: c.MoveTo(l, bm); c.LineTo(r, t); break;
-    case 15: c.MoveTo(l, cy); c.LineTo(r, cy); break;
-    case 16: c.MoveTo(cx, t); c.LineTo(cx, bm); break;
+    case 13:
+      c.MoveTo(l, t);
+      c.LineTo(r, bm);
+      break;
+    case 14:
+      c.MoveTo(l, bm);
+      c.LineTo(r, t);
+      break;
+    case 15:
+      c.MoveTo(l, cy);
+      c.LineTo(r, cy);
+      break;
+    case 16:
+      c.MoveTo(cx, t);
+      c.LineTo(cx, bm);
+      break;
     case 17: DrawStar(c, Rect(l, t, r, bm), 0.5, 1.0, 8); break;
     case 18: DrawStar(c, Rect(l, t, r, bm), 1.0, 0.5, 12); break;
     case 19: DrawStar(c, Rect(l, t, r, bm), 0.5, 1.0, 20); break;
@@ -363,7 +375,8 @@ void RenderButton(TZLMButton& o, TBitmap& page, TRegionList regions) {
     if (XImage* tex = UsableTexture(s)) ApplyTexture(s, *tex, w, h);
   RenderButtonImage(o, DoubleImage());
   for (TRegionRect* r = regions; r; r = r->Next)
-    BlitGraphic(page, b.Left, b.Top, b.Left + w, b.Top + h, obj, 0, 0, w, h, 255, &r->Rect, nullptr, BlitCopy);
+    BlitGraphic(page, b.Left, b.Top, b.Left + w, b.Top + h, obj, 0, 0, w, h, 255, &r->Rect, nullptr,
+                BlitCopy);
   o.Changed = false;
 }
 

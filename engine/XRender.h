@@ -42,11 +42,11 @@ void RenderButton(TZLMButton& object, TBitmap& page, TRegionList regions);
 void RenderButtonImage(TZLMButton& object, XImage& doubleImage);
 
 // Frame kinds 0 to 3; any other kind only sets up the pen and the brush.
-void DrawButtonFrame(TCanvas& canvas, int left, int top, int right, int bottom, int kind,
-                     TColor c0, TColor c1, TColor c2, TColor c3, TColor c4, bool clear);
+void DrawButtonFrame(TCanvas& canvas, int left, int top, int right, int bottom, int kind, TColor c0,
+                     TColor c1, TColor c2, TColor c3, TColor c4, bool clear);
 // Shapes 4 to 22 of the style; other codes draw nothing.
-void DrawButtonShape(TCanvas& canvas, int left, int top, int right, int bottom,
-                     const ZStyle& style, bool clear);
+void DrawButtonShape(TCanvas& canvas, int left, int top, int right, int bottom, const ZStyle& style,
+                     bool clear);
 
 // Over Dst's size (and no further than Mask's): Dst := value wherever Mask is not 0.
 void MaskFill(TBitmap& dst, const TBitmap& mask, uint32_t value);

@@ -77,8 +77,8 @@ void ZStyle::LoadFromSection(TINIDocument& d, const std::string& s) {
   Font->Name = d.ReadString(s, "FontName", Font->Name);
   Font->Color = d.ReadInteger(s, "FontColor", Font->Color);
   // The size in points is written for people; the height is what is read.
-  Font->SetHeight(std::clamp(d.ReadInteger(s, "FontHeight", Font->Height()), -kMaxFontHeight,
-                             kMaxFontHeight));
+  Font->SetHeight(
+      std::clamp(d.ReadInteger(s, "FontHeight", Font->Height()), -kMaxFontHeight, kMaxFontHeight));
   TFontStyles style = 0;
   if (d.ReadInteger(s, "FontBold", 0) != 0) style |= fsBold;
   if (d.ReadInteger(s, "FontItalic", 0) != 0) style |= fsItalic;

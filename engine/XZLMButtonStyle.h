@@ -22,8 +22,8 @@ class ZStyle : public TObject {
   std::string TextureFileName;
   int8_t Alignment = 2;
   int8_t Shape = 1;
-  TColor Color0 = 0xC0C0C0, Color1 = 0x000000, Color2 = 0x808080, Color3 = 0xC0C0C0,
-         Color4 = 0xFFFFFF, Color5 = 0, Color6 = 0, Color7 = 0, Color8 = 0, Color9 = 0;
+  TColor Color0 = 0xC0C0C0, Color1 = 0x000000, Color2 = 0x808080, Color3 = 0xC0C0C0, Color4 = 0xFFFFFF,
+         Color5 = 0, Color6 = 0, Color7 = 0, Color8 = 0, Color9 = 0;
   int32_t PenWidth = 2;
   int32_t CurveSize = 32;
   bool IsTransparent = false;

@@ -83,7 +83,9 @@ void TAnimatedCursorImage::LoadFromFile(const std::string& fileName) {
   LoadFromStream(s);
 }
 
-void TAnimatedCursorImage::LoadFromStream(TStream& stream) { ReadStream(stream.Size() - stream.Position(), stream); }
+void TAnimatedCursorImage::LoadFromStream(TStream& stream) {
+  ReadStream(stream.Size() - stream.Position(), stream);
+}
 
 void TAnimatedCursorImage::ReadStream(int64_t size, TStream& stream) {
   if (size < 0 || size > kMaxFileSize) Bad("file too large");
@@ -204,12 +206,14 @@ void TAnimatedCursorImage::Assign(const TAnimatedCursorImage& source) {
 }
 
 const TIconFrame& TAnimatedCursorImage::Frame(int index) const {
-  if (index < 0 || index >= int(FIcons.size())) throw EListError(Format("List index out of bounds (%d)", index));
+  if (index < 0 || index >= int(FIcons.size()))
+    throw EListError(Format("List index out of bounds (%d)", index));
   return *FIcons[size_t(index)];
 }
 
 const TIconFrame& TAnimatedCursorImage::GetFrame(int index) const {
-  if (index < 0 || index >= int(FFrames.size())) throw EListError(Format("List index out of bounds (%d)", index));
+  if (index < 0 || index >= int(FFrames.size()))
+    throw EListError(Format("List index out of bounds (%d)", index));
   return *FFrames[size_t(index)];
 }
 
@@ -222,7 +226,8 @@ void TAnimatedCursorImage::AssignTo(TGraphic* dest) const {
   } else if (auto* bitmap = dynamic_cast<TBitmap*>(dest)) {
     AssignToBitmap(*bitmap, clWhite, false, false);
   } else {
-    throw EConvertError(std::string("Cannot assign a TAnimatedCursorImage to a ") + (dest ? dest->ClassName() : "nil"));
+    throw EConvertError(std::string("Cannot assign a TAnimatedCursorImage to a ") +
+                        (dest ? dest->ClassName() : "nil"));
   }
 }
 

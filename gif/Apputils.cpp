@@ -1,8 +1,7 @@
 #include "gif/Apputils.h"
 
-#include <unistd.h>
-
 #include <algorithm>
+#include <unistd.h>
 
 #include "gif/Fileutil.h"
 #include "gif/Pxhook.h"
@@ -45,16 +44,15 @@ int TRegIniFile::ReadInteger(const std::string& section, const std::string& iden
   if (!r.OpenKeyReadOnly(Path(section)) || !r.ValueExists(ident)) return def;
   try {
     return r.ReadInteger(ident);
-  } catch (const ERegistryException&) {
-    return StrToIntDef(r.ReadString(ident), def);
-  }
+  } catch (const ERegistryException&) { return StrToIntDef(r.ReadString(ident), def); }
 }
 
 bool TRegIniFile::ReadBool(const std::string& section, const std::string& ident, bool def) const {
   return ReadInteger(section, ident, def ? 1 : 0) != 0;
 }
 
-void TRegIniFile::WriteString(const std::string& section, const std::string& ident, const std::string& value) {
+void TRegIniFile::WriteString(const std::string& section, const std::string& ident,
+                              const std::string& value) {
   TRegistry r;
   r.RootKey = FRoot;
   if (!r.OpenKey(Path(section), true)) throw ERegistryException("Failed to set data for '" + ident + "'");
@@ -112,10 +110,12 @@ std::vector<std::string> TIniStore::ReadSections() const {
   return FIni ? FIni->ReadSections() : FReg->ReadSections();
 }
 
-std::string IniReadString(TIniStore ini, const std::string& section, const std::string& ident, const std::string& def) {
+std::string IniReadString(TIniStore ini, const std::string& section, const std::string& ident,
+                          const std::string& def) {
   return ini.ReadString(section, ident, def);
 }
-void IniWriteString(TIniStore ini, const std::string& section, const std::string& ident, const std::string& value) {
+void IniWriteString(TIniStore ini, const std::string& section, const std::string& ident,
+                    const std::string& value) {
   ini.WriteString(section, ident, value);
 }
 int IniReadInteger(TIniStore ini, const std::string& section, const std::string& ident, int def) {
@@ -131,7 +131,9 @@ void IniWriteBool(TIniStore ini, const std::string& section, const std::string& 
   IniWriteInteger(ini, section, ident, value ? 1 : 0);
 }
 void IniEraseSection(TIniStore ini, const std::string& section) { ini.EraseSection(section); }
-void IniDeleteKey(TIniStore ini, const std::string& section, const std::string& ident) { ini.DeleteKey(section, ident); }
+void IniDeleteKey(TIniStore ini, const std::string& section, const std::string& ident) {
+  ini.DeleteKey(section, ident);
+}
 std::vector<std::string> IniReadSections(TIniStore ini) { return ini.ReadSections(); }
 
 // ---------------------------------------------------------------- default names
@@ -225,8 +227,7 @@ void SaveChildren(const TMDIHost& host, TIniStore ini) {
   ini.EraseSection(kMDIChildren);
   std::vector<std::string> names = host.MDIChildClassNames();
   IniWriteInteger(ini, kMDIChildren, "Count", int(names.size()));
-  for (size_t i = 0; i < names.size(); ++i)
-    ini.WriteString(kMDIChildren, Format("Item%d", int(i)), names[i]);
+  for (size_t i = 0; i < names.size(); ++i) ini.WriteString(kMDIChildren, Format("Item%d", int(i)), names[i]);
 }
 
 void RestoreChildren(TMDIHost* host, TIniStore ini) {
@@ -240,7 +241,8 @@ void RestoreChildren(TMDIHost* host, TIniStore ini) {
 }
 
 void SaveGrid(const std::vector<int>& widths, TIniStore ini, const std::string& section) {
-  for (size_t i = 0; i < widths.size(); ++i) IniWriteInteger(ini, section, Format("Item%d", int(i)), widths[i]);
+  for (size_t i = 0; i < widths.size(); ++i)
+    IniWriteInteger(ini, section, Format("Item%d", int(i)), widths[i]);
 }
 
 void RestoreGrid(std::vector<int>& widths, TIniStore ini, const std::string& section) {
@@ -255,8 +257,12 @@ void SaveMDIChildrenReg(const TMDIHost& mainForm, TRegIniFile& ini) { SaveChildr
 void RestoreMDIChildrenReg(TMDIHost* mainForm, TRegIniFile& ini) { RestoreChildren(mainForm, ini); }
 void SaveGridLayout(const std::vector<int>& w, TIniFile& ini, const std::string& s) { SaveGrid(w, ini, s); }
 void RestoreGridLayout(std::vector<int>& w, TIniFile& ini, const std::string& s) { RestoreGrid(w, ini, s); }
-void SaveGridLayoutReg(const std::vector<int>& w, TRegIniFile& ini, const std::string& s) { SaveGrid(w, ini, s); }
-void RestoreGridLayoutReg(std::vector<int>& w, TRegIniFile& ini, const std::string& s) { RestoreGrid(w, ini, s); }
+void SaveGridLayoutReg(const std::vector<int>& w, TRegIniFile& ini, const std::string& s) {
+  SaveGrid(w, ini, s);
+}
+void RestoreGridLayoutReg(std::vector<int>& w, TRegIniFile& ini, const std::string& s) {
+  RestoreGrid(w, ini, s);
+}
 
 // ---------------------------------------------------------------- placement
 
@@ -285,16 +291,18 @@ void WriteFormPlacementTo(const TPlacementForm& form, TIniStore ini, const std::
   IniWriteInteger(ini, section, "ShowCmd", show);
   IniWriteInteger(ini, section, "PixelsPerInch", form.PixelsPerInch());
   ini.WriteString(section, "MinMaxPos", "-1,-1,-1,-1");
-  ini.WriteString(section, "NormPos", Format("%d,%d,%d,%d", form.Left(), form.Top(),
-                                             form.Left() + form.Width(), form.Top() + form.Height()));
+  ini.WriteString(
+      section, "NormPos",
+      Format("%d,%d,%d,%d", form.Left(), form.Top(), form.Left() + form.Width(), form.Top() + form.Height()));
 }
 
-void ReadFormPlacementFrom(TPlacementForm& form, TIniStore ini, const std::string& section,
-                           bool loadState, bool loadPosition) {
+void ReadFormPlacementFrom(TPlacementForm& form, TIniStore ini, const std::string& section, bool loadState,
+                           bool loadPosition) {
   if (!loadState && !loadPosition) return;
   int pos[4];
   // Bounds stored at another resolution would come back at the wrong size.
-  bool samePixels = IniReadInteger(ini, section, "PixelsPerInch", form.PixelsPerInch()) == form.PixelsPerInch();
+  bool samePixels =
+      IniReadInteger(ini, section, "PixelsPerInch", form.PixelsPerInch()) == form.PixelsPerInch();
   if (loadPosition && samePixels && ReadFour(ini.ReadString(section, "NormPos", ""), pos) &&
       pos[2] > pos[0] && pos[3] > pos[1]) {
     form.SetPosition(poDesigned);
@@ -318,8 +326,8 @@ void ReadFormPlacement(TPlacementForm& form, TIniFile& ini, const std::string& s
                        bool loadPosition) {
   ReadFormPlacementFrom(form, ini, section, loadState, loadPosition);
 }
-void ReadFormPlacementReg(TPlacementForm& form, TRegIniFile& ini, const std::string& section,
-                          bool loadState, bool loadPosition) {
+void ReadFormPlacementReg(TPlacementForm& form, TRegIniFile& ini, const std::string& section, bool loadState,
+                          bool loadPosition) {
   ReadFormPlacementFrom(form, ini, section, loadState, loadPosition);
 }
 

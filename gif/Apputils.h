@@ -36,8 +36,8 @@ class TRegIniFile {
 // Either kind of settings object, for the functions that take both.
 class TIniStore {
  public:
-  TIniStore(TIniFile& f) : FIni(&f) {}      // NOLINT: either converts
-  TIniStore(TRegIniFile& r) : FReg(&r) {}   // NOLINT
+  TIniStore(TIniFile& f) : FIni(&f) {}     // NOLINT: either converts
+  TIniStore(TRegIniFile& r) : FReg(&r) {}  // NOLINT
   std::string ReadString(const std::string& s, const std::string& k, const std::string& def) const;
   void WriteString(const std::string& s, const std::string& k, const std::string& v);
   void EraseSection(const std::string& s);
@@ -107,16 +107,17 @@ std::string GetDefaultSection(TComponent* component);
 std::string GetDefaultSection(const TPlacementForm& form);
 std::string GetDefaultIniName();
 std::string GetDefaultIniRegKey();
-void GetDefaultIniData(TComponent* control, std::string& iniFileName, std::string& section,
-                       bool useRegistry);
+void GetDefaultIniData(TComponent* control, std::string& iniFileName, std::string& section, bool useRegistry);
 
 // Line breaks to and from the two characters "\n"; a text longer than 4096 characters
 // raises "Line too long".
 std::string StrToIniStr(const std::string& s);
 std::string IniStrToStr(const std::string& s);
 
-std::string IniReadString(TIniStore ini, const std::string& section, const std::string& ident, const std::string& def);
-void IniWriteString(TIniStore ini, const std::string& section, const std::string& ident, const std::string& value);
+std::string IniReadString(TIniStore ini, const std::string& section, const std::string& ident,
+                          const std::string& def);
+void IniWriteString(TIniStore ini, const std::string& section, const std::string& ident,
+                    const std::string& value);
 int IniReadInteger(TIniStore ini, const std::string& section, const std::string& ident, int def);
 void IniWriteInteger(TIniStore ini, const std::string& section, const std::string& ident, int value);
 bool IniReadBool(TIniStore ini, const std::string& section, const std::string& ident, bool def);
@@ -150,10 +151,10 @@ void RestoreGridLayoutReg(std::vector<int>& colWidths, TRegIniFile& ini, const s
 // normal bounds as left, top, right, bottom).
 void WriteFormPlacement(const TPlacementForm& form, TIniFile& ini, const std::string& section);
 void WriteFormPlacementReg(const TPlacementForm& form, TRegIniFile& ini, const std::string& section);
-void ReadFormPlacement(TPlacementForm& form, TIniFile& ini, const std::string& section,
-                       bool loadState, bool loadPosition);
-void ReadFormPlacementReg(TPlacementForm& form, TRegIniFile& ini, const std::string& section,
-                          bool loadState, bool loadPosition);
+void ReadFormPlacement(TPlacementForm& form, TIniFile& ini, const std::string& section, bool loadState,
+                       bool loadPosition);
+void ReadFormPlacementReg(TPlacementForm& form, TRegIniFile& ini, const std::string& section, bool loadState,
+                          bool loadPosition);
 // In the form's default section of the named file (or registry key), with the screen size
 // "(%dx%d)" appended to the section when perResolution is set.
 void SaveFormPlacement(const TPlacementForm& form, const std::string& iniFileName, bool useRegistry,
@@ -168,5 +169,5 @@ std::string GetUniqueFileNameInDir(const std::string& path, const std::string& f
 
 // Shared by the registry and INI variants.
 void WriteFormPlacementTo(const TPlacementForm& form, TIniStore ini, const std::string& section);
-void ReadFormPlacementFrom(TPlacementForm& form, TIniStore ini, const std::string& section,
-                           bool loadState, bool loadPosition);
+void ReadFormPlacementFrom(TPlacementForm& form, TIniStore ini, const std::string& section, bool loadState,
+                           bool loadPosition);

@@ -50,7 +50,8 @@ std::unique_ptr<TIcon> CreateIconFromClipboard() {
 }
 
 TPoint GetIconSize(const TIcon& icon) {
-  if (icon.Image().Width() > 0 && icon.Image().Height() > 0) return TPoint(icon.Image().Width(), icon.Image().Height());
+  if (icon.Image().Width() > 0 && icon.Image().Height() > 0)
+    return TPoint(icon.Image().Width(), icon.Image().Height());
   return TPoint(32, 32);
 }
 

@@ -70,8 +70,7 @@ TDateTime IncYear(TDateTime date, int delta) { return IncDate(date, 0, 0, delta)
 
 TDateTime IncTime(TDateTime time, int hours, int minutes, int seconds, int msecs) {
   TDateTime r = time + hours / 24 +
-                ((hours % 24) * 3600000.0 + minutes * 60000.0 + seconds * 1000.0 + msecs) /
-                    MSecsPerDay;
+                ((hours % 24) * 3600000.0 + minutes * 60000.0 + seconds * 1000.0 + msecs) / MSecsPerDay;
   if (r < 0) r += 1;
   return r;
 }

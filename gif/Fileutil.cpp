@@ -1,11 +1,10 @@
 #include "gif/Fileutil.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 #include "gif/Pxprgrss.h"
 #include "gif/Strutils.h"
@@ -102,7 +101,7 @@ void CopyFileEx(const std::string& fileName, const std::string& destName, bool o
       }
       if (done != size) throw EReadError("Stream read error");
     }
-    struct stat st{};
+    struct stat st {};
     if (stat(fileName.c_str(), &st) == 0) chmod(temp.c_str(), st.st_mode & 07777);
     if (!RenameFile(temp, dest.string())) throw EFCreateError("Cannot create file " + destName);
   } catch (const EFCreateError&) {
@@ -141,7 +140,7 @@ int64_t GetFileSize(const std::string& fileName) {
 }
 
 TDateTime FileDateTime(const std::string& fileName) {
-  struct stat st{};
+  struct stat st {};
   if (stat(P(fileName).c_str(), &st) != 0) return 0;
   time_t t = st.st_mtime;
   tm local{};
@@ -153,7 +152,7 @@ TDateTime FileDateTime(const std::string& fileName) {
 
 bool HasAttr(const std::string& fileName, int attr) {
   fs::path p = P(fileName);
-  struct stat st{};
+  struct stat st {};
   if (stat(p.c_str(), &st) != 0) return false;
   int a = 0;
   if (S_ISDIR(st.st_mode)) a |= faDirectory;
@@ -211,7 +210,7 @@ std::string GetTempDir() {
 
 namespace {
 bool Lock(int handle, int64_t offset, int64_t size, short type) {
-  struct flock fl{};
+  struct flock fl {};
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = offset;
@@ -220,10 +219,18 @@ bool Lock(int handle, int64_t offset, int64_t size, short type) {
 }
 }  // namespace
 
-bool FileLock(int handle, int32_t offset, int32_t lockSize) { return Lock(handle, offset, lockSize, F_WRLCK); }
-bool FileLock(int handle, int64_t offset, int64_t lockSize) { return Lock(handle, offset, lockSize, F_WRLCK); }
-bool FileUnlock(int handle, int32_t offset, int32_t lockSize) { return Lock(handle, offset, lockSize, F_UNLCK); }
-bool FileUnlock(int handle, int64_t offset, int64_t lockSize) { return Lock(handle, offset, lockSize, F_UNLCK); }
+bool FileLock(int handle, int32_t offset, int32_t lockSize) {
+  return Lock(handle, offset, lockSize, F_WRLCK);
+}
+bool FileLock(int handle, int64_t offset, int64_t lockSize) {
+  return Lock(handle, offset, lockSize, F_WRLCK);
+}
+bool FileUnlock(int handle, int32_t offset, int32_t lockSize) {
+  return Lock(handle, offset, lockSize, F_UNLCK);
+}
+bool FileUnlock(int handle, int64_t offset, int64_t lockSize) {
+  return Lock(handle, offset, lockSize, F_UNLCK);
+}
 
 std::string ShortToLongFileName(const std::string& shortName) { return shortName; }
 std::string LongToShortFileName(const std::string& longName) { return longName; }
@@ -295,8 +302,8 @@ bool TPxFileOperator::Execute() {
         continue;
       }
       std::string destName = Options.count(flMultiDest) && i < dests.size() ? dests[i]
-                             : dests.empty()                               ? std::string()
-                                                                           : dests[0];
+                             : dests.empty()                                ? std::string()
+                                                                            : dests[0];
       if (destName.empty()) {
         ok = false;
         continue;
@@ -314,8 +321,7 @@ bool TPxFileOperator::Execute() {
       if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
       ec.clear();
       if (Operation == foCopy) {
-        fs::copy(item, target,
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+        fs::copy(item, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
       } else {
         fs::rename(item, target, ec);
         if (ec) {  // across file systems

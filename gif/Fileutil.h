@@ -37,8 +37,16 @@ bool BrowseComputer(std::string& computerName, const std::string& dlgText, int h
 
 enum TFileOperation { foCopy, foDelete, foMove, foRename };
 enum TFileOperFlag {
-  flAllowUndo, flConfirmMouse, flFilesOnly, flMultiDest, flNoConfirmation, flNoConfirmMkDir,
-  flRenameOnCollision, flSilent, flSimpleProgress, flNoErrorUI
+  flAllowUndo,
+  flConfirmMouse,
+  flFilesOnly,
+  flMultiDest,
+  flNoConfirmation,
+  flNoConfirmMkDir,
+  flRenameOnCollision,
+  flSilent,
+  flSimpleProgress,
+  flNoErrorUI
 };
 using TFileOperFlags = std::set<TFileOperFlag>;
 
@@ -72,7 +80,7 @@ void CopyFileEx(const std::string& fileName, const std::string& destName, bool o
 void MoveFile(const std::string& fileName, const std::string& destName);
 void MoveFileEx(const std::string& fileName, const std::string& destName, bool shellDialog);
 
-int64_t GetFileSize(const std::string& fileName);  // -1 for a missing file or a folder
+int64_t GetFileSize(const std::string& fileName);     // -1 for a missing file or a folder
 TDateTime FileDateTime(const std::string& fileName);  // 0 when missing
 // Attribute bits of the platform: faReadOnly, faHidden (a leading dot), faDirectory.
 constexpr int faReadOnly = 0x01, faHidden = 0x02, faDirectory = 0x10, faArchive = 0x20;

@@ -103,7 +103,8 @@ TFormPlacement::~TFormPlacement() {
 
 std::vector<TPropInfo> TFormPlacement::PublishedProperties() {
   return {TPropInfo::Ordinal("Active", tkEnumeration, Active, {"False", "True"}),
-          TPropInfo::String("IniFileName", IniFileName), TPropInfo::String("IniSection", IniSection),
+          TPropInfo::String("IniFileName", IniFileName),
+          TPropInfo::String("IniSection", IniSection),
           TPropInfo::SubObject("MinMaxInfo", MinMaxInfo),
           TPropInfo::Ordinal("UseRegistry", tkEnumeration, UseRegistry, {"False", "True"}),
           TPropInfo::Ordinal("Version", tkInteger, Version)};
@@ -201,7 +202,9 @@ int TFormPlacement::ReadInteger(const std::string& ident, int def) {
   return StrToIntDef(ReadString(ident, IntToStr(def)), def);
 }
 
-void TFormPlacement::WriteInteger(const std::string& ident, int value) { WriteString(ident, IntToStr(value)); }
+void TFormPlacement::WriteInteger(const std::string& ident, int value) {
+  WriteString(ident, IntToStr(value));
+}
 
 void TFormPlacement::EraseSections() {
   std::string section = GetIniSection();
@@ -227,7 +230,8 @@ void TFormPlacement::SetPreventResize(bool v) {
 void TFormPlacement::UpdatePreventResize() {
   if (!FForm) return;
   // The current size becomes both limit: the form can neither be resized nor maximised.
-  if (FPreventResize) FForm->SetSizeConstraints(FForm->Width(), FForm->Height(), FForm->Width(), FForm->Height());
+  if (FPreventResize)
+    FForm->SetSizeConstraints(FForm->Width(), FForm->Height(), FForm->Width(), FForm->Height());
   else UpdatePlacement();
 }
 
@@ -311,9 +315,12 @@ void TFormStorage::TransferProperties(bool save) {
     TPropsStorage storage;
     storage.Section = section;
     storage.Root = root;
-    storage.OnReadString = [ini](const std::string& s, const std::string& k, const std::string& d) { return ini.ReadString(s, k, d); };
+    storage.OnReadString = [ini](const std::string& s, const std::string& k, const std::string& d) {
+      return ini.ReadString(s, k, d);
+    };
     if (save) {
-      storage.OnWriteString = [ini](const std::string& s, const std::string& k, const std::string& v) mutable { ini.WriteString(s, k, v); };
+      storage.OnWriteString = [ini](const std::string& s, const std::string& k,
+                                    const std::string& v) mutable { ini.WriteString(s, k, v); };
       storage.OnEraseSection = [ini](const std::string& s) mutable { ini.EraseSection(s); };
       storage.StoreObjectsProps(root, StoredProps.Strings);
       StoredValues.SaveValues(ini, section);

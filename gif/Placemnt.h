@@ -29,8 +29,8 @@ class TWinMinMaxInfo : public TPersistent {
 
 // The form's size limits, as the form's glue asks for them.
 struct TMinMaxInfo {
-  int MaxPosX = 0, MaxPosY = 0, MaxSizeX = 0, MaxSizeY = 0, MinTrackX = 0, MinTrackY = 0,
-      MaxTrackX = 0, MaxTrackY = 0;
+  int MaxPosX = 0, MaxPosY = 0, MaxSizeX = 0, MaxSizeY = 0, MinTrackX = 0, MinTrackY = 0, MaxTrackX = 0,
+      MaxTrackY = 0;
 };
 
 class TFormPlacement;

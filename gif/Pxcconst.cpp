@@ -4,7 +4,8 @@ std::string LoadStr(int id) {
   switch (id) {
     case SDetails: return "Details";
     case SLoadLibError: return "Could not load '%s' library";
-    case SNotExeOrIconFile: return "File specified is not an executable file, dynamic-link library, or icon file";
+    case SNotExeOrIconFile:
+      return "File specified is not an executable file, dynamic-link library, or icon file";
     case SNotImplemented: return "Function not yet implemented";
     case SPrevMonth: return "Previous Month|";
     case SPrevYear: return "Previous Year|";

@@ -101,8 +101,7 @@ int FindColor(const TGIFColorTable& t, TColor c) {
 void MakeTransparentUnique(TGIFColorTable& t, int index) {
   auto used = [&](uint8_t r, uint8_t g, uint8_t b, int skip) {
     for (int i = 0; i < t.Count; ++i)
-      if (i != skip && t.Colors[i].Red == r && t.Colors[i].Green == g && t.Colors[i].Blue == b)
-        return true;
+      if (i != skip && t.Colors[i].Red == r && t.Colors[i].Green == g && t.Colors[i].Blue == b) return true;
     return false;
   };
   TGIFColorItem& e = t.Colors[index];
@@ -136,7 +135,8 @@ std::unique_ptr<TExtension> ReadExtension(TCursor& c) {
   for (int k = 0; k < 4; ++k)
     if (kLabels[k] == label) kind = k;
   if (kind < 0) {
-    if (!GIFLoadCorrupted) throw EInvalidGraphicOperation(Format("Unrecognized extension block: %.2X", label));
+    if (!GIFLoadCorrupted)
+      throw EInvalidGraphicOperation(Format("Unrecognized extension block: %.2X", label));
     ReadSubBlocks(c, nullptr);
     return nullptr;
   }
@@ -197,16 +197,15 @@ bool TExtension::IsLoopExtension() const {
   if (Kind != ekApplication || !Data || Data->empty()) return false;
   if (Header.size() != 12 || Header[0] != 11) return false;
   const char* id = reinterpret_cast<const char*>(Header.data() + 1);
-  if (std::memcmp(id, "NETSCAPE2.0", 11) != 0 && std::memcmp(id, "ANIMEXTS1.0", 11) != 0)
-    return false;
+  if (std::memcmp(id, "NETSCAPE2.0", 11) != 0 && std::memcmp(id, "ANIMEXTS1.0", 11) != 0) return false;
   const std::string& l = (*Data)[0];
   return l.size() >= 3 && l[0] == 1;
 }
 
 // ---------------------------------------------------------------- LZW decoder
 
-bool DecodeLZW(const uint8_t* data, size_t size, int width, int height, int bitsPerPixel,
-               bool interlaced, std::vector<uint8_t>& indices) {
+bool DecodeLZW(const uint8_t* data, size_t size, int width, int height, int bitsPerPixel, bool interlaced,
+               std::vector<uint8_t>& indices) {
   indices.assign(size_t(int64_t(width) * height), 0);
   if (width <= 0 || height <= 0) return true;
   auto damaged = [](int id) {
@@ -401,8 +400,8 @@ void TGIFFrame::Decode(TBitmap& out) {
   CheckImageSize(it.Width, it.Height);
   std::vector<TRGBQuad> palette(size_t(1) << bitCount, TRGBQuad{128, 128, 128, 0});
   for (int i = 0; i < it.ColorMap.Count && i < int(palette.size()); ++i)
-    palette[size_t(i)] = {it.ColorMap.Colors[i].Blue, it.ColorMap.Colors[i].Green,
-                          it.ColorMap.Colors[i].Red, 0};
+    palette[size_t(i)] = {it.ColorMap.Colors[i].Blue, it.ColorMap.Colors[i].Green, it.ColorMap.Colors[i].Red,
+                          0};
   TBitmap bmp(0, 0, pf);
   bmp.SetPalette(palette);
   if (it.Width > 0 && it.Height > 0) {
@@ -551,8 +550,7 @@ void TGIFFrame::Draw(TCanvas& canvas, const TRect& r, bool transparent) {
   if (transparent && FTransparentColor != clNone)
     StretchBitmapRectTransparent(canvas, r.Left, r.Top, WidthOf(r), HeightOf(r),
                                  TRect(0, 0, b.Width(), b.Height()), b, FTransparentColor);
-  else
-    canvas.StretchDraw(r, &b);
+  else canvas.StretchDraw(r, &b);
 }
 
 void TGIFFrame::LoadFromStream(TMemoryStream& s) {
@@ -661,8 +659,7 @@ void TGIFFrame::GrayscaleImage(bool forceEncoding) {
     Grayscale = true;
     try {
       GetBitmap();
-    } catch (const EAbort&) {
-    }
+    } catch (const EAbort&) {}
     return;
   }
   auto stream = BitmapToMemoryStream(GetBitmap(), pf8bit, mmGrayscale);
@@ -896,7 +893,9 @@ void TGIFImage::SetHeight(int) { GIFError(61099); }
 
 TPixelFormat TGIFImage::PixelFormat() const {
   if (Empty()) return pfDevice;
-  auto forCount = [](int n) { return n <= 0 ? pfDevice : n <= 2 ? pf1bit : n <= 16 ? pf4bit : n <= 256 ? pf8bit : pf24bit; };
+  auto forCount = [](int n) {
+    return n <= 0 ? pfDevice : n <= 2 ? pf1bit : n <= 16 ? pf4bit : n <= 256 ? pf8bit : pf24bit;
+  };
   TPixelFormat best = forCount(FImage->ColorMap.Count);
   for (auto& f : FFrames) {
     TPixelFormat p = pfDevice;
@@ -1182,8 +1181,7 @@ void TGIFImage::EncodeFrames(bool reverseDecode) {
       f->FBitmap.reset();
       try {
         f->GetBitmap();
-      } catch (const EAbort&) {
-      }
+      } catch (const EAbort&) {}
     }
   }
   for (auto& f : FFrames) f->UpdateExtensions();

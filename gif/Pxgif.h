@@ -1,7 +1,6 @@
 // The GIF picture: a list of frames whose rasters stay LZW-compressed until a bitmap is
 // asked for. Reads GIF87a and GIF89a, writes GIF87a unless a frame needs an extension.
 #pragma once
-#include "platform/Clipboard.h"
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "platform/Classes.h"
+#include "platform/Clipboard.h"
 #include "platform/Graphics.h"
 #include "platform/Types.h"
 
@@ -16,8 +16,14 @@ enum TGIFVersion { gvUnknown, gv87a, gv89a };
 std::string GIFVersionName(TGIFVersion v);
 
 enum TDisposalMethod {
-  dmUndefined, dmLeave, dmRestoreBackground, dmRestorePrevious,
-  dmReserved4, dmReserved5, dmReserved6, dmReserved7
+  dmUndefined,
+  dmLeave,
+  dmRestoreBackground,
+  dmRestorePrevious,
+  dmReserved4,
+  dmReserved5,
+  dmReserved6,
+  dmReserved7
 };
 
 struct TGIFColorItem {
@@ -188,7 +194,10 @@ class TGIFImage : public TGraphic {
   void SetComment(const std::vector<std::string>& lines);
   int ScreenWidth() const { return Count() ? FScreenWidth : 0; }
   int ScreenHeight() const { return Count() ? FScreenHeight : 0; }
-  void SetScreenSize(int w, int h) { FScreenWidth = w; FScreenHeight = h; }
+  void SetScreenSize(int w, int h) {
+    FScreenWidth = w;
+    FScreenHeight = h;
+  }
   int GlobalColorCount() const { return FImage->ColorMap.Count; }
   TColor BackgroundColor() const { return FBackgroundColor; }
   void SetBackgroundColor(TColor c) { FBackgroundColor = c; }
@@ -203,7 +212,10 @@ class TGIFImage : public TGraphic {
 
  private:
   friend class TGIFFrame;
-  void Changed() { ++ChangeCount; Modified = true; }
+  void Changed() {
+    ++ChangeCount;
+    Modified = true;
+  }
   void ReadStreamInto(TMemoryStream& m, bool forceDecode);
   std::shared_ptr<TGIFData> FImage;
   std::vector<std::unique_ptr<TGIFFrame>> FFrames;
@@ -221,8 +233,8 @@ void RegisterGIFFormat();
 // The LZW decoder on its own: image data (minimum code size, sub-blocks, terminator) into
 // width x height palette indices, top row first. Returns false when the data was damaged
 // (the rows decoded so far are kept); raises for damage when GIFLoadCorrupted is off.
-bool DecodeLZW(const uint8_t* data, size_t size, int width, int height, int bitsPerPixel,
-               bool interlaced, std::vector<uint8_t>& indices);
+bool DecodeLZW(const uint8_t* data, size_t size, int width, int height, int bitsPerPixel, bool interlaced,
+               std::vector<uint8_t>& indices);
 // The LZW encoder: width x height indices (top row first) of bitCount (1, 4 or 8) bits into
 // image data.
 void EncodeLZW(const uint8_t* indices, int width, int height, int bitCount, TStream& out);

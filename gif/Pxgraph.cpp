@@ -247,9 +247,8 @@ void ReduceQuantize(const uint8_t* bits, int w, int h, TReducedImage& r) {
     r.Palette[i] = {uint8_t((sb + n / 2) / n), uint8_t((sg + n / 2) / n), uint8_t((sr + n / 2) / n), 0};
   }
   r.ColorsUsed = int(boxes.size());
-  MapPixels(bits, w, h, r.Indices, [&](uint8_t R, uint8_t G, uint8_t B, int, int) {
-    return cells[size_t(cellOf(R, G, B))].box;
-  });
+  MapPixels(bits, w, h, r.Indices,
+            [&](uint8_t R, uint8_t G, uint8_t B, int, int) { return cells[size_t(cellOf(R, G, B))].box; });
 }
 
 void ReduceGrayscale(const uint8_t* bits, int w, int h, TReducedImage& r) {
@@ -359,8 +358,8 @@ void ReduceByPopularity(const uint8_t* bits24, int width, int height, int maxCol
   });
 }
 
-void PopularityMasks(const uint8_t* bits24, int width, int height, uint8_t& redMask,
-                     uint8_t& greenMask, uint8_t& blueMask) {
+void PopularityMasks(const uint8_t* bits24, int width, int height, uint8_t& redMask, uint8_t& greenMask,
+                     uint8_t& blueMask) {
   auto h = CountColors(bits24, width, height);
   redMask = h->rm;
   greenMask = h->gm;
@@ -381,8 +380,7 @@ TReducedImage ReduceColors(const uint8_t* bits24, int width, int height, TMappin
   return r;
 }
 
-std::unique_ptr<TMemoryStream> BitmapToMemoryStream(const TBitmap& bitmap,
-                                                    TPixelFormat pixelFormat,
+std::unique_ptr<TMemoryStream> BitmapToMemoryStream(const TBitmap& bitmap, TPixelFormat pixelFormat,
                                                     TMappingMethod method) {
   if (bitmap.Empty()) throw EInvalidGraphic("Bitmap image is not valid");
   auto out = std::make_unique<TMemoryStream>();

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "gif/Vclutils.h"
 #include "platform/Canvas.h"
 #include "platform/Classes.h"
 #include "platform/Graphics.h"
-#include "gif/Vclutils.h"
 
 enum TMappingMethod { mmHistogram, mmQuantize, mmTrunc784, mmTrunc666, mmTripel, mmGrayscale };
 extern TMappingMethod DefaultMappingMethod;
@@ -19,8 +19,7 @@ extern TMappingMethod DefaultMappingMethod;
 // the method chose, as 24-bit pixels; pf1bit and pf4bit come from the bitmap's own
 // conversion. Raises EInvalidGraphic "Bitmap image is not valid" for an empty bitmap and
 // ends in NotImplemented for any other format.
-std::unique_ptr<TMemoryStream> BitmapToMemoryStream(const TBitmap& bitmap,
-                                                    TPixelFormat pixelFormat,
+std::unique_ptr<TMemoryStream> BitmapToMemoryStream(const TBitmap& bitmap, TPixelFormat pixelFormat,
                                                     TMappingMethod method);
 TPixelFormat GetBitmapPixelFormat(const TBitmap& bitmap);
 
@@ -43,8 +42,8 @@ TReducedImage ReduceColors(const uint8_t* bits24, int width, int height, TMappin
 void ReduceByPopularity(const uint8_t* bits24, int width, int height, int maxColors,
                         std::vector<TRGBQuad>& palette, std::vector<uint8_t>& indices);
 // The channel masks the popularity reduction ended with for these pixels.
-void PopularityMasks(const uint8_t* bits24, int width, int height, uint8_t& redMask,
-                     uint8_t& greenMask, uint8_t& blueMask);
+void PopularityMasks(const uint8_t* bits24, int width, int height, uint8_t& redMask, uint8_t& greenMask,
+                     uint8_t& blueMask);
 
 // The level tables of the truncation methods: byte value -> index of the nearest of 4, 6, 7
 // or 8 evenly spaced levels (the first of two equally near levels).

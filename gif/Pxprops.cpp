@@ -6,7 +6,7 @@
 
 std::string sPropNameDelimiter = "_";
 
-const TTypeKinds tkProperties{tkInteger, tkChar,  tkEnumeration, tkFloat,   tkString, tkSet,
+const TTypeKinds tkProperties{tkInteger, tkChar,  tkEnumeration, tkFloat,   tkString,  tkSet,
                               tkClass,   tkWChar, tkLString,     tkWString, tkVariant, tkInt64};
 
 void DonePxprops() { sPropNameDelimiter.clear(); }
@@ -65,7 +65,8 @@ bool StringToSet(const TPropInfo& p, const std::string& text, int64_t& bits) {
     size_t comma = s.find(',', at);
     std::string name = Trim(s.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
     if (!name.empty()) {
-      auto it = std::find_if(p.EnumNames.begin(), p.EnumNames.end(), [&](const std::string& n) { return SameText(n, name); });
+      auto it = std::find_if(p.EnumNames.begin(), p.EnumNames.end(),
+                             [&](const std::string& n) { return SameText(n, name); });
       if (it == p.EnumNames.end()) return false;
       bits |= int64_t(1) << (it - p.EnumNames.begin());
     }
@@ -194,7 +195,8 @@ void TPropsStorage::LoadValue(const TPropInfo& p, const std::string& item) {
         int count = StrToIntDef(OnReadString(section, "Count", "-1"), -1);
         if (count < 0) break;
         std::vector<std::string> items;
-        for (int i = 0; i < count && i < 100000; ++i) items.push_back(OnReadString(section, Format("Item%d", i), ""));
+        for (int i = 0; i < count && i < 100000; ++i)
+          items.push_back(OnReadString(section, Format("Item%d", i), ""));
         list->Strings = std::move(items);
         break;
       }

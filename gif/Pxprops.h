@@ -30,10 +30,10 @@ class TPropInfoList : public TObject {
   std::vector<TPropInfo> FList;
 };
 
-using TReadStrEvent = std::function<std::string(const std::string& section, const std::string& item,
-                                                const std::string& def)>;
-using TWriteStrEvent = std::function<void(const std::string& section, const std::string& item,
-                                          const std::string& value)>;
+using TReadStrEvent =
+    std::function<std::string(const std::string& section, const std::string& item, const std::string& def)>;
+using TWriteStrEvent =
+    std::function<void(const std::string& section, const std::string& item, const std::string& value)>;
 using TEraseSectEvent = std::function<void(const std::string& section)>;
 
 class TPropsStorage : public TObject {

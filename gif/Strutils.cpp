@@ -36,9 +36,7 @@ bool IsWordPresent(const std::string& word, const std::string& s, const TCharSet
 }
 
 namespace {
-char Fold(char c, bool ignoreCase) {
-  return ignoreCase ? char(std::toupper((unsigned char)c)) : c;
-}
+char Fold(char c, bool ignoreCase) { return ignoreCase ? char(std::toupper((unsigned char)c)) : c; }
 }  // namespace
 
 bool IsWild(const std::string& input, const std::string& wilds, bool ignoreCase) {

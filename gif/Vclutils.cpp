@@ -1,12 +1,11 @@
 #include "gif/Vclutils.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <new>
 #include <thread>
 
@@ -56,8 +55,8 @@ TColor PaletteKey(HPALETTE palette, TColor key) {
   return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
 }
 
-void StretchBitmapKeyed(TCanvas& dest, int x, int y, int w, int h, int srcX, int srcY, int srcW,
-                        int srcH, TBitmap& bitmap, TColor transparentColor) {
+void StretchBitmapKeyed(TCanvas& dest, int x, int y, int w, int h, int srcX, int srcY, int srcW, int srcH,
+                        TBitmap& bitmap, TColor transparentColor) {
   if (bitmap.Empty()) return;
   if (w <= 0) w = bitmap.Width();
   if (h <= 0) h = bitmap.Height();
@@ -82,9 +81,8 @@ void StretchBitmapKeyed(TCanvas& dest, int x, int y, int w, int h, int srcX, int
 
 }  // namespace
 
-void StretchBltTransparent(TCanvas& dest, int x, int y, int w, int h, const TCanvas& src,
-                           int srcX, int srcY, int srcW, int srcH, HPALETTE palette,
-                           TColor transparentColor) {
+void StretchBltTransparent(TCanvas& dest, int x, int y, int w, int h, const TCanvas& src, int srcX, int srcY,
+                           int srcW, int srcH, HPALETTE palette, TColor transparentColor) {
   if (w <= 0 || h <= 0 || srcW <= 0 || srcH <= 0 || !dest.Bitmap() || !src.Bitmap()) return;
   const TRect s(srcX, srcY, int(std::min<int64_t>(int64_t(srcX) + srcW, INT32_MAX)),
                 int(std::min<int64_t>(int64_t(srcY) + srcH, INT32_MAX)));
@@ -100,8 +98,8 @@ void StretchBltTransparent(TCanvas& dest, int x, int y, int w, int h, const TCan
 
 void StretchBitmapRectTransparent(TCanvas& dest, int x, int y, int w, int h, const TRect& srcRect,
                                   TBitmap& bitmap, TColor transparentColor) {
-  StretchBitmapKeyed(dest, x, y, w, h, srcRect.Left, srcRect.Top, WidthOf(srcRect),
-                     HeightOf(srcRect), bitmap, transparentColor);
+  StretchBitmapKeyed(dest, x, y, w, h, srcRect.Left, srcRect.Top, WidthOf(srcRect), HeightOf(srcRect), bitmap,
+                     transparentColor);
 }
 
 void DrawBitmapRectTransparent(TCanvas& dest, int x, int y, const TRect& srcRect, TBitmap& bitmap,
@@ -111,15 +109,15 @@ void DrawBitmapRectTransparent(TCanvas& dest, int x, int y, const TRect& srcRect
 }
 
 void DrawBitmapTransparent(TCanvas& dest, int x, int y, TBitmap& bitmap, TColor transparentColor) {
-  StretchBitmapKeyed(dest, x, y, bitmap.Width(), bitmap.Height(), 0, 0, bitmap.Width(),
-                     bitmap.Height(), bitmap, transparentColor);
+  StretchBitmapKeyed(dest, x, y, bitmap.Width(), bitmap.Height(), 0, 0, bitmap.Width(), bitmap.Height(),
+                     bitmap, transparentColor);
 }
 
 void DrawTransparentBitmap(TCanvas& dest, TBitmap& bitmap, int x, int y, TColor transparentColor) {
   if (bitmap.Empty()) return;
   HPALETTE palette = bitmap.Palette().empty() ? nullptr : &bitmap.Palette();
-  StretchBltTransparent(dest, x, y, bitmap.Width(), bitmap.Height(), bitmap.Canvas(), 0, 0,
-                        bitmap.Width(), bitmap.Height(), palette, transparentColor);
+  StretchBltTransparent(dest, x, y, bitmap.Width(), bitmap.Height(), bitmap.Canvas(), 0, 0, bitmap.Width(),
+                        bitmap.Height(), palette, transparentColor);
 }
 
 void GradientFillRect(TCanvas& canvas, const TRect& rect, TColor startColor, TColor endColor,
@@ -169,10 +167,8 @@ void GradientFillRect(TCanvas& canvas, const TRect& rect, TColor startColor, TCo
   int r = extent % n;
   if (r > 0) {
     TRect rest = rect;
-    if (vertical)
-      rest.Top = rect.Bottom - r;
-    else
-      rest.Left = rect.Right - r;
+    if (vertical) rest.Top = rect.Bottom - r;
+    else rest.Left = rect.Right - r;
     fill(rest, reversed ? start : end);
   }
 }
@@ -209,9 +205,7 @@ void* ReallocMemo(void* p, int32_t size) {
   return grown + kMemoHeader;
 }
 
-int32_t GetMemoSize(const void* p) {
-  return p ? reinterpret_cast<const TMemoHeader*>(MemoBase(p))->size : 0;
-}
+int32_t GetMemoSize(const void* p) { return p ? reinterpret_cast<const TMemoHeader*>(MemoBase(p))->size : 0; }
 
 void FreeMemo(void*& p) {
   if (!p) return;
@@ -220,9 +214,7 @@ void FreeMemo(void*& p) {
 }
 
 void* HugeOffset(void* p, int32_t offset) { return static_cast<uint8_t*>(p) + offset; }
-const void* HugeOffset(const void* p, int32_t offset) {
-  return static_cast<const uint8_t*>(p) + offset;
-}
+const void* HugeOffset(const void* p, int32_t offset) { return static_cast<const uint8_t*>(p) + offset; }
 void HugeInc(void*& p, int32_t offset) { p = HugeOffset(p, offset); }
 void HugeDec(void*& p, int32_t offset) { p = HugeOffset(p, -offset); }
 void HMemCpy(void* dst, const void* src, int32_t count) {
@@ -293,8 +285,7 @@ std::unique_ptr<TBitmap> ChangeBitmapColor(const TBitmap& bitmap, TColor color, 
     // Indexed bitmaps change the palette entries of that colour.
     std::vector<TRGBQuad> p = r->Palette();
     for (TRGBQuad& q : p)
-      if (RGB(q.rgbRed, q.rgbGreen, q.rgbBlue) == from)
-        q = {GetBValue(to), GetGValue(to), GetRValue(to), 0};
+      if (RGB(q.rgbRed, q.rgbGreen, q.rgbBlue) == from) q = {GetBValue(to), GetGValue(to), GetRValue(to), 0};
     r->SetPalette(p);
     return r;
   }
@@ -304,9 +295,9 @@ std::unique_ptr<TBitmap> ChangeBitmapColor(const TBitmap& bitmap, TColor color, 
   return r;
 }
 
-std::unique_ptr<TBitmap> CreateDisabledBitmapEx(const TBitmap& bitmap, TColor disabledColor,
-                                                TColor backColor, TColor highlightColor,
-                                                TColor shadowColor, bool drawHighlight) {
+std::unique_ptr<TBitmap> CreateDisabledBitmapEx(const TBitmap& bitmap, TColor disabledColor, TColor backColor,
+                                                TColor highlightColor, TColor shadowColor,
+                                                bool drawHighlight) {
   const int w = bitmap.Width(), h = bitmap.Height();
   auto r = std::make_unique<TBitmap>(w, h, pf32bit);
   TCanvas& c = r->Canvas();
@@ -452,14 +443,15 @@ void WriteText(TCanvas& canvas, const TRect& rect, int dx, int dy, const std::st
                uint32_t alignment, bool wordWrap) {
   TRect r(rect.Left + dx, rect.Top + dy, rect.Right - dx, rect.Bottom);
   if (r.Right <= r.Left || r.Bottom <= r.Top) return;
-  canvas.DrawText(text, r, (alignment & (DT_CENTER | DT_RIGHT)) | DT_NOPREFIX |
-                               (wordWrap ? DT_WORDBREAK : DT_SINGLELINE));
+  canvas.DrawText(
+      text, r,
+      (alignment & (DT_CENTER | DT_RIGHT)) | DT_NOPREFIX | (wordWrap ? DT_WORDBREAK : DT_SINGLELINE));
 }
 
-void DrawCellTextEx(TCanvas& canvas, const TRect& rect, const std::string& text,
-                    uint32_t alignment, TVertAlignment vertAlignment, bool wordWrap) {
-  const uint32_t flags = (alignment & (DT_CENTER | DT_RIGHT)) | DT_NOPREFIX |
-                         (wordWrap ? DT_WORDBREAK : DT_SINGLELINE);
+void DrawCellTextEx(TCanvas& canvas, const TRect& rect, const std::string& text, uint32_t alignment,
+                    TVertAlignment vertAlignment, bool wordWrap) {
+  const uint32_t flags =
+      (alignment & (DT_CENTER | DT_RIGHT)) | DT_NOPREFIX | (wordWrap ? DT_WORDBREAK : DT_SINGLELINE);
   TRect measure(rect.Left + 2, rect.Top, rect.Right - 2, rect.Bottom);
   int textH = canvas.DrawText(text, measure, flags | DT_CALCRECT);
   int dy = 2;

@@ -36,9 +36,8 @@ int HeightOf(const TRect& r);
 // destination area of dest; source pixels of the transparent colour leave the destination
 // as it was. With a palette the transparent colour stands for its nearest palette entry.
 // Sizes of 0 or less draw nothing. The destination's copy mode does not apply.
-void StretchBltTransparent(TCanvas& dest, int x, int y, int w, int h, const TCanvas& src,
-                           int srcX, int srcY, int srcW, int srcH, HPALETTE palette,
-                           TColor transparentColor);
+void StretchBltTransparent(TCanvas& dest, int x, int y, int w, int h, const TCanvas& src, int srcX, int srcY,
+                           int srcW, int srcH, HPALETTE palette, TColor transparentColor);
 // The source rectangle of the bitmap stretched into (x, y, w, h) of the canvas with the
 // transparent colour left out: clNone draws opaque with the canvas's copy mode, clDefault
 // takes the colour of the bottom-left pixel, a monochrome bitmap keys its white pixels. A
@@ -96,9 +95,9 @@ void AssignBitmapCell(const TGraphic* source, TBitmap& dest, int cols, int rows,
 std::unique_ptr<TBitmap> ChangeBitmapColor(const TBitmap& bitmap, TColor color, TColor newColor);
 // The engraved look of a disabled glyph: the pixels that are not of disabledColor become the
 // shadow colour over the back colour, with the highlight one pixel down and right.
-std::unique_ptr<TBitmap> CreateDisabledBitmapEx(const TBitmap& bitmap, TColor disabledColor,
-                                                TColor backColor, TColor highlightColor,
-                                                TColor shadowColor, bool drawHighlight);
+std::unique_ptr<TBitmap> CreateDisabledBitmapEx(const TBitmap& bitmap, TColor disabledColor, TColor backColor,
+                                                TColor highlightColor, TColor shadowColor,
+                                                bool drawHighlight);
 std::unique_ptr<TBitmap> CreateDisabledBitmap(const TBitmap& bitmap, TColor disabledColor);
 // An 8 x 8 checkerboard of two colours, color1 at (0, 0).
 std::unique_ptr<TBitmap> CreateTwoColorsBrushPattern(TColor color1, TColor color2);
@@ -143,10 +142,10 @@ TPoint GetAveCharSize(TCanvas& canvas);
 // Text in a rectangle, offset by dx, dy from its aligned place, clipped to the rectangle.
 void WriteText(TCanvas& canvas, const TRect& rect, int dx, int dy, const std::string& text,
                uint32_t alignment, bool wordWrap);
-void DrawCellTextEx(TCanvas& canvas, const TRect& rect, const std::string& text,
-                    uint32_t alignment, TVertAlignment vertAlignment, bool wordWrap);
-void DrawCellText(TCanvas& canvas, const TRect& rect, const std::string& text,
-                  uint32_t alignment, TVertAlignment vertAlignment = vaCenter);
+void DrawCellTextEx(TCanvas& canvas, const TRect& rect, const std::string& text, uint32_t alignment,
+                    TVertAlignment vertAlignment, bool wordWrap);
+void DrawCellText(TCanvas& canvas, const TRect& rect, const std::string& text, uint32_t alignment,
+                  TVertAlignment vertAlignment = vaCenter);
 // The graphic centred in the cell, over the brush colour.
 void DrawCellBitmap(TCanvas& canvas, const TRect& rect, const TGraphic* graphic);
 

@@ -170,10 +170,8 @@ int DecodeRle(int fd, const ImgFmtHeader* h, bool four, uint8_t* data) {
   if (!ra) return IMGFMT_ERR_MEMORY;
   auto put = [&](int64_t x, int64_t y, int v) {
     uint8_t* row = data + y * stride;
-    if (!four)
-      row[x] = uint8_t(v);
-    else
-      row[x / 2] |= uint8_t((v & 0x0f) << (x % 2 == 0 ? 4 : 0));
+    if (!four) row[x] = uint8_t(v);
+    else row[x / 2] |= uint8_t((v & 0x0f) << (x % 2 == 0 ? 4 : 0));
   };
   int rc = IMGFMT_OK;
   int64_t x = 0, y = 0;
@@ -189,8 +187,7 @@ int DecodeRle(int fd, const ImgFmtHeader* h, bool four, uint8_t* data) {
         rc = kErrRunOverflow;
         break;
       }
-      for (int i = 0; i < count; ++i, ++x)
-        put(x, y, four ? (i % 2 == 0 ? value >> 4 : value) : value);
+      for (int i = 0; i < count; ++i, ++x) put(x, y, four ? (i % 2 == 0 ? value >> 4 : value) : value);
     } else if (value == 0) {  // end of row
       x = 0;
       ++y;
@@ -242,12 +239,9 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
   int rc;
   if (!p->longForm || p->compression == kNone)
     rc = imgfmt_read_exact(fd, data, size);  // a file cut short is an error, not a half image
-  else if (p->compression == kRle8)
-    rc = DecodeRle(fd, h, false, data);
-  else if (p->compression == kRle4)
-    rc = DecodeRle(fd, h, true, data);
-  else
-    rc = kErrCompression;
+  else if (p->compression == kRle8) rc = DecodeRle(fd, h, false, data);
+  else if (p->compression == kRle4) rc = DecodeRle(fd, h, true, data);
+  else rc = kErrCompression;
   if (rc) return rc;
   if (p->invb)
     for (int64_t i = 0; i < size; ++i) data[i] = uint8_t(~data[i]);
@@ -347,4 +341,8 @@ const char* ErrorText(int code) {
 
 const ImgFmtCodec imgfmt_codec_bitmap = {
     {"Bitmap", "OS/2 1.1, 1.2, 2.0 / Windows 3.0 bitmap", "BMP VGA BGA RLE DIB RL4 RL8", 0xff},
-    ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+    ReadHeader,
+    ReadPalette,
+    ReadData,
+    Write,
+    ErrorText};

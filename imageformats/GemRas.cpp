@@ -29,10 +29,10 @@ enum : int {
 
 // The fixed palettes of 3- and 4-plane colour files; the 3-plane one is the first eight
 // entries with black in place of light grey.
-const ImgFmtRgb kFixed16[16] = {
-    {255, 255, 255}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0}, {0, 0, 255},   {255, 0, 255},
-    {0, 255, 255},   {204, 204, 204}, {128, 128, 128}, {128, 0, 0}, {0, 128, 0}, {128, 128, 0},
-    {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {0, 0, 0}};
+const ImgFmtRgb kFixed16[16] = {{255, 255, 255}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {204, 204, 204},
+                                {128, 128, 128}, {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {0, 0, 0}};
 
 int Word(const uint8_t* p) { return (p[0] << 8) | p[1]; }
 
@@ -64,8 +64,7 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char*) {
   if (got >= 4 && std::memcmp(head, "VDVI", 4) == 0) return kErrDvi;
   static const uint8_t kImds1[6] = {0x70, 0x04, 0, 0, 0, 0};
   static const uint8_t kImds2[8] = {0x08, 0, 0x05, 0, 0x01, 0, 0, 0};
-  if ((got >= 6 && std::memcmp(head, kImds1, 6) == 0) ||
-      (got >= 8 && std::memcmp(head, kImds2, 8) == 0))
+  if ((got >= 6 && std::memcmp(head, kImds1, 6) == 0) || (got >= 8 && std::memcmp(head, kImds2, 8) == 0))
     return kErrImds;
   if (got < 16) return IMGFMT_ERR_READ;
   int version = Word(head), words = Word(head + 2), planes = Word(head + 4);
@@ -152,8 +151,8 @@ class Source {
 
 // Decodes one row (all its plane lines) into row; gives the row's repeat count in *repeat.
 // Items may not run past the end of the row.
-int DecodeRow(Source& src, std::vector<uint8_t>& row, std::vector<uint8_t>& pattern,
-              int patternLength, int* repeat) {
+int DecodeRow(Source& src, std::vector<uint8_t>& row, std::vector<uint8_t>& pattern, int patternLength,
+              int* repeat) {
   const size_t size = row.size();
   size_t pos = 0;
   *repeat = 1;
@@ -263,9 +262,7 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
   int rc;
   try {
     rc = DecodeImage(h, data, ra);
-  } catch (const std::bad_alloc&) {
-    rc = IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { rc = IMGFMT_ERR_MEMORY; }
   imgfmt_ra_free(ra);
   return rc;
 }
@@ -327,8 +324,7 @@ void EncodeLine(const uint8_t* line, size_t n, size_t unit, std::vector<uint8_t>
       i += k * unit;
     } else {
       size_t j = i, k = 0;
-      while (j < n && k < maxLiteral && !IsSolid(line + j, unit) &&
-             RunLength(line, n, j, unit) < 3) {
+      while (j < n && k < maxLiteral && !IsSolid(line + j, unit) && RunLength(line, n, j, unit) < 3) {
         j += unit;
         ++k;
       }
@@ -362,8 +358,8 @@ int NearestFixed(const ImgFmtRgb& c) {
   return best;
 }
 
-int WriteImage(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal,
-               const uint8_t* data, const char* options) {
+int WriteImage(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, const uint8_t* data,
+               const char* options) {
   int32_t pixw = 85, pixh = 85;
   if (int rc = imgfmt_option_int(options, "pixw=", &pixw)) return rc;
   if (int rc = imgfmt_option_int(options, "pixh=", &pixh)) return rc;
@@ -386,8 +382,7 @@ int WriteImage(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal,
   bool invert = false;
   if (bpp == 1 && !usePal) invert = Brightness(pal[0]) < Brightness(pal[1]);
   if (bpp == 4 && !usePal) {
-    for (int i = 0; i < 16; ++i)
-      map[i] = uint8_t(grey ? Brightness(pal[i]) / 48 : NearestFixed(pal[i]));
+    for (int i = 0; i < 16; ++i) map[i] = uint8_t(grey ? Brightness(pal[i]) / 48 : NearestFixed(pal[i]));
   }
   if (bpp == 8 && !usePal)
     for (int i = 0; i < 256; ++i) map[i] = uint8_t(Brightness(pal[i]) / 3);
@@ -449,10 +444,10 @@ int WriteImage(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal,
       }
       encoded.clear();
       if (repeat > 1) encoded.insert(encoded.end(), {0, 0, 0xFF, uint8_t(repeat)});
-      if (bpp == 24)
-        EncodeLine(row.data(), rowSize, 3, encoded);
+      if (bpp == 24) EncodeLine(row.data(), rowSize, 3, encoded);
       else
-        for (int k = 0; k < planes; ++k) EncodeLine(row.data() + size_t(k) * lineBytes, lineBytes, 1, encoded);
+        for (int k = 0; k < planes; ++k)
+          EncodeLine(row.data() + size_t(k) * lineBytes, lineBytes, 1, encoded);
       out.Append(encoded);
       if (int rc = out.FlushIfFull()) return rc;
       y += repeat;
@@ -464,9 +459,7 @@ int WriteImage(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal,
       }
     }
     return out.Flush();
-  } catch (const std::bad_alloc&) {
-    return IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
 }
 
 const char* ErrorText(int code) {
@@ -485,6 +478,5 @@ const char* ErrorText(int code) {
 
 }  // namespace
 
-const ImgFmtCodec imgfmt_codec_gemras = {{"GemRas", "GEM Raster", "IMG", 0xff},
-                                         ReadHeader, ReadPalette, ReadData, WriteImage,
-                                         ErrorText};
+const ImgFmtCodec imgfmt_codec_gemras = {
+    {"GemRas", "GEM Raster", "IMG", 0xff}, ReadHeader, ReadPalette, ReadData, WriteImage, ErrorText};

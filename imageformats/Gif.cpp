@@ -20,9 +20,9 @@ enum : int {
 struct GifPrivate {
   bool interlaced;
   bool errok;
-  int32_t bits;      // bits of the colour table in force, 1 to 8
-  int32_t colours;   // entries of that table that the file gave
-  int64_t dataPos;   // the chosen image's code-size byte
+  int32_t bits;     // bits of the colour table in force, 1 to 8
+  int32_t colours;  // entries of that table that the file gave
+  int64_t dataPos;  // the chosen image's code-size byte
   ImgFmtRgb table[256];
 };
 
@@ -58,8 +58,7 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
 
   unsigned char sig[6], screen[7];
   if (int rc = imgfmt_read_exact(fd, sig, 6)) return rc;
-  if (std::memcmp(sig, "GIF87a", 6) != 0 && std::memcmp(sig, "GIF89a", 6) != 0)
-    return IMGFMT_ERR_BAD_MAGIC;
+  if (std::memcmp(sig, "GIF87a", 6) != 0 && std::memcmp(sig, "GIF89a", 6) != 0) return IMGFMT_ERR_BAD_MAGIC;
   if (int rc = imgfmt_read_exact(fd, screen, 7)) return rc;
   ImgFmtRgb global[256] = {};
   int globalBits = (screen[4] & 7) + 1;
@@ -104,14 +103,10 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
       if (p->dataPos < 0) return IMGFMT_ERR_READ;
       h->width = width;
       h->height = height;
-      if (p->bits == 1)
-        h->bpp = 1;
-      else if (p->bits >= 2 && p->bits <= 4)
-        h->bpp = 4;
-      else if (p->bits >= 5 && p->bits <= 8)
-        h->bpp = 8;
-      else
-        return kErrBpp;
+      if (p->bits == 1) h->bpp = 1;
+      else if (p->bits >= 2 && p->bits <= 4) h->bpp = 4;
+      else if (p->bits >= 5 && p->bits <= 8) h->bpp = 8;
+      else return kErrBpp;
       return IMGFMT_OK;
     } else if (kind == ';') {
       return kErrTerminator;
@@ -231,12 +226,9 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
   // Places one value; false once every row is filled.
   auto put = [&](int v) {
     v &= mask;
-    if (bpp == 8)
-      row[x] = uint8_t(v);
-    else if (bpp == 4)
-      row[x / 2] |= uint8_t(v << (x % 2 == 0 ? 4 : 0));
-    else
-      row[x / 8] |= uint8_t(v << (7 - x % 8));
+    if (bpp == 8) row[x] = uint8_t(v);
+    else if (bpp == 4) row[x / 2] |= uint8_t(v << (x % 2 == 0 ? 4 : 0));
+    else row[x / 8] |= uint8_t(v << (7 - x % 8));
     if (++x == h->width) {
       x = 0;
       rows.Next();
@@ -359,7 +351,7 @@ class CodeWriter {
 constexpr int kHashSize = 17777;
 
 struct EncodeTables {
-  int32_t key[kHashSize];   // prefix code << 8 | value, -1 when free
+  int32_t key[kHashSize];  // prefix code << 8 | value, -1 when free
   int16_t code[kHashSize];
 };
 
@@ -370,8 +362,7 @@ int Pixel(const uint8_t* row, int32_t x, int32_t bpp) {
 }
 
 int OptionU16(const char* options, const char* name, int32_t* value) {
-  if (imgfmt_option_int(options, name, value) || *value < 0 || *value > 65535)
-    return IMGFMT_ERR_BAD_OPTION;
+  if (imgfmt_option_int(options, name, value) || *value < 0 || *value > 65535) return IMGFMT_ERR_BAD_OPTION;
   return IMGFMT_OK;
 }
 
@@ -390,8 +381,7 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
   if (OptionU16(options, "xscreen=", &xscreen) || OptionU16(options, "yscreen=", &yscreen) ||
       OptionU16(options, "xpos=", &xpos) || OptionU16(options, "ypos=", &ypos))
     return IMGFMT_ERR_BAD_OPTION;
-  if (imgfmt_option_int(options, "background=", &background) || background < 0 ||
-      background > 255)
+  if (imgfmt_option_int(options, "background=", &background) || background < 0 || background > 255)
     return IMGFMT_ERR_BAD_OPTION;
   int32_t transparent = -1;
   if (const char* t = imgfmt_option_find(options, "transcol=")) {
@@ -399,10 +389,8 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
     bool edge = (value[0] == 'e' || value[0] == 'E') && (value[1] == 'd' || value[1] == 'D') &&
                 (value[2] == 'g' || value[2] == 'G') && (value[3] == 'e' || value[3] == 'E') &&
                 (value[4] == 0 || value[4] == ' ' || value[4] == '\t' || value[4] == ',');
-    if (edge)
-      transparent = Pixel(data, 0, bpp);  // the bottom-left corner
-    else if (imgfmt_option_int(options, "transcol=", &transparent) || transparent < 0 ||
-             transparent > 255)
+    if (edge) transparent = Pixel(data, 0, bpp);  // the bottom-left corner
+    else if (imgfmt_option_int(options, "transcol=", &transparent) || transparent < 0 || transparent > 255)
       return IMGFMT_ERR_BAD_OPTION;
   }
 
@@ -511,6 +499,9 @@ const char* ErrorText(int code) {
 
 }  // namespace
 
-const ImgFmtCodec imgfmt_codec_gif = {
-    {"GIF", "CompuServe Graphics Interchange Format", "GIF", 0x77},
-    ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+const ImgFmtCodec imgfmt_codec_gif = {{"GIF", "CompuServe Graphics Interchange Format", "GIF", 0x77},
+                                      ReadHeader,
+                                      ReadPalette,
+                                      ReadData,
+                                      Write,
+                                      ErrorText};

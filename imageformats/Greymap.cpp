@@ -36,8 +36,8 @@ int SkipAndNumber(ImgFmtReadAhead* ra, int* last, int32_t* value) {
 
 }  // namespace
 
-int imgfmt_pnm_header(int fd, char magic, int badMaxCode, int32_t* width, int32_t* height,
-                      int32_t* maximum, int64_t* headerBytes) {
+int imgfmt_pnm_header(int fd, char magic, int badMaxCode, int32_t* width, int32_t* height, int32_t* maximum,
+                      int64_t* headerBytes) {
   if (imgfmt_file_seek(fd, 0, 0) != 0) return IMGFMT_ERR_READ;
   ImgFmtReadAhead* ra = imgfmt_ra_create(fd);
   if (!ra) return IMGFMT_ERR_MEMORY;
@@ -110,6 +110,9 @@ const char* ErrorText(int code) { return code == 100 ? "bad maximum pixel intens
 
 }  // namespace
 
-const ImgFmtCodec imgfmt_codec_greymap = {
-    {"Greymap", "Portable Greyscale-map (binary P5 type)", "PGM", 0x44},
-    ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+const ImgFmtCodec imgfmt_codec_greymap = {{"Greymap", "Portable Greyscale-map (binary P5 type)", "PGM", 0x44},
+                                          ReadHeader,
+                                          ReadPalette,
+                                          ReadData,
+                                          Write,
+                                          ErrorText};

@@ -46,5 +46,5 @@ const char* ErrorText(int code) {
 
 }  // namespace
 
-const ImgFmtCodec imgfmt_codec_iax = {{"IAX", "IBM Image Access eXecutive", "IAX", 0x44},
-                                      ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+const ImgFmtCodec imgfmt_codec_iax = {
+    {"IAX", "IBM Image Access eXecutive", "IAX", 0x44}, ReadHeader, ReadPalette, ReadData, Write, ErrorText};

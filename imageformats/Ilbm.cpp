@@ -219,14 +219,11 @@ int DecodeBody(BodyReader& in, ImgFmtHeader* h, const std::vector<uint8_t>& sham
   try {
     planes.resize(size_t(lineBytes) * size_t(lines));
     values.resize(size_t(w));
-  } catch (const std::bad_alloc&) {
-    return IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
   const int shamCount = std::min(ht, 200);
   for (int32_t y = 0; y < ht; ++y) {
     for (int k = 0; k < lines; ++k)
-      if (int rc = in.Line(&planes[size_t(k) * size_t(lineBytes)], lineBytes, p->compression == 1))
-        return rc;
+      if (int rc = in.Line(&planes[size_t(k) * size_t(lineBytes)], lineBytes, p->compression == 1)) return rc;
     uint8_t* row = data + (ht - 1 - y) * stride;
     if (p->planes == 1) {
       std::memcpy(row, planes.data(), size_t((w + 7) / 8));
@@ -275,9 +272,7 @@ int DecodeBody(BodyReader& in, ImgFmtHeader* h, const std::vector<uint8_t>& sham
       uint32_t v = values[size_t(x)];
       int op = ham8 ? int(v >> 6) : int(v >> 4);
       int low = ham8 ? int(v & 63) : int(v & 15);
-      auto modify = [&](uint8_t c) {
-        return ham8 ? uint8_t(low << 2 | (c & 3)) : uint8_t(low * 16);
-      };
+      auto modify = [&](uint8_t c) { return ham8 ? uint8_t(low << 2 | (c & 3)) : uint8_t(low * 16); };
       switch (op) {
         case 0: r = pal[low].r, g = pal[low].g, b = pal[low].b; break;
         case 1: b = modify(b); break;
@@ -341,8 +336,7 @@ void Ham6Row(const uint8_t* src, int32_t w, uint32_t* codes) {
     if (x == 0) {
       code = uint32_t(r == g || r == b ? r : g == b ? g : (r + g + b) / 3);
     } else {
-      const int dr = r > cr ? r - cr : cr - r, dg = g > cg ? g - cg : cg - g,
-                db = b > cb ? b - cb : cb - b;
+      const int dr = r > cr ? r - cr : cr - r, dg = g > cg ? g - cg : cg - g, db = b > cb ? b - cb : cb - b;
       const int changed = (dr != 0) + (dg != 0) + (db != 0);
       // Modifies the component with the largest change; red, then green, then blue on ties.
       auto largest = [&]() -> uint32_t {
@@ -350,16 +344,11 @@ void Ham6Row(const uint8_t* src, int32_t w, uint32_t* codes) {
         if (dg >= db) return uint32_t(0x30 + g);
         return uint32_t(0x10 + b);
       };
-      if (changed == 0)
-        code = uint32_t(0x10 + cb);
-      else if (changed == 1)
-        code = dr ? uint32_t(0x20 + r) : dg ? uint32_t(0x30 + g) : uint32_t(0x10 + b);
-      else if (changed == 2)
-        code = r == g && g == b ? uint32_t(r) : largest();
-      else if (r == g || g == b || r == b)
-        code = uint32_t(g == r ? r : b);
-      else
-        code = largest();
+      if (changed == 0) code = uint32_t(0x10 + cb);
+      else if (changed == 1) code = dr ? uint32_t(0x20 + r) : dg ? uint32_t(0x30 + g) : uint32_t(0x10 + b);
+      else if (changed == 2) code = r == g && g == b ? uint32_t(r) : largest();
+      else if (r == g || g == b || r == b) code = uint32_t(g == r ? r : b);
+      else code = largest();
     }
     switch (code >> 4) {
       case 0: cr = cg = cb = int(code & 15); break;
@@ -385,9 +374,9 @@ int ParseOptions(const char* options, const ImgFmtHeader* h, WriteOptions* o) {
     int32_t* value;
     int32_t lo, hi;  // what the BMHD field holds
   } fields[] = {
-      {"xpos=", &o->xpos, -32768, 32767},     {"ypos=", &o->ypos, -32768, 32767},
-      {"transcol=", &o->transcol, 0, 65535},  {"xaspect=", &o->xaspect, 0, 255},
-      {"yaspect=", &o->yaspect, 0, 255},      {"xscreen=", &o->xscreen, 0, 65535},
+      {"xpos=", &o->xpos, -32768, 32767},    {"ypos=", &o->ypos, -32768, 32767},
+      {"transcol=", &o->transcol, 0, 65535}, {"xaspect=", &o->xaspect, 0, 255},
+      {"yaspect=", &o->yaspect, 0, 255},     {"xscreen=", &o->xscreen, 0, 65535},
       {"yscreen=", &o->yscreen, 0, 65535},
   };
   for (const Field& f : fields) {
@@ -438,10 +427,8 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
     PutId(head, "CMAP");
     PutBe32(head, uint32_t(n * 3));
     for (int i = 0; i < n; ++i) {
-      if (ham6)
-        head.insert(head.end(), 3, uint8_t(i * 17));
-      else
-        head.insert(head.end(), {pal[i].r, pal[i].g, pal[i].b});
+      if (ham6) head.insert(head.end(), 3, uint8_t(i * 17));
+      else head.insert(head.end(), {pal[i].r, pal[i].g, pal[i].b});
     }
   }
   PutId(head, "BODY");
@@ -457,9 +444,7 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
     values.resize(size_t(w));
     line.resize(size_t(lineBytes));
     out.reserve(size_t(lineBytes) * 2 * size_t(planes));
-  } catch (const std::bad_alloc&) {
-    return IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
   int64_t bodyLength = 0;
   for (int32_t y = ht - 1; y >= 0; --y) {
     const uint8_t* src = data + y * stride;
@@ -469,8 +454,8 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
         case 4: values[size_t(x)] = (src[x / 2] >> (x % 2 ? 0 : 4)) & 15; break;
         case 8: values[size_t(x)] = src[x]; break;
         default:
-          values[size_t(x)] = uint32_t(src[x * 3 + 2]) | uint32_t(src[x * 3 + 1]) << 8 |
-                              uint32_t(src[x * 3]) << 16;
+          values[size_t(x)] =
+              uint32_t(src[x * 3 + 2]) | uint32_t(src[x * 3 + 1]) << 8 | uint32_t(src[x * 3]) << 16;
       }
     }
     if (ham6) Ham6Row(src, w, values.data());
@@ -515,6 +500,9 @@ const char* ErrorText(int code) {
 
 }  // namespace
 
-const ImgFmtCodec imgfmt_codec_ilbm = {
-    {"ILBM", "Amiga IFF / ILBM Interleaved bitmap", "IFF LBM", 0xff},
-    ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+const ImgFmtCodec imgfmt_codec_ilbm = {{"ILBM", "Amiga IFF / ILBM Interleaved bitmap", "IFF LBM", 0xff},
+                                       ReadHeader,
+                                       ReadPalette,
+                                       ReadData,
+                                       Write,
+                                       ErrorText};

@@ -2,15 +2,13 @@
 // read-ahead and error texts.
 #include "imageformats/ImgFmt.h"
 
-#include <vector>
-
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
 
@@ -87,22 +85,10 @@ struct Hooks {
 Hooks gHooks = {DefaultOpen, DefaultCreate, DefaultClose, DefaultSeek, DefaultRead, DefaultWrite};
 
 const ImgFmtCodec* const kTable[IMGFMT_FORMAT_COUNT] = {
-    &imgfmt_codec_bitmap,
-    &imgfmt_codec_gif,
-    &imgfmt_codec_pcx,
-    &imgfmt_codec_tiff,
-    &imgfmt_codec_targa,
-    &imgfmt_codec_ilbm,
-    &imgfmt_codec_yuv12c,
-    &imgfmt_codec_greymap,
-    &imgfmt_codec_pixmap,
-    &imgfmt_codec_kips,
-    &imgfmt_codec_iax,
-    &imgfmt_codec_xbitmap,
-    &imgfmt_codec_sprite,
-    &imgfmt_codec_pseg,
-    &imgfmt_codec_gemras,
-    &imgfmt_codec_portrait,
+    &imgfmt_codec_bitmap, &imgfmt_codec_gif,  &imgfmt_codec_pcx,    &imgfmt_codec_tiff,
+    &imgfmt_codec_targa,  &imgfmt_codec_ilbm, &imgfmt_codec_yuv12c, &imgfmt_codec_greymap,
+    &imgfmt_codec_pixmap, &imgfmt_codec_kips, &imgfmt_codec_iax,    &imgfmt_codec_xbitmap,
+    &imgfmt_codec_sprite, &imgfmt_codec_pseg, &imgfmt_codec_gemras, &imgfmt_codec_portrait,
 };
 
 const ImgFmtCodec* Row(int index) {
@@ -154,17 +140,15 @@ int imgfmt_read_mono_palette(int, ImgFmtHeader*, ImgFmtRgb* pal) {
 
 // ---- I/O ----
 
-int imgfmt_set_io_hooks(ImgFmtOpenFn open, ImgFmtCreateFn create, ImgFmtCloseFn close,
-                        ImgFmtSeekFn seek, ImgFmtReadFn read, ImgFmtWriteFn write) {
+int imgfmt_set_io_hooks(ImgFmtOpenFn open, ImgFmtCreateFn create, ImgFmtCloseFn close, ImgFmtSeekFn seek,
+                        ImgFmtReadFn read, ImgFmtWriteFn write) {
   if (!open || !create || !close || !seek || !read || !write) return IMGFMT_ERR_BAD_ARG;
   gHooks = {open, create, close, seek, read, write};
   return IMGFMT_OK;
 }
 
 int imgfmt_file_open(const char* name, int mode) { return name ? gHooks.open(name, mode) : -1; }
-int imgfmt_file_create(const char* name, int mode) {
-  return name ? gHooks.create(name, mode) : -1;
-}
+int imgfmt_file_create(const char* name, int mode) { return name ? gHooks.create(name, mode) : -1; }
 int imgfmt_file_close(int fd) { return gHooks.close(fd); }
 int64_t imgfmt_file_seek(int fd, int64_t pos, int origin) { return gHooks.seek(fd, pos, origin); }
 int imgfmt_file_read(int fd, void* buf, int count) { return gHooks.read(fd, buf, count); }
@@ -239,9 +223,7 @@ void imgfmt_ra_free(ImgFmtReadAhead* ra) { std::free(ra); }
 
 // ---- Sizes and options ----
 
-int64_t imgfmt_row_bytes(int32_t width, int32_t bpp) {
-  return ((int64_t(width) * bpp + 31) / 32) * 4;
-}
+int64_t imgfmt_row_bytes(int32_t width, int32_t bpp) { return ((int64_t(width) * bpp + 31) / 32) * 4; }
 
 int imgfmt_check_size(int64_t width, int64_t height) {
   if (width < 1 || height < 1 || width > IMGFMT_MAX_DIMENSION || height > IMGFMT_MAX_DIMENSION ||
@@ -259,8 +241,7 @@ bool imgfmt_option_flag(const char* options, const char* word) {
 const char* imgfmt_option_find(const char* options, const char* name) {
   if (!options || !name) return nullptr;
   size_t n = std::strlen(name);
-  return FindWord(options,
-                  [&](const char* w, size_t len) { return len >= n && SameNoCase(w, n, name, n); });
+  return FindWord(options, [&](const char* w, size_t len) { return len >= n && SameNoCase(w, n, name, n); });
 }
 
 int imgfmt_option_int(const char* options, const char* name, int32_t* value) {
@@ -282,8 +263,7 @@ int imgfmt_option_int(const char* options, const char* name, int32_t* value) {
   return IMGFMT_OK;
 }
 
-int imgfmt_write_grey_rows(int fd, const ImgFmtHeader* h, const uint8_t grey[256],
-                           const uint8_t* data) {
+int imgfmt_write_grey_rows(int fd, const ImgFmtHeader* h, const uint8_t grey[256], const uint8_t* data) {
   int64_t stride = imgfmt_row_bytes(h->width, 8);
   std::vector<uint8_t> row(size_t(h->width));
   for (int32_t y = h->height - 1; y >= 0; --y) {
@@ -306,10 +286,8 @@ int imgfmt_grey_map(const ImgFmtRgb* palette, const char* options, uint8_t grey[
   if ((k && count > 0) || count > 1) return IMGFMT_ERR_BAD_OPTION;
   for (int i = 0; i < 256; ++i) {
     const ImgFmtRgb& c = palette[i];
-    if (count == 0)
-      grey[i] = uint8_t((77 * c.r + 150 * c.g + 29 * c.b) / 256);
-    else
-      grey[i] = which == 0 ? c.r : which == 1 ? c.g : c.b;
+    if (count == 0) grey[i] = uint8_t((77 * c.r + 150 * c.g + 29 * c.b) / 256);
+    else grey[i] = which == 0 ? c.r : which == 1 ? c.g : c.b;
   }
   return IMGFMT_OK;
 }
@@ -346,8 +324,7 @@ int imgfmt_query_format(int index, ImgFmtInfo* info) {
   return IMGFMT_OK;
 }
 
-int imgfmt_read_header(const char* name, int fd, int index, ImgFmtHeader* header,
-                       const char* options) {
+int imgfmt_read_header(const char* name, int fd, int index, ImgFmtHeader* header, const char* options) {
   const ImgFmtCodec* row = Row(index);
   if (!row || !name || !header || !options) return IMGFMT_ERR_BAD_ARG;
   if (imgfmt_file_seek(fd, 0, 0) != 0) return IMGFMT_ERR_READ;

@@ -21,8 +21,14 @@ enum : int {
 
 // Flags of ImgFmtInfo: depths a codec reads and writes.
 enum : uint32_t {
-  IMGFMT_READ_1 = 0x01, IMGFMT_READ_4 = 0x02, IMGFMT_READ_8 = 0x04, IMGFMT_READ_24 = 0x08,
-  IMGFMT_WRITE_1 = 0x10, IMGFMT_WRITE_4 = 0x20, IMGFMT_WRITE_8 = 0x40, IMGFMT_WRITE_24 = 0x80,
+  IMGFMT_READ_1 = 0x01,
+  IMGFMT_READ_4 = 0x02,
+  IMGFMT_READ_8 = 0x04,
+  IMGFMT_READ_24 = 0x08,
+  IMGFMT_WRITE_1 = 0x10,
+  IMGFMT_WRITE_4 = 0x20,
+  IMGFMT_WRITE_8 = 0x40,
+  IMGFMT_WRITE_24 = 0x80,
 };
 
 // Open and create modes as the callers pass them (the Windows C runtime's values); the
@@ -73,8 +79,8 @@ using ImgFmtSeekFn = int64_t (*)(int fd, int64_t pos, int origin);
 using ImgFmtReadFn = int (*)(int fd, void* buf, int count);
 using ImgFmtWriteFn = int (*)(int fd, const void* buf, int count);
 
-int imgfmt_set_io_hooks(ImgFmtOpenFn open, ImgFmtCreateFn create, ImgFmtCloseFn close,
-                        ImgFmtSeekFn seek, ImgFmtReadFn read, ImgFmtWriteFn write);
+int imgfmt_set_io_hooks(ImgFmtOpenFn open, ImgFmtCreateFn create, ImgFmtCloseFn close, ImgFmtSeekFn seek,
+                        ImgFmtReadFn read, ImgFmtWriteFn write);
 int imgfmt_file_open(const char* name, int mode);
 int imgfmt_file_create(const char* name, int mode);
 int imgfmt_file_close(int fd);
@@ -85,8 +91,7 @@ int imgfmt_file_write(int fd, const void* buf, int count);
 int imgfmt_format_count(int* count);
 int imgfmt_guess_format(const char* name, int* index);
 int imgfmt_query_format(int index, ImgFmtInfo* info);
-int imgfmt_read_header(const char* name, int fd, int index, ImgFmtHeader* header,
-                       const char* options);
+int imgfmt_read_header(const char* name, int fd, int index, ImgFmtHeader* header, const char* options);
 int imgfmt_read_palette(int fd, int index, ImgFmtHeader* header, ImgFmtRgb* palette);
 int imgfmt_read_data(int fd, int index, ImgFmtHeader* header, uint8_t* data);
 // Gives 2 when the format has no writer for the header's depth.
@@ -120,8 +125,8 @@ int64_t imgfmt_file_length(int fd);
 
 // The read-ahead buffer of codecs that read byte by byte.
 struct ImgFmtReadAhead;
-ImgFmtReadAhead* imgfmt_ra_create(int fd);  // nullptr when memory runs out
-int imgfmt_ra_get(ImgFmtReadAhead* ra);     // the next byte, or -1 at the end of the data
+ImgFmtReadAhead* imgfmt_ra_create(int fd);           // nullptr when memory runs out
+int imgfmt_ra_get(ImgFmtReadAhead* ra);              // the next byte, or -1 at the end of the data
 int64_t imgfmt_ra_taken(const ImgFmtReadAhead* ra);  // bytes handed out so far
 void imgfmt_ra_free(ImgFmtReadAhead* ra);
 
@@ -129,8 +134,7 @@ void imgfmt_ra_free(ImgFmtReadAhead* ra);
 // the options "k", "r", "g", "b": 0 or 3.
 int imgfmt_grey_map(const ImgFmtRgb* palette, const char* options, uint8_t grey[256]);
 // Writes the 8-bit rows of `data` (bottom-up, padded) top row first, each byte through grey.
-int imgfmt_write_grey_rows(int fd, const ImgFmtHeader* h, const uint8_t grey[256],
-                           const uint8_t* data);
+int imgfmt_write_grey_rows(int fd, const ImgFmtHeader* h, const uint8_t grey[256], const uint8_t* data);
 
 // Reinterprets the private area of a header as a codec's own record.
 template <class T>

@@ -7,8 +7,8 @@ struct ImgFmtCodec {
   int (*read_header)(const char* name, int fd, ImgFmtHeader* h, const char* options);
   int (*read_palette)(int fd, ImgFmtHeader* h, ImgFmtRgb* palette);
   int (*read_data)(int fd, ImgFmtHeader* h, uint8_t* data);
-  int (*write)(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb* palette,
-               const uint8_t* data, const char* options);
+  int (*write)(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb* palette, const uint8_t* data,
+               const char* options);
   const char* (*error_text)(int code);  // nullptr for codes outside the codec's range
 };
 
@@ -34,5 +34,5 @@ int imgfmt_read_mono_palette(int fd, ImgFmtHeader* h, ImgFmtRgb* palette);
 
 // The header of the binary greymap and pixmap files: magic "P5" or "P6", width, height,
 // maximum. Gives the bytes the header takes in *headerBytes.
-int imgfmt_pnm_header(int fd, char magic, int badMaxCode, int32_t* width, int32_t* height,
-                      int32_t* maximum, int64_t* headerBytes);
+int imgfmt_pnm_header(int fd, char magic, int badMaxCode, int32_t* width, int32_t* height, int32_t* maximum,
+                      int64_t* headerBytes);

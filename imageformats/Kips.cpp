@@ -18,10 +18,8 @@ std::string CompanionName(const char* name, bool kpl) {
   std::string s = name;
   size_t dot = s.find_last_of('.');
   size_t sep = s.find_last_of("/\\");
-  if (dot == std::string::npos || (sep != std::string::npos && sep > dot))
-    s += '.';
-  else
-    s.resize(dot + 1);
+  if (dot == std::string::npos || (sep != std::string::npos && sep > dot)) s += '.';
+  else s.resize(dot + 1);
   return s + (kpl ? "kpl" : "pal");
 }
 
@@ -56,8 +54,7 @@ int ReadPalette(int, ImgFmtHeader* h, ImgFmtRgb* pal) {
   if (p->kpl) {
     rc = imgfmt_read_exact(fd, buf, 32);
     if (!rc && std::memcmp(buf, kMagic, 8)) rc = IMGFMT_ERR_BAD_MAGIC;
-    if (!rc && ((buf[8] | (buf[9] << 8)) != 3 || (buf[10] | (buf[11] << 8)) != 256))
-      rc = IMGFMT_ERR_BAD_SIZE;
+    if (!rc && ((buf[8] | (buf[9] << 8)) != 3 || (buf[10] | (buf[11] << 8)) != 256)) rc = IMGFMT_ERR_BAD_SIZE;
     if (!rc) rc = imgfmt_read_exact(fd, buf, 768);  // a short palette file is a read error
     for (int i = 0; !rc && i < 256; ++i) pal[i] = {buf[i], buf[512 + i], buf[256 + i]};
   } else {
@@ -86,8 +83,8 @@ void Header(uint8_t head[32], int height, int width) {
   head[12] = 1;
 }
 
-int Write(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal,
-          const uint8_t* data, const char* options) {
+int Write(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, const uint8_t* data,
+          const char* options) {
   bool kpl;
   if (int rc = Options(options, &kpl)) return rc;
   if (h->width > 0xffff || h->height > 0xffff) return IMGFMT_ERR_BAD_SIZE;
@@ -123,5 +120,5 @@ const char* ErrorText(int code) {
 
 }  // namespace
 
-const ImgFmtCodec imgfmt_codec_kips = {{"KIPS", "IBM KIPS", "KPS", 0x44},
-                                       ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+const ImgFmtCodec imgfmt_codec_kips = {
+    {"KIPS", "IBM KIPS", "KPS", 0x44}, ReadHeader, ReadPalette, ReadData, Write, ErrorText};

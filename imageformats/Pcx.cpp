@@ -45,16 +45,11 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
   p->trunc = imgfmt_option_flag(options, "trunc");
   std::memcpy(p->headerPalette, b + 16, 48);
   int bits = p->bitsPerPlane, planes = p->planes;
-  if (bits == 1 && planes == 1)
-    h->bpp = 1;
-  else if ((bits == 1 && planes == 4) || (bits == 4 && planes == 1))
-    h->bpp = 4;
-  else if (bits == 8 && planes == 1)
-    h->bpp = 8;
-  else if (bits == 8 && planes == 3)
-    h->bpp = 24;
-  else
-    return kErrPlanes;
+  if (bits == 1 && planes == 1) h->bpp = 1;
+  else if ((bits == 1 && planes == 4) || (bits == 4 && planes == 1)) h->bpp = 4;
+  else if (bits == 8 && planes == 1) h->bpp = 8;
+  else if (bits == 8 && planes == 3) h->bpp = 24;
+  else return kErrPlanes;
   int64_t w = int64_t(Le16(b + 8)) - Le16(b + 4) + 1;
   int64_t ht = int64_t(Le16(b + 10)) - Le16(b + 6) + 1;
   if (int rc = imgfmt_check_size(w, ht)) return rc;
@@ -138,9 +133,7 @@ int DecodeRows(ImgFmtReadAhead* ra, ImgFmtHeader* h, uint8_t* data) {
   std::vector<uint8_t> line;
   try {
     line.resize(size_t(bpl));
-  } catch (const std::bad_alloc&) {
-    return IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
   LineDecoder dec(ra, p->trunc);
   for (int32_t y = 0; y < ht; ++y) {
     uint8_t* row = data + (ht - 1 - y) * stride;
@@ -228,9 +221,7 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
   try {
     line.resize(size_t(bpl));
     out.reserve(size_t(bpl) * 2 * size_t(planes));
-  } catch (const std::bad_alloc&) {
-    return IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
   const size_t used = size_t((int64_t(bits) * w + 7) / 8);
   for (int32_t y = ht - 1; y >= 0; --y) {
     const uint8_t* src = data + y * stride;
@@ -273,6 +264,9 @@ const char* ErrorText(int code) {
 
 }  // namespace
 
-const ImgFmtCodec imgfmt_codec_pcx = {
-    {"PCX", "ZSoft PC Paintbrush Image format", "PCX PCC", 0xff},
-    ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+const ImgFmtCodec imgfmt_codec_pcx = {{"PCX", "ZSoft PC Paintbrush Image format", "PCX PCC", 0xff},
+                                      ReadHeader,
+                                      ReadPalette,
+                                      ReadData,
+                                      Write,
+                                      ErrorText};

@@ -39,8 +39,7 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
   return IMGFMT_OK;
 }
 
-int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb*, const uint8_t* data,
-          const char*) {
+int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb*, const uint8_t* data, const char*) {
   char text[64];
   int n = std::snprintf(text, sizeof text, "P6\n%d %d\n255\n", h->width, h->height);
   if (int rc = imgfmt_write_exact(fd, text, n)) return rc;
@@ -62,6 +61,9 @@ const char* ErrorText(int code) { return code == 200 ? "bad maximum pixel intens
 
 }  // namespace
 
-const ImgFmtCodec imgfmt_codec_pixmap = {
-    {"Pixmap", "Portable Pixel-map (binary P6 type)", "PPM", 0x88},
-    ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+const ImgFmtCodec imgfmt_codec_pixmap = {{"Pixmap", "Portable Pixel-map (binary P6 type)", "PPM", 0x88},
+                                         ReadHeader,
+                                         ReadPalette,
+                                         ReadData,
+                                         Write,
+                                         ErrorText};

@@ -2,11 +2,10 @@
 // nothing but plain data and keep what the jump must not lose in the global state.
 #include "imageformats/PngReader.h"
 
-#include <png.h>
-#include <zlib.h>
-
 #include <csetjmp>
 #include <cstdlib>
+#include <png.h>
+#include <zlib.h>
 
 #include "imageformats/ImgFmt.h"
 
@@ -49,8 +48,8 @@ int PngReaderInit(FILE* file, uint32_t* width, uint32_t* height) {
   png_init_io(gR.png, file);
   png_set_sig_bytes(gR.png, 8);
   png_read_info(gR.png, gR.info);
-  png_get_IHDR(gR.png, gR.info, &gR.width, &gR.height, &gR.bitDepth, &gR.colorType, nullptr,
-               nullptr, nullptr);
+  png_get_IHDR(gR.png, gR.info, &gR.width, &gR.height, &gR.bitDepth, &gR.colorType, nullptr, nullptr,
+               nullptr);
   if (imgfmt_check_size(gR.width, gR.height)) {
     Destroy();
     return 2;

@@ -2,10 +2,9 @@
 // the functions that set it.
 #include "imageformats/PngWriter.h"
 
+#include <cstdlib>
 #include <png.h>
 #include <zlib.h>
-
-#include <cstdlib>
 
 extern "C" [[noreturn]] void PngWriterError(png_structp png, png_const_charp message) {
   std::fprintf(stderr, "writepng libpng error: %s\n", message);
@@ -55,10 +54,9 @@ int PngWriterInit(PngWriteInfo* info) {
     case PNG_WRITE_TYPE_RGBA: colorType = PNG_COLOR_TYPE_RGB_ALPHA; break;
     default: DestroyBoth(info); return 11;
   }
-  png_set_IHDR(png, pinfo, png_uint_32(info->width), png_uint_32(info->height),
-               info->sample_depth, colorType,
-               info->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, pinfo, png_uint_32(info->width), png_uint_32(info->height), info->sample_depth, colorType,
+               info->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   if (info->gamma > 0.0) png_set_gAMA(png, pinfo, info->gamma);
   if (info->have_bg) {
     png_color_16 bg{};
@@ -74,10 +72,8 @@ int PngWriterInit(PngWriteInfo* info) {
     png_set_tIME(png, pinfo, &t);
   }
   if (info->have_text) {
-    static const char* const kKeys[6] = {"Title", "Author", "Description",
-                                         "Copyright", "E-mail", "URL"};
-    const char* values[6] = {info->title, info->author, info->desc,
-                             info->copyright, info->email, info->url};
+    static const char* const kKeys[6] = {"Title", "Author", "Description", "Copyright", "E-mail", "URL"};
+    const char* values[6] = {info->title, info->author, info->desc, info->copyright, info->email, info->url};
     png_text text[6];
     int n = 0;
     for (int i = 0; i < 6; ++i) {

@@ -16,7 +16,7 @@ struct PngWriteInfo {
   FILE* outfile;
   void* png_ptr;
   void* info_ptr;
-  uint8_t* image_data;   // one row, for row-wise encoding
+  uint8_t* image_data;     // one row, for row-wise encoding
   uint8_t** row_pointers;  // top row first, for whole-image encoding
   const char* title;
   const char* author;
@@ -37,8 +37,12 @@ struct PngWriteInfo {
 
 enum : int32_t { PNG_WRITE_TYPE_GREY = 5, PNG_WRITE_TYPE_RGB = 6, PNG_WRITE_TYPE_RGBA = 8 };
 enum : int32_t {
-  PNG_TEXT_TITLE = 0x01, PNG_TEXT_AUTHOR = 0x02, PNG_TEXT_DESC = 0x04,
-  PNG_TEXT_COPYRIGHT = 0x08, PNG_TEXT_EMAIL = 0x10, PNG_TEXT_URL = 0x20,
+  PNG_TEXT_TITLE = 0x01,
+  PNG_TEXT_AUTHOR = 0x02,
+  PNG_TEXT_DESC = 0x04,
+  PNG_TEXT_COPYRIGHT = 0x08,
+  PNG_TEXT_EMAIL = 0x10,
+  PNG_TEXT_URL = 0x20,
 };
 
 // 0, 2 libpng reported an error, 4 out of memory, 11 unknown type.

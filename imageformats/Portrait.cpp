@@ -34,8 +34,7 @@ int ReadData(int fd, ImgFmtHeader*, uint8_t* data) {
   return IMGFMT_OK;
 }
 
-int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb*, const uint8_t* data,
-          const char*) {
+int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb*, const uint8_t* data, const char*) {
   if (h->width != kSide || h->height != kSide) return 1801;
   int64_t stride = imgfmt_row_bytes(kSide, 24);
   std::vector<uint8_t> line(kSide);
@@ -58,5 +57,5 @@ const char* ErrorText(int code) {
 
 }  // namespace
 
-const ImgFmtCodec imgfmt_codec_portrait = {{"Portrait", "Portrait", "CVP", 0x88},
-                                           ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+const ImgFmtCodec imgfmt_codec_portrait = {
+    {"Portrait", "Portrait", "CVP", 0x88}, ReadHeader, ReadPalette, ReadData, Write, ErrorText};

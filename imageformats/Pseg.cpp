@@ -87,8 +87,7 @@ int ReadHeaderRecords(int fd, ImgFmtHeader* h, PsegPrivate* p) {
       case kNop:
       case kBeginSegment:
       case kBeginImage:
-      case kOutputControl:
-        break;
+      case kOutputControl: break;
       case kImageSize: {
         if (r.data.size() < 32) return kErrRecord;
         const uint8_t* d = r.data.data();
@@ -110,8 +109,7 @@ int ReadHeaderRecords(int fd, ImgFmtHeader* h, PsegPrivate* p) {
         if (!sized) return kErrNoSize;
         p->first = r.start;
         return IMGFMT_OK;
-      default:
-        return kErrRecord;
+      default: return kErrRecord;
     }
   }
 }
@@ -122,9 +120,7 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
   int rc;
   try {
     rc = ReadHeaderRecords(fd, h, p);
-  } catch (const std::bad_alloc&) {
-    rc = IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { rc = IMGFMT_ERR_MEMORY; }
   if (rc) return rc;
   h->bpp = 1;
   return IMGFMT_OK;
@@ -146,8 +142,7 @@ int ReadCells(int fd, ImgFmtHeader* h, const PsegPrivate* p, uint8_t* data) {
     if (int rc = ReadRecord(fd, &pos, floor, p->fixrec, &r)) return rc;
     floor = r.start;
     switch (r.id) {
-      case kNop:
-        break;
+      case kNop: break;
       case kCellPosition: {
         if (r.data.size() < 12) return kErrRecord;
         const uint8_t* d = r.data.data();
@@ -176,15 +171,12 @@ int ReadCells(int fd, ImgFmtHeader* h, const PsegPrivate* p, uint8_t* data) {
         }
         break;
       case kEndImage:
-      case kEndSegment:
-        return IMGFMT_OK;
+      case kEndSegment: return IMGFMT_OK;
       case kBeginSegment:
       case kBeginImage:
       case kImageSize:
-      case kOutputControl:
-        return kErrPlace;
-      default:
-        return kErrRecord;
+      case kOutputControl: return kErrPlace;
+      default: return kErrRecord;
     }
   }
 }
@@ -192,9 +184,7 @@ int ReadCells(int fd, ImgFmtHeader* h, const PsegPrivate* p, uint8_t* data) {
 int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
   try {
     return ReadCells(fd, h, imgfmt_private<PsegPrivate>(h), data);
-  } catch (const std::bad_alloc&) {
-    return IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
 }
 
 // ---- Writing ----
@@ -229,8 +219,8 @@ std::vector<uint8_t> SegmentName(const char* fileName) {
 
 void PutRecord(std::vector<uint8_t>& out, uint32_t id, const std::vector<uint8_t>& data) {
   size_t length = data.size() + 8;
-  out.insert(out.end(), {0x5A, uint8_t(length >> 8), uint8_t(length), uint8_t(id >> 16),
-                         uint8_t(id >> 8), uint8_t(id), 0, 0, 0});
+  out.insert(out.end(), {0x5A, uint8_t(length >> 8), uint8_t(length), uint8_t(id >> 16), uint8_t(id >> 8),
+                         uint8_t(id), 0, 0, 0});
   out.insert(out.end(), data.begin(), data.end());
 }
 
@@ -239,8 +229,8 @@ void PutWord(std::vector<uint8_t>& d, size_t at, int v) {
   d[at + 1] = uint8_t(v);
 }
 
-int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb*,
-               const uint8_t* data, const char* options) {
+int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb*, const uint8_t* data,
+               const char* options) {
   if (h->bpp != 1) return IMGFMT_ERR_NOT_SUPPORTED;
   if (h->width > 2400 || h->height > 2400) return IMGFMT_ERR_BAD_SIZE;
   const bool twice = imgfmt_option_flag(options, "double");
@@ -273,9 +263,7 @@ int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb*
     PutRecord(out, kEndImage, seg);
     PutRecord(out, kEndSegment, seg);
     return imgfmt_write_exact(fd, out.data(), int64_t(out.size()));
-  } catch (const std::bad_alloc&) {
-    return IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
 }
 
 const char* ErrorText(int code) {
@@ -296,4 +284,8 @@ const char* ErrorText(int code) {
 
 const ImgFmtCodec imgfmt_codec_pseg = {
     {"PSEG", "IBM Printer Page Segment", "PSE PSEG PSEG38PP PSEG3820", 0x11},
-    ReadHeader, imgfmt_read_mono_palette, ReadData, WriteImage, ErrorText};
+    ReadHeader,
+    imgfmt_read_mono_palette,
+    ReadData,
+    WriteImage,
+    ErrorText};

@@ -33,11 +33,10 @@ const int kModeBpp[29] = {1, 2, 4, 0, 1, 2, 2, 0, 2, 4, 8, 2, 4, 8, 4,
                           8, 4, 4, 1, 2, 4, 8, 0, 1, 8, 1, 2, 4, 8};
 
 const ImgFmtRgb kDefault2[4] = {{255, 255, 255}, {170, 170, 170}, {85, 85, 85}, {0, 0, 0}};
-const ImgFmtRgb kDefault16[16] = {
-    {255, 255, 255}, {219, 219, 219}, {182, 182, 182}, {146, 146, 146}, {109, 109, 109},
-    {73, 73, 73},    {36, 36, 36},    {0, 0, 0},       {0, 0, 255},     {255, 255, 0},
-    {0, 255, 0},     {255, 0, 0},     {255, 216, 216}, {64, 128, 64},   {255, 156, 0},
-    {0, 185, 255}};
+const ImgFmtRgb kDefault16[16] = {{255, 255, 255}, {219, 219, 219}, {182, 182, 182}, {146, 146, 146},
+                                  {109, 109, 109}, {73, 73, 73},    {36, 36, 36},    {0, 0, 0},
+                                  {0, 0, 255},     {255, 255, 0},   {0, 255, 0},     {255, 0, 0},
+                                  {255, 216, 216}, {64, 128, 64},   {255, 156, 0},   {0, 185, 255}};
 
 // The 16 base entries of the standard 256-colour palette; the rest follow by setting the
 // high bits of each component from the colour number.
@@ -46,8 +45,7 @@ ImgFmtRgb StandardBase(int i) {
 }
 
 int32_t Le32(const uint8_t* p) {
-  return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-                 (uint32_t(p[3]) << 24));
+  return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24));
 }
 
 int ReadAt(int fd, int64_t pos, void* buf, int64_t count) {
@@ -129,7 +127,8 @@ int ReadPalette(int fd, ImgFmtHeader* h, ImgFmtRgb* pal) {
   if (take > 0) {
     std::vector<uint8_t> buf(size_t(take) * 8);
     if (int rc = ReadAt(fd, p->palette, buf.data(), int64_t(buf.size()))) return rc;
-    for (int i = 0; i < take; ++i) pal[i] = {buf[size_t(i) * 8 + 1], buf[size_t(i) * 8 + 2], buf[size_t(i) * 8 + 3]};
+    for (int i = 0; i < take; ++i)
+      pal[i] = {buf[size_t(i) * 8 + 1], buf[size_t(i) * 8 + 2], buf[size_t(i) * 8 + 3]};
   }
   if (p->fileBpp == 8) Widen(pal, own);
   return IMGFMT_OK;
@@ -155,9 +154,7 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
   std::vector<uint8_t> line;
   try {
     line.resize(bytes);
-  } catch (const std::bad_alloc&) {
-    return IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
   for (int32_t y = 0; y < h->height; ++y) {
     int64_t pos = p->image + y * p->rowBytes + p->firstBit / 8;
     if (int rc = ReadAt(fd, pos, line.data(), int64_t(bytes))) return rc;
@@ -179,9 +176,7 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
       case 4:
         for (size_t i = 0; i < bytes; ++i) out[i] = uint8_t((line[i] >> 4) | (line[i] << 4));
         break;
-      default:
-        std::memcpy(out, line.data(), bytes);
-        break;
+      default: std::memcpy(out, line.data(), bytes); break;
     }
   }
   return IMGFMT_OK;
@@ -216,8 +211,8 @@ uint8_t StandardNumber(const ImgFmtRgb& c) {
                  ((c.r & 0x40) >> 4) | (((c.r & 0x30) + (c.g & 0x30) + (c.b & 0x30)) / 48));
 }
 
-int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal,
-               const uint8_t* data, const char*) {
+int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, const uint8_t* data,
+               const char*) {
   const int bpp = h->bpp;
   if (bpp != 1 && bpp != 4 && bpp != 8) return IMGFMT_ERR_NOT_SUPPORTED;
   const int32_t w = h->width;
@@ -266,9 +261,7 @@ int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb*
       }
       if (int rc = imgfmt_write_exact(fd, row.data(), rowBytes)) return rc;
     }
-  } catch (const std::bad_alloc&) {
-    return IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
   return IMGFMT_OK;
 }
 
@@ -284,6 +277,9 @@ const char* ErrorText(int code) {
 
 }  // namespace
 
-const ImgFmtCodec imgfmt_codec_sprite = {
-    {"Sprite", "Archimedes Sprite from RiscOS", "SPR SPRITE", 0x77},
-    ReadHeader, ReadPalette, ReadData, WriteImage, ErrorText};
+const ImgFmtCodec imgfmt_codec_sprite = {{"Sprite", "Archimedes Sprite from RiscOS", "SPR SPRITE", 0x77},
+                                         ReadHeader,
+                                         ReadPalette,
+                                         ReadData,
+                                         WriteImage,
+                                         ErrorText};

@@ -62,8 +62,7 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char*) {
     case 11:
       if (p->fileBpp != 8) return kErrBpp;
       break;
-    default:
-      return kErrCompression;
+    default: return kErrCompression;
   }
   h->width = Le16(b + 12);
   h->height = Le16(b + 14);
@@ -95,9 +94,7 @@ int ReadPalette(int fd, ImgFmtHeader* h, ImgFmtRgb* pal) {
 // Converts one file pixel of `bytes` bytes to the library's layout at `out`.
 inline void PutPixel(const uint8_t* in, int bytes, uint8_t* out) {
   switch (bytes) {
-    case 1:
-      out[0] = in[0];
-      break;
+    case 1: out[0] = in[0]; break;
     case 2: {
       int v = in[0] | (in[1] << 8);
       out[0] = uint8_t((v & 0x1f) << 3);
@@ -127,9 +124,7 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
   const int bytes = (p->fileBpp + 7) / 8;
   const int outBytes = h->bpp / 8;
   const bool topFirst = (p->descriptor & 0x20) != 0;
-  auto rowOf = [&](int32_t fileRow) {
-    return data + (topFirst ? ht - 1 - fileRow : fileRow) * stride;
-  };
+  auto rowOf = [&](int32_t fileRow) { return data + (topFirst ? ht - 1 - fileRow : fileRow) * stride; };
 
   if (!RunLength(p->imageType)) {
     std::vector<uint8_t> line(size_t(w) * size_t(bytes));
@@ -269,6 +264,9 @@ const char* ErrorText(int code) {
 
 }  // namespace
 
-const ImgFmtCodec imgfmt_codec_targa = {
-    {"Targa", "Truevision Targa/Vista bitmap", "TGA VST AFI", 0xcc},
-    ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+const ImgFmtCodec imgfmt_codec_targa = {{"Targa", "Truevision Targa/Vista bitmap", "TGA VST AFI", 0xcc},
+                                        ReadHeader,
+                                        ReadPalette,
+                                        ReadData,
+                                        Write,
+                                        ErrorText};

@@ -45,18 +45,44 @@ enum : int {
 };
 
 enum : uint16_t {
-  kTypeByte = 1, kTypeAscii = 2, kTypeShort = 3, kTypeLong = 4, kTypeRational = 5,
-  kTypeSByte = 6, kTypeUndefined = 7, kTypeSShort = 8, kTypeSLong = 9, kTypeSRational = 10,
-  kTypeFloat = 11, kTypeDouble = 12,
+  kTypeByte = 1,
+  kTypeAscii = 2,
+  kTypeShort = 3,
+  kTypeLong = 4,
+  kTypeRational = 5,
+  kTypeSByte = 6,
+  kTypeUndefined = 7,
+  kTypeSShort = 8,
+  kTypeSLong = 9,
+  kTypeSRational = 10,
+  kTypeFloat = 11,
+  kTypeDouble = 12,
 };
 
 enum : uint16_t {
-  kTagWidth = 256, kTagLength = 257, kTagBits = 258, kTagCompression = 259,
-  kTagPhotometric = 262, kTagFillOrder = 266, kTagDocumentName = 269,
-  kTagImageDescription = 270, kTagMake = 271, kTagModel = 272, kTagStripOffsets = 273,
-  kTagOrientation = 274, kTagSamples = 277, kTagRowsPerStrip = 278, kTagStripByteCounts = 279,
-  kTagPlanar = 284, kTagPageName = 285, kTagSoftware = 305, kTagArtist = 315,
-  kTagHostComputer = 316, kTagPredictor = 317, kTagColorMap = 320, kTagInkSet = 332,
+  kTagWidth = 256,
+  kTagLength = 257,
+  kTagBits = 258,
+  kTagCompression = 259,
+  kTagPhotometric = 262,
+  kTagFillOrder = 266,
+  kTagDocumentName = 269,
+  kTagImageDescription = 270,
+  kTagMake = 271,
+  kTagModel = 272,
+  kTagStripOffsets = 273,
+  kTagOrientation = 274,
+  kTagSamples = 277,
+  kTagRowsPerStrip = 278,
+  kTagStripByteCounts = 279,
+  kTagPlanar = 284,
+  kTagPageName = 285,
+  kTagSoftware = 305,
+  kTagArtist = 315,
+  kTagHostComputer = 316,
+  kTagPredictor = 317,
+  kTagColorMap = 320,
+  kTagInkSet = 332,
 };
 
 constexpr int kMaxTags = 200;
@@ -69,9 +95,14 @@ constexpr int32_t kMaxSamples = 16;
 
 int TypeSize(uint16_t type) {
   switch (type) {
-    case kTypeShort: case kTypeSShort: return 2;
-    case kTypeLong: case kTypeSLong: case kTypeFloat: return 4;
-    case kTypeRational: case kTypeSRational: case kTypeDouble: return 8;
+    case kTypeShort:
+    case kTypeSShort: return 2;
+    case kTypeLong:
+    case kTypeSLong:
+    case kTypeFloat: return 4;
+    case kTypeRational:
+    case kTypeSRational:
+    case kTypeDouble: return 8;
     default: return 1;  // BYTE, ASCII, SBYTE, UNDEFINED and unknown types
   }
 }
@@ -110,9 +141,22 @@ class TiffDirectory {
     switch (e.type) {
       case kTypeByte: return *p;
       case kTypeSByte: return int8_t(*p);
-      case kTypeShort: { uint16_t v; std::memcpy(&v, p, 2); return v; }
-      case kTypeSShort: { int16_t v; std::memcpy(&v, p, 2); return v; }
-      case kTypeLong: case kTypeSLong: { int32_t v; std::memcpy(&v, p, 4); return v; }
+      case kTypeShort: {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+      }
+      case kTypeSShort: {
+        int16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+      }
+      case kTypeLong:
+      case kTypeSLong: {
+        int32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+      }
       default: return 0;
     }
   }
@@ -124,9 +168,7 @@ class TiffDirectory {
     if (int(FEntries.size()) >= kMaxTags) return false;
     try {
       FEntries.push_back(std::move(e));
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
+    } catch (const std::bad_alloc&) { return false; }
     return true;
   }
 
@@ -137,14 +179,11 @@ class TiffDirectory {
     try {
       TiffEntry e{tag, type, count, {}};
       size_t bytes = size_t(count) * size_t(TypeSize(type));
-      e.values.assign(static_cast<const uint8_t*>(values),
-                      static_cast<const uint8_t*>(values) + bytes);
-      auto at = std::find_if(FEntries.begin(), FEntries.end(),
-                             [&](const TiffEntry& x) { return x.tag > tag; });
+      e.values.assign(static_cast<const uint8_t*>(values), static_cast<const uint8_t*>(values) + bytes);
+      auto at =
+          std::find_if(FEntries.begin(), FEntries.end(), [&](const TiffEntry& x) { return x.tag > tag; });
       FEntries.insert(at, std::move(e));
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
+    } catch (const std::bad_alloc&) { return false; }
     return true;
   }
   bool AddShorts(uint16_t tag, const std::vector<uint16_t>& v) {
@@ -161,12 +200,9 @@ class TiffDirectory {
     if (!e || e->type != type) return false;
     try {
       size_t bytes = size_t(count) * size_t(TypeSize(type));
-      e->values.assign(static_cast<const uint8_t*>(values),
-                       static_cast<const uint8_t*>(values) + bytes);
+      e->values.assign(static_cast<const uint8_t*>(values), static_cast<const uint8_t*>(values) + bytes);
       e->count = count;
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
+    } catch (const std::bad_alloc&) { return false; }
     return true;
   }
   bool ReplaceLong(uint16_t tag, uint32_t v) { return Replace(tag, kTypeLong, 1, &v); }
@@ -199,9 +235,7 @@ class TiffFile {
       if (offset == 0) return kErrIndex;
       try {
         if (!seen.insert(offset).second) return kErrIndex;
-      } catch (const std::bad_alloc&) {
-        return IMGFMT_ERR_MEMORY;
-      }
+      } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
       if (!Seek(offset)) return IMGFMT_ERR_READ;
       uint8_t b[4];
       if (int rc = imgfmt_read_exact(FFd, b, 2)) return rc;
@@ -249,9 +283,7 @@ class TiffFile {
         budget -= int64_t(size);
         try {
           outOfLine.resize(size_t(size));
-        } catch (const std::bad_alloc&) {
-          return IMGFMT_ERR_MEMORY;
-        }
+        } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
         if (!Seek(int64_t(at))) return IMGFMT_ERR_READ;
         if (int rc = imgfmt_read_exact(FFd, outOfLine.data(), int64_t(size))) return rc;
         src = outOfLine.data();
@@ -259,9 +291,7 @@ class TiffFile {
       if (e.type != kTypeFloat && e.type != kTypeDouble) {
         try {
           e.values.resize(size_t(size));
-        } catch (const std::bad_alloc&) {
-          return IMGFMT_ERR_MEMORY;
-        }
+        } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
         int unit = TypeSize(e.type);
         if (unit == 1) {
           if (size > 0) std::memcpy(e.values.data(), src, size_t(size));
@@ -338,8 +368,7 @@ int CheckLayout(const TiffDirectory& dir, ImgFmtHeader* h, TiffPrivate* p) {
   const TiffEntry* length = dir.Find(kTagLength);
   const TiffEntry* offsets = dir.Find(kTagStripOffsets);
   if (!width || !length || !offsets) return kErrMissing;
-  if (!IsIntegerType(width->type) || !IsIntegerType(length->type) ||
-      !IsIntegerType(offsets->type))
+  if (!IsIntegerType(width->type) || !IsIntegerType(length->type) || !IsIntegerType(offsets->type))
     return kErrTagType;
   h->width = TiffDirectory::Value(*width, 0);
   h->height = TiffDirectory::Value(*length, 0);
@@ -349,11 +378,9 @@ int CheckLayout(const TiffDirectory& dir, ImgFmtHeader* h, TiffPrivate* p) {
   int32_t rps;
   if ((rc = TagOr(dir, kTagPhotometric, 1, &p->photometric)) ||
       (rc = TagOr(dir, kTagRowsPerStrip, h->height, &rps)) ||
-      (rc = TagOr(dir, kTagSamples, 1, &p->samples)) ||
-      (rc = TagOr(dir, kTagBits, 1, &p->bits)) ||
+      (rc = TagOr(dir, kTagSamples, 1, &p->samples)) || (rc = TagOr(dir, kTagBits, 1, &p->bits)) ||
       (rc = TagOr(dir, kTagCompression, 1, &p->compression)) ||
-      (rc = TagOr(dir, kTagOrientation, 1, &p->orientation)) ||
-      (rc = TagOr(dir, kTagPlanar, 1, &p->planar)))
+      (rc = TagOr(dir, kTagOrientation, 1, &p->orientation)) || (rc = TagOr(dir, kTagPlanar, 1, &p->planar)))
     return rc;
   // One strip when the count is absent, 0, or beyond the image (writers put 2^32 - 1 there).
   p->rowsPerStrip = rps <= 0 || rps > h->height ? h->height : rps;
@@ -403,8 +430,7 @@ int CheckLayout(const TiffDirectory& dir, ImgFmtHeader* h, TiffPrivate* p) {
       h->bpp = bits;
       break;
     }
-    case 4:
-      return kErrMask;
+    case 4: return kErrMask;
     case 5: {
       if (p->samples != 4) return kErrCmykSamples;
       if (bits != 8 || !SameBits(dir, 4, bits)) return kErrCmykBits;
@@ -414,10 +440,8 @@ int CheckLayout(const TiffDirectory& dir, ImgFmtHeader* h, TiffPrivate* p) {
       h->bpp = 24;
       break;
     }
-    case 6:
-      return kErrYcbcr;
-    default:
-      return kErrPhotometric;
+    case 6: return kErrYcbcr;
+    default: return kErrPhotometric;
   }
 
   p->strips = StripCount(h, p);
@@ -426,7 +450,9 @@ int CheckLayout(const TiffDirectory& dir, ImgFmtHeader* h, TiffPrivate* p) {
     for (int s = 0; s < p->strips; ++s) p->offsets[s] = TiffDirectory::Unsigned(*offsets, uint32_t(s));
 
   switch (p->compression) {
-    case 1: case 5: case 32773: break;
+    case 1:
+    case 5:
+    case 32773: break;
     case 2: return kErrCcittMh;
     case 3: return kErrCcittG3;
     case 4: return kErrCcittG4;
@@ -442,8 +468,7 @@ int CheckLayout(const TiffDirectory& dir, ImgFmtHeader* h, TiffPrivate* p) {
     return kErrPlanar;
   }
   if ((rc = TagOr(dir, kTagPredictor, 1, &p->predictor))) return rc;
-  if (p->predictor != 1 &&
-      !(p->compression == 5 && bits == 8 && (p->samples == 1 || p->samples >= 3)))
+  if (p->predictor != 1 && !(p->compression == 5 && bits == 8 && (p->samples == 1 || p->samples >= 3)))
     return kErrPredictor;
 
   // Refuse rows whose samples could not be held, before the data reader sizes anything.
@@ -658,8 +683,8 @@ class LzwDecoder {
 // ---- Reading the data ----
 
 // Places one decoded row of the file (row y, plane `plane`) in the caller's buffer.
-void PlaceRow(const ImgFmtHeader* h, const TiffPrivate* p, const uint8_t* src, int32_t y,
-              int plane, uint8_t* data) {
+void PlaceRow(const ImgFmtHeader* h, const TiffPrivate* p, const uint8_t* src, int32_t y, int plane,
+              uint8_t* data) {
   int64_t stride = imgfmt_row_bytes(h->width, h->bpp);
   int32_t row = p->orientation == 4 ? y : h->height - 1 - y;
   uint8_t* dst = data + row * stride;
@@ -688,8 +713,7 @@ void PlaceRow(const ImgFmtHeader* h, const TiffPrivate* p, const uint8_t* src, i
       dst[x * 3 + 2] = s[0];
     }
   }
-  if (plane == 0 || p->planar != 2)
-    std::memset(dst + int64_t(w) * 3, 0, size_t(stride - int64_t(w) * 3));
+  if (plane == 0 || p->planar != 2) std::memset(dst + int64_t(w) * 3, 0, size_t(stride - int64_t(w) * 3));
 }
 
 int ReadStrip(int fd, const ImgFmtHeader* h, const TiffPrivate* p, int strip, uint32_t offset,
@@ -716,12 +740,9 @@ int ReadStrip(int fd, const ImgFmtHeader* h, const TiffPrivate* p, int strip, ui
   }
   int rc = IMGFMT_OK;
   for (int32_t r = 0; r < rows && !rc; ++r) {
-    if (packBits)
-      rc = packBits->Fill(row.data(), n);
-    else if (lzw)
-      rc = lzw->Fill(row.data(), n);
-    else
-      rc = imgfmt_read_exact(fd, row.data(), n);
+    if (packBits) rc = packBits->Fill(row.data(), n);
+    else if (lzw) rc = lzw->Fill(row.data(), n);
+    else rc = imgfmt_read_exact(fd, row.data(), n);
     if (rc) break;
     if (lzw && p->predictor == 2)
       for (int64_t i = step; i < n; ++i) row[size_t(i)] = uint8_t(row[size_t(i)] + row[size_t(i - step)]);
@@ -747,9 +768,7 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
     if (!rc) {
       try {
         many.resize(size_t(strips));
-      } catch (const std::bad_alloc&) {
-        rc = IMGFMT_ERR_MEMORY;
-      }
+      } catch (const std::bad_alloc&) { rc = IMGFMT_ERR_MEMORY; }
     }
     if (!rc)
       for (int s = 0; s < strips; ++s) many[size_t(s)] = TiffDirectory::Unsigned(*e, uint32_t(s));
@@ -757,15 +776,12 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
     if (rc) return rc;
     offsets = many.data();
   }
-  int64_t rowBytes = p->planar == 2 ? int64_t(h->width)
-                                    : (int64_t(h->width) * p->samples * p->bits + 7) / 8;
+  int64_t rowBytes = p->planar == 2 ? int64_t(h->width) : (int64_t(h->width) * p->samples * p->bits + 7) / 8;
   if (rowBytes > kMaxRowBytes) return IMGFMT_ERR_MEMORY;
   std::vector<uint8_t> row;
   try {
     row.resize(size_t(rowBytes));
-  } catch (const std::bad_alloc&) {
-    return IMGFMT_ERR_MEMORY;
-  }
+  } catch (const std::bad_alloc&) { return IMGFMT_ERR_MEMORY; }
   for (int s = 0; s < strips; ++s)
     if (int rc = ReadStrip(fd, h, p, s, offsets[s], row, data)) return rc;
   return IMGFMT_OK;
@@ -953,8 +969,8 @@ std::string OptionWord(const char* options, const char* name) {
   return std::string(p, end);
 }
 
-int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* palette,
-          const uint8_t* data, const char* options) {
+int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* palette, const uint8_t* data,
+          const char* options) {
   const bool lzw = imgfmt_option_flag(options, "lzw");
   const int32_t bpp = h->bpp;
   int samples = 1, bits = bpp, photometric = 3;
@@ -969,9 +985,8 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* palette,
   }
 
   TiffDirectory dir;
-  bool ok = dir.AddLong(kTagWidth, uint32_t(h->width)) &&
-            dir.AddLong(kTagLength, uint32_t(h->height)) && dir.AddLong(kTagStripOffsets, 0) &&
-            dir.AddLong(kTagStripByteCounts, 0) &&
+  bool ok = dir.AddLong(kTagWidth, uint32_t(h->width)) && dir.AddLong(kTagLength, uint32_t(h->height)) &&
+            dir.AddLong(kTagStripOffsets, 0) && dir.AddLong(kTagStripByteCounts, 0) &&
             dir.AddShorts(kTagSamples, {uint16_t(samples)}) &&
             dir.AddShorts(kTagBits, std::vector<uint16_t>(size_t(samples), uint16_t(bits))) &&
             dir.AddShorts(kTagPhotometric, {uint16_t(photometric)}) &&
@@ -1028,8 +1043,7 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* palette,
     }
     if (lzw)
       for (uint8_t b : row) encoder.Put(b);
-    else
-      out.Put(row.data(), packed);
+    else out.Put(row.data(), packed);
   }
   if (lzw) encoder.Finish();
   if (int rc = out.Flush()) return rc;
@@ -1086,4 +1100,8 @@ const char* ErrorText(int code) {
 
 const ImgFmtCodec imgfmt_codec_tiff = {
     {"TIFF", "Tagged Image File Format support (almost TIFF 6.0 Baseline)", "TIF TIFF", 0xff},
-    ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+    ReadHeader,
+    ReadPalette,
+    ReadData,
+    Write,
+    ErrorText};

@@ -45,9 +45,7 @@ void UngetChar(XbmPrivate* p, int c) { p->pushback = c; }
 
 bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
-bool IsWordChar(int c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '_';
-}
+bool IsWordChar(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '_'; }
 int DigitValue(int c) {
   if (IsDigit(c)) return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -240,8 +238,8 @@ std::string SymbolName(const char* name) {
   return s;
 }
 
-int Write(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal,
-          const uint8_t* data, const char*) {
+int Write(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, const uint8_t* data,
+          const char*) {
   std::string sym = SymbolName(name);
   std::string out;
   char item[16];
@@ -275,9 +273,17 @@ int Write(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal,
 
 const char* ErrorText(int code) {
   static const char* const kTexts[] = {
-      "expected identifier", "unexpected end of file", "expected char or short",
-      "expected[", "expected ]", "expected =", "expected {", "expected }", "expected ,",
-      "expected number", "expected ;",
+      "expected identifier",
+      "unexpected end of file",
+      "expected char or short",
+      "expected[",
+      "expected ]",
+      "expected =",
+      "expected {",
+      "expected }",
+      "expected ,",
+      "expected number",
+      "expected ;",
   };
   return code >= 1300 && code <= 1310 ? kTexts[code - 1300] : nullptr;
 }
@@ -285,4 +291,8 @@ const char* ErrorText(int code) {
 }  // namespace
 
 const ImgFmtCodec imgfmt_codec_xbitmap = {{"XBitmap", "X Windows Bitmap", "XBM", 0x11},
-                                          ReadHeader, imgfmt_read_mono_palette, ReadData, Write, ErrorText};
+                                          ReadHeader,
+                                          imgfmt_read_mono_palette,
+                                          ReadData,
+                                          Write,
+                                          ErrorText};

@@ -36,10 +36,10 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
       const uint8_t* b = &line[size_t(g) * 6];
       int ys[4] = {(b[1] & 0x0f) << 4 | ((b[0] >> 5) & 7) << 1, b[3],
                    (b[2] & 0x0f) << 4 | ((b[5] >> 5) & 7) << 1, b[4]};
-      int u = int8_t((b[1] & 0xc0) | ((b[0] >> 2) & 3) << 4 | ((b[2] >> 6) & 3) << 2 |
-                     ((b[5] >> 3) & 1) << 1);
-      int v = int8_t(((b[1] >> 4) & 3) << 6 | (b[0] & 3) << 4 | ((b[2] >> 4) & 3) << 2 |
-                     ((b[5] >> 1) & 1) << 1);
+      int u =
+          int8_t((b[1] & 0xc0) | ((b[0] >> 2) & 3) << 4 | ((b[2] >> 6) & 3) << 2 | ((b[5] >> 3) & 1) << 1);
+      int v =
+          int8_t(((b[1] >> 4) & 3) << 6 | (b[0] & 3) << 4 | ((b[2] >> 4) & 3) << 2 | ((b[5] >> 1) & 1) << 1);
       int db = u * 908 / 635;
       int dg = -(u * 19 * 908 / 63500) - (v * 51 * 716 / 63500);
       int dr = v * 716 / 635;
@@ -105,11 +105,13 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb*, const ui
   return IMGFMT_OK;
 }
 
-const char* ErrorText(int code) {
-  return code == 1000 ? "width not a multiple of 4 pixels" : nullptr;
-}
+const char* ErrorText(int code) { return code == 1000 ? "width not a multiple of 4 pixels" : nullptr; }
 
 }  // namespace
 
 const ImgFmtCodec imgfmt_codec_yuv12c = {{"YUV12C", "YUV12C M-Motion Video Frame Buffer", "VID", 0x88},
-                                         ReadHeader, ReadPalette, ReadData, Write, ErrorText};
+                                         ReadHeader,
+                                         ReadPalette,
+                                         ReadData,
+                                         Write,
+                                         ErrorText};

@@ -16,23 +16,36 @@ struct Reader {
   void Need(uint64_t off, uint64_t len) const {
     if (off > n || len > n - off) Bad("unexpected end of data");
   }
-  uint32_t U8(uint64_t off) const { Need(off, 1); return p[off]; }
-  uint32_t U16(uint64_t off) const { Need(off, 2); return p[off] | p[off + 1] << 8; }
+  uint32_t U8(uint64_t off) const {
+    Need(off, 1);
+    return p[off];
+  }
+  uint32_t U16(uint64_t off) const {
+    Need(off, 2);
+    return p[off] | p[off + 1] << 8;
+  }
   uint32_t U32(uint64_t off) const {
     Need(off, 4);
-    return uint32_t(p[off]) | uint32_t(p[off + 1]) << 8 | uint32_t(p[off + 2]) << 16 | uint32_t(p[off + 3]) << 24;
+    return uint32_t(p[off]) | uint32_t(p[off + 1]) << 8 | uint32_t(p[off + 2]) << 16 |
+           uint32_t(p[off + 3]) << 24;
   }
 };
 
 int MaskShift(uint32_t m) {
   int s = 0;
-  while (m && !(m & 1)) { m >>= 1; ++s; }
+  while (m && !(m & 1)) {
+    m >>= 1;
+    ++s;
+  }
   return s;
 }
 int MaskBits(uint32_t m) {
   m >>= MaskShift(m);
   int b = 0;
-  while (m & 1) { m >>= 1; ++b; }
+  while (m & 1) {
+    m >>= 1;
+    ++b;
+  }
   return b;
 }
 uint8_t Channel(uint32_t v, uint32_t mask) {
@@ -100,7 +113,9 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& out) {
   } else if (compression > 3 && compression != 6) {
     Bad("unsupported compression");
   } else if (bpp == 16) {
-    masks[0] = 0x7C00; masks[1] = 0x03E0; masks[2] = 0x001F;
+    masks[0] = 0x7C00;
+    masks[1] = 0x03E0;
+    masks[2] = 0x001F;
   }
   // Palette.
   std::vector<TRGBQuad> pal;
@@ -197,7 +212,8 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& out) {
       } else {
         uint64_t bytes = bpp == 8 ? b : (b + 1) / 2;
         r.Need(p, bytes);
-        for (uint32_t i = 0; i < b; ++i) set(bpp == 8 ? data[p + i] : (i & 1) ? (data[p + i / 2] & 15) : (data[p + i / 2] >> 4));
+        for (uint32_t i = 0; i < b; ++i)
+          set(bpp == 8 ? data[p + i] : (i & 1) ? (data[p + i / 2] & 15) : (data[p + i / 2] >> 4));
         p += (bytes + 1) & ~uint64_t(1);
       }
       if (y > height) Bad("run overruns the image");

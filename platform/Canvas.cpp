@@ -161,8 +161,10 @@ void WideLine(TCoverage& cov, TPoint p0, TPoint p1, int w) {
   double r = w / 2.0, r2 = r * r;
   int x0 = int(std::floor(std::min(ax, bx) - r)) - 1, x1 = int(std::ceil(std::max(ax, bx) + r)) + 1;
   int y0 = int(std::floor(std::min(ay, by) - r)) - 1, y1 = int(std::ceil(std::max(ay, by) + r)) + 1;
-  x0 = std::max(x0, cov.L()); x1 = std::min(x1, cov.R());
-  y0 = std::max(y0, cov.T()); y1 = std::min(y1, cov.B());
+  x0 = std::max(x0, cov.L());
+  x1 = std::min(x1, cov.R());
+  y0 = std::max(y0, cov.T());
+  y1 = std::min(y1, cov.B());
   double vx = bx - ax, vy = by - ay, len2 = vx * vx + vy * vy;
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) {
@@ -227,7 +229,10 @@ void TCanvas::Polyline(const std::vector<TPoint>& pts) {
   int w = std::max(Pen.Width, 1), m = w + 2;
   int l = INT32_MAX, t = INT32_MAX, r = INT32_MIN, b = INT32_MIN;
   for (auto& p : pts) {
-    l = std::min(l, p.X); t = std::min(t, p.Y); r = std::max(r, p.X); b = std::max(b, p.Y);
+    l = std::min(l, p.X);
+    t = std::min(t, p.Y);
+    r = std::max(r, p.X);
+    b = std::max(b, p.Y);
   }
   TCoverage cov(*this, l - m, t - m, r + m, b + m);
   int phase = 0;
@@ -253,7 +258,10 @@ static void DrawShape(TCanvas& c, TCoverage& cov, int l, int t, int r, int b, do
   }
   if (pen && c.Pen.Style == psInsideFrame && w > 1) {
     // The path moves inwards so that the centred pen reaches exactly the box's edges.
-    l += w / 2; t += w / 2; r -= (w - 1) / 2; b -= (w - 1) / 2;
+    l += w / 2;
+    t += w / 2;
+    r -= (w - 1) / 2;
+    b -= (w - 1) / 2;
   }
   if (r <= l || b <= t) return;
   rx = std::clamp(rx, 0.0, (r - l) / 2.0);
@@ -348,7 +356,10 @@ void TCanvas::Polygon(const std::vector<TPoint>& pts) {
   int w = std::max(Pen.Width, 1), m = w + 2;
   int l = INT32_MAX, t = INT32_MAX, r = INT32_MIN, b = INT32_MIN;
   for (auto& p : pts) {
-    l = std::min(l, p.X); t = std::min(t, p.Y); r = std::max(r, p.X); b = std::max(b, p.Y);
+    l = std::min(l, p.X);
+    t = std::min(t, p.Y);
+    r = std::max(r, p.X);
+    b = std::max(b, p.Y);
   }
   TCoverage cov(*this, l - m, t - m, r + m, b + m);
   if (cov.Empty()) return;
@@ -417,7 +428,10 @@ void StretchCopy(TBitmap& dst, const TRect& d, const TBitmap& srcIn, const TRect
   bool flipX = (dw < 0) != (sw < 0), flipY = (dh < 0) != (sh < 0);
   int64_t dl = std::min<int64_t>(d.Left, d.Right), dt = std::min<int64_t>(d.Top, d.Bottom);
   int64_t sl = std::min<int64_t>(s.Left, s.Right), st = std::min<int64_t>(s.Top, s.Bottom);
-  dw = std::abs(dw); dh = std::abs(dh); sw = std::abs(sw); sh = std::abs(sh);
+  dw = std::abs(dw);
+  dh = std::abs(dh);
+  sw = std::abs(sw);
+  sh = std::abs(sh);
   // A copy within one bitmap reads from a snapshot so overlapping areas come out right.
   std::unique_ptr<TBitmap> snap;
   const TBitmap* src = &srcIn;

@@ -14,8 +14,22 @@
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
 // The sixteen binary raster operations of a pen, in the component library's order.
 enum TPenMode {
-  pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
-  pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
+  pmBlack,
+  pmWhite,
+  pmNop,
+  pmNot,
+  pmCopy,
+  pmNotCopy,
+  pmMergePenNot,
+  pmMaskPenNot,
+  pmMergeNotPen,
+  pmMaskNotPen,
+  pmMerge,
+  pmNotMerge,
+  pmMask,
+  pmNotMask,
+  pmXor,
+  pmNotXor
 };
 enum TBrushStyle { bsSolid, bsClear };
 
@@ -68,16 +82,28 @@ class TFont {
 
 // DrawText flags.
 enum : uint32_t {
-  DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4, DT_BOTTOM = 0x8,
-  DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_NOCLIP = 0x100, DT_CALCRECT = 0x400,
+  DT_LEFT = 0x0,
+  DT_CENTER = 0x1,
+  DT_RIGHT = 0x2,
+  DT_VCENTER = 0x4,
+  DT_BOTTOM = 0x8,
+  DT_WORDBREAK = 0x10,
+  DT_SINGLELINE = 0x20,
+  DT_NOCLIP = 0x100,
+  DT_CALCRECT = 0x400,
   DT_NOPREFIX = 0x800
 };
 
 // Copy modes of CopyRect.
 enum TCopyMode : uint32_t {
-  cmSrcCopy = 0x00CC0020, cmSrcPaint = 0x00EE0086, cmSrcAnd = 0x008800C6,
-  cmSrcInvert = 0x00660046, cmNotSrcCopy = 0x00330008, cmBlackness = 0x00000042,
-  cmWhiteness = 0x00FF0062, cmDstInvert = 0x00550009
+  cmSrcCopy = 0x00CC0020,
+  cmSrcPaint = 0x00EE0086,
+  cmSrcAnd = 0x008800C6,
+  cmSrcInvert = 0x00660046,
+  cmNotSrcCopy = 0x00330008,
+  cmBlackness = 0x00000042,
+  cmWhiteness = 0x00FF0062,
+  cmDstInvert = 0x00550009
 };
 
 class TCanvas {

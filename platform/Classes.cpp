@@ -1,12 +1,11 @@
 #include "platform/Classes.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/SysUtils.h"
 
@@ -14,9 +13,7 @@
 
 TObjectList::~TObjectList() { TObjectList::Clear(); }
 
-void TObjectList::Error(const char* msg, int index) const {
-  throw EListError(Format(msg, index));
-}
+void TObjectList::Error(const char* msg, int index) const { throw EListError(Format(msg, index)); }
 
 TObject* TObjectList::Items(int index) const {
   if (index < 0 || index >= Count()) Error("List index out of bounds (%d)", index);
@@ -202,12 +199,9 @@ void TStream::WriteStringItem(const std::string& s) {
 std::string TStream::ReadStringItem() {
   uint8_t type = ReadByte();
   uint32_t len;
-  if (type == vaString)
-    len = ReadByte();
-  else if (type == vaLString)
-    len = ReadDWord();
-  else
-    throw EReadError("Invalid property value");
+  if (type == vaString) len = ReadByte();
+  else if (type == vaLString) len = ReadDWord();
+  else throw EReadError("Invalid property value");
   if (int64_t(len) > Size() - Position()) throw EReadError("Stream read error");
   std::string s(len, '\0');
   ReadBuffer(s.data(), len);
@@ -273,14 +267,12 @@ void TMemoryStream::SaveToStream(TStream& s) { s.WriteBuffer(FData.data(), int64
 TFileStream::TFileStream(const std::string& name, uint16_t mode) : FName(name) {
   if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
     FHandle = open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (FHandle < 0)
-      throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
+    if (FHandle < 0) throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
     return;
   }
   int flags = (mode & 3) == fmOpenWrite ? O_WRONLY : (mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY;
   FHandle = open(name.c_str(), flags | O_CLOEXEC);
-  if (FHandle < 0)
-    throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
+  if (FHandle < 0) throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
 }
 
 TFileStream::~TFileStream() {

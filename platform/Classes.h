@@ -27,7 +27,7 @@ class TObjectList : public TObject {
   int Add(TObject* item);
   void Insert(int index, TObject* item);
   void Delete(int index);
-  int Remove(TObject* item);       // deletes (destroys when owning); -1 when absent
+  int Remove(TObject* item);        // deletes (destroys when owning); -1 when absent
   TObject* Extract(TObject* item);  // takes out without destroying; nullptr when absent
   int IndexOf(const TObject* item) const;
   void Move(int from, int to);

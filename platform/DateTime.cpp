@@ -21,8 +21,7 @@ int MonthDays(int year, int month) {
 }
 
 bool IsValidDate(int year, int month, int day) {
-  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-         day <= MonthDays(year, month);
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= MonthDays(year, month);
 }
 
 namespace {
@@ -49,8 +48,7 @@ TDateTime EncodeDate(int year, int month, int day) {
 }
 
 bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime& time) {
-  if (hour < 0 || hour >= 24 || min < 0 || min >= 60 || sec < 0 || sec >= 60 || msec < 0 ||
-      msec >= 1000)
+  if (hour < 0 || hour >= 24 || min < 0 || min >= 60 || sec < 0 || sec >= 60 || msec < 0 || msec >= 1000)
     return false;
   time = (hour * 3600000.0 + min * 60000.0 + sec * 1000.0 + msec) / MSecsPerDay;
   return true;
@@ -64,16 +62,14 @@ TDateTime EncodeTime(int hour, int min, int sec, int msec) {
 
 double DatePart(TDateTime dt) { return std::trunc(dt); }
 double TimePart(TDateTime dt) { return std::fabs(dt - std::trunc(dt)); }
-TDateTime ComposeDateTime(double day, double time) {
-  return day < 0 ? day - time : day + time;
-}
+TDateTime ComposeDateTime(double day, double time) { return day < 0 ? day - time : day + time; }
 
 bool TryDecodeDate(TDateTime date, int& year, int& month, int& day) {
   year = month = day = 0;
   if (!std::isfinite(date)) return false;
   double whole = std::trunc(date);
   if (whole < -693593.0 || whole > 2958465.0) return false;  // 1.1.1 .. 31.12.9999
-  int64_t n = int64_t(whole) + kDelta - 1;  // days since 1.1.1, from 0
+  int64_t n = int64_t(whole) + kDelta - 1;                   // days since 1.1.1, from 0
   int64_t y400 = n / 146097;
   n %= 146097;
   int64_t y100 = std::min<int64_t>(n / 36524, 3);
@@ -115,8 +111,7 @@ TDateTime Now() {
   tm local{};
   localtime_r(&t, &local);
   TDateTime d = EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-  return d + EncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59),
-                        int(ts.tv_nsec / 1000000));
+  return d + EncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), int(ts.tv_nsec / 1000000));
 }
 
 TDateTime Date() { return std::trunc(Now()); }
@@ -192,9 +187,7 @@ void FormatInto(std::string& out, const std::string& f, TDateTime dt, int depth)
         else if (mo >= 1 && run == 3) out += fs.ShortMonthNames[size_t(mo - 1)];
         else if (mo >= 1) out += fs.LongMonthNames[size_t(mo - 1)];
         break;
-      case 'y':
-        out += run <= 2 ? Pad(y % 100, 2) : Pad(y, 4);
-        break;
+      case 'y': out += run <= 2 ? Pad(y % 100, 2) : Pad(y, 4); break;
       case 'h': {
         int hh = h;
         if (twelve) hh = h % 12 == 0 ? 12 : h % 12;

@@ -10,8 +10,8 @@
 void CheckImageSize(int64_t width, int64_t height) {
   if (width < 0 || height < 0 || width > MaxImageDimension || height > MaxImageDimension ||
       width * height > MaxImagePixels)
-    throw EInvalidGraphic(Format("Image size %lldx%lld is out of range", (long long)width,
-                                 (long long)height));
+    throw EInvalidGraphic(
+        Format("Image size %lldx%lld is out of range", (long long)width, (long long)height));
 }
 
 int BitsPerPixelOf(TPixelFormat f) {
@@ -70,7 +70,8 @@ void TGraphic::Assign(const TGraphic* source) {
 }
 
 void TGraphic::AssignTo(TGraphic* dest) const {
-  throw EConvertError(std::string("Cannot assign a ") + ClassName() + " to a " + (dest ? dest->ClassName() : "nil"));
+  throw EConvertError(std::string("Cannot assign a ") + ClassName() + " to a " +
+                      (dest ? dest->ClassName() : "nil"));
 }
 
 // ---- registry ----------------------------------------------------------------------------
@@ -85,8 +86,7 @@ static std::string BareExt(const std::string& ext) {
   return LowerCase(!ext.empty() && ext[0] == '.' ? ext.substr(1) : ext);
 }
 
-void RegisterFileFormat(const std::string& ext, const std::string& description,
-                        TGraphicFactory factory) {
+void RegisterFileFormat(const std::string& ext, const std::string& description, TGraphicFactory factory) {
   std::string e = BareExt(ext);
   for (auto& f : Formats())
     if (f.Extension == e) {
@@ -125,10 +125,10 @@ std::string GraphicFilter() {
 
 // ---- palettes ----------------------------------------------------------------------------
 
-static const uint8_t kStd16[16][3] = {
-    {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
-    {0, 128, 128},   {192, 192, 192}, {128, 128, 128}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
-    {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+static const uint8_t kStd16[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                      {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
+                                      {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                      {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
 
 std::vector<TRGBQuad> DefaultPaletteFor(TPixelFormat f) {
   std::vector<TRGBQuad> p;
@@ -338,7 +338,8 @@ void TBitmap::Reformat(TPixelFormat f) {
 
 int TBitmap::NearestPaletteIndex(TColor c) const {
   c = ColorToRGB(c);
-  return Nearest(FPalette, uint32_t(GetBValue(c)) | uint32_t(GetGValue(c)) << 8 | uint32_t(GetRValue(c)) << 16);
+  return Nearest(FPalette,
+                 uint32_t(GetBValue(c)) | uint32_t(GetGValue(c)) << 8 | uint32_t(GetRValue(c)) << 16);
 }
 
 TColor TBitmap::GetPixelColor(int x, int y) const {

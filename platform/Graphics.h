@@ -70,8 +70,7 @@ struct TGraphicFormat {
   std::string Description;
   TGraphicFactory Create;
 };
-void RegisterFileFormat(const std::string& ext, const std::string& description,
-                        TGraphicFactory factory);
+void RegisterFileFormat(const std::string& ext, const std::string& description, TGraphicFactory factory);
 void UnregisterFileFormat(const std::string& ext);
 const std::vector<TGraphicFormat>& GraphicFormats();
 const TGraphicFormat* GraphicFormatForExtension(const std::string& ext);  // "bmp" or ".bmp"

@@ -1,8 +1,8 @@
 #include "platform/Icon.h"
 
 #include <algorithm>
-#include <tuple>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "platform/Canvas.h"
@@ -11,7 +11,9 @@
 namespace {
 
 uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t Le32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 void Put32(std::string& s, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) s[at + i] = char(v >> (8 * i));
 }

@@ -1,11 +1,10 @@
 #include "platform/ImgScan.h"
 
-#include <sane/sane.h>
-#include <sane/saneopts.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <sane/sane.h>
+#include <sane/saneopts.h>
 
 #include "platform/Graphics.h"
 
@@ -83,18 +82,15 @@ int64_t LineBytes(const SANE_Parameters& p) {
 }
 
 void CheckParameters(const SANE_Parameters& p) {
-  bool formatOk = p.format == SANE_FRAME_GRAY || p.format == SANE_FRAME_RGB ||
-                  p.format == SANE_FRAME_RED || p.format == SANE_FRAME_GREEN ||
-                  p.format == SANE_FRAME_BLUE;
+  bool formatOk = p.format == SANE_FRAME_GRAY || p.format == SANE_FRAME_RGB || p.format == SANE_FRAME_RED ||
+                  p.format == SANE_FRAME_GREEN || p.format == SANE_FRAME_BLUE;
   bool depthOk = p.depth == 8 || p.depth == 16 || (p.depth == 1 && p.format != SANE_FRAME_RGB);
-  if (!formatOk || !depthOk)
-    throw EScanError("The scanner sends pictures in a form that cannot be read.");
-  if (p.pixels_per_line < 1 || p.pixels_per_line > MaxImageDimension || p.lines == 0 ||
-      p.lines < -1 || p.lines > MaxImageDimension || p.bytes_per_line < LineBytes(p))
+  if (!formatOk || !depthOk) throw EScanError("The scanner sends pictures in a form that cannot be read.");
+  if (p.pixels_per_line < 1 || p.pixels_per_line > MaxImageDimension || p.lines == 0 || p.lines < -1 ||
+      p.lines > MaxImageDimension || p.bytes_per_line < LineBytes(p))
     throw EScanError("The scanner reports a page size that cannot be used.");
   int64_t lines = p.lines > 0 ? p.lines : 1;
-  if (int64_t(p.pixels_per_line) * lines > MaxImagePixels)
-    throw EScanError("The scanned page is too large.");
+  if (int64_t(p.pixels_per_line) * lines > MaxImagePixels) throw EScanError("The scanned page is too large.");
 }
 
 // One sample of a line as 0..255.
@@ -176,9 +172,9 @@ void TImgScan::StartScan() {
     int64_t bpl = f.p.bytes_per_line;
     // A scanner that does not know the page's length (a hand scanner) is read up to the
     // largest picture the program takes.
-    int64_t maxLines = f.p.lines > 0 ? f.p.lines
-                                     : std::min<int64_t>(MaxImageDimension,
-                                                         MaxImagePixels / f.p.pixels_per_line);
+    int64_t maxLines = f.p.lines > 0
+                           ? f.p.lines
+                           : std::min<int64_t>(MaxImageDimension, MaxImagePixels / f.p.pixels_per_line);
     int64_t expected = f.p.lines > 0 ? bpl * f.p.lines : 0;
     int64_t cap = bpl * maxLines;
     // A three-pass scanner sends the page three times.
@@ -227,8 +223,7 @@ void TImgScan::StartScan() {
       const Frame& f = *channel[c];
       const uint8_t* line = f.data.data() + int64_t(y) * f.p.bytes_per_line;
       bool rgb = f.p.format == SANE_FRAME_RGB;
-      for (int x = 0; x < width; ++x)
-        out[x * 3 + (2 - c)] = Sample(line, f.p, rgb ? int64_t(x) * 3 + c : x);
+      for (int x = 0; x < width; ++x) out[x * 3 + (2 - c)] = Sample(line, f.p, rgb ? int64_t(x) * 3 + c : x);
     }
   }
   bmp.SaveToFile(Image);

@@ -91,8 +91,7 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool
   return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-void TIniFile::WriteString(const std::string& section, const std::string& key,
-                           const std::string& value) {
+void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
   Lines l = Load();
   std::string line = key + "=" + value;
   size_t i = l.FindKey(section, key);

@@ -12,8 +12,7 @@ class TIniFile {
   const std::string& FileName() const { return FFileName; }
 
   // Surrounding blanks are dropped from values, and one pair of matching quotes around them.
-  std::string ReadString(const std::string& section, const std::string& key,
-                         const std::string& def) const;
+  std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
   int ReadInteger(const std::string& section, const std::string& key, int def) const;
   bool ReadBool(const std::string& section, const std::string& key, bool def) const;
   // Raise EFCreateError / EWriteError when the file cannot be written.

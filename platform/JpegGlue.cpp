@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
 #include <jpeglib.h>
 
 namespace {
@@ -28,8 +27,7 @@ void GlueOutputMessage(j_common_ptr) {}
 
 }  // namespace
 
-int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels,
-                     JpegDecoded* out) {
+int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, JpegDecoded* out) {
   out->Pixels = nullptr;
   out->Width = out->Height = out->Components = 0;
   out->Message[0] = 0;
@@ -54,10 +52,9 @@ int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxP
   jpeg_mem_src(&cinfo, data, (unsigned long)size);
   jpeg_read_header(&cinfo, TRUE);
   if (cinfo.image_width < 1 || cinfo.image_height < 1 || cinfo.image_width > (unsigned)maxSide ||
-      cinfo.image_height > (unsigned)maxSide ||
-      int64_t(cinfo.image_width) * cinfo.image_height > maxPixels) {
-    snprintf(out->Message, sizeof out->Message, "JPEG image of %u x %u is too large",
-             cinfo.image_width, cinfo.image_height);
+      cinfo.image_height > (unsigned)maxSide || int64_t(cinfo.image_width) * cinfo.image_height > maxPixels) {
+    snprintf(out->Message, sizeof out->Message, "JPEG image of %u x %u is too large", cinfo.image_width,
+             cinfo.image_height);
     jpeg_destroy_decompress(&cinfo);
     return 1;
   }
@@ -83,8 +80,8 @@ int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxP
   return 0;
 }
 
-int JpegEncodeMemory(const uint8_t* rgb, int width, int height, bool grey, int quality,
-                     bool progressive, JpegEncoded* out) {
+int JpegEncodeMemory(const uint8_t* rgb, int width, int height, bool grey, int quality, bool progressive,
+                     JpegEncoded* out) {
   out->Data = nullptr;
   out->Size = 0;
   out->Message[0] = 0;

@@ -13,8 +13,7 @@ struct JpegDecoded {
 };
 
 // 0 on success. maxSide and maxPixels bound the size before any pixel memory is taken.
-int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels,
-                     JpegDecoded* out);
+int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, JpegDecoded* out);
 
 struct JpegEncoded {
   uint8_t* Data;  // malloc'd file bytes; free() it
@@ -23,5 +22,5 @@ struct JpegEncoded {
 };
 
 // rgb: Height rows from the top of Width * 3 bytes (or Width bytes when grey). 0 on success.
-int JpegEncodeMemory(const uint8_t* rgb, int width, int height, bool grey, int quality,
-                     bool progressive, JpegEncoded* out);
+int JpegEncodeMemory(const uint8_t* rgb, int width, int height, bool grey, int quality, bool progressive,
+                     JpegEncoded* out);

@@ -14,10 +14,8 @@ IMessageService* SetMessageService(IMessageService* service) {
 }
 
 void ShowMessage(const std::string& text) {
-  if (GMessageService)
-    GMessageService->ShowMessage(text);
-  else
-    fprintf(stderr, "%s\n", text.c_str());
+  if (GMessageService) GMessageService->ShowMessage(text);
+  else fprintf(stderr, "%s\n", text.c_str());
 }
 
 IPrinterService* SetPrinterService(IPrinterService* service) {

@@ -10,7 +10,9 @@ namespace {
 
 uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 int16_t S16(const uint8_t* p) { return int16_t(Le16(p)); }
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t Le32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 [[noreturn]] void Bad(const char* why) { throw EInvalidGraphic(std::string("Invalid metafile: ") + why); }
 
@@ -48,7 +50,9 @@ void TMetafile::LoadFromStream(TStream& s) {
   FHeight = hh;
 }
 
-void TMetafile::SaveToStream(TStream&) const { throw EInvalidGraphicOperation("Saving metafiles is not supported"); }
+void TMetafile::SaveToStream(TStream&) const {
+  throw EInvalidGraphicOperation("Saving metafiles is not supported");
+}
 
 void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const {
   if (dest.Width() <= 0 || dest.Height() <= 0) return;
@@ -80,9 +84,9 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const {
     size_t params = size_t(words - 3);  // 16-bit parameters
     auto P = [&](size_t i) -> int { return i < params ? S16(a + 2 * i) : 0; };
     switch (fn) {
-      case 0x020B: orgY = P(0), orgX = P(1); break;                       // SETWINDOWORG
-      case 0x020C: extY = P(0), extX = P(1); break;                       // SETWINDOWEXT
-      case 0x02FA: {                                                      // CREATEPENINDIRECT
+      case 0x020B: orgY = P(0), orgX = P(1); break;  // SETWINDOWORG
+      case 0x020C: extY = P(0), extX = P(1); break;  // SETWINDOWEXT
+      case 0x02FA: {                                 // CREATEPENINDIRECT
         Obj o;
         o.K = Obj::Pen;
         int style = P(0) & 0xF;
@@ -101,7 +105,13 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const {
         addObject(o);
         break;
       }
-      case 0x00F7: case 0x06FF: case 0x02FB: case 0x01F9: case 0x06FE: case 0x0142: case 0x01FA:
+      case 0x00F7:
+      case 0x06FF:
+      case 0x02FB:
+      case 0x01F9:
+      case 0x06FE:
+      case 0x0142:
+      case 0x01FA:
         addObject(Obj{Obj::Other});  // palettes, regions, fonts, pattern brushes: slots only
         break;
       case 0x012D: {  // SELECTOBJECT
@@ -113,10 +123,8 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const {
             canvas.Pen.Width = o.PenWidth;
             canvas.Pen.Color = o.Colour;
           } else if (o.K == Obj::Brush) {
-            if (o.ClearBrush)
-              canvas.Brush.Style = bsClear;
-            else
-              canvas.Brush.SetColor(o.Colour);
+            if (o.ClearBrush) canvas.Brush.Style = bsClear;
+            else canvas.Brush.SetColor(o.Colour);
           }
         }
         break;
@@ -128,18 +136,16 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const {
       }
       case 0x041B: canvas.Rectangle(X(P(3)), Y(P(2)), X(P(1)), Y(P(0))); break;  // RECTANGLE
       case 0x0418: canvas.Ellipse(X(P(3)), Y(P(2)), X(P(1)), Y(P(0))); break;    // ELLIPSE
-      case 0x0214: canvas.MoveTo(X(P(1)), Y(P(0))); break;                        // MOVETO
-      case 0x0213: canvas.LineTo(X(P(1)), Y(P(0))); break;                        // LINETO
-      case 0x0324:                                                                 // POLYGON
-      case 0x0325: {                                                               // POLYLINE
+      case 0x0214: canvas.MoveTo(X(P(1)), Y(P(0))); break;                       // MOVETO
+      case 0x0213: canvas.LineTo(X(P(1)), Y(P(0))); break;                       // LINETO
+      case 0x0324:                                                               // POLYGON
+      case 0x0325: {                                                             // POLYLINE
         size_t count = size_t(std::max(0, P(0)));
         if (1 + 2 * count > params) break;
         std::vector<TPoint> pts;
         for (size_t i = 0; i < count; ++i) pts.push_back(TPoint{X(P(1 + 2 * i)), Y(P(2 + 2 * i))});
-        if (fn == 0x0324)
-          canvas.Polygon(pts);
-        else
-          canvas.Polyline(pts);
+        if (fn == 0x0324) canvas.Polygon(pts);
+        else canvas.Polyline(pts);
         break;
       }
       default: break;

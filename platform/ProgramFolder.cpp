@@ -1,11 +1,10 @@
 #include "platform/ProgramFolder.h"
 
+#include <climits>
 #include <dirent.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <climits>
-#include <mutex>
 
 #include "platform/SysUtils.h"
 
@@ -48,9 +47,7 @@ bool CopyFolderTree(const std::string& from, const std::string& to) {
       if (access(src.c_str(), X_OK) == 0) continue;
       try {
         WriteFileAtomic(dst, ReadFileBytes(src));
-      } catch (const Exception&) {
-        ok = false;
-      }
+      } catch (const Exception&) { ok = false; }
     }
   }
   closedir(d);

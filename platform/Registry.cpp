@@ -52,10 +52,8 @@ std::string TRegistry::StoreFileName() { return ConfigFolder() + "registry.ini";
 
 std::string TRegistry::Resolve(const std::string& key) const {
   std::string path;
-  if (!key.empty() && key[0] == '\\')
-    path = key.substr(1);
-  else
-    path = FCurrentPath.empty() ? key : (key.empty() ? FCurrentPath : FCurrentPath + "\\" + key);
+  if (!key.empty() && key[0] == '\\') path = key.substr(1);
+  else path = FCurrentPath.empty() ? key : (key.empty() ? FCurrentPath : FCurrentPath + "\\" + key);
   while (!path.empty() && path.back() == '\\') path.pop_back();
   return path;
 }
@@ -67,8 +65,7 @@ std::string TRegistry::Section(const std::string& path) const {
 bool TRegistry::KeyExists(const std::string& key) {
   std::string section = Section(Resolve(key));
   for (const auto& s : TIniFile(StoreFileName()).ReadSections())
-    if (SameText(s, section) || SameText(s.substr(0, section.size() + 1), section + "\\"))
-      return true;
+    if (SameText(s, section) || SameText(s.substr(0, section.size() + 1), section + "\\")) return true;
   return false;
 }
 
@@ -78,9 +75,7 @@ bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
     if (!canCreate) return false;
     try {
       TIniFile(StoreFileName()).CreateSection(Section(path));
-    } catch (const Exception&) {
-      return false;
-    }
+    } catch (const Exception&) { return false; }
   }
   FCurrentPath = path;
   FOpen = true;
@@ -107,9 +102,7 @@ bool TRegistry::CreateKey(const std::string& key) {
   try {
     TIniFile(StoreFileName()).CreateSection(Section(Resolve(key)));
     return true;
-  } catch (const Exception&) {
-    return false;
-  }
+  } catch (const Exception&) { return false; }
 }
 
 bool TRegistry::DeleteKey(const std::string& key) {
@@ -132,8 +125,7 @@ std::string TRegistry::ReadString(const std::string& name) const {
   if (!FOpen) return "";
   std::string raw = TIniFile(StoreFileName()).ReadString(Section(FCurrentPath), ValueKey(name), "");
   if (raw.rfind("sz:", 0) == 0) return Unescape(raw.substr(3));
-  if (raw.rfind("dword:", 0) == 0)
-    throw ERegistryException("Invalid data type for '" + name + "'");
+  if (raw.rfind("dword:", 0) == 0) throw ERegistryException("Invalid data type for '" + name + "'");
   return "";
 }
 

@@ -1,11 +1,9 @@
 #include "platform/Services.h"
 
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cstdio>
-
 
 int DefaultButton(uint32_t flags) {
   switch (flags & 0xF) {
@@ -15,8 +13,7 @@ int DefaultButton(uint32_t flags) {
   }
 }
 
-int TConsoleServices::MessageBox(const std::string& text, const std::string& caption,
-                                 uint32_t flags) {
+int TConsoleServices::MessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
   return DefaultButton(flags);
 }

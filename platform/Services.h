@@ -27,21 +27,26 @@ class TServices {
   // The rest has harmless defaults for builds without a GUI: dialogs are cancelled, the
   // clipboard is a private text, printing and progress do nothing.
   // File dialogs: filter in the "Text|*.ext|..." form; false when cancelled.
-  virtual bool OpenFileDialog(const std::string& title, const std::string& filter,
-                              std::string& fileName) { return false; }
-  virtual bool SaveFileDialog(const std::string& title, const std::string& filter,
-                              std::string& fileName) { return false; }
+  virtual bool OpenFileDialog(const std::string& title, const std::string& filter, std::string& fileName) {
+    return false;
+  }
+  virtual bool SaveFileDialog(const std::string& title, const std::string& filter, std::string& fileName) {
+    return false;
+  }
   // A folder chooser starting at `folder`; false when cancelled.
   virtual bool BrowseFolderDialog(const std::string& caption, std::string& folder) { return false; }
   virtual bool ColorDialog(int32_t& color) { return false; }
   virtual bool FontDialog(std::string& name, int& size, int& style, int32_t& color) { return false; }
   virtual bool PrinterDialog() { return false; }
-  virtual bool InputBox(const std::string& caption, const std::string& prompt,
-                        std::string& value) { return false; }
+  virtual bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) {
+    return false;
+  }
   virtual void SetClipboardText(const std::string& text) { FClipboard = text; }
   virtual std::string ClipboardText() { return FClipboard; }
   virtual bool PrintImage(const std::string& title, int width, int height,
-                          const std::vector<uint32_t>& pixels) { return false; }
+                          const std::vector<uint32_t>& pixels) {
+    return false;
+  }
   virtual void Progress(const std::string& message, int position, int maximum) {}
   // Asks the application to end after the events already queued.
   virtual void Terminate() {}
@@ -59,7 +64,10 @@ class TConsoleServices : public TServices {
   bool OpenUrl(const std::string& url) override;
   bool Launch(const std::vector<std::string>& argv) override;
   void SetBusyCursor(bool) override {}
-  void ScreenSize(int& width, int& height) override { width = 1024; height = 768; }
+  void ScreenSize(int& width, int& height) override {
+    width = 1024;
+    height = 768;
+  }
 };
 
 TServices& Services();

@@ -1,19 +1,17 @@
 #include "platform/SysUtils.h"
 
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <charconv>
-#include <cmath>
-#include <cstdarg>
-#include <climits>
-#include <cstdlib>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 void Abort() { throw EAbort("Operation aborted"); }
 
@@ -172,8 +170,7 @@ bool TryStrToFloat(const std::string& s, long double& value) {
   // Only plain decimal forms: digits, one '.', an optional exponent.
   for (const char* p = b; p < end; ++p) {
     char c = *p;
-    if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+'))
-      return false;
+    if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+')) return false;
   }
   double d;
   auto r = std::from_chars(b, end, d, std::chars_format::general);
@@ -277,9 +274,7 @@ size_t Pos(const std::string& sub, const std::string& s) {
   return p == std::string::npos ? 0 : p + 1;
 }
 
-std::string QuotedStr(const std::string& s) {
-  return "'" + StringReplaceAll(s, "'", "''") + "'";
-}
+std::string QuotedStr(const std::string& s) { return "'" + StringReplaceAll(s, "'", "''") + "'"; }
 
 // ---- file names ----
 
@@ -464,8 +459,7 @@ std::string SysErrorMessage(int error) {
 
 std::string ReadFileBytes(const std::string& name) {
   int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
+  if (fd < 0) throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
   std::string data;
   char buf[65536];
   while (true) {
@@ -488,8 +482,7 @@ void WriteFileAtomic(const std::string& name, std::string_view data) {
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back('\0');
   int fd = mkstemp(buf.data());
-  if (fd < 0)
-    throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
+  if (fd < 0) throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
   std::string tmp = buf.data();
   // mkstemp makes the file private; a saved document gets the usual permissions.
   mode_t mask = umask(0);

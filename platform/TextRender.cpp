@@ -236,9 +236,10 @@ void RenderTextLine(TBitmap& bmp, int x, int y, const std::string& text, const T
       p[3] = 0;
     } else {
       TColor d = bmp.GetPixelColor(px, py);
-      bmp.SetPixelColor(px, py, RGB(uint8_t((cr * a + GetRValue(d) * (255 - a) + 127) / 255),
-                                    uint8_t((cg * a + GetGValue(d) * (255 - a) + 127) / 255),
-                                    uint8_t((cb * a + GetBValue(d) * (255 - a) + 127) / 255)));
+      bmp.SetPixelColor(px, py,
+                        RGB(uint8_t((cr * a + GetRValue(d) * (255 - a) + 127) / 255),
+                            uint8_t((cg * a + GetGValue(d) * (255 - a) + 127) / 255),
+                            uint8_t((cb * a + GetBValue(d) * (255 - a) + 127) / 255)));
     }
   };
   int baseline = y + sf.Metrics.Ascent;

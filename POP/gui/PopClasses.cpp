@@ -1,11 +1,12 @@
 #include "POP/gui/PopClasses.h"
 
-#include <QAction>
-#include <QWidget>
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+
+#include <QAction>
+#include <QWidget>
 
 #include "platform/Classes.h"
 #include "platform/SysUtils.h"
@@ -39,8 +40,8 @@ bool WildMatch(const char* mask, const char* name) {
       }
     }
     if (!*name) return false;
-    if (*mask != '?' && std::tolower(static_cast<unsigned char>(*mask)) !=
-                            std::tolower(static_cast<unsigned char>(*name)))
+    if (*mask != '?' &&
+        std::tolower(static_cast<unsigned char>(*mask)) != std::tolower(static_cast<unsigned char>(*name)))
       return false;
   }
   return !*name;

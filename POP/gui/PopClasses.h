@@ -17,8 +17,8 @@ float StreamSingle(TStream& s);
 std::string StreamString(TStream& s);
 
 // File attributes of StringListFileList.
-constexpr int faReadOnly = 0x01, faHidden = 0x02, faSysFile = 0x04, faDirectory = 0x10,
-              faArchive = 0x20, faAnyFile = 0x3F;
+constexpr int faReadOnly = 0x01, faHidden = 0x02, faSysFile = 0x04, faDirectory = 0x10, faArchive = 0x20,
+              faAnyFile = 0x3F;
 // Adds the full path of every file matching Mask (a folder and a name with * and ?,
 // case-blind), sorted by name. Folders only with faDirectory, names starting with "."
 // only with faHidden.
@@ -29,6 +29,5 @@ void StringListFileList(std::vector<std::string>& list, const std::string& mask,
 QObject* SenderFriend(QObject* sender, const std::string& prefix);
 
 // The value of the last line whose name (before its first "=", trimmed) matches, case-blind.
-std::string ReadString(const std::vector<std::string>& list, const std::string& name,
-                       const std::string& def);
+std::string ReadString(const std::vector<std::string>& list, const std::string& name, const std::string& def);
 int ReadInteger(const std::vector<std::string>& list, const std::string& name, int def);

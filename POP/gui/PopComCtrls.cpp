@@ -1,12 +1,13 @@
 #include "POP/gui/PopComCtrls.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTreeWidget>
-#include <algorithm>
-#include <filesystem>
-#include <vector>
 
 #include "platform/Classes.h"
 #include "platform/gui/QtServices.h"

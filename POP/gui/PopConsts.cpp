@@ -35,13 +35,13 @@ const char* const _SMainDict = "english.txt";
 const char* const _SUserDict = "userdict.txt";
 const char* const _SSpellCheckingIsComplete = "Spell checking is complete.";
 const char* const _SHTMLContainsNoSpellingErrors = "The HTML contains no spelling errors.";
-const char* const _SDoYouWantToAddToUserDictionary =
-    "Do you want to add \"%s\" to the user dictionary?";
+const char* const _SDoYouWantToAddToUserDictionary = "Do you want to add \"%s\" to the user dictionary?";
 const char* const _MsgFileRevert = "Discard your changes and reload \"%s\"?";
 const char* const _MsgReadOnly = "\"%s\" is read-only.";
 const char* const _MsgSaveChanges = "Save changes to \"%s\"?";
 const char* const _MsgCannotFind = "Cannot find \"%s\".";
-const char* const _MsgSaveBeforePreview = "The document must be saved before it can be previewed. Save it now?";
+const char* const _MsgSaveBeforePreview =
+    "The document must be saved before it can be previewed. Save it now?";
 const char* const _MsgReadOnlyFile = "\"%s\" is a read-only file. Save it under another name?";
 const char* const _MsgTargetFrames = "_blank\n_parent\n_self\n_top";
 const char* const _FilterAll = "All Files (*.*)|*.*|";

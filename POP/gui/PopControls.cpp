@@ -1,17 +1,18 @@
 #include "POP/gui/PopControls.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QComboBox>
 #include <QCursor>
-#include <QMouseEvent>
-#include <QPointer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <algorithm>
 
 #include "POP/gui/PopStdCtrls.h"
 #include "platform/Canvas.h"
@@ -44,18 +45,12 @@ std::string ControlGetTextBuf(const QWidget* control) { return ControlCaption(co
 
 void ControlSetTextBuf(QWidget* control, const std::string& text) {
   QString t = ToQString(text);
-  if (auto* l = qobject_cast<QLabel*>(control))
-    l->setText(t);
-  else if (auto* b = qobject_cast<QAbstractButton*>(control))
-    b->setText(t);
-  else if (auto* e = qobject_cast<QLineEdit*>(control))
-    e->setText(t);
-  else if (auto* c = qobject_cast<QComboBox*>(control))
-    c->setCurrentText(t);
-  else if (auto* g = qobject_cast<QGroupBox*>(control))
-    g->setTitle(t);
-  else if (control)
-    control->setWindowTitle(t);
+  if (auto* l = qobject_cast<QLabel*>(control)) l->setText(t);
+  else if (auto* b = qobject_cast<QAbstractButton*>(control)) b->setText(t);
+  else if (auto* e = qobject_cast<QLineEdit*>(control)) e->setText(t);
+  else if (auto* c = qobject_cast<QComboBox*>(control)) c->setCurrentText(t);
+  else if (auto* g = qobject_cast<QGroupBox*>(control)) g->setTitle(t);
+  else if (control) control->setWindowTitle(t);
 }
 
 QWidget* WinControlFindClass(QWidget* control, const char* className) {
@@ -74,8 +69,7 @@ class TCursorClip : public QObject {
     if (watched == Control && event->type() == QEvent::MouseMove) {
       QRect area(Control->mapToGlobal(QPoint(0, 0)), Control->size());
       QPoint p = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
-      QPoint kept(std::clamp(p.x(), area.left(), area.right()),
-                  std::clamp(p.y(), area.top(), area.bottom()));
+      QPoint kept(std::clamp(p.x(), area.left(), area.right()), std::clamp(p.y(), area.top(), area.bottom()));
       if (kept != p) QCursor::setPos(kept);
     }
     return false;
@@ -109,10 +103,8 @@ void DrawRubberBand(TCanvas& canvas, const TRect& r, TRubberBandShape shape) {
   canvas.Pen.Mode = pmNot;
   canvas.Pen.Width = 1;
   canvas.Brush.Style = bsClear;
-  if (shape == rbEllipse)
-    canvas.Ellipse(r);
-  else
-    canvas.Rectangle(r);
+  if (shape == rbEllipse) canvas.Ellipse(r);
+  else canvas.Rectangle(r);
   canvas.Pen = pen;
   canvas.Brush.Style = brush;
 }

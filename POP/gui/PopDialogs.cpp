@@ -1,5 +1,7 @@
 #include "POP/gui/PopDialogs.h"
 
+#include <cctype>
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QDir>
@@ -10,7 +12,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QWidget>
-#include <cctype>
 
 #include "POP/PopForms.h"
 #include "POP/PopHTML.h"
@@ -40,10 +41,9 @@ QColor QColorOf(TColor c) {
 }
 TColor TColorOf(const QColor& c) { return RGB(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())); }
 
-const char* const kDefaultCustomColors[16] = {
-    "000000", "808080", "000080", "008000", "008080", "800000", "800080", "808000",
-    "FFFFFF", "C0C0C0", "0000FF", "00FF00", "00FFFF", "FF0000", "FF00FF", "FFFF00"};
-
+const char* const kDefaultCustomColors[16] = {"000000", "808080", "000080", "008000", "008080", "800000",
+                                              "800080", "808000", "FFFFFF", "C0C0C0", "0000FF", "00FF00",
+                                              "00FFFF", "FF0000", "FF00FF", "FFFF00"};
 
 }  // namespace
 
@@ -53,14 +53,10 @@ void ConfigureFileDialog(QFileDialog& qt, const TOpenDialog& dialog) {
   if (!dialog.Title.empty()) qt.setWindowTitle(ToQString(dialog.Title));
   bool save = dialog.IsSaveDialog();
   qt.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  if (save)
-    qt.setFileMode(QFileDialog::AnyFile);
-  else if (dialog.Options & ofAllowMultiSelect)
-    qt.setFileMode(QFileDialog::ExistingFiles);
-  else if (dialog.Options & ofFileMustExist)
-    qt.setFileMode(QFileDialog::ExistingFile);
-  else
-    qt.setFileMode(QFileDialog::AnyFile);
+  if (save) qt.setFileMode(QFileDialog::AnyFile);
+  else if (dialog.Options & ofAllowMultiSelect) qt.setFileMode(QFileDialog::ExistingFiles);
+  else if (dialog.Options & ofFileMustExist) qt.setFileMode(QFileDialog::ExistingFile);
+  else qt.setFileMode(QFileDialog::AnyFile);
   QFileDialog::Options options = qt.options();
   options.setFlag(QFileDialog::DontConfirmOverwrite, !(dialog.Options & ofOverwritePrompt));
   options.setFlag(QFileDialog::DontResolveSymlinks, dialog.Options & ofNoDereferenceLinks);
@@ -85,9 +81,9 @@ bool TOpenDialog::Execute() {
     QFileInfo info(first);
     // A save over a read-only file would fail later, after the user's work is done.
     if (IsSaveDialog() && (Options & ofNoReadOnlyReturn) && info.exists() && !info.isWritable()) {
-      Services().MessageBox(FromQString(first) +
-                                "\nThis file is set to read-only.\nTry again with a different file name.",
-                            FromQString(qt.windowTitle()), MB_OK | MB_ICONEXCLAMATION);
+      Services().MessageBox(
+          FromQString(first) + "\nThis file is set to read-only.\nTry again with a different file name.",
+          FromQString(qt.windowTitle()), MB_OK | MB_ICONEXCLAMATION);
       continue;
     }
     Files.clear();
@@ -96,10 +92,8 @@ bool TOpenDialog::Execute() {
     int index = QtNameFilters(Filter).indexOf(qt.selectedNameFilter());
     if (index >= 0) FilterIndex = index + 1;
     std::string ext = FromQString(info.suffix());
-    if (!DefaultExt.empty() && !SameText(ext, DefaultExt))
-      Options |= ofExtensionDifferent;
-    else
-      Options &= ~TOpenOptions(ofExtensionDifferent);
+    if (!DefaultExt.empty() && !SameText(ext, DefaultExt)) Options |= ofExtensionDifferent;
+    else Options &= ~TOpenOptions(ofExtensionDifferent);
     return true;
   }
 }
@@ -216,8 +210,8 @@ TOpenDialog* OpenDialog() {
 TSaveDialog* SaveDialog() {
   static TSaveDialog d = [] {
     TSaveDialog p;
-    p.Options = (p.Options & ~TOpenOptions(ofEnableSizing)) | ofOverwritePrompt |
-                 ofNoReadOnlyReturn | ofPathMustExist;
+    p.Options = (p.Options & ~TOpenOptions(ofEnableSizing)) | ofOverwritePrompt | ofNoReadOnlyReturn |
+                ofPathMustExist;
     return p;
   }();
   return &d;

@@ -16,20 +16,37 @@ class QWidget;
 
 // The file dialogs' options, as bits.
 enum TOpenOption : uint32_t {
-  ofReadOnly = 1u << 0, ofOverwritePrompt = 1u << 1, ofHideReadOnly = 1u << 2,
-  ofNoChangeDir = 1u << 3, ofShowHelp = 1u << 4, ofNoValidate = 1u << 5,
-  ofAllowMultiSelect = 1u << 6, ofExtensionDifferent = 1u << 7, ofPathMustExist = 1u << 8,
-  ofFileMustExist = 1u << 9, ofCreatePrompt = 1u << 10, ofShareAware = 1u << 11,
-  ofNoReadOnlyReturn = 1u << 12, ofNoTestFileCreate = 1u << 13, ofNoNetworkButton = 1u << 14,
-  ofNoLongNames = 1u << 15, ofOldStyleDialog = 1u << 16, ofNoDereferenceLinks = 1u << 17,
-  ofEnableIncludeNotify = 1u << 18, ofEnableSizing = 1u << 19, ofDontAddToRecent = 1u << 20,
+  ofReadOnly = 1u << 0,
+  ofOverwritePrompt = 1u << 1,
+  ofHideReadOnly = 1u << 2,
+  ofNoChangeDir = 1u << 3,
+  ofShowHelp = 1u << 4,
+  ofNoValidate = 1u << 5,
+  ofAllowMultiSelect = 1u << 6,
+  ofExtensionDifferent = 1u << 7,
+  ofPathMustExist = 1u << 8,
+  ofFileMustExist = 1u << 9,
+  ofCreatePrompt = 1u << 10,
+  ofShareAware = 1u << 11,
+  ofNoReadOnlyReturn = 1u << 12,
+  ofNoTestFileCreate = 1u << 13,
+  ofNoNetworkButton = 1u << 14,
+  ofNoLongNames = 1u << 15,
+  ofOldStyleDialog = 1u << 16,
+  ofNoDereferenceLinks = 1u << 17,
+  ofEnableIncludeNotify = 1u << 18,
+  ofEnableSizing = 1u << 19,
+  ofDontAddToRecent = 1u << 20,
   ofForceShowHidden = 1u << 21
 };
 using TOpenOptions = uint32_t;
 
 enum TColorDialogOption : uint32_t {
-  cdFullOpen = 1u << 0, cdPreventFullOpen = 1u << 1, cdShowHelp = 1u << 2,
-  cdSolidColor = 1u << 3, cdAnyColor = 1u << 4
+  cdFullOpen = 1u << 0,
+  cdPreventFullOpen = 1u << 1,
+  cdShowHelp = 1u << 2,
+  cdSolidColor = 1u << 3,
+  cdAnyColor = 1u << 4
 };
 using TColorDialogOptions = uint32_t;
 
@@ -43,7 +60,7 @@ class TCommonDialog {
 
 class TOpenDialog : public TCommonDialog {
  public:
-  std::string Filter;  // "Text|*.a;*.b|Text|*.c"
+  std::string Filter;   // "Text|*.a;*.b|Text|*.c"
   int FilterIndex = 1;  // 1-based
   std::string FileName;
   std::vector<std::string> Files;

@@ -92,12 +92,10 @@ void ImagePreviewGraphic(TImage* image, const TGraphic* graphic) {
   image->AssignPicture(graphic);
   QWidget* parent = image->parentWidget();
   QSize area = parent ? parent->contentsRect().size() : image->size();
-  QRect r = FitPreviewRect(image->Picture().Width(), image->Picture().Height(), area.width(),
-                           area.height());
+  QRect r = FitPreviewRect(image->Picture().Width(), image->Picture().Height(), area.width(), area.height());
   if (parent) r.translate(parent->contentsRect().topLeft());
   image->setGeometry(r);
-  if (auto* panel = qobject_cast<TPanel*>(parent))
-    panel->SetCaption(r.width() <= 0 ? "Not Avaliable" : "");
+  if (auto* panel = qobject_cast<TPanel*>(parent)) panel->SetCaption(r.width() <= 0 ? "Not Avaliable" : "");
   image->repaint();
 }
 
@@ -133,7 +131,8 @@ void PaintBoxDrawFancy(QWidget* paintBox) {
   // Qt paints a widget only inside its paint event; elsewhere this call only sets it up.
   if (paintBox->testAttribute(Qt::WA_WState_InPaintEvent)) {
     QPainter p(paintBox);
-    if (p.isActive()) p.drawImage(0, 0, FancyCaptionImage(paintBox->width(), FromQString(paintBox->toolTip())));
+    if (p.isActive())
+      p.drawImage(0, 0, FancyCaptionImage(paintBox->width(), FromQString(paintBox->toolTip())));
   }
 }
 

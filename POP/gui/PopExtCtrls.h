@@ -1,11 +1,12 @@
 // Helpers for panels, images and paint boxes, with the two small controls they work on: a
 // panel that shows a centred caption and an image control that shows a picture.
 #pragma once
+#include <memory>
+#include <string>
+
 #include <QFrame>
 #include <QImage>
 #include <QWidget>
-#include <memory>
-#include <string>
 
 class TBitmap;
 class TGraphic;

@@ -17,10 +17,8 @@ QMenu* MenuItemParent(QAction* item) {
 
 namespace {
 void Click(QAction* item) {
-  if (QMenu* sub = item->menu())
-    emit sub->aboutToShow();
-  else
-    item->trigger();
+  if (QMenu* sub = item->menu()) emit sub->aboutToShow();
+  else item->trigger();
 }
 
 void ClickFromTop(QAction* item, int depth) {

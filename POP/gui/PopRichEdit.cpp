@@ -1,5 +1,8 @@
 #include "POP/gui/PopRichEdit.h"
 
+#include <algorithm>
+#include <memory>
+
 #include <QAbstractTextDocumentLayout>
 #include <QImage>
 #include <QPainter>
@@ -8,8 +11,6 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <algorithm>
-#include <memory>
 
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
@@ -30,8 +31,7 @@ TColor FormatColor(const QTextCharFormat& f) {
 
 // Whether every character of [a, b) has `color`; paragraph separators do not count.
 bool RangeIs(QTextDocument* doc, int a, int b, TColor color) {
-  for (QTextBlock block = doc->findBlock(a); block.isValid() && block.position() < b;
-       block = block.next()) {
+  for (QTextBlock block = doc->findBlock(a); block.isValid() && block.position() < b; block = block.next()) {
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       QTextFragment f = it.fragment();
       int fa = f.position(), fb = fa + f.length();
@@ -224,8 +224,7 @@ void HTMLHilightSetSelText(QTextEdit* richEdit, const std::string& text) {
   if (e > s) {
     bool uncoloured = false;
     QTextDocument* doc = richEdit->document();
-    for (QTextBlock b = doc->findBlock(s); b.isValid() && b.position() < e && !uncoloured;
-         b = b.next())
+    for (QTextBlock b = doc->findBlock(s); b.isValid() && b.position() < e && !uncoloured; b = b.next())
       for (auto it = b.begin(); !it.atEnd(); ++it) {
         QTextFragment fr = it.fragment();
         if (fr.position() + fr.length() <= s || fr.position() >= e) continue;
@@ -297,8 +296,7 @@ void RichEditPaintTo(QTextEdit* richEdit, const TRect& r, TCanvas& canvas) {
     auto* row = reinterpret_cast<uint32_t*>(bitmap->ScanLine(area.Top + y));
     if (bitmap->PixelFormat() != pf32bit) break;
     for (int x = 0; x < image.width(); ++x)
-      if (image.pixel(x, y) != before.pixel(x, y))
-        row[area.Left + x] = image.pixel(x, y) & 0x00FFFFFF;
+      if (image.pixel(x, y) != before.pixel(x, y)) row[area.Left + x] = image.pixel(x, y) & 0x00FFFFFF;
   }
 }
 
@@ -335,8 +333,7 @@ void HTMLHilightInsertHTML(QTextEdit* richEdit, const std::string& html) {
   HTMLHilightSetSelText(richEdit, html);
 }
 
-void RichEditFormatBlock(QTextEdit* richEdit, int start, int length, TColor color,
-                         TFontStyles styles) {
+void RichEditFormatBlock(QTextEdit* richEdit, int start, int length, TColor color, TFontStyles styles) {
   int n = DocLength(richEdit->document());
   int a = std::clamp(start, 0, n), b = std::clamp(a + std::max(length, 0), a, n);
   QTextCursor cur(richEdit->document());

@@ -67,8 +67,7 @@ void HTMLHilightPasteFromClipboard(QTextEdit* richEdit);
 void HTMLHilightInsertHTML(QTextEdit* richEdit, const std::string& html);
 
 // Colour and styles of Length characters from Start.
-void RichEditFormatBlock(QTextEdit* richEdit, int start, int length, TColor color,
-                         TFontStyles styles);
+void RichEditFormatBlock(QTextEdit* richEdit, int start, int length, TColor color, TFontStyles styles);
 // Replaces the selection by Text (no colouring), the caret behind it.
 void RichEditSetSelText(QTextEdit* richEdit, const std::string& text);
 // The control's font (name, size, styles) and text colour for the whole content.

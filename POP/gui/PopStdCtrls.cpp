@@ -1,5 +1,7 @@
 #include "POP/gui/PopStdCtrls.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -8,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
-#include <algorithm>
 
 #include "platform/Types.h"
 #include "platform/gui/QtServices.h"

@@ -9,12 +9,12 @@
 #include <QShowEvent>
 #include <QTabWidget>
 
-#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
 #include "POP/PopInno.h"
 #include "POP/PopStrUtils.h"
 #include "POP/PopSysUtils.h"
 #include "POP/gui/PopStdCtrls.h"
+#include "app/AppEnvironment.h"
 #include "app/forms/Unitglobal.h"
 #include "platform/MemoryStatus.h"
 #include "platform/Services.h"
@@ -34,8 +34,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left,
 }  // namespace
 
 TFormAboutBox::TFormAboutBox(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
   setObjectName("FormAboutBox");
   setWindowTitle("About");
   setFixedSize(367, 402);

@@ -1,5 +1,7 @@
 #include "app/forms/Unitedithtmlhead.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,12 +17,11 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
-#include <algorithm>
 
-#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
 #include "POP/PopStrUtils.h"
 #include "POP/gui/PopDialogs.h"
+#include "app/AppEnvironment.h"
 #include "app/forms/Unitglobal.h"
 #include "engine/XObject.h"
 #include "platform/IniFiles.h"
@@ -58,8 +59,7 @@ class TKeywordDelegate : public QStyledItemDelegate {
  public:
   TKeywordDelegate(TFormEditHTMLHead* form, QTreeWidget* view)
       : QStyledItemDelegate(view), FForm(form), FView(view) {}
-  void setModelData(QWidget* editor, QAbstractItemModel* model,
-                    const QModelIndex& index) const override {
+  void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
     auto* edit = qobject_cast<QLineEdit*>(editor);
     if (!edit) return QStyledItemDelegate::setModelData(editor, model, index);
     std::string s = FromQString(edit->text());
@@ -89,8 +89,7 @@ class TNoReturnFilter : public QObject {
   }
 };
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top,
-                  QWidget* buddy) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, int left, int top, QWidget* buddy) {
   auto* l = new QLabel(text, parent);
   l->setObjectName(name);
   l->move(left, top + 3);
@@ -134,10 +133,8 @@ TKeywordListView::TKeywordListView(QWidget* parent) : QTreeWidget(parent) {
 }
 
 void TKeywordListView::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->source() == this)
-    event->acceptProposedAction();
-  else
-    event->ignore();
+  if (event->source() == this) event->acceptProposedAction();
+  else event->ignore();
 }
 
 void TKeywordListView::dragMoveEvent(QDragMoveEvent* event) {
@@ -170,8 +167,8 @@ void TKeywordListView::dropEvent(QDropEvent* event) {
 // ---- the form -----------------------------------------------------------------------------
 
 TFormEditHTMLHead::TFormEditHTMLHead(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
   setObjectName("FormEditHTMLHead");
   setWindowTitle("HTML Header Editor");
   setFixedSize(369, 358);
@@ -305,8 +302,7 @@ TFormEditHTMLHead::TFormEditHTMLHead(QWidget* parent)
   connect(MenuItemSelectAll, &QAction::triggered, this, [this] { MenuItemSelectAllClick(); });
   connect(MenuItemDeselectAll, &QAction::triggered, this, [this] { MenuItemDeselectAllClick(); });
   connect(DeleteSelected1, &QAction::triggered, this, [this] { DeleteSelected1Click(); });
-  connect(MenuItemAppendKeywords, &QAction::triggered, this,
-          [this] { MenuItemAppendKeywordsClick(); });
+  connect(MenuItemAppendKeywords, &QAction::triggered, this, [this] { MenuItemAppendKeywordsClick(); });
   connect(MenuItemLoadKeywords, &QAction::triggered, this, [this] { MenuItemLoadKeywordsClick(); });
   connect(MenuItemSaveKeywords, &QAction::triggered, this, [this] { MenuItemSaveKeywordsClick(); });
   connect(ListView, &QWidget::customContextMenuRequested, this,
@@ -338,12 +334,9 @@ TFormEditHTMLHead::~TFormEditHTMLHead() {
 
 std::string TFormEditHTMLHead::TextOf(QWidget* control) const {
   QString shown;
-  if (auto* e = qobject_cast<QLineEdit*>(control))
-    shown = e->text();
-  else if (auto* m = qobject_cast<QPlainTextEdit*>(control))
-    shown = m->toPlainText();
-  else if (auto* c = qobject_cast<QComboBox*>(control))
-    shown = c->currentText();
+  if (auto* e = qobject_cast<QLineEdit*>(control)) shown = e->text();
+  else if (auto* m = qobject_cast<QPlainTextEdit*>(control)) shown = m->toPlainText();
+  else if (auto* c = qobject_cast<QComboBox*>(control)) shown = c->currentText();
   for (const auto& [w, s] : FShown)
     if (w == control && s.shown == shown) return s.original;
   if (auto* m = qobject_cast<QPlainTextEdit*>(control)) return MemoText(m);
@@ -374,10 +367,9 @@ void TFormEditHTMLHead::SetTextOf(QWidget* control, const std::string& text) {
 
 // The text keys and their controls in the order they are read and written.
 std::vector<std::pair<const char*, QWidget*>> TFormEditHTMLHead::TextControls() const {
-  return {{"Tit", EditTitle},     {"Des", EditDescription}, {"Gen", EditGenerator},
-          {"Con", EditContent},   {"Aut", EditAuthor},      {"Cop", EditCopyright},
-          {"Rat", EditRating},    {"Ema", EditEmail},       {"Own", EditOwner},
-          {"Lan", EditLanguage},  {"Cha", EditCharset}};
+  return {{"Tit", EditTitle},  {"Des", EditDescription}, {"Gen", EditGenerator}, {"Con", EditContent},
+          {"Aut", EditAuthor}, {"Cop", EditCopyright},   {"Rat", EditRating},    {"Ema", EditEmail},
+          {"Own", EditOwner},  {"Lan", EditLanguage},    {"Cha", EditCharset}};
 }
 
 void TFormEditHTMLHead::ReadFromStore(XObject& store) {
@@ -406,8 +398,8 @@ bool EditHeader(TFormEditHTMLHead* form, XObject* store) {
 
 QTreeWidgetItem* TFormEditHTMLHead::AddKeyword(const std::string& caption, bool checked) {
   auto* item = new QTreeWidgetItem(ListView);
-  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable |
-                 Qt::ItemIsEditable | Qt::ItemIsDragEnabled);
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEditable |
+                 Qt::ItemIsDragEnabled);
   QString shown = ToQString(caption);
   item->setText(0, shown);
   item->setData(0, RoleOriginal, QByteArray::fromStdString(caption));

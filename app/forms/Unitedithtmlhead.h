@@ -2,11 +2,12 @@
 // robot flags and keywords, kept in the scene's property store and read back by the page
 // builder. Keyword lists can be kept apart in keyword-set files (*.met).
 #pragma once
-#include <QDialog>
-#include <QTreeWidget>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <QDialog>
+#include <QTreeWidget>
 
 class QAction;
 class QCheckBox;

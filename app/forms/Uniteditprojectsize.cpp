@@ -1,11 +1,12 @@
 #include "app/forms/Uniteditprojectsize.h"
 
+#include <cstdint>
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <cstdint>
 
 #include "app/forms/Unitglobal.h"
 #include "platform/gui/QtServices.h"
@@ -14,8 +15,8 @@
 TFormEditProjectSize* FormEditProjectSize = nullptr;
 
 TFormEditProjectSize::TFormEditProjectSize(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
   setObjectName("FormEditProjectSize");
   setWindowTitle("Enter Project Size");
 
@@ -71,9 +72,7 @@ bool TFormEditProjectSize::Execute(const std::string& caption, int& width, int& 
 }
 
 // Typed sizes are kept to 320 .. 1024, though the arrows step through 64 .. 4000.
-void TFormEditProjectSize::Edit1Exit(QLineEdit* sender) {
-  EditClampInteger(sender, 500, 320, 1024);
-}
+void TFormEditProjectSize::Edit1Exit(QLineEdit* sender) { EditClampInteger(sender, 500, 320, 1024); }
 
 // Return presses OK without leaving the edit, so the edit that has the focus is left here
 // as a click on OK would leave it: a typed size is corrected whichever way OK is pressed.

@@ -1,7 +1,8 @@
 // The page size dialog: width and height of the page, 320 to 1024 pixels when typed.
 #pragma once
-#include <QDialog>
 #include <string>
+
+#include <QDialog>
 
 class QLabel;
 class QLineEdit;

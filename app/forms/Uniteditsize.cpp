@@ -1,15 +1,16 @@
 #include "app/forms/Uniteditsize.h"
 
+#include <charconv>
+#include <cmath>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <charconv>
-#include <cmath>
 
-#include "app/forms/Unitglobal.h"
 #include "POP/gui/PopStdCtrls.h"
+#include "app/forms/Unitglobal.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/QtServices.h"
 
@@ -38,8 +39,8 @@ std::string FloatToNumber(double value) {
 }
 
 TFormEditSize::TFormEditSize(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
   setObjectName("FormEditSize");
   setWindowTitle("Size");
   setFixedSize(242, 143);

@@ -1,8 +1,9 @@
 // The size dialog: a width and height in pixels shown in pixels, inches, centimetres, picas
 // or points at a resolution, with the memory a 32-bit picture of that size takes.
 #pragma once
-#include <QDialog>
 #include <string>
+
+#include <QDialog>
 
 class QComboBox;
 class QLabel;

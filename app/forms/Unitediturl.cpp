@@ -15,8 +15,8 @@
 TFormEditURL* FormEditURL = nullptr;
 
 namespace {
-const char* const SchemePrefixes[] = {"",        "file://", "ftp://",  "gopher://", "http://",
-                                      "https://", "mailto:", "news:", "telnet:",   "wais:"};
+const char* const SchemePrefixes[] = {"",         "file://", "ftp://", "gopher://", "http://",
+                                      "https://", "mailto:", "news:",  "telnet:",   "wais:"};
 constexpr size_t MaxUrlLength = 2048;
 }  // namespace
 
@@ -37,7 +37,8 @@ std::string UrlDownloadProblem(const std::string& url) {
     if (c <= ' ' || c == 0x7F) return "The address must not contain blanks or control characters.";
   TUrlParts u = UrlCrack(url);
   if (!u.ok || u.scheme.empty())
-    return "\"" + url + "\" is not a complete address. Choose its type, for example http:, "
+    return "\"" + url +
+           "\" is not a complete address. Choose its type, for example http:, "
            "or type it in full.";
   if (SameText(u.scheme, "file")) {
     // A file of this machine: no host, or the machine itself.
@@ -54,8 +55,8 @@ std::string UrlDownloadProblem(const std::string& url) {
 }
 
 TFormEditURL::TFormEditURL(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
   setObjectName("FormEditURL");
   setWindowTitle("Download Remote File");
   setFixedSize(329, 111);
@@ -66,8 +67,8 @@ TFormEditURL::TFormEditURL(QWidget* parent)
   ComboBoxType = new QComboBox(this);
   ComboBoxType->setObjectName("ComboBoxType");
   ComboBoxType->setGeometry(48, 8, 110, 21);
-  ComboBoxType->addItems({"(other)", "file:", "ftp:", "gopher:", "http:", "https:", "mailto:",
-                          "news:", "telnet:", "wais:"});
+  ComboBoxType->addItems(
+      {"(other)", "file:", "ftp:", "gopher:", "http:", "https:", "mailto:", "news:", "telnet:", "wais:"});
   ComboBoxType->setCurrentIndex(0);
   ComboBoxType->setMaxVisibleItems(ComboBoxType->count());
   Label1->setBuddy(ComboBoxType);
@@ -120,8 +121,7 @@ void TFormEditURL::accept() {
 }
 
 void TFormEditURL::ComboBoxTypeChange() {
-  EditURL->setText(
-      ToQString(UrlChangeScheme(FromQString(EditURL->text()), ComboBoxType->currentIndex())));
+  EditURL->setText(ToQString(UrlChangeScheme(FromQString(EditURL->text()), ComboBoxType->currentIndex())));
 }
 
 void TFormEditURL::PaintBoxPaint() { TFormGlobal::PaintBanner(PaintBox); }

@@ -1,7 +1,8 @@
 // The download dialog: an address with a chooser of its scheme.
 #pragma once
-#include <QDialog>
 #include <string>
+
+#include <QDialog>
 
 class QComboBox;
 class QLabel;

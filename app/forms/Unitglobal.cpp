@@ -1,5 +1,12 @@
 #include "app/forms/Unitglobal.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+
 #include <QApplication>
 #include <QDialog>
 #include <QHBoxLayout>
@@ -8,20 +15,14 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
-#include <exception>
-#include <memory>
-#include <string>
 
 #include "POP/PopForms.h"
+#include "POP/gui/PopStdCtrls.h"
 #include "engine/XBlend.h"
 #include "engine/XImage.h"
 #include "platform/Canvas.h"
 #include "platform/Icon.h"
 #include "platform/SysUtils.h"
-#include "POP/gui/PopStdCtrls.h"
 #include "platform/gui/QtImage.h"
 #include "platform/gui/QtServices.h"
 
@@ -73,8 +74,7 @@ void TFormGlobal::PaintBanner(QWidget* paintBox) {
     QPainter p(paintBox);
     if (p.isActive())
       p.drawImage(QRect(0, 0, gBanner->Width(), paintBox->height()), QImageOfBitmap(*gBanner));
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
 }
 
 const XImage* BannerPicture() { return gBanner.get(); }
@@ -99,11 +99,9 @@ QImage ApplicationIconImage() {
     const TBitmap& b = icon.Image();
     // Straight alpha in blue, green, red, alpha order: Qt's ARGB32 on this byte order.
     QImage out(b.Width(), b.Height(), QImage::Format_ARGB32);
-    for (int y = 0; y < b.Height(); ++y)
-      std::memcpy(out.scanLine(y), b.ScanLine(y), size_t(b.Width()) * 4);
+    for (int y = 0; y < b.Height(); ++y) std::memcpy(out.scanLine(y), b.ScanLine(y), size_t(b.Width()) * 4);
     image = out;
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   return image;
 }
 
@@ -139,17 +137,17 @@ static void LayOutDialogWith(QDialog* dialog, AddBody addBody, std::initializer_
 }
 
 void LayOutDialog(QDialog* dialog, QLayout* body, std::initializer_list<QPushButton*> buttons, int margin) {
-  LayOutDialogWith(dialog, [body](QVBoxLayout& outer) { outer.addLayout(body); }, buttons, margin);
+  LayOutDialogWith(
+      dialog, [body](QVBoxLayout& outer) { outer.addLayout(body); }, buttons, margin);
 }
 
 void LayOutDialog(QDialog* dialog, QWidget* body, std::initializer_list<QPushButton*> buttons, int margin) {
-  LayOutDialogWith(dialog, [body](QVBoxLayout& outer) { outer.addWidget(body); }, buttons, margin);
+  LayOutDialogWith(
+      dialog, [body](QVBoxLayout& outer) { outer.addWidget(body); }, buttons, margin);
 }
 
 void LoadThumbnailPicture(XImage& image, const std::string& file) {
   try {
     image.LoadFromFile(file);
-  } catch (const std::exception&) {
-    image.SetSize(0, 0);
-  }
+  } catch (const std::exception&) { image.SetSize(0, 0); }
 }

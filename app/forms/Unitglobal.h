@@ -1,12 +1,13 @@
 // The dialog banner: the shaded strip along the bottom of the dialogs, a picture tinted to
 // the desktop's button-face colour. Its form is never shown; it only hosts the routine.
 #pragma once
-#include <QImage>
-#include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <string>
+
+#include <QImage>
+#include <QWidget>
 
 class XImage;
 

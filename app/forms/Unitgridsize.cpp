@@ -1,11 +1,12 @@
 #include "app/forms/Unitgridsize.h"
 
+#include <cstdint>
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
-#include <cstdint>
 
 #include "app/forms/Unitglobal.h"
 #include "platform/gui/QtUpDown.h"
@@ -13,8 +14,7 @@
 TFormGridSize* FormGridSize = nullptr;
 
 TFormGridSize::TFormGridSize(QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
   setObjectName("FormGridSize");
   setWindowTitle("Grid Properties");
 

@@ -1,5 +1,9 @@
 #include "app/forms/Unitimageacquire.h"
 
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
@@ -10,13 +14,10 @@
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QUrl>
-#include <algorithm>
-#include <dirent.h>
-#include <sys/stat.h>
 
-#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
 #include "POP/PopWinInet.h"
+#include "app/AppEnvironment.h"
 #include "app/forms/Unitediturl.h"
 #include "app/forms/Unitglobal.h"
 #include "app/forms/Unitimagebrowser.h"
@@ -68,8 +69,8 @@ std::vector<std::string> ListFolders(const std::string& folder) {
 }  // namespace
 
 TFormImageAcquire::TFormImageAcquire(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
       FPicture(std::make_unique<XImage>()) {
   setObjectName("FormImageAcquire");
   setWindowTitle("Image Acquire");
@@ -148,8 +149,7 @@ TFormImageAcquire::TFormImageAcquire(QWidget* parent)
           [this](const QItemSelection& selected, const QItemSelection& deselected) {
             for (const QModelIndex& i : deselected.indexes())
               ListViewSelectItem(ListView->item(i.row()), false);
-            for (const QModelIndex& i : selected.indexes())
-              ListViewSelectItem(ListView->item(i.row()), true);
+            for (const QModelIndex& i : selected.indexes()) ListViewSelectItem(ListView->item(i.row()), true);
           });
   FormCreate();
   PictureChanged();
@@ -188,9 +188,7 @@ bool TFormImageAcquire::eventFilter(QObject* watched, QEvent* e) {
 std::string TFormImageAcquire::LoadPicture(const std::string& file) {
   try {
     FPicture->LoadFromFile(file);
-  } catch (const std::exception& e) {
-    return e.what();
-  }
+  } catch (const std::exception& e) { return e.what(); }
   PictureChanged();
   return {};
 }
@@ -292,8 +290,7 @@ void TFormImageAcquire::ButtonDownloadClick() {
   std::string problem = LoadPicture(local);
   if (!problem.empty()) {
     if (downloaded) DeleteFile(local);
-    Say("The file at " + url + " is not a picture that can be read.\n" + problem,
-        MB_ICONEXCLAMATION);
+    Say("The file at " + url + " is not a picture that can be read.\n" + problem, MB_ICONEXCLAMATION);
   }
 }
 
@@ -343,8 +340,7 @@ void TFormImageAcquire::ComboBoxGalleryChange() {
   std::vector<std::string> files;
   std::string chosen = FromQString(ComboBoxGallery->currentText());
   // A name with a separator could reach outside the gallery.
-  if (!chosen.empty() && chosen.find_first_of("/\\") == std::string::npos && chosen != "." &&
-      chosen != "..")
+  if (!chosen.empty() && chosen.find_first_of("/\\") == std::string::npos && chosen != "." && chosen != "..")
     ListFiles(files, GalleryFolder() + chosen + "/*.*");
   SortFileNames(files);
   {
@@ -360,9 +356,8 @@ void TFormImageAcquire::ComboBoxGalleryChange() {
     XImage thumb;
     thumb.SetSize(GalleryIconSize, GalleryIconSize);
     thumb.Canvas().StretchDraw(TRect{0, 0, GalleryIconSize, GalleryIconSize}, &image);
-    auto* item = new QListWidgetItem(
-        QIcon(QPixmap::fromImage(QImageOfBitmap(thumb))),
-        ToQString(ChangeFileExt(ExtractFileName(file), "")));
+    auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(QImageOfBitmap(thumb))),
+                                     ToQString(ChangeFileExt(ExtractFileName(file), "")));
     item->setData(Qt::UserRole, ToQString("Name=" + file));
     item->setToolTip(ToQString(ExtractFileName(file)));
     ListView->addItem(item);

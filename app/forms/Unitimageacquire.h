@@ -1,11 +1,12 @@
 // The image acquisition dialog: a picture from a scanner, a folder of pictures, a download
 // or the clip-art gallery, shown before it is taken. Its result is the picture's file name.
 #pragma once
-#include <QDialog>
-#include <QImage>
 #include <functional>
 #include <memory>
 #include <string>
+
+#include <QDialog>
+#include <QImage>
 
 #include "platform/gui/QtComboBox.h"
 

@@ -1,5 +1,7 @@
 #include "app/forms/Unitimagebrowser.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QBitmap>
 #include <QComboBox>
@@ -17,7 +19,6 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "app/forms/Unitglobal.h"
 #include "engine/XBlend.h"
@@ -38,9 +39,8 @@ constexpr TColor GlyphTransparent = 0xFF00FF;
 }  // namespace
 
 void SortFileNames(std::vector<std::string>& names) {
-  std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    return CompareText(a, b) < 0;
-  });
+  std::stable_sort(names.begin(), names.end(),
+                   [](const std::string& a, const std::string& b) { return CompareText(a, b) < 0; });
 }
 
 TFormImageBrowser::TFormImageBrowser(QWidget* parent)
@@ -229,8 +229,7 @@ void TFormImageBrowser::ButtonRefreshClick() {
     for (size_t i = 0; i < files.size() && !stopped; ++i) {
       const std::string& file = files[i];
       StatusBarSetSimpleText(StatusBar, "Reading " + IntToStr(int(i + 1)) + " of " +
-                                            IntToStr(int(files.size())) + ": " +
-                                            ExtractFileName(file));
+                                            IntToStr(int(files.size())) + ": " + ExtractFileName(file));
       XImage image;
       LoadThumbnailPicture(image, file);
       QCoreApplication::processEvents();
@@ -250,15 +249,15 @@ void TFormImageBrowser::ButtonRefreshClick() {
     // A folder chosen while this one was read is listed now.
   } while (!stopped && FDirectory != FLastFolder);
   if (stopped) FLastFolder.clear();
-  StatusBarSetSimpleText(StatusBar, stopped ? std::string()
-                                            : FLastFolder + "  (" + IntToStr(shown) +
-                                                  (shown == 1 ? " picture)" : " pictures)"));
+  StatusBarSetSimpleText(
+      StatusBar, stopped ? std::string()
+                         : FLastFolder + "  (" + IntToStr(shown) + (shown == 1 ? " picture)" : " pictures)"));
 }
 
 void TFormImageBrowser::AddThumbnail(const std::string& caption, const QImage& glyph) {
   QPixmap pixmap = QPixmap::fromImage(glyph);
-  pixmap.setMask(QBitmap::fromImage(
-      glyph.createMaskFromColor(TColorToQColor(GlyphTransparent).rgb(), Qt::MaskInColor)));
+  pixmap.setMask(
+      QBitmap::fromImage(glyph.createMaskFromColor(TColorToQColor(GlyphTransparent).rgb(), Qt::MaskInColor)));
   auto* button = new QToolButton(FContent);
   button->setObjectName("Thumbnail");
   button->setGeometry(-ThumbButtonSize, -ThumbButtonSize, ThumbButtonSize, ThumbButtonSize);
@@ -291,7 +290,6 @@ void TFormImageBrowser::ScrollBoxResize() {
 }
 
 void TFormImageBrowser::SpeedButton1Click(QAbstractButton* sender) {
-  FileName = IncludeTrailingPathDelimiter(FLastFolder) +
-             FromQString(sender->property("Caption").toString());
+  FileName = IncludeTrailingPathDelimiter(FLastFolder) + FromQString(sender->property("Caption").toString());
   accept();
 }

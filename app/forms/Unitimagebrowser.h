@@ -1,7 +1,8 @@
 // The image browser: every picture of a folder as a thumbnail button; a click chooses it.
 #pragma once
-#include <QDialog>
 #include <string>
+
+#include <QDialog>
 
 class QAbstractButton;
 class QComboBox;

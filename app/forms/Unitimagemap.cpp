@@ -40,10 +40,8 @@ constexpr int kClientWidth = 433, kClientHeight = 233;
 std::string QuoteSafe(const std::string& link) {
   std::string out;
   for (char c : link) {
-    if (c == '"')
-      out += "&quot;";
-    else
-      out += c;
+    if (c == '"') out += "&quot;";
+    else out += c;
   }
   return out;
 }
@@ -75,8 +73,7 @@ std::string BareFileName(const std::string& path) {
 
 }  // namespace
 
-std::string ImageMapHTML(const ZButtonList& scene, const TRect& crop,
-                         const std::string& imageFileName) {
+std::string ImageMapHTML(const ZButtonList& scene, const TRect& crop, const std::string& imageFileName) {
   std::string s;
   s += "<HTML>\n";
   s += "<HEAD></HEAD>\n";
@@ -87,8 +84,8 @@ std::string ImageMapHTML(const ZButtonList& scene, const TRect& crop,
     if (!b->IsSelected || b->LinkAddress.empty()) continue;
     const TRect& r = b->Bounds;
     s += "<AREA SHAPE=\"RECT\" COORDS=\"" + IntToStr(int64_t(r.Left) - crop.Left) + ", " +
-         IntToStr(int64_t(r.Top) - crop.Top) + ", " + IntToStr(int64_t(r.Right) - crop.Left) +
-         ", " + IntToStr(int64_t(r.Bottom) - crop.Top) + "\"\n";
+         IntToStr(int64_t(r.Top) - crop.Top) + ", " + IntToStr(int64_t(r.Right) - crop.Left) + ", " +
+         IntToStr(int64_t(r.Bottom) - crop.Top) + "\"\n";
     s += "HREF=\"" + QuoteSafe(b->LinkAddress) + "\">\n";
   }
   s += "</MAP>\n";
@@ -101,9 +98,8 @@ std::string ImageMapHTML(const ZButtonList& scene, const TRect& crop,
 }
 
 TFormImageMap::TFormImageMap(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   setObjectName("FormImageMap");
   setWindowTitle("Create Image Mapped HTML File");
   setFixedSize(kClientWidth + 2 * kBorder, kClientHeight + 2 * kBorder);
@@ -191,14 +187,13 @@ TFormImageMap::TFormImageMap(QWidget* parent)
   // The tab sheet's show and hide events are those of its widget: switching pages, and
   // showing or hiding the dialog with the sheet active.
   TabSheet1->installEventFilter(this);
-  void (TFormImageMap::*edits[RowCount])() = {
-      &TFormImageMap::Edit1Change, &TFormImageMap::Edit2Change, &TFormImageMap::Edit3Change,
-      &TFormImageMap::Edit4Change, &TFormImageMap::Edit5Change, &TFormImageMap::Edit6Change,
-      &TFormImageMap::Edit7Change};
+  void (TFormImageMap::*edits[RowCount])() = {&TFormImageMap::Edit1Change, &TFormImageMap::Edit2Change,
+                                              &TFormImageMap::Edit3Change, &TFormImageMap::Edit4Change,
+                                              &TFormImageMap::Edit5Change, &TFormImageMap::Edit6Change,
+                                              &TFormImageMap::Edit7Change};
   // The edits' change handlers fire on every change of their text, programmatic ones
   // included, as the component library's do; the row filling relies on it.
-  for (int k = 0; k < RowCount; ++k)
-    connect(Edit[k], &QLineEdit::textChanged, this, edits[k]);
+  for (int k = 0; k < RowCount; ++k) connect(Edit[k], &QLineEdit::textChanged, this, edits[k]);
   connect(ScrollBar1, &QScrollBar::valueChanged, this, &TFormImageMap::TabSheet1Show);
   connect(RichEdit, &QTextEdit::textChanged, this, &TFormImageMap::RichEditChange);
   // A radio button's click handler also runs when it is checked by the program.
@@ -241,8 +236,7 @@ std::string TFormImageMap::ImageFileName() const {
 
 void TFormImageMap::BuildImageMapHTML() {
   ZButtonList empty;
-  std::string html = ImageMapHTML(Scene ? *Scene : empty, CropRect,
-                                  BareFileName(ImageFileName()));
+  std::string html = ImageMapHTML(Scene ? *Scene : empty, CropRect, BareFileName(ImageFileName()));
   QTextCursor all = RichEdit->textCursor();
   all.select(QTextCursor::Document);
   RichEdit->setTextCursor(all);

@@ -8,8 +8,9 @@
 // ButtonPreviewClick() without showing the dialog, or runs exec() and redraws the page when it
 // returns QDialog::Accepted. Links edited here take effect on the objects at once.
 #pragma once
-#include <QDialog>
 #include <string>
+
+#include <QDialog>
 
 #include "POP/gui/PopDialogs.h"
 #include "platform/Types.h"
@@ -96,5 +97,4 @@ extern TFormImageMap* FormImageMap;
 // The image-map text for a scene: the areas of its selected, linked objects front to back,
 // coordinates relative to the crop's top-left, and the image reference. Quotes in links and
 // URL characters in the image's file name are escaped so that they cannot break the markup.
-std::string ImageMapHTML(const ZButtonList& scene, const TRect& crop,
-                         const std::string& imageFileName);
+std::string ImageMapHTML(const ZButtonList& scene, const TRect& crop, const std::string& imageFileName);

@@ -1,14 +1,15 @@
 #include "app/forms/Unitpleasewait.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
 #include <QStatusBar>
-#include <algorithm>
-#include <cstdint>
-#include <cstdlib>
 
 #include "platform/Services.h"
 #include "platform/gui/QtServices.h"
@@ -38,8 +39,7 @@ std::vector<TColor> SweepColumns(int width, int position, int maximum, TColor pa
   for (int x = 0; x < width; ++x) {
     if (x % 2 == 1)
       columns[size_t(x)] = RGB(uint8_t(acc[0] >> 16), uint8_t(acc[1] >> 16), uint8_t(acc[2] >> 16));
-    else
-      columns[size_t(x)] = panelColor;
+    else columns[size_t(x)] = panelColor;
     if (x == p) {
       int d = width - p == 0 ? 1 : width - p;
       for (int c = 0; c < 3; ++c) step[c] = (0 - acc[c]) / d;
@@ -62,8 +62,8 @@ TFormPleaseWait::TFormPleaseWait(QWidget* parent)
   PanelClient->setGeometry(0, 0, 353, 41);
   PanelClient->setAutoFillBackground(true);
   QPalette pal = PanelClient->palette();
-  pal.setColor(QPalette::Window, QColor(GetRValue(kPanelColor), GetGValue(kPanelColor),
-                                        GetBValue(kPanelColor)));
+  pal.setColor(QPalette::Window,
+               QColor(GetRValue(kPanelColor), GetGValue(kPanelColor), GetBValue(kPanelColor)));
   PanelClient->setPalette(pal);
   Message = new QLabel("Loading...", PanelClient);
   Message->setObjectName("Message");
@@ -112,8 +112,7 @@ void TFormPleaseWait::SetProgress(int position, int maximum) {
   QStatusBar* bar = FindStatusBar();
   if (!bar) return;
   int64_t percent = int64_t(position) * 100 / (maximum == 0 ? 1 : maximum);
-  StatusBarSetSimpleText(bar, FromQString(Message->text()) + " - " + std::to_string(percent) +
-                                  "% Done");
+  StatusBarSetSimpleText(bar, FromQString(Message->text()) + " - " + std::to_string(percent) + "% Done");
 }
 
 // An EndWait without a BeginWait only hides the window: the nesting never goes below zero

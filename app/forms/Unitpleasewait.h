@@ -2,10 +2,11 @@
 // strip, which also writes the progress into the main window's status bar. Nested: the
 // status text of the moment the outermost wait began comes back when it ends.
 #pragma once
-#include <QWidget>
-#include <QImage>
 #include <string>
 #include <vector>
+
+#include <QImage>
+#include <QWidget>
 
 #include "platform/Types.h"
 #include "platform/WaitIndicator.h"

@@ -19,8 +19,8 @@ int EditValue(QLineEdit* edit, int def) { return StrToIntDef(FromQString(edit->t
 }  // namespace
 
 TFormResize::TFormResize(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint) {
   setObjectName("FormResize");
   setWindowTitle("Button Resize");
 
@@ -30,8 +30,8 @@ TFormResize::TFormResize(QWidget* parent)
   TabSheetSettings->setObjectName("TabSheetSettings");
   PageControl->addTab(TabSheetSettings, "Settings");
   auto* grid = new QGridLayout(TabSheetSettings);
-  auto row = [&](int r, const char* labelName, const char* caption, const char* editName,
-                 QLabel*& label, QLineEdit*& edit) {
+  auto row = [&](int r, const char* labelName, const char* caption, const char* editName, QLabel*& label,
+                 QLineEdit*& edit) {
     label = new QLabel(caption, TabSheetSettings);
     label->setObjectName(labelName);
     edit = new QLineEdit(TabSheetSettings);

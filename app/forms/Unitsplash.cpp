@@ -1,16 +1,17 @@
 #include "app/forms/Unitsplash.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QTimer>
-#include <algorithm>
-#include <cstdio>
 
-#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
+#include "app/AppEnvironment.h"
 #include "platform/Graphics.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"

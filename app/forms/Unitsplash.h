@@ -1,9 +1,10 @@
 // The splash window: the start-up picture with the version and copyright lines and the
 // progress bar that the scene loader drives while the first project loads.
 #pragma once
-#include <QWidget>
 #include <memory>
 #include <string>
+
+#include <QWidget>
 
 #include "engine/XZLMButton.h"
 

@@ -1,16 +1,17 @@
 #include "app/forms/Unittipoftheday.h"
 
+#include <climits>
+
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
-#include <climits>
 
-#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
 #include "POP/gui/PopExtCtrls.h"
 #include "POP/gui/PopStdCtrls.h"
+#include "app/AppEnvironment.h"
 #include "app/forms/Unitglobal.h"
 #include "engine/XImage.h"
 #include "platform/IniFiles.h"
@@ -20,9 +21,8 @@
 TFormTipOfTheDay* FormTipOfTheDay = nullptr;
 
 TFormTipOfTheDay::TFormTipOfTheDay(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   setObjectName("FormTipOfTheDay");
   setWindowTitle("Tip of the Day");
   setFixedSize(338, 199);
@@ -96,8 +96,7 @@ void TFormTipOfTheDay::FormCreate() {
   FTipsFile = std::make_unique<TIniFile>(LocalFile("tips.ini"));
   try {
     CheckBoxSetChecked(CheckBoxShow, FTipsFile->ReadBool("Settings", "ShowAtStartup", true));
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
   QFont f = Label1->font();
   f.setPointSize(14);
   Label1->setFont(f);
@@ -123,8 +122,7 @@ void TFormTipOfTheDay::ButtonNextTipClick() {
   LabelTip->setText(ToQString(ExpandTextMacros(Translate(section, FTipsFile.get()))));
   try {
     FTipsFile->WriteInteger("Settings", "CurrentTip", int(n));
-  } catch (const std::exception&) {
-  }
+  } catch (const std::exception&) {}
 }
 
 void TFormTipOfTheDay::CheckBoxShowClick() {

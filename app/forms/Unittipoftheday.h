@@ -1,8 +1,9 @@
 // The tip of the day: one tip from tips.ini in the user's language at each showing, the
 // next one each time, with the setting that shows the window at start-up.
 #pragma once
-#include <QDialog>
 #include <memory>
+
+#include <QDialog>
 
 class QCheckBox;
 class QFrame;

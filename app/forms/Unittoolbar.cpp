@@ -21,14 +21,16 @@ TFormTools* FormTools = nullptr;
 namespace {
 
 // The overlay shapes, in the order of the style's shape numbers.
-const char* const kOverlays[] = {
-    "None", "Win32", "Macintosh", "Tab", "Rectangle", "Round Rectangle", "Ellipse",
-    "3D Style #1", "3D Style #2", "Arrow Left", "Arrow Right", "Arrow Up", "Arrow Down",
-    "Line 1", "Line 2", "Horizontal Line", "Vertical Line", "Star 1", "Star 2", "Star 3",
-    "Star 4", "Star 5", "Star 6", "Text Area", "HTML Snippet"};
+const char* const kOverlays[] = {"None",          "Win32",           "Macintosh",   "Tab",
+                                 "Rectangle",     "Round Rectangle", "Ellipse",     "3D Style #1",
+                                 "3D Style #2",   "Arrow Left",      "Arrow Right", "Arrow Up",
+                                 "Arrow Down",    "Line 1",          "Line 2",      "Horizontal Line",
+                                 "Vertical Line", "Star 1",          "Star 2",      "Star 3",
+                                 "Star 4",        "Star 5",          "Star 6",      "Text Area",
+                                 "HTML Snippet"};
 const char* const kTextureModes[] = {"Stretched", "Tiled", "Centered", "Bilinear Filtered", "Button Skin"};
-const char* const kCurveSizes[] = {"0", "1", "2", "3", "4", "6", "8", "10", "12", "14", "16",
-                                   "20", "24", "28", "32", "36", "40"};
+const char* const kCurveSizes[] = {"0",  "1",  "2",  "3",  "4",  "6",  "8",  "10", "12",
+                                   "14", "16", "20", "24", "28", "32", "36", "40"};
 const char* const kPenWidths[] = {"0", "1", "2", "3", "4", "6", "8", "10", "12", "14", "16"};
 
 template <class W>
@@ -234,14 +236,22 @@ static void ToMainWindow(void (TFormMain::*handler)(QObject*), QObject* sender) 
   if (FormMain) (FormMain->*handler)(sender);
 }
 
-void TFormTools::CheckAntialiasClick(QObject* Sender) { ToMainWindow(&TFormMain::CheckAntialiasClick, Sender); }
-void TFormTools::CheckTransparentClick(QObject* Sender) { ToMainWindow(&TFormMain::CheckTransparentClick, Sender); }
-void TFormTools::ButtonLoadTextureClick(QObject* Sender) { ToMainWindow(&TFormMain::ButtonLoadTextureClick, Sender); }
+void TFormTools::CheckAntialiasClick(QObject* Sender) {
+  ToMainWindow(&TFormMain::CheckAntialiasClick, Sender);
+}
+void TFormTools::CheckTransparentClick(QObject* Sender) {
+  ToMainWindow(&TFormMain::CheckTransparentClick, Sender);
+}
+void TFormTools::ButtonLoadTextureClick(QObject* Sender) {
+  ToMainWindow(&TFormMain::ButtonLoadTextureClick, Sender);
+}
 void TFormTools::ComboOverlayChange(QObject* Sender) { ToMainWindow(&TFormMain::ComboOverlayChange, Sender); }
 void TFormTools::FlipColorsClick(QObject* Sender) { ToMainWindow(&TFormMain::FlipColorsClick, Sender); }
 void TFormTools::CurveSizeChange(QObject* Sender) { ToMainWindow(&TFormMain::CurveSizeChange, Sender); }
 void TFormTools::PenWidthChange(QObject* Sender) { ToMainWindow(&TFormMain::PenWidthChange, Sender); }
-void TFormTools::ComboTextureModeChange(QObject* Sender) { ToMainWindow(&TFormMain::ComboTextureModeChange, Sender); }
+void TFormTools::ComboTextureModeChange(QObject* Sender) {
+  ToMainWindow(&TFormMain::ComboTextureModeChange, Sender);
+}
 
 void TFormTools::XColorPanel1Click(QObject* Sender) {
   auto* panel = qobject_cast<QWidget*>(Sender);

@@ -1,8 +1,9 @@
 // A combo box with the component library's drop-down event: OnDropDown runs right before
 // the list opens, so a handler can fill the list first (Qt has no signal at that moment).
 #pragma once
-#include <QComboBox>
 #include <functional>
+
+#include <QComboBox>
 
 class TDropDownComboBox : public QComboBox {
  public:

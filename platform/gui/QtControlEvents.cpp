@@ -26,7 +26,8 @@ class TClickFilter : public QObject {
       FPressed = m->button() == Qt::LeftButton;
     } else if (e->type() == QEvent::MouseButtonRelease) {
       auto* m = static_cast<QMouseEvent*>(e);
-      bool click = FPressed && m->button() == Qt::LeftButton && FControl->rect().contains(m->position().toPoint());
+      bool click =
+          FPressed && m->button() == Qt::LeftButton && FControl->rect().contains(m->position().toPoint());
       FPressed = false;
       if (click && ClickEnabled(FControl) && FControl->isEnabled() && FHandler) FHandler();
     }

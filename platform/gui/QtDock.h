@@ -1,11 +1,12 @@
 // Docking glue: the main window's two dock sites are its left and right dock areas, and
 // the dockable tool windows are QDockWidgets that float or dock into one of them.
 #pragma once
+#include <functional>
+#include <vector>
+
 #include <QMainWindow>
 #include <QObject>
 #include <QPointer>
-#include <functional>
-#include <vector>
 
 class QDockWidget;
 

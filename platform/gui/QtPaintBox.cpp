@@ -119,8 +119,7 @@ void TQtPaintBox::mouseDoubleClickEvent(QMouseEvent* e) {
   QPointer<TQtPaintBox> self(this);
   if (b == mbLeft) emit DblClick();
   if (!self) return;
-  emit MouseDown(b, TShiftState(ShiftStateOf(e->modifiers(), e->buttons()) | ssDouble), p.x(),
-                 p.y());
+  emit MouseDown(b, TShiftState(ShiftStateOf(e->modifiers(), e->buttons()) | ssDouble), p.x(), p.y());
 }
 
 // Mouse-made context requests are dropped here: the release opens the menu (above). The

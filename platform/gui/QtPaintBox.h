@@ -1,20 +1,26 @@
 // A paint box: a widget that shows a bitmap surface and reports the mouse in the component
 // library's order. The Qt differences it hides are listed at each event handler.
 #pragma once
+#include <cstdint>
+
 #include <QImage>
 #include <QMenu>
 #include <QPointer>
 #include <QWidget>
-#include <cstdint>
 
 #include "platform/Graphics.h"
 #include "platform/Types.h"
 
-
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 using TShiftState = uint16_t;
 enum : TShiftState {
-  ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64
+  ssShift = 1,
+  ssAlt = 2,
+  ssCtrl = 4,
+  ssLeft = 8,
+  ssRight = 16,
+  ssMiddle = 32,
+  ssDouble = 64
 };
 
 class TQtPaintBox : public QWidget {

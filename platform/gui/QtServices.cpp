@@ -1,6 +1,7 @@
 #include "platform/gui/QtServices.h"
 
-#include "platform/gui/QtImage.h"
+#include <algorithm>
+#include <memory>
 
 #include <QApplication>
 #include <QClipboard>
@@ -9,10 +10,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QWindow>
 #include <QFileDialog>
-#include <QFontDialog>
 #include <QFont>
+#include <QFontDialog>
 #include <QImage>
 #include <QInputDialog>
 #include <QMainWindow>
@@ -23,13 +23,13 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QUrl>
-#include <algorithm>
-#include <memory>
+#include <QWindow>
 
 #include "platform/Canvas.h"
 #include "platform/Graphics.h"
 #include "platform/MessageService.h"
 #include "platform/PrinterService.h"
+#include "platform/gui/QtImage.h"
 
 // ---- message boxes ---------------------------------------------------------------------
 
@@ -115,8 +115,8 @@ QWidget* DialogParent() {
 
 int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
   TArrowWhileModal arrow;
-  QMessageBox box(MessageBoxIcon(flags), ToQString(caption), ToQString(text),
-                  MessageBoxButtons(flags), DialogParent());
+  QMessageBox box(MessageBoxIcon(flags), ToQString(caption), ToQString(text), MessageBoxButtons(flags),
+                  DialogParent());
   box.setDefaultButton(MessageBoxDefaultButton(flags));
   box.exec();
   QAbstractButton* clicked = box.clickedButton();
@@ -189,10 +189,8 @@ std::string StatusBarSimpleText(const QStatusBar* bar) {
 
 void StatusBarSetSimpleText(QStatusBar* bar, const std::string& text) {
   if (!bar) return;
-  if (text.empty())
-    bar->clearMessage();
-  else
-    bar->showMessage(ToQString(text));
+  if (text.empty()) bar->clearMessage();
+  else bar->showMessage(ToQString(text));
   // Long work runs on this thread without events in between: paint now.
   bar->repaint();
 }
@@ -225,10 +223,8 @@ class TQtServices : public TServices {
   void SetBusyCursor(bool busy) override {
     if (busy == FBusy) return;
     FBusy = busy;
-    if (busy)
-      QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-      QApplication::restoreOverrideCursor();
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    else QApplication::restoreOverrideCursor();
   }
   void ScreenSize(int& width, int& height) override {
     QScreen* s = QGuiApplication::primaryScreen();
@@ -236,12 +232,10 @@ class TQtServices : public TServices {
     width = g.width();
     height = g.height();
   }
-  bool OpenFileDialog(const std::string& title, const std::string& filter,
-                      std::string& fileName) override {
+  bool OpenFileDialog(const std::string& title, const std::string& filter, std::string& fileName) override {
     return FileDialog(title, filter, fileName, false);
   }
-  bool SaveFileDialog(const std::string& title, const std::string& filter,
-                      std::string& fileName) override {
+  bool SaveFileDialog(const std::string& title, const std::string& filter, std::string& fileName) override {
     return FileDialog(title, filter, fileName, true);
   }
   bool BrowseFolderDialog(const std::string& caption, std::string& folder) override {
@@ -255,8 +249,7 @@ class TQtServices : public TServices {
   bool ColorDialog(int32_t& color) override {
     TArrowWhileModal arrow;
     TColor c = ColorToRGB(TColor(color));
-    QColor chosen = QColorDialog::getColor(QColor(GetRValue(c), GetGValue(c), GetBValue(c)),
-                                           DialogParent());
+    QColor chosen = QColorDialog::getColor(QColor(GetRValue(c), GetGValue(c), GetBValue(c)), DialogParent());
     if (!chosen.isValid()) return false;
     color = int32_t(RGB(uint8_t(chosen.red()), uint8_t(chosen.green()), uint8_t(chosen.blue())));
     return true;
@@ -280,8 +273,7 @@ class TQtServices : public TServices {
     dialog.setOptions({});
     return dialog.exec() == QDialog::Accepted;
   }
-  bool InputBox(const std::string& caption, const std::string& prompt,
-                std::string& value) override {
+  bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) override {
     TArrowWhileModal arrow;
     bool ok = false;
     QString text = QInputDialog::getText(DialogParent(), ToQString(caption), ToQString(prompt),
@@ -319,8 +311,7 @@ class TQtServices : public TServices {
   void Terminate() override { QMetaObject::invokeMethod(qApp, "quit", Qt::QueuedConnection); }
 
  private:
-  bool FileDialog(const std::string& title, const std::string& filter, std::string& fileName,
-                  bool save) {
+  bool FileDialog(const std::string& title, const std::string& filter, std::string& fileName, bool save) {
     TArrowWhileModal arrow;
     QFileDialog dialog(DialogParent(), ToQString(title));
     dialog.setNameFilters(QtNameFilters(filter));
@@ -337,9 +328,7 @@ class TQtServices : public TServices {
 // ShowMessage: one OK button, no icon, the application title as caption.
 class TQtMessageService : public IMessageService {
  public:
-  void ShowMessage(const std::string& text) override {
-    ShowMessageBox(text, ApplicationTitle(), MB_OK);
-  }
+  void ShowMessage(const std::string& text) override { ShowMessageBox(text, ApplicationTitle(), MB_OK); }
 };
 
 // Pages are drawn at the printer's resolution; the page size is its printable area.
@@ -386,8 +375,7 @@ TFont FontOfQFont(const QFont& qfont, TColor color) {
   f.Name = FromQString(qfont.family());
   f.SetSize(qfont.pointSize() > 0 ? qfont.pointSize() : 8);
   f.Style = TFontStyles((qfont.bold() ? fsBold : 0) | (qfont.italic() ? fsItalic : 0) |
-                        (qfont.underline() ? fsUnderline : 0) |
-                        (qfont.strikeOut() ? fsStrikeOut : 0));
+                        (qfont.underline() ? fsUnderline : 0) | (qfont.strikeOut() ? fsStrikeOut : 0));
   f.Color = color;
   return f;
 }
@@ -413,8 +401,7 @@ int TQtFormGeometry::Height() const { return FForm->height(); }
 static bool OnSomeScreen(const QRect& r) {
   for (QScreen* s : QGuiApplication::screens()) {
     QRect part = r.intersected(s->availableGeometry());
-    if (part.width() >= std::min(r.width(), 50) && part.height() >= std::min(r.height(), 20))
-      return true;
+    if (part.width() >= std::min(r.width(), 50) && part.height() >= std::min(r.height(), 20)) return true;
   }
   return false;
 }
@@ -455,6 +442,4 @@ void TQtFormGeometry::SetPosition(TPosition position) {
   FForm->move(r.topLeft());
 }
 
-void TQtFormGeometry::SetCaption(const std::string& caption) {
-  FForm->setWindowTitle(ToQString(caption));
-}
+void TQtFormGeometry::SetCaption(const std::string& caption) { FForm->setWindowTitle(ToQString(caption)); }

@@ -3,11 +3,12 @@
 // the screen size; the adapter that lets the position functions work on a Qt window; and
 // the few helpers that the wait indicator and the dialogs share with the main window.
 #pragma once
+#include <cstdint>
+#include <string>
+
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
-#include <cstdint>
-#include <string>
 
 #include "POP/PopForms.h"
 #include "platform/Services.h"
@@ -27,8 +28,8 @@ class TFont;
 void InstallQtServices();
 
 // Message-box flags and results beyond those of Services.h.
-constexpr uint32_t MB_ABORTRETRYIGNORE = 0x2, MB_RETRYCANCEL = 0x5, MB_ICONHAND = 0x10,
-                   MB_DEFBUTTON2 = 0x100, MB_DEFBUTTON3 = 0x200;
+constexpr uint32_t MB_ABORTRETRYIGNORE = 0x2, MB_RETRYCANCEL = 0x5, MB_ICONHAND = 0x10, MB_DEFBUTTON2 = 0x100,
+                   MB_DEFBUTTON3 = 0x200;
 constexpr int IDABORT = 3, IDRETRY = 4, IDIGNORE = 5;
 
 // The buttons, icon and default button of a message box with the given flags, and the id

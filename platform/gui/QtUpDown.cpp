@@ -1,11 +1,12 @@
 #include "platform/gui/QtUpDown.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
-#include <algorithm>
 
 #include "platform/SysUtils.h"
 
@@ -45,8 +46,7 @@ void TUpDown::SetRange(int minimum, int maximum) {
 
 int TUpDown::Position() {
   int32_t v;
-  if (FAssociate && TryStrToInt(Trim(FAssociate->text().toStdString()), v) && v >= FMin &&
-      v <= FMax)
+  if (FAssociate && TryStrToInt(Trim(FAssociate->text().toStdString()), v) && v >= FMin && v <= FMax)
     FPosition = v;
   return FPosition;
 }
@@ -92,8 +92,7 @@ class TExitFilter : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::FocusOut) {
       Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && FHandler)
-        FHandler();
+      if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && FHandler) FHandler();
     }
     return QObject::eventFilter(watched, event);
   }

@@ -7,8 +7,9 @@
 // - the arrows (and the Up and Down keys in the edit) step by the increment and stop at the
 //   ends unless Wrap is set.
 #pragma once
-#include <QWidget>
 #include <functional>
+
+#include <QWidget>
 
 class QLineEdit;
 class QToolButton;

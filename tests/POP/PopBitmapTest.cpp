@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
+#include "POP/PopBitmap.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numbers>
 
-#include "POP/PopBitmap.h"
 #include "POP/PopGraphics.h"
 #include "POP/PopJpeg.h"
 #include "platform/JpegImage.h"
@@ -40,12 +40,14 @@ TEST(PopBitmapExtras, ZoomDrawsBlocksClippedToTheRectangleOrStretches) {
     std::string map;
   };
   const Case cases[] = {
-      {"whole blocks", Rect(1, 1, 6, 6), 2, Lines({"......", ".rrbb.", ".rrbb.", ".gg##.", ".gg##.", "......"})},
+      {"whole blocks", Rect(1, 1, 6, 6), 2,
+       Lines({"......", ".rrbb.", ".rrbb.", ".gg##.", ".gg##.", "......"})},
       {"cut at the right and bottom", Rect(1, 1, 4, 4), 2,
        Lines({"......", ".rrb..", ".rrb..", ".gg#..", "......", "......"})},
       {"a zoom wider than the rectangle", Rect(0, 0, 3, 2), 5,
        Lines({"rrr...", "rrr...", "......", "......", "......", "......"})},
-      {"stretched below 1", Rect(0, 0, 4, 2), 0, Lines({"rrbb..", "gg##..", "......", "......", "......", "......"})},
+      {"stretched below 1", Rect(0, 0, 4, 2), 0,
+       Lines({"rrbb..", "gg##..", "......", "......", "......", "......"})},
       // Blocks far wider than the sheet: the second block of the top row covers all of it.
       {"blocks beyond the int range", Rect(-2000000000, 0, 2000000000, 6), 1500000000,
        Lines({"bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb", "bbbbbb"})},
@@ -88,8 +90,9 @@ TEST(PopBitmapExtras, RotateSizes) {
     double angle;
     TPoint size;
   };
-  for (const Case& c : {Case{3, 2, 0, {3, 2}}, Case{3, 2, pi / 2, {2, 3}}, Case{3, 2, pi, {3, 2}},
-                        Case{3, 2, -pi / 2, {2, 3}}, Case{10, 10, pi / 4, {15, 15}}, Case{4, 0, pi / 4, {3, 3}}}) {
+  for (const Case& c :
+       {Case{3, 2, 0, {3, 2}}, Case{3, 2, pi / 2, {2, 3}}, Case{3, 2, pi, {3, 2}},
+        Case{3, 2, -pi / 2, {2, 3}}, Case{10, 10, pi / 4, {15, 15}}, Case{4, 0, pi / 4, {3, 3}}}) {
     EXPECT_EQ(BitmapRotateSize(c.w, c.h, c.angle), c.size) << c.w << "x" << c.h << " " << c.angle;
   }
   EXPECT_EQ(BitmapGetMaxRotateSize(3, 4), TPoint(5, 5));
@@ -182,8 +185,9 @@ TEST(PopGraphicsExtras, PixelPackingAndBlt) {
   static_assert(sizeof(TPixel24) == 3);
   EXPECT_EQ(ColorToPixel32(clRed), 0x00FF0000u);
   EXPECT_EQ(ColorToPixel32(RGB(1, 2, 3)), 0x00010203u);
-  EXPECT_EQ(ColorToPixel32(clWindow), Pixel32(GetRValue(ColorToRGB(clWindow)), GetGValue(ColorToRGB(clWindow)),
-                                               GetBValue(ColorToRGB(clWindow))));
+  EXPECT_EQ(ColorToPixel32(clWindow),
+            Pixel32(GetRValue(ColorToRGB(clWindow)), GetGValue(ColorToRGB(clWindow)),
+                    GetBValue(ColorToRGB(clWindow))));
   Sheet s(3, 3);
   TBitmap q;
   Quad(q);

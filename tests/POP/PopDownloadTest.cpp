@@ -1,14 +1,12 @@
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <chrono>
-#include <filesystem>
 
 #include "POP/PopWinInet.h"
 #include "platform/SysUtils.h"
@@ -33,9 +31,7 @@ TEST(PopWinInet, UrlBlockedDownload) {
   EXPECT_EQ(UrlBlockedDownload(base + "missing.gif"), "");
   // The name is ours, so a path in the URL cannot leave the cache folder.
   std::string escaped = UrlBlockedDownload(base + "..%2F..%2Fpic.gif");
-  if (!escaped.empty()) {
-    EXPECT_EQ(ExtractFilePath(escaped), cache.Path() + "/");
-  }
+  if (!escaped.empty()) { EXPECT_EQ(ExtractFilePath(escaped), cache.Path() + "/"); }
   TDownloadLimits small;
   small.MaxBytes = 100000;
   EXPECT_EQ(UrlBlockedDownload(base + "big.bin", small), "");
@@ -57,8 +53,8 @@ TEST(PopWinInet, UrlBlockedDownload) {
   EXPECT_NE(UrlBlockedDownload(base + "big.bin", watched), "");
   EXPECT_EQ(received, 200000);
   EXPECT_EQ(expected, 200000);
-  size_t before = std::distance(std::filesystem::directory_iterator(cache.Path()),
-                                std::filesystem::directory_iterator());
+  size_t before =
+      std::distance(std::filesystem::directory_iterator(cache.Path()), std::filesystem::directory_iterator());
   watched.Progress = [](int64_t, int64_t) { return false; };
   EXPECT_EQ(UrlBlockedDownload(base + "big.bin", watched), "");
   watched.Progress = [](int64_t, int64_t) -> bool { throw std::runtime_error("stop"); };
@@ -83,10 +79,9 @@ TEST(PopWinInet, UrlBlockedDownloadTimesOut) {
   TDownloadLimits limits;
   limits.TotalTimeoutMs = 1500;
   auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(UrlBlockedDownload("http://127.0.0.1:" + IntToStr(ntohs(a.sin_port)) + "/x.gif", limits),
-            "");
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
-                .count();
+  EXPECT_EQ(UrlBlockedDownload("http://127.0.0.1:" + IntToStr(ntohs(a.sin_port)) + "/x.gif", limits), "");
+  auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
   EXPECT_LT(ms, 5000);
   EXPECT_GE(ms, 1000);
   close(fd);

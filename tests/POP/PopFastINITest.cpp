@@ -1,9 +1,8 @@
 #include "POP/PopFastINI.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
-#include <climits>
 
 #include "platform/SysUtils.h"
 #include "tests/support/TestSupport.h"
@@ -32,8 +31,8 @@ TEST(INIDocumentText, ParseRulesGiveTheExactText) {
       {"blanks in and around the brackets", "  [ My Sec ]  tail\nk=v", "[My Sec]\nk=v\n"},
       {"header without closing bracket", "[ Open \nk=v", "[Open]\nk=v\n"},
       {"two equals signs", "[A]\n k = a=b = c \n", "[A]\nk=a=b = c\n"},
-      {"case merges keep first spelling and place",
-       "[Sec]\nKey=1\nOther=x\n[SEC]\nKEY=2\n", "[Sec]\nKey=2\nOther=x\n"},
+      {"case merges keep first spelling and place", "[Sec]\nKey=1\nOther=x\n[SEC]\nKEY=2\n",
+       "[Sec]\nKey=2\nOther=x\n"},
       {"no comment syntax", "[A]\n;c\n;k=v\n", "[A]\n;k=v\n"},
       {"empty header names drop their lines", "[]\nk=v\n[ ]\nx=y\n[", ""},
       {"empty key creates the section only", "[A]\n=v\n", "[A]\n"},
@@ -75,7 +74,7 @@ TEST(INIDocumentText, LineBreaksAndSpecialKeysSplitOnTheNextLoad) {
   doc.SaveToFile(dir.File("a.ini"));
   TINIDocument back;
   back.LoadFromFile(dir.File("a.ini"));
-    // "[X=1" is read as the header of section "X=1", which takes the entry that follows.
+  // "[X=1" is read as the header of section "X=1", which takes the entry that follows.
   EXPECT_EQ(back.AsString(), "[A]\nk=first\nsecond=2\na=b=c\n[X=1]\nafter=2\n");
 }
 
@@ -87,9 +86,8 @@ TEST(INIDocumentReads, ReadIntegerAndReadBool) {
   struct {
     const char* key;
     int32_t expected;
-  } ints[] = {{"dec", 12},    {"neg", -5},       {"plus", 7},         {"mixed", 99},
-              {"frac", 99},   {"empty", 99},     {"hex", 31},         {"big", 99},
-              {"min", INT_MIN}, {"missing", 99}};
+  } ints[] = {{"dec", 12},   {"neg", -5}, {"plus", 7}, {"mixed", 99},    {"frac", 99},
+              {"empty", 99}, {"hex", 31}, {"big", 99}, {"min", INT_MIN}, {"missing", 99}};
   for (auto& c : ints) EXPECT_EQ(doc.ReadInteger("N", c.key, 99), c.expected) << c.key;
   EXPECT_EQ(doc.ReadInteger("", "dec", 99), 99);
   EXPECT_EQ(doc.ReadInteger("N", "", 99), 99);
@@ -98,8 +96,8 @@ TEST(INIDocumentReads, ReadIntegerAndReadBool) {
     const char* key;
     bool def;
     bool expected;
-  } bools[] = {{"two", false, true},  {"minus", false, true}, {"zero", true, false},
-               {"word", true, true},  {"word", false, false}, {"missing", true, true},
+  } bools[] = {{"two", false, true},     {"minus", false, true}, {"zero", true, false},
+               {"word", true, true},     {"word", false, false}, {"missing", true, true},
                {"missing", false, false}};
   for (auto& c : bools) EXPECT_EQ(doc.ReadBool("N", c.key, c.def), c.expected) << c.key;
   EXPECT_EQ(doc.ReadString("N", "empty", "def"), "");  // empty value is not the default

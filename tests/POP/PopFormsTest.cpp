@@ -1,9 +1,10 @@
+#include "POP/PopForms.h"
+
 #include <gtest/gtest.h>
 
-#include "POP/PopForms.h"
-#include "platform/SysUtils.h"
-#include "POP/PopShellAPI.h"
 #include "POP/PopDOM.h"
+#include "POP/PopShellAPI.h"
+#include "platform/SysUtils.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TestSupport.h"
 
@@ -19,7 +20,12 @@ struct FakeForm : TFormGeometry {
   int Top() const override { return t; }
   int Width() const override { return w; }
   int Height() const override { return h; }
-  void SetBounds(int a, int b, int c, int d) override { l = a; t = b; w = c; h = d; }
+  void SetBounds(int a, int b, int c, int d) override {
+    l = a;
+    t = b;
+    w = c;
+    h = d;
+  }
   TWindowState WindowState() const override { return state; }
   void SetWindowState(TWindowState s) override { state = s; }
   void SetPosition(TPosition p) override { pos = p; }
@@ -111,8 +117,7 @@ TEST(PopShellAPI, LaunchUsesArgumentVectors) {
   EXPECT_TRUE(SHOpen("http://example.org/a b", ""));
   EXPECT_EQ(s.Opened, (std::vector<std::string>{"http://example.org/a b"}));
   EXPECT_EQ(SHParameters({"a\"b", "c"}, 1), "\"a\"\"b\" \"c\"");
-  EXPECT_EQ(SHSplitParameters(SHParameters({"a\"b", "c d"}, 1)),
-            (std::vector<std::string>{"a\"b", "c d"}));
+  EXPECT_EQ(SHSplitParameters(SHParameters({"a\"b", "c d"}, 1)), (std::vector<std::string>{"a\"b", "c d"}));
 }
 
 namespace {
@@ -135,9 +140,8 @@ TEST(PopForms, UserSettingsRoundTrip) {
   TIniFile ini(dir.File("Settings.ini"));
   SettingsForm f;
   FormSaveUserSettings(f, ini);
-  EXPECT_EQ(ini.ReadSection("FormSize"),
-            (std::vector<std::string>{"EditName.Text", "CheckBig.Checked", "ComboKind.ItemIndex",
-                                      "ComboKind.Text"}));
+  EXPECT_EQ(ini.ReadSection("FormSize"), (std::vector<std::string>{"EditName.Text", "CheckBig.Checked",
+                                                                   "ComboKind.ItemIndex", "ComboKind.Text"}));
   SettingsForm g;
   g.controls[0].Text = "";
   g.controls[1].Checked = false;

@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
+#include "POP/PopInno.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "POP/PopInno.h"
 #include "platform/Registry.h"
 #include "platform/SysUtils.h"
 #include "tests/support/ScriptedServices.h"
@@ -15,8 +15,7 @@ void Put(const std::string& key, const std::string& name, const std::string& val
   ASSERT_TRUE(r.OpenKey(key, true));
   r.WriteString(name, value);
 }
-const std::string kUninst =
-    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Varnholt Zelmora_is1";
+const std::string kUninst = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Varnholt Zelmora_is1";
 
 struct MenuSpy : TComponentMenu {
   std::vector<std::pair<std::string, std::string>> items;

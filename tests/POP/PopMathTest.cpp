@@ -1,21 +1,28 @@
-#include <gtest/gtest.h>
+#include "POP/PopMath.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numbers>
 #include <string>
 #include <vector>
 
-#include "POP/PopMath.h"
 #include "platform/SysUtils.h"
 
 namespace {
 
 TEST(PopMath, StreamVectorsReadLittleEndianSinglesAndRaiseWhenShort) {
   // 1.0, -2.5, 0.5, 3.0, 100.0, -0.0, 2.0, 4.0, 8.0 as little-endian singles.
-  const std::string bytes("\x00\x00\x80\x3F" "\x00\x00\x20\xC0"
-                          "\x00\x00\x00\x3F" "\x00\x00\x40\x40" "\x00\x00\xC8\x42"
-                          "\x00\x00\x00\x80" "\x00\x00\x00\x40" "\x00\x00\x80\x40" "\x00\x00\x00\x41",
-                          36);
+  const std::string bytes(
+      "\x00\x00\x80\x3F"
+      "\x00\x00\x20\xC0"
+      "\x00\x00\x00\x3F"
+      "\x00\x00\x40\x40"
+      "\x00\x00\xC8\x42"
+      "\x00\x00\x00\x80"
+      "\x00\x00\x00\x40"
+      "\x00\x00\x80\x40"
+      "\x00\x00\x00\x41",
+      36);
   TMemoryStream s;
   s.Write(bytes.data(), int64_t(bytes.size()));
   s.Seek(0, soBeginning);

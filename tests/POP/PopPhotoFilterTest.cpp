@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <functional>
+#include <gtest/gtest.h>
 #include <numbers>
 #include <vector>
 
@@ -30,8 +29,7 @@ Words Read(TBitmap& b) {
   return v;
 }
 
-const Words k3x2 = {1, 2, 3,
-                    4, 5, 6};
+const Words k3x2 = {1, 2, 3, 4, 5, 6};
 
 TEST(PopPhotoFilter, GeometryOnAThreeByTwoMap) {
   const double pi = std::numbers::pi;
@@ -45,13 +43,20 @@ TEST(PopPhotoFilter, GeometryOnAThreeByTwoMap) {
       {"mirror", 3, 2, PhotoMirror, {3, 2, 1, 6, 5, 4}},
       {"flip", 3, 2, PhotoFlip, {4, 5, 6, 1, 2, 3}},
       {"rotate 0", 3, 2, [](auto& d, auto& s) { PhotoRotate(d, s, 0, 1, 9); }, k3x2},
-      {"rotate 90 clockwise", 2, 3, [=](auto& d, auto& s) { PhotoRotate(d, s, pi / 2, 1, 9); }, {4, 1, 5, 2, 6, 3}},
+      {"rotate 90 clockwise",
+       2,
+       3,
+       [=](auto& d, auto& s) { PhotoRotate(d, s, pi / 2, 1, 9); },
+       {4, 1, 5, 2, 6, 3}},
       {"rotate 180", 3, 2, [=](auto& d, auto& s) { PhotoRotate(d, s, pi, 1, 9); }, {6, 5, 4, 3, 2, 1}},
       {"rotate -90", 2, 3, [=](auto& d, auto& s) { PhotoRotate(d, s, -pi / 2, 1, 9); }, {3, 6, 2, 5, 1, 4}},
-      {"rotate 0 into a wider Dst", 5, 2, [](auto& d, auto& s) { PhotoRotate(d, s, 0, 1, 9); },
+      {"rotate 0 into a wider Dst",
+       5,
+       2,
+       [](auto& d, auto& s) { PhotoRotate(d, s, 0, 1, 9); },
        {9, 1, 2, 3, 9, 9, 4, 5, 6, 9}},
-      {"resize 3x2 to 6x4", 6, 4, PhotoResize,
-       {1, 1, 2, 2, 3, 3, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 4, 4, 5, 5, 6, 6}},
+      {"resize 3x2 to 6x4", 6, 4, PhotoResize, {1, 1, 2, 2, 3, 3, 1, 1, 2, 2, 3, 3,
+                                                4, 4, 5, 5, 6, 6, 4, 4, 5, 5, 6, 6}},
       {"resize 3x2 to 1x1", 1, 1, PhotoResize, {5}},
   };
   for (const Case& c : cases) {
@@ -65,7 +70,8 @@ TEST(PopPhotoFilter, GeometryOnAThreeByTwoMap) {
 }
 
 TEST(PopPhotoFilter, InPlaceResultsEqualThoseIntoASecondBitmap) {
-  const TPhotoKernel blur = {1, 1, 1, 1, 1, 1, 2, 2, 2, 1, 1, 2, 4, 2, 1, 1, 2, 2, 2, 1, 1, 1, 1, 1, 1, 36, 0};
+  const TPhotoKernel blur = {1, 1, 1, 1, 1, 1, 2, 2, 2, 1, 1, 2,  4, 2,
+                             1, 1, 2, 2, 2, 1, 1, 1, 1, 1, 1, 36, 0};
   struct Case {
     const char* name;
     std::function<void(const TPhoto&, const TPhoto&)> op;
@@ -118,9 +124,15 @@ TEST(PopPhotoFilter, WordOperations) {
     Words expected;
   };
   const Case cases[] = {
-      {"eor", [](auto& d, auto& s) { PhotoEOR(d, s, 0x0F0F0F0F); }, {0xF00F0F0F, 0x1D3B5977, 0x0FF0F0F0, 0x8F8F8F8F}},
-      {"and", [](auto& d, auto& s) { PhotoAND(d, s, 0xF0F0F0F0); }, {0xF0000000, 0x10305070, 0x00F0F0F0, 0x80808080}},
-      {"or", [](auto& d, auto& s) { PhotoOR(d, s, 0x01010101); }, {0xFF010101, 0x13355779, 0x01FFFFFF, 0x81818181}},
+      {"eor",
+       [](auto& d, auto& s) { PhotoEOR(d, s, 0x0F0F0F0F); },
+       {0xF00F0F0F, 0x1D3B5977, 0x0FF0F0F0, 0x8F8F8F8F}},
+      {"and",
+       [](auto& d, auto& s) { PhotoAND(d, s, 0xF0F0F0F0); },
+       {0xF0000000, 0x10305070, 0x00F0F0F0, 0x80808080}},
+      {"or",
+       [](auto& d, auto& s) { PhotoOR(d, s, 0x01010101); },
+       {0xFF010101, 0x13355779, 0x01FFFFFF, 0x81818181}},
       {"invert keeps the fourth byte", PhotoInvert, {0xFFFFFFFF, 0x12CBA987, 0x00000000, 0x807F7F7F}},
       {"solarize", PhotoSolarize, {0xFFFFFFFF, 0x1297530F, 0x00FFFFFF, 0x80010101}},
   };
@@ -143,7 +155,9 @@ TEST(PopPhotoFilter, WordOperations) {
 }
 
 TEST(PopPhotoFilter, SolarizeTurnsAtTheMiddle) {
-  struct Case { uint32_t in, out; };
+  struct Case {
+    uint32_t in, out;
+  };
   // |255 - 2c|: falling to 1 at 127 and 128, then rising again.
   for (Case c : {Case{0, 255}, Case{1, 253}, Case{64, 127}, Case{127, 1}, Case{128, 1}, Case{200, 145},
                  Case{255, 255}}) {
@@ -156,7 +170,9 @@ TEST(PopPhotoFilter, SolarizeTurnsAtTheMiddle) {
 }
 
 TEST(PopPhotoFilter, ApplyLUAPicksARowPerChannel) {
-  struct Holder { TLUATable t; } h;
+  struct Holder {
+    TLUATable t;
+  } h;
   LookUpArray(luaAdd, h.t);
   TBitmap src, dst;
   Make(src, 2, 1, {0x7F0A141E, 0x00FFFEFD});
@@ -248,9 +264,9 @@ TEST(PopPhotoFilter, WaterEffectStepsInnerPixels) {
 
 TEST(PopPhotoFilter, DownSampleAveragesBlocks) {
   TBitmap src, dst;
-  Make(src, 5, 3, {0x04040404, 0x08080808, 0xFFFFFFFF, 0xFFFFFFFF, 1,
-                   0x0C0C0C0C, 0x10101010, 0xFFFFFFFF, 0xFFFFFFFF, 1,
-                   1, 1, 1, 1, 1});
+  Make(src, 5, 3,
+       {0x04040404, 0x08080808, 0xFFFFFFFF, 0xFFFFFFFF, 1, 0x0C0C0C0C, 0x10101010, 0xFFFFFFFF, 0xFFFFFFFF, 1,
+        1, 1, 1, 1, 1});
   dst.SetSize(2, 1);  // the odd column and row are left out
   PhotoDownSample(Photo(dst), Photo(src));
   // (4 + 8 + 12 + 16) / 4 in every byte, the fourth too; 255 loses its low bits.
@@ -289,12 +305,18 @@ TEST(PopPhotoFilter, ResampleAveragesAndInterpolates) {
 
 TEST(PopPhotoFilter, MismatchedViewsRaiseAndLeaveDstAlone) {
   const TPhotoKernel k{};
-  struct Holder { TLUATable t; } h{};
+  struct Holder {
+    TLUATable t;
+  } h{};
   const std::function<void(const TPhoto&, const TPhoto&)> ops[] = {
       [](auto& d, auto& s) { PhotoEOR(d, s, 1); },
       [](auto& d, auto& s) { PhotoAND(d, s, 1); },
       [](auto& d, auto& s) { PhotoOR(d, s, 1); },
-      PhotoInvert, PhotoMirror, PhotoFlip, PhotoSolarize, PhotoWaterEffect,
+      PhotoInvert,
+      PhotoMirror,
+      PhotoFlip,
+      PhotoSolarize,
+      PhotoWaterEffect,
       [&](auto& d, auto& s) { PhotoConvolution(d, s, k); },
       [&](auto& d, auto& s) { PhotoApplyLUA(d, s, h.t, 0, 0, 0); },
   };

@@ -1,14 +1,14 @@
-#include <gtest/gtest.h>
+#include "POP/PopPhoto.h"
 
 #include <cstdint>
 #include <cstring>
+#include <gtest/gtest.h>
 
 #include "POP/PopBitmap.h"
 #include "POP/PopGraphics.h"
 #include "POP/PopLut.h"
-#include "POP/PopPhoto.h"
-#include "tests/support/PixelMap.h"
 #include "platform/SysUtils.h"
+#include "tests/support/PixelMap.h"
 
 namespace {
 
@@ -37,15 +37,11 @@ TEST(PopPhoto, AssertRaisesOnEitherSizeAlways) {
   try {
     PhotoAssert(pa, pb);
     FAIL();
-  } catch (const EAssertionFailed& e) {
-    EXPECT_STREQ(e.what(), "Dst.Width <> Src.Width");
-  }
+  } catch (const EAssertionFailed& e) { EXPECT_STREQ(e.what(), "Dst.Width <> Src.Width"); }
   try {
     PhotoAssert(pa, pc);
     FAIL();
-  } catch (const EAssertionFailed& e) {
-    EXPECT_STREQ(e.what(), "Dst.Height <> Src.Height");
-  }
+  } catch (const EAssertionFailed& e) { EXPECT_STREQ(e.what(), "Dst.Height <> Src.Height"); }
   // A mismatched grey conversion raises before touching anything.
   Fill(a, 0xFF0000FF);
   EXPECT_THROW(PhotoGrayScale(pa, pb), EAssertionFailed);
@@ -53,7 +49,10 @@ TEST(PopPhoto, AssertRaisesOnEitherSizeAlways) {
 }
 
 TEST(PopPhoto, GrayScaleWeightsAndKeepsTheFourthByte) {
-  struct Case { uint32_t in; uint32_t grey; };
+  struct Case {
+    uint32_t in;
+    uint32_t grey;
+  };
   for (Case c : {Case{0x12FF0000, 76}, Case{0x3400FF00, 149}, Case{0x560000FF, 28}, Case{0x78FFFFFF, 255}}) {
     TBitmap b(1, 1);
     Fill(b, c.in);
@@ -155,11 +154,7 @@ TEST(PopGraphics, BevelColoursLeftTopAndRightBottom) {
 TEST(PopGraphics, TabOutlineCutsTheTopCorners) {
   Sheet s(8, 5);
   CanvasDrawTab(s.bmp.Canvas(), 0, 0, 8, 5, clRed, clBlue, 2);
-  EXPECT_EQ(s.Map(), Lines({"..rrrr..",
-                            ".r....r.",
-                            "r......b",
-                            "r......b",
-                            "rbbbbbbb"}));
+  EXPECT_EQ(s.Map(), Lines({"..rrrr..", ".r....r.", "r......b", "r......b", "rbbbbbbb"}));
 }
 
 TEST(PopGraphics, FillTabUsesBrushAndPen) {
@@ -168,27 +163,45 @@ TEST(PopGraphics, FillTabUsesBrushAndPen) {
   c.Brush.SetColor(clRed);
   c.Pen.Color = clBlue;
   CanvasFillTab(c, 0, 0, 8, 5, clLime, clLime, 2);
-  EXPECT_EQ(s.Map(), Lines({"..bbbbb..",
-                            ".brrrrrb.",
-                            "brrrrrrrb",
-                            "brrrrrrrb",
-                            "brrrrrrrb",
-                            "bbbbbbbbb"}));
+  EXPECT_EQ(s.Map(), Lines({"..bbbbb..", ".brrrrrb.", "brrrrrrrb", "brrrrrrrb", "brrrrrrrb", "bbbbbbbbb"}));
 }
 
 TEST(PopLut, TheTwentyTwoOperations) {
   static TLUATable t;
-  struct Case { TLUAType type; int y, x, v; };
-  for (Case c : {Case{luaCopyX, 3, 7, 7}, Case{luaCopyY, 3, 7, 3}, Case{luaInvertX, 0, 5, 250},
-                 Case{luaInvertY, 5, 0, 250}, Case{luaAverage, 255, 0, 127}, Case{luaBlend, 200, 100, 255},
-                 Case{luaAdd, 200, 100, 44}, Case{luaAddPin, 200, 100, 255}, Case{luaSub, 10, 5, 251},
-                 Case{luaSubPin, 10, 5, 0}, Case{luaDifference, 10, 5, 5}, Case{luaMultiply, 255, 128, 128},
-                 Case{luaDivide, 200, 0, 200}, Case{luaDivide, 255, 2, 127}, Case{luaMinimum, 3, 9, 3},
-                 Case{luaMaximum, 3, 9, 9}, Case{luaBrightness, 0, 255, 0}, Case{luaBrightness, 255, 255, 255},
-                 Case{luaBrightness, 128, 10, 10}, Case{luaContrast, 128, 128, 255}, Case{luaContrast, 16, 16, 4},
-                 Case{luaOR, 1, 2, 3}, Case{luaAND, 3, 6, 2}, Case{luaEOR, 3, 6, 5},
-                 Case{luaSolarize, 0, 0, 255}, Case{luaSolarize, 255, 255, 255}, Case{luaSolarize, 100, 100, 55},
-                 Case{luaGamma, 64, 100, 100}, Case{luaGamma, 0, 128, 0}, Case{luaGamma, 128, 128, 180}}) {
+  struct Case {
+    TLUAType type;
+    int y, x, v;
+  };
+  for (Case c : {Case{luaCopyX, 3, 7, 7},
+                 Case{luaCopyY, 3, 7, 3},
+                 Case{luaInvertX, 0, 5, 250},
+                 Case{luaInvertY, 5, 0, 250},
+                 Case{luaAverage, 255, 0, 127},
+                 Case{luaBlend, 200, 100, 255},
+                 Case{luaAdd, 200, 100, 44},
+                 Case{luaAddPin, 200, 100, 255},
+                 Case{luaSub, 10, 5, 251},
+                 Case{luaSubPin, 10, 5, 0},
+                 Case{luaDifference, 10, 5, 5},
+                 Case{luaMultiply, 255, 128, 128},
+                 Case{luaDivide, 200, 0, 200},
+                 Case{luaDivide, 255, 2, 127},
+                 Case{luaMinimum, 3, 9, 3},
+                 Case{luaMaximum, 3, 9, 9},
+                 Case{luaBrightness, 0, 255, 0},
+                 Case{luaBrightness, 255, 255, 255},
+                 Case{luaBrightness, 128, 10, 10},
+                 Case{luaContrast, 128, 128, 255},
+                 Case{luaContrast, 16, 16, 4},
+                 Case{luaOR, 1, 2, 3},
+                 Case{luaAND, 3, 6, 2},
+                 Case{luaEOR, 3, 6, 5},
+                 Case{luaSolarize, 0, 0, 255},
+                 Case{luaSolarize, 255, 255, 255},
+                 Case{luaSolarize, 100, 100, 55},
+                 Case{luaGamma, 64, 100, 100},
+                 Case{luaGamma, 0, 128, 0},
+                 Case{luaGamma, 128, 128, 180}}) {
     LookUpArray(c.type, t);
     EXPECT_EQ(t[c.y][c.x], c.v) << c.type << " y=" << c.y << " x=" << c.x;
   }

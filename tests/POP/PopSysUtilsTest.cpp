@@ -1,8 +1,8 @@
-#include <gtest/gtest.h>
+#include "POP/PopSysUtils.h"
 
 #include <cstdlib>
+#include <gtest/gtest.h>
 
-#include "POP/PopSysUtils.h"
 #include "platform/SysUtils.h"
 #include "tests/support/TestSupport.h"
 
@@ -10,8 +10,13 @@ TEST(PopSysUtils, MemorySizeToStr) {
   struct Case {
     int64_t bytes;
     const char* want;
-  } cases[] = {{0, "0KB"}, {1, "1KB"}, {1024, "1KB"}, {1025, "2KB"}, {1048576, "1,024KB"},
-               {5LL * 1024 * 1024 * 1024, "5,242,880KB"}, {5LL * 1024 * 1024 * 1024 + 1, "5,242,881KB"}};
+  } cases[] = {{0, "0KB"},
+               {1, "1KB"},
+               {1024, "1KB"},
+               {1025, "2KB"},
+               {1048576, "1,024KB"},
+               {5LL * 1024 * 1024 * 1024, "5,242,880KB"},
+               {5LL * 1024 * 1024 * 1024 + 1, "5,242,881KB"}};
   for (const auto& c : cases) EXPECT_EQ(MemorySizeToStr(c.bytes), c.want) << c.bytes;
 }
 

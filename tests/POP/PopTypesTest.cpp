@@ -1,7 +1,8 @@
+#include "POP/PopTypes.h"
+
 #include <gtest/gtest.h>
 
 #include "POP/PopStrUtils.h"
-#include "POP/PopTypes.h"
 #include "platform/SysUtils.h"
 #include "tests/support/TestSupport.h"
 
@@ -11,11 +12,9 @@ TEST(PopTypes, OverlapAndIntersection) {
     bool overlap;
   } cases[] = {
       {{0, 0, 10, 10}, {10, 0, 20, 10}, false},  // touching along an edge
-      {{0, 0, 10, 10}, {0, 10, 10, 20}, false},
-      {{0, 0, 10, 10}, {0, 0, 10, 10}, true},    // identical
-      {{0, 0, 10, 10}, {9, 9, 20, 20}, true},
-      {{5, 5, 5, 9}, {5, 5, 5, 9}, false},       // empty with itself
-      {{10, 10, 0, 0}, {0, 0, 20, 20}, false},   // inverted
+      {{0, 0, 10, 10}, {0, 10, 10, 20}, false},  {{0, 0, 10, 10}, {0, 0, 10, 10}, true},  // identical
+      {{0, 0, 10, 10}, {9, 9, 20, 20}, true},    {{5, 5, 5, 9}, {5, 5, 5, 9}, false},     // empty with itself
+      {{10, 10, 0, 0}, {0, 0, 20, 20}, false},                                            // inverted
       {{0, 0, 10, 10}, {30, 30, 40, 40}, false},
   };
   for (const auto& c : cases) {
@@ -39,10 +38,7 @@ TEST(PopStrUtils, AnsiReplaceText) {
     const char *s, *from, *to, *want;
   } cases[] = {
       {"aA", "a", "aa", "aaaa"},  // every case replaced once, inserted text not searched
-      {"Save &As", "&", "", "Save As"},
-      {"abc", "", "x", "abc"},
-      {"xXx", "XX", "-", "-x"},
-      {"", "a", "b", ""},
+      {"Save &As", "&", "", "Save As"}, {"abc", "", "x", "abc"}, {"xXx", "XX", "-", "-x"}, {"", "a", "b", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(AnsiReplaceText(c.s, c.from, c.to), c.want) << c.s;
 }

@@ -1,14 +1,14 @@
-#include <gtest/gtest.h>
+#include "POP/PopWinInet.h"
 
 #include <cstdio>
-
-#include "POP/PopWinInet.h"
+#include <gtest/gtest.h>
 
 namespace {
 std::string PythonJoin(const std::string& base, const std::string& rel) {
-  std::string cmd = "/usr/bin/python3 -c 'import sys,urllib.parse;"
-                    "sys.stdout.write(urllib.parse.urljoin(sys.argv[1],sys.argv[2]))' '" +
-                    base + "' '" + rel + "'";
+  std::string cmd =
+      "/usr/bin/python3 -c 'import sys,urllib.parse;"
+      "sys.stdout.write(urllib.parse.urljoin(sys.argv[1],sys.argv[2]))' '" +
+      base + "' '" + rel + "'";
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return "<python3 missing>";
   std::string out;
@@ -68,28 +68,53 @@ TEST(PopWinInet, UrlCombineFollowsTheRfcExamples) {
   struct Case {
     const char *rel, *want;
   } cases[] = {
-      {"g:h", "g:h"}, {"g", "http://a/b/c/g"}, {"./g", "http://a/b/c/g"},
-      {"g/", "http://a/b/c/g/"}, {"/g", "http://a/g"}, {"//g", "http://g"},
-      {"?y", "http://a/b/c/d;p?y"}, {"g?y", "http://a/b/c/g?y"}, {"#s", "http://a/b/c/d;p?q#s"},
-      {"g#s", "http://a/b/c/g#s"}, {"g?y#s", "http://a/b/c/g?y#s"}, {";x", "http://a/b/c/;x"},
-      {"g;x", "http://a/b/c/g;x"}, {"g;x?y#s", "http://a/b/c/g;x?y#s"}, {"", "http://a/b/c/d;p?q"},
-      {".", "http://a/b/c/"}, {"./", "http://a/b/c/"}, {"..", "http://a/b/"},
-      {"../", "http://a/b/"}, {"../g", "http://a/b/g"}, {"../..", "http://a/"},
-      {"../../", "http://a/"}, {"../../g", "http://a/g"}, {"../../../g", "http://a/g"},
-      {"../../../../g", "http://a/g"}, {"/./g", "http://a/g"}, {"/../g", "http://a/g"},
-      {"g.", "http://a/b/c/g."}, {".g", "http://a/b/c/.g"}, {"g..", "http://a/b/c/g.."},
-      {"..g", "http://a/b/c/..g"}, {"./../g", "http://a/b/g"}, {"./g/.", "http://a/b/c/g/"},
-      {"g/./h", "http://a/b/c/g/h"}, {"g/../h", "http://a/b/c/h"}, {"g;x=1/./y", "http://a/b/c/g;x=1/y"},
-      {"g;x=1/../y", "http://a/b/c/y"}, {"g?y/./x", "http://a/b/c/g?y/./x"},
-      {"g?y/../x", "http://a/b/c/g?y/../x"}, {"g#s/./x", "http://a/b/c/g#s/./x"},
+      {"g:h", "g:h"},
+      {"g", "http://a/b/c/g"},
+      {"./g", "http://a/b/c/g"},
+      {"g/", "http://a/b/c/g/"},
+      {"/g", "http://a/g"},
+      {"//g", "http://g"},
+      {"?y", "http://a/b/c/d;p?y"},
+      {"g?y", "http://a/b/c/g?y"},
+      {"#s", "http://a/b/c/d;p?q#s"},
+      {"g#s", "http://a/b/c/g#s"},
+      {"g?y#s", "http://a/b/c/g?y#s"},
+      {";x", "http://a/b/c/;x"},
+      {"g;x", "http://a/b/c/g;x"},
+      {"g;x?y#s", "http://a/b/c/g;x?y#s"},
+      {"", "http://a/b/c/d;p?q"},
+      {".", "http://a/b/c/"},
+      {"./", "http://a/b/c/"},
+      {"..", "http://a/b/"},
+      {"../", "http://a/b/"},
+      {"../g", "http://a/b/g"},
+      {"../..", "http://a/"},
+      {"../../", "http://a/"},
+      {"../../g", "http://a/g"},
+      {"../../../g", "http://a/g"},
+      {"../../../../g", "http://a/g"},
+      {"/./g", "http://a/g"},
+      {"/../g", "http://a/g"},
+      {"g.", "http://a/b/c/g."},
+      {".g", "http://a/b/c/.g"},
+      {"g..", "http://a/b/c/g.."},
+      {"..g", "http://a/b/c/..g"},
+      {"./../g", "http://a/b/g"},
+      {"./g/.", "http://a/b/c/g/"},
+      {"g/./h", "http://a/b/c/g/h"},
+      {"g/../h", "http://a/b/c/h"},
+      {"g;x=1/./y", "http://a/b/c/g;x=1/y"},
+      {"g;x=1/../y", "http://a/b/c/y"},
+      {"g?y/./x", "http://a/b/c/g?y/./x"},
+      {"g?y/../x", "http://a/b/c/g?y/../x"},
+      {"g#s/./x", "http://a/b/c/g#s/./x"},
       {"g#s/../x", "http://a/b/c/g#s/../x"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(UrlCombine(base, c.rel), c.want) << c.rel;
     EXPECT_EQ(UrlCombine(base, c.rel), PythonJoin(base, c.rel)) << "python3 disagrees on " << c.rel;
   }
-  EXPECT_EQ(UrlCombine("http://www.example.org", "services.htm"),
-            "http://www.example.org/services.htm");
+  EXPECT_EQ(UrlCombine("http://www.example.org", "services.htm"), "http://www.example.org/services.htm");
 }
 
 TEST(PopWinInet, CanonicalAndStandardForms) {

@@ -1,14 +1,14 @@
-#include <gtest/gtest.h>
+#include "app/AppEnvironment.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
-#include "platform/Registry.h"
-#include "platform/SysUtils.h"
 #include "app/XFileVersionInfo.h"
 #include "app/XLanguage.h"
 #include "engine/XDraw.h"
+#include "platform/Registry.h"
+#include "platform/SysUtils.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -39,8 +39,9 @@ TEST(XLanguage, TableAndNames) {
 TEST(XFileVersionInfo, WalksTheBlock) {
   // Two translations; only the second holds ProductName.
   std::string block = BuildVersionBlock(
-      1, 2, {{0x0407, 0x04B0, {{"LegalCopyright", "(c) eins"}}},
-             {0x0409, 0x04E4, {{"ProductName", "Prod \xC3\xA9"}, {"LegalCopyright", "(c) two"}}}});
+      1, 2,
+      {{0x0407, 0x04B0, {{"LegalCopyright", "(c) eins"}}},
+       {0x0409, 0x04E4, {{"ProductName", "Prod \xC3\xA9"}, {"LegalCopyright", "(c) two"}}}});
   auto v = XFileVersionInfo::FromBlock(block);
   EXPECT_EQ(v.Query("ProductName", "NA"), "Prod \xC3\xA9");
   EXPECT_EQ(v.Query("LegalCopyright", "NA"), "(c) eins");
@@ -84,7 +85,9 @@ TEST_F(EnvFixture, TranslateText) {
   EXPECT_EQ(ini.ReadSections().size(), 3u);
   // The shipped table translates the product name.
   WriteAll(home.File("language.ini"), ReadAll(std::string(ZELMORA_DATA) + "/language.ini"));
-  EXPECT_EQ(TranslatedProductName(), "Varnholt Zelmora Schaltfl\xC3\xA4" "chen-Designer");
+  EXPECT_EQ(TranslatedProductName(),
+            "Varnholt Zelmora Schaltfl\xC3\xA4"
+            "chen-Designer");
 }
 
 TEST_F(EnvFixture, TranslateTextSurvivesAReadOnlyFolder) {

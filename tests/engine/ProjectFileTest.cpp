@@ -3,8 +3,8 @@
 #include "POP/PopFastINI.h"
 #include "engine/XImageCache.h"
 #include "engine/XZLMButton.h"
-#include "platform/WaitIndicator.h"
 #include "platform/SysUtils.h"
+#include "platform/WaitIndicator.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -85,7 +85,7 @@ TEST(ProjectFile, StyleReadRules) {
   } cases[] = {
       {"AlignX=0\n", 0, 0, -13},
       {"AlignX=0\nAlignY=1\n", 1, 0, -13},
-      {"AlignX=257\n", 1, 0, -13},  // the low 8 bits
+      {"AlignX=257\n", 1, 0, -13},   // the low 8 bits
       {"FontSize=30\n", 2, 0, -13},  // written for people, never read
       {"FontHeight=-20\nFontBold=1\nFontStrikeOut=7\n", 2, fsBold | fsStrikeOut, -20},
       {"FontHeight=99999\n", 2, 0, 1000},
@@ -109,9 +109,12 @@ TEST(ProjectFile, TextureNamesStayInImages) {
     const char* stored;
     const char* name;
     bool found;
-  } cases[] = {{"C:\\pics\\wood.jpg", "wood.jpg", false}, {"C:\\pics\\wood.bmp", "wood.bmp", true},
-               {"WOOD.BMP", "WOOD.BMP", true},            {"../secret.bmp", "secret.bmp", false},
-               {"Images/../../etc", "etc", false},        {"..", "..", false},
+  } cases[] = {{"C:\\pics\\wood.jpg", "wood.jpg", false},
+               {"C:\\pics\\wood.bmp", "wood.bmp", true},
+               {"WOOD.BMP", "WOOD.BMP", true},
+               {"../secret.bmp", "secret.bmp", false},
+               {"Images/../../etc", "etc", false},
+               {"..", "..", false},
                {"x/", "", false}};
   for (auto& c : cases) {
     TINIDocument doc;
@@ -177,7 +180,7 @@ TEST(ProjectFile, ClipboardCopyAndPaste) {
   clip.LoadFromString("[Button2]\nButtonText=stale\n[Button3]\nButtonText=older\n");
   scene.SaveSelectedToINI(clip);
   EXPECT_EQ(clip.ReadInteger("Heading", "NumOfButtons", -1), 2);
-  EXPECT_EQ(clip.ReadInteger("Heading", "LastSelected", -9), 1);  // b2 is the second written
+  EXPECT_EQ(clip.ReadInteger("Heading", "LastSelected", -9), 1);     // b2 is the second written
   EXPECT_EQ(clip.ReadString("Button2", "ButtonText", ""), "stale");  // older sections stay
 
   ZButtonList target;
@@ -186,7 +189,7 @@ TEST(ProjectFile, ClipboardCopyAndPaste) {
   target.LoadFromINI(clip);
   ASSERT_EQ(target.Count(), 3);
   EXPECT_EQ(target.Button(2)->Text, "b2");
-  EXPECT_EQ(target.Current, target.Button(2));       // the pasted b2
+  EXPECT_EQ(target.Current, target.Button(2));        // the pasted b2
   EXPECT_EQ(target.ReadString("Tit"), "other page");  // the page keeps its head settings
 
   ZButtonList empty;

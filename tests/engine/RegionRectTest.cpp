@@ -1,7 +1,6 @@
 #include "engine/RegionRect.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 #include <set>
 #include <utility>

@@ -2,10 +2,9 @@
 // and a texture in each layout, rendered as the editing surface does. The picture is written
 // for a person to look at (ZELMORA_SHEET names the file, else the test's temporary folder),
 // and its checksum is pinned so that an unintended change to any drawing path shows here.
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 
 #include "engine/XBlend.h"

@@ -1,11 +1,9 @@
 // Page bitmaps for the slicer tests, and the check that a sliced page's files match its cells.
 #pragma once
-#include <gtest/gtest.h>
-
-#include <dirent.h>
-
 #include <cstdint>
+#include <dirent.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <set>
 #include <string>
 #include <vector>

@@ -81,7 +81,7 @@ TEST(BitmapCompressor, DamagedRecordsLeaveTheBitmap) {
 TEST(StoreStream, StringItemsAndRoundTrip) {
   XObject o;
   TMemoryStream s;
-  o.SaveToStream(nullptr);  // nothing to do
+  o.SaveToStream(nullptr);                    // nothing to do
   o.WriteString("k", std::string(245, 'v'));  // "[Base]\nk=" + 245 + "\n" = 255 bytes
   o.SaveToStream(&s);
   EXPECT_EQ(uint8_t(s.DataAsString()[0]), 6);

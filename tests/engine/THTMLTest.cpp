@@ -64,10 +64,8 @@ TEST(PageFrame, RobotsCombinations) {
     h.NoIndex = c.noIndex;
     h.NoFollow = c.noFollow;
     std::string text = h.Text();
-    if (c.line)
-      EXPECT_NE(text.find(std::string("CONTENT=\"") + c.line + "\""), std::string::npos) << c.line;
-    else
-      EXPECT_EQ(text, "<HEAD>\r\n</HEAD>\r\n");
+    if (c.line) EXPECT_NE(text.find(std::string("CONTENT=\"") + c.line + "\""), std::string::npos) << c.line;
+    else EXPECT_EQ(text, "<HEAD>\r\n</HEAD>\r\n");
   }
 }
 

@@ -1,7 +1,6 @@
 #include "engine/TLayer.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace {
@@ -53,8 +52,10 @@ TEST(LayerList, SnapPoint) {
     int gx, gy;
     bool align;
     TPoint in, out;
-  } cases[] = {{8, 8, true, {13, 21}, {8, 16}},  {8, 8, true, {-5, -13}, {0, -8}},
-               {0, 1, true, {13, 21}, {13, 21}}, {8, 8, false, {13, 21}, {13, 21}},
+  } cases[] = {{8, 8, true, {13, 21}, {8, 16}},
+               {8, 8, true, {-5, -13}, {0, -8}},
+               {0, 1, true, {13, 21}, {13, 21}},
+               {8, 8, false, {13, 21}, {13, 21}},
                {10, 4, true, {19, 7}, {10, 4}}};
   for (auto& c : cases) {
     list.GridX = c.gx;
@@ -105,7 +106,7 @@ TEST(LayerList, ClickSelection) {
   s.list.Select(b, false, true);
   EXPECT_EQ(s.Selected(), "a");
   EXPECT_EQ(s.list.Current, nullptr);  // b is no longer selected
-  s.list.Select(b, true, false);  // shift: the group, then everything inside the bounds
+  s.list.Select(b, true, false);       // shift: the group, then everything inside the bounds
   EXPECT_EQ(s.Selected(), "abcd");
   s.list.Select(nullptr, false, false);
   EXPECT_EQ(s.Selected(), "");
@@ -179,7 +180,7 @@ TEST(LayerList, FullyVisible) {
   Scene s;
   s.list.Page->SetSize(100, 100);
   TLayer* a = s.Add("a", Rect(10, 10, 30, 30));
-  TLayer* out = s.Add("out", Rect(90, 90, 101, 100));  // one pixel off the page
+  TLayer* out = s.Add("out", Rect(90, 90, 101, 100));   // one pixel off the page
   TLayer* touching = s.Add("t", Rect(30, 10, 40, 30));  // shares an edge with a
   EXPECT_TRUE(s.list.IsFullyVisible(a));
   EXPECT_FALSE(s.list.IsFullyVisible(out));

@@ -1,10 +1,9 @@
 #include "engine/TTableMaker.h"
 
 #include <gtest/gtest.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <random>
 
 #include "tests/engine/SlicedPage.h"
 #include "tests/support/TestSupport.h"
@@ -64,9 +63,9 @@ TEST(PageSlicer, OneObjectInTheMiddle) {
 TEST(PageSlicer, SharedEdgesAndClampedObjects) {
   TTableMaker m(100, 50);
   m.AddTableObject(0, 0, 40, 50, "", "", taLeftJustify, taLeftJustify);
-  m.AddTableObject(40, 0, 100, 50, "", "", taLeftJustify, taLeftJustify);  // shares x = 40
+  m.AddTableObject(40, 0, 100, 50, "", "", taLeftJustify, taLeftJustify);    // shares x = 40
   m.AddTableObject(150, 10, 200, 20, "", "", taLeftJustify, taLeftJustify);  // right of the page
-  m.AddTableObject(30, 20, 10, 30, "", "", taLeftJustify, taLeftJustify);   // reversed: dropped
+  m.AddTableObject(30, 20, 10, 30, "", "", taLeftJustify, taLeftJustify);    // reversed: dropped
   EXPECT_EQ(m.Count(), 5);
   m.LayoutTable();
   EXPECT_EQ(m.XEdges, (std::vector<int32_t>{0, 40, 100}));
@@ -153,7 +152,9 @@ TEST(PageSlicer, CellContentLinksAndNesting) {
 
 constexpr uint32_t kPaper = 0xFF336699;  // the page colour, 0xAARRGGBB
 
-uint32_t Gradient(int x, int y) { return 0xFF000000u | uint32_t(x * 12) << 16 | uint32_t(y * 20) << 8 | 0x40; }
+uint32_t Gradient(int x, int y) {
+  return 0xFF000000u | uint32_t(x * 12) << 16 | uint32_t(y * 20) << 8 | 0x40;
+}
 uint32_t Rings(int x, int y) { return 0xFF000000u | uint32_t((x * x + y * y) & 0xFF) << 8 | 0x80u << 16; }
 
 // Restores the current folder when it ends.

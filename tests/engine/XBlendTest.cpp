@@ -1,8 +1,7 @@
 #include "engine/XBlend.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "platform/PrinterService.h"
 #include "platform/SysUtils.h"
@@ -227,7 +226,7 @@ TEST(Printing, FitsByTheSmallerScale) {
     int pw, ph, w, h;
     TRect expect;
   } cases[] = {
-      {1000, 2000, 50, 100, TRect(0, 0, 1000, 2000)},  // portrait: full height
+      {1000, 2000, 50, 100, TRect(0, 0, 1000, 2000)},   // portrait: full height
       {1000, 2000, 100, 100, TRect(0, 0, 1000, 1000)},  // square on a tall page: full width
       {1000, 2000, 200, 100, TRect(0, 0, 1000, 500)},   // landscape: full width
       {3000, 1000, 200, 100, TRect(0, 0, 2000, 1000)},  // landscape on a short page stays on it

@@ -1,10 +1,9 @@
 #include "engine/XBlit.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,12 +21,8 @@ constexpr uint32_t a = 0xFF1000A1, b = 0xFF1000B1, c = 0xFF1000C1;
 constexpr uint32_t d = 0xFF1000D1, e = 0xFF1000E1, f = 0x401000F1;
 constexpr uint32_t Red = 0xFFFF0000, Blue = 0xFF0000FF, Black = 0xFF000000;
 
-uint32_t Get(TBitmap& bmp, int x, int y) {
-  return reinterpret_cast<const uint32_t*>(bmp.ScanLine(y))[x];
-}
-void Put(TBitmap& bmp, int x, int y, uint32_t v) {
-  reinterpret_cast<uint32_t*>(bmp.ScanLine(y))[x] = v;
-}
+uint32_t Get(TBitmap& bmp, int x, int y) { return reinterpret_cast<const uint32_t*>(bmp.ScanLine(y))[x]; }
+void Put(TBitmap& bmp, int x, int y, uint32_t v) { reinterpret_cast<uint32_t*>(bmp.ScanLine(y))[x] = v; }
 
 // A 32-bit bitmap from its pixels, top row first.
 std::unique_ptr<TBitmap> Make(int w, int h, const std::vector<uint32_t>& px) {
@@ -86,7 +81,7 @@ const TRect ClipOutside{10, 10, 20, 20};
 const TRect ClipRow0Cols1To2{1, 0, 3, 1};
 const TRect ClipPastDst{-5, -5, 100, 100};
 
-const std::vector<uint32_t> Untouched(DW * DH, U);
+const std::vector<uint32_t> Untouched(DW* DH, U);
 
 const Case Cases[] = {
     {"zero width", "3x2", [](TBitmap& D, TBitmap& S) { BlitGraphic(D, 1, 0, 1, 2, S, 0, 0, 3, 2, 255, nullptr, nullptr, 4); },
@@ -237,10 +232,9 @@ TEST(ScaledBlitter, TableOfCases) {
 TEST(ScaledBlitter, SmallSourcesStayInsideTheirBitmaps) {
   const int sizes[][2] = {{1, 1}, {1, 4}, {4, 1}, {2, 2}, {3, 3}};
   const int flagSets[] = {0, 1, 2, 4, 8, 10, 3, 9, 11};
-  const TRect rects[] = {{0, 0, 6, 5}, {-3, -2, 2, 2}, {4, 3, 9, 8}, {-4, -4, 10, 9},
-                         {2, 1, 3, 2}, {5, 4, 6, 5}};
-  const TRect srcRects[] = {{0, 0, 1, 1}, {-1, -1, 1, 1}, {0, 0, 9, 9}, {-2, 0, 3, 1},
-                            {1, 1, 3, 4}};
+  const TRect rects[] = {{0, 0, 6, 5},    {-3, -2, 2, 2}, {4, 3, 9, 8},
+                         {-4, -4, 10, 9}, {2, 1, 3, 2},   {5, 4, 6, 5}};
+  const TRect srcRects[] = {{0, 0, 1, 1}, {-1, -1, 1, 1}, {0, 0, 9, 9}, {-2, 0, 3, 1}, {1, 1, 3, 4}};
   const TRect clips[] = {{0, 0, 6, 5}, {1, 1, 4, 3}, {-9, -9, 99, 99}, {3, 2, 3, 9}};
   int drawn = 0;
   for (auto& sz : sizes)
@@ -254,8 +248,8 @@ TEST(ScaledBlitter, SmallSourcesStayInsideTheirBitmaps) {
           for (const TRect& s : srcRects)
             for (const TRect& clip : clips) {
               auto dst = Make(6, 5, std::vector<uint32_t>(30, U));
-              BlitGraphic(*dst, r.Left, r.Top, r.Right, r.Bottom, *src, s.Left, s.Top, s.Right,
-                          s.Bottom, 255, &clip, SumTable, flags);
+              BlitGraphic(*dst, r.Left, r.Top, r.Right, r.Bottom, *src, s.Left, s.Top, s.Right, s.Bottom, 255,
+                          &clip, SumTable, flags);
               for (int y = 0; y < 5; ++y)
                 for (int x = 0; x < 6; ++x) {
                   // A negative source origin moves the destination start.
@@ -298,17 +292,16 @@ TEST(ScaledBlitter, NineSliceOfTinyTextures) {
               {{hw, h - hh, w - hw, h}, {hw - 1, th - hh, hw + 1, th}},
           };
           for (auto& sl : slices)
-            BlitGraphic(*dst, sl[0].Left, sl[0].Top, sl[0].Right, sl[0].Bottom, *tex,
-                        sl[1].Left, sl[1].Top, sl[1].Right, sl[1].Bottom, 255, nullptr, nullptr,
-                        10);
+            BlitGraphic(*dst, sl[0].Left, sl[0].Top, sl[0].Right, sl[0].Bottom, *tex, sl[1].Left, sl[1].Top,
+                        sl[1].Right, sl[1].Bottom, 255, nullptr, nullptr, 10);
           // A flat texture interpolates to itself less the truncation of the weights (up to
           // two units); only blue, green and red are written.
           for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
               uint32_t v = Get(*dst, x, y);
               if (v == U) continue;
-              SCOPED_TRACE(std::to_string(tw) + "x" + std::to_string(th) + " on " +
-                           std::to_string(w) + "x" + std::to_string(h) + ": " + Hex(v));
+              SCOPED_TRACE(std::to_string(tw) + "x" + std::to_string(th) + " on " + std::to_string(w) + "x" +
+                           std::to_string(h) + ": " + Hex(v));
               EXPECT_EQ(v >> 24, 0x5Au);
               for (int k = 0; k < 3; ++k) {
                 int got = int(v >> (8 * k)) & 0xFF, want = int(0x406080u >> (8 * k)) & 0xFF;

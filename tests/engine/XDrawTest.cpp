@@ -1,8 +1,7 @@
 #include "engine/XDraw.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <vector>
 
 #include "platform/Graphics.h"
@@ -46,9 +45,7 @@ TEST(DrawShadedRing, LargeInsetFillsTheEllipseWithTheGradient) {
   DrawShadedRing(s.canvas, 0, 0, 100, 100, A, B, C, D, 60);
   for (int y = 10; y < 90; y += 7)
     for (int x = 10; x < 90; x += 7)
-      if (std::hypot(x - 50, y - 50) < 38) {
-        EXPECT_NE(s.At(x, y), clWhite) << x << "," << y;
-      }
+      if (std::hypot(x - 50, y - 50) < 38) { EXPECT_NE(s.At(x, y), clWhite) << x << "," << y; }
   EXPECT_EQ(s.At(2, 2), clWhite);
   // The gradient starts at colour A (a degree is less than a pixel wide here, so allow a
   // step or two); the top is halfway to B.
@@ -91,8 +88,8 @@ TEST(DrawConicalGradient, FirstColourExactLastOneStepShort) {
   EXPECT_EQ(s.At(403, 25), RGB(0, 200, 30));    // first degree, just right of twelve o'clock
   EXPECT_EQ(s.At(775, 396), RGB(98, 2, 30));    // last degree, just above three o'clock
   EXPECT_EQ(s.At(667, 137), RGB(49, 100, 30));  // 45 to 46 degrees: 45 truncated steps
-  EXPECT_EQ(s.At(500, 300), clWhite);            // inside the inset
-  EXPECT_EQ(s.At(300, 300), clWhite);            // outside the wedge
+  EXPECT_EQ(s.At(500, 300), clWhite);           // inside the inset
+  EXPECT_EQ(s.At(300, 300), clWhite);           // outside the wedge
   // An end angle not after the start draws nothing.
   Surface t(20, 20);
   DrawConicalGradient(t.canvas, 90, 90, 0, 0, 20, 20, clRed, clBlue, 5);
@@ -114,11 +111,11 @@ TEST(DrawButtonText, CentringTruncatesTheExcessTowardZero) {
     int shift;      // how far above the box's top the text starts
     bool filled;
   } cases[] = {
-      {"Wg", line, 0, true},                  // exactly as tall: filled, no shift
-      {"Wg", line + 3, -1, false},            // -3 / 2 is -1: one pixel down
+      {"Wg", line, 0, true},        // exactly as tall: filled, no shift
+      {"Wg", line + 3, -1, false},  // -3 / 2 is -1: one pixel down
       {"Wg", line + 4, -2, false},
-      {"Wg\nWg", 2 * line - 3, 1, true},      // 3 / 2 is 1
-      {"Wg\nWg\nWg", line, line, true},       // two lines of excess: one line up
+      {"Wg\nWg", 2 * line - 3, 1, true},  // 3 / 2 is 1
+      {"Wg\nWg\nWg", line, line, true},   // two lines of excess: one line up
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.text << " in " << c.boxHeight);
@@ -154,16 +151,16 @@ TEST(DrawButtonText, CaptionsPassThroughTheMacroExpander) {
 }
 
 TEST(DrawListItemCaption, BandsByState) {
-  const std::vector<TColor> blue{0x501010, 0, 0x602020, 0, 0x703030, 0, 0x804040,
-                                 0,        0x703030, 0, 0x602020, 0, 0x501010, 0};
-  const std::vector<TColor> grey{0x404040, 0, 0x505050, 0, 0x606060, 0, 0x707070,
-                                 0,        0x606060, 0, 0x505050, 0, 0x404040, 0};
+  const std::vector<TColor> blue{0x501010, 0,        0x602020, 0,        0x703030, 0,        0x804040,
+                                 0,        0x703030, 0,        0x602020, 0,        0x501010, 0};
+  const std::vector<TColor> grey{0x404040, 0,        0x505050, 0,        0x606060, 0,        0x707070,
+                                 0,        0x606060, 0,        0x505050, 0,        0x404040, 0};
   struct {
     TOwnerDrawState state;
     bool dark;
-  } cases[] = {{odSelected, true}, {odComboBoxEdit, true}, {odSelected | odFocused, true},
-               {0, false}, {odFocused, false}, {odSelected | odDisabled, false},
-               {odComboBoxEdit | odDisabled, false}};
+  } cases[] = {
+      {odSelected, true}, {odComboBoxEdit, true},           {odSelected | odFocused, true},      {0, false},
+      {odFocused, false}, {odSelected | odDisabled, false}, {odComboBoxEdit | odDisabled, false}};
   for (auto& c : cases) {
     SCOPED_TRACE(c.state);
     Surface s(100, 18);

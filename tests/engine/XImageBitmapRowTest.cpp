@@ -30,7 +30,8 @@ TEST(XImageBitmapRow, LoadsRunLengthAndOs2FilesByTheirExtensions) {
   REQUIRE_TOOL("convert");
   TempDir dir;
   std::string src = dir.File("src.ppm");
-  ShellOutput("convert -size 11x6 gradient:'#ff2000-#0030ff' -fill '#10a030' -draw 'point 0,0' -depth 8 " + src);
+  ShellOutput("convert -size 11x6 gradient:'#ff2000-#0030ff' -fill '#10a030' -draw 'point 0,0' -depth 8 " +
+              src);
   struct Case {
     const char* name;
     const char* convert;
@@ -51,7 +52,8 @@ TEST(XImageBitmapRow, LoadsRunLengthAndOs2FilesByTheirExtensions) {
     std::vector<uint32_t> want = ToolPixels(file);
     ASSERT_EQ(want.size(), 66u) << c.name;
     for (int y = 0; y < 6; ++y)
-      for (int x = 0; x < 11; ++x) ASSERT_EQ(Px(img, x, y), want[size_t(y * 11 + x)]) << c.name << " " << x << "," << y;
+      for (int x = 0; x < 11; ++x)
+        ASSERT_EQ(Px(img, x, y), want[size_t(y * 11 + x)]) << c.name << " " << x << "," << y;
   }
   // A damaged file leaves the image as it was and says why.
   std::string bad = dir.File("bad.rle");

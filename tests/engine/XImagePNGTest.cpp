@@ -46,9 +46,9 @@ TEST(XImagePNG, SavedFilesDecodeEqualAndTheSourceStays) {
     for (int x = 0; x < 7; ++x) ASSERT_EQ(Px(img, x, y), Px(before, x, y));  // not left swapped
   std::string rgba = ShellOutput("convert " + f + " rgba:-");
   ASSERT_EQ(rgba.size(), 7u * 3 * 4);
-  EXPECT_EQ(uint8_t(rgba[(1 * 7 + 4) * 4 + 0]), uint8_t(4 ^ 1));    // red
-  EXPECT_EQ(uint8_t(rgba[(1 * 7 + 4) * 4 + 2]), uint8_t(4 * 30));   // blue
-  EXPECT_EQ(uint8_t(rgba[(1 * 7 + 4) * 4 + 3]), uint8_t(104));      // alpha
+  EXPECT_EQ(uint8_t(rgba[(1 * 7 + 4) * 4 + 0]), uint8_t(4 ^ 1));   // red
+  EXPECT_EQ(uint8_t(rgba[(1 * 7 + 4) * 4 + 2]), uint8_t(4 * 30));  // blue
+  EXPECT_EQ(uint8_t(rgba[(1 * 7 + 4) * 4 + 3]), uint8_t(104));     // alpha
   XImage back;
   back.LoadFromFile(f);
   EXPECT_EQ(Px(back, 6, 2), Px(img, 6, 2));
@@ -59,9 +59,7 @@ TEST(XImagePNG, SavedFilesDecodeEqualAndTheSourceStays) {
   try {
     grey.SaveToFile(dir.File("grey.png"));
     ADD_FAILURE();
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_EQ(e.Message, "Illegal PNG Image Format");
-  }
+  } catch (const EInvalidGraphic& e) { EXPECT_EQ(e.Message, "Illegal PNG Image Format"); }
   EXPECT_FALSE(FileExists(dir.File("grey.png")));
 }
 

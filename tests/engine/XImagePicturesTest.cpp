@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 #include "engine/XBlend.h"
 #include "engine/XImage.h"
@@ -29,10 +28,10 @@ void Record(std::string& s, int fn, std::initializer_list<int> params) {
 // red-filled rectangle drawn without a pen.
 std::string SmallMetafile() {
   std::string body;
-  Record(body, 0x020B, {0, 0});    // window origin
-  Record(body, 0x020C, {10, 20});  // window extent
-  Record(body, 0x02FA, {5, 0, 0, 0, 0});           // null pen
-  Record(body, 0x02FC, {0, 0x00FF, 0x0000, 0});    // solid red brush
+  Record(body, 0x020B, {0, 0});                  // window origin
+  Record(body, 0x020C, {10, 20});                // window extent
+  Record(body, 0x02FA, {5, 0, 0, 0, 0});         // null pen
+  Record(body, 0x02FC, {0, 0x00FF, 0x0000, 0});  // solid red brush
   Record(body, 0x012D, {0});
   Record(body, 0x012D, {1});
   Record(body, 0x041B, {8, 12, 2, 4});  // bottom, right, top, left
@@ -59,8 +58,11 @@ TEST(XImagePictures, IconsWithSeveralSizesLoad) {
   std::string ico = dir.Path() + "/a.ico";
   int rc = 0;
   // Red square with a transparent border, in three sizes.
-  ShellOutput("convert -size 48x48 xc:none -fill red -draw 'rectangle 8,8 39,39' "
-              "-define icon:auto-resize=48,32,16 '" + ico + "' 2>&1", &rc);
+  ShellOutput(
+      "convert -size 48x48 xc:none -fill red -draw 'rectangle 8,8 39,39' "
+      "-define icon:auto-resize=48,32,16 '" +
+          ico + "' 2>&1",
+      &rc);
   ASSERT_EQ(rc, 0);
   XImage img;
   img.LoadFromFile(ico);
@@ -73,7 +75,8 @@ TEST(XImagePictures, IconsWithSeveralSizesLoad) {
 
   // 8-bit entries with a mask, from a palette image.
   std::string ico8 = dir.Path() + "/b.ICO";
-  ShellOutput("convert -size 16x16 xc:blue -type Palette -define icon:auto-resize=16 '" + ico8 + "' 2>&1", &rc);
+  ShellOutput("convert -size 16x16 xc:blue -type Palette -define icon:auto-resize=16 '" + ico8 + "' 2>&1",
+              &rc);
   ASSERT_EQ(rc, 0);
   img.LoadFromFile(ico8);
   EXPECT_EQ(img.Width(), 16);
@@ -126,7 +129,9 @@ TEST(XImagePictures, DamagedFilesLoadOrFailCleanly) {
   TempDir dir;
   int rc = 0;
   ShellOutput("convert -size 20x12 gradient:red-blue '" + dir.Path() + "/s.jpg' 2>&1", &rc);
-  ShellOutput("convert -size 20x12 gradient:red-blue -define icon:auto-resize=16 '" + dir.Path() + "/s.ico' 2>&1", &rc);
+  ShellOutput(
+      "convert -size 20x12 gradient:red-blue -define icon:auto-resize=16 '" + dir.Path() + "/s.ico' 2>&1",
+      &rc);
   WriteAll(dir.Path() + "/s.wmf", SmallMetafile());
   WriteAll(dir.Path() + "/s.ppm", "P3 2 2 255 1 2 3 4 5 6 7 8 9 10 11 12");
   uint32_t seed = 1;
@@ -144,8 +149,7 @@ TEST(XImagePictures, DamagedFilesLoadOrFailCleanly) {
       try {
         img.LoadFromFile(f);
         EXPECT_EQ(img.PixelFormat(), pf32bit);
-      } catch (const Exception&) {
-      }
+      } catch (const Exception&) {}
     }
   }
 }

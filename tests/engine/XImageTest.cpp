@@ -1,8 +1,7 @@
 #include "engine/XImage.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 #include "engine/XBlend.h"
 #include "platform/MessageService.h"
@@ -19,7 +18,8 @@ void Gradient(XImage& img, int w, int h) {
   img.SetSize(w, h);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      reinterpret_cast<uint32_t*>(img.ScanLine(y))[x] = MakePixel(x * 255 / w, y * 255 / h, (x + y) * 7 & 255, 255);
+      reinterpret_cast<uint32_t*>(img.ScanLine(y))[x] =
+          MakePixel(x * 255 / w, y * 255 / h, (x + y) * 7 & 255, 255);
 }
 
 std::string RgbOf(TBitmap& b) {
@@ -93,17 +93,17 @@ TEST(XImagePPM, ReaderFixtures) {
 TEST(XImagePPM, BadFilesFailAndLeaveTheImage) {
   TempDir dir;
   const char* bad[] = {
-      "P3 2 1 255 1 2 3 4 5",     // short data
-      "P3 1 1 0 0 0 0",           // zero maximum
-      "P3 1 1 65536 0 0 0",       // maximum too large
-      "P3 0 1 255",               // zero width
-      "P3 1 -1 255 0 0 0",        // negative height
-      "P3 nan 1 255 0 0 0",       // not a number
+      "P3 2 1 255 1 2 3 4 5",  // short data
+      "P3 1 1 0 0 0 0",        // zero maximum
+      "P3 1 1 65536 0 0 0",    // maximum too large
+      "P3 0 1 255",            // zero width
+      "P3 1 -1 255 0 0 0",     // negative height
+      "P3 nan 1 255 0 0 0",    // not a number
       "P3 inf 1 255 0 0 0",
       "P3 0x2 1 255 0 0 0 0 0 0",  // hexadecimal
       "P3 1 1 255 1 2 x",
-      "P3 40000 1 255 0 0 0",     // beyond the image limit
-      "P6 1 1 255 abc",           // binary PPM is not this reader's
+      "P3 40000 1 255 0 0 0",  // beyond the image limit
+      "P6 1 1 255 abc",        // binary PPM is not this reader's
       "P3\n# ends in a comment",
       "",
   };
@@ -211,9 +211,9 @@ TEST(XImageDispatch, ExtensionsReachTheirCodecs) {
     const char* name;
     const char* magic;  // the first bytes written; nullptr when the save must fail
   } cases[] = {
-      {"a.JPG", "\xff\xd8"}, {"b.jpeg", "\xff\xd8"}, {"c.Jpe", "\xff\xd8"}, {"d.DIB", "BM"},
+      {"a.JPG", "\xff\xd8"}, {"b.jpeg", "\xff\xd8"}, {"c.Jpe", "\xff\xd8"},  {"d.DIB", "BM"},
       {"e.bmp", "BM"},       {"f.PPM", "P3"},        {"fold.er/g", nullptr}, {"h.Png", "\x89P"},
-      {"i.gif", "GI"},    {"j.tiff", nullptr},
+      {"i.gif", "GI"},       {"j.tiff", nullptr},
   };
   for (const Case& c : cases) {
     std::string f = dir.Path() + "/" + c.name;
@@ -315,7 +315,8 @@ TEST(XImageBitmap, DrawGraphicCentredFitsBySmallerScale) {
     for (int y = 0; y < c.bh; ++y)
       for (int x = 0; x < c.bw; ++x) {
         bool inside = x >= c.expect.Left && x < c.expect.Right && y >= c.expect.Top && y < c.expect.Bottom;
-        EXPECT_EQ(Pixel(b, x, y) & 0xFFFFFF, inside ? 0xFFFFFFu : 0u) << c.bw << "x" << c.bh << " " << x << "," << y;
+        EXPECT_EQ(Pixel(b, x, y) & 0xFFFFFF, inside ? 0xFFFFFFu : 0u)
+            << c.bw << "x" << c.bh << " " << x << "," << y;
       }
   }
   TBitmap b(4, 4), empty;

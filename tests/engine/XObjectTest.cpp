@@ -1,7 +1,6 @@
 #include "engine/XObject.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 
 #include "platform/SysUtils.h"
@@ -9,17 +8,13 @@
 namespace {
 
 TEST(UrlEncode, EveryByteAgainstTheCopySet) {
-  const std::string kept =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!$'()*-._@";
+  const std::string kept = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!$'()*-._@";
   for (int b = 1; b < 256; ++b) {
     std::string in(1, char(b));
     std::string out = UrlEncode(in);
-    if (kept.find(char(b)) != std::string::npos)
-      EXPECT_EQ(out, in) << b;
-    else if (b == ' ')
-      EXPECT_EQ(out, "+");
-    else
-      EXPECT_EQ(out, Format("%%%02X", b)) << b;
+    if (kept.find(char(b)) != std::string::npos) EXPECT_EQ(out, in) << b;
+    else if (b == ' ') EXPECT_EQ(out, "+");
+    else EXPECT_EQ(out, Format("%%%02X", b)) << b;
   }
   EXPECT_EQ(UrlEncode(std::string("ab\0cd", 5)), "ab");  // stops at NUL
   EXPECT_EQ(UrlEncode("a+b%=\r\n\xE9"), "a%2Bb%25%3D%0D%0A%E9");
@@ -41,8 +36,8 @@ TEST(UrlDecode, Cases) {
   struct {
     const char* in;
     const char* out;
-  } ok[] = {{"%%41", "%41"}, {"%41%42", "AB"}, {"a+b", "a b"}, {"%e9%E9", "\xE9\xE9"},
-            {"plain", "plain"}, {"%%", "%"}, {"", ""}};
+  } ok[] = {{"%%41", "%41"},    {"%41%42", "AB"}, {"a+b", "a b"}, {"%e9%E9", "\xE9\xE9"},
+            {"plain", "plain"}, {"%%", "%"},      {"", ""}};
   for (auto& c : ok) EXPECT_EQ(UrlDecode(c.in), c.out) << c.in;
 
   struct {
@@ -56,9 +51,7 @@ TEST(UrlDecode, Cases) {
     try {
       UrlDecode(c.in);
       ADD_FAILURE() << c.in << " decoded";
-    } catch (const EConvertError& e) {
-      EXPECT_EQ(e.Message, c.message);
-    }
+    } catch (const EConvertError& e) { EXPECT_EQ(e.Message, c.message); }
   }
 }
 
@@ -101,9 +94,7 @@ TEST(PropertyStore, TypedValues) {
   try {
     o.ReadFloat("mixed");
     ADD_FAILURE();
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message, "'12abc' is not a valid floating point value");
-  }
+  } catch (const EConvertError& e) { EXPECT_EQ(e.Message, "'12abc' is not a valid floating point value"); }
   EXPECT_THROW(o.ReadFloat("missing"), EConvertError);
 }
 

@@ -1,9 +1,8 @@
 #include "engine/XRender.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <map>
 
 #include "engine/XBlend.h"
@@ -89,11 +88,21 @@ TEST(RenderButton, StretchedTiledAndCentredTexturesOnFrameKindZero) {
   const Case cases[] = {
       {"stretched 2x2 to 4x4", 1, 2, 2, rgbw, Rect(1, 1, 5, 5),
        Lines({"......", ".rrgg.", ".rrgg.", ".bbww.", ".bbww.", "......"})},
-      {"tiled, cut at the right and bottom", 2, 3, 2, {R, G, B, W, K, R}, Rect(0, 1, 7, 4),
+      {"tiled, cut at the right and bottom",
+       2,
+       3,
+       2,
+       {R, G, B, W, K, R},
+       Rect(0, 1, 7, 4),
        Lines({".......", "rgbrgbr", "wkrwkrw", "rgbrgbr", ".......", "......."})},
       {"centred, page around it", 3, 2, 2, rgbw, Rect(0, 0, 6, 5),
        Lines({"......", "..rg..", "..bw..", "......", "......", "......"})},
-      {"centred, larger than the object", 3, 3, 3, {R, G, B, W, K, R, G, B, W}, Rect(1, 1, 2, 2),
+      {"centred, larger than the object",
+       3,
+       3,
+       3,
+       {R, G, B, W, K, R, G, B, W},
+       Rect(1, 1, 2, 2),
        Lines({"......", ".k....", "......", "......", "......", "......"})},
       {"mode outside 1 to 5 stretches", 9, 2, 2, rgbw, Rect(1, 1, 5, 5),
        Lines({"......", ".rrgg.", ".rrgg.", ".bbww.", ".bbww.", "......"})},
@@ -132,11 +141,11 @@ TEST(RenderButton, NineSliceStretchesTheMiddleStripsBilinearly) {
     int x, y;
     uint32_t v;
   } expect[] = {
-      {0, 0, R}, {7, 0, G}, {0, 5, B}, {7, 5, W},  // corners
-      {0, 2, R}, {0, 3, 0xFF7F0080},               // left edge: red, then halfway to blue
-      {7, 2, G}, {7, 3, 0xFF80FF80},               // right edge: green, then towards white
-      {3, 0, 0xFFBF4000}, {4, 0, 0xFF7F8000},      // top edge: red towards green
-      {2, 2, R}, {4, 2, 0xFF7F8000}, {2, 3, 0xFF7F0080},  // centre
+      {0, 0, R},          {7, 0, G},          {0, 5, B},          {7, 5, W},  // corners
+      {0, 2, R},          {0, 3, 0xFF7F0080},                      // left edge: red, then halfway to blue
+      {7, 2, G},          {7, 3, 0xFF80FF80},                      // right edge: green, then towards white
+      {3, 0, 0xFFBF4000}, {4, 0, 0xFF7F8000},                      // top edge: red towards green
+      {2, 2, R},          {4, 2, 0xFF7F8000}, {2, 3, 0xFF7F0080},  // centre
   };
   for (auto& e : expect) EXPECT_EQ(Px(p.bitmap, e.x, e.y), e.v) << e.x << "," << e.y;
 }
@@ -237,8 +246,8 @@ TEST(RenderButton, AntialiasingLeavesTheStyleAsItWas) {
   s.TextureMode = 4;
   auto snapshot = [&] {
     return std::make_tuple(s.Font->Height(), s.Font->Name, s.Font->Color, s.Font->Style, s.PenWidth,
-                           s.CurveSize, s.IsTransparent, s.IsAntialiased, s.Alignment, s.Shape,
-                           s.TextureMode, s.Color0, s.Color1, s.Color2, s.Color3, s.Color4, s.Color5);
+                           s.CurveSize, s.IsTransparent, s.IsAntialiased, s.Alignment, s.Shape, s.TextureMode,
+                           s.Color0, s.Color1, s.Color2, s.Color3, s.Color4, s.Color5);
   };
   auto before = snapshot();
   for (int i = 0; i < 3; ++i) p.Render(o);
@@ -397,8 +406,7 @@ TEST(DrawButtonFrame, BevelledFrameAndOtherKinds) {
   // Other kinds draw nothing.
   TBitmap k9(4, 4, pf32bit);
   FillOpaqueWhite(k9);
-  for (int kind : {4, 23, -1})
-    DrawButtonFrame(k9.Canvas(), 0, 0, 4, 4, kind, 0, 0, 0, 0, 0, false);
+  for (int kind : {4, 23, -1}) DrawButtonFrame(k9.Canvas(), 0, 0, 4, 4, kind, 0, 0, 0, 0, 0, false);
   EXPECT_EQ(PixelMap(k9, StdLegend()), Lines({"....", "....", "....", "...."}));
 }
 

@@ -56,8 +56,8 @@ std::string Riff(const std::string& body) { return Chunk("RIFF", "ACON" + body);
 
 // Three icons of different colours, shown in the order 2, 0, 2 with their own rates.
 std::string SampleAni() {
-  std::string fram = "fram" + Chunk("icon", MakeIco(2, 2, 0xFFFF0000)) + Chunk("icon", MakeIco(2, 2, 0xFF00FF00)) +
-                     Chunk("icon", MakeIco(2, 2, 0xFF0000FF));
+  std::string fram = "fram" + Chunk("icon", MakeIco(2, 2, 0xFFFF0000)) +
+                     Chunk("icon", MakeIco(2, 2, 0xFF00FF00)) + Chunk("icon", MakeIco(2, 2, 0xFF0000FF));
   std::string info = "INFO" + Chunk("INAM", std::string("Spinner\0", 8)) + Chunk("IART", "Someone");
   return Riff(Chunk("LIST", info) + Anih(3, 3, 10) + Chunk("rate", Dwords({5, 6, 7})) +
               Chunk("seq ", Dwords({2, 0, 2})) + Chunk("LIST", fram) + Chunk("junk", "x"));
@@ -123,10 +123,10 @@ TEST(Anifile, HostileFilesFailCleanly) {
       {"no frames", Riff(Anih(0, 0, 1))},
       {"raw frames", Riff(Anih(1, 1, 1, 0))},
       {"missing icons", Riff(Anih(2, 2, 1) + Chunk("LIST", "fram" + Chunk("icon", MakeIco(2, 2, 0))))},
-      {"sequence out of range",
-       Riff(Anih(1, 2, 1) + Chunk("seq ", Dwords({0, 9})) + Chunk("LIST", "fram" + Chunk("icon", MakeIco(2, 2, 0))))},
-      {"short rate table",
-       Riff(Anih(1, 3, 1) + Chunk("rate", Dwords({1})) + Chunk("LIST", "fram" + Chunk("icon", MakeIco(2, 2, 0))))},
+      {"sequence out of range", Riff(Anih(1, 2, 1) + Chunk("seq ", Dwords({0, 9})) +
+                                     Chunk("LIST", "fram" + Chunk("icon", MakeIco(2, 2, 0))))},
+      {"short rate table", Riff(Anih(1, 3, 1) + Chunk("rate", Dwords({1})) +
+                                Chunk("LIST", "fram" + Chunk("icon", MakeIco(2, 2, 0))))},
       {"bad icon", Riff(Anih(1, 1, 1) + Chunk("LIST", "fram" + Chunk("icon", "garbage")))},
   };
   for (const Case& c : cases) {
@@ -142,14 +142,11 @@ TEST(Anifile, HostileFilesFailCleanly) {
       Load(cut, good.substr(0, n));
       ADD_FAILURE() << "cut at " << n << " loaded";
     } catch (const EReadError&) {
-    } catch (const EInvalidGraphic&) {
-    }
+    } catch (const EInvalidGraphic&) {}
   }
   try {
     Load(image, good.substr(0, 30));
-  } catch (const EReadError& e) {
-    EXPECT_STREQ(e.what(), "Stream read error");
-  }
+  } catch (const EReadError& e) { EXPECT_STREQ(e.what(), "Stream read error"); }
 }
 
 TEST(Anifile, SavingIsNotImplemented) {

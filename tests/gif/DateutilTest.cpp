@@ -1,6 +1,7 @@
+#include "gif/Dateutil.h"
+
 #include <gtest/gtest.h>
 
-#include "gif/Dateutil.h"
 #include "platform/SysUtils.h"
 
 namespace {
@@ -49,12 +50,9 @@ TEST(Dateutil, IncDateWrapsMonthsAndLimitsTheDay) {
     int days, months, years;
     TDateTime to;
   } cases[] = {
-      {D(2024, 1, 31), 0, 1, 0, D(2024, 2, 29)},
-      {D(2023, 1, 31), 0, 1, 0, D(2023, 2, 28)},
-      {D(2024, 2, 29), 0, 0, 1, D(2025, 2, 28)},
-      {D(2024, 11, 15), 0, 3, 0, D(2025, 2, 15)},
-      {D(2024, 1, 15), 0, -1, 0, D(2023, 12, 15)},
-      {D(2024, 3, 31), 0, -13, 0, D(2023, 2, 28)},
+      {D(2024, 1, 31), 0, 1, 0, D(2024, 2, 29)},   {D(2023, 1, 31), 0, 1, 0, D(2023, 2, 28)},
+      {D(2024, 2, 29), 0, 0, 1, D(2025, 2, 28)},   {D(2024, 11, 15), 0, 3, 0, D(2025, 2, 15)},
+      {D(2024, 1, 15), 0, -1, 0, D(2023, 12, 15)}, {D(2024, 3, 31), 0, -13, 0, D(2023, 2, 28)},
       {D(2024, 1, 31), 1, 1, 0, D(2024, 3, 1)},  // the days come after the limit
       {D(2024, 12, 31), 0, 25, 0, D(2027, 1, 31)},
   };
@@ -122,8 +120,7 @@ TEST(Dateutil, DateOrderFormatsAndMasks) {
   EXPECT_EQ(DefDateMask('_', true), "!9999/99/99;1;_");
   FormatSettings().ShortDateFormat = saved;
   EXPECT_EQ(FormatLongDate(D(2024, 3, 5)), "Tuesday, March 05, 2024");
-  EXPECT_EQ(FormatLongDateTime(D(2024, 3, 5) + EncodeTime(9, 5, 0, 0)),
-            "Tuesday, March 05, 2024 9:05:00 AM");
+  EXPECT_EQ(FormatLongDateTime(D(2024, 3, 5) + EncodeTime(9, 5, 0, 0)), "Tuesday, March 05, 2024 9:05:00 AM");
 }
 
 TEST(Dateutil, ParsingByFormat) {
@@ -133,12 +130,9 @@ TEST(Dateutil, ParsingByFormat) {
     const char* text;
     TDateTime expected;
   } cases[] = {
-      {"M/d/yyyy", "3/5/2024", D(2024, 3, 5)},
-      {"dd.MM.yyyy", "05.03.2024", D(2024, 3, 5)},
-      {"yyyy-MM-dd", "2024-03-05", D(2024, 3, 5)},
-      {"dd.MM.yyyy", "5 March 2024", D(2024, 3, 5)},
-      {"M/d/yyyy", "Mar 5, 2024", D(2024, 3, 5)},
-      {"M/d/yyyy", "3/5", D(cy, 3, 5)},
+      {"M/d/yyyy", "3/5/2024", D(2024, 3, 5)},     {"dd.MM.yyyy", "05.03.2024", D(2024, 3, 5)},
+      {"yyyy-MM-dd", "2024-03-05", D(2024, 3, 5)}, {"dd.MM.yyyy", "5 March 2024", D(2024, 3, 5)},
+      {"M/d/yyyy", "Mar 5, 2024", D(2024, 3, 5)},  {"M/d/yyyy", "3/5", D(cy, 3, 5)},
       {"dd.MM.yyyy", "5.3", D(cy, 3, 5)},
   };
   for (const Case& c : cases) EXPECT_EQ(StrToDateFmt(c.format, c.text), c.expected) << c.text;
@@ -148,9 +142,7 @@ TEST(Dateutil, ParsingByFormat) {
   }
   try {
     StrToDateFmt("M/d/yyyy", "nope");
-  } catch (const EConvertError& e) {
-    EXPECT_STREQ(e.what(), "'nope' is not a valid date");
-  }
+  } catch (const EConvertError& e) { EXPECT_STREQ(e.what(), "'nope' is not a valid date"); }
   EXPECT_EQ(StrToDateDef("3/5/2024", 0), D(2024, 3, 5));
 }
 

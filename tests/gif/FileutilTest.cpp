@@ -1,11 +1,11 @@
+#include "gif/Fileutil.h"
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fcntl.h>
-
 #include "gif/Apputils.h"
-#include "gif/Fileutil.h"
 #include "gif/Pxprgrss.h"
 #include "tests/support/TestSupport.h"
 
@@ -31,7 +31,8 @@ TEST(Fileutil, NamesAndFolders) {
   EXPECT_EQ(NormalDir("/a/b/"), "/a/b/");
   EXPECT_EQ(RemoveBackSlash("/a/b//"), "/a/b");
   EXPECT_EQ(RemoveBackSlash("/"), "/");
-  for (const char* bad : {"", "a<b", "a>b", "a\"b", "a[b", "a]b", "a|b"}) EXPECT_FALSE(ValidFileName(bad)) << bad;
+  for (const char* bad : {"", "a<b", "a>b", "a\"b", "a[b", "a]b", "a|b"})
+    EXPECT_FALSE(ValidFileName(bad)) << bad;
   EXPECT_TRUE(ValidFileName("name with blanks.txt"));
   TempDir dir;
   EXPECT_TRUE(DirExists(dir.Path()));

@@ -13,7 +13,10 @@ struct GifBuilder {
     return *this;
   }
   GifBuilder& Word(int v) { return Bytes({v & 0xFF, (v >> 8) & 0xFF}); }
-  GifBuilder& Str(const std::string& s) { b += s; return *this; }
+  GifBuilder& Str(const std::string& s) {
+    b += s;
+    return *this;
+  }
   // Signature and screen; globalBits 0 means no global map.
   GifBuilder& Header(int w, int h, int globalBits, const char* sig = "GIF89a", int bg = 0) {
     Str(sig).Word(w).Word(h);
@@ -48,8 +51,8 @@ struct GifBuilder {
     Bytes({0x2C}).Word(left).Word(top).Word(w).Word(h);
     return Bytes({packed});
   }
-  // The LZW data: the minimum code size (or a declared one that differs), then the codes at the widths a decoder reads them,
-  // in sub-blocks of at most 255 bytes, and the terminator.
+  // The LZW data: the minimum code size (or a declared one that differs), then the codes at the widths a
+  // decoder reads them, in sub-blocks of at most 255 bytes, and the terminator.
   GifBuilder& Codes(int minSize, const std::vector<int>& codes, bool terminate = true, int declared = -1) {
     b += char(declared < 0 ? minSize : declared);
     std::string packed;

@@ -1,12 +1,11 @@
 // Every fixture cut at every length, through every way a GIF is read: the result is an
 // error, a picture flagged corrupted, or frames equal to the whole file's own. Never a crash
 // or a read outside the data (run under the sanitizers).
+#include <functional>
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include "tests/gif/GifFixtures.h"
 #include "platform/Canvas.h"
+#include "tests/gif/GifFixtures.h"
 
 namespace {
 
@@ -36,13 +35,15 @@ using TReader = std::function<std::unique_ptr<TGraphic>(const std::string&)>;
 // decodes on demand, and a picture made by the registry for "gif" and then drawn.
 const std::vector<std::pair<const char*, TReader>>& Readers() {
   static const std::vector<std::pair<const char*, TReader>> r = {
-      {"LoadFromStream", [](const std::string& b) {
+      {"LoadFromStream",
+       [](const std::string& b) {
          auto g = std::make_unique<TGIFImage>();
          TMemoryStream m = StreamOf(b);
          g->LoadFromStream(m);
          return std::unique_ptr<TGraphic>(std::move(g));
        }},
-      {"ReadData", [](const std::string& b) {
+      {"ReadData",
+       [](const std::string& b) {
          auto g = std::make_unique<TGIFImage>();
          TMemoryStream m;
          m.WriteDWord(uint32_t(b.size()));
@@ -51,13 +52,15 @@ const std::vector<std::pair<const char*, TReader>>& Readers() {
          g->ReadData(m);
          return std::unique_ptr<TGraphic>(std::move(g));
        }},
-      {"lazy ReadStream", [](const std::string& b) {
+      {"lazy ReadStream",
+       [](const std::string& b) {
          auto g = std::make_unique<TGIFImage>();
          TMemoryStream m = StreamOf(b);
          g->ReadStream(int64_t(b.size()), m, false);
          return std::unique_ptr<TGraphic>(std::move(g));
        }},
-      {"registry and Draw", [](const std::string& b) {
+      {"registry and Draw",
+       [](const std::string& b) {
          const TGraphicFormat* f = GraphicFormatForExtension("gif");
          EXPECT_NE(f, nullptr);
          std::unique_ptr<TGraphic> g = f->Create();
@@ -86,8 +89,7 @@ TEST(GifCut, EveryPrefixThroughEveryReader) {
         TGIFImage g;
         LoadBytes(g, fx.bytes);
         whole = FramesRGB(g);
-      } catch (const Exception&) {
-      }
+      } catch (const Exception&) {}
     }
     for (bool tolerate : {true, false}) {
       CorruptedSetting s(tolerate);
@@ -102,17 +104,17 @@ TEST(GifCut, EveryPrefixThroughEveryReader) {
             std::vector<std::string> frames = FramesRGB(*gif);
             if (gif->Corrupted()) {
               ++flagged;
-              ASSERT_TRUE(tolerate) << fx.name << " / " << reader << " flagged while damage should raise, cut " << len;
+              ASSERT_TRUE(tolerate) << fx.name << " / " << reader
+                                    << " flagged while damage should raise, cut " << len;
               continue;
             }
             ++clean;
             // Unflagged, it holds complete frames of the file and no others.
             ASSERT_LE(frames.size(), whole.size()) << fx.name << " / " << reader << " cut " << len;
             for (size_t i = 0; i < frames.size(); ++i)
-              ASSERT_EQ(frames[i], whole[i]) << fx.name << " / " << reader << " cut " << len << " frame " << i;
-          } catch (const Exception&) {
-            ++errors;
-          }
+              ASSERT_EQ(frames[i], whole[i])
+                  << fx.name << " / " << reader << " cut " << len << " frame " << i;
+          } catch (const Exception&) { ++errors; }
         }
         EXPECT_GT(errors + flagged, 0) << fx.name << " / " << reader;
       }
@@ -140,9 +142,7 @@ TEST(GifCut, DecoderOnEveryPrefixOfTheData) {
     TGIFImage g;
     try {
       LoadBytes(g, fx.bytes);
-    } catch (const Exception&) {
-      continue;
-    }
+    } catch (const Exception&) { continue; }
     for (int i = 0; i < g.Count(); ++i) {
       TGIFItem& it = g.Frame(i).Item();
       if (!it.ImageData || int64_t(it.Width) * it.Height > (1 << 20)) continue;

@@ -1,9 +1,8 @@
 #pragma once
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
+#include <stdlib.h>
 #include <string>
 
 #include "gif/Pxgif.h"
@@ -65,6 +64,8 @@ inline std::string MagickRgb(const std::string& path) {
 }
 
 inline std::string PillowRgb(const std::string& path) {
-  return ShellOutput("/usr/bin/python3 -c \"import sys; from PIL import Image; "
-                     "sys.stdout.buffer.write(Image.open('" + path + "').convert('RGB').tobytes())\"");
+  return ShellOutput(
+      "/usr/bin/python3 -c \"import sys; from PIL import Image; "
+      "sys.stdout.buffer.write(Image.open('" +
+      path + "').convert('RGB').tobytes())\"");
 }

@@ -1,9 +1,9 @@
 // The writer and the colour reduction: files read back by independent decoders.
 #include <gtest/gtest.h>
 
-#include "tests/gif/GifTestUtil.h"
 #include "gif/Pxgraph.h"
 #include "platform/SysUtils.h"
+#include "tests/gif/GifTestUtil.h"
 
 namespace {
 
@@ -18,7 +18,6 @@ std::unique_ptr<TBitmap> Noise(int w, int h, int colors, uint32_t seed) {
   return b;
 }
 
-
 }  // namespace
 
 TEST(GifWrite, SavedFilesReadBackEverywhere) {
@@ -26,7 +25,11 @@ TEST(GifWrite, SavedFilesReadBackEverywhere) {
   REQUIRE_TOOL("giftext");
   REQUIRE_TOOL("gifsicle");
   REQUIRE_TOOL("convert");
-  struct Case { const char* name; int w, h, colors; bool exact; };
+  struct Case {
+    const char* name;
+    int w, h, colors;
+    bool exact;
+  };
   const Case cases[] = {
       {"13x7 exact", 13, 7, 200, true},
       {"1x1", 1, 1, 1, true},
@@ -48,9 +51,7 @@ TEST(GifWrite, SavedFilesReadBackEverywhere) {
     TGIFImage back;
     LoadBytes(back, bytes);
     std::string ours = Frame0RGB(back);
-    if (c.exact) {
-      EXPECT_EQ(ours, BitmapRGB(*bmp)) << c.name;
-    }
+    if (c.exact) { EXPECT_EQ(ours, BitmapRGB(*bmp)) << c.name; }
     EXPECT_EQ(ours, Gif2Rgb(path)) << c.name;
     EXPECT_EQ(ours, MagickRgb(path)) << c.name;
     EXPECT_EQ(ours, PillowRgb(path)) << c.name;
@@ -87,9 +88,7 @@ TEST(GifWrite, EmptyPictureRaisesAndCommentsSplit) {
   try {
     g.SaveToStream(m);
     ADD_FAILURE();
-  } catch (const EInvalidGraphicOperation& e) {
-    EXPECT_STREQ(e.what(), "No GIF Data to write");
-  }
+  } catch (const EInvalidGraphicOperation& e) { EXPECT_STREQ(e.what(), "No GIF Data to write"); }
   EXPECT_EQ(m.Size(), 0);
   TBitmap b(2, 2, pf24bit);
   g.Assign(&b);

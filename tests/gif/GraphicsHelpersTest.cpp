@@ -54,7 +54,8 @@ TEST(KeyedStretch, Cases) {
        "???.....\n"
        "........\n"
        "........\n"
-       "........\n", cmSrcInvert},
+       "........\n",
+       cmSrcInvert},
       {"default key: the bottom-left pixel's colour", 0, 0, 3, 2, Rect(0, 0, 3, 2), clDefault,
        "r.g.....\n"
        ".r......\n"
@@ -141,8 +142,12 @@ TEST(GraphicsHelpers, MemoryBlocks) {
 
   // One word, then three bytes; nothing past the length is read.
   const uint8_t a[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  for (auto [diffAt, len, same] : {std::tuple{-1, 0u, true}, {6, 7u, false}, {7, 7u, true},
-                                   {0, 7u, false}, {3, 4u, false}, {4, 4u, true}}) {
+  for (auto [diffAt, len, same] : {std::tuple{-1, 0u, true},
+                                   {6, 7u, false},
+                                   {7, 7u, true},
+                                   {0, 7u, false},
+                                   {3, 4u, false},
+                                   {4, 4u, true}}) {
     uint8_t b[8];
     std::memcpy(b, a, 8);
     if (diffAt >= 0) b[diffAt] ^= 0xFF;
@@ -168,9 +173,7 @@ TEST(GraphicsHelpers, ErrorsOfTheResourceAndSystemHelpers) {
   try {
     ResourceNotFound("ZLMLOGO");
     ADD_FAILURE();
-  } catch (const EResNotFound& e) {
-    EXPECT_STREQ(e.what(), "Resource ZLMLOGO not found");
-  }
+  } catch (const EResNotFound& e) { EXPECT_STREQ(e.what(), "Resource ZLMLOGO not found"); }
   try {
     RaiseWin32Error(2);
     ADD_FAILURE();

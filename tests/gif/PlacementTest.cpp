@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "gif/Apputils.h"
 #include "gif/Placemnt.h"
@@ -235,9 +234,9 @@ TEST(Placemnt, FormStorageKeepsPropertiesAndCodedValues) {
   auto* buddy = new TComponent("Label1", &form);
   TFormStorage storage("FormStorage1", &form, &form);
   storage.IniFileName = dir.File("store.ini");
-  storage.StoredProps.Strings = {"Edit1.Tag", "Edit1.Big", "Edit1.Align", "Edit1.Styles", "Edit1.Ratio",
-                                 "Edit1.Text", "Edit1.Lines", "Edit1.Buddy", "Edit1.Limits", "Gone.Tag",
-                                 "malformed"};
+  storage.StoredProps.Strings = {"Edit1.Tag",    "Edit1.Big",  "Edit1.Align", "Edit1.Styles",
+                                 "Edit1.Ratio",  "Edit1.Text", "Edit1.Lines", "Edit1.Buddy",
+                                 "Edit1.Limits", "Gone.Tag",   "malformed"};
   TStoredValue& secret = storage.StoredValues.Add("Password");
   secret.KeyString = "k3y";
   secret.Value = "open sesame";
@@ -298,7 +297,8 @@ TEST(Placemnt, FormStorageKeepsPropertiesAndCodedValues) {
   storage.SetNotification("Edit1", "Edit2");
   EXPECT_EQ(storage.StoredProps.Strings.front(), "Edit2.Tag");
   storage.SetNotification("Gone", "");
-  EXPECT_EQ(std::count(storage.StoredProps.Strings.begin(), storage.StoredProps.Strings.end(), "Gone.Tag"), 0);
+  EXPECT_EQ(std::count(storage.StoredProps.Strings.begin(), storage.StoredProps.Strings.end(), "Gone.Tag"),
+            0);
   std::vector<std::string> list{"Edit1.Tag", "Label1 . Caption", "Nobody.Tag", ".x", "y."};
   UpdateStoredList(&form, list);
   EXPECT_EQ(list, (std::vector<std::string>{"Edit1.Tag", "Label1.Caption"}));

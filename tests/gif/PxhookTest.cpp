@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "gif/Pxhook.h"
+
+#include <gtest/gtest.h>
+#include <string>
 
 namespace {
 

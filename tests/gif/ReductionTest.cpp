@@ -1,12 +1,11 @@
 // The colour reduction: every mapping method, the BMP stream it yields, the popularity
 // histogram's limits and coarsening order, and nearest-colour mapping.
+#include <cstring>
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "tests/gif/GifTestUtil.h"
 #include "gif/Pxgraph.h"
 #include "platform/SysUtils.h"
+#include "tests/gif/GifTestUtil.h"
 #include "tests/support/ScriptedServices.h"
 
 namespace {
@@ -63,7 +62,9 @@ uint32_t Le32(const std::string& s, size_t at) {
 }
 
 // Distinct colours with even channels: colour j of up to 32768.
-Rgb Even(int j) { return {uint8_t(2 * (j & 31)), uint8_t(2 * ((j >> 5) & 31)), uint8_t(2 * ((j >> 10) & 31))}; }
+Rgb Even(int j) {
+  return {uint8_t(2 * (j & 31)), uint8_t(2 * ((j >> 5) & 31)), uint8_t(2 * ((j >> 10) & 31))};
+}
 
 }  // namespace
 
@@ -106,7 +107,8 @@ TEST(Reduction, MappingMethodsOnSmallInputs) {
     EXPECT_EQ(PixelOf(r, 4, 1, 0), (Rgb{1, 2, 3}));
     EXPECT_EQ(PixelOf(r, 4, 2, 0), (Rgb{255, 255, 255}));
     std::vector<Rgb> many;
-    for (int i = 0; i < 4096; ++i) many.push_back({uint8_t((i >> 8) << 4), uint8_t(((i >> 4) & 15) << 4), uint8_t((i & 15) << 4)});
+    for (int i = 0; i < 4096; ++i)
+      many.push_back({uint8_t((i >> 8) << 4), uint8_t(((i >> 4) & 15) << 4), uint8_t((i & 15) << 4)});
     const std::vector<uint8_t> m = Row(many);
     TReducedImage q = ReduceColors(m.data(), 4096, 1, mmQuantize);
     EXPECT_EQ(q.ColorsUsed, 256);
@@ -233,9 +235,7 @@ TEST(Reduction, StreamSpecialCasesAndErrors) {
     TBitmap empty;
     BitmapToMemoryStream(empty, pf8bit, mmHistogram);
     ADD_FAILURE() << "empty bitmap accepted";
-  } catch (const EInvalidGraphic& e) {
-    EXPECT_STREQ(e.what(), "Bitmap image is not valid");
-  }
+  } catch (const EInvalidGraphic& e) { EXPECT_STREQ(e.what(), "Bitmap image is not valid"); }
   // Formats it cannot make: the message, then a silent abort.
   ScriptedServices services;
   auto bp = Bitmap24({{{1, 2, 3}}});
@@ -301,10 +301,12 @@ TEST(Reduction, PopularityCoarseningOrder) {
     std::vector<uint8_t> idx;
     ReduceByPopularity(bits.data(), 32768, 1, 256, pal, idx);
     for (int x = 0; x < 32768; x += 37) {
-      const Rgb m = {uint8_t(px[size_t(x)].r & 0xFE), uint8_t(px[size_t(x)].g & 0xFE), uint8_t(px[size_t(x)].b & 0xFC)};
+      const Rgb m = {uint8_t(px[size_t(x)].r & 0xFE), uint8_t(px[size_t(x)].g & 0xFE),
+                     uint8_t(px[size_t(x)].b & 0xFC)};
       int best = 0, bestD = INT32_MAX;
       for (int i = 0; i < 256; ++i) {
-        int dr = m.r - pal[size_t(i)].rgbRed, dg = m.g - pal[size_t(i)].rgbGreen, db = m.b - pal[size_t(i)].rgbBlue;
+        int dr = m.r - pal[size_t(i)].rgbRed, dg = m.g - pal[size_t(i)].rgbGreen,
+            db = m.b - pal[size_t(i)].rgbBlue;
         if (dr * dr + dg * dg + db * db < bestD) bestD = dr * dr + dg * dg + db * db, best = i;
       }
       ASSERT_EQ(idx[size_t(x)], best) << x;
@@ -329,7 +331,8 @@ TEST(Reduction, NearestColourMapping) {
     const Rgb c = px[size_t(x)];
     int best = 0, bestD = INT32_MAX;
     for (int i = 0; i < 256; ++i) {
-      int dr = c.r - pal[size_t(i)].rgbRed, dg = c.g - pal[size_t(i)].rgbGreen, db = c.b - pal[size_t(i)].rgbBlue;
+      int dr = c.r - pal[size_t(i)].rgbRed, dg = c.g - pal[size_t(i)].rgbGreen,
+          db = c.b - pal[size_t(i)].rgbBlue;
       int d = dr * dr + dg * dg + db * db;
       if (d < bestD) bestD = d, best = i;
     }

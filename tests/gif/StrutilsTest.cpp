@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "gif/Strutils.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -8,22 +8,14 @@ TEST(Strutils, BlanksAndPadding) {
   struct Case {
     std::string got, want;
   } cases[] = {
-      {DelSpace(" a b  c "), "abc"},
-      {DelChars("a-b--c", '-'), "abc"},
-      {DelBSpace("  a b "), "a b "},
-      {DelESpace("  a b  "), "  a b"},
-      {DelRSpace("  a b  "), "a b"},
-      {DelRSpace("   "), ""},
-      {DelSpace1("a   b  c"), "a b c"},
-      {Tab2Space("a\tb", 3), "a   b"},
-      {MakeStr('x', 3), "xxx"},
-      {MS('x', -1), ""},
-      {AddChar('0', "42", 5), "00042"},
-      {AddChar('0', "123456", 5), "123456"},
-      {AddCharR('.', "ab", 4), "ab.."},
-      {CenterStr("ab", 6), "  ab  "},
-      {CenterStr("abc", 8), "   abc  "},
-      {CenterStr("abcdef", 3), "abcdef"},
+      {DelSpace(" a b  c "), "abc"},     {DelChars("a-b--c", '-'), "abc"},
+      {DelBSpace("  a b "), "a b "},     {DelESpace("  a b  "), "  a b"},
+      {DelRSpace("  a b  "), "a b"},     {DelRSpace("   "), ""},
+      {DelSpace1("a   b  c"), "a b c"},  {Tab2Space("a\tb", 3), "a   b"},
+      {MakeStr('x', 3), "xxx"},          {MS('x', -1), ""},
+      {AddChar('0', "42", 5), "00042"},  {AddChar('0', "123456", 5), "123456"},
+      {AddCharR('.', "ab", 4), "ab.."},  {CenterStr("ab", 6), "  ab  "},
+      {CenterStr("abc", 8), "   abc  "}, {CenterStr("abcdef", 3), "abcdef"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want);
 }
@@ -41,14 +33,21 @@ TEST(Strutils, ComparisonAndWildcards) {
     const char* pattern;
     bool ignoreCase, match;
   } wilds[] = {
-      {"readme.txt", "*.txt", false, true},  {"readme.TXT", "*.txt", false, false},
-      {"readme.TXT", "*.txt", true, true},   {"abc", "a?c", false, true},
-      {"ac", "a?c", false, false},           {"", "*", false, true},
-      {"", "", false, true},                 {"abc", "", false, false},
-      {"aXbXc", "a*b*c", false, true},       {"abcbd", "*b?", false, true},
-      {"mississippi", "m*iss*ppi", false, true}, {"abc", "*d*", false, false},
+      {"readme.txt", "*.txt", false, true},
+      {"readme.TXT", "*.txt", false, false},
+      {"readme.TXT", "*.txt", true, true},
+      {"abc", "a?c", false, true},
+      {"ac", "a?c", false, false},
+      {"", "*", false, true},
+      {"", "", false, true},
+      {"abc", "", false, false},
+      {"aXbXc", "a*b*c", false, true},
+      {"abcbd", "*b?", false, true},
+      {"mississippi", "m*iss*ppi", false, true},
+      {"abc", "*d*", false, false},
   };
-  for (const Wild& w : wilds) EXPECT_EQ(IsWild(w.input, w.pattern, w.ignoreCase), w.match) << w.input << " " << w.pattern;
+  for (const Wild& w : wilds)
+    EXPECT_EQ(IsWild(w.input, w.pattern, w.ignoreCase), w.match) << w.input << " " << w.pattern;
   EXPECT_EQ(FindPart("b?d", "abcde"), 2);
   EXPECT_EQ(FindPart("cd", "abcde"), 3);
   EXPECT_EQ(FindPart("??????", "abcde"), 0);
@@ -119,7 +118,8 @@ TEST(Strutils, Numbers) {
   struct Roman {
     int value;
     const char* text;
-  } romans[] = {{1, "I"}, {4, "IV"}, {9, "IX"}, {14, "XIV"}, {40, "XL"}, {1994, "MCMXCIV"}, {3999, "MMMCMXCIX"}};
+  } romans[] = {{1, "I"},   {4, "IV"},         {9, "IX"},          {14, "XIV"},
+                {40, "XL"}, {1994, "MCMXCIV"}, {3999, "MMMCMXCIX"}};
   for (const Roman& r : romans) {
     EXPECT_EQ(IntToRoman(r.value), r.text);
     EXPECT_EQ(RomanToInt(r.text), r.value);

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -123,15 +122,19 @@ std::string ToolRgb(const std::string& file) {
   return RunTool("convert", "convert '" + file + "' -depth 8 rgb:-");
 }
 
-std::string OurRgb(const Loaded& r) { return RgbTopDown(r.data.data(), r.h.width, r.h.height, r.h.bpp, r.pal); }
+std::string OurRgb(const Loaded& r) {
+  return RgbTopDown(r.data.data(), r.h.width, r.h.height, r.h.bpp, r.pal);
+}
 
 }  // namespace
 
 TEST(Bitmap, ReadsWhatTheToolsWrite) {
   TempDir dir;
   std::string src = dir.File("src.ppm");
-  RunTool("convert", "convert -size 13x7 gradient:'#ff2000-#0030ff' -fill '#10a030' -draw 'point 0,0' "
-                     "-fill '#ffffff' -draw 'point 12,6' -depth 8 " + src);
+  RunTool("convert",
+          "convert -size 13x7 gradient:'#ff2000-#0030ff' -fill '#10a030' -draw 'point 0,0' "
+          "-fill '#ffffff' -draw 'point 12,6' -depth 8 " +
+              src);
   struct Case {
     const char* name;
     std::string command;  // makes the file from src
@@ -246,9 +249,7 @@ TEST(Bitmap, RunLengthEscapesAndOverruns) {
     WriteAll(name, Bmp(b));
     Loaded r = LoadImage(name);
     EXPECT_EQ(r.rc, c.rc) << c.what;
-    if (c.rc == 0) {
-      EXPECT_EQ(std::string(r.data.begin(), r.data.end()), c.buffer) << c.what;
-    }
+    if (c.rc == 0) { EXPECT_EQ(std::string(r.data.begin(), r.data.end()), c.buffer) << c.what; }
   }
 }
 
@@ -298,8 +299,8 @@ TEST(Bitmap, HeaderFieldsAndTheirErrors) {
       EXPECT_EQ(r.pal[3].r, 3 * 37) << c.what;
     }
   }
-  for (const auto& [bytes, rc] : std::vector<std::pair<std::string, int>>{
-           {"", 7}, {"B", 7}, {"PK\3\4", 5}, {"BM\1\2", 7}, {"BA", 7}}) {
+  for (const auto& [bytes, rc] :
+       std::vector<std::pair<std::string, int>>{{"", 7}, {"B", 7}, {"PK\3\4", 5}, {"BM\1\2", 7}, {"BA", 7}}) {
     WriteAll(dir.File("s.bmp"), bytes);
     EXPECT_EQ(LoadImage(dir.File("s.bmp")).rc, rc) << bytes.size();
   }
@@ -414,7 +415,8 @@ TEST(Bitmap, WrittenFilesReadByTheTools) {
         if (bpp == 1) written[0] = {0, 0, 0}, written[1] = {255, 255, 255};
         std::string want = RgbTopDown(px.data(), w, h, bpp, written);
         EXPECT_EQ(ToolRgb(name), want) << name;
-        EXPECT_EQ(PnmToRgb(RunTool("bmptopnm", "bmptopnm '" + name + "' 2>/dev/null | ppmtoppm")), want) << name;
+        EXPECT_EQ(PnmToRgb(RunTool("bmptopnm", "bmptopnm '" + name + "' 2>/dev/null | ppmtoppm")), want)
+            << name;
         std::string bytes = ReadAll(name);
         uint32_t size = uint8_t(bytes[2]) | uint8_t(bytes[3]) << 8 | uint8_t(bytes[4]) << 16;
         EXPECT_EQ(size, bytes.size()) << name;
@@ -445,14 +447,19 @@ TEST(Bitmap, MonochromeWritingOptions) {
   struct Case {
     const char* options;
     const ImgFmtRgb* pal;
-    uint8_t entry0;   // red of the written entry 0
+    uint8_t entry0;  // red of the written entry 0
     bool inverted;
   } cases[] = {
-      {"", darkFirst, 0, false},          {"", lightFirst, 0, false},
-      {"inv", lightFirst, 255, false},    {"invb", darkFirst, 0, true},
-      {"darkfg", darkFirst, 0, true},     {"darkfg", lightFirst, 0, false},
-      {"lightfg", darkFirst, 0, false},   {"lightfg", lightFirst, 0, true},
-      {"darkfg,invb", darkFirst, 0, false}, {"1.1 inv darkfg", darkFirst, 255, true},
+      {"", darkFirst, 0, false},
+      {"", lightFirst, 0, false},
+      {"inv", lightFirst, 255, false},
+      {"invb", darkFirst, 0, true},
+      {"darkfg", darkFirst, 0, true},
+      {"darkfg", lightFirst, 0, false},
+      {"lightfg", darkFirst, 0, false},
+      {"lightfg", lightFirst, 0, true},
+      {"darkfg,invb", darkFirst, 0, false},
+      {"1.1 inv darkfg", darkFirst, 255, true},
   };
   for (const Case& c : cases) {
     std::string name = dir.File("m.bmp");

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <map>
 #include <sstream>
 #include <string>
@@ -15,8 +14,7 @@ using namespace fixture;
 namespace {
 
 // Pixel (x, y) with y counted from the top, as a palette index or 0xBBGGRR.
-uint32_t PixelAt(const std::vector<uint8_t>& d, int32_t w, int32_t h, int32_t bpp, int32_t x,
-                 int32_t y) {
+uint32_t PixelAt(const std::vector<uint8_t>& d, int32_t w, int32_t h, int32_t bpp, int32_t x, int32_t y) {
   const uint8_t* row = d.data() + (h - 1 - y) * imgfmt_row_bytes(w, bpp);
   switch (bpp) {
     case 1: return (row[x / 8] >> (7 - x % 8)) & 1;
@@ -81,8 +79,7 @@ struct InitPalettes {
   InitPalettes() {
     gMono[0] = {255, 255, 255};
     gMono[1] = {0, 0, 0};
-    for (int i = 0; i < 256; ++i)
-      gColour[i] = {uint8_t(i * 37 + 11), uint8_t(255 - i), uint8_t(i * 113 + 5)};
+    for (int i = 0; i < 256; ++i) gColour[i] = {uint8_t(i * 37 + 11), uint8_t(255 - i), uint8_t(i * 113 + 5)};
   }
 } gInit;
 
@@ -142,12 +139,10 @@ TEST(GemRas, HandMadeItemsDecode) {
   EXPECT_EQ(r.h.width, 12);
   EXPECT_EQ(r.h.height, 5);
   EXPECT_EQ(r.h.bpp, 1);
-  const char* want[5] = {"101001011111", "000000000000", "000000000000", "000000000000",
-                         "110000110011"};
+  const char* want[5] = {"101001011111", "000000000000", "000000000000", "000000000000", "110000110011"};
   std::string px = Pixels(r);
   for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 12; ++x)
-      EXPECT_EQ(px[size_t(y * 12 + x)], want[y][x] - '0') << x << "," << y;
+    for (int x = 0; x < 12; ++x) EXPECT_EQ(px[size_t(y * 12 + x)], want[y][x] - '0') << x << "," << y;
   EXPECT_TRUE(SameRgb(r.pal[0], {255, 255, 255}));
   EXPECT_TRUE(SameRgb(r.pal[1], {0, 0, 0}));
 
@@ -199,8 +194,8 @@ TEST(GemRas, XimgPalettesAndTrueColour) {
 
   // 24 planes: R, G, B bytes with 3-byte patterns and solid runs in whole pixels.
   std::string t = GemXimg(24, 8, 2, {}, 3) +
-                  Bytes({0x00, 2, 10, 20, 30, 0x86, 0x80, 6, 1, 2, 3, 4, 5, 6, 0x86}) +
-                  Bytes({0x80, 3 * 8}) + std::string(24, '\x7f');
+                  Bytes({0x00, 2, 10, 20, 30, 0x86, 0x80, 6, 1, 2, 3, 4, 5, 6, 0x86}) + Bytes({0x80, 3 * 8}) +
+                  std::string(24, '\x7f');
   WriteAll(dir.File("t.img"), t);
   r = LoadImage(dir.File("t.img"));
   ASSERT_EQ(r.rc, 0) << imgfmt_error_text(r.rc);
@@ -257,9 +252,9 @@ TEST(GemRas, RunsPastTheRowOrImageAreErrors) {
   } cases[] = {
       {"literal", Bytes({0x80, 3, 1, 2, 3})},
       {"solid", Bytes({0x83})},
-      {"pattern", Bytes({0x00, 2, 0x55, 0x55})},            // 2 x 2 bytes into a 2-byte row
+      {"pattern", Bytes({0x00, 2, 0x55, 0x55})},  // 2 x 2 bytes into a 2-byte row
       {"pattern after a byte", Bytes({0x81, 0x00, 1, 7, 7})},
-      {"repeat", Bytes({0, 0, 0xFF, 3, 0x82})},               // 3 copies of 2 rows left
+      {"repeat", Bytes({0, 0, 0xFF, 3, 0x82})},  // 3 copies of 2 rows left
       {"end of data", Bytes({0x81})},
   };
   for (const Case& c : cases) {
@@ -411,8 +406,7 @@ TEST(GemRas, NetpbmReadsOursAndWeReadNetpbm) {
   std::string grey = RunTool("convert", "convert " + pbm + " -depth 8 gray:-");
   ASSERT_EQ(grey.size(), 37u * 11);
   std::string ours = Pixels(r);
-  for (size_t i = 0; i < grey.size(); ++i)
-    EXPECT_EQ(ours[i], uint8_t(grey[i]) == 0 ? 1 : 0) << i;
+  for (size_t i = 0; i < grey.size(); ++i) EXPECT_EQ(ours[i], uint8_t(grey[i]) == 0 ? 1 : 0) << i;
 
   // Our 1-bit and 4-bit files through gemtopnm. Its 16 colours have maximum 3, in the
   // order of our fixed palette.
@@ -420,16 +414,16 @@ TEST(GemRas, NetpbmReadsOursAndWeReadNetpbm) {
   std::string back = RunTool("gemtopnm", "gemtopnm " + dir.File("o1.img") + " | pamtopnm -plain");
   EXPECT_EQ(RunTool("pamtopnm", "pamtopnm -plain " + pbm), back);
   std::vector<uint8_t> four = Image(21, 9, 4);
-  ImgFmtRgb fixed[256] = {{255, 255, 255}, {255, 0, 0},     {0, 255, 0},     {255, 255, 0},
-                          {0, 0, 255},     {255, 0, 255},   {0, 255, 255},   {204, 204, 204},
-                          {128, 128, 128}, {128, 0, 0},     {0, 128, 0},     {128, 128, 0},
-                          {0, 0, 128},     {128, 0, 128},   {0, 128, 128},   {0, 0, 0}};
+  ImgFmtRgb fixed[256] = {{255, 255, 255}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                          {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {204, 204, 204},
+                          {128, 128, 128}, {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                          {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {0, 0, 0}};
   ASSERT_EQ(SaveImage(dir.File("o4.img"), 21, 9, 4, four, fixed), 0);
   std::string ppm = RunTool("gemtopnm", "gemtopnm " + dir.File("o4.img") + " | pamtopnm -plain");
-  std::map<std::string, int> index = {
-      {"3 3 3", 0}, {"3 0 0", 1}, {"0 3 0", 2}, {"3 3 0", 3}, {"0 0 3", 4}, {"3 0 3", 5},
-      {"0 3 3", 6}, {"2 2 2", 7}, {"1 1 1", 8}, {"2 0 0", 9}, {"0 2 0", 10}, {"2 2 0", 11},
-      {"0 0 2", 12}, {"2 0 2", 13}, {"0 2 2", 14}, {"0 0 0", 15}};
+  std::map<std::string, int> index = {{"3 3 3", 0},  {"3 0 0", 1},  {"0 3 0", 2},  {"3 3 0", 3},
+                                      {"0 0 3", 4},  {"3 0 3", 5},  {"0 3 3", 6},  {"2 2 2", 7},
+                                      {"1 1 1", 8},  {"2 0 0", 9},  {"0 2 0", 10}, {"2 2 0", 11},
+                                      {"0 0 2", 12}, {"2 0 2", 13}, {"0 2 2", 14}, {"0 0 0", 15}};
   std::istringstream in(ppm);
   std::string magic;
   int pw = 0, ph = 0, maximum = 0;
@@ -441,8 +435,8 @@ TEST(GemRas, NetpbmReadsOursAndWeReadNetpbm) {
   ASSERT_EQ(nums.size(), 21u * 9 * 3);
   std::string want = Pixels(four, 21, 9, 4), got;
   for (size_t i = 0; i < nums.size(); i += 3) {
-    std::string key = std::to_string(nums[i]) + " " + std::to_string(nums[i + 1]) + " " +
-                      std::to_string(nums[i + 2]);
+    std::string key =
+        std::to_string(nums[i]) + " " + std::to_string(nums[i + 1]) + " " + std::to_string(nums[i + 2]);
     got += char(index.count(key) ? index[key] : 99);
   }
   EXPECT_EQ(got, want);
@@ -492,7 +486,7 @@ TEST(Sprite, DepthsPalettesAndFirstBit) {
   // 2 bits: read as 4 bits with the 4-entry default palette.
   Sprite s2;
   s2.mode = 1;
-  s2.lastBit = 9;  // 5 pixels
+  s2.lastBit = 9;                        // 5 pixels
   s2.image = Bytes({0xE4, 0x03, 0, 0});  // pixels 0, 1, 2, 3, 3
   WriteAll(dir.File("b2.spr"), SpriteFile({s2}));
   Loaded r = LoadImage(dir.File("b2.spr"));
@@ -695,8 +689,8 @@ TEST(Pseg, WriterLayoutAndRoundTrip) {
   std::string f = ReadAll(dir.File("Ab.pseg"));
   // The segment name: "Ab.pseg " in EBCDIC, the folders dropped.
   const std::string name = Bytes({0xC1, 0x82, 0x4B, 0x97, 0xA2, 0x85, 0x87, 0x40});
-  std::string written = Bytes({0xE6, 0x99, 0x89, 0xA3, 0xA3, 0x85, 0x95, 0x40, 0x82, 0xA8, 0x40,
-                               0xC9, 0x94, 0x87, 0xC6, 0x94, 0xA3});  // "Written by ImgFmt"
+  std::string written = Bytes({0xE6, 0x99, 0x89, 0xA3, 0xA3, 0x85, 0x95, 0x40, 0x82, 0xA8, 0x40, 0xC9, 0x94,
+                               0x87, 0xC6, 0x94, 0xA3});  // "Written by ImgFmt"
   std::string control(24, '\0');
   control[8] = 0x2D;
   control.replace(18, 6, Bytes({0x03, 0xE8, 0x03, 0xE8, 0xFF, 0xFF}));
@@ -777,14 +771,13 @@ TEST(Pseg, CellsFillsAndClipping) {
   // column past the image is dropped) and takes three rows, the last below the image. A cell
   // at x 8, y 3 of width 16 takes two rows of two bytes, the second below the image. A cell
   // far outside the image takes nothing.
-  std::string f = PsegStart() + Record(kImageSize, ImageSize(24, 4, 8, 2)) +
-                  Record(kRaster, Bytes({0x11, 0x22})) +
-                  Record(kCellPosition, CellPosition(16, 2, 8, 2, 16, 2)) +
-                  Record(kRaster, Bytes({0x33, 0x44, 0x55})) +
-                  Record(kCellPosition, CellPosition(8, 3, 16, 1, 0xFFFF, 0xFFFF)) +
-                  Record(kRaster, Bytes({0x66, 0x77, 0x88, 0x99})) +
-                  Record(kCellPosition, CellPosition(2000, 3000, 8, 8, 800, 800)) +
-                  Record(kRaster, std::string(64, '\xEE')) + PsegEnd();
+  std::string f =
+      PsegStart() + Record(kImageSize, ImageSize(24, 4, 8, 2)) + Record(kRaster, Bytes({0x11, 0x22})) +
+      Record(kCellPosition, CellPosition(16, 2, 8, 2, 16, 2)) + Record(kRaster, Bytes({0x33, 0x44, 0x55})) +
+      Record(kCellPosition, CellPosition(8, 3, 16, 1, 0xFFFF, 0xFFFF)) +
+      Record(kRaster, Bytes({0x66, 0x77, 0x88, 0x99})) +
+      Record(kCellPosition, CellPosition(2000, 3000, 8, 8, 800, 800)) +
+      Record(kRaster, std::string(64, '\xEE')) + PsegEnd();
   WriteAll(dir.File("c.pseg"), f);
   Loaded r = LoadImage(dir.File("c.pseg"));
   ASSERT_EQ(r.rc, 0) << imgfmt_error_text(r.rc);
@@ -815,9 +808,12 @@ TEST(Pseg, BadFilesGiveTheirCodes) {
       {"raster before size", PsegStart() + raster + size + PsegEnd(), 1602},
       {"cell before size", PsegStart() + Record(kCellPosition, CellPosition(0, 0, 8, 1, 8, 1)), 1602},
       {"width 12", PsegStart() + Record(kImageSize, ImageSize(12, 1)) + raster + PsegEnd(), 1603},
-      {"default cell 12", PsegStart() + Record(kImageSize, ImageSize(16, 1, 12, 1)) + raster + PsegEnd(), 1604},
-      {"cell width 12", PsegStart() + size + Record(kCellPosition, CellPosition(0, 0, 12, 1, 8, 1)) + PsegEnd(), 1605},
-      {"cell x 4", PsegStart() + size + Record(kCellPosition, CellPosition(4, 0, 8, 1, 8, 1)) + PsegEnd(), 1606},
+      {"default cell 12", PsegStart() + Record(kImageSize, ImageSize(16, 1, 12, 1)) + raster + PsegEnd(),
+       1604},
+      {"cell width 12",
+       PsegStart() + size + Record(kCellPosition, CellPosition(0, 0, 12, 1, 8, 1)) + PsegEnd(), 1605},
+      {"cell x 4", PsegStart() + size + Record(kCellPosition, CellPosition(4, 0, 8, 1, 8, 1)) + PsegEnd(),
+       1606},
       {"begin image inside", PsegStart() + size + raster + Record(kBeginImage, "SEGNAME ") + PsegEnd(), 1607},
       {"size inside", PsegStart() + size + raster + size + PsegEnd(), 1607},
       {"end image early", PsegStart() + Record(kEndImage, "SEGNAME ") + PsegEnd(), 1601},
@@ -832,8 +828,8 @@ TEST(Pseg, BadFilesGiveTheirCodes) {
     EXPECT_EQ(LoadImage(dir.File("b.pseg")).rc, c.rc) << c.what;
   }
   // A cell of width 0 takes no raster bytes.
-  WriteAll(dir.File("z.pseg"), PsegStart() + size + Record(kCellPosition, CellPosition(0, 0, 0, 1, 8, 1)) +
-                                   raster + PsegEnd());
+  WriteAll(dir.File("z.pseg"),
+           PsegStart() + size + Record(kCellPosition, CellPosition(0, 0, 0, 1, 8, 1)) + raster + PsegEnd());
   Loaded r = LoadImage(dir.File("z.pseg"));
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.data[0], 0);  // cleared by the fill, not written
@@ -865,8 +861,8 @@ TEST(RasterCodecs, PatchedFilesFailWithKnownCodes) {
     const char* name;
     int32_t bpp;
     const char* options;
-  } sources[] = {{"g1.img", 1, ""},  {"g4.img", 4, "pal"}, {"g24.img", 24, ""}, {"g8.img", 8, ""},
-                 {"s4.spr", 4, ""},  {"s8.spr", 8, ""},    {"s1.spr", 1, ""},   {"p.pseg", 1, ""}};
+  } sources[] = {{"g1.img", 1, ""}, {"g4.img", 4, "pal"}, {"g24.img", 24, ""}, {"g8.img", 8, ""},
+                 {"s4.spr", 4, ""}, {"s8.spr", 8, ""},    {"s1.spr", 1, ""},   {"p.pseg", 1, ""}};
   for (const Source& src : sources) {
     std::string name = dir.File(src.name);
     ASSERT_EQ(SaveImage(name, 11, 5, src.bpp, Image(11, 5, src.bpp), gColour, src.options), 0) << src.name;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -91,12 +90,13 @@ int ByteOfPixel(const Loaded& r, int32_t x, int32_t yFromTop) {
 TEST(Gif, ReadsWhatTheToolsWrite) {
   TempDir dir;
   std::string src = dir.File("src.ppm"), noise = dir.File("noise.ppm");
-  RunTool("convert", "convert -size 23x11 gradient:'#ff2000-#0030ff' -fill '#10a030' -draw 'point 0,0' -depth 8 " + src);
+  RunTool("convert",
+          "convert -size 23x11 gradient:'#ff2000-#0030ff' -fill '#10a030' -draw 'point 0,0' -depth 8 " + src);
   RunTool("convert", "convert -seed 7 -size 170x90 xc:gray +noise Random -depth 8 " + noise);
   struct Case {
     const char* name;
     std::string command;
-    int image;  // 1-based, as giftopnm counts
+    int image;    // 1-based, as giftopnm counts
     int32_t bpp;  // 0: whatever the tool chose
   } cases[] = {
       {"c2.gif", "convert SRC -colors 2 OUT", 1, 1},
@@ -107,10 +107,14 @@ TEST(Gif, ReadsWhatTheToolsWrite) {
       {"noise_ilace.gif", "convert NOISE -colors 60 -interlace GIF OUT", 1, 8},
       {"pam.gif", "convert SRC -colors 30 ppm:- | pamtogif 2>/dev/null > OUT", 1, 0},
       {"sicle_ilace.gif", "convert SRC -colors 7 gif:- | gifsicle --interlace > OUT", 1, 4},
-      {"two_0.gif", "convert SRC -colors 5 TMP1 && convert NOISE -colors 100 TMP2 && "
-                    "gifsicle --no-warnings TMP1 TMP2 > OUT", 1, 0},
-      {"two_1.gif", "convert SRC -colors 5 TMP1 && convert NOISE -colors 100 TMP2 && "
-                    "gifsicle --no-warnings TMP1 TMP2 > OUT", 2, 8},
+      {"two_0.gif",
+       "convert SRC -colors 5 TMP1 && convert NOISE -colors 100 TMP2 && "
+       "gifsicle --no-warnings TMP1 TMP2 > OUT",
+       1, 0},
+      {"two_1.gif",
+       "convert SRC -colors 5 TMP1 && convert NOISE -colors 100 TMP2 && "
+       "gifsicle --no-warnings TMP1 TMP2 > OUT",
+       2, 8},
   };
   for (const Case& c : cases) {
     std::string out = dir.File(c.name), cmd = c.command;
@@ -126,9 +130,7 @@ TEST(Gif, ReadsWhatTheToolsWrite) {
     std::string options = "index=" + std::to_string(c.image - 1);
     Loaded r = LoadImage(out, options.c_str());
     ASSERT_EQ(r.rc, 0) << c.name << ": " << imgfmt_error_text(r.rc);
-    if (c.bpp) {
-      EXPECT_EQ(r.h.bpp, c.bpp) << c.name;
-    }
+    if (c.bpp) { EXPECT_EQ(r.h.bpp, c.bpp) << c.name; }
     std::string want = ToolRgb(out, c.image);
     ASSERT_FALSE(want.empty()) << c.name;
     EXPECT_EQ(OurRgb(r), want) << c.name;
@@ -156,7 +158,11 @@ TEST(Gif, BlocksTablesAndErrors) {
   std::vector<int> ramp;
   for (int i = 0; i < 12; ++i) ramp.push_back(i % 4);
   const std::string data = PlainLzw(ramp, 2);
-  const std::string comment = std::string("!\xfe\x05hello\x03" "abc", 12) + '\0';
+  const std::string comment = std::string(
+                                  "!\xfe\x05hello\x03"
+                                  "abc",
+                                  12) +
+                              '\0';
   const std::string gce = std::string("!\xf9\x04\x01\x00\x00\x02\x00", 8);
   const std::string g4 = Screen(4, 3, 0x81) + Table(4, 1);
   const std::vector<int> ramp4 = {0, 1, 2, 3};
@@ -170,17 +176,66 @@ TEST(Gif, BlocksTablesAndErrors) {
     std::vector<int> topRow;  // indices of the top row's first pixels
     ImgFmtRgb entry0, entry1, entry5;
   } cases[] = {
-      {"global table, extensions passed over", g4 + comment + gce + Image(4, 3, 0, "", data) + ";", "", 0, 4, 4,
-       ramp4, {1, 201, 0}, {10, 200, 3}, grey},
-      {"no colour table at all", Screen(4, 3, 0x02) + Image(4, 3, 0, "", data) + ";", "", 0, 4, 4, ramp4,
-       {0, 0, 0}, {255, 255, 255}, grey},
-      {"a one-bit table masks larger values", Screen(4, 3, 0x80) + Table(2, 1) + Image(4, 3, 0, "", data), "", 0,
-       4, 1, {0, 1, 0, 1}, {1, 201, 0}, {10, 200, 3}, none},
-      {"second image with its local table", g4 + Image(4, 3, 0, "", data) + Image(2, 6, 0x82, Table(8, 50), data) + ";",
-       "index=1", 0, 2, 4, {0, 1}, {50, 250, 0}, {59, 249, 3}, {95, 245, 15}},
-      {"a local table serves its image only", g4 + Image(4, 3, 0x82, Table(8, 50), data) + Image(4, 3, 0, "", data) + ";",
-       "INDEX=1", 0, 4, 4, ramp4, {1, 201, 0}, {10, 200, 3}, grey},
-      {"index past the last image", g4 + Image(4, 3, 0, "", data) + ";", "index=1", 1101, 0, 0, {}, none, none, none},
+      {"global table, extensions passed over",
+       g4 + comment + gce + Image(4, 3, 0, "", data) + ";",
+       "",
+       0,
+       4,
+       4,
+       ramp4,
+       {1, 201, 0},
+       {10, 200, 3},
+       grey},
+      {"no colour table at all",
+       Screen(4, 3, 0x02) + Image(4, 3, 0, "", data) + ";",
+       "",
+       0,
+       4,
+       4,
+       ramp4,
+       {0, 0, 0},
+       {255, 255, 255},
+       grey},
+      {"a one-bit table masks larger values",
+       Screen(4, 3, 0x80) + Table(2, 1) + Image(4, 3, 0, "", data),
+       "",
+       0,
+       4,
+       1,
+       {0, 1, 0, 1},
+       {1, 201, 0},
+       {10, 200, 3},
+       none},
+      {"second image with its local table",
+       g4 + Image(4, 3, 0, "", data) + Image(2, 6, 0x82, Table(8, 50), data) + ";",
+       "index=1",
+       0,
+       2,
+       4,
+       {0, 1},
+       {50, 250, 0},
+       {59, 249, 3},
+       {95, 245, 15}},
+      {"a local table serves its image only",
+       g4 + Image(4, 3, 0x82, Table(8, 50), data) + Image(4, 3, 0, "", data) + ";",
+       "INDEX=1",
+       0,
+       4,
+       4,
+       ramp4,
+       {1, 201, 0},
+       {10, 200, 3},
+       grey},
+      {"index past the last image",
+       g4 + Image(4, 3, 0, "", data) + ";",
+       "index=1",
+       1101,
+       0,
+       0,
+       {},
+       none,
+       none,
+       none},
       {"a bad block", g4 + "\x99", "", 1104, 0, 0, {}, none, none, none},
       {"bad signature", "GIF88a" + Screen(4, 3, 0).substr(6), "", 5, 0, 0, {}, none, none, none},
       {"short signature", "GIF8", "", 7, 0, 0, {}, none, none, none},
@@ -189,17 +244,67 @@ TEST(Gif, BlocksTablesAndErrors) {
       {"no trailer nor image", g4 + comment, "", 7, 0, 0, {}, none, none, none},
       {"width 0", g4 + Image(0, 3, 0, "", data), "", 6, 0, 0, {}, none, none, none},
       {"bad index option", g4 + Image(4, 3, 0, "", data), "index=z", 3, 0, 0, {}, none, none, none},
-      {"code size 1", g4 + Image(4, 3, 0, "", std::string("\x01\x02\x00\x00", 4)), "", 1102, 0, 0, {}, none, none, none},
-      {"code size 10", g4 + Image(4, 3, 0, "", std::string("\x0a\x02\x00\x00", 4)), "", 1102, 0, 0, {}, none, none, none},
-      {"first code not a value", g4 + Image(4, 3, 0, "", std::string("\x02\x01\x3c\x00", 4)), "", 1103, 0, 0, {}, none,
-       none, none},
-      {"code past the free one", g4 + Image(4, 3, 0, "", std::string("\x02\x02\xcc\x01\x00", 5)), "", 1103, 0, 0, {},
-       none, none, none},
-      {"corrupt code with errok", g4 + Image(4, 3, 0, "", std::string("\x02\x02\xcc\x01\x00", 5)), "errok", 0, 4, 4,
-       {1, 0, 0, 0}, {1, 201, 0}, {10, 200, 3}, grey},
+      {"code size 1",
+       g4 + Image(4, 3, 0, "", std::string("\x01\x02\x00\x00", 4)),
+       "",
+       1102,
+       0,
+       0,
+       {},
+       none,
+       none,
+       none},
+      {"code size 10",
+       g4 + Image(4, 3, 0, "", std::string("\x0a\x02\x00\x00", 4)),
+       "",
+       1102,
+       0,
+       0,
+       {},
+       none,
+       none,
+       none},
+      {"first code not a value",
+       g4 + Image(4, 3, 0, "", std::string("\x02\x01\x3c\x00", 4)),
+       "",
+       1103,
+       0,
+       0,
+       {},
+       none,
+       none,
+       none},
+      {"code past the free one",
+       g4 + Image(4, 3, 0, "", std::string("\x02\x02\xcc\x01\x00", 5)),
+       "",
+       1103,
+       0,
+       0,
+       {},
+       none,
+       none,
+       none},
+      {"corrupt code with errok",
+       g4 + Image(4, 3, 0, "", std::string("\x02\x02\xcc\x01\x00", 5)),
+       "errok",
+       0,
+       4,
+       4,
+       {1, 0, 0, 0},
+       {1, 201, 0},
+       {10, 200, 3},
+       grey},
       {"data runs out", g4 + Image(4, 3, 0, "", data.substr(0, 4)), "", 7, 0, 0, {}, none, none, none},
-      {"data runs out, errok", g4 + Image(4, 3, 0, "", data.substr(0, 4)), "errok", 0, 4, 4, {0, 1, 2, 0}, {1, 201, 0},
-       {10, 200, 3}, grey},
+      {"data runs out, errok",
+       g4 + Image(4, 3, 0, "", data.substr(0, 4)),
+       "errok",
+       0,
+       4,
+       4,
+       {0, 1, 2, 0},
+       {1, 201, 0},
+       {10, 200, 3},
+       grey},
   };
   TempDir dir;
   auto same = [](const ImgFmtRgb& a, const ImgFmtRgb& b) { return a.r == b.r && a.g == b.g && a.b == b.b; };
@@ -211,12 +316,11 @@ TEST(Gif, BlocksTablesAndErrors) {
     if (c.rc || r.rc) continue;
     EXPECT_EQ(r.h.width, c.width) << c.what;
     EXPECT_EQ(r.h.bpp, c.bpp) << c.what;
-    for (size_t x = 0; x < c.topRow.size(); ++x) EXPECT_EQ(ByteOfPixel(r, int32_t(x), 0), c.topRow[x]) << c.what << " " << x;
+    for (size_t x = 0; x < c.topRow.size(); ++x)
+      EXPECT_EQ(ByteOfPixel(r, int32_t(x), 0), c.topRow[x]) << c.what << " " << x;
     EXPECT_TRUE(same(r.pal[0], c.entry0)) << c.what;
     EXPECT_TRUE(same(r.pal[1], c.entry1)) << c.what;
-    if (r.h.bpp > 1) {
-      EXPECT_TRUE(same(r.pal[5], c.entry5)) << c.what;
-    }
+    if (r.h.bpp > 1) { EXPECT_TRUE(same(r.pal[5], c.entry5)) << c.what; }
   }
   EXPECT_EQ(imgfmt_error_text(1102), std::string("code size not in range 2 to 9"));
   EXPECT_EQ(imgfmt_error_text(1105), std::string("general error"));
@@ -305,12 +409,14 @@ TEST(Gif, WritingOptions) {
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(ByteOfPixel(r, 0, 1), 5);
 
-  ASSERT_EQ(SaveImage(name, 3, 2, 4, px, pal, "xscreen=40 yscreen=30,background=9 xpos=7 ypos=300 transcol=2"), 0);
+  ASSERT_EQ(
+      SaveImage(name, 3, 2, 4, px, pal, "xscreen=40 yscreen=30,background=9 xpos=7 ypos=300 transcol=2"), 0);
   s = ReadAll(name);
   EXPECT_EQ(s.substr(6, 7), std::string("\x28\x00\x1e\x00\xb3\x09\x00", 7));
   EXPECT_EQ(s[gce + 6], 2);
   EXPECT_EQ(s.substr(gce + 8, 5), std::string(",\x07\x00\x2c\x01", 5));
-  for (const char* bad : {"transcol=abc", "transcol=256", "xscreen=-1", "ypos=70000", "background=300", "xpos=q"})
+  for (const char* bad :
+       {"transcol=abc", "transcol=256", "xscreen=-1", "ypos=70000", "background=300", "xpos=q"})
     EXPECT_EQ(SaveImage(name, 3, 2, 4, px, pal, bad), 3) << bad;
   EXPECT_EQ(SaveImage(name, 3, 2, 24, px, pal), 2);
   int fd = imgfmt_file_create("/dev/full", IMGFMT_O_BINARY | IMGFMT_O_WRONLY);

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -17,9 +16,7 @@ const std::vector<std::string>& Fixtures() {
   return list;
 }
 
-std::string Be32s(uint32_t v) {
-  return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-}
+std::string Be32s(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 std::string Be16s(int v) { return {char(v >> 8), char(v)}; }
 
 std::string Chunk(const char* id, const std::string& body) {
@@ -100,8 +97,7 @@ TEST(Ilbm, ReadsNetpbmFilesPixelEqualToIlbmtoppm) {
     // v * 16.
     if (f.find("ham6") != std::string::npos)
       EXPECT_TRUE(SameRgb(HighNibbles(RgbOf(r)), HighNibbles(tool))) << f;
-    else
-      EXPECT_TRUE(SameRgb(RgbOf(r), tool)) << f;
+    else EXPECT_TRUE(SameRgb(RgbOf(r), tool)) << f;
   }
 }
 
@@ -155,10 +151,12 @@ TEST(Ilbm, WrittenFilesReadBackInIlbmtoppm) {
   ASSERT_EQ(back.rc, 0);
   EXPECT_EQ(back.h.bpp, 24);
   std::string ours = RgbOf(back);
-  EXPECT_TRUE(SameRgb(HighNibbles(ours), HighNibbles(ToolRgb("ilbmtoppm", "ilbmtoppm '" + name + "' 2>/dev/null"))));
+  EXPECT_TRUE(
+      SameRgb(HighNibbles(ours), HighNibbles(ToolRgb("ilbmtoppm", "ilbmtoppm '" + name + "' 2>/dev/null"))));
   std::string want = RgbOf(Want(w, h, 24, px));
   int far = 0;
-  for (size_t i = 0; i < want.size(); ++i) far += std::abs(int(uint8_t(ours[i]) >> 4) - int(uint8_t(want[i]) >> 4)) > 3;
+  for (size_t i = 0; i < want.size(); ++i)
+    far += std::abs(int(uint8_t(ours[i]) >> 4) - int(uint8_t(want[i]) >> 4)) > 3;
   EXPECT_LT(far, int(want.size()) / 10) << "components far from the picture";
 }
 
@@ -216,19 +214,22 @@ TEST(Ilbm, ByteRunCodesAndWriterOptions) {
   ASSERT_EQ(SaveImage(name, 5, 1, 8, row, gPal), 0);
   Loaded back = LoadImage(name);
   ASSERT_EQ(back.rc, 0);
-  EXPECT_EQ(std::vector<uint8_t>(back.data.begin(), back.data.begin() + 5), std::vector<uint8_t>({1, 2, 3, 3, 4}));
+  EXPECT_EQ(std::vector<uint8_t>(back.data.begin(), back.data.begin() + 5),
+            std::vector<uint8_t>({1, 2, 3, 3, 4}));
 
   // The BMHD fields that options set.
   ASSERT_EQ(SaveImage(name, 5, 1, 8, row, gPal,
                       "xpos=-3 ypos=7,transcol=300 xaspect=10 yaspect=11 xscreen=640 yscreen=512"),
             0);
   bytes = ReadAll(name);
-  EXPECT_EQ(bytes.substr(20, 20), Be16s(5) + Be16s(1) + Be16s(-3) + Be16s(7) + std::string("\x08\x00\x01\x00", 4) +
-                                      Be16s(300) + "\x0a\x0b" + Be16s(640) + Be16s(512));
+  EXPECT_EQ(bytes.substr(20, 20), Be16s(5) + Be16s(1) + Be16s(-3) + Be16s(7) +
+                                      std::string("\x08\x00\x01\x00", 4) + Be16s(300) + "\x0a\x0b" +
+                                      Be16s(640) + Be16s(512));
   ASSERT_EQ(SaveImage(name, 5, 1, 8, row, gPal), 0);
   bytes = ReadAll(name);
-  EXPECT_EQ(bytes.substr(20, 20), Be16s(5) + Be16s(1) + Be16s(0) + Be16s(0) + std::string("\x08\x00\x01\x00", 4) +
-                                      Be16s(0) + "\x01\x01" + Be16s(5) + Be16s(1));
+  EXPECT_EQ(bytes.substr(20, 20), Be16s(5) + Be16s(1) + Be16s(0) + Be16s(0) +
+                                      std::string("\x08\x00\x01\x00", 4) + Be16s(0) + "\x01\x01" + Be16s(5) +
+                                      Be16s(1));
   for (const char* bad : {"xpos=abc", "xaspect=300", "transcol=-1", "yscreen=70000", "ypos=1x"})
     EXPECT_EQ(SaveImage(name, 5, 1, 8, row, gPal, bad), 3) << bad;
 }
@@ -256,14 +257,21 @@ TEST(Ilbm, DisplayModes) {
   ASSERT_EQ(r.rc, 0) << imgfmt_error_text(r.rc);
   EXPECT_EQ(r.h.bpp, 24);
   // Entry 3 is (48, 197, 6), cut to its high nibbles.
-  EXPECT_EQ(RgbOf(r), std::string("\x30\xc0\x00" "\x30\xc0\xf0" "\xa0\xc0\xf0" "\xa0\x50\xf0" "\xa0\x50\x20", 15));
+  EXPECT_EQ(RgbOf(r), std::string("\x30\xc0\x00"
+                                  "\x30\xc0\xf0"
+                                  "\xa0\xc0\xf0"
+                                  "\xa0\x50\xf0"
+                                  "\xa0\x50\x20",
+                                  15));
   const std::string noCamg = RgbOf(r);
   // ilbmtoppm takes HAM from the CAMG chunk only.
-  WriteAll(f, Form(Bmhd(5, 1, 6) + Chunk("CAMG", Be32s(0x800)) + Cmap(16, 4) + Chunk("BODY", RawRow(values, 6))));
+  WriteAll(
+      f, Form(Bmhd(5, 1, 6) + Chunk("CAMG", Be32s(0x800)) + Cmap(16, 4) + Chunk("BODY", RawRow(values, 6))));
   r = LoadImage(f);
   ASSERT_EQ(r.rc, 0) << imgfmt_error_text(r.rc);
   EXPECT_EQ(RgbOf(r), noCamg);
-  EXPECT_TRUE(SameRgb(HighNibbles(RgbOf(r)), HighNibbles(ToolRgb("ilbmtoppm", "ilbmtoppm '" + f + "' 2>/dev/null"))));
+  EXPECT_TRUE(
+      SameRgb(HighNibbles(RgbOf(r)), HighNibbles(ToolRgb("ilbmtoppm", "ilbmtoppm '" + f + "' 2>/dev/null"))));
   // With a CAMG that does not say HAM the same file is a 64-colour picture, and its 16-entry
   // map leaves the other entries black.
   WriteAll(f, Form(Bmhd(5, 1, 6) + Chunk("CAMG", Be32s(0)) + Cmap(16, 4) + Chunk("BODY", RawRow(values, 6))));
@@ -277,17 +285,21 @@ TEST(Ilbm, DisplayModes) {
   std::string map;
   for (int i = 0; i < 64; ++i) map += {char(i), char(i), char(i == 1 ? 0xff : i)};
   values = {0x01, 0x55, 0x80 | 0x3f, 0xc0 | 0x01};
-  WriteAll(f, Form(Bmhd(4, 1, 8, 1) + Chunk("CAMG", Be32s(0x800)) + Chunk("CMAP", map) +
-                   Chunk("BODY", [&] {
+  WriteAll(f, Form(Bmhd(4, 1, 8, 1) + Chunk("CAMG", Be32s(0x800)) + Chunk("CMAP", map) + Chunk("BODY", [&] {
                      // ByteRun1: each plane line of 2 bytes as one literal group.
                      std::string raw = RawRow(values, 8), packed;
-                     for (size_t i = 0; i < raw.size(); i += 2) packed += std::string("\x01") + raw.substr(i, 2);
+                     for (size_t i = 0; i < raw.size(); i += 2)
+                       packed += std::string("\x01") + raw.substr(i, 2);
                      return packed;
                    }())));
   r = LoadImage(f);
   ASSERT_EQ(r.rc, 0) << imgfmt_error_text(r.rc);
   EXPECT_EQ(r.h.bpp, 24);
-  EXPECT_EQ(RgbOf(r), std::string("\x01\x01\xff" "\x01\x01\x57" "\xfd\x01\x57" "\xfd\x05\x57", 12));
+  EXPECT_EQ(RgbOf(r), std::string("\x01\x01\xff"
+                                  "\x01\x01\x57"
+                                  "\xfd\x01\x57"
+                                  "\xfd\x05\x57",
+                                  12));
   EXPECT_TRUE(SameRgb(RgbOf(r), ToolRgb("ilbmtoppm", "ilbmtoppm '" + f + "' 2>/dev/null")));
 }
 
@@ -311,7 +323,8 @@ TEST(Ilbm, ShamLinePalettes) {
     EXPECT_EQ(r.h.bpp, 24);
     std::string rgb = RgbOf(r);
     if (h == 3) {
-      EXPECT_TRUE(SameRgb(HighNibbles(rgb), HighNibbles(ToolRgb("ilbmtoppm", "ilbmtoppm '" + f + "' 2>/dev/null"))));
+      EXPECT_TRUE(
+          SameRgb(HighNibbles(rgb), HighNibbles(ToolRgb("ilbmtoppm", "ilbmtoppm '" + f + "' 2>/dev/null"))));
     }
     for (int y : {0, 1, 2, 3, 201, 203}) {
       if (y >= h) continue;
@@ -324,7 +337,8 @@ TEST(Ilbm, ShamLinePalettes) {
     }
   }
   // Too few line palettes for the picture.
-  WriteAll(f, Form(Bmhd(2, 3, 6) + Cmap(16) + Chunk("SHAM", sham(2)) + Chunk("BODY", RawRow({1, 1}, 6) + RawRow({1, 1}, 6) + RawRow({1, 1}, 6))));
+  WriteAll(f, Form(Bmhd(2, 3, 6) + Cmap(16) + Chunk("SHAM", sham(2)) +
+                   Chunk("BODY", RawRow({1, 1}, 6) + RawRow({1, 1}, 6) + RawRow({1, 1}, 6))));
   EXPECT_EQ(LoadImage(f).rc, 7);
 }
 
@@ -352,13 +366,17 @@ TEST(Ilbm, HeaderAndBodyErrors) {
       {Form(Bmhd(2, 1, 1) + Chunk("SHAM", Be16s(1)) + Cmap(2) + body1), 909},
       {Form(Bmhd(10001, 1, 1) + Cmap(2) + body1), 6},
       {Form(Bmhd(0, 1, 1) + Cmap(2) + body1), 6},
-      {Form(Bmhd(2, 1, 1) + body1), 7},  // no CMAP
-      {Form(Bmhd(2, 1, 1) + Cmap(2)), 7},  // no BODY
+      {Form(Bmhd(2, 1, 1) + body1), 7},                                        // no CMAP
+      {Form(Bmhd(2, 1, 1) + Cmap(2)), 7},                                      // no BODY
       {Form(Bmhd(2, 1, 1) + Cmap(2) + "BODY" + Be32s(1000) + "\x40\x00"), 7},  // past the file
-      {Form(Bmhd(2, 2, 1) + Cmap(2) + body1), 7},  // a row short
+      {Form(Bmhd(2, 2, 1) + Cmap(2) + body1), 7},                              // a row short
       // ByteRun1 runs past the two-byte plane line: a repeat of 3, a literal of 4.
       {Form(Bmhd(2, 1, 1, 1) + Cmap(2) + Chunk("BODY", "\xfe\x01")), 7},
-      {Form(Bmhd(2, 1, 1, 1) + Cmap(2) + Chunk("BODY", "\x03" "abcd")), 7},
+      {Form(Bmhd(2, 1, 1, 1) + Cmap(2) +
+            Chunk("BODY",
+                  "\x03"
+                  "abcd")),
+       7},
       // A no-op code 128, then a line.
       {Form(Bmhd(2, 1, 1, 1) + Cmap(2) + Chunk("BODY", "\x80\xff\x01")), 0},
       // A mask plane follows the picture's planes.
@@ -374,10 +392,15 @@ TEST(Ilbm, HeaderAndBodyErrors) {
     WriteAll(f, c.bytes);
     EXPECT_EQ(LoadImage(f).rc, c.rc) << testing::PrintToString(c.bytes);
   }
-  const char* texts[] = {"no FORM signiture", "no ILBM signiture", "multiple BMHD bitmap headers",
-                         "no BMHD bitmap header", "bad size of BMHD bitmap header",
-                         "unsupported/bad bits per pixel", "CMAP colour map is the wrong size",
-                         "compression type not uncompressed nor RLE", "CAMG chunk is the wrong size",
+  const char* texts[] = {"no FORM signiture",
+                         "no ILBM signiture",
+                         "multiple BMHD bitmap headers",
+                         "no BMHD bitmap header",
+                         "bad size of BMHD bitmap header",
+                         "unsupported/bad bits per pixel",
+                         "CMAP colour map is the wrong size",
+                         "compression type not uncompressed nor RLE",
+                         "CAMG chunk is the wrong size",
                          "Unsupported version of SHAM (not 0)"};
   for (int i = 0; i < 10; ++i) EXPECT_STREQ(imgfmt_error_text(900 + i), texts[i]);
 }

@@ -1,7 +1,6 @@
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-
-#include <cstring>
 
 #include "imageformats/ImgFmt.h"
 #include "tests/imageformats/ImgFmtTestUtil.h"
@@ -33,10 +32,10 @@ TEST(ImgFmtCore, GuessEdgeCases) {
     const char* name;
     int rc, index;
   } cases[] = {
-      {"picture.BMP", 0, 0}, {"a.Rle", 0, 0},       {"x.dib", 0, 0},      {"scan.tiff", 0, 3},
-      {"photo.jpeg", 4, -1}, {"nodot", 4, -1},       {"dir.old/file", 4, -1},
-      {"dir.old\\file", 4, -1}, {"a.PSEG38PP", 0, 13}, {"a.PSEG38", 4, -1}, {"trailing.", 4, -1},
-      {"x.pgm", 0, 7},       {"x.cvp", 0, 15},       {"x.vid", 0, 6},
+      {"picture.BMP", 0, 0}, {"a.Rle", 0, 0},     {"x.dib", 0, 0},         {"scan.tiff", 0, 3},
+      {"photo.jpeg", 4, -1}, {"nodot", 4, -1},    {"dir.old/file", 4, -1}, {"dir.old\\file", 4, -1},
+      {"a.PSEG38PP", 0, 13}, {"a.PSEG38", 4, -1}, {"trailing.", 4, -1},    {"x.pgm", 0, 7},
+      {"x.cvp", 0, 15},      {"x.vid", 0, 6},
   };
   for (const Case& c : cases) {
     int index = -1;
@@ -50,16 +49,30 @@ TEST(ImgFmtCore, ErrorTexts) {
     int code;
     const char* text;
   } cases[] = {
-      {0, "ok"}, {1, "out of memory"}, {2, "not supported"}, {3, "bad option(s)"},
-      {4, "not found"}, {5, "bad magic number / signiture block"}, {6, "bad bitmap size"},
-      {7, "can't read file"}, {8, "can't write file"}, {9, "bad argument to imgfmt function"},
-      {820, "general error"}, {1801, "portrait files can only hold 512x512 images"},
-      {1800, "file is not correct size"}, {100, "bad maximum pixel intensity"},
-      {200, "bad maximum pixel intensity"}, {500, "can't open complementary palette file"},
+      {0, "ok"},
+      {1, "out of memory"},
+      {2, "not supported"},
+      {3, "bad option(s)"},
+      {4, "not found"},
+      {5, "bad magic number / signiture block"},
+      {6, "bad bitmap size"},
+      {7, "can't read file"},
+      {8, "can't write file"},
+      {9, "bad argument to imgfmt function"},
+      {820, "general error"},
+      {1801, "portrait files can only hold 512x512 images"},
+      {1800, "file is not correct size"},
+      {100, "bad maximum pixel intensity"},
+      {200, "bad maximum pixel intensity"},
+      {500, "can't open complementary palette file"},
       {501, "can't create complementary palette file"},
-      {1500, "file length is not a multiple of its width"}, {1300, "expected identifier"},
-      {1303, "expected["}, {1310, "expected ;"}, {1000, "width not a multiple of 4 pixels"},
-      {-1, "general error"}, {99999, "general error"},
+      {1500, "file length is not a multiple of its width"},
+      {1300, "expected identifier"},
+      {1303, "expected["},
+      {1310, "expected ;"},
+      {1000, "width not a multiple of 4 pixels"},
+      {-1, "general error"},
+      {99999, "general error"},
   };
   for (const Case& c : cases) EXPECT_STREQ(imgfmt_error_text(c.code), c.text) << c.code;
 }
@@ -74,9 +87,16 @@ TEST(ImgFmtCore, Options) {
     int rc;
     int32_t value;
   } cases[] = {
-      {"index=2,inv", 0, 2}, {"INDEX=2 INV", 0, 2}, {"\tindex=-7", 0, -7}, {"", 0, 99},
-      {"inv", 0, 99},        {"index=", 3, 99},     {"index=x", 3, 99},    {"index=2x", 3, 99},
-      {"index=99999999999", 3, 99}, {"a,b index=12,c", 0, 12},
+      {"index=2,inv", 0, 2},
+      {"INDEX=2 INV", 0, 2},
+      {"\tindex=-7", 0, -7},
+      {"", 0, 99},
+      {"inv", 0, 99},
+      {"index=", 3, 99},
+      {"index=x", 3, 99},
+      {"index=2x", 3, 99},
+      {"index=99999999999", 3, 99},
+      {"a,b index=12,c", 0, 12},
   };
   for (const Case& c : cases) {
     int32_t v = 99;

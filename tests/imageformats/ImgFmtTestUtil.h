@@ -1,8 +1,7 @@
 // Helpers of the image-format tests: running oracle tools and reading through the library.
 #pragma once
-#include <gtest/gtest.h>
-
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -53,8 +52,7 @@ inline Loaded LoadImage(const std::string& name, const char* options = "", int i
 }
 
 inline int SaveImage(const std::string& name, int32_t w, int32_t h, int32_t bpp,
-                     const std::vector<uint8_t>& data, const ImgFmtRgb* pal,
-                     const char* options = "") {
+                     const std::vector<uint8_t>& data, const ImgFmtRgb* pal, const char* options = "") {
   int index;
   if (int rc = imgfmt_guess_format(name.c_str(), &index)) return rc;
   int fd = imgfmt_file_create(name.c_str(), IMGFMT_O_BINARY | IMGFMT_O_WRONLY);

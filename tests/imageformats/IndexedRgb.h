@@ -13,8 +13,7 @@ inline int IndexAt(const uint8_t* row, int32_t x, int32_t bpp) {
   return (row[x / 8] >> (7 - x % 8)) & 1;
 }
 
-inline std::string RgbTopDown(const uint8_t* data, int32_t w, int32_t h, int32_t bpp,
-                              const ImgFmtRgb* pal) {
+inline std::string RgbTopDown(const uint8_t* data, int32_t w, int32_t h, int32_t bpp, const ImgFmtRgb* pal) {
   std::string s;
   int64_t stride = imgfmt_row_bytes(w, bpp);
   for (int32_t y = h - 1; y >= 0; --y) {
@@ -37,12 +36,11 @@ inline std::string PnmToRgb(const std::string& pnm) {
   size_t pos = 2;
   int numbers[3] = {};
   for (int& n : numbers) {
-    while (pos < pnm.size() && (pnm[pos] == ' ' || pnm[pos] == '\n' || pnm[pos] == '\t' ||
-                                pnm[pos] == '\r' || pnm[pos] == '#')) {
+    while (pos < pnm.size() &&
+           (pnm[pos] == ' ' || pnm[pos] == '\n' || pnm[pos] == '\t' || pnm[pos] == '\r' || pnm[pos] == '#')) {
       if (pnm[pos] == '#')
         while (pos < pnm.size() && pnm[pos] != '\n') ++pos;
-      else
-        ++pos;
+      else ++pos;
     }
     while (pos < pnm.size() && pnm[pos] >= '0' && pnm[pos] <= '9') n = n * 10 + (pnm[pos++] - '0');
   }

@@ -1,9 +1,8 @@
 // Helpers of the Targa, PCX and ILBM tests: pictures as top-down RGB bytes, the tools'
 // decodings of a file, and the tool-made fixtures.
 #pragma once
-#include <dirent.h>
-
 #include <algorithm>
+#include <dirent.h>
 #include <string>
 #include <vector>
 
@@ -35,15 +34,14 @@ inline ::testing::AssertionResult SameRgb(const std::string& got, const std::str
 // The tool-made fixtures with the given extension, made into `dir` by the fixture script.
 inline std::vector<std::string> ToolFixtures(const TempDir& dir, const std::string& ext) {
   int rc = 0;
-  std::string log = ShellOutput("bash '" ZELMORA_FIXTURES "/make_tga_pcx_ilbm_fixtures.sh' '" +
-                                dir.Path() + "' 2>&1", &rc);
+  std::string log =
+      ShellOutput("bash '" ZELMORA_FIXTURES "/make_tga_pcx_ilbm_fixtures.sh' '" + dir.Path() + "' 2>&1", &rc);
   EXPECT_EQ(rc, 0) << log;
   std::vector<std::string> files;
   if (DIR* d = opendir(dir.Path().c_str())) {
     while (dirent* e = readdir(d)) {
       std::string n = e->d_name;
-      if (n.size() > ext.size() && n.compare(n.size() - ext.size(), ext.size(), ext) == 0)
-        files.push_back(n);
+      if (n.size() > ext.size() && n.compare(n.size() - ext.size(), ext.size(), ext) == 0) files.push_back(n);
     }
     closedir(d);
   }
@@ -64,12 +62,9 @@ inline std::vector<uint8_t> IndexPattern(int32_t w, int32_t h, int32_t bpp) {
     for (int32_t x = 0; x < w; ++x) {
       int v = (x * 5 + y * 3 + x * y) % colours;
       uint8_t* row = d.data() + y * stride;
-      if (bpp == 8)
-        row[x] = uint8_t(v);
-      else if (bpp == 4)
-        row[x / 2] |= uint8_t(v << (x % 2 ? 0 : 4));
-      else
-        row[x / 8] |= uint8_t(v << (7 - x % 8));
+      if (bpp == 8) row[x] = uint8_t(v);
+      else if (bpp == 4) row[x / 2] |= uint8_t(v << (x % 2 ? 0 : 4));
+      else row[x / 8] |= uint8_t(v << (7 - x % 8));
     }
   return d;
 }

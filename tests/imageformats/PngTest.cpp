@@ -1,12 +1,11 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-#include "tests/imageformats/ImgFmtTestUtil.h"
 #include "imageformats/PngReader.h"
 #include "imageformats/PngWriter.h"
+#include "tests/imageformats/ImgFmtTestUtil.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -71,8 +70,10 @@ int WritePng(const std::string& name, int w, int h, int type, const std::vector<
 TEST(Png, ReadsWhatImageMagickWrites) {
   TempDir dir;
   std::string base = dir.File("base.png");
-  RunTool("convert", "convert -size 9x7 xc:'#203040' -fill '#f0a010' -draw 'rectangle 0,0 3,2' "
-                     "-fill '#10e070' -draw 'point 8,6' -fill white -draw 'point 5,1' " + base);
+  RunTool("convert",
+          "convert -size 9x7 xc:'#203040' -fill '#f0a010' -draw 'rectangle 0,0 3,2' "
+          "-fill '#10e070' -draw 'point 8,6' -fill white -draw 'point 5,1' " +
+              base);
   struct Case {
     const char* name;
     const char* args;
@@ -87,8 +88,7 @@ TEST(Png, ReadsWhatImageMagickWrites) {
   };
   for (const Case& c : cases) {
     std::string name = dir.File(c.name), args = c.args;
-    std::string target = args.size() && args.back() == ':' ? args.substr(args.rfind(' ') + 1) + name
-                                                           : name;
+    std::string target = args.size() && args.back() == ':' ? args.substr(args.rfind(' ') + 1) + name : name;
     std::string opts = args.size() && args.back() == ':' ? args.substr(0, args.rfind(' ')) : args;
     RunTool("convert", "convert " + base + " " + opts + " " + target);
     Decoded d = Decode(name);
@@ -139,8 +139,8 @@ TEST(Png, WritesCheckedFilesThatDecodeEqual) {
     size_t first = check.find("IEND");
     EXPECT_NE(first, std::string::npos);
     EXPECT_EQ(check.find("IEND", first + 1), std::string::npos);
-    std::string pam = RunTool("pngtopam", "pngtopam -alphapam " + name + " 2>/dev/null | tail -c " +
-                                              std::to_string(px.size()));
+    std::string pam = RunTool(
+        "pngtopam", "pngtopam -alphapam " + name + " 2>/dev/null | tail -c " + std::to_string(px.size()));
     if (type == 5 || type == 6) {
       std::string raw = RunTool("pngtopam", "pngtopam " + name + " | tail -c " + std::to_string(px.size()));
       EXPECT_EQ(raw, std::string(px.begin(), px.end())) << type;

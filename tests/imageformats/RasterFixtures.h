@@ -26,13 +26,13 @@ inline std::string Le32(int64_t v) { return Bytes({int(v), int(v >> 8), int(v >>
 // The eight words every header starts with; `extra` words follow (flag, "XIMG" ...).
 inline std::string GemHeader(int words, int planes, int patternLength, int width, int height,
                              const std::string& extra = "") {
-  return Be16(1) + Be16(words) + Be16(planes) + Be16(patternLength) + Be16(85) + Be16(85) +
-         Be16(width) + Be16(height) + extra;
+  return Be16(1) + Be16(words) + Be16(planes) + Be16(patternLength) + Be16(85) + Be16(85) + Be16(width) +
+         Be16(height) + extra;
 }
 
 // An XIMG header with its palette (components in thousandths).
-inline std::string GemXimg(int planes, int width, int height,
-                           const std::vector<std::array<int, 3>>& palette, int patternLength = 1) {
+inline std::string GemXimg(int planes, int width, int height, const std::vector<std::array<int, 3>>& palette,
+                           int patternLength = 1) {
   std::string extra = "XIMG" + Be16(0);
   for (const auto& e : palette) extra += Be16(e[0]) + Be16(e[1]) + Be16(e[2]);
   return GemHeader(11 + 3 * int(palette.size()), planes, patternLength, width, height, extra);
@@ -46,7 +46,7 @@ struct Sprite {
   int32_t heightLess1 = 0;
   int32_t firstBit = 0;
   int32_t lastBit = 31;
-  int32_t mode = 25;  // 1 bit per pixel
+  int32_t mode = 25;               // 1 bit per pixel
   std::vector<ImgFmtRgb> palette;  // written as the first of each pair of colour words
   std::string image;               // rows of 4 * (widthWordsLess1 + 1) bytes
   int32_t imageOffset = -1;        // -1: right after the palette
@@ -67,15 +67,15 @@ inline std::string SpriteFile(const std::vector<Sprite>& sprites, int32_t count 
     body += Le32(44 + int64_t(rest.size())) + name + Le32(s.widthWordsLess1) + Le32(s.heightLess1) +
             Le32(s.firstBit) + Le32(s.lastBit) + Le32(image) + Le32(image) + Le32(s.mode) + rest;
   }
-  return Le32(count >= 0 ? count : int32_t(sprites.size())) + Le32(16) + Le32(16 + 12 + int64_t(body.size())) +
-         body;
+  return Le32(count >= 0 ? count : int32_t(sprites.size())) + Le32(16) +
+         Le32(16 + 12 + int64_t(body.size())) + body;
 }
 
 // ---- Page segments ----
 
-constexpr int kNop = 0xD3EEEE, kBeginSegment = 0xD3A85F, kBeginImage = 0xD3A87B,
-              kOutputControl = 0xD3A77B, kImageSize = 0xD3A67B, kCellPosition = 0xD3AC7B,
-              kRaster = 0xD3EE7B, kEndImage = 0xD3A97B, kEndSegment = 0xD3A95F;
+constexpr int kNop = 0xD3EEEE, kBeginSegment = 0xD3A85F, kBeginImage = 0xD3A87B, kOutputControl = 0xD3A77B,
+              kImageSize = 0xD3A67B, kCellPosition = 0xD3AC7B, kRaster = 0xD3EE7B, kEndImage = 0xD3A97B,
+              kEndSegment = 0xD3A95F;
 
 // One structured field; `lengthDelta` makes its length field claim more or fewer bytes.
 inline std::string Record(int id, const std::string& data, int lengthDelta = 0) {

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -54,15 +53,14 @@ TEST(SmallCodecs, RoundTripAtOddWidths) {
     const char* ext;
     int32_t bpp;
     const char* options;
-  } cases[] = {{"pgm", 8, ""}, {"ppm", 24, ""}, {"kps", 8, ""}, {"kps", 8, "kpl"},
-               {"iax", 8, ""}, {"xbm", 1, ""}};
+  } cases[] = {{"pgm", 8, ""},    {"ppm", 24, ""}, {"kps", 8, ""},
+               {"kps", 8, "kpl"}, {"iax", 8, ""},  {"xbm", 1, ""}};
   for (const Case& c : cases)
     for (int32_t w : {1, 3, 7, 9, 17, 33}) {
       int32_t h = 5;
       std::string name = dir.File("rt" + std::to_string(w) + "." + c.ext);
       std::vector<uint8_t> px = Pattern(w, h, c.bpp);
-      ASSERT_EQ(SaveImage(name, w, h, c.bpp, px, c.bpp == 1 ? gMono : gGrey, c.options), 0)
-          << name;
+      ASSERT_EQ(SaveImage(name, w, h, c.bpp, px, c.bpp == 1 ? gMono : gGrey, c.options), 0) << name;
       std::string opts = c.options;
       if (std::string(c.ext) == "iax") opts = "width=" + std::to_string(w);
       Loaded r = LoadImage(name, opts.c_str());
@@ -78,8 +76,7 @@ TEST(SmallCodecs, RoundTripAtOddWidths) {
       if (w == 17) {
         std::string ext = c.ext;
         std::string whole = ReadAll(name);
-        ExpectEveryCutFails(name, opts.c_str(),
-                            ext == "xbm" ? whole.rfind(';') + 1 : std::string::npos,
+        ExpectEveryCutFails(name, opts.c_str(), ext == "xbm" ? whole.rfind(';') + 1 : std::string::npos,
                             ext == "iax" ? size_t(w) : 0);
       }
     }
@@ -88,7 +85,8 @@ TEST(SmallCodecs, RoundTripAtOddWidths) {
 TEST(SmallCodecs, GreymapAndPixmapHeaders) {
   TempDir dir;
   std::string p5 = dir.File("c.pgm");
-  WriteAll(p5, std::string("P5 \n# a comment\n4 2\n15\n") + std::string("\x00\x01\x0f\x0e\x05\x06\x07\x20", 8));
+  WriteAll(p5,
+           std::string("P5 \n# a comment\n4 2\n15\n") + std::string("\x00\x01\x0f\x0e\x05\x06\x07\x20", 8));
   Loaded r = LoadImage(p5);
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.h.width, 4);
@@ -112,10 +110,10 @@ TEST(SmallCodecs, GreymapAndPixmapHeaders) {
     std::string bytes;
     int rc;
   } bad[] = {
-      {"a.pgm", "P6 1 1 255\n\x01", 5}, {"b.pgm", "P5 0 1 255\n\x01", 6},
-      {"c.pgm", "P5 1 1 1\n\x01", 100}, {"d.pgm", "P5 1 1 256\n\x01", 100},
+      {"a.pgm", "P6 1 1 255\n\x01", 5},  {"b.pgm", "P5 0 1 255\n\x01", 6},
+      {"c.pgm", "P5 1 1 1\n\x01", 100},  {"d.pgm", "P5 1 1 256\n\x01", 100},
       {"e.ppm", "P6 1 1 300\nabc", 200}, {"f.pgm", "P5 99999 99999 255\n", 6},
-      {"g.pgm", "P5 x 1 255\n", 5},     {"h.ppm", "P6 2 1 255\nabc", 7},
+      {"g.pgm", "P5 x 1 255\n", 5},      {"h.ppm", "P6 2 1 255\nabc", 7},
   };
   for (const Bad& b : bad) {
     WriteAll(dir.File(b.name), b.bytes);
@@ -132,8 +130,13 @@ TEST(SmallCodecs, GreyConversionOptions) {
     const char* options;
     int rc;
     int grey;
-  } cases[] = {{"", 0, (77 * 200 + 150 * 100 + 29 * 50) / 256}, {"k", 0, (77 * 200 + 150 * 100 + 29 * 50) / 256},
-               {"r", 0, 200}, {"g", 0, 100}, {"b", 0, 50}, {"r,g", 3, 0}, {"k b", 3, 0}};
+  } cases[] = {{"", 0, (77 * 200 + 150 * 100 + 29 * 50) / 256},
+               {"k", 0, (77 * 200 + 150 * 100 + 29 * 50) / 256},
+               {"r", 0, 200},
+               {"g", 0, 100},
+               {"b", 0, 50},
+               {"r,g", 3, 0},
+               {"k b", 3, 0}};
   for (const Case& c : cases) {
     std::string name = dir.File("g.pgm");
     ASSERT_EQ(SaveImage(name, 1, 1, 8, px, pal, c.options), c.rc) << c.options;
@@ -146,14 +149,13 @@ TEST(SmallCodecs, GreyConversionOptions) {
 TEST(SmallCodecs, ReadsWhatNetpbmAndImageMagickWrite) {
   TempDir dir;
   std::string src = dir.File("src.png");
-  RunTool("convert", "convert -size 9x5 gradient:'#ff2000'-'#0030ff' -fill '#102030' -draw 'point 0,0' -depth 8 " + src);
+  RunTool("convert",
+          "convert -size 9x5 gradient:'#ff2000'-'#0030ff' -fill '#102030' -draw 'point 0,0' -depth 8 " + src);
   std::string want = RunTool("convert", "convert " + src + " -depth 8 rgb:-");
   for (const char* tool : {"convert", "pnmtopnm"}) {
     std::string ppm = dir.File(std::string(tool) + ".ppm");
-    if (std::string(tool) == "convert")
-      RunTool("convert", "convert " + src + " -depth 8 " + ppm);
-    else
-      RunTool("pngtopam", "pngtopam " + src + " > " + ppm);
+    if (std::string(tool) == "convert") RunTool("convert", "convert " + src + " -depth 8 " + ppm);
+    else RunTool("pngtopam", "pngtopam " + src + " > " + ppm);
     Loaded r = LoadImage(ppm);
     ASSERT_EQ(r.rc, 0) << tool;
     std::string got;
@@ -241,12 +243,15 @@ TEST(SmallCodecs, IaxAndKips) {
 TEST(SmallCodecs, XBitmap) {
   TempDir dir;
   std::string x = dir.File("t.xbm");
-  WriteAll(x, "/* c */ #define t_width 10\n#define t_height 2\n#define t_x_hot -1\n"
-              "static unsigned char t_bits[] = {\n 0x01, 0x00, 0x80, 0x03 };\n");
+  WriteAll(x,
+           "/* c */ #define t_width 10\n#define t_height 2\n#define t_x_hot -1\n"
+           "static unsigned char t_bits[] = {\n 0x01, 0x00, 0x80, 0x03 };\n");
   Loaded r = LoadImage(x);
   ASSERT_EQ(r.rc, 0) << imgfmt_error_text(r.rc);
   std::string px = Pixels(r.data, 10, 2, 1);  // bottom row first
-  EXPECT_EQ(px, std::string("\0\0\0\0\0\0\0\1\1\1" "\1\0\0\0\0\0\0\0\0\0", 20));
+  EXPECT_EQ(px, std::string("\0\0\0\0\0\0\0\1\1\1"
+                            "\1\0\0\0\0\0\0\0\0\0",
+                            20));
   EXPECT_EQ(r.pal[0].r, 255);
   EXPECT_EQ(r.pal[1].r, 0);
   struct Bad {
@@ -287,8 +292,8 @@ TEST(SmallCodecs, XBitmap) {
   for (int y = 0; y < 3; ++y)
     for (int i = 0; i < 9; ++i)
       EXPECT_EQ(uint8_t(pbm[size_t(y * 9 + i)]) == 0, ours[size_t((2 - y) * 9 + i)] == 1);
-  RunTool("pbmtoxbm", "pbmtopgm </dev/null >/dev/null 2>&1; convert " + w + " pbm:- | pbmtoxbm > " +
-                          dir.File("p.xbm"));
+  RunTool("pbmtoxbm",
+          "pbmtopgm </dev/null >/dev/null 2>&1; convert " + w + " pbm:- | pbmtoxbm > " + dir.File("p.xbm"));
   Loaded p = LoadImage(dir.File("p.xbm"));
   ASSERT_EQ(p.rc, 0);
   EXPECT_EQ(Pixels(p.data, 9, 3, 1), ours);
@@ -378,15 +383,15 @@ TEST(SmallCodecs, PatchedHeadersFailCleanly) {
 TEST(SmallCodecs, HandMadeBitLayouts) {
   TempDir dir;
   // One YUV12C group: all four luminances 100, U = 64, V = 0.
-  std::string yuv = std::string("YUV12C\0\0\0\0\0\0\4\0\1\0", 16) +
-                    std::string("\x40\x46\x06\x64\x64\x40", 6);
+  std::string yuv =
+      std::string("YUV12C\0\0\0\0\0\0\4\0\1\0", 16) + std::string("\x40\x46\x06\x64\x64\x40", 6);
   WriteAll(dir.File("g.vid"), yuv);
   Loaded r = LoadImage(dir.File("g.vid"));
   ASSERT_EQ(r.rc, 0);
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(r.data[size_t(i * 3)], 100 + 64 * 908 / 635) << i;        // blue
+    EXPECT_EQ(r.data[size_t(i * 3)], 100 + 64 * 908 / 635) << i;             // blue
     EXPECT_EQ(r.data[size_t(i * 3 + 1)], 100 - 64 * 19 * 908 / 63500) << i;  // green
-    EXPECT_EQ(r.data[size_t(i * 3 + 2)], 100) << i;                    // red
+    EXPECT_EQ(r.data[size_t(i * 3 + 2)], 100) << i;                          // red
   }
   // 16-bit XBitmap words: low byte first, each byte's bits reversed.
   WriteAll(dir.File("s.xbm"),

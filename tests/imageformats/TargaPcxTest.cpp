@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -51,16 +50,15 @@ void ExpectCutsFail(const std::string& path, size_t upTo, const char* options = 
   }
 }
 
-std::string TargaHeader(int idLength, int mapType, int type, int mapFirst, int mapLength,
-                        int entryBits, int w, int h, int bpp, int descriptor) {
-  return std::string{char(idLength), char(mapType), char(type)} + Le16s(mapFirst) +
-         Le16s(mapLength) + char(entryBits) + Le16s(0) + Le16s(0) + Le16s(w) + Le16s(h) +
-         char(bpp) + char(descriptor);
+std::string TargaHeader(int idLength, int mapType, int type, int mapFirst, int mapLength, int entryBits,
+                        int w, int h, int bpp, int descriptor) {
+  return std::string{char(idLength), char(mapType), char(type)} + Le16s(mapFirst) + Le16s(mapLength) +
+         char(entryBits) + Le16s(0) + Le16s(0) + Le16s(w) + Le16s(h) + char(bpp) + char(descriptor);
 }
 
 // A 128-byte PCX header.
-std::string PcxHeader(int version, int encoding, int bits, int xmax, int ymax, int planes,
-                      int bpl, int manufacturer = 10) {
+std::string PcxHeader(int version, int encoding, int bits, int xmax, int ymax, int planes, int bpl,
+                      int manufacturer = 10) {
   std::string h(128, '\0');
   h[0] = char(manufacturer);
   h[1] = char(version);
@@ -118,9 +116,12 @@ TEST(Targa, WrittenFilesReadBackInTheTools) {
     const char* options;
     int fileBpp, descriptor;
   } cases[] = {
-      {"p8.tga", 8, "", 8, 0},           {"p8d.tga", 8, "ydown", 8, 0x20},
-      {"t24.tga", 24, "", 24, 0},        {"t24u.tga", 24, "24,yup", 24, 0},
-      {"t24d.tga", 24, "ydown", 24, 0x20}, {"t32.tga", 24, "32", 32, 0},
+      {"p8.tga", 8, "", 8, 0},
+      {"p8d.tga", 8, "ydown", 8, 0x20},
+      {"t24.tga", 24, "", 24, 0},
+      {"t24u.tga", 24, "24,yup", 24, 0},
+      {"t24d.tga", 24, "ydown", 24, 0x20},
+      {"t32.tga", 24, "32", 32, 0},
       {"t16.tga", 24, "16 ydown", 16, 0x20},
   };
   for (const Case& c : cases) {
@@ -143,9 +144,8 @@ TEST(Targa, WrittenFilesReadBackInTheTools) {
     ASSERT_EQ(back.rc, 0) << c.name;
     std::string ours = RgbOf(back);
     for (const char* tool : {"tgatoppm", "convert"}) {
-      std::string got = std::string(tool) == "convert"
-                            ? ImageMagickRgb(name)
-                            : ToolRgb(tool, std::string(tool) + " '" + name + "'");
+      std::string got = std::string(tool) == "convert" ? ImageMagickRgb(name)
+                                                       : ToolRgb(tool, std::string(tool) + " '" + name + "'");
       ASSERT_EQ(got.size(), expected.size()) << c.name << " " << tool;
       if (c.fileBpp == 16) {
         // Five bits a component: compare what survives.
@@ -169,12 +169,11 @@ TEST(Targa, WriterOptions) {
     const char* options;
     int rc;
   } cases[] = {
-      {24, "16,32", 3}, {24, "16 24", 3}, {24, "yup ydown", 3}, {8, "24", 3}, {8, "16", 3},
-      {8, "yup", 0},    {24, "32", 0},    {24, "YDOWN", 0},
+      {24, "16,32", 3}, {24, "16 24", 3}, {24, "yup ydown", 3}, {8, "24", 3},
+      {8, "16", 3},     {8, "yup", 0},    {24, "32", 0},        {24, "YDOWN", 0},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(SaveImage(dir.File("o.tga"), 3, 2, c.bpp, c.bpp == 8 ? px8 : px24, gPal, c.options),
-              c.rc)
+    EXPECT_EQ(SaveImage(dir.File("o.tga"), 3, 2, c.bpp, c.bpp == 8 ? px8 : px24, gPal, c.options), c.rc)
         << c.options;
 }
 
@@ -182,33 +181,39 @@ TEST(Targa, HandMadeFiles) {
   TempDir dir;
   std::string f = dir.File("h.tga");
   // 16-bit pixels: 0x7fff is white at 248; bit 15 is ignored; blue in the low bits.
-  WriteAll(f, TargaHeader(0, 0, 2, 0, 0, 0, 3, 1, 16, 0) + "\xff\x7f" "\x1f\x80" "\xe0\x03");
+  WriteAll(f, TargaHeader(0, 0, 2, 0, 0, 0, 3, 1, 16, 0) +
+                  "\xff\x7f"
+                  "\x1f\x80"
+                  "\xe0\x03");
   Loaded r = LoadImage(f);
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.h.bpp, 24);
-  EXPECT_EQ(RgbOf(r), std::string("\xf8\xf8\xf8" "\x00\x00\xf8" "\x00\xf8\x00", 9));
+  EXPECT_EQ(RgbOf(r), std::string("\xf8\xf8\xf8"
+                                  "\x00\x00\xf8"
+                                  "\x00\xf8\x00",
+                                  9));
   // The same pixels run-length encoded: a repeat packet of two and a literal one.
   WriteAll(f, TargaHeader(0, 0, 10, 0, 0, 0, 3, 1, 16, 0) + "\x81\xff\x7f" + std::string("\x00\x1f\x00", 3));
   r = LoadImage(f);
   ASSERT_EQ(r.rc, 0);
-  EXPECT_EQ(RgbOf(r), std::string("\xf8\xf8\xf8" "\xf8\xf8\xf8" "\x00\x00\xf8", 9));
+  EXPECT_EQ(RgbOf(r), std::string("\xf8\xf8\xf8"
+                                  "\xf8\xf8\xf8"
+                                  "\x00\x00\xf8",
+                                  9));
 
   // A colour map from entry 16 of length 16 leaves entries 0 to 15 black; a map that runs
   // past entry 255 keeps what fits. Packets run on across rows.
   for (int first : {16, 250}) {
     std::string map;
     for (int i = 0; i < 16; ++i) map += {char(i), char(100), char(200)};  // B, G, R
-    WriteAll(f, TargaHeader(2, 1, 9, first, 16, 24, 2, 2, 8, 0x20) + "id" + map + "\x83" +
-                    char(first + 1));
+    WriteAll(f, TargaHeader(2, 1, 9, first, 16, 24, 2, 2, 8, 0x20) + "id" + map + "\x83" + char(first + 1));
     r = LoadImage(f);
     ASSERT_EQ(r.rc, 0) << first;
     for (int i = 0; i < first; ++i) EXPECT_EQ(r.pal[i].r + r.pal[i].g + r.pal[i].b, 0) << i;
     EXPECT_EQ(r.pal[first + 1].r, 200);
     EXPECT_EQ(r.pal[first + 1].b, 1);
     EXPECT_EQ(r.pal[std::min(first + 15, 255)].r, 200);
-    if (first == 16) {
-      EXPECT_EQ(r.pal[32].r, 0);
-    }
+    if (first == 16) { EXPECT_EQ(r.pal[32].r, 0); }
     EXPECT_EQ(r.data[0], first + 1);
     EXPECT_EQ(r.data[5], first + 1);
   }
@@ -230,7 +235,9 @@ TEST(Targa, HandMadeFiles) {
       // A repeat packet of 128 pixels in a picture of 4.
       {TargaHeader(0, 0, 11, 0, 0, 0, 2, 2, 8, 0) + "\xff\x01", 7},
       // A literal packet longer than the picture.
-      {TargaHeader(0, 0, 11, 0, 0, 0, 2, 2, 8, 0) + "\x04" "abcde", 7},
+      {TargaHeader(0, 0, 11, 0, 0, 0, 2, 2, 8, 0) + "\x04"
+                                                    "abcde",
+       7},
       {TargaHeader(0, 0, 11, 0, 0, 0, 2, 2, 8, 0) + "\x82", 7},
       // The colour map is missing.
       {TargaHeader(0, 1, 1, 0, 256, 24, 1, 1, 8, 0) + "\x01", 7},
@@ -300,9 +307,7 @@ TEST(Pcx, WrittenFilesReadBackInTheTools) {
     EXPECT_TRUE(SameRgb(RgbOf(back), expected)) << bpp;
     EXPECT_TRUE(SameRgb(ToolRgb("pcxtoppm", "pcxtoppm '" + name + "'"), expected)) << bpp;
     // ImageMagick swaps the colours of every 1-bit PCX file, netpbm's included.
-    if (bpp != 1) {
-      EXPECT_TRUE(SameRgb(ImageMagickRgb(name), expected)) << bpp;
-    }
+    if (bpp != 1) { EXPECT_TRUE(SameRgb(ImageMagickRgb(name), expected)) << bpp; }
   }
 }
 
@@ -316,23 +321,29 @@ TEST(Pcx, RunLengthCodes) {
   std::string bytes = ReadAll(dir.File("r.pcx"));
   EXPECT_EQ(bytes.substr(128, bytes.size() - 128 - 769),
             std::string("\xff\x07\xff\x07\xff\x07\xca\x07\xc1\xc8", 10));
-  EXPECT_EQ(bytes.substr(bytes.size() - 769, 4), std::string("\x0c", 1) + char(gPal[0].r) +
-                                                     char(gPal[0].g) + char(gPal[0].b));
+  EXPECT_EQ(bytes.substr(bytes.size() - 769, 4),
+            std::string("\x0c", 1) + char(gPal[0].r) + char(gPal[0].g) + char(gPal[0].b));
 
   // A run of 10 at the end of a line continues on the next two lines; with "trunc" the rest
   // is dropped and the next lines come from the bytes that follow.
   std::string f = dir.File("c.pcx");
-  WriteAll(f, PcxHeader(5, 1, 8, 3, 2, 1, 4) + "\x01\x02\xca\x09" "\x05\x06\x07\x08\x0b\x0c\x0d\x0e" +
+  WriteAll(f, PcxHeader(5, 1, 8, 3, 2, 1, 4) +
+                  "\x01\x02\xca\x09"
+                  "\x05\x06\x07\x08\x0b\x0c\x0d\x0e" +
                   PcxTrailer());
   Loaded r = LoadImage(f);
   ASSERT_EQ(r.rc, 0);
   // Buffer rows are bottom-up, 4 bytes each.
-  EXPECT_EQ(std::string(r.data.begin(), r.data.end()),
-            std::string("\x09\x09\x09\x09" "\x09\x09\x09\x09" "\x01\x02\x09\x09", 12));
+  EXPECT_EQ(std::string(r.data.begin(), r.data.end()), std::string("\x09\x09\x09\x09"
+                                                                   "\x09\x09\x09\x09"
+                                                                   "\x01\x02\x09\x09",
+                                                                   12));
   r = LoadImage(f, "TRUNC");
   ASSERT_EQ(r.rc, 0);
-  EXPECT_EQ(std::string(r.data.begin(), r.data.end()),
-            std::string("\x0b\x0c\x0d\x0e" "\x05\x06\x07\x08" "\x01\x02\x09\x09", 12));
+  EXPECT_EQ(std::string(r.data.begin(), r.data.end()), std::string("\x0b\x0c\x0d\x0e"
+                                                                   "\x05\x06\x07\x08"
+                                                                   "\x01\x02\x09\x09",
+                                                                   12));
   EXPECT_EQ(r.pal[3].g, 252);
   // A run that goes past the last line overruns the picture.
   WriteAll(f, PcxHeader(5, 1, 8, 3, 0, 1, 4) + "\x01\x02\xca\x09" + PcxTrailer());
@@ -345,7 +356,11 @@ TEST(Pcx, RunLengthCodes) {
   EXPECT_EQ(r.h.width, 2);
   EXPECT_EQ(r.data[1], 4);
   // Four planes set the bits 0 to 3 of each pixel.
-  WriteAll(f, PcxHeader(5, 1, 1, 2, 0, 4, 2) + std::string("\x80\x00" "\x20\x00" "\xc1\xe0\x00" "\xc2\xff", 9));
+  WriteAll(f, PcxHeader(5, 1, 1, 2, 0, 4, 2) + std::string("\x80\x00"
+                                                           "\x20\x00"
+                                                           "\xc1\xe0\x00"
+                                                           "\xc2\xff",
+                                                           9));
   r = LoadImage(f);
   ASSERT_EQ(r.rc, 0);
   EXPECT_EQ(r.h.bpp, 4);

@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <map>
 #include <random>
 #include <string>
@@ -73,8 +72,7 @@ std::string Build(const TiffSpec& s) {
     int size = t.type == 3 ? 2 : t.type == 4 ? 4 : 1;
     std::string bytes;
     for (uint32_t v : t.values)
-      for (int i = 0; i < size; ++i)
-        bytes += char((v >> (s.bigEndian ? 8 * (size - 1 - i) : 8 * i)) & 0xff);
+      for (int i = 0; i < size; ++i) bytes += char((v >> (s.bigEndian ? 8 * (size - 1 - i) : 8 * i)) & 0xff);
     put(t.tag, 2);
     put(t.type, 2);
     put(uint32_t(t.count >= 0 ? t.count : int64_t(t.values.size())), 4);
@@ -92,8 +90,15 @@ std::string Build(const TiffSpec& s) {
 
 // A 2 x 2 greyscale image of 8 bits, one strip.
 TiffSpec Grey2x2() {
-  return {{{256, 3, {2}}, {257, 3, {2}}, {258, 3, {8}}, {259, 3, {1}}, {262, 3, {1}},
-           {273, 4, {8}}, {277, 3, {1}}, {278, 3, {2}}, {279, 4, {4}}},
+  return {{{256, 3, {2}},
+           {257, 3, {2}},
+           {258, 3, {8}},
+           {259, 3, {1}},
+           {262, 3, {1}},
+           {273, 4, {8}},
+           {277, 3, {1}},
+           {278, 3, {2}},
+           {279, 4, {4}}},
           std::string("\x10\x20\x30\x40", 4)};
 }
 
@@ -127,24 +132,40 @@ TEST(Tiff, ReadsToolFilesPixelEqual) {
     int image = 0;
     bool libtiff = false;  // compare with tiff2rgba rather than ImageMagick
   } cases[] = {
-      {"rgb_none_le.tif", 24},        {"rgb_none_be.tif", 24},
-      {"rgb_lzw.tif", 24},            {"rgb_lzw_pred.tif", 24},
-      {"rgb_packbits.tif", 24},       {"rgb_planar.tif", 24},
-      {"rgba_lzw.tif", 24},           {"grey8_packbits.tif", 8},
+      {"rgb_none_le.tif", 24},
+      {"rgb_none_be.tif", 24},
+      {"rgb_lzw.tif", 24},
+      {"rgb_lzw_pred.tif", 24},
+      {"rgb_packbits.tif", 24},
+      {"rgb_planar.tif", 24},
+      {"rgba_lzw.tif", 24},
+      {"grey8_packbits.tif", 8},
       {"grey4.tif", 4},
       // ImageMagick reads its own 4-bit min-is-white files without inverting them.
-      {"grey4_white.tif", 4, 0, true}, {"tc_rgb_planar_lzw_pred.tif", 24, 0, true},
-      {"tc_pal8_lzw_be.tif", 8, 0, true}, {"tc_grey1_packbits_be.tif", 1, 0, true},
-      {"grey1.tif", 1},               {"pal8_lzw.tif", 8},
-      {"pal4_packbits.tif", 4},       {"noise_lzw.tif", 24},
-      {"noise_lzw_pred.tif", 24},     {"tc_rgb_r2_be.tif", 24},
-      {"tc_rgb_lzw_pred_r3.tif", 24}, {"tc_rgb_packbits_r1_be.tif", 24},
-      {"tc_rgb_planar_lzw_pred.tif", 24}, {"tc_rgb_planar_be.tif", 24},
-      {"tc_pal8_lzw_be.tif", 8},      {"tc_grey4_r2_be.tif", 4},
-      {"tc_grey1_packbits_be.tif", 1}, {"tc_noise_lzw_r5.tif", 24},
-      {"tc_three_images.tif", 24, 0}, {"tc_three_images.tif", 4, 1},
-      {"tc_three_images.tif", 4, 2},  {"tc_tall_310_strips.tif", 24},
-      {"pnm_rgb_lzw_pred.tif", 24},   {"pnm_grey8_packbits.tif", 8},
+      {"grey4_white.tif", 4, 0, true},
+      {"tc_rgb_planar_lzw_pred.tif", 24, 0, true},
+      {"tc_pal8_lzw_be.tif", 8, 0, true},
+      {"tc_grey1_packbits_be.tif", 1, 0, true},
+      {"grey1.tif", 1},
+      {"pal8_lzw.tif", 8},
+      {"pal4_packbits.tif", 4},
+      {"noise_lzw.tif", 24},
+      {"noise_lzw_pred.tif", 24},
+      {"tc_rgb_r2_be.tif", 24},
+      {"tc_rgb_lzw_pred_r3.tif", 24},
+      {"tc_rgb_packbits_r1_be.tif", 24},
+      {"tc_rgb_planar_lzw_pred.tif", 24},
+      {"tc_rgb_planar_be.tif", 24},
+      {"tc_pal8_lzw_be.tif", 8},
+      {"tc_grey4_r2_be.tif", 4},
+      {"tc_grey1_packbits_be.tif", 1},
+      {"tc_noise_lzw_r5.tif", 24},
+      {"tc_three_images.tif", 24, 0},
+      {"tc_three_images.tif", 4, 1},
+      {"tc_three_images.tif", 4, 2},
+      {"tc_tall_310_strips.tif", 24},
+      {"pnm_rgb_lzw_pred.tif", 24},
+      {"pnm_grey8_packbits.tif", 8},
       {"pnm_grey8_white.tif", 8},
   };
   for (const Case& c : cases) {
@@ -271,10 +292,22 @@ TEST(Tiff, BrokenHeadersGiveTheirCodes) {
     const char* options = "";
   } cases[] = {
       {"version 43", [](TiffSpec& s) { s.version = 43; }, 800},
-      {"201 entries", [](TiffSpec& s) { for (uint16_t t = 400; t < 592; ++t) SetTag(s, t, 3, {1}); }, 801},
-      {"width as text", [](TiffSpec& s) { SetTag(s, 256, 2, {'2', 0}); }, 802},
+      {"201 entries",
+       [](TiffSpec& s) {
+         for (uint16_t t = 400; t < 592; ++t) SetTag(s, t, 3, {1});
+       },
+       801},
+      {"width as text",
+       [](TiffSpec& s) {
+         SetTag(s, 256, 2, {'2', 0});
+       },
+       802},
       {"value out of the file",
-       [](TiffSpec& s) { SetTag(s, 305, 2, {'a', 'b', 'c', 'd', 0}); s.tags.back().count = 100000; }, 803},
+       [](TiffSpec& s) {
+         SetTag(s, 305, 2, {'a', 'b', 'c', 'd', 0});
+         s.tags.back().count = 100000;
+       },
+       803},
       {"fewer offsets than strips", [](TiffSpec& s) { SetTag(s, 278, 3, {1}); }, 803},
       {"no StripOffsets", [](TiffSpec& s) { DropTag(s, 273); }, 804},
       {"no ImageWidth", [](TiffSpec& s) { DropTag(s, 256); }, 804},
@@ -283,22 +316,71 @@ TEST(Tiff, BrokenHeadersGiveTheirCodes) {
       {"width 2^31", [](TiffSpec& s) { SetTag(s, 256, 4, {0x80000000u}); }, 6},
       {"grey of 2 samples", [](TiffSpec& s) { SetTag(s, 277, 3, {2}); }, 805},
       {"grey of 2 bits", [](TiffSpec& s) { SetTag(s, 258, 3, {2}); }, 806},
-      {"RGB of 2 samples", [](TiffSpec& s) { SetTag(s, 262, 3, {2}); SetTag(s, 277, 3, {2}); }, 807},
-      {"RGB of 64000 samples", [](TiffSpec& s) { SetTag(s, 262, 3, {2}); SetTag(s, 277, 3, {64000}); }, 2},
+      {"RGB of 2 samples",
+       [](TiffSpec& s) {
+         SetTag(s, 262, 3, {2});
+         SetTag(s, 277, 3, {2});
+       },
+       807},
+      {"RGB of 64000 samples",
+       [](TiffSpec& s) {
+         SetTag(s, 262, 3, {2});
+         SetTag(s, 277, 3, {64000});
+       },
+       2},
       {"RGB of 16 bits",
-       [](TiffSpec& s) { SetTag(s, 262, 3, {2}); SetTag(s, 277, 3, {3}); SetTag(s, 258, 3, {16, 16, 16}); }, 808},
+       [](TiffSpec& s) {
+         SetTag(s, 262, 3, {2});
+         SetTag(s, 277, 3, {3});
+         SetTag(s, 258, 3, {16, 16, 16});
+       },
+       808},
       {"RGB of mixed bits",
-       [](TiffSpec& s) { SetTag(s, 262, 3, {2}); SetTag(s, 277, 3, {3}); SetTag(s, 258, 3, {8, 8, 16}); }, 808},
-      {"palette of 3 samples", [](TiffSpec& s) { SetTag(s, 262, 3, {3}); SetTag(s, 277, 3, {3}); }, 809},
-      {"palette of 2 bits", [](TiffSpec& s) { SetTag(s, 262, 3, {3}); SetTag(s, 258, 3, {2}); }, 810},
+       [](TiffSpec& s) {
+         SetTag(s, 262, 3, {2});
+         SetTag(s, 277, 3, {3});
+         SetTag(s, 258, 3, {8, 8, 16});
+       },
+       808},
+      {"palette of 3 samples",
+       [](TiffSpec& s) {
+         SetTag(s, 262, 3, {3});
+         SetTag(s, 277, 3, {3});
+       },
+       809},
+      {"palette of 2 bits",
+       [](TiffSpec& s) {
+         SetTag(s, 262, 3, {3});
+         SetTag(s, 258, 3, {2});
+       },
+       810},
       {"palette without map", [](TiffSpec& s) { SetTag(s, 262, 3, {3}); }, 817},
       {"palette map too short",
-       [](TiffSpec& s) { SetTag(s, 262, 3, {3}); SetTag(s, 320, 3, std::vector<uint32_t>(300, 0)); }, 803},
-      {"CMYK of 3 samples", [](TiffSpec& s) { SetTag(s, 262, 3, {5}); SetTag(s, 277, 3, {3}); }, 811},
+       [](TiffSpec& s) {
+         SetTag(s, 262, 3, {3});
+         SetTag(s, 320, 3, std::vector<uint32_t>(300, 0));
+       },
+       803},
+      {"CMYK of 3 samples",
+       [](TiffSpec& s) {
+         SetTag(s, 262, 3, {5});
+         SetTag(s, 277, 3, {3});
+       },
+       811},
       {"CMYK of 16 bits",
-       [](TiffSpec& s) { SetTag(s, 262, 3, {5}); SetTag(s, 277, 3, {4}); SetTag(s, 258, 3, {16}); }, 812},
+       [](TiffSpec& s) {
+         SetTag(s, 262, 3, {5});
+         SetTag(s, 277, 3, {4});
+         SetTag(s, 258, 3, {16});
+       },
+       812},
       {"CMYK other inks",
-       [](TiffSpec& s) { SetTag(s, 262, 3, {5}); SetTag(s, 277, 3, {4}); SetTag(s, 332, 3, {2}); }, 827},
+       [](TiffSpec& s) {
+         SetTag(s, 262, 3, {5});
+         SetTag(s, 277, 3, {4});
+         SetTag(s, 332, 3, {2});
+       },
+       827},
       {"mask", [](TiffSpec& s) { SetTag(s, 262, 3, {4}); }, 821},
       {"Y-Cb-Cr", [](TiffSpec& s) { SetTag(s, 262, 3, {6}); }, 822},
       {"CIE Lab", [](TiffSpec& s) { SetTag(s, 262, 3, {8}); }, 823},
@@ -307,15 +389,36 @@ TEST(Tiff, BrokenHeadersGiveTheirCodes) {
       {"orientation 3", [](TiffSpec& s) { SetTag(s, 274, 3, {3}); }, 828},
       {"fill order 2", [](TiffSpec& s) { SetTag(s, 266, 3, {2}); }, 824},
       {"grey in planes", [](TiffSpec& s) { SetTag(s, 284, 3, {2}); }, 825},
-      {"RGB planar 3", [](TiffSpec& s) { SetTag(s, 262, 3, {2}); SetTag(s, 277, 3, {3}); SetTag(s, 284, 3, {3}); }, 826},
+      {"RGB planar 3",
+       [](TiffSpec& s) {
+         SetTag(s, 262, 3, {2});
+         SetTag(s, 277, 3, {3});
+         SetTag(s, 284, 3, {3});
+       },
+       826},
       {"predictor without LZW", [](TiffSpec& s) { SetTag(s, 317, 3, {2}); }, 819},
       {"predictor on 4-bit LZW",
-       [](TiffSpec& s) { SetTag(s, 259, 3, {5}); SetTag(s, 258, 3, {4}); SetTag(s, 317, 3, {2}); }, 819},
+       [](TiffSpec& s) {
+         SetTag(s, 259, 3, {5});
+         SetTag(s, 258, 3, {4});
+         SetTag(s, 317, 3, {2});
+       },
+       819},
       {"directory loop", [](TiffSpec& s) { s.nextIfd = -1; }, 829, "index=5"},
       {"directory past the end", [](TiffSpec& s) { s.nextIfd = 1 << 20; }, 7, "index=1"},
       {"strip past the end", [](TiffSpec& s) { SetTag(s, 273, 4, {1u << 30}); }, 7},
-      {"LZW code before any string", [](TiffSpec& s) { SetTag(s, 259, 3, {5}); s.data = std::string("\x80\x4b\x00\x00", 4); }, 818},
-      {"LZW code beyond the table", [](TiffSpec& s) { SetTag(s, 259, 3, {5}); s.data = std::string("\x80\x04\x20\x60", 4); }, 818},
+      {"LZW code before any string",
+       [](TiffSpec& s) {
+         SetTag(s, 259, 3, {5});
+         s.data = std::string("\x80\x4b\x00\x00", 4);
+       },
+       818},
+      {"LZW code beyond the table",
+       [](TiffSpec& s) {
+         SetTag(s, 259, 3, {5});
+         s.data = std::string("\x80\x04\x20\x60", 4);
+       },
+       818},
   };
   for (const Case& c : cases) {
     TiffSpec s = Grey2x2();
@@ -340,8 +443,14 @@ TEST(Tiff, ToleratedVariants) {
       {"no rows per strip", [](TiffSpec& s) { DropTag(s, 278); }},
       {"offsets as SHORT", [](TiffSpec& s) { SetTag(s, 273, 3, {8}); }},
       {"private tag pointing nowhere",
-       [](TiffSpec& s) { SetTag(s, 33000, 4, {1, 2}); s.tags.back().count = 1000000; }},
-      {"unknown type", [](TiffSpec& s) { SetTag(s, 700, 99, {1, 2, 3}); }},
+       [](TiffSpec& s) {
+         SetTag(s, 33000, 4, {1, 2});
+         s.tags.back().count = 1000000;
+       }},
+      {"unknown type",
+       [](TiffSpec& s) {
+         SetTag(s, 700, 99, {1, 2, 3});
+       }},
       {"second directory after the first", [](TiffSpec& s) { s.nextIfd = -1; }},
   };
   for (const Case& c : cases) {
@@ -385,8 +494,12 @@ TEST(Tiff, CutFilesFailCleanly) {
   struct Case {
     const char* file;
     const char* options;
-  } cases[] = {{"rgb_lzw.tif", ""}, {"pal4_packbits.tif", ""}, {"tc_rgb_planar_lzw_pred.tif", ""},
-               {"grey1.tif", ""}, {"tc_three_images.tif", "index=1"}, {"cmyk_lzw_pred.tif", ""},
+  } cases[] = {{"rgb_lzw.tif", ""},
+               {"pal4_packbits.tif", ""},
+               {"tc_rgb_planar_lzw_pred.tif", ""},
+               {"grey1.tif", ""},
+               {"tc_three_images.tif", "index=1"},
+               {"cmyk_lzw_pred.tif", ""},
                {"tc_tall_310_strips.tif", ""}};
   for (const Case& c : cases) {
     std::string whole = ReadAll(Fx(c.file));
@@ -402,9 +515,7 @@ TEST(Tiff, CutFilesFailCleanly) {
       ++read;
       EXPECT_TRUE(RgbOf(r) == want) << c.file << " cut at " << n;
     }
-    if (std::string(c.options).empty()) {
-      EXPECT_LE(read, 8) << c.file;
-    }
+    if (std::string(c.options).empty()) { EXPECT_LE(read, 8) << c.file; }
   }
 }
 
@@ -414,7 +525,8 @@ TEST(Tiff, DamagedFilesNeverCrash) {
   TempDir dir;
   std::mt19937 rng(12345);
   std::string name = dir.File("m.tif");
-  for (const char* file : {"rgb_lzw_pred.tif", "tc_rgb_planar_be.tif", "pal8_lzw.tif", "tc_grey1_packbits_be.tif"}) {
+  for (const char* file :
+       {"rgb_lzw_pred.tif", "tc_rgb_planar_be.tif", "pal8_lzw.tif", "tc_grey1_packbits_be.tif"}) {
     std::string whole = ReadAll(Fx(file));
     int ok = 0;
     for (int round = 0; round < 400; ++round) {
@@ -482,7 +594,8 @@ TEST(Tiff, WrittenTags) {
     std::string name = dir.File("t.tiff");
     ASSERT_EQ(SaveImage(name, 9, 3, 1, px, c.pal, c.options), 0);
     std::string info = RunTool("tiffinfo", "tiffinfo '" + name + "' 2>&1");
-    EXPECT_NE(info.find("Photometric Interpretation: " + std::string(c.photometric)), std::string::npos) << info;
+    EXPECT_NE(info.find("Photometric Interpretation: " + std::string(c.photometric)), std::string::npos)
+        << info;
     EXPECT_EQ(info.find("Color Map") != std::string::npos, c.colorMap) << info;
     EXPECT_NE(info.find("Compression Scheme: " + std::string(c.compression)), std::string::npos) << info;
     std::string want;
@@ -564,12 +677,9 @@ std::string DecodeWholeLzw(const std::string& s, std::string* error) {
       continue;
     }
     std::string e;
-    if (c < int(table.size()) && c != 256 && c != 257)
-      e = table[size_t(c)];
-    else if (c == int(table.size()) && prev >= 0)
-      e = table[size_t(prev)] + table[size_t(prev)][0];
-    else
-      return *error = "bad code " + std::to_string(c), out;
+    if (c < int(table.size()) && c != 256 && c != 257) e = table[size_t(c)];
+    else if (c == int(table.size()) && prev >= 0) e = table[size_t(prev)] + table[size_t(prev)][0];
+    else return *error = "bad code " + std::to_string(c), out;
     out += e;
     if (prev >= 0) {
       table.push_back(table[size_t(prev)] + e[0]);
@@ -580,8 +690,8 @@ std::string DecodeWholeLzw(const std::string& s, std::string* error) {
 }
 
 uint32_t Le32(const std::string& s, size_t at) {
-  return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 |
-         uint32_t(uint8_t(s[at + 2])) << 16 | uint32_t(uint8_t(s[at + 3])) << 24;
+  return uint32_t(uint8_t(s[at])) | uint32_t(uint8_t(s[at + 1])) << 8 | uint32_t(uint8_t(s[at + 2])) << 16 |
+         uint32_t(uint8_t(s[at + 3])) << 24;
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 #include "platform/Canvas.h"
 #include "platform/Graphics.h"
@@ -15,7 +14,11 @@ uint32_t Word(const TBitmap& b, int x, int y) {
 }
 
 TEST(Bitmap, RowsAreBottomUpAndPaddedToFourBytes) {
-  struct Case { TPixelFormat f; int width; int rowBytes; };
+  struct Case {
+    TPixelFormat f;
+    int width;
+    int rowBytes;
+  };
   for (Case c : {Case{pf1bit, 33, 8}, Case{pf4bit, 9, 8}, Case{pf8bit, 5, 8}, Case{pf15bit, 3, 8},
                  Case{pf16bit, 2, 4}, Case{pf24bit, 5, 16}, Case{pf32bit, 3, 12}}) {
     TBitmap b(c.width, 3, c.f);
@@ -69,7 +72,8 @@ TEST(Bitmap, FormatConversionsKeepColours) {
       b.SetPixelFormat(to);
       EXPECT_EQ(b.PixelFormat(), to);
       if (from == pf15bit || from == pf16bit) continue;  // their greys are not in the palettes
-      for (int i = 0; i < 7; ++i) EXPECT_EQ(b.GetPixelColor(i, 1), before[i]) << from << "->" << to << " " << i;
+      for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(b.GetPixelColor(i, 1), before[i]) << from << "->" << to << " " << i;
     }
   }
 }
@@ -175,9 +179,7 @@ TEST(Bitmap, AssignFromAnotherKindGoesThroughItsAssignTo) {
   try {
     other.Assign(&b);
     FAIL();
-  } catch (const EConvertError& e) {
-    EXPECT_STREQ(e.what(), "Cannot assign a TBitmap to a TSolidPicture");
-  }
+  } catch (const EConvertError& e) { EXPECT_STREQ(e.what(), "Cannot assign a TBitmap to a TSolidPicture"); }
 }
 
 TEST(Bitmap, PictureFormatsAreRegisteredByExtension) {

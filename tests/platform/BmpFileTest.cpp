@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
+#include "platform/BmpFile.h"
 
 #include <cstring>
 #include <dirent.h>
+#include <gtest/gtest.h>
 
-#include "platform/BmpFile.h"
 #include "platform/Graphics.h"
 #include "platform/SysUtils.h"
 #include "tests/support/TestSupport.h"
@@ -78,7 +78,8 @@ void Sample(TBitmap& b, TPixelFormat f) {
   b.SetPixelFormat(pf24bit);
   b.SetSize(13, 5);
   for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 13; ++x) b.SetPixelColor(x, y, RGB(uint8_t(x * 19), uint8_t(y * 60), uint8_t(255 - x * 7)));
+    for (int x = 0; x < 13; ++x)
+      b.SetPixelColor(x, y, RGB(uint8_t(x * 19), uint8_t(y * 60), uint8_t(255 - x * 7)));
   b.SetPixelFormat(f);
 }
 
@@ -96,7 +97,8 @@ TEST(BmpFile, FilesWeWriteReadBackInTheTools) {
     // with a 40-byte header, so those two are left to ImageMagick.
     if (f != pf15bit && f != pf16bit) {
       int rc = 0;
-      std::string pnm = ShellOutput("bmptopnm '" + file + "' 2>/dev/null | convert ppm:- -depth 8 rgb:-", &rc);
+      std::string pnm =
+          ShellOutput("bmptopnm '" + file + "' 2>/dev/null | convert ppm:- -depth 8 rgb:-", &rc);
       EXPECT_EQ(pnm, OurRgb(b)) << "bmptopnm, format " << f;
     }
     TBitmap back;
@@ -182,17 +184,23 @@ TEST(BmpFile, DamagedFilesFailCleanlyAndLeaveTheBitmap) {
   Sample(src, pf8bit);
   const std::string good = WriteBmp(src);
   const std::string rle = Rle8(std::string("\x04\x01\x00\x00\x04\x01\x00\x01", 8));
-  struct Patch { size_t off; uint32_t value; int bytes; const char* what; };
+  struct Patch {
+    size_t off;
+    uint32_t value;
+    int bytes;
+    const char* what;
+  };
   std::vector<std::string> bad;
   for (size_t cut : {size_t(0), size_t(1), size_t(2), size_t(13), size_t(14), size_t(17), size_t(30),
                      size_t(53), size_t(54), size_t(60), size_t(54 + 1024 - 1), good.size() - 4})
     bad.push_back(good.substr(0, cut));
-  for (Patch p : {Patch{0, 'X', 1, "signature"}, Patch{14, 41, 4, "header size"}, Patch{14, 200, 4, "header size"},
-                  Patch{18, 0x7FFFFFFF, 4, "width"}, Patch{18, 0, 4, "width 0"},
-                  Patch{22, 0x80000000, 4, "height INT_MIN"}, Patch{22, 100000, 4, "height"},
-                  Patch{26, 2, 2, "planes"}, Patch{28, 7, 2, "bit count"}, Patch{30, 9, 4, "compression"},
-                  Patch{30, 2, 4, "RLE4 on 8 bits"}, Patch{46, 1000, 4, "colours used"},
-                  Patch{10, 0xFFFFFFF0, 4, "pixel offset"}, Patch{10, 60, 4, "offset inside palette"}}) {
+  for (Patch p :
+       {Patch{0, 'X', 1, "signature"}, Patch{14, 41, 4, "header size"}, Patch{14, 200, 4, "header size"},
+        Patch{18, 0x7FFFFFFF, 4, "width"}, Patch{18, 0, 4, "width 0"},
+        Patch{22, 0x80000000, 4, "height INT_MIN"}, Patch{22, 100000, 4, "height"}, Patch{26, 2, 2, "planes"},
+        Patch{28, 7, 2, "bit count"}, Patch{30, 9, 4, "compression"}, Patch{30, 2, 4, "RLE4 on 8 bits"},
+        Patch{46, 1000, 4, "colours used"}, Patch{10, 0xFFFFFFF0, 4, "pixel offset"},
+        Patch{10, 60, 4, "offset inside palette"}}) {
     std::string s = good;
     for (int i = 0; i < p.bytes; ++i) s[p.off + size_t(i)] = char((p.value >> (8 * i)) & 255);
     bad.push_back(s);

@@ -1,7 +1,8 @@
+#include "platform/Canvas.h"
+
 #include <gtest/gtest.h>
 
 #include "tests/support/PixelMap.h"
-#include "platform/Canvas.h"
 
 namespace {
 
@@ -16,12 +17,7 @@ TEST(Canvas, RectangleWithPenFillsInsideAndOutlinesTheBox) {
   Sheet s(7, 6);
   s.C().Brush.SetColor(clRed);
   s.C().Rectangle(1, 1, 6, 5);
-  EXPECT_EQ(s.Map(), Lines({".......",
-                            ".#####.",
-                            ".#rrr#.",
-                            ".#rrr#.",
-                            ".#####.",
-                            "......."}));
+  EXPECT_EQ(s.Map(), Lines({".......", ".#####.", ".#rrr#.", ".#rrr#.", ".#####.", "......."}));
 }
 
 TEST(Canvas, RectangleWithClearPenIsOnePixelSmaller) {
@@ -29,12 +25,7 @@ TEST(Canvas, RectangleWithClearPenIsOnePixelSmaller) {
   s.C().Brush.SetColor(clRed);
   s.C().Pen.Style = psClear;
   s.C().Rectangle(1, 1, 6, 5);
-  EXPECT_EQ(s.Map(), Lines({".......",
-                            ".rrrr..",
-                            ".rrrr..",
-                            ".rrrr..",
-                            ".......",
-                            "......."}));
+  EXPECT_EQ(s.Map(), Lines({".......", ".rrrr..", ".rrrr..", ".rrrr..", ".......", "......."}));
 }
 
 TEST(Canvas, LineToLeavesOutItsEndPoint) {
@@ -43,10 +34,7 @@ TEST(Canvas, LineToLeavesOutItsEndPoint) {
   s.C().LineTo(5, 0);
   s.C().MoveTo(0, 1);
   s.C().LineTo(3, 3);  // shallow diagonal: 3 pixels, (3,3) not drawn
-  EXPECT_EQ(s.Map(), Lines({"#####.",
-                            "#.....",
-                            ".##...",
-                            "......"}));
+  EXPECT_EQ(s.Map(), Lines({"#####.", "#.....", ".##...", "......"}));
   EXPECT_EQ(s.C().PenPos, Point(3, 3));
 }
 
@@ -67,12 +55,7 @@ TEST(Canvas, DottedPenRectangleDashesItsOutlineAroundTheCorners) {
   s.C().Brush.SetColor(clRed);
   s.C().Pen.Style = psDot;
   s.C().Rectangle(1, 1, 9, 6);
-  EXPECT_EQ(s.Map(), Lines({".........",
-                            ".###...##",
-                            "..rrrrrr#",
-                            ".#rrrrrr.",
-                            ".#rrrrrr.",
-                            ".#...###."}));
+  EXPECT_EQ(s.Map(), Lines({".........", ".###...##", "..rrrrrr#", ".#rrrrrr.", ".#rrrrrr.", ".#...###."}));
 }
 
 TEST(Canvas, WidePenIsCentredWithRoundEnds) {
@@ -80,11 +63,7 @@ TEST(Canvas, WidePenIsCentredWithRoundEnds) {
   s.C().Pen.Width = 3;
   s.C().MoveTo(2, 2);
   s.C().LineTo(6, 2);
-  EXPECT_EQ(s.Map(), Lines({".........",
-                            ".#######.",
-                            ".#######.",
-                            ".#######.",
-                            "........."}));
+  EXPECT_EQ(s.Map(), Lines({".........", ".#######.", ".#######.", ".#######.", "........."}));
 }
 
 TEST(Canvas, WidePenRectangleStraddlesTheEdge) {
@@ -92,16 +71,8 @@ TEST(Canvas, WidePenRectangleStraddlesTheEdge) {
   s.C().Brush.Style = bsClear;
   s.C().Pen.Width = 3;
   s.C().Rectangle(2, 2, 8, 8);
-  EXPECT_EQ(s.Map(), Lines({"..........",
-                            ".########.",
-                            ".########.",
-                            ".########.",
-                            ".###..###.",
-                            ".###..###.",
-                            ".########.",
-                            ".########.",
-                            ".########.",
-                            ".........."}));
+  EXPECT_EQ(s.Map(), Lines({"..........", ".########.", ".########.", ".########.", ".###..###.",
+                            ".###..###.", ".########.", ".########.", ".########.", ".........."}));
 }
 
 TEST(Canvas, InsideFramePenStaysInTheBox) {
@@ -110,16 +81,8 @@ TEST(Canvas, InsideFramePenStaysInTheBox) {
   s.C().Pen.Width = 3;
   s.C().Pen.Style = psInsideFrame;
   s.C().Rectangle(1, 1, 9, 9);
-  EXPECT_EQ(s.Map(), Lines({"..........",
-                            ".########.",
-                            ".########.",
-                            ".########.",
-                            ".###..###.",
-                            ".###..###.",
-                            ".########.",
-                            ".########.",
-                            ".########.",
-                            ".........."}));
+  EXPECT_EQ(s.Map(), Lines({"..........", ".########.", ".########.", ".########.", ".###..###.",
+                            ".###..###.", ".########.", ".########.", ".########.", ".........."}));
 }
 
 TEST(Canvas, SelfCrossingPolygonFillsByTheAlternateRule) {
@@ -128,12 +91,7 @@ TEST(Canvas, SelfCrossingPolygonFillsByTheAlternateRule) {
   s.C().Brush.SetColor(clRed);
   s.C().Pen.Style = psClear;
   s.C().Polygon({{0, 0}, {8, 6}, {8, 0}, {0, 6}});
-  EXPECT_EQ(s.Map(), Lines({"r......r.",
-                            "rr....rr.",
-                            "rrr..rrr.",
-                            "rrr..rrr.",
-                            "rr....rr.",
-                            "r......r.",
+  EXPECT_EQ(s.Map(), Lines({"r......r.", "rr....rr.", "rrr..rrr.", "rrr..rrr.", "rr....rr.", "r......r.",
                             "........."}));
   // Overlapping star: the pentagon in the middle is outside by the alternate rule.
   Sheet t(11, 11);
@@ -148,27 +106,15 @@ TEST(Canvas, EllipseAndRoundRectStayInTheirBoxes) {
   Sheet s(13, 9);
   s.C().Brush.SetColor(clRed);
   s.C().Ellipse(1, 1, 12, 8);
-  EXPECT_EQ(s.Map(), Lines({".............",
-                            "....#####....",
-                            "..##rrrrr##..",
-                            ".#rrrrrrrrr#.",
-                            ".#rrrrrrrrr#.",
-                            ".#rrrrrrrrr#.",
-                            "..##rrrrr##..",
-                            "....#####....",
-                            "............."}));
+  EXPECT_EQ(s.Map(),
+            Lines({".............", "....#####....", "..##rrrrr##..", ".#rrrrrrrrr#.", ".#rrrrrrrrr#.",
+                   ".#rrrrrrrrr#.", "..##rrrrr##..", "....#####....", "............."}));
   Sheet r(13, 9);
   r.C().Brush.SetColor(clRed);
   r.C().RoundRect(1, 1, 12, 8, 6, 6);
-  EXPECT_EQ(r.Map(), Lines({".............",
-                            "..#########..",
-                            ".#rrrrrrrrr#.",
-                            ".#rrrrrrrrr#.",
-                            ".#rrrrrrrrr#.",
-                            ".#rrrrrrrrr#.",
-                            ".#rrrrrrrrr#.",
-                            "..#########..",
-                            "............."}));
+  EXPECT_EQ(r.Map(),
+            Lines({".............", "..#########..", ".#rrrrrrrrr#.", ".#rrrrrrrrr#.", ".#rrrrrrrrr#.",
+                   ".#rrrrrrrrr#.", ".#rrrrrrrrr#.", "..#########..", "............."}));
 }
 
 TEST(Canvas, PenModeNotTwiceRestoresColoursAndAlphaMarksTouchedPixels) {
@@ -186,10 +132,7 @@ TEST(Canvas, PenModeNotTwiceRestoresColoursAndAlphaMarksTouchedPixels) {
   s.C().MoveTo(0, 1);
   s.C().LineTo(5, 1);
   EXPECT_EQ(row[2], 0x00123456u);  // restored colour, still alpha 0
-  EXPECT_EQ(s.Map(), Lines({"wwwww.",
-                            "ww?ww.",
-                            "wwwww.",
-                            "......"}));
+  EXPECT_EQ(s.Map(), Lines({"wwwww.", "ww?ww.", "wwwww.", "......"}));
 }
 
 TEST(Canvas, FillRectCoversExactlyTheRectangleAndIgnoresThePenMode) {
@@ -199,10 +142,7 @@ TEST(Canvas, FillRectCoversExactlyTheRectangleAndIgnoresThePenMode) {
   s.C().FillRect(Rect(1, 1, 4, 3));
   s.C().Brush.Style = bsClear;
   s.C().FillRect(Rect(0, 0, 5, 4));  // clear brush: nothing
-  EXPECT_EQ(s.Map(), Lines({".....",
-                            ".rrr.",
-                            ".rrr.",
-                            "....."}));
+  EXPECT_EQ(s.Map(), Lines({".....", ".rrr.", ".rrr.", "....."}));
 }
 
 TEST(Canvas, BrushColourMakesAClearBrushSolid) {

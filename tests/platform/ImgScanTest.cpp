@@ -1,7 +1,8 @@
+#include "platform/ImgScan.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/Graphics.h"
-#include "platform/ImgScan.h"
 #include "tests/support/SaneConfig.h"
 #include "tests/support/TestSupport.h"
 

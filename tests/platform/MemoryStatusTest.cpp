@@ -1,11 +1,13 @@
-#include <gtest/gtest.h>
-
 #include "platform/MemoryStatus.h"
+
+#include <gtest/gtest.h>
 
 TEST(MemoryStatus, ParsesTheKernelsFigures) {
   TMemoryStatus s;
-  ASSERT_TRUE(ParseMemInfo("MemTotal:       16000000 kB\nMemFree:  1000000 kB\n"
-                           "MemAvailable:    4000000 kB\nBuffers: 5 kB\n", s));
+  ASSERT_TRUE(
+      ParseMemInfo("MemTotal:       16000000 kB\nMemFree:  1000000 kB\n"
+                   "MemAvailable:    4000000 kB\nBuffers: 5 kB\n",
+                   s));
   EXPECT_EQ(s.TotalPhys, 16000000ull * 1024);
   EXPECT_EQ(s.AvailPhys, 4000000ull * 1024);
   EXPECT_EQ(s.MemoryLoad, 75u);

@@ -57,11 +57,17 @@ TEST(Sheet, EveryPrimitiveAndWrappedCaptions) {
   c.Draw(110, 160, &small);
   c.CopyRect(Rect(130, 160, 210, 220), c, Rect(20, 160, 60, 190));
 
-  struct Caption { const char* font; int height; TFontStyles style; uint32_t align; };
+  struct Caption {
+    const char* font;
+    int height;
+    TFontStyles style;
+    uint32_t align;
+  };
   const char* text = "Wrapped caption & more text that breaks at blanks only\r\nsecond paragraph";
   int x = 230;
-  for (Caption cap : {Caption{"Arial", -13, 0, DT_LEFT}, Caption{"Times New Roman", -15, fsBold, DT_CENTER},
-                      Caption{"Courier New", -12, fsItalic, DT_RIGHT}, Caption{"Verdana", -11, fsUnderline, DT_LEFT}}) {
+  for (Caption cap :
+       {Caption{"Arial", -13, 0, DT_LEFT}, Caption{"Times New Roman", -15, fsBold, DT_CENTER},
+        Caption{"Courier New", -12, fsItalic, DT_RIGHT}, Caption{"Verdana", -11, fsUnderline, DT_LEFT}}) {
     TRect r(x, 160, x + 96, 300);
     c.Brush.Style = bsClear;
     c.Pen.Color = clSilver;

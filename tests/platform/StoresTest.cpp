@@ -12,7 +12,9 @@ namespace {
 TEST(IniFile, KeepsForeignLinesAndUpdatesInPlace) {
   TempDir dir;
   std::string f = dir.File("Settings.ini");
-  WriteAll(f, "; my notes\r\n[Settings]\r\nLanguage = EN\r\n# odd line\r\nQuoted=\" x \"\r\n\r\n[Other]\r\nk=1\r\n");
+  WriteAll(
+      f,
+      "; my notes\r\n[Settings]\r\nLanguage = EN\r\n# odd line\r\nQuoted=\" x \"\r\n\r\n[Other]\r\nk=1\r\n");
   TIniFile ini(f);
   EXPECT_EQ(ini.ReadString("settings", "LANGUAGE", ""), "EN");
   EXPECT_EQ(ini.ReadString("Settings", "Quoted", ""), " x ");
@@ -89,7 +91,9 @@ TEST(Streams, LittleEndianAndStringItems) {
   m.WriteStringItem(std::string(300, 'x'));
   std::string bytes = m.DataAsString();
   EXPECT_EQ(bytes.substr(0, 6), "\x01\x02\x03\x04\x05\x06");
-  EXPECT_EQ(bytes.substr(6, 5), "\x06\x03" "abc");
+  EXPECT_EQ(bytes.substr(6, 5),
+            "\x06\x03"
+            "abc");
   EXPECT_EQ(bytes.substr(11, 5), std::string("\x0C\x2C\x01\x00\x00", 5));
   m.SetPosition(0);
   EXPECT_EQ(m.ReadDWord(), 0x04030201u);

@@ -1,10 +1,9 @@
 #include "platform/SysUtils.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
 #include <clocale>
 #include <filesystem>
+#include <gtest/gtest.h>
 
 #include "platform/Types.h"
 #include "tests/support/TestSupport.h"
@@ -15,18 +14,31 @@ TEST(Conversions, StrToIntDefForms) {
   struct {
     const char* in;
     int32_t expected;
-  } cases[] = {{"0", 0},          {"42", 42},           {"-42", -42},       {"+7", 7},
-               {"  5", 5},        {"5 ", -1},           {"", -1},           {"-", -1},
-               {"12abc", -1},     {"1.5", -1},          {"$1F", 31},        {"$ff", 255},
-               {"0x10", 16},      {"$FFFFFFFF", -1},    {"$100000000", -1}, {"2147483647", INT_MAX},
-               {"2147483648", -1}, {"-2147483648", INT_MIN}, {"-2147483649", -1}, {"$", -1}};
+  } cases[] = {{"0", 0},
+               {"42", 42},
+               {"-42", -42},
+               {"+7", 7},
+               {"  5", 5},
+               {"5 ", -1},
+               {"", -1},
+               {"-", -1},
+               {"12abc", -1},
+               {"1.5", -1},
+               {"$1F", 31},
+               {"$ff", 255},
+               {"0x10", 16},
+               {"$FFFFFFFF", -1},
+               {"$100000000", -1},
+               {"2147483647", INT_MAX},
+               {"2147483648", -1},
+               {"-2147483648", INT_MIN},
+               {"-2147483649", -1},
+               {"$", -1}};
   for (auto& c : cases) EXPECT_EQ(StrToIntDef(c.in, -1), c.expected) << c.in;
   EXPECT_THROW(StrToInt("x"), EConvertError);
   try {
     StrToInt("12abc");
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message, "'12abc' is not a valid integer value");
-  }
+  } catch (const EConvertError& e) { EXPECT_EQ(e.Message, "'12abc' is not a valid integer value"); }
 }
 
 TEST(Conversions, IntToHexAndIntToStr) {
@@ -44,10 +56,17 @@ TEST(Conversions, FloatTextIgnoresTheLocale) {
   struct {
     long double in;
     const char* out;
-  } cases[] = {{0, "0"},           {1, "1"},         {-1.5, "-1.5"},
-               {0.1, "0.1"},       {100, "100"},     {123456789012345.0, "123456789012345"},
-               {1e15, "1E15"},     {0.0001, "0.0001"}, {0.00001, "1E-5"},
-               {2.5e-300, "2.5E-300"}, {1.0 / 3.0, "0.333333333333333"}};
+  } cases[] = {{0, "0"},
+               {1, "1"},
+               {-1.5, "-1.5"},
+               {0.1, "0.1"},
+               {100, "100"},
+               {123456789012345.0, "123456789012345"},
+               {1e15, "1E15"},
+               {0.0001, "0.0001"},
+               {0.00001, "1E-5"},
+               {2.5e-300, "2.5E-300"},
+               {1.0 / 3.0, "0.333333333333333"}};
   for (auto& c : cases) EXPECT_EQ(FloatToStr(c.in), c.out) << double(c.in);
   EXPECT_DOUBLE_EQ(double(StrToFloat("1.25")), 1.25);
   EXPECT_DOUBLE_EQ(double(StrToFloat(" -2E3 ")), -2000);
@@ -138,9 +157,7 @@ TEST(Colours, IdentifiersAndHexText) {
   try {
     StringToColor("clPink");
     ADD_FAILURE();
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message, "'clPink' is not a valid integer value");
-  }
+  } catch (const EConvertError& e) { EXPECT_EQ(e.Message, "'clPink' is not a valid integer value"); }
   EXPECT_EQ(ColorToRGB(clWindow), 0xFFFFFF);
   EXPECT_EQ(ColorToRGB(0x01123456), 0x123456);
 }

@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <gtest/gtest.h>
 
 #include "platform/Canvas.h"
 #include "platform/TextRender.h"
@@ -62,7 +61,7 @@ TEST(Text, LineHeightIsAscentPlusDescentAndWidthsAdd) {
   EXPECT_EQ(b.LineHeight(), m.Ascent + m.Descent);
   EXPECT_GE(b.LineHeight(), 12);
   EXPECT_LE(b.LineHeight(), 16);
-  EXPECT_EQ(b.C().TextWidth("ab") , b.C().TextWidth("a") + b.C().TextWidth("b"));
+  EXPECT_EQ(b.C().TextWidth("ab"), b.C().TextWidth("a") + b.C().TextWidth("b"));
   b.C().Font.SetHeight(b.LineHeight() * 2);  // a positive height is the cell height
   EXPECT_NEAR(b.C().TextHeight("X"), b.LineHeight(), 1);
 }
@@ -70,7 +69,11 @@ TEST(Text, LineHeightIsAscentPlusDescentAndWidthsAdd) {
 TEST(Text, WrapsAtBlanksOnlyAndKeepsLongWordsWhole) {
   Box b;
   int w = b.C().TextWidth("aaaa bbbb");
-  struct Case { const char* text; int width; int lines; };
+  struct Case {
+    const char* text;
+    int width;
+    int lines;
+  };
   for (Case c : {Case{"aaaa bbbb", w, 1}, Case{"aaaa bbbb", w - 1, 2}, Case{"aaaa bbbb cccc", w, 2},
                  Case{"aaaabbbbccccdddd", 10, 1},  // a word wider than the box stays whole
                  Case{"a aaaabbbbccccdddd b", 10, 3}, Case{"x-y-z/w", 5, 1},  // no breaks but blanks
@@ -92,7 +95,10 @@ TEST(Text, AlignsLeftRightAndCentre) {
     Box b;
     tw = b.C().TextWidth("IIII");
   }
-  struct Case { uint32_t flag; int lo, hi; };
+  struct Case {
+    uint32_t flag;
+    int lo, hi;
+  };
   for (Case c : {Case{DT_LEFT, 10, 10 + tw}, Case{DT_RIGHT, 110 - tw, 110},
                  Case{DT_CENTER, 60 - tw / 2, 60 + tw / 2 + 1}}) {
     Box b;
@@ -118,9 +124,7 @@ TEST(Text, DrawingClipsToTheBoxAndTouchedPixelsGetAlphaZero) {
     for (int x = 0; x < 200; ++x) {
       const uint8_t* p = b.bmp.ScanLine(y) + 4 * x;
       bool in = x >= 20 && x < 60 && y >= 20 && y < 35;
-      if (!in) {
-        EXPECT_EQ(p[3], 255) << x << "," << y;
-      }
+      if (!in) { EXPECT_EQ(p[3], 255) << x << "," << y; }
       if (p[3] == 255) {
         EXPECT_EQ(p[0] & p[1] & p[2], 255);  // untouched stays white
       }

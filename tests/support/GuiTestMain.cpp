@@ -1,9 +1,9 @@
 // The entry point of the GUI test programs: one QApplication for the whole run, on Qt's
 // offscreen platform unless the caller chose another.
-#include <QApplication>
 #include <cstdlib>
-
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);

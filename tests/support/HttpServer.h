@@ -1,12 +1,11 @@
 // A local web server for download tests: Python's http.server on the loopback address,
 // never the network.
 #pragma once
+#include <cstdlib>
 #include <signal.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cstdlib>
-#include <string>
 
 // Python's http.server on 127.0.0.1 and a free port, serving one folder.
 class HttpServer {

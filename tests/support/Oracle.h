@@ -1,7 +1,6 @@
 // Helpers of the oracle tests: headless Chromium and ImageMagick's pixel comparison.
 #pragma once
 #include <gtest/gtest.h>
-
 #include <string>
 
 #include "tests/support/TestSupport.h"
@@ -17,11 +16,12 @@ inline std::string Chromium(const TempDir& work, const std::string& args, const 
   static int run = 0;
   std::string profile = work.File("profile" + std::to_string(++run));
   std::string log = work.File("chromium" + std::to_string(run) + ".log");
-  std::string cmd = "timeout -k 5 30 chromium --headless --no-sandbox --disable-gpu --no-first-run "
-                    "--disable-background-networking --disable-component-update --disable-sync "
-                    "--disable-quic --hide-scrollbars --force-device-scale-factor=1 "
-                    "--force-color-profile=srgb --user-data-dir=" +
-                    ShellQuote(profile) + " " + args + " " + ShellQuote(url) + " 2>" + ShellQuote(log);
+  std::string cmd =
+      "timeout -k 5 30 chromium --headless --no-sandbox --disable-gpu --no-first-run "
+      "--disable-background-networking --disable-component-update --disable-sync "
+      "--disable-quic --hide-scrollbars --force-device-scale-factor=1 "
+      "--force-color-profile=srgb --user-data-dir=" +
+      ShellQuote(profile) + " " + args + " " + ShellQuote(url) + " 2>" + ShellQuote(log);
   int rc = 0;
   std::string out = ShellOutput(cmd, &rc);
   if (status) *status = rc;
@@ -31,8 +31,8 @@ inline std::string Chromium(const TempDir& work, const std::string& args, const 
 
 // The number of differing pixels by ImageMagick's compare; -1 when it gave no number.
 inline long DifferentPixels(const std::string& a, const std::string& b) {
-  std::string out = ShellOutput("compare -metric AE -alpha off " + ShellQuote(a) + " " +
-                                ShellQuote(b) + " null: 2>&1");
+  std::string out =
+      ShellOutput("compare -metric AE -alpha off " + ShellQuote(a) + " " + ShellQuote(b) + " null: 2>&1");
   try {
     return std::stol(out);
   } catch (...) {

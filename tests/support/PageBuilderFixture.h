@@ -13,8 +13,8 @@
 inline std::string BuilderObject(int i, const std::string& text, int left, int top, int right, int bottom,
                                  const std::string& extra = "") {
   return "[Button" + IntToStr(i) + "]\r\nButtonText=" + UrlEncode(text) + "\r\nRectLeft=" + IntToStr(left) +
-         "\r\nRectRight=" + IntToStr(right) + "\r\nRectTop=" + IntToStr(top) + "\r\nRectBottom=" +
-         IntToStr(bottom) + "\r\n" + extra;
+         "\r\nRectRight=" + IntToStr(right) + "\r\nRectTop=" + IntToStr(top) +
+         "\r\nRectBottom=" + IntToStr(bottom) + "\r\n" + extra;
 }
 
 // A 320 x 200 white page of ten objects.

@@ -38,8 +38,8 @@ inline std::string PixelMap(const TBitmap& b, const std::map<uint32_t, char>& le
 
 // Legend: black '#', red 'r', blue 'b', green 'g' (all alpha 0), white with alpha 0 'w'.
 inline const std::map<uint32_t, char>& StdLegend() {
-  static const std::map<uint32_t, char> m{{0x00000000, '#'}, {0x00FF0000, 'r'}, {0x000000FF, 'b'},
-                                          {0x0000FF00, 'g'}, {0x00FFFFFF, 'w'}};
+  static const std::map<uint32_t, char> m{
+      {0x00000000, '#'}, {0x00FF0000, 'r'}, {0x000000FF, 'b'}, {0x0000FF00, 'g'}, {0x00FFFFFF, 'w'}};
   return m;
 }
 

@@ -2,15 +2,14 @@
 // configuration folder, scripted boxes, and the current folder put back afterwards (the
 // window's start changes to the program folder).
 #pragma once
-#include <QApplication>
-#include <QCoreApplication>
-#include <QScrollArea>
-
 #include <functional>
-
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QScrollArea>
 
 #include "POP/PopForms.h"
 #include "app/Unitmain.h"
@@ -58,9 +57,10 @@ inline const std::vector<TestObject> kThreeTestObjects = {
 template <class Object, class Extra>
 std::string TestProjectText(const std::vector<Object>& objects, int width, int height,
                             const std::string& background, Extra extra) {
-  std::string text = "[Heading]\nVersion=1.0\nBGColor=" + background + "\nLastSelected=-1\nNumOfButtons=" +
-                     std::to_string(objects.size()) + "\nProjectWidth=" + std::to_string(width) +
-                     "\nProjectHeight=" + std::to_string(height) + "\nGridX=8\nGridY=8\n";
+  std::string text = "[Heading]\nVersion=1.0\nBGColor=" + background +
+                     "\nLastSelected=-1\nNumOfButtons=" + std::to_string(objects.size()) +
+                     "\nProjectWidth=" + std::to_string(width) + "\nProjectHeight=" + std::to_string(height) +
+                     "\nGridX=8\nGridY=8\n";
   for (size_t i = 0; i < objects.size(); ++i) {
     const Object& o = objects[i];
     text += "[Button" + std::to_string(i) + "]\nButtonText=" + o.text + "\nRectLeft=" + std::to_string(o.l) +
@@ -75,9 +75,8 @@ std::string TestProjectText(const std::vector<Object>& objects, int width, int h
 inline std::string WriteTestProject(const std::string& path, const std::vector<TestObject>& objects,
                                     int width, int height, const std::string& background,
                                     const std::function<std::string(const TestObject&)>& extra = {}) {
-  WriteAll(path, TestProjectText(objects, width, height, background, [&](const TestObject& o) {
-             return extra ? extra(o) : std::string();
-           }));
+  WriteAll(path, TestProjectText(objects, width, height, background,
+                                 [&](const TestObject& o) { return extra ? extra(o) : std::string(); }));
   return path;
 }
 

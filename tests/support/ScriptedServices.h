@@ -33,7 +33,10 @@ class ScriptedServices : public TServices {
     return true;
   }
   void SetBusyCursor(bool) override {}
-  void ScreenSize(int& w, int& h) override { w = 1280; h = 1024; }
+  void ScreenSize(int& w, int& h) override {
+    w = 1280;
+    h = 1024;
+  }
   // The input box takes the next scripted text (nullopt: Cancel), or is cancelled when none
   // is left; every box is recorded with the value it was offered.
   bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) override {

@@ -2,11 +2,11 @@
 // data/, a configuration folder of its own and scripted boxes, with the environment and the
 // banner read afresh from them.
 #pragma once
-#include <QString>
-#include <QWidget>
-
 #include <cstdlib>
 #include <filesystem>
+
+#include <QString>
+#include <QWidget>
 
 #include "app/AppEnvironment.h"
 #include "app/forms/Unitglobal.h"

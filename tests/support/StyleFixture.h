@@ -1,18 +1,18 @@
 // The main window with its two real dock windows (the style tool window and the template
 // library) on a program folder of its own, a small project and a small template library.
 #pragma once
-#include <QCoreApplication>
-#include <QListWidget>
-#include <QPointer>
-
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QPointer>
+
 #include "POP/gui/PopDialogs.h"
-#include "app/forms/Unitlibrary.h"
 #include "app/Unitmain.h"
+#include "app/forms/Unitlibrary.h"
 #include "app/forms/Unittoolbar.h"
 #include "platform/IniFiles.h"
 #include "tests/support/ProgramHome.h"

@@ -14,8 +14,8 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
   std::error_code ec;
-  std::filesystem::permissions(FPath, std::filesystem::perms::owner_all,
-                               std::filesystem::perm_options::add, ec);
+  std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                               ec);
   std::filesystem::remove_all(FPath, ec);
 }
 
@@ -27,10 +27,8 @@ ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : FName(
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (FHadOld)
-    setenv(FName.c_str(), FOld.c_str(), 1);
-  else
-    unsetenv(FName.c_str());
+  if (FHadOld) setenv(FName.c_str(), FOld.c_str(), 1);
+  else unsetenv(FName.c_str());
 }
 
 std::string ReadAll(const std::string& path) {

@@ -20,4 +20,5 @@ inline bool HaveTool(const std::string& tool) {
   return !ShellOutput("command -v " + tool + " 2>/dev/null").empty();
 }
 
-#define REQUIRE_TOOL(tool) ASSERT_TRUE(HaveTool(tool)) << tool << " is required by this test; run scripts/setup"
+#define REQUIRE_TOOL(tool) \
+  ASSERT_TRUE(HaveTool(tool)) << tool << " is required by this test; run scripts/setup"

@@ -1,3 +1,7 @@
+#include "POP/gui/PopClasses.h"
+
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -5,10 +9,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeWidget>
-#include <fstream>
-#include <filesystem>
 
-#include "POP/gui/PopClasses.h"
 #include "POP/gui/PopComCtrls.h"
 #include "platform/Classes.h"
 #include "platform/SysUtils.h"
@@ -25,8 +26,8 @@ TMemoryStream StreamOf(const std::string& bytes) {
 }
 
 TEST(PopClasses, StreamValues) {
-  std::string bytes = std::string("A\x07\x34\x12\x78\x56\x34\x12", 8) +
-                      std::string("\x00\x00\xC0\x3F", 4) + std::string("\x03\x00xyz", 5);
+  std::string bytes = std::string("A\x07\x34\x12\x78\x56\x34\x12", 8) + std::string("\x00\x00\xC0\x3F", 4) +
+                      std::string("\x03\x00xyz", 5);
   TMemoryStream s = StreamOf(bytes);
   EXPECT_EQ(StreamChar(s), 'A');
   EXPECT_EQ(StreamByte(s), 7);
@@ -36,7 +37,10 @@ TEST(PopClasses, StreamValues) {
   EXPECT_EQ(StreamString(s), "xyz");
   EXPECT_THROW(StreamByte(s), EReadError);
   // A length beyond the end is an error, not a read past it.
-  TMemoryStream shortString = StreamOf(std::string("\x10\x00" "ab", 4));
+  TMemoryStream shortString =
+      StreamOf(std::string("\x10\x00"
+                           "ab",
+                           4));
   EXPECT_THROW(StreamString(shortString), EReadError);
   TMemoryStream empty = StreamOf(std::string("\x00\x00", 2));
   EXPECT_EQ(StreamString(empty), "");

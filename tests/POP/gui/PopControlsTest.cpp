@@ -1,3 +1,5 @@
+#include "POP/gui/PopControls.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -13,7 +15,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 
-#include "POP/gui/PopControls.h"
 #include "POP/gui/PopExtCtrls.h"
 #include "POP/gui/PopMenus.h"
 #include "POP/gui/PopStdCtrls.h"
@@ -121,16 +122,16 @@ TEST_F(MenuFixture, FindAndCreateSubItems) {
 // Pictures fitted by the smaller scale and centred in their parent panel.
 TEST(PopExtCtrls, ImagePreviewGraphic) {
   struct Case {
-    int pw, ph;   // picture
-    int aw, ah;   // parent's client area
+    int pw, ph;  // picture
+    int aw, ah;  // parent's client area
     QRect want;
   } cases[] = {
-      {200, 100, 100, 100, {0, 25, 100, 50}},    // wide picture, square area
-      {100, 200, 100, 100, {25, 0, 50, 100}},    // tall picture
-      {200, 100, 300, 100, {50, 0, 200, 100}},   // wide picture, wider area: height decides
-      {100, 300, 100, 200, {17, 0, 66, 200}},    // tall picture, truncated width
-      {50, 50, 80, 40, {20, 0, 40, 40}},         // square picture grows to the shorter side
-      {0, 0, 80, 40, {40, 20, 0, 0}},            // empty
+      {200, 100, 100, 100, {0, 25, 100, 50}},   // wide picture, square area
+      {100, 200, 100, 100, {25, 0, 50, 100}},   // tall picture
+      {200, 100, 300, 100, {50, 0, 200, 100}},  // wide picture, wider area: height decides
+      {100, 300, 100, 200, {17, 0, 66, 200}},   // tall picture, truncated width
+      {50, 50, 80, 40, {20, 0, 40, 40}},        // square picture grows to the shorter side
+      {0, 0, 80, 40, {40, 20, 0, 0}},           // empty
   };
   for (const auto& c : cases) {
     TPanel panel;

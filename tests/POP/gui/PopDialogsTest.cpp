@@ -1,3 +1,5 @@
+#include "POP/gui/PopDialogs.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,7 +9,6 @@
 #include <QTimer>
 
 #include "POP/gui/PopConsts.h"
-#include "POP/gui/PopDialogs.h"
 #include "platform/Graphics.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/QtServices.h"
@@ -22,11 +23,9 @@ TEST(PopDialogs, SharedInstancesAreSetUpOnce) {
     TOpenOptions on, off;
   } cases[] = {
       {OpenDialog(), "TOpenDialog", ofFileMustExist | ofPathMustExist, ofEnableSizing},
-      {SaveDialog(), "TSaveDialog", ofOverwritePrompt | ofNoReadOnlyReturn | ofPathMustExist,
-       ofEnableSizing},
+      {SaveDialog(), "TSaveDialog", ofOverwritePrompt | ofNoReadOnlyReturn | ofPathMustExist, ofEnableSizing},
       {OpenPictureDialog(), "TOpenPictureDialog", 0, ofEnableSizing},
-      {SavePictureDialog(), "TSavePictureDialog", ofOverwritePrompt | ofNoReadOnlyReturn,
-       ofEnableSizing},
+      {SavePictureDialog(), "TSavePictureDialog", ofOverwritePrompt | ofNoReadOnlyReturn, ofEnableSizing},
   };
   for (const auto& c : cases) {
     EXPECT_STREQ(c.dialog->ClassName(), c.className);
@@ -68,8 +67,7 @@ TEST(PopDialogs, ConfigureFileDialog) {
   save.Options = ofOverwritePrompt;
   QFileDialog qt;
   ConfigureFileDialog(qt, save);
-  EXPECT_EQ(qt.nameFilters(),
-            QStringList({"HTML Files (*.htm *.html *.shtml *.asp)", "All Files (*.*)"}));
+  EXPECT_EQ(qt.nameFilters(), QStringList({"HTML Files (*.htm *.html *.shtml *.asp)", "All Files (*.*)"}));
   EXPECT_EQ(qt.selectedNameFilter(), "All Files (*.*)");
   EXPECT_EQ(qt.acceptMode(), QFileDialog::AcceptSave);
   EXPECT_EQ(qt.fileMode(), QFileDialog::AnyFile);
@@ -132,8 +130,8 @@ TEST(PopDialogs, TheHookAnswersEveryDialog) {
   EXPECT_TRUE(ColorDialogExecute(&edit));
   EXPECT_EQ(edit.text(), "123456");
   SetDialogHook(nullptr);
-  EXPECT_EQ(asked, (std::vector<std::string>{"TSaveDialog", "TFontDialog", "TPrinterSetupDialog",
-                                             "TColorDialog"}));
+  EXPECT_EQ(asked,
+            (std::vector<std::string>{"TSaveDialog", "TFontDialog", "TPrinterSetupDialog", "TColorDialog"}));
 }
 
 // ---- custom colours --------------------------------------------------------------------
@@ -148,7 +146,7 @@ TEST(PopDialogs, CustomColoursFromTheFileOrTheDefaults) {
   EXPECT_EQ(d.CustomColors[8], "ColorI=FFFFFF");
   EXPECT_EQ(d.CustomColors[15], "ColorP=FFFF00");
   std::vector<TColor> colors = ParseCustomColors(d.CustomColors);
-  EXPECT_EQ(colors[2], TColor(0x000080));  // dark red: red is the low byte
+  EXPECT_EQ(colors[2], TColor(0x000080));   // dark red: red is the low byte
   EXPECT_EQ(colors[13], TColor(0xFF0000));  // blue
 
   // A file that exists is taken as it stands, even short.
@@ -159,16 +157,16 @@ TEST(PopDialogs, CustomColoursFromTheFileOrTheDefaults) {
 
 TEST(PopDialogs, MalformedCustomColoursArePassedOver) {
   std::vector<TColor> c = ParseCustomColors({
-      "ColorA=0000FF",       // red
-      "ColorA=00FF00",       // a second A: the first one counts
-      "colorb = abcdef ",    // case-blind, blanks trimmed
-      "ColorC=GG0000",       // not hexadecimal
-      "ColorD=1234567",      // more than six digits
-      "ColorE=",             // no value
-      "ColorQ=123456",       // no such slot
-      "Colour F=123456",     // no such name
-      "just text",           // no "="
-      "ColorP=FF",           // short values are numbers too
+      "ColorA=0000FF",     // red
+      "ColorA=00FF00",     // a second A: the first one counts
+      "colorb = abcdef ",  // case-blind, blanks trimmed
+      "ColorC=GG0000",     // not hexadecimal
+      "ColorD=1234567",    // more than six digits
+      "ColorE=",           // no value
+      "ColorQ=123456",     // no such slot
+      "Colour F=123456",   // no such name
+      "just text",         // no "="
+      "ColorP=FF",         // short values are numbers too
   });
   ASSERT_EQ(c.size(), 16u);
   EXPECT_EQ(c[0], TColor(0x0000FF));
@@ -180,7 +178,8 @@ TEST(PopDialogs, MalformedCustomColoursArePassedOver) {
 TEST(PopDialogs, CustomColoursRoundTripThroughTheColourDialog) {
   std::vector<std::string> lines;
   for (int i = 0; i < 16; ++i)
-    lines.push_back(Format("Color%c=%.6X", 'A' + i, unsigned(RGB(uint8_t(i * 16), uint8_t(255 - i), uint8_t(i)))));
+    lines.push_back(
+        Format("Color%c=%.6X", 'A' + i, unsigned(RGB(uint8_t(i * 16), uint8_t(255 - i), uint8_t(i)))));
   TColorDialog d;
   d.CustomColors = lines;
   d.Color = RGB(1, 2, 3);

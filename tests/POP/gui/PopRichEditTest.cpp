@@ -1,3 +1,5 @@
+#include "POP/gui/PopRichEdit.h"
+
 #include <gtest/gtest.h>
 
 #include <QObject>
@@ -6,7 +8,6 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
-#include "POP/gui/PopRichEdit.h"
 #include "platform/Canvas.h"
 #include "platform/Graphics.h"
 #include "platform/SysUtils.h"
@@ -247,7 +248,6 @@ TEST(PopRichEdit, WholeTextColourers) {
   WriteAll(dir.File("page.htm"), "<i>\r\n");
   RichEditHilightLoadFromFile(&e, dir.File("page.htm"));
   EXPECT_EQ(Colours(e).substr(0, 3), "BNB");
-
 }
 
 TEST(PopRichEdit, PaintToDrawsOnlyInsideTheRectangle) {

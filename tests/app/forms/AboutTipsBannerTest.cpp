@@ -1,19 +1,19 @@
 // The dialog banner's tint, the about box's lines and the tips of the day.
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPalette>
 #include <QPlainTextEdit>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
-#include <filesystem>
-#include <string>
 
-#include "app/AppEnvironment.h"
 #include "POP/PopInno.h"
+#include "app/AppEnvironment.h"
 #include "app/forms/Unitaboutbox.h"
 #include "app/forms/Unitglobal.h"
 #include "app/forms/Unittipoftheday.h"
@@ -235,8 +235,8 @@ TEST_F(TipsTest, EachShowingAdvancesAndWrapsAfterTheLast) {
 }
 
 TEST_F(TipsTest, StartsAtTipZeroForAnyStoredIndexWithoutItsTip) {
-  for (const char* stored : {"", "CurrentTip=-1\n", "CurrentTip=-40\n", "CurrentTip=7\n",
-                             "CurrentTip=x\n", "CurrentTip=2147483647\n"}) {
+  for (const char* stored : {"", "CurrentTip=-1\n", "CurrentTip=-40\n", "CurrentTip=7\n", "CurrentTip=x\n",
+                             "CurrentTip=2147483647\n"}) {
     WriteAll(home.File("tips.ini"), std::string("[Settings]\n") + stored + kTips);
     TFormTipOfTheDay form;
     form.FormShow();

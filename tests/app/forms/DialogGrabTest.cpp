@@ -1,13 +1,13 @@
 // Every dialog drawn offscreen with the shipped data files: the banner shows the tinted wash.
 // With ZELMORA_GRAB_DIR set the pictures are also written there, to be looked at.
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 
 #include <QApplication>
 #include <QImage>
 #include <QPlainTextEdit>
-#include <cstdlib>
-#include <filesystem>
-#include <set>
 
 #include "app/AppEnvironment.h"
 #include "app/forms/Unitaboutbox.h"
@@ -20,8 +20,8 @@
 #include "app/forms/Unitresize.h"
 #include "app/forms/Unittipoftheday.h"
 #include "tests/support/SaneConfig.h"
-#include "tests/support/ShippedHome.h"
 #include "tests/support/ScriptedServices.h"
+#include "tests/support/ShippedHome.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -1,6 +1,14 @@
 // The HTML head editor: the store's keys in and out of the controls, keyword editing,
 // keyword-set files, cancel, and the page head built from what the dialog wrote.
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,18 +23,9 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <functional>
-#include <map>
-#include <set>
-#include <string>
-#include <vector>
-
-#include "app/AppEnvironment.h"
 #include "POP/gui/PopDialogs.h"
+#include "app/AppEnvironment.h"
 #include "app/forms/Unitedithtmlhead.h"
 #include "app/forms/Unitglobal.h"
 #include "engine/THTML.h"
@@ -171,7 +170,8 @@ TEST(EditHTMLHead, StoreToControlsAndBackExactly) {
     std::string value;
     QString shown;
   } cases[] = {
-      {"Tit", form.EditTitle, "Caf\xC3\xA9 \"Zelmora\" <home>", QString::fromUtf8("Caf\u00e9 \"Zelmora\" <home>")},
+      {"Tit", form.EditTitle, "Caf\xC3\xA9 \"Zelmora\" <home>",
+       QString::fromUtf8("Caf\u00e9 \"Zelmora\" <home>")},
       {"Des", form.EditDescription, "line one\r\nline two", "line one\nline two"},
       {"Gen", form.EditGenerator, "Zelmora 1.0", "Zelmora 1.0"},
       {"Con", form.EditContent, "text/html; charset=utf-8", "text/html; charset=utf-8"},
@@ -195,8 +195,8 @@ TEST(EditHTMLHead, StoreToControlsAndBackExactly) {
         for (const Case& c : cases) EXPECT_EQ(Shown(c.control), c.shown) << c.key;
         EXPECT_TRUE(form.CheckBoxNoIndex->isChecked());
         EXPECT_FALSE(form.CheckBoxNoOrder->isChecked());
-        EXPECT_EQ(Keywords(form), (std::vector<Keyword>{{"alpha", true}, {"\xE9t\xE9", false},
-                                                        {"gamma", true}}));
+        EXPECT_EQ(Keywords(form),
+                  (std::vector<Keyword>{{"alpha", true}, {"\xE9t\xE9", false}, {"gamma", true}}));
       },
       &TFormEditHTMLHead::ButtonOK);
   EXPECT_TRUE(ok);
@@ -230,10 +230,13 @@ TEST(EditHTMLHead, EditsAreWrittenUnderTheirKeys) {
       &TFormEditHTMLHead::ButtonOK);
   ASSERT_TRUE(ok);
   std::map<std::string, std::string> expected = {
-      {"Tit", "T"},   {"Des", "first\r\nsecond"}, {"Gen", "G"}, {"Con", "C"},
-      {"Aut", "A"},   {"Cop", "\xC2\xA9 me"},     {"Rat", "General"}, {"Ema", "E"},
-      {"Own", "O"},   {"Lan", "L"},  {"Cha", ""}, {"NoI", "0"}, {"NoF", "1"},
-      {"Key", "keep=1\r\ndrop=0\r\nNew Keyword=1\r\n"}};
+      {"Tit", "T"},       {"Des", "first\r\nsecond"},
+      {"Gen", "G"},       {"Con", "C"},
+      {"Aut", "A"},       {"Cop", "\xC2\xA9 me"},
+      {"Rat", "General"}, {"Ema", "E"},
+      {"Own", "O"},       {"Lan", "L"},
+      {"Cha", ""},        {"NoI", "0"},
+      {"NoF", "1"},       {"Key", "keep=1\r\ndrop=0\r\nNew Keyword=1\r\n"}};
   EXPECT_EQ(Snapshot(scene), expected);
 }
 
@@ -248,8 +251,7 @@ TEST(EditHTMLHead, EmptyStoreShowsEmptyFieldsAndOkWritesEveryKey) {
       form, scene,
       [&] {
         for (QWidget* w : {(QWidget*)form.EditTitle, (QWidget*)form.EditDescription,
-                           (QWidget*)form.EditContent, (QWidget*)form.EditRating,
-                           (QWidget*)form.EditCharset})
+                           (QWidget*)form.EditContent, (QWidget*)form.EditRating, (QWidget*)form.EditCharset})
           EXPECT_TRUE(Shown(w).isEmpty()) << w->objectName().toStdString();
         EXPECT_FALSE(form.CheckBoxNoIndex->isChecked());
         EXPECT_FALSE(form.CheckBoxNoOrder->isChecked());
@@ -274,9 +276,9 @@ TEST(EditHTMLHead, KeywordLinesOfTheStore) {
       {"gamma=-3", {"gamma", true}},
       {"delta=yes", {"delta", true}},  // not a number: on
       {"eps=", {"eps", true}},
-      {"a=b=0", {"a", true}},          // the value is all after the first "="
-      {"lonely", {"", true}},          // no "=": no caption
-      {"0", {"", false}},              // ... and off when the line is the number 0
+      {"a=b=0", {"a", true}},  // the value is all after the first "="
+      {"lonely", {"", true}},  // no "=": no caption
+      {"0", {"", false}},      // ... and off when the line is the number 0
       {"=0", {"", false}},
   };
   for (const Case& c : cases) {
@@ -379,8 +381,9 @@ TEST(EditHTMLHead, KeywordSetSaveAndLoad) {
   ScriptedFiles files;
 
   // An older, longer set in the file: nothing of it may remain.
-  WriteAll(file, "[Header]\r\nItemCount=3\r\n[Item0]\r\nCaption=x\r\n[Item1]\r\nCaption=y\r\n"
-                 "[Item2]\r\nCaption=z\r\n[Other]\r\nk=v\r\n");
+  WriteAll(file,
+           "[Header]\r\nItemCount=3\r\n[Item0]\r\nCaption=x\r\n[Item1]\r\nCaption=y\r\n"
+           "[Item2]\r\nCaption=z\r\n[Other]\r\nk=v\r\n");
   form.EditTitle->setText("My Page");
   form.EditDescription->setPlainText("about\nus");
   form.SetKeywordsText("one=1\r\ntwo=0\r\n");
@@ -433,13 +436,17 @@ TEST(EditHTMLHead, KeywordSetFilesThatDoNotFit) {
     const char* title;
   } cases[] = {
       // More items counted than there are: the missing ones are "NA", off.
-      {"short", "[Header]\nTitle=T\nItemCount=3\n[Item0]\nCaption=real\nChecked=1\n",
-       {{"real", true}, {"NA", false}, {"NA", false}}, "T"},
+      {"short",
+       "[Header]\nTitle=T\nItemCount=3\n[Item0]\nCaption=real\nChecked=1\n",
+       {{"real", true}, {"NA", false}, {"NA", false}},
+       "T"},
       {"negative", "[header]\nitemcount=-5\n[Item0]\nCaption=x\n", {}, ""},
       {"no count", "[Item0]\nCaption=x\nChecked=1\n", {}, ""},
       // Names are case-blind; blanks around values and quotes are dropped.
-      {"cases", "[HEADER]\nTITLE = \"Quoted\" \nITEMCOUNT=1\n[item0]\ncaption=  spaced  \nchecked=7\n",
-       {{"spaced", true}}, "Quoted"},
+      {"cases",
+       "[HEADER]\nTITLE = \"Quoted\" \nITEMCOUNT=1\n[item0]\ncaption=  spaced  \nchecked=7\n",
+       {{"spaced", true}},
+       "Quoted"},
   };
   for (const Case& c : cases) {
     std::string file = dir.File(std::string(c.name) + ".met");

@@ -1,5 +1,8 @@
 // The picture dialogs: the URL dialog's scheme chooser and checks, a download from a local
 // server, the thumbnail browser, the clip-art gallery and the scanner button.
+#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,12 +15,9 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
-#include <filesystem>
-#include <cstring>
-#include <functional>
 
-#include "app/AppEnvironment.h"
 #include "POP/PopForms.h"
+#include "app/AppEnvironment.h"
 #include "app/forms/Unitediturl.h"
 #include "app/forms/Unitglobal.h"
 #include "app/forms/Unitimageacquire.h"
@@ -28,8 +28,8 @@
 #include "platform/SysUtils.h"
 #include "tests/support/HttpServer.h"
 #include "tests/support/SaneConfig.h"
-#include "tests/support/ShippedHome.h"
 #include "tests/support/ScriptedServices.h"
+#include "tests/support/ShippedHome.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -339,8 +339,7 @@ TEST(ImageAcquire, GalleryListsCategoriesAndPicksClipArt) {
   acquire.ComboBoxGallery->showPopup();
   acquire.ComboBoxGallery->hidePopup();
   QStringList names;
-  for (int i = 0; i < acquire.ComboBoxGallery->count(); ++i)
-    names << acquire.ComboBoxGallery->itemText(i);
+  for (int i = 0; i < acquire.ComboBoxGallery->count(); ++i) names << acquire.ComboBoxGallery->itemText(i);
   EXPECT_EQ(names, (QStringList{"Arrows", "Empty", "Shapes", "Symbols"}));
   EXPECT_EQ(acquire.ComboBoxGallery->maxVisibleItems(), 16);
 

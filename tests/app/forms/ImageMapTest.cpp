@@ -1,6 +1,9 @@
 // The image-map dialog: the markup of its areas, the files it saves, the link rows, and the
 // preview through the browser opener.
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -9,9 +12,6 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextEdit>
-#include <cstdlib>
-#include <filesystem>
-#include <set>
 
 #include "POP/gui/PopDialogs.h"
 #include "POP/gui/PopRichEdit.h"
@@ -114,8 +114,7 @@ TEST(ImageMapHTMLText, QuotesAndOddFileNamesCannotBreakTheMarkup) {
   struct Case {
     const char *link, *image, *href, *src;
   } cases[] = {
-      {"x\" onclick=\"evil()", "p.png", "HREF=\"x&quot; onclick=&quot;evil()\">",
-       "SRC=\"p.png\""},
+      {"x\" onclick=\"evil()", "p.png", "HREF=\"x&quot; onclick=&quot;evil()\">", "SRC=\"p.png\""},
       {"page.htm#top", "my page#1?.png", "HREF=\"page.htm#top\">", "SRC=\"my page%231%3F.png\""},
       {"&amp;<b>", "100%.jpg", "HREF=\"&amp;<b>\">", "SRC=\"100%25.jpg\""},
       {"a", "q\"\t.png", "HREF=\"a\">", "SRC=\"q%22%09.png\""},

@@ -1,5 +1,7 @@
 // The number dialogs: each edit's limits, the up-downs' ranges and the Execute contracts.
+#include <functional>
 #include <gtest/gtest.h>
+#include <string>
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,8 +12,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <functional>
-#include <string>
 
 #include "app/forms/Uniteditprojectsize.h"
 #include "app/forms/Uniteditsize.h"
@@ -24,7 +24,10 @@ namespace {
 
 // The screen of the examples: 1024 x 768.
 struct SmallScreen : ScriptedServices {
-  void ScreenSize(int& w, int& h) override { w = 1024; h = 768; }
+  void ScreenSize(int& w, int& h) override {
+    w = 1024;
+    h = 768;
+  }
 };
 
 std::string Text(QLineEdit* e) { return e->text().toStdString(); }
@@ -67,8 +70,8 @@ TEST(FormResize, EachExitKeepsItsEditOnTheScreen) {
       {"0", "-10", "100", "9", &TFormResize::EditHeightExit, &TFormResize::EditHeight, "10"},
       // Values whose limits do not fit in 32 bits.
       {"0", "0", "-2147483648", "50", &TFormResize::EditLeftExit, &TFormResize::EditLeft, "0"},
-      {"-2147483648", "0", "2147483647", "50", &TFormResize::EditWidthExit,
-       &TFormResize::EditWidth, "2147483647"},
+      {"-2147483648", "0", "2147483647", "50", &TFormResize::EditWidthExit, &TFormResize::EditWidth,
+       "2147483647"},
   };
   for (const Case& c : cases) {
     form.EditLeft->setText(c.left);
@@ -76,8 +79,7 @@ TEST(FormResize, EachExitKeepsItsEditOnTheScreen) {
     form.EditWidth->setText(c.width);
     form.EditHeight->setText(c.height);
     (form.*c.handler)();
-    EXPECT_EQ(Text(form.*c.edit), c.expected)
-        << c.left << " " << c.top << " " << c.width << " " << c.height;
+    EXPECT_EQ(Text(form.*c.edit), c.expected) << c.left << " " << c.top << " " << c.width << " " << c.height;
   }
 }
 
@@ -139,9 +141,10 @@ TEST(FormGridSize, ExecuteKeepsTheSizeWithinTheUpDown) {
     const char* typed;  // nullptr: nothing typed
     int out;
   } cases[] = {
-      {16, nullptr, 16}, {100, nullptr, 64}, {-3, nullptr, 0},
-      {65536 + 8, nullptr, 8},  // the up-down holds 16 bits
-      {16, "50", 50},    {16, "99", 16},    {16, "no", 16}, {0, " 64", 64},
+      {16, nullptr, 16}, {100, nullptr, 64},
+      {-3, nullptr, 0},  {65536 + 8, nullptr, 8},  // the up-down holds 16 bits
+      {16, "50", 50},    {16, "99", 16},
+      {16, "no", 16},    {0, " 64", 64},
   };
   for (const Case& c : cases) {
     int size = c.in;
@@ -189,9 +192,8 @@ TEST(FormEditProjectSize, TypedSizesAreKeptTo320Through1024) {
   struct Case {
     const char* typed;
     const char* shown;
-  } cases[] = {{"", "500"},     {"abc", "500"}, {"2000", "1024"}, {"100", "320"},
-               {"700", "700"},  {"320", "320"}, {"1024", "1024"}, {"-5", "320"},
-               {"$200", "512"}, {"99999999999", "500"}};
+  } cases[] = {{"", "500"},    {"abc", "500"},   {"2000", "1024"}, {"100", "320"},  {"700", "700"},
+               {"320", "320"}, {"1024", "1024"}, {"-5", "320"},    {"$200", "512"}, {"99999999999", "500"}};
   for (QLineEdit* edit : {form.Edit1, form.Edit2})
     for (const Case& c : cases) {
       edit->setText(c.typed);
@@ -270,8 +272,11 @@ TEST(FormEditSize, UnitsFollowTheResolution) {
     int item;
     const char* width;
     const char* height;
-  } cases[] = {{1, "1.00", "0.50"}, {2, "2.54", "1.27"}, {3, "6.00", "3.00"},
-               {4, "72.00", "36.00"}, {0, "300.00", "150.00"}};
+  } cases[] = {{1, "1.00", "0.50"},
+               {2, "2.54", "1.27"},
+               {3, "6.00", "3.00"},
+               {4, "72.00", "36.00"},
+               {0, "300.00", "150.00"}};
   for (const Case& c : cases) {
     form.ComboBox->setCurrentIndex(c.item);
     form.ComboBoxChange();

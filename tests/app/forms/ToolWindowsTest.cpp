@@ -1,21 +1,22 @@
 // The style tool window and the template library window: their controls, the forwarding of
 // every control to the main window, the colour panels' dialog, docking and closing, the
 // list in name order, and a picture of the main window with both docked.
+#include <cstdlib>
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QScrollArea>
 #include <QListWidget>
+#include <QScrollArea>
 #include <QTest>
 #include <QToolButton>
-#include <cstdlib>
-#include <gtest/gtest.h>
 
 #include "POP/gui/PopExtCtrls.h"
-#include "engine/XImageCache.h"
 #include "engine/XImage.h"
+#include "engine/XImageCache.h"
 #include "platform/gui/QtImage.h"
 #include "tests/support/StyleFixture.h"
 
@@ -33,15 +34,24 @@ TEST(ToolWindow, ControlsAtTheirPlacesWithTheirItems) {
     QWidget* parent;
     int left, top, width;
   } places[] = {
-      {tools.PaintBox1, tools.Client, 0, 0, 145},       {tools.GroupBox1, tools.Client, 0, 16, 145},
-      {tools.ComboOverlay, tools.GroupBox1, 8, 20, 129}, {tools.XColorPanel1, tools.GroupBox1, 8, 48, 25},
-      {tools.XColorPanel4, tools.GroupBox1, 80, 48, 25}, {tools.FlipColors, tools.GroupBox1, 112, 48, 25},
-      {tools.PaintBox3, tools.Client, 0, 104, 145},     {tools.GroupBox2, tools.Client, 0, 120, 145},
-      {tools.CurveSize, tools.GroupBox2, 96, 16, 41},    {tools.PenWidth, tools.GroupBox2, 96, 40, 41},
-      {tools.XColorPanel5, tools.GroupBox2, 96, 64, 41}, {tools.CheckAntialias, tools.GroupBox2, 8, 92, 129},
-      {tools.CheckTransparent, tools.GroupBox2, 8, 108, 129}, {tools.PaintBox2, tools.Client, 0, 256, 145},
-      {tools.GroupBox3, tools.Client, 0, 272, 145},     {tools.XColorPanel0, tools.GroupBox3, 104, 16, 33},
-      {tools.ButtonLoadTexture, tools.GroupBox3, 8, 48, 129}, {tools.ComboTextureMode, tools.GroupBox3, 8, 80, 129},
+      {tools.PaintBox1, tools.Client, 0, 0, 145},
+      {tools.GroupBox1, tools.Client, 0, 16, 145},
+      {tools.ComboOverlay, tools.GroupBox1, 8, 20, 129},
+      {tools.XColorPanel1, tools.GroupBox1, 8, 48, 25},
+      {tools.XColorPanel4, tools.GroupBox1, 80, 48, 25},
+      {tools.FlipColors, tools.GroupBox1, 112, 48, 25},
+      {tools.PaintBox3, tools.Client, 0, 104, 145},
+      {tools.GroupBox2, tools.Client, 0, 120, 145},
+      {tools.CurveSize, tools.GroupBox2, 96, 16, 41},
+      {tools.PenWidth, tools.GroupBox2, 96, 40, 41},
+      {tools.XColorPanel5, tools.GroupBox2, 96, 64, 41},
+      {tools.CheckAntialias, tools.GroupBox2, 8, 92, 129},
+      {tools.CheckTransparent, tools.GroupBox2, 8, 108, 129},
+      {tools.PaintBox2, tools.Client, 0, 256, 145},
+      {tools.GroupBox3, tools.Client, 0, 272, 145},
+      {tools.XColorPanel0, tools.GroupBox3, 104, 16, 33},
+      {tools.ButtonLoadTexture, tools.GroupBox3, 8, 48, 129},
+      {tools.ComboTextureMode, tools.GroupBox3, 8, 80, 129},
       {tools.Panel1, tools.GroupBox3, 8, 104, 129},
   };
   for (const Place& p : places) {
@@ -70,9 +80,9 @@ TEST(ToolWindow, ControlsAtTheirPlacesWithTheirItems) {
     EXPECT_FALSE(box->isEditable());
 
   // Disabled until the main window shows a focused object.
-  for (QWidget* c : std::initializer_list<QWidget*>{tools.ComboOverlay, tools.FlipColors, tools.CheckAntialias,
-                                                   tools.CheckTransparent, tools.ButtonLoadTexture,
-                                                   tools.ComboTextureMode})
+  for (QWidget* c : std::initializer_list<QWidget*>{tools.ComboOverlay, tools.FlipColors,
+                                                    tools.CheckAntialias, tools.CheckTransparent,
+                                                    tools.ButtonLoadTexture, tools.ComboTextureMode})
     EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
   EXPECT_EQ(PanelColour(tools.XColorPanel0), clMaroon);
   EXPECT_EQ(tools.PaintBox1->toolTip(), "Border Style");
@@ -106,7 +116,8 @@ TEST(ToolWindow, EachColourPanelReachesItsOwnColour) {
     // are as they were.
     for (int k = 0; k < 2; ++k)
       for (int j = 0; j < 6; ++j)
-        EXPECT_EQ(s.Obj(k)->Style->Color(j), j <= i ? 0x010101 * TColor(j + 1) : before[k][j]) << k << " " << j;
+        EXPECT_EQ(s.Obj(k)->Style->Color(j), j <= i ? 0x010101 * TColor(j + 1) : before[k][j])
+            << k << " " << j;
   }
   EXPECT_EQ(s.Obj(2)->Style->Color1, 3u);
   // A cancelled dialog changes neither the panel nor the objects.

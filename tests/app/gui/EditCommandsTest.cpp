@@ -1,6 +1,12 @@
 // The Edit and Options commands on the real main window: the object clipboard, the single
 // undo with the change count, delete, duplicate, z-order, selection, groups, the grid, the
 // page size, the background colour, the resize dialog and the Edit menu's enabling.
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+#include <vector>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
@@ -10,12 +16,6 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <map>
-#include <string>
-#include <vector>
 
 #include "POP/gui/PopDialogs.h"
 #include "app/forms/Uniteditprojectsize.h"
@@ -92,8 +92,8 @@ uint32_t PagePixel(TFormMain& w, int x, int y) {
 // One object as the object clipboard holds it.
 std::string ClipObject(int i, const std::string& text, int l, int t, int r, int b) {
   return "[Button" + std::to_string(i) + "]\nGroup=\nButtonText=" + text + "\nLinkAddress=\nStyleName=\n" +
-         "RectLeft=" + std::to_string(l) + "\nRectRight=" + std::to_string(r) + "\nRectTop=" +
-         std::to_string(t) + "\nRectBottom=" + std::to_string(b) +
+         "RectLeft=" + std::to_string(l) + "\nRectRight=" + std::to_string(r) +
+         "\nRectTop=" + std::to_string(t) + "\nRectBottom=" + std::to_string(b) +
          "\nIsSelected=1\nFontName=Verdana\nFontColor=-2147483640\nFontSize=10\nFontHeight=-13\n"
          "FontBold=0\nFontItalic=0\nFontUnderline=0\nFontStrikeOut=0\nAlignX=2\nAlignY=2\nShape=1\n"
          "PenWidth=2\nCurveSize=32\nTextureMode=1\nTextStyle=0\nIsTransparent=0\nIsAntialiased=0\n"
@@ -170,7 +170,8 @@ TEST(EditCommands, PasteOfAnEmptyOrDamagedClipboardAddsNothing) {
       {"no objects", "[Heading]\nNumOfButtons=0\n[Button0]\nButtonText=Old\n", false},
       {"a bad escape in the second object",
        "[Heading]\nNumOfButtons=2\n[Button0]\nButtonText=Good\n[Button1]\nButtonText=%zz\n", true},
-      {"a bad page colour", "[Heading]\nBGColor=nonsense\nNumOfButtons=1\n[Button0]\nButtonText=Good\n", true},
+      {"a bad page colour", "[Heading]\nBGColor=nonsense\nNumOfButtons=1\n[Button0]\nButtonText=Good\n",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -359,10 +360,8 @@ TEST(EditCommands, ClosingAfterUndoAsksToSaveOnlyWhenThePageDiffersFromTheFile) 
     TCloseAction action = caNone;
     w->FormClose(nullptr, action);
     EXPECT_EQ(action, caFree);
-    if (saveBetween)
-      EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"Save changes to " + p + "?"}));
-    else
-      EXPECT_TRUE(home.TakeBoxes().empty());
+    if (saveBetween) EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"Save changes to " + p + "?"}));
+    else EXPECT_TRUE(home.TakeBoxes().empty());
   }
 }
 
@@ -391,7 +390,8 @@ TEST(EditCommands, DeleteLeavesNoCurrentObjectAndWaitsUnderItsName) {
 
 TEST(EditCommands, DuplicateAddsSnappedSelectedCopiesOnTop) {
   ProgramHome home;
-  auto w = Start(WriteProject(home, "edit.zlm", {{"A", 41, 43, 121, 83}, {"B", 160, 40, 240, 80}, {"C", 8, 8, 16, 16}}));
+  auto w = Start(
+      WriteProject(home, "edit.zlm", {{"A", 41, 43, 121, 83}, {"B", 160, 40, 240, 80}, {"C", 8, 8, 16, 16}}));
   w->Scene->Button(1)->WriteString("Group", "ABC1");
   SelectTexts(*w, "BA");
   w->MenuItemDuplicate1Click(nullptr);
@@ -470,7 +470,8 @@ TEST(EditCommands, GroupAndUngroupAreSavedChangesWithoutSnapshot) {
 
 TEST(EditCommands, AlignToGridFollowsSnapToGridAndTheGridSize) {
   ProgramHome home;
-  auto w = Start(WriteProject(home, "edit.zlm", {{"A", 43, 45, 123, 85}, {"B", 161, 47, 241, 87}, {"C", 5, 5, 20, 20}}));
+  auto w = Start(
+      WriteProject(home, "edit.zlm", {{"A", 43, 45, 123, 85}, {"B", 161, 47, 241, 87}, {"C", 5, 5, 20, 20}}));
   SelectTexts(*w, "AB");
   // Snapping off: nothing moves, but the command still takes a snapshot.
   w->MenuItemSnapToGrid->trigger();
@@ -504,8 +505,8 @@ TEST(EditCommands, TheGridSizeDialogKeepsItsLimits) {
     const char* typed;
     bool ok;
     int grid;
-  } cases[] = {{"16", true, 16}, {"0", true, 0}, {"64", true, 64}, {"65", true, 8}, {"-1", true, 8},
-               {"x", true, 8}, {"32", false, 8}};
+  } cases[] = {{"16", true, 16}, {"0", true, 0}, {"64", true, 64}, {"65", true, 8},
+               {"-1", true, 8},  {"x", true, 8}, {"32", false, 8}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
     ProgramHome home;
@@ -513,10 +514,8 @@ TEST(EditCommands, TheGridSizeDialogKeepsItsLimits) {
     WhileModal([&c](QWidget* d) {
       auto* f = static_cast<TFormGridSize*>(d);
       f->Edit1->setText(c.typed);
-      if (c.ok)
-        f->ButtonOK->click();
-      else
-        f->close();
+      if (c.ok) f->ButtonOK->click();
+      else f->close();
     });
     w->MenuItemSetGridSize->trigger();
     EXPECT_EQ(w->Scene->GridX, c.grid);
@@ -532,8 +531,10 @@ TEST(EditCommands, PageSizeThroughItsDialog) {
     const char* height;
     bool ok;
     int w, h;
-  } cases[] = {{"640", "480", true, 640, 480},     {"2000", "100", true, 1024, 320},
-               {"abc", "1024", true, 500, 1024},   {"700", "700", false, 320, 200}};
+  } cases[] = {{"640", "480", true, 640, 480},
+               {"2000", "100", true, 1024, 320},
+               {"abc", "1024", true, 500, 1024},
+               {"700", "700", false, 320, 200}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.width) + " x " + c.height);
     ProgramHome home;
@@ -609,7 +610,8 @@ TEST(EditCommands, ResizeDialogShowsAndSetsTheCurrentObjectsBounds) {
     std::vector<std::string> shown;
     WhileModal([&](QWidget* d) {
       auto* f = static_cast<TFormResize*>(d);
-      for (QLineEdit* e : {f->EditLeft, f->EditTop, f->EditWidth, f->EditHeight}) shown.push_back(e->text().toStdString());
+      for (QLineEdit* e : {f->EditLeft, f->EditTop, f->EditWidth, f->EditHeight})
+        shown.push_back(e->text().toStdString());
       f->EditLeft->setText(c.left);
       f->EditTop->setText(c.top);
       f->EditWidth->setText(c.width);
@@ -662,7 +664,8 @@ TEST(EditCommands, EditMenuEnablesItsItemsByTheState) {
     w->PageControl->setCurrentWidget(w->TabSheetServices);
     SelectTexts(*w, c.select);
     w->UndoAvailable = c.undo;
-    w->ClipboardDoc->LoadFromString(c.clipboard ? "[Heading]\nNumOfButtons=1\n" : "[Heading]\nNumOfButtons=0\n");
+    w->ClipboardDoc->LoadFromString(c.clipboard ? "[Heading]\nNumOfButtons=1\n"
+                                                : "[Heading]\nNumOfButtons=0\n");
     w->ScrollBox->setEnabled(c.focus);
     w->MIGroup->setVisible(true);
     emit w->MIEdit->aboutToShow();

@@ -1,25 +1,25 @@
 // The editing surface of the main window: hit test, selection, moves, resizes, the rubber
 // band, the repaint pipeline with its marks, the page keys and the in-place editor, driven
 // with QTest mouse and key events on a small fixture project.
-#include <QApplication>
-#include <QLineEdit>
-#include <QMenu>
-#include <QWheelEvent>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QTest>
-#include <QTextEdit>
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <cstring>
+#include <gtest/gtest.h>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextEdit>
+#include <QWheelEvent>
 
 #include "app/Unitmain.h"
 #include "engine/XImage.h"
@@ -97,7 +97,9 @@ void Press(TFormMain& w, int x, int y, Qt::KeyboardModifiers mods = {}) {
   QTest::mousePress(w.PaintBox, Qt::LeftButton, mods, QPoint(x, y));
 }
 void MoveTo(TFormMain& w, int x, int y) { QTest::mouseMove(w.PaintBox, QPoint(x, y)); }
-void Release(TFormMain& w, int x, int y) { QTest::mouseRelease(w.PaintBox, Qt::LeftButton, {}, QPoint(x, y)); }
+void Release(TFormMain& w, int x, int y) {
+  QTest::mouseRelease(w.PaintBox, Qt::LeftButton, {}, QPoint(x, y));
+}
 void Click(TFormMain& w, int x, int y, Qt::KeyboardModifiers mods = {}) {
   Press(w, x, y, mods);
   Release(w, x, y);
@@ -112,7 +114,8 @@ void Drag(TFormMain& w, int x0, int y0, int x1, int y1) {
 std::vector<uint32_t> ExpectedScreen(TFormMain& w) {
   XImage& page = *w.Scene->Page;
   TBitmap copy(page.Width(), page.Height(), pf32bit);
-  for (int y = 0; y < page.Height(); ++y) std::memcpy(copy.ScanLine(y), page.ScanLine(y), size_t(page.Width()) * 4);
+  for (int y = 0; y < page.Height(); ++y)
+    std::memcpy(copy.ScanLine(y), page.ScanLine(y), size_t(page.Width()) * 4);
   for (int i = 0; i < w.Scene->Count(); ++i) {
     TZLMButton* o = w.Scene->Button(i);
     if (o->IsSelected)
@@ -132,7 +135,8 @@ std::vector<uint32_t> ExpectedScreen(TFormMain& w) {
 TEST(EditingSurface, HitTestTable) {
   Home home;
   // D lies over A's bottom-right corner.
-  auto w = Start(FixtureProject(home, {{"A", 40, 40, 120, 80}, {"B", 160, 40, 240, 80}, {"D", 100, 60, 200, 100}}));
+  auto w = Start(
+      FixtureProject(home, {{"A", 40, 40, 120, 80}, {"B", 160, 40, 240, 80}, {"D", 100, 60, 200, 100}}));
   TZLMButton* A = w->Scene->Button(0);
   TZLMButton* Bo = w->Scene->Button(1);
   TZLMButton* D = w->Scene->Button(2);
@@ -204,7 +208,7 @@ TEST(EditingSurface, PressingSelects) {
     int x, y;
     Qt::CursorShape shape;
   } shapes[] = {{40, 40, Qt::SizeFDiagCursor}, {120, 80, Qt::SizeFDiagCursor}, {120, 40, Qt::SizeBDiagCursor},
-                {40, 80, Qt::SizeBDiagCursor},  {80, 60, Qt::SizeAllCursor},     {300, 10, Qt::ArrowCursor}};
+                {40, 80, Qt::SizeBDiagCursor}, {80, 60, Qt::SizeAllCursor},    {300, 10, Qt::ArrowCursor}};
   for (const Shape& s : shapes) {
     MoveTo(*w, s.x, s.y);
     // (Under X the move arrives a little later.)
@@ -463,7 +467,8 @@ TEST(EditingSurface, MarksOfAPasteOverItsOriginalShow) {
     return screen[i] == (~page[i] & 0xFFFFFF);
   };
   // A's handles and a dotted side, as for one selected object.
-  for (TPoint p : {TPoint(38, 38), TPoint(121, 81), TPoint(46, 38)}) EXPECT_TRUE(inverted(p.X, p.Y)) << p.X << "," << p.Y;
+  for (TPoint p : {TPoint(38, 38), TPoint(121, 81), TPoint(46, 38)})
+    EXPECT_TRUE(inverted(p.X, p.Y)) << p.X << "," << p.Y;
   // The page bitmap keeps no marks.
   EXPECT_EQ(PagePixels(*w), page);
 }
@@ -510,16 +515,38 @@ TEST(EditingSurface, EditsAreChangesThatClosingAsksAbout) {
     void (*edit)(TFormMain&);
     bool asks;
   } cases[] = {
-      {"select and band", [](TFormMain& w) { Click(w, 80, 60); Drag(w, 10, 10, 300, 190); }, false},
+      {"select and band",
+       [](TFormMain& w) {
+         Click(w, 80, 60);
+         Drag(w, 10, 10, 300, 190);
+       },
+       false},
       {"move", [](TFormMain& w) { Drag(w, 80, 60, 120, 60); }, true},
-      {"resize", [](TFormMain& w) { Click(w, 80, 60); Drag(w, 120, 80, 160, 80); }, true},
-      {"arrow key", [](TFormMain& w) { Click(w, 80, 60); QTest::keyClick(w.ScrollBox, Qt::Key_Left); }, true},
-      {"text", [](TFormMain& w) {
+      {"resize",
+       [](TFormMain& w) {
+         Click(w, 80, 60);
+         Drag(w, 120, 80, 160, 80);
+       },
+       true},
+      {"arrow key",
+       [](TFormMain& w) {
+         Click(w, 80, 60);
+         QTest::keyClick(w.ScrollBox, Qt::Key_Left);
+       },
+       true},
+      {"text",
+       [](TFormMain& w) {
          OpenEditor(w, 80, 60);
          QTest::keyClicks(w.Memo, "x");
          Click(w, 300, 190);
-       }, true},
-      {"editor opened and left", [](TFormMain& w) { OpenEditor(w, 80, 60); Click(w, 300, 190); }, false},
+       },
+       true},
+      {"editor opened and left",
+       [](TFormMain& w) {
+         OpenEditor(w, 80, 60);
+         Click(w, 300, 190);
+       },
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -698,8 +725,8 @@ TEST(EditingSurface, ScrollBoxFocusWheelClickAndCentre) {
   bar->setValue(40);
   auto wheel = [&](int delta) {
     QPoint p(10, 10);
-    QWheelEvent e(p, w->ScrollBox->viewport()->mapToGlobal(p), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
-                  Qt::NoScrollPhase, false);
+    QWheelEvent e(p, w->ScrollBox->viewport()->mapToGlobal(p), QPoint(), QPoint(0, delta), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w->ScrollBox->viewport(), &e);
   };
   wheel(-120);

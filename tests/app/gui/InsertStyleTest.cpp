@@ -1,6 +1,8 @@
 // The insert and style commands of the main window with the real tool windows: new objects
 // and their defaults, templates as styles and as new objects, the style controls writing
 // into every selected object, and the controls set back from the focused object.
+#include <gtest/gtest.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDropEvent>
@@ -9,11 +11,10 @@
 #include <QMimeData>
 #include <QTest>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
 #include "POP/gui/PopExtCtrls.h"
-#include "engine/XImageCache.h"
 #include "engine/XImage.h"
+#include "engine/XImageCache.h"
 #include "platform/gui/QtControlEvents.h"
 #include "platform/gui/QtImage.h"
 #include "tests/support/StyleFixture.h"
@@ -34,17 +35,19 @@ TEST(InsertCommands, EachKindOfNewObjectHasItsDefaults) {
     bool transparent;
   } cases[] = {
       // The Insert menu places at fixed points, snapped to the grid of 8.
-      {"New Button", [](TFormMain& w) { return w.TBNewButton; }, "New Button", "index.htm", R(200, 96, 296, 120), 1,
-       clWindowText, false},
-      {"New Text", [](TFormMain& w) { return w.TBNewText; }, "New Text", "", R(96, 96, 192, 120), 0, 0xFFFFFF, true},
-      {"New Frame", [](TFormMain& w) { return w.TBNewFrame; }, "", "", R(96, 96, 336, 256), 1, clWindowText, false},
+      {"New Button", [](TFormMain& w) { return w.TBNewButton; }, "New Button", "index.htm",
+       R(200, 96, 296, 120), 1, clWindowText, false},
+      {"New Text", [](TFormMain& w) { return w.TBNewText; }, "New Text", "", R(96, 96, 192, 120), 0, 0xFFFFFF,
+       true},
+      {"New Frame", [](TFormMain& w) { return w.TBNewFrame; }, "", "", R(96, 96, 336, 256), 1, clWindowText,
+       false},
       {"HTML Snippet", [](TFormMain& w) { return w.TBInsertHTMLSnippet; }, "<P>Insert HTML Code Here</P>", "",
        R(8, 8, 108, 108), 24, 0x000000, false},
       // The page's menu places at the snapped point of the right click.
       {"page menu: New Button", [](TFormMain& w) { return w.PopNewButton; }, "New Button", "index.htm",
        R(248, 160, 344, 184), 1, clWindowText, false},
-      {"page menu: New Text", [](TFormMain& w) { return w.PopNewText; }, "New Text", "", R(248, 160, 344, 184), 0,
-       0xFFFFFF, true},
+      {"page menu: New Text", [](TFormMain& w) { return w.PopNewText; }, "New Text", "",
+       R(248, 160, 344, 184), 0, 0xFFFFFF, true},
       {"page menu: New Frame", [](TFormMain& w) { return w.PopNewFrame; }, "", "", R(248, 160, 488, 320), 1,
        clWindowText, false},
   };
@@ -404,9 +407,9 @@ TEST(StyleControls, WhatIsEnabledFollowsTheFocusedObject) {
     return false;
   });
   for (QWidget* c : std::initializer_list<QWidget*>{s.tools->ComboOverlay, s.tools->CheckAntialias,
-                                                   s.tools->CheckTransparent, s.tools->FlipColors,
-                                                   s.tools->ButtonLoadTexture, s.tools->ComboTextureMode,
-                                                   s.w->EditURL, s.w->ComboFontName, s.w->ComboFontSize})
+                                                    s.tools->CheckTransparent, s.tools->FlipColors,
+                                                    s.tools->ButtonLoadTexture, s.tools->ComboTextureMode,
+                                                    s.w->EditURL, s.w->ComboFontName, s.w->ComboFontSize})
     EXPECT_FALSE(c->isEnabled()) << c->objectName().toStdString();
   EXPECT_FALSE(s.w->ToolButtonBold->isEnabled());
   EXPECT_FALSE(s.w->MenuItemCut1->isEnabled());
@@ -418,7 +421,7 @@ TEST(StyleControls, WhatIsEnabledFollowsTheFocusedObject) {
   struct Case {
     int shape;
     bool curve, pen;
-  } cases[] = {{0, false, false}, {3, false, false}, {4, false, true}, {5, true, true},
+  } cases[] = {{0, false, false}, {3, false, false},  {4, false, true},  {5, true, true},
                {22, false, true}, {23, false, false}, {24, false, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shape);

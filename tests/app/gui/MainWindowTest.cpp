@@ -1,24 +1,24 @@
 // The main window's start, tables, place and close, on a temporary copy of the program
 // folder with scripted message boxes.
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QDockWidget>
-#include <QTabWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
 #include <QWidgetAction>
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "POP/PopForms.h"
 #include "POP/gui/PopDialogs.h"
@@ -111,8 +111,7 @@ const Row kTable[] = {
     {"MIOptions", "MIChangeFont", "Change Font...", "MenuItemChangeFont1Click", "", kDisabled},
     {"MIOptions", "MIButtonResize", "Button Resize...", "MIButtonResizeClick", "", kDisabled},
     {"MIOptions", "MenuItemAlignToGrid2", "Align to &Grid", "MenuItemAlignToGrid1Click", "", kDisabled},
-    {"MIOptions", "MenuItemSnapToGrid", "Snap to Grid", "MenuItemSnapToGridClick", "",
-     kCheckable | kChecked},
+    {"MIOptions", "MenuItemSnapToGrid", "Snap to Grid", "MenuItemSnapToGridClick", "", kCheckable | kChecked},
     {"MIOptions", "MenuItemSetGridSize", "Set Grid Size...", "MenuItemSetGridSizeClick", "", 0},
     {"MIOptions", "MISetBackgroundColor", "Set Background Color...", "MISetBackgroundColorClick", "", 0},
     {"MIOptions", "MISetPageSize", "Set Page Size...", "MISetPageSizeClick", "", 0},
@@ -162,12 +161,16 @@ const Row kTable[] = {
     {"ToolBar1", "ComboFontSize", "Font Size", "", "", 0},
     {"ToolBar2", "ToolButtonBold", "Bold Text", "ButtonBoldTextClick", "", kCheckable | kDisabled},
     {"ToolBar2", "ToolButtonItalic", "Italic Text", "ButtonItalicTextClick", "", kCheckable | kDisabled},
-    {"ToolBar2", "ToolButtonUnderlined", "Underlined Text", "ButtonUnderlinedTextClick", "", kCheckable | kDisabled},
-    {"ToolBar2", "ToolButtonStrikeOut", "Strikeout Text", "ButtonStrikeOutTextClick", "", kCheckable | kDisabled},
-    {"ToolBar2", "ToolButtonLeft", "Text Align Left", "ButtonAlignLeftClick", "", kCheckable | kGrouped | kDisabled},
+    {"ToolBar2", "ToolButtonUnderlined", "Underlined Text", "ButtonUnderlinedTextClick", "",
+     kCheckable | kDisabled},
+    {"ToolBar2", "ToolButtonStrikeOut", "Strikeout Text", "ButtonStrikeOutTextClick", "",
+     kCheckable | kDisabled},
+    {"ToolBar2", "ToolButtonLeft", "Text Align Left", "ButtonAlignLeftClick", "",
+     kCheckable | kGrouped | kDisabled},
     {"ToolBar2", "ToolButtonCentre", "Text Align Centre", "ButtonAlignCnterClick", "",
      kCheckable | kGrouped | kChecked | kDisabled},
-    {"ToolBar2", "ToolButtonRight", "Text Align Right", "ButtonAlignRightClick", "", kCheckable | kGrouped | kDisabled},
+    {"ToolBar2", "ToolButtonRight", "Text Align Right", "ButtonAlignRightClick", "",
+     kCheckable | kGrouped | kDisabled},
     {"ToolBar2", "ToolButtonChangeFont", "Change Font", "MenuItemChangeFont1Click", "", kDisabled},
     {"ToolBar2", "ToolButtonTextColor", "Change Text Colour", "PanelColor10DblClick", "", kDisabled},
     {"ToolBar2", "LabelLinkAddress", "Link Address:", "", "", 0},
@@ -198,8 +201,8 @@ std::vector<Entry> EntriesOf(TFormMain& w, const std::string& parent) {
   auto add = [&](QAction* a, const QMenu* menu) {
     if (a->isSeparator()) return;
     Entry e{a->objectName().toStdString(), a->text().toStdString(),
-            a->property("handler").toString().toStdString(),
-            a->shortcut().toString().toStdString(), FlagsOf(a, menu)};
+            a->property("handler").toString().toStdString(), a->shortcut().toString().toStdString(),
+            FlagsOf(a, menu)};
     if (QMenu* sub = a->menu()) e.name = sub->objectName().toStdString();
     out.push_back(e);
   };
@@ -332,7 +335,7 @@ TEST(MainWindow, StartOpensTheRightProject) {
   struct Case {
     const char* what;
     bool defaultExists;
-    int args;  // 0, 1 or 2 command-line arguments (the first one names "arg.zlm")
+    int args;            // 0, 1 or 2 command-line arguments (the first one names "arg.zlm")
     const char* expect;  // "default", "arg" or "splash"
   } cases[] = {
       {"no default, no argument", false, 0, "splash"},

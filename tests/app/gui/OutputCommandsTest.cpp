@@ -1,6 +1,13 @@
 // The commands that take the page out of the editor, on the real main window: export, preview
 // through the image map, print and page setup, the head editor, the Help menu's addresses, the
 // about box and the tips, and the Services tab's browser.
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -13,13 +20,6 @@
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
-#include <cstdlib>
-#include <set>
-#include <string>
-#include <vector>
 
 #include "POP/PopInno.h"
 #include "POP/gui/PopDialogs.h"
@@ -36,7 +36,9 @@
 
 namespace {
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 // A white 200 x 120 page: A and C are selected, B lies between them, unselected, in red.
 // The selection's bounds are (8, 8) - (180, 90); the point (85, 45) is B's alone.
@@ -118,8 +120,8 @@ void PutRegistry(const std::string& key, const std::string& name, const std::str
 
 // The publisher's address as the installer records it.
 void SetPublisherURL(const std::string& url) {
-  PutRegistry("\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Varnholt Zelmora_is1", "URLInfoAbout",
-              url);
+  PutRegistry("\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Varnholt Zelmora_is1",
+              "URLInfoAbout", url);
 }
 
 // The masks of the save-picture dialog's filter, without the "All" entry's list.
@@ -148,12 +150,12 @@ TEST(OutputCommands, ExportWritesThePagePixelsUnderTheSelectionInEveryOfferedFor
     const char* ext;
     bool written;
     double tolerance;  // mean difference per channel
-  } cases[] = {{"bmp", true, 0},   {"png", true, 0},    {"gif", true, 2},  {"jpg", true, 6},
-               {"jpeg", true, 6},  {"jpe", true, 6},    {"ppm", true, 0},  {"ico", false, 0},
-               {"wmf", false, 0}};
+  } cases[] = {{"bmp", true, 0}, {"png", true, 0}, {"gif", true, 2},  {"jpg", true, 6}, {"jpeg", true, 6},
+               {"jpe", true, 6}, {"ppm", true, 0}, {"ico", false, 0}, {"wmf", false, 0}};
   std::set<std::string> covered;
   for (const Case& c : cases) covered.insert(c.ext);
-  for (const std::string& ext : OfferedExtensions()) EXPECT_TRUE(covered.count(ext)) << "untested format " << ext;
+  for (const std::string& ext : OfferedExtensions())
+    EXPECT_TRUE(covered.count(ext)) << "untested format " << ext;
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.ext);
@@ -216,7 +218,8 @@ TEST(OutputCommands, NothingSelectedIsReportedByExportPreviewAndPrint) {
 
   w->MIPreviewInBrowser->trigger();
   w->ToolButtonPreview->trigger();
-  EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"There is nothing to preview", "There is nothing to preview"}));
+  EXPECT_EQ(home.TakeBoxes(),
+            (std::vector<std::string>{"There is nothing to preview", "There is nothing to preview"}));
   EXPECT_TRUE(home.services.Opened.empty());
   EXPECT_FALSE(FileExists(map.FileName));
 
@@ -332,7 +335,8 @@ TEST(OutputCommands, HeadEditsCountAsUnsavedChanges) {
     SCOPED_TRACE(std::to_string(c.before) + (c.accept ? " OK" : " Cancel"));
     w->ChangeCount = c.before;
     const std::string title = "Title " + std::to_string(c.before) + (c.accept ? "a" : "c");
-    WhenShown<TFormEditHTMLHead>(c.accept, [&](TFormEditHTMLHead* d) { d->EditTitle->setText(QString::fromStdString(title)); });
+    WhenShown<TFormEditHTMLHead>(
+        c.accept, [&](TFormEditHTMLHead* d) { d->EditTitle->setText(QString::fromStdString(title)); });
     w->MIEditHTMLHeader->trigger();
     EXPECT_EQ(w->ChangeCount, c.after);
     EXPECT_EQ(w->Scene->ReadString("Tit") == title, c.accept);
@@ -348,8 +352,8 @@ TEST(OutputCommands, HelpEntriesOpenThePublishersAddressesAndTheUpdater) {
   auto w = StartMainWindow();
   w->TBHomePage->trigger();
   w->TBManual->trigger();
-  EXPECT_EQ(home.services.Opened,
-            (std::vector<std::string>{"http://127.0.0.1:9/zelmora/", "http://127.0.0.1/zlm/manual/manual.htm"}));
+  EXPECT_EQ(home.services.Opened, (std::vector<std::string>{"http://127.0.0.1:9/zelmora/",
+                                                            "http://127.0.0.1/zlm/manual/manual.htm"}));
 
   // The updater: off and inert while none is installed, started with the product code once
   // one is.

@@ -1,24 +1,25 @@
 // The HTML page builder on the real main window: a fixture page built into a site folder,
 // the markup and the slices it writes, the browser it opens, and what it refuses.
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "POP/PopBitmap.h"
 #include "POP/PopTypes.h"
-#include "tests/engine/SlicedPage.h"
 #include "engine/TTableMaker.h"
 #include "engine/XRender.h"
+#include "tests/engine/SlicedPage.h"
 #include "tests/support/PageBuilderFixture.h"
 #include "tests/support/ProgramHome.h"
 
 namespace {
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 bool StartsWith(const std::string& text, const std::string& part) { return text.rfind(part, 0) == 0; }
 
 const char* const kFont = "<FONT color=000000 face=Verdana style=text-decoration:none;font-size:13>";
@@ -52,19 +53,24 @@ TEST(PageBuilder, BuildsTheSiteOfThePage) {
   EXPECT_TRUE(Contains(page, "<TITLE>Shop front</TITLE>")) << page;
   EXPECT_TRUE(Contains(page, "bgColor=FFFFFF")) << page;
   const TRect area = RectIntersection(w->Scene->GetBounds(true), TRect(0, 0, 320, 200));
-  EXPECT_TRUE(Contains(page, "<TABLE width=" + IntToStr(area.Width()) + " height=" + IntToStr(area.Height()) +
-                                 " border=0")) << page;
+  EXPECT_TRUE(Contains(
+      page, "<TABLE width=" + IntToStr(area.Width()) + " height=" + IntToStr(area.Height()) + " border=0"))
+      << page;
 
   // Plain captions, text areas and snippets are markup; the text area's text is escaped and
   // scrolls in a box of its object's size, the snippet's is taken as it stands.
-  EXPECT_TRUE(Contains(page, "<A href=home.htm><DIV ALIGN=CENTER>" + std::string(kFont) + "Home</FONT></DIV></A>"))
+  EXPECT_TRUE(
+      Contains(page, "<A href=home.htm><DIV ALIGN=CENTER>" + std::string(kFont) + "Home</FONT></DIV></A>"))
       << page;
   EXPECT_TRUE(Contains(page, "<SPAN style=\"width:112;height:50;overflow:auto\"><DIV ALIGN=CENTER>" +
-                                 std::string(kFont) + "a &lt; b &amp; c</FONT></DIV></SPAN>")) << page;
+                                 std::string(kFont) + "a &lt; b &amp; c</FONT></DIV></SPAN>"))
+      << page;
   EXPECT_TRUE(Contains(page, "<SPAN style=\"width:100;height:50;overflow:hidden\"><DIV ALIGN=CENTER>" +
-                                 std::string(kFont) + "<i>raw</i> & more</FONT></DIV></SPAN>")) << page;
+                                 std::string(kFont) + "<i>raw</i> & more</FONT></DIV></SPAN>"))
+      << page;
   // A text area whose text does not fit is still text.
-  EXPECT_TRUE(Contains(page, "overflow:auto\"><DIV ALIGN=CENTER>" + std::string(kFont) + "Scrolling text")) << page;
+  EXPECT_TRUE(Contains(page, "overflow:auto\"><DIV ALIGN=CENTER>" + std::string(kFont) + "Scrolling text"))
+      << page;
   EXPECT_TRUE(Contains(page, ">Over</FONT>")) << page;
   // Pixels: the antialiased caption, the caption taller than its box, the empty caption;
   // left out: the object partly off the page and the one under another.
@@ -198,8 +204,8 @@ TEST(PageBuilder, RefusalsAndFailures) {
       {"drive", std::string("c:site"), "can not be used as a web site name"},
       {"absolute", std::string("/tmp/zelmora-escape"), "can not be used as a web site name"},
       {"a file in the way", std::string("taken"), "Could not create site directory"},
-      {"existing, keep it", std::string("old"), "This site already exists. Do you want to overwrite it with a new one?",
-       IDNO},
+      {"existing, keep it", std::string("old"),
+       "This site already exists. Do you want to overwrite it with a new one?", IDNO},
       {"the page cannot be written", std::string("locked"), "The web site could not be written.", IDYES},
   };
   for (const Case& c : cases) {
@@ -244,14 +250,16 @@ TEST(PageBuilder, AnEmptyPageIsRefusedBeforeAnyQuestion) {
   ProgramHome home;
   const std::string project = home.dir.File("empty.zlm");
   // One object, wholly off the page.
-  WriteAll(project, "[Heading]\r\nNumOfButtons=1\r\nProjectWidth=100\r\nProjectHeight=100\r\n"
-                    "[Button0]\r\nButtonText=Away\r\nRectLeft=200\r\nRectRight=260\r\nRectTop=0\r\nRectBottom=20\r\n");
+  WriteAll(project,
+           "[Heading]\r\nNumOfButtons=1\r\nProjectWidth=100\r\nProjectHeight=100\r\n"
+           "[Button0]\r\nButtonText=Away\r\nRectLeft=200\r\nRectRight=260\r\nRectTop=0\r\nRectBottom=20\r\n");
   auto w = StartMainWindow({project});
   for (int objects : {1, 0}) {
     SCOPED_TRACE(objects);
     if (objects == 0) w->Scene->Clear();
     w->MIHTMLPageBuilder->trigger();
-    EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"A HTML page can not be built from the current project"}));
+    EXPECT_EQ(home.TakeBoxes(),
+              (std::vector<std::string>{"A HTML page can not be built from the current project"}));
     EXPECT_TRUE(home.services.InputBoxes.empty());
     EXPECT_FALSE(DirectoryExists(home.dir.File("Sites/empty")));
   }

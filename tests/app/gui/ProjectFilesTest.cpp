@@ -1,17 +1,17 @@
 // New, open, reopen, save and save as on the real main window, with scripted dialogs and
 // boxes, on a temporary copy of the program folder.
-#include <QAction>
-#include <QDockWidget>
-#include <QListWidget>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <string>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-
-#include <cstring>
-#include <string>
 #include <vector>
+
+#include <QAction>
+#include <QDockWidget>
+#include <QListWidget>
 
 #include "POP/gui/PopDialogs.h"
 #include "platform/WaitIndicator.h"
@@ -87,10 +87,10 @@ std::string Object(int i, const std::string& text, int left, int top) {
 // A project of `count` objects with a section of another program between the heading and
 // the objects, and the page keys after the scene's own.
 std::string ProjectText(int count) {
-  std::string s =
-      "[Heading]\r\nVersion=1.0\r\nBGColor=clWhite\r\nLastSelected=0\r\nNumOfButtons=" + std::to_string(count) +
-      "\r\nMetaInfo=%5BBase%5D%0ATit%3DTest+page%0A\r\nGridX=4\r\nGridY=6\r\nProjectWidth=320\r\n"
-      "ProjectHeight=200\r\n[Notes]\r\nKept=yes\r\n";
+  std::string s = "[Heading]\r\nVersion=1.0\r\nBGColor=clWhite\r\nLastSelected=0\r\nNumOfButtons=" +
+                  std::to_string(count) +
+                  "\r\nMetaInfo=%5BBase%5D%0ATit%3DTest+page%0A\r\nGridX=4\r\nGridY=6\r\nProjectWidth=320\r\n"
+                  "ProjectHeight=200\r\n[Notes]\r\nKept=yes\r\n";
   for (int i = 0; i < count; ++i) s += Object(i, "Item+" + std::to_string(i), 8 + 16 * i, 8 + 8 * i);
   return s;
 }
@@ -101,7 +101,8 @@ std::string SavedObject(int i, const std::string& text, int left, int top, bool 
          "\r\nRectRight=" + std::to_string(left + 80) + "\r\nRectTop=" + std::to_string(top) +
          "\r\nRectBottom=" + std::to_string(top + 24) +
          "\r\nGroup=\r\nLinkAddress=\r\nStyleName=\r\nIsSelected=" + (selected ? "1" : "0") +
-         "\r\nFontName=Verdana\r\nFontColor=-2147483640\r\nFontSize=10\r\nFontHeight=-13\r\nFontBold=0\r\nFontItalic=0\r\n"
+         "\r\nFontName=Verdana\r\nFontColor=-2147483640\r\nFontSize=10\r\nFontHeight=-13\r\nFontBold="
+         "0\r\nFontItalic=0\r\n"
          "FontUnderline=0\r\nFontStrikeOut=0\r\nAlignX=2\r\nAlignY=2\r\nShape=1\r\nPenWidth=2\r\n"
          "CurveSize=32\r\nTextureMode=1\r\nTextStyle=0\r\nIsTransparent=0\r\nIsAntialiased=0\r\n"
          "Color0=12632256\r\nColor1=0\r\nColor2=8421504\r\nColor3=12632256\r\nColor4=16777215\r\n"
@@ -169,9 +170,10 @@ TEST(ProjectFiles, NewPageSavedAsIsTheExactFile) {
   w->MISaveAs->trigger();
   const std::string saved = home.dir.File("work/page.zlm");
   EXPECT_FALSE(FileExists(home.dir.File("work/page.txt")));
-  EXPECT_EQ(ReadAll(saved),
-            "[Heading]\r\nGridX=8\r\nGridY=8\r\nProjectWidth=640\r\nProjectHeight=480\r\nVersion=1.0\r\n"
-            "BGColor=$00FF6060\r\nLastSelected=-1\r\nNumOfButtons=0\r\nMetaInfo=%5BBase%5D%0ATit%3DWelcome%0A\r\n");
+  EXPECT_EQ(
+      ReadAll(saved),
+      "[Heading]\r\nGridX=8\r\nGridY=8\r\nProjectWidth=640\r\nProjectHeight=480\r\nVersion=1.0\r\n"
+      "BGColor=$00FF6060\r\nLastSelected=-1\r\nNumOfButtons=0\r\nMetaInfo=%5BBase%5D%0ATit%3DWelcome%0A\r\n");
   EXPECT_EQ(w->ProjectFileName, saved);
   EXPECT_EQ(w->ChangeCount, 0);
   EXPECT_EQ(home.Setting("Settings", "DefaultProject"), saved);
@@ -228,7 +230,8 @@ TEST(ProjectFiles, OpenSaveOpenSaveIsIdentical) {
       "ProjectHeight=200\r\n[Notes]\r\nKept=yes\r\n";
   for (int i = 0; i < 6; ++i) {
     std::string text = "Item+" + std::to_string(i);
-    expected += i < 4 ? SavedObject(i, text, 8 + 16 * i, 8 + 8 * i, false) : Object(i, text, 8 + 16 * i, 8 + 8 * i);
+    expected +=
+        i < 4 ? SavedObject(i, text, 8 + 16 * i, 8 + 8 * i, false) : Object(i, text, 8 + 16 * i, 8 + 8 * i);
   }
   const std::string first = ReadAll(p);
   EXPECT_EQ(first, expected);
@@ -370,7 +373,9 @@ TEST(ProjectFiles, OpeningABrokenFileKeepsTheCurrentPage) {
       ForceDirectories(bad);
     } else if (std::string(c.what) == "bad colour") {
       bad = home.dir.File("bad.zlm");
-      WriteAll(bad, "[Heading]\r\nBGColor=not a colour\r\nNumOfButtons=1\r\nProjectWidth=64\r\n[Button0]\r\nButtonText=x\r\n");
+      WriteAll(bad,
+               "[Heading]\r\nBGColor=not a "
+               "colour\r\nNumOfButtons=1\r\nProjectWidth=64\r\n[Button0]\r\nButtonText=x\r\n");
     }
     auto w = StartMainWindow();
     dialogs.answers = {good};

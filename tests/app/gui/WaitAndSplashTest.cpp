@@ -1,4 +1,7 @@
+#include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 #include <QLabel>
 #include <QMainWindow>
@@ -6,9 +9,6 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
-#include <algorithm>
-#include <filesystem>
-#include <stdexcept>
 
 #include "app/AppEnvironment.h"
 #include "app/forms/Unitpleasewait.h"
@@ -179,8 +179,8 @@ TEST_F(WaitFixture, VisibleProgressPaintsTheStrip) {
   wait.SetProgress(50, 100);
   const QImage& s = wait.PaintBox->Surface;
   ASSERT_EQ(s.size(), QSize(338, 7));
-  EXPECT_EQ(s.pixel(1, 3) & 0xFFFFFF, 0u);             // odd column, peak at 0: black
-  EXPECT_EQ(s.pixel(2, 6) & 0xFFFFFF, 0x7878FFu);      // even column: the panel colour
+  EXPECT_EQ(s.pixel(1, 3) & 0xFFFFFF, 0u);         // odd column, peak at 0: black
+  EXPECT_EQ(s.pixel(2, 6) & 0xFFFFFF, 0x7878FFu);  // even column: the panel colour
   wait.EndWait();
 }
 
@@ -192,9 +192,9 @@ struct SplashFixture : ::testing::Test {
   ScriptedServices services;  // a 1280 x 1024 screen
   void SetUp() override {
     ReleaseEnvironment();
-    std::filesystem::copy(ZELMORA_DATA, home.Path(),
-                          std::filesystem::copy_options::recursive |
-                              std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy(
+        ZELMORA_DATA, home.Path(),
+        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
   }
   void TearDown() override { ReleaseEnvironment(); }
 };

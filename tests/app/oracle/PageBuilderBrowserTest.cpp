@@ -1,23 +1,21 @@
 // The page builder's site as headless Chromium shows it: outside the captions that became
 // markup the screenshot is the page area pixel for pixel; inside them the browser draws the
 // text, and the DOM holds it with its links.
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include "POP/PopHTML.h"
 #include "POP/PopTypes.h"
 #include "app/AppEnvironment.h"
+#include "tests/support/Oracle.h"
 #include "tests/support/PageBuilderFixture.h"
 #include "tests/support/ProgramHome.h"
-#include "tests/support/Oracle.h"
 #include "tests/support/Tools.h"
 
 namespace {
-
 
 // A binary PPM of a bitmap, with the given rectangles painted over in one colour.
 std::string P6(TBitmap& b, const std::vector<TRect>& masked, int dx, int dy, int width, int height,
@@ -36,7 +34,6 @@ std::string P6(TBitmap& b, const std::vector<TRect>& masked, int dx, int dy, int
   return s;
 }
 
-
 // The pixels of a part of a picture file, as ImageMagick reads it: 0xRRGGBB values.
 std::vector<uint32_t> Crop(const std::string& file, const TRect& r) {
   std::string ppm = ShellOutput("convert " + ShellQuote(file) + " -crop " + IntToStr(r.Width()) + "x" +
@@ -47,7 +44,8 @@ std::vector<uint32_t> Crop(const std::string& file, const TRect& r) {
   for (int fields = 0; fields < 4 && header < ppm.size(); ++header)
     if (ppm[header] == '\n' || ppm[header] == ' ') ++fields;
   for (size_t i = header; i + 2 < ppm.size(); i += 3)
-    pixels.push_back(uint32_t(uint8_t(ppm[i])) << 16 | uint32_t(uint8_t(ppm[i + 1])) << 8 | uint8_t(ppm[i + 2]));
+    pixels.push_back(uint32_t(uint8_t(ppm[i])) << 16 | uint32_t(uint8_t(ppm[i + 1])) << 8 |
+                     uint8_t(ppm[i + 2]));
   return pixels;
 }
 
@@ -62,7 +60,8 @@ struct Built {
 Built Build(ProgramHome& home, TFormMain& w, const std::string& name) {
   RenderWholePage(w);
   Built b;
-  b.area = RectIntersection(w.Scene->GetBounds(true), TRect(0, 0, w.Scene->Page->Width(), w.Scene->Page->Height()));
+  b.area = RectIntersection(w.Scene->GetBounds(true),
+                            TRect(0, 0, w.Scene->Page->Width(), w.Scene->Page->Height()));
   home.services.Inputs = {name};
   w.MIHTMLPageBuilder->trigger();
   EXPECT_TRUE(home.services.Boxes.empty());
@@ -83,7 +82,8 @@ void ExpectLooksLikeThePage(TFormMain& w, const Built& b, const TempDir& work, c
   const int pad = 20, winW = b.area.Width() + 1 + 2 * pad, winH = b.area.Height() + 1 + pad;
   const int dx = pad + 1 - b.area.Left, dy = 1 - b.area.Top;
   std::string shot = work.File(keepAs + ".png");
-  Chromium(work, "--screenshot=" + ShellQuote(shot) + " --window-size=" + IntToStr(winW) + "," + IntToStr(winH),
+  Chromium(work,
+           "--screenshot=" + ShellQuote(shot) + " --window-size=" + IntToStr(winW) + "," + IntToStr(winH),
            "file://" + b.index);
   ASSERT_TRUE(FileExists(shot)) << "no screenshot";
   EXPECT_EQ(ShellOutput("identify -format %wx%h " + ShellQuote(shot)), IntToStr(winW) + "x" + IntToStr(winH));
@@ -102,7 +102,8 @@ void ExpectLooksLikeThePage(TFormMain& w, const Built& b, const TempDir& work, c
   page.SetSize(winW, winH);
   {
     TColor bg = ColorToRGB(w.Scene->BGColor);
-    uint32_t paper = 0xFF000000u | uint32_t(GetRValue(bg)) << 16 | uint32_t(GetGValue(bg)) << 8 | GetBValue(bg);
+    uint32_t paper =
+        0xFF000000u | uint32_t(GetRValue(bg)) << 16 | uint32_t(GetGValue(bg)) << 8 | GetBValue(bg);
     for (int y = 0; y < winH; ++y)
       for (int x = 0; x < winW; ++x) {
         int px = x - dx, py = y - dy;
@@ -116,10 +117,12 @@ void ExpectLooksLikeThePage(TFormMain& w, const Built& b, const TempDir& work, c
   std::string maskedShot = work.File(keepAs + "-masked.ppm");
   std::string draw;
   for (const TRect& r : masked)
-    draw += " -draw " + ShellQuote("rectangle " + IntToStr(r.Left) + "," + IntToStr(r.Top) + " " + IntToStr(r.Right - 1) +
-                              "," + IntToStr(r.Bottom - 1));
-  ShellOutput("convert " + ShellQuote(shot) + " -alpha off -fill '#FF00FF' -stroke none" + draw + " " + ShellQuote(maskedShot));
-  EXPECT_EQ(DifferentPixels(maskedShot, expected), 0) << "the screenshot differs from the page outside the markup";
+    draw += " -draw " + ShellQuote("rectangle " + IntToStr(r.Left) + "," + IntToStr(r.Top) + " " +
+                                   IntToStr(r.Right - 1) + "," + IntToStr(r.Bottom - 1));
+  ShellOutput("convert " + ShellQuote(shot) + " -alpha off -fill '#FF00FF' -stroke none" + draw + " " +
+              ShellQuote(maskedShot));
+  EXPECT_EQ(DifferentPixels(maskedShot, expected), 0)
+      << "the screenshot differs from the page outside the markup";
 
   // Inside each markup caption the browser drew text: pixels of the caption's colour, which
   // the page without its caption does not have there.
@@ -153,7 +156,8 @@ TEST(PageBuilderInABrowser, TheFixtureSiteLooksLikeThePage) {
   std::string dom = Chromium(work, "--dump-dom", "file://" + b.index);
   EXPECT_NE(dom.find("<title>Shop front</title>"), std::string::npos) << dom;
   EXPECT_NE(dom.find("<a href=\"home.htm\"><div align=\"CENTER\"><font color=\"000000\" face=\"Verdana\""),
-            std::string::npos) << dom;
+            std::string::npos)
+      << dom;
   EXPECT_NE(dom.find(">a &lt; b &amp; c</font>"), std::string::npos) << dom;
   EXPECT_NE(dom.find("><i>raw</i> &amp; more</font>"), std::string::npos) << dom;
   EXPECT_EQ(dom.find("Under"), std::string::npos);

@@ -1,20 +1,19 @@
 // A sliced page against independent readers: headless Chromium renders index.htm and dumps
 // its DOM, pngcheck checks every slice, and ImageMagick compares each slice with its crop of
 // the page bitmap.
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <regex>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
-#include "tests/engine/SlicedPage.h"
 #include "engine/TTableMaker.h"
 #include "engine/XObject.h"
-#include "tests/support/TestSupport.h"
+#include "tests/engine/SlicedPage.h"
 #include "tests/support/Oracle.h"
+#include "tests/support/TestSupport.h"
 #include "tests/support/Tools.h"
 
 namespace {
@@ -33,8 +32,6 @@ void WriteP6(TBitmap& b, const std::string& name) {
   }
   WriteAll(name, s);
 }
-
-
 
 // The table as a list of the tags that carry its structure, from the browser's DOM (names
 // and attributes lower case, values quoted) or from the slicer's cells.
@@ -100,8 +97,8 @@ struct Scene {
       if (x < 2 || y < 2 || x >= 78 || y >= 38) return 0xFF202020u;  // frame
       return Mix(0xFFD03020, 0xFF2040D0, x, 80);
     };
-    const TRect a(16, 12, 96, 52), a2(136, 12, 216, 52), panel(40, 70, 140, 130),
-        block(160, 80, 220, 140), bar(120, 100, 180, 120);
+    const TRect a(16, 12, 96, 52), a2(136, 12, 216, 52), panel(40, 70, 140, 130), block(160, 80, 220, 140),
+        bar(120, 100, 180, 120);
     PaintRect(page, a, button);
     PaintRect(page, a2, button);
     PaintRect(page, panel, [](int, int y) { return Mix(0xFF10A040, 0xFFE0FFE0, y, 60); });
@@ -162,21 +159,22 @@ TEST(SlicedPageInABrowser, LooksLikeThePageAndHasItsCells) {
   const int pad = 20, winW = kW + 1 + 2 * pad, winH = kH + 1 + pad;
   std::string shot = work.File("shot.png");
   int status = 0;
-  Chromium(work, "--screenshot=" + ShellQuote(shot) + " --window-size=" + IntToStr(winW) + "," + IntToStr(winH),
+  Chromium(work,
+           "--screenshot=" + ShellQuote(shot) + " --window-size=" + IntToStr(winW) + "," + IntToStr(winH),
            url, &status);
   ASSERT_TRUE(FileExists(shot)) << "no screenshot";
   XImage expected;
   MakePage(expected, winW, winH, kPaper);
-  PaintRect(expected, Bounds(pad + 1, 1, kW, kH), [&](int x, int y) {
-    return reinterpret_cast<const uint32_t*>(s.page.ScanLine(y))[x];
-  });
+  PaintRect(expected, Bounds(pad + 1, 1, kW, kH),
+            [&](int x, int y) { return reinterpret_cast<const uint32_t*>(s.page.ScanLine(y))[x]; });
   std::string expectedPpm = work.File("expected.ppm");
   WriteP6(expected, expectedPpm);
   EXPECT_EQ(ShellOutput("identify -format %wx%h " + ShellQuote(shot)), IntToStr(winW) + "x" + IntToStr(winH));
   EXPECT_EQ(DifferentPixels(shot, expectedPpm), 0) << "the screenshot differs from the page";
   if (const char* keep = getenv("ZELMORA_KEEP_ORACLE_OUTPUT")) {
-    std::filesystem::copy(site, keep, std::filesystem::copy_options::recursive |
-                                          std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy(
+        site, keep,
+        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
     std::filesystem::copy_file(shot, std::string(keep) + "/shot.png",
                                std::filesystem::copy_options::overwrite_existing);
   }
@@ -194,8 +192,9 @@ TEST(SlicedPageInABrowser, LooksLikeThePageAndHasItsCells) {
   EXPECT_NE(dom.find(R"(<a href="other.htm"><img src="0.png" border="0" width="80" height="40"></a>)"),
             std::string::npos);
   EXPECT_NE(dom.find(R"(bgcolor="FF9900")"), std::string::npos);
-  EXPECT_NE(dom.find(R"(<body bgcolor="EEE8D5" topmargin="0" leftmargin="0" marginheight="0" marginwidth="0">)"),
-            std::string::npos);
+  EXPECT_NE(
+      dom.find(R"(<body bgcolor="EEE8D5" topmargin="0" leftmargin="0" marginheight="0" marginwidth="0">)"),
+      std::string::npos);
 }
 
 }  // namespace

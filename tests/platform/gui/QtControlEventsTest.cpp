@@ -1,14 +1,15 @@
 // The user-only change and click events: what the program writes into a control reaches no
 // handler, what the user does reaches it once.
+#include "platform/gui/QtControlEvents.h"
+
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
 #include <QTest>
-#include <gtest/gtest.h>
-
-#include "platform/gui/QtControlEvents.h"
 
 namespace {
 

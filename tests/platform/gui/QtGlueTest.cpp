@@ -1,6 +1,8 @@
 // The Qt glue: bitmap <-> QImage, the paint box's mouse order and context menu, the dock
 // sites' one-client rule.
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QDockWidget>
@@ -8,8 +10,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
-#include <string>
-#include <vector>
 
 #include "platform/gui/QtDock.h"
 #include "platform/gui/QtImage.h"
@@ -60,8 +60,8 @@ struct Recorder {
   std::vector<std::string> log;
   explicit Recorder(TQtPaintBox& box) {
     QObject::connect(&box, &TQtPaintBox::MouseDown, [this](TMouseButton b, TShiftState s, int x, int y) {
-      log.push_back("down " + std::to_string(b) + (s & ssDouble ? " double" : "") + " " +
-                    std::to_string(x) + "," + std::to_string(y));
+      log.push_back("down " + std::to_string(b) + (s & ssDouble ? " double" : "") + " " + std::to_string(x) +
+                    "," + std::to_string(y));
     });
     QObject::connect(&box, &TQtPaintBox::MouseUp, [this](TMouseButton b, TShiftState, int, int) {
       log.push_back("up " + std::to_string(b));
@@ -87,8 +87,8 @@ TEST(QtPaintBox, DoubleClickIsReportedAsTheComponentLibraryDoes) {
   Send(box, QEvent::MouseButtonRelease, Qt::LeftButton, {10, 20});
   Send(box, QEvent::MouseButtonDblClick, Qt::LeftButton, {10, 20});
   Send(box, QEvent::MouseButtonRelease, Qt::LeftButton, {10, 20});
-  EXPECT_EQ(r.log, (std::vector<std::string>{"down 0 10,20", "up 0", "dblclick",
-                                             "down 0 double 10,20", "up 0"}));
+  EXPECT_EQ(r.log,
+            (std::vector<std::string>{"down 0 10,20", "up 0", "dblclick", "down 0 double 10,20", "up 0"}));
 }
 
 TEST(QtPaintBox, ContextMenuOpensAfterTheRightButtonsRelease) {

@@ -1,3 +1,5 @@
+#include "platform/gui/QtServices.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -18,7 +20,6 @@
 #include "platform/IniFiles.h"
 #include "platform/MessageService.h"
 #include "platform/PrinterService.h"
-#include "platform/gui/QtServices.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -54,13 +55,18 @@ TEST(QtServices, MessageBoxResults) {
     QMessageBox::StandardButton button;
     int id;
   } cases[] = {
-      {MB_OK, B::Ok, IDOK},           {MB_YESNO, B::Yes, IDYES},
-      {MB_YESNO, B::No, IDNO},        {MB_YESNOCANCEL, B::Cancel, IDCANCEL},
-      {MB_ABORTRETRYIGNORE, B::Abort, IDABORT}, {MB_ABORTRETRYIGNORE, B::Retry, IDRETRY},
+      {MB_OK, B::Ok, IDOK},
+      {MB_YESNO, B::Yes, IDYES},
+      {MB_YESNO, B::No, IDNO},
+      {MB_YESNOCANCEL, B::Cancel, IDCANCEL},
+      {MB_ABORTRETRYIGNORE, B::Abort, IDABORT},
+      {MB_ABORTRETRYIGNORE, B::Retry, IDRETRY},
       {MB_ABORTRETRYIGNORE, B::Ignore, IDIGNORE},
       // Closed without a button.
-      {MB_OK, B::NoButton, IDOK},     {MB_YESNOCANCEL, B::NoButton, IDCANCEL},
-      {MB_OKCANCEL, B::NoButton, IDCANCEL}, {MB_YESNO, B::NoButton, IDNO},
+      {MB_OK, B::NoButton, IDOK},
+      {MB_YESNOCANCEL, B::NoButton, IDCANCEL},
+      {MB_OKCANCEL, B::NoButton, IDCANCEL},
+      {MB_YESNO, B::NoButton, IDNO},
   };
   for (const auto& c : cases) EXPECT_EQ(MessageBoxResult(c.flags, c.button), c.id) << c.flags;
 }

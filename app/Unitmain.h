@@ -12,6 +12,7 @@
 
 #include "POP/PopFastINI.h"
 #include "POP/PopForms.h"
+#include "engine/RegionRect.h"
 #include "engine/XZLMButton.h"
 #include "platform/Types.h"
 #include "platform/gui/QtDock.h"
@@ -368,6 +369,10 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   bool FClosingMemo = false;
   // The object that the in-place editor works on, if it is still on the page.
   TZLMButton* MemoObject() const;
+  // The page areas to repaint; between redraws it holds the whole page.
+  TRegionList DirtyRegion = nullptr;
+  // Set by a double click: the mouse-down that follows it belongs to the double click.
+  bool IgnoreNextMouseDown = false;
 };
 
 extern TFormMain* FormMain;

@@ -1,0 +1,279 @@
+// The main window's edit commands: undo, the object clipboard, selection, grouping, sizes,
+// grid and background.
+#include "app/Unitmain.h"
+
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include "POP/PopBitmap.h"
+#include "POP/PopTypes.h"
+#include "app/Unitmain_p.h"
+#include "app/forms/Uniteditprojectsize.h"
+#include "app/forms/Unitgridsize.h"
+#include "app/forms/Unitimagemap.h"
+#include "app/forms/Unitresize.h"
+#include "platform/SysUtils.h"
+#include "platform/WaitIndicator.h"
+#include "platform/gui/QtImage.h"
+
+// --- Edit commands ---
+
+// The modification time of a file in nanoseconds; 0 when it does not exist.
+static int64_t FileStamp(const std::string& name) {
+  struct stat st {};
+  if (name.empty() || stat(name.c_str(), &st) != 0) return 0;
+  return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// The dialogs are made at start-up by the program; a window without them (a test, a tool)
+// makes its own on first use, owned by the window.
+template <class Form>
+static Form& EditDialog(Form*& global, QWidget* owner) {
+  if (!global) global = new Form(owner);
+  return *global;
+}
+
+void TFormMain::TakeUndoSnapshot() {
+  FUndoFromUnsaved = ChangeCount != 0;
+  // The change that follows is unsaved, whatever the count was before (an undo can have
+  // brought it below zero).
+  CountChange();
+  FUndoCount = ChangeCount;
+  FUndoFileName = ProjectFileName;
+  FUndoFileStamp = FileStamp(ProjectFileName);
+  UndoAvailable = true;
+  Scene->SaveToINI(*UndoDoc);
+  UndoScrollPos = TPoint{ScrollBox->horizontalScrollBar()->value(), ScrollBox->verticalScrollBar()->value()};
+}
+
+void TFormMain::MIEditClick(QObject*) {
+  PageControl->setCurrentWidget(TabSheetScene);
+  ScrollBox->setFocus();
+  MIGroup->setVisible(false);
+  MIUngroup->setVisible(false);
+  // The page is the window's focused control (also while another window is active).
+  const bool focused = focusWidget() == ScrollBox && ScrollBox->isEnabled() && ScrollBox->isVisible();
+  const int n = Scene->SelectedCount();
+  const int count = Scene->Count();
+  MIUndo->setEnabled(UndoAvailable && focused);
+  for (QAction* a : {MICut, MICopy, MIDelete, MISendToBack, MIBringToFront, MISelectNone})
+    a->setEnabled(n > 0 && focused);
+  MIPaste->setEnabled(ClipboardDoc->ReadInteger("Heading", "NumOfButtons", 0) > 0 && focused);
+  MISelectAll->setEnabled(n < count && focused);
+  MISelectInvert->setEnabled(count > 0 && focused);
+}
+
+void TFormMain::MIUndoClick(QObject*) {
+  if (!UndoAvailable) return;
+  // An open in-place editor stores its text first: the objects it could point at are about
+  // to be replaced.
+  if (MemoOpen()) RedrawScene(false);
+  const int32_t before = ChangeCount;
+  TScopedWait wait("Undo", false);
+  try {
+    Scene->ReplaceFromINI(*UndoDoc);
+  } catch (const std::exception& ex) {
+    // The scene is as it was; the snapshot cannot be used.
+    UndoAvailable = false;
+    Say("The last change could not be undone.\n" + std::string(ex.what()), MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  UndoAvailable = false;
+  // The page that comes back is the saved one only when it was saved at the snapshot and
+  // nothing since has counted, saved, loaded or started another page.
+  const bool saved = !FUndoFromUnsaved && before == FUndoCount && ProjectFileName == FUndoFileName &&
+                     FileStamp(ProjectFileName) == FUndoFileStamp;
+  ChangeCount = before - 1;
+  if (ChangeCount == 0 && !saved) ChangeCount = -1;
+  RedrawScene(true);
+  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
+  ScrollBox->horizontalScrollBar()->setValue(UndoScrollPos.X);
+  ScrollBox->verticalScrollBar()->setValue(UndoScrollPos.Y);
+}
+
+void TFormMain::MICutClick(QObject*) {
+  Scene->SaveSelectedToINI(*ClipboardDoc);
+  MenuItemDelete1Click(nullptr);
+}
+
+void TFormMain::MICopyClick(QObject*) {
+  TScopedWait wait("Please Wait", false);
+  Scene->SaveSelectedToINI(*ClipboardDoc);
+  // The picture of the selection for other programs; with nothing selected there is none.
+  const TRect r = Scene->GetBounds(false);
+  if (!RectIsVisible(r)) return;
+  XImage image;
+  BitmapSnagIt(image, *Scene->Page, r);
+  QImage picture = BitmapToQImage(image);
+  if (!picture.isNull()) QGuiApplication::clipboard()->setImage(picture);
+}
+
+void TFormMain::MIPasteClick(QObject*) {
+  TScopedWait wait("Please Wait", false);
+  const TColor background = Scene->BGColor;
+  const int before = Scene->Count();
+  try {
+    // The clipboard is read whole before anything is added: a damaged one adds nothing.
+    Scene->LoadFromINI(*ClipboardDoc);
+  } catch (const std::exception& ex) {
+    Scene->BGColor = background;
+    Say("The clipboard could not be pasted.\n" + std::string(ex.what()), MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  Scene->BGColor = background;
+  // Pasted objects are work a save must keep, though no undo snapshot is taken for them.
+  if (Scene->Count() > before) CountChange();
+  SyncControlsFromButton(nullptr);
+  RedrawScene(false);
+}
+
+void TFormMain::MenuItemDuplicate1Click(QObject*) {
+  TakeUndoSnapshot();
+  ZButtonList copies;
+  for (int i = 0; i < Scene->Count(); ++i) {
+    TZLMButton* o = Scene->Button(i);
+    if (!o->IsSelected) continue;
+    o->IsSelected = false;
+    o->Changed = true;
+    auto* copy = new TZLMButton(o->Text, &copies, o->Bounds, o->LinkAddress);
+    copy->AssignStyle(*o);
+    // A copy keeps the name of the template its source was styled from.
+    copy->StyleName = o->StyleName;
+    copy->OffsetBy(24, 24);
+    Scene->SnapLayer(copy);
+  }
+  while (copies.Count() > 0) {
+    TLayer* copy = copies.Layer(0);
+    copy->SetOwnerList(Scene.get());
+    copy->IsSelected = true;
+    copy->Changed = true;
+  }
+  RedrawScene(false);
+}
+
+void TFormMain::MenuItemDelete1Click(QObject*) {
+  TakeUndoSnapshot();
+  TScopedWait wait("Deleteing", false);
+  // Parked off the page, the objects leave their places to be repainted by the redraw.
+  Scene->ParkSelected();
+  RedrawScene(false);
+  Scene->DeleteSelected();
+  SelectButton(nullptr, false);
+}
+
+void TFormMain::MenuItemBringToFront1Click(QObject*) {
+  TakeUndoSnapshot();
+  Scene->BringToFront();
+  RedrawScene(false);
+}
+
+void TFormMain::MenuItemSendToBack1Click(QObject*) {
+  TakeUndoSnapshot();
+  Scene->SendToBack();
+  RedrawScene(false);
+}
+
+void TFormMain::ShowSelectionChange() {
+  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
+  PaintBoxPaint(PaintBox);
+}
+
+void TFormMain::MISelectAllClick(QObject*) {
+  Scene->SelectAll();
+  ShowSelectionChange();
+}
+
+void TFormMain::MISelectNoneClick(QObject*) {
+  Scene->SelectNone();
+  ShowSelectionChange();
+}
+
+void TFormMain::MISelectInvertClick(QObject*) {
+  Scene->InvertSelection();
+  ShowSelectionChange();
+}
+
+// Groups are kept in the project file: forming or dissolving one is a change to save.
+void TFormMain::MIGroupClick(QObject*) {
+  if (Scene->SelectedCount() > 0) CountChange();
+  Scene->GroupSelected();
+  ShowSelectionChange();
+}
+
+void TFormMain::MIUngroupClick(QObject*) {
+  if (Scene->SelectedCount() > 0) CountChange();
+  Scene->UngroupSelected();
+  ShowSelectionChange();
+}
+
+void TFormMain::MIButtonResizeClick(QObject*) {
+  auto* c = static_cast<TZLMButton*>(Scene->Current);
+  if (!c) return;
+  TFormResize& form = EditDialog(FormResize, this);
+  const TRect& r = c->Bounds;
+  form.EditLeft->setText(Q(IntToStr(r.Left)));
+  form.EditTop->setText(Q(IntToStr(r.Top)));
+  form.EditWidth->setText(Q(IntToStr(r.Right - r.Left)));
+  form.EditHeight->setText(Q(IntToStr(r.Bottom - r.Top)));
+  if (form.exec() != QDialog::Accepted) return;
+  // The object may have gone while the dialog was open.
+  if (Scene->Current != c) return;
+  TakeUndoSnapshot();
+  auto value = [](QLineEdit* edit, int32_t def) { return StrToIntDef(edit->text().toStdString(), def); };
+  // Kept to the coordinates a project file can hold.
+  const int32_t height = std::clamp(value(form.EditHeight, 64), 8, kMaxCoordinate);
+  const int32_t width = std::clamp(value(form.EditWidth, 64), 8, kMaxCoordinate);
+  const int32_t top = std::clamp(value(form.EditTop, 0), -kMaxCoordinate, kMaxCoordinate - height);
+  const int32_t left = std::clamp(value(form.EditLeft, 0), -kMaxCoordinate, kMaxCoordinate - width);
+  c->SetBounds(left, top, width, height);
+  RedrawScene(false);
+}
+
+void TFormMain::MenuItemResize1Click(QObject* Sender) { MIButtonResizeClick(Sender); }
+
+void TFormMain::MenuItemAlignToGrid1Click(QObject*) {
+  TakeUndoSnapshot();
+  Scene->SnapSelected();
+  RedrawScene(false);
+}
+
+void TFormMain::MenuItemSnapToGridClick(QObject*) {
+  Scene->AlignToGrid = !Scene->AlignToGrid;
+  MenuItemSnapToGrid->setChecked(Scene->AlignToGrid);
+}
+
+void TFormMain::MenuItemSetGridSizeClick(QObject*) {
+  int size = Scene->GridX;
+  if (!EditDialog(FormGridSize, this).Execute(size)) return;
+  // The grid is kept in the project file.
+  if (size != Scene->GridX || size != Scene->GridY) CountChange();
+  Scene->GridX = Scene->GridY = size;
+}
+
+void TFormMain::MISetPageSizeClick(QObject*) {
+  int w = Scene->Page->Width(), h = Scene->Page->Height();
+  if (!EditDialog(FormEditProjectSize, this).Execute("Enter Page Size", w, h)) return;
+  w = std::clamp(w, 1, kMaxPageSide);
+  h = std::clamp(h, 1, kMaxPageSide);
+  // The page size is kept in the project file.
+  if (w != Scene->Page->Width() || h != Scene->Page->Height()) CountChange();
+  Scene->Page->SetSize(w, h);
+  RedrawScene(true);
+  PaintBox->SetSurfaceSize(w, h);
+  PanelScene->setFixedSize(w, h);
+  ScrollBoxResize(ScrollBox);
+}
+
+void TFormMain::MISetBackgroundColorClick(QObject*) {
+  TColorDialog* dialog = ColorDialog();
+  dialog->Color = Scene->BGColor;
+  if (!dialog->Execute()) return;
+  TakeUndoSnapshot();
+  Scene->BGColor = dialog->Color;
+  RedrawScene(true);
+}

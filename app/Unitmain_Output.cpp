@@ -1,0 +1,234 @@
+// The main window's output and web commands: preview, export, the page builder, the HTML
+// head, printing and the browser tab.
+#include "app/Unitmain.h"
+
+#include <sys/stat.h>
+
+#include <QPrintDialog>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+
+#include "POP/PopBitmap.h"
+#include "POP/PopHTML.h"
+#include "POP/PopInno.h"
+#include "POP/PopStrUtils.h"
+#include "POP/PopTypes.h"
+#include "POP/PopWinInet.h"
+#include "app/AppEnvironment.h"
+#include "app/Unitmain_p.h"
+#include "app/forms/Unitedithtmlhead.h"
+#include "app/forms/Unitimagemap.h"
+#include "engine/TTableMaker.h"
+#include "engine/XBlend.h"
+#include "platform/SysUtils.h"
+
+// --- Output and web ---
+
+// The page pixels under the selected objects, or nullptr when nothing is selected.
+static std::unique_ptr<XImage> SelectionCrop(ZButtonList& scene, TRect& bounds) {
+  bounds = scene.GetBounds(false);
+  if (!RectIsVisible(bounds)) return nullptr;
+  auto crop = std::make_unique<XImage>();
+  BitmapSnagIt(*crop, *scene.Page, bounds);
+  return crop;
+}
+
+void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
+  TRect bounds;
+  std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
+  if (!crop) {
+    Say("There is nothing to preview");
+    return;
+  }
+  if (!FormImageMap) return;
+  FormImageMap->Scene = Scene.get();
+  FormImageMap->Image = crop.get();
+  FormImageMap->CropRect = bounds;
+  std::string error;
+  try {
+    if (Sender == ToolButtonPreview) {
+      FormImageMap->ButtonPreviewClick();
+    } else if (FormImageMap->exec() == QDialog::Accepted) {
+      RedrawScene(false);
+    }
+  } catch (const std::exception& ex) { error = ex.what(); }
+  // The dialog must not keep a picture that is freed here.
+  FormImageMap->Image = nullptr;
+  if (!error.empty()) Say("The preview could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TFormMain::ExportImageClick(QObject*) {
+  TSavePictureDialog* dialog = SavePictureDialog();
+  if (!dialog->Execute()) return;
+  repaint();
+  TRect bounds;
+  std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
+  if (!crop) {
+    Say("There are no buttons selected");
+    return;
+  }
+  BitmapSetPixelFormat(*crop, PixelFormatCode(pf24bit));
+  try {
+    crop->SaveToFile(dialog->FileName);
+  } catch (const std::exception& ex) {
+    Say("The image could not be exported to " + dialog->FileName + ".\n" + ex.what(),
+        MB_OK | MB_ICONEXCLAMATION);
+  }
+}
+// A site name becomes one folder inside "Sites": nothing that could name a folder elsewhere
+// (separators of any system, "." and "..", an empty or blank name) or confuse the file
+// system (control characters) is taken.
+static bool IsPlainFolderName(const std::string& name) {
+  if (Trim(name).empty() || name == "." || name == "..") return false;
+  for (char c : name)
+    if (IsPathDelimiter(c) || static_cast<unsigned char>(c) < 0x20) return false;
+  return true;
+}
+
+void TFormMain::MIHTMLPageBuilderClick(QObject*) {
+  XImage& page = *Scene->Page;
+  const TRect pageRect(0, 0, page.Width(), page.Height());
+  // The selected objects' area on the page, else all objects'.
+  TRect area = RectIntersection(Scene->GetBounds(false), pageRect);
+  if (!RectIsVisible(area)) area = RectIntersection(Scene->GetBounds(true), pageRect);
+  if (!RectIsVisible(area)) {
+    Say("A HTML page can not be built from the current project");
+    return;
+  }
+
+  // The site's name.
+  std::string site = ChangeFileExt(ExtractFileName(ProjectFileName), "");
+  if (site.empty()) site = "Default";
+  if (!Services().InputBox("Enter Web Site Name", "", site)) return;
+  if (!IsPlainFolderName(site)) {
+    Say("\"" + site +
+            "\" can not be used as a web site name.\n"
+            "A site name is a plain folder name: not empty, not \".\" or \"..\", and without "
+            "\"/\", \"\\\" or \":\".",
+        MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+
+  // The folders; the site folder stays the current folder afterwards.
+  ChangeToProgramFolder();
+  const std::string sites = LocalFile("Sites");
+  if (!DirectoryExists(sites) && !ForceDirectories(sites)) {
+    Say("Could not create site directory");
+    return;
+  }
+  SetCurrentDir(sites);
+  const std::string folder = IncludeTrailingPathDelimiter(sites) + site;
+  if (DirectoryExists(folder)) {
+    if (!Ask("This site already exists. Do you want to overwrite it with a new one?")) return;
+  } else if (mkdir(folder.c_str(), 0777) != 0) {
+    Say("Could not create site directory");
+    return;
+  }
+  SetCurrentDir(folder);
+
+  // The table, with captions, text areas and snippets as markup where they can be. Whatever
+  // goes wrong from here on, every caption taken out of the page is put back.
+  const std::string index = IncludeTrailingPathDelimiter(folder) + "index.htm";
+  std::vector<TZLMButton*> hidden;
+  std::string error;
+  try {
+    auto maker = std::make_unique<TTableMaker>(area.Width(), area.Height());
+    for (int i = 0; i < Scene->Count(); ++i) {
+      TZLMButton* b = Scene->Button(i);
+      if (!RectIsOverlap(b->Bounds, area) || !Scene->IsFullyVisible(b)) {
+        b->HideText = false;
+        continue;
+      }
+      const ZStyle& style = *b->Style;
+      const auto align = static_cast<TAlignment>(style.Alignment);
+      std::string html;
+      if (style.Shape == 24) html = HTMLEncodeParaAlignment(align, HTMLEncodeFont(*style.Font, b->Text));
+      else if (!style.IsAntialiased && (!b->TextFilled || style.Shape == 23))
+        html = HTMLEncodeParaAlignment(
+            align, HTMLEncodeFont(*style.Font, HTMLEncodeText(ExpandTextMacros(b->Text))));
+      if (!html.empty()) hidden.push_back(b);
+      b->HideText = !html.empty();
+      b->Changed = !html.empty();
+      const std::string size =
+          "width:" + IntToStr(b->Bounds.Width()) + ";height:" + IntToStr(b->Bounds.Height());
+      if (style.Shape == 23) html = "<SPAN style=\"" + size + ";overflow:auto\">" + html + "</SPAN>";
+      if (style.Shape == 24) html = "<SPAN style=\"" + size + ";overflow:hidden\">" + html + "</SPAN>";
+      maker->AddTableObject(b->Bounds.Left - area.Left, b->Bounds.Top - area.Top, b->Bounds.Right - area.Left,
+                            b->Bounds.Bottom - area.Top, html, b->LinkAddress, align, taCenter);
+    }
+    maker->LayoutTable();
+    // The page without the captions that went into the markup.
+    RedrawScene(false);
+    // The slices and the page, written into the site folder.
+    XImage image;
+    BitmapSnagIt(image, page, area);
+    maker->SliceImages(image, folder);
+    StringSaveToFile(BuildPageHTML(*maker, *Scene, Scene->BGColor), index);
+  } catch (const std::exception& ex) { error = ex.what(); }
+  if (error.empty()) NavigateTo(index);
+  // The captions come back.
+  for (TZLMButton* b : hidden) {
+    b->HideText = false;
+    b->Changed = true;
+  }
+  RedrawScene(false);
+  if (!error.empty()) Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TFormMain::MIEditHTMLHeaderClick(QObject*) {
+  // The head lives in the scene's store and is saved with the project: an edit is a change.
+  if (EditHeader(FormEditHTMLHead, Scene.get())) ChangeCount += ChangeCount < 0 ? -1 : 1;
+}
+
+void TFormMain::MIPageSetupClick(QObject*) { PrinterSetupDialog()->Execute(); }
+
+void TFormMain::MIPrintClick(QObject*) {
+  TRect bounds;
+  std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
+  if (!crop) {
+    Say("There is nothing to print");
+    return;
+  }
+  if (!PrintDialog) {
+    PrintDialog = new QPrintDialog(&SharedPrinter(), this);
+    PrintDialog->setObjectName("PrintDialog");
+  }
+  if (PrintDialog->exec() != QDialog::Accepted) return;
+  if (!PrintImage(*crop)) Say("The selection could not be printed", MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TFormMain::MIUpgradeClick(QObject*) { InnoUpgrade(false); }
+
+void TFormMain::TBHomePageClick(QObject*) { NavigateTo(InnoAppPublisherURL()); }
+
+void TFormMain::TBManualClick(QObject*) {
+  NavigateTo(UrlCombine(UrlGetHostAddress(InnoAppPublisherURL()), "/zlm/manual/manual.htm"));
+}
+
+std::string TFormMain::WebBrowserLocationURL() const {
+  return WebBrowserView ? WebBrowserView->url().toString().toStdString() : std::string();
+}
+
+void TFormMain::TabSheetServicesShow(QObject*) {
+  if (!WebBrowserView) {
+    // The browser engine refuses to start its sandbox as root and ends the process instead;
+    // run as root (installers, containers), it starts without one.
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    WebBrowserView = new QWebEngineView(WebBrowser);
+    WebBrowserView->setObjectName("WebBrowserView");
+    WebBrowser->layout()->addWidget(WebBrowserView);
+    // The address under the mouse is the browser's status text.
+    connect(WebBrowserView->page(), &QWebEnginePage::linkHovered, this,
+            [this](const QString& url) { WebBrowserStatusTextChange(WebBrowser, url.toStdString()); });
+  }
+  // A page once shown stays: showing the tab again does not reload it.
+  if (!WebBrowserLocationURL().empty()) return;
+  const std::string url = InnoAppServicesURL();
+  if (IsConnectedToInternet(url)) WebBrowserView->setUrl(QUrl(Q(url)));
+  else WebBrowserView->setUrl(QUrl::fromLocalFile(Q(LocalFile("Services.htm"))));
+}
+
+void TFormMain::WebBrowserStatusTextChange(QObject*, const std::string& text) {
+  StatusBarWebBrowser->showMessage(Q(text));
+}

@@ -1,0 +1,195 @@
+// The main window's project file commands: open, new, save, save as, the recent files and
+// the template library.
+#include "app/Unitmain.h"
+
+#include <QListWidget>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include "app/Unitmain_p.h"
+#include "app/forms/Unitimagemap.h"
+#include "engine/XImageCache.h"
+#include "platform/SysUtils.h"
+#include "platform/WaitIndicator.h"
+
+// --- Project files ---
+
+// The question of a file dialog whose own overwrite prompt is switched off, so that it is
+// asked about the name that will really be written.
+static const char* const kReplaceQuestion = "<#filename> already exists.\nDo you want to replace it?";
+
+// Menu captions treat "&" as the mark of an access key: a file name is shown with each "&"
+// doubled, and read back by undoing that and dropping any single marks.
+static QString RecentCaption(const std::string& fileName) { return Q(StringReplaceAll(fileName, "&", "&&")); }
+
+static std::string RecentFileName(const QString& caption) {
+  std::string text = caption.toStdString(), name;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '&') {
+      name += text[i];
+    } else if (i + 1 < text.size() && text[i + 1] == '&') {
+      name += '&';
+      ++i;
+    }
+  }
+  return name;
+}
+
+void TFormMain::LoadProject(const std::string& name, bool show) {
+  RedrawScene(false);
+  TScopedWait wait("Loading " + ExtractFileName(name), show);
+  // The whole file is read and parsed before anything of the open page changes: a file that
+  // cannot be read, or whose content cannot be read back, raises and leaves the scene and its
+  // file name as they were, so no later save can write a half-replaced page over it.
+  TINIDocument doc(name);
+  doc.LoadFromFile(name);
+  int gridX = doc.ReadInteger("Heading", "GridX", 8);
+  int gridY = doc.ReadInteger("Heading", "GridY", 8);
+  int h = std::clamp(doc.ReadInteger("Heading", "ProjectHeight", 800), 1, kMaxPageSide);
+  int w = std::clamp(doc.ReadInteger("Heading", "ProjectWidth", 800), 1, kMaxPageSide);
+  Scene->ReplaceFromINI(doc);
+  ProjectFileName = name;
+  FormActivate();
+  Scene->GridX = gridX;
+  Scene->GridY = gridY;
+  Scene->Page->SetSize(w, h);
+  RedrawScene(true);
+  PaintBox->SetSurfaceSize(w, h);
+  PanelScene->setFixedSize(w, h);
+  ScrollBoxResize(ScrollBox);
+  ChangeCount = 0;
+  if (show) {
+    TScopedWait render("Rendering Display...", true);
+    RedrawScene(true);
+  }
+}
+
+// Opens a project for a menu command; a file that fails is reported and changes nothing.
+static bool OpenProjectReported(TFormMain& w, const std::string& name) {
+  try {
+    w.LoadProject(name, true);
+    return true;
+  } catch (const std::exception& ex) {
+    Say("The project " + name + " could not be opened:\n" + ex.what(), MB_OK | MB_ICONEXCLAMATION);
+    return false;
+  }
+}
+
+void TFormMain::LoadTemplateLibrary(const std::string& name) {
+  TINIDocument doc(name);
+  if (!name.empty() && FileExists(name)) doc.LoadFromFile(name);
+  TemplateLibrary->ReplaceFromINI(doc);
+  QDockWidget* library = LibraryWindow();
+  QListWidget* list = library ? library->findChild<QListWidget*>("ListTemplates") : nullptr;
+  if (!list) return;
+  list->clear();
+  for (int i = 0; i < TemplateLibrary->Count(); ++i) {
+    TZLMButton* t = TemplateLibrary->Button(i);
+    auto* item = new QListWidgetItem(Q(Trim(t->Text)));
+    item->setData(Qt::UserRole, QVariant::fromValue(static_cast<void*>(t)));
+    list->addItem(item);
+  }
+}
+
+void TFormMain::MINewProjectClick(QObject*) {
+  TCloseAction action = caFree;
+  FormClose(nullptr, action);
+  if (action == caNone) return;
+  if (!Ask("Are you sure you want to begin a new project?")) return;
+  TakeUndoSnapshot();
+  SyncControlsFromButton(nullptr);
+  ScrollBox->horizontalScrollBar()->setValue(0);
+  ScrollBox->verticalScrollBar()->setValue(0);
+  Scene->Clear();
+  Scene->BGColor = 0xFF6060;
+  Scene->Page->SetSize(640, 480);
+  RedrawScene(true);
+  PaintBox->SetSurfaceSize(640, 480);
+  PanelScene->setFixedSize(640, 480);
+  ScrollBoxResize(ScrollBox);
+  ProjectFileName.clear();
+  ChangeCount = 0;
+  FormActivate();
+}
+
+void TFormMain::MIOpenProjectClick(QObject*) {
+  TCloseAction action = caFree;
+  FormClose(nullptr, action);
+  if (action == caNone) return;
+  TOpenDialog* dialog = OpenDialog();
+  dialog->Filter = kFilterZLM;
+  dialog->FileName = ProjectFileName;
+  if (!dialog->Execute()) return;
+  update();
+  ImageCache().UnloadAll();
+  std::string name = dialog->FileName;
+  if (!OpenProjectReported(*this, name)) return;
+  for (int i = 4; i > 0; --i) {
+    Recent[i]->setText(Recent[i - 1]->text());
+    Recent[i]->setVisible(Recent[i - 1]->isVisible());
+  }
+  Recent[0]->setText(RecentCaption(name));
+  Recent[0]->setVisible(true);
+}
+
+void TFormMain::Recent1Click(QObject* Sender) {
+  auto* item = qobject_cast<QAction*>(Sender);
+  if (!item) return;
+  std::string name = RecentFileName(item->text());
+  // Unsaved changes are asked about first, as for any other way of opening a project.
+  TCloseAction action = caFree;
+  FormClose(nullptr, action);
+  if (action == caNone) return;
+  OpenProjectReported(*this, name);
+}
+
+void TFormMain::MISaveClick(QObject* Sender) { SaveFileClick(Sender); }
+
+void TFormMain::SaveFileClick(QObject* Sender) {
+  std::string name = ProjectFileName;
+  if (name.empty() || Sender == MISaveAs) {
+    TSaveDialog* dialog = SaveDialog();
+    dialog->FileName = ProjectFileName;
+    // The dialog would ask about the name as typed; the file written always ends in ".zlm",
+    // so the question is asked here, about that file.
+    const bool prompt = dialog->Options & ofOverwritePrompt;
+    dialog->Options &= ~TOpenOptions(ofOverwritePrompt);
+    bool chosen = dialog->Execute();
+    if (prompt) dialog->Options |= ofOverwritePrompt;
+    if (!chosen) return;
+    update();
+    name = ChangeFileExt(dialog->FileName, ".zlm");
+    if (prompt && FileExists(name) && !Ask(StringReplaceAll(kReplaceQuestion, "<#filename>", name))) return;
+  }
+  const std::string previous = ProjectFileName;
+  ProjectFileName = name;
+  FormActivate();
+  std::string error;
+  {
+    TScopedWait wait("Saving " + ExtractFileName(name), false);
+    try {
+      // The existing file is read first, so that sections this save does not rewrite stay.
+      TINIDocument doc(name);
+      if (FileExists(name)) doc.LoadFromFile(name);
+      doc.WriteInteger("Heading", "GridX", Scene->GridX);
+      doc.WriteInteger("Heading", "GridY", Scene->GridY);
+      doc.WriteInteger("Heading", "ProjectWidth", Scene->Page->Width());
+      doc.WriteInteger("Heading", "ProjectHeight", Scene->Page->Height());
+      Scene->SaveToINI(doc);
+      doc.SaveToFile(name);
+    } catch (const std::exception& ex) { error = ex.what(); }
+  }
+  if (!error.empty()) {
+    // Nothing was written: the page stays unsaved under its old name, and the user knows.
+    ProjectFileName = previous;
+    FormActivate();
+    Say("The project could not be saved.\n" + error, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  ChangeCount = 0;
+  try {
+    INIFileSettings().WriteString("Settings", "DefaultProject", ProjectFileName);
+  } catch (const std::exception&) {
+    // The project is saved; only the choice of the next start project is lost.
+  }
+}

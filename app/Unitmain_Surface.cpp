@@ -1,0 +1,547 @@
+// The main window's editing surface: hit test, mouse, paint, selection marks, the in-place
+// editor and the scroll box.
+#include "app/Unitmain.h"
+
+#include <QApplication>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QWheelEvent>
+
+#include "POP/gui/PopControls.h"
+#include "POP/gui/PopMenus.h"
+#include "app/Unitmain_p.h"
+#include "engine/XRender.h"
+
+// --- Editing surface ---
+
+uint8_t TFormMain::HitTestHandles(ZButtonList& scene, TZLMButton** hit, int x, int y) {
+  if (hit) *hit = nullptr;
+  // Near an edge means 4 pixels or less away.
+  auto near = [](int a, int b) { return std::abs(a - b) < 5; };
+  for (int i = 0; i < scene.Count(); ++i) {
+    TZLMButton* o = scene.Button(i);
+    if (!o->IsSelected) continue;
+    const TRect& r = o->Bounds;
+    uint8_t code = 0;
+    if (near(x, r.Left) && near(y, r.Top)) code = 1;
+    else if (near(x, r.Left) && near(y, r.Bottom)) code = 3;
+    else if (near(x, r.Right) && near(y, r.Top)) code = 5;
+    else if (near(x, r.Right) && near(y, r.Bottom)) code = 7;
+    if (code) {
+      if (hit) *hit = o;
+      return code;
+    }
+  }
+  auto* o = static_cast<TZLMButton*>(scene.LayerAtPoint(TPoint{x, y}));
+  if (hit) *hit = o;
+  return o ? 15 : 0;
+}
+
+void TFormMain::PaintBoxMouseDown(QObject*, TMouseButton, TShiftState Shift, int X, int Y) {
+  if (IgnoreNextMouseDown) {
+    IgnoreNextMouseDown = false;
+    return;
+  }
+  if (MouseIsDown) return;
+  ScrollBox->setFocus(Qt::MouseFocusReason);
+  UndoTakenInDrag = false;
+  MouseIsDown = true;
+  LastPoint = Scene->SnapPoint(TPoint{X, Y});
+  for (int i = 0; i < Scene->Count(); ++i) {
+    TZLMButton* o = Scene->Button(i);
+    o->DragStartBounds = o->Bounds;
+    o->PrevBounds = o->Bounds;
+  }
+  TZLMButton* hit = nullptr;
+  uint8_t code = HitTestHandles(*Scene, &hit, X, Y);
+  DragHandle = code;
+  if (code == 0) {
+    BandActive = true;
+    PrevBandRect = BandRect;
+    BandRect = TRect(X, Y, X, Y);
+    Scene->Select(nullptr, false, false);
+  } else if (code == 15) {
+    Scene->Select(hit, Shift & ssShift, Shift & ssCtrl);
+  } else {
+    Scene->Select(hit, false, false);
+  }
+  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
+  RedrawScene(false);
+}
+
+void TFormMain::PaintBoxMouseMove(QObject*, TShiftState, int X, int Y) {
+  Qt::CursorShape shape = Qt::ArrowCursor;
+  switch (HitTestHandles(*Scene, nullptr, X, Y)) {
+    case 1:
+    case 7: shape = Qt::SizeFDiagCursor; break;
+    case 3:
+    case 5: shape = Qt::SizeBDiagCursor; break;
+    case 15: shape = Qt::SizeAllCursor; break;
+    default: break;
+  }
+  if (PaintBox->cursor().shape() != shape) PaintBox->setCursor(shape);
+  TPoint p = Scene->SnapPoint(TPoint{X, Y});
+  int x = p.X, y = p.Y;
+  auto scrollIntoView = [this](int px, int py) {
+    PanelMousePos->setGeometry(px, py, 0, 0);
+    ScrollBox->ensureVisible(px, py, 0, 0);
+  };
+
+  if (BandActive) {
+    scrollIntoView(x, y);
+    PrevBandRect = BandRect;
+    BandRect.Right = x;
+    BandRect.Bottom = y;
+    TRect band(std::min(BandRect.Left, BandRect.Right), std::min(BandRect.Top, BandRect.Bottom),
+               std::max(BandRect.Left, BandRect.Right), std::max(BandRect.Top, BandRect.Bottom));
+    int selected = 0;
+    for (int i = 0; i < Scene->Count(); ++i) {
+      TZLMButton* o = Scene->Button(i);
+      TRect common;
+      bool inside = IntersectRect(common, o->Bounds, band) && common == o->Bounds;
+      if (inside != o->IsSelected) {
+        o->Changed = true;
+        o->IsSelected = inside;
+        if (inside) SyncControlsFromButton(o);
+      }
+      if (o->IsSelected) ++selected;
+    }
+    if (selected == 0) SyncControlsFromButton(nullptr);
+    RedrawScene(false);
+  }
+
+  int dx = 0, dy = 0;
+  auto* current = static_cast<TZLMButton*>(Scene->Current);
+  if (DragHandle == 0 || !current) {
+    LastPoint = TPoint{x, y};
+    return;
+  }
+  scrollIntoView(x, y);
+  const bool moving = DragHandle == 15;
+  const bool corner = !moving && (DragHandle & 1);
+  const TRect& c = current->Bounds;
+  if (moving) {
+    dx = x - LastPoint.X;
+    dy = y - LastPoint.Y;
+  } else if (corner) {
+    dx = (DragHandle & 4) ? std::max(x, c.Left + 8) - c.Right : std::min(x, c.Right - 8) - c.Left;
+    dy = (DragHandle & 2) ? std::max(y, c.Top + 8) - c.Bottom : std::min(y, c.Bottom - 8) - c.Top;
+  }
+  const bool bottomMoves = moving || (corner && (DragHandle & 2));
+  const bool topMoves = moving || (corner && !(DragHandle & 2));
+  const bool rightMoves = moving || (corner && (DragHandle & 4));
+  const bool leftMoves = moving || (corner && !(DragHandle & 4));
+  // No selected object leaves the page; the mouse point is corrected with the delta so the
+  // next step starts from the edge.
+  const int W = Scene->Page->Width(), H = Scene->Page->Height();
+  for (int i = 0; i < Scene->Count(); ++i) {
+    TZLMButton* o = Scene->Button(i);
+    if (!o->IsSelected) continue;
+    if (bottomMoves && o->Bounds.Bottom + dy > H) {
+      int excess = o->Bounds.Bottom + dy - H;
+      dy -= excess;
+      y -= excess;
+    }
+    if (topMoves && o->Bounds.Top + dy < 0) {
+      y += -o->Bounds.Top - dy;
+      dy = -o->Bounds.Top;
+    }
+    if (rightMoves && o->Bounds.Right + dx > W) {
+      int excess = o->Bounds.Right + dx - W;
+      dx -= excess;
+      x -= excess;
+    }
+    if (leftMoves && o->Bounds.Left + dx < 0) {
+      x += -o->Bounds.Left - dx;
+      dx = -o->Bounds.Left;
+    }
+  }
+  if (dx != 0 || dy != 0) {
+    if (!UndoTakenInDrag) {
+      UndoTakenInDrag = true;
+      TakeUndoSnapshot();
+      // The snapshot counts the change; a count that came back to zero through an earlier
+      // undo must still not read "saved".
+      if (ChangeCount == 0) ChangeCount = 1;
+    }
+    for (int i = 0; i < Scene->Count(); ++i) {
+      TZLMButton* o = Scene->Button(i);
+      if (!o->IsSelected) continue;
+      TRect& r = o->Bounds;
+      if (moving) {
+        r.Left += dx;
+        r.Right += dx;
+        r.Top += dy;
+        r.Bottom += dy;
+      } else {
+        if (DragHandle & 4) r.Right = std::max(r.Right + dx, r.Left + 8);
+        else r.Left = std::min(r.Left + dx, r.Right - 8);
+        if (DragHandle & 2) r.Bottom = std::max(r.Bottom + dy, r.Top + 8);
+        else r.Top = std::min(r.Top + dy, r.Bottom - 8);
+      }
+      o->Changed = true;
+    }
+    RedrawScene(false);
+  }
+  LastPoint = TPoint{x, y};
+}
+
+void TFormMain::PaintBoxMouseUp(QObject*, TMouseButton, TShiftState, int X, int Y) {
+  if (!MouseIsDown) return;
+  // Take the band off the screen.
+  PrevBandRect = BandRect;
+  BandRect = TRect(-100, -100, -100, -100);
+  RedrawScene(false);
+  PrevBandRect = BandRect;
+  BandActive = false;
+  MouseIsDown = false;
+  DragHandle = 0;
+  LastPoint = Scene->SnapPoint(TPoint{X, Y});
+  // What moved is rendered at its new place and its old place is repainted.
+  for (int i = 0; i < Scene->Count(); ++i) {
+    TZLMButton* o = Scene->Button(i);
+    o->PrevBounds = o->DragStartBounds;
+    if (o->PrevBounds != o->Bounds) o->Changed = true;
+  }
+  RedrawScene(false);
+}
+
+bool TFormMain::MemoOpen() const { return Memo->width() > 0; }
+
+TZLMButton* TFormMain::MemoObject() const {
+  if (!MemoTarget) return nullptr;
+  // The object may have left the page (cut, deleted, a new project) while the editor was open.
+  for (int i = 0; i < Scene->Count(); ++i)
+    if (Scene->Button(i) == MemoTarget) return MemoTarget;
+  return nullptr;
+}
+
+void TFormMain::CountChange() {
+  if (++ChangeCount == 0) ChangeCount = 1;
+}
+
+static QString TextToMemo(const std::string& text) {
+  QString t = Q(text);
+  t.replace("\r\n", "\n");
+  t.replace('\r', '\n');
+  return t;
+}
+
+static std::string MemoToText(const QString& text) {
+  QString t = text;
+  t.replace("\n", "\r\n");
+  return t.toStdString();
+}
+
+void TFormMain::RedrawScene(bool whole) {
+  // 1: the in-place editor commits into its object and closes.
+  if (MemoOpen() && !FClosingMemo) {
+    FClosingMemo = true;
+    TZLMButton* target = MemoObject();
+    if (Memo->document()->isModified() && target) {
+      TakeUndoSnapshot();
+      if (ChangeCount == 0) ChangeCount = 1;
+      target->Changed = true;
+      target->Text = MemoToText(Memo->toPlainText());
+    }
+    Scene->Current = nullptr;
+    MemoTarget = nullptr;
+    PanelMemo->setGeometry(0, 0, 0, 0);
+    Memo->setGeometry(0, 0, 0, 0);
+    Memo->clear();
+    Memo->document()->setModified(false);
+    // Keys must not go on into a memo that cannot be seen.
+    if (Memo->hasFocus()) ScrollBox->setFocus(Qt::OtherFocusReason);
+    FClosingMemo = false;
+  }
+
+  XImage& page = *Scene->Page;
+  const int W = page.Width(), H = page.Height();
+  if (page.PixelFormat() != pf32bit) page.SetPixelFormat(pf32bit);
+  // 2, 3, 4: the region to repaint.
+  if (whole) {
+    RegionSet(DirtyRegion, 0, 0, W, H);
+  } else {
+    RegionClear(DirtyRegion);
+    for (int i = 0; i < Scene->Count(); ++i) {
+      TZLMButton* o = Scene->Button(i);
+      if (!o->Changed) continue;
+      const TRect& b = o->Bounds;
+      const TRect& p = o->PrevBounds;
+      RegionAdd(DirtyRegion, b.Left - 2, b.Top - 2, b.Right + 2, b.Bottom + 2);
+      RegionAdd(DirtyRegion, p.Left - 2, p.Top - 2, p.Right + 2, p.Bottom + 2);
+      o->PrevBounds = o->Bounds;
+      o->Changed = false;
+    }
+  }
+  if (BandActive) RegionAdd(DirtyRegion, BandRect.Left, BandRect.Top, BandRect.Right, BandRect.Bottom);
+  RegionAdd(DirtyRegion, PrevBandRect.Left, PrevBandRect.Top, PrevBandRect.Right, PrevBandRect.Bottom);
+  RegionClip(DirtyRegion, 0, 0, W, H);
+  // 5: while a button is held nothing is rendered; only the marks follow the mouse.
+  if (!MouseIsDown) RenderScene(*Scene, page, DirtyRegion);
+  PaintBoxPaint(PaintBox);
+  RegionSet(DirtyRegion, 0, 0, W, H);
+}
+
+void TFormMain::PaintBoxPaint(QObject*) {
+  XImage& page = *Scene->Page;
+  const int W = page.Width(), H = page.Height();
+  if (page.PixelFormat() != pf32bit) page.SetPixelFormat(pf32bit);
+  if (PaintBox->width() != W || PaintBox->height() != H) PaintBox->SetSurfaceSize(W, H);
+  // The marks are inverted pixels drawn over a copy of the page, one strip of a dirty
+  // rectangle at a time, so that they never touch the page bitmap itself and a large page
+  // needs no second page-sized bitmap.
+  const int rowsPerStrip = std::max(1, (1 << 20) / std::max(W, 1));
+  if (FMarks.PixelFormat() != pf32bit) FMarks.SetPixelFormat(pf32bit);
+  for (TRegionRect* region = DirtyRegion; region; region = region->Next) {
+    TRect c;
+    if (!IntersectRect(c, region->Rect, TRect(0, 0, W, H))) continue;
+    for (int top = c.Top; top < c.Bottom; top += rowsPerStrip) {
+      const TRect strip(c.Left, top, c.Right, std::min(c.Bottom, top + rowsPerStrip));
+      const int sw = strip.Width(), sh = strip.Height();
+      if (FMarks.Width() < sw || FMarks.Height() < sh)
+        FMarks.SetSize(std::max(FMarks.Width(), sw), std::max(FMarks.Height(), sh));
+      for (int y = 0; y < sh; ++y)
+        std::memcpy(FMarks.ScanLine(y), page.ScanLine(strip.Top + y) + size_t(strip.Left) * 4,
+                    size_t(sw) * 4);
+      PaintMarks(FMarks.Canvas(), strip.Left, strip.Top, TRect(0, 0, sw, sh));
+      PaintBox->CopyFromBitmap(FMarks, TRect(0, 0, sw, sh), strip.Left, strip.Top);
+    }
+  }
+}
+
+void TFormMain::PaintMarks(TCanvas& canvas, int ox, int oy, const TRect& area) {
+  auto meets = [&](int l, int t, int r, int b) {
+    return l < area.Right && r > area.Left && t < area.Bottom && b > area.Top;
+  };
+  // Objects with the same bounds get their marks once: inverted twice they would cancel,
+  // and a pasted copy lying on its original would show no selection at all.
+  std::vector<TRect> drawn;
+  for (int i = 0; i < Scene->Count(); ++i) {
+    TZLMButton* o = Scene->Button(i);
+    if (!o->IsSelected) continue;
+    // The marks reach 2 pixels (the handles 3) beyond the bounds.
+    const TRect b(o->Bounds.Left - ox, o->Bounds.Top - oy, o->Bounds.Right - ox, o->Bounds.Bottom - oy);
+    if (!meets(b.Left - 3, b.Top - 3, b.Right + 3, b.Bottom + 3)) continue;
+    if (std::find(drawn.begin(), drawn.end(), o->Bounds) != drawn.end()) continue;
+    drawn.push_back(o->Bounds);
+    DrawSelectionFrame(canvas, b.Left, b.Top, b.Right, b.Bottom, true, o == Scene->Current);
+  }
+  if (!BandActive) return;
+  // The band's outline, dotted, as a rectangle with a clear brush draws it; as four lines
+  // that each touch only their own pixels, so a large band costs no more than its edges.
+  const int l = std::min(BandRect.Left, BandRect.Right) - ox,
+            r = std::max(BandRect.Left, BandRect.Right) - 1 - ox;
+  const int t = std::min(BandRect.Top, BandRect.Bottom) - oy,
+            b = std::max(BandRect.Top, BandRect.Bottom) - 1 - oy;
+  if (r < l || b < t || !meets(l, t, r + 1, b + 1)) return;
+  TPen pen = canvas.Pen;
+  canvas.Pen.Width = 1;
+  canvas.Pen.Style = psDot;
+  canvas.Pen.Mode = pmNot;
+  canvas.MoveTo(l, t);
+  if (r == l) {
+    canvas.LineTo(l, b + 1);
+  } else if (b == t) {
+    canvas.LineTo(r + 1, t);
+  } else {
+    canvas.LineTo(r, t);
+    canvas.LineTo(r, b);
+    canvas.LineTo(l, b);
+    canvas.LineTo(l, t);
+  }
+  canvas.Pen = pen;
+}
+
+void TFormMain::DrawSelectionFrame(TCanvas& canvas, int left, int top, int right, int bottom, bool handles,
+                                   bool) {
+  TPen pen = canvas.Pen;
+  TBrush brush = canvas.Brush;
+  canvas.Pen.Width = 1;
+  canvas.Pen.Mode = pmNot;
+  const int r = right - 1, b = bottom - 1;
+  if (handles) {
+    canvas.Pen.Style = psSolid;
+    canvas.Brush.Style = bsSolid;
+    for (TPoint p :
+         {TPoint{left - 2, top - 2}, TPoint{r - 2, top - 2}, TPoint{r - 2, b - 2}, TPoint{left - 2, b - 2}})
+      canvas.Rectangle(p.X, p.Y, p.X + 5, p.Y + 5);
+  }
+  canvas.Pen.Style = psDot;
+  canvas.Brush.Style = bsClear;
+  canvas.MoveTo(left + 6, top - 2);
+  canvas.LineTo(r - 6, top - 2);
+  canvas.MoveTo(left + 6, b + 2);
+  canvas.LineTo(r - 6, b + 2);
+  canvas.MoveTo(left - 2, top + 6);
+  canvas.LineTo(left - 2, b - 6);
+  canvas.MoveTo(r + 2, top + 6);
+  canvas.LineTo(r + 2, b - 6);
+  canvas.Pen = pen;
+  canvas.Brush = brush;
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == ScrollBox || watched == ScrollBox->viewport()) {
+    switch (e->type()) {
+      case QEvent::FocusIn:
+        if (watched == ScrollBox) ScrollBoxEnter(ScrollBox);
+        break;
+      case QEvent::FocusOut:
+        if (watched == ScrollBox) ScrollBoxExit(ScrollBox);
+        break;
+      case QEvent::Resize: ScrollBoxResize(ScrollBox); break;
+      case QEvent::MouseButtonRelease:
+        if (watched == ScrollBox->viewport()) ScrollBoxClick(ScrollBox);
+        break;
+      case QEvent::Wheel:
+        if (watched == ScrollBox->viewport()) {
+          auto* wheel = static_cast<QWheelEvent*>(e);
+          int delta = wheel->angleDelta().y();
+          bool handled = false;
+          if (delta < 0) ScrollBoxMouseWheelDown(ScrollBox, handled);
+          if (delta > 0) ScrollBoxMouseWheelUp(ScrollBox, handled);
+          if (handled) return true;
+        }
+        break;
+      default: break;
+    }
+  } else if (watched == Memo) {
+    // A control is entered and left when the focus moves between controls of the window; a
+    // menu opening over the memo (its own context menu) or another window taking the
+    // activation leaves the editor open.
+    if (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut) {
+      Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+      if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+        if (e->type() == QEvent::FocusIn) MemoEnter(Memo);
+        if (e->type() == QEvent::FocusOut) MemoExit(Memo);
+      }
+    }
+  }
+  if (e->type() == QEvent::KeyPress) {
+    bool handled = false;
+    ApplicationEventsMessage(watched, e, handled);
+    if (handled) return true;
+  }
+  return QMainWindow::eventFilter(watched, e);
+}
+
+void TFormMain::ApplicationEventsMessage(QObject*, QEvent* message, bool& handled) {
+  if (message->type() != QEvent::KeyPress) return;
+  if (QApplication::activeWindow() != this || focusWidget() != ScrollBox || !ScrollBox->hasFocus()) return;
+  auto* key = static_cast<QKeyEvent*>(message);
+  int dx = 0, dy = 0;
+  switch (key->key()) {
+    case Qt::Key_PageUp:
+      MenuItemClick(MenuItemBringToFront1);
+      handled = true;
+      return;
+    case Qt::Key_PageDown:
+      MenuItemClick(MenuItemSendToBack1);
+      handled = true;
+      return;
+    case Qt::Key_Left: dx = -2; break;
+    case Qt::Key_Up: dy = -2; break;
+    case Qt::Key_Right: dx = 2; break;
+    case Qt::Key_Down: dy = 2; break;
+    default:
+      if (key->text() == "+") {
+        MenuItemClick(MenuItemBringToFront1);
+        handled = true;
+      } else if (key->text() == "-") {
+        MenuItemClick(MenuItemSendToBack1);
+        handled = true;
+      }
+      return;
+  }
+  // The arrows move the selection by 2 pixels, without snapping and without an undo
+  // snapshot; the move is still a change that a save must keep.
+  bool moved = false;
+  for (int i = 0; i < Scene->Count(); ++i) {
+    TZLMButton* o = Scene->Button(i);
+    if (!o->IsSelected) continue;
+    o->OffsetBy(dx, dy);
+    moved = true;
+  }
+  if (moved) CountChange();
+  RedrawScene(false);
+  handled = true;
+}
+
+void TFormMain::PaintBoxDblClick(QObject*) {
+  IgnoreNextMouseDown = true;
+  auto* c = static_cast<TZLMButton*>(Scene->Current);
+  if (!c) return;
+  MemoTarget = c;
+  Memo->clear();
+  QFont font = QFontOfFont(*c->Style->Font);
+  if (int h = std::abs(c->Style->Font->Height())) font.setPixelSize(h);
+  Memo->setFont(font);
+  QPalette pal = Memo->palette();
+  pal.setColor(QPalette::Text, Qt::black);
+  Memo->setPalette(pal);
+  Memo->document()->setDocumentMargin(0);
+  Memo->setPlainText(TextToMemo(c->Text));
+  Memo->document()->setModified(false);
+  Memo->setFocus(Qt::OtherFocusReason);
+  Memo->selectAll();
+  MemoChange(Memo);
+}
+
+void TFormMain::MemoChange(QObject*) {
+  TZLMButton* c = MemoObject();
+  if (!c || FClosingMemo) return;
+  const TRect& r = c->Bounds;
+  PanelMemo->setGeometry(r.Left, r.Top, r.Width(), r.Height());
+  int lines = std::max(1, Memo->document()->blockCount());
+  int textHeight = lines * QFontMetrics(Memo->font()).lineSpacing();
+  int offset = std::max(0, (r.Height() - textHeight) / 2);
+  Memo->setGeometry(r.Left, r.Top + offset, r.Width(), r.Height() - offset);
+  Qt::Alignment align = c->Style->Alignment == 0   ? Qt::AlignLeft
+                        : c->Style->Alignment == 1 ? Qt::AlignRight
+                                                   : Qt::AlignHCenter;
+  QTextOption option = Memo->document()->defaultTextOption();
+  if (option.alignment() != align) {
+    option.setAlignment(align);
+    Memo->document()->setDefaultTextOption(option);
+  }
+  PanelMemo->raise();
+  Memo->raise();
+}
+
+void TFormMain::MemoEnter(QObject*) { ScrollBoxExit(ScrollBox); }
+
+void TFormMain::MemoExit(QObject*) {
+  ScrollBoxEnter(ScrollBox);
+  RedrawScene(false);
+}
+
+void TFormMain::ScrollBoxEnter(QObject*) {
+  MIUndo->setShortcut(QKeySequence("Ctrl+Z"));
+  MICut->setShortcut(QKeySequence("Ctrl+X"));
+  MICopy->setShortcut(QKeySequence("Ctrl+C"));
+  MIPaste->setShortcut(QKeySequence("Ctrl+V"));
+  MIDelete->setShortcut(QKeySequence("Del"));
+  MISelectAll->setShortcut(QKeySequence("Ctrl+A"));
+  MIDuplicate->setShortcut(QKeySequence("Ctrl+D"));
+}
+
+void TFormMain::ScrollBoxExit(QObject*) {
+  for (QAction* a : {MIUndo, MICut, MICopy, MIPaste, MIDelete, MISelectAll, MIDuplicate})
+    a->setShortcut(QKeySequence());
+}
+
+void TFormMain::ScrollBoxClick(QObject*) { MenuItemClick(MISelectNone); }
+
+void TFormMain::ScrollBoxMouseWheelDown(QObject*, bool& handled) {
+  ScrollBox->verticalScrollBar()->setValue(ScrollBox->verticalScrollBar()->value() + 8);
+  handled = true;
+}
+
+void TFormMain::ScrollBoxMouseWheelUp(QObject*, bool& handled) {
+  ScrollBox->verticalScrollBar()->setValue(ScrollBox->verticalScrollBar()->value() - 8);
+  handled = true;
+}
+
+void TFormMain::ScrollBoxResize(QObject*) { ControlSetProjectPosition(PanelScene); }

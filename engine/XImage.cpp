@@ -1,6 +1,7 @@
 #include "engine/XImage.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -31,6 +32,17 @@ static bool IsJPEGExt(const std::string& ext) {
   return ExtIs(ext, ".jpg") || ExtIs(ext, ".jpeg") || ExtIs(ext, ".jpe");
 }
 
+// Whether the file begins with these bytes; false when it cannot be read (the reader that
+// is then called reports why).
+static bool StartsWithBytes(const std::string& path, const std::string& magic) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::string head(magic.size(), '\0');
+  bool same = fread(head.data(), 1, head.size(), f) == head.size() && head == magic;
+  fclose(f);
+  return same;
+}
+
 // An ordinary 32-bit bitmap leaves its fourth bytes 0; such a file means opaque pixels.
 static void OpaqueWhenNoAlpha(TBitmap& b) {
   if (b.PixelFormat() != pf32bit) return;
@@ -51,7 +63,10 @@ void XImage::LoadFromFile(const std::string& name) {
     jpeg.LoadFromFile(path);
     tmp.Assign(&jpeg);
   } else if (ExtIs(ext, ".ppm")) {
-    ReadPPM(tmp, path);
+    // The plain-text form is read here; the binary form, the common kind, by the format
+    // table's pixmap reader.
+    if (StartsWithBytes(path, "P6")) XImageLoadFormatLibrary(tmp, path);
+    else ReadPPM(tmp, path);
   } else if (ExtIs(ext, ".gif")) {
     XImageLoadGIF(tmp, path);
   } else if (ExtIs(ext, ".ico")) {

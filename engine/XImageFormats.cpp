@@ -207,8 +207,18 @@ void XImageSaveFormatLibrary(const XImage& image, const std::string& name) {
     throw EInvalidGraphic("No image format is known for \"" + ExtractFileExt(name) + "\" files");
   ImgFmtInfo info{};
   imgfmt_query_format(index, &info);
+  // The table's codecs take 1, 4, 8 or 24 bits: a deeper picture (every picture of the
+  // program is 32-bit) is saved from a 24-bit copy, as the export saves it.
+  TBitmap converted;
+  const TBitmap* source = &image;
+  TPixelFormat pf = image.PixelFormat();
+  if (pf != pf1bit && pf != pf4bit && pf != pf8bit && pf != pf24bit) {
+    converted.Assign(&image);
+    converted.SetPixelFormat(pf24bit);
+    source = &converted;
+  }
   uint32_t need = 0;
-  switch (image.PixelFormat()) {
+  switch (source->PixelFormat()) {
     case pf1bit: need = IMGFMT_WRITE_1; break;
     case pf4bit: need = IMGFMT_WRITE_4; break;
     case pf8bit: need = IMGFMT_WRITE_8; break;
@@ -217,19 +227,19 @@ void XImageSaveFormatLibrary(const XImage& image, const std::string& name) {
   }
   if (need == 0 || !(info.flags & need))
     throw EInvalidGraphic(std::string("The ") + info.long_name + " format cannot store a " +
-                          IntToStr(image.BitsPerPixel()) + "-bit image");
+                          IntToStr(source->BitsPerPixel()) + "-bit image");
   ImgFmtRgb palette[256] = {};
-  const auto& pal = image.Palette();
+  const auto& pal = source->Palette();
   for (size_t i = 0; i < pal.size() && i < 256; ++i)
     palette[i] = ImgFmtRgb{pal[i].rgbRed, pal[i].rgbGreen, pal[i].rgbBlue};
   ImgFmtHeader header{};
-  header.width = image.Width();
-  header.height = image.Height();
-  header.bpp = image.BitsPerPixel();
+  header.width = source->Width();
+  header.height = source->Height();
+  header.bpp = source->BitsPerPixel();
   TPendingFile pending(name);
   int fd = imgfmt_file_create(pending.Path.c_str(), IMGFMT_O_BINARY | IMGFMT_O_WRONLY);
   if (fd < 0) throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
-  int rc = imgfmt_write_image(pending.Path.c_str(), fd, index, &header, palette, image.Bits(), "");
+  int rc = imgfmt_write_image(pending.Path.c_str(), fd, index, &header, palette, source->Bits(), "");
   bool closed = imgfmt_file_close(fd) == 0;
   if (rc != 0) throw EWriteError("Cannot write \"" + name + "\": " + imgfmt_error_text(rc));
   if (!closed) throw EWriteError("Cannot write file \"" + name + "\"");

@@ -1091,7 +1091,8 @@ void TGIFImage::ReadStream(int64_t size, TStream& s, bool forceDecode) {
 
 void TGIFImage::ReadStreamInto(TMemoryStream& m, bool forceDecode) {
   NewImage();
-  if (m.Size() == 0) return;
+  // An empty file is not an empty picture: a load that found nothing must not pass as one.
+  if (m.Size() == 0) GIFError(65440);
   TCursor c{m.Memory(), size_t(m.Size())};
   char sig[6];
   c.Read(sig, 3);

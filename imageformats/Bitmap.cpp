@@ -2,7 +2,6 @@
 // uncompressed or RLE4/RLE8; one bitmap chosen from an OS/2 bitmap array.
 #include <cstdint>
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
@@ -154,8 +153,8 @@ int ReadPalette(int fd, ImgFmtHeader* h, ImgFmtRgb* pal) {
       pal[i] = {0, 0, 0};
     }
   }
-  // Monochrome images are handed out with 1 as the foreground (dark) colour.
-  if (h->bpp == 1 && !p->inv) std::swap(pal[0], pal[1]);
+  // Monochrome entries go out as the file holds them (exchanged, the picture would read as
+  // its negative); "inv", which asked for that, is still accepted.
   return IMGFMT_OK;
 }
 

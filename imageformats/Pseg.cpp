@@ -229,9 +229,13 @@ void PutWord(std::vector<uint8_t>& d, size_t at, int v) {
   d[at + 1] = uint8_t(v);
 }
 
-int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb*, const uint8_t* data,
+int Brightness(const ImgFmtRgb& c) { return 77 * c.r + 150 * c.g + 29 * c.b; }
+
+int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, const uint8_t* data,
                const char* options) {
   if (h->bpp != 1) return IMGFMT_ERR_NOT_SUPPORTED;
+  // A set bit prints black: the bits are inverted when the caller's dark colour is entry 0.
+  const bool invert = pal && Brightness(pal[0]) < Brightness(pal[1]);
   if (h->width > 2400 || h->height > 2400) return IMGFMT_ERR_BAD_SIZE;
   const bool twice = imgfmt_option_flag(options, "double");
   try {
@@ -257,6 +261,8 @@ int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb*
     std::vector<uint8_t> row(size_t(h->width + 7) / 8);
     for (int32_t y = h->height - 1; y >= 0; --y) {
       std::memcpy(row.data(), data + y * stride, row.size());
+      if (invert)
+        for (uint8_t& b : row) b = uint8_t(~b);
       if (h->width % 8) row.back() &= uint8_t(0xFF00 >> (h->width % 8));
       PutRecord(out, kRaster, row);
     }

@@ -59,18 +59,35 @@ int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxP
     return 1;
   }
   out->Components = cinfo.num_components;
-  cinfo.out_color_space = JCS_RGB;
+  // The library gives no RGB for four-component files: their inks come out as CMYK and are
+  // turned into RGB here.
+  const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+  cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   jpeg_start_decompress(&cinfo);
   size_t row = size_t(cinfo.output_width) * 3;
-  pixels = static_cast<uint8_t*>(malloc(row * cinfo.output_height));
+  // One extra row holds the four samples a pixel of a CMYK row before its conversion.
+  pixels =
+      static_cast<uint8_t*>(malloc(row * cinfo.output_height + (cmyk ? size_t(cinfo.output_width) * 4 : 0)));
   if (!pixels) {
     snprintf(out->Message, sizeof out->Message, "Out of memory");
     jpeg_destroy_decompress(&cinfo);
     return 1;
   }
   while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW p = pixels + row * cinfo.output_scanline;
+    uint8_t* dst = pixels + row * cinfo.output_scanline;
+    if (!cmyk) {
+      JSAMPROW p = dst;
+      jpeg_read_scanlines(&cinfo, &p, 1);
+      continue;
+    }
+    JSAMPROW p = pixels + row * cinfo.output_height;
     jpeg_read_scanlines(&cinfo, &p, 1);
+    // The inks are stored inverted (255 is no ink), as the APP14 "Adobe" writers store them;
+    // files without that marker are taken the same way, as the common decoders take them.
+    for (JDIMENSION x = 0; x < cinfo.output_width; ++x, p += 4, dst += 3) {
+      unsigned k = p[3];
+      for (int c = 0; c < 3; ++c) dst[c] = uint8_t((p[c] * k + 127) / 255);
+    }
   }
   jpeg_finish_decompress(&cinfo);
   out->Width = int(cinfo.output_width);

@@ -203,6 +203,7 @@ TEST(GifRead, RefusedFilesLeaveThePictureAsItWas) {
        "Unrecognized extension block: 33"},
       {"garbage after extension", GifBuilder().Header(1, 1, 1).Gce(0, 0, 0).Bytes({0x55, 0x55, 0x3B}).b,
        "Stream read error"},
+      {"empty", "", "Stream read error"},
   };
   const std::string good = GifBuilder().Header(2, 1, 1).Image(2, 1).Codes(2, {4, 1, 0, 5}).Trailer().b;
   CorruptedSetting s(false);

@@ -157,8 +157,8 @@ TEST(Bitmap, ReadsWhatTheToolsWrite) {
     cmd.replace(cmd.find("SRC"), 3, src);
     cmd.replace(cmd.find("OUT"), 3, out);
     RunTool("convert", cmd + " 2>/dev/null");
-    // "inv" keeps a monochrome palette as stored, which is what the tools show.
-    Loaded r = LoadImage(out, "inv");
+    // Monochrome files too come out as the tools show them, palette as stored.
+    Loaded r = LoadImage(out);
     ASSERT_EQ(r.rc, 0) << c.name << ": " << imgfmt_error_text(r.rc);
     EXPECT_EQ(r.h.width, 13) << c.name;
     EXPECT_EQ(r.h.height, 7) << c.name;
@@ -322,24 +322,28 @@ TEST(Bitmap, PaletteEntriesAndMonochromeOrder) {
   EXPECT_EQ(r.pal[3].r, 0);  // beyond the declared colours: black
   EXPECT_EQ(r.pal[3].g, 0);
 
+  // A monochrome palette comes out as stored in either order, with or without "inv":
+  // exchanged, the picture would read as its negative.
   BmpSpec m;
   m.width = 3;
   m.height = 1;
   m.bits = 1;
-  m.palette = {{0, 0, 0}, {255, 255, 255}};
   m.pixels = Bytes({0xa0, 0, 0, 0});
-  for (int infoLength : {40, 12}) {
-    m.infoLength = uint32_t(infoLength);
-    WriteAll(dir.File("m.bmp"), Bmp(m));
-    r = LoadImage(dir.File("m.bmp"));
-    ASSERT_EQ(r.rc, 0);
-    EXPECT_EQ(r.pal[0].r, 255) << infoLength;  // handed out exchanged
-    EXPECT_EQ(r.pal[1].r, 0) << infoLength;
-    r = LoadImage(dir.File("m.bmp"), "inv");
-    EXPECT_EQ(r.pal[0].r, 0) << infoLength;  // as stored
-    r = LoadImage(dir.File("m.bmp"), "invb");
-    EXPECT_EQ(r.data[0], 0x5f) << infoLength;  // every byte inverted
-  }
+  for (uint8_t first : {0, 255})
+    for (int infoLength : {40, 12})
+      for (const char* options : {"", "inv"}) {
+        m.palette = {{first, first, first}, {uint8_t(255 - first), 10, 20}};
+        m.infoLength = uint32_t(infoLength);
+        WriteAll(dir.File("m.bmp"), Bmp(m));
+        r = LoadImage(dir.File("m.bmp"), options);
+        ASSERT_EQ(r.rc, 0);
+        EXPECT_EQ(r.pal[0].r, first) << infoLength << options;
+        EXPECT_EQ(r.pal[1].r, 255 - first) << infoLength << options;
+        EXPECT_EQ(r.pal[1].b, 20) << infoLength << options;
+        EXPECT_EQ(r.data[0], 0xa0) << infoLength << options;
+        r = LoadImage(dir.File("m.bmp"), "invb");
+        EXPECT_EQ(r.data[0], 0x5f) << infoLength;  // every byte inverted
+      }
 }
 
 TEST(Bitmap, BitmapArrays) {
@@ -421,7 +425,7 @@ TEST(Bitmap, WrittenFilesReadByTheTools) {
         uint32_t size = uint8_t(bytes[2]) | uint8_t(bytes[3]) << 8 | uint8_t(bytes[4]) << 16;
         EXPECT_EQ(size, bytes.size()) << name;
         EXPECT_EQ(bytes[14], std::string(options) == "1.1" ? 12 : 40) << name;
-        Loaded r = LoadImage(name, "inv");
+        Loaded r = LoadImage(name);
         ASSERT_EQ(r.rc, 0) << name;
         EXPECT_EQ(OurRgb(r), want) << name;
       }

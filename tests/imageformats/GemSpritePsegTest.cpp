@@ -737,6 +737,34 @@ TEST(Pseg, WriterLayoutAndRoundTrip) {
       EXPECT_EQ(PixelAt(r.data, 40, 7, 1, x, y), x < 33 ? PixelAt(pat, 33, 7, 1, x, y) : 0u) << x << "," << y;
 }
 
+// A page segment holds set bits as black. The writer follows the caller's palette, so a
+// picture reads back as it was whichever of its two entries is the dark one.
+TEST(Pseg, WrittenPicturesKeepTheirColoursWhateverThePaletteOrder) {
+  TempDir dir;
+  std::vector<uint8_t> pat = Pattern(13, 5, 1);
+  struct Case {
+    ImgFmtRgb first, second;
+  } cases[] = {
+      {{255, 255, 255}, {0, 0, 0}},
+      {{0, 0, 0}, {255, 255, 255}},
+      {{20, 0, 40}, {250, 240, 200}},  // dark and light, not pure
+      {{250, 240, 200}, {20, 0, 40}},
+  };
+  for (const Case& c : cases) {
+    ImgFmtRgb pal[256] = {c.first, c.second};
+    ASSERT_EQ(SaveImage(dir.File("p.pse"), 13, 5, 1, pat, pal), 0);
+    Loaded r = LoadImage(dir.File("p.pse"));
+    ASSERT_EQ(r.rc, 0);
+    ASSERT_EQ(r.h.width, 16);
+    for (int32_t y = 0; y < 5; ++y)
+      for (int32_t x = 0; x < 13; ++x) {
+        bool dark = PixelAt(pat, 13, 5, 1, x, y) == (c.first.r < c.second.r ? 0u : 1u);
+        EXPECT_EQ(r.pal[PixelAt(r.data, 16, 5, 1, x, y)].r, dark ? 0 : 255)
+            << int(c.first.r) << " at " << x << "," << y;
+      }
+  }
+}
+
 TEST(Pseg, FixrecFindsRecordsThatStartEarly) {
   TempDir dir;
   for (int early : {1, 2, 5, 9, 10, 11}) {

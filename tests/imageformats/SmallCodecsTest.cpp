@@ -18,6 +18,12 @@ struct InitPalettes {
   }
 } gInit;
 
+std::string ByteString(std::initializer_list<int> bytes) {
+  std::string s;
+  for (int b : bytes) s += char(b);
+  return s;
+}
+
 // Valid bytes of each row (padding excluded), for comparing images.
 std::string Pixels(const std::vector<uint8_t>& d, int32_t w, int32_t h, int32_t bpp) {
   std::string s;
@@ -292,6 +298,20 @@ TEST(SmallCodecs, XBitmap) {
   for (int y = 0; y < 3; ++y)
     for (int i = 0; i < 9; ++i)
       EXPECT_EQ(uint8_t(pbm[size_t(y * 9 + i)]) == 0, ours[size_t((2 - y) * 9 + i)] == 1);
+  // Items of five columns; the line breaks after the item that takes it past 70 columns.
+  std::vector<uint8_t> column(size_t(imgfmt_row_bytes(8, 1) * 33), 0);
+  for (int32_t y = 0; y < 33; ++y) column[size_t(y * 4)] = uint8_t(0x80 >> (y % 8));
+  ASSERT_EQ(SaveImage(dir.File("col.xbm"), 8, 33, 1, column, gMono), 0);
+  std::string items;
+  for (int32_t y = 32; y >= 0; --y) {
+    char item[8];
+    std::snprintf(item, sizeof item, "0x%02x,", 1 << (y % 8));
+    items += item;
+    if ((32 - y) % 15 == 14) items += "\r\n";
+  }
+  EXPECT_EQ(ReadAll(dir.File("col.xbm")),
+            "#define col_width 8\r\n#define col_height 33\r\nstatic char col_bits[] = {\r\n" + items +
+                "\r\n};\r\n");
   RunTool("pbmtoxbm",
           "pbmtopgm </dev/null >/dev/null 2>&1; convert " + w + " pbm:- | pbmtoxbm > " + dir.File("p.xbm"));
   Loaded p = LoadImage(dir.File("p.xbm"));
@@ -393,6 +413,35 @@ TEST(SmallCodecs, HandMadeBitLayouts) {
     EXPECT_EQ(r.data[size_t(i * 3 + 1)], 100 - 64 * 19 * 908 / 63500) << i;  // green
     EXPECT_EQ(r.data[size_t(i * 3 + 2)], 100) << i;                          // red
   }
+  // Groups whose chroma lands where every digit of the decoding constants counts: U of 114
+  // and 116 (either sign) and V of 100, each group's four luminances equal.
+  struct Group {
+    int y, u, v;
+    uint8_t b, g, r;  // the decoded pixel
+  } groups[] = {
+      {60, 116, 0, 225, 29, 60},    {60, 114, 0, 223, 30, 60},   {200, -116, 0, 35, 231, 200},
+      {200, -114, 0, 37, 230, 200}, {100, 0, 100, 100, 43, 212}, {140, 58, -58, 222, 158, 75},
+  };
+  auto pack = [](const Group& g) {
+    int y = g.y, u = g.u & 0xff, v = g.v & 0xff;
+    return ByteString({((y >> 1) & 7) << 5 | ((u >> 4) & 3) << 2 | ((v >> 4) & 3),
+                       (u & 0xc0) | ((v >> 6) & 3) << 4 | ((y >> 4) & 0x0f),
+                       ((u >> 2) & 3) << 6 | ((v >> 2) & 3) << 4 | ((y >> 4) & 0x0f), y, y,
+                       ((y >> 1) & 7) << 5 | ((u >> 1) & 1) << 3 | ((v >> 1) & 1) << 1});
+  };
+  yuv = std::string("YUV12C\0\0\0\0\0\0", 12) + ByteString({int(std::size(groups)) * 4, 0, 1, 0});
+  for (const Group& g : groups) yuv += pack(g);
+  WriteAll(dir.File("c.vid"), yuv);
+  r = LoadImage(dir.File("c.vid"));
+  ASSERT_EQ(r.rc, 0);
+  for (size_t k = 0; k < std::size(groups); ++k)
+    for (size_t i = 0; i < 4; ++i) {
+      const uint8_t* px = r.data.data() + (k * 4 + i) * 3;
+      EXPECT_EQ(px[0], groups[k].b) << "U " << groups[k].u << " V " << groups[k].v;
+      EXPECT_EQ(px[1], groups[k].g) << "U " << groups[k].u << " V " << groups[k].v;
+      EXPECT_EQ(px[2], groups[k].r) << "U " << groups[k].u << " V " << groups[k].v;
+    }
+
   // 16-bit XBitmap words: low byte first, each byte's bits reversed.
   WriteAll(dir.File("s.xbm"),
            "#define s_width 10\n#define s_height 1\nstatic short s_bits[] = { 0x0201 };\n");

@@ -16,6 +16,7 @@
 #include "imageformats/PngReader.h"
 #include "imageformats/PngWriter.h"
 #include "platform/SysUtils.h"
+#include "platform/WaitIndicator.h"
 
 namespace {
 
@@ -141,15 +142,26 @@ void XImageSavePNG(const XImage& image, const std::string& name) {
   pending.Commit();
 }
 
+// The GIF picture's progress goes to the wait indicator, in a wait of its own.
+static void ReportToWaitIndicator(TGIFImage& gif) {
+  gif.OnProgress = [](TProgressStage, uint8_t percent, const std::string&) {
+    if (TWaitIndicator* w = WaitIndicator()) w->SetProgress(percent, 100);
+  };
+}
+
 void XImageLoadGIF(XImage& image, const std::string& name) {
+  TScopedWait wait("Loading " + ExtractFileName(name), false);
   TGIFImage gif;
+  ReportToWaitIndicator(gif);
   gif.LoadFromFile(name);
   // The current frame (frame 0 after a load) with its transparent colour.
   image.Assign(&gif);
 }
 
 void XImageSaveGIF(const XImage& image, const std::string& name) {
+  TScopedWait wait("Saving " + ExtractFileName(name), false);
   TGIFImage gif;
+  ReportToWaitIndicator(gif);
   gif.Assign(&image);  // one frame, reduced to 256 colours when deeper
   TPendingFile pending(name);
   gif.SaveToFile(pending.Path);

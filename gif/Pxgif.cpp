@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gif/Anifile.h"
 #include "gif/Maxmin.h"
 #include "gif/Pxgraph.h"
 #include "gif/Vclutils.h"
@@ -520,7 +521,17 @@ void TGIFFrame::Assign(const TObject* source) {
     } else {
       NewImage();
       NewBitmap();
-      FBitmap->Assign(gr);
+      try {
+        FBitmap->Assign(gr);
+      } catch (const EConvertError&) {
+        // A picture that a bitmap cannot take (an icon) is drawn onto magenta.
+        NewBitmap();
+        TCanvas& c = FBitmap->Canvas();
+        c.Brush.SetColor(TColor(0xFF00FF));
+        FBitmap->SetSize(gr->Width(), gr->Height());
+        c.FillRect(TRect(0, 0, gr->Width(), gr->Height()));
+        c.Draw(0, 0, gr);
+      }
       if (gr->Transparent()) {
         if (auto b = dynamic_cast<const TBitmap*>(gr)) FTransparentColor = b->TransparentColor();
         else FTransparentColor = FBitmap->Canvas().GetNearestColor(FBitmap->Canvas().Brush.Color());
@@ -846,6 +857,28 @@ void TGIFImage::SetFrameIndex(int v) {
   Changed();
 }
 
+void TGIFImage::SetBackgroundColor(TColor c) {
+  if (c == FBackgroundColor) return;
+  FBackgroundColor = c;
+  Changed();
+}
+
+void TGIFImage::SetLooping(bool v) {
+  if (v == FLooping) return;
+  FLooping = v;
+  Changed();
+}
+
+std::vector<TRGBQuad> TGIFImage::GetPalette() const {
+  if (FFrames.empty()) return {};
+  int i = FFrameIndex < 0 || FFrameIndex >= Count() ? 0 : FFrameIndex;
+  return FFrames[size_t(i)]->GetBitmap().Palette();
+}
+
+void TGIFImage::DoProgress(TProgressStage stage, uint8_t percentDone, const std::string& msg) {
+  if (OnProgress) OnProgress(stage, percentDone, msg);
+}
+
 void TGIFImage::SetRepeatCount(int v) {
   v = Min(v, 30000);
   if (v == FRepeatCount) return;
@@ -1039,6 +1072,41 @@ void TGIFImage::Assign(const TGraphic* source) {
   TGraphic::Assign(source);
 }
 
+void TGIFImage::Assign(const TGIFFrame& source) {
+  // The new frame takes the source before anything is released: the source may be one of
+  // this picture's own frames.
+  auto f = std::make_unique<TGIFFrame>(this);
+  f->Assign(&source);
+  TGIFData data;
+  if (TGIFImage* owner = source.Owner()) data = *owner->FImage;
+  NewImage();
+  FImage->AspectRatio = data.AspectRatio;
+  FImage->BitsPerPixel = data.BitsPerPixel;
+  FImage->ColorResolution = data.ColorResolution;
+  FImage->ColorMap = data.ColorMap;
+  FFrames.push_back(std::move(f));
+  FFrameIndex = 0;
+  if (Version == gvUnknown) Version = gv87a;
+  UpdateScreenSize();
+  Changed();
+}
+
+void TGIFImage::Assign(const TAnimatedCursorImage& cursor) {
+  TGIFImage fresh;
+  fresh.FBackgroundColor = clWindow;
+  for (int i = 0; i < cursor.FrameCount(); ++i) {
+    const TIconFrame& c = cursor.GetFrame(i);
+    TGIFFrame& f = fresh.Frame(fresh.AddFrame(&c.Icon));
+    // Icons are drawn over magenta: what they leave uncovered is their transparent part.
+    f.SetTransparentColor(TColor(0xFF00FF));
+    // Cursor rates are in jiffies of 1/60 second.
+    f.SetAnimateInterval(uint32_t(std::max<int64_t>(0, int64_t(c.JiffRate) * 100 / 6)));
+  }
+  // Taken over whole, so that a cursor that cannot be drawn leaves this picture as it was.
+  TakeOver(fresh);
+  Changed();
+}
+
 void TGIFImage::AssignTo(TGraphic* dest) const {
   auto* self = const_cast<TGIFImage*>(this);
   if (auto g = dynamic_cast<TGIFImage*>(dest)) {
@@ -1067,14 +1135,27 @@ void TGIFImage::ReadData(TStream& s) {
 }
 
 void TGIFImage::ReadStream(int64_t size, TStream& s, bool forceDecode) {
-  if (size < 0 || size > s.Size() - s.Position()) GIFError(65440);
-  TMemoryStream m;
-  m.SetSize(size);
-  if (size) s.ReadBuffer(m.Memory(), size);
-  m.SetPosition(0);
-  // Parsed into a picture of its own, so that a failed load leaves this one as it was.
-  TGIFImage fresh;
-  fresh.ReadStreamInto(m, forceDecode);
+  DoProgress(psStarting, 0, "Reading");
+  try {
+    if (size < 0 || size > s.Size() - s.Position()) GIFError(65440);
+    TMemoryStream m;
+    m.SetSize(size);
+    if (size) s.ReadBuffer(m.Memory(), size);
+    m.SetPosition(0);
+    // Parsed into a picture of its own, so that a failed load leaves this one as it was.
+    TGIFImage fresh;
+    fresh.OnProgress = OnProgress;
+    fresh.ReadStreamInto(m, forceDecode);
+    TakeOver(fresh);
+  } catch (...) {
+    DoProgress(psEnding, 100, "Reading");
+    throw;
+  }
+  DoProgress(psEnding, 100, "Reading");
+  Changed();
+}
+
+void TGIFImage::TakeOver(TGIFImage& fresh) {
   FImage = std::move(fresh.FImage);
   FFrames = std::move(fresh.FFrames);
   for (auto& f : FFrames) f->FOwner = this;
@@ -1086,7 +1167,8 @@ void TGIFImage::ReadStream(int64_t size, TStream& s, bool forceDecode) {
   FLooping = fresh.FLooping;
   FCorrupted = fresh.FCorrupted;
   FRepeatCount = fresh.FRepeatCount;
-  Changed();
+  // The other picture is left a valid empty one.
+  fresh.NewImage();
 }
 
 void TGIFImage::ReadStreamInto(TMemoryStream& m, bool forceDecode) {
@@ -1147,6 +1229,7 @@ void TGIFImage::ReadStreamInto(TMemoryStream& m, bool forceDecode) {
       f->LoadFromStream(m);
       c.pos = size_t(m.Position());
       FFrames.push_back(std::move(f));
+      DoProgress(psRunning, uint8_t(std::min<uint64_t>(99, uint64_t(c.pos) * 100 / c.n)), "Reading");
       if (c.AtEnd()) {
         sep = ';';
       } else {
@@ -1174,16 +1257,21 @@ void TGIFImage::ReadStreamInto(TMemoryStream& m, bool forceDecode) {
 
 // ---------------------------------------------------------------- writing
 
-void TGIFImage::EncodeFrames(bool reverseDecode) {
-  for (auto& f : FFrames) {
-    if (f->HasImageData()) continue;
-    f->EncodeRasterData();
-    if (reverseDecode && f->FBitmap && f->FBitmap->Palette().empty()) {
-      f->FBitmap.reset();
-      try {
-        f->GetBitmap();
-      } catch (const EAbort&) {}
+void TGIFImage::EncodeFrames(bool reverseDecode) { EncodeFrames(reverseDecode, nullptr); }
+
+void TGIFImage::EncodeFrames(bool reverseDecode, const std::function<void(size_t done)>& frameDone) {
+  for (size_t i = 0; i < FFrames.size(); ++i) {
+    TGIFFrame* f = FFrames[i].get();
+    if (!f->HasImageData()) {
+      f->EncodeRasterData();
+      if (reverseDecode && f->FBitmap && f->FBitmap->Palette().empty()) {
+        f->FBitmap.reset();
+        try {
+          f->GetBitmap();
+        } catch (const EAbort&) {}
+      }
     }
+    if (frameDone) frameDone(i + 1);
   }
   for (auto& f : FFrames) f->UpdateExtensions();
 }
@@ -1193,7 +1281,20 @@ void TGIFImage::WriteData(TStream& s) { WriteStream(s, true); }
 
 void TGIFImage::WriteStream(TStream& s, bool writeSize) {
   if (FFrames.empty()) GIFError(61098);
-  EncodeFrames(false);
+  DoProgress(psStarting, 0, "Writing");
+  try {
+    WriteBlocks(s, writeSize);
+  } catch (...) {
+    DoProgress(psEnding, 100, "Writing");
+    throw;
+  }
+  DoProgress(psEnding, 100, "Writing");
+}
+
+void TGIFImage::WriteBlocks(TStream& s, bool writeSize) {
+  // Encoding (the colour reduction above all) is the long part.
+  const size_t n = FFrames.size();
+  EncodeFrames(false, [&](size_t done) { DoProgress(psRunning, uint8_t(done * 90 / n), "Encoding"); });
   if (!FImage->Comment.empty()) Version = gv89a;
   if (Version == gvUnknown) Version = gv87a;
   TMemoryStream m;

@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ struct TGIFColorTable {
 };
 
 enum TProgressStage { psStarting, psRunning, psEnding };
+// The picture's progress while it reads or writes: the stage, the share done in percent and
+// what it is doing. Reports start at 0 (psStarting), rise, and end at 100 (psEnding), a
+// failed read or write included.
+using TProgressProc = std::function<void(TProgressStage stage, uint8_t percentDone, const std::string& msg)>;
 
 // Damaged data is tolerated (frames flagged corrupted) instead of raising.
 extern bool GIFLoadCorrupted;
@@ -72,6 +77,7 @@ struct TGIFItem {
 };
 
 class TGIFImage;
+class TAnimatedCursorImage;
 
 class TGIFFrame : public TObject {
  public:
@@ -159,8 +165,17 @@ class TGIFImage : public TGraphic {
   void LoadFromStream(TStream& s) override;
   void SaveToStream(TStream& s) const override;
   void Assign(const TGraphic* source) override;
+  // One frame of any picture, this one's too, becomes the whole picture, with the global
+  // colour map of the picture it came from.
+  void Assign(const TGIFFrame& frame);
+  // The cursor's frames as it shows them, each for its own time, drawn over magenta, which
+  // is left transparent; the background is the window colour.
+  void Assign(const TAnimatedCursorImage& cursor);
   void AssignTo(TGraphic* dest) const override;
   bool Equals(const TGraphic* g) const;
+  // The palette of the current frame's bitmap (frame 0 when there is none current), which
+  // is decoded for it; empty without frames.
+  std::vector<TRGBQuad> GetPalette() const;
 
   void Clear() { Assign(nullptr); }
   void ClearItems() { FFrames.clear(); }
@@ -200,15 +215,17 @@ class TGIFImage : public TGraphic {
   }
   int GlobalColorCount() const { return FImage->ColorMap.Count; }
   TColor BackgroundColor() const { return FBackgroundColor; }
-  void SetBackgroundColor(TColor c) { FBackgroundColor = c; }
+  void SetBackgroundColor(TColor c);
   bool Looping() const { return FLooping; }
-  void SetLooping(bool v) { FLooping = v; }
+  void SetLooping(bool v);
   int RepeatCount() const { return FRepeatCount; }
   void SetRepeatCount(int v);
   TColor TransparentColor() const;
   bool Corrupted() const;
   TPixelFormat PixelFormat() const;
   int ChangeCount = 0;
+  TProgressProc OnProgress;
+  void DoProgress(TProgressStage stage, uint8_t percentDone, const std::string& msg);
 
  private:
   friend class TGIFFrame;
@@ -217,6 +234,10 @@ class TGIFImage : public TGraphic {
     Modified = true;
   }
   void ReadStreamInto(TMemoryStream& m, bool forceDecode);
+  // Takes over another picture's data and frames, leaving it empty.
+  void TakeOver(TGIFImage& fresh);
+  void EncodeFrames(bool reverseDecode, const std::function<void(size_t done)>& frameDone);
+  void WriteBlocks(TStream& s, bool writeSize);
   std::shared_ptr<TGIFData> FImage;
   std::vector<std::unique_ptr<TGIFFrame>> FFrames;
   int FFrameIndex = -1;

@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "engine/XImage.h"
 #include "platform/SysUtils.h"
+#include "platform/WaitIndicator.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/Tools.h"
 
@@ -145,6 +147,45 @@ TEST(XImageGIF, ExportAndLoadThroughTheGIFClass) {
   img.SaveToFile(dir.File("t.gif"));
   EXPECT_EQ(ReadAll(dir.File("t.gif")).substr(0, 6), "GIF89a");
   EXPECT_TRUE(GraphicFormatForExtension("gif") != nullptr);
+}
+
+// Reading and writing a GIF show their progress in the wait indicator, in a wait of their
+// own that ends also when the file cannot be read.
+TEST(XImageGIF, ProgressReachesTheWaitIndicator) {
+  struct Recorder : TWaitIndicator {
+    std::vector<std::string> Log;
+    void BeginWait(const std::string& message, bool) override { Log.push_back("begin " + message); }
+    void SetProgress(int position, int maximum) override {
+      Log.push_back(std::to_string(position) + "/" + std::to_string(maximum));
+    }
+    void EndWait() override { Log.push_back("end"); }
+  } recorder;
+  TWaitIndicator* old = WaitIndicator();
+  SetWaitIndicator(&recorder);
+  TempDir dir;
+  XImage img;
+  Pattern(img, 40, 30);
+  std::string f = dir.File("p.gif");
+  img.SaveToFile(f);
+  XImage back;
+  back.LoadFromFile(f);
+  WriteAll(dir.File("bad.gif"), "GIF89a");
+  EXPECT_THROW(back.LoadFromFile(dir.File("bad.gif")), Exception);
+  SetWaitIndicator(old);
+  std::vector<std::string>& log = recorder.Log;
+  auto wait = [&](const std::string& begin) {
+    auto at = std::find(log.begin(), log.end(), begin);
+    EXPECT_NE(at, log.end()) << begin;
+    if (at == log.end()) return;
+    auto end = std::find(at, log.end(), "end");
+    ASSERT_NE(end, log.end()) << begin;
+    EXPECT_GE(end - at, 3) << begin;  // some progress between
+    EXPECT_EQ(*(end - 1), "100/100") << begin;
+  };
+  wait("begin Saving p.gif");
+  wait("begin Loading p.gif");
+  wait("begin Loading bad.gif");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "end"), 3);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "engine/TLayer.h"
 
 #include <chrono>
+#include <climits>
 #include <ctime>
 #include <map>
 #include <vector>
 
+#include "engine/TBitmapCompressor.h"
 #include "platform/SysUtils.h"
 
 // ---- TLayer ----
@@ -54,6 +56,56 @@ void TLayer::MoveTo(int32_t x, int32_t y) { SetBounds(x, y, Bounds.Width(), Boun
 
 void TLayer::OffsetBy(int32_t dx, int32_t dy) { MoveTo(Bounds.Left + dx, Bounds.Top + dy); }
 
+void TLayer::SaveToStream(TStream* stream) {
+  WriteInteger("Left", Bounds.Left);
+  WriteInteger("Top", Bounds.Top);
+  WriteInteger("Right", Bounds.Right);
+  WriteInteger("Bottom", Bounds.Bottom);
+  WriteInteger("Frames", 1);
+  WriteBool("IsSelected", IsSelected);
+  XObject::SaveToStream(stream);
+  if (!stream) return;
+  TBitmapCompressor compressor;
+  compressor.Compress(*Image);
+  compressor.SaveToStream(*stream);
+}
+
+void TLayer::LoadFromStream(TStream* stream) {
+  // The store is read into the layer's own document (its readers are the layer's), and put
+  // back as it was when anything that follows fails.
+  const std::string saved = Properties->AsString();
+  XImage picture;
+  bool havePicture = false;
+  int64_t left, top, width, height;
+  try {
+    XObject::LoadFromStream(stream);
+    left = ReadInteger("Left");
+    top = ReadInteger("Top");
+    width = int64_t(ReadInteger("Right")) - left;
+    height = int64_t(ReadInteger("Bottom")) - top;
+    if (width < INT32_MIN || width > INT32_MAX || height < INT32_MIN || height > INT32_MAX)
+      throw EReadError("Invalid layer bounds");
+    // Each frame overwrites the one before; a count beyond the records runs into the end
+    // of the stream.
+    for (int32_t frames = ReadInteger("Frames"), i = 0; stream && i < frames; ++i) {
+      TBitmapCompressor compressor;
+      compressor.LoadFromStream(*stream);
+      compressor.Decompress(picture);
+      havePicture = true;
+    }
+  } catch (...) {
+    Properties->LoadFromStrings(INITextLines(saved));
+    throw;
+  }
+  SetBounds(int32_t(left), int32_t(top), int32_t(width), int32_t(height));
+  IsSelected = ReadBool("IsSelected");
+  if (havePicture) {
+    // The layer's picture stays 32-bit whatever the record held.
+    BitmapSetPixelFormat(picture, 7);
+    Image->TakePixels(picture);
+  }
+}
+
 // ---- TLayerList ----
 
 TLayerList::TLayerList(TObjectList* owner) : XObject(owner), Page(new XImage) {}
@@ -68,6 +120,25 @@ TLayerList::~TLayerList() {
 
 void TLayerList::Notify(TObject* item, TListNotification action) {
   if (action != TListNotification::lnAdded && item == Current) Current = nullptr;
+}
+
+void TLayerList::SaveToStream(TStream* stream) {
+  WriteBool("AlignToGrid", AlignToGrid);
+  WriteInteger("GridX", GridX);
+  WriteInteger("GridY", GridY);
+  WriteInteger("BGColor", BGColor);
+  WriteInteger("PageWidth", Page->Width());
+  WriteInteger("PageHeight", Page->Height());
+  WriteInteger("Count", Count());
+  XObject::SaveToStream(stream);
+}
+
+void TLayerList::LoadFromStream(TStream* stream) {
+  XObject::LoadFromStream(stream);
+  GridX = ReadInteger("GridX");
+  GridY = ReadInteger("GridY");
+  BGColor = ReadInteger("BGColor");
+  AlignToGrid = ReadBool("AlignToGrid");
 }
 
 void TLayerList::Clear() {

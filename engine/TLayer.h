@@ -32,6 +32,14 @@ class TLayer : public XObject {
   void MoveTo(int32_t x, int32_t y);
   void OffsetBy(int32_t dx, int32_t dy);
 
+  // The stream form: the store, holding the place ("Left", "Top", "Right", "Bottom"), the
+  // selection and "Frames" = 1 (kept in the store even without a stream), then the picture
+  // as one compressed record. Loading reads and checks everything before the layer changes,
+  // so a damaged stream raises and leaves it as it was; without a stream the place and the
+  // selection come from the store.
+  void SaveToStream(TStream* stream) override;
+  void LoadFromStream(TStream* stream) override;
+
   // The group id kept in the property store; empty when the layer is in no group.
   std::string GroupId() { return ReadString("Group"); }
 };
@@ -74,6 +82,12 @@ class TLayerList : public XObject {
   virtual void RenewGroupIds();
 
   void Clear() override;
+
+  // The stream form holds the page settings only ("AlignToGrid", "GridX", "GridY",
+  // "BGColor", and "PageWidth", "PageHeight" and "Count" for the reader's information); the
+  // layers are not in it. Loading applies the grid, the snapping and the background.
+  void SaveToStream(TStream* stream) override;
+  void LoadFromStream(TStream* stream) override;
 
  protected:
   // Current never points at a layer that has left the list.

@@ -1,5 +1,6 @@
 #include "POP/PopHTML.h"
 
+#include "platform/Graphics.h"
 #include "platform/SysUtils.h"
 
 namespace {
@@ -152,4 +153,41 @@ std::string HTMLDecodeInnerText(const std::string& text) {
   s = StringReplaceAll(s, "&nbsp;", " ", true);
   s = StringReplaceAll(s, "&quot;", "\"", true);
   return StringReplaceAll(s, "&amp;", "&", true);
+}
+
+std::string HTMLEncodeTextAttributes(const THTMLTextAttributes& attributes, const std::string& html) {
+  return HTMLEncodeFontParts(attributes.Color, attributes.Name, MulDiv(attributes.Size, 96, 72),
+                             attributes.Style, html);
+}
+
+std::string HTMLEncodeParaAttributes(const THTMLParaAttributes& attributes, const std::string& html) {
+  std::string tag = "<P";
+  if (attributes.Alignment == taCenter) tag += " ALIGN=CENTER";
+  if (attributes.Alignment == taRightJustify) tag += " ALIGN=RIGHT";
+  if (attributes.LeftIndent != 0) tag += Format(" style=\"margin-left:%dpx\"", attributes.LeftIndent);
+  return tag + ">" + (html.empty() ? "&nbsp;" : html) + "</P>";
+}
+
+std::string HTMLEncodeBitmap(const TBitmap& bitmap,
+                             const std::function<void(int row, int lastRow)>& progress) {
+  const int w = bitmap.Width(), h = bitmap.Height();
+  std::string s = Format(
+      "<TABLE style=\"table-layout:fixed\" border=0 cellSpacing=0 cellPadding=0 width=%d "
+      "height=%d>\r\n",
+      w, h);
+  for (int y = 0; y < h; ++y) {
+    s += "<TR>";
+    for (int x = 0; x < w;) {
+      // Alpha plays no part: a cell has a colour only.
+      const TColor c = bitmap.GetPixelColor(x, y) & 0xFFFFFF;
+      int n = 1;
+      while (x + n < w && (bitmap.GetPixelColor(x + n, y) & 0xFFFFFF) == c) ++n;
+      if (n > 1) s += Format("<TD colSpan=%d bgColor=%s></TD>", n, HTMLEncodeColor(c).c_str());
+      else s += "<TD bgColor=" + HTMLEncodeColor(c) + "></TD>";
+      x += n;
+    }
+    s += "</TR>\r\n";
+    if (progress) progress(y, h - 1);
+  }
+  return s + "</TABLE>";
 }

@@ -1,8 +1,11 @@
 #include "POP/PopHTML.h"
 
 #include <gtest/gtest.h>
+#include <utility>
+#include <vector>
 
 #include "POP/PopEat.h"
+#include "platform/Graphics.h"
 
 namespace {
 
@@ -102,6 +105,52 @@ TEST(TagScanner, StepsOverTagParts) {
   EXPECT_EQ(std::string(p, EatNotWhite(p)), "alt=x>");
   const char* open = "\"never closed";
   EXPECT_EQ(*EatQuotedString(open, '"'), '\0');  // stops at the end of the text
+}
+
+TEST(HTMLEncoders, RichTextAttributes) {
+  THTMLTextAttributes run;
+  run.Color = clRed;
+  run.Name = "Times New Roman";
+  run.Size = 12;  // 16 pixels
+  run.Style = fsBold | fsUnderline;
+  EXPECT_EQ(HTMLEncodeTextAttributes(run, "a&amp;b"),
+            "<FONT color=FF0000 face=\"Times New Roman\" style=text-decoration:none;font-size:16>"
+            "<B><U>a&amp;b</U></B></FONT>");
+  EXPECT_EQ(HTMLEncodeTextAttributes(run, ""), "");
+  struct {
+    TAlignment align;
+    int indent;
+    const char* html;
+    const char* out;
+  } paras[] = {
+      {taLeftJustify, 0, "x", "<P>x</P>"},
+      {taCenter, 0, "x", "<P ALIGN=CENTER>x</P>"},
+      {taRightJustify, 24, "x", "<P ALIGN=RIGHT style=\"margin-left:24px\">x</P>"},
+      {taLeftJustify, 0, "", "<P>&nbsp;</P>"},  // a blank line stays one
+  };
+  for (auto& p : paras) EXPECT_EQ(HTMLEncodeParaAttributes({p.align, p.indent}, p.html), p.out) << p.out;
+}
+
+TEST(HTMLEncoders, BitmapAsTableOfRuns) {
+  TBitmap b(4, 2, pf32bit);
+  const TColor row0[4] = {clRed, clRed, clBlue, clRed}, row1[4] = {clWhite, clWhite, clWhite, clWhite};
+  for (int x = 0; x < 4; ++x) b.SetPixelColor(x, 0, row0[x]), b.SetPixelColor(x, 1, row1[x]);
+  b.ScanLine(1)[3] = 0x80;  // alpha plays no part
+  std::vector<std::pair<int, int>> rows;
+  std::string html = HTMLEncodeBitmap(b, [&](int row, int last) { rows.push_back({row, last}); });
+  EXPECT_EQ(html,
+            "<TABLE style=\"table-layout:fixed\" border=0 cellSpacing=0 cellPadding=0 width=4 height=2>\r\n"
+            "<TR><TD colSpan=2 bgColor=FF0000></TD><TD bgColor=0000FF></TD><TD bgColor=FF0000></TD></TR>\r\n"
+            "<TR><TD colSpan=4 bgColor=FFFFFF></TD></TR>\r\n</TABLE>");
+  EXPECT_EQ(rows, (std::vector<std::pair<int, int>>{{0, 1}, {1, 1}}));
+  TBitmap empty;
+  EXPECT_EQ(HTMLEncodeBitmap(empty),
+            "<TABLE style=\"table-layout:fixed\" border=0 cellSpacing=0 cellPadding=0 width=0 "
+            "height=0>\r\n</TABLE>");
+  TBitmap indexed(3, 1, pf4bit);  // any pixel format
+  indexed.SetPixelColor(2, 0, clWhite);
+  EXPECT_NE(HTMLEncodeBitmap(indexed).find("<TD colSpan=2 bgColor=000000></TD><TD bgColor=FFFFFF>"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -1009,24 +1009,23 @@ void TGIFImage::DecodeAllFrames() {
 void TGIFImage::Grayscale(bool forceEncoding) {
   if (FFrames.empty()) GIFError(61098);
   for (auto& f : FFrames) f->GrayscaleImage(forceEncoding);
-  if (FBackgroundColor != clNone) {
-    auto grey = [](TColor c) {
-      TColor rgb = ColorToRGB(c);
-      uint8_t v = uint8_t((77 * (rgb & 0xFF) + 150 * ((rgb >> 8) & 0xFF) + 29 * ((rgb >> 16) & 0xFF)) >> 8);
-      return RGB(v, v, v);
-    };
-    if (FImage->ColorMap.Count == 0) {
-      FBackgroundColor = grey(FBackgroundColor);
-    } else {
-      UniqueImage();
-      int bi = FindColor(FImage->ColorMap, FBackgroundColor);
-      for (int i = 0; i < FImage->ColorMap.Count; ++i) {
-        uint8_t g = uint8_t(grey(MapColor(FImage->ColorMap, i)));
-        FImage->ColorMap.Colors[i] = {g, g, g};
-      }
-      FBackgroundColor = bi >= 0 ? MapColor(FImage->ColorMap, bi) : grey(FBackgroundColor);
+  auto grey = [](TColor c) {
+    TColor rgb = ColorToRGB(c);
+    uint8_t v = uint8_t((77 * (rgb & 0xFF) + 150 * ((rgb >> 8) & 0xFF) + 29 * ((rgb >> 16) & 0xFF)) >> 8);
+    return RGB(v, v, v);
+  };
+  // The global map turns grey whether or not there is a background colour: the frames
+  // without a map of their own are written with it.
+  int bi = FindColor(FImage->ColorMap, FBackgroundColor);
+  if (FImage->ColorMap.Count > 0) {
+    UniqueImage();
+    for (int i = 0; i < FImage->ColorMap.Count; ++i) {
+      uint8_t g = uint8_t(grey(MapColor(FImage->ColorMap, i)));
+      FImage->ColorMap.Colors[i] = {g, g, g};
     }
   }
+  if (FBackgroundColor != clNone)
+    FBackgroundColor = bi >= 0 ? MapColor(FImage->ColorMap, bi) : grey(FBackgroundColor);
   Changed();
 }
 

@@ -173,6 +173,26 @@ TEST(GifPicture, SettersNoticeOnlyChanges) {
   EXPECT_TRUE(g.Looping());
 }
 
+// Grey frames are written grey also when the picture has no background colour, which is
+// what otherwise took the global colour map to grey.
+TEST(GifPicture, GreyWithoutABackgroundColour) {
+  for (bool background : {true, false}) {
+    TGIFImage g;
+    LoadBytes(g, GifBuilder().Header(4, 1, 2).Image(4, 1).Codes(2, {4, 0, 1, 2, 3, 5}).Trailer().b);
+    if (!background) g.SetBackgroundColor(clNone);
+    g.Grayscale(false);
+    TGIFImage back;
+    LoadBytes(back, Written(g));
+    for (int x = 0; x < 4; ++x) {
+      uint32_t rgb = GifBuilder::MapRGB(x);
+      int grey = (77 * int(rgb >> 16) + 150 * int((rgb >> 8) & 0xFF) + 29 * int(rgb & 0xFF)) >> 8;
+      EXPECT_EQ(back.Frame(0).GetBitmap().GetPixelColor(x, 0),
+                RGB(uint8_t(grey), uint8_t(grey), uint8_t(grey)))
+          << background << " " << x;
+    }
+  }
+}
+
 struct Report {
   TProgressStage stage;
   int percent;

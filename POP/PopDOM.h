@@ -3,5 +3,7 @@
 #include <string>
 
 // The target names one browser window; the desktop's handler has no named windows, so the
-// name is kept only for callers. Returns whether the page could be handed over.
+// name is kept only for callers. A local file name (absolute, or an existing relative one)
+// is opened as its file: URL, "#" and all; a URL is opened without its fragment. Returns
+// whether the page could be handed over.
 bool DOMBrowseTo(const std::string& url, const std::string& target);

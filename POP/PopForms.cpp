@@ -72,8 +72,11 @@ TIniFile& INIFileDefaults() {
   return *f;
 }
 
+// A host under a reserved name (the built-in publisher address is one) is not on the internet
+// by design: no connection check can tell whether we are offline, so the browser is sent
+// there and reports what it finds.
 void NavigateTo(const std::string& url) {
-  if (UrlIsAvaliableOffline(url) || IsConnectedToInternet(url)) {
+  if (UrlIsAvaliableOffline(url) || UrlHostIsReserved(url) || IsConnectedToInternet(url)) {
     DOMBrowseTo(url, "VarnholtWebBrowser");
   } else if (Ask(_MsgConnectToNet)) {
     DOMBrowseTo(url, "VarnholtWebBrowser");

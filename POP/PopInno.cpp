@@ -68,6 +68,12 @@ std::string InnoAppCopyright() { return SInnoCopyright; }
 std::string InnoAppServicesURL() {
   return UrlCombine(UrlGetHostAddress(InnoAppPublisherURL()), "services.htm");
 }
+// A reserved host has no pages unless someone serves them on purpose (a test server, a local
+// mirror): only when it cannot be reached does the program show its own page instead.
+std::string InnoAppPageURL(const std::string& url) {
+  if (UrlHostIsReserved(url) && !IsConnectedToInternet(url)) return LocalFile("Services.htm");
+  return url;
+}
 std::string InnoAppCode(const std::string& component) { return InnoComponentValue("code", "", component); }
 std::string InnoAppPath(const std::string& component) { return InnoComponentValue("PATH", "", component); }
 bool InnoAppInstalled(const std::string& component) {
@@ -77,7 +83,7 @@ bool InnoAppInstalled(const std::string& component) {
 
 void InnoAppOpen(const std::string& component, const std::string& document) {
   if (InnoAppInstalled(component)) {
-    SHOpen(InnoAppPath(component), SHParameters({"-NoSplash", "-X", document}, 2));
+    SHRun(InnoAppPath(component), SHParameters({"-NoSplash", "-X", document}, 2));
   } else if (!document.empty()) {
     SHOpenAs(document);
   } else {
@@ -91,7 +97,7 @@ bool InnoUpgrade(bool check) {
   bool present = !path.empty() && FileExists(path);
   if (check || !present) return present;
   // Quoted as one argument, inner quotes doubled, so the code reaches the updater whole.
-  return SHOpen(path, SHParameters({"-d=" + InnoAppCode()}, 0));
+  return SHRun(path, SHParameters({"-d=" + InnoAppCode()}, 0));
 }
 
 int InnoCreateMutex() {

@@ -10,6 +10,10 @@ std::string InnoAppPublisherURL();
 std::string InnoAppUpdatesURL();
 std::string InnoAppSupportURL();
 std::string InnoAppServicesURL();
+// What to open for one of the program's own online pages (home page, manual): the page, or
+// the local services page when the page's host lies under a reserved name (the built-in
+// publisher address) and cannot be reached.
+std::string InnoAppPageURL(const std::string& url);
 std::string InnoAppCopyright();
 std::string InnoAppCode(const std::string& component = "");
 std::string InnoAppPath(const std::string& component = "");

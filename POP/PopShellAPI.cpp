@@ -36,17 +36,21 @@ std::vector<std::string> SHSplitParameters(const std::string& p) {
   return out;
 }
 
+// Every file on a FAT or NTFS disk has the executable bit, and a received file may be a
+// script: the mode never decides whether a file is run.
 bool SHOpen(const std::string& fileName, const std::string& parameters) {
   if (fileName.empty() || fileName[0] == '-') return false;
-  struct stat st {};
-  bool isProgram =
-      stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(fileName.c_str(), X_OK) == 0;
-  if (isProgram) {
-    std::vector<std::string> argv{fileName};
-    for (auto& a : SHSplitParameters(parameters)) argv.push_back(a);
-    return Services().Launch(argv);
-  }
   return Services().OpenUrl(fileName);
+}
+
+bool SHRun(const std::string& program, const std::string& parameters) {
+  if (program.empty() || program[0] == '-') return false;
+  struct stat st {};
+  if (stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(program.c_str(), X_OK) != 0)
+    return false;
+  std::vector<std::string> argv{program};
+  for (auto& a : SHSplitParameters(parameters)) argv.push_back(a);
+  return Services().Launch(argv);
 }
 
 // There is no open-with dialog to fall back on: the desktop's handler decides.

@@ -1,13 +1,21 @@
 #include "POP/PopWinInet.h"
 
+#include <atomic>
 #include <cctype>
-#include <fcntl.h>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "platform/Services.h"
 #include "platform/SysUtils.h"
 
 TUrlParts UrlCrack(const std::string& url) {
@@ -56,6 +64,24 @@ std::string UrlGetPassword(const std::string& url) { return UrlCrack(url).passwo
 std::string UrlGetExtraInfo(const std::string& url) { return UrlCrack(url).extra; }
 std::string UrlGetHostAddress(const std::string& url) { return "http://" + UrlGetHostName(url); }
 
+std::string UrlFromFileName(const std::string& fileName) {
+  std::string path = fileName;
+  if (path.empty() || path[0] != '/') path = IncludeTrailingPathDelimiter(GetCurrentDir()) + path;
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out = "file://";
+  for (unsigned char c : path) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+        c == '_' || c == '~' || c == '/') {
+      out += char(c);
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
 bool UrlIsAvaliableOffline(const std::string& url) {
   if (SameText(UrlGetScheme(url), "http")) {
     std::string path = UrlGetPath(url);
@@ -64,48 +90,133 @@ bool UrlIsAvaliableOffline(const std::string& url) {
   return true;
 }
 
-// A connection attempt to the URL's host with a short time-out, so that a dead network
-// does not hold the user-interface thread.
-bool IsConnectedToInternet(const std::string& url) {
-  TUrlParts u = UrlCrack(url);
-  if (!u.ok || u.host.empty()) return false;
-  // Names under the reserved documentation and test domains never exist: no lookup is sent
-  // for them (the built-in publisher address is one).
-  std::string host = LowerCase(u.host);
+namespace {
+bool HasSuffix(const std::string& s, const std::string& suffix) {
+  return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+}  // namespace
+
+// The top-level names that RFC 2606 and RFC 6761 keep out of the public name system.
+bool UrlHostIsReserved(const std::string& url) {
+  std::string host = LowerCase(UrlGetHostName(url));
   while (!host.empty() && host.back() == '.') host.pop_back();
-  for (const char* reserved : {"example", "invalid", "test"}) {
+  for (const char* reserved : {"example", "invalid", "localhost", "test"}) {
     const std::string tld = reserved;
-    if (host == tld ||
-        (host.size() > tld.size() && host.compare(host.size() - tld.size(), tld.size(), tld) == 0 &&
-         host[host.size() - tld.size() - 1] == '.'))
-      return false;
+    if (host == tld || HasSuffix(host, "." + tld)) return true;
   }
-  std::string port = u.port;
-  if (port.empty()) port = SameText(u.scheme, "https") ? "443" : "80";
+  return false;
+}
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// The whole check, look-up and connection, ends within this time.
+constexpr int kCheckLimitMs = 3000;
+// Look-ups that outlived their check and still hold a thread; past this many, the resolver is
+// taken as not answering and no further thread is started.
+constexpr int kMaxStrandedChecks = 4;
+std::atomic<int> gRunningChecks{0};
+
+struct TCheck {
+  std::mutex Lock;
+  std::condition_variable Done;
+  bool Finished = false, Connected = false;
+};
+
+int MsUntil(Clock::time_point deadline) {
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return ms < 0 ? 0 : int(ms);
+}
+
+// A non-blocking connect either succeeds at once, fails at once (no route, refused: the
+// error is in errno, and SO_ERROR reads 0 afterwards), or is in progress until the socket
+// becomes writable with its outcome in SO_ERROR.
+bool ConnectBefore(const addrinfo& a, Clock::time_point deadline) {
+  int fd = socket(a.ai_family, a.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a.ai_protocol);
+  if (fd < 0) return false;
+  bool ok = false;
+  int r;
+  do r = connect(fd, a.ai_addr, a.ai_addrlen);
+  while (r != 0 && errno == EINTR);
+  if (r == 0) {
+    ok = true;
+  } else if (errno == EINPROGRESS) {
+    for (;;) {
+      pollfd p{fd, POLLOUT, 0};
+      int n = poll(&p, 1, MsUntil(deadline));
+      if (n < 0 && errno == EINTR) continue;
+      if (n == 1) {
+        int err = -1;
+        socklen_t len = sizeof err;
+        ok = getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) == 0 && err == 0;
+      }
+      break;
+    }
+  }
+  close(fd);
+  return ok;
+}
+
+void RunCheck(std::shared_ptr<TCheck> check, std::string host, std::string port, Clock::time_point deadline) {
+  bool ok = false;
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* res = nullptr;
-  if (getaddrinfo(u.host.c_str(), port.c_str(), &hints, &res) != 0) return false;
-  bool ok = false;
-  for (addrinfo* a = res; a && !ok; a = a->ai_next) {
-    int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK, a->ai_protocol);
-    if (fd < 0) continue;
-    int r = connect(fd, a->ai_addr, a->ai_addrlen);
-    if (r == 0) {
-      ok = true;
-    } else {
-      pollfd p{fd, POLLOUT, 0};
-      if (poll(&p, 1, 3000) == 1) {
-        int err = 0;
-        socklen_t len = sizeof err;
-        getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
-        ok = err == 0;
-      }
-    }
-    close(fd);
+  if (getaddrinfo(host.c_str(), port.c_str(), &hints, &res) == 0) {
+    for (addrinfo* a = res; a && !ok && Clock::now() < deadline; a = a->ai_next)
+      ok = ConnectBefore(*a, deadline);
+    freeaddrinfo(res);
   }
-  freeaddrinfo(res);
-  return ok;
+  {
+    std::lock_guard<std::mutex> hold(check->Lock);
+    check->Finished = true;
+    check->Connected = ok;
+  }
+  check->Done.notify_all();
+  --gRunningChecks;
+}
+}  // namespace
+
+// getaddrinfo cannot be given a time limit or be interrupted, and a resolver that does not
+// answer holds it for half a minute or more: the look-up and the connection run on a thread
+// of their own, and this thread waits for them at most the check's limit, letting the
+// windows paint meanwhile. A check that outlives its limit counts as "not connected"; its
+// thread ends on its own when the resolver gives up.
+bool IsConnectedToInternet(const std::string& url) {
+  TUrlParts u = UrlCrack(url);
+  if (!u.ok || u.host.empty()) return false;
+  std::string host = u.host;
+  // An IPv6 literal stands in brackets in a URL, bare for the resolver.
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  // Names under "invalid" never resolve anywhere: not worth a question to the resolver.
+  std::string name = LowerCase(host);
+  while (!name.empty() && name.back() == '.') name.pop_back();
+  if (name == "invalid" || HasSuffix(name, ".invalid")) return false;
+  std::string port = u.port;
+  if (port.empty()) port = SameText(u.scheme, "https") ? "443" : SameText(u.scheme, "ftp") ? "21" : "80";
+  if (port.find_first_not_of("0123456789") != std::string::npos || port.size() > 5) return false;
+
+  if (gRunningChecks.load() >= kMaxStrandedChecks) return false;
+  auto check = std::make_shared<TCheck>();
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kCheckLimitMs);
+  ++gRunningChecks;
+  try {
+    std::thread(RunCheck, check, host, port, deadline).detach();
+  } catch (const std::system_error&) {
+    --gRunningChecks;
+    return false;
+  }
+  // The worker stops connecting at the deadline; a little more for its last poll to end.
+  const Clock::time_point giveUp = deadline + std::chrono::milliseconds(250);
+  std::unique_lock<std::mutex> hold(check->Lock);
+  while (!check->Finished && Clock::now() < giveUp) {
+    check->Done.wait_for(hold, std::chrono::milliseconds(40));
+    if (check->Finished) break;
+    hold.unlock();
+    Services().PaintWhileWaiting();
+    hold.lock();
+  }
+  return check->Finished && check->Connected;
 }
 
 namespace {

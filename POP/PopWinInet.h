@@ -4,8 +4,19 @@
 #include <functional>
 #include <string>
 
+// Whether the URL's host takes a connection, answered within a few seconds whatever the
+// network and the resolver do; the windows go on painting meanwhile. Hosts under "invalid"
+// are refused without a look-up; IPv6 literals ("http://[::1]:8080/") are looked up bare.
 bool IsConnectedToInternet(const std::string& url);
+// Whether the URL's host lies under a top-level name reserved for tests and examples
+// ("example", "test", "invalid", "localhost"): such a host is not on the internet by design,
+// so a failed connection check says nothing about being offline.
+bool UrlHostIsReserved(const std::string& url);
 bool UrlIsAvaliableOffline(const std::string& url);
+// The file: URL of a local file name (a relative one taken from the current folder): every
+// byte but letters, digits, "-", ".", "_", "~" and "/" percent-encoded, so that "#", "?" and
+// "%" stay part of the name.
+std::string UrlFromFileName(const std::string& fileName);
 std::string UrlGetScheme(const std::string& url);
 std::string UrlGetHostName(const std::string& url);
 std::string UrlGetPath(const std::string& url);

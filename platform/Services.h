@@ -48,6 +48,9 @@ class TServices {
     return false;
   }
   virtual void Progress(const std::string& message, int position, int maximum) {}
+  // Called now and then while this thread waits for something outside the program (a network
+  // answer): the windows paint, user input stays queued until the wait ends.
+  virtual void PaintWhileWaiting() {}
   // Asks the application to end after the events already queued.
   virtual void Terminate() {}
 

@@ -22,6 +22,7 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QStatusBar>
+#include <QThread>
 #include <QUrl>
 #include <QWindow>
 
@@ -218,6 +219,11 @@ class TQtServices : public TServices {
     return QDesktopServices::openUrl(QUrl::fromUserInput(ToQString(url), QDir::currentPath()));
   }
   bool Launch(const std::vector<std::string>& argv) override { return SpawnDetached(argv); }
+  void PaintWhileWaiting() override {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread())
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+  }
   // The component library's screen cursor is one value, not a stack: busy twice and idle
   // once leaves the normal cursor.
   void SetBusyCursor(bool busy) override {

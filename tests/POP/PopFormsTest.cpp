@@ -1,6 +1,7 @@
 #include "POP/PopForms.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "POP/PopDOM.h"
 #include "POP/PopShellAPI.h"
@@ -104,6 +105,55 @@ TEST(PopForms, NavigateToAsksWhenOffline) {
   NavigateTo("http://127.0.0.1:9/page.htm");
   ASSERT_EQ(s.Opened.size(), 2u);
   EXPECT_EQ(s.Opened[1], "http://127.0.0.1:9/page.htm");
+  // A reserved name is not on the internet by design: no question, the browser is asked.
+  s.Boxes.clear();
+  NavigateTo("http://www.varnholt.example/zlm/manual/manual.htm#top");
+  EXPECT_TRUE(s.Boxes.empty());
+  ASSERT_EQ(s.Opened.size(), 3u);
+  EXPECT_EQ(s.Opened[2], "http://www.varnholt.example/zlm/manual/manual.htm");
+}
+
+// The file: URL of a local path as Python's pathlib writes it.
+static std::string PythonFileUrl(const std::string& path) {
+  std::string quoted;
+  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  std::string cmd =
+      "/usr/bin/python3 -c 'import sys,pathlib;"
+      "sys.stdout.write(pathlib.PurePosixPath(sys.argv[1]).as_uri())' '" +
+      quoted + "'";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return "<python3 missing>";
+  std::string out;
+  char buf[256];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  if (pclose(p) != 0) return "<python3 failed>";
+  return out;
+}
+
+// A local path is a file of its own name: "#", "%", "?" and blanks in it are part of the name
+// and reach the browser encoded, while a real URL's fragment is still cut.
+TEST(PopForms, NavigateToOpensLocalPathsAsFileUrls) {
+  ScriptedServices s;
+  TempDir d;
+  ForceDirectories(d.File("Sites/C#"));
+  const std::string paths[] = {
+      d.File("Sites/C#/index.htm"),         "/tmp/a b/c%20d.htm",     "/tmp/x?y=1&z+w@v:1;p/i.htm",
+      "/tmp/caf\xc3\xa9 \xc3\xbc/#top.htm", "/tmp/~user/[1]/'q'.htm",
+  };
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    s.Opened.clear();
+    NavigateTo(path);
+    EXPECT_TRUE(s.Boxes.empty());
+    ASSERT_EQ(s.Opened.size(), 1u);
+    EXPECT_EQ(s.Opened[0], PythonFileUrl(path));
+  }
+  s.Opened.clear();
+  DOMBrowseTo(d.File("Sites/C#/index.htm"), "x");
+  NavigateTo("file:///tmp/Sites/C%23/index.htm#top");
+  EXPECT_EQ(s.Opened, (std::vector<std::string>{PythonFileUrl(d.File("Sites/C#/index.htm")),
+                                                "file:///tmp/Sites/C%23/index.htm"}));
 }
 
 TEST(PopShellAPI, LaunchUsesArgumentVectors) {
@@ -111,9 +161,18 @@ TEST(PopShellAPI, LaunchUsesArgumentVectors) {
   EXPECT_FALSE(SHOpen("", ""));
   EXPECT_FALSE(SHOpen("-rf", ""));
   EXPECT_FALSE(DOMBrowseTo("--help", "x"));
-  EXPECT_TRUE(SHOpen("/bin/echo", "\"-d=code; rm x\" two"));
+  EXPECT_TRUE(SHRun("/bin/echo", "\"-d=code; rm x\" two"));
   ASSERT_EQ(s.Launched.size(), 1u);
   EXPECT_EQ(s.Launched[0], (std::vector<std::string>{"/bin/echo", "-d=code; rm x", "two"}));
+  // Only executable files are run.
+  TempDir d;
+  WriteAll(d.File("notes.txt"), "text");
+  chmod(d.File("notes.txt").c_str(), 0644);
+  EXPECT_FALSE(SHRun(d.File("notes.txt"), ""));
+  EXPECT_FALSE(SHRun("/no/such/program", ""));
+  EXPECT_FALSE(SHRun("/bin", ""));
+  EXPECT_FALSE(SHRun("-x", ""));
+  EXPECT_EQ(s.Launched.size(), 1u);
   EXPECT_TRUE(SHOpen("http://example.org/a b", ""));
   EXPECT_EQ(s.Opened, (std::vector<std::string>{"http://example.org/a b"}));
   EXPECT_EQ(SHParameters({"a\"b", "c"}, 1), "\"a\"\"b\" \"c\"");

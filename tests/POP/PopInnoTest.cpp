@@ -1,7 +1,11 @@
 #include "POP/PopInno.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/Registry.h"
 #include "platform/SysUtils.h"
@@ -94,4 +98,26 @@ TEST(PopInno, MutexIsMadeOnce) {
   int h = InnoCreateMutex();
   EXPECT_GE(h, 0);
   EXPECT_EQ(InnoCreateMutex(), h);
+}
+
+// The program's own pages under a reserved name have nowhere to come from unless someone
+// serves them: the local services page stands in, as on the Services tab.
+TEST(PopInno, OwnPagesUnderReservedNamesFallBackToTheLocalPage) {
+  TempDir home;
+  ScopedEnv env("ZELMORA_HOME", home.Path());
+  EXPECT_EQ(InnoAppPageURL("http://www.varnholt.example/"), home.File("Services.htm"));
+  EXPECT_EQ(InnoAppPageURL("http://www.varnholt.example/zlm/manual/manual.htm"), home.File("Services.htm"));
+  EXPECT_EQ(InnoAppPageURL("http://127.0.0.1:9/zelmora/"), "http://127.0.0.1:9/zelmora/");
+  // A reserved name that is served (a local test server) is shown.
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(fd, 4), 0);
+  socklen_t len = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  const std::string served = "http://localhost:" + IntToStr(ntohs(a.sin_port)) + "/zlm/";
+  EXPECT_EQ(InnoAppPageURL(served), served);
+  close(fd);
 }

@@ -56,10 +56,25 @@ TEST(PopWinInet, AvailableOffline) {
   EXPECT_TRUE(UrlIsAvaliableOffline("HTTP://example.org/etc/passwd"));
   EXPECT_FALSE(IsConnectedToInternet("http://127.0.0.1:9/"));
   EXPECT_FALSE(IsConnectedToInternet("not a url"));
-  // Reserved names are known to be absent without asking the resolver.
-  for (const char* url : {"http://www.varnholt.example/", "http://example/", "https://a.b.invalid./x",
-                          "http://HOST.TEST:8080/"})
-    EXPECT_FALSE(IsConnectedToInternet(url)) << url;
+  EXPECT_FALSE(IsConnectedToInternet("http://127.0.0.1:http/"));
+  EXPECT_FALSE(IsConnectedToInternet("http://127.0.0.1:999999/"));
+  // Names under "invalid" exist nowhere: refused without asking the resolver.
+  EXPECT_FALSE(IsConnectedToInternet("https://a.b.invalid./x"));
+}
+
+TEST(PopWinInet, ReservedHosts) {
+  struct Case {
+    const char* url;
+    bool reserved;
+  } cases[] = {
+      {"http://www.varnholt.example/", true}, {"http://example/", true},
+      {"https://a.b.invalid./x", true},       {"http://HOST.TEST:8080/", true},
+      {"http://localhost:8080/", true},       {"http://app.localhost/", true},
+      {"http://example.org/", false},         {"http://www.contest/", false},
+      {"http://testing.org/", false},         {"http://[::1]:8080/", false},
+      {"file:///tmp/a.example", false},       {"not a url", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(UrlHostIsReserved(c.url), c.reserved) << c.url;
 }
 
 // The normal and abnormal examples of reference resolution in RFC 3986, section 5.4.

@@ -33,6 +33,7 @@ class ScriptedServices : public TServices {
     return true;
   }
   void SetBusyCursor(bool) override {}
+  void PaintWhileWaiting() override { ++PaintWaits; }
   void ScreenSize(int& w, int& h) override {
     w = 1280;
     h = 1024;
@@ -59,4 +60,5 @@ class ScriptedServices : public TServices {
   std::vector<std::string> Opened;
   std::vector<std::vector<std::string>> Launched;
   int Beeps = 0;
+  int PaintWaits = 0;
 };

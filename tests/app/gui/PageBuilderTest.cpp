@@ -44,7 +44,7 @@ TEST(PageBuilder, BuildsTheSiteOfThePage) {
 
   const std::string site = home.dir.File("Sites/shop");
   const std::string index = site + "/index.htm";
-  EXPECT_EQ(home.services.Opened, (std::vector<std::string>{index}));
+  EXPECT_EQ(home.services.Opened, (std::vector<std::string>{"file://" + index}));
   EXPECT_EQ(IncludeTrailingPathDelimiter(GetCurrentDir()), IncludeTrailingPathDelimiter(site));
   const std::string page = ReadAll(index);
 
@@ -186,6 +186,25 @@ TEST(PageBuilder, ASelectionAwayFromTheOriginGivesAPageOfJustThatArea) {
 }
 
 // What stops the builder, and what it leaves behind.
+// A "#" in the site's name is part of the folder's name: the browser is sent to that folder's
+// page, not to a page cut off at the "#".
+TEST(PageBuilder, ASiteNameWithAHashOpensItsOwnPage) {
+  ProgramHome home;
+  const std::string project = home.dir.File("C#.zlm");
+  WriteAll(project, BuilderFixtureProject());
+  auto w = StartMainWindow({project});
+  home.services.Inputs = {std::nullopt};
+  w->MIHTMLPageBuilder->trigger();
+  ASSERT_EQ(home.services.InputBoxes.size(), 1u);
+  EXPECT_EQ(home.services.InputBoxes[0].value, "C#");
+  home.services.Inputs = {std::string("C#")};
+  w->MIHTMLPageBuilder->trigger();
+  EXPECT_TRUE(home.services.Boxes.empty());
+  EXPECT_TRUE(FileExists(home.dir.File("Sites/C#/index.htm")));
+  EXPECT_EQ(home.services.Opened,
+            (std::vector<std::string>{"file://" + home.dir.File("Sites/C%23/index.htm")}));
+}
+
 TEST(PageBuilder, RefusalsAndFailures) {
   struct Case {
     const char* what;

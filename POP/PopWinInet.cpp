@@ -350,9 +350,6 @@ std::string UrlCanonicalize(const std::string& url, uint32_t flags) {
 std::string UrlStandardize(const std::string& url) {
   return UrlCanonicalize(UrlCombine("file:///", UrlDosToUnix(url)));
 }
-std::string WinINetGetLastResponseString() { return {}; }
-std::string WinINetProxyUsername() { return {}; }
-std::string WinINetProxyPassword() { return {}; }
 
 std::string UrlUnixToDos(const std::string& url) { return StringReplaceAll(url, "/", "\\"); }
 std::string UrlDosToUnix(const std::string& url) { return StringReplaceAll(url, "\\", "/"); }
@@ -378,6 +375,7 @@ std::string UrlGetSchemeExt(const std::string& url) {
 // ---- download ----
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <curl/curl.h>
 
 namespace {
@@ -398,6 +396,16 @@ size_t WriteBody(char* data, size_t size, size_t n, void* user) {
   s->written += int64_t(bytes);
   return bytes;
 }
+// The status line of every response, redirects included: the last one stays.
+size_t ReadHeader(char* data, size_t size, size_t n, void* user) {
+  std::string line(data, size * n);
+  if (line.compare(0, 5, "HTTP/") == 0) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    *static_cast<std::string*>(user) = line;
+  }
+  return size * n;
+}
+
 int TransferInfo(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t) {
   const TDownloadLimits* limits = static_cast<const TDownloadLimits*>(user);
   // A non-zero answer aborts the transfer; no exception may cross libcurl's frames.
@@ -406,6 +414,47 @@ int TransferInfo(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, c
   } catch (...) { return 1; }
 }
 }  // namespace
+
+namespace {
+// Per thread, as the last response of the platform's internet functions was.
+thread_local std::string gLastResponse;
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string PercentDecode(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size() && HexDigit(s[i + 1]) >= 0 && HexDigit(s[i + 2]) >= 0) {
+      out += char(HexDigit(s[i + 1]) * 16 + HexDigit(s[i + 2]));
+      i += 2;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+// The proxy as libcurl takes it from the environment for an http address: "http_proxy" in
+// lower case only (the upper-case name can be set by a web server's request), then
+// "all_proxy" or "ALL_PROXY". A proxy given without a scheme is an http proxy.
+TUrlParts DownloadProxy() {
+  std::string proxy = GetEnvironmentVariable("http_proxy");
+  if (proxy.empty()) proxy = GetEnvironmentVariable("all_proxy");
+  if (proxy.empty()) proxy = GetEnvironmentVariable("ALL_PROXY");
+  if (proxy.empty()) return {};
+  if (proxy.find("://") == std::string::npos) proxy = "http://" + proxy;
+  return UrlCrack(proxy);
+}
+}  // namespace
+
+std::string WinINetGetLastResponseString() { return gLastResponse; }
+std::string WinINetProxyUsername() { return PercentDecode(DownloadProxy().user); }
+std::string WinINetProxyPassword() { return PercentDecode(DownloadProxy().password); }
 
 std::string DownloadCacheFolder() {
   std::string base = GetEnvironmentVariable("ZELMORA_CACHE");
@@ -423,12 +472,22 @@ std::string DownloadCacheFolder() {
 std::string UrlBlockedDownload(const std::string& url) { return UrlBlockedDownload(url, {}); }
 
 std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& limits) {
+  gLastResponse.clear();
   std::string scheme = UrlGetScheme(url);
-  if (!SameText(scheme, "http") && !SameText(scheme, "https")) return {};
+  if (!SameText(scheme, "http") && !SameText(scheme, "https")) {
+    gLastResponse = "Only http and https addresses are downloaded: \"" + url + "\"";
+    return {};
+  }
   static bool init = (curl_global_init(CURL_GLOBAL_DEFAULT) == 0);
-  if (!init) return {};
+  if (!init) {
+    gLastResponse = "The download library could not be started";
+    return {};
+  }
   std::string folder = DownloadCacheFolder();
-  if (!ForceDirectories(folder)) return {};
+  if (!ForceDirectories(folder)) {
+    gLastResponse = "The download folder " + folder + " could not be made";
+    return {};
+  }
   // The name is ours: the URL never decides where the file lands. The extension of the
   // URL's file name is kept (letters and digits only) so that pictures load by extension.
   std::string ext;
@@ -439,18 +498,22 @@ std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& li
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back('\0');
   int fd = mkstemps(name.data(), int(ext.size()));
-  if (fd < 0) return {};
   std::string path(name.data());
-  FILE* f = fdopen(fd, "wb");
+  FILE* f = fd < 0 ? nullptr : fdopen(fd, "wb");
   if (!f) {
-    close(fd);
-    DeleteFile(path);
+    gLastResponse = "The download file in " + folder + " could not be made: " + std::strerror(errno);
+    if (fd >= 0) {
+      close(fd);
+      DeleteFile(path);
+    }
     return {};
   }
   Sink sink{f, 0, limits.MaxBytes};
   CURL* curl = curl_easy_init();
   CURLcode rc = CURLE_FAILED_INIT;
   long status = 0;
+  std::string statusLine;
+  char error[CURL_ERROR_SIZE] = "";
   if (curl) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -462,6 +525,9 @@ std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& li
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(limits.MaxBytes));
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, ReadHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &statusLine);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     if (limits.Progress) {
@@ -473,7 +539,14 @@ std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& li
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_cleanup(curl);
   }
-  bool ok = fclose(f) == 0 && rc == CURLE_OK && !sink.overflow && status < 400;
+  const bool written = fclose(f) == 0;
+  // The server's own words when it answered with a status, else what went wrong on the way.
+  if (sink.overflow || rc == CURLE_FILESIZE_EXCEEDED)
+    gLastResponse = "The file is larger than " + IntToStr(limits.MaxBytes) + " bytes";
+  else if (!statusLine.empty() && (rc == CURLE_OK || status >= 400)) gLastResponse = statusLine;
+  else if (rc != CURLE_OK) gLastResponse = *error ? std::string(error) : std::string(curl_easy_strerror(rc));
+  else if (!written) gLastResponse = "The downloaded file could not be written";
+  bool ok = written && rc == CURLE_OK && !sink.overflow && status < 400;
   if (!ok) {
     DeleteFile(path);
     return {};

@@ -35,8 +35,12 @@ std::string UrlGetSchemeExt(const std::string& url);
 
 std::string UrlCanonicalize(const std::string& url, uint32_t flags = 0);
 std::string UrlStandardize(const std::string& url);
-// No proxy options and no server response are kept on this platform: empty texts.
+// The last download of this thread: the server's status line ("HTTP/1.1 404 Not Found") when
+// it answered with one, else the reason the download failed; empty before any download.
 std::string WinINetGetLastResponseString();
+// The user name and password of the proxy the downloads of http addresses go through, as the
+// environment gives it to them ("http_proxy", then "all_proxy"), percent-decoded; empty
+// without a proxy or without credentials.
 std::string WinINetProxyUsername();
 std::string WinINetProxyPassword();
 

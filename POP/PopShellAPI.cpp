@@ -1,8 +1,10 @@
 #include "POP/PopShellAPI.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/DesktopEntries.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 
@@ -53,9 +55,31 @@ bool SHRun(const std::string& program, const std::string& parameters) {
   return Services().Launch(argv);
 }
 
-// There is no open-with dialog to fall back on: the desktop's handler decides.
-bool SHOpenAs(const std::string& fileName) { return SHOpen(fileName, ""); }
+bool SHOpenAs(const std::string& fileName) {
+  if (fileName.empty() || fileName[0] == '-') return false;
+  const std::vector<TDesktopApp> apps = DesktopAppsForTypes(Services().FileTypes(fileName));
+  if (apps.empty()) return SHOpen(fileName, "");
+  std::vector<std::string> names;
+  for (const TDesktopApp& app : apps) names.push_back(app.Name.empty() ? app.Id : app.Name);
+  int chosen = Services().ChooseItem(
+      "Open With", "Choose the program to open \"" + ExtractFileName(fileName) + "\" with:", names, 0);
+  if (chosen < 0 || chosen >= int(apps.size())) return false;
+  std::vector<std::string> argv = DesktopAppCommand(apps[size_t(chosen)], fileName);
+  return !argv.empty() && Services().Launch(argv);
+}
+
+// The desktop has no "edit" verb; for the files this program makes, pages and style sheets,
+// editing means the text editor, which is the application for plain text.
 bool SHEdit(const std::string& fileName, const std::string& parameters) {
+  if (fileName.empty() || fileName[0] == '-') return false;
+  const std::vector<std::string> types = Services().FileTypes(fileName);
+  if (std::find(types.begin(), types.end(), "text/plain") != types.end()) {
+    const std::vector<TDesktopApp> editors = DesktopAppsForTypes({"text/plain"});
+    if (!editors.empty()) {
+      std::vector<std::string> argv = DesktopAppCommand(editors.front(), fileName);
+      if (!argv.empty() && Services().Launch(argv)) return true;
+    }
+  }
   return SHOpen(fileName, parameters);
 }
 

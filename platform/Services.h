@@ -41,6 +41,14 @@ class TServices {
   virtual bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) {
     return false;
   }
+  // A choice of one of the items, `selected` chosen at first; the index, -1 when cancelled.
+  virtual int ChooseItem(const std::string& caption, const std::string& prompt,
+                         const std::vector<std::string>& items, int selected) {
+    return -1;
+  }
+  // The desktop's MIME type of a file (by its content when it exists, else by its name),
+  // followed by the types it is a kind of ("text/html", "text/plain"); empty without a GUI.
+  virtual std::vector<std::string> FileTypes(const std::string& fileName) { return {}; }
   virtual void SetClipboardText(const std::string& text) { FClipboard = text; }
   virtual std::string ClipboardText() { return FClipboard; }
   virtual bool PrintImage(const std::string& title, int width, int height,

@@ -8,6 +8,8 @@
 #include <QColorDialog>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -15,7 +17,10 @@
 #include <QFontDialog>
 #include <QImage>
 #include <QInputDialog>
+#include <QLabel>
+#include <QListWidget>
 #include <QMainWindow>
+#include <QMimeDatabase>
 #include <QPainter>
 #include <QPointer>
 #include <QPrintDialog>
@@ -24,6 +29,7 @@
 #include <QStatusBar>
 #include <QThread>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWindow>
 
 #include "platform/Canvas.h"
@@ -287,6 +293,35 @@ class TQtServices : public TServices {
     if (!ok) return false;
     value = FromQString(text);
     return true;
+  }
+  int ChooseItem(const std::string& caption, const std::string& prompt, const std::vector<std::string>& items,
+                 int selected) override {
+    TArrowWhileModal arrow;
+    QDialog dialog(DialogParent());
+    dialog.setObjectName("ChooseItemDialog");
+    dialog.setWindowTitle(ToQString(caption));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(ToQString(prompt), &dialog));
+    auto* list = new QListWidget(&dialog);
+    list->setObjectName("ListItems");
+    for (const std::string& item : items) list->addItem(ToQString(item));
+    if (selected >= 0 && selected < list->count()) list->setCurrentRow(selected);
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
+    if (dialog.exec() != QDialog::Accepted) return -1;
+    return list->currentRow();
+  }
+  std::vector<std::string> FileTypes(const std::string& fileName) override {
+    QMimeDatabase db;
+    QMimeType type = db.mimeTypeForFile(ToQString(fileName));
+    if (!type.isValid()) return {};
+    std::vector<std::string> types{FromQString(type.name())};
+    for (const QString& parent : type.allAncestors()) types.push_back(FromQString(parent));
+    return types;
   }
   void SetClipboardText(const std::string& text) override {
     QGuiApplication::clipboard()->setText(ToQString(text));

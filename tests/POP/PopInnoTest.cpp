@@ -121,3 +121,22 @@ TEST(PopInno, OwnPagesUnderReservedNamesFallBackToTheLocalPage) {
   EXPECT_EQ(InnoAppPageURL(served), served);
   close(fd);
 }
+
+// A document for a component: the component's program when it is installed, else the choice
+// of the desktop's applications for the document.
+TEST(PopInno, OpeningADocumentWithAComponent) {
+  TempDir cfg, bin;
+  ScopedEnv env("ZELMORA_CONFIG", cfg.Path());
+  ScriptedServices s;
+  const std::string doc = bin.File("a b.htm");
+  InnoAppOpen("Paint", doc);  // nothing on the desktop knows pages: the opener
+  EXPECT_EQ(s.Opened, (std::vector<std::string>{doc}));
+  EXPECT_TRUE(s.Launched.empty());
+  const std::string paint = bin.File("paint");
+  WriteAll(paint, "#!/bin/sh\n");
+  chmod(paint.c_str(), 0755);
+  Put("\\Software\\Varnholt\\Kelvora\\Components\\Paint", "PATH", paint);
+  InnoAppOpen("Paint", doc);
+  EXPECT_EQ(s.Launched, (std::vector<std::vector<std::string>>{{paint, "-NoSplash", "-X", doc}}));
+  EXPECT_EQ(s.Opened.size(), 1u);
+}

@@ -6,6 +6,7 @@
 
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
+#include "tests/support/DesktopFixture.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TestSupport.h"
 
@@ -54,4 +55,75 @@ TEST(PopShellAPI, AnExecutableDocumentIsOpenedNotRun) {
   EXPECT_EQ(ReadAll(d.File("opened")), doc + "|");
   usleep(200000);
   EXPECT_FALSE(FileExists(d.File("was-run")));
+}
+
+// "Open with": the desktop's applications for the file's type, its default chosen at first;
+// the chosen one starts on the file, a cancelled choice starts nothing.
+TEST(PopShellAPI, OpenAsOffersTheApplicationsOfTheFilesType) {
+  DesktopFixture desk;
+  ScriptedServices s;
+  s.TypesByExtension[".htm"] = {"text/html", "text/plain"};
+  s.TypesByExtension[".zlm"] = {"application/x-zelmora-project"};
+  const std::string page = desk.root.File("Sites/C#/index.htm");
+
+  s.ChoiceAnswers = {2};
+  EXPECT_TRUE(SHOpenAs(page));
+  ASSERT_EQ(s.Choices.size(), 1u);
+  EXPECT_EQ(s.Choices[0].caption, "Open With");
+  EXPECT_EQ(s.Choices[0].prompt, "Choose the program to open \"index.htm\" with:");
+  EXPECT_EQ(s.Choices[0].items, (std::vector<std::string>{"Browser", "Extra", "Pages", "Bearbeiter"}));
+  EXPECT_EQ(s.Choices[0].selected, 0);
+  ASSERT_EQ(s.Launched.size(), 1u);
+  EXPECT_EQ(s.Launched[0], (std::vector<std::string>{"pages", "--open=" + page, "--title=Pages"}));
+
+  s.ChoiceAnswers = {-1};
+  EXPECT_FALSE(SHOpenAs(page));
+  EXPECT_EQ(s.Launched.size(), 1u);
+  EXPECT_TRUE(s.Opened.empty());
+
+  // No application knows the type: the desktop's opener may know more.
+  EXPECT_TRUE(SHOpenAs(desk.root.File("page.zlm")));
+  EXPECT_EQ(s.Opened, (std::vector<std::string>{desk.root.File("page.zlm")}));
+  EXPECT_EQ(s.Choices.size(), 2u);
+  EXPECT_FALSE(SHOpenAs(""));
+  EXPECT_FALSE(SHOpenAs("-x"));
+  EXPECT_EQ(s.Choices.size(), 2u);
+  EXPECT_EQ(s.Launched.size(), 1u);
+}
+
+// "Edit": a page or any other text goes to the text editor; a picture has no editor of its
+// own here and is opened.
+TEST(PopShellAPI, EditOpensTextInTheTextEditor) {
+  DesktopFixture desk;
+  ScriptedServices s;
+  s.TypesByExtension[".htm"] = {"text/html", "text/plain"};
+  s.TypesByExtension[".png"] = {"image/png"};
+  const std::string page = desk.root.File("index #2.htm");
+  EXPECT_TRUE(SHEdit(page, "--ignored"));
+  EXPECT_EQ(s.Launched, (std::vector<std::vector<std::string>>{{"/opt/My Editor/edit", page}}));
+  EXPECT_TRUE(s.Opened.empty());
+  EXPECT_TRUE(SHEdit(desk.root.File("logo.png"), ""));
+  EXPECT_EQ(s.Opened, (std::vector<std::string>{desk.root.File("logo.png")}));
+  EXPECT_FALSE(SHEdit("", ""));
+  EXPECT_EQ(s.Launched.size(), 1u);
+  // No text editor on this desktop: the opener.
+  TempDir none;
+  ScopedEnv a("XDG_DATA_DIRS", none.Path()), b("XDG_DATA_HOME", none.Path());
+  EXPECT_TRUE(SHEdit(page, ""));
+  EXPECT_EQ(s.Opened.back(), page);
+}
+
+// A real start: the chosen application's program runs with the file, found on the PATH.
+TEST(PopShellAPI, OpenAsStartsTheChosenProgram) {
+  DesktopFixture desk;
+  desk.Program("browser");
+  struct Through : ScriptedServices {
+    bool Launch(const std::vector<std::string>& argv) override { return SpawnDetached(argv); }
+  } real;
+  real.TypesByExtension[".htm"] = {"text/html"};
+  real.ChoiceAnswers = {0};
+  const std::string page = desk.root.File("a b#c.htm");
+  ASSERT_TRUE(SHOpenAs(page));
+  for (int i = 0; i < 250 && ReadAll(desk.root.File("browser.log")).empty(); ++i) usleep(20000);
+  EXPECT_EQ(ReadAll(desk.root.File("browser.log")), page + "\n");
 }

@@ -2,6 +2,7 @@
 // was shown, opened and launched. Installed for the lifetime of the object.
 #pragma once
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +53,31 @@ class ScriptedServices : public TServices {
   struct Input {
     std::string caption, prompt, value;
   };
+  // A choice takes the next scripted index (-1: Cancel), or is cancelled when none is left;
+  // every choice is recorded with what it offered.
+  int ChooseItem(const std::string& caption, const std::string& prompt, const std::vector<std::string>& items,
+                 int selected) override {
+    Choices.push_back({caption, prompt, items, selected});
+    if (ChoiceAnswers.empty()) return -1;
+    int answer = ChoiceAnswers.front();
+    ChoiceAnswers.pop_front();
+    return answer;
+  }
+  struct Choice {
+    std::string caption, prompt;
+    std::vector<std::string> items;
+    int selected;
+  };
+  std::deque<int> ChoiceAnswers;
+  std::vector<Choice> Choices;
+  // MIME types by file extension (".htm"), as the desktop would give them.
+  std::vector<std::string> FileTypes(const std::string& fileName) override {
+    size_t dot = fileName.rfind('.'), slash = fileName.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    auto it = TypesByExtension.find(fileName.substr(dot));
+    return it == TypesByExtension.end() ? std::vector<std::string>() : it->second;
+  }
+  std::map<std::string, std::vector<std::string>> TypesByExtension;
   std::deque<std::optional<std::string>> Inputs;
   std::vector<Input> InputBoxes;
 

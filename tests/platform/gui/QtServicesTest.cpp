@@ -4,8 +4,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QImage>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPrinter>
@@ -254,3 +257,60 @@ TEST(QtServices, FormPositionsRestoreVisible) {
 }
 
 }  // namespace
+
+// The choice of one item: the list offers the items with the chosen one current; OK gives its
+// index, a double click too, Cancel gives -1.
+TEST(QtServices, ChooseItemGivesTheChosenIndex) {
+  InstallQtServices();
+  const std::vector<std::string> items{"Browser", "Editor", "Editor", "Viewer"};
+  struct Case {
+    int selected, pick;
+    const char* how;
+    int want;
+  } cases[] = {{0, 2, "ok", 2}, {3, -1, "ok", 3}, {1, 3, "double", 3}, {0, 1, "cancel", -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    QStringList shown;
+    int current = -2;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      EXPECT_EQ(dialog->objectName(), "ChooseItemDialog");
+      EXPECT_EQ(dialog->windowTitle(), "Open With");
+      auto* list = dialog->findChild<QListWidget*>("ListItems");
+      ASSERT_NE(list, nullptr);
+      for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
+      current = list->currentRow();
+      if (c.pick >= 0) list->setCurrentRow(c.pick);
+      auto* buttons = dialog->findChild<QDialogButtonBox*>();
+      if (std::string(c.how) == "double") emit list->itemActivated(list->currentItem());
+      else if (std::string(c.how) == "ok") buttons->button(QDialogButtonBox::Ok)->click();
+      else buttons->button(QDialogButtonBox::Cancel)->click();
+    });
+    EXPECT_EQ(Services().ChooseItem("Open With", "Choose:", items, c.selected), c.want);
+    EXPECT_EQ(shown, (QStringList{"Browser", "Editor", "Editor", "Viewer"}));
+    EXPECT_EQ(current, c.selected);
+  }
+  SetServices(nullptr);
+  SetMessageService(nullptr);
+  SetPrinterService(nullptr);
+}
+
+TEST(QtServices, FileTypesAndPaintingWhileWaiting) {
+  InstallQtServices();
+  TempDir d;
+  WriteAll(d.File("picture"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+  // The type, then what it is a kind of, down to the type of every file.
+  EXPECT_EQ(Services().FileTypes(d.File("page.htm")),
+            (std::vector<std::string>{"text/html", "text/plain", "application/octet-stream"}));
+  EXPECT_EQ(Services().FileTypes(d.File("picture")),
+            (std::vector<std::string>{"image/png", "application/octet-stream"}));
+  // A timer due now fires while the thread waits; input stays queued.
+  bool fired = false;
+  QTimer::singleShot(0, [&] { fired = true; });
+  Services().PaintWhileWaiting();
+  EXPECT_TRUE(fired);
+  SetServices(nullptr);
+  SetMessageService(nullptr);
+  SetPrinterService(nullptr);
+}

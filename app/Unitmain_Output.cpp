@@ -200,10 +200,12 @@ void TFormMain::MIPrintClick(QObject*) {
 
 void TFormMain::MIUpgradeClick(QObject*) { InnoUpgrade(false); }
 
-void TFormMain::TBHomePageClick(QObject*) { NavigateTo(InnoAppPublisherURL()); }
+// The program's own pages: under a reserved publisher address, as the built-in one is, the
+// page beside the program stands in, as on the Services tab.
+void TFormMain::TBHomePageClick(QObject*) { NavigateTo(InnoAppPageURL(InnoAppPublisherURL())); }
 
 void TFormMain::TBManualClick(QObject*) {
-  NavigateTo(UrlCombine(UrlGetHostAddress(InnoAppPublisherURL()), "/zlm/manual/manual.htm"));
+  NavigateTo(InnoAppPageURL(UrlCombine(UrlGetHostAddress(InnoAppPublisherURL()), "/zlm/manual/manual.htm")));
 }
 
 std::string TFormMain::WebBrowserLocationURL() const {

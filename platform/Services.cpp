@@ -52,10 +52,12 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
   return n == 0;
 }
 
-bool TConsoleServices::OpenUrl(const std::string& url) {
+bool OpenWithDesktopOpener(const std::string& url) {
   if (url.empty() || url[0] == '-') return false;
   return SpawnDetached({"xdg-open", url});
 }
+
+bool TConsoleServices::OpenUrl(const std::string& url) { return OpenWithDesktopOpener(url); }
 
 bool TConsoleServices::Launch(const std::vector<std::string>& argv) { return SpawnDetached(argv); }
 

@@ -90,3 +90,7 @@ int DefaultButton(uint32_t flags);
 
 // Starts argv without a shell and without waiting; false when it could not be spawned.
 bool SpawnDetached(const std::vector<std::string>& argv);
+// Hands a document or URL, as it stands, to the desktop's opener (xdg-open), which finds the
+// desktop's application for it; false for an empty text, one beginning with "-", or when the
+// opener could not be started.
+bool OpenWithDesktopOpener(const std::string& url);

@@ -15,7 +15,6 @@
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "POP/PopForms.h"
@@ -274,8 +273,8 @@ void TFormImageMap::ButtonPreviewClick() {
   // The HTML page is current while the user looks at it; run without the dialog, it may be
   // left over from an earlier selection, so it is built afresh.
   WriteFiles(PageControl->currentWidget() != TabSheet2 || !isVisible());
-  // As a file URL, so that a '#' or '?' in the name is not read as part of an address.
-  NavigateTo(FromQString(QUrl::fromLocalFile(ToQString(FileName)).toString(QUrl::FullyEncoded)));
+  // The file's own name: the browser gets it as an encoded file: URL, "#" and "?" included.
+  NavigateTo(FileName);
 }
 
 void TFormImageMap::TabSheet1Show() {

@@ -7,10 +7,8 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFont>
@@ -28,7 +26,6 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QThread>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -221,9 +218,9 @@ class TQtServices : public TServices {
     return ShowMessageBox(text, caption, flags);
   }
   void Beep() override { QApplication::beep(); }
-  bool OpenUrl(const std::string& url) override {
-    return QDesktopServices::openUrl(QUrl::fromUserInput(ToQString(url), QDir::currentPath()));
-  }
+  // The desktop's own opener, not the toolkit's guess at one: the text reaches it unchanged,
+  // so an encoded file: URL stays encoded and a path stays a path.
+  bool OpenUrl(const std::string& url) override { return OpenWithDesktopOpener(url); }
   bool Launch(const std::vector<std::string>& argv) override { return SpawnDetached(argv); }
   void PaintWhileWaiting() override {
     QCoreApplication* app = QCoreApplication::instance();

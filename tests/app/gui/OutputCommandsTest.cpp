@@ -372,6 +372,19 @@ TEST(OutputCommands, HelpEntriesOpenThePublishersAddressesAndTheUpdater) {
   EXPECT_EQ(home.services.Launched, (std::vector<std::vector<std::string>>{{updater, "-d=ZLM"}}));
 }
 
+// The built-in publisher address lies under a reserved name, where nobody serves the home page
+// or the manual: both commands show the page beside the program, and nothing claims the
+// computer is offline.
+TEST(OutputCommands, HelpEntriesUnderAReservedNameShowTheLocalPage) {
+  ProgramHome home;
+  auto w = StartMainWindow();
+  w->TBHomePage->trigger();
+  w->TBManual->trigger();
+  EXPECT_TRUE(home.TakeBoxes().empty());
+  const std::string local = "file://" + home.dir.File("Services.htm");
+  EXPECT_EQ(home.services.Opened, (std::vector<std::string>{local, local}));
+}
+
 // About is modal; the tips come up beside the window, and at start when they are switched on.
 TEST(OutputCommands, AboutBoxAndTipsOfTheDay) {
   ProgramHome home;

@@ -1,6 +1,9 @@
 #include "platform/gui/QtServices.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -23,6 +26,7 @@
 #include "platform/IniFiles.h"
 #include "platform/MessageService.h"
 #include "platform/PrinterService.h"
+#include "platform/SysUtils.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -310,6 +314,33 @@ TEST(QtServices, FileTypesAndPaintingWhileWaiting) {
   QTimer::singleShot(0, [&] { fired = true; });
   Services().PaintWhileWaiting();
   EXPECT_TRUE(fired);
+  SetServices(nullptr);
+  SetMessageService(nullptr);
+  SetPrinterService(nullptr);
+}
+
+// The desktop's opener receives what it is given: a path with "#" as a path, an encoded file:
+// URL still encoded; an option-like text is refused.
+TEST(QtServices, TheOpenerGetsEncodedFileUrls) {
+  InstallQtServices();
+  TempDir d;
+  ForceDirectories(d.File("bin"));
+  WriteAll(d.File("bin/xdg-open"), "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" + d.File("opened") + "'\n");
+  chmod(d.File("bin/xdg-open").c_str(), 0755);
+  ScopedEnv path("PATH", d.File("bin") + ":/usr/bin:/bin");
+  ForceDirectories(d.File("Sites/C#"));
+  WriteAll(d.File("Sites/C#/index.htm"), "x");
+  const std::string url = "file://" + d.File("Sites/C%23/index.htm");
+  ASSERT_TRUE(Services().OpenUrl(d.File("Sites/C#/index.htm")));
+  ASSERT_TRUE(Services().OpenUrl(url));
+  auto lines = [&] {
+    const std::string text = ReadAll(d.File("opened"));
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  for (int i = 0; i < 250 && lines() < 2; ++i) usleep(20000);
+  EXPECT_EQ(ReadAll(d.File("opened")), d.File("Sites/C#/index.htm") + "\n" + url + "\n");
+  EXPECT_FALSE(Services().OpenUrl("--help"));
+  EXPECT_FALSE(Services().OpenUrl(""));
   SetServices(nullptr);
   SetMessageService(nullptr);
   SetPrinterService(nullptr);

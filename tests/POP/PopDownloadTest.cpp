@@ -111,7 +111,7 @@ std::string Base64Decode(const std::string& in) {
   for (char c : in) {
     size_t d = abc.find(c);
     if (d == std::string::npos) break;
-    value = value * 64 + int(d);
+    value = (value * 64 + int(d)) & 0xFFFFFF;
     bits += 6;
     if (bits >= 8) {
       bits -= 8;

@@ -173,32 +173,6 @@ class FontLibrary {
   std::map<std::tuple<std::string, bool, bool, int>, std::unique_ptr<SizedFace>> FSized;
 };
 
-// UTF-8 decoding; a byte that does not start a valid sequence stands for itself.
-std::vector<unsigned> Decode(const std::string& s) {
-  std::vector<unsigned> out;
-  for (size_t i = 0; i < s.size();) {
-    unsigned c = uint8_t(s[i]);
-    int n = (c >= 0xC2 && c < 0xE0) ? 1 : (c >= 0xE0 && c < 0xF0) ? 2 : (c >= 0xF0 && c < 0xF5) ? 3 : 0;
-    if (n && i + size_t(n) < s.size()) {
-      unsigned v = c & (0x3Fu >> n);
-      bool ok = true;
-      for (int k = 1; ok && k <= n; ++k) {
-        unsigned t = uint8_t(s[i + size_t(k)]);
-        if ((t & 0xC0) != 0x80) ok = false;
-        else v = v << 6 | (t & 0x3F);
-      }
-      if (ok) {
-        out.push_back(v);
-        i += size_t(n) + 1;
-        continue;
-      }
-    }
-    out.push_back(c);
-    ++i;
-  }
-  return out;
-}
-
 }  // namespace
 
 TFontMatch MatchFont(const std::string& name, bool bold, bool italic) {
@@ -213,7 +187,7 @@ int MeasureText(const TFont& font, const std::string& text) {
   auto& lib = FontLibrary::Get();
   SizedFace& sf = lib.Sized(font);
   int w = 0;
-  for (unsigned cp : Decode(text)) w += lib.GetGlyph(sf, cp).Advance;
+  for (uint32_t cp : DecodeUtf8OrLatin1(text)) w += lib.GetGlyph(sf, cp).Advance;
   return w;
 }
 
@@ -244,7 +218,7 @@ void RenderTextLine(TBitmap& bmp, int x, int y, const std::string& text, const T
   };
   int baseline = y + sf.Metrics.Ascent;
   int pen = x;
-  for (unsigned cp : Decode(text)) {
+  for (uint32_t cp : DecodeUtf8OrLatin1(text)) {
     const Glyph& g = lib.GetGlyph(sf, cp);
     int gx = pen + g.Left, gy = baseline - g.Top;
     for (int j = 0; j < g.H; ++j)

@@ -72,12 +72,10 @@ TIniFile& INIFileDefaults() {
   return *f;
 }
 
-void NavigateTo(const std::string& url) {
-  if (UrlIsAvaliableOffline(url) || IsConnectedToInternet(url)) {
-    DOMBrowseTo(url, "VarnholtWebBrowser");
-  } else if (Ask(_MsgConnectToNet)) {
-    DOMBrowseTo(url, "VarnholtWebBrowser");
-  }
+bool NavigateTo(const std::string& url) {
+  if (UrlIsAvaliableOffline(url) || IsConnectedToInternet(url) || Ask(_MsgConnectToNet))
+    return DOMBrowseTo(url, "VarnholtWebBrowser");
+  return true;
 }
 
 bool CopyFileFromLocal(const std::string& name, const std::string& target) {

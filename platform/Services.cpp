@@ -1,7 +1,11 @@
 #include "platform/Services.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,9 +56,58 @@ bool SpawnDetached(const std::vector<std::string>& argv) {
   return n == 0;
 }
 
+// The program runs as the grandchild of a watcher that is itself detached from us: the
+// watcher waits for the program and sends one byte through a close-on-exec pipe, '0' for a
+// successful end and '1' for anything else. We wait for that byte at most waitMs; when the
+// program still runs then, we stop listening and the watcher's later write goes nowhere.
+bool SpawnWatched(const std::vector<std::string>& argv, int waitMs) {
+  if (argv.empty() || argv[0].empty()) return false;
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return false;
+  pid_t pid = fork();
+  if (pid < 0) {
+    close(fds[0]);
+    close(fds[1]);
+    return false;
+  }
+  if (pid == 0) {
+    close(fds[0]);
+    if (fork() != 0) _exit(0);  // the watcher belongs to init from here on
+    setsid();
+    signal(SIGPIPE, SIG_IGN);
+    pid_t program = fork();
+    if (program == 0) {
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+    int status = 0;
+    while (program > 0 && waitpid(program, &status, 0) < 0 && errno == EINTR) {}
+    char result = program > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? '0' : '1';
+    (void)!write(fds[1], &result, 1);
+    _exit(0);
+  }
+  close(fds[1]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+  pollfd p{fds[0], POLLIN, 0};
+  int ready;
+  do ready = poll(&p, 1, std::max(waitMs, 0));
+  while (ready < 0 && errno == EINTR);
+  bool ok = true;  // still running when the time is up
+  if (ready > 0) {
+    char result = '1';
+    ok = read(fds[0], &result, 1) == 1 && result == '0';
+  }
+  close(fds[0]);
+  return ok;
+}
+
 bool TConsoleServices::OpenUrl(const std::string& url) {
   if (url.empty() || url[0] == '-') return false;
-  return SpawnDetached({"xdg-open", url});
+  return SpawnWatched({"xdg-open", url}, kOpenerWaitMs);
 }
 
 bool TConsoleServices::Launch(const std::vector<std::string>& argv) { return SpawnDetached(argv); }

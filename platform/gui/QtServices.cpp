@@ -7,7 +7,6 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -214,8 +213,15 @@ class TQtServices : public TServices {
     return ShowMessageBox(text, caption, flags);
   }
   void Beep() override { QApplication::beep(); }
+  // The desktop's opener is watched for a moment, so that "no browser" and a browser that
+  // refuses to run are seen and reported by the caller; the desktop services would only say
+  // that the opener was started.
   bool OpenUrl(const std::string& url) override {
-    return QDesktopServices::openUrl(QUrl::fromUserInput(ToQString(url), QDir::currentPath()));
+    const QUrl u = QUrl::fromUserInput(ToQString(url), QDir::currentPath());
+    if (!u.isValid()) return false;
+    const std::string target = FromQString(u.toString(QUrl::FullyEncoded));
+    if (target.empty() || target[0] == '-') return false;
+    return SpawnWatched({"xdg-open", target}, kOpenerWaitMs);
   }
   bool Launch(const std::vector<std::string>& argv) override { return SpawnDetached(argv); }
   // The component library's screen cursor is one value, not a stack: busy twice and idle

@@ -90,13 +90,14 @@ TEST(PopForms, PositionRoundTripMaximisedAndMissing) {
 
 TEST(PopForms, NavigateToAsksWhenOffline) {
   ScriptedServices s;
-  NavigateTo("file:///tmp/x.htm#top");
+  EXPECT_TRUE(NavigateTo("file:///tmp/x.htm#top"));
   ASSERT_EQ(s.Opened.size(), 1u);
   EXPECT_EQ(s.Opened[0], "file:///tmp/x.htm");
   EXPECT_TRUE(s.Boxes.empty());
   // Port 9 on the loopback refuses at once.
   s.Answers = {IDNO};
-  NavigateTo("http://127.0.0.1:9/page.htm");
+  // Staying offline is the user's choice, not a failure to report.
+  EXPECT_TRUE(NavigateTo("http://127.0.0.1:9/page.htm"));
   EXPECT_EQ(s.Opened.size(), 1u);
   ASSERT_EQ(s.Boxes.size(), 1u);
   EXPECT_EQ(s.Boxes[0].text, _MsgConnectToNet);
@@ -104,6 +105,15 @@ TEST(PopForms, NavigateToAsksWhenOffline) {
   NavigateTo("http://127.0.0.1:9/page.htm");
   ASSERT_EQ(s.Opened.size(), 2u);
   EXPECT_EQ(s.Opened[1], "http://127.0.0.1:9/page.htm");
+}
+
+// A browser that cannot be started is the caller's to report, with what it wanted to show.
+TEST(PopForms, NavigateToSaysWhenNoBrowserStarts) {
+  ScriptedServices s;
+  s.BrowserStarts = false;
+  EXPECT_FALSE(NavigateTo("file:///tmp/site/index.htm"));
+  EXPECT_EQ(s.Opened, std::vector<std::string>{"file:///tmp/site/index.htm"});
+  EXPECT_TRUE(s.Boxes.empty());
 }
 
 TEST(PopShellAPI, LaunchUsesArgumentVectors) {

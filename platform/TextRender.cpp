@@ -66,12 +66,33 @@ class FontLibrary {
       if (FcPatternGetString(found, FC_FAMILY, 0, &s) == FcResultMatch) m.Family = reinterpret_cast<char*>(s);
       int idx = 0;
       if (FcPatternGetInteger(found, FC_INDEX, 0, &idx) == FcResultMatch) m.Index = idx;
+      int spacing = 0;
+      if (FcPatternGetInteger(found, FC_SPACING, 0, &spacing) == FcResultMatch && spacing >= FC_MONO)
+        m.Generic = "monospace";
       FcPatternDestroy(found);
     }
     FcPatternDestroy(pat);
     if (m.File.empty()) throw EInvalidGraphicOperation("No font is installed for \"" + name + "\"");
+    if (m.Generic.empty()) m.Generic = GenericOf(m.Family);
     FMatches[key] = m;
     return m;
+  }
+
+  // The configuration files class the families they know: after substitution, the first
+  // generic name in a family's list is its class. An unknown family falls back to
+  // sans-serif, as fontconfig's own default does.
+  static std::string GenericOf(const std::string& family) {
+    static const char* const generics[] = {"serif", "sans-serif", "monospace", "cursive", "fantasy"};
+    std::string out;
+    FcPattern* pat = FcPatternCreate();
+    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcChar8* s = nullptr;
+    for (int i = 0; out.empty() && FcPatternGetString(pat, FC_FAMILY, i, &s) == FcResultMatch; ++i)
+      for (const char* g : generics)
+        if (SameText(reinterpret_cast<char*>(s), g)) out = g;
+    FcPatternDestroy(pat);
+    return out.empty() ? "sans-serif" : out;
   }
 
   SizedFace& Sized(const TFont& font) {

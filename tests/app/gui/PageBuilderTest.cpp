@@ -59,8 +59,8 @@ TEST(PageBuilder, BuildsTheSiteOfThePage) {
 
   // Plain captions, text areas and snippets are markup; the text area's text is escaped and
   // scrolls in a box of its object's size, the snippet's is taken as it stands.
-  EXPECT_TRUE(
-      Contains(page, "<A href=home.htm><DIV ALIGN=CENTER>" + std::string(kFont) + "Home</FONT></DIV></A>"))
+  EXPECT_TRUE(Contains(page, "<A href=home.htm style=\"text-decoration:none\"><DIV ALIGN=CENTER>" +
+                                 std::string(kFont) + "Home</FONT></DIV></A>"))
       << page;
   EXPECT_TRUE(Contains(page, "<SPAN style=\"width:112;height:50;overflow:auto\"><DIV ALIGN=CENTER>" +
                                  std::string(kFont) + "a &lt; b &amp; c</FONT></DIV></SPAN>"))

@@ -44,6 +44,7 @@ void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
   FormImageMap->Scene = Scene.get();
   FormImageMap->Image = crop.get();
   FormImageMap->CropRect = bounds;
+  FormImageMap->Written.clear();
   std::string error;
   try {
     if (Sender == ToolButtonPreview) {
@@ -54,6 +55,8 @@ void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
   } catch (const std::exception& ex) { error = ex.what(); }
   // The dialog must not keep a picture that is freed here.
   FormImageMap->Image = nullptr;
+  if (!FormImageMap->Written.empty())
+    StatusBar->showMessage(Q("Preview written to " + FormImageMap->Written));
   if (!error.empty()) Say("The preview could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -90,7 +93,8 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
   const TRect pageRect(0, 0, page.Width(), page.Height());
   // The selected objects' area on the page, else all objects'.
   TRect area = RectIntersection(Scene->GetBounds(false), pageRect);
-  if (!RectIsVisible(area)) area = RectIntersection(Scene->GetBounds(true), pageRect);
+  const bool selectionOnly = RectIsVisible(area);
+  if (!selectionOnly) area = RectIntersection(Scene->GetBounds(true), pageRect);
   if (!RectIsVisible(area)) {
     Say("A HTML page can not be built from the current project");
     return;
@@ -137,11 +141,19 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
     table.Maker->SliceImages(image, folder);
     StringSaveToFile(BuildPageHTML(*table.Maker, *Scene, Scene->BGColor), index);
   } catch (const std::exception& ex) { error = ex.what(); }
-  if (error.empty()) NavigateTo(index);
+  const bool shown = !error.empty() || NavigateTo(index);
   // The captions come back.
   ShowCaptions(hidden);
   RedrawScene(false);
-  if (!error.empty()) Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
+  if (!error.empty()) {
+    Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  StatusBar->showMessage(Q(
+      (selectionOnly ? "Only the selection was built into the web site " : "Web site written to ") + index));
+  if (!shown)
+    Say("No browser could be started to show the web site.\nOpen this file in a browser:\n" + index,
+        MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TFormMain::MIEditHTMLHeaderClick(QObject*) {

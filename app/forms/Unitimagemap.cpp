@@ -262,6 +262,7 @@ void TFormImageMap::WriteFiles(bool build) {
     BitmapSetPixelFormat(*Image, 6);
     Image->SaveToFile(ImageFileName());
   }
+  Written = FileName;
 }
 
 void TFormImageMap::ButtonSaveClick() {

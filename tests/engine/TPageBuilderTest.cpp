@@ -9,6 +9,8 @@
 #include "engine/XRender.h"
 #include "engine/XZLMButton.h"
 #include "engine/XZLMButtonStyle.h"
+#include "platform/Canvas.h"
+#include "platform/TextRender.h"
 
 namespace {
 
@@ -81,6 +83,77 @@ TEST(PageTable, MarkupForCaptionsThatFitTextAreasAndSnippetsPixelsForTheRest) {
 
   ShowCaptions(t.Hidden);
   for (int i = 0; i < shop.scene.Count(); ++i) EXPECT_FALSE(shop[i]->HideText) << i;
+}
+
+// A text area and a snippet keep their boxes in a browser: a block of the object's size in
+// pixels (an inline element ignores width, height and overflow, and a long text then grows
+// its cell and moves every row below).
+TEST(PageTable, TextAreasAndSnippetsAreBlocksOfTheirSize) {
+  Shop shop;
+  shop[2]->Text = "A text area whose text is far longer than its box can show at once, line after line.";
+  EXPECT_EQ(
+      ObjectCellMarkup(*shop[2], Upper).rfind("<DIV style=\"width:112px;height:50px;overflow:auto\">", 0), 0u)
+      << ObjectCellMarkup(*shop[2], Upper);
+  EXPECT_EQ(
+      ObjectCellMarkup(*shop[3], Upper).rfind("<DIV style=\"width:100px;height:50px;overflow:hidden\">", 0),
+      0u)
+      << ObjectCellMarkup(*shop[3], Upper);
+  for (int i : {2, 3}) {
+    const std::string html = ObjectCellMarkup(*shop[i], Upper);
+    EXPECT_EQ(html.substr(html.size() - 6), "</DIV>") << html;
+    EXPECT_EQ(html.find("<SPAN"), std::string::npos) << html;
+  }
+  // A caption is not boxed: its cell centres it.
+  EXPECT_EQ(ObjectCellMarkup(*shop[0], Upper).rfind("<DIV ALIGN=CENTER><FONT ", 0), 0u);
+}
+
+// The face the editor drew comes after the name, then the kind of face, so that a browser
+// without the named face shows the one the user saw.
+TEST(PageTable, FacesNameTheChosenFaceAndAGenericFamily) {
+  Shop shop;
+  struct {
+    const char* face;
+    TFontStyles styles;
+  } cases[] = {{"Verdana", 0},
+               {"Times New Roman", TFontStyles(fsBold)},
+               {"Courier New", TFontStyles(fsItalic)},
+               {"Liberation Sans", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.face);
+    shop[0]->Style->Font->Name = c.face;
+    shop[0]->Style->Font->Style = c.styles;
+    const TFontMatch m = MatchFont(c.face, c.styles & fsBold, c.styles & fsItalic);
+    std::string faces = std::string(c.face) + "," + m.Family + "," + m.Generic;
+    if (m.Family == c.face) faces = m.Family + "," + m.Generic;  // named once
+    const std::string html = ObjectCellMarkup(*shop[0], Upper);
+    EXPECT_NE(html.find(" face=\"" + faces + "\" "), std::string::npos) << html;
+  }
+  EXPECT_EQ(MatchFont("Times New Roman", true, false).Generic, "serif");
+}
+
+// Building a selection builds that part of the page: an object the selection cuts is pixels
+// of the crop, not markup squeezed into the part of it that lies inside.
+TEST(PageTable, ObjectsTheAreaCutsArePixels) {
+  Shop shop;
+  const TRect area(0, 0, 180, 95);  // holds "Home", "Go" and the text area, cuts the snippet
+  TPageTable t = BuildPageTable(shop.scene, area, Upper);
+  EXPECT_EQ(t.Hidden, (std::vector<TZLMButton*>{shop[0], shop[2]}));
+  EXPECT_FALSE(shop[3]->HideText);
+  ASSERT_EQ(t.Maker->Count(), 2 + 4);
+  const TTableObject* snippet = t.Maker->TableObject(5);
+  EXPECT_EQ(snippet->Rect, TRect(130, 40, 180, 90));  // clamped to the area
+  EXPECT_EQ(snippet->Html, "");
+  EXPECT_NE(t.Maker->TableObject(2)->Html, "");
+}
+
+// A link around a caption takes the caption's colour and no underline.
+TEST(PageTable, LinkedCaptionsKeepTheirColour) {
+  Shop shop;
+  shop[0]->Style->Font->Color = RGB(0x12, 0x34, 0x56);
+  TPageTable t = BuildPageTable(shop.scene, TRect(0, 0, 320, 200), Upper);
+  EXPECT_EQ(t.Maker->TableObject(2)->TextColor, RGB(0x12, 0x34, 0x56));
+  EXPECT_NE(t.Maker->BuildTableHTML().find("<A href=home.htm style=\"color:#123456;text-decoration:none\">"),
+            std::string::npos);
 }
 
 TEST(PageTable, AFailureLeavesEveryCaptionOnThePage) {

@@ -32,6 +32,15 @@ std::string Font() {
          "\" style=text-decoration:none;font-size:13>";
 }
 
+// The main window on the fixture project "shop.zlm", its page drawn whole.
+std::unique_ptr<TFormMain> StartOnShop(ProgramHome& home) {
+  const std::string project = home.dir.File("shop.zlm");
+  WriteAll(project, BuilderFixtureProject());
+  auto w = StartMainWindow({project});
+  RenderWholePage(*w);
+  return w;
+}
+
 TEST(PageBuilder, BuildsTheSiteOfThePage) {
   ProgramHome home;
   const std::string project = home.dir.File("shop.zlm");
@@ -123,10 +132,7 @@ std::string WithoutPngTime(const std::string& png) {
 
 TEST(PageBuilder, SlicesAreTheCropsOfThePageWithoutTheMarkupCaptions) {
   ProgramHome home;
-  const std::string project = home.dir.File("shop.zlm");
-  WriteAll(project, BuilderFixtureProject());
-  auto w = StartMainWindow({project});
-  RenderWholePage(*w);
+  auto w = StartOnShop(home);
   const TRect area = RectIntersection(w->Scene->GetBounds(true), TRect(0, 0, 320, 200));
   // The page the slices should come from: the same scene rendered with the captions of the
   // objects that become markup hidden.
@@ -173,10 +179,7 @@ TEST(PageBuilder, SlicesAreTheCropsOfThePageWithoutTheMarkupCaptions) {
 // With a selection only its area is built, starting at its corner.
 TEST(PageBuilder, ASelectionAwayFromTheOriginGivesAPageOfJustThatArea) {
   ProgramHome home;
-  const std::string project = home.dir.File("shop.zlm");
-  WriteAll(project, BuilderFixtureProject());
-  auto w = StartMainWindow({project});
-  RenderWholePage(*w);
+  auto w = StartOnShop(home);
   w->Scene->SelectNone();
   w->Scene->Button(1)->SetSelected(true);  // "Go", (100, 8) - (160, 32)
   home.services.Inputs = {std::string("one")};
@@ -228,10 +231,7 @@ TEST(PageBuilder, RefusalsAndFailures) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ProgramHome home;
-    const std::string project = home.dir.File("shop.zlm");
-    WriteAll(project, BuilderFixtureProject());
-    auto w = StartMainWindow({project});
-    RenderWholePage(*w);
+    auto w = StartOnShop(home);
     XImage before;
     before.Assign(w->Scene->Page);
     const std::string sites = home.dir.File("Sites");
@@ -267,10 +267,7 @@ TEST(PageBuilder, RefusalsAndFailures) {
 // object inside is markup, and no caption is squeezed into a cell of the selection.
 TEST(PageBuilder, ASelectionThatCutsItsNeighboursBuildsThatPartOfThePage) {
   ProgramHome home;
-  const std::string project = home.dir.File("shop.zlm");
-  WriteAll(project, BuilderFixtureProject());
-  auto w = StartMainWindow({project});
-  RenderWholePage(*w);
+  auto w = StartOnShop(home);
   w->Scene->SelectNone();
   // "Over" (40, 110) - (120, 134) and the snippet (130, 40) - (230, 90): their area cuts the
   // text area (8, 40) - (120, 90) and the long caption (210, 100) - (250, 116).
@@ -291,10 +288,7 @@ TEST(PageBuilder, ASelectionThatCutsItsNeighboursBuildsThatPartOfThePage) {
 // so that the user can open it.
 TEST(PageBuilder, ABrowserThatDoesNotStartIsReportedWithThePath) {
   ProgramHome home;
-  const std::string project = home.dir.File("shop.zlm");
-  WriteAll(project, BuilderFixtureProject());
-  auto w = StartMainWindow({project});
-  RenderWholePage(*w);
+  auto w = StartOnShop(home);
   XImage before;
   before.Assign(w->Scene->Page);
   home.services.BrowserStarts = false;

@@ -1,6 +1,8 @@
 #include "platform/gui/QtServices.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
@@ -20,6 +22,8 @@
 #include "platform/IniFiles.h"
 #include "platform/MessageService.h"
 #include "platform/PrinterService.h"
+#include "platform/Services.h"
+#include "platform/SysUtils.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -109,6 +113,28 @@ TEST(QtServices, ClipboardAndScreen) {
   int w = 0, h = 0;
   Services().ScreenSize(w, h);
   EXPECT_EQ(QSize(w, h), QGuiApplication::primaryScreen()->geometry().size());
+  SetServices(nullptr);
+  SetMessageService(nullptr);
+  SetPrinterService(nullptr);
+}
+
+// Pages go to the desktop's opener as file URLs; an opener that finds no browser (xdg-open
+// says so with status 3) or starts one that refuses to run makes OpenUrl fail, so that the
+// caller can name the file instead.
+TEST(QtServices, OpenUrlHandsFileUrlsToTheOpenerAndSeesItFail) {
+  InstallQtServices();
+  TempDir bin;
+  const std::string log = bin.File("opened");
+  ScopedEnv path("PATH", bin.Path() + ":" + GetEnvironmentVariable("PATH"));
+  for (int status : {0, 3, 4}) {
+    SCOPED_TRACE(status);
+    WriteAll(bin.File("xdg-open"),
+             "#!/bin/sh\nprintf '%s' \"$1\" > '" + log + "'\nexit " + std::to_string(status) + "\n");
+    chmod(bin.File("xdg-open").c_str(), 0755);
+    unlink(log.c_str());
+    EXPECT_EQ(Services().OpenUrl("/tmp/my site/index.htm"), status == 0);
+    EXPECT_EQ(ReadAll(log), "file:///tmp/my%20site/index.htm");
+  }
   SetServices(nullptr);
   SetMessageService(nullptr);
   SetPrinterService(nullptr);

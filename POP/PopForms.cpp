@@ -72,15 +72,10 @@ TIniFile& INIFileDefaults() {
   return *f;
 }
 
-// A host under a reserved name (the built-in publisher address is one) is not on the internet
-// by design: no connection check can tell whether we are offline, so the browser is sent
-// there and reports what it finds.
-void NavigateTo(const std::string& url) {
-  if (UrlIsAvaliableOffline(url) || UrlHostIsReserved(url) || IsConnectedToInternet(url)) {
-    DOMBrowseTo(url, "VarnholtWebBrowser");
-  } else if (Ask(_MsgConnectToNet)) {
-    DOMBrowseTo(url, "VarnholtWebBrowser");
-  }
+bool NavigateTo(const std::string& url) {
+  if (UrlIsAvaliableOffline(url) || UrlHostIsReserved(url) || IsConnectedToInternet(url) || Ask(_MsgConnectToNet))
+    return DOMBrowseTo(url, "VarnholtWebBrowser");
+  return true;
 }
 
 bool CopyFileFromLocal(const std::string& name, const std::string& target) {

@@ -65,7 +65,10 @@ void FormSavePosition(const TFormGeometry& form, TIniFile& file);
 TIniFile& INIFileSettings();
 TIniFile& INIFileEngines();
 TIniFile& INIFileDefaults();
-void NavigateTo(const std::string& url);
+// Opens the url in the browser, asking first when it needs a connection that is not there.
+// False only when the browser could not be started (the caller says so, with the url);
+// staying offline at the user's answer is not a failure.
+bool NavigateTo(const std::string& url);
 bool CopyFileFromLocal(const std::string& name, const std::string& target);
 
 extern const char* const _MsgConnectToNet;

@@ -2,8 +2,6 @@
 // head, printing and the browser tab.
 #include "app/Unitmain.h"
 
-#include <sys/stat.h>
-
 #include <QPrintDialog>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -19,6 +17,7 @@
 #include "app/Unitmain_p.h"
 #include "app/forms/Unitedithtmlhead.h"
 #include "app/forms/Unitimagemap.h"
+#include "engine/TPageBuilder.h"
 #include "engine/TTableMaker.h"
 #include "engine/XBlend.h"
 #include "platform/SysUtils.h"
@@ -45,6 +44,7 @@ void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
   FormImageMap->Scene = Scene.get();
   FormImageMap->Image = crop.get();
   FormImageMap->CropRect = bounds;
+  FormImageMap->Written.clear();
   std::string error;
   try {
     if (Sender == ToolButtonPreview) {
@@ -55,6 +55,8 @@ void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
   } catch (const std::exception& ex) { error = ex.what(); }
   // The dialog must not keep a picture that is freed here.
   FormImageMap->Image = nullptr;
+  if (!FormImageMap->Written.empty())
+    StatusBar->showMessage(Q("Preview written to " + FormImageMap->Written));
   if (!error.empty()) Say("The preview could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -91,7 +93,8 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
   const TRect pageRect(0, 0, page.Width(), page.Height());
   // The selected objects' area on the page, else all objects'.
   TRect area = RectIntersection(Scene->GetBounds(false), pageRect);
-  if (!RectIsVisible(area)) area = RectIntersection(Scene->GetBounds(true), pageRect);
+  const bool selectionOnly = RectIsVisible(area);
+  if (!selectionOnly) area = RectIntersection(Scene->GetBounds(true), pageRect);
   if (!RectIsVisible(area)) {
     Say("A HTML page can not be built from the current project");
     return;
@@ -110,18 +113,13 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
     return;
   }
 
-  // The folders; the site folder stays the current folder afterwards.
-  ChangeToProgramFolder();
+  // The folders, by absolute path; the site folder becomes the current folder, as it stays
+  // after the command.
   const std::string sites = LocalFile("Sites");
-  if (!DirectoryExists(sites) && !ForceDirectories(sites)) {
-    Say("Could not create site directory");
-    return;
-  }
-  SetCurrentDir(sites);
   const std::string folder = IncludeTrailingPathDelimiter(sites) + site;
   if (DirectoryExists(folder)) {
     if (!Ask("This site already exists. Do you want to overwrite it with a new one?")) return;
-  } else if (mkdir(folder.c_str(), 0777) != 0) {
+  } else if (!ForceDirectories(folder)) {
     Say("Could not create site directory");
     return;
   }
@@ -133,47 +131,29 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
   std::vector<TZLMButton*> hidden;
   std::string error;
   try {
-    auto maker = std::make_unique<TTableMaker>(area.Width(), area.Height());
-    for (int i = 0; i < Scene->Count(); ++i) {
-      TZLMButton* b = Scene->Button(i);
-      if (!RectIsOverlap(b->Bounds, area) || !Scene->IsFullyVisible(b)) {
-        b->HideText = false;
-        continue;
-      }
-      const ZStyle& style = *b->Style;
-      const auto align = static_cast<TAlignment>(style.Alignment);
-      std::string html;
-      if (style.Shape == 24) html = HTMLEncodeParaAlignment(align, HTMLEncodeFont(*style.Font, b->Text));
-      else if (!style.IsAntialiased && (!b->TextFilled || style.Shape == 23))
-        html = HTMLEncodeParaAlignment(
-            align, HTMLEncodeFont(*style.Font, HTMLEncodeText(ExpandTextMacros(b->Text))));
-      if (!html.empty()) hidden.push_back(b);
-      b->HideText = !html.empty();
-      b->Changed = !html.empty();
-      const std::string size =
-          "width:" + IntToStr(b->Bounds.Width()) + ";height:" + IntToStr(b->Bounds.Height());
-      if (style.Shape == 23) html = "<SPAN style=\"" + size + ";overflow:auto\">" + html + "</SPAN>";
-      if (style.Shape == 24) html = "<SPAN style=\"" + size + ";overflow:hidden\">" + html + "</SPAN>";
-      maker->AddTableObject(b->Bounds.Left - area.Left, b->Bounds.Top - area.Top, b->Bounds.Right - area.Left,
-                            b->Bounds.Bottom - area.Top, html, b->LinkAddress, align, taCenter);
-    }
-    maker->LayoutTable();
+    TPageTable table = BuildPageTable(*Scene, area, ExpandTextMacros);
+    hidden = table.Hidden;
     // The page without the captions that went into the markup.
     RedrawScene(false);
     // The slices and the page, written into the site folder.
     XImage image;
     BitmapSnagIt(image, page, area);
-    maker->SliceImages(image, folder);
-    StringSaveToFile(BuildPageHTML(*maker, *Scene, Scene->BGColor), index);
+    table.Maker->SliceImages(image, folder);
+    StringSaveToFile(BuildPageHTML(*table.Maker, *Scene, Scene->BGColor), index);
   } catch (const std::exception& ex) { error = ex.what(); }
-  if (error.empty()) NavigateTo(index);
+  const bool shown = !error.empty() || NavigateTo(index);
   // The captions come back.
-  for (TZLMButton* b : hidden) {
-    b->HideText = false;
-    b->Changed = true;
-  }
+  ShowCaptions(hidden);
   RedrawScene(false);
-  if (!error.empty()) Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
+  if (!error.empty()) {
+    Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  StatusBar->showMessage(Q(
+      (selectionOnly ? "Only the selection was built into the web site " : "Web site written to ") + index));
+  if (!shown)
+    Say("No browser could be started to show the web site.\nOpen this file in a browser:\n" + index,
+        MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TFormMain::MIEditHTMLHeaderClick(QObject*) {

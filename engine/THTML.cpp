@@ -22,12 +22,22 @@ void HttpEquiv(std::vector<std::string>& lines, const char* name, const std::str
     lines.push_back(std::string("<META HTTP-EQUIV=\"") + name + "\" CONTENT=\"" + InQuotes(value) + "\">");
 }
 
+// The title element holds text, never markup; a line break cannot show there and is a blank.
+std::string TitleText(const std::string& title) {
+  std::string s = StringReplaceAll(title, "\r\n", " ");
+  for (char& c : s)
+    if (c == '\r' || c == '\n') c = ' ';
+  return HTMLEncodeText(s);
+}
+
 }  // namespace
 
 std::string THTMLHead::Text() const {
-  std::vector<std::string> lines{"<HEAD>"};
+  // The page is written in UTF-8; the declaration comes first, before any text needs it.
+  std::vector<std::string> lines{"<HEAD>",
+                                 "<META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"text/html; charset=utf-8\">"};
   if (!Title.empty()) {
-    lines.push_back("<TITLE>" + Title + "</TITLE>");
+    lines.push_back("<TITLE>" + TitleText(Title) + "</TITLE>");
     Meta(lines, "TITLE", Title);
   }
   Meta(lines, "DESCRIPTION", Description);
@@ -92,5 +102,8 @@ std::string BuildPageHTMLFromTable(THTML& html, const std::string& tableMarkup, 
   THTMLBody& b = *html.Body;
   b.BgColor = HTMLEncodeColor(background);
   b.TopMargin = b.LeftMargin = b.MarginWidth = b.MarginHeight = "0";
-  return html.Text("<CENTER>" + tableMarkup + "</CENTER>");
+  // Texts of older projects hold Latin-1 bytes beside UTF-8; the page declares UTF-8, so any
+  // byte that is not part of a UTF-8 character is written as the Latin-1 one it stands for.
+  // The markup itself is ASCII, so this equals converting every text on its own.
+  return Utf8OrLatin1ToUtf8(html.Text("<CENTER>" + tableMarkup + "</CENTER>"));
 }

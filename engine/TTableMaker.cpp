@@ -184,7 +184,15 @@ std::string TTableMaker::BuildTableHTML() const {
              " background=" + HTMLEncodeValue(c.ImageFile) + "><TR><TD " + HTMLEncodeSize(w, h) + " " +
              HTMLEncodeAlign(o->HAlign, o->VAlign) + ">";
       bool link = o && !o->Link.empty();
-      if (link) s += "<A href=" + HTMLEncodeValue(o->Link) + ">";
+      if (link) {
+        s += "<A href=" + HTMLEncodeValue(o->Link);
+        if (hasHtml) {
+          s += " style=\"";
+          if (o->TextColor != clNone) s += "color:#" + HTMLEncodeColor(o->TextColor) + ";";
+          s += "text-decoration:none\"";
+        }
+        s += ">";
+      }
       s += hasHtml ? o->Html : HTMLEncodeImg(c.ImageFile.empty() ? "a.gif" : c.ImageFile, w, h);
       if (link) s += "</A>";
       if (nested) s += "</TD></TR></TABLE>";

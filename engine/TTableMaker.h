@@ -19,6 +19,9 @@ class TTableObject : public XObject {
   std::string Link;
   TAlignment HAlign = taLeftJustify;
   TAlignment VAlign = taLeftJustify;  // left = top, right = bottom, centre = middle
+  // The colour of the text that Html holds. A link around that text takes it and no
+  // underline, so the page shows the caption as the editor draws it (clNone: the browser's).
+  TColor TextColor = clNone;
 };
 
 struct TableCell {

@@ -17,8 +17,10 @@
 XImage::XImage() { BitmapMatch32(*this, nullptr); }
 
 void XImage::Assign(const TGraphic* source) {
-  if (auto x = dynamic_cast<const XImage*>(source)) FileName = x->FileName;
+  auto x = dynamic_cast<const XImage*>(source);
+  if (x) FileName = x->FileName;
   TBitmap::Assign(source);
+  AlphaChannel = x && x->AlphaChannel;
 }
 
 void XImage::SetSize(int width, int height) {
@@ -54,10 +56,24 @@ static void OpaqueWhenNoAlpha(TBitmap& b) {
   ImageOr(b, b, 0xFF000000u);
 }
 
+// Some pixel of a 32-bit bitmap is not opaque.
+static bool SomeAlphaBelowFull(const TBitmap& b) {
+  if (b.PixelFormat() != pf32bit) return false;
+  for (int y = 0; y < b.Height(); ++y) {
+    const uint8_t* p = b.ScanLine(y);
+    for (int x = 0; x < b.Width(); ++x)
+      if (p[4 * x + 3] != 0xFF) return true;
+  }
+  return false;
+}
+
 void XImage::LoadFromFile(const std::string& name) {
   std::string path = ExpandFileName(name);
   std::string ext = ExtractFileExt(name);
   XImage tmp;
+  // Only the readers whose files can carry alpha keep it; the others make every pixel
+  // opaque or use the alpha byte for their own ends (the metafile's background).
+  bool alpha = false;
   if (IsJPEGExt(ext)) {
     TJPEGImage jpeg;
     jpeg.LoadFromFile(path);
@@ -89,9 +105,11 @@ void XImage::LoadFromFile(const std::string& name) {
     // The PNG reader keeps the alpha bytes of a 3-channel image, so it starts from ours.
     tmp.Assign(this);
     XImageLoadPNG(tmp, path);
+    alpha = SomeAlphaBelowFull(tmp);
   } else if (ExtIs(ext, ".bmp") || ExtIs(ext, ".dib")) {
     tmp.TBitmap::LoadFromFile(path);
     OpaqueWhenNoAlpha(tmp);
+    alpha = SomeAlphaBelowFull(tmp);
   } else {
     XImageLoadFormatLibrary(tmp, path);
   }
@@ -100,6 +118,7 @@ void XImage::LoadFromFile(const std::string& name) {
   SetTransparent(tmp.Transparent());
   if (tmp.TransparentMode() == tmFixed) SetTransparentColor(tmp.TransparentColor());
   FileName = path;
+  AlphaChannel = alpha;
   Dormant();
   Modified = false;
 }

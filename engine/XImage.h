@@ -14,6 +14,10 @@ class XImage : public TBitmap {
   // picture base declares const, records the name too.
   mutable std::string FileName;
   int32_t JPEGQuality = 100;
+  // Whether the file the picture came from carries transparency (a PNG with alpha or a
+  // transparent palette entry, a 32-bit BMP with alpha): some pixel's alpha is below 255.
+  // Such a picture is drawn by its alpha; any other is opaque whatever its alpha bytes hold.
+  bool AlphaChannel = false;
 
   void Assign(const TGraphic* source) override;
   // Each side only when it differs; the pixel format is not touched.

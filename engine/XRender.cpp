@@ -177,16 +177,18 @@ void NineSlice(XImage& dst, XImage& tex, int flags) {
 // alpha 255 here, so that no interpolated colour can equal the key; pixels they skip (the
 // key of a transparent texture) become the key. Which pixels were skipped shows by laying
 // the texture twice, over black and over white: only a skipped pixel keeps both.
-void LayBilinear(XImage& texImage, XImage& mask, XImage& tex, const std::function<void(XImage&)>& lay) {
+using TLayout = std::function<void(XImage& dst, XImage& src)>;
+
+void LayBilinear(XImage& texImage, XImage& mask, XImage& tex, const TLayout& lay) {
   if (!tex.Transparent()) {
     Fill(texImage, 0xFF000000);
-    lay(texImage);
+    lay(texImage, tex);
     return;
   }
   Fill(texImage, 0x00000000);
-  lay(texImage);
+  lay(texImage, tex);
   Fill(mask, 0x00FFFFFF);
-  lay(mask);
+  lay(mask, tex);
   for (int y = 0; y < texImage.Height(); ++y) {
     uint32_t* t = Row(texImage, y);
     const uint32_t* m = Row(mask, y);
@@ -195,32 +197,78 @@ void LayBilinear(XImage& texImage, XImage& mask, XImage& tex, const std::functio
   }
 }
 
-void LayTexture(XImage& texImage, XImage& mask, XImage& tex, int mode) {
+// A picture with alpha is interpolated premultiplied, so that a transparent pixel's colour
+// never bleeds into its neighbours as a dark fringe: the colours weighted by alpha and the
+// alpha itself are laid out alike (the alpha as grey), then divided again.
+void LayBilinearAlpha(XImage& texImage, XImage& mask, XImage& tex, const TLayout& lay) {
+  const int tw = tex.Width(), th = tex.Height();
+  XImage weighted, coverage;
+  weighted.SetSize(tw, th);
+  coverage.SetSize(tw, th);
+  for (int y = 0; y < th; ++y) {
+    const uint32_t* s = Row(tex, y);
+    uint32_t* wr = Row(weighted, y);
+    uint32_t* cr = Row(coverage, y);
+    for (int x = 0; x < tw; ++x) {
+      const uint32_t a = s[x] >> 24;
+      uint32_t v = 0xFF000000u;
+      for (int k = 0; k < 24; k += 8) v |= ((s[x] >> k & 0xFF) * a + 127) / 255 << k;
+      wr[x] = v;
+      cr[x] = 0xFF000000u | a * 0x010101u;
+    }
+  }
+  Fill(texImage, 0);
+  lay(texImage, weighted);
+  Fill(mask, 0);
+  lay(mask, coverage);
+  for (int y = 0; y < texImage.Height(); ++y) {
+    uint32_t* t = Row(texImage, y);
+    const uint32_t* m = Row(mask, y);
+    for (int x = 0; x < texImage.Width(); ++x) {
+      const uint32_t a = m[x] & 0xFF;
+      uint32_t v = a << 24;
+      for (int k = 0; a && k < 24; k += 8)
+        v |= std::min<uint32_t>(255, ((t[x] >> k & 0xFF) * 255 + a / 2) / a) << k;
+      t[x] = v;
+    }
+  }
+}
+
+// `empty` fills what the layout leaves uncovered: the key, or transparent black for a
+// picture drawn by its alpha.
+void LayTexture(XImage& texImage, XImage& mask, XImage& tex, int mode, uint32_t empty) {
   int w = texImage.Width(), h = texImage.Height(), tw = tex.Width(), th = tex.Height();
   if (mode < 1 || mode > 5) mode = 1;
+  const bool alpha = tex.AlphaChannel;
   switch (mode) {
     case 1:
-      if (tex.Transparent()) Fill(texImage, kTextureKey);
+      if (tex.Transparent()) Fill(texImage, empty);
       BlitGraphic(texImage, 0, 0, w, h, tex, 0, 0, tw, th, 255, nullptr, nullptr, BlitCopy);
       break;
     case 2:
-      if (tex.Transparent()) Fill(texImage, kTextureKey);
+      if (tex.Transparent()) Fill(texImage, empty);
       LayTiled(texImage, tex);
       break;
     case 3: {
-      Fill(texImage, kTextureKey);
+      Fill(texImage, empty);
       int x0 = (w - tw) >> 1, y0 = (h - th) >> 1;
       BlitGraphic(texImage, x0, y0, x0 + tw, y0 + th, tex, 0, 0, tw, th, 255, nullptr, nullptr, BlitCopy);
       break;
     }
-    case 4:
-      LayBilinear(texImage, mask, tex, [&](XImage& d) {
-        BlitGraphic(d, 0, 0, w, h, tex, 0, 0, tw, th, 255, nullptr, nullptr, BlitBilinear | BlitSkipKey);
-      });
+    case 4: {
+      TLayout lay = [&](XImage& d, XImage& src) {
+        BlitGraphic(d, 0, 0, w, h, src, 0, 0, tw, th, 255, nullptr, nullptr, BlitBilinear | BlitSkipKey);
+      };
+      if (alpha) LayBilinearAlpha(texImage, mask, tex, lay);
+      else LayBilinear(texImage, mask, tex, lay);
       break;
-    case 5:
-      LayBilinear(texImage, mask, tex, [&](XImage& d) { NineSlice(d, tex, BlitBilinear | BlitSkipKey); });
+    }
+    case 5: {
+      TLayout lay = [&](XImage& d, XImage& src) { NineSlice(d, src, BlitBilinear | BlitSkipKey); };
+      if (alpha) LayBilinearAlpha(texImage, mask, tex, lay);
+      else LayBilinear(texImage, mask, tex, lay);
       break;
+    }
   }
 }
 
@@ -230,7 +278,10 @@ void ApplyTexture(const ZStyle& style, XImage& tex, int w, int h) {
   XImage& mask = MaskImage();
   texImage.SetSize(w, h);
   mask.SetSize(w, h);
-  LayTexture(texImage, mask, tex, style.TextureMode);
+  // A picture that carries alpha is drawn over the page by it; any other by the key rule.
+  const bool alpha = tex.AlphaChannel;
+  const uint32_t empty = alpha ? 0x00000000u : kTextureKey;
+  LayTexture(texImage, mask, tex, style.TextureMode, empty);
   mask.SetTransparent(false);
   texImage.SetTransparent(false);
   Fill(mask, 0xFFFFFF);
@@ -242,8 +293,9 @@ void ApplyTexture(const ZStyle& style, XImage& tex, int w, int h) {
   TCanvas& mc = mask.Canvas();
   DrawButtonFrame(mc, r.Left, r.Top, r.Right, r.Bottom, style.Shape, 0, 0, 0, 0, 0, false);
   DrawShape(mc, r.Left, r.Top, r.Right, r.Bottom, look, false);
-  MaskFill(texImage, mask, kTextureKey);
-  KeyedCopy(ObjectImage(), texImage, kTextureKey);
+  MaskFill(texImage, mask, empty);
+  if (alpha) BlitGraphic(ObjectImage(), 0, 0, w, h, texImage, 0, 0, w, h, 255, nullptr, nullptr, 0);
+  else KeyedCopy(ObjectImage(), texImage, kTextureKey);
 }
 
 // An exact 2x pixel replication of src into the top-left of dst.
@@ -371,8 +423,10 @@ void RenderButton(TZLMButton& o, TBitmap& page, TRegionList regions) {
   XImage& obj = ObjectImage();
   obj.SetSize(w, h);
   BlitGraphic(obj, 0, 0, w, h, page, b.Left, b.Top, b.Left + w, b.Top + h, 255, nullptr, nullptr, BlitCopy);
-  if (!s.IsTransparent)
-    if (XImage* tex = UsableTexture(s)) ApplyTexture(s, *tex, w, h);
+  // A transparent style shows no texture, except a picture with alpha: ticking "Transparent"
+  // for a logo means its own transparency, not that it vanishes.
+  if (XImage* tex = UsableTexture(s))
+    if (!s.IsTransparent || tex->AlphaChannel) ApplyTexture(s, *tex, w, h);
   RenderButtonImage(o, DoubleImage());
   for (TRegionRect* r = regions; r; r = r->Next)
     BlitGraphic(page, b.Left, b.Top, b.Left + w, b.Top + h, obj, 0, 0, w, h, 255, &r->Rect, nullptr,

@@ -17,7 +17,8 @@ class TServices {
   // Returns the id of the pressed button.
   virtual int MessageBox(const std::string& text, const std::string& caption, uint32_t flags) = 0;
   virtual void Beep() = 0;
-  // Opens a document or URL with the desktop's handler; false when it could not be started.
+  // Opens a document or URL with the desktop's handler; false when it could not be started
+  // or reported at once that it could not open it (no browser, a browser that will not run).
   virtual bool OpenUrl(const std::string& url) = 0;
   // Starts a program with an argument vector (argv[0] is the program); never through a shell.
   virtual bool Launch(const std::vector<std::string>& argv) = 0;
@@ -94,3 +95,10 @@ bool SpawnDetached(const std::vector<std::string>& argv);
 // desktop's application for it; false for an empty text, one beginning with "-", or when the
 // opener could not be started.
 bool OpenWithDesktopOpener(const std::string& url);
+// Starts argv detached like SpawnDetached and watches it for at most waitMs milliseconds:
+// false when it could not be started or ended with a failure within that time; true when it
+// ended successfully or still runs then (an opener that stays with the browser it started).
+bool SpawnWatched(const std::vector<std::string>& argv, int waitMs);
+// How long the desktop's opener is watched: long enough to see "no browser" and a browser
+// that refuses to start, short enough not to hold the program while a browser comes up.
+constexpr int kOpenerWaitMs = 2000;

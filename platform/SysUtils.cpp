@@ -276,6 +276,61 @@ size_t Pos(const std::string& sub, const std::string& s) {
 
 std::string QuotedStr(const std::string& s) { return "'" + StringReplaceAll(s, "'", "''") + "'"; }
 
+// The length of the well-formed UTF-8 sequence at s[i], 0 when there is none.
+static size_t Utf8SequenceAt(const std::string& s, size_t i) {
+  auto at = [&](size_t k) { return i + k < s.size() ? uint8_t(s[i + k]) : 0u; };
+  auto cont = [](unsigned b, unsigned lo = 0x80, unsigned hi = 0xBF) { return b >= lo && b <= hi; };
+  const unsigned c = at(0);
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) return cont(at(1)) ? 2 : 0;
+  if (c >= 0xE0 && c <= 0xEF) {
+    // E0 needs A0 or more (no overlong form), ED at most 9F (no surrogate).
+    const unsigned lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
+    return cont(at(1), lo, hi) && cont(at(2)) ? 3 : 0;
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    const unsigned lo = c == 0xF0 ? 0x90 : 0x80, hi = c == 0xF4 ? 0x8F : 0xBF;
+    return cont(at(1), lo, hi) && cont(at(2)) && cont(at(3)) ? 4 : 0;
+  }
+  return 0;
+}
+
+std::vector<uint32_t> DecodeUtf8OrLatin1(const std::string& text) {
+  std::vector<uint32_t> out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = Utf8SequenceAt(text, i);
+    const uint32_t c = uint8_t(text[i]);
+    if (n <= 1) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    uint32_t v = c & (0x7Fu >> n);
+    for (size_t k = 1; k < n; ++k) v = v << 6 | (uint8_t(text[i + k]) & 0x3Fu);
+    out.push_back(v);
+    i += n;
+  }
+  return out;
+}
+
+std::string Utf8OrLatin1ToUtf8(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = Utf8SequenceAt(text, i);
+    if (n > 0) {
+      out.append(text, i, n);
+      i += n;
+      continue;
+    }
+    const uint8_t c = uint8_t(text[i++]);
+    out += char(0xC0 | c >> 6);
+    out += char(0x80 | (c & 0x3F));
+  }
+  return out;
+}
+
 // ---- file names ----
 
 bool IsPathDelimiter(char c) { return c == '\\' || c == '/' || c == ':'; }

@@ -82,6 +82,13 @@ std::string StringReplaceAll(const std::string& s, const std::string& from, cons
 // 1-based position of `sub` in `s`, 0 when absent (the platform's Pos).
 size_t Pos(const std::string& sub, const std::string& s);
 std::string QuotedStr(const std::string& s);
+// Texts are UTF-8, but those of older files may hold Latin-1 bytes beside it. The code points
+// of such a text: each well-formed UTF-8 sequence (no overlong forms, surrogates or values
+// past U+10FFFF) is one character, and every other byte is the Latin-1 character of its value.
+std::vector<uint32_t> DecodeUtf8OrLatin1(const std::string& text);
+// The same text as well-formed UTF-8: valid sequences kept byte for byte, other bytes
+// written as the UTF-8 of their Latin-1 character.
+std::string Utf8OrLatin1ToUtf8(const std::string& text);
 
 // File names. Names may use '\', '/' and ':' as separators (names stored in project files
 // come from Windows); on the way to the file system they become '/'.

@@ -66,12 +66,33 @@ class FontLibrary {
       if (FcPatternGetString(found, FC_FAMILY, 0, &s) == FcResultMatch) m.Family = reinterpret_cast<char*>(s);
       int idx = 0;
       if (FcPatternGetInteger(found, FC_INDEX, 0, &idx) == FcResultMatch) m.Index = idx;
+      int spacing = 0;
+      if (FcPatternGetInteger(found, FC_SPACING, 0, &spacing) == FcResultMatch && spacing >= FC_MONO)
+        m.Generic = "monospace";
       FcPatternDestroy(found);
     }
     FcPatternDestroy(pat);
     if (m.File.empty()) throw EInvalidGraphicOperation("No font is installed for \"" + name + "\"");
+    if (m.Generic.empty()) m.Generic = GenericOf(m.Family);
     FMatches[key] = m;
     return m;
+  }
+
+  // The configuration files class the families they know: after substitution, the first
+  // generic name in a family's list is its class. An unknown family falls back to
+  // sans-serif, as fontconfig's own default does.
+  static std::string GenericOf(const std::string& family) {
+    static const char* const generics[] = {"serif", "sans-serif", "monospace", "cursive", "fantasy"};
+    std::string out;
+    FcPattern* pat = FcPatternCreate();
+    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcChar8* s = nullptr;
+    for (int i = 0; out.empty() && FcPatternGetString(pat, FC_FAMILY, i, &s) == FcResultMatch; ++i)
+      for (const char* g : generics)
+        if (SameText(reinterpret_cast<char*>(s), g)) out = g;
+    FcPatternDestroy(pat);
+    return out.empty() ? "sans-serif" : out;
   }
 
   SizedFace& Sized(const TFont& font) {
@@ -173,32 +194,6 @@ class FontLibrary {
   std::map<std::tuple<std::string, bool, bool, int>, std::unique_ptr<SizedFace>> FSized;
 };
 
-// UTF-8 decoding; a byte that does not start a valid sequence stands for itself.
-std::vector<unsigned> Decode(const std::string& s) {
-  std::vector<unsigned> out;
-  for (size_t i = 0; i < s.size();) {
-    unsigned c = uint8_t(s[i]);
-    int n = (c >= 0xC2 && c < 0xE0) ? 1 : (c >= 0xE0 && c < 0xF0) ? 2 : (c >= 0xF0 && c < 0xF5) ? 3 : 0;
-    if (n && i + size_t(n) < s.size()) {
-      unsigned v = c & (0x3Fu >> n);
-      bool ok = true;
-      for (int k = 1; ok && k <= n; ++k) {
-        unsigned t = uint8_t(s[i + size_t(k)]);
-        if ((t & 0xC0) != 0x80) ok = false;
-        else v = v << 6 | (t & 0x3F);
-      }
-      if (ok) {
-        out.push_back(v);
-        i += size_t(n) + 1;
-        continue;
-      }
-    }
-    out.push_back(c);
-    ++i;
-  }
-  return out;
-}
-
 }  // namespace
 
 TFontMatch MatchFont(const std::string& name, bool bold, bool italic) {
@@ -213,7 +208,7 @@ int MeasureText(const TFont& font, const std::string& text) {
   auto& lib = FontLibrary::Get();
   SizedFace& sf = lib.Sized(font);
   int w = 0;
-  for (unsigned cp : Decode(text)) w += lib.GetGlyph(sf, cp).Advance;
+  for (uint32_t cp : DecodeUtf8OrLatin1(text)) w += lib.GetGlyph(sf, cp).Advance;
   return w;
 }
 
@@ -244,7 +239,7 @@ void RenderTextLine(TBitmap& bmp, int x, int y, const std::string& text, const T
   };
   int baseline = y + sf.Metrics.Ascent;
   int pen = x;
-  for (unsigned cp : Decode(text)) {
+  for (uint32_t cp : DecodeUtf8OrLatin1(text)) {
     const Glyph& g = lib.GetGlyph(sf, cp);
     int gx = pen + g.Left, gy = baseline - g.Top;
     for (int j = 0; j < g.H; ++j)

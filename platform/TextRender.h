@@ -13,7 +13,8 @@ class TFont;
 struct TFontMatch {
   std::string File;
   int Index = 0;
-  std::string Family;  // the installed family that serves the name
+  std::string Family;   // the installed family that serves the name
+  std::string Generic;  // the generic family of that face: "serif", "sans-serif", "monospace" ...
 };
 
 // The face fontconfig chooses for a family name with the given weight and slant.

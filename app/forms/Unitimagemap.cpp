@@ -75,7 +75,7 @@ std::string BareFileName(const std::string& path) {
 std::string ImageMapHTML(const ZButtonList& scene, const TRect& crop, const std::string& imageFileName) {
   std::string s;
   s += "<HTML>\n";
-  s += "<HEAD></HEAD>\n";
+  s += "<HEAD><META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"text/html; charset=utf-8\"></HEAD>\n";
   s += "<BODY BGCOLOR=" + HTMLEncodeColor(scene.BGColor) + ">\n";
   s += "<MAP NAME=\"banner\">\n";
   for (int i = scene.Count() - 1; i >= 0; --i) {
@@ -93,7 +93,8 @@ std::string ImageMapHTML(const ZButtonList& scene, const TRect& crop, const std:
   s += "</CENTER>\n";
   s += "</BODY>\n";
   s += "</HTML>\n";
-  return s;
+  // Links of older projects may hold Latin-1 bytes beside UTF-8; the page says UTF-8.
+  return Utf8OrLatin1ToUtf8(s);
 }
 
 TFormImageMap::TFormImageMap(QWidget* parent)
@@ -260,6 +261,7 @@ void TFormImageMap::WriteFiles(bool build) {
     BitmapSetPixelFormat(*Image, 6);
     Image->SaveToFile(ImageFileName());
   }
+  Written = FileName;
 }
 
 void TFormImageMap::ButtonSaveClick() {
@@ -274,7 +276,9 @@ void TFormImageMap::ButtonPreviewClick() {
   // left over from an earlier selection, so it is built afresh.
   WriteFiles(PageControl->currentWidget() != TabSheet2 || !isVisible());
   // The file's own name: the browser gets it as an encoded file: URL, "#" and "?" included.
-  NavigateTo(FileName);
+  if (!NavigateTo(FileName))
+    Say("No browser could be started to show the preview.\nOpen this file in a browser:\n" + FileName,
+        MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TFormImageMap::TabSheet1Show() {

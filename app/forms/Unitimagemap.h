@@ -38,6 +38,8 @@ class TFormImageMap : public QDialog {
   // The HTML file written by Save and Preview: "preview.htm" in the program folder until the
   // user saves under another name.
   std::string FileName;
+  // The HTML file the last save or preview wrote; the caller clears it to learn of the next.
+  std::string Written;
   XImage* Image = nullptr;
   TRect CropRect;
   ZButtonList* Scene = nullptr;

@@ -9,6 +9,7 @@
 #include <QCursor>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFont>
@@ -219,7 +220,8 @@ class TQtServices : public TServices {
   }
   void Beep() override { QApplication::beep(); }
   // The desktop's own opener, not the toolkit's guess at one: the text reaches it unchanged,
-  // so an encoded file: URL stays encoded and a path stays a path.
+  // so an encoded file: URL stays encoded and a path stays a path. The opener is watched for a
+  // moment, so that "no browser" and a browser that refuses to run are seen by the caller.
   bool OpenUrl(const std::string& url) override { return OpenWithDesktopOpener(url); }
   bool Launch(const std::vector<std::string>& argv) override { return SpawnDetached(argv); }
   void PaintWhileWaiting() override {

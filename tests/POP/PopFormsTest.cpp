@@ -91,13 +91,14 @@ TEST(PopForms, PositionRoundTripMaximisedAndMissing) {
 
 TEST(PopForms, NavigateToAsksWhenOffline) {
   ScriptedServices s;
-  NavigateTo("file:///tmp/x.htm#top");
+  EXPECT_TRUE(NavigateTo("file:///tmp/x.htm#top"));
   ASSERT_EQ(s.Opened.size(), 1u);
   EXPECT_EQ(s.Opened[0], "file:///tmp/x.htm");
   EXPECT_TRUE(s.Boxes.empty());
   // Port 9 on the loopback refuses at once.
   s.Answers = {IDNO};
-  NavigateTo("http://127.0.0.1:9/page.htm");
+  // Staying offline is the user's choice, not a failure to report.
+  EXPECT_TRUE(NavigateTo("http://127.0.0.1:9/page.htm"));
   EXPECT_EQ(s.Opened.size(), 1u);
   ASSERT_EQ(s.Boxes.size(), 1u);
   EXPECT_EQ(s.Boxes[0].text, _MsgConnectToNet);
@@ -154,6 +155,15 @@ TEST(PopForms, NavigateToOpensLocalPathsAsFileUrls) {
   NavigateTo("file:///tmp/Sites/C%23/index.htm#top");
   EXPECT_EQ(s.Opened, (std::vector<std::string>{PythonFileUrl(d.File("Sites/C#/index.htm")),
                                                 "file:///tmp/Sites/C%23/index.htm"}));
+}
+
+// A browser that cannot be started is the caller's to report, with what it wanted to show.
+TEST(PopForms, NavigateToSaysWhenNoBrowserStarts) {
+  ScriptedServices s;
+  s.BrowserStarts = false;
+  EXPECT_FALSE(NavigateTo("file:///tmp/site/index.htm"));
+  EXPECT_EQ(s.Opened, std::vector<std::string>{"file:///tmp/site/index.htm"});
+  EXPECT_TRUE(s.Boxes.empty());
 }
 
 TEST(PopShellAPI, LaunchUsesArgumentVectors) {

@@ -1,17 +1,23 @@
 #include "engine/THTML.h"
 
 #include <gtest/gtest.h>
+#include <regex>
 
 #include "engine/XObject.h"
+#include "platform/SysUtils.h"
 
 namespace {
+
+// The pages are written in UTF-8 and say so first, before any text that needs it.
+const std::string kCharset = "<META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"text/html; charset=utf-8\">";
 
 TEST(PageFrame, EmptyStoreWhitePage) {
   XObject store;
   THTML html;
   EXPECT_EQ(BuildPageHTMLFromTable(html, "<TABLE></TABLE>", store, clWhite),
-            "<HTML><HEAD>\r\n</HEAD>\r\n<BODY BGCOLOR=FFFFFF TOPMARGIN=0 LEFTMARGIN=0 "
-            "MARGINHEIGHT=0 MARGINWIDTH=0><CENTER><TABLE></TABLE></CENTER></BODY></HTML>");
+            "<HTML><HEAD>\r\n" + kCharset +
+                "\r\n</HEAD>\r\n<BODY BGCOLOR=FFFFFF TOPMARGIN=0 LEFTMARGIN=0 "
+                "MARGINHEIGHT=0 MARGINWIDTH=0><CENTER><TABLE></TABLE></CENTER></BODY></HTML>");
 }
 
 TEST(PageFrame, EveryHeadLineInOrder) {
@@ -32,22 +38,22 @@ TEST(PageFrame, EveryHeadLineInOrder) {
   THTML html;
   std::string page = BuildPageHTMLFromTable(html, "T", store, clRed);
   EXPECT_EQ(html.Head->Charset, "never written");
-  EXPECT_EQ(html.Head->Text(),
-            "<HEAD>\r\n"
-            "<TITLE>My \"best\" page</TITLE>\r\n"
-            "<META NAME=\"TITLE\" CONTENT=\"My &quot;best&quot; page\">\r\n"
-            "<META NAME=\"DESCRIPTION\" CONTENT=\"d\">\r\n"
-            "<META NAME=\"KEYWORDS\" CONTENT=\"\r\nalpha\r\n, gamma\r\n\">\r\n"
-            "<META NAME=\"OWNER\" CONTENT=\"o\">\r\n"
-            "<META NAME=\"AUTHOR\" CONTENT=\"a\">\r\n"
-            "<META NAME=\"COPYRIGHT\" CONTENT=\"c\">\r\n"
-            "<META NAME=\"GENERATOR\" CONTENT=\"g\">\r\n"
-            "<META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"text/html\">\r\n"
-            "<META HTTP-EQUIV=\"CONTENT-LANGUAGE\" CONTENT=\"en\">\r\n"
-            "<META NAME=\"RATING\" CONTENT=\"general\">\r\n"
-            "<META NAME=\"ROBOTS\" CONTENT=\"noindex, follow\">\r\n"
-            "<LINK HREF=\"mailto:me@example.org\" REV=MADE>\r\n"
-            "</HEAD>\r\n");
+  EXPECT_EQ(html.Head->Text(), "<HEAD>\r\n" + kCharset +
+                                   "\r\n"
+                                   "<TITLE>My &quot;best&quot; page</TITLE>\r\n"
+                                   "<META NAME=\"TITLE\" CONTENT=\"My &quot;best&quot; page\">\r\n"
+                                   "<META NAME=\"DESCRIPTION\" CONTENT=\"d\">\r\n"
+                                   "<META NAME=\"KEYWORDS\" CONTENT=\"\r\nalpha\r\n, gamma\r\n\">\r\n"
+                                   "<META NAME=\"OWNER\" CONTENT=\"o\">\r\n"
+                                   "<META NAME=\"AUTHOR\" CONTENT=\"a\">\r\n"
+                                   "<META NAME=\"COPYRIGHT\" CONTENT=\"c\">\r\n"
+                                   "<META NAME=\"GENERATOR\" CONTENT=\"g\">\r\n"
+                                   "<META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"text/html\">\r\n"
+                                   "<META HTTP-EQUIV=\"CONTENT-LANGUAGE\" CONTENT=\"en\">\r\n"
+                                   "<META NAME=\"RATING\" CONTENT=\"general\">\r\n"
+                                   "<META NAME=\"ROBOTS\" CONTENT=\"noindex, follow\">\r\n"
+                                   "<LINK HREF=\"mailto:me@example.org\" REV=MADE>\r\n"
+                                   "</HEAD>\r\n");
   EXPECT_NE(page.find("<BODY BGCOLOR=FF0000 "), std::string::npos);
 }
 
@@ -65,7 +71,7 @@ TEST(PageFrame, RobotsCombinations) {
     h.NoFollow = c.noFollow;
     std::string text = h.Text();
     if (c.line) EXPECT_NE(text.find(std::string("CONTENT=\"") + c.line + "\""), std::string::npos) << c.line;
-    else EXPECT_EQ(text, "<HEAD>\r\n</HEAD>\r\n");
+    else EXPECT_EQ(text, "<HEAD>\r\n" + kCharset + "\r\n</HEAD>\r\n");
   }
 }
 
@@ -76,6 +82,50 @@ TEST(PageFrame, BodyAttributesInOrder) {
   b.BgColor = "000000";
   b.LeftMargin = "2";
   EXPECT_EQ(b.Text(""), "<BODY BGCOLOR=000000 LEFTMARGIN=2 MARGINWIDTH=1></BODY>");
+}
+
+// The title is text, not markup: a project received from someone else cannot put elements
+// or script into the page the program then opens.
+TEST(PageFrame, TheTitleIsEncodedText) {
+  struct {
+    const char* title;
+    const char* element;
+  } cases[] = {
+      {"Shop front", "<TITLE>Shop front</TITLE>"},
+      {"</title><script>alert(1)</script>",
+       "<TITLE>&lt;/title&gt;&lt;script&gt;alert(1)&lt;/script&gt;</TITLE>"},
+      {"Fish & Chips", "<TITLE>Fish &amp; Chips</TITLE>"},
+      {"two  blanks", "<TITLE>two&nbsp; blanks</TITLE>"},
+      // A line break cannot be shown in a title: it is a blank there.
+      {"one\r\ntwo\nthree", "<TITLE>one two three</TITLE>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    XObject store;
+    store.WriteString("Tit", c.title);
+    THTML html;
+    const std::string page = BuildPageHTMLFromTable(html, "T", store, clWhite);
+    EXPECT_NE(page.find(std::string("\r\n") + c.element + "\r\n"), std::string::npos) << page;
+    // Markup only counts outside quoted attribute values, where the title's meta tag holds it.
+    EXPECT_EQ(std::regex_replace(page, std::regex("\"[^\"]*\""), "").find("<script>"), std::string::npos)
+        << page;
+  }
+}
+
+// Texts of older projects hold Latin-1 bytes beside UTF-8; the page, declared UTF-8, holds
+// them as UTF-8, in the head as in the table.
+TEST(PageFrame, Latin1BytesBecomeUtf8) {
+  XObject store;
+  store.WriteString("Tit", "Caf\xE9 cr\xC3\xA8me");
+  store.WriteString("Des", "D\xE9j\xE0 vu");
+  store.WriteString("Key", "K\xF6ln=1");
+  THTML html;
+  const std::string page = BuildPageHTMLFromTable(html, "<TD>na\xEFve</TD>", store, clWhite);
+  EXPECT_EQ(Utf8OrLatin1ToUtf8(page), page) << "the page is not well-formed UTF-8";
+  for (const char* part : {"<TITLE>Caf\xC3\xA9 cr\xC3\xA8me</TITLE>", "CONTENT=\"D\xC3\xA9j\xC3\xA0 vu\"",
+                           "\r\nK\xC3\xB6ln\r\n", "<TD>na\xC3\xAFve</TD>"})
+    EXPECT_NE(page.find(part), std::string::npos) << part;
+  EXPECT_LT(page.find("charset=utf-8"), page.find("<TITLE>"));
 }
 
 }  // namespace

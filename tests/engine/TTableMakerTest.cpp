@@ -132,6 +132,9 @@ TEST(PageSlicer, CellContentLinksAndNesting) {
   TTableMaker m(20, 10);
   m.AddTableObject(0, 0, 10, 10, "<B>hi</B>", "http://x.org/a b", taCenter, taCenter);
   m.AddTableObject(10, 0, 20, 10, "caption", "", taRightJustify, taLeftJustify);
+  // A link around text keeps the text's own colour and draws no underline, as the editor
+  // shows the caption. (A link around a picture stays plain: SlicedPageBrowserTest.)
+  m.TableObject(2)->TextColor = RGB(0x11, 0x22, 0x33);
   m.LayoutTable();
   m.Cell(0, 0).BgColor = "FF0000";
   m.Cell(0, 1).ImageFile = "0.png";  // a picture behind its caption: nested table
@@ -142,7 +145,7 @@ TEST(PageSlicer, CellContentLinksAndNesting) {
             "<TD width=10 height=1><IMG src=a.gif border=0 width=10 height=1></TD></TR>"
             "<TR><TD width=1 height=10></TD>"
             "<TD width=10 height=10 ALIGN=CENTER bgColor=FF0000>"
-            "<A href=\"http://x.org/a b\"><B>hi</B></A></TD>"
+            "<A href=\"http://x.org/a b\" style=\"color:#112233;text-decoration:none\"><B>hi</B></A></TD>"
             "<TD width=10 height=10><TABLE border=0 cellPadding=0 cellSpacing=0 width=10 height=10 "
             "background=0.png><TR><TD width=10 height=10 ALIGN=RIGHT VALIGN=TOP>caption"
             "</TD></TR></TABLE></TD></TR></TABLE>");

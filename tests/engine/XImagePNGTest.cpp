@@ -35,6 +35,42 @@ TEST(XImagePNG, ThreeChannelFilesLoadOpaque) {
   EXPECT_EQ(Px(img, 2, 1), 0xFF102030u);
 }
 
+// Whether the picture's file carries transparency decides how the renderer draws it: by its
+// alpha, or by the key-colour rule of pictures without alpha.
+TEST(XImagePNG, FilesWithTransparencyHaveAnAlphaChannel) {
+  REQUIRE_TOOL("convert");
+  struct {
+    const char* what;
+    const char* make;  // ImageMagick's arguments before the file name
+    bool alpha;
+  } cases[] = {
+      {"rgb", "-size 2x2 xc:'#102030' -define png:color-type=2", false},
+      {"rgba, partly transparent", "-size 2x2 xc:none -fill red -draw 'point 0,0' png32:", true},
+      {"rgba, all opaque", "-size 2x2 xc:'#102030' png32:", false},
+      {"palette with a transparent entry", "-size 2x2 xc:none -fill red -draw 'point 0,0' png8:", true},
+      {"grey with alpha", "-size 2x2 xc:'graya(50%,0.5)' -define png:color-type=4", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string f = dir.File("p.png");
+    std::string make = c.make;
+    ShellOutput("convert " + make + (make.back() == ':' ? "" : " ") + f);
+    XImage img;
+    img.LoadFromFile(f);
+    ASSERT_EQ(img.Width(), 2);
+    EXPECT_EQ(img.AlphaChannel, c.alpha);
+    // A copy is the same picture.
+    XImage copy;
+    copy.Assign(&img);
+    EXPECT_EQ(copy.AlphaChannel, c.alpha);
+    // Loading another file replaces the flag with its own.
+    ShellOutput("convert -size 2x2 xc:white -define png:color-type=2 " + f);
+    img.LoadFromFile(f);
+    EXPECT_FALSE(img.AlphaChannel);
+  }
+}
+
 TEST(XImagePNG, SavedFilesDecodeEqualAndTheSourceStays) {
   REQUIRE_TOOL("convert");
   TempDir dir;

@@ -1,5 +1,6 @@
 #include "engine/XRender.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include "engine/XZLMButton.h"
 #include "tests/support/PixelMap.h"
 #include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/Tools.h"
 
 namespace {
 
@@ -128,6 +131,137 @@ TEST(RenderButton, TransparentTiledTextureLetsThePageThrough) {
   o.Style->TextureMode = 2;
   p.Render(o);
   EXPECT_EQ(p.Map(Rect(0, 0, 4, 2), kLegend), Lines({".k.k", ".k.k"}));
+}
+
+// A picture whose file carries alpha is drawn over the page by its alpha, whatever the
+// layout, and also when the style is transparent.
+XImageCacheObject* MakeAlphaTexture(XImageCache& cache, const std::string& name, int w, int h,
+                                    const std::vector<uint32_t>& pixels) {
+  XImageCacheObject* e = MakeTexture(cache, name, w, h, pixels);
+  e->Image->AlphaChannel = true;
+  return e;
+}
+
+// The page colour with c over it at alpha a, per channel, as 0xAARRGGBB.
+uint32_t Over(uint32_t page, uint32_t c, int a) {
+  uint32_t out = page & 0xFF000000u;
+  for (int s = 0; s < 24; s += 8) {
+    int d = int(page >> s & 0xFF), v = int(c >> s & 0xFF);
+    out |= uint32_t((d * (255 - a) + v * a + 127) / 255) << s;
+  }
+  return out;
+}
+
+bool Near(uint32_t a, uint32_t b, int tolerance) {
+  for (int s = 0; s < 24; s += 8)
+    if (std::abs(int(a >> s & 0xFF) - int(b >> s & 0xFF)) > tolerance) return false;
+  return true;
+}
+
+TEST(RenderButton, AlphaPicturesShowThePageThroughInEveryLayout) {
+  struct {
+    const char* what;
+    uint32_t pixel;  // every pixel of the 2 x 2 picture
+    uint32_t expected;
+  } pictures[] = {
+      {"transparent black", 0x00000000, Page::kBack},
+      {"transparent white", 0x00FFFFFF, Page::kBack},
+      {"half white", 0x80FFFFFF, Over(Page::kBack, 0xFFFFFFFF, 0x80)},
+      {"opaque red", R, R},
+  };
+  for (const auto& pic : pictures)
+    for (int mode = 1; mode <= 5; ++mode)
+      for (bool transparentStyle : {false, true}) {
+        SCOPED_TRACE(std::string(pic.what) + ", mode " + std::to_string(mode) +
+                     (transparentStyle ? ", transparent style" : ""));
+        Page p(6, 5);
+        TZLMButton& o = p.Add(Rect(1, 1, 5, 4), 0);
+        o.Style->Texture = MakeAlphaTexture(p.cache, "a", 2, 2, std::vector<uint32_t>(4, pic.pixel));
+        o.Style->TextureMode = mode;
+        o.Style->IsTransparent = transparentStyle;
+        p.Render(o);
+        for (int y = 0; y < 5; ++y)
+          for (int x = 0; x < 6; ++x) {
+            const bool inside = x >= 1 && x < 5 && y >= 1 && y < 4;
+            // The centred picture covers the middle 2 x 2 of the object only.
+            const bool covered = inside && (mode != 3 || (x >= 2 && x < 4 && y >= 1 && y < 3));
+            const uint32_t want = covered ? pic.expected : Page::kBack;
+            // The bilinear blits weigh through the 8-bit tables twice, which loses up to two
+            // steps between equal neighbours other than 0 and 255.
+            EXPECT_TRUE(Near(Px(p.bitmap, x, y), want, mode >= 4 ? 3 : 1))
+                << x << "," << y << ": " << std::hex << Px(p.bitmap, x, y) << " for " << want;
+          }
+      }
+}
+
+TEST(RenderButton, AlphaPicturesMixTheirPixelsExactly) {
+  // Opaque red, transparent, half green, opaque blue: stretched 2x.
+  Page p(6, 6);
+  TZLMButton& o = p.Add(Rect(1, 1, 5, 5), 0);
+  o.Style->Texture = MakeAlphaTexture(p.cache, "a", 2, 2, {R, 0x00FF00FF, 0x8000FF00, B});
+  o.Style->TextureMode = 1;
+  p.Render(o);
+  // The half green pixels as the blend tables mix them, within one step of exact.
+  const uint32_t half = Px(p.bitmap, 1, 3);
+  EXPECT_TRUE(Near(half, Over(Page::kBack, G, 0x80), 1)) << std::hex << half;
+  EXPECT_EQ(p.Map(Rect(0, 0, 6, 6), {{R, 'r'}, {B, 'b'}, {half, 'h'}}),
+            Lines({"......", ".rr...", ".rr...", ".hhbb.", ".hhbb.", "......"}));
+}
+
+// Interpolated between an opaque and a transparent pixel, the colour stays the picture's:
+// the page shows through more and more, never a dark fringe from the transparent pixels'
+// colour.
+TEST(RenderButton, BilinearAlphaPicturesHaveNoDarkFringe) {
+  for (int mode : {4, 5}) {
+    SCOPED_TRACE(mode);
+    Page p(16, 4);
+    TZLMButton& o = p.Add(Rect(0, 0, 16, 4), 0);
+    o.Style->Texture = MakeAlphaTexture(p.cache, "a", 2, 2, {R, 0x00000000, R, 0x00000000});
+    o.Style->TextureMode = mode;
+    p.Render(o);
+    int mixed = 0;
+    for (int x = 0; x < 16; ++x) {
+      const uint32_t v = Px(p.bitmap, x, 1);
+      // How much red lies over the page, read from the red channel, which changes most.
+      const int a = ((int(v >> 16 & 0xFF) - 0x20) * 255 + 111) / (255 - 0x20);
+      mixed += a > 8 && a < 247;
+      EXPECT_TRUE(Near(v, Over(Page::kBack, R, std::clamp(a, 0, 255)), 3)) << x << ": " << std::hex << v;
+    }
+    if (mode == 4) EXPECT_GT(mixed, 4) << "no pixel was interpolated";
+  }
+}
+
+// Pictures without alpha keep the key-colour rule exactly: alpha bytes in their pixels (a
+// metafile leaves its background at 0) do not make them see-through, and a transparent style
+// hides them.
+TEST(RenderButton, PicturesWithoutAlphaKeepTheKeyColourRule) {
+  Page p(4, 1);
+  TZLMButton& o = p.Add(Rect(0, 0, 4, 1), 0);
+  o.Style->Texture = MakeTexture(p.cache, "t", 4, 1, {0x00FF0000, 0x00000000, R, K});
+  o.Style->TextureMode = 1;
+  p.Render(o);
+  EXPECT_EQ(p.Pixels(Rect(0, 0, 4, 1)), (std::vector<uint32_t>{0x00FF0000, 0x00000000, R, K}));
+  o.Style->IsTransparent = true;
+  ImageFill(p.bitmap, p.bitmap, Page::kBack);
+  p.Render(o);
+  EXPECT_EQ(p.Map(Rect(0, 0, 4, 1), kLegend), "....\n");
+}
+
+// A PNG logo with transparency, from its file: the page shows where the logo is transparent.
+TEST(RenderButton, ATransparentPngLogoFromItsFile) {
+  REQUIRE_TOOL("convert");
+  TempDir dir;
+  const std::string f = dir.File("logo.png");
+  ShellOutput(
+      "convert -size 3x1 xc:none -fill red -draw 'point 0,0' -fill '#0000FF80' -draw 'point 2,0' png32:" + f);
+  Page p(5, 3);
+  TZLMButton& o = p.Add(Rect(1, 1, 4, 2), 0);
+  o.Style->Texture = p.cache.GetEntry(f);
+  o.Style->TextureMode = 1;
+  p.Render(o);
+  EXPECT_EQ(Px(p.bitmap, 1, 1) | 0xFF000000u, R);
+  EXPECT_EQ(Px(p.bitmap, 2, 1), Page::kBack);
+  EXPECT_TRUE(Near(Px(p.bitmap, 3, 1), Over(Page::kBack, B, 0x80), 1)) << std::hex << Px(p.bitmap, 3, 1);
 }
 
 TEST(RenderButton, NineSliceStretchesTheMiddleStripsBilinearly) {

@@ -85,6 +85,40 @@ TEST(Strings, TrimAndCaseFolding) {
   EXPECT_EQ(Pos("lo", "hello"), 4u);
 }
 
+// Well-formed UTF-8 stays as it is; every byte outside a well-formed sequence is the Latin-1
+// character of its value, as texts of older projects hold them.
+TEST(Strings, Utf8WithLatin1Fallback) {
+  struct {
+    const char* what;
+    std::string in, utf8;
+    std::vector<uint32_t> codes;
+  } cases[] = {
+      {"ascii", "Cafe", "Cafe", {'C', 'a', 'f', 'e'}},
+      {"utf-8", "Caf\xC3\xA9", "Caf\xC3\xA9", {'C', 'a', 'f', 0xE9}},
+      {"latin-1", "Caf\xE9", "Caf\xC3\xA9", {'C', 'a', 'f', 0xE9}},
+      {"both in one text", "\xE9t\xC3\xA9", "\xC3\xA9t\xC3\xA9", {0xE9, 't', 0xE9}},
+      {"three and four bytes",
+       "\xE2\x82\xAC\xF0\x9F\x98\x80",
+       "\xE2\x82\xAC\xF0\x9F\x98\x80",
+       {0x20AC, 0x1F600}},
+      {"cut sequence at the end", "a\xE2\x82", "a\xC3\xA2\xC2\x82", {'a', 0xE2, 0x82}},
+      {"overlong slash", "\xC0\xAF", "\xC3\x80\xC2\xAF", {0xC0, 0xAF}},
+      {"overlong three bytes", "\xE0\x80\xAF", "\xC3\xA0\xC2\x80\xC2\xAF", {0xE0, 0x80, 0xAF}},
+      {"surrogate", "\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80", {0xED, 0xA0, 0x80}},
+      {"past U+10FFFF", "\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80", {0xF4, 0x90, 0x80, 0x80}},
+      {"lone continuation", "\x80", "\xC2\x80", {0x80}},
+      {"nul kept", std::string("a\0b", 3), std::string("a\0b", 3), {'a', 0, 'b'}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Utf8OrLatin1ToUtf8(c.in), c.utf8);
+    EXPECT_EQ(DecodeUtf8OrLatin1(c.in), c.codes);
+    // Once converted, a text decodes to the same characters and converts to itself.
+    EXPECT_EQ(DecodeUtf8OrLatin1(c.utf8), c.codes);
+    EXPECT_EQ(Utf8OrLatin1ToUtf8(c.utf8), c.utf8);
+  }
+}
+
 TEST(Paths, SplitOnEverySeparator) {
   struct {
     const char* in;

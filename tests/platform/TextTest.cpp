@@ -25,6 +25,37 @@ TEST(Text, FontconfigAgreesWithTheFacesWePick) {
   EXPECT_NE(std::find(fams.begin(), fams.end(), "Liberation Sans"), fams.end());
 }
 
+// The generic family of the chosen face, as fontconfig's configuration classes it: the first
+// generic name among the families it substitutes for that face. A page names it last, so a
+// browser without the face falls back to a face of the same kind.
+TEST(Text, TheChosenFaceHasItsGenericFamily) {
+  REQUIRE_TOOL("fc-pattern");
+  struct {
+    const char* name;
+    const char* generic;  // nullptr: whatever fontconfig says here
+  } cases[] = {{"Arial", "sans-serif"},       {"Times New Roman", "serif"}, {"Courier New", "monospace"},
+               {"Liberation Serif", "serif"}, {"Verdana", nullptr},         {"Georgia", nullptr},
+               {"Comic Sans MS", nullptr},    {"No Such Face", nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TFontMatch m = MatchFont(c.name, false, false);
+    std::string expected;
+    std::string list = ShellOutput("fc-pattern -c -d -f '%{family}' '" + m.Family + "'");
+    for (size_t at = 0; expected.empty() && at <= list.size();) {
+      size_t end = std::min(list.find(',', at), list.size());
+      std::string f = list.substr(at, end - at);
+      for (const char* g : {"serif", "sans-serif", "monospace", "cursive", "fantasy"})
+        if (f == g) expected = g;
+      at = end + 1;
+    }
+    if (expected.empty()) expected = "sans-serif";
+    EXPECT_EQ(m.Generic, expected) << m.Family << ": " << list;
+    if (c.generic) EXPECT_EQ(m.Generic, c.generic);
+    // Bold and italic faces are of the same kind.
+    EXPECT_EQ(MatchFont(c.name, true, true).Generic, m.Generic);
+  }
+}
+
 struct Box {
   TBitmap bmp{200, 120, pf32bit};
   Box() {

@@ -1,4 +1,4 @@
-// Helpers of the oracle tests: headless Chromium and ImageMagick's pixel comparison.
+// Helpers of the oracle tests: headless Chromium and Firefox, and ImageMagick's pixel comparison.
 #pragma once
 #include <gtest/gtest.h>
 #include <string>
@@ -27,6 +27,40 @@ inline std::string Chromium(const TempDir& work, const std::string& args, const 
   if (status) *status = rc;
   if (rc != 0) ADD_FAILURE() << "chromium failed (" << rc << "):\n" << ReadAll(log);
   return out;
+}
+
+// Takes a screenshot of the url with headless Firefox in a fresh profile: a viewport of
+// width x height into the PNG file `shot`. The profile turns colour management off (pictures
+// are shown as their bytes, as Chromium with an sRGB profile does) and keeps the first-run
+// pages, updates and reports away. Like Chromium it is stopped, with its helpers, well
+// inside the test's time limit.
+inline bool FirefoxScreenshot(const TempDir& work, const std::string& url, int width, int height,
+                              const std::string& shot) {
+  static int run = 0;
+  const std::string home = work.File("firefox-home" + std::to_string(++run));
+  const std::string profile = home + "/profile";
+  const std::string log = work.File("firefox" + std::to_string(run) + ".log");
+  ShellOutput("mkdir -p " + ShellQuote(profile));
+  WriteAll(profile + "/user.js",
+           "user_pref(\"gfx.color_management.mode\", 0);\n"
+           "user_pref(\"layout.css.devPixelsPerPx\", \"1.0\");\n"
+           "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+           "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
+           "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
+           "user_pref(\"app.update.disabledForTesting\", true);\n"
+           "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
+           "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"
+           "user_pref(\"network.captive-portal-service.enabled\", false);\n"
+           "user_pref(\"network.connectivity-service.enabled\", false);\n");
+  const std::string cmd = "HOME=" + ShellQuote(home) +
+                          " MOZ_HEADLESS=1 timeout -k 5 60 firefox-esr --headless " +
+                          "--no-remote --profile " + ShellQuote(profile) + " --screenshot " +
+                          ShellQuote(shot) + " --window-size=" + std::to_string(width) + "," +
+                          std::to_string(height) + " " + ShellQuote(url) + " >" + ShellQuote(log) + " 2>&1";
+  int rc = 0;
+  ShellOutput(cmd, &rc);
+  if (rc != 0) ADD_FAILURE() << "firefox-esr failed (" << rc << "):\n" << ReadAll(log);
+  return rc == 0;
 }
 
 // The number of differing pixels by ImageMagick's compare; -1 when it gave no number.

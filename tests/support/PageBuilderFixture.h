@@ -2,6 +2,7 @@
 // up in the site (markup caption, text area, snippet, pixels) and for each way one is left
 // out (partly off the page, under another object).
 #pragma once
+#include <iterator>
 #include <string>
 
 #include "app/Unitmain.h"
@@ -33,6 +34,67 @@ inline std::string BuilderFixtureProject() {
          BuilderObject(8, "A caption far too long for this small box", 210, 100, 250, 116, frame) +
          BuilderObject(9, "Scrolling text that cannot fit in its small box at all", 260, 8, 300, 30,
                        "Shape=23\r\nColor0=16777164\r\n");
+}
+
+// A 420 x 240 page with every kind of object: the four frames, shapes, textures (stretched,
+// tiled, bilinear), antialiased and plain captions, captions with links, a text area and a
+// snippet whose texts are far longer than their boxes, a PNG logo with transparency (the
+// picture "Images/logo.png", which the caller writes; see ShowcaseLogoCommand) and a caption
+// of an older project in Latin-1 bytes.
+inline std::string ShowcaseProject() {
+  struct O {
+    std::string text;
+    int l, t, r, b;
+    std::string extra;
+  };
+  const std::string longText =
+      "This text area holds a text much longer than its box: it goes on and on, line after line, "
+      "so that the box has to scroll in a browser instead of growing and pushing every row below it "
+      "down the page. Row after row, word after word, it keeps going until the very end.";
+  const std::string longSnippet =
+      "<P><B>A snippet</B> of markup that is far too long for its box.</P><UL><LI>one</LI><LI>two</LI>"
+      "<LI>three</LI><LI>four</LI><LI>five</LI><LI>six</LI><LI>seven</LI></UL><P>The end.</P>";
+  const O objects[] = {
+      {"Plain", 10, 10, 90, 34, "Shape=0\r\nColor0=11206655\r\n"},
+      {"Bevel", 100, 10, 180, 34, "Shape=1\r\nLinkAddress=home.htm\r\nFontColor=160\r\n"},
+      {"Soft", 190, 10, 270, 34, "Shape=2\r\nColor0=15132390\r\n"},
+      {"Tab", 280, 10, 360, 34, "Shape=3\r\nColor0=16764108\r\n"},
+      {"Smooth", 10, 44, 110, 74,
+       "Shape=5\r\nIsAntialiased=1\r\nColor0=3381759\r\nColor5=0\r\nPenWidth=2\r\nCurveSize=16\r\n"},
+      {"Oval", 120, 44, 200, 74, "Shape=6\r\nColor0=6737151\r\nColor5=0\r\nPenWidth=1\r\n"},
+      {"", 210, 40, 250, 80, "Shape=17\r\nColor0=65535\r\nColor5=32896\r\nPenWidth=1\r\n"},
+      {"", 260, 44, 300, 74, "Shape=11\r\nColor0=16711680\r\nColor5=0\r\nPenWidth=1\r\n"},
+      {"", 310, 40, 350, 80, "Shape=8\r\nColor0=12632256\r\nPenWidth=4\r\n"},
+      {"Wood", 10, 90, 110, 120,
+       "Shape=1\r\nTextureFileName=wood.bmp\r\nTextureMode=1\r\nFontColor=16777215\r\nFontBold=1\r\n"},
+      {"Marble", 120, 90, 220, 120,
+       "Shape=5\r\nIsAntialiased=1\r\nTextureFileName=marble.bmp\r\nTextureMode=2\r\n"},
+      {"Metal", 230, 90, 330, 120,
+       "Shape=0\r\nTextureFileName=metal.bmp\r\nTextureMode=4\r\nLinkAddress=metal.htm\r\n"},
+      {longText, 10, 130, 130, 180, "Shape=23\r\nColor0=13434879\r\nAlignX=0\r\nAlignY=0\r\n"},
+      {longSnippet, 140, 130, 260, 180, "Shape=24\r\nColor0=14540253\r\n"},
+      {"", 270, 126, 334, 174, "Shape=0\r\nIsTransparent=1\r\nTextureFileName=logo.png\r\nTextureMode=1\r\n"},
+      {"Caf\xE9 cr\xE8me", 10, 190, 130, 214,
+       "Shape=0\r\nIsTransparent=1\r\nFontName=Georgia\r\nFontColor=8388608\r\nFontHeight=-16\r\n"},
+      {"Courier link", 140, 190, 260, 214,
+       "Shape=1\r\nFontName=Courier New\r\nLinkAddress=c.htm\r\nFontUnderline=1\r\nFontColor=32768\r\n"},
+      {"Big bold", 270, 186, 400, 220, "Shape=0\r\nColor0=10079436\r\nFontBold=1\r\nFontHeight=-20\r\n"},
+  };
+  std::string s =
+      "[Heading]\r\nBGColor=$00F8F0E8\r\nLastSelected=-1\r\nNumOfButtons=" +
+      IntToStr(int(std::size(objects))) +
+      "\r\nMetaInfo=%5BBase%5D%0ATit%3DShowcase+%3C%26%3E%0A\r\nProjectWidth=420\r\nProjectHeight=240\r\n";
+  int i = 0;
+  for (const O& o : objects) s += BuilderObject(i++, o.text, o.l, o.t, o.r, o.b, o.extra);
+  return s;
+}
+
+// The ImageMagick command that draws the showcase's logo into `file`: a disc with a
+// see-through band across it on a transparent ground, 64 x 48.
+inline std::string ShowcaseLogoCommand(const std::string& file) {
+  return "convert -size 64x48 xc:none -fill '#C02060' -draw 'circle 32,24 32,4' "
+         "-fill '#2060C080' -draw 'rectangle 0,28 63,38' png32:'" +
+         file + "'";
 }
 
 // The whole page drawn, as the window shows it once a project is loaded (and as the

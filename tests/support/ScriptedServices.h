@@ -25,9 +25,10 @@ class ScriptedServices : public TServices {
     return a;
   }
   void Beep() override { ++Beeps; }
+  // Every url is recorded; BrowserStarts false plays a desktop without a working browser.
   bool OpenUrl(const std::string& url) override {
     Opened.push_back(url);
-    return true;
+    return BrowserStarts;
   }
   bool Launch(const std::vector<std::string>& argv) override {
     Launched.push_back(argv);
@@ -84,6 +85,7 @@ class ScriptedServices : public TServices {
   std::deque<int> Answers;
   std::vector<Box> Boxes;
   std::vector<std::string> Opened;
+  bool BrowserStarts = true;
   std::vector<std::vector<std::string>> Launched;
   int Beeps = 0;
   int PaintWaits = 0;

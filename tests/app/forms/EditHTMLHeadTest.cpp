@@ -580,6 +580,7 @@ TEST(EditHTMLHead, BuiltPageHeadReflectsTheEdits) {
   std::string page = BuildPageHTMLFromTable(html, "", scene, clWhite);
   EXPECT_EQ(html.Head->Text(),
             "<HEAD>\r\n"
+            "<META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"text/html; charset=utf-8\">\r\n"
             "<TITLE>Zelmora Page</TITLE>\r\n"
             "<META NAME=\"TITLE\" CONTENT=\"Zelmora Page\">\r\n"
             "<META NAME=\"DESCRIPTION\" CONTENT=\"Buttons &quot;for&quot; all\">\r\n"

@@ -56,7 +56,7 @@ struct Page {
 
 const char* const kGolden =
     "<HTML>\n"
-    "<HEAD></HEAD>\n"
+    "<HEAD><META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"text/html; charset=utf-8\"></HEAD>\n"
     "<BODY BGCOLOR=996633>\n"
     "<MAP NAME=\"banner\">\n"
     "<AREA SHAPE=\"RECT\" COORDS=\"40, 10, 140, 40\"\n"
@@ -102,7 +102,7 @@ TEST_F(ImageMap, AreasFrontToBackRelativeToTheCrop) {
   TColor first = 0;
   RichEditRangeColor(form.RichEdit, 0, 1, first);
   EXPECT_EQ(first, HTMLColorBracket);
-  RichEditRangeColor(form.RichEdit, 26, 8, first);  // " BGCOLOR"
+  RichEditRangeColor(form.RichEdit, int(std::string(kGolden).find(" BGCOLOR")), 8, first);
   EXPECT_EQ(first, HTMLColorAttribute);
   EXPECT_EQ(form.RichEdit->textCursor().position(), int(std::string(kGolden).size()));
   // Choosing JPG rebuilds the reference.
@@ -125,6 +125,14 @@ TEST(ImageMapHTMLText, QuotesAndOddFileNamesCannotBreakTheMarkup) {
     std::string html = ImageMapHTML(scene, {0, 0, 5, 5}, c.image);
     EXPECT_NE(html.find(std::string("\n") + c.href + "\n"), std::string::npos) << html;
     EXPECT_NE(html.find(c.src), std::string::npos) << html;
+  }
+  // Links of older projects may hold Latin-1 bytes; the page, declared UTF-8, holds UTF-8.
+  {
+    ZButtonList scene;
+    Add(scene, "t", {0, 0, 5, 5}, "caf\xE9.htm", true);
+    std::string html = ImageMapHTML(scene, {0, 0, 5, 5}, "p.png");
+    EXPECT_NE(html.find("HREF=\"caf\xC3\xA9.htm\">"), std::string::npos) << html;
+    EXPECT_LT(html.find("charset=utf-8"), html.find("<BODY"));
   }
   // No selected linked object: an empty map. Coordinates may run below the crop.
   ZButtonList scene;
@@ -196,6 +204,20 @@ TEST_F(ImageMap, PreviewWritesPreviewHtmAndAPngAndOpensIt) {
   form.FileName = home.File("missing/x.htm");
   EXPECT_THROW(form.ButtonPreviewClick(), Exception);
   EXPECT_EQ(services.Opened.size(), 2u);
+  EXPECT_TRUE(services.Boxes.empty());
+}
+
+// Without a browser that starts, the preview says so and names the file it wrote, so that
+// the user can open it.
+TEST_F(ImageMap, APreviewNoBrowserCanShowNamesItsFile) {
+  services.BrowserStarts = false;
+  form.ButtonPreviewClick();
+  EXPECT_EQ(ReadAll(home.File("preview.htm")), WithCRLF(kGolden));
+  ASSERT_EQ(services.Boxes.size(), 1u);
+  EXPECT_NE(services.Boxes[0].text.find("No browser could be started"), std::string::npos)
+      << services.Boxes[0].text;
+  EXPECT_NE(services.Boxes[0].text.find(home.File("preview.htm")), std::string::npos)
+      << services.Boxes[0].text;
 }
 
 TEST_F(ImageMap, PreviewWithoutTheDialogBuildsFreshHtml) {

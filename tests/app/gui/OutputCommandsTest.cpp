@@ -247,6 +247,9 @@ TEST(OutputCommands, PreviewGivesTheImageMapTheCropAndItsBounds) {
   ASSERT_EQ(home.services.Opened.size(), 1u);
   EXPECT_TRUE(Contains(home.services.Opened[0], "preview.htm")) << home.services.Opened[0];
   EXPECT_TRUE(Contains(ReadAll(map.FileName), "home.htm"));
+  // The status bar says where the preview went.
+  EXPECT_TRUE(Contains(w->StatusBar->currentMessage().toStdString(), map.FileName))
+      << w->StatusBar->currentMessage().toStdString();
   XImage picture;
   picture.LoadFromFile(map.ImageFileName());
   EXPECT_EQ(picture.Width(), kBounds.Width());
@@ -269,8 +272,11 @@ TEST(OutputCommands, PreviewGivesTheImageMapTheCropAndItsBounds) {
       b->Style->Color0 = 0x00FF00;
       b->Changed = true;
     });
+    w->StatusBar->clearMessage();
     w->MIPreviewInBrowser->trigger();
     EXPECT_TRUE(shown);
+    // Closed without a preview or a save, the dialog wrote nothing to speak of.
+    EXPECT_EQ(w->StatusBar->currentMessage().toStdString(), "");
     EXPECT_EQ(map.Image, nullptr);
     EXPECT_EQ(Pixel(*w->Scene->Page, kOnlyB.X, kOnlyB.Y), accept ? 0x00FF00u : 0xFF0000u);
   }

@@ -7,10 +7,13 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include <QStatusBar>
+
 #include "POP/PopBitmap.h"
 #include "POP/PopTypes.h"
 #include "engine/TTableMaker.h"
 #include "engine/XRender.h"
+#include "platform/TextRender.h"
 #include "tests/engine/SlicedPage.h"
 #include "tests/support/PageBuilderFixture.h"
 #include "tests/support/ProgramHome.h"
@@ -22,7 +25,21 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 bool StartsWith(const std::string& text, const std::string& part) { return text.rfind(part, 0) == 0; }
 
-const char* const kFont = "<FONT color=000000 face=Verdana style=text-decoration:none;font-size:13>";
+// The fixture's font: Verdana, then the face the editor drew for it and its kind.
+std::string Font() {
+  const TFontMatch m = MatchFont("Verdana", false, false);
+  return "<FONT color=000000 face=\"Verdana," + m.Family + "," + m.Generic +
+         "\" style=text-decoration:none;font-size:13>";
+}
+
+// The main window on the fixture project "shop.zlm", its page drawn whole.
+std::unique_ptr<TFormMain> StartOnShop(ProgramHome& home) {
+  const std::string project = home.dir.File("shop.zlm");
+  WriteAll(project, BuilderFixtureProject());
+  auto w = StartMainWindow({project});
+  RenderWholePage(*w);
+  return w;
+}
 
 TEST(PageBuilder, BuildsTheSiteOfThePage) {
   ProgramHome home;
@@ -45,6 +62,10 @@ TEST(PageBuilder, BuildsTheSiteOfThePage) {
   const std::string site = home.dir.File("Sites/shop");
   const std::string index = site + "/index.htm";
   EXPECT_EQ(home.services.Opened, (std::vector<std::string>{"file://" + index}));
+  // The status bar names the page written.
+  const std::string status = w->StatusBar->currentMessage().toStdString();
+  EXPECT_TRUE(Contains(status, index)) << status;
+  EXPECT_FALSE(Contains(status, "selection")) << status;
   EXPECT_EQ(IncludeTrailingPathDelimiter(GetCurrentDir()), IncludeTrailingPathDelimiter(site));
   const std::string page = ReadAll(index);
 
@@ -59,18 +80,19 @@ TEST(PageBuilder, BuildsTheSiteOfThePage) {
 
   // Plain captions, text areas and snippets are markup; the text area's text is escaped and
   // scrolls in a box of its object's size, the snippet's is taken as it stands.
+  // A link around a caption takes the caption's colour and no underline.
   EXPECT_TRUE(
-      Contains(page, "<A href=home.htm><DIV ALIGN=CENTER>" + std::string(kFont) + "Home</FONT></DIV></A>"))
+      Contains(page, "<A href=home.htm style=\"color:#000000;text-decoration:none\"><DIV ALIGN=CENTER>" +
+                         Font() + "Home</FONT></DIV></A>"))
       << page;
-  EXPECT_TRUE(Contains(page, "<SPAN style=\"width:112;height:50;overflow:auto\"><DIV ALIGN=CENTER>" +
-                                 std::string(kFont) + "a &lt; b &amp; c</FONT></DIV></SPAN>"))
+  EXPECT_TRUE(Contains(page, "<DIV style=\"width:112px;height:50px;overflow:auto\"><DIV ALIGN=CENTER>" +
+                                 Font() + "a &lt; b &amp; c</FONT></DIV></DIV>"))
       << page;
-  EXPECT_TRUE(Contains(page, "<SPAN style=\"width:100;height:50;overflow:hidden\"><DIV ALIGN=CENTER>" +
-                                 std::string(kFont) + "<i>raw</i> & more</FONT></DIV></SPAN>"))
+  EXPECT_TRUE(Contains(page, "<DIV style=\"width:100px;height:50px;overflow:hidden\"><DIV ALIGN=CENTER>" +
+                                 Font() + "<i>raw</i> & more</FONT></DIV></DIV>"))
       << page;
   // A text area whose text does not fit is still text.
-  EXPECT_TRUE(Contains(page, "overflow:auto\"><DIV ALIGN=CENTER>" + std::string(kFont) + "Scrolling text"))
-      << page;
+  EXPECT_TRUE(Contains(page, "overflow:auto\"><DIV ALIGN=CENTER>" + Font() + "Scrolling text")) << page;
   EXPECT_TRUE(Contains(page, ">Over</FONT>")) << page;
   // Pixels: the antialiased caption, the caption taller than its box, the empty caption;
   // left out: the object partly off the page and the one under another.
@@ -110,10 +132,7 @@ std::string WithoutPngTime(const std::string& png) {
 
 TEST(PageBuilder, SlicesAreTheCropsOfThePageWithoutTheMarkupCaptions) {
   ProgramHome home;
-  const std::string project = home.dir.File("shop.zlm");
-  WriteAll(project, BuilderFixtureProject());
-  auto w = StartMainWindow({project});
-  RenderWholePage(*w);
+  auto w = StartOnShop(home);
   const TRect area = RectIntersection(w->Scene->GetBounds(true), TRect(0, 0, 320, 200));
   // The page the slices should come from: the same scene rendered with the captions of the
   // objects that become markup hidden.
@@ -160,16 +179,17 @@ TEST(PageBuilder, SlicesAreTheCropsOfThePageWithoutTheMarkupCaptions) {
 // With a selection only its area is built, starting at its corner.
 TEST(PageBuilder, ASelectionAwayFromTheOriginGivesAPageOfJustThatArea) {
   ProgramHome home;
-  const std::string project = home.dir.File("shop.zlm");
-  WriteAll(project, BuilderFixtureProject());
-  auto w = StartMainWindow({project});
-  RenderWholePage(*w);
+  auto w = StartOnShop(home);
   w->Scene->SelectNone();
   w->Scene->Button(1)->SetSelected(true);  // "Go", (100, 8) - (160, 32)
   home.services.Inputs = {std::string("one")};
   w->MIHTMLPageBuilder->trigger();
   const std::string page = ReadAll(home.dir.File("Sites/one/index.htm"));
   EXPECT_TRUE(Contains(page, "<TABLE width=60 height=24 border=0")) << page;
+  // The status bar says that only the selection was built, and where it went.
+  const std::string status = w->StatusBar->currentMessage().toStdString();
+  EXPECT_TRUE(Contains(status, "selection")) << status;
+  EXPECT_TRUE(Contains(status, home.dir.File("Sites/one/index.htm"))) << status;
   EXPECT_FALSE(Contains(page, "Home")) << page;
   XImage slice, crop;
   slice.LoadFromFile(home.dir.File("Sites/one/0.png"));
@@ -230,10 +250,7 @@ TEST(PageBuilder, RefusalsAndFailures) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ProgramHome home;
-    const std::string project = home.dir.File("shop.zlm");
-    WriteAll(project, BuilderFixtureProject());
-    auto w = StartMainWindow({project});
-    RenderWholePage(*w);
+    auto w = StartOnShop(home);
     XImage before;
     before.Assign(w->Scene->Page);
     const std::string sites = home.dir.File("Sites");
@@ -263,6 +280,49 @@ TEST(PageBuilder, RefusalsAndFailures) {
     for (int i = 0; i < w->Scene->Count(); ++i) EXPECT_FALSE(w->Scene->Button(i)->HideText) << i;
     EXPECT_TRUE(PhotoCompare(*w->Scene->Page, before));
   }
+}
+
+// A selection that cuts its neighbours: the cut parts are pixels of the crop, the selected
+// object inside is markup, and no caption is squeezed into a cell of the selection.
+TEST(PageBuilder, ASelectionThatCutsItsNeighboursBuildsThatPartOfThePage) {
+  ProgramHome home;
+  auto w = StartOnShop(home);
+  w->Scene->SelectNone();
+  // "Over" (40, 110) - (120, 134) and the snippet (130, 40) - (230, 90): their area cuts the
+  // text area (8, 40) - (120, 90) and the long caption (210, 100) - (250, 116).
+  w->Scene->Button(6)->SetSelected(true);
+  w->Scene->Button(3)->SetSelected(true);
+  home.services.Inputs = {std::string("cut")};
+  w->MIHTMLPageBuilder->trigger();
+  EXPECT_TRUE(home.services.Boxes.empty());
+  const std::string page = ReadAll(home.dir.File("Sites/cut/index.htm"));
+  EXPECT_TRUE(Contains(page, ">Over</FONT>")) << page;
+  EXPECT_TRUE(Contains(page, "><i>raw</i> & more</FONT>")) << page;
+  // "Home" lies outside, the text area is cut: pixels; "Under" lies under "Over".
+  for (const char* text : {">Home<", "a &lt; b", ">Under<"}) EXPECT_FALSE(Contains(page, text)) << text;
+  for (int i = 0; i < w->Scene->Count(); ++i) EXPECT_FALSE(w->Scene->Button(i)->HideText) << i;
+}
+
+// When no browser can be started, the page is written all the same and the message names it,
+// so that the user can open it.
+TEST(PageBuilder, ABrowserThatDoesNotStartIsReportedWithThePath) {
+  ProgramHome home;
+  auto w = StartOnShop(home);
+  XImage before;
+  before.Assign(w->Scene->Page);
+  home.services.BrowserStarts = false;
+  home.services.Inputs = {std::string("shop")};
+  w->MIHTMLPageBuilder->trigger();
+  const std::string index = home.dir.File("Sites/shop/index.htm");
+  EXPECT_TRUE(FileExists(index));
+  EXPECT_EQ(home.services.Opened, (std::vector<std::string>{"file://" + index}));
+  std::vector<std::string> boxes = home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(Contains(boxes[0], "No browser could be started")) << boxes[0];
+  EXPECT_TRUE(Contains(boxes[0], index)) << boxes[0];
+  EXPECT_TRUE(Contains(w->StatusBar->currentMessage().toStdString(), index));
+  for (int i = 0; i < w->Scene->Count(); ++i) EXPECT_FALSE(w->Scene->Button(i)->HideText) << i;
+  EXPECT_TRUE(PhotoCompare(*w->Scene->Page, before));
 }
 
 TEST(PageBuilder, AnEmptyPageIsRefusedBeforeAnyQuestion) {

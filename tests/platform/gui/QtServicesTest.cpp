@@ -26,6 +26,7 @@
 #include "platform/IniFiles.h"
 #include "platform/MessageService.h"
 #include "platform/PrinterService.h"
+#include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "tests/support/TestSupport.h"
 
@@ -116,6 +117,30 @@ TEST(QtServices, ClipboardAndScreen) {
   int w = 0, h = 0;
   Services().ScreenSize(w, h);
   EXPECT_EQ(QSize(w, h), QGuiApplication::primaryScreen()->geometry().size());
+  SetServices(nullptr);
+  SetMessageService(nullptr);
+  SetPrinterService(nullptr);
+}
+
+// The text reaches the opener as it stands (callers encode file: URLs themselves), and an
+// opener that finds no browser or a browser that fails makes the call fail.
+TEST(QtServices, OpenUrlHandsTheTextToTheOpenerAndSeesItFail) {
+  InstallQtServices();
+  TempDir bin;
+  const std::string log = bin.File("opened");
+  ScopedEnv path("PATH", bin.Path() + ":" + GetEnvironmentVariable("PATH"));
+  for (int status : {0, 3, 4}) {
+    SCOPED_TRACE(status);
+    WriteAll(bin.File("xdg-open"),
+             "#!/bin/sh\nprintf '%s' \"$1\" > '" + log + "'\nexit " + std::to_string(status) + "\n");
+    chmod(bin.File("xdg-open").c_str(), 0755);
+    unlink(log.c_str());
+    for (const std::string url : {"/tmp/my site/index.htm", "file:///tmp/C%23/index.htm"}) {
+      unlink(log.c_str());
+      EXPECT_EQ(Services().OpenUrl(url), status == 0);
+      EXPECT_EQ(ReadAll(log), url);
+    }
+  }
   SetServices(nullptr);
   SetMessageService(nullptr);
   SetPrinterService(nullptr);

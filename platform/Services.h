@@ -50,6 +50,8 @@ class TServices {
   virtual void Progress(const std::string& message, int position, int maximum) {}
   // Asks the application to end after the events already queued.
   virtual void Terminate() {}
+  // Handles the events that are waiting, so that windows stay alive during a wait.
+  virtual void ProcessMessages() {}
 
  private:
   std::string FClipboard;

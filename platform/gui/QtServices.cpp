@@ -309,6 +309,7 @@ class TQtServices : public TServices {
     StatusBarSetSimpleText(bar, message + " - " + std::to_string(percent) + "% Done");
   }
   void Terminate() override { QMetaObject::invokeMethod(qApp, "quit", Qt::QueuedConnection); }
+  void ProcessMessages() override { QCoreApplication::processEvents(); }
 
  private:
   bool FileDialog(const std::string& title, const std::string& filter, std::string& fileName, bool save) {

@@ -2,54 +2,17 @@
 #include "platform/InstanceLock.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/SysUtils.h"
+#include "tests/support/OtherProcess.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-// A second process that takes the lock of `name`, says so, and holds it until told to end.
-class OtherCopy {
- public:
-  explicit OtherCopy(const std::string& name) {
-    int up[2], down[2];
-    EXPECT_EQ(pipe(up), 0);
-    EXPECT_EQ(pipe(down), 0);
-    FPid = fork();
-    if (FPid == 0) {
-      close(up[0]);
-      close(down[1]);
-      char ok = HoldInstanceLock(name) >= 0 ? 'y' : 'n';
-      if (write(up[1], &ok, 1) != 1) _exit(2);
-      // One byte (not the end of the pipe, which later children keep open) ends it.
-      char c;
-      if (read(down[0], &c, 1) < 0) _exit(3);
-      _exit(0);
-    }
-    close(up[1]);
-    close(down[0]);
-    FDown = down[1];
-    char ok = 0;
-    EXPECT_EQ(read(up[0], &ok, 1), 1);
-    close(up[0]);
-    EXPECT_EQ(ok, 'y');
-  }
-  ~OtherCopy() { End(); }
-  int Pid() const { return FPid; }
-  void End() {
-    if (FPid <= 0) return;
-    char c = 'x';
-    EXPECT_EQ(write(FDown, &c, 1), 1);
-    close(FDown);
-    int status = 0;
-    waitpid(FPid, &status, 0);
-    FPid = 0;
-  }
-
- private:
-  int FPid = 0, FDown = -1;
+// Another running copy: a process that holds the lock of `name`.
+struct OtherCopy : OtherProcess {
+  explicit OtherCopy(const std::string& name)
+      : OtherProcess([name] { return HoldInstanceLock(name) >= 0; }) {}
 };
 
 TEST(InstanceLock, ASecondProcessFindsTheFirstAndNeverItself) {

@@ -486,9 +486,9 @@ bool PointInPolyRgn(const TPoint& p, const std::vector<TPoint>& points) {
 }
 
 TRect ScreenWorkArea() {
-  int w = 0, h = 0;
-  Services().ScreenSize(w, h);
-  return TRect(0, 0, w, h);
+  int l = 0, t = 0, w = 0, h = 0;
+  Services().WorkArea(l, t, w, h);
+  return TRect(l, t, l + w, t + h);
 }
 
 namespace {

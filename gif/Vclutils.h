@@ -140,6 +140,7 @@ void ShadeRect(TCanvas& canvas, const TRect& rect);
 bool PointInRect(const TPoint& p, const TRect& r);
 // By the alternate rule, as a polygon region.
 bool PointInPolyRgn(const TPoint& p, const std::vector<TPoint>& points);
+// The part of the screen windows may take, without the desktop's panels.
 TRect ScreenWorkArea();
 // Dialog base units of 8 x 16 pixels: horizontal units are quarters, vertical ones eighths.
 int DialogUnitsToPixelsX(int units);

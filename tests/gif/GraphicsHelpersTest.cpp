@@ -316,3 +316,26 @@ TEST(GraphicsHelpers, SystemVersionFromTheKernelAndOsRelease) {
 }
 
 }  // namespace
+
+namespace {
+
+// A desktop with a panel of 30 pixels along the top.
+struct PanelDesktop : ScriptedServices {
+  void WorkArea(int& left, int& top, int& width, int& height) override {
+    left = 0;
+    top = 30;
+    width = 1280;
+    height = 994;
+  }
+};
+
+TEST(GraphicsHelpers, ScreenWorkAreaLeavesTheDesktopsPanelsOut) {
+  {
+    PanelDesktop desktop;
+    EXPECT_EQ(ScreenWorkArea(), TRect(0, 30, 1280, 1024));
+  }
+  ScriptedServices plain;
+  EXPECT_EQ(ScreenWorkArea(), TRect(0, 0, 1280, 1024)) << "the whole screen where no work area is known";
+}
+
+}  // namespace

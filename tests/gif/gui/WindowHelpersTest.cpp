@@ -17,6 +17,9 @@
 #include "gif/gui/Apputils.h"
 #include "gif/gui/Vclutils.h"
 #include "platform/InstanceLock.h"
+#include "platform/MessageService.h"
+#include "platform/PrinterService.h"
+#include "platform/Services.h"
 #include "platform/gui/QtServices.h"
 #include "tests/support/TestSupport.h"
 
@@ -46,6 +49,15 @@ TEST(WindowHelpers, CenterWindowKeepsTheWindowOnTheScreen) {
   EXPECT_EQ(big.frameGeometry().left(), area.left());
   EXPECT_LE(std::abs(big.frameGeometry().center().y() - area.center().y()), 1);
   CenterWindow(nullptr);
+}
+
+TEST(WindowHelpers, ScreenWorkAreaIsTheScreensFreeArea) {
+  InstallQtServices();
+  const QRect area = Area();
+  EXPECT_EQ(ScreenWorkArea(), TRect(area.left(), area.top(), area.right() + 1, area.bottom() + 1));
+  SetServices(nullptr);
+  SetMessageService(nullptr);
+  SetPrinterService(nullptr);
 }
 
 TEST(WindowHelpers, CenterControlAndMergeForm) {

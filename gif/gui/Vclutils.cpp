@@ -235,9 +235,10 @@ class TScreenOverlay : public QWidget {
     return *overlay;
   }
 
-  // The screen as it is now, unless something drawn is showing (a grab would see it).
+  // A canvas begins: the screen as it is now, unless something drawn is showing (a grab
+  // would see it) or another canvas is drawing on the last one.
   void Begin() {
-    if (FShowing) return;
+    if (FCanvases++ > 0 || FShowing) return;
     QScreen* screen = QGuiApplication::primaryScreen();
     const QRect desk = screen ? screen->virtualGeometry() : QRect(0, 0, 1024, 768);
     QImage shot;
@@ -280,6 +281,17 @@ class TScreenOverlay : public QWidget {
     update();
   }
 
+  // A canvas ends: what it drew is shown; with nothing showing and no canvas left, the
+  // pictures of the screen are let go.
+  void End() {
+    --FCanvases;
+    Refresh();
+    if (!FShowing && FCanvases == 0) {
+      Screen.SetSize(1, 1);
+      FBefore.SetSize(1, 1);
+    }
+  }
+
   void Clear() {
     FShowing = false;
     FShown = QImage();
@@ -299,13 +311,14 @@ class TScreenOverlay : public QWidget {
   TBitmap FBefore{1, 1, pf32bit};
   QImage FShown;
   bool FShowing = false;
+  int FCanvases = 0;
 };
 
 }  // namespace
 
 TScreenCanvas::TScreenCanvas() : TCanvas(&TScreenOverlay::Get().Screen) { TScreenOverlay::Get().Begin(); }
 
-TScreenCanvas::~TScreenCanvas() { Update(); }
+TScreenCanvas::~TScreenCanvas() { TScreenOverlay::Get().End(); }
 
 void TScreenCanvas::Update() { TScreenOverlay::Get().Refresh(); }
 

@@ -143,6 +143,15 @@ TEST(ScreenDrawing, InverseRectanglesAndDrawingThatStaysUntilCleared) {
   ClearScreenDrawing();
   EXPECT_FALSE(OverlayShowing());
   EXPECT_EQ(ScreenPixel(140, 140), clRed) << "a fresh canvas starts with the screen again";
+  {
+    // A canvas made while another draws goes on from the other's drawing.
+    TScreenCanvas outer;
+    const TPoint o = TScreenCanvas::Origin();
+    outer.SetPixels(170 - o.X, 140 - o.Y, clBlue);
+    EXPECT_EQ(ScreenPixel(170, 140), clBlue);
+  }
+  EXPECT_EQ(ScreenPixel(170, 140), clBlue);
+  ClearScreenDrawing();
 }
 
 TEST(CopyParentImage, ShowsTheParentAndTheControlsBeneathOnly) {

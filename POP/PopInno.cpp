@@ -1,13 +1,9 @@
 #include "POP/PopInno.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include "POP/PopForms.h"
 #include "POP/PopShellAPI.h"
 #include "POP/PopWinInet.h"
-#include "platform/ProgramFolder.h"
+#include "platform/InstanceLock.h"
 #include "platform/Registry.h"
 #include "platform/SysUtils.h"
 
@@ -101,20 +97,9 @@ bool InnoUpgrade(bool check) {
 }
 
 int InnoCreateMutex() {
-  static int handle = -1;
-  if (handle >= 0) return handle;
-  std::string name = InnoAppName();
-  for (char& c : name)
-    if (c == '/' || c == '\\') c = '_';
-  std::string file = ConfigFolder() + name + ".lock";
-  ForceDirectories(ExtractFilePath(file));
-  int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return -1;
-  // Held for the life of the process; a second instance still gets its own descriptor, as
-  // the original named mutex did not refuse a second instance either.
-  flock(fd, LOCK_SH | LOCK_NB);
-  handle = fd;
-  return handle;
+  // Held for the life of the process. A second copy takes its own share of the lock: the
+  // program does not refuse a second copy, but FindPrevInstance can tell that one runs.
+  return HoldInstanceLock(InnoAppName());
 }
 
 void InnoCreateComponentMenu(TComponentMenu& menu) {

@@ -21,7 +21,8 @@ bool InnoAppInstalled(const std::string& component = "");
 void InnoAppOpen(const std::string& component, const std::string& document);
 std::string InnoUpgradePath();
 bool InnoUpgrade(bool check);
-// A lock file named after the application; the descriptor, -1 when it could not be made.
+// Marks the program as running: its share of the instance lock named after the
+// application (platform/InstanceLock.h); the descriptor, -1 when it could not be made.
 int InnoCreateMutex();
 
 // The menu item that receives one sub-item per installed component; each sub-item's click

@@ -27,6 +27,7 @@
 #include "app/forms/Unittoolbar.h"
 #include "engine/XZLMButton.h"
 #include "gif/UtilityUnits.h"
+#include "gif/gui/Vclutils.h"
 #include "platform/Services.h"
 #include "platform/WaitIndicator.h"
 #include "platform/gui/QtServices.h"
@@ -74,6 +75,9 @@ int main(int argc, char** argv) {
     auto* formMain = new TFormMain;
     formMain->CommandLine = args;
     SetApplicationMainForm(formMain);
+    // A later copy of the program that finds this one (ActivatePrevInstance) can ask it to
+    // come to the front.
+    ListenForActivation(ApplicationTitle());
     FormTools = new TFormTools;
     FormImageMap = new TFormImageMap;
     FormLibrary = new TFormLibrary;

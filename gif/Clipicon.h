@@ -3,12 +3,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "gif/Vclutils.h"
 #include "platform/Canvas.h"
 #include "platform/Clipboard.h"
 #include "platform/Icon.h"
 #include "platform/SysUtils.h"
-
-ZELMORA_EXCEPTION(EOutOfResources, Exception)
 
 // The icon clipboard format; registered at start-up (InitClipicon), which also makes it a
 // picture format of TIcon.

@@ -1,7 +1,9 @@
 #include "gif/Fileutil.h"
 
+#include <cctype>
 #include <fcntl.h>
 #include <filesystem>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -334,4 +336,133 @@ bool TPxFileOperator::Execute() {
     }
   }
   return ok;
+}
+
+namespace {
+
+std::string HomeFolder() {
+  std::string home = GetEnvironmentVariable("HOME");
+  if (home.empty())
+    if (const passwd* pw = getpwuid(getuid())) home = pw->pw_dir ? pw->pw_dir : "";
+  return home.empty() ? std::string("/") : home;
+}
+
+std::string XdgFolder(const char* variable, const char* fallback) {
+  std::string v = GetEnvironmentVariable(variable);
+  // The base directory specification ignores relative paths.
+  if (v.empty() || v[0] != '/') v = HomeFolder() + "/" + fallback;
+  return v;
+}
+
+// XDG_DESKTOP_DIR of user-dirs.dirs: "$HOME/..." or an absolute path, in double quotes.
+std::string DesktopFolder() {
+  std::string text;
+  try {
+    text = ReadFileBytes(XdgFolder("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs");
+  } catch (const Exception&) {}
+  for (const std::string& line : SplitLines(text)) {
+    std::string l = Trim(line);
+    if (l.rfind("XDG_DESKTOP_DIR=", 0) != 0) continue;
+    std::string v = l.substr(16);
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+    if (v.rfind("$HOME", 0) == 0) v = HomeFolder() + v.substr(5);
+    if (!v.empty() && v[0] == '/') return v;
+  }
+  return HomeFolder() + "/Desktop";
+}
+
+// A value of a desktop entry: backslash and the line-breaking characters escaped, and a
+// leading blank kept.
+std::string EntryValue(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    char c = s[i];
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\t') out += "\\t";
+    else if (c == '\r') out += "\\r";
+    else if (c == ' ' && i == 0) out += "\\s";
+    else if (uint8_t(c) >= 32 && c != 127) out += c;
+  }
+  return out;
+}
+
+// One argument of an Exec line: quoted when it holds a reserved character, with the
+// characters that stay special inside quotes escaped; '%' doubled (field codes).
+std::string ExecArgument(const std::string& arg) {
+  const bool quote = arg.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos;
+  std::string out = quote ? "\"" : "";
+  for (char c : arg) {
+    if (c == '%') out += "%%";
+    else if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) out += std::string("\\") + c;
+    else out += c;
+  }
+  return quote ? out + "\"" : out;
+}
+
+std::string FileUrl(const std::string& path) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (unsigned char c : path) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') url += char(c);
+    else url += '%', url += hex[c >> 4], url += hex[c & 15];
+  }
+  return url;
+}
+
+std::string LinkFileName(const std::string& displayName, TLinkFolder folder) {
+  std::string name = Trim(displayName);
+  for (char& c : name)
+    if (IsPathDelimiter(c) || uint8_t(c) < 32) c = '_';
+  if (name.empty() || name == "." || name == "..") throw EInvalidOperation("A link needs a name");
+  return IncludeTrailingPathDelimiter(LinkFolderPath(folder)) + name + ".desktop";
+}
+
+}  // namespace
+
+std::string LinkFolderPath(TLinkFolder folder) {
+  switch (folder) {
+    case lfDesktop: return DesktopFolder();
+    case lfApplications: return XdgFolder("XDG_DATA_HOME", ".local/share") + "/applications";
+    case lfAutostart: return XdgFolder("XDG_CONFIG_HOME", ".config") + "/autostart";
+  }
+  return DesktopFolder();
+}
+
+std::string CreateFileLink(const std::string& fileName, const std::string& displayName, TLinkFolder folder) {
+  // A path of this system as it is: a backslash or colon is part of a name here.
+  std::error_code ec;
+  std::string target =
+      fileName.empty() ? std::string() : fs::absolute(fs::path(fileName), ec).lexically_normal().string();
+  while (target.size() > 1 && target.back() == '/') target.pop_back();
+  struct stat st {};
+  if (target.empty() || stat(target.c_str(), &st) != 0)
+    throw EFOpenError(Format("Cannot open file %s", fileName.c_str()));
+  const std::string link = LinkFileName(displayName, folder);
+  const bool program = S_ISREG(st.st_mode) && access(target.c_str(), X_OK) == 0;
+  std::string entry = "[Desktop Entry]\n";
+  entry += "Name=" + EntryValue(Trim(displayName)) + "\n";
+  if (program) {
+    entry += "Type=Application\n";
+    // GLib looks for the program by the Exec line's first word before it undoes the "%%"
+    // of a '%' in the name, and refuses the launcher; env as the first word gets past that.
+    const std::string exec = (target.find('%') != std::string::npos ? "env " : "") + ExecArgument(target);
+    entry += "Exec=" + EntryValue(exec) + "\n";
+    entry += "Path=" + EntryValue(fs::path(target).parent_path().string()) + "\n";
+    entry += "Terminal=false\n";
+  } else {
+    entry += "Type=Link\n";
+    entry += "URL=" + FileUrl(target) + "\n";
+  }
+  if (!ForceDirectories(ExtractFilePath(link)))
+    throw EFCreateError(Format("Cannot create file %s", link.c_str()));
+  WriteFileAtomic(link, entry);
+  // Desktops start only launchers that may be executed.
+  chmod(link.c_str(), 0755);
+  return link;
+}
+
+bool DeleteFileLink(const std::string& displayName, TLinkFolder folder) {
+  const std::string link = LinkFileName(displayName, folder);
+  return FileExists(link) && DeleteFile(link);
 }

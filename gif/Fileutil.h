@@ -99,6 +99,20 @@ bool FileLock(int handle, int64_t offset, int64_t lockSize);
 bool FileUnlock(int handle, int32_t offset, int32_t lockSize);
 bool FileUnlock(int handle, int64_t offset, int64_t lockSize);
 
+// Links to a file or program in one of the desktop's folders: a desktop launcher
+// ("<name>.desktop") that starts a program, or opens a document or folder with the desktop's
+// handler for it. The desktop folder is the one the user's XDG settings name (else
+// ~/Desktop), the applications menu $XDG_DATA_HOME/applications, the programs started at
+// log-in $XDG_CONFIG_HOME/autostart.
+enum TLinkFolder { lfDesktop, lfApplications, lfAutostart };
+std::string LinkFolderPath(TLinkFolder folder);
+// Makes (or replaces) the launcher named displayName and returns its path. Raises EFOpenError
+// "Cannot open file %s" for a target that does not exist, EInvalidOperation for a name
+// that is empty, and EFCreateError or EWriteError when the launcher cannot be written.
+std::string CreateFileLink(const std::string& fileName, const std::string& displayName, TLinkFolder folder);
+// Removes the launcher named displayName; false when there is none.
+bool DeleteFileLink(const std::string& displayName, TLinkFolder folder);
+
 // File names have one form here: these return the name as it is.
 std::string ShortToLongFileName(const std::string& shortName);
 std::string LongToShortFileName(const std::string& longName);

@@ -30,8 +30,21 @@ void TIconList::Insert(int index, const TIcon* icon) {
   Changed();
 }
 
-int TIconList::AddResource(const std::string& resourceName) { ResourceNotFound(resourceName); }
-void TIconList::InsertResource(int, const std::string& resourceName) { ResourceNotFound(resourceName); }
+namespace {
+std::unique_ptr<TIcon> IconResource(const std::string& name) {
+  std::unique_ptr<TIcon> icon = MakeIcon(name);
+  if (!icon) ResourceNotFound(name);
+  return icon;
+}
+}  // namespace
+
+int TIconList::AddResource(const std::string& resourceName) { return AddIcon(IconResource(resourceName)); }
+
+void TIconList::InsertResource(int index, const std::string& resourceName) {
+  if (index < 0 || index > GetCount()) throw EListError(Format("List index out of bounds (%d)", index));
+  FList.insert(FList.begin() + index, IconResource(resourceName));
+  Changed();
+}
 
 void TIconList::LoadResource(const std::vector<std::string>& names) {
   BeginUpdate();

@@ -17,7 +17,7 @@ class TIconList : public TPersistent {
   // The list takes the icon over.
   int AddIcon(std::unique_ptr<TIcon> icon);
   void Insert(int index, const TIcon* icon);
-  // Resources: the program carries no icon resources, so these raise EResNotFound.
+  // The program's icon resources (MakeIcon); a missing one raises EResNotFound.
   int AddResource(const std::string& resourceName);
   void InsertResource(int index, const std::string& resourceName);
   void LoadResource(const std::vector<std::string>& names);

@@ -10,7 +10,12 @@ TCursorImage LoadCursorResource(const std::string& name) {
     TCursorShape Shape;
   } kResources[] = {{"PX_HANDCUR", csHandPoint}, {"PX_DRAGCUR", csDrag}};
   for (const auto& r : kResources)
-    if (SameText(name, r.Name)) return {r.Name, r.Shape};
+    if (SameText(name, r.Name)) {
+      TCursorImage cursor;
+      cursor.Name = r.Name;
+      cursor.Shape = r.Shape;
+      return cursor;
+    }
   ResourceNotFound(name);
 }
 

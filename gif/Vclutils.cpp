@@ -6,10 +6,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <map>
 #include <new>
+#include <sys/utsname.h>
 #include <thread>
 
+#include "gif/Anifile.h"
 #include "gif/Pxcconst.h"
+#include "gif/Pxconst.h"
+#include "platform/Classes.h"
+#include "platform/Cursors.h"
+#include "platform/Icon.h"
+#include "platform/InstanceLock.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Services.h"
 
 void NotImplemented() {
@@ -249,6 +258,45 @@ void ResourceNotFound(const std::string& name) {
 }
 void ResourceNotFound(int id) { ResourceNotFound(IntToStr(id)); }
 
+std::string FindResourceFile(const std::string& module, const std::string& name,
+                             const std::vector<std::string>& extensions) {
+  if (name.empty() || name == "." || name == "..") return {};
+  for (char c : name)
+    if (IsPathDelimiter(c) || c == '\0') return {};
+  const std::string folder = IncludeTrailingPathDelimiter(module.empty() ? ProgramFolder() : module);
+  for (const std::string& ext : extensions) {
+    std::string file = FindFileCaseBlind(folder + name + ext);
+    if (FileExists(file)) return file;
+  }
+  return {};
+}
+
+std::unique_ptr<TBitmap> MakeModuleBitmap(const std::string& module, const std::string& name) {
+  const std::string file = FindResourceFile(module, name, {".bmp"});
+  if (file.empty()) ResourceNotFound(name);
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->LoadFromFile(file);
+  return bitmap;
+}
+
+std::unique_ptr<TBitmap> MakeBitmap(const std::string& name) { return MakeModuleBitmap("", name); }
+
+std::unique_ptr<TBitmap> MakeBitmapID(int id) {
+  if (FindResourceFile("", IntToStr(id), {".bmp"}).empty()) ResourceNotFound(id);
+  return MakeBitmap(IntToStr(id));
+}
+
+std::unique_ptr<TIcon> MakeModuleIcon(const std::string& module, const std::string& name) {
+  const std::string file = FindResourceFile(module, name, {".ico"});
+  if (file.empty()) return nullptr;
+  auto icon = std::make_unique<TIcon>();
+  icon->LoadFromFile(file);
+  return icon;
+}
+
+std::unique_ptr<TIcon> MakeIcon(const std::string& name) { return MakeModuleIcon("", name); }
+std::unique_ptr<TIcon> MakeIconID(int id) { return MakeIcon(IntToStr(id)); }
+
 void AssignBitmapCell(const TGraphic* source, TBitmap& dest, int cols, int rows, int index) {
   if (!source || source->Empty() || cols <= 0 || rows <= 0 || index < 0 ||
       int64_t(index) >= int64_t(cols) * rows)
@@ -337,6 +385,81 @@ std::unique_ptr<TBitmap> CreateBitmapFromIcon(const TGraphic& icon, TColor backC
   return r;
 }
 
+std::unique_ptr<TIcon> CreateIconFromBitmap(const TBitmap& bitmap, TColor transparentColor) {
+  const int w = bitmap.Width(), h = bitmap.Height();
+  if (w <= 0 || h <= 0) throw EInvalidGraphic("Cannot make an icon of an empty bitmap");
+  if (w > 256 || h > 256) throw EInvalidGraphic("An icon can be at most 256 x 256 pixels");
+  const bool keyed = transparentColor != clNone;
+  const TColor key = transparentColor == clDefault ? bitmap.GetPixelColor(0, h - 1) & 0xFFFFFF
+                                                   : ColorToRGB(transparentColor) & 0xFFFFFF;
+  auto put16 = [](std::string& s, uint16_t v) { s += char(v & 255), s += char(v >> 8); };
+  auto put32 = [](std::string& s, uint32_t v) {
+    for (int i = 0; i < 4; ++i) s += char(v >> (8 * i));
+  };
+  // One 32-bit image with its AND mask; left-out pixels are clear in both.
+  const uint32_t maskRow = uint32_t(DibRowBytes(w, 1));
+  std::string colour, mask;
+  for (int y = h - 1; y >= 0; --y) {
+    std::string maskBits(maskRow, '\0');
+    for (int x = 0; x < w; ++x) {
+      const TColor c = bitmap.GetPixelColor(x, y) & 0xFFFFFF;
+      const bool clear = keyed && c == key;
+      if (clear) {
+        put32(colour, 0);
+        maskBits[size_t(x) >> 3] = char(uint8_t(maskBits[size_t(x) >> 3]) | (0x80 >> (x & 7)));
+      } else {
+        put32(colour,
+              0xFF000000u | uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c));
+      }
+    }
+    mask += maskBits;
+  }
+  std::string image;
+  put32(image, 40);
+  put32(image, uint32_t(w));
+  put32(image, uint32_t(2 * h));
+  put16(image, 1);
+  put16(image, 32);
+  put32(image, 0);
+  put32(image, uint32_t(colour.size() + mask.size()));
+  for (int i = 0; i < 4; ++i) put32(image, 0);
+  image += colour + mask;
+  std::string file;
+  put16(file, 0);
+  put16(file, 1);
+  put16(file, 1);
+  file += char(w & 255), file += char(h & 255), file += '\0', file += '\0';
+  put16(file, 1);
+  put16(file, 32);
+  put32(file, uint32_t(image.size()));
+  put32(file, 22);
+  file += image;
+  TMemoryStream m;
+  m.WriteBuffer(file.data(), int64_t(file.size()));
+  m.SetPosition(0);
+  auto icon = std::make_unique<TIcon>();
+  icon->LoadFromStream(m);
+  return icon;
+}
+
+void ImageListDrawDisabled(const std::vector<std::unique_ptr<TBitmap>>& images, TCanvas& canvas, int x, int y,
+                           int index, TColor highlightColor, TColor grayColor, bool drawHighlight) {
+  if (index < 0 || size_t(index) >= images.size() || !images[size_t(index)])
+    throw EListError(Format("List index out of bounds (%d)", index));
+  const TBitmap& image = *images[size_t(index)];
+  const TColor key = image.TransparentColor() & 0xFFFFFF;
+  auto ink = [&](int i, int j) { return (image.GetPixelColor(i, j) & 0xFFFFFF) != key; };
+  const TColor hi = ColorToRGB(highlightColor), gray = ColorToRGB(grayColor);
+  // The highlight first, so that the glyph's own pixels cover it where both fall.
+  if (drawHighlight)
+    for (int j = 0; j < image.Height(); ++j)
+      for (int i = 0; i < image.Width(); ++i)
+        if (ink(i, j)) canvas.SetPixels(x + i + 1, y + j + 1, hi);
+  for (int j = 0; j < image.Height(); ++j)
+    for (int i = 0; i < image.Width(); ++i)
+      if (ink(i, j)) canvas.SetPixels(x + i, y + j, gray);
+}
+
 void ShadeRect(TCanvas& canvas, const TRect& rect) {
   TBitmap* b = canvas.Bitmap();
   if (!b) return;
@@ -363,9 +486,9 @@ bool PointInPolyRgn(const TPoint& p, const std::vector<TPoint>& points) {
 }
 
 TRect ScreenWorkArea() {
-  int w = 0, h = 0;
-  Services().ScreenSize(w, h);
-  return TRect(0, 0, w, h);
+  int l = 0, t = 0, w = 0, h = 0;
+  Services().WorkArea(l, t, w, h);
+  return TRect(l, t, l + w, t + h);
 }
 
 namespace {
@@ -387,6 +510,8 @@ int MsgDlg(const std::string& text, uint32_t flags) {
   return Services().MessageBox(text, caption, flags);
 }
 
+int FindPrevInstance(const std::string& title) { return FindInstanceLockHolder(title); }
+
 void* LoadDLL(const std::string& name) {
   void* h = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!h) {
@@ -407,7 +532,56 @@ std::string GetEnvVar(const std::string& name) {
 }
 
 void Delay(int32_t milliseconds) {
-  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  if (milliseconds <= 0) return;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(milliseconds);
+  // Short sleeps between rounds of the GUI's events, so that the windows stay alive.
+  for (;;) {
+    Services().ProcessMessages();
+    const Clock::time_point now = Clock::now();
+    if (now >= end) break;
+    std::this_thread::sleep_for(std::min<Clock::duration>(end - now, std::chrono::milliseconds(10)));
+  }
+}
+
+std::string OsReleaseName(const std::string& fileName) {
+  std::string text;
+  try {
+    if (FileSize(fileName) > 65536) return {};
+    text = ReadFileBytes(fileName);
+  } catch (const Exception&) { return {}; }
+  // Shell-style assignments; a value may be quoted, with backslash escapes inside double
+  // quotes.
+  std::map<std::string, std::string> values;
+  for (const std::string& line : SplitLines(text)) {
+    const std::string l = Trim(line);
+    const size_t eq = l.find('=');
+    if (l.empty() || l[0] == '#' || eq == std::string::npos) continue;
+    const std::string key = l.substr(0, eq);
+    std::string raw = l.substr(eq + 1), value;
+    if (!raw.empty() && (raw[0] == '"' || raw[0] == '\'')) {
+      const char q = raw[0];
+      for (size_t i = 1; i < raw.size() && raw[i] != q; ++i) {
+        if (q == '"' && raw[i] == '\\' && i + 1 < raw.size()) ++i;
+        value += raw[i];
+      }
+    } else {
+      value = raw;
+    }
+    values[key] = value;
+  }
+  if (!values["PRETTY_NAME"].empty()) return values["PRETTY_NAME"];
+  return Trim(values["NAME"] + " " + values["VERSION"]);
+}
+
+std::string GetWindowsVersion() {
+  struct utsname u {};
+  std::string version =
+      uname(&u) == 0 ? Format("%s %s %s", u.sysname, u.release, u.machine) : "Unknown system";
+  std::string distribution = OsReleaseName("/etc/os-release");
+  if (distribution.empty()) distribution = OsReleaseName("/usr/lib/os-release");
+  if (!distribution.empty()) version += ", " + distribution;
+  return version;
 }
 
 void RaiseWin32Error(int code) {
@@ -418,6 +592,13 @@ void RaiseWin32Error(int code) {
 bool CheckWin32(bool ok) {
   if (!ok) RaiseWin32Error(errno);
   return ok;
+}
+
+TFont CreateRotatedFont(const TFont& font, int angle) {
+  TFont rotated = font;
+  if (SameText(rotated.Name, "Default")) rotated.Name = TFont().Name;
+  rotated.Orientation = (angle % 360 + 360) % 360 * 10;
+  return rotated;
 }
 
 std::string MinimizeText(const std::string& text, TCanvas& canvas, int maxWidth) {
@@ -536,4 +717,47 @@ void StartWait() {
 }
 void StopWait() {
   if (WaitCount > 0 && --WaitCount == 0) Services().SetBusyCursor(false);
+}
+
+TCursorImage LoadAniCursor(const std::string& module, const std::string& name) {
+  const std::string file = FindResourceFile(module, name, {".ani"});
+  if (file.empty()) ResourceNotFound(name);
+  TAnimatedCursorImage ani;
+  ani.LoadFromFile(file);
+  TCursorImage cursor;
+  cursor.Name = name;
+  for (int i = 0; i < ani.FrameCount(); ++i) {
+    const TIconFrame& frame = ani.GetFrame(i);
+    auto picture = std::make_shared<TBitmap>();
+    picture->Assign(&frame.Icon.Image());
+    cursor.Frames.push_back(std::move(picture));
+    cursor.Rates.push_back(frame.JiffRate);
+  }
+  if (ani.FrameCount() > 0) cursor.HotSpot = ani.GetFrame(0).Icon.HotSpot();
+  return cursor;
+}
+
+int16_t DefineCursor(const std::string& module, const std::string& name) {
+  TCursorImage cursor;
+  if (!FindResourceFile(module, name, {".ani"}).empty()) {
+    cursor = LoadAniCursor(module, name);
+  } else if (std::string file = FindResourceFile(module, name, {".cur"}); !file.empty()) {
+    TIcon still;
+    still.LoadFromFile(file);
+    auto picture = std::make_shared<TBitmap>();
+    picture->Assign(&still.Image());
+    cursor.Name = name;
+    cursor.Frames.push_back(std::move(picture));
+    cursor.HotSpot = still.HotSpot();
+  } else if (module.empty()) {
+    cursor = LoadCursorResource(name);  // the program's own cursors, or EResNotFound
+  } else {
+    ResourceNotFound(name);
+  }
+  for (int id = 100; id <= INT16_MAX; ++id)
+    if (!ScreenCursor(TCursor(id))) {
+      SetScreenCursor(TCursor(id), cursor);
+      return TCursor(id);
+    }
+  throw EOutOfResources("Out of system resources");
 }

@@ -16,6 +16,10 @@
 #include "platform/Types.h"
 
 ZELMORA_EXCEPTION(EResNotFound, Exception)
+ZELMORA_EXCEPTION(EOutOfResources, Exception)
+
+class TIcon;
+struct TCursorImage;
 
 using HPALETTE = const std::vector<TRGBQuad>*;
 
@@ -83,9 +87,25 @@ void HugeMove(void* base, int32_t dst, int32_t src, int32_t count);
 bool CompareMem(const void* a, const void* b, uint32_t length);
 std::string ResStr(const std::string& s);
 
-// Resources: programs here carry none, so every lookup ends in this error.
+// Resources. A program's resources are the files that lie beside it (the program folder), a
+// module's those of its own folder (an empty module is the program). A resource is found by
+// its name and the extensions of its kind, without regard to case; a number names it by
+// its decimal form. A name that would reach outside the folder finds nothing.
 [[noreturn]] void ResourceNotFound(const std::string& name);
 [[noreturn]] void ResourceNotFound(int id);
+// The resource's file, or "" when there is none.
+std::string FindResourceFile(const std::string& module, const std::string& name,
+                             const std::vector<std::string>& extensions);
+// A bitmap resource (".bmp") as a new bitmap; a missing one raises EResNotFound, a damaged
+// one EInvalidGraphic.
+std::unique_ptr<TBitmap> MakeModuleBitmap(const std::string& module, const std::string& name);
+std::unique_ptr<TBitmap> MakeBitmap(const std::string& name);
+std::unique_ptr<TBitmap> MakeBitmapID(int id);
+// An icon resource (".ico") as a new icon; nullptr when there is none, EInvalidGraphic for
+// a damaged one.
+std::unique_ptr<TIcon> MakeModuleIcon(const std::string& module, const std::string& name);
+std::unique_ptr<TIcon> MakeIcon(const std::string& name);
+std::unique_ptr<TIcon> MakeIconID(int id);
 
 // Bitmaps.
 // Cell `index` of a grid of cols x rows cells of the graphic, into dest (graphics other than
@@ -103,6 +123,16 @@ std::unique_ptr<TBitmap> CreateDisabledBitmap(const TBitmap& bitmap, TColor disa
 std::unique_ptr<TBitmap> CreateTwoColorsBrushPattern(TColor color1, TColor color2);
 // The icon over a background colour.
 std::unique_ptr<TBitmap> CreateBitmapFromIcon(const TGraphic& icon, TColor backColor);
+// An icon of the bitmap's pixels, those of the transparent colour left out (clNone: none,
+// clDefault: the bottom-left pixel's colour). Raises EInvalidGraphic for an empty bitmap or
+// one larger than 256 x 256, the most an icon image can be.
+std::unique_ptr<TIcon> CreateIconFromBitmap(const TBitmap& bitmap, TColor transparentColor);
+// Draws image `index` of the list at (x, y) in the engraved look of a disabled glyph: its
+// pixels that are not of the image's transparent colour in grayColor, with the highlight
+// one pixel down and right beneath them; the rest of the canvas is left as it was. An index
+// outside the list raises EListError.
+void ImageListDrawDisabled(const std::vector<std::unique_ptr<TBitmap>>& images, TCanvas& canvas, int x, int y,
+                           int index, TColor highlightColor, TColor grayColor, bool drawHighlight);
 // Darkens every other pixel of the rectangle (a checkerboard with black at even x + y).
 void ShadeRect(TCanvas& canvas, const TRect& rect);
 
@@ -110,6 +140,7 @@ void ShadeRect(TCanvas& canvas, const TRect& rect);
 bool PointInRect(const TPoint& p, const TRect& r);
 // By the alternate rule, as a polygon region.
 bool PointInPolyRgn(const TPoint& p, const std::vector<TPoint>& points);
+// The part of the screen windows may take, without the desktop's panels.
 TRect ScreenWorkArea();
 // Dialog base units of 8 x 16 pixels: horizontal units are quarters, vertical ones eighths.
 int DialogUnitsToPixelsX(int units);
@@ -121,20 +152,35 @@ int PixelsToDialogUnitsY(int pixels);
 int MsgBox(const std::string& caption, const std::string& text, uint32_t flags);
 int MsgDlg(const std::string& text, uint32_t flags);
 
+// Another running copy of the program of that application title: its process id, 0 when
+// none runs. Copies mark themselves by the instance lock (InnoCreateMutex).
+int FindPrevInstance(const std::string& title);
+
 // System.
 // Opens a shared library; raises EOSError with the loader's reason.
 void* LoadDLL(const std::string& name);
 void Beep();
 // At most 2048 characters; empty when unset.
 std::string GetEnvVar(const std::string& name);
-// Waits the given milliseconds.
+// Waits the given milliseconds while the GUI goes on handling its events.
 void Delay(int32_t milliseconds);
+// The system's name and version: the kernel's name, release and machine, and the
+// distribution's name from os-release, e.g. "Linux 6.1.0-18-amd64 x86_64, Debian GNU/Linux
+// 12 (bookworm)".
+std::string GetWindowsVersion();
+// The distribution's name from an os-release file: PRETTY_NAME, else NAME and VERSION; ""
+// when the file is missing or names none.
+std::string OsReleaseName(const std::string& fileName);
 // "Win32 Error.  Code: %d.\n%s" with the system's text for the code; code 0 does nothing.
 void RaiseWin32Error(int code);
 // Raises for the current errno when ok is false; returns ok.
 bool CheckWin32(bool ok);
 
 // Text.
+// A copy of the font whose text runs at `angle` degrees counter-clockwise from the horizontal
+// (the canvas turns it about the top-left corner of its first character cell); the face
+// "Default" becomes the canvas's default face.
+TFont CreateRotatedFont(const TFont& font, int angle);
 // The text cut from the end with "..." appended until it fits maxWidth on the canvas.
 std::string MinimizeText(const std::string& text, TCanvas& canvas, int maxWidth);
 // Average width of "A" to "Z" and "a" to "z", and the height.
@@ -163,3 +209,12 @@ std::string DropT(const std::string& s);
 extern int16_t WaitCursor;
 void StartWait();
 void StopWait();
+
+// Cursors. An animated cursor resource (".ani") as a cursor of its frames; a missing one
+// raises EResNotFound, a damaged one EInvalidGraphic.
+TCursorImage LoadAniCursor(const std::string& module, const std::string& name);
+// Enters a cursor resource, animated (".ani") or still (".cur"), or one of the program's
+// own cursors, in the first free place of the screen's cursor table from 100 up and
+// returns its number (a TCursor); EOutOfResources "Out of system resources" when no place
+// is free.
+int16_t DefineCursor(const std::string& module, const std::string& name);

@@ -68,6 +68,9 @@ class TFont {
   TFontStyles Style = 0;
   TColor Color = clWindowText;
   int PixelsPerInch = 96;
+  // The angle of the text's base line in tenths of a degree, counter-clockwise; the text
+  // turns about the top-left corner of its first character cell.
+  int Orientation = 0;
   int Height() const { return FHeight; }
   void SetHeight(int h) { FHeight = h; }
   int Size() const { return -MulDivFont(FHeight, 72, PixelsPerInch); }

@@ -1,5 +1,6 @@
 // The text operations of the canvas: line layout, wrapping and alignment over TextRender.
 #include <algorithm>
+#include <cmath>
 
 #include "platform/Canvas.h"
 #include "platform/Classes.h"
@@ -53,9 +54,25 @@ int TCanvas::TextHeight(const std::string& text) { return FontMetrics(Font).Line
 void TCanvas::TextOut(int x, int y, const std::string& text) {
   int w = MeasureText(Font, text), h = FontMetrics(Font).LineHeight();
   TRect all(0, 0, FBitmap->Width(), FBitmap->Height());
-  FillCell(*this, Rect(x, y, x + w, y + h), all);
+  if (Font.Orientation % 3600 == 0) {
+    FillCell(*this, Rect(x, y, x + w, y + h), all);
+    RenderTextLine(*FBitmap, x, y, text, Font, all);
+    PenPos = {x + w, y};
+    return;
+  }
+  // A turned font: the cell is turned with the text about (x, y).
+  const double a = Font.Orientation * M_PI / 1800.0, dx = std::cos(a), dy = -std::sin(a);
+  auto at = [&](double along, double down) {
+    return TPoint(int(std::lround(x + along * dx - down * dy)), int(std::lround(y + along * dy + down * dx)));
+  };
+  if (Brush.Style != bsClear) {
+    TPen saved = Pen;
+    Pen.Style = psClear;
+    Polygon({at(0, 0), at(w, 0), at(w, h), at(0, h)});
+    Pen = saved;
+  }
   RenderTextLine(*FBitmap, x, y, text, Font, all);
-  PenPos = {x + w, y};
+  PenPos = at(w, 0);
 }
 
 void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {

@@ -11,6 +11,8 @@ std::map<TCursor, TCursorImage>& Table() {
 
 void SetScreenCursor(TCursor id, const TCursorImage& cursor) { Table()[id] = cursor; }
 
+void DeleteScreenCursor(TCursor id) { Table().erase(id); }
+
 const TCursorImage* ScreenCursor(TCursor id) {
   auto it = Table().find(id);
   return it == Table().end() ? nullptr : &it->second;

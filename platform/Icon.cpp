@@ -21,6 +21,7 @@ void Put32(std::string& s, size_t at, uint32_t v) {
 struct Entry {
   int W, H, Bits;
   uint32_t Size, Offset;
+  TPoint HotSpot;
 };
 
 [[noreturn]] void Bad(const char* why) { throw EInvalidGraphic(std::string("Invalid icon: ") + why); }
@@ -83,13 +84,18 @@ void TIcon::LoadFromStream(TStream& s) {
   if (left > (int64_t(64) << 20)) Bad("file too large");
   std::vector<uint8_t> d(static_cast<size_t>(left));
   s.ReadBuffer(d.data(), left);
-  if (Le16(&d[0]) != 0 || Le16(&d[2]) != 1) Bad("not an icon file");
+  // Type 1 is an icon, type 2 a cursor, whose directory holds the hot spot where an icon's
+  // holds its planes and bit count.
+  const int type = Le16(&d[2]);
+  if (Le16(&d[0]) != 0 || (type != 1 && type != 2)) Bad("not an icon file");
   int count = Le16(&d[4]);
   if (count < 1 || 6 + size_t(count) * 16 > d.size()) Bad("bad directory");
   std::vector<Entry> entries;
   for (int i = 0; i < count; ++i) {
     const uint8_t* e = &d[6 + size_t(i) * 16];
-    Entry en{e[0] ? e[0] : 256, e[1] ? e[1] : 256, Le16(e + 6), Le32(e + 8), Le32(e + 12)};
+    Entry en{
+        e[0] ? e[0] : 256, e[1] ? e[1] : 256, type == 1 ? Le16(e + 6) : 0,
+        Le32(e + 8),       Le32(e + 12),      type == 2 ? TPoint(Le16(e + 4), Le16(e + 6)) : TPoint(0, 0)};
     if (uint64_t(en.Offset) + en.Size > d.size() || en.Size == 0) Bad("image outside the file");
     bool png = en.Size >= 4 && memcmp(&d[en.Offset], "\x89PNG", 4) == 0;
     if (!png) entries.push_back(en);
@@ -102,6 +108,8 @@ void TIcon::LoadFromStream(TStream& s) {
   DecodeImage(&d[best.Offset], best.Size, image);
   FImage.TakePixels(image);
   ImageCount = count;
+  FCursor = type == 2;
+  FHotSpot = best.HotSpot;
   FData.assign(reinterpret_cast<const char*>(d.data()), d.size());
 }
 
@@ -117,6 +125,8 @@ void TIcon::Assign(const TGraphic* source) {
       FImage.SetSize(0, 0);
       FData.clear();
       ImageCount = 0;
+      FCursor = false;
+      FHotSpot = TPoint(0, 0);
       return;
     }
     TGraphic::Assign(source);
@@ -126,6 +136,8 @@ void TIcon::Assign(const TGraphic* source) {
   FImage.Assign(&icon->FImage);
   FData = icon->FData;
   ImageCount = icon->ImageCount;
+  FCursor = icon->FCursor;
+  FHotSpot = icon->FHotSpot;
 }
 
 void TIcon::Draw(TCanvas& canvas, const TRect& r) const {

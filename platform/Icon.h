@@ -1,6 +1,7 @@
 // The icon picture class: .ico files with one or more images of 1 to 32 bits, each with its
 // AND mask. The image of the system icon size (32 x 32) is taken when the file has one, else
-// the largest; PNG-compressed images are refused.
+// the largest; PNG-compressed images are refused. Cursor files (.cur) have the same form
+// and read the same way, with the hot spot of the image taken.
 #pragma once
 #include "platform/Graphics.h"
 
@@ -26,8 +27,13 @@ class TIcon : public TGraphic {
   // The chosen image, 32 bits with straight alpha.
   const TBitmap& Image() const { return FImage; }
   int ImageCount = 0;  // images in the file
+  // Whether the file was a cursor, and the chosen image's hot spot (0, 0 for an icon).
+  bool IsCursor() const { return FCursor; }
+  TPoint HotSpot() const { return FHotSpot; }
 
  private:
   TBitmap FImage;
   std::string FData;
+  bool FCursor = false;
+  TPoint FHotSpot;
 };

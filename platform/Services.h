@@ -62,6 +62,14 @@ class TServices {
   virtual void PaintWhileWaiting() {}
   // Asks the application to end after the events already queued.
   virtual void Terminate() {}
+  // Handles the events that are waiting, so that windows stay alive during a wait.
+  virtual void ProcessMessages() {}
+  // The part of the screen that windows may take (without the desktop's panels); the whole
+  // screen where the desktop names none.
+  virtual void WorkArea(int& left, int& top, int& width, int& height) {
+    left = top = 0;
+    ScreenSize(width, height);
+  }
 
  private:
   std::string FClipboard;

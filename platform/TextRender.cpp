@@ -5,6 +5,7 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 #include FT_SYNTHESIS_H
+#include FT_OUTLINE_H
 
 #include <algorithm>
 #include <cmath>
@@ -26,12 +27,20 @@ struct Glyph {
   std::vector<uint8_t> Coverage;
 };
 
+// A glyph drawn along a turned base line; its advance is the upright glyph's.
+struct TurnedGlyph {
+  int Left = 0, Top = 0;
+  int W = 0, H = 0;
+  std::vector<uint8_t> Coverage;
+};
+
 struct SizedFace {
   FT_Face Face = nullptr;
   int Em = 0;
   bool Embolden = false, Oblique = false;
   TTextMetrics Metrics;
   std::map<unsigned, Glyph> Glyphs;
+  std::map<std::pair<int, unsigned>, TurnedGlyph> Turned;  // by orientation and character
 };
 
 class FontLibrary {
@@ -153,6 +162,42 @@ class FontLibrary {
     return sf.Glyphs.emplace(cp, std::move(g)).first->second;
   }
 
+  // The glyph turned by `orientation` tenths of a degree counter-clockwise. The outline is
+  // emboldened and slanted upright first and turned after, so a synthetic italic leans
+  // along the turned base line.
+  const TurnedGlyph& GetTurnedGlyph(SizedFace& sf, unsigned cp, int orientation) {
+    auto key = std::make_pair(orientation, cp);
+    auto it = sf.Turned.find(key);
+    if (it != sf.Turned.end()) return it->second;
+    TurnedGlyph g;
+    FT_Face face = sf.Face;
+    FT_Set_Pixel_Sizes(face, 0, FT_UInt(sf.Em));
+    const double a = orientation * M_PI / 1800.0;
+    FT_Matrix m;
+    m.xx = FT_Fixed(std::lround(std::cos(a) * 65536));
+    m.xy = FT_Fixed(std::lround(-std::sin(a) * 65536));
+    m.yx = FT_Fixed(std::lround(std::sin(a) * 65536));
+    m.yy = FT_Fixed(std::lround(std::cos(a) * 65536));
+    FT_UInt gi = FT_Get_Char_Index(face, cp);
+    // Unhinted: hinting fits the outline to the upright pixel grid, which a turn undoes.
+    if (FT_Load_Glyph(face, gi, FT_LOAD_NO_HINTING) == 0) {
+      if (sf.Embolden) FT_GlyphSlot_Embolden(face->glyph);
+      if (sf.Oblique) FT_GlyphSlot_Oblique(face->glyph);
+      if (face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Transform(&face->glyph->outline, &m);
+      if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+        FT_Bitmap& b = face->glyph->bitmap;
+        g.Left = face->glyph->bitmap_left;
+        g.Top = face->glyph->bitmap_top;
+        g.W = int(b.width);
+        g.H = int(b.rows);
+        g.Coverage.resize(size_t(g.W) * size_t(g.H));
+        for (int y = 0; y < g.H; ++y)
+          std::memcpy(&g.Coverage[size_t(y) * size_t(g.W)], b.buffer + y * b.pitch, size_t(g.W));
+      }
+    }
+    return sf.Turned.emplace(key, std::move(g)).first->second;
+  }
+
   std::vector<std::string> Families() {
     std::vector<std::string> out;
     FcPattern* pat = FcPatternCreate();
@@ -237,6 +282,39 @@ void RenderTextLine(TBitmap& bmp, int x, int y, const std::string& text, const T
                             uint8_t((cb * a + GetBValue(d) * (255 - a) + 127) / 255)));
     }
   };
+  const int orientation = (font.Orientation % 3600 + 3600) % 3600;
+  if (orientation != 0) {
+    // Screen directions of the turned base line and of "down" across it.
+    const double a = orientation * M_PI / 1800.0, dx = std::cos(a), dy = -std::sin(a);
+    const double downX = -dy, downY = dx;
+    // The pen on the base line in 1/64 pixels (screen axes, y down).
+    double penX = (x + sf.Metrics.Ascent * downX) * 64, penY = (y + sf.Metrics.Ascent * downY) * 64;
+    const double startX = penX, startY = penY;
+    for (uint32_t cp : DecodeUtf8OrLatin1(text)) {
+      const TurnedGlyph& g = lib.GetTurnedGlyph(sf, cp, orientation);
+      const int gx = int(std::lround(penX / 64)) + g.Left, gy = int(std::lround(penY / 64)) - g.Top;
+      for (int j = 0; j < g.H; ++j)
+        for (int i = 0; i < g.W; ++i) blend(gx + i, gy + j, g.Coverage[size_t(j) * size_t(g.W) + size_t(i)]);
+      // The upright advance, turned: the run is as long as TextWidth says, at any angle.
+      const int advance = lib.GetGlyph(sf, cp).Advance;
+      penX += advance * dx * 64;
+      penY += advance * dy * 64;
+    }
+    const double length = std::hypot(penX - startX, penY - startY) / 64;
+    const int thick = std::max(1, sf.Em / 14);
+    auto bar = [&](int offset) {
+      // Sampled at half-pixel steps along and across, so that no hole opens at any angle.
+      for (int j = 0; j < 2 * thick; ++j)
+        for (int t = 0; t < int(2 * length); ++t) {
+          const double along = t / 2.0, across = offset + j / 2.0;
+          blend(int(std::floor(startX / 64 + along * dx + across * downX)),
+                int(std::floor(startY / 64 + along * dy + across * downY)), 255);
+        }
+    };
+    if (font.Style & fsUnderline) bar(std::max(1, sf.Metrics.Descent / 3));
+    if (font.Style & fsStrikeOut) bar(-sf.Metrics.Ascent * 3 / 10);
+    return;
+  }
   int baseline = y + sf.Metrics.Ascent;
   int pen = x;
   for (uint32_t cp : DecodeUtf8OrLatin1(text)) {

@@ -349,6 +349,15 @@ class TQtServices : public TServices {
     StatusBarSetSimpleText(bar, message + " - " + std::to_string(percent) + "% Done");
   }
   void Terminate() override { QMetaObject::invokeMethod(qApp, "quit", Qt::QueuedConnection); }
+  void ProcessMessages() override { QCoreApplication::processEvents(); }
+  void WorkArea(int& left, int& top, int& width, int& height) override {
+    QScreen* s = QGuiApplication::primaryScreen();
+    QRect g = s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+    left = g.left();
+    top = g.top();
+    width = g.width();
+    height = g.height();
+  }
 
  private:
   bool FileDialog(const std::string& title, const std::string& filter, std::string& fileName, bool save) {

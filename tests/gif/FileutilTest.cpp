@@ -7,6 +7,7 @@
 
 #include "gif/Apputils.h"
 #include "gif/Pxprgrss.h"
+#include "tests/support/Oracle.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -193,6 +194,118 @@ TEST(Pxprgrss, RegistrationsAndPropertyKinds) {
   UnRegisterProgressControl("TGauge");
   EXPECT_FALSE(SupportsProgressControl(&gauge));
   SetProgressValue(nullptr, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The user's folders of a test: home, configuration and data, and the desktop that the
+// user's XDG settings name.
+struct UserFolders {
+  TempDir home;
+  ScopedEnv h{"HOME", home.Path()}, c{"XDG_CONFIG_HOME", home.File("cfg")},
+      d{"XDG_DATA_HOME", home.File("data")};
+  UserFolders() {
+    ForceDirectories(home.File("cfg"));
+    WriteAll(home.File("cfg/user-dirs.dirs"),
+             "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n");
+  }
+};
+
+std::string Launcher(const std::string& file) { return ReadAll(file); }
+
+TEST(Fileutil, LinkFoldersFollowTheUsersSettings) {
+  UserFolders u;
+  EXPECT_EQ(LinkFolderPath(lfDesktop), u.home.File("Schreibtisch"));
+  EXPECT_EQ(LinkFolderPath(lfApplications), u.home.File("data/applications"));
+  EXPECT_EQ(LinkFolderPath(lfAutostart), u.home.File("cfg/autostart"));
+  WriteAll(u.home.File("cfg/user-dirs.dirs"), "XDG_DESKTOP_DIR=\"/srv/desk\"\n");
+  EXPECT_EQ(LinkFolderPath(lfDesktop), "/srv/desk");
+  DeleteFile(u.home.File("cfg/user-dirs.dirs"));
+  EXPECT_EQ(LinkFolderPath(lfDesktop), u.home.File("Desktop"));
+  ScopedEnv relative("XDG_DATA_HOME", "relative/data");
+  EXPECT_EQ(LinkFolderPath(lfApplications), u.home.File(".local/share/applications"))
+      << "a relative setting is ignored, as the base directory rules say";
+}
+
+TEST(Fileutil, LaunchersStartTheProgramThroughTheDesktopsOwnLauncher) {
+  REQUIRE_TOOL("desktop-file-validate");
+  REQUIRE_TOOL("gio");
+  UserFolders u;
+  TempDir programs;
+  ScopedEnv mark("ZELMORA_LAUNCH_MARK", programs.File("started"));
+  // Names with every character that the Exec line's quoting or escaping must carry.
+  for (const char* name : {"plain", "two words", "say \"hi\"", "cost $5 `now`", "100% sure", "back\\slash",
+                           "tab\there", "semi;colon & (paren) *?#~<>|'"}) {
+    SCOPED_TRACE(name);
+    const std::string program = programs.File(name);
+    WriteAll(program, "#!/bin/sh\nprintf '%s' \"$0\" > \"$ZELMORA_LAUNCH_MARK\"\n");
+    chmod(program.c_str(), 0755);
+    const std::string link = CreateFileLink(program, std::string("Start ") + name, lfApplications);
+    EXPECT_EQ(ExtractFilePath(link), u.home.File("data/applications/"));
+    struct stat st {};
+    ASSERT_EQ(stat(link.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u) << "desktops start only launchers that may be executed";
+    std::string text = Launcher(link);
+    EXPECT_NE(text.find("Type=Application\n"), std::string::npos) << text;
+    EXPECT_EQ(ShellOutput("desktop-file-validate " + ShellQuote(link) + " 2>&1"), "") << text;
+    DeleteFile(programs.File("started"));
+    EXPECT_EQ(ShellOutput("timeout 20 gio launch " + ShellQuote(link) + " 2>&1"), "") << text;
+    std::string started;
+    for (int i = 0; i < 200 && started.empty(); ++i) {
+      usleep(25000);
+      if (FileExists(programs.File("started"))) started = ReadAll(programs.File("started"));
+    }
+    EXPECT_EQ(started, program) << text;
+    EXPECT_TRUE(DeleteFileLink(std::string("Start ") + name, lfApplications));
+    EXPECT_FALSE(FileExists(link));
+  }
+}
+
+TEST(Fileutil, LaunchersOpenDocumentsAndFoldersAndReportErrors) {
+  REQUIRE_TOOL("desktop-file-validate");
+  UserFolders u;
+  TempDir docs;
+  WriteAll(docs.File("my page #1.zlm"), "x");
+  const std::string link = CreateFileLink(docs.File("my page #1.zlm"), " My page\nnew line", lfDesktop);
+  EXPECT_EQ(link, u.home.File("Schreibtisch/My page_new line.desktop"));
+  std::string text = Launcher(link);
+  EXPECT_NE(text.find("Type=Link\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Name=My page\\nnew line\n"), std::string::npos) << text;
+  EXPECT_NE(
+      text.find("URL=file://" + StringReplaceAll(StringReplaceAll(docs.Path(), " ", "%20"), "#", "%23") +
+                "/my%20page%20%231.zlm\n"),
+      std::string::npos)
+      << text;
+  EXPECT_EQ(ShellOutput("desktop-file-validate " + ShellQuote(link) + " 2>&1"), "") << text;
+  // A folder, and a launcher made again over the old one.
+  const std::string folderLink = CreateFileLink(docs.Path() + "/", "Docs", lfAutostart);
+  EXPECT_NE(Launcher(folderLink).find("URL=file://"), std::string::npos);
+  EXPECT_EQ(CreateFileLink(docs.Path(), "Docs", lfAutostart), folderLink);
+  EXPECT_EQ(ShellOutput("desktop-file-validate " + ShellQuote(folderLink) + " 2>&1"), "");
+  // A slash in the name stays inside the folder.
+  EXPECT_EQ(CreateFileLink(docs.Path(), "../../up", lfDesktop), u.home.File("Schreibtisch/.._.._up.desktop"));
+
+  try {
+    CreateFileLink(docs.File("missing.zlm"), "Missing", lfDesktop);
+    ADD_FAILURE() << "a link to nothing was made";
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot open file " + docs.File("missing.zlm"));
+  }
+  for (const char* name : {"", "   ", "..", "."})
+    EXPECT_THROW(CreateFileLink(docs.Path(), name, lfDesktop), EInvalidOperation) << name;
+  EXPECT_FALSE(FileExists(u.home.File("Schreibtisch/Missing.desktop")));
+  // A folder that cannot be made.
+  WriteAll(u.home.File("blocked"), "a file");
+  {
+    ScopedEnv blocked("XDG_CONFIG_HOME", u.home.File("blocked"));
+    EXPECT_THROW(CreateFileLink(docs.Path(), "Docs", lfAutostart), EFCreateError);
+  }
+
+  EXPECT_TRUE(DeleteFileLink(" My page\nnew line", lfDesktop));
+  EXPECT_FALSE(DeleteFileLink(" My page\nnew line", lfDesktop));
+  EXPECT_FALSE(FileExists(link));
 }
 
 }  // namespace

@@ -1,9 +1,17 @@
 // The keyed stretch of a bitmap, palette and rectangle queries, and the memory helpers.
+#include <chrono>
+#include <climits>
 #include <gtest/gtest.h>
+#include <sys/utsname.h>
 
+#include "POP/PopForms.h"
+#include "POP/PopInno.h"
 #include "gif/Vclutils.h"
 #include "platform/SysUtils.h"
+#include "tests/support/OtherProcess.h"
 #include "tests/support/PixelMap.h"
+#include "tests/support/ScriptedServices.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -189,3 +197,145 @@ TEST(GraphicsHelpers, ErrorsOfTheResourceAndSystemHelpers) {
   EXPECT_EQ(prog, "/opt/my app/run");
   EXPECT_EQ(params, "-x \"two words\" last");
 }
+
+namespace {
+
+TEST(GraphicsHelpers, ImageListDrawDisabledEngravesOnlyTheGlyph) {
+  // A 3 x 2 glyph: blue ink on a white ground (the bottom-left pixel: the transparent colour).
+  std::vector<std::unique_ptr<TBitmap>> images;
+  images.push_back(std::make_unique<TBitmap>(1, 1, pf32bit));
+  auto glyph = std::make_unique<TBitmap>(3, 2, pf32bit);
+  const TColor px[2][3] = {{clBlue, clWhite, clBlue}, {clWhite, clBlue, clWhite}};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) glyph->SetPixelColor(x, y, px[y][x]);
+  images.push_back(std::move(glyph));
+
+  TBitmap dest(6, 4, pf32bit);
+  FillOpaqueWhite(dest);
+  ImageListDrawDisabled(images, dest.Canvas(), 1, 1, 1, clWhite, clBlack, true);
+  const std::map<uint32_t, char> legend{{0x00000000, '#'}, {0x00FFFFFF, 'w'}};
+  EXPECT_EQ(PixelMap(dest, legend), Lines({"......", ".#.#..", "..#.w.", "...w.."}));
+
+  FillOpaqueWhite(dest);
+  ImageListDrawDisabled(images, dest.Canvas(), -1, 0, 1, clWhite, clBlack, false);
+  EXPECT_EQ(PixelMap(dest, legend), Lines({".#....", "#.....", "......", "......"}))
+      << "no highlight, clipped at the canvas's edge";
+
+  for (int bad : {-1, 2})
+    EXPECT_THROW(ImageListDrawDisabled(images, dest.Canvas(), 0, 0, bad, clWhite, clBlack, true), EListError);
+}
+
+TEST(GraphicsHelpers, CreateRotatedFontTurnsACopy) {
+  TFont font;
+  font.Name = "Default";
+  font.Style = fsBold | fsItalic;
+  font.SetHeight(-20);
+  struct {
+    int angle, orientation;
+  } cases[] = {{0, 0}, {90, 900}, {-90, 2700}, {450, 900}, {360, 0}, {-725, 3550}, {INT32_MIN, 2320}};
+  for (auto c : cases) {
+    TFont turned = CreateRotatedFont(font, c.angle);
+    EXPECT_EQ(turned.Orientation, c.orientation) << c.angle;
+    EXPECT_EQ(turned.Name, TFont().Name) << "the default face takes the place of \"Default\"";
+    EXPECT_EQ(turned.Style, font.Style);
+    EXPECT_EQ(turned.Height(), -20);
+  }
+  EXPECT_EQ(font.Orientation, 0) << "the font itself is left as it was";
+  font.Name = "Times New Roman";
+  EXPECT_EQ(CreateRotatedFont(font, 30).Name, "Times New Roman");
+}
+
+TEST(GraphicsHelpers, FindPrevInstanceSeesAnotherCopyByItsTitle) {
+  TempDir cfg;
+  ScopedEnv env("ZELMORA_CONFIG", cfg.Path());
+  const std::string saved = ApplicationTitle();
+  ApplicationTitle() = "Varnholt Zelmora";
+  EXPECT_EQ(FindPrevInstance("Varnholt Zelmora"), 0);
+  ASSERT_GE(InnoCreateMutex(), 0);
+  EXPECT_EQ(FindPrevInstance("Varnholt Zelmora"), 0) << "this copy is not a previous one";
+  {
+    OtherProcess first([] { return InnoCreateMutex() >= 0; });
+    EXPECT_EQ(FindPrevInstance("Varnholt Zelmora"), first.Pid());
+    EXPECT_EQ(FindPrevInstance("Another Program"), 0);
+  }
+  EXPECT_EQ(FindPrevInstance("Varnholt Zelmora"), 0);
+  ApplicationTitle() = saved;
+}
+
+// Counts the rounds of GUI events during a wait.
+struct EventCounter : ScriptedServices {
+  int Rounds = 0;
+  void ProcessMessages() override { ++Rounds; }
+};
+
+TEST(GraphicsHelpers, DelayKeepsTheEventsGoing) {
+  EventCounter services;
+  const auto start = std::chrono::steady_clock::now();
+  Delay(200);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(200));
+  EXPECT_GE(services.Rounds, 4) << "events are handled all through the wait, not once";
+  services.Rounds = 0;
+  Delay(0);
+  Delay(-5);
+  EXPECT_EQ(services.Rounds, 0);
+}
+
+TEST(GraphicsHelpers, SystemVersionFromTheKernelAndOsRelease) {
+  TempDir dir;
+  struct {
+    const char* what;
+    const char* text;
+    const char* name;
+  } cases[] = {
+      {"pretty name in double quotes",
+       "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n",
+       "Debian GNU/Linux 12 (bookworm)"},
+      {"single quotes and escapes", "PRETTY_NAME='Plain \\ name'\nX=1\n", "Plain \\ name"},
+      {"escaped quote", "PRETTY_NAME=\"Say \\\"hi\\\" \\$HOME\"\n", "Say \"hi\" $HOME"},
+      {"no pretty name", "# comment\nNAME=Fedora Linux\nVERSION=\"39 (Workstation)\"\n",
+       "Fedora Linux 39 (Workstation)"},
+      {"unquoted, blanks around", "  PRETTY_NAME=Arch  \n", "Arch"},
+      {"nothing useful", "ID=x\n", ""},
+  };
+  for (auto c : cases) {
+    WriteAll(dir.File("os-release"), c.text);
+    EXPECT_EQ(OsReleaseName(dir.File("os-release")), c.name) << c.what;
+  }
+  EXPECT_EQ(OsReleaseName(dir.File("missing")), "");
+  WriteAll(dir.File("huge"), "PRETTY_NAME=x\n" + std::string(100000, '#'));
+  EXPECT_EQ(OsReleaseName(dir.File("huge")), "") << "a file far larger than any os-release is not read";
+
+  struct utsname u {};
+  ASSERT_EQ(uname(&u), 0);
+  const std::string version = GetWindowsVersion();
+  EXPECT_EQ(version.rfind(std::string(u.sysname) + " " + u.release + " " + u.machine, 0), 0u) << version;
+  std::string distribution = OsReleaseName("/etc/os-release");
+  if (distribution.empty()) distribution = OsReleaseName("/usr/lib/os-release");
+  if (!distribution.empty()) { EXPECT_NE(version.find(", " + distribution), std::string::npos) << version; }
+}
+
+}  // namespace
+
+namespace {
+
+// A desktop with a panel of 30 pixels along the top.
+struct PanelDesktop : ScriptedServices {
+  void WorkArea(int& left, int& top, int& width, int& height) override {
+    left = 0;
+    top = 30;
+    width = 1280;
+    height = 994;
+  }
+};
+
+TEST(GraphicsHelpers, ScreenWorkAreaLeavesTheDesktopsPanelsOut) {
+  {
+    PanelDesktop desktop;
+    EXPECT_EQ(ScreenWorkArea(), TRect(0, 30, 1280, 1024));
+  }
+  ScriptedServices plain;
+  EXPECT_EQ(ScreenWorkArea(), TRect(0, 0, 1280, 1024)) << "the whole screen where no work area is known";
+}
+
+}  // namespace

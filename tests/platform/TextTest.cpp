@@ -174,4 +174,88 @@ TEST(Text, TextOutFillsTheCellWithASolidBrush) {
   EXPECT_EQ(b.C().PenPos, Point(5 + w, 5));
 }
 
+// The touched pixels' bounding box of a bitmap: left, top, right, bottom (edges inside).
+TRect InkBox(const TBitmap& bmp) {
+  TRect r(1 << 30, 1 << 30, -1, -1);
+  for (int y = 0; y < bmp.Height(); ++y)
+    for (int x = 0; x < bmp.Width(); ++x)
+      if (bmp.ScanLine(y)[4 * x + 3] == 0) {
+        r.Left = std::min(r.Left, x);
+        r.Top = std::min(r.Top, y);
+        r.Right = std::max(r.Right, x);
+        r.Bottom = std::max(r.Bottom, y);
+      }
+  return r;
+}
+
+bool SamePixels(const TBitmap& a, const TBitmap& b) {
+  for (int y = 0; y < a.Height(); ++y)
+    if (std::memcmp(a.ScanLine(y), b.ScanLine(y), size_t(a.RowBytes())) != 0) return false;
+  return true;
+}
+
+struct Turned {
+  TBitmap bmp{300, 300, pf32bit};
+  explicit Turned(int orientation, TBrushStyle brush = bsClear) {
+    FillOpaqueWhite(bmp);
+    TCanvas& c = bmp.Canvas();
+    c.Font.Name = "Arial";
+    c.Font.SetHeight(-24);
+    c.Font.Color = clBlack;
+    c.Font.Orientation = orientation;
+    if (brush == bsClear) c.Brush.Style = bsClear;
+    else c.Brush.SetColor(clRed);
+    c.TextOut(150, 150, "HHHHHH");
+  }
+};
+
+TEST(Text, TurnedFontsRunTheTextAboutTheCellsTopLeftCorner) {
+  Turned upright(0);
+  const TRect ink = InkBox(upright.bmp);
+  TCanvas& c = upright.bmp.Canvas();
+  const int w = c.TextWidth("HHHHHH");
+  // Upright, the capitals' ink lies right of and below (150, 150).
+  ASSERT_GE(ink.Left, 150);
+  ASSERT_GE(ink.Top, 150);
+  const int inkW = ink.Right - ink.Left, inkH = ink.Bottom - ink.Top;
+  const int along0 = ink.Left - 150, across0 = ink.Top - 150;  // where the ink starts in the cell
+  struct Case {
+    int orientation;
+    TRect expected;  // the upright box turned about (150, 150)
+  } cases[] = {
+      {900, TRect(150 + across0, 150 - along0 - inkW, 150 + across0 + inkH, 150 - along0)},
+      {1800, TRect(150 - along0 - inkW, 150 - across0 - inkH, 150 - along0, 150 - across0)},
+      {2700, TRect(150 - across0 - inkH, 150 + along0, 150 - across0, 150 + along0 + inkW)},
+  };
+  for (const Case& k : cases) {
+    Turned t(k.orientation);
+    const TRect got = InkBox(t.bmp);
+    // Glyphs turned and rasterised anew may differ from the upright ones by a pixel or two.
+    EXPECT_NEAR(got.Left, k.expected.Left, 2) << k.orientation;
+    EXPECT_NEAR(got.Top, k.expected.Top, 2) << k.orientation;
+    EXPECT_NEAR(got.Right, k.expected.Right, 2) << k.orientation;
+    EXPECT_NEAR(got.Bottom, k.expected.Bottom, 2) << k.orientation;
+  }
+  // A whole turn is upright, and the turned glyphs leave the upright ones as they were.
+  EXPECT_TRUE(SamePixels(Turned(3600).bmp, upright.bmp));
+  EXPECT_TRUE(SamePixels(Turned(-3600).bmp, upright.bmp));
+  EXPECT_TRUE(SamePixels(Turned(0).bmp, upright.bmp));
+  // 45 degrees: the text climbs to the right, as wide as it is tall.
+  const TRect diagonal = InkBox(Turned(450).bmp);
+  EXPECT_NEAR(diagonal.Right - diagonal.Left, diagonal.Bottom - diagonal.Top, 4);
+  EXPECT_LT(diagonal.Top, 150 - w / 2);
+}
+
+TEST(Text, TurnedTextOutFillsTheTurnedCell) {
+  Turned t(900, bsSolid);
+  TCanvas& c = t.bmp.Canvas();
+  const int w = c.TextWidth("HHHHHH"), h = c.TextHeight("H");
+  // The cell runs up from (150, 150), one line height to the right.
+  EXPECT_NE(t.bmp.GetPixelColor(150 + h / 2, 150 - w + 2), clWhite);
+  EXPECT_NE(t.bmp.GetPixelColor(150 + 2, 150 - 2), clWhite);
+  EXPECT_EQ(t.bmp.GetPixelColor(150 + w / 2, 150 + h / 2), clWhite) << "the upright cell stays clear";
+  EXPECT_EQ(t.bmp.GetPixelColor(150 - 3, 150 - w / 2), clWhite);
+  EXPECT_EQ(c.PenPos, Point(150, 150 - w));
+}
+
 }  // namespace

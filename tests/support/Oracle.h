@@ -6,7 +6,12 @@
 #include "tests/support/TestSupport.h"
 #include "tests/support/Tools.h"
 
-inline std::string ShellQuote(const std::string& s) { return "'" + s + "'"; }
+// One word for the shell, whatever the text holds (a quote inside ends, escapes and reopens).
+inline std::string ShellQuote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
 
 // Runs headless Chromium with a fresh profile in the work folder. Its standard output is the
 // result; its messages go to a log that a failure shows. A browser that hangs is stopped,

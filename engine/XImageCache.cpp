@@ -17,6 +17,7 @@ XImageCacheObject::TStamp XImageCacheObject::StampOf(const std::string& fileName
   s.Exists = true;
   s.Size = int64_t(st.st_size);
   s.Time = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.ChangeTime = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
   s.Device = uint64_t(st.st_dev);
   s.Inode = uint64_t(st.st_ino);
   return s;

@@ -15,8 +15,8 @@ class XImageCacheObject : public XObject {
   ~XImageCacheObject() override;
   // Loads the file on first use. A file that cannot be read raises once and is then marked
   // failed: later calls give the empty image without reading or raising again, as long as
-  // the file stays as it was (missing, or the same size, time and inode); a file that
-  // changed is read again.
+  // the file stays as it was (missing, or the same size, times and inode); a file that
+  // changed (copied in, rewritten, given other permissions) is read again.
   XImage* GetGraphic();
   // The user chose the file again: the next GetGraphic reads it even when it has not changed.
   void Retry() { Failed = false; }
@@ -35,7 +35,7 @@ class XImageCacheObject : public XObject {
   // What the file was like when it failed.
   struct TStamp {
     bool Exists = false;
-    int64_t Size = 0, Time = 0;
+    int64_t Size = 0, Time = 0, ChangeTime = 0;
     uint64_t Device = 0, Inode = 0;
     bool operator==(const TStamp&) const = default;
   };

@@ -316,8 +316,9 @@ TEST(EditHTMLHead, KeywordsWithEqualsSignsReadBackExactly) {
   EXPECT_EQ(shown, typed);
 
   TempDir dir;
+  // Written by an editor that begins the file with a UTF-8 byte-order mark.
   WriteAll(dir.File("eq.met"),
-           "[Header]\r\nItemCount=2\r\n[Item0]\r\nCaption=w=h\r\nChecked=0\r\n"
+           "\xEF\xBB\xBF[Header]\r\nItemCount=2\r\n[Item0]\r\nCaption=w=h\r\nChecked=0\r\n"
            "[Item1]\r\nCaption = k=v \r\nChecked=1\r\n");
   form.LoadKeywordSet(dir.File("eq.met"), false);
   EXPECT_EQ(Keywords(form), (std::vector<Keyword>{{"w=h", false}, {"k=v", true}}));

@@ -268,7 +268,8 @@ TEST(ProjectFiles, SaveAsForcesTheExtensionBeforeTheOverwriteQuestion) {
     auto w = StartMainWindow({p});
     const std::string before = home.Setting("Settings", "DefaultProject");
     const std::string target = home.dir.File("other.zlm");
-    if (c.exists) WriteAll(target, "old");
+    // What is there is no project: a replaced file keeps none of its sections.
+    if (c.exists) WriteAll(target, "old\r\n[Settings]\r\nLanguage=EN\r\n");
     // A file of the typed name (not .zlm) is never the question's subject nor touched.
     WriteAll(home.dir.File("other.txt"), "text");
     w->ChangeCount = 2;
@@ -288,6 +289,7 @@ TEST(ProjectFiles, SaveAsForcesTheExtensionBeforeTheOverwriteQuestion) {
     }
     EXPECT_EQ(ReadAll(home.dir.File("other.txt")), "text");
     EXPECT_EQ(ReadAll(target).substr(0, 9) == "[Heading]", c.written);
+    if (c.exists) EXPECT_EQ(ReadAll(target).find("[Settings]") == std::string::npos, c.written);
     EXPECT_EQ(w->ProjectFileName, c.written ? target : p);
     EXPECT_EQ(w->ChangeCount, c.written ? 0 : 2);
     EXPECT_EQ(home.Setting("Settings", "DefaultProject"), c.written ? target : before);

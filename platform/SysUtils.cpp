@@ -578,6 +578,10 @@ bool WriteAllAt(int fd, const char* p, size_t size, int& err) {
 }  // namespace
 
 TFileReplacement::TFileReplacement(const std::string& name) : FName(name), FTarget(FollowLinks(name)) {
+  // Only a file is replaced: a folder, a device or a pipe under the name stays what it is.
+  struct stat st;
+  if (stat(FTarget.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    throw EFCreateError("Cannot create file \"" + name + "\". It is not a plain file.");
   std::string tmpl = ExtractFilePath(FTarget) + ".zelmora-save-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back('\0');

@@ -130,7 +130,8 @@ std::string SysErrorMessage(int error);
 // file as it was; whatever was not committed is removed with the object.
 class TFileReplacement {
  public:
-  explicit TFileReplacement(const std::string& name);  // raises EFCreateError
+  // Raises EFCreateError, also when the name stands for a folder, a device or a pipe.
+  explicit TFileReplacement(const std::string& name);
   ~TFileReplacement();
   TFileReplacement(const TFileReplacement&) = delete;
   TFileReplacement& operator=(const TFileReplacement&) = delete;

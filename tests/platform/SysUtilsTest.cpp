@@ -283,6 +283,18 @@ TEST(Files, AtomicWriteThatFailsLeavesTheOldFile) {
   EXPECT_EQ(ReadAll(dir.File("real.zlm")), "old content");
   EXPECT_EQ(Facts(dir.File("real.zlm")).links, 2u);
   EXPECT_EQ(EntriesIn(dir.Path()), 3);
+
+  // Only a plain file is ever replaced: a pipe or a folder under the name stays as it is.
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  ASSERT_TRUE(ForceDirectories(dir.File("folder")));
+  for (const char* name : {"pipe", "folder"}) {
+    EXPECT_THROW(WriteFileAtomic(dir.File(name), "x"), EFCreateError) << name;
+    struct stat st {};
+    ASSERT_EQ(lstat(dir.File(name).c_str(), &st), 0);
+    EXPECT_EQ(S_ISFIFO(st.st_mode), std::string(name) == "pipe") << name;
+    EXPECT_EQ(S_ISDIR(st.st_mode), std::string(name) == "folder") << name;
+  }
+  EXPECT_EQ(EntriesIn(dir.Path()), 5);
 }
 
 TEST(Colours, IdentifiersAndHexText) {

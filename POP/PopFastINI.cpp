@@ -176,8 +176,11 @@ TINIFileQuick::~TINIFileQuick() {
 }
 
 std::vector<std::string> INITextLines(const std::string& text) {
-  if (text.find('\0') == std::string::npos) return SplitLines(text);
-  std::string clean = text;
+  // A UTF-8 byte-order mark, which editors on other systems put first, is not text: kept, it
+  // would hide the first header.
+  const bool mark = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  if (!mark && text.find('\0') == std::string::npos) return SplitLines(text);
+  std::string clean = mark ? text.substr(3) : text;
   clean.erase(std::remove(clean.begin(), clean.end(), '\0'), clean.end());
   return SplitLines(clean);
 }

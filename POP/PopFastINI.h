@@ -85,6 +85,7 @@ class TINIFileQuick : public TINIDocument {
 };
 
 // Splits INI text into lines: CR, LF and CR LF end a line, a final break adds no empty line.
+// A UTF-8 byte-order mark at the start is skipped.
 // A NUL byte (which only a damaged file holds) is dropped and the text goes on after it, so
 // the next save does not lose what follows it.
 std::vector<std::string> INITextLines(const std::string& text);

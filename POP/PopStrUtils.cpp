@@ -21,6 +21,12 @@ std::string StringIniValue(const std::string& s) {
   return p == std::string::npos ? s : s.substr(p + 1);
 }
 
+void KeywordLineSplit(const std::string& line, std::string& caption, std::string& value) {
+  size_t p = line.rfind('=');
+  caption = p == std::string::npos ? std::string() : line.substr(0, p);
+  value = p == std::string::npos ? line : line.substr(p + 1);
+}
+
 void StringSaveToFile(const std::string& text, const std::string& fileName) {
   try {
     WriteFileAtomic(fileName, text);

@@ -7,6 +7,10 @@ bool IsEmptyStr(const std::string& s);
 std::string AnsiReplaceText(const std::string& s, const std::string& from, const std::string& to);
 std::string StringIniName(const std::string& s);
 std::string StringIniValue(const std::string& s);
+// A line of the HTML head's keyword list: the caption, "=" and the switch. The switch is the
+// text after the last "=", so that a caption may hold "=" itself and reads back as written;
+// a line without "=" has an empty caption and is all switch.
+void KeywordLineSplit(const std::string& line, std::string& caption, std::string& value);
 void StringSaveToFile(const std::string& text, const std::string& fileName);
 std::string StringLoadFromFile(const std::string& fileName);
 int AnsiIndexText(const std::string& s, const std::vector<std::string>& list, int last);

@@ -582,6 +582,7 @@ void TFormMain::FormShow() {
       ReadFileBytes(name);  // an unreadable file is reported, not opened as empty
       LoadProject(name, false);
       loaded = true;
+      if (std::string missing = MissingPicturesText(); !missing.empty()) StartProblems.push_back(missing);
     } catch (const std::exception& ex) {
       StartProblems.push_back("The project " + name + " could not be opened: " + ex.what());
     }
@@ -645,8 +646,12 @@ void TFormMain::FormActivate() {
 void TFormMain::closeEvent(QCloseEvent* e) {
   TCloseAction action = caFree;
   FormClose(this, action);
-  if (action == caNone) e->ignore();
-  else e->accept();
+  if (action == caNone) {
+    e->ignore();
+    return;
+  }
+  e->accept();
+  emit Closed();
 }
 
 void TFormMain::FormClose(QObject* Sender, TCloseAction& Action) {

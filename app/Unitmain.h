@@ -172,6 +172,8 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   void SaveFileClick(QObject* Sender);
   void LoadProject(const std::string& name, bool show);
   void LoadTemplateLibrary(const std::string& name);
+  // The message that names the pictures the last loaded project lacks; empty when none.
+  std::string MissingPicturesText() const;
 
   // --- Editing surface ---
   // The handle code at a raw page point, and the object hit.
@@ -229,6 +231,11 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   int32_t FUndoCount = 0;
   std::string FUndoFileName;
   int64_t FUndoFileStamp = 0;
+  // Gives the page bitmap, the surface and its panel this size and redraws the whole page.
+  void ApplyPageSize(int width, int height);
+  // Limits one offset of the selected objects' moving edges (left, top, right, bottom) so
+  // that no edge goes further beyond the page than it is.
+  void LimitSelectionOffset(int& dx, int& dy, bool left, bool top, bool right, bool bottom) const;
 
  public:
   // --- Insert and style commands ---
@@ -278,7 +285,9 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   // choice; inactive: the button face, bevels, and clicks are ignored.
   void SetColorPanelState(QWidget* panel, TColor color, bool active);
   // Makes the file a texture of every selected object (copied into the "Images" folder).
-  void ApplyTextureFile(const std::string& file);
+  // The file is read now, also when it failed before; why it cannot be read is returned
+  // (empty when it can), and the objects then keep its name without a texture.
+  std::string ApplyTextureFile(const std::string& file);
   void InsertHTMLObject(const std::string& text);
   // The library's selected template, or nullptr.
   TZLMButton* SelectedTemplate() const;
@@ -327,6 +336,11 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   QDockWidget* ToolsWindow() const;
   // Whether FormShow has run its start-up steps.
   bool Started() const { return FStarted; }
+
+ signals:
+  // The window has been closed for good (its save question answered and its place
+  // written); the program ends on it, whatever other windows are open.
+  void Closed();
 
  protected:
   void showEvent(QShowEvent* e) override;

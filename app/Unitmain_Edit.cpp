@@ -47,6 +47,11 @@ void TFormMain::TakeUndoSnapshot() {
   FUndoFileName = ProjectFileName;
   FUndoFileStamp = FileStamp(ProjectFileName);
   UndoAvailable = true;
+  // The page keys go with the objects, so that an undo brings back the page they were on.
+  UndoDoc->WriteInteger("Heading", "GridX", Scene->GridX);
+  UndoDoc->WriteInteger("Heading", "GridY", Scene->GridY);
+  UndoDoc->WriteInteger("Heading", "ProjectWidth", Scene->Page->Width());
+  UndoDoc->WriteInteger("Heading", "ProjectHeight", Scene->Page->Height());
   Scene->SaveToINI(*UndoDoc);
   UndoScrollPos = TPoint{ScrollBox->horizontalScrollBar()->value(), ScrollBox->verticalScrollBar()->value()};
 }
@@ -68,12 +73,29 @@ void TFormMain::MIEditClick(QObject*) {
   MISelectInvert->setEnabled(count > 0 && focused);
 }
 
+// Undo brings back the page the snapshot was taken from as a whole: its objects with the page
+// keys and head settings, and the file it belonged to, with the caption and the count that
+// go with it. A snapshot taken before New or Open so goes back under its own file's name,
+// never under the name of the page that is open now.
 void TFormMain::MIUndoClick(QObject*) {
   if (!UndoAvailable) return;
   // An open in-place editor stores its text first: the objects it could point at are about
   // to be replaced.
   if (MemoOpen()) RedrawScene(false);
+  // Going back to another file's page leaves the page that is open: unsaved work on it is
+  // asked about first, as for New and Open.
+  if (FUndoFileName != ProjectFileName && ChangeCount != 0) {
+    TCloseAction action = caFree;
+    FormClose(nullptr, action);
+    if (action == caNone) return;
+  }
   const int32_t before = ChangeCount;
+  const int gridX = UndoDoc->ReadInteger("Heading", "GridX", Scene->GridX);
+  const int gridY = UndoDoc->ReadInteger("Heading", "GridY", Scene->GridY);
+  const int w =
+      std::clamp(UndoDoc->ReadInteger("Heading", "ProjectWidth", Scene->Page->Width()), 1, kMaxPageSide);
+  const int h =
+      std::clamp(UndoDoc->ReadInteger("Heading", "ProjectHeight", Scene->Page->Height()), 1, kMaxPageSide);
   TScopedWait wait("Undo", false);
   try {
     Scene->ReplaceFromINI(*UndoDoc);
@@ -84,13 +106,21 @@ void TFormMain::MIUndoClick(QObject*) {
     return;
   }
   UndoAvailable = false;
-  // The page that comes back is the saved one only when it was saved at the snapshot and
-  // nothing since has counted, saved, loaded or started another page.
-  const bool saved = !FUndoFromUnsaved && before == FUndoCount && ProjectFileName == FUndoFileName &&
-                     FileStamp(ProjectFileName) == FUndoFileStamp;
-  ChangeCount = before - 1;
-  if (ChangeCount == 0 && !saved) ChangeCount = -1;
-  RedrawScene(true);
+  // The page that comes back is the saved one only when it was saved at the snapshot and its
+  // file has not been written since; on the same page, also only when nothing since has
+  // counted.
+  const bool fileAsThen = !FUndoFromUnsaved && FileStamp(FUndoFileName) == FUndoFileStamp;
+  if (ProjectFileName == FUndoFileName) {
+    ChangeCount = before - 1;
+    if (ChangeCount == 0 && !(fileAsThen && before == FUndoCount)) ChangeCount = -1;
+  } else {
+    ChangeCount = fileAsThen ? 0 : -1;
+  }
+  ProjectFileName = FUndoFileName;
+  FormActivate();
+  Scene->GridX = gridX > 0 ? gridX : Scene->GridX;
+  Scene->GridY = gridY > 0 ? gridY : Scene->GridY;
+  ApplyPageSize(w, h);
   SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
   ScrollBox->horizontalScrollBar()->setValue(UndoScrollPos.X);
   ScrollBox->verticalScrollBar()->setValue(UndoScrollPos.Y);
@@ -250,8 +280,9 @@ void TFormMain::MenuItemSnapToGridClick(QObject*) {
 void TFormMain::MenuItemSetGridSizeClick(QObject*) {
   int size = Scene->GridX;
   if (!EditDialog(FormGridSize, this).Execute(size)) return;
-  // The grid is kept in the project file.
-  if (size != Scene->GridX || size != Scene->GridY) CountChange();
+  // The grid is kept in the project file and in the undo snapshot: a change of it is a change
+  // of its own, so that an undo of an earlier command does not take it back.
+  if (size != Scene->GridX || size != Scene->GridY) TakeUndoSnapshot();
   Scene->GridX = Scene->GridY = size;
 }
 
@@ -260,8 +291,12 @@ void TFormMain::MISetPageSizeClick(QObject*) {
   if (!EditDialog(FormEditProjectSize, this).Execute("Enter Page Size", w, h)) return;
   w = std::clamp(w, 1, kMaxPageSide);
   h = std::clamp(h, 1, kMaxPageSide);
-  // The page size is kept in the project file.
-  if (w != Scene->Page->Width() || h != Scene->Page->Height()) CountChange();
+  // The page size is kept in the project file; a change of it can be undone.
+  if (w != Scene->Page->Width() || h != Scene->Page->Height()) TakeUndoSnapshot();
+  ApplyPageSize(w, h);
+}
+
+void TFormMain::ApplyPageSize(int w, int h) {
   Scene->Page->SetSize(w, h);
   RedrawScene(true);
   PaintBox->SetSurfaceSize(w, h);

@@ -233,9 +233,9 @@ void TFormMain::TBInsertPictureClick(QObject*) {
   Scene->SnapLayer(o);
   // Selected alone first, so that the picture goes to this object only.
   SelectButton(o, false);
-  std::string error;
+  std::string error, unreadable;
   try {
-    ApplyTextureFile(file);
+    unreadable = ApplyTextureFile(file);
   } catch (const std::exception& ex) { error = ex.what(); }
   if (o->Style->Texture) {
     XImage* picture = o->Style->Texture->GetGraphic();
@@ -245,7 +245,8 @@ void TFormMain::TBInsertPictureClick(QObject*) {
   RedrawScene(false);
   if (!error.empty())
     Say("The picture " + file + " could not be used:\n" + error, MB_OK | MB_ICONEXCLAMATION);
-  else if (!o->Style->Texture) Say("The picture " + file + " could not be read.", MB_OK | MB_ICONEXCLAMATION);
+  else if (!o->Style->Texture)
+    Say("The picture " + file + " could not be read:\n" + unreadable, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void TFormMain::InsertHTMLObject(const std::string& text) {
@@ -492,9 +493,12 @@ void TFormMain::ButtonLoadTextureClick(QObject*) {
   if (FormImageAcquire) {
     XImage& picture = FormImageAcquire->Picture();
     if (c && c->Style->Texture) {
+      XImage* current = nullptr;
       try {
-        picture.Assign(c->Style->Texture->GetGraphic());
-      } catch (const std::exception&) { picture.FileName = c->Style->Texture->FileName; }
+        current = c->Style->Texture->GetGraphic();
+      } catch (const std::exception&) {}
+      if (current && !current->Empty()) picture.Assign(current);
+      else picture.FileName = c->Style->Texture->FileName;
     }
     if (!FormImageAcquire->Execute()) return;
     file = picture.FileName;
@@ -508,23 +512,35 @@ void TFormMain::ButtonLoadTextureClick(QObject*) {
   }
   if (file.empty()) return;
   TakeStyleSnapshot();
-  ApplyTextureFile(file);
+  const std::string unreadable = ApplyTextureFile(file);
+  if (!unreadable.empty())
+    Say("The picture " + file + " could not be read:\n" + unreadable, MB_OK | MB_ICONEXCLAMATION);
 }
 
-void TFormMain::ApplyTextureFile(const std::string& file) {
+std::string TFormMain::ApplyTextureFile(const std::string& file) {
   const std::string cached = FileNameAddToCache(file, "Images");
   XImageCacheObject* entry = ImageCache().GetEntry(cached);
+  // Chosen by the user: read now, even when it failed before.
+  if (!entry->Loaded) entry->Retry();
   XImage* picture = nullptr;
+  std::string error;
   try {
     picture = entry->GetGraphic();
-  } catch (const std::exception&) { picture = nullptr; }
-  if (!picture || picture->Empty()) entry = nullptr;
+  } catch (const std::exception& ex) {
+    picture = nullptr;
+    error = ex.what();
+  }
+  if (!picture || picture->Empty()) {
+    entry = nullptr;
+    if (error.empty()) error = "It holds no picture.";
+  }
   ForEachSelected(*Scene, [&](TZLMButton& o) {
     o.Style->Texture = entry;
     o.Style->TextureFileName = ExtractFileName(cached);
   });
   SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
   RedrawScene(false);
+  return error;
 }
 
 void TFormMain::ComboFontNameDrawItem(TCanvas& canvas, int index, const TRect& rect, uint32_t state) {

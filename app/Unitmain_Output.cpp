@@ -45,6 +45,8 @@ void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
   FormImageMap->Image = crop.get();
   FormImageMap->CropRect = bounds;
   FormImageMap->Written.clear();
+  // Links typed in the dialog change the objects at once: a change, undone as one.
+  FormImageMap->OnLinksChanging = [this] { TakeUndoSnapshot(); };
   std::string error;
   try {
     if (Sender == ToolButtonPreview) {
@@ -55,6 +57,7 @@ void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
   } catch (const std::exception& ex) { error = ex.what(); }
   // The dialog must not keep a picture that is freed here.
   FormImageMap->Image = nullptr;
+  FormImageMap->OnLinksChanging = nullptr;
   if (!FormImageMap->Written.empty())
     StatusBar->showMessage(Q("Preview written to " + FormImageMap->Written));
   if (!error.empty()) Say("The preview could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
@@ -157,8 +160,15 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
 }
 
 void TFormMain::MIEditHTMLHeaderClick(QObject*) {
-  // The head lives in the scene's store and is saved with the project: an edit is a change.
-  if (EditHeader(FormEditHTMLHead, Scene.get())) ChangeCount += ChangeCount < 0 ? -1 : 1;
+  // The head lives in the scene's store and is saved with the project and the undo snapshot:
+  // an edit is a change of its own, with the snapshot of the store as it was before.
+  const std::string before = Scene->Properties->AsString();
+  if (!EditHeader(FormEditHTMLHead, Scene.get())) return;
+  const std::string after = Scene->Properties->AsString();
+  if (after == before) return;
+  Scene->Properties->LoadFromString(before);
+  TakeUndoSnapshot();
+  Scene->Properties->LoadFromString(after);
 }
 
 void TFormMain::MIPageSetupClick(QObject*) { PrinterSetupDialog()->Execute(); }

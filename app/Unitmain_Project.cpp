@@ -39,10 +39,10 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
   RedrawScene(false);
   TScopedWait wait("Loading " + ExtractFileName(name), show);
   // The whole file is read and parsed before anything of the open page changes: a file that
-  // cannot be read, or whose content cannot be read back, raises and leaves the scene and its
-  // file name as they were, so no later save can write a half-replaced page over it.
+  // cannot be read, that is not a project, or whose content cannot be read back, raises and
+  // leaves the scene and its file name as they were, so no later save can write a page over it.
   TINIDocument doc(name);
-  doc.LoadFromFile(name);
+  LoadProjectFile(doc, name);
   int gridX = doc.ReadInteger("Heading", "GridX", 8);
   int gridY = doc.ReadInteger("Heading", "GridY", 8);
   int h = std::clamp(doc.ReadInteger("Heading", "ProjectHeight", 800), 1, kMaxPageSide);
@@ -52,11 +52,7 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
   FormActivate();
   Scene->GridX = gridX;
   Scene->GridY = gridY;
-  Scene->Page->SetSize(w, h);
-  RedrawScene(true);
-  PaintBox->SetSurfaceSize(w, h);
-  PanelScene->setFixedSize(w, h);
-  ScrollBoxResize(ScrollBox);
+  ApplyPageSize(w, h);
   ChangeCount = 0;
   if (show) {
     TScopedWait render("Rendering Display...", true);
@@ -64,15 +60,26 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
   }
 }
 
+std::string TFormMain::MissingPicturesText() const {
+  if (Scene->MissingFiles.empty()) return "";
+  std::string text = "These pictures of the project are not in the folder " + LocalFile("Images") +
+                     "; their objects are drawn without them:";
+  for (const std::string& name : Scene->MissingFiles) text += "\n" + name;
+  return text;
+}
+
 // Opens a project for a menu command; a file that fails is reported and changes nothing.
+// Pictures the project names but that are missing are reported once, after the load.
 static bool OpenProjectReported(TFormMain& w, const std::string& name) {
   try {
     w.LoadProject(name, true);
-    return true;
   } catch (const std::exception& ex) {
     Say("The project " + name + " could not be opened:\n" + ex.what(), MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
+  const std::string missing = w.MissingPicturesText();
+  if (!missing.empty()) Say(missing, MB_OK | MB_ICONEXCLAMATION);
+  return true;
 }
 
 void TFormMain::LoadTemplateLibrary(const std::string& name) {
@@ -102,11 +109,7 @@ void TFormMain::MINewProjectClick(QObject*) {
   ScrollBox->verticalScrollBar()->setValue(0);
   Scene->Clear();
   Scene->BGColor = 0xFF6060;
-  Scene->Page->SetSize(640, 480);
-  RedrawScene(true);
-  PaintBox->SetSurfaceSize(640, 480);
-  PanelScene->setFixedSize(640, 480);
-  ScrollBoxResize(ScrollBox);
+  ApplyPageSize(640, 480);
   ProjectFileName.clear();
   ChangeCount = 0;
   FormActivate();
@@ -168,9 +171,13 @@ void TFormMain::SaveFileClick(QObject* Sender) {
   {
     TScopedWait wait("Saving " + ExtractFileName(name), false);
     try {
-      // The existing file is read first, so that sections this save does not rewrite stay.
+      // An existing project is read first, so that sections this save does not rewrite stay;
+      // any other file that the user chose to replace is replaced whole.
       TINIDocument doc(name);
-      if (FileExists(name)) doc.LoadFromFile(name);
+      if (FileExists(name)) {
+        doc.LoadFromFile(name);
+        if (!IsProjectDocument(doc)) doc.LoadFromString("");
+      }
       doc.WriteInteger("Heading", "GridX", Scene->GridX);
       doc.WriteInteger("Heading", "GridY", Scene->GridY);
       doc.WriteInteger("Heading", "ProjectWidth", Scene->Page->Width());

@@ -2,9 +2,13 @@
 // editor and the scroll box.
 #include "app/Unitmain.h"
 
+#include <algorithm>
+#include <climits>
+
 #include <QApplication>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTextEdit>
 #include <QWheelEvent>
 
@@ -12,6 +16,7 @@
 #include "POP/gui/PopMenus.h"
 #include "app/Unitmain_p.h"
 #include "engine/XRender.h"
+#include "platform/SysUtils.h"
 
 // --- Editing surface ---
 
@@ -134,29 +139,10 @@ void TFormMain::PaintBoxMouseMove(QObject*, TShiftState, int X, int Y) {
   const bool leftMoves = moving || (corner && !(DragHandle & 4));
   // No selected object leaves the page; the mouse point is corrected with the delta so the
   // next step starts from the edge.
-  const int W = Scene->Page->Width(), H = Scene->Page->Height();
-  for (int i = 0; i < Scene->Count(); ++i) {
-    TZLMButton* o = Scene->Button(i);
-    if (!o->IsSelected) continue;
-    if (bottomMoves && o->Bounds.Bottom + dy > H) {
-      int excess = o->Bounds.Bottom + dy - H;
-      dy -= excess;
-      y -= excess;
-    }
-    if (topMoves && o->Bounds.Top + dy < 0) {
-      y += -o->Bounds.Top - dy;
-      dy = -o->Bounds.Top;
-    }
-    if (rightMoves && o->Bounds.Right + dx > W) {
-      int excess = o->Bounds.Right + dx - W;
-      dx -= excess;
-      x -= excess;
-    }
-    if (leftMoves && o->Bounds.Left + dx < 0) {
-      x += -o->Bounds.Left - dx;
-      dx = -o->Bounds.Left;
-    }
-  }
+  const int wantX = dx, wantY = dy;
+  LimitSelectionOffset(dx, dy, leftMoves, topMoves, rightMoves, bottomMoves);
+  x -= wantX - dx;
+  y -= wantY - dy;
   if (dx != 0 || dy != 0) {
     if (!UndoTakenInDrag) {
       UndoTakenInDrag = true;
@@ -185,6 +171,26 @@ void TFormMain::PaintBoxMouseMove(QObject*, TShiftState, int X, int Y) {
     RedrawScene(false);
   }
   LastPoint = TPoint{x, y};
+}
+
+// One offset for the whole selection: each moving edge of each selected object may go towards
+// the page's edge as far as that edge and no further, and it may always come back towards
+// the page. So an object already beyond an edge stops a move that way for all, rather than
+// being pulled back by an offset that would push the others off the page.
+void TFormMain::LimitSelectionOffset(int& dx, int& dy, bool left, bool top, bool right, bool bottom) const {
+  const int W = Scene->Page->Width(), H = Scene->Page->Height();
+  int loX = INT_MIN, hiX = INT_MAX, loY = INT_MIN, hiY = INT_MAX;
+  for (int i = 0; i < Scene->Count(); ++i) {
+    const TZLMButton* o = Scene->Button(i);
+    if (!o->IsSelected) continue;
+    const TRect& r = o->Bounds;
+    if (left) loX = std::max(loX, std::min(0, -r.Left));
+    if (right) hiX = std::min(hiX, std::max(0, W - r.Right));
+    if (top) loY = std::max(loY, std::min(0, -r.Top));
+    if (bottom) hiY = std::min(hiY, std::max(0, H - r.Bottom));
+  }
+  dx = std::clamp(dx, loX, hiX);
+  dy = std::clamp(dy, loY, hiY);
 }
 
 void TFormMain::PaintBoxMouseUp(QObject*, TMouseButton, TShiftState, int X, int Y) {
@@ -279,7 +285,14 @@ void TFormMain::RedrawScene(bool whole) {
   RegionAdd(DirtyRegion, PrevBandRect.Left, PrevBandRect.Top, PrevBandRect.Right, PrevBandRect.Bottom);
   RegionClip(DirtyRegion, 0, 0, W, H);
   // 5: while a button is held nothing is rendered; only the marks follow the mouse.
-  if (!MouseIsDown) RenderScene(*Scene, page, DirtyRegion);
+  if (!MouseIsDown) {
+    TakeAntialiasSkipped();
+    RenderScene(*Scene, page, DirtyRegion);
+    // Objects too large to be smoothed are drawn plain; the user is told, not left to wonder.
+    if (int plain = TakeAntialiasSkipped(); plain > 0)
+      StatusBar->showMessage(Q(IntToStr(plain) + (plain == 1 ? " object is" : " objects are") +
+                               " too large for antialiasing and drawn without it."));
+  }
   PaintBoxPaint(PaintBox);
   RegionSet(DirtyRegion, 0, 0, W, H);
 }
@@ -456,9 +469,10 @@ void TFormMain::ApplicationEventsMessage(QObject*, QEvent* message, bool& handle
       return;
   }
   // The arrows move the selection by 2 pixels, without snapping and without an undo
-  // snapshot; the move is still a change that a save must keep.
+  // snapshot, and as far as a drag may; the move is still a change that a save must keep.
+  LimitSelectionOffset(dx, dy, true, true, true, true);
   bool moved = false;
-  for (int i = 0; i < Scene->Count(); ++i) {
+  for (int i = 0; i < Scene->Count() && (dx != 0 || dy != 0); ++i) {
     TZLMButton* o = Scene->Button(i);
     if (!o->IsSelected) continue;
     o->OffsetBy(dx, dy);

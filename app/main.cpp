@@ -97,6 +97,10 @@ int main(int argc, char** argv) {
     FormTipOfTheDay = new TFormTipOfTheDay;
     FormEditProjectSize = new TFormEditProjectSize;
 
+    // As the component library's application does, closing the main form ends the program,
+    // whatever other windows are still open: the tips, a floating tool window (which the
+    // browser of the Services tab can leave without its owner).
+    QObject::connect(formMain, &TFormMain::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     formMain->show();
     app.exec();
 

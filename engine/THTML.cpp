@@ -94,10 +94,12 @@ std::string BuildPageHTMLFromTable(THTML& html, const std::string& tableMarkup, 
   h.NoIndex = store.ReadBool("NoI");
   h.NoFollow = store.ReadBool("NoF");
   h.Keywords.clear();
-  // Checked keywords are the name=value lines whose value is a non-zero number.
+  // Checked keywords are the caption=switch lines whose switch is a non-zero number.
   for (const std::string& line : SplitLines(store.ReadString("Key"))) {
     if (line.find('=') == std::string::npos) continue;
-    if (StrToIntDef(StringIniValue(line), 0) != 0) h.Keywords.push_back(StringIniName(line));
+    std::string caption, value;
+    KeywordLineSplit(line, caption, value);
+    if (StrToIntDef(value, 0) != 0) h.Keywords.push_back(caption);
   }
   THTMLBody& b = *html.Body;
   b.BgColor = HTMLEncodeColor(background);

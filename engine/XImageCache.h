@@ -1,5 +1,6 @@
 // One image per texture file name, loaded from disk when its pixels are first asked for.
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "engine/XImage.h"
@@ -13,8 +14,15 @@ class XImageCacheObject : public XObject {
   XImageCacheObject(const std::string& fileName, XImageCache* owner);
   ~XImageCacheObject() override;
   // Loads the file on first use. A file that cannot be read raises once and is then marked
-  // failed: later calls give the empty image without touching the disk again, until Unload.
+  // failed: later calls give the empty image without reading or raising again, as long as
+  // the file stays as it was (missing, or the same size, times and inode); a file that
+  // changed (copied in, rewritten, given other permissions) is read again.
   XImage* GetGraphic();
+  // The user chose the file again: the next GetGraphic reads it even when it has not changed.
+  void Retry() { Failed = false; }
+  // Marks a file that is known to be missing as failed without trying it, so that its users
+  // draw without it until it appears.
+  void MarkMissing();
   // Drops the pixels; the next GetGraphic reads the file again.
   void Unload();
 
@@ -22,6 +30,17 @@ class XImageCacheObject : public XObject {
   bool Loaded = false;
   bool Failed = false;
   const std::string FileName;
+
+ private:
+  // What the file was like when it failed.
+  struct TStamp {
+    bool Exists = false;
+    int64_t Size = 0, Time = 0, ChangeTime = 0;
+    uint64_t Device = 0, Inode = 0;
+    bool operator==(const TStamp&) const = default;
+  };
+  static TStamp StampOf(const std::string& fileName);
+  TStamp FFailedStamp;
 };
 
 class XImageCache : public XObject {

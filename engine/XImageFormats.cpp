@@ -20,36 +20,6 @@
 
 namespace {
 
-// A file written beside its target under a private name and renamed over it only when it is
-// complete, so a failed save never leaves a partial file. The temporary lives in a private
-// folder under the target's own name, since some formats write their file name into the file.
-class TPendingFile {
- public:
-  explicit TPendingFile(const std::string& target) : FTarget(target) {
-    std::string tmpl = ExtractFilePath(target) + ".zelmora-save-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data()))
-      throw EFCreateError("Cannot create file \"" + target + "\". " + SysErrorMessage(errno));
-    FDir = buf.data();
-    Path = FDir + "/" + ExtractFileName(target);
-  }
-  ~TPendingFile() {
-    if (!FCommitted) unlink(Path.c_str());
-    rmdir(FDir.c_str());
-  }
-  void Commit() {
-    if (rename(Path.c_str(), FTarget.c_str()) != 0)
-      throw EFCreateError("Cannot create file \"" + FTarget + "\". " + SysErrorMessage(errno));
-    FCommitted = true;
-  }
-  std::string Path;
-
- private:
-  std::string FTarget, FDir;
-  bool FCommitted = false;
-};
-
 [[noreturn]] void FormatError(const std::string& name, int code) {
   throw EInvalidGraphic("Cannot read \"" + name + "\": " + imgfmt_error_text(code));
 }
@@ -119,7 +89,7 @@ void XImageSavePNG(const XImage& image, const std::string& name) {
       if (bpp == 4) dst[3] = src[3];
     }
   }
-  TPendingFile pending(name);
+  TFileReplacement pending(name);
   FILE* f = fopen(pending.Path.c_str(), "wb");
   if (!f) throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
   PngWriteInfo info{};
@@ -163,7 +133,7 @@ void XImageSaveGIF(const XImage& image, const std::string& name) {
   TGIFImage gif;
   ReportToWaitIndicator(gif);
   gif.Assign(&image);  // one frame, reduced to 256 colours when deeper
-  TPendingFile pending(name);
+  TFileReplacement pending(name);
   gif.SaveToFile(pending.Path);
   pending.Commit();
 }
@@ -248,7 +218,8 @@ void XImageSaveFormatLibrary(const XImage& image, const std::string& name) {
   header.width = source->Width();
   header.height = source->Height();
   header.bpp = source->BitsPerPixel();
-  TPendingFile pending(name);
+  // Some formats write their file name into the file: the temporary has the target's name.
+  TFileReplacement pending(name);
   int fd = imgfmt_file_create(pending.Path.c_str(), IMGFMT_O_BINARY | IMGFMT_O_WRONLY);
   if (fd < 0) throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
   int rc = imgfmt_write_image(pending.Path.c_str(), fd, index, &header, palette, source->Bits(), "");

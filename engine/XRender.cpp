@@ -31,6 +31,11 @@ std::vector<TTextureFailure>& Failures() {
   return failures;
 }
 
+int& AntialiasSkipped() {
+  static int count = 0;
+  return count;
+}
+
 // What the shape drawing reads of a style, so that the doubled drawing and the mask can use
 // other values without touching the style.
 struct TShapeLook {
@@ -391,14 +396,15 @@ void RenderButtonImage(TZLMButton& o, XImage& doubleImage) {
   TCanvas& c = obj.Canvas();
   DrawButtonFrame(c, 0, 0, w, h, s.Shape, s.Color0, s.Color1, s.Color2, s.Color3, s.Color4, clear);
   bool doubled = s.IsAntialiased && 2 * w <= MaxImageDimension && 2 * h <= MaxImageDimension &&
-                 int64_t(w) * h * 4 <= kMaxRenderPixels;
+                 int64_t(w) * h * 4 <= kMaxDoublePixels;
+  if (s.IsAntialiased && !doubled) ++AntialiasSkipped();
   if (!doubled) {
     DrawButtonShape(c, 0, 0, w, h, s, clear);
     DrawCaption(c, o, w, h, 1);
     return;
   }
   int dw = std::max(doubleImage.Width(), 2 * w), dh = std::max(doubleImage.Height(), 2 * h);
-  if (int64_t(dw) * dh > kMaxRenderPixels) dw = 2 * w, dh = 2 * h;
+  if (int64_t(dw) * dh > kMaxDoublePixels) dw = 2 * w, dh = 2 * h;
   if (dw != doubleImage.Width() || dh != doubleImage.Height()) doubleImage.SetSize(dw, dh);
   if (doubleImage.PixelFormat() != pf32bit) doubleImage.SetPixelFormat(pf32bit);
   Double2x(doubleImage, obj);
@@ -458,4 +464,10 @@ std::vector<TTextureFailure> TakeTextureFailures() {
   std::vector<TTextureFailure> out;
   out.swap(Failures());
   return out;
+}
+
+int TakeAntialiasSkipped() {
+  int n = AntialiasSkipped();
+  AntialiasSkipped() = 0;
+  return n;
 }

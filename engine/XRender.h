@@ -20,12 +20,18 @@ class ZStyle;
 // Marks the pixels of the texture image that carry no texture.
 constexpr uint32_t kTextureKey = 0xDE000000;
 
-// Objects are drawn at most this large: a wider one is cut at its right, and one of more
-// pixels than the bound at its bottom. Twice the size for antialiasing is drawn only while
-// the doubled object stays within the pixel bound, otherwise the object is drawn plain; the
-// double image grows past the bound never, it is then set to just the size needed.
+// The largest page, in each direction.
+constexpr int MaxPageSide = 8192;
+
+// Objects are drawn at most this large, so every object that fits the largest page is drawn
+// whole: a wider one is cut at its right, and one of more pixels than the bound at its
+// bottom. Twice the size for antialiasing is drawn only while the doubled object stays
+// within the double bound, otherwise the object is drawn plain and counted (see
+// TakeAntialiasSkipped); the double image grows past that bound never, it is then set to
+// just the size needed.
 constexpr int kMaxRenderSide = 32767;
-constexpr int64_t kMaxRenderPixels = int64_t(1) << 24;
+constexpr int64_t kMaxRenderPixels = int64_t(MaxPageSide) * MaxPageSide;
+constexpr int64_t kMaxDoublePixels = int64_t(1) << 24;
 
 // The four scratch images. They start empty, keep their last contents between calls and
 // change size only through SetSize; the double image only ever grows.
@@ -40,6 +46,11 @@ void RenderButton(TZLMButton& object, TBitmap& page, TRegionList regions);
 // Frame, shape and caption into ObjectImage (sized to the object here when it is not). The
 // style is left exactly as it was, also with antialiasing.
 void RenderButtonImage(TZLMButton& object, XImage& doubleImage);
+
+// The number of antialiased objects drawn plain because they are too large to be drawn twice
+// the size, since the last call; the editor shows it, so that the plain drawing is no
+// surprise.
+int TakeAntialiasSkipped();
 
 // Frame kinds 0 to 3; any other kind only sets up the pen and the brush.
 void DrawButtonFrame(TCanvas& canvas, int left, int top, int right, int bottom, int kind, TColor c0,

@@ -4,6 +4,7 @@
 
 #include "POP/PopFastINI.h"
 #include "POP/PopInno.h"
+#include "engine/XImageCache.h"
 #include "platform/SysUtils.h"
 #include "platform/WaitIndicator.h"
 
@@ -113,6 +114,11 @@ void ZButtonList::ReadInto(TINIDocument& d, ZButtonList& aside) {
     if (gSplash) gSplash->SetPosition(i);
     auto* b = new TZLMButton("", &aside, TRect(0, 0, 0, 0), "");
     b->LoadFromSection(d, "Button" + IntToStr(i));
+    const ZStyle& st = *b->Style;
+    if (!st.TextureFileName.empty() && (!st.Texture || !FileExists(st.Texture->FileName)) &&
+        std::find(aside.MissingFiles.begin(), aside.MissingFiles.end(), st.TextureFileName) ==
+            aside.MissingFiles.end())
+      aside.MissingFiles.push_back(st.TextureFileName);
   }
   int r = d.ReadInteger(kHeading, "LastSelected", -1);
   aside.Current = (r >= 0 && r < aside.Count()) ? aside.Layer(r) : nullptr;
@@ -121,6 +127,7 @@ void ZButtonList::ReadInto(TINIDocument& d, ZButtonList& aside) {
 void ZButtonList::LoadFromINI(TINIDocument& d) {
   ZButtonList aside;
   ReadInto(d, aside);
+  MissingFiles = aside.MissingFiles;
   BGColor = aside.BGColor;
   TLayer* current = aside.Current;
   while (aside.Count() > 0) aside.Layer(0)->SetOwnerList(this);
@@ -130,10 +137,22 @@ void ZButtonList::LoadFromINI(TINIDocument& d) {
 void ZButtonList::ReplaceFromINI(TINIDocument& d) {
   ZButtonList aside;
   ReadInto(d, aside);
+  MissingFiles = aside.MissingFiles;
   Clear();
   BGColor = aside.BGColor;
   std::swap(Properties, aside.Properties);
   TLayer* current = aside.Current;
   while (aside.Count() > 0) aside.Layer(0)->SetOwnerList(this);
   Current = current;
+}
+
+bool IsProjectDocument(const TINIDocument& document) { return document.FindSection(kHeading) != nullptr; }
+
+void LoadProjectFile(TINIDocument& document, const std::string& fileName) {
+  const std::string text = ReadFileBytes(fileName);
+  TINIDocument read;
+  read.LoadFromString(text);
+  if (!IsProjectDocument(read))
+    throw EReadError("\"" + fileName + "\" is not a project file: it has no [Heading] section.");
+  document.LoadFromString(text);
 }

@@ -2,6 +2,7 @@
 // project file format (section "Heading" and one "Button" section per object).
 #pragma once
 #include <string>
+#include <vector>
 
 #include "engine/TLayer.h"
 #include "engine/XZLMButtonStyle.h"
@@ -40,11 +41,21 @@ class ZButtonList : public TLayerList {
   // Replaces the scene by the document's: the background, the property store, the objects.
   // A read error raises and leaves this scene as it was.
   virtual void ReplaceFromINI(TINIDocument& document);
+  // The texture file names that the objects of the last load or append name but that are
+  // missing from the Images folder, each once, in the order met.
+  std::vector<std::string> MissingFiles;
 
  private:
   void WriteHeading(TINIDocument& document, int count, int lastSelected);
   void ReadInto(TINIDocument& document, ZButtonList& aside);
 };
+
+// A project file is INI text with a "Heading" section, which every save writes, also for a
+// page without objects; a picture, a plain text, an empty file or another INI file is not.
+bool IsProjectDocument(const TINIDocument& document);
+// Reads a project file into the document. Raises EFOpenError when it cannot be read and
+// EReadError, naming the file, when it is not a project; the document is then left as it was.
+void LoadProjectFile(TINIDocument& document, const std::string& fileName);
 
 // The splash window's progress bar while the start-up project loads; the GUI installs it.
 class TLoadProgress {

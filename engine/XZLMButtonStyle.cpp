@@ -97,10 +97,12 @@ void ZStyle::LoadFromSection(TINIDocument& d, const std::string& s) {
   IsAntialiased = d.ReadInteger(s, "IsAntialiased", IsAntialiased) != 0;
   for (int i = 0; i < 10; ++i) Color(i) = d.ReadInteger(s, "Color" + IntToStr(i), Color(i));
   TextureFileName = StoredTextureName(d.ReadString(s, "TextureFileName", TextureFileName));
-  // Only a plain file name inside the Images folder can become the texture.
+  // Only a plain file name inside the Images folder can become the texture. A file that is
+  // not there is marked missing in the cache, so that it is drawn once it is copied in.
   const std::string& name = TextureFileName;
   if (!name.empty() && name != "." && name != "..") {
     std::string path = FindFileCaseBlind(LocalFile("Images/" + name));
-    if (FileExists(path)) Texture = ImageCache().GetEntry(path);
+    Texture = ImageCache().GetEntry(path);
+    if (!FileExists(path)) Texture->MarkMissing();
   }
 }

@@ -55,7 +55,10 @@ TIniFile::Lines TIniFile::Load() const {
   Lines l;
   if (FileExists(FFileName)) {
     try {
-      l.text = SplitLines(ReadFileBytes(FFileName));
+      std::string text = ReadFileBytes(FFileName);
+      // A UTF-8 byte-order mark, which editors on other systems put first, is not text.
+      if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+      l.text = SplitLines(text);
     } catch (const Exception&) {
       // An unreadable settings file reads as empty, as the profile functions do.
     }

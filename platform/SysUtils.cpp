@@ -532,17 +532,127 @@ std::string ReadFileBytes(const std::string& name) {
   return data;
 }
 
-void WriteFileAtomic(const std::string& name, std::string_view data) {
-  std::string tmpl = ExtractFilePath(name) + "." + ExtractFileName(name) + ".XXXXXX";
+namespace {
+
+[[noreturn]] void CreateError(const std::string& name, int err) {
+  throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(err));
+}
+
+[[noreturn]] void WriteError(const std::string& name, int err) {
+  throw EWriteError("Cannot write file \"" + name + "\". " + SysErrorMessage(err));
+}
+
+// The file a name stands for: symbolic links are followed, also to a file that does not
+// exist yet, which the write then creates.
+std::string FollowLinks(const std::string& name) {
+  std::string cur = name;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(cur.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return cur;
+    std::vector<char> buf(size_t(st.st_size > 0 ? st.st_size : 255) + 1);
+    ssize_t n = readlink(cur.c_str(), buf.data(), buf.size());
+    if (n < 0) CreateError(name, errno);
+    if (size_t(n) >= buf.size()) CreateError(name, ENAMETOOLONG);
+    std::string target(buf.data(), size_t(n));
+    cur = target[0] == '/' ? target : ExtractFilePath(cur) + target;
+  }
+  CreateError(name, ELOOP);
+}
+
+bool WriteAllAt(int fd, const char* p, size_t size, int& err) {
+  off_t at = 0;
+  while (size > 0) {
+    ssize_t n = pwrite(fd, p, size, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      err = n < 0 ? errno : ENOSPC;
+      return false;
+    }
+    p += n;
+    at += n;
+    size -= size_t(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+TFileReplacement::TFileReplacement(const std::string& name) : FName(name), FTarget(FollowLinks(name)) {
+  // Only a file is replaced: a folder, a device or a pipe under the name stays what it is.
+  struct stat st;
+  if (stat(FTarget.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    throw EFCreateError("Cannot create file \"" + name + "\". It is not a plain file.");
+  std::string tmpl = ExtractFilePath(FTarget) + ".zelmora-save-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back('\0');
-  int fd = mkstemp(buf.data());
-  if (fd < 0) throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
-  std::string tmp = buf.data();
-  // mkstemp makes the file private; a saved document gets the usual permissions.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  if (!mkdtemp(buf.data())) CreateError(name, errno);
+  FDir = buf.data();
+  std::string base = ExtractFileName(name);
+  Path = FDir + "/" + (base.empty() ? std::string("file") : base);
+}
+
+TFileReplacement::~TFileReplacement() {
+  if (!FCommitted) unlink(Path.c_str());
+  rmdir(FDir.c_str());
+}
+
+void TFileReplacement::Commit() {
+  struct stat old;
+  bool exists = stat(FTarget.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  if (exists && old.st_nlink > 1) {
+    CommitInPlace();
+  } else {
+    if (exists) {
+      // The owner first: a change of owner clears the set-id bits that chmod then restores.
+      // Only root may give a file away; a group the user belongs to is kept otherwise.
+      if (chown(Path.c_str(), old.st_uid, old.st_gid) != 0) (void)!chown(Path.c_str(), uid_t(-1), old.st_gid);
+      if (chmod(Path.c_str(), old.st_mode & 07777) != 0) CreateError(FName, errno);
+    } else {
+      mode_t mask = umask(0);
+      umask(mask);
+      if (chmod(Path.c_str(), 0666 & ~mask) != 0) CreateError(FName, errno);
+    }
+    if (rename(Path.c_str(), FTarget.c_str()) != 0) CreateError(FName, errno);
+  }
+  FCommitted = true;
+}
+
+// A rename would give the name a new file and leave the other names on the old one, so the
+// content is written into the file itself. The new content is complete on disk (in the
+// temporary file) before the file is touched, room for it is reserved first, and a write
+// that fails on the way puts the old content back.
+void TFileReplacement::CommitInPlace() {
+  std::string data = ReadFileBytes(Path);
+  std::string before = ReadFileBytes(FTarget);
+  int fd = open(FTarget.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) CreateError(FName, errno);
+  int err = 0;
+  if (data.size() > before.size()) {
+    int rc = fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(data.size()));
+    if (rc != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
+      err = errno;
+      close(fd);
+      WriteError(FName, err);
+    }
+  }
+  bool ok = WriteAllAt(fd, data.data(), data.size(), err);
+  if (ok && ftruncate(fd, off_t(data.size())) != 0) ok = false, err = errno;
+  if (ok && fsync(fd) != 0) ok = false, err = errno;
+  if (!ok) {
+    int ignored = 0;
+    if (WriteAllAt(fd, before.data(), before.size(), ignored)) (void)!ftruncate(fd, off_t(before.size()));
+    fsync(fd);
+    close(fd);
+    WriteError(FName, err);
+  }
+  if (close(fd) != 0) WriteError(FName, errno);
+  unlink(Path.c_str());
+}
+
+void WriteFileAtomic(const std::string& name, std::string_view data) {
+  TFileReplacement file(name);
+  int fd = open(file.Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) CreateError(name, errno);
   const char* p = data.data();
   size_t left = data.size();
   while (left > 0) {
@@ -551,22 +661,18 @@ void WriteFileAtomic(const std::string& name, std::string_view data) {
     if (n <= 0) {
       int err = n < 0 ? errno : ENOSPC;
       close(fd);
-      unlink(tmp.c_str());
-      throw EWriteError("Cannot write file \"" + name + "\". " + SysErrorMessage(err));
+      WriteError(name, err);
     }
     p += n;
     left -= size_t(n);
   }
-  if (fsync(fd) != 0 || close(fd) != 0) {
+  if (fsync(fd) != 0) {
     int err = errno;
-    unlink(tmp.c_str());
-    throw EWriteError("Cannot write file \"" + name + "\". " + SysErrorMessage(err));
+    close(fd);
+    WriteError(name, err);
   }
-  if (rename(tmp.c_str(), name.c_str()) != 0) {
-    int err = errno;
-    unlink(tmp.c_str());
-    throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(err));
-  }
+  if (close(fd) != 0) WriteError(name, errno);
+  file.Commit();
 }
 
 int32_t MulDiv(int32_t a, int32_t b, int32_t c) {

@@ -121,8 +121,31 @@ bool SetCurrentDir(const std::string& dir);
 std::string GetEnvironmentVariable(const std::string& name);
 std::string SysErrorMessage(int error);
 
-// Whole-file helpers. ReadFileBytes raises EFOpenError; WriteFileAtomic writes into a
-// temporary file beside the target and renames it over the target, raising EFCreateError
-// or EWriteError and leaving the old file untouched on failure.
+// Replaces a user's file as a whole. The new content is written to Path, a file of the
+// target's own name in a private folder beside the real file (a symbolic link is followed to
+// it, never replaced); Commit puts the complete file in its place with the old file's
+// permission bits and, where the process may, its owner (a new file gets the usual
+// permissions). A file with more than one hard link is rewritten in place instead, so that
+// every name keeps showing it. Commit raises EFCreateError or EWriteError and leaves the old
+// file as it was; whatever was not committed is removed with the object.
+class TFileReplacement {
+ public:
+  // Raises EFCreateError, also when the name stands for a folder, a device or a pipe.
+  explicit TFileReplacement(const std::string& name);
+  ~TFileReplacement();
+  TFileReplacement(const TFileReplacement&) = delete;
+  TFileReplacement& operator=(const TFileReplacement&) = delete;
+  void Commit();
+  std::string Path;
+
+ private:
+  void CommitInPlace();
+  std::string FName, FTarget, FDir;
+  bool FCommitted = false;
+};
+
+// Whole-file helpers. ReadFileBytes raises EFOpenError; WriteFileAtomic writes the data
+// through a TFileReplacement, raising EFCreateError or EWriteError and leaving the old file
+// untouched on failure.
 std::string ReadFileBytes(const std::string& name);
 void WriteFileAtomic(const std::string& name, std::string_view data);

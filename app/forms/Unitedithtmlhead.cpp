@@ -427,8 +427,11 @@ std::string TFormEditHTMLHead::KeywordsText() const {
 // a number 0 switches the keyword on.
 void TFormEditHTMLHead::SetKeywordsText(const std::string& text) {
   ListView->clear();
-  for (const std::string& line : SplitLines(text))
-    AddKeyword(StringIniName(line), StrToIntDef(StringIniValue(line), 1) != 0);
+  for (const std::string& line : SplitLines(text)) {
+    std::string caption, value;
+    KeywordLineSplit(line, caption, value);
+    AddKeyword(caption, StrToIntDef(value, 1) != 0);
+  }
 }
 
 void TFormEditHTMLHead::NewKeyword1Click() { AddKeyword("New Keyword", true); }

@@ -226,12 +226,21 @@ void TFormImageMap::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
-void TFormImageMap::FormShow() { PageControl->setCurrentWidget(TabSheet1); }
+void TFormImageMap::FormShow() {
+  FLinksAnnounced = false;
+  PageControl->setCurrentWidget(TabSheet1);
+}
 
 void TFormImageMap::PaintBox1Paint() { TFormGlobal::PaintBanner(PaintBox1); }
 
 std::string TFormImageMap::ImageFileName() const {
   return ChangeFileExt(FileName, RadioButtonPNG->isChecked() ? ".png" : ".jpg");
+}
+
+std::string TFormImageMap::HtmlFileName(const std::string& chosen) {
+  std::string ext = LowerCase(ExtractFileExt(BareFileName(chosen)));
+  if (ext == ".htm" || ext == ".html") return chosen;
+  return ChangeFileExt(chosen, ".htm");
 }
 
 void TFormImageMap::BuildImageMapHTML() {
@@ -244,6 +253,8 @@ void TFormImageMap::BuildImageMapHTML() {
 }
 
 void TFormImageMap::WriteFiles(bool build) {
+  if (Image && ImageFileName() == FileName)
+    throw EFCreateError("The picture would be written over the HTML file \"" + FileName + "\".");
   if (build) BuildImageMapHTML();
   // Each line ended by a carriage return and a line feed.
   std::string text = FromQString(RichEdit->toPlainText()), out;
@@ -267,8 +278,16 @@ void TFormImageMap::WriteFiles(bool build) {
 void TFormImageMap::ButtonSaveClick() {
   SaveDialog.FileName = FileName;
   if (!SaveDialog.Execute()) return;
-  FileName = SaveDialog.FileName;
+  const std::string html = HtmlFileName(SaveDialog.FileName);
+  // The dialog asked about the name as chosen; a changed name is asked about here.
+  if (html != SaveDialog.FileName && FileExists(html) &&
+      !Ask("\"" + html + "\" already exists.\nDo you want to replace it?"))
+    return;
+  FileName = html;
   WriteFiles(true);
+  std::string told = "The HTML file was saved as\n" + FileName;
+  if (Image) told += "\nand its picture as\n" + ImageFileName();
+  Say(told + ".", MB_OK | MB_ICONINFORMATION);
 }
 
 void TFormImageMap::ButtonPreviewClick() {
@@ -323,7 +342,14 @@ void TFormImageMap::TabSheet1Show() {
 void TFormImageMap::TabSheet1Hide() { BuildImageMapHTML(); }
 
 void TFormImageMap::EditChange(int row) {
-  if (LinkRows[row]) LinkRows[row]->LinkAddress = FromQString(Edit[row]->text());
+  if (!LinkRows[row]) return;
+  std::string link = FromQString(Edit[row]->text());
+  if (link == LinkRows[row]->LinkAddress) return;
+  if (!FLinksAnnounced) {
+    FLinksAnnounced = true;
+    if (OnLinksChanging) OnLinksChanging();
+  }
+  LinkRows[row]->LinkAddress = link;
 }
 
 void TFormImageMap::Edit1Change() { EditChange(0); }

@@ -8,6 +8,7 @@
 // ButtonPreviewClick() without showing the dialog, or runs exec() and redraws the page when it
 // returns QDialog::Accepted. Links edited here take effect on the objects at once.
 #pragma once
+#include <functional>
 #include <string>
 
 #include <QDialog>
@@ -45,6 +46,9 @@ class TFormImageMap : public QDialog {
   ZButtonList* Scene = nullptr;
   // The object shown in each link row, or nullptr.
   TZLMButton* LinkRows[RowCount] = {};
+  // Called before the first link that a row changes while the dialog is shown, so that the
+  // caller can take its undo snapshot and count the change.
+  std::function<void()> OnLinksChanging;
 
   // Writes the image-map HTML into RichEdit.
   void BuildImageMapHTML();
@@ -68,6 +72,10 @@ class TFormImageMap : public QDialog {
 
   // The image file beside an HTML file: its name with ".png" or ".jpg" by RadioButtonPNG.
   std::string ImageFileName() const;
+  // The HTML file written for a name chosen in the save dialog: the name itself when it ends
+  // in ".htm" or ".html" (in any letter case), else the name with ".htm" in place of its
+  // extension, so that the picture beside it can never be the same file.
+  static std::string HtmlFileName(const std::string& chosen);
 
   QTabWidget* PageControl;
   QWidget* TabSheet1;
@@ -90,6 +98,7 @@ class TFormImageMap : public QDialog {
 
  private:
   void EditChange(int row);
+  bool FLinksAnnounced = false;
   // Steps 3 to 5 of a save: the HTML (when asked), its lines, and the image.
   void WriteFiles(bool build);
 };

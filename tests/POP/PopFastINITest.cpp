@@ -44,6 +44,9 @@ TEST(INIDocumentText, ParseRulesGiveTheExactText) {
       {"accented letters compare exactly", "[A]\n\xC9t=1\n\xE9t=2\n", "[A]\n\xC9t=1\n\xE9t=2\n"},
       // A damaged file with a NUL must not lose what follows it.
       {"NUL byte is dropped, the rest kept", std::string("[A]\nk=v\0w\nz=1", 13), "[A]\nk=vw\nz=1\n"},
+      // Editors on other systems begin a UTF-8 file with a byte-order mark.
+      {"UTF-8 mark at the start is skipped", "\xEF\xBB\xBF[Heading]\r\nk=v\r\n", "[Heading]\nk=v\n"},
+      {"UTF-8 mark later is text", "[A]\n\xEF\xBB\xBFk=v\n", "[A]\n\xEF\xBB\xBFk=v\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(Reload(c.input), c.expected) << c.what;
 }

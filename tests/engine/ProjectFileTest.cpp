@@ -102,28 +102,123 @@ TEST(ProjectFile, StyleReadRules) {
   }
 }
 
+// A stored texture name is looked up in the Images folder only. A name that is not there
+// still gets its cache entry there (marked missing), so that the texture shows once the file
+// is copied in; nothing outside the folder is ever used.
 TEST(ProjectFile, TextureNamesStayInImages) {
   ProgramHome home;
   WriteAll(home.dir.File("secret.bmp"), "BM");
   struct {
     const char* stored;
     const char* name;
+    const char* entry;  // the cache entry's file in Images, nullptr for none
     bool found;
-  } cases[] = {{"C:\\pics\\wood.jpg", "wood.jpg", false},
-               {"C:\\pics\\wood.bmp", "wood.bmp", true},
-               {"WOOD.BMP", "WOOD.BMP", true},
-               {"../secret.bmp", "secret.bmp", false},
-               {"Images/../../etc", "etc", false},
-               {"..", "..", false},
-               {"x/", "", false}};
+  } cases[] = {{"C:\\pics\\wood.jpg", "wood.jpg", "wood.jpg", false},
+               {"C:\\pics\\wood.bmp", "wood.bmp", "wood.bmp", true},
+               {"WOOD.BMP", "WOOD.BMP", "wood.bmp", true},
+               {"../secret.bmp", "secret.bmp", "secret.bmp", false},
+               {"Images/../../etc", "etc", "etc", false},
+               {"..", "..", nullptr, false},
+               {"x/", "", nullptr, false}};
   for (auto& c : cases) {
     TINIDocument doc;
     doc.WriteString("B", "TextureFileName", c.stored);
     ZStyle style;
     style.LoadFromSection(doc, "B");
     EXPECT_EQ(style.TextureFileName, c.name) << c.stored;
-    EXPECT_EQ(style.Texture != nullptr, c.found) << c.stored;
+    if (!c.entry) {
+      EXPECT_EQ(style.Texture, nullptr) << c.stored;
+      continue;
+    }
+    ASSERT_NE(style.Texture, nullptr) << c.stored;
+    EXPECT_EQ(style.Texture->FileName, home.dir.File(std::string("Images/") + c.entry)) << c.stored;
+    EXPECT_EQ(FileExists(style.Texture->FileName), c.found) << c.stored;
+    EXPECT_EQ(style.Texture->Failed, !c.found) << c.stored;
   }
+}
+
+// A project opened on another machine names the pictures it lacks, each once, and draws the
+// objects without them; a file copied into Images afterwards is used at the next redraw.
+TEST(ProjectFile, MissingTexturesAreNamedOnceAndUsedWhenCopiedIn) {
+  ProgramHome home;
+  TINIDocument doc;
+  doc.LoadFromString(
+      "[Heading]\nNumOfButtons=4\n[Button0]\nTextureFileName=C:\\pics\\gone.bmp\n"
+      "[Button1]\nTextureFileName=wood.bmp\n[Button2]\nTextureFileName=other.jpg\n"
+      "[Button3]\nTextureFileName=gone.bmp\n");
+  ZButtonList scene;
+  scene.ReplaceFromINI(doc);
+  EXPECT_EQ(scene.MissingFiles, (std::vector<std::string>{"gone.bmp", "other.jpg"}));
+  XImageCacheObject* gone = scene.Button(0)->Style->Texture;
+  ASSERT_NE(gone, nullptr);
+  EXPECT_EQ(scene.Button(3)->Style->Texture, gone);
+  EXPECT_EQ(gone->GetGraphic()->Width(), 0);  // known missing: no read, no second report
+
+  XImage picture;
+  picture.SetSize(3, 2);
+  picture.SaveToFile(home.dir.File("Images/gone.bmp"));
+  EXPECT_EQ(gone->GetGraphic()->Width(), 3);
+
+  // Each load names its own missing files.
+  TINIDocument none;
+  none.LoadFromString("[Heading]\nNumOfButtons=1\n[Button0]\nTextureFileName=gone.bmp\n");
+  scene.ReplaceFromINI(none);
+  EXPECT_TRUE(scene.MissingFiles.empty());
+  scene.LoadFromINI(doc);
+  EXPECT_EQ(scene.MissingFiles, (std::vector<std::string>{"other.jpg"}));
+}
+
+// What makes a file a project: the "Heading" section that every save writes, also for a page
+// without objects. Pictures, plain texts, empty files and other INI files are refused by name.
+TEST(ProjectFile, RecognisedByItsHeading) {
+  ProgramHome home;
+  std::string saved;
+  {
+    ZButtonList empty;
+    TINIDocument doc;
+    empty.SaveToINI(doc);
+    doc.SaveToFile(home.dir.File("saved.zlm"));
+    saved = ReadAll(home.dir.File("saved.zlm"));
+  }
+  struct {
+    const char* what;
+    std::string bytes;
+    bool project;
+    int objects;
+  } cases[] = {
+      {"a saved page without objects", saved, true, 0},
+      {"a heading alone", "[Heading]\r\nGridX=8\r\n", true, 0},
+      {"a heading in other letter case", "[HEADING]\nNumOfButtons=1\n[Button0]\nButtonText=a\n", true, 1},
+      {"a project with a byte-order mark",
+       "\xEF\xBB\xBF[Heading]\r\nNumOfButtons=1\r\n[Button0]\r\nButtonText=a\r\n", true, 1},
+      {"a PNG picture", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01", 20), false, 0},
+      {"a plain text", "Dear diary,\nsome=thing\n", false, 0},
+      {"an empty file", "", false, 0},
+      {"another INI file", "[Settings]\nDefaultProject=x.zlm\n", false, 0},
+  };
+  int n = 0;
+  for (auto& c : cases) {
+    std::string f = home.dir.File("f" + std::to_string(n++) + ".zlm");
+    WriteAll(f, c.bytes);
+    TINIDocument doc;
+    if (!c.project) {
+      try {
+        LoadProjectFile(doc, f);
+        ADD_FAILURE() << c.what;
+      } catch (const EReadError& e) {
+        EXPECT_NE(e.Message.find(f), std::string::npos) << c.what;
+        EXPECT_NE(e.Message.find("not a project"), std::string::npos) << c.what;
+      }
+      continue;
+    }
+    EXPECT_NO_THROW(LoadProjectFile(doc, f)) << c.what;
+    EXPECT_TRUE(IsProjectDocument(doc)) << c.what;
+    ZButtonList scene;
+    scene.ReplaceFromINI(doc);
+    EXPECT_EQ(scene.Count(), c.objects) << c.what;
+  }
+  TINIDocument doc;
+  EXPECT_THROW(LoadProjectFile(doc, home.dir.File("missing.zlm")), EFOpenError);
 }
 
 TEST(ProjectFile, ColourTexts) {

@@ -20,6 +20,16 @@ TEST(PageFrame, EmptyStoreWhitePage) {
                 "MARGINHEIGHT=0 MARGINWIDTH=0><CENTER><TABLE></TABLE></CENTER></BODY></HTML>");
 }
 
+// The head editor stores each keyword as its caption, "=" and its switch; a caption may hold
+// "=" itself.
+TEST(PageFrame, KeywordsMayHoldEqualsSigns) {
+  XObject store;
+  store.WriteString("Key", "size=large=1\r\nw=h=0\r\nplain=1\r\nends==1\r\n");
+  THTML html;
+  BuildPageHTMLFromTable(html, "T", store, clWhite);
+  EXPECT_EQ(html.Head->Keywords, (std::vector<std::string>{"size=large", "plain", "ends="}));
+}
+
 TEST(PageFrame, EveryHeadLineInOrder) {
   XObject store;
   store.WriteString("Tit", "My \"best\" page");

@@ -43,19 +43,51 @@ TEST(ImageCache, LoadsOnceSharesByNameAndRereadsAfterUnload) {
   EXPECT_EQ(e->GetGraphic()->Width(), 6);
 }
 
-TEST(ImageCache, UnreadableFileFailsOnceUntilUnloaded) {
+// A file that failed raises once (the renderer reports it once) and is not tried again on the
+// next redraws while it stays as it is; once it changes on disk (copied in, mended), or the
+// user chooses it again, it is read again.
+TEST(ImageCache, FailedFileIsTriedAgainWhenItChangesOrIsChosenAgain) {
   TempDir dir;
-  std::string f = dir.Path() + "/bad.bmp";
-  WriteAll(f, "not a bitmap");
+  struct {
+    const char* what;
+    const char* before;  // nullptr: no file
+    bool chooseAgain;
+  } cases[] = {{"missing, then copied in", nullptr, false},
+               {"unreadable, then mended", "not a bitmap", false},
+               {"unreadable, chosen again", "not a bitmap", true}};
+  int n = 0;
+  for (auto& c : cases) {
+    std::string f = dir.File("t" + std::to_string(n++) + ".bmp");
+    if (c.before) WriteAll(f, c.before);
+    XImageCache cache;
+    XImageCacheObject* e = cache.GetEntry(f);
+    EXPECT_THROW(e->GetGraphic(), Exception) << c.what;
+    EXPECT_TRUE(e->Failed) << c.what;
+    EXPECT_FALSE(e->Loaded) << c.what;
+    // Unchanged: the next redraws neither read it nor raise again.
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(e->GetGraphic()->Width(), 0) << c.what;
+    if (c.chooseAgain) {
+      e->Retry();
+      EXPECT_THROW(e->GetGraphic(), Exception) << c.what;  // a new try, reported anew
+      EXPECT_EQ(e->GetGraphic()->Width(), 0) << c.what;
+      SavePlain(dir.File("fixed.bmp"), 2, 2, 0xFF000000u);
+      WriteAll(f, ReadAll(dir.File("fixed.bmp")));
+      e->Retry();
+    } else {
+      SavePlain(f, 2, 2, 0xFF000000u);
+    }
+    EXPECT_EQ(e->GetGraphic()->Width(), 2) << c.what;
+    EXPECT_TRUE(e->Loaded) << c.what;
+    EXPECT_FALSE(e->Failed) << c.what;
+  }
+  // Unload forgets a failure too.
+  std::string bad = dir.File("bad.bmp");
+  WriteAll(bad, "not a bitmap");
   XImageCache cache;
-  XImageCacheObject* e = cache.GetEntry(f);
+  XImageCacheObject* e = cache.GetEntry(bad);
   EXPECT_THROW(e->GetGraphic(), Exception);
-  EXPECT_TRUE(e->Failed);
-  EXPECT_FALSE(e->Loaded);
-  SavePlain(f, 2, 2, 0xFF000000u);  // not looked at again on the next redraw
-  EXPECT_EQ(e->GetGraphic()->Width(), 0);
   e->Unload();
-  EXPECT_EQ(e->GetGraphic()->Width(), 2);
+  EXPECT_THROW(e->GetGraphic(), Exception);
 }
 
 TEST(ImageCache, FindEqualImageLoadsInOrderUntilTheFirstEqual) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "engine/XBlend.h"
 #include "platform/MessageService.h"
@@ -236,6 +238,30 @@ TEST(XImageDispatch, ExtensionsReachTheirCodecs) {
   EXPECT_FALSE(FileExists(dir.Path() + "/k.TIF"));
   ASSERT_EQ(msgs.Rec.Shown.size(), 1u);
   EXPECT_EQ(msgs.Rec.Shown[0], "Sorry, TIF files are not supported");
+}
+
+// Every codec's save replaces the user's file the same way: through a symbolic link into the
+// real file, which keeps its permission bits.
+TEST(XImageDispatch, SavesFollowLinksAndKeepTheMode) {
+  TempDir dir;
+  XImage img;
+  Gradient(img, 8, 6);
+  img.SetPixelFormat(pf24bit);
+  for (const char* ext : {".jpg", ".bmp", ".ppm", ".png", ".gif", ".pcx", ".tga"}) {
+    std::string real = dir.File(std::string("real") + ext), link = dir.File(std::string("link") + ext);
+    WriteAll(real, "old");
+    ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+    img.SaveToFile(link);
+    struct stat st {};
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << ext;
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << ext;
+    XImage back;
+    back.LoadFromFile(real);
+    EXPECT_EQ(back.Width(), 8) << ext;
+  }
 }
 
 TEST(XImageSpacer, FortyTwoBytesTheToolsAccept) {

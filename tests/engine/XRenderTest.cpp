@@ -477,11 +477,12 @@ TEST(RenderButton, DegenerateAndOversizedObjects) {
   EXPECT_EQ(Px(p.bitmap, 5, 1), 0x0000FF00u);  // too wide to double: drawn plain
   EXPECT_EQ(Px(p.bitmap, 5, 3), Page::kBack);
 
-  // Too many pixels: cut at the bottom to the pixel bound.
-  TZLMButton& tall = p.Add(Rect(0, 0, 2000, 30000), 0);
+  // Larger than the largest page: cut at the bottom to the pixel bound.
+  TZLMButton& tall = p.Add(Rect(0, 0, 4000, 30000), 0);
   p.Render(tall);
-  EXPECT_EQ(ObjectImage().Width(), 2000);
-  EXPECT_EQ(ObjectImage().Height(), kMaxRenderPixels / 2000);
+  EXPECT_EQ(ObjectImage().Width(), 4000);
+  EXPECT_EQ(ObjectImage().Height(), kMaxRenderPixels / 4000);
+  EXPECT_GE(ObjectImage().Height(), MaxPageSide);
 
   // The double image grows with each antialiased object, but a wide one after a tall one
   // does not make it the square of both.
@@ -490,8 +491,33 @@ TEST(RenderButton, DegenerateAndOversizedObjects) {
     o.Style->IsAntialiased = true;
     p.Render(o);
   }
-  EXPECT_LE(int64_t(DoubleImage().Width()) * DoubleImage().Height(), kMaxRenderPixels);
+  EXPECT_LE(int64_t(DoubleImage().Width()) * DoubleImage().Height(), kMaxDoublePixels);
   EXPECT_GE(DoubleImage().Height(), 6000);
+}
+
+// Every object that fits the largest page is drawn whole, down to its last row; one too large
+// to be drawn twice the size for antialiasing is drawn plain, and counted so that the
+// window can say so.
+TEST(RenderButton, ObjectsAsLargeAsThePageRenderWhole) {
+  TakeAntialiasSkipped();
+  Page p(6000, 4000);
+  TZLMButton& full = p.Add(Rect(0, 0, 6000, 4000), 0);
+  full.Style->Color0 = 0x00FF00;
+  p.Render(full);
+  for (int y : {0, 2795, 2796, 3999})
+    for (int x : {0, 5999}) EXPECT_EQ(Px(p.bitmap, x, y), 0x0000FF00u) << x << "," << y;
+  EXPECT_EQ(TakeAntialiasSkipped(), 0);
+
+  full.Style->Color0 = 0x0000FF;
+  full.Style->IsAntialiased = true;
+  p.Render(full);
+  EXPECT_EQ(Px(p.bitmap, 5999, 3999), 0x00FF0000u);
+  EXPECT_EQ(TakeAntialiasSkipped(), 1);
+  EXPECT_EQ(TakeAntialiasSkipped(), 0);
+  TZLMButton& small = p.Add(Rect(10, 10, 50, 50), 4);
+  small.Style->IsAntialiased = true;
+  p.Render(small);
+  EXPECT_EQ(TakeAntialiasSkipped(), 0);
 }
 
 TEST(RenderScene, FillsTheRegionAndRendersWhatMeetsIt) {

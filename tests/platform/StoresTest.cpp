@@ -34,6 +34,19 @@ TEST(IniFile, KeepsForeignLinesAndUpdatesInPlace) {
   EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"Settings", "Added"}));
 }
 
+// Settings, tips, translations and keyword sets edited elsewhere may begin with a UTF-8
+// byte-order mark; the first section is still found, and a write updates it.
+TEST(IniFile, UTF8MarkAtTheStartIsSkipped) {
+  TempDir dir;
+  std::string f = dir.File("Settings.ini");
+  WriteAll(f, "\xEF\xBB\xBF[Settings]\r\nDefaultProject=a.zlm\r\n");
+  TIniFile ini(f);
+  EXPECT_EQ(ini.ReadString("Settings", "DefaultProject", ""), "a.zlm");
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"Settings"}));
+  ini.WriteString("Settings", "DefaultProject", "b.zlm");
+  EXPECT_EQ(ReadAll(f), "[Settings]\r\nDefaultProject=b.zlm\r\n");
+}
+
 TEST(IniFile, MissingFileReadsDefaultsAndWritesCreateIt) {
   TempDir dir;
   TIniFile ini(dir.File("sub/new.ini"));

@@ -2,8 +2,12 @@
 
 #include <climits>
 #include <clocale>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/Types.h"
 #include "tests/support/TestSupport.h"
@@ -177,6 +181,120 @@ TEST(Files, AtomicWriteReplacesAndLeavesNoTemporary) {
   for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.Path())) ++entries;
   EXPECT_EQ(entries, 1);
   EXPECT_THROW(ReadFileBytes(dir.File("missing")), EFOpenError);
+}
+
+struct FileFacts {
+  bool isLink;
+  mode_t mode;
+  nlink_t links;
+  uid_t uid;
+  gid_t gid;
+};
+
+FileFacts Facts(const std::string& name) {
+  struct stat st {};
+  EXPECT_EQ(lstat(name.c_str(), &st), 0) << name;
+  return {S_ISLNK(st.st_mode), mode_t(st.st_mode & 07777), st.st_nlink, st.st_uid, st.st_gid};
+}
+
+int EntriesIn(const std::string& folder) {
+  int n = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(folder)) ++n;
+  return n;
+}
+
+// What the user's file looks like after a save through each kind of name: a link is followed
+// to the real file, a second hard link still shows the new content, and the file keeps its
+// permission bits and its owner.
+TEST(Files, AtomicWriteKeepsLinksModeAndOwner) {
+  TempDir dir;
+  std::string real = dir.File("real.zlm");
+
+  // A symbolic link, relative, to a link beside it: the chain is followed to the real file.
+  WriteAll(real, "old");
+  ASSERT_EQ(symlink("real.zlm", dir.File("hop.zlm").c_str()), 0);
+  ASSERT_EQ(symlink(dir.File("hop.zlm").c_str(), dir.File("link.zlm").c_str()), 0);
+  WriteFileAtomic(dir.File("link.zlm"), "via link");
+  EXPECT_TRUE(Facts(dir.File("link.zlm")).isLink);
+  EXPECT_TRUE(Facts(dir.File("hop.zlm")).isLink);
+  EXPECT_FALSE(Facts(real).isLink);
+  EXPECT_EQ(ReadAll(real), "via link");
+
+  // A link whose file does not exist yet: the file is made where the link points.
+  ASSERT_EQ(symlink("made.zlm", dir.File("dangling.zlm").c_str()), 0);
+  WriteFileAtomic(dir.File("dangling.zlm"), "new");
+  EXPECT_TRUE(Facts(dir.File("dangling.zlm")).isLink);
+  EXPECT_EQ(ReadAll(dir.File("made.zlm")), "new");
+
+  // A hard link: both names show the new content, longer and then shorter than before.
+  ASSERT_EQ(link(real.c_str(), dir.File("hard.zlm").c_str()), 0);
+  for (std::string text : {"a longer content than before", "short"}) {
+    WriteFileAtomic(dir.File("hard.zlm"), text);
+    EXPECT_EQ(ReadAll(real), text);
+    EXPECT_EQ(ReadAll(dir.File("hard.zlm")), text);
+    EXPECT_EQ(Facts(real).links, 2u);
+  }
+
+  // Permission bits, also ones the umask would not give, and the owner.
+  for (mode_t mode : {mode_t(0600), mode_t(0640), mode_t(0604), mode_t(0755)}) {
+    std::string f = dir.File("mode.zlm");
+    WriteAll(f, "x");
+    ASSERT_EQ(chmod(f.c_str(), mode), 0);
+    WriteFileAtomic(f, "y");
+    EXPECT_EQ(Facts(f).mode, mode) << std::oct << mode;
+    EXPECT_EQ(ReadAll(f), "y");
+  }
+  if (geteuid() == 0) {
+    std::string f = dir.File("owned.zlm");
+    WriteAll(f, "x");
+    ASSERT_EQ(chown(f.c_str(), 4321, 4322), 0);
+    WriteFileAtomic(f, "y");
+    EXPECT_EQ(Facts(f).uid, 4321u);
+    EXPECT_EQ(Facts(f).gid, 4322u);
+  }
+  // A new file gets the usual permissions.
+  mode_t mask = umask(022);
+  WriteFileAtomic(dir.File("fresh.zlm"), "z");
+  umask(mask);
+  EXPECT_EQ(Facts(dir.File("fresh.zlm")).mode, mode_t(0644));
+
+  // No temporary stays behind.
+  for (auto& e : std::filesystem::directory_iterator(dir.Path()))
+    EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+}
+
+// A write that cannot finish (here: past the file size limit, which binds root too) leaves
+// the old file whole, through a link or a hard link as well, and nothing else beside it.
+TEST(Files, AtomicWriteThatFailsLeavesTheOldFile) {
+  TempDir dir;
+  WriteAll(dir.File("real.zlm"), "old content");
+  ASSERT_EQ(symlink("real.zlm", dir.File("link.zlm").c_str()), 0);
+  ASSERT_EQ(link(dir.File("real.zlm").c_str(), dir.File("hard.zlm").c_str()), 0);
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  for (const char* name : {"real.zlm", "link.zlm", "hard.zlm"})
+    EXPECT_THROW(WriteFileAtomic(dir.File(name), std::string(1000, 'n')), Exception) << name;
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(ReadAll(dir.File("real.zlm")), "old content");
+  EXPECT_EQ(Facts(dir.File("real.zlm")).links, 2u);
+  EXPECT_EQ(EntriesIn(dir.Path()), 3);
+
+  // Only a plain file is ever replaced: a pipe or a folder under the name stays as it is.
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  ASSERT_TRUE(ForceDirectories(dir.File("folder")));
+  for (const char* name : {"pipe", "folder"}) {
+    EXPECT_THROW(WriteFileAtomic(dir.File(name), "x"), EFCreateError) << name;
+    struct stat st {};
+    ASSERT_EQ(lstat(dir.File(name).c_str(), &st), 0);
+    EXPECT_EQ(S_ISFIFO(st.st_mode), std::string(name) == "pipe") << name;
+    EXPECT_EQ(S_ISDIR(st.st_mode), std::string(name) == "folder") << name;
+  }
+  EXPECT_EQ(EntriesIn(dir.Path()), 5);
 }
 
 TEST(Colours, IdentifiersAndHexText) {

@@ -276,7 +276,10 @@ TEST(EditHTMLHead, KeywordLinesOfTheStore) {
       {"gamma=-3", {"gamma", true}},
       {"delta=yes", {"delta", true}},  // not a number: on
       {"eps=", {"eps", true}},
-      {"a=b=0", {"a", true}},  // the value is all after the first "="
+      // The switch is after the last "=", so a keyword may hold "=" itself.
+      {"a=b=0", {"a=b", false}},
+      {"a=b=1", {"a=b", true}},
+      {"x==0", {"x=", false}},
       {"lonely", {"", true}},  // no "=": no caption
       {"0", {"", false}},      // ... and off when the line is the number 0
       {"=0", {"", false}},
@@ -291,6 +294,40 @@ TEST(EditHTMLHead, KeywordLinesOfTheStore) {
   EXPECT_EQ(form.KeywordsText(), "one=1\r\ntwo=0\r\nthree=1\r\n");
   form.SetKeywordsText("");
   EXPECT_EQ(form.KeywordsText(), "");
+}
+
+// A keyword holding "=" comes back after OK and reopening as it was typed, switched as it
+// was; a keyword set holding such a caption loads it whole.
+TEST(EditHTMLHead, KeywordsWithEqualsSignsReadBackExactly) {
+  TFormEditHTMLHead form;
+  ZButtonList scene;
+  ASSERT_TRUE(EditWith(
+      form, scene,
+      [&] {
+        form.AddKeyword("size=large", false);
+        form.AddKeyword("a=b=c", true);
+        form.AddKeyword("ends=", false);
+      },
+      &TFormEditHTMLHead::ButtonOK));
+  const std::vector<Keyword> typed{{"size=large", false}, {"a=b=c", true}, {"ends=", false}};
+  std::vector<Keyword> shown;
+  ASSERT_TRUE(EditWith(
+      form, scene, [&] { shown = Keywords(form); }, &TFormEditHTMLHead::ButtonOK));
+  EXPECT_EQ(shown, typed);
+
+  TempDir dir;
+  // Written by an editor that begins the file with a UTF-8 byte-order mark.
+  WriteAll(dir.File("eq.met"),
+           "\xEF\xBB\xBF[Header]\r\nItemCount=2\r\n[Item0]\r\nCaption=w=h\r\nChecked=0\r\n"
+           "[Item1]\r\nCaption = k=v \r\nChecked=1\r\n");
+  form.LoadKeywordSet(dir.File("eq.met"), false);
+  EXPECT_EQ(Keywords(form), (std::vector<Keyword>{{"w=h", false}, {"k=v", true}}));
+  form.SetKeywordsText(form.KeywordsText());
+  EXPECT_EQ(Keywords(form), (std::vector<Keyword>{{"w=h", false}, {"k=v", true}}));
+  form.SaveKeywordSet(dir.File("again.met"));
+  form.ListView->clear();
+  form.LoadKeywordSet(dir.File("again.met"), false);
+  EXPECT_EQ(Keywords(form), (std::vector<Keyword>{{"w=h", false}, {"k=v", true}}));
 }
 
 TEST(EditHTMLHead, KeywordCommands) {

@@ -183,6 +183,90 @@ TEST_F(ImageMap, SaveWritesTheHtmlAndTheImageUnderTheChosenName) {
   EXPECT_EQ(form.FileName, chosen);
 }
 
+// The HTML and the picture are never one file: the HTML file keeps a name ending in ".htm" or
+// ".html" and has ".htm" in place of any other extension, the picture takes the HTML file's
+// name with its own extension, and the user is told both names.
+TEST_F(ImageMap, SaveNeverWritesThePictureOverTheHtml) {
+  struct {
+    const char* chosen;
+    bool png;
+    const char* html;
+    const char* picture;
+  } cases[] = {{"a.png", true, "a.htm", "a.png"}, {"b.jpg", false, "b.htm", "b.jpg"},
+               {"c.jpg", true, "c.htm", "c.png"}, {"d.HTML", true, "d.HTML", "d.png"},
+               {"e", false, "e.htm", "e.jpg"},    {"f.htm", true, "f.htm", "f.png"},
+               {"g.Htm", false, "g.Htm", "g.jpg"}};
+  for (auto& c : cases) {
+    std::string chosen = home.File(c.chosen);
+    SetDialogHook([&](TCommonDialog& d) {
+      dynamic_cast<TSaveDialog&>(d).FileName = chosen;
+      return true;
+    });
+    form.RadioButtonPNG->setChecked(c.png);
+    form.RadioButtonJPG->setChecked(!c.png);
+    services.Boxes.clear();
+    form.ButtonSaveClick();
+    std::string html = home.File(c.html), picture = home.File(c.picture);
+    EXPECT_EQ(form.FileName, html) << c.chosen;
+    EXPECT_EQ(ReadAll(html).substr(0, 8), "<HTML>\r\n") << c.chosen;
+    EXPECT_NE(ReadAll(html).find(std::string("SRC=\"") + c.picture + "\""), std::string::npos) << c.chosen;
+    std::string bytes = ReadAll(picture);
+    ASSERT_GE(bytes.size(), 3u) << c.chosen;
+    EXPECT_EQ(bytes.substr(0, 3), c.png ? "\x89PN" : "\xFF\xD8\xFF") << c.chosen;
+    ASSERT_EQ(services.Boxes.size(), 1u) << c.chosen;
+    EXPECT_NE(services.Boxes[0].text.find(html), std::string::npos) << c.chosen;
+    EXPECT_NE(services.Boxes[0].text.find(picture), std::string::npos) << c.chosen;
+  }
+
+  // The HTML file under its changed name already exists: the user is asked first, and "No"
+  // writes nothing.
+  WriteAll(home.File("h.htm"), "mine");
+  std::string chosen = home.File("h.png");
+  SetDialogHook([&](TCommonDialog& d) {
+    dynamic_cast<TSaveDialog&>(d).FileName = chosen;
+    return true;
+  });
+  form.RadioButtonPNG->setChecked(true);
+  services.Boxes.clear();
+  services.Answers = {IDNO};
+  form.ButtonSaveClick();
+  ASSERT_EQ(services.Boxes.size(), 1u);
+  EXPECT_NE(services.Boxes[0].text.find(home.File("h.htm")), std::string::npos);
+  EXPECT_EQ(ReadAll(home.File("h.htm")), "mine");
+  EXPECT_FALSE(fs::exists(chosen));
+  services.Answers = {IDYES};
+  form.ButtonSaveClick();
+  EXPECT_EQ(ReadAll(home.File("h.htm")).substr(0, 6), "<HTML>");
+  EXPECT_TRUE(fs::exists(chosen));
+
+  // Set from outside to a picture's name, the files are refused before anything is written.
+  form.FileName = home.File("i.png");
+  form.RadioButtonPNG->setChecked(true);
+  EXPECT_THROW(form.ButtonPreviewClick(), Exception);
+  EXPECT_FALSE(fs::exists(home.File("i.png")));
+}
+
+// A link typed in a row tells the caller before the first change of each showing, so that
+// the page can take its undo snapshot and count the change; filling the rows does not.
+TEST_F(ImageMap, EditedLinksAreAnnouncedOncePerShowing) {
+  int calls = 0;
+  form.OnLinksChanging = [&] { ++calls; };
+  form.show();
+  EXPECT_EQ(calls, 0);
+  form.ScrollBar1->setValue(0);
+  form.Edit[0]->setText("a.htm");  // the same link: no change
+  EXPECT_EQ(calls, 0);
+  form.Edit[0]->setText("new.htm");
+  form.Edit[2]->setText("other.htm");
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(page.scene.Button(0)->LinkAddress, "new.htm");
+  form.hide();
+  form.show();
+  form.Edit[0]->setText("again.htm");
+  EXPECT_EQ(calls, 2);
+  form.hide();
+}
+
 TEST_F(ImageMap, PreviewWritesPreviewHtmAndAPngAndOpensIt) {
   form.ButtonPreviewClick();
   EXPECT_EQ(ReadAll(home.File("preview.htm")), WithCRLF(kGolden));

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "POP/gui/PopDialogs.h"
+#include "app/forms/Unitedithtmlhead.h"
 #include "app/forms/Uniteditprojectsize.h"
 #include "app/forms/Unitgridsize.h"
 #include "app/forms/Unitresize.h"
@@ -265,14 +266,190 @@ TEST(EditCommands, UndoAfterEachKindOfCommand) {
     w->MIUndo->trigger();
     EXPECT_EQ(SceneText(*w), before);
     EXPECT_FALSE(w->UndoAvailable);
-    // After New the old page is back but no longer saved anywhere under its name.
-    EXPECT_EQ(w->ChangeCount, isNew ? -1 : 0);
+    // After New the old page is back under its own name, as saved there.
+    EXPECT_EQ(w->ChangeCount, 0);
+    EXPECT_EQ(w->ProjectFileName, home.dir.File("edit.zlm"));
     // A second undo does nothing.
     w->Scene->Button(2)->Bounds = TRect(0, 0, 10, 10);
     const std::string now = SceneText(*w);
     w->MIUndo->trigger();
     EXPECT_EQ(SceneText(*w), now);
   }
+}
+
+// Answers the next file dialogs with this name.
+struct ChooseFile {
+  explicit ChooseFile(const std::string& name) {
+    SetDialogHook([name](TCommonDialog& d) {
+      static_cast<TOpenDialog&>(d).FileName = name;
+      return true;
+    });
+  }
+  ~ChooseFile() { SetDialogHook(nullptr); }
+};
+
+// The page as a whole: the objects with the page keys, the head settings and the file name.
+struct PageState {
+  std::string scene;
+  int width, height, grid;
+  std::string title, fileName;
+  bool operator==(const PageState&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const PageState& s) {
+  return os << s.fileName << " " << s.width << "x" << s.height << " grid " << s.grid << " title '" << s.title
+            << "'\n"
+            << s.scene;
+}
+PageState StateOf(TFormMain& w) {
+  return {SceneText(w),   w.Scene->Page->Width(),     w.Scene->Page->Height(),
+          w.Scene->GridX, w.Scene->ReadString("Tit"), w.ProjectFileName};
+}
+
+// Undo brings back the page the snapshot was taken from, whole: its objects, its size, grid,
+// colour and head settings, and the file it belonged to with its caption and the count that
+// goes with it; a snapshot never comes back under another file's name.
+TEST(EditCommands, UndoRestoresTheWholePageAndItsFileName) {
+  TFormEditHTMLHead head;
+  FormEditHTMLHead = &head;
+  auto editTitle = [](TFormMain& w, const char* title) {
+    WhileModal([title](QWidget* d) {
+      auto* f = static_cast<TFormEditHTMLHead*>(d);
+      f->EditTitle->setText(title);
+      f->ButtonOK->click();
+    });
+    w.MIEditHTMLHeader->trigger();
+  };
+  struct Case {
+    const char* what;
+    std::function<void(ProgramHome&, TFormMain&)> command;
+    int countAfterUndo;  // 1: unsaved (not 0)
+    std::function<void(ProgramHome&, TFormMain&)> prepare = {};
+  } cases[] = {
+      // A change, then another project opened without saving it: the undo goes back to the
+      // first project as it is in its file.
+      {"open another project",
+       [](ProgramHome& home, TFormMain& w) {
+         w.MIDelete->trigger();
+         const std::string other =
+             WriteTestProject(home.dir.File("other.zlm"), {{"X", 8, 8, 64, 32}}, 400, 300, "clRed");
+         ChooseFile file(other);
+         home.services.Answers = {IDNO};
+         w.MIOpenProject->trigger();
+         ASSERT_EQ(w.ProjectFileName, other);
+       },
+       0},
+      {"new project",
+       [](ProgramHome& home, TFormMain& w) {
+         home.services.Answers = {IDYES};
+         w.MINewProject->trigger();
+         ASSERT_EQ(w.Scene->Page->Width(), 640);
+       },
+       0},
+      {"new project after declining to save",
+       [](ProgramHome& home, TFormMain& w) {
+         home.services.Answers = {IDNO, IDYES};
+         w.MINewProject->trigger();
+         ASSERT_TRUE(w.ProjectFileName.empty());
+       },
+       1, [](ProgramHome&, TFormMain& w) { QTest::keyClick(w.ScrollBox, Qt::Key_Right); }},
+      {"page size",
+       [](ProgramHome&, TFormMain& w) {
+         WhileModal([](QWidget* d) {
+           auto* f = static_cast<TFormEditProjectSize*>(d);
+           f->Edit1->setText("500");
+           f->Edit1Exit(f->Edit1);
+           f->ButtonOK->click();
+         });
+         w.MISetPageSize->trigger();
+         ASSERT_EQ(w.Scene->Page->Width(), 500);
+       },
+       0},
+      {"grid size",
+       [](ProgramHome&, TFormMain& w) {
+         WhileModal([](QWidget* d) {
+           auto* f = static_cast<TFormGridSize*>(d);
+           f->Edit1->setText("16");
+           f->ButtonOK->click();
+         });
+         w.MenuItemSetGridSize->trigger();
+         ASSERT_EQ(w.Scene->GridX, 16);
+       },
+       0},
+      {"head settings", [&](ProgramHome&, TFormMain& w) { editTitle(w, "New title"); }, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramHome home;
+    const std::string p = WriteProject(home, "edit.zlm", kThree);
+    auto w = Start(p);
+    w->Scene->WriteString("Tit", "Old title");
+    SelectTexts(*w, "A");
+    if (c.prepare) c.prepare(home, *w);
+    const PageState before = StateOf(*w);
+    const std::string file = ReadAll(p);
+    c.command(home, *w);
+    EXPECT_TRUE(w->UndoAvailable);
+    w->MIUndo->trigger();
+    EXPECT_EQ(StateOf(*w), before);
+    EXPECT_EQ(w->PanelScene->size(), QSize(320, 200));
+    EXPECT_TRUE(w->windowTitle().endsWith(QString::fromStdString("[" + p + "]")))
+        << w->windowTitle().toStdString();
+    if (c.countAfterUndo == 0) EXPECT_EQ(w->ChangeCount, 0);
+    else EXPECT_NE(w->ChangeCount, 0);
+    // Closing asks about this file only, and only when the page differs from it.
+    home.services.Answers = {IDNO};
+    home.TakeBoxes();
+    TCloseAction action = caNone;
+    w->FormClose(nullptr, action);
+    if (c.countAfterUndo == 0) EXPECT_TRUE(home.TakeBoxes().empty());
+    else EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"Save changes to " + p + "?"}));
+    EXPECT_EQ(ReadAll(p), file);
+  }
+
+  {
+    SCOPED_TRACE("an undo of an earlier command keeps the head edited since");
+    ProgramHome home;
+    auto w = Start(WriteProject(home, "edit.zlm", kThree));
+    SelectTexts(*w, "A");
+    w->MIDelete->trigger();
+    editTitle(*w, "Kept title");
+    w->MIUndo->trigger();  // undoes the head edit, the last command
+    EXPECT_EQ(w->Scene->ReadString("Tit"), "");
+    EXPECT_EQ(Order(*w), "B@160,40 C@40,120");
+    EXPECT_NE(w->ChangeCount, 0);
+  }
+  FormEditHTMLHead = nullptr;
+}
+
+// An undo that goes back to another file's page first asks about unsaved work on the page
+// that is open, as opening or starting a page does; Cancel keeps everything.
+TEST(EditCommands, UndoIntoAnotherFileAsksAboutTheOpenPageFirst) {
+  ProgramHome home;
+  const std::string first = WriteProject(home, "first.zlm", kThree);
+  const std::string second = WriteProject(home, "second.zlm", {{"X", 8, 8, 64, 32}});
+  auto w = Start(first);
+  SelectTexts(*w, "A");
+  w->MIDelete->trigger();
+  home.services.Answers = {IDNO};
+  {
+    ChooseFile file(second);
+    w->MIOpenProject->trigger();
+  }
+  ASSERT_EQ(w->ProjectFileName, second);
+  SelectTexts(*w, "X");
+  QTest::keyClick(w->ScrollBox, Qt::Key_Right);  // moved, not undoable, unsaved
+  ASSERT_NE(w->ChangeCount, 0);
+  home.TakeBoxes();
+  home.services.Answers = {IDCANCEL};
+  w->MIUndo->trigger();
+  EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"Save changes to " + second + "?"}));
+  EXPECT_EQ(w->ProjectFileName, second);
+  EXPECT_EQ(Order(*w), "X@10,8");
+  EXPECT_TRUE(w->UndoAvailable);
+  home.services.Answers = {IDNO};
+  w->MIUndo->trigger();
+  EXPECT_EQ(w->ProjectFileName, first);
+  EXPECT_EQ(Order(*w), "A@40,40 B@160,40 C@40,120");
 }
 
 TEST(EditCommands, UndoScrollsBackToWhereTheSnapshotWasTaken) {
@@ -302,10 +479,16 @@ TEST(EditCommands, TheChangeCountAfterUndoTellsUnsavedPages) {
     home.services.Answers = {IDYES};
     w->MINewProject->trigger();
     w->MIUndo->trigger();
-    ASSERT_EQ(w->ChangeCount, -1);
+    ASSERT_EQ(w->ChangeCount, 0);  // the saved page is back under its name
     SelectTexts(*w, "A");
     w->MIDelete->trigger();
     EXPECT_NE(w->ChangeCount, 0);
+    w->MIUndo->trigger();
+    EXPECT_EQ(w->ChangeCount, 0);
+    // The same after a new page whose old one was not saved: it comes back unsaved.
+    QTest::keyClick(w->ScrollBox, Qt::Key_Right);
+    home.services.Answers = {IDNO, IDYES};
+    w->MINewProject->trigger();
     w->MIUndo->trigger();
     EXPECT_NE(w->ChangeCount, 0);
   }
@@ -521,7 +704,7 @@ TEST(EditCommands, TheGridSizeDialogKeepsItsLimits) {
     EXPECT_EQ(w->Scene->GridX, c.grid);
     EXPECT_EQ(w->Scene->GridY, c.grid);
     EXPECT_EQ(w->ChangeCount, c.grid != 8 ? 1 : 0);
-    EXPECT_FALSE(w->UndoAvailable);
+    EXPECT_EQ(w->UndoAvailable, c.grid != 8);  // a change of the grid can be undone
   }
 }
 
@@ -557,7 +740,7 @@ TEST(EditCommands, PageSizeThroughItsDialog) {
     EXPECT_EQ(w->PanelScene->size(), QSize(c.w, c.h));
     EXPECT_EQ(w->PaintBox->size(), QSize(c.w, c.h));
     EXPECT_EQ(w->ChangeCount, c.ok ? 1 : 0);
-    EXPECT_FALSE(w->UndoAvailable);
+    EXPECT_EQ(w->UndoAvailable, c.ok);  // a change of the page size can be undone
     if (c.ok) {
       EXPECT_EQ(PagePixel(*w, c.w - 1, c.h - 1), 0xFFFFFFu);  // the new part is page
     }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <memory>
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextEdit>
 #include <QWheelEvent>
@@ -268,6 +270,66 @@ TEST(EditingSurface, MovesSnapAndClampAtThePageEdges) {
   Drag(*w, 200, 60, 300, 60);
   EXPECT_EQ(B(*w, 1), TRect(240, 40, 320, 80));
   EXPECT_EQ(B(*w, 0), TRect(83, 5, 163, 45));
+}
+
+// One offset moves the whole selection, by mouse and by key, and it is limited so that no
+// selected object goes further off the page than it is: an object already beyond an edge
+// stops the move that way, and never pushes the others off the page.
+TEST(EditingSurface, OneOffsetForTheSelectionKeepsEveryObjectOnThePage) {
+  Home home;
+  // A on a 400 x 200 page, B beyond its right edge.
+  auto w = Start(FixtureProject(home, {{"A", 40, 40, 120, 80}, {"B", 600, 40, 700, 80}}, 400, 200));
+  w->Scene->AlignToGrid = false;
+  struct Case {
+    const char* what;
+    std::function<void(TFormMain&)> act;
+    int dx, dy;  // the offset both objects get
+  } cases[] = {
+      {"drag right by 8", [](TFormMain& w) { Drag(w, 80, 60, 88, 60); }, 0, 0},
+      {"drag left by 8", [](TFormMain& w) { Drag(w, 80, 60, 72, 60); }, -8, 0},
+      {"drag far left", [](TFormMain& w) { Drag(w, 80, 60, -500, 60); }, -40, 0},
+      {"drag far down", [](TFormMain& w) { Drag(w, 80, 60, 80, 900); }, 0, 120},
+      {"drag far up and left", [](TFormMain& w) { Drag(w, 80, 60, -900, -900); }, -40, -40},
+      {"arrow right", [](TFormMain& w) { QTest::keyClick(w.ScrollBox, Qt::Key_Right); }, 0, 0},
+      {"arrow left", [](TFormMain& w) { QTest::keyClick(w.ScrollBox, Qt::Key_Left); }, -2, 0},
+      {"arrow down", [](TFormMain& w) { QTest::keyClick(w.ScrollBox, Qt::Key_Down); }, 0, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    w->Scene->Button(0)->Bounds = TRect(40, 40, 120, 80);
+    w->Scene->Button(1)->Bounds = TRect(600, 40, 700, 80);
+    w->Scene->SelectAll();
+    w->Scene->Current = w->Scene->Button(0);
+    w->RedrawScene(true);
+    w->ScrollBox->setFocus();
+    c.act(*w);
+    EXPECT_EQ(B(*w, 0), TRect(40 + c.dx, 40 + c.dy, 120 + c.dx, 80 + c.dy));
+    EXPECT_EQ(B(*w, 1), TRect(600 + c.dx, 40 + c.dy, 700 + c.dx, 80 + c.dy));
+  }
+
+  // At the edge the arrows stop; away from it they move again.
+  w->Scene->SelectNone();
+  w->Scene->Button(0)->Bounds = TRect(316, 40, 396, 80);
+  w->Scene->Button(0)->SetSelected(true);
+  w->Scene->Current = w->Scene->Button(0);
+  for (int i = 0; i < 4; ++i) QTest::keyClick(w->ScrollBox, Qt::Key_Right);
+  EXPECT_EQ(B(*w, 0), TRect(320, 40, 400, 80));
+  for (int i = 0; i < 30; ++i) QTest::keyClick(w->ScrollBox, Qt::Key_Up);
+  EXPECT_EQ(B(*w, 0), TRect(320, 0, 400, 40));
+  QTest::keyClick(w->ScrollBox, Qt::Key_Left);
+  EXPECT_EQ(B(*w, 0), TRect(318, 0, 398, 40));
+}
+
+// An antialiased object too large to be drawn twice its size is drawn plain, and the status
+// bar says so.
+TEST(EditingSurface, AntialiasingSkippedForSizeIsShownInTheStatusBar) {
+  Home home;
+  auto w = Start(FixtureProject(home, {{"Big", 0, 0, 2100, 2100}, {"Small", 2200, 0, 2300, 50}}, 2400, 2200,
+                                "IsAntialiased=1\n"));
+  w->StatusBar->clearMessage();
+  w->RedrawScene(true);
+  EXPECT_EQ(w->StatusBar->currentMessage().toStdString(),
+            "1 object is too large for antialiasing and drawn without it.");
 }
 
 TEST(EditingSurface, CornerResizesKeepTheMinimumAndResizeTheWholeSelection) {

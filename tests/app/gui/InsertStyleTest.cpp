@@ -164,6 +164,35 @@ TEST(InsertCommands, APictureBecomesAnObjectOfItsSizeWithItAsTexture) {
   EXPECT_NE(boxes[0].find("could not be read"), std::string::npos);
 }
 
+// A picture that failed is read again when it is chosen again: here one that lies in the
+// Images folder itself (used in place), broken at first and mended under the same name.
+TEST(InsertCommands, APictureThatFailedIsReadAgainWhenChosenAgain) {
+  StyleWindows s;
+  const std::string file = s.home.dir.File("Images/mended.bmp");
+  WriteAll(file, "BM this is no picture");
+  DialogAnswers dialogs([&](TCommonDialog& d) {
+    static_cast<TOpenDialog&>(d).FileName = file;
+    return true;
+  });
+  s.w->TBInsertPicture->trigger();
+  ASSERT_EQ(s.w->Scene->Count(), 4);
+  EXPECT_EQ(s.Obj(3)->Style->Texture, nullptr);
+  std::vector<std::string> boxes = s.home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("could not be read"), std::string::npos);
+
+  XImage picture;
+  picture.SetSize(20, 10);
+  picture.Canvas().Brush.SetColor(0x3366CC);
+  picture.Canvas().FillRect(TRect(0, 0, 20, 10));
+  picture.SaveToFile(file);
+  s.w->TBInsertPicture->trigger();
+  ASSERT_EQ(s.w->Scene->Count(), 5);
+  ASSERT_NE(s.Obj(4)->Style->Texture, nullptr);
+  EXPECT_EQ(s.Obj(4)->Bounds, R(10, 10, 30, 20));
+  EXPECT_TRUE(s.home.TakeBoxes().empty());
+}
+
 // --- Style controls ---
 
 struct StyleCase {

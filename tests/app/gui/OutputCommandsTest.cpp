@@ -293,6 +293,37 @@ TEST(OutputCommands, PreviewGivesTheImageMapTheCropAndItsBounds) {
   FormImageMap = nullptr;
 }
 
+// Link addresses typed in the image-map dialog are a change of the page: Exit asks to save
+// them, and Undo takes them back, however the dialog was closed.
+TEST(OutputCommands, ImageMapLinksCountAsAChangeThatCanBeUndone) {
+  for (bool accept : {true, false}) {
+    SCOPED_TRACE(accept ? "OK" : "Cancel");
+    ProgramHome home;
+    auto w = StartOnOutputProject(home);
+    TFormImageMap map;
+    FormImageMap = &map;
+    const std::string before = w->Scene->Button(0)->LinkAddress;
+    WhenShown<TFormImageMap>(accept, [](TFormImageMap* d) {
+      d->Edit[0]->setText("typed.htm");
+      d->Edit[0]->setText("typed-again.htm");
+    });
+    w->MIPreviewInBrowser->trigger();
+    EXPECT_EQ(w->Scene->Button(0)->LinkAddress, "typed-again.htm");
+    EXPECT_NE(w->ChangeCount, 0);
+    ASSERT_TRUE(w->UndoAvailable);
+    home.TakeBoxes();
+    home.services.Answers = {IDCANCEL};
+    TCloseAction action = caFree;
+    w->FormClose(nullptr, action);
+    EXPECT_EQ(action, caNone);
+    EXPECT_EQ(home.TakeBoxes().size(), 1u);
+    w->MIUndo->trigger();
+    EXPECT_EQ(w->Scene->Button(0)->LinkAddress, before);
+    EXPECT_EQ(w->ChangeCount, 0);
+    FormImageMap = nullptr;
+  }
+}
+
 // Print fits the crop on the page once the print dialog is confirmed; page setup is the shared
 // printer-setup dialog.
 TEST(OutputCommands, PrintAndPageSetup) {
@@ -336,7 +367,7 @@ TEST(OutputCommands, HeadEditsCountAsUnsavedChanges) {
     int before;
     bool accept;
     int after;
-  } cases[] = {{0, true, 1}, {3, true, 4}, {-1, true, -2}, {0, false, 0}, {2, false, 2}};
+  } cases[] = {{0, true, 1}, {3, true, 4}, {-1, true, 1}, {0, false, 0}, {2, false, 2}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.before) + (c.accept ? " OK" : " Cancel"));
     w->ChangeCount = c.before;

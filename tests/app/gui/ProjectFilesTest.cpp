@@ -14,6 +14,7 @@
 #include <QListWidget>
 
 #include "POP/gui/PopDialogs.h"
+#include "engine/XImage.h"
 #include "platform/WaitIndicator.h"
 #include "tests/support/ProgramHome.h"
 
@@ -267,7 +268,8 @@ TEST(ProjectFiles, SaveAsForcesTheExtensionBeforeTheOverwriteQuestion) {
     auto w = StartMainWindow({p});
     const std::string before = home.Setting("Settings", "DefaultProject");
     const std::string target = home.dir.File("other.zlm");
-    if (c.exists) WriteAll(target, "old");
+    // What is there is no project: a replaced file keeps none of its sections.
+    if (c.exists) WriteAll(target, "old\r\n[Settings]\r\nLanguage=EN\r\n");
     // A file of the typed name (not .zlm) is never the question's subject nor touched.
     WriteAll(home.dir.File("other.txt"), "text");
     w->ChangeCount = 2;
@@ -287,6 +289,7 @@ TEST(ProjectFiles, SaveAsForcesTheExtensionBeforeTheOverwriteQuestion) {
     }
     EXPECT_EQ(ReadAll(home.dir.File("other.txt")), "text");
     EXPECT_EQ(ReadAll(target).substr(0, 9) == "[Heading]", c.written);
+    if (c.exists) EXPECT_EQ(ReadAll(target).find("[Settings]") == std::string::npos, c.written);
     EXPECT_EQ(w->ProjectFileName, c.written ? target : p);
     EXPECT_EQ(w->ChangeCount, c.written ? 0 : 2);
     EXPECT_EQ(home.Setting("Settings", "DefaultProject"), c.written ? target : before);
@@ -360,6 +363,11 @@ TEST(ProjectFiles, OpeningABrokenFileKeepsTheCurrentPage) {
       {"missing", "gone.zlm"},
       {"a folder", "Is a directory"},
       {"bad colour", "not a colour"},
+      // Files that are no projects at all, chosen under "All Files".
+      {"a picture", "is not a project file"},
+      {"a text", "is not a project file"},
+      {"an empty file", "is not a project file"},
+      {"another INI file", "is not a project file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -376,7 +384,15 @@ TEST(ProjectFiles, OpeningABrokenFileKeepsTheCurrentPage) {
       WriteAll(bad,
                "[Heading]\r\nBGColor=not a "
                "colour\r\nNumOfButtons=1\r\nProjectWidth=64\r\n[Button0]\r\nButtonText=x\r\n");
+    } else if (std::string(c.what) != "missing") {
+      const std::string what = c.what;
+      bad = home.dir.File(what == "a picture" ? "splash.png" : "notes.txt");
+      WriteAll(bad, what == "a picture"          ? std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
+                    : what == "a text"           ? std::string("Shopping: bread=2, milk\n")
+                    : what == "another INI file" ? std::string("[Settings]\r\nLanguage=EN\r\n")
+                                                 : std::string());
     }
+    const std::string badBytes = FileExists(bad) ? ReadAll(bad) : std::string();
     auto w = StartMainWindow();
     dialogs.answers = {good};
     w->MIOpenProject->trigger();
@@ -400,7 +416,100 @@ TEST(ProjectFiles, OpeningABrokenFileKeepsTheCurrentPage) {
     // The page saved now still goes to the file it came from, whole.
     w->MISave->trigger();
     EXPECT_NE(ReadAll(good).find("NumOfButtons=3"), std::string::npos);
+    if (FileExists(bad)) EXPECT_EQ(ReadAll(bad), badBytes);
   }
+}
+
+// A project is known by its [Heading] section, whatever else it holds: a page without objects
+// and a file that begins with a UTF-8 byte-order mark open as the projects they are.
+TEST(ProjectFiles, ProjectsOpenByTheirHeading) {
+  struct Case {
+    const char* what;
+    std::string text;
+    int objects;
+  } cases[] = {
+      {"no objects", "[Heading]\r\nNumOfButtons=0\r\nProjectWidth=200\r\nProjectHeight=100\r\n", 0},
+      {"byte-order mark", "\xEF\xBB\xBF" + ProjectText(2), 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramHome home;
+    Dialogs dialogs;
+    const std::string p = home.dir.File("page.zlm");
+    WriteAll(p, c.text);
+    auto w = StartMainWindow();
+    dialogs.answers = {p};
+    w->MIOpenProject->trigger();
+    EXPECT_TRUE(home.TakeBoxes().empty());
+    EXPECT_EQ(w->ProjectFileName, p);
+    EXPECT_EQ(w->Scene->Count(), c.objects);
+    EXPECT_EQ(w->ChangeCount, 0);
+  }
+}
+
+// A project opened on a machine that lacks some of its pictures names them, once per load;
+// the objects are drawn without them, and a picture copied into Images afterwards shows at
+// the next redraw.
+TEST(ProjectFiles, MissingPicturesAreNamedOncePerLoad) {
+  ProgramHome home;
+  Dialogs dialogs;
+  const std::string p = home.dir.File("pictures.zlm");
+  WriteAll(p,
+           "[Heading]\r\nNumOfButtons=3\r\nProjectWidth=200\r\nProjectHeight=100\r\n"
+           "[Button0]\r\nRectLeft=0\r\nRectTop=0\r\nRectRight=40\r\nRectBottom=40\r\nShape=0\r\n"
+           "TextureFileName=C:\\art\\gone one.bmp\r\n"
+           "[Button1]\r\nRectLeft=50\r\nRectTop=0\r\nRectRight=90\r\nRectBottom=40\r\nShape=0\r\n"
+           "TextureFileName=gone one.bmp\r\n"
+           "[Button2]\r\nRectLeft=100\r\nRectTop=0\r\nRectRight=140\r\nRectBottom=40\r\nShape=0\r\n"
+           "TextureFileName=gone two.jpg\r\n");
+  auto w = StartMainWindow();
+  home.TakeBoxes();
+  for (int load = 0; load < 2; ++load) {
+    dialogs.answers = {p};
+    w->MIOpenProject->trigger();
+    w->RedrawScene(true);
+    std::vector<std::string> boxes = home.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u) << load;
+    EXPECT_NE(boxes[0].find("gone one.bmp"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find("gone two.jpg"), std::string::npos) << boxes[0];
+    EXPECT_EQ(boxes[0].find("gone one.bmp"), boxes[0].rfind("gone one.bmp")) << boxes[0];
+  }
+  EXPECT_EQ(w->ProjectFileName, p);
+
+  XImage picture;
+  picture.SetSize(4, 4);
+  picture.Canvas().Brush.SetColor(0x0000FF);  // red
+  picture.Canvas().FillRect(TRect(0, 0, 4, 4));
+  picture.SaveToFile(home.dir.File("Images/gone one.bmp"));
+  w->RedrawScene(true);
+  for (int x : {20, 70}) {
+    uint32_t v;
+    std::memcpy(&v, w->Scene->Page->ScanLine(20) + 4 * x, 4);
+    EXPECT_EQ(v & 0xFFFFFF, 0xFF0000u) << x;
+  }
+  EXPECT_TRUE(home.TakeBoxes().empty());
+}
+
+// Given on the command line, a file that is no project is reported and does not become the
+// page's name, so that no save can write a project over it.
+TEST(ProjectFiles, ANonProjectOnTheCommandLineIsReportedAndNotNamed) {
+  ProgramHome home;
+  Dialogs dialogs;
+  const std::string picture = home.dir.File("photo.png");
+  const std::string bytes("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+  WriteAll(picture, bytes);
+  auto w = StartMainWindow({picture});
+  QCoreApplication::processEvents();
+  std::vector<std::string> boxes = home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find(picture), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("is not a project file"), std::string::npos) << boxes[0];
+  EXPECT_TRUE(w->ProjectFileName.empty());
+  EXPECT_TRUE(w->windowTitle().endsWith("[noname.zlm]"));
+  dialogs.answers = {""};  // the save asks for a name, and is cancelled
+  w->MISave->trigger();
+  EXPECT_EQ(dialogs.calls.size(), 1u);
+  EXPECT_EQ(ReadAll(picture), bytes);
 }
 
 TEST(ProjectFiles, RecentListFollowsOpensAndReopens) {

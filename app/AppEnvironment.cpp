@@ -99,8 +99,26 @@ std::string VersionProductName() { return Environment().ExeVersionInfo->Query("P
 std::string VersionCopyright() { return Environment().ExeVersionInfo->Query("LegalCopyright", "NA"); }
 std::string TranslatedProductName() { return TranslateText(VersionProductName()); }
 
-// The association is written into the registry store; a store that cannot be written costs
-// the association, never the start of the program.
+TDesktopFileType ProjectDesktopFileType(const std::string& name, const std::string& description,
+                                        const std::string& program) {
+  TDesktopFileType t;
+  t.Id = "zelmora";
+  t.Name = name;
+  t.GenericName = "Web Button Designer";
+  t.Comment = "Design web buttons and small web pages";
+  t.Categories = "Graphics;WebDevelopment;";
+  t.Program = program;
+  t.MimeType = "application/x-zelmora-project";
+  t.TypeComment = description;
+  t.Extension = ".zlm";
+  // Every project file begins with its heading section.
+  t.Magic = "[Heading]";
+  return t;
+}
+
+// The association is written into the registry store, and the desktop learns it the
+// freedesktop way; a store or a desktop folder that cannot be written costs the association,
+// never the start of the program.
 void RegisterFileType(const std::string& extension, const std::string& description) {
   std::string p = TranslatedProductName();
   std::string exe = ProgramFileName();
@@ -123,6 +141,9 @@ void RegisterFileType(const std::string& extension, const std::string& descripti
       reg.CloseKey();
     }
   } catch (const std::exception&) {}
+  TDesktopFileType type = ProjectDesktopFileType(p, description, exe);
+  type.IconTheme = LocalFile("icons/hicolor");
+  RegisterDesktopFileType(type);
 }
 
 bool ChangeToProgramFolder() { return SetCurrentDir(ExcludeTrailingPathDelimiter(ExePath())); }

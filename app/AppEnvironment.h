@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/XFileVersionInfo.h"
+#include "platform/DesktopIntegration.h"
 #include "platform/IniFiles.h"
 #include "platform/Registry.h"
 
@@ -32,7 +33,13 @@ std::string VersionMessage();
 std::string VersionProductName();
 std::string VersionCopyright();
 std::string TranslatedProductName();
+// Writes the association into the registry store and registers the program with the
+// desktop for the current user; neither can fail the start.
 void RegisterFileType(const std::string& extension, const std::string& description);
+// The project file type as the desktop knows it: the program's name, the type's description
+// and the program file that opens it.
+TDesktopFileType ProjectDesktopFileType(const std::string& name, const std::string& description,
+                                        const std::string& program);
 bool ChangeToProgramFolder();
 std::string GalleryFolder();
 std::string AppendNumber(const std::string& text, int number);

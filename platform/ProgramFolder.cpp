@@ -54,6 +54,21 @@ bool CopyFolderTree(const std::string& from, const std::string& to) {
   return ok;
 }
 
+std::string DataHomeFolder() {
+  std::string xdg = GetEnvironmentVariable("XDG_DATA_HOME");
+  return IncludeTrailingPathDelimiter(xdg.empty() ? HomeFolder() + "/.local/share" : xdg);
+}
+
+// Every shipped program folder holds the settings file; it tells a build tree, whose files
+// lie beside the executable, from an installed bin/ folder.
+static bool HoldsShippedFiles(const std::string& folder) { return FileExists(folder + "Settings.ini"); }
+
+std::string InstalledDataFolder() {
+  std::string folder = ExecutableFolder() + ZELMORA_DATA_FROM_BIN;
+  if (!HoldsShippedFiles(IncludeTrailingPathDelimiter(folder))) return {};
+  return IncludeTrailingPathDelimiter(ExpandFileName(folder));
+}
+
 std::string ProgramFolder() {
   std::string home = GetEnvironmentVariable("ZELMORA_HOME");
   if (!home.empty()) return IncludeTrailingPathDelimiter(home);
@@ -61,10 +76,17 @@ std::string ProgramFolder() {
   static std::string folder;
   std::call_once(once, [] {
     folder = ExecutableFolder();
-    if (access(folder.c_str(), W_OK) == 0) return;
-    std::string xdg = GetEnvironmentVariable("XDG_DATA_HOME");
-    std::string user = (xdg.empty() ? HomeFolder() + "/.local/share" : xdg) + "/zelmora/";
-    CopyFolderTree(folder, user);
+    std::string shipped = folder;
+    if (!HoldsShippedFiles(folder)) {
+      std::string installed = InstalledDataFolder();
+      if (installed.empty()) return;
+      // An install is never written into, whoever may write there.
+      shipped = installed;
+    } else if (access(folder.c_str(), W_OK) == 0) {
+      return;
+    }
+    std::string user = DataHomeFolder() + "zelmora/";
+    CopyFolderTree(shipped, user);
     folder = user;
   });
   return folder;

@@ -3,12 +3,20 @@
 #pragma once
 #include <string>
 
-// $ZELMORA_HOME when it is set; otherwise the executable's folder, or, when that folder is
-// not writable, a per-user copy in $XDG_DATA_HOME/zelmora made from the shipped files on
-// first use. Always ends with '/'.
+// $ZELMORA_HOME when it is set. Otherwise the folder of the shipped files: the executable's
+// own folder when the files lie beside it (a build tree), else <prefix>/share/zelmora beside
+// the executable's <prefix>/bin (an install). A build tree that can be written is used as it
+// is; an install, or a folder that cannot be written, is the source of a per-user copy in
+// $XDG_DATA_HOME/zelmora, made from the shipped files at the first start (files already in
+// the copy are kept). Always ends with '/'.
 std::string ProgramFolder();
 // The executable's own folder, with '/' at the end.
 std::string ExecutableFolder();
+// The shipped files of an installed program beside the executable's folder, with '/' at the
+// end; empty when the executable is not laid out that way.
+std::string InstalledDataFolder();
+// The per-user data folder: $XDG_DATA_HOME, else ~/.local/share. Ends with '/'.
+std::string DataHomeFolder();
 // The per-user configuration folder: $ZELMORA_CONFIG, else $XDG_CONFIG_HOME/zelmora, else
 // ~/.config/zelmora. Ends with '/'.
 std::string ConfigFolder();

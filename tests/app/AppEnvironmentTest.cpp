@@ -16,6 +16,8 @@ namespace {
 struct EnvFixture : ::testing::Test {
   TempDir home, cfg;
   ScopedEnv h{"ZELMORA_HOME", home.Path()}, c{"ZELMORA_CONFIG", cfg.Path()};
+  // RegisterFileType also writes the desktop's files.
+  ScopedEnv d{"XDG_DATA_HOME", cfg.File("xdg-data")}, x{"XDG_CONFIG_HOME", cfg.File("xdg-config")};
   void SetUp() override { ReleaseEnvironment(); }
   void TearDown() override { ReleaseEnvironment(); }
   void Language(const std::string& code) {

@@ -23,6 +23,9 @@ struct ProgramHome {
   TempDir dir;
   ScopedEnv home{"ZELMORA_HOME", dir.Path()};
   ScopedEnv config{"ZELMORA_CONFIG", dir.File("config")};
+  // The start registers the program with the desktop: in folders of the test's own.
+  ScopedEnv dataHome{"XDG_DATA_HOME", dir.File("xdg-data")},
+      configHome{"XDG_CONFIG_HOME", dir.File("xdg-config")};
   ScriptedServices services;
   std::string cwd = GetCurrentDir();
   ProgramHome() {

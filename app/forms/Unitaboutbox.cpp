@@ -1,5 +1,8 @@
 #include "app/forms/Unitaboutbox.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
@@ -121,10 +124,34 @@ void TFormAboutBox::FormShow() {
   TMemoryStatus status = GlobalMemoryStatus();
   Label7->setText(ToQString(MemorySizeToStr(int64_t(status.TotalPhys))));
   Label8->setText(ToQString(IntToStr(status.MemoryLoad) + "% Used"));
-  Label7->adjustSize();
-  Label8->adjustSize();
+  LayoutMemoryLines();
 
   setWindowTitle("About " + Label1->text());
+}
+
+// The memory lines are a small table as wide as the line above them: the amounts end at its
+// right end, and each caption has the room to their left, wrapped at blanks when its text
+// (the system's own words, kept as they are) is longer than that room.
+void TFormAboutBox::LayoutMemoryLines() {
+  const int left = Bevel1->x(), right = Bevel1->geometry().right(), gap = 8;
+  int amountWidth = 0;
+  for (QLabel* amount : {Label7, Label8})
+    amountWidth = std::max(amountWidth, amount->fontMetrics().horizontalAdvance(amount->text()) + 2);
+  const int room = right - left + 1 - amountWidth - gap;
+  int top = 272;
+  for (auto [caption, amount] : {std::pair(Label5, Label7), std::pair(Label6, Label8)}) {
+    const QFontMetrics fm = caption->fontMetrics();
+    const int textWidth = fm.horizontalAdvance(caption->text()) + 2;
+    caption->setWordWrap(textWidth > room);
+    const int width = std::min(textWidth, room);
+    const int height = caption->wordWrap() ? caption->heightForWidth(width) : fm.height();
+    caption->setGeometry(left, top, width, height);
+    // The amount stands on the caption's last line, after its colon.
+    const int lineHeight = amount->fontMetrics().height();
+    amount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    amount->setGeometry(right + 1 - amountWidth, top + height - fm.height(), amountWidth, lineHeight);
+    top += std::max(16, height + 3);
+  }
 }
 
 void TFormAboutBox::Label4Click() { NavigateTo(FromQString(Label4->text())); }

@@ -20,6 +20,8 @@ class TFormAboutBox : public QDialog {
   void Label4Click();
   void PaintBox1Paint();
   void PaintBox2Paint();
+  // Places the two memory lines for their present texts.
+  void LayoutMemoryLines();
 
   QTabWidget* PageControl;
   QWidget* TabSheetAbout;

@@ -191,6 +191,48 @@ TEST_F(AboutBoxTest, ShowFillsTheLinesFromTheEnvironment) {
   EXPECT_EQ(form.Memo->toPlainText(), "kept");
 }
 
+// The memory lines read as a small table under the line: each amount whole, right-aligned at
+// the line's right end, apart from its caption, the caption text as the system words it
+// (wrapped where the amount leaves too little room), and the second line below the first.
+TEST_F(AboutBoxTest, TheMemoryLinesKeepTheirCaptionsAndAmountsApart) {
+  TFormAboutBox form;
+  form.show();
+  const QRect line = form.Bevel1->geometry();
+  const QRect page = form.TabSheetAbout->rect();
+  for (const char* amount : {"", "1,048,576KB", "24,682,360KB", "1,073,741,824KB"}) {
+    SCOPED_TRACE(amount);
+    if (*amount) {
+      form.Label7->setText(amount);
+      form.LayoutMemoryLines();
+    }
+    EXPECT_EQ(form.Label5->text(), "Physical memory avaliable to Windows:");
+    EXPECT_EQ(form.Label6->text(), "Memory usage:");
+    for (auto [caption, value] : {std::pair(form.Label5, form.Label7), std::pair(form.Label6, form.Label8)}) {
+      const QRect c = caption->geometry(), v = value->geometry();
+      EXPECT_EQ(c.left(), line.left());
+      EXPECT_LE(c.right() + 6, v.left()) << caption->objectName().toStdString();
+      EXPECT_EQ(v.right(), line.right());
+      EXPECT_GE(v.width(), value->fontMetrics().horizontalAdvance(value->text()));
+      EXPECT_TRUE(value->alignment() & Qt::AlignRight);
+      // The caption is shown whole: on one line, or wrapped at blanks into a box that holds
+      // its lines and its longest word.
+      const QFontMetrics fm = caption->fontMetrics();
+      if (caption->wordWrap()) {
+        EXPECT_GE(c.height(), caption->heightForWidth(c.width()));
+        for (const QString& word : caption->text().split(' '))
+          EXPECT_GE(c.width(), fm.horizontalAdvance(word));
+      } else {
+        EXPECT_GE(c.width(), fm.horizontalAdvance(caption->text()));
+        EXPECT_GE(c.height(), fm.height());
+      }
+      EXPECT_TRUE(page.contains(c.united(v))) << "outside the page";
+      EXPECT_GT(c.top(), line.bottom());
+    }
+    EXPECT_GE(form.Label6->geometry().top(), form.Label5->geometry().bottom());
+    EXPECT_GE(form.Label8->geometry().top(), form.Label7->geometry().bottom());
+  }
+}
+
 TEST_F(AboutBoxTest, ClickingTheAddressOpensIt) {
   TFormAboutBox form;
   form.show();

@@ -474,8 +474,8 @@ std::string UrlBlockedDownload(const std::string& url) { return UrlBlockedDownlo
 std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& limits) {
   gLastResponse.clear();
   std::string scheme = UrlGetScheme(url);
-  if (!SameText(scheme, "http") && !SameText(scheme, "https")) {
-    gLastResponse = "Only http and https addresses are downloaded: \"" + url + "\"";
+  if (!SameText(scheme, "http") && !SameText(scheme, "https") && !SameText(scheme, "ftp")) {
+    gLastResponse = "Only ftp, http and https addresses are downloaded: \"" + url + "\"";
     return {};
   }
   static bool init = (curl_global_init(CURL_GLOBAL_DEFAULT) == 0);
@@ -516,8 +516,10 @@ std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& li
   char error[CURL_ERROR_SIZE] = "";
   if (curl) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // The schemes the address dialog offers for a download, and nothing a redirection could
+    // bring in besides.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https,ftp");
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, limits.ConnectTimeoutMs);

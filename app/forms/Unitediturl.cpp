@@ -15,8 +15,14 @@
 TFormEditURL* FormEditURL = nullptr;
 
 namespace {
-const char* const SchemePrefixes[] = {"",         "file://", "ftp://", "gopher://", "http://",
-                                      "https://", "mailto:", "news:",  "telnet:",   "wais:"};
+// The chooser offers the schemes a picture can be fetched by: a file of this machine, and
+// what the downloader fetches. Item 0, "(other)", leaves the address without a scheme.
+struct TScheme {
+  const char* Item;
+  const char* Prefix;
+};
+const TScheme Schemes[] = {
+    {"(other)", ""}, {"file:", "file://"}, {"ftp:", "ftp://"}, {"http:", "http://"}, {"https:", "https://"}};
 constexpr size_t MaxUrlLength = 2048;
 }  // namespace
 
@@ -26,7 +32,7 @@ std::string UrlChangeScheme(const std::string& text, int index) {
   if ((p = s.find("://")) != std::string::npos) s.erase(0, p + 3);
   else if ((p = s.find(":/")) != std::string::npos) s.erase(0, p + 1);
   else if ((p = s.find(':')) != std::string::npos) s.erase(0, p + 1);
-  if (index > 0 && index < int(std::size(SchemePrefixes))) s.insert(0, SchemePrefixes[index]);
+  if (index > 0 && index < int(std::size(Schemes))) s.insert(0, Schemes[index].Prefix);
   return s;
 }
 
@@ -48,8 +54,8 @@ std::string UrlDownloadProblem(const std::string& url) {
              "file:///home/me/picture.png.";
     return {};
   }
-  if (!SameText(u.scheme, "http") && !SameText(u.scheme, "https"))
-    return "Only http, https and file addresses can be downloaded.";
+  if (!SameText(u.scheme, "http") && !SameText(u.scheme, "https") && !SameText(u.scheme, "ftp"))
+    return "Only file, ftp, http and https addresses can be downloaded.";
   if (u.host.empty()) return "The address \"" + url + "\" names no server.";
   return {};
 }
@@ -67,8 +73,7 @@ TFormEditURL::TFormEditURL(QWidget* parent)
   ComboBoxType = new QComboBox(this);
   ComboBoxType->setObjectName("ComboBoxType");
   ComboBoxType->setGeometry(48, 8, 110, 21);
-  ComboBoxType->addItems(
-      {"(other)", "file:", "ftp:", "gopher:", "http:", "https:", "mailto:", "news:", "telnet:", "wais:"});
+  for (const TScheme& scheme : Schemes) ComboBoxType->addItem(scheme.Item);
   ComboBoxType->setCurrentIndex(0);
   ComboBoxType->setMaxVisibleItems(ComboBoxType->count());
   Label1->setBuddy(ComboBoxType);

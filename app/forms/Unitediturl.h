@@ -42,8 +42,9 @@ extern TFormEditURL* FormEditURL;
 
 // The edit's text after choosing the scheme chooser's item `index`: the old scheme taken
 // off (up to the first "://", else the ":" of the first ":/", else the first ":") and the
-// item's prefix put in front; item 0, "(other)", puts nothing.
+// item's prefix put in front ("file://", "ftp://", "http://", "https://" for items 1 to 4);
+// item 0, "(other)", puts nothing.
 std::string UrlChangeScheme(const std::string& text, int index);
-// Why the address cannot be fetched, or empty when it can: http and https addresses with a
-// host, and file addresses of this machine.
+// Why the address cannot be fetched, or empty when it can: ftp, http and https addresses
+// with a host, and file addresses of this machine.
 std::string UrlDownloadProblem(const std::string& url);

@@ -41,9 +41,11 @@ TEST(PopWinInet, UrlBlockedDownload) {
   EXPECT_EQ(UrlBlockedDownload(base + "big.bin", small), "");
   EXPECT_EQ(WinINetGetLastResponseString(), "The file is larger than 100000 bytes");
   EXPECT_EQ(UrlBlockedDownload("file://" + site.File("pic.gif")), "");
-  EXPECT_EQ(UrlBlockedDownload("ftp://127.0.0.1/x"), "");
+  // Schemes that are not fetched.
+  EXPECT_EQ(UrlBlockedDownload("telnet://127.0.0.1/x"), "");
   EXPECT_EQ(WinINetGetLastResponseString(),
-            "Only http and https addresses are downloaded: \"ftp://127.0.0.1/x\"");
+            "Only ftp, http and https addresses are downloaded: \"telnet://127.0.0.1/x\"");
+  EXPECT_EQ(UrlBlockedDownload("gopher://127.0.0.1/x"), "");
   // No answer at all: the reason, not a status.
   EXPECT_EQ(UrlBlockedDownload("http://127.0.0.1:9/x.gif"), "");
   EXPECT_NE(WinINetGetLastResponseString().find("127.0.0.1"), std::string::npos)
@@ -74,6 +76,26 @@ TEST(PopWinInet, UrlBlockedDownload) {
   EXPECT_EQ(size_t(std::distance(std::filesystem::directory_iterator(cache.Path()),
                                  std::filesystem::directory_iterator())),
             before);
+}
+
+// An FTP address downloads as an HTTP one does, into a file of our naming; a missing file
+// leaves nothing.
+TEST(PopWinInet, UrlBlockedDownloadFetchesFtp) {
+  TempDir site, cache;
+  ScopedEnv env("ZELMORA_CACHE", cache.Path());
+  WriteAll(site.File("pic.gif"), "GIF89a-over-ftp");
+  FtpServer server(site.Path());
+  ASSERT_GT(server.Port, 0) << "python3-pyftpdlib is required by this test; run scripts/setup";
+  std::string base = "ftp://127.0.0.1:" + IntToStr(server.Port) + "/";
+  std::string got = UrlBlockedDownload(base + "pic.gif");
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(ReadAll(got), "GIF89a-over-ftp");
+  EXPECT_EQ(ExtractFilePath(got), cache.Path() + "/");
+  EXPECT_EQ(ExtractFileExt(got), ".gif");
+  EXPECT_EQ(UrlBlockedDownload(base + "missing.gif"), "");
+  size_t files = 0;
+  for (auto& e : std::filesystem::directory_iterator(cache.Path())) files += e.is_regular_file();
+  EXPECT_EQ(files, 1u);
 }
 
 TEST(PopWinInet, UrlBlockedDownloadTimesOut) {

@@ -1,5 +1,5 @@
-// A local web server for download tests: Python's http.server on the loopback address,
-// never the network.
+// Local servers for download tests, on the loopback address, never the network: Python's
+// http.server, and an anonymous FTP server of pyftpdlib.
 #pragma once
 #include <cstdlib>
 #include <signal.h>
@@ -7,25 +7,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// Python's http.server on 127.0.0.1 and a free port, serving one folder.
-class HttpServer {
+// A Python script that serves one folder on 127.0.0.1 and a free port, and prints the port.
+class PythonServer {
  public:
-  explicit HttpServer(const std::string& folder) {
+  PythonServer(const char* script, const std::string& folder) {
     int fds[2];
     if (pipe(fds) != 0) return;
     FPid = fork();
     if (FPid == 0) {
       dup2(fds[1], 1);
       close(fds[0]);
-      const char* script =
-          "import http.server,functools,sys\n"
-          "class H(http.server.SimpleHTTPRequestHandler):\n"
-          "  def log_message(self,*a): pass\n"
-          "h=functools.partial(H,directory=sys.argv[1])\n"
-          "s=http.server.ThreadingHTTPServer(('127.0.0.1',0),h)\n"
-          "s.handle_error=lambda *a:None\n"
-          "print(s.server_address[1],flush=True)\n"
-          "s.serve_forever()\n";
       execl("/usr/bin/python3", "python3", "-c", script, folder.c_str(), (char*)nullptr);
       _exit(127);
     }
@@ -38,16 +29,52 @@ class HttpServer {
     FPipe = fds[0];
     Port = atoi(line.c_str());
   }
-  ~HttpServer() {
+  ~PythonServer() {
     if (FPipe >= 0) close(FPipe);
     if (FPid > 0) {
       kill(FPid, SIGTERM);
       waitpid(FPid, nullptr, 0);
     }
   }
+  PythonServer(const PythonServer&) = delete;
+  PythonServer& operator=(const PythonServer&) = delete;
   int Port = 0;
 
  private:
   pid_t FPid = -1;
   int FPipe = -1;
+};
+
+class HttpServer : public PythonServer {
+ public:
+  explicit HttpServer(const std::string& folder)
+      : PythonServer(
+            "import http.server,functools,sys\n"
+            "class H(http.server.SimpleHTTPRequestHandler):\n"
+            "  def log_message(self,*a): pass\n"
+            "h=functools.partial(H,directory=sys.argv[1])\n"
+            "s=http.server.ThreadingHTTPServer(('127.0.0.1',0),h)\n"
+            "s.handle_error=lambda *a:None\n"
+            "print(s.server_address[1],flush=True)\n"
+            "s.serve_forever()\n",
+            folder) {}
+};
+
+// Anonymous log-in, read only; Port is 0 when pyftpdlib (python3-pyftpdlib) is missing.
+class FtpServer : public PythonServer {
+ public:
+  explicit FtpServer(const std::string& folder)
+      : PythonServer(
+            "import logging,sys\n"
+            "from pyftpdlib.authorizers import DummyAuthorizer\n"
+            "from pyftpdlib.handlers import FTPHandler\n"
+            "from pyftpdlib.servers import FTPServer\n"
+            "logging.disable(logging.CRITICAL)\n"
+            "a=DummyAuthorizer()\n"
+            "a.add_anonymous(sys.argv[1])\n"
+            "FTPHandler.authorizer=a\n"
+            "s=FTPServer(('127.0.0.1',0),FTPHandler)\n"
+            "print(s.address[1],flush=True)\n"
+            "s.serve_forever()\n",
+            folder) {}
 };

@@ -77,13 +77,13 @@ TEST(EditURL, SchemeChooserReplacesTheScheme) {
     int item;
     const char* want;
   } cases[] = {
-      {"ftp://example.org/a.gif", 4, "http://example.org/a.gif"},
+      {"ftp://example.org/a.gif", 3, "http://example.org/a.gif"},
       {"mailto:me@example.org", 0, "me@example.org"},
       {"c:/pictures/a.gif", 1, "file:///pictures/a.gif"},
-      {"www.example.org", 5, "https://www.example.org"},
-      {"news:comp.graphics", 8, "telnet:comp.graphics"},
+      {"www.example.org", 4, "https://www.example.org"},
+      {"news:comp.graphics", 2, "ftp://comp.graphics"},
       {"http://host:8080/x:y", 2, "ftp://host:8080/x:y"},
-      {"", 6, "mailto:"},
+      {"", 3, "http://"},
   };
   for (const Case& c : cases) EXPECT_EQ(UrlChangeScheme(c.text, c.item), c.want) << c.text;
 
@@ -91,15 +91,38 @@ TEST(EditURL, SchemeChooserReplacesTheScheme) {
   TFormEditURL form;
   EXPECT_EQ(form.windowTitle(), "Download Remote File");
   EXPECT_EQ(form.size(), QSize(329, 111));
-  ASSERT_EQ(form.ComboBoxType->count(), 10);
-  EXPECT_EQ(form.ComboBoxType->maxVisibleItems(), 10);
+  ASSERT_EQ(form.ComboBoxType->count(), 5);
+  EXPECT_EQ(form.ComboBoxType->maxVisibleItems(), 5);
   EXPECT_EQ(form.ComboBoxType->currentIndex(), 0);
   form.EditURL->setText("gopher://example.org/pic.png");
   // Only the user's choice rewrites the address.
-  form.ComboBoxType->setCurrentIndex(4);
+  form.ComboBoxType->setCurrentIndex(3);
   EXPECT_EQ(form.EditURL->text(), "gopher://example.org/pic.png");
-  emit form.ComboBoxType->activated(4);
+  emit form.ComboBoxType->activated(3);
   EXPECT_EQ(form.EditURL->text(), "http://example.org/pic.png");
+}
+
+// The chooser offers the schemes a picture can be fetched by, and OK takes an address of
+// each of them.
+TEST(EditURL, EveryOfferedSchemeIsTaken) {
+  ScriptedServices services;
+  TFormEditURL form;
+  std::vector<std::string> offered;
+  for (int i = 1; i < form.ComboBoxType->count(); ++i) {
+    offered.push_back(form.ComboBoxType->itemText(i).toStdString());
+    SCOPED_TRACE(offered.back());
+    WhenModal([&form, i] {
+      form.EditURL->setText("localhost/tmp/pic.png");
+      form.ComboBoxType->setCurrentIndex(i);
+      emit form.ComboBoxType->activated(i);
+      form.ButtonOK->click();
+      if (form.isVisible()) form.ButtonCancel->click();
+    });
+    EXPECT_TRUE(form.Execute()) << (services.Boxes.empty() ? "" : services.Boxes.back().text);
+    EXPECT_EQ(form.URL, offered.back() + "//localhost/tmp/pic.png");
+    EXPECT_EQ(services.Boxes.size(), 0u);
+  }
+  EXPECT_EQ(offered, (std::vector<std::string>{"file:", "ftp:", "http:", "https:"}));
 }
 
 TEST(EditURL, OnlyFetchableAddressesAreTaken) {
@@ -114,7 +137,11 @@ TEST(EditURL, OnlyFetchableAddressesAreTaken) {
       {"", false},
       {"http://", false},
       {"www.example.org/a.gif", false},
-      {"ftp://example.org/a.gif", false},
+      {"ftp://example.org/a.gif", true},
+      {"FTP://127.0.0.1:2121/dir/a.gif", true},
+      {"ftp:///a.gif", false},
+      {"gopher://example.org/a.gif", false},
+      {"telnet://example.org", false},
       {"javascript:alert(1)", false},
       {"mailto:me@example.org", false},
       {"file://server/share/a.png", false},
@@ -130,12 +157,12 @@ TEST(EditURL, OnlyFetchableAddressesAreTaken) {
   form.URL = "http://example.org/old.png";
   WhenModal([&] {
     EXPECT_EQ(form.EditURL->text(), "http://example.org/old.png");
-    form.EditURL->setText("ftp://example.org/new.png");
+    form.EditURL->setText("gopher://example.org/new.png");
     form.ButtonOK->click();
     // Refused with a reason; the dialog stays.
     EXPECT_TRUE(form.isVisible());
     ASSERT_EQ(services.Boxes.size(), 1u);
-    EXPECT_NE(services.Boxes[0].text.find("http"), std::string::npos);
+    EXPECT_NE(services.Boxes[0].text.find("ftp, http"), std::string::npos) << services.Boxes[0].text;
     form.ButtonCancel->click();
   });
   EXPECT_FALSE(form.Execute());
@@ -205,6 +232,15 @@ TEST(ImageAcquire, DownloadLandsInTheCacheAndFailuresChangeNothing) {
   // A file of this machine is read where it lies.
   DownloadThrough(acquire, url, "file://" + site.File("pic.png"));
   EXPECT_EQ(acquire.Picture().FileName, site.File("pic.png"));
+
+  // An FTP address is fetched into the cache as an HTTP one is.
+  WritePicture(site.File("ftp.png"), 24, 12, clBlue);
+  FtpServer ftp(site.Path());
+  ASSERT_GT(ftp.Port, 0) << "python3-pyftpdlib is required by this test; run scripts/setup";
+  DownloadThrough(acquire, url, "ftp://127.0.0.1:" + std::to_string(ftp.Port) + "/ftp.png");
+  EXPECT_EQ(home.Texts(), std::vector<std::string>{});
+  EXPECT_EQ(acquire.Picture().Width(), 24);
+  EXPECT_EQ(acquire.Picture().FileName.rfind(IncludeTrailingPathDelimiter(home.cache.Path()), 0), 0u);
 
   acquire.ButtonClearClick();
   EXPECT_EQ(acquire.Picture().Width(), 0);

@@ -351,8 +351,11 @@ void RegisterPictureClasses() {
   if (done) return;
   done = true;
   RegisterJPEGImage();
-  RegisterFileFormat("ico", "Icons", [] { return std::unique_ptr<TGraphic>(new TIcon); });
-  RegisterFileFormat("wmf", "Metafiles", [] { return std::unique_ptr<TGraphic>(new TMetafile); });
+  // Read, never written: a picture is not saved as an icon or a metafile.
+  RegisterFileFormat(
+      "ico", "Icons", [] { return std::unique_ptr<TGraphic>(new TIcon); }, false);
+  RegisterFileFormat(
+      "wmf", "Metafiles", [] { return std::unique_ptr<TGraphic>(new TMetafile); }, false);
 }
 
 // Whoever uses the image class finds the picture classes registered.

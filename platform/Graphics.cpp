@@ -86,15 +86,17 @@ static std::string BareExt(const std::string& ext) {
   return LowerCase(!ext.empty() && ext[0] == '.' ? ext.substr(1) : ext);
 }
 
-void RegisterFileFormat(const std::string& ext, const std::string& description, TGraphicFactory factory) {
+void RegisterFileFormat(const std::string& ext, const std::string& description, TGraphicFactory factory,
+                        bool writable) {
   std::string e = BareExt(ext);
   for (auto& f : Formats())
     if (f.Extension == e) {
       f.Description = description;
       f.Create = std::move(factory);
+      f.Writable = writable;
       return;
     }
-  Formats().push_back({e, description, std::move(factory)});
+  Formats().push_back({e, description, std::move(factory), writable});
 }
 
 void UnregisterFileFormat(const std::string& ext) {
@@ -113,9 +115,10 @@ const TGraphicFormat* GraphicFormatForExtension(const std::string& ext) {
   return nullptr;
 }
 
-std::string GraphicFilter() {
+std::string GraphicFilter(bool writableOnly) {
   std::string all, each;
   for (auto& f : Formats()) {
+    if (writableOnly && !f.Writable) continue;
     std::string mask = "*." + f.Extension;
     all += (all.empty() ? "" : ";") + mask;
     each += "|" + f.Description + " (" + mask + ")|" + mask;

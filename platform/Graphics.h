@@ -69,13 +69,18 @@ struct TGraphicFormat {
   std::string Extension;
   std::string Description;
   TGraphicFactory Create;
+  // Pictures can be saved in the format; a format that is only read (icons, metafiles) is
+  // left out of the save dialogs.
+  bool Writable = true;
 };
-void RegisterFileFormat(const std::string& ext, const std::string& description, TGraphicFactory factory);
+void RegisterFileFormat(const std::string& ext, const std::string& description, TGraphicFactory factory,
+                        bool writable = true);
 void UnregisterFileFormat(const std::string& ext);
 const std::vector<TGraphicFormat>& GraphicFormats();
 const TGraphicFormat* GraphicFormatForExtension(const std::string& ext);  // "bmp" or ".bmp"
-// "All (*.bmp;*.gif)|*.bmp;*.gif|Bitmaps (*.bmp)|*.bmp|..."
-std::string GraphicFilter();
+// "All (*.bmp;*.gif)|*.bmp;*.gif|Bitmaps (*.bmp)|*.bmp|..."; of the writable formats alone
+// when asked.
+std::string GraphicFilter(bool writableOnly = false);
 
 // A device-independent bitmap: one block of bottom-up rows, each padded to 4 bytes. Row 0
 // of ScanLine is the top row. 32-bit pixels are the bytes blue, green, red, alpha; 15-bit

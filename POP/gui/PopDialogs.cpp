@@ -230,7 +230,7 @@ TOpenPictureDialog* OpenPictureDialog() {
 TSavePictureDialog* SavePictureDialog() {
   static TSavePictureDialog d = [] {
     TSavePictureDialog p;
-    p.Filter = GraphicFilter();
+    p.Filter = GraphicFilter(true);
     p.DefaultExt = "bmp";
     p.Options = (p.Options & ~TOpenOptions(ofEnableSizing)) | ofOverwritePrompt | ofNoReadOnlyReturn;
     return p;

@@ -187,6 +187,14 @@ TEST(Bitmap, PictureFormatsAreRegisteredByExtension) {
   RegisterFileFormat("xyz", "Test pictures", [] { return std::unique_ptr<TGraphic>(new TBitmap); });
   EXPECT_NE(GraphicFilter().find("Test pictures (*.xyz)|*.xyz"), std::string::npos);
   EXPECT_EQ(GraphicFilter().rfind("All (*.bmp;", 0), 0u);
+  // A format that is only read is in the filter of all formats, not in that of the writable.
+  RegisterFileFormat(
+      "rdo", "Read only", [] { return std::unique_ptr<TGraphic>(new TBitmap); }, false);
+  EXPECT_NE(GraphicFilter().find("*.rdo"), std::string::npos);
+  EXPECT_EQ(GraphicFilter(true).find("*.rdo"), std::string::npos);
+  EXPECT_NE(GraphicFilter(true).find("Test pictures (*.xyz)|*.xyz"), std::string::npos);
+  EXPECT_EQ(GraphicFilter(true).rfind("All (*.bmp;", 0), 0u);
+  UnregisterFileFormat("rdo");
   UnregisterFileFormat("xyz");
   EXPECT_EQ(GraphicFormatForExtension("xyz"), nullptr);
 }

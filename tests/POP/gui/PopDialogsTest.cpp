@@ -33,7 +33,7 @@ TEST(PopDialogs, SharedInstancesAreSetUpOnce) {
     EXPECT_EQ(c.dialog->Options & c.off, 0u) << c.className;
   }
   EXPECT_EQ(OpenPictureDialog()->Filter, GraphicFilter() + "|All Files (*.*)|*.*");
-  EXPECT_EQ(SavePictureDialog()->Filter, GraphicFilter());
+  EXPECT_EQ(SavePictureDialog()->Filter, GraphicFilter(true));
   EXPECT_EQ(SavePictureDialog()->DefaultExt, "bmp");
   EXPECT_TRUE(SaveDialog()->IsSaveDialog());
   EXPECT_TRUE(SavePictureDialog()->IsSaveDialog());

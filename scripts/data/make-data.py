@@ -41,11 +41,12 @@ class Noise:
         return a + (b - a) * ty
 
 
-def fractal(seed):
-    layers = [Noise(seed + i, 4 << i) for i in range(4)]
+def fractal(seed, octaves=4):
+    layers = [Noise(seed + i, 4 << i) for i in range(octaves)]
+    total = sum(1 / (1 << i) for i in range(octaves))
 
     def f(x, y):
-        return sum(n.at(x, y) / (1 << i) for i, n in enumerate(layers)) / 1.875
+        return sum(n.at(x, y) / (1 << i) for i, n in enumerate(layers)) / total
 
     return f
 
@@ -106,6 +107,20 @@ def gold(x, y, n=fractal(97)):
     return mix((150, 110, 20), (255, 224, 120), sheen * 0.8 + n(x, y) * 0.2)
 
 
+# The start page's banner is drawn at the size it is shown (BANNER), not stretched from a
+# tile: a wide sky, deeper blue above, with clouds whose noise spans the banner's width once.
+BANNER = (800, 120)
+
+
+def sky_banner(x, y, n=fractal(89, octaves=6)):
+    w, h = BANNER
+    t = y / (h - 1)
+    base = mix((46, 104, 196), (156, 204, 248), t ** 0.8)
+    u, v = x * SIZE / w, y * SIZE / w
+    cloud = max(0.0, n(u, v) - 0.46) * 3.0
+    return mix(base, (255, 255, 255), min(1.0, cloud * (0.6 + 0.8 * t)))
+
+
 TEXTURES = {
     "wood.bmp": wood, "marble.bmp": marble, "metal.bmp": metal, "bricks.bmp": bricks,
     "water.bmp": water, "paper.bmp": paper, "leaves.bmp": leaves, "sky.bmp": sky,
@@ -149,7 +164,8 @@ DARK = palette((50, 54, 62), (0, 0, 0), (30, 32, 36), (90, 96, 108), (140, 146, 
                (200, 200, 210))
 
 # The template library: name, shape, colours, texture, texture mode, font, size, bold, italic,
-# font colour, pen width, curve size, antialiased, size of the sample object.
+# font colour, pen width, curve size, antialiased, size of the sample object. The textures are
+# seamless tiles, so the templates tile them (mode 2): shown at any size, they stay crisp.
 TEMPLATES = [
     ("Classic Grey", 1, SILVER, "", 1, "Verdana", 10, 0, 0, (0, 0, 0), 2, 32, 0),
     ("Soft Mac", 2, SILVER, "", 1, "Verdana", 10, 0, 0, (0, 0, 0), 2, 32, 0),
@@ -164,14 +180,14 @@ TEMPLATES = [
     ("Arrow Right", 10, BLUE, "", 1, "Verdana", 9, 1, 0, (255, 255, 255), 1, 32, 1),
     ("Star Badge", 17, ORANGE, "", 1, "Verdana", 9, 1, 0, (90, 30, 0), 1, 32, 1),
     ("Wood Panel", 1, SILVER, "wood.bmp", 2, "Georgia", 12, 1, 0, (255, 246, 220), 2, 32, 0),
-    ("Marble Slab", 2, SILVER, "marble.bmp", 1, "Times New Roman", 13, 0, 1, (30, 30, 40), 2, 32, 0),
-    ("Brushed Metal", 1, SILVER, "metal.bmp", 1, "Arial", 11, 1, 0, (20, 24, 40), 2, 32, 0),
+    ("Marble Slab", 2, SILVER, "marble.bmp", 2, "Times New Roman", 13, 0, 1, (30, 30, 40), 2, 32, 0),
+    ("Brushed Metal", 1, SILVER, "metal.bmp", 2, "Arial", 11, 1, 0, (20, 24, 40), 2, 32, 0),
     ("Brick Wall", 4, RED, "bricks.bmp", 2, "Impact", 14, 0, 0, (255, 255, 255), 2, 32, 0),
-    ("Deep Water", 5, BLUE, "water.bmp", 1, "Verdana", 11, 1, 0, (255, 255, 255), 2, 20, 1),
+    ("Deep Water", 5, BLUE, "water.bmp", 2, "Verdana", 11, 1, 0, (255, 255, 255), 2, 20, 1),
     ("Old Paper", 3, SILVER, "paper.bmp", 2, "Courier New", 11, 0, 0, (70, 40, 10), 2, 32, 0),
-    ("Spring Leaves", 6, GREEN, "leaves.bmp", 1, "Comic Sans MS", 11, 1, 0, (255, 255, 230), 2, 32, 1),
-    ("Blue Sky", 5, BLUE, "sky.bmp", 1, "Verdana", 11, 1, 0, (20, 40, 90), 2, 28, 1),
-    ("Gold Plate", 2, ORANGE, "gold.bmp", 1, "Georgia", 12, 1, 1, (70, 40, 0), 2, 32, 0),
+    ("Spring Leaves", 6, GREEN, "leaves.bmp", 2, "Comic Sans MS", 11, 1, 0, (255, 255, 230), 2, 32, 1),
+    ("Blue Sky", 5, BLUE, "sky.bmp", 2, "Verdana", 11, 1, 0, (20, 40, 90), 2, 28, 1),
+    ("Gold Plate", 2, ORANGE, "gold.bmp", 2, "Georgia", 12, 1, 1, (70, 40, 0), 2, 32, 0),
     ("Night Mode", 4, DARK, "", 1, "Tahoma", 10, 1, 0, (230, 230, 240), 1, 32, 0),
     ("Plain Text", 0, SILVER, "", 1, "Verdana", 10, 0, 0, (0, 0, 0), 2, 32, 0),
 ]
@@ -241,7 +257,8 @@ def splash():
         objects.append((text, rect, link, template or "", style))
 
     white = rgb(255, 255, 255)
-    add("", (0, 0, 800, 120), "Blue Sky", Shape=4, PenWidth=0, IsAntialiased=0)
+    add("", (0, 0) + BANNER, "Blue Sky", Shape=4, PenWidth=0, IsAntialiased=0,
+        TextureFileName="sky-banner.bmp", TextureMode=1)
     add("Zelmora", (24, 18, 500, 74), "Plain Text", FontName="Georgia", FontSize=34,
         FontBold=1, FontColor=rgb(20, 40, 90), AlignX=0)
     add("Web buttons and small pages, drawn as you like them.", (28, 74, 600, 100),
@@ -289,6 +306,7 @@ def main():
     os.makedirs(projects, exist_ok=True)
     for name, fn in TEXTURES.items():
         write_bmp(os.path.join(images, name), SIZE, SIZE, fn)
+    write_bmp(os.path.join(images, "sky-banner.bmp"), BANNER[0], BANNER[1], sky_banner)
     with open(os.path.join(root, "library.zlm"), "w", newline="\n") as f:
         f.write(library())
     with open(os.path.join(projects, "splash.zlm"), "w", newline="\n") as f:

@@ -1,6 +1,7 @@
 // The dialog banner's tint, the about box's lines and the tips of the day.
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
 
 #include <QApplication>
@@ -274,6 +275,38 @@ TEST_F(TipsTest, EachShowingAdvancesAndWrapsAfterTheLast) {
   form.ButtonNextTipClick();
   EXPECT_EQ(Tip(form), "First tip");
   EXPECT_EQ(Current(), 0);
+}
+
+// Each shipped tip, in every language it has, reads as written once its product name is filled
+// in: no tip shows the value of a macro it meant to name (the copyright or the build date in
+// the middle of a sentence), and each fits its place in the window.
+TEST_F(TipsTest, TheShippedTipsReadRightAndFit) {
+  WriteAll(home.File("tips.ini"), ReadAll(std::string(ZELMORA_DATA) + "/tips.ini"));
+  TIniFile shipped(home.File("tips.ini"));
+  std::set<std::string> languages;
+  for (const std::string& section : shipped.ReadSections())
+    for (const std::string& key : shipped.ReadSection(section))
+      if (section.rfind("Tip", 0) == 0) languages.insert(key);
+  ASSERT_TRUE(languages.count("EN"));
+  for (const std::string& language : languages) {
+    Language(language);
+    ReleaseEnvironment();
+    TFormTipOfTheDay form;
+    int count = 0;
+    for (int n = 0; shipped.SectionExists("Tip" + std::to_string(n)); ++n, ++count) {
+      SCOPED_TRACE(language + " Tip" + std::to_string(n));
+      WriteAll(home.File("tips.ini"), ReadAll(std::string(ZELMORA_DATA) + "/tips.ini") +
+                                          "\n[Settings]\nCurrentTip=" + std::to_string(n - 1) + "\n");
+      form.FormShow();
+      const std::string tip = Tip(form);
+      EXPECT_FALSE(tip.empty());
+      EXPECT_EQ(tip.find(VersionCopyright()), std::string::npos) << tip;
+      EXPECT_EQ(tip.find(BuildDate()), std::string::npos) << tip;
+      EXPECT_EQ(tip.find("<#productname>"), std::string::npos) << tip;
+      EXPECT_LE(form.LabelTip->heightForWidth(form.LabelTip->width()), form.LabelTip->height()) << tip;
+    }
+    EXPECT_GE(count, 10);
+  }
 }
 
 TEST_F(TipsTest, StartsAtTipZeroForAnyStoredIndexWithoutItsTip) {

@@ -38,7 +38,6 @@ class TServices {
   virtual bool BrowseFolderDialog(const std::string& caption, std::string& folder) { return false; }
   virtual bool ColorDialog(int32_t& color) { return false; }
   virtual bool FontDialog(std::string& name, int& size, int& style, int32_t& color) { return false; }
-  virtual bool PrinterDialog() { return false; }
   virtual bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) {
     return false;
   }

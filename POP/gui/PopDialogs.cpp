@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QLineEdit>
-#include <QPrintDialog>
+#include <QPageSetupDialog>
 #include <QPrinter>
 #include <QWidget>
 
@@ -111,11 +111,11 @@ bool TFontDialog::Execute() {
   return true;
 }
 
+// The page of the shared printer (paper, orientation, margins), which printing then uses.
 bool TPrinterSetupDialog::Execute() {
   if (Hook()) return Hook()(*this);
-  QPrintDialog qt(&SharedPrinter(), DialogParent());
-  qt.setWindowTitle("Print Setup");
-  qt.setOptions({});
+  QPageSetupDialog qt(&SharedPrinter(), DialogParent());
+  qt.setWindowTitle("Page Setup");
   return qt.exec() == QDialog::Accepted;
 }
 

@@ -22,7 +22,6 @@
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPointer>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <QStatusBar>
@@ -276,13 +275,6 @@ class TQtServices : public TServices {
     size = result.Size();
     style = result.Style;
     return true;
-  }
-  bool PrinterDialog() override {
-    TArrowWhileModal arrow;
-    QPrintDialog dialog(&SharedPrinter(), DialogParent());
-    dialog.setWindowTitle("Print Setup");
-    dialog.setOptions({});
-    return dialog.exec() == QDialog::Accepted;
   }
   bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) override {
     TArrowWhileModal arrow;

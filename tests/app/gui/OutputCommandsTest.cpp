@@ -1,6 +1,7 @@
 // The commands that take the page out of the editor, on the real main window: export, preview
 // through the image map, print and page setup, the head editor, the Help menu's addresses, the
 // about box and the tips, and the Services tab's browser.
+#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
@@ -11,9 +12,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -29,11 +35,14 @@
 #include "app/forms/Unitimagemap.h"
 #include "app/forms/Unittipoftheday.h"
 #include "engine/XImage.h"
+#include "platform/MessageService.h"
 #include "platform/PrinterService.h"
 #include "platform/Registry.h"
 #include "platform/gui/QtServices.h"
 #include "tests/support/PageBuilderFixture.h"
 #include "tests/support/ProgramHome.h"
+#include "tests/support/ShippedHome.h"
+#include "tests/support/Tools.h"
 
 namespace {
 
@@ -361,6 +370,84 @@ TEST(OutputCommands, PrintAndPageSetup) {
   DialogScript dialogs;
   w->MIPageSetup->trigger();
   EXPECT_EQ(dialogs.asked, (std::vector<std::string>{"TPrinterSetupDialog"}));
+}
+
+// Page Setup is the page set-up dialog of the printer that Print uses (paper, orientation,
+// margins), not a print dialog; the page printed next is the one set up: A5 across, with the
+// picture starting at the margins chosen.
+TEST(OutputCommands, PageSetupSetsUpThePageThatPrintUses) {
+  REQUIRE_TOOL("pdfinfo");
+  REQUIRE_TOOL("pdftoppm");
+  ProgramHome home;
+  auto w = StartOnOutputProject(home);
+  TempDir out;
+  QPrinter& printer = SharedPrinter();
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(out.File("print.pdf")));
+  printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(5, 5, 5, 5),
+                                    QPageLayout::Millimeter));
+
+  WhenShown<QPageSetupDialog>(true, [&printer](QPageSetupDialog* d) {
+    EXPECT_EQ(d->printer(), &printer);
+    EXPECT_EQ(d->windowTitle(), "Page Setup");
+    for (QPushButton* b : d->findChildren<QPushButton*>())
+      EXPECT_FALSE(b->text().contains("Print")) << b->text().toStdString();
+    auto* paper = d->findChild<QComboBox*>("pageSizeCombo");
+    auto* across = d->findChild<QRadioButton*>("landscape");
+    auto* left = d->findChild<QDoubleSpinBox*>("leftMargin");
+    auto* top = d->findChild<QDoubleSpinBox*>("topMargin");
+    ASSERT_TRUE(paper && across && left && top) << "the dialog offers paper, orientation and margins";
+    int a5 = paper->findText("A5");
+    ASSERT_GE(a5, 0);
+    paper->setCurrentIndex(a5);
+    across->click();
+    left->setValue(40);
+    top->setValue(25);
+    SaveGrab(*d, "pagesetup");
+  });
+  w->MIPageSetup->trigger();
+  const QPageLayout layout = printer.pageLayout();
+  EXPECT_EQ(layout.pageSize().id(), QPageSize::A5);
+  EXPECT_EQ(layout.orientation(), QPageLayout::Landscape);
+  EXPECT_NEAR(layout.margins(QPageLayout::Millimeter).left(), 40, 0.01);
+  EXPECT_NEAR(layout.margins(QPageLayout::Millimeter).top(), 25, 0.01);
+
+  // Printed through the program's own printer service; the boxes stay scripted.
+  IPrinterService* previousPrinter = PrinterService();
+  IMessageService* previousMessages = SetMessageService(nullptr);
+  InstallQtServices();
+  SetServices(&home.services);
+  SetMessageService(previousMessages);
+  WhenShown<QPrintDialog>(true, [](QPrintDialog*) {});
+  w->MIPrint->trigger();
+  SetPrinterService(previousPrinter);
+  EXPECT_TRUE(home.TakeBoxes().empty());
+  const std::string pdf = out.File("print.pdf");
+  ASSERT_TRUE(FileExists(pdf));
+  // A5 across is 210 x 148 mm: 595 x 420 points.
+  std::string info = ShellOutput("pdfinfo '" + pdf + "' 2>&1");
+  double pages = 0, width = 0, height = 0;
+  std::sscanf(info.c_str() + std::min(info.size(), info.find("Pages:")), "Pages: %lf", &pages);
+  std::sscanf(info.c_str() + std::min(info.size(), info.find("Page size:")), "Page size: %lf x %lf", &width,
+              &height);
+  EXPECT_EQ(pages, 1) << info;
+  EXPECT_NEAR(width, 595.3, 1) << info;
+  EXPECT_NEAR(height, 419.5, 1) << info;
+  // At 72 dots per inch a dot is a point: the picture begins 40 mm (113 points) from the left
+  // and 25 mm (71 points) from the top.
+  ASSERT_EQ(system(("pdftoppm -r 72 -png -singlefile '" + pdf + "' '" + out.File("page") + "'").c_str()), 0);
+  XImage page;
+  page.LoadFromFile(out.File("page.png"));
+  ASSERT_EQ(page.Width(), 595);
+  int left = page.Width(), topmost = page.Height();
+  for (int y = 0; y < page.Height(); ++y)
+    for (int x = 0; x < page.Width(); ++x)
+      if (Pixel(page, x, y) != 0xFFFFFFu) {
+        left = std::min(left, x);
+        topmost = std::min(topmost, y);
+      }
+  EXPECT_NEAR(left, 113, 2);
+  EXPECT_NEAR(topmost, 71, 2);
 }
 
 // The head is kept with the project: an edit confirmed with OK is an unsaved change, counted

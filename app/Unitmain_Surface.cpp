@@ -395,14 +395,22 @@ void TFormMain::DrawSelectionFrame(TCanvas& canvas, int left, int top, int right
   canvas.Brush = brush;
 }
 
+// A control is entered and left when the focus moves between controls of the window; a menu
+// opening over it (the menu bar's or a context menu) or another window taking the activation
+// leaves it where it was.
+static bool MovesBetweenControls(QEvent* e) {
+  Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+  return reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason;
+}
+
 bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
   if (watched == ScrollBox || watched == ScrollBox->viewport()) {
     switch (e->type()) {
       case QEvent::FocusIn:
-        if (watched == ScrollBox) ScrollBoxEnter(ScrollBox);
+        if (watched == ScrollBox && MovesBetweenControls(e)) ScrollBoxEnter(ScrollBox);
         break;
       case QEvent::FocusOut:
-        if (watched == ScrollBox) ScrollBoxExit(ScrollBox);
+        if (watched == ScrollBox && MovesBetweenControls(e)) ScrollBoxExit(ScrollBox);
         break;
       case QEvent::Resize: ScrollBoxResize(ScrollBox); break;
       case QEvent::MouseButtonRelease:
@@ -421,15 +429,10 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
       default: break;
     }
   } else if (watched == Memo) {
-    // A control is entered and left when the focus moves between controls of the window; a
-    // menu opening over the memo (its own context menu) or another window taking the
-    // activation leaves the editor open.
-    if (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut) {
-      Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
-      if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
-        if (e->type() == QEvent::FocusIn) MemoEnter(Memo);
-        if (e->type() == QEvent::FocusOut) MemoExit(Memo);
-      }
+    // Its own context menu leaves the editor open.
+    if ((e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut) && MovesBetweenControls(e)) {
+      if (e->type() == QEvent::FocusIn) MemoEnter(Memo);
+      if (e->type() == QEvent::FocusOut) MemoExit(Memo);
     }
   }
   if (e->type() == QEvent::KeyPress) {

@@ -11,6 +11,7 @@
 #include "engine/XImageCache.h"
 #include "platform/SysUtils.h"
 #include "platform/WaitIndicator.h"
+#include "platform/gui/QtListBox.h"
 
 // --- Project files ---
 
@@ -92,7 +93,7 @@ void TFormMain::LoadTemplateLibrary(const std::string& name) {
   list->clear();
   for (int i = 0; i < TemplateLibrary->Count(); ++i) {
     TZLMButton* t = TemplateLibrary->Button(i);
-    auto* item = new QListWidgetItem(Q(Trim(t->Text)));
+    auto* item = new TSortedListItem(Q(Trim(t->Text)));
     item->setData(Qt::UserRole, QVariant::fromValue(static_cast<void*>(t)));
     list->addItem(item);
   }

@@ -220,6 +220,30 @@ TEST(LibraryWindow, TheListShowsTheTemplatesByName) {
   EXPECT_EQ(s.Obj(2)->StyleName, "Zinc");
 }
 
+// The list is sorted as the platform's sorted list box sorted it: by name, letter case
+// ignored, whatever the order of the file.
+TEST(LibraryWindow, TheListIgnoresLetterCaseInItsOrder) {
+  StyleWindows s;
+  const std::string file = s.home.dir.File("mixed.zlm");
+  std::string text = "[Heading]\nNumOfButtons=6\n";
+  const char* names[] = {"Zinc", "apple", "Banana", "APRICOT", "cherry", "banana"};
+  for (int i = 0; i < 6; ++i)
+    text += "[Button" + std::to_string(i) + "]\nButtonText=" + names[i] +
+            "\nRectLeft=0\nRectTop=0\nRectRight=40\nRectBottom=20\n";
+  WriteAll(file, text);
+  s.w->LoadTemplateLibrary(file);
+  QListWidget* list = s.library->ListTemplates;
+  std::vector<std::string> shown;
+  for (int i = 0; i < list->count(); ++i) shown.push_back(list->item(i)->text().toStdString());
+  EXPECT_EQ(shown, (std::vector<std::string>{"apple", "APRICOT", "Banana", "banana", "cherry", "Zinc"}));
+  // Each entry still names its own template.
+  for (int i = 0; i < list->count(); ++i) {
+    auto* t = static_cast<TZLMButton*>(list->item(i)->data(Qt::UserRole).value<void*>());
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->Text, shown[size_t(i)]);
+  }
+}
+
 TEST(ToolWindows, PictureOfTheMainWindowWithBothDocked) {
   StyleWindows s;
   s.w->resize(1100, 720);

@@ -561,12 +561,16 @@ void TFormMain::FormShow() {
     ComboFontSize->addItem(s);
   ComboFontSize->setCurrentIndex(ComboFontSize->findText("11"));
 
-  // 4: the splash window, held up by the start itself rather than its timer.
+  // 4: the splash window, held up by the start itself rather than its timer. A picture that
+  // cannot be shown is worth telling, not worth a box of its own.
+  std::string splashProblem;
   if (FormSplash) {
     FormSplash->show();
     FormSplash->Timer->stop();
     FormSplash->repaint();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (!FormSplash->LoadError.empty())
+      splashProblem = "The start-up picture could not be shown: " + FormSplash->LoadError;
   }
 
   // 5: the start project: the one argument, or the last project, or the splash page.
@@ -621,10 +625,10 @@ void TFormMain::FormShow() {
   if (QDockWidget* lib = LibraryWindow()) DockSites->ManualDock(lib, PanelDockSite2);
   if (QDockWidget* tools = ToolsWindow()) DockSites->Add(tools);
 
-  if (!StartProblems.empty()) {
-    StatusBar->showMessage(Q(StartProblems.front()));
-    QTimer::singleShot(0, this, &TFormMain::ReportStartProblems);
-  }
+  const bool grave = !StartProblems.empty();
+  if (!splashProblem.empty()) StartProblems.push_back(splashProblem);
+  if (!StartProblems.empty()) StatusBar->showMessage(Q(StartProblems.front()));
+  if (grave) QTimer::singleShot(0, this, &TFormMain::ReportStartProblems);
 }
 
 void TFormMain::ReportStartProblems() {

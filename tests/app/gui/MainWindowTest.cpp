@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
@@ -23,6 +24,7 @@
 #include "POP/PopForms.h"
 #include "POP/gui/PopDialogs.h"
 #include "app/Unitmain.h"
+#include "app/forms/Unitsplash.h"
 #include "engine/XImage.h"
 #include "engine/XImageCache.h"
 #include "platform/IniFiles.h"
@@ -471,6 +473,35 @@ TEST(MainWindow, BrokenStartFilesAreReportedAndTheWindowComesUp) {
   EXPECT_NE(home.services.Boxes[0].text.find("bad.zlm"), std::string::npos);
   EXPECT_NE(home.services.Boxes[0].text.find("library.zlm"), std::string::npos);
   EXPECT_EQ(ReadAll(bad).substr(0, 9), "[Heading]");
+}
+
+// A start-up picture that cannot be shown is told in the status bar; it stops nothing and
+// asks for no answer. With a graver problem as well, the box lists both.
+TEST(MainWindow, AMissingStartUpPictureIsToldInTheStatusBar) {
+  Home home;
+  DeleteFile(home.dir.File("setup.bmp"));
+  FormSplash = new TFormSplash;
+  {
+    auto w = Start();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w->Started());
+    EXPECT_EQ(ExtractFileName(w->ProjectFileName), "splash.zlm");
+    const std::string status = w->StatusBar->currentMessage().toStdString();
+    EXPECT_NE(status.find("setup.bmp"), std::string::npos) << status;
+    EXPECT_TRUE(home.TakeBoxes().empty());
+  }
+  {
+    WriteAll(home.dir.File("library.zlm"), "[Heading]\nBGColor=not a colour\n");
+    auto w = Start();
+    QCoreApplication::processEvents();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("library.zlm"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find("setup.bmp"), std::string::npos) << boxes[0];
+    EXPECT_NE(w->StatusBar->currentMessage().toStdString().find("library.zlm"), std::string::npos);
+  }
+  delete FormSplash;
+  FormSplash = nullptr;
 }
 
 TEST(MainWindow, PlaceIsRestoredFromAndWrittenToSettings) {

@@ -2,6 +2,8 @@
 // cycle, and the Window and Help menus.
 #include "app/Unitmain.h"
 
+#include <algorithm>
+
 #include <QActionGroup>
 #include <QApplication>
 #include <QLabel>
@@ -723,14 +725,35 @@ void TFormMain::MIWindowClick(QObject*) {
   TBShowTools->setChecked(tools && tools->isVisible());
 }
 
-static void UndockAndToggle(TDockSites* sites, QDockWidget* w) {
-  if (!w) return;
-  sites->ManualFloat(w);
-  w->setVisible(!w->isVisible());
+// A floating window that was never placed would open where the window system puts a new
+// window, the screen's corner over the menus; the first time, it opens beside the page instead:
+// right of it, inside the editing area (over the page's right edge when there is no room),
+// level with the page's top. Once placed, it comes back where it was left.
+static const char* const kPlacedProperty = "PlacedFloating";
+
+void TFormMain::UndockAndToggle(QDockWidget* tool) {
+  if (!tool) return;
+  DockSites->ManualFloat(tool);
+  if (tool->isVisible()) {
+    tool->hide();
+    return;
+  }
+  if (!tool->property(kPlacedProperty).toBool()) {
+    const int gap = 8;
+    const QRect page(PanelScene->mapToGlobal(QPoint(0, 0)), PanelScene->size());
+    const QRect area(ScrollBox->viewport()->mapToGlobal(QPoint(0, 0)), ScrollBox->viewport()->size());
+    tool->adjustSize();
+    const QSize size = tool->frameGeometry().size();
+    int x = std::min(page.right() + 1 + gap, area.right() + 1 - gap - size.width());
+    int y = std::min(std::max(page.top(), area.top() + gap), area.bottom() + 1 - gap - size.height());
+    tool->move(std::max(x, area.left()), std::max(y, area.top()));
+    tool->setProperty(kPlacedProperty, true);
+  }
+  tool->show();
 }
 
-void TFormMain::TBShowLibraryClick(QObject*) { UndockAndToggle(DockSites, LibraryWindow()); }
-void TFormMain::TBShowToolsClick(QObject*) { UndockAndToggle(DockSites, ToolsWindow()); }
+void TFormMain::TBShowLibraryClick(QObject*) { UndockAndToggle(LibraryWindow()); }
+void TFormMain::TBShowToolsClick(QObject*) { UndockAndToggle(ToolsWindow()); }
 
 void TFormMain::MenuItemProperties1Click(QObject*) {
   QDockWidget* tools = ToolsWindow();
@@ -739,6 +762,7 @@ void TFormMain::MenuItemProperties1Click(QObject*) {
   QRect g = tools->geometry();
   g.moveCenter(QCursor::pos());
   tools->setGeometry(g);
+  tools->setProperty(kPlacedProperty, true);
   tools->show();
 }
 

@@ -334,6 +334,9 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   // the application's windows; nullptr while they do not exist.
   QDockWidget* LibraryWindow() const;
   QDockWidget* ToolsWindow() const;
+  // Floats a tool window and shows or hides it; shown floating for the first time, it opens
+  // beside the page.
+  void UndockAndToggle(QDockWidget* tool);
   // Whether FormShow has run its start-up steps.
   bool Started() const { return FStarted; }
 

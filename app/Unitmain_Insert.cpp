@@ -145,6 +145,14 @@ void TFormMain::SyncControlsFromButton(TZLMButton* button) {
     ToolButtonItalic->setChecked(st.Font->Style & fsItalic);
     ToolButtonUnderlined->setChecked(st.Font->Style & fsUnderline);
     ToolButtonStrikeOut->setChecked(st.Font->Style & fsStrikeOut);
+  } else {
+    // Nothing focused: the style window shows nothing of the object shown before.
+    ImagePreviewGraphic(ToolControl<TImage>(*this, "Image"), nullptr);
+    SetPanelColor(ToolControl<QWidget>(*this, "Panel1"), clBtnFace);
+    for (QComboBox* box : {overlay, textureMode, penWidth, curveSize})
+      if (box) box->setCurrentIndex(-1);
+    for (QCheckBox* box : {transparent, antialias})
+      if (box) box->setChecked(false);
   }
 
   for (int i = 0; i < 6; ++i) {
@@ -414,6 +422,8 @@ void TFormMain::XColorPanel0Change(QObject* Sender) {
     o.Style->TextureFileName.clear();
     o.Style->Texture = nullptr;
   });
+  // The preview shows the colour without the texture, and the texture's mode goes with it.
+  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
 }
 
 void TFormMain::SetShapeColor(int index, QObject* panel) {

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QScrollArea>
 #include <QTest>
 #include <QToolButton>
@@ -193,6 +194,93 @@ TEST(ToolWindow, DockingAndClosing) {
   library->close();
   library->show();
   EXPECT_TRUE(library->isFloating());
+}
+
+// A textured red ellipse beside the plain objects.
+std::vector<StyleObj> WithATexturedObject() {
+  std::vector<StyleObj> objects = kStyleObjects;
+  objects.push_back({"T", 160, 120, 240, 160,
+                     "Shape=5\nCurveSize=12\nPenWidth=3\nColor0=255\nTextureFileName=marble.bmp\n"
+                     "TextureMode=2\nIsAntialiased=1\nIsTransparent=1\n"});
+  return objects;
+}
+
+// With nothing selected the window shows nothing of the object shown before: no texture, no
+// background colour, no shape or sizes, no ticks.
+TEST(ToolWindow, WithNothingSelectedItShowsItsEmptyState) {
+  StyleWindows s(WithATexturedObject());
+  s.Select({3});
+  ASSERT_GT(s.tools->Image->Picture().Width(), 0);
+  ASSERT_EQ(PanelColour(s.tools->Panel1), 255u);
+  ASSERT_TRUE(s.tools->CheckAntialias->isChecked());
+  s.w->MISelectNone->trigger();
+  ASSERT_EQ(s.w->Scene->Current, nullptr);
+  EXPECT_EQ(s.tools->Image->Picture().Width(), 0);
+  EXPECT_EQ(PanelColour(s.tools->Panel1), PanelColour(s.tools->XColorPanel0));
+  EXPECT_NE(PanelColour(s.tools->Panel1), 255u);
+  for (QComboBox* box :
+       {s.tools->ComboOverlay, s.tools->ComboTextureMode, s.tools->CurveSize, s.tools->PenWidth}) {
+    EXPECT_EQ(box->currentIndex(), -1) << box->objectName().toStdString();
+    EXPECT_FALSE(box->isEnabled()) << box->objectName().toStdString();
+  }
+  EXPECT_FALSE(s.tools->CheckAntialias->isChecked());
+  EXPECT_FALSE(s.tools->CheckTransparent->isChecked());
+  // Selected again, it shows the object once more.
+  s.Select({3});
+  EXPECT_GT(s.tools->Image->Picture().Width(), 0);
+  EXPECT_EQ(s.tools->ComboOverlay->currentIndex(), 5);
+}
+
+// A new background colour replaces the texture: the preview shows the colour alone at once.
+TEST(ToolWindow, ThePreviewFollowsANewBackgroundColour) {
+  StyleWindows s(WithATexturedObject());
+  s.Select({3});
+  ASSERT_GT(s.tools->Image->Picture().Width(), 0);
+  ASSERT_TRUE(s.tools->ComboTextureMode->isEnabled());
+  DialogAnswers dialogs([](TCommonDialog& d) {
+    static_cast<TColorDialog&>(d).Color = 0xFF0000;  // blue
+    return true;
+  });
+  QTest::mouseClick(s.tools->XColorPanel0, Qt::LeftButton);
+  EXPECT_EQ(s.Obj(3)->Style->Color0, 0xFF0000u);
+  EXPECT_EQ(s.Obj(3)->Style->Texture, nullptr);
+  EXPECT_EQ(PanelColour(s.tools->Panel1), 0xFF0000u);
+  EXPECT_EQ(s.tools->Image->Picture().Width(), 0);
+  EXPECT_FALSE(s.tools->ComboTextureMode->isEnabled());
+}
+
+// Shown from the Window menu, the floating window opens beside the page, inside the window's
+// editing area and clear of the menus, not at the screen's corner; moved by the user, it comes
+// back where it was left.
+TEST(ToolWindow, ShownFromTheMenuItOpensBesideThePage) {
+  StyleWindows s;
+  s.w->showNormal();
+  s.w->setGeometry(40, 40, 1100, 760);
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(s.tools->isFloating());
+  ASSERT_FALSE(s.tools->isVisible());
+  s.w->TBShowTools->trigger();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(s.tools->isVisible());
+  ASSERT_TRUE(s.tools->isFloating());
+  const QRect tools = s.tools->frameGeometry();
+  const QRect page(s.w->PanelScene->mapToGlobal(QPoint(0, 0)), s.w->PanelScene->size());
+  const QRect area(s.w->ScrollBox->viewport()->mapToGlobal(QPoint(0, 0)), s.w->ScrollBox->viewport()->size());
+  const QRect menus(s.w->menuBar()->mapToGlobal(QPoint(0, 0)), s.w->menuBar()->size());
+  EXPECT_FALSE(tools.intersects(menus));
+  EXPECT_TRUE(area.contains(tools)) << "outside the editing area";
+  EXPECT_FALSE(tools.intersects(page)) << "over the page";
+  EXPECT_GE(tools.left(), page.right());
+  EXPECT_LE(tools.left() - page.right(), 40);
+
+  // Moved, hidden and shown again: where it was left.
+  s.tools->move(tools.topLeft() + QPoint(-30, 50));
+  const QPoint moved = s.tools->pos();
+  s.w->TBShowTools->trigger();
+  EXPECT_FALSE(s.tools->isVisible());
+  s.w->TBShowTools->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(s.tools->pos(), moved);
 }
 
 TEST(LibraryWindow, TheListShowsTheTemplatesByName) {

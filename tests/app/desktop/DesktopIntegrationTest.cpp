@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "app/AppEnvironment.h"
+#include "platform/DesktopEntries.h"
 #include "platform/IniFiles.h"
 #include "platform/SysUtils.h"
 #include "tests/support/TestSupport.h"
@@ -129,6 +130,12 @@ TEST(DesktopIntegration, RegisterFileTypeIsReadBackByTheDesktopTools) {
   EXPECT_EQ(FileType(h.dir.File("bom.txt")), kType);
   EXPECT_EQ(FileType(h.dir.File("notes.txt")), "text/plain");
   EXPECT_EQ(DefaultFor(kType), "zelmora.desktop");
+  // The program's own reading of the desktop's associations agrees.
+  std::vector<TDesktopApp> apps = DesktopAppsForTypes({kType});
+  ASSERT_FALSE(apps.empty());
+  EXPECT_EQ(apps[0].Id, "zelmora.desktop");
+  EXPECT_EQ(DesktopAppCommand(apps[0], "/tmp/a.zlm"),
+            (std::vector<std::string>{ProgramFileName(), "/tmp/a.zlm"}));
 
   // The next start finds everything in place: it writes nothing and runs no tool, so a
   // default the user chose since is kept.
@@ -208,6 +215,11 @@ TEST(DesktopIntegration, ExecQuotesReservedCharacters) {
       unescaped += raw[i];
     }
     EXPECT_EQ(unescaped, std::string(c.exec) + " %f");
+    // Read by the Exec rules, the line starts that very program on the file.
+    TDesktopApp app;
+    app.Exec = unescaped;
+    EXPECT_EQ(DesktopAppCommand(app, "/tmp/my page.zlm"),
+              (std::vector<std::string>{c.program, "/tmp/my page.zlm"}));
   }
 }
 

@@ -12,6 +12,7 @@
 #include <QScrollArea>
 
 #include "POP/PopForms.h"
+#include "app/AppEnvironment.h"
 #include "app/Unitmain.h"
 #include "platform/IniFiles.h"
 #include "platform/ProgramFolder.h"
@@ -28,11 +29,18 @@ struct ProgramHome {
       configHome{"XDG_CONFIG_HOME", dir.File("xdg-config")};
   ScriptedServices services;
   std::string cwd = GetCurrentDir();
+  // The application environment opens its files (language.ini, user.ini) in the program
+  // folder of its first use: each home starts and ends with none, so that no later test
+  // writes into a folder that is gone.
   ProgramHome() {
     CopyFolderTree(ZELMORA_DATA, dir.Path());
     ApplicationTitle() = "Varnholt Zelmora";
+    ReleaseEnvironment();
   }
-  ~ProgramHome() { SetCurrentDir(cwd); }
+  ~ProgramHome() {
+    ReleaseEnvironment();
+    SetCurrentDir(cwd);
+  }
   std::string Setting(const std::string& section, const std::string& key) {
     return TIniFile(dir.File("Settings.ini")).ReadString(section, key, "<none>");
   }

@@ -9,9 +9,7 @@
 namespace {
 
 float ReadSingle(TStream& s) {
-  uint8_t b[4];
-  s.ReadBuffer(b, 4);
-  uint32_t w = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+  uint32_t w = s.ReadDWord();
   float f;
   std::memcpy(&f, &w, 4);
   return f;

@@ -3,15 +3,13 @@
 #include <climits>
 #include <unistd.h>
 
+#include "platform/ByteOrder.h"
 #include "platform/SysUtils.h"
 
 namespace {
 std::string ToUtf16(const std::string& s) {
   std::string out;
-  auto put = [&](uint32_t u) {
-    out += char(u & 0xFF);
-    out += char(u >> 8);
-  };
+  auto put = [&](uint32_t u) { AppendLe16(out, uint16_t(u)); };
   for (size_t i = 0; i < s.size();) {
     unsigned char c = s[i];
     uint32_t cp = c;
@@ -46,10 +44,10 @@ std::string ToUtf16(const std::string& s) {
 std::string FromUtf16(const std::string& b, size_t pos, size_t end) {
   std::string out;
   for (size_t i = pos; i + 1 < end; i += 2) {
-    uint32_t u = uint8_t(b[i]) | uint8_t(b[i + 1]) << 8;
+    uint32_t u = GetLe16(&b[i]);
     if (u == 0) break;
     if (u >= 0xD800 && u < 0xDC00 && i + 3 < end) {
-      uint32_t lo = uint8_t(b[i + 2]) | uint8_t(b[i + 3]) << 8;
+      uint32_t lo = GetLe16(&b[i + 2]);
       u = 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00);
       i += 2;
     }
@@ -75,11 +73,6 @@ void Pad(std::string& s) {
   while (s.size() % 4) s += '\0';
 }
 
-void PutU16(std::string& s, size_t at, uint32_t v) {
-  s[at] = char(v & 0xFF);
-  s[at + 1] = char(v >> 8 & 0xFF);
-}
-
 // One node; nodes begin on 4-byte boundaries, so padding inside is relative to its start.
 std::string Node(const std::string& key, const std::string& value, uint16_t valueLength, uint16_t type,
                  const std::vector<std::string>& children) {
@@ -91,9 +84,9 @@ std::string Node(const std::string& key, const std::string& value, uint16_t valu
     Pad(n);
     n += c;
   }
-  PutU16(n, 0, uint32_t(n.size()));
-  PutU16(n, 2, valueLength);
-  PutU16(n, 4, type);
+  PutLe16(&n[0], uint16_t(n.size()));
+  PutLe16(&n[2], valueLength);
+  PutLe16(&n[4], type);
   return n;
 }
 
@@ -108,7 +101,7 @@ struct Span {
   bool text;
 };
 
-uint32_t U16(const std::string& b, size_t at) { return uint8_t(b[at]) | uint8_t(b[at + 1]) << 8; }
+uint32_t U16(const std::string& b, size_t at) { return GetLe16(&b[at]); }
 
 // Reads the node at `at` inside [at, limit); false when the node does not fit.
 bool ReadNode(const std::string& b, size_t at, size_t limit, Span& n) {
@@ -137,9 +130,7 @@ std::string BuildVersionBlock(uint16_t major, uint16_t minor,
                               const std::vector<TVersionStringTable>& tables) {
   // VS_FIXEDFILEINFO: signature, structure version, file and product versions, flags.
   std::string fixed(52, '\0');
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) fixed[at + i] = char(v >> (8 * i) & 0xFF);
-  };
+  auto put32 = [&](size_t at, uint32_t v) { PutLe32(&fixed[at], v); };
   put32(0, 0xFEEF04BD);
   put32(4, 0x00010000);
   put32(8, uint32_t(major) << 16 | minor);
@@ -154,10 +145,8 @@ std::string BuildVersionBlock(uint16_t major, uint16_t minor,
     for (const auto& [k, v] : t.Strings) strings.push_back(TextNode(k, v));
     stringTables.push_back(
         Node(LowerCase(IntToHex(t.Language, 4) + IntToHex(t.CodePage, 4)), "", 0, 1, strings));
-    translation += char(t.Language & 0xFF);
-    translation += char(t.Language >> 8);
-    translation += char(t.CodePage & 0xFF);
-    translation += char(t.CodePage >> 8);
+    AppendLe16(translation, t.Language);
+    AppendLe16(translation, t.CodePage);
   }
   std::string sfi = Node("StringFileInfo", "", 0, 1, stringTables);
   std::string var = Node("Translation", translation, uint16_t(translation.size()), 0, {});

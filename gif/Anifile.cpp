@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "gif/Vclutils.h"
+#include "platform/ByteOrder.h"
 #include "platform/SysUtils.h"
 
 namespace {
@@ -13,10 +14,6 @@ constexpr int64_t kMaxFileSize = int64_t(64) << 20;
 
 [[noreturn]] void Bad(const char* why) {
   throw EInvalidGraphic(std::string("Invalid animated cursor: ") + why);
-}
-
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 // A view of the file's bytes; every read is checked against the end of its chunk.
@@ -30,7 +27,7 @@ struct TChunkReader {
   }
   uint32_t U32() {
     Need(4);
-    uint32_t v = Le32(P + Pos);
+    uint32_t v = GetLe32(P + Pos);
     Pos += 4;
     return v;
   }

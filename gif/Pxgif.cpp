@@ -7,6 +7,7 @@
 #include "gif/Maxmin.h"
 #include "gif/Pxgraph.h"
 #include "gif/Vclutils.h"
+#include "platform/ByteOrder.h"
 #include "platform/Canvas.h"
 #include "platform/SysUtils.h"
 
@@ -54,8 +55,9 @@ struct TCursor {
     return p[pos++];
   }
   uint16_t Word() {
-    uint16_t lo = Byte();
-    return uint16_t(lo | (Byte() << 8));
+    uint8_t b[2];
+    Read(b, 2);
+    return GetLe16(b);
   }
   void Read(void* dst, size_t count) {
     if (count > Left()) GIFError(65440);
@@ -702,8 +704,7 @@ void TGIFFrame::UpdateExtensions() {
     gce->Header.resize(std::max<size_t>(gce->Header.size(), 5));
     gce->Header[0] = 4;
     uint32_t delay = std::min<uint32_t>(FAnimateInterval / 10, 0xFFFF);
-    gce->Header[2] = uint8_t(delay);
-    gce->Header[3] = uint8_t(delay >> 8);
+    PutLe16(&gce->Header[2], uint16_t(delay));
     int ti = TransparentIndex();
     uint8_t p = gce->Header[1];
     if (ti >= 0) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -33,14 +34,14 @@ struct BmpPrivate {
 int ReadU16(int fd, uint32_t* v) {
   unsigned char b[2];
   if (int rc = imgfmt_read_exact(fd, b, 2)) return rc;
-  *v = uint32_t(b[0]) | uint32_t(b[1]) << 8;
+  *v = GetLe16(b);
   return IMGFMT_OK;
 }
 
 int ReadU32(int fd, uint32_t* v) {
   unsigned char b[4];
   if (int rc = imgfmt_read_exact(fd, b, 4)) return rc;
-  *v = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+  *v = GetLe32(b);
   return IMGFMT_OK;
 }
 
@@ -247,16 +248,6 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
   return IMGFMT_OK;
 }
 
-void Put16(std::vector<unsigned char>& out, uint32_t v) {
-  out.push_back(uint8_t(v));
-  out.push_back(uint8_t(v >> 8));
-}
-
-void Put32(std::vector<unsigned char>& out, uint32_t v) {
-  Put16(out, v & 0xffff);
-  Put16(out, v >> 16);
-}
-
 int Brightness(const ImgFmtRgb& c) { return 30 * c.r + 60 * c.g + 10 * c.b; }
 
 int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, const uint8_t* data,
@@ -285,26 +276,26 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
   const uint32_t offset = entrySize * entries + headers;
 
   std::vector<unsigned char> out;
-  Put16(out, kTypeBM);
-  Put32(out, uint32_t(image + offset));
-  Put16(out, 0);
-  Put16(out, 0);
-  Put32(out, offset);
+  AppendLe16(out, kTypeBM);
+  AppendLe32(out, uint32_t(image + offset));
+  AppendLe16(out, 0);
+  AppendLe16(out, 0);
+  AppendLe32(out, offset);
   if (os2) {
-    Put32(out, 12);
-    Put16(out, uint32_t(h->width));
-    Put16(out, uint32_t(h->height));
-    Put16(out, 1);
-    Put16(out, uint32_t(bpp));
+    AppendLe32(out, 12);
+    AppendLe16(out, uint32_t(h->width));
+    AppendLe16(out, uint32_t(h->height));
+    AppendLe16(out, 1);
+    AppendLe16(out, uint32_t(bpp));
   } else {
-    Put32(out, 40);
-    Put32(out, uint32_t(h->width));
-    Put32(out, uint32_t(h->height));
-    Put16(out, 1);
-    Put16(out, uint32_t(bpp));
-    Put32(out, kNone);
-    Put32(out, uint32_t(image));
-    for (int i = 0; i < 4; ++i) Put32(out, 0);  // resolutions, colours used and important
+    AppendLe32(out, 40);
+    AppendLe32(out, uint32_t(h->width));
+    AppendLe32(out, uint32_t(h->height));
+    AppendLe16(out, 1);
+    AppendLe16(out, uint32_t(bpp));
+    AppendLe32(out, kNone);
+    AppendLe32(out, uint32_t(image));
+    for (int i = 0; i < 4; ++i) AppendLe32(out, 0);  // resolutions, colours used and important
   }
   for (uint32_t i = 0; i < entries; ++i) {
     out.push_back(table[i].b);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -33,8 +34,6 @@ const ImgFmtRgb kFixed16[16] = {{255, 255, 255}, {255, 0, 0},   {0, 255, 0},   {
                                 {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {204, 204, 204},
                                 {128, 128, 128}, {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
                                 {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {0, 0, 0}};
-
-int Word(const uint8_t* p) { return (p[0] << 8) | p[1]; }
 
 int BppOfPlanes(int planes) {
   if (planes == 1) return 1;
@@ -67,30 +66,30 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char*) {
   if ((got >= 6 && std::memcmp(head, kImds1, 6) == 0) || (got >= 8 && std::memcmp(head, kImds2, 8) == 0))
     return kErrImds;
   if (got < 16) return IMGFMT_ERR_READ;
-  int version = Word(head), words = Word(head + 2), planes = Word(head + 4);
+  int version = GetBe16(head), words = GetBe16(head + 2), planes = GetBe16(head + 4);
   if (version != 1) return kErrVersion;
   if (words < 8) return kErrHeaderLength;
   // The extension needs its palette-type word inside the header; shorter headers holding
   // "XIMG" are taken as plain ones.
   bool ximg = words >= 11 && got >= 22 && std::memcmp(head + 16, "XIMG", 4) == 0;
-  if (ximg && Word(head + 20) != 0) return kErrPaletteType;
+  if (ximg && GetBe16(head + 20) != 0) return kErrPaletteType;
   if (!((planes >= 1 && planes <= 8) || (planes == 24 && ximg))) return kErrPlanes;
   bool grey = false;
   if (words == 9 && !ximg) {
     if (got < 18) return IMGFMT_ERR_READ;
-    int flag = Word(head + 16);
+    int flag = GetBe16(head + 16);
     if (flag != 0 && flag != 1) return kErrFlag;
     grey = flag == 1;
   }
   if ((words == 8 || (words == 9 && !grey)) && !ximg && planes != 1 && planes != 3 && planes != 4)
     return kErrColourPlanes;
-  h->width = Word(head + 12);
-  h->height = Word(head + 14);
+  h->width = GetBe16(head + 12);
+  h->height = GetBe16(head + 14);
   if (int rc = imgfmt_check_size(h->width, h->height)) return rc;
   h->bpp = BppOfPlanes(planes);
   p->headerWords = words;
   p->planes = planes;
-  p->patternLength = Word(head + 6);
+  p->patternLength = GetBe16(head + 6);
   p->grey = grey;
   p->ximg = ximg;
   return IMGFMT_OK;
@@ -112,7 +111,7 @@ int ReadPalette(int fd, ImgFmtHeader* h, ImgFmtRgb* pal) {
     };
     for (int i = 0; i < entries; ++i) {
       const uint8_t* e = buf.data() + i * 6;
-      pal[i] = {level(Word(e)), level(Word(e + 2)), level(Word(e + 4))};
+      pal[i] = {level(GetBe16(e)), level(GetBe16(e + 2)), level(GetBe16(e + 4))};
     }
   } else if (p->planes == 1) {
     pal[0] = {255, 255, 255};
@@ -273,10 +272,7 @@ class Output {
  public:
   explicit Output(int fd) : FFd(fd) {}
   void Byte(int b) { FBuf.push_back(uint8_t(b)); }
-  void Word(int w) {
-    Byte(w >> 8);
-    Byte(w);
-  }
+  void Word(int w) { AppendBe16(FBuf, uint16_t(w)); }
   void Bytes(const uint8_t* p, size_t n) { FBuf.insert(FBuf.end(), p, p + n); }
   void Append(const std::vector<uint8_t>& v) { FBuf.insert(FBuf.end(), v.begin(), v.end()); }
   int FlushIfFull() { return FBuf.size() >= 65536 ? Flush() : IMGFMT_OK; }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
     } else if (kind == ',') {
       unsigned char d[9];
       if (int rc = imgfmt_read_exact(fd, d, 9)) return rc;
-      int32_t width = d[4] | d[5] << 8, height = d[6] | d[7] << 8;
+      int32_t width = GetLe16(d + 4), height = GetLe16(d + 6);
       // A local table serves its own image only; the next image is back on the global one.
       std::memcpy(p->table, global, sizeof global);
       p->bits = globalBits;
@@ -366,11 +367,6 @@ int OptionU16(const char* options, const char* name, int32_t* value) {
   return IMGFMT_OK;
 }
 
-void Put16(std::vector<unsigned char>& out, int32_t v) {
-  out.push_back(uint8_t(v));
-  out.push_back(uint8_t(v >> 8));
-}
-
 int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, const uint8_t* data,
           const char* options) {
   const int32_t bpp = h->bpp;
@@ -396,8 +392,8 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
 
   const int depth = bpp;
   std::vector<unsigned char> out = {'G', 'I', 'F', '8', uint8_t(transparent >= 0 ? '9' : '7'), 'a'};
-  Put16(out, xscreen);
-  Put16(out, yscreen);
+  AppendLe16(out, xscreen);
+  AppendLe16(out, yscreen);
   out.push_back(uint8_t(0x80 | (depth - 1) << 4 | (depth - 1)));
   out.push_back(uint8_t(background));
   out.push_back(0);
@@ -411,10 +407,10 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
     out.insert(out.end(), gce, gce + sizeof gce);
   }
   out.push_back(',');
-  Put16(out, xpos);
-  Put16(out, ypos);
-  Put16(out, h->width);
-  Put16(out, h->height);
+  AppendLe16(out, xpos);
+  AppendLe16(out, ypos);
+  AppendLe16(out, h->width);
+  AppendLe16(out, h->height);
   out.push_back(uint8_t((depth - 1) | (ilace ? 0x40 : 0)));
   const int size = bpp == 1 ? 2 : bpp;
   out.push_back(uint8_t(size));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -47,14 +48,6 @@ struct IlbmPrivate {
 
 static_assert(sizeof(ImgFmtRgb) == 3, "CMAP bytes are read straight into the palette");
 
-uint32_t Be32(const uint8_t* p) {
-  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-int Be16(const uint8_t* p) { return p[0] << 8 | p[1]; }
-void PutBe32(std::vector<uint8_t>& v, uint32_t x) {
-  v.insert(v.end(), {uint8_t(x >> 24), uint8_t(x >> 16), uint8_t(x >> 8), uint8_t(x)});
-}
-void PutBe16(std::vector<uint8_t>& v, int x) { v.insert(v.end(), {uint8_t(x >> 8), uint8_t(x)}); }
 void PutId(std::vector<uint8_t>& v, const char* id) { v.insert(v.end(), id, id + 4); }
 
 int ReadAt(int fd, int64_t pos, void* buf, int64_t n) {
@@ -85,14 +78,14 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char*) {
   int64_t pos = 12;
   while (!(bmhd && body && (cmap || p->planes == 24))) {
     if (int rc = ReadAt(fd, pos, b, 8)) return rc;
-    const int64_t len = Be32(b + 4), at = pos + 8;
+    const int64_t len = GetBe32(b + 4), at = pos + 8;
     if (at + len > fileLength) return IMGFMT_ERR_READ;  // the chunk runs past the file
     if (!std::memcmp(b, "BMHD", 4)) {
       if (bmhd) return kErrTwoBmhd;
       if (len != 20) return kErrBmhdSize;
       if (int rc = imgfmt_read_exact(fd, b, 20)) return rc;
-      h->width = Be16(b);
-      h->height = Be16(b + 2);
+      h->width = GetBe16(b);
+      h->height = GetBe16(b + 2);
       if (h->width > kMaxSide || h->height > kMaxSide) return IMGFMT_ERR_BAD_SIZE;
       if (int rc = imgfmt_check_size(h->width, h->height)) return rc;
       p->planes = b[8];
@@ -106,7 +99,7 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char*) {
       if (!bmhd) return kErrNoBmhd;
       if (len != 4) return kErrCamgSize;
       if (int rc = imgfmt_read_exact(fd, b, 4)) return rc;
-      p->mode = Be32(b);
+      p->mode = GetBe32(b);
     } else if (!std::memcmp(b, "CMAP", 4)) {
       if (!bmhd) return kErrNoBmhd;
       // The palette holds 256 entries; a longer map's rest is ignored.
@@ -117,7 +110,7 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char*) {
     } else if (!std::memcmp(b, "SHAM", 4)) {
       if (len < 2) return IMGFMT_ERR_READ;
       if (int rc = imgfmt_read_exact(fd, b, 2)) return rc;
-      if (Be16(b) != 0) return kErrShamVersion;
+      if (GetBe16(b) != 0) return kErrShamVersion;
       p->shamPos = at + 2;
       p->shamLength = len - 2;
     } else if (!std::memcmp(b, "BODY", 4)) {
@@ -260,7 +253,7 @@ int DecodeBody(BodyReader& in, ImgFmtHeader* h, const std::vector<uint8_t>& sham
     if (p->kind == kSham) {
       int index = (ht <= 200 ? y : y / 2) % shamCount;
       for (int i = 0; i < 16; ++i) {
-        int word = Be16(&sham[size_t(index) * 32 + size_t(i) * 2]);
+        int word = GetBe16(&sham[size_t(index) * 32 + size_t(i) * 2]);
         linePal[i] = {uint8_t(((word >> 8) & 15) * 16), uint8_t(((word >> 4) & 15) * 16),
                       uint8_t((word & 15) * 16)};
       }
@@ -387,10 +380,10 @@ int ParseOptions(const char* options, const ImgFmtHeader* h, WriteOptions* o) {
 }
 
 int WriteAt(int fd, int64_t pos, uint32_t value) {
-  std::vector<uint8_t> v;
+  uint8_t v[4];
   PutBe32(v, value);
   if (imgfmt_file_seek(fd, pos, 0) != pos) return IMGFMT_ERR_WRITE;
-  return imgfmt_write_exact(fd, v.data(), 4);
+  return imgfmt_write_exact(fd, v, 4);
 }
 
 int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, const uint8_t* data,
@@ -404,35 +397,35 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
 
   std::vector<uint8_t> head;
   PutId(head, "FORM");
-  PutBe32(head, 0);
+  AppendBe32(head, 0);
   PutId(head, "ILBM");
   PutId(head, "BMHD");
-  PutBe32(head, 20);
-  PutBe16(head, w);
-  PutBe16(head, ht);
-  PutBe16(head, o.xpos);
-  PutBe16(head, o.ypos);
+  AppendBe32(head, 20);
+  AppendBe16(head, w);
+  AppendBe16(head, ht);
+  AppendBe16(head, o.xpos);
+  AppendBe16(head, o.ypos);
   head.insert(head.end(), {uint8_t(planes), 0, 1, 0});
-  PutBe16(head, o.transcol);
+  AppendBe16(head, o.transcol);
   head.insert(head.end(), {uint8_t(o.xaspect), uint8_t(o.yaspect)});
-  PutBe16(head, o.xscreen);
-  PutBe16(head, o.yscreen);
+  AppendBe16(head, o.xscreen);
+  AppendBe16(head, o.yscreen);
   if (ham6) {
     PutId(head, "CAMG");
-    PutBe32(head, 4);
-    PutBe32(head, kModeHam);
+    AppendBe32(head, 4);
+    AppendBe32(head, kModeHam);
   }
   if (bpp < 24 || ham6) {
     const int n = ham6 ? 16 : 1 << bpp;
     PutId(head, "CMAP");
-    PutBe32(head, uint32_t(n * 3));
+    AppendBe32(head, uint32_t(n * 3));
     for (int i = 0; i < n; ++i) {
       if (ham6) head.insert(head.end(), 3, uint8_t(i * 17));
       else head.insert(head.end(), {pal[i].r, pal[i].g, pal[i].b});
     }
   }
   PutId(head, "BODY");
-  PutBe32(head, 0);
+  AppendBe32(head, 0);
   const int64_t bodyLengthAt = int64_t(head.size()) - 4;
   if (int rc = imgfmt_write_exact(fd, head.data(), int64_t(head.size()))) return rc;
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -37,8 +38,8 @@ int ReadHeader(const char* name, int fd, ImgFmtHeader* h, const char* options) {
   uint8_t head[32];
   if (int rc = imgfmt_read_exact(fd, head, 32)) return rc;
   if (std::memcmp(head, kMagic, 8)) return IMGFMT_ERR_BAD_MAGIC;
-  h->height = head[8] | (head[9] << 8);
-  h->width = head[10] | (head[11] << 8);
+  h->height = GetLe16(head + 8);
+  h->width = GetLe16(head + 10);
   if (int rc = imgfmt_check_size(h->width, h->height)) return rc;
   h->bpp = 8;
   return IMGFMT_OK;
@@ -54,7 +55,7 @@ int ReadPalette(int, ImgFmtHeader* h, ImgFmtRgb* pal) {
   if (p->kpl) {
     rc = imgfmt_read_exact(fd, buf, 32);
     if (!rc && std::memcmp(buf, kMagic, 8)) rc = IMGFMT_ERR_BAD_MAGIC;
-    if (!rc && ((buf[8] | (buf[9] << 8)) != 3 || (buf[10] | (buf[11] << 8)) != 256)) rc = IMGFMT_ERR_BAD_SIZE;
+    if (!rc && (GetLe16(buf + 8) != 3 || GetLe16(buf + 10) != 256)) rc = IMGFMT_ERR_BAD_SIZE;
     if (!rc) rc = imgfmt_read_exact(fd, buf, 768);  // a short palette file is a read error
     for (int i = 0; !rc && i < 256; ++i) pal[i] = {buf[i], buf[512 + i], buf[256 + i]};
   } else {
@@ -76,10 +77,8 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
 void Header(uint8_t head[32], int height, int width) {
   std::memset(head, 0, 32);
   std::memcpy(head, kMagic, 8);
-  head[8] = uint8_t(height);
-  head[9] = uint8_t(height >> 8);
-  head[10] = uint8_t(width);
-  head[11] = uint8_t(width >> 8);
+  PutLe16(head + 8, uint16_t(height));
+  PutLe16(head + 10, uint16_t(width));
   head[12] = 1;
 }
 

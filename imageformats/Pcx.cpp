@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -24,12 +25,6 @@ struct PcxPrivate {
   uint8_t headerPalette[48];
 };
 
-int Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-void PutLe16(uint8_t* p, int v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-
 int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
   auto* p = imgfmt_private<PcxPrivate>(h);
   uint8_t b[70];
@@ -41,7 +36,7 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
   p->version = b[1];
   p->bitsPerPlane = b[3];
   p->planes = b[65];
-  p->bytesPerLine = Le16(b + 66);
+  p->bytesPerLine = GetLe16(b + 66);
   p->trunc = imgfmt_option_flag(options, "trunc");
   std::memcpy(p->headerPalette, b + 16, 48);
   int bits = p->bitsPerPlane, planes = p->planes;
@@ -50,8 +45,8 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
   else if (bits == 8 && planes == 1) h->bpp = 8;
   else if (bits == 8 && planes == 3) h->bpp = 24;
   else return kErrPlanes;
-  int64_t w = int64_t(Le16(b + 8)) - Le16(b + 4) + 1;
-  int64_t ht = int64_t(Le16(b + 10)) - Le16(b + 6) + 1;
+  int64_t w = int64_t(GetLe16(b + 8)) - GetLe16(b + 4) + 1;
+  int64_t ht = int64_t(GetLe16(b + 10)) - GetLe16(b + 6) + 1;
   if (int rc = imgfmt_check_size(w, ht)) return rc;
   // A line must hold the row's pixels; longer lines are decoded and their excess dropped.
   if (int64_t(p->bytesPerLine) * 8 < w * bits) return IMGFMT_ERR_BAD_SIZE;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -33,8 +34,6 @@ constexpr uint32_t kNop = 0xD3EEEE, kBeginSegment = 0xD3A85F, kBeginImage = 0xD3
 
 // How far back "fixrec" looks for a record's 0x5A.
 constexpr int kFixrecReach = 10;
-
-int Word(const uint8_t* p) { return (p[0] << 8) | p[1]; }
 
 struct Record {
   int64_t start;  // position of its 0x5A
@@ -66,7 +65,7 @@ int ReadRecord(int fd, int64_t* pos, int64_t floor, bool fixrec, Record* r) {
   if (b != 0x5A) return kErrNo5A;
   uint8_t intro[8];
   if (int rc = imgfmt_read_exact(fd, intro, 8)) return rc;
-  int length = Word(intro);
+  int length = GetBe16(intro);
   if (length < 8) return kErrRecord;
   r->start = at;
   r->id = (uint32_t(intro[2]) << 16) | (uint32_t(intro[3]) << 8) | intro[4];
@@ -91,9 +90,9 @@ int ReadHeaderRecords(int fd, ImgFmtHeader* h, PsegPrivate* p) {
       case kImageSize: {
         if (r.data.size() < 32) return kErrRecord;
         const uint8_t* d = r.data.data();
-        int width = Word(d + 18), height = Word(d + 20);
+        int width = GetBe16(d + 18), height = GetBe16(d + 20);
         if (width % 8) return kErrWidth;
-        int cw = Word(d + 28), ch = Word(d + 30);
+        int cw = GetBe16(d + 28), ch = GetBe16(d + 30);
         if (cw % 8) return kErrDefaultCell;
         if (cw == 0 && ch == 0) cw = width, ch = height;
         if (int rc = imgfmt_check_size(width, height)) return rc;
@@ -146,8 +145,8 @@ int ReadCells(int fd, ImgFmtHeader* h, const PsegPrivate* p, uint8_t* data) {
       case kCellPosition: {
         if (r.data.size() < 12) return kErrRecord;
         const uint8_t* d = r.data.data();
-        int x = Word(d), y = Word(d + 2), cw = Word(d + 4);
-        int fw = Word(d + 8), fh = Word(d + 10);
+        int x = GetBe16(d), y = GetBe16(d + 2), cw = GetBe16(d + 4);
+        int fw = GetBe16(d + 8), fh = GetBe16(d + 10);
         if (x % 8) return kErrCellPos;
         if (cw % 8) return kErrCellSize;
         cellX = x / 8;
@@ -224,11 +223,6 @@ void PutRecord(std::vector<uint8_t>& out, uint32_t id, const std::vector<uint8_t
   out.insert(out.end(), data.begin(), data.end());
 }
 
-void PutWord(std::vector<uint8_t>& d, size_t at, int v) {
-  d[at] = uint8_t(v >> 8);
-  d[at + 1] = uint8_t(v);
-}
-
 int Brightness(const ImgFmtRgb& c) { return 77 * c.r + 150 * c.g + 29 * c.b; }
 
 int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, const uint8_t* data,
@@ -245,17 +239,17 @@ int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb*
     PutRecord(out, kBeginImage, seg);
     std::vector<uint8_t> control(24, 0);
     control[8] = 0x2D;
-    PutWord(control, 18, twice ? 2000 : 1000);
-    PutWord(control, 20, twice ? 2000 : 1000);
-    PutWord(control, 22, 0xFFFF);
+    PutBe16(&control[18], twice ? 2000 : 1000);
+    PutBe16(&control[20], twice ? 2000 : 1000);
+    PutBe16(&control[22], 0xFFFF);
     PutRecord(out, kOutputControl, control);
     std::vector<uint8_t> size(36, 0);
-    for (size_t at : {2, 4, 14, 16}) PutWord(size, at, 2400);
-    PutWord(size, 18, (h->width + 7) / 8 * 8);
-    PutWord(size, 20, h->height);
+    for (size_t at : {2, 4, 14, 16}) PutBe16(&size[at], 2400);
+    PutBe16(&size[18], (h->width + 7) / 8 * 8);
+    PutBe16(&size[20], h->height);
     size[26] = 0x2D;
-    PutWord(size, 32, 0x0001);
-    PutWord(size, 34, 0xFFFF);
+    PutBe16(&size[32], 0x0001);
+    PutBe16(&size[34], 0xFFFF);
     PutRecord(out, kImageSize, size);
     const int64_t stride = imgfmt_row_bytes(h->width, 1);
     std::vector<uint8_t> row(size_t(h->width + 7) / 8);

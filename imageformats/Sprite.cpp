@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -44,9 +45,8 @@ ImgFmtRgb StandardBase(int i) {
   return {uint8_t((i & 7) * 16), uint8_t((i & 3) * 16), uint8_t((i & 3) * 16 | (i & 8) * 8)};
 }
 
-int32_t Le32(const uint8_t* p) {
-  return int32_t(uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24));
-}
+// The file's words are signed.
+int32_t S32(const uint8_t* p) { return int32_t(GetLe32(p)); }
 
 int ReadAt(int fd, int64_t pos, void* buf, int64_t count) {
   if (pos < 0 || imgfmt_file_seek(fd, pos, 0) != pos) return IMGFMT_ERR_READ;
@@ -60,21 +60,21 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
   if (index < 0) return IMGFMT_ERR_BAD_OPTION;
   uint8_t area[8];
   if (int rc = imgfmt_read_exact(fd, area, 8)) return rc;
-  if (index >= Le32(area)) return kErrIndex;
+  if (index >= S32(area)) return kErrIndex;
   // Offsets count from the area's missing first word.
-  int64_t sprite = int64_t(Le32(area + 4)) - 4;
+  int64_t sprite = int64_t(S32(area + 4)) - 4;
   for (int32_t i = 0; i < index; ++i) {
     uint8_t next[4];
     if (int rc = ReadAt(fd, sprite, next, 4)) return rc;
     // A sprite shorter than its own header would lead the walk back onto itself.
-    if (Le32(next) < 44) return IMGFMT_ERR_READ;
-    sprite += Le32(next);
+    if (S32(next) < 44) return IMGFMT_ERR_READ;
+    sprite += S32(next);
   }
   uint8_t s[44];
   if (int rc = ReadAt(fd, sprite, s, 44)) return rc;
-  int64_t words = Le32(s + 16), height = int64_t(Le32(s + 20)) + 1;
-  int32_t first = Le32(s + 24), last = Le32(s + 28);
-  int32_t image = Le32(s + 32), mask = Le32(s + 36), mode = Le32(s + 40);
+  int64_t words = S32(s + 16), height = int64_t(S32(s + 20)) + 1;
+  int32_t first = S32(s + 24), last = S32(s + 28);
+  int32_t image = S32(s + 32), mask = S32(s + 36), mode = S32(s + 40);
   if (first % 8 != 0) return kErrFirstBit;
   if (mode < 0 || mode > 28 || kModeBpp[mode] == 0) return kErrMode;
   int bpp = kModeBpp[mode];

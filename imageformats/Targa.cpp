@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -26,12 +27,6 @@ struct TargaPrivate {
   int descriptor;
 };
 
-int Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-void PutLe16(uint8_t* p, int v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-
 bool Mapped(int type) { return type == 1 || type == 9; }
 bool Grey(int type) { return type == 3 || type == 11; }
 bool RunLength(int type) { return type >= 9; }
@@ -43,8 +38,8 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char*) {
   p->idLength = b[0];
   p->mapType = b[1];
   p->imageType = b[2];
-  p->mapFirst = Le16(b + 3);
-  p->mapLength = Le16(b + 5);
+  p->mapFirst = GetLe16(b + 3);
+  p->mapLength = GetLe16(b + 5);
   p->mapEntryBits = b[7];
   p->fileBpp = b[16];
   p->descriptor = b[17];
@@ -64,8 +59,8 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char*) {
       break;
     default: return kErrCompression;
   }
-  h->width = Le16(b + 12);
-  h->height = Le16(b + 14);
+  h->width = GetLe16(b + 12);
+  h->height = GetLe16(b + 14);
   if (int rc = imgfmt_check_size(h->width, h->height)) return rc;
   h->bpp = p->fileBpp == 8 ? 8 : 24;
   return IMGFMT_OK;
@@ -96,7 +91,7 @@ inline void PutPixel(const uint8_t* in, int bytes, uint8_t* out) {
   switch (bytes) {
     case 1: out[0] = in[0]; break;
     case 2: {
-      int v = in[0] | (in[1] << 8);
+      int v = GetLe16(in);
       out[0] = uint8_t((v & 0x1f) << 3);
       out[1] = uint8_t(((v >> 5) & 0x1f) << 3);
       out[2] = uint8_t(((v >> 10) & 0x1f) << 3);

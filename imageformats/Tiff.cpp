@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -248,13 +249,8 @@ class TiffFile {
   }
 
  private:
-  uint16_t U16(const uint8_t* p) const {
-    return FBigEndian ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[1] << 8 | p[0]);
-  }
-  uint32_t U32(const uint8_t* p) const {
-    return FBigEndian ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
-                      : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
-  }
+  uint16_t U16(const uint8_t* p) const { return FBigEndian ? GetBe16(p) : GetLe16(p); }
+  uint32_t U32(const uint8_t* p) const { return FBigEndian ? GetBe32(p) : GetLe32(p); }
   bool Seek(int64_t pos) { return imgfmt_file_seek(FFd, pos, 0) == pos; }
 
   int ReadEntries(uint16_t count, TiffDirectory* dir) {
@@ -913,14 +909,8 @@ class LzwEncoder {
 // The file header and directory with its out-of-line values, laid out from offset 0.
 std::vector<uint8_t> Layout(const TiffDirectory& dir) {
   std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
-  auto put16 = [&](size_t at, uint32_t v) {
-    out[at] = uint8_t(v);
-    out[at + 1] = uint8_t(v >> 8);
-  };
-  auto put32 = [&](size_t at, uint32_t v) {
-    put16(at, v & 0xffff);
-    put16(at + 2, v >> 16);
-  };
+  auto put16 = [&](size_t at, uint16_t v) { PutLe16(&out[at], v); };
+  auto put32 = [&](size_t at, uint32_t v) { PutLe32(&out[at], v); };
   const auto& entries = dir.Entries();
   size_t n = entries.size();
   out.resize(8 + 2 + 12 * n + 4, 0);
@@ -940,12 +930,11 @@ std::vector<uint8_t> Layout(const TiffDirectory& dir) {
       } else if (unit == 2) {
         uint16_t v;
         std::memcpy(&v, &e.values[k], 2);
-        bytes[k] = uint8_t(v);
-        bytes[k + 1] = uint8_t(v >> 8);
+        PutLe16(&bytes[k], v);
       } else {
         uint32_t v;
         std::memcpy(&v, &e.values[k], 4);
-        for (int b = 0; b < 4; ++b) bytes[k + size_t(b)] = uint8_t(v >> (8 * b));
+        PutLe32(&bytes[k], v);
       }
     }
     if (bytes.size() <= 4) {

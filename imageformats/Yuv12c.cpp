@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/ByteOrder.h"
 
 namespace {
 
@@ -14,8 +15,8 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char*) {
   uint8_t head[16];
   if (int rc = imgfmt_read_exact(fd, head, 16)) return rc;
   if (std::memcmp(head, kMagic, 6)) return IMGFMT_ERR_BAD_MAGIC;
-  h->width = head[12] | (head[13] << 8);
-  h->height = head[14] | (head[15] << 8);
+  h->width = GetLe16(head + 12);
+  h->height = GetLe16(head + 14);
   if (int rc = imgfmt_check_size(h->width, h->height)) return rc;
   if (h->width % 4) return 1000;
   h->bpp = 24;
@@ -69,14 +70,10 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb*, const ui
   if (width < 4) return 1000;  // nothing would be left of the image
   if (width > 0xffff || h->height > 0xffff) return IMGFMT_ERR_BAD_SIZE;
   uint8_t head[16] = {'Y', 'U', 'V', '1', '2', 'C', 0, 0};
-  head[8] = uint8_t(xpos);
-  head[9] = uint8_t(xpos >> 8);
-  head[10] = uint8_t(ypos);
-  head[11] = uint8_t(ypos >> 8);
-  head[12] = uint8_t(width);
-  head[13] = uint8_t(width >> 8);
-  head[14] = uint8_t(h->height);
-  head[15] = uint8_t(h->height >> 8);
+  PutLe16(head + 8, uint16_t(xpos));
+  PutLe16(head + 10, uint16_t(ypos));
+  PutLe16(head + 12, uint16_t(width));
+  PutLe16(head + 14, uint16_t(h->height));
   if (int rc = imgfmt_write_exact(fd, head, 16)) return rc;
   int64_t stride = imgfmt_row_bytes(h->width, 24);
   std::vector<uint8_t> line(size_t(width / 4) * 6);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/ByteOrder.h"
 #include "platform/Graphics.h"
 #include "platform/SysUtils.h"
 
@@ -22,12 +23,11 @@ struct Reader {
   }
   uint32_t U16(uint64_t off) const {
     Need(off, 2);
-    return p[off] | p[off + 1] << 8;
+    return GetLe16(p + off);
   }
   uint32_t U32(uint64_t off) const {
     Need(off, 4);
-    return uint32_t(p[off]) | uint32_t(p[off + 1]) << 8 | uint32_t(p[off + 2]) << 16 |
-           uint32_t(p[off + 3]) << 24;
+    return GetLe32(p + off);
   }
 };
 
@@ -165,9 +165,7 @@ void ReadBmp(const uint8_t* data, size_t size, TBitmap& out) {
         std::memcpy(dst, src, size_t(std::min<int64_t>(avail, bmp.RowBytes())));
       } else {
         for (int64_t x = 0; x < width; ++x) {
-          uint32_t v = bpp == 16 ? uint32_t(src[2 * x] | src[2 * x + 1] << 8)
-                                 : uint32_t(src[4 * x] | src[4 * x + 1] << 8 | src[4 * x + 2] << 16 |
-                                            uint32_t(src[4 * x + 3]) << 24);
+          uint32_t v = bpp == 16 ? GetLe16(src + 2 * x) : GetLe32(src + 4 * x);
           dst[4 * x] = Channel(v, masks[2]);
           dst[4 * x + 1] = Channel(v, masks[1]);
           dst[4 * x + 2] = Channel(v, masks[0]);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/ByteOrder.h"
 #include "platform/SysUtils.h"
 
 // ---- TObjectList ----
@@ -159,24 +160,26 @@ uint8_t TStream::ReadByte() {
 uint16_t TStream::ReadWord() {
   uint8_t b[2];
   ReadBuffer(b, 2);
-  return uint16_t(b[0] | (b[1] << 8));
+  return GetLe16(b);
 }
 
 uint32_t TStream::ReadDWord() {
   uint8_t b[4];
   ReadBuffer(b, 4);
-  return uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24);
+  return GetLe32(b);
 }
 
 void TStream::WriteByte(uint8_t v) { WriteBuffer(&v, 1); }
 
 void TStream::WriteWord(uint16_t v) {
-  uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
+  uint8_t b[2];
+  PutLe16(b, v);
   WriteBuffer(b, 2);
 }
 
 void TStream::WriteDWord(uint32_t v) {
-  uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+  uint8_t b[4];
+  PutLe32(b, v);
   WriteBuffer(b, 4);
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/BmpFile.h"
+#include "platform/ByteOrder.h"
 #include "platform/Canvas.h"
 #include "platform/SysUtils.h"
 
@@ -166,12 +167,12 @@ inline uint32_t ReadPixelBGRA(const uint8_t* row, int x, TPixelFormat f, const s
     case pf4bit: return fromPal((x & 1) ? row[x >> 1] & 15 : row[x >> 1] >> 4);
     case pf8bit: return fromPal(row[x]);
     case pf15bit: {
-      unsigned w = row[2 * x] | row[2 * x + 1] << 8;
+      unsigned w = GetLe16(row + 2 * x);
       unsigned r = (w >> 10) & 31, g = (w >> 5) & 31, b = w & 31;
       return (b << 3 | b >> 2) | (g << 3 | g >> 2) << 8 | (r << 3 | r >> 2) << 16;
     }
     case pf16bit: {
-      unsigned w = row[2 * x] | row[2 * x + 1] << 8;
+      unsigned w = GetLe16(row + 2 * x);
       unsigned r = (w >> 11) & 31, g = (w >> 5) & 63, b = w & 31;
       return (b << 3 | b >> 2) | (g << 2 | g >> 4) << 8 | (r << 3 | r >> 2) << 16;
     }
@@ -214,15 +215,11 @@ inline void WritePixelBGRA(uint8_t* row, int x, TPixelFormat f, uint32_t v, int 
       break;
     case pf8bit: row[x] = uint8_t(index); break;
     case pf15bit: {
-      unsigned w = (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
-      row[2 * x] = uint8_t(w);
-      row[2 * x + 1] = uint8_t(w >> 8);
+      PutLe16(row + 2 * x, uint16_t((r >> 3) << 10 | (g >> 3) << 5 | b >> 3));
       break;
     }
     case pf16bit: {
-      unsigned w = (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
-      row[2 * x] = uint8_t(w);
-      row[2 * x + 1] = uint8_t(w >> 8);
+      PutLe16(row + 2 * x, uint16_t((r >> 3) << 11 | (g >> 2) << 5 | b >> 3));
       break;
     }
     case pf24bit:
@@ -422,8 +419,7 @@ void TBitmap::LoadFromStream(TStream& s) {
   TakePixels(fresh);
   // Leave the stream after the file, as its header gives the file's size, so that data
   // following a bitmap in a stream can be read on.
-  uint32_t fileSize = uint32_t(uint8_t(data[2])) | uint32_t(uint8_t(data[3])) << 8 |
-                      uint32_t(uint8_t(data[4])) << 16 | uint32_t(uint8_t(data[5])) << 24;
+  uint32_t fileSize = GetLe32(data.data() + 2);
   if (fileSize >= 14 && fileSize < uint64_t(n)) s.SetPosition(start + fileSize);
 }
 

@@ -5,18 +5,11 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/ByteOrder.h"
 #include "platform/Canvas.h"
 #include "platform/SysUtils.h"
 
 namespace {
-
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-void Put32(std::string& s, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s[at + i] = char(v >> (8 * i));
-}
 
 struct Entry {
   int W, H, Bits;
@@ -31,11 +24,11 @@ struct Entry {
 void DecodeImage(const uint8_t* p, size_t n, TBitmap& out) {
   if (n >= 8 && memcmp(p, "\x89PNG", 4) == 0) Bad("PNG-compressed icon images are not supported");
   if (n < 40) Bad("image too short");
-  uint32_t hdr = Le32(p);
+  uint32_t hdr = GetLe32(p);
   if (hdr < 40 || hdr > n) Bad("bad image header");
-  int32_t w = int32_t(Le32(p + 4)), h2 = int32_t(Le32(p + 8));
-  int bits = Le16(p + 14);
-  uint32_t compression = Le32(p + 16), used = Le32(p + 32);
+  int32_t w = int32_t(GetLe32(p + 4)), h2 = int32_t(GetLe32(p + 8));
+  int bits = GetLe16(p + 14);
+  uint32_t compression = GetLe32(p + 16), used = GetLe32(p + 32);
   if (w < 1 || h2 < 2 || w > 1024 || h2 > 2048 || compression != 0) Bad("bad image size or compression");
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) Bad("bad bit count");
   int h = h2 / 2;
@@ -49,10 +42,10 @@ void DecodeImage(const uint8_t* p, size_t n, TBitmap& out) {
   bmp[0] = 'B';
   bmp[1] = 'M';
   bmp.append(reinterpret_cast<const char*>(p), size_t(offBits + xorBytes));
-  Put32(bmp, 2, uint32_t(bmp.size()));
-  Put32(bmp, 10, uint32_t(14 + offBits));
-  Put32(bmp, 14 + 8, uint32_t(h));
-  Put32(bmp, 14 + 20, 0);  // image size: let the reader compute it
+  PutLe32(&bmp[2], uint32_t(bmp.size()));
+  PutLe32(&bmp[10], uint32_t(14 + offBits));
+  PutLe32(&bmp[14 + 8], uint32_t(h));
+  PutLe32(&bmp[14 + 20], 0);  // image size: let the reader compute it
   TMemoryStream m;
   m.WriteBuffer(bmp.data(), int64_t(bmp.size()));
   m.SetPosition(0);
@@ -86,16 +79,19 @@ void TIcon::LoadFromStream(TStream& s) {
   s.ReadBuffer(d.data(), left);
   // Type 1 is an icon, type 2 a cursor, whose directory holds the hot spot where an icon's
   // holds its planes and bit count.
-  const int type = Le16(&d[2]);
-  if (Le16(&d[0]) != 0 || (type != 1 && type != 2)) Bad("not an icon file");
-  int count = Le16(&d[4]);
+  const int type = GetLe16(&d[2]);
+  if (GetLe16(&d[0]) != 0 || (type != 1 && type != 2)) Bad("not an icon file");
+  int count = GetLe16(&d[4]);
   if (count < 1 || 6 + size_t(count) * 16 > d.size()) Bad("bad directory");
   std::vector<Entry> entries;
   for (int i = 0; i < count; ++i) {
     const uint8_t* e = &d[6 + size_t(i) * 16];
-    Entry en{
-        e[0] ? e[0] : 256, e[1] ? e[1] : 256, type == 1 ? Le16(e + 6) : 0,
-        Le32(e + 8),       Le32(e + 12),      type == 2 ? TPoint(Le16(e + 4), Le16(e + 6)) : TPoint(0, 0)};
+    Entry en{e[0] ? e[0] : 256,
+             e[1] ? e[1] : 256,
+             type == 1 ? GetLe16(e + 6) : 0,
+             GetLe32(e + 8),
+             GetLe32(e + 12),
+             type == 2 ? TPoint(GetLe16(e + 4), GetLe16(e + 6)) : TPoint(0, 0)};
     if (uint64_t(en.Offset) + en.Size > d.size() || en.Size == 0) Bad("image outside the file");
     bool png = en.Size >= 4 && memcmp(&d[en.Offset], "\x89PNG", 4) == 0;
     if (!png) entries.push_back(en);

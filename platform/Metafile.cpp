@@ -3,16 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ByteOrder.h"
 #include "platform/Canvas.h"
 #include "platform/SysUtils.h"
 
 namespace {
 
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-int16_t S16(const uint8_t* p) { return int16_t(Le16(p)); }
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
+int16_t S16(const uint8_t* p) { return int16_t(GetLe16(p)); }
 
 [[noreturn]] void Bad(const char* why) { throw EInvalidGraphic(std::string("Invalid metafile: ") + why); }
 
@@ -32,12 +29,12 @@ void TMetafile::LoadFromStream(TStream& s) {
   if (left > (int64_t(64) << 20)) Bad("file too large");
   std::vector<uint8_t> d(static_cast<size_t>(left));
   s.ReadBuffer(d.data(), left);
-  if (Le32(&d[0]) != 0x9AC6CDD7u) Bad("not a placeable metafile");
+  if (GetLe32(&d[0]) != 0x9AC6CDD7u) Bad("not a placeable metafile");
   int16_t l = S16(&d[6]), t = S16(&d[8]), r = S16(&d[10]), b = S16(&d[12]);
-  int inch = Le16(&d[14]);
+  int inch = GetLe16(&d[14]);
   if (inch == 0 || r <= l || b <= t) Bad("bad bounding box");
   const uint8_t* h = &d[22];
-  size_t headerBytes = size_t(Le16(h + 2)) * 2;
+  size_t headerBytes = size_t(GetLe16(h + 2)) * 2;
   if (headerBytes < 18 || 22 + headerBytes > d.size()) Bad("bad header");
   int w = MulDiv(r - l, 96, inch), hh = MulDiv(b - t, 96, inch);
   if (w < 1 || hh < 1 || w > MaxImageDimension || hh > MaxImageDimension) Bad("bad size");
@@ -77,8 +74,8 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const {
   size_t p = 0;
   const size_t n = FRecords.size();
   while (p + 6 <= n) {
-    uint64_t words = Le32(&FRecords[p]);
-    uint16_t fn = Le16(&FRecords[p + 4]);
+    uint64_t words = GetLe32(&FRecords[p]);
+    uint16_t fn = GetLe16(&FRecords[p + 4]);
     if (fn == 0 || words < 3 || p + words * 2 > n) break;
     const uint8_t* a = &FRecords[p + 6];
     size_t params = size_t(words - 3);  // 16-bit parameters

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ByteOrder.h"
+
 QImage BitmapToQImage(const TBitmap& bitmap) {
   return BitmapToQImage(bitmap, TRect(0, 0, bitmap.Width(), bitmap.Height()));
 }
@@ -45,13 +47,7 @@ void QImageToBitmap(const QImage& image, TBitmap& bitmap) {
   for (int y = 0; y < src.height(); ++y) {
     const auto* s = reinterpret_cast<const uint32_t*>(src.constScanLine(y));
     uint8_t* d = tmp.ScanLine(y);
-    for (int x = 0; x < src.width(); ++x, d += 4) {
-      uint32_t p = s[x];
-      d[0] = uint8_t(p);
-      d[1] = uint8_t(p >> 8);
-      d[2] = uint8_t(p >> 16);
-      d[3] = uint8_t(p >> 24);
-    }
+    for (int x = 0; x < src.width(); ++x, d += 4) PutLe32(d, s[x]);
   }
   bitmap.TakePixels(tmp);
 }

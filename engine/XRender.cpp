@@ -64,15 +64,15 @@ void DrawShape(TCanvas& c, int L, int T, int R, int B, const TShapeLook& s, bool
   int l = L + a, t = T + a, r = R - b, bm = B - b;
   int cx = (R - L) / 2, cy = (B - T) / 2;
   switch (s.Shape) {
-    case 4: c.Rectangle(l, t, r, bm); break;
-    case 5: c.RoundRect(l, t, r, bm, s.CurveSize, s.CurveSize); break;
-    case 6: c.Ellipse(l, t, r, bm); break;
-    case 7:
+    case scRectangle: c.Rectangle(l, t, r, bm); break;
+    case scRoundRect: c.RoundRect(l, t, r, bm, s.CurveSize, s.CurveSize); break;
+    case scEllipse: c.Ellipse(l, t, r, bm); break;
+    case scShadedRing:
       c.Pen.Width = 1;
       c.Ellipse(L + 1, T + 1, R - 1, B - 1);
       DrawShadedRing(c, L, T, R, B, s.C1, s.C2, s.C3, s.C4, s.PenWidth);
       break;
-    case 8: {
+    case scShadedRing2: {
       int p = s.PenWidth;
       c.Pen.Width = 1;
       c.Ellipse(L, T, R, B);
@@ -80,32 +80,32 @@ void DrawShape(TCanvas& c, int L, int T, int R, int B, const TShapeLook& s, bool
       DrawShadedRing(c, L + p, T + p, R - p, B - p, s.C4, s.C3, s.C2, s.C1, p);
       break;
     }
-    case 9: c.Polygon({{l, cy}, {r, t}, {r, bm}}); break;
-    case 10: c.Polygon({{r, cy}, {l, t}, {l, bm}}); break;
-    case 11: c.Polygon({{cx, t}, {l, bm}, {r, bm}}); break;
-    case 12: c.Polygon({{cx, bm}, {l, t}, {r, t}}); break;
-    case 13:
+    case scArrowLeft: c.Polygon({{l, cy}, {r, t}, {r, bm}}); break;
+    case scArrowRight: c.Polygon({{r, cy}, {l, t}, {l, bm}}); break;
+    case scArrowUp: c.Polygon({{cx, t}, {l, bm}, {r, bm}}); break;
+    case scArrowDown: c.Polygon({{cx, bm}, {l, t}, {r, t}}); break;
+    case scLineDown:
       c.MoveTo(l, t);
       c.LineTo(r, bm);
       break;
-    case 14:
+    case scLineUp:
       c.MoveTo(l, bm);
       c.LineTo(r, t);
       break;
-    case 15:
+    case scLineHorizontal:
       c.MoveTo(l, cy);
       c.LineTo(r, cy);
       break;
-    case 16:
+    case scLineVertical:
       c.MoveTo(cx, t);
       c.LineTo(cx, bm);
       break;
-    case 17: DrawStar(c, Rect(l, t, r, bm), 0.5, 1.0, 8); break;
-    case 18: DrawStar(c, Rect(l, t, r, bm), 1.0, 0.5, 12); break;
-    case 19: DrawStar(c, Rect(l, t, r, bm), 0.5, 1.0, 20); break;
-    case 20: DrawStar(c, Rect(l, t, r, bm), 0.8, 1.0, 32); break;
-    case 21: DrawStar(c, Rect(l, t, r, bm), 0.8, 1.0, 48); break;
-    case 22: DrawStar(c, Rect(l, t, r, bm), 0.8, 1.0, 64); break;
+    case scStar1: DrawStar(c, Rect(l, t, r, bm), 0.5, 1.0, 8); break;
+    case scStar2: DrawStar(c, Rect(l, t, r, bm), 1.0, 0.5, 12); break;
+    case scStar3: DrawStar(c, Rect(l, t, r, bm), 0.5, 1.0, 20); break;
+    case scStar4: DrawStar(c, Rect(l, t, r, bm), 0.8, 1.0, 32); break;
+    case scStar5: DrawStar(c, Rect(l, t, r, bm), 0.8, 1.0, 48); break;
+    case scStar6: DrawStar(c, Rect(l, t, r, bm), 0.8, 1.0, 64); break;
     default: break;
   }
 }
@@ -294,7 +294,7 @@ void ApplyTexture(const ZStyle& style, XImage& tex, int w, int h) {
   TShapeLook look = LookOf(style);
   look.C0 = look.C1 = look.C2 = look.C3 = look.C4 = look.C5 = 0;
   TRect r(0, 0, w, h);
-  if (style.Shape != 0) r = Rect(1, 1, w - 1, h - 1);
+  if (style.Shape != fkPlain) r = Rect(1, 1, w - 1, h - 1);
   TCanvas& mc = mask.Canvas();
   DrawButtonFrame(mc, r.Left, r.Top, r.Right, r.Bottom, style.Shape, 0, 0, 0, 0, 0, false);
   DrawShape(mc, r.Left, r.Top, r.Right, r.Bottom, look, false);
@@ -336,13 +336,13 @@ void DrawButtonFrame(TCanvas& c, int L, int T, int R, int B, int kind, TColor c0
   c.Pen.Color = c0;
   c.Pen.Style = psSolid;
   switch (kind) {
-    case 0: c.FillRect(Rect(L, T, R, B)); break;
-    case 1:
+    case fkPlain: c.FillRect(Rect(L, T, R, B)); break;
+    case fkBevel:
       c.FillRect(Rect(L, T, R, B));
       CanvasDrawBevel(c, L, T, R, B, c4, c1);
       CanvasDrawBevel(c, L + 1, T + 1, R - 1, B - 1, c3, c2);
       break;
-    case 2:
+    case fkRoundBevel:
       c.FillRect(Rect(L + 3, T + 3, R - 3, B - 3));
       CanvasDrawBevel(c, L + 1, T + 1, R - 1, B - 1, c4, c2);
       CanvasDrawBevel(c, L + 2, T + 2, R - 2, B - 2, c4, c2);
@@ -350,7 +350,7 @@ void DrawButtonFrame(TCanvas& c, int L, int T, int R, int B, int kind, TColor c0
       c.Brush.Style = bsClear;
       c.RoundRect(L, T, R, B, 6, 6);
       break;
-    case 3:
+    case fkTab:
       CanvasFillTab(c, L, T, R, B, c4, c1, 7);
       CanvasDrawTab(c, L, T, R, B, c4, c1, 7);
       CanvasDrawTab(c, L + 1, T + 1, R - 1, B - 1, c3, c2, 6);

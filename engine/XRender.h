@@ -52,10 +52,10 @@ void RenderButtonImage(TZLMButton& object, XImage& doubleImage);
 // surprise.
 int TakeAntialiasSkipped();
 
-// Frame kinds 0 to 3; any other kind only sets up the pen and the brush.
+// The frame kinds (TFrameKind); any other kind only sets up the pen and the brush.
 void DrawButtonFrame(TCanvas& canvas, int left, int top, int right, int bottom, int kind, TColor c0,
                      TColor c1, TColor c2, TColor c3, TColor c4, bool clear);
-// Shapes 4 to 22 of the style; other codes draw nothing.
+// The outline shapes of the style (TShapeCode 4 to 22); other codes draw nothing.
 void DrawButtonShape(TCanvas& canvas, int left, int top, int right, int bottom, const ZStyle& style,
                      bool clear);
 

@@ -1,5 +1,7 @@
 #include "app/forms/Unittoolbar.h"
 
+#include <iterator>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -13,6 +15,7 @@
 #include "POP/gui/PopDialogs.h"
 #include "POP/gui/PopExtCtrls.h"
 #include "app/Unitmain.h"
+#include "engine/XZLMButtonStyle.h"
 #include "platform/gui/QtControlEvents.h"
 #include "platform/gui/QtImage.h"
 
@@ -28,6 +31,7 @@ const char* const kOverlays[] = {"None",          "Win32",           "Macintosh"
                                  "Vertical Line", "Star 1",          "Star 2",      "Star 3",
                                  "Star 4",        "Star 5",          "Star 6",      "Text Area",
                                  "HTML Snippet"};
+static_assert(std::size(kOverlays) == scHTMLSnippet + 1, "one overlay for every shape number");
 const char* const kTextureModes[] = {"Stretched", "Tiled", "Centered", "Bilinear Filtered", "Button Skin"};
 const char* const kCurveSizes[] = {"0",  "1",  "2",  "3",  "4",  "6",  "8",  "10", "12",
                                    "14", "16", "20", "24", "28", "32", "36", "40"};

@@ -20,6 +20,21 @@
 
 namespace {
 
+// The PNG reader's state and the file it reads, released once however the load ends.
+class TPngReading {
+ public:
+  explicit TPngReading(FILE* file) : FFile(file) {}
+  ~TPngReading() {
+    PngReaderCleanup(true);
+    fclose(FFile);
+  }
+  TPngReading(const TPngReading&) = delete;
+  TPngReading& operator=(const TPngReading&) = delete;
+
+ private:
+  FILE* FFile;
+};
+
 [[noreturn]] void FormatError(const std::string& name, int code) {
   throw EInvalidGraphic("Cannot read \"" + name + "\": " + imgfmt_error_text(code));
 }
@@ -29,29 +44,16 @@ namespace {
 void XImageLoadPNG(XImage& image, const std::string& name) {
   FILE* f = fopen(name.c_str(), "rb");
   if (!f) throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
+  TPngReading reading(f);
   uint32_t w = 0, h = 0;
-  int rc = PngReaderInit(f, &w, &h);
-  if (rc != 0) {
-    PngReaderCleanup(true);
-    fclose(f);
+  if (PngReaderInit(f, &w, &h) != 0)
     throw EInvalidGraphic("\"" + name + "\" is not a PNG file that can be read");
-  }
+  CheckImageSize(w, h);
   int channels = 0;
   size_t rowBytes = 0;
-  uint8_t* rows = nullptr;
-  try {
-    CheckImageSize(w, h);
-    rows = PngReaderGetImage(0.0, &channels, &rowBytes);
-  } catch (...) {
-    PngReaderCleanup(true);
-    fclose(f);
-    throw;
-  }
-  if (!rows || (channels != 3 && channels != 4) || rowBytes < size_t(w) * size_t(channels)) {
-    PngReaderCleanup(true);
-    fclose(f);
+  uint8_t* rows = PngReaderGetImage(0.0, &channels, &rowBytes);
+  if (!rows || (channels != 3 && channels != 4) || rowBytes < size_t(w) * size_t(channels))
     throw EInvalidGraphic("\"" + name + "\" is a damaged PNG file");
-  }
   image.SetPixelFormat(pf32bit);
   image.SetSize(int(w), int(h));
   for (uint32_t y = 0; y < h; ++y) {
@@ -65,8 +67,6 @@ void XImageLoadPNG(XImage& image, const std::string& name) {
       dst[3] = channels == 4 ? src[3] : 0xFF;
     }
   }
-  PngReaderCleanup(true);
-  fclose(f);
 }
 
 void XImageSavePNG(const XImage& image, const std::string& name) {

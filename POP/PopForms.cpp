@@ -25,6 +25,7 @@ int Say(const std::string& text, uint32_t flags) {
 bool Ask(const std::string& text) { return Say(text, MB_YESNO | MB_ICONQUESTION) == IDYES; }
 int Warn(const std::string& text) { return Say(text, MB_YESNOCANCEL | MB_ICONEXCLAMATION); }
 int SayWarning(const std::string& text) { return Say(text, MB_OK | MB_ICONEXCLAMATION); }
+void ShowMessage(const std::string& text) { Services().MessageBox(text, ApplicationTitle(), MB_OK); }
 
 void RaiseError(const std::string& text) { throw Exception(text); }
 

@@ -56,6 +56,8 @@ int Say(const std::string& text, uint32_t flags = 0);
 bool Ask(const std::string& text);
 int Warn(const std::string& text);
 int SayWarning(const std::string& text);
+// The component library's simple box: the text with one OK button, no icon and no beep.
+void ShowMessage(const std::string& text);
 [[noreturn]] void RaiseError(const std::string& text);
 std::string ExePath();
 std::string LocalFile(const std::string& name);

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <memory>
 
+#include "POP/PopForms.h"
 #include "engine/XBlend.h"
 #include "engine/XImageFormats.h"
 #include "platform/Canvas.h"
 #include "platform/Icon.h"
 #include "platform/JpegImage.h"
-#include "platform/MessageService.h"
 #include "platform/Metafile.h"
 #include "platform/SysUtils.h"
 

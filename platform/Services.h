@@ -1,6 +1,7 @@
-// Services that only the GUI can provide, behind interfaces so that everything below the GUI
-// line (and its tests) runs without a display. The Qt layer installs its implementation at
-// start; tests install a scripted one.
+// Services that only the GUI can provide, behind one interface so that everything below the
+// GUI line (and its tests) runs without a display. The Qt layer installs its implementation
+// at start; tests install a scripted one. The printer's drawing session (PrinterService.h)
+// and the wait indicator (WaitIndicator.h) are installed the same way.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -26,18 +27,9 @@ class TServices {
   virtual void ScreenSize(int& width, int& height) = 0;
 
   // The rest has harmless defaults for builds without a GUI: dialogs are cancelled, the
-  // clipboard is a private text, printing and progress do nothing.
-  // File dialogs: filter in the "Text|*.ext|..." form; false when cancelled.
-  virtual bool OpenFileDialog(const std::string& title, const std::string& filter, std::string& fileName) {
-    return false;
-  }
-  virtual bool SaveFileDialog(const std::string& title, const std::string& filter, std::string& fileName) {
-    return false;
-  }
+  // clipboard is a private text.
   // A folder chooser starting at `folder`; false when cancelled.
   virtual bool BrowseFolderDialog(const std::string& caption, std::string& folder) { return false; }
-  virtual bool ColorDialog(int32_t& color) { return false; }
-  virtual bool FontDialog(std::string& name, int& size, int& style, int32_t& color) { return false; }
   virtual bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) {
     return false;
   }
@@ -51,11 +43,6 @@ class TServices {
   virtual std::vector<std::string> FileTypes(const std::string& fileName) { return {}; }
   virtual void SetClipboardText(const std::string& text) { FClipboard = text; }
   virtual std::string ClipboardText() { return FClipboard; }
-  virtual bool PrintImage(const std::string& title, int width, int height,
-                          const std::vector<uint32_t>& pixels) {
-    return false;
-  }
-  virtual void Progress(const std::string& message, int position, int maximum) {}
   // Called now and then while this thread waits for something outside the program (a network
   // answer): the windows paint, user input stays queued until the wait ends.
   virtual void PaintWhileWaiting() {}

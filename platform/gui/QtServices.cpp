@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QColorDialog>
 #include <QCursor>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -13,7 +12,6 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFont>
-#include <QFontDialog>
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
@@ -31,7 +29,6 @@
 
 #include "platform/Canvas.h"
 #include "platform/Graphics.h"
-#include "platform/MessageService.h"
 #include "platform/PrinterService.h"
 #include "platform/gui/QtImage.h"
 
@@ -203,15 +200,6 @@ void StatusBarSetSimpleText(QStatusBar* bar, const std::string& text) {
 
 namespace {
 
-TFont FontOf(const std::string& name, int size, int style, int32_t color) {
-  TFont f;
-  f.Name = name;
-  f.SetSize(size);
-  f.Style = TFontStyles(style);
-  f.Color = TColor(color);
-  return f;
-}
-
 class TQtServices : public TServices {
  public:
   int MessageBox(const std::string& text, const std::string& caption, uint32_t flags) override {
@@ -242,38 +230,12 @@ class TQtServices : public TServices {
     width = g.width();
     height = g.height();
   }
-  bool OpenFileDialog(const std::string& title, const std::string& filter, std::string& fileName) override {
-    return FileDialog(title, filter, fileName, false);
-  }
-  bool SaveFileDialog(const std::string& title, const std::string& filter, std::string& fileName) override {
-    return FileDialog(title, filter, fileName, true);
-  }
   bool BrowseFolderDialog(const std::string& caption, std::string& folder) override {
     TArrowWhileModal arrow;
     QString chosen = QFileDialog::getExistingDirectory(
         QApplication::activeWindow(), QString::fromStdString(caption), QString::fromStdString(folder));
     if (chosen.isEmpty()) return false;
     folder = chosen.toStdString();
-    return true;
-  }
-  bool ColorDialog(int32_t& color) override {
-    TArrowWhileModal arrow;
-    TColor c = ColorToRGB(TColor(color));
-    QColor chosen = QColorDialog::getColor(QColor(GetRValue(c), GetGValue(c), GetBValue(c)), DialogParent());
-    if (!chosen.isValid()) return false;
-    color = int32_t(RGB(uint8_t(chosen.red()), uint8_t(chosen.green()), uint8_t(chosen.blue())));
-    return true;
-  }
-  bool FontDialog(std::string& name, int& size, int& style, int32_t& color) override {
-    TArrowWhileModal arrow;
-    TFont font = FontOf(name, size, style, color);
-    bool ok = false;
-    QFont chosen = QFontDialog::getFont(&ok, QFontOfFont(font), DialogParent());
-    if (!ok) return false;
-    TFont result = FontOfQFont(chosen, font.Color);
-    name = result.Name;
-    size = result.Size();
-    style = result.Style;
     return true;
   }
   bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) override {
@@ -318,28 +280,6 @@ class TQtServices : public TServices {
     QGuiApplication::clipboard()->setText(ToQString(text));
   }
   std::string ClipboardText() override { return FromQString(QGuiApplication::clipboard()->text()); }
-  // Pixels are 0xAARRGGBB values, top row first; the picture is fitted to the page with its
-  // proportions kept.
-  bool PrintImage(const std::string& title, int width, int height,
-                  const std::vector<uint32_t>& pixels) override {
-    if (width <= 0 || height <= 0 || pixels.size() < size_t(width) * size_t(height)) return false;
-    QImage image(reinterpret_cast<const uchar*>(pixels.data()), width, height, width * 4,
-                 QImage::Format_RGB32);
-    QPrinter& printer = SharedPrinter();
-    printer.setDocName(ToQString(title));
-    QPainter painter;
-    if (!painter.begin(&printer)) return false;
-    QRect page = painter.viewport();
-    QSize size = image.size().scaled(page.size(), Qt::KeepAspectRatio);
-    painter.drawImage(QRect(page.topLeft(), size), image);
-    return painter.end();
-  }
-  void Progress(const std::string& message, int position, int maximum) override {
-    QStatusBar* bar = MainFormStatusBar();
-    if (!bar) return;
-    int percent = position * 100 / (maximum == 0 ? 1 : maximum);
-    StatusBarSetSimpleText(bar, message + " - " + std::to_string(percent) + "% Done");
-  }
   void Terminate() override { QMetaObject::invokeMethod(qApp, "quit", Qt::QueuedConnection); }
   void ProcessMessages() override { QCoreApplication::processEvents(); }
   void WorkArea(int& left, int& top, int& width, int& height) override {
@@ -352,24 +292,7 @@ class TQtServices : public TServices {
   }
 
  private:
-  bool FileDialog(const std::string& title, const std::string& filter, std::string& fileName, bool save) {
-    TArrowWhileModal arrow;
-    QFileDialog dialog(DialogParent(), ToQString(title));
-    dialog.setNameFilters(QtNameFilters(filter));
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!fileName.empty()) dialog.selectFile(ToQString(fileName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-    fileName = FromQString(dialog.selectedFiles().first());
-    return true;
-  }
   bool FBusy = false;
-};
-
-// ShowMessage: one OK button, no icon, the application title as caption.
-class TQtMessageService : public IMessageService {
- public:
-  void ShowMessage(const std::string& text) override { ShowMessageBox(text, ApplicationTitle(), MB_OK); }
 };
 
 // Pages are drawn at the printer's resolution; the page size is its printable area.
@@ -423,10 +346,8 @@ TFont FontOfQFont(const QFont& qfont, TColor color) {
 
 void InstallQtServices() {
   static TQtServices services;
-  static TQtMessageService messages;
   static TQtPrinterService printer;
   SetServices(&services);
-  SetMessageService(&messages);
   SetPrinterService(&printer);
 }
 

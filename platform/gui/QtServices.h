@@ -1,4 +1,4 @@
-// The Qt implementations of the platform services: message boxes, the common dialogs, the
+// The Qt implementations of the platform services: message boxes, the folder chooser, the
 // input box, the browser opener, the clipboard, the printer, the beep, the busy cursor and
 // the screen size; the adapter that lets the position functions work on a Qt window; and
 // the few helpers that the wait indicator and the dialogs share with the main window.
@@ -23,8 +23,8 @@ class TBitmap;
 class TFont;
 
 // Installs the Qt message boxes, dialogs, clipboard, printer and the rest as the process's
-// services (TServices, the simple message service and the printer service). Call once,
-// after the QApplication exists.
+// services (TServices and the printer's drawing session). Call once, after the QApplication
+// exists.
 void InstallQtServices();
 
 // Message-box flags and results beyond those of Services.h.

@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include "engine/XBlend.h"
-#include "platform/MessageService.h"
 #include "platform/SysUtils.h"
+#include "tests/support/ScriptedServices.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/Tools.h"
 
@@ -35,13 +35,6 @@ std::string RgbOf(TBitmap& b) {
     }
   return s;
 }
-
-struct Messages {
-  Messages() { Old = SetMessageService(&Rec); }
-  ~Messages() { SetMessageService(Old); }
-  TRecordingMessageService Rec;
-  IMessageService* Old;
-};
 
 }  // namespace
 
@@ -206,7 +199,7 @@ TEST(XImageBMP, ThirtyTwoBitsWithoutAlphaLoadOpaqueWithAlphaKept) {
 TEST(XImageDispatch, ExtensionsReachTheirCodecs) {
   TempDir dir;
   ASSERT_TRUE(ForceDirectories(dir.Path() + "/fold.er"));
-  Messages msgs;
+  ScriptedServices msgs;
   XImage img;
   Gradient(img, 8, 6);
   struct Case {
@@ -233,11 +226,11 @@ TEST(XImageDispatch, ExtensionsReachTheirCodecs) {
       EXPECT_THROW(back.LoadFromFile(f), Exception) << c.name;
     }
   }
-  EXPECT_TRUE(msgs.Rec.Shown.empty());
+  EXPECT_TRUE(msgs.Boxes.empty());
   img.SaveToFile(dir.Path() + "/k.TIF");
   EXPECT_FALSE(FileExists(dir.Path() + "/k.TIF"));
-  ASSERT_EQ(msgs.Rec.Shown.size(), 1u);
-  EXPECT_EQ(msgs.Rec.Shown[0], "Sorry, TIF files are not supported");
+  ASSERT_EQ(msgs.Boxes.size(), 1u);
+  EXPECT_EQ(msgs.Boxes[0].text, "Sorry, TIF files are not supported");
 }
 
 // Every codec's save replaces the user's file the same way: through a symbolic link into the

@@ -35,7 +35,6 @@
 #include "app/forms/Unitimagemap.h"
 #include "app/forms/Unittipoftheday.h"
 #include "engine/XImage.h"
-#include "platform/MessageService.h"
 #include "platform/PrinterService.h"
 #include "platform/Registry.h"
 #include "platform/gui/QtServices.h"
@@ -414,10 +413,8 @@ TEST(OutputCommands, PageSetupSetsUpThePageThatPrintUses) {
 
   // Printed through the program's own printer service; the boxes stay scripted.
   IPrinterService* previousPrinter = PrinterService();
-  IMessageService* previousMessages = SetMessageService(nullptr);
   InstallQtServices();
   SetServices(&home.services);
-  SetMessageService(previousMessages);
   WhenShown<QPrintDialog>(true, [](QPrintDialog*) {});
   w->MIPrint->trigger();
   SetPrinterService(previousPrinter);

@@ -24,7 +24,6 @@
 #include "platform/Canvas.h"
 #include "platform/Graphics.h"
 #include "platform/IniFiles.h"
-#include "platform/MessageService.h"
 #include "platform/PrinterService.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
@@ -105,7 +104,6 @@ TEST(QtServices, TheInstalledBoxesAnswerWithThePressedButton) {
   EXPECT_EQ(text, "Done");
   EXPECT_EQ(caption, "Varnholt Zelmora");
   SetServices(nullptr);
-  SetMessageService(nullptr);
   SetPrinterService(nullptr);
 }
 
@@ -118,7 +116,6 @@ TEST(QtServices, ClipboardAndScreen) {
   Services().ScreenSize(w, h);
   EXPECT_EQ(QSize(w, h), QGuiApplication::primaryScreen()->geometry().size());
   SetServices(nullptr);
-  SetMessageService(nullptr);
   SetPrinterService(nullptr);
 }
 
@@ -142,7 +139,6 @@ TEST(QtServices, OpenUrlHandsTheTextToTheOpenerAndSeesItFail) {
     }
   }
   SetServices(nullptr);
-  SetMessageService(nullptr);
   SetPrinterService(nullptr);
 }
 
@@ -152,12 +148,6 @@ TEST(QtServices, PrintingReachesThePrinter) {
   TempDir dir;
   QPrinter& printer = SharedPrinter();
   printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(QString::fromStdString(dir.File("image.pdf")));
-  std::vector<uint32_t> pixels(4 * 3, 0xFF3366CCu);
-  EXPECT_TRUE(Services().PrintImage("Page", 4, 3, pixels));
-  EXPECT_EQ(ReadAll(dir.File("image.pdf")).substr(0, 5), "%PDF-");
-  EXPECT_FALSE(Services().PrintImage("Short", 4, 3, std::vector<uint32_t>(5)));
-
   printer.setOutputFileName(QString::fromStdString(dir.File("page.pdf")));
   IPrinterService* service = PrinterService();
   ASSERT_NE(service, nullptr);
@@ -170,7 +160,6 @@ TEST(QtServices, PrintingReachesThePrinter) {
   EXPECT_EQ(ReadAll(dir.File("page.pdf")).substr(0, 5), "%PDF-");
   printer.setOutputFileName(QString());
   SetServices(nullptr);
-  SetMessageService(nullptr);
   SetPrinterService(nullptr);
 }
 
@@ -191,7 +180,6 @@ TEST(QtServices, BusyCursorIsOneValueAndBoxesShowTheArrow) {
   Services().SetBusyCursor(false);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   SetServices(nullptr);
-  SetMessageService(nullptr);
   SetPrinterService(nullptr);
 }
 
@@ -321,7 +309,6 @@ TEST(QtServices, ChooseItemGivesTheChosenIndex) {
     EXPECT_EQ(current, c.selected);
   }
   SetServices(nullptr);
-  SetMessageService(nullptr);
   SetPrinterService(nullptr);
 }
 
@@ -340,7 +327,6 @@ TEST(QtServices, FileTypesAndPaintingWhileWaiting) {
   Services().PaintWhileWaiting();
   EXPECT_TRUE(fired);
   SetServices(nullptr);
-  SetMessageService(nullptr);
   SetPrinterService(nullptr);
 }
 
@@ -367,6 +353,5 @@ TEST(QtServices, TheOpenerGetsEncodedFileUrls) {
   EXPECT_FALSE(Services().OpenUrl("--help"));
   EXPECT_FALSE(Services().OpenUrl(""));
   SetServices(nullptr);
-  SetMessageService(nullptr);
   SetPrinterService(nullptr);
 }

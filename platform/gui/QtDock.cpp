@@ -10,7 +10,7 @@ bool IsDockedIn(const QMainWindow* window, const QDockWidget* client, Qt::DockWi
 }
 
 TDockSites::TDockSites(QMainWindow* window, TGetSiteInfo getSiteInfo)
-    : QObject(window), FWindow(window), FGetSiteInfo(std::move(getSiteInfo)) {
+    : QObject(window), FGetSiteInfo(std::move(getSiteInfo)) {
   window->setDockOptions(QMainWindow::AnimatedDocks);
   // The sites run the full height beside the page, under the tool bars.
   window->setCorner(Qt::TopLeftCorner, Qt::LeftDockWidgetArea);
@@ -19,16 +19,26 @@ TDockSites::TDockSites(QMainWindow* window, TGetSiteInfo getSiteInfo)
   window->setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
 }
 
-void TDockSites::Add(QDockWidget* client) {
-  if (!client) return;
+QMainWindow* TDockSites::Window() const { return qobject_cast<QMainWindow*>(parent()); }
+
+std::vector<QDockWidget*> TDockSites::Clients() const {
+  std::vector<QDockWidget*> clients;
   for (const auto& c : FClients)
+    if (auto* dock = qobject_cast<QDockWidget*>(c.data())) clients.push_back(dock);
+  return clients;
+}
+
+void TDockSites::Add(QDockWidget* client) {
+  QMainWindow* window = Window();
+  if (!client || !window) return;
+  for (QDockWidget* c : Clients())
     if (c == client) return;
   FClients.emplace_back(client);
   // A window that the main window does not hold yet becomes one of its dock windows,
   // floating and as visible as it was, so that the user can drag it into a site later.
-  if (FWindow->dockWidgetArea(client) == Qt::NoDockWidgetArea) {
+  if (window->dockWidgetArea(client) == Qt::NoDockWidgetArea) {
     const bool visible = client->isVisible();
-    FWindow->addDockWidget(Qt::LeftDockWidgetArea, client);
+    window->addDockWidget(Qt::LeftDockWidgetArea, client);
     client->setFloating(true);
     client->setVisible(visible);
   }
@@ -42,10 +52,11 @@ void TDockSites::Add(QDockWidget* client) {
 }
 
 void TDockSites::ManualDock(QDockWidget* client, Qt::DockWidgetArea site) {
-  if (!client) return;
+  QMainWindow* window = Window();
+  if (!client || !window) return;
   Add(client);
   client->setAllowedAreas(client->allowedAreas() | site);
-  FWindow->addDockWidget(site, client);
+  window->addDockWidget(site, client);
   client->setFloating(false);
   client->show();
   Refresh();
@@ -62,20 +73,22 @@ void TDockSites::ManualFloat(QDockWidget* client) {
 }
 
 QDockWidget* TDockSites::DockClient(Qt::DockWidgetArea site) const {
-  for (const auto& c : FClients)
-    if (IsDockedIn(FWindow, c, site)) return c;
+  QMainWindow* window = Window();
+  if (!window) return nullptr;
+  for (QDockWidget* c : Clients())
+    if (IsDockedIn(window, c, site)) return c;
   return nullptr;
 }
 
 void TDockSites::Refresh() {
-  if (FRefreshing) return;
+  QMainWindow* window = Window();
+  if (FRefreshing || !window) return;
   FRefreshing = true;
-  for (const auto& c : FClients) {
-    if (!c) continue;
+  for (QDockWidget* c : Clients()) {
     Qt::DockWidgetAreas allowed;
     for (Qt::DockWidgetArea site : kSites) {
       // A window already in the site may stay there; the site is asked about the others.
-      if (IsDockedIn(FWindow, c, site)) {
+      if (IsDockedIn(window, c, site)) {
         allowed |= site;
         continue;
       }

@@ -35,9 +35,15 @@ class TDockSites : public QObject {
   void Refresh();
 
  private:
-  QMainWindow* FWindow;
+  // The main window and the clients while they are whole: a window being torn down (the
+  // sites hear of it from its own signals and those of its layout) is none of them any more.
+  QMainWindow* Window() const;
+  std::vector<QDockWidget*> Clients() const;
+
   TGetSiteInfo FGetSiteInfo;
-  std::vector<QPointer<QDockWidget>> FClients;
+  // Kept as objects and seen as dock windows only through qobject_cast, which knows when a
+  // client is half destroyed; a QPointer<QDockWidget> would cast it to what it no longer is.
+  std::vector<QPointer<QObject>> FClients;
   bool FRefreshing = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -90,7 +91,10 @@ class TExitFilter : public QObject {
   TExitFilter(QObject* parent, std::function<void()> handler)
       : QObject(parent), FHandler(std::move(handler)) {}
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::FocusOut) {
+    // Qt has already moved the focus when it reports the focus-out. A focus that goes
+    // nowhere (cleared, or the control or its window being destroyed) is no exit: the
+    // handler's form may be half destroyed by then.
+    if (event->type() == QEvent::FocusOut && QApplication::focusWidget()) {
       Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
       if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && FHandler) FHandler();
     }

@@ -50,5 +50,6 @@ class TUpDown : public QWidget {
 
 // Calls `handler` when the focus leaves the control for another control of the program:
 // the component library's OnExit. Qt also reports a focus-out when the whole window is
-// deactivated or a menu pops up; those are not exits and are ignored.
+// deactivated or a menu pops up, and when the focus is cleared or the control destroyed;
+// those are not exits and are ignored.
 void ControlOnExit(QWidget* control, std::function<void()> handler);

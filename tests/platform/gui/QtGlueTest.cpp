@@ -1,11 +1,12 @@
 // The Qt glue: bitmap <-> QImage, the paint box's mouse order and context menu, the dock
-// sites' one-client rule.
+// sites' one-client rule, the exit of a control.
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 #include <QApplication>
 #include <QDockWidget>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMouseEvent>
@@ -14,6 +15,7 @@
 #include "platform/gui/QtDock.h"
 #include "platform/gui/QtImage.h"
 #include "platform/gui/QtPaintBox.h"
+#include "platform/gui/QtUpDown.h"
 
 namespace {
 
@@ -158,6 +160,59 @@ TEST(QtDock, AnOccupiedSiteRefusesASecondWindow) {
   EXPECT_TRUE(a->isFloating());
   EXPECT_EQ(sites->DockClient(Qt::RightDockWidgetArea), nullptr);
   EXPECT_TRUE(b->allowedAreas() & Qt::RightDockWidgetArea);
+}
+
+// While a dock window or the main window is torn down the sites ask nothing about it: by
+// then it is no longer a whole dock window or main window, and its owner may be gone.
+TEST(QtDock, NothingIsAskedOfAWindowBeingTornDown) {
+  std::vector<std::string> faults;
+  auto* window = new QMainWindow;
+  QObject* windowObject = window;
+  window->setCentralWidget(new QWidget);
+  auto* a = new QDockWidget("A");
+  auto* b = new QDockWidget("B");
+  auto* c = new QDockWidget("C");
+  std::vector<QObject*> docks = {a, b, c};
+  TDockSites* sites = nullptr;
+  sites = new TDockSites(window, [&](Qt::DockWidgetArea site, QDockWidget* client, bool& accept) {
+    if (!qobject_cast<QMainWindow*>(windowObject)) faults.push_back("a question while the main window goes");
+    for (QObject* d : docks)
+      if (d == static_cast<void*>(client) && !qobject_cast<QDockWidget*>(d))
+        faults.push_back("a question about a dock window that goes");
+    QDockWidget* docked = sites->DockClient(site);
+    accept = !docked || docked == client;
+  });
+  window->show();
+  for (QDockWidget* d : {a, b, c}) sites->Add(d);
+  sites->ManualDock(a, Qt::LeftDockWidgetArea);
+  sites->ManualDock(b, Qt::RightDockWidgetArea);
+  delete c;  // floating
+  delete b;  // docked
+  delete window;
+  EXPECT_EQ(faults, std::vector<std::string>());
+}
+
+// A control is left when the focus goes to another control. A window torn down with the
+// focus in the control does not leave it: its form is half destroyed by then.
+TEST(ControlExit, OnlyTheFocusMovingOnIsAnExit) {
+  int exits = 0;
+  {
+    QWidget window;
+    auto* a = new QLineEdit(&window);
+    auto* b = new QLineEdit(&window);
+    ControlOnExit(a, [&] { ++exits; });
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    a->setFocus();
+    b->setFocus();
+    EXPECT_EQ(exits, 1);
+    a->setFocus();
+    a->clearFocus();
+    EXPECT_EQ(exits, 1);
+    a->setFocus();
+  }
+  EXPECT_EQ(exits, 1);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gif/Maxmin.h"
+#include "platform/ByteOrder.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 
@@ -259,10 +260,6 @@ void ReduceGrayscale(const uint8_t* bits, int w, int h, TReducedImage& r) {
   });
 }
 
-void Put(std::string& s, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
-}
-
 // An 8-bit BMP file: file header, info header, 256 palette entries, the index rows.
 std::string Bmp8(int width, int height, const TReducedImage& r) {
   const uint32_t offset = 14 + 40 + 4 * 256;
@@ -270,20 +267,20 @@ std::string Bmp8(int width, int height, const TReducedImage& r) {
   std::string s;
   s.reserve(size_t(offset + image));
   s += "BM";
-  Put(s, uint32_t(offset + image), 4);
-  Put(s, 0, 4);
-  Put(s, offset, 4);
-  Put(s, 40, 4);
-  Put(s, uint32_t(width), 4);
-  Put(s, uint32_t(height), 4);
-  Put(s, 1, 2);
-  Put(s, 8, 2);
-  Put(s, 0, 4);
-  Put(s, uint32_t(image), 4);
-  Put(s, 0, 4);
-  Put(s, 0, 4);
-  Put(s, uint32_t(r.ColorsUsed), 4);
-  Put(s, 0, 4);
+  AppendLe32(s, uint32_t(offset + image));
+  AppendLe32(s, 0);
+  AppendLe32(s, offset);
+  AppendLe32(s, 40);
+  AppendLe32(s, uint32_t(width));
+  AppendLe32(s, uint32_t(height));
+  AppendLe16(s, 1);
+  AppendLe16(s, 8);
+  AppendLe32(s, 0);
+  AppendLe32(s, uint32_t(image));
+  AppendLe32(s, 0);
+  AppendLe32(s, 0);
+  AppendLe32(s, uint32_t(r.ColorsUsed));
+  AppendLe32(s, 0);
   for (int i = 0; i < 256; ++i) {
     const TRGBQuad& q = r.Palette[size_t(i)];
     s.push_back(char(q.rgbBlue));

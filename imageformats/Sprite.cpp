@@ -184,10 +184,6 @@ int ReadData(int fd, ImgFmtHeader* h, uint8_t* data) {
 
 // ---- Writing ----
 
-void Put32(std::vector<uint8_t>& out, int64_t v) {
-  for (int k = 0; k < 4; ++k) out.push_back(uint8_t(uint64_t(v) >> (8 * k)));
-}
-
 uint8_t Nibbles(uint8_t c) { return uint8_t((c & 0xF0) + (c >> 4)); }
 
 // The sprite's name: the file's own name without an extension "spr", lower case, at most
@@ -222,20 +218,20 @@ int WriteImage(const char* name, int fd, const ImgFmtHeader* h, const ImgFmtRgb*
   if (body + 60 > INT32_MAX) return IMGFMT_ERR_BAD_SIZE;
   try {
     std::vector<uint8_t> out;
-    Put32(out, 1);
-    Put32(out, 16);
-    Put32(out, body + 60);
-    Put32(out, body + 44);
+    AppendLe32(out, 1);
+    AppendLe32(out, 16);
+    AppendLe32(out, body + 60);
+    AppendLe32(out, body + 44);
     std::string sn = SpriteName(name);
     sn.resize(12, '\0');
     out.insert(out.end(), sn.begin(), sn.end());
-    Put32(out, rowBytes / 4 - 1);
-    Put32(out, h->height - 1);
-    Put32(out, 0);
-    Put32(out, (int64_t(w) * bpp - 1) % 32);
-    Put32(out, 8 * entries + 44);
-    Put32(out, 8 * entries + 44);
-    Put32(out, bpp == 1 ? 23 : bpp == 4 ? 17 : 24);
+    AppendLe32(out, rowBytes / 4 - 1);
+    AppendLe32(out, h->height - 1);
+    AppendLe32(out, 0);
+    AppendLe32(out, (int64_t(w) * bpp - 1) % 32);
+    AppendLe32(out, 8 * entries + 44);
+    AppendLe32(out, 8 * entries + 44);
+    AppendLe32(out, bpp == 1 ? 23 : bpp == 4 ? 17 : 24);
     for (int i = 0; i < entries; ++i) {
       ImgFmtRgb c = bpp == 8 ? StandardBase(i) : pal[i];
       for (int k = 0; k < 2; ++k) out.insert(out.end(), {0, Nibbles(c.r), Nibbles(c.g), Nibbles(c.b)});

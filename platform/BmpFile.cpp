@@ -59,10 +59,6 @@ uint8_t Channel(uint32_t v, uint32_t mask) {
   return uint8_t(r >> ((8 + bits - 1) / bits * bits - 8));
 }
 
-void Put(std::string& s, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xFF));
-}
-
 }  // namespace
 
 void ReadBmp(const uint8_t* data, size_t size, TBitmap& out) {
@@ -230,24 +226,24 @@ std::string WriteBmp(const TBitmap& b) {
   std::string s;
   s.reserve(size_t(headerBytes + image));
   s += "BM";
-  Put(s, uint32_t(headerBytes + image), 4);
-  Put(s, 0, 4);
-  Put(s, headerBytes, 4);
-  Put(s, 40, 4);
-  Put(s, uint32_t(b.Width()), 4);
-  Put(s, uint32_t(b.Height()), 4);
-  Put(s, 1, 2);
-  Put(s, uint32_t(bpp), 2);
-  Put(s, fields ? 3 : 0, 4);
-  Put(s, uint32_t(image), 4);
-  Put(s, 3780, 4);  // 96 pixels per inch
-  Put(s, 3780, 4);
-  Put(s, uint32_t(palCount), 4);
-  Put(s, 0, 4);
+  AppendLe32(s, uint32_t(headerBytes + image));
+  AppendLe32(s, 0);
+  AppendLe32(s, headerBytes);
+  AppendLe32(s, 40);
+  AppendLe32(s, uint32_t(b.Width()));
+  AppendLe32(s, uint32_t(b.Height()));
+  AppendLe16(s, 1);
+  AppendLe16(s, uint32_t(bpp));
+  AppendLe32(s, fields ? 3 : 0);
+  AppendLe32(s, uint32_t(image));
+  AppendLe32(s, 3780);  // 96 pixels per inch
+  AppendLe32(s, 3780);
+  AppendLe32(s, uint32_t(palCount));
+  AppendLe32(s, 0);
   if (fields) {
-    Put(s, 0xF800, 4);
-    Put(s, 0x07E0, 4);
-    Put(s, 0x001F, 4);
+    AppendLe32(s, 0xF800);
+    AppendLe32(s, 0x07E0);
+    AppendLe32(s, 0x001F);
   }
   for (size_t i = 0; i < palCount; ++i) {
     const TRGBQuad& q = b.Palette()[i];

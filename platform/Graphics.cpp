@@ -47,7 +47,7 @@ void TBitmap::LoadFromClipboardFormat(uint16_t format, const std::string& data) 
   // A file header with no pixel offset: the reader then finds the pixels after the palette.
   std::string file = "BM";
   uint64_t size = 14 + data.size();
-  for (int i = 0; i < 4; ++i) file += char(size >> (8 * i) & 0xFF);
+  AppendLe32(file, uint32_t(size));
   file.append(8, '\0');
   TGraphic::LoadFromClipboardFormat(format, file + data);
 }

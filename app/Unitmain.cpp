@@ -111,7 +111,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TQtFormGeometry(thi
   Scene = std::make_unique<ZButtonList>();
   TemplateLibrary = std::make_unique<ZButtonList>();
   MouseIsDown = UpdatingControls = false;
-  DragHandle = 0;
+  DragHandle = hcNone;
   ProjectFileName.clear();
   BandRect = PrevBandRect = TRect(0, 0, 0, 0);
   Scene->Page->SetSize(800, 1024);

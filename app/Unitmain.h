@@ -38,6 +38,23 @@ class TINIFileQuick;
 
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
+// What a press on the page takes hold of (HitTestHandles, DragHandle): bits that say what a
+// drag moves, and the codes they make.
+enum THandleBit : uint8_t {
+  hbResize = 1,  // a corner of the object
+  hbBottom = 2,  // the bottom edge moves, else the top
+  hbRight = 4,   // the right edge moves, else the left
+  hbMove = 8,    // the whole object moves
+};
+enum THandleCode : uint8_t {
+  hcNone = 0,
+  hcTopLeft = hbResize,
+  hcBottomLeft = hbResize | hbBottom,
+  hcTopRight = hbResize | hbRight,
+  hcBottomRight = hbResize | hbBottom | hbRight,
+  hcBody = hbResize | hbBottom | hbRight | hbMove,
+};
+
 class TFormMain : public QMainWindow, public TQtFormGeometry {
   Q_OBJECT
  public:
@@ -57,7 +74,7 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   bool UpdatingControls = false;
   TRect PrevBandRect{0, 0, 0, 0};
   TRect BandRect{0, 0, 0, 0};
-  uint8_t DragHandle = 0;
+  THandleCode DragHandle = hcNone;
   TPoint LastPoint;
   std::string ProjectFileName;
   TPoint UndoScrollPos;
@@ -177,7 +194,7 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
 
   // --- Editing surface ---
   // The handle code at a raw page point, and the object hit.
-  uint8_t HitTestHandles(ZButtonList& scene, TZLMButton** hit, int x, int y);
+  THandleCode HitTestHandles(ZButtonList& scene, TZLMButton** hit, int x, int y);
   void PaintBoxMouseDown(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void PaintBoxMouseMove(QObject* Sender, TShiftState Shift, int X, int Y);
   void PaintBoxMouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);

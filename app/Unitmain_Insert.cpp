@@ -13,6 +13,7 @@
 #include "app/forms/Unitimagemap.h"
 #include "engine/XDraw.h"
 #include "engine/XImageCache.h"
+#include "engine/XZLMButtonStyle.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/QtControlEvents.h"
 #include "platform/gui/QtImage.h"
@@ -170,8 +171,8 @@ void TFormMain::SyncControlsFromButton(TZLMButton* button) {
            transparent, antialias, overlay, EditURL, ComboFontName, ComboFontSize})
     if (c) c->setEnabled(has);
   if (textureMode) textureMode->setEnabled(has && button->Style->Texture);
-  if (curveSize) curveSize->setEnabled(has && button->Style->Shape == 5);
-  if (penWidth) penWidth->setEnabled(has && button->Style->Shape >= 4 && button->Style->Shape <= 22);
+  if (curveSize) curveSize->setEnabled(has && button->Style->Shape == scRoundRect);
+  if (penWidth) penWidth->setEnabled(has && IsOutlineShape(button->Style->Shape));
 
   MenuItemSelectAll1->setEnabled(Scene->Count() > 0);
   const bool selected = Scene->SelectedCount() > 0;
@@ -212,7 +213,7 @@ void TFormMain::PopNewTextClick(QObject* Sender) {
   TakeStyleSnapshot();
   const TPoint at = Sender == TBNewText ? Scene->SnapPoint(TPoint{100, 100}) : LastPoint;
   TZLMButton* o = AddNewObject("New Text", "", at.X, at.Y, 96, 24);
-  o->Style->Shape = 0;
+  o->Style->Shape = fkPlain;
   o->Style->Font->Color = 0xFFFFFF;
   o->Style->IsTransparent = true;
   Scene->SnapLayer(o);
@@ -235,7 +236,7 @@ void TFormMain::TBInsertPictureClick(QObject*) {
   const std::string file = dialog->FileName;
   TakeStyleSnapshot();
   TZLMButton* o = AddNewObject("", "", 10, 10, 100, 100);
-  o->Style->Shape = 0;
+  o->Style->Shape = fkPlain;
   o->Style->Font->Color = 0xFFFFFF;
   o->Style->IsTransparent = false;
   Scene->SnapLayer(o);
@@ -260,7 +261,7 @@ void TFormMain::TBInsertPictureClick(QObject*) {
 void TFormMain::InsertHTMLObject(const std::string& text) {
   TakeStyleSnapshot();
   TZLMButton* o = AddNewObject(text, "", 10, 10, 100, 100);
-  o->Style->Shape = 24;
+  o->Style->Shape = scHTMLSnippet;
   o->Style->Font->Color = 0x000000;
   o->Style->IsTransparent = false;
   Scene->SnapLayer(o);

@@ -20,7 +20,7 @@
 
 // --- Editing surface ---
 
-uint8_t TFormMain::HitTestHandles(ZButtonList& scene, TZLMButton** hit, int x, int y) {
+THandleCode TFormMain::HitTestHandles(ZButtonList& scene, TZLMButton** hit, int x, int y) {
   if (hit) *hit = nullptr;
   // Near an edge means 4 pixels or less away.
   auto near = [](int a, int b) { return std::abs(a - b) < 5; };
@@ -28,19 +28,19 @@ uint8_t TFormMain::HitTestHandles(ZButtonList& scene, TZLMButton** hit, int x, i
     TZLMButton* o = scene.Button(i);
     if (!o->IsSelected) continue;
     const TRect& r = o->Bounds;
-    uint8_t code = 0;
-    if (near(x, r.Left) && near(y, r.Top)) code = 1;
-    else if (near(x, r.Left) && near(y, r.Bottom)) code = 3;
-    else if (near(x, r.Right) && near(y, r.Top)) code = 5;
-    else if (near(x, r.Right) && near(y, r.Bottom)) code = 7;
-    if (code) {
+    THandleCode code = hcNone;
+    if (near(x, r.Left) && near(y, r.Top)) code = hcTopLeft;
+    else if (near(x, r.Left) && near(y, r.Bottom)) code = hcBottomLeft;
+    else if (near(x, r.Right) && near(y, r.Top)) code = hcTopRight;
+    else if (near(x, r.Right) && near(y, r.Bottom)) code = hcBottomRight;
+    if (code != hcNone) {
       if (hit) *hit = o;
       return code;
     }
   }
   auto* o = static_cast<TZLMButton*>(scene.LayerAtPoint(TPoint{x, y}));
   if (hit) *hit = o;
-  return o ? 15 : 0;
+  return o ? hcBody : hcNone;
 }
 
 void TFormMain::PaintBoxMouseDown(QObject*, TMouseButton, TShiftState Shift, int X, int Y) {
@@ -59,14 +59,14 @@ void TFormMain::PaintBoxMouseDown(QObject*, TMouseButton, TShiftState Shift, int
     o->PrevBounds = o->Bounds;
   }
   TZLMButton* hit = nullptr;
-  uint8_t code = HitTestHandles(*Scene, &hit, X, Y);
+  THandleCode code = HitTestHandles(*Scene, &hit, X, Y);
   DragHandle = code;
-  if (code == 0) {
+  if (code == hcNone) {
     BandActive = true;
     PrevBandRect = BandRect;
     BandRect = TRect(X, Y, X, Y);
     Scene->Select(nullptr, false, false);
-  } else if (code == 15) {
+  } else if (code == hcBody) {
     Scene->Select(hit, Shift & ssShift, Shift & ssCtrl);
   } else {
     Scene->Select(hit, false, false);
@@ -78,11 +78,11 @@ void TFormMain::PaintBoxMouseDown(QObject*, TMouseButton, TShiftState Shift, int
 void TFormMain::PaintBoxMouseMove(QObject*, TShiftState, int X, int Y) {
   Qt::CursorShape shape = Qt::ArrowCursor;
   switch (HitTestHandles(*Scene, nullptr, X, Y)) {
-    case 1:
-    case 7: shape = Qt::SizeFDiagCursor; break;
-    case 3:
-    case 5: shape = Qt::SizeBDiagCursor; break;
-    case 15: shape = Qt::SizeAllCursor; break;
+    case hcTopLeft:
+    case hcBottomRight: shape = Qt::SizeFDiagCursor; break;
+    case hcBottomLeft:
+    case hcTopRight: shape = Qt::SizeBDiagCursor; break;
+    case hcBody: shape = Qt::SizeAllCursor; break;
     default: break;
   }
   if (PaintBox->cursor().shape() != shape) PaintBox->setCursor(shape);
@@ -118,25 +118,25 @@ void TFormMain::PaintBoxMouseMove(QObject*, TShiftState, int X, int Y) {
 
   int dx = 0, dy = 0;
   auto* current = static_cast<TZLMButton*>(Scene->Current);
-  if (DragHandle == 0 || !current) {
+  if (DragHandle == hcNone || !current) {
     LastPoint = TPoint{x, y};
     return;
   }
   scrollIntoView(x, y);
-  const bool moving = DragHandle == 15;
-  const bool corner = !moving && (DragHandle & 1);
+  const bool moving = DragHandle & hbMove;
+  const bool corner = !moving && (DragHandle & hbResize);
   const TRect& c = current->Bounds;
   if (moving) {
     dx = x - LastPoint.X;
     dy = y - LastPoint.Y;
   } else if (corner) {
-    dx = (DragHandle & 4) ? std::max(x, c.Left + 8) - c.Right : std::min(x, c.Right - 8) - c.Left;
-    dy = (DragHandle & 2) ? std::max(y, c.Top + 8) - c.Bottom : std::min(y, c.Bottom - 8) - c.Top;
+    dx = (DragHandle & hbRight) ? std::max(x, c.Left + 8) - c.Right : std::min(x, c.Right - 8) - c.Left;
+    dy = (DragHandle & hbBottom) ? std::max(y, c.Top + 8) - c.Bottom : std::min(y, c.Bottom - 8) - c.Top;
   }
-  const bool bottomMoves = moving || (corner && (DragHandle & 2));
-  const bool topMoves = moving || (corner && !(DragHandle & 2));
-  const bool rightMoves = moving || (corner && (DragHandle & 4));
-  const bool leftMoves = moving || (corner && !(DragHandle & 4));
+  const bool bottomMoves = moving || (corner && (DragHandle & hbBottom));
+  const bool topMoves = moving || (corner && !(DragHandle & hbBottom));
+  const bool rightMoves = moving || (corner && (DragHandle & hbRight));
+  const bool leftMoves = moving || (corner && !(DragHandle & hbRight));
   // No selected object leaves the page; the mouse point is corrected with the delta so the
   // next step starts from the edge.
   const int wantX = dx, wantY = dy;
@@ -161,9 +161,9 @@ void TFormMain::PaintBoxMouseMove(QObject*, TShiftState, int X, int Y) {
         r.Top += dy;
         r.Bottom += dy;
       } else {
-        if (DragHandle & 4) r.Right = std::max(r.Right + dx, r.Left + 8);
+        if (DragHandle & hbRight) r.Right = std::max(r.Right + dx, r.Left + 8);
         else r.Left = std::min(r.Left + dx, r.Right - 8);
-        if (DragHandle & 2) r.Bottom = std::max(r.Bottom + dy, r.Top + 8);
+        if (DragHandle & hbBottom) r.Bottom = std::max(r.Bottom + dy, r.Top + 8);
         else r.Top = std::min(r.Top + dy, r.Bottom - 8);
       }
       o->Changed = true;
@@ -202,7 +202,7 @@ void TFormMain::PaintBoxMouseUp(QObject*, TMouseButton, TShiftState, int X, int 
   PrevBandRect = BandRect;
   BandActive = false;
   MouseIsDown = false;
-  DragHandle = 0;
+  DragHandle = hcNone;
   LastPoint = Scene->SnapPoint(TPoint{X, Y});
   // What moved is rendered at its new place and its old place is repainted.
   for (int i = 0; i < Scene->Count(); ++i) {

@@ -31,16 +31,16 @@ std::string ObjectCellMarkup(const TZLMButton& b, const TTextMacros& expand) {
     return HTMLEncodeFontParts(font.Color, PageFontFaces(font), height, font.Style, text);
   };
   std::string html;
-  if (style.Shape == 24) html = HTMLEncodeParaAlignment(align, fontElement(b.Text));
-  else if (!style.IsAntialiased && (!b.TextFilled || style.Shape == 23))
+  if (style.Shape == scHTMLSnippet) html = HTMLEncodeParaAlignment(align, fontElement(b.Text));
+  else if (!style.IsAntialiased && (!b.TextFilled || style.Shape == scTextArea))
     html = HTMLEncodeParaAlignment(align, fontElement(HTMLEncodeText(expand(b.Text))));
   if (html.empty()) return html;
   // A block of the object's size in pixels holds the box: browsers ignore width, height and
   // overflow on inline elements, and a long text would then grow its cell and every row.
   const std::string box =
       "<DIV style=\"width:" + IntToStr(b.Bounds.Width()) + "px;height:" + IntToStr(b.Bounds.Height()) + "px;";
-  if (style.Shape == 23) html = box + "overflow:auto\">" + html + "</DIV>";
-  if (style.Shape == 24) html = box + "overflow:hidden\">" + html + "</DIV>";
+  if (style.Shape == scTextArea) html = box + "overflow:auto\">" + html + "</DIV>";
+  if (style.Shape == scHTMLSnippet) html = box + "overflow:hidden\">" + html + "</DIV>";
   return html;
 }
 

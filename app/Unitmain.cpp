@@ -128,6 +128,10 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TQtFormGeometry(thi
 }
 
 TFormMain::~TFormMain() {
+  // The dock sites ask this window about its docks while docks come and go; they end first,
+  // so that nothing asks the window once it has begun to go.
+  delete DockSites;
+  DockSites = nullptr;
   qApp->removeEventFilter(this);
   FormDestroy();
   // The clipboard and the undo snapshot live for one run: they are never written back.

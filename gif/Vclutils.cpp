@@ -14,6 +14,7 @@
 #include "gif/Anifile.h"
 #include "gif/Pxcconst.h"
 #include "gif/Pxconst.h"
+#include "platform/ByteOrder.h"
 #include "platform/Classes.h"
 #include "platform/Cursors.h"
 #include "platform/Icon.h"
@@ -392,10 +393,6 @@ std::unique_ptr<TIcon> CreateIconFromBitmap(const TBitmap& bitmap, TColor transp
   const bool keyed = transparentColor != clNone;
   const TColor key = transparentColor == clDefault ? bitmap.GetPixelColor(0, h - 1) & 0xFFFFFF
                                                    : ColorToRGB(transparentColor) & 0xFFFFFF;
-  auto put16 = [](std::string& s, uint16_t v) { s += char(v & 255), s += char(v >> 8); };
-  auto put32 = [](std::string& s, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s += char(v >> (8 * i));
-  };
   // One 32-bit image with its AND mask; left-out pixels are clear in both.
   const uint32_t maskRow = uint32_t(DibRowBytes(w, 1));
   std::string colour, mask;
@@ -405,34 +402,34 @@ std::unique_ptr<TIcon> CreateIconFromBitmap(const TBitmap& bitmap, TColor transp
       const TColor c = bitmap.GetPixelColor(x, y) & 0xFFFFFF;
       const bool clear = keyed && c == key;
       if (clear) {
-        put32(colour, 0);
+        AppendLe32(colour, 0);
         maskBits[size_t(x) >> 3] = char(uint8_t(maskBits[size_t(x) >> 3]) | (0x80 >> (x & 7)));
       } else {
-        put32(colour,
-              0xFF000000u | uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c));
+        AppendLe32(colour,
+                   0xFF000000u | uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c));
       }
     }
     mask += maskBits;
   }
   std::string image;
-  put32(image, 40);
-  put32(image, uint32_t(w));
-  put32(image, uint32_t(2 * h));
-  put16(image, 1);
-  put16(image, 32);
-  put32(image, 0);
-  put32(image, uint32_t(colour.size() + mask.size()));
-  for (int i = 0; i < 4; ++i) put32(image, 0);
+  AppendLe32(image, 40);
+  AppendLe32(image, uint32_t(w));
+  AppendLe32(image, uint32_t(2 * h));
+  AppendLe16(image, 1);
+  AppendLe16(image, 32);
+  AppendLe32(image, 0);
+  AppendLe32(image, uint32_t(colour.size() + mask.size()));
+  for (int i = 0; i < 4; ++i) AppendLe32(image, 0);
   image += colour + mask;
   std::string file;
-  put16(file, 0);
-  put16(file, 1);
-  put16(file, 1);
+  AppendLe16(file, 0);
+  AppendLe16(file, 1);
+  AppendLe16(file, 1);
   file += char(w & 255), file += char(h & 255), file += '\0', file += '\0';
-  put16(file, 1);
-  put16(file, 32);
-  put32(file, uint32_t(image.size()));
-  put32(file, 22);
+  AppendLe16(file, 1);
+  AppendLe16(file, 32);
+  AppendLe32(file, uint32_t(image.size()));
+  AppendLe32(file, 22);
   file += image;
   TMemoryStream m;
   m.WriteBuffer(file.data(), int64_t(file.size()));

@@ -17,7 +17,6 @@
 #include "gif/gui/Apputils.h"
 #include "gif/gui/Vclutils.h"
 #include "platform/InstanceLock.h"
-#include "platform/MessageService.h"
 #include "platform/PrinterService.h"
 #include "platform/Services.h"
 #include "platform/gui/QtServices.h"
@@ -56,7 +55,6 @@ TEST(WindowHelpers, ScreenWorkAreaIsTheScreensFreeArea) {
   const QRect area = Area();
   EXPECT_EQ(ScreenWorkArea(), TRect(area.left(), area.top(), area.right() + 1, area.bottom() + 1));
   SetServices(nullptr);
-  SetMessageService(nullptr);
   SetPrinterService(nullptr);
 }
 

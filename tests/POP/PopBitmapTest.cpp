@@ -1,3 +1,5 @@
+// The bitmap helpers of the foundation library: zoomed drawing, thumbnails, rotation, preparing and
+// clearing.
 #include "POP/PopBitmap.h"
 
 #include <cmath>

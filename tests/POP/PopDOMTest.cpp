@@ -1,3 +1,4 @@
+// The page body's background colour, read from and written into a page's HTML text.
 #include "POP/PopDOM.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Downloads of a URL into a file: content, ftp, time-outs and the proxy's credentials.
 #include <arpa/inet.h>
 #include <chrono>
 #include <filesystem>

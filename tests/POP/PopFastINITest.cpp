@@ -1,3 +1,4 @@
+// The INI document: its exact text, reading and writing by section and key, and its file binding.
 #include "POP/PopFastINI.h"
 
 #include <climits>

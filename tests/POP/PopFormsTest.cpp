@@ -1,3 +1,4 @@
+// The message boxes, captions, form positions and browser navigation of the foundation library.
 #include "POP/PopForms.h"
 
 #include <gtest/gtest.h>

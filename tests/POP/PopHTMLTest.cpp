@@ -1,3 +1,4 @@
+// The HTML encoders: values, colours, alignments, fonts, body text, and the tag scanner.
 #include "POP/PopHTML.h"
 
 #include <gtest/gtest.h>

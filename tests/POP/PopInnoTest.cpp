@@ -1,3 +1,5 @@
+// The application's identity from the installer's and updater's keys, the running-copy lock, the
+// publisher's pages and opening documents with a component.
 #include "POP/PopInno.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// Vectors and matrices: reading them from streams, their arithmetic and normals.
 #include "POP/PopMath.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// The pixel-view filters: geometry, convolution, lookup tables, rotation and resampling.
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Pixel views of a bitmap: rows, size checks, grey scale and comparison.
 #include "POP/PopPhoto.h"
 
 #include <cstdint>

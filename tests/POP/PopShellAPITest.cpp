@@ -1,3 +1,4 @@
+// Opening documents, Open With and Edit: documents go to the desktop's opener and are never run.
 #include "POP/PopShellAPI.h"
 
 #include <chrono>

@@ -1,3 +1,4 @@
+// The system helpers of the foundation library: memory sizes, cached file names and small helpers.
 #include "POP/PopSysUtils.h"
 
 #include <cstdlib>

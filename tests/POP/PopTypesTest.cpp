@@ -1,3 +1,4 @@
+// Rectangle, string and file helpers of the foundation library.
 #include "POP/PopTypes.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// URL parts, reserved hosts, combination and canonical forms, and the offline check.
 #include "POP/PopWinInet.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The application environment: languages, the version block, translation and text macros.
 #include "app/AppEnvironment.h"
 
 #include <gtest/gtest.h>

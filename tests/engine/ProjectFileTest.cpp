@@ -1,3 +1,4 @@
+// The project file: its golden text, reading rules, texture names and recognition by content.
 #include <gtest/gtest.h>
 
 #include "POP/PopFastINI.h"

@@ -1,3 +1,4 @@
+// The dirty-rectangle lists: adding, subtracting and clipping keep them disjoint.
 #include "engine/RegionRect.h"
 
 #include <gtest/gtest.h>

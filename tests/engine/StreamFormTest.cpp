@@ -1,3 +1,4 @@
+// The bitmap compressor's records and the stream forms of stores and layers.
 #include <functional>
 #include <gtest/gtest.h>
 

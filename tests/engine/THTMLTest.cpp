@@ -1,3 +1,4 @@
+// The HTML head and body builders: the page frame, its head lines and body attributes.
 #include "engine/THTML.h"
 
 #include <gtest/gtest.h>

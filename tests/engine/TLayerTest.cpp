@@ -1,3 +1,4 @@
+// Layers and the layer list: bounds, selection, snapping and hit tests.
 #include "engine/TLayer.h"
 
 #include <gtest/gtest.h>

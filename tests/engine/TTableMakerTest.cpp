@@ -1,3 +1,4 @@
+// The page slicer: cells, spans and the markup of each cell.
 #include "engine/TTableMaker.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The blend tables and the pixel operations built on them.
 #include "engine/XBlend.h"
 
 #include <algorithm>

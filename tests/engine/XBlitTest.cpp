@@ -1,3 +1,4 @@
+// The scaled blitter: its layouts, small sources, nine-slice and the key colour.
 #include "engine/XBlit.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The renderer's drawing helpers: stars, shaded rings and button text.
 #include "engine/XDraw.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// The image cache: loading once, sharing by name, failures and finding equal images.
 #include "engine/XImageCache.h"
 
 #include <gtest/gtest.h>

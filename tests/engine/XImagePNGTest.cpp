@@ -1,3 +1,4 @@
+// The image class's PNG and format-table paths.
 #include <algorithm>
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// Icons and metafiles read through the image class.
 #include <cstring>
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// The image class's dispatch by extension: PPM, JPEG, BMP and the files that should open.
 #include "engine/XImage.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The property store and its URL encoding.
 #include "engine/XObject.h"
 
 #include <gtest/gtest.h>

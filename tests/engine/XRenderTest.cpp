@@ -1,3 +1,4 @@
+// The button renderer: frames, shapes, textures, pictures, text and antialiasing.
 #include "engine/XRender.h"
 
 #include <algorithm>

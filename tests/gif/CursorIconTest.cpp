@@ -1,3 +1,4 @@
+// Animated cursors, icon lists, clipboard icons and the cursors and strings entered at start-up.
 #include <gtest/gtest.h>
 
 #include "gif/Anifile.h"

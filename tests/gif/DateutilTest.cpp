@@ -1,3 +1,4 @@
+// The date utilities: encoding, decoding, formats and calendar arithmetic.
 #include "gif/Dateutil.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The file utilities: names, folders, copying with progress and deleting by masks.
 #include "gif/Fileutil.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Helpers of the GIF tests: files written and read by the oracle tools.
 #pragma once
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The gradient fill of rectangles.
 #include <gtest/gtest.h>
 
 #include "gif/Vclutils.h"

@@ -1,3 +1,4 @@
+// Form placement and property storage through INI files and the registry store.
 #include <algorithm>
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// The message hooks of windows: order and unhooking while dispatching.
 #include "gif/Pxhook.h"
 
 #include <gtest/gtest.h>

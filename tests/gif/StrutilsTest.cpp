@@ -1,3 +1,4 @@
+// The string utilities: blanks, comparison, wildcards, extraction and numbers.
 #include "gif/Strutils.h"
 
 #include <gtest/gtest.h>

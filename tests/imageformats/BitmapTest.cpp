@@ -1,3 +1,4 @@
+// The format table's BMP codec against the tools, run-length files and header errors.
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>

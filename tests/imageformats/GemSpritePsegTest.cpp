@@ -1,3 +1,4 @@
+// The GEM raster, sprite and page-segment codecs.
 #include <cstring>
 #include <gtest/gtest.h>
 #include <map>

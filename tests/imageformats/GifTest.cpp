@@ -1,3 +1,4 @@
+// The format table's GIF codec against the tools.
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>

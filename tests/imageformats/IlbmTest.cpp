@@ -1,3 +1,4 @@
+// The ILBM codec against netpbm.
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>

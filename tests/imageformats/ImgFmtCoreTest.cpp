@@ -1,3 +1,4 @@
+// The format table: guessing by extension, error texts and options.
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// The PNG reader and writer over libpng against ImageMagick and pngcheck.
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>

@@ -1,3 +1,4 @@
+// The greymap, pixmap, KIPS, IAX, XBitmap, YUV12C and portrait codecs.
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>

@@ -1,3 +1,4 @@
+// The Targa and PCX codecs against the tools.
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>

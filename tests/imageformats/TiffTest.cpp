@@ -1,3 +1,4 @@
+// The TIFF codec against libtiff's tools.
 #include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The platform bitmap: row layout, resizing, size limits and format conversions.
 #include <cstring>
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// BMP files read and written by the platform against the tools.
 #include "platform/BmpFile.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The canvas rasteriser and its drawing conventions.
 #include "platform/Canvas.h"
 
 #include <gtest/gtest.h>

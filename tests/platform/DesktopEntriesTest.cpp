@@ -1,3 +1,4 @@
+// The desktop's applications of a file type and their command lines.
 #include "platform/DesktopEntries.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Scanning through SANE's virtual scanner.
 #include "platform/ImgScan.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The memory status read from the kernel.
 #include "platform/MemoryStatus.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Settings files, the registry store and the program folder.
 #include <gtest/gtest.h>
 
 #include "platform/Classes.h"

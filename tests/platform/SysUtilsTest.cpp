@@ -1,3 +1,4 @@
+// Conversions, strings, files and paths of the platform.
 #include "platform/SysUtils.h"
 
 #include <climits>

@@ -1,3 +1,4 @@
+// Fonts and text: face matching, metrics, wrapping and alignment.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>

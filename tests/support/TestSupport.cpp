@@ -1,3 +1,4 @@
+// Temporary folders, environment variables and file helpers shared by the tests.
 #include "tests/support/TestSupport.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// The stream, string-list and file-list helpers that work with the toolkit.
 #include "POP/gui/PopClasses.h"
 
 #include <filesystem>

@@ -1,3 +1,4 @@
+// The control and menu helpers: placing the page, walking and clicking menu items.
 #include "POP/gui/PopControls.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The shared common dialogs: their set-up, filters and results.
 #include "POP/gui/PopDialogs.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Rich text turned into HTML: paragraphs and runs of equal character attributes.
 #include "POP/gui/PopHTMLRichEdit.h"
 
 #include <gtest/gtest.h>

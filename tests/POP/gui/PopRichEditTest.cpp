@@ -1,3 +1,4 @@
+// HTML colouring in the rich edit: token rules, selection replacement and typing.
 #include "POP/gui/PopRichEdit.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The desktop's icons and type names of files and folders.
 #include "POP/gui/PopShellAPI.h"
 
 #include <gtest/gtest.h>

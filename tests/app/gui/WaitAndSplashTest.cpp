@@ -1,3 +1,4 @@
+// The wait indicator and the splash window: nested waits, progress and the start-up picture.
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>

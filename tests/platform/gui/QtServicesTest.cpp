@@ -1,3 +1,4 @@
+// The Qt implementation of the platform services: boxes, clipboard, screen, opener and printer.
 #include "platform/gui/QtServices.h"
 
 #include <algorithm>

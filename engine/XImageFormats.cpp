@@ -126,6 +126,10 @@ void XImageLoadGIF(XImage& image, const std::string& name) {
   gif.LoadFromFile(name);
   // The current frame (frame 0 after a load) with its transparent colour.
   image.Assign(&gif);
+  // The GIF class keeps a damaged frame for what it can show; a picture whose data ends
+  // before its pixels do is not taken as whole.
+  if (gif.Count() && gif.FrameIndex() >= 0 && gif.Frame(gif.FrameIndex()).Corrupted)
+    throw EInvalidGraphic("\"" + name + "\" is damaged: its picture data ends early");
 }
 
 void XImageSaveGIF(const XImage& image, const std::string& name) {

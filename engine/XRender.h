@@ -20,17 +20,14 @@ class ZStyle;
 // Marks the pixels of the texture image that carry no texture.
 constexpr uint32_t kTextureKey = 0xDE000000;
 
-// The largest page, in each direction.
-constexpr int MaxPageSide = 8192;
-
-// Objects are drawn at most this large, so every object that fits the largest page is drawn
-// whole: a wider one is cut at its right, and one of more pixels than the bound at its
-// bottom. Twice the size for antialiasing is drawn only while the doubled object stays
-// within the double bound, otherwise the object is drawn plain and counted (see
-// TakeAntialiasSkipped); the double image grows past that bound never, it is then set to
-// just the size needed.
-constexpr int kMaxRenderSide = 32767;
-constexpr int64_t kMaxRenderPixels = int64_t(MaxPageSide) * MaxPageSide;
+// Objects are drawn at most this large, so every object that fits the largest page (the
+// picture limit's page) is drawn whole: a wider one is cut at its right, and one of more
+// pixels than the bound at its bottom. Twice the size for antialiasing is drawn only while
+// the doubled object stays within the double bound, otherwise the object is drawn plain and
+// counted (see TakeAntialiasSkipped); the double image grows past that bound never, it is
+// then set to just the size needed.
+constexpr int kMaxRenderSide = MaxImageDimension;
+constexpr int64_t kMaxRenderPixels = MaxImagePixels;
 constexpr int64_t kMaxDoublePixels = int64_t(1) << 24;
 
 // The four scratch images. They start empty, keep their last contents between calls and

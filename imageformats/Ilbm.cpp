@@ -24,7 +24,8 @@ enum : int {
   kErrShamVersion = 909,
 };
 
-// The largest width or height a BMHD may give.
+// The largest width or height a BMHD may give: the format's own bound, stricter than the
+// program's picture limit, kept because files beyond it are refused by the format.
 constexpr int kMaxSide = 10000;
 
 enum Kind : int { kPalette, kHam6, kHam8, kSham, kTrue };

@@ -226,9 +226,7 @@ void imgfmt_ra_free(ImgFmtReadAhead* ra) { std::free(ra); }
 int64_t imgfmt_row_bytes(int32_t width, int32_t bpp) { return ((int64_t(width) * bpp + 31) / 32) * 4; }
 
 int imgfmt_check_size(int64_t width, int64_t height) {
-  if (width < 1 || height < 1 || width > IMGFMT_MAX_DIMENSION || height > IMGFMT_MAX_DIMENSION ||
-      width * height > IMGFMT_MAX_PIXELS)
-    return IMGFMT_ERR_BAD_SIZE;
+  if (width < 1 || height < 1 || !ImageSizeAllowed(width, height)) return IMGFMT_ERR_BAD_SIZE;
   return IMGFMT_OK;
 }
 

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/ImageLimits.h"
+
 enum : int {
   IMGFMT_OK = 0,
   IMGFMT_ERR_MEMORY = 1,
@@ -44,10 +46,6 @@ enum : int {
   IMGFMT_O_TEXT = 0x4000,
   IMGFMT_O_BINARY = 0x8000,
 };
-
-// Limits every header reader enforces before anything is sized from the header.
-constexpr int32_t IMGFMT_MAX_DIMENSION = 32767;
-constexpr int64_t IMGFMT_MAX_PIXELS = int64_t(1) << 26;
 
 constexpr int IMGFMT_FORMAT_COUNT = 16;
 constexpr int IMGFMT_PRIVATE_SIZE = 2048;

@@ -44,7 +44,7 @@ int PngReaderInit(FILE* file, uint32_t* width, uint32_t* height) {
     Destroy();
     return 2;
   }
-  png_set_user_limits(gR.png, IMGFMT_MAX_DIMENSION, IMGFMT_MAX_DIMENSION);
+  png_set_user_limits(gR.png, MaxImageDimension, MaxImageDimension);
   png_init_io(gR.png, file);
   png_set_sig_bytes(gR.png, 8);
   png_read_info(gR.png, gR.info);
@@ -84,7 +84,7 @@ uint8_t* PngReaderGetImage(double displayExponent, int* channels, size_t* rowByt
   size_t rb = png_get_rowbytes(gR.png, gR.info);
   int ch = png_get_channels(gR.png, gR.info);
   uint64_t total = uint64_t(rb) * gR.height;
-  if (total == 0 || total > uint64_t(IMGFMT_MAX_PIXELS) * 8) longjmp(png_jmpbuf(gR.png), 1);
+  if (total == 0 || total > uint64_t(MaxImagePixels) * 8) longjmp(png_jmpbuf(gR.png), 1);
   gR.image = static_cast<uint8_t*>(std::malloc(size_t(total)));
   gR.rows = static_cast<png_bytepp>(std::malloc(sizeof(png_bytep) * gR.height));
   if (!gR.image || !gR.rows) longjmp(png_jmpbuf(gR.png), 1);

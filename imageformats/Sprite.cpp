@@ -79,6 +79,7 @@ int ReadHeader(const char*, int fd, ImgFmtHeader* h, const char* options) {
   if (mode < 0 || mode > 28 || kModeBpp[mode] == 0) return kErrMode;
   int bpp = kModeBpp[mode];
   int64_t width = (words * 32 + last - first + 1) / bpp;
+  // The format's own bound of 10,000 on each side, stricter than the picture limit.
   if (width < 0 || width > 10000 || height < 0 || height > 10000) return IMGFMT_ERR_BAD_SIZE;
   if (int rc = imgfmt_check_size(width, height)) return rc;
   if (first < 0 || words < 0) return IMGFMT_ERR_BAD_SIZE;

@@ -9,8 +9,7 @@
 #include "platform/SysUtils.h"
 
 void CheckImageSize(int64_t width, int64_t height) {
-  if (width < 0 || height < 0 || width > MaxImageDimension || height > MaxImageDimension ||
-      width * height > MaxImagePixels)
+  if (!ImageSizeAllowed(width, height))
     throw EInvalidGraphic(
         Format("Image size %lldx%lld is out of range", (long long)width, (long long)height));
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Classes.h"
+#include "platform/ImageLimits.h"
 #include "platform/Types.h"
 
 class TCanvas;
@@ -21,11 +22,8 @@ struct TRGBQuad {
   bool operator==(const TRGBQuad&) const = default;
 };
 
-// The one limit for every size that reaches an allocation of pixels: each side at most
-// MaxImageDimension, at most MaxImagePixels pixels. Sizes are computed in 64 bits.
-constexpr int32_t MaxImageDimension = 32767;
-constexpr int64_t MaxImagePixels = int64_t(1) << 27;
-// Raises EInvalidGraphic when a width or height is negative or the size exceeds the limits.
+// Raises EInvalidGraphic when a width or height is negative or the size exceeds the limits
+// of platform/ImageLimits.h, which every size that reaches an allocation of pixels obeys.
 void CheckImageSize(int64_t width, int64_t height);
 
 int BitsPerPixelOf(TPixelFormat f);  // 1, 4, 8, 16, 16, 24, 32; 0 for pfDevice and pfCustom

@@ -29,6 +29,8 @@ void DecodeImage(const uint8_t* p, size_t n, TBitmap& out) {
   int32_t w = int32_t(GetLe32(p + 4)), h2 = int32_t(GetLe32(p + 8));
   int bits = GetLe16(p + 14);
   uint32_t compression = GetLe32(p + 16), used = GetLe32(p + 32);
+  // Stricter than the picture limit: icon images are at most 256 x 256, and four times that
+  // is no icon but damage.
   if (w < 1 || h2 < 2 || w > 1024 || h2 > 2048 || compression != 0) Bad("bad image size or compression");
   if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) Bad("bad bit count");
   int h = h2 / 2;

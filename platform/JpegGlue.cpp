@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <jerror.h>
 #include <jpeglib.h>
 
 namespace {
@@ -22,8 +23,30 @@ void GlueErrorExit(j_common_ptr cinfo) {
   longjmp(e->Jump, 1);
 }
 
-// Warnings (a corrupt but decodable stream) are not failures; the decoder carries on.
-void GlueOutputMessage(j_common_ptr) {}
+// Warnings (a corrupt but decodable stream) are not failures; the decoder carries on. Data
+// that ends before the picture is complete is one: libjpeg would fill the rest with grey and
+// hand the picture over as whole, so it fails here instead, before decoding more of nothing.
+void GlueEmitMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;  // trace messages
+  ++cinfo->err->num_warnings;
+  if (cinfo->err->msg_code != JWRN_JPEG_EOF) return;
+  GlueError* e = reinterpret_cast<GlueError*>(cinfo->err);
+  snprintf(e->Message, 200, "The picture data ends early: the file is damaged");
+  longjmp(e->Jump, 1);
+}
+
+// Real progressive files have a few dozen scans at most; each scan passes over the whole
+// picture, so a file of thousands of tiny scans would cost minutes.
+constexpr int kMaxScans = 256;
+
+void GlueProgress(j_common_ptr cinfo) {
+  auto d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (d->input_scan_number > kMaxScans) {
+    GlueError* e = reinterpret_cast<GlueError*>(cinfo->err);
+    snprintf(e->Message, 200, "The file has more than %d scans", kMaxScans);
+    longjmp(e->Jump, 1);
+  }
+}
 
 }  // namespace
 
@@ -41,14 +64,17 @@ int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxP
   uint8_t* volatile pixels = nullptr;
   cinfo.err = jpeg_std_error(&err.Pub);
   err.Pub.error_exit = GlueErrorExit;
-  err.Pub.output_message = GlueOutputMessage;
+  err.Pub.emit_message = GlueEmitMessage;
   err.Message = out->Message;
+  jpeg_progress_mgr progress{};
+  progress.progress_monitor = GlueProgress;
   if (setjmp(err.Jump)) {
     jpeg_destroy_decompress(&cinfo);
     free(pixels);
     return 1;
   }
   jpeg_create_decompress(&cinfo);
+  cinfo.progress = &progress;
   jpeg_mem_src(&cinfo, data, (unsigned long)size);
   jpeg_read_header(&cinfo, TRUE);
   if (cinfo.image_width < 1 || cinfo.image_height < 1 || cinfo.image_width > (unsigned)maxSide ||
@@ -63,6 +89,9 @@ int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxP
   // turned into RGB here.
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+  // The decoder's own memory (whole-picture coefficients of a progressive file) is bounded
+  // too: 8 bytes a pixel hold four full-resolution components, more than real files have.
+  cinfo.mem->max_memory_to_use = long(8 * int64_t(cinfo.image_width) * cinfo.image_height + (16 << 20));
   jpeg_start_decompress(&cinfo);
   size_t row = size_t(cinfo.output_width) * 3;
   // One extra row holds the four samples a pixel of a CMYK row before its conversion.
@@ -106,7 +135,7 @@ int JpegEncodeMemory(const uint8_t* rgb, int width, int height, bool grey, int q
   GlueError err;
   cinfo.err = jpeg_std_error(&err.Pub);
   err.Pub.error_exit = GlueErrorExit;
-  err.Pub.output_message = GlueOutputMessage;
+  err.Pub.emit_message = GlueEmitMessage;
   err.Message = out->Message;
   if (setjmp(err.Jump)) {
     jpeg_destroy_compress(&cinfo);

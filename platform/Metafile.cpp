@@ -37,7 +37,13 @@ void TMetafile::LoadFromStream(TStream& s) {
   size_t headerBytes = size_t(GetLe16(h + 2)) * 2;
   if (headerBytes < 18 || 22 + headerBytes > d.size()) Bad("bad header");
   int w = MulDiv(r - l, 96, inch), hh = MulDiv(b - t, 96, inch);
-  if (w < 1 || hh < 1 || w > MaxImageDimension || hh > MaxImageDimension) Bad("bad size");
+  if (w < 1 || hh < 1) Bad("bad size");
+  // A metafile can be drawn at any size: one larger than a page is drawn as large as a page.
+  if (w > MaxPageSide || hh > MaxPageSide) {
+    double k = std::min(double(MaxPageSide) / w, double(MaxPageSide) / hh);
+    w = std::clamp(int(w * k), 1, int(MaxPageSide));
+    hh = std::clamp(int(hh * k), 1, int(MaxPageSide));
+  }
   FRecords.assign(d.begin() + std::ptrdiff_t(22 + headerBytes), d.end());
   FLeft = l;
   FTop = t;

@@ -171,8 +171,8 @@ TEST(ImgFmtCore, SizeLimits) {
   EXPECT_EQ(imgfmt_check_size(1, 1), 0);
   EXPECT_EQ(imgfmt_check_size(0, 1), 6);
   EXPECT_EQ(imgfmt_check_size(1, -1), 6);
-  EXPECT_EQ(imgfmt_check_size(IMGFMT_MAX_DIMENSION + 1, 1), 6);
-  EXPECT_EQ(imgfmt_check_size(IMGFMT_MAX_DIMENSION, IMGFMT_MAX_DIMENSION), 6);
+  EXPECT_EQ(imgfmt_check_size(MaxImageDimension + 1, 1), 6);
+  EXPECT_EQ(imgfmt_check_size(MaxImageDimension, MaxImageDimension), 6);
   EXPECT_EQ(imgfmt_row_bytes(1, 1), 4);
   EXPECT_EQ(imgfmt_row_bytes(33, 1), 8);
   EXPECT_EQ(imgfmt_row_bytes(3, 24), 12);

@@ -1,0 +1,20 @@
+// How large a picture this program takes: one policy for every codec, the renderer and the
+// page. Every reader refuses a size over it before it allocates anything for the pixels.
+#pragma once
+#include <cstdint>
+
+// A page is at most this many pixels on each side. A metafile, which can be drawn at any
+// size, is drawn no larger.
+constexpr int32_t MaxPageSide = 8192;
+// A picture may be a long strip (a banner, a panorama) wider or higher than a page, as long
+// as it has no more pixels than the largest page: 256 MB decoded at 32 bits, and about twice
+// that at the peak of a load.
+constexpr int32_t MaxImageDimension = 2 * MaxPageSide;
+constexpr int64_t MaxImagePixels = int64_t(MaxPageSide) * MaxPageSide;
+
+// True when a picture of width by height is within the limits (an empty one is). The
+// arithmetic is 64-bit, so any two 32-bit sides can be passed.
+constexpr bool ImageSizeAllowed(int64_t width, int64_t height) {
+  return width >= 0 && height >= 0 && width <= MaxImageDimension && height <= MaxImageDimension &&
+         width * height <= MaxImagePixels;
+}

@@ -1,8 +1,10 @@
 #include "engine/XZLMButton.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "POP/PopFastINI.h"
+#include "POP/PopForms.h"
 #include "POP/PopInno.h"
 #include "engine/XImageCache.h"
 #include "platform/SysUtils.h"
@@ -16,6 +18,32 @@ const char kHeading[] = "Heading";
 
 void Progress(int i, int count) {
   if (TWaitIndicator* w = WaitIndicator()) w->SetProgress(i, count - 1);
+}
+
+// An encoded value decoded; a bad escape is refused with the file, the section and the key,
+// so the user can find it.
+std::string Decoded(const TINIDocument& d, const std::string& section, const std::string& key,
+                    const std::string& value) {
+  try {
+    return UrlDecode(value);
+  } catch (const EConvertError& e) {
+    std::string file = d.Name().empty() ? "the project" : "\"" + d.Name() + "\"";
+    throw EConvertError("The key " + key + " in section [" + section + "] of " + file +
+                        " cannot be read: " + e.what());
+  }
+}
+
+// The number of a section named "Button" and a decimal number without leading zeros (the
+// name compared without regard to case, as the document finds sections); -1 for any other.
+int64_t ButtonSectionNumber(const std::string& name) {
+  if (name.size() < 7 || name.size() > 16 || !SameText(name.substr(0, 6), "Button")) return -1;
+  if (name[6] == '0' && name.size() > 7) return -1;
+  int64_t n = 0;
+  for (size_t i = 6; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return -1;
+    n = n * 10 + (name[i] - '0');
+  }
+  return n;
 }
 
 }  // namespace
@@ -57,7 +85,7 @@ void TZLMButton::LoadFromSection(TINIDocument& d, const std::string& s) {
   WriteString("Group", d.ReadString(s, "Group", ""));
   // A missing caption keeps the current one; it is not decoded a second time.
   if (TINISection* sec = d.FindSection(s); sec && sec->FindEntry("ButtonText"))
-    Text = UrlDecode(sec->FindEntry("ButtonText")->Value);
+    Text = Decoded(d, s, "ButtonText", sec->FindEntry("ButtonText")->Value);
   LinkAddress = d.ReadString(s, "LinkAddress", LinkAddress);
   StyleName = d.ReadString(s, "StyleName", StyleName);
   auto coord = [&](const char* key, int32_t current) {
@@ -106,22 +134,41 @@ void ZButtonList::SaveSelectedToINI(TINIDocument& d) {
 
 void ZButtonList::ReadInto(TINIDocument& d, ZButtonList& aside) {
   aside.BGColor = StringToColor(d.ReadString(kHeading, "BGColor", ColorToString(BGColor)));
-  aside.Properties->LoadFromString(UrlDecode(d.ReadString(kHeading, "MetaInfo", "")));
-  int n = std::clamp(d.ReadInteger(kHeading, "NumOfButtons", 0), 0, kMaxButtons);
-  if (n > 0 && gSplash) gSplash->SetRange(0, n - 1);
-  for (int i = 0; i < n; ++i) {
-    Progress(i, n);
+  aside.Properties->LoadFromString(Decoded(d, kHeading, "MetaInfo", d.ReadString(kHeading, "MetaInfo", "")));
+  // Objects are made for the sections below the count that the document holds, in the order
+  // of their numbers; a count far beyond them costs nothing.
+  int64_t n = d.ReadInteger(kHeading, "NumOfButtons", 0);
+  std::vector<std::pair<int64_t, TINISection*>> sections;
+  for (int i = 0; i < d.SectionCount(); ++i) {
+    TINISection* sec = d.Section(i);
+    int64_t k = ButtonSectionNumber(sec->Name());
+    if (k >= 0 && k < n) sections.emplace_back(k, sec);
+  }
+  std::sort(sections.begin(), sections.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  if (sections.size() > size_t(kMaxButtons)) {
+    ShowMessage(
+        Format("The project holds %d objects, more than the %d that a page may have. The last %d "
+               "objects are not loaded.",
+               int(sections.size()), kMaxButtons, int(sections.size()) - kMaxButtons));
+    sections.resize(size_t(kMaxButtons));
+  }
+  int count = int(sections.size());
+  if (count > 0 && gSplash) gSplash->SetRange(0, count - 1);
+  int r = d.ReadInteger(kHeading, "LastSelected", -1);
+  aside.Current = nullptr;
+  std::unordered_set<std::string> missing;  // each name once, found in constant time
+  for (int i = 0; i < count; ++i) {
+    Progress(i, count);
     if (gSplash) gSplash->SetPosition(i);
     auto* b = new TZLMButton("", &aside, TRect(0, 0, 0, 0), "");
-    b->LoadFromSection(d, "Button" + IntToStr(i));
+    b->LoadFromSection(d, sections[size_t(i)].second->Name());
+    // The current object is named by its section's number.
+    if (sections[size_t(i)].first == r) aside.Current = b;
     const ZStyle& st = *b->Style;
     if (!st.TextureFileName.empty() && (!st.Texture || !FileExists(st.Texture->FileName)) &&
-        std::find(aside.MissingFiles.begin(), aside.MissingFiles.end(), st.TextureFileName) ==
-            aside.MissingFiles.end())
+        missing.insert(st.TextureFileName).second)
       aside.MissingFiles.push_back(st.TextureFileName);
   }
-  int r = d.ReadInteger(kHeading, "LastSelected", -1);
-  aside.Current = (r >= 0 && r < aside.Count()) ? aside.Layer(r) : nullptr;
 }
 
 void ZButtonList::LoadFromINI(TINIDocument& d) {

@@ -1,12 +1,32 @@
 #include "platform/IniFiles.h"
 
-#include <tuple>
+#include <sys/stat.h>
+#include <unordered_map>
 
 #include "platform/Classes.h"
 #include "platform/SysUtils.h"
 
+namespace {
+
+std::string Folded(const std::string& s) {
+  std::string f = s;
+  for (char& c : f)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return f;
+}
+
+}  // namespace
+
 struct TIniFile::Lines {
   std::vector<std::string> text;
+
+  struct Section {
+    std::string name;                              // as first written
+    size_t begin, end;                             // the lines below its first header, up to the next header
+    std::unordered_map<std::string, size_t> keys;  // folded key -> its first entry line
+  };
+  std::vector<Section> sections;                  // in file order, each name once
+  std::unordered_map<std::string, size_t> index;  // folded name -> sections
 
   static bool IsHeader(const std::string& line, std::string& name) {
     std::string t = Trim(line);
@@ -27,56 +47,91 @@ struct TIniFile::Lines {
     return !key.empty();
   }
 
-  // [begin, end) of the lines below the first header of the section; begin is npos when
-  // the section is missing.
-  std::pair<size_t, size_t> Find(const std::string& section) const {
-    std::string name;
+  // One pass over the lines. A section whose header comes again is the first one: the
+  // lines under its later headers are not part of it, as with the profile functions.
+  void Reindex() {
+    sections.clear();
+    index.clear();
+    std::string name, k, v;
+    Section* current = nullptr;
     for (size_t i = 0; i < text.size(); ++i) {
-      if (IsHeader(text[i], name) && SameText(name, section)) {
-        size_t j = i + 1;
-        while (j < text.size() && !IsHeader(text[j], name)) ++j;
-        return {i + 1, j};
+      if (IsHeader(text[i], name)) {
+        if (current) current->end = i;
+        current = nullptr;
+        if (index.emplace(Folded(name), sections.size()).second) {
+          sections.push_back({name, i + 1, text.size(), {}});
+          current = &sections.back();
+        }
+      } else if (current && IsEntry(text[i], k, v)) {
+        current->keys.emplace(Folded(k), i);
       }
     }
-    return {std::string::npos, std::string::npos};
+    if (current) current->end = text.size();
+  }
+
+  const Section* Find(const std::string& section) const {
+    auto it = index.find(Folded(section));
+    return it == index.end() ? nullptr : &sections[it->second];
   }
 
   size_t FindKey(const std::string& section, const std::string& key) const {
-    auto [b, e] = Find(section);
-    if (b == std::string::npos) return std::string::npos;
-    std::string k, v;
-    for (size_t i = b; i < e; ++i)
-      if (IsEntry(text[i], k, v) && SameText(k, key)) return i;
-    return std::string::npos;
+    const Section* s = Find(section);
+    if (!s) return std::string::npos;
+    auto it = s->keys.find(Folded(key));
+    return it == s->keys.end() ? std::string::npos : it->second;
   }
 };
 
-TIniFile::Lines TIniFile::Load() const {
-  Lines l;
-  if (FileExists(FFileName)) {
+TIniFile::Stamp TIniFile::StampOf(const std::string& fileName) {
+  Stamp st;
+  struct stat sb;
+  if (stat(fileName.c_str(), &sb) != 0) return st;
+  st.exists = true;
+  st.size = int64_t(sb.st_size);
+  st.seconds = int64_t(sb.st_mtim.tv_sec);
+  st.nanoseconds = int64_t(sb.st_mtim.tv_nsec);
+  st.device = uint64_t(sb.st_dev);
+  st.inode = uint64_t(sb.st_ino);
+  return st;
+}
+
+const TIniFile::Lines& TIniFile::Load() const {
+  Stamp now = StampOf(FFileName);
+  if (FLines && now == FStamp) return *FLines;
+  auto l = std::make_shared<Lines>();
+  if (now.exists && FileExists(FFileName)) {
     try {
       std::string text = ReadFileBytes(FFileName);
       // A UTF-8 byte-order mark, which editors on other systems put first, is not text.
       if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-      l.text = SplitLines(text);
+      l->text = SplitLines(text);
     } catch (const Exception&) {
       // An unreadable settings file reads as empty, as the profile functions do.
+      l->text.clear();
     }
   }
-  return l;
+  l->Reindex();
+  FLines = std::move(l);
+  FStamp = now;
+  return *FLines;
 }
 
-void TIniFile::Store(const Lines& lines) {
+void TIniFile::Store(Lines lines) {
   std::string out;
   for (const auto& line : lines.text) out += line + "\r\n";
   std::string dir = ExtractFileDir(FFileName);
   if (!dir.empty()) ForceDirectories(dir);
+  // A failed write leaves the parse as it was; the next read looks at the file again.
+  FLines.reset();
   WriteFileAtomic(FFileName, out);
+  lines.Reindex();
+  FLines = std::make_shared<const Lines>(std::move(lines));
+  FStamp = StampOf(FFileName);
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& def) const {
-  Lines l = Load();
+  const Lines& l = Load();
   size_t i = l.FindKey(section, key);
   if (i == std::string::npos) return def;
   std::string k, v;
@@ -100,19 +155,16 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
   size_t i = l.FindKey(section, key);
   if (i != std::string::npos) {
     l.text[i] = line;
+  } else if (const Lines::Section* s = l.Find(section)) {
+    // After the section's last non-blank line, so a blank line before the next header stays.
+    size_t at = s->end;
+    while (at > s->begin && Trim(l.text[at - 1]).empty()) --at;
+    l.text.insert(l.text.begin() + long(at), line);
   } else {
-    auto [b, e] = l.Find(section);
-    if (b == std::string::npos) {
-      l.text.push_back("[" + section + "]");
-      l.text.push_back(line);
-    } else {
-      // After the section's last non-blank line, so a blank line before the next header stays.
-      size_t at = e;
-      while (at > b && Trim(l.text[at - 1]).empty()) --at;
-      l.text.insert(l.text.begin() + long(at), line);
-    }
+    l.text.push_back("[" + section + "]");
+    l.text.push_back(line);
   }
-  Store(l);
+  Store(std::move(l));
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
@@ -124,15 +176,8 @@ void TIniFile::WriteBool(const std::string& section, const std::string& key, boo
 }
 
 std::vector<std::string> TIniFile::ReadSections() const {
-  Lines l = Load();
   std::vector<std::string> out;
-  std::string name;
-  for (const auto& line : l.text)
-    if (Lines::IsHeader(line, name)) {
-      bool seen = false;
-      for (auto& s : out) seen = seen || SameText(s, name);
-      if (!seen) out.push_back(name);
-    }
+  for (const auto& s : Load().sections) out.push_back(s.name);
   return out;
 }
 
@@ -143,19 +188,17 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
 }
 
 std::vector<std::string> TIniFile::ReadSectionValues(const std::string& section) const {
-  Lines l = Load();
+  const Lines& l = Load();
   std::vector<std::string> out;
-  auto [b, e] = l.Find(section);
-  if (b == std::string::npos) return out;
+  const Lines::Section* s = l.Find(section);
+  if (!s) return out;
   std::string k, v;
-  for (size_t i = b; i < e; ++i)
+  for (size_t i = s->begin; i < s->end; ++i)
     if (Lines::IsEntry(l.text[i], k, v)) out.push_back(k + "=" + v);
   return out;
 }
 
-bool TIniFile::SectionExists(const std::string& section) const {
-  return Load().Find(section).first != std::string::npos;
-}
+bool TIniFile::SectionExists(const std::string& section) const { return Load().Find(section) != nullptr; }
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
   return Load().FindKey(section, key) != std::string::npos;
@@ -164,11 +207,13 @@ bool TIniFile::ValueExists(const std::string& section, const std::string& key) c
 void TIniFile::EraseSection(const std::string& section) {
   Lines l = Load();
   bool changed = false;
-  for (auto [b, e] = l.Find(section); b != std::string::npos; std::tie(b, e) = l.Find(section)) {
-    l.text.erase(l.text.begin() + long(b - 1), l.text.begin() + long(e));
+  // Every block of the section goes, its repeated headers too.
+  for (const Lines::Section* s = l.Find(section); s; s = l.Find(section)) {
+    l.text.erase(l.text.begin() + long(s->begin - 1), l.text.begin() + long(s->end));
+    l.Reindex();
     changed = true;
   }
-  if (changed) Store(l);
+  if (changed) Store(std::move(l));
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
@@ -176,12 +221,12 @@ void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
   size_t i = l.FindKey(section, key);
   if (i == std::string::npos) return;
   l.text.erase(l.text.begin() + long(i));
-  Store(l);
+  Store(std::move(l));
 }
 
 void TIniFile::CreateSection(const std::string& section) {
   Lines l = Load();
-  if (l.Find(section).first != std::string::npos) return;
+  if (l.Find(section)) return;
   l.text.push_back("[" + section + "]");
-  Store(l);
+  Store(std::move(l));
 }

@@ -1,7 +1,13 @@
 // Settings files with the semantics of the Windows profile functions: every write goes to
 // the file at once, section and key names are compared without regard to ASCII case, and
 // lines the class does not understand (comments, foreign text) are kept as they stand.
+//
+// The file is parsed once and its keys found through an index; the parse is kept until the
+// file on disk changes (its size, time or identity), so a long run of reads costs one read
+// of the file.
 #pragma once
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,7 +40,18 @@ class TIniFile {
 
  private:
   struct Lines;
-  Lines Load() const;
-  void Store(const Lines& lines);
+  struct Stamp {
+    bool exists = false;
+    int64_t size = 0, seconds = 0, nanoseconds = 0;
+    uint64_t device = 0, inode = 0;
+    bool operator==(const Stamp&) const = default;
+  };
+  static Stamp StampOf(const std::string& fileName);
+  // The parsed file, read again only when the file on disk has changed.
+  const Lines& Load() const;
+  // Writes the lines and keeps them as the parse of the file.
+  void Store(Lines lines);
   std::string FFileName;
+  mutable std::shared_ptr<const Lines> FLines;
+  mutable Stamp FStamp;
 };

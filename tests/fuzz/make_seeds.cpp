@@ -1,0 +1,285 @@
+// Writes the seed corpus of every fuzz target into FOLDER/<target>/: small pictures in every
+// depth each format writes, saved by the program's own writers; the GIF files the GIF tests
+// are made of; the shipped projects, settings, tips and keyword sets; stream records of the
+// bitmap compressor and the property store. scripts/fuzz adds the files that the test
+// fixture scripts make with ImageMagick and netpbm.
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+#include "POP/PopFastINI.h"
+#include "engine/TBitmapCompressor.h"
+#include "engine/XImage.h"
+#include "engine/XObject.h"
+#include "engine/XZLMButton.h"
+#include "engine/XZLMButtonStyle.h"
+#include "imageformats/ImgFmt.h"
+#include "platform/JpegImage.h"
+#include "platform/MessageService.h"
+#include "platform/SysUtils.h"
+#include "tests/gif/GifFixtures.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string gOut;
+
+std::string Dir(const std::string& target) {
+  std::string d = gOut + "/" + target;
+  fs::create_directories(d);
+  return d;
+}
+
+void Put(const std::string& target, const std::string& name, const std::string& bytes) {
+  FILE* f = fopen((Dir(target) + "/" + name).c_str(), "wb");
+  if (!f) return;
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+void Copy(const std::string& target, const std::string& file) {
+  std::error_code ec;
+  fs::copy_file(file, Dir(target) + "/" + fs::path(file).filename().string(),
+                fs::copy_options::overwrite_existing, ec);
+}
+
+// Saves by a writer; a writer that refuses this picture (a size or depth it cannot store)
+// gives no seed.
+void Try(const std::function<void()>& write) {
+  try {
+    write();
+  } catch (const std::exception&) {}
+}
+
+// A 13 x 7 picture of colours and a transparent corner (an odd width, so rows are padded).
+void Gradient(XImage& img) {
+  img.SetPixelFormat(pf32bit);
+  img.SetSize(13, 7);
+  for (int y = 0; y < 7; ++y) {
+    uint8_t* p = img.ScanLine(y);
+    for (int x = 0; x < 13; ++x, p += 4) {
+      p[0] = uint8_t(x * 19);
+      p[1] = uint8_t(y * 36);
+      p[2] = uint8_t(255 - x * 19);
+      p[3] = x + y < 3 ? 0 : 255;
+    }
+  }
+}
+
+void Le16(std::string& s, int v) {
+  s += char(v & 0xFF);
+  s += char((v >> 8) & 0xFF);
+}
+void Le32(std::string& s, uint32_t v) {
+  Le16(s, int(v & 0xFFFF));
+  Le16(s, int(v >> 16));
+}
+void Record(std::string& s, int fn, std::initializer_list<int> params) {
+  Le32(s, uint32_t(3 + params.size()));
+  Le16(s, fn);
+  for (int p : params) Le16(s, p);
+}
+
+// A placeable metafile of the records given, 20 x 10 units at 96 per inch.
+std::string Metafile(const std::string& body) {
+  std::string f;
+  Le32(f, 0x9AC6CDD7u);
+  Le16(f, 0);
+  Le16(f, 0), Le16(f, 0), Le16(f, 20), Le16(f, 10);
+  Le16(f, 96);
+  Le32(f, 0);
+  Le16(f, 0);
+  Le16(f, 1), Le16(f, 9), Le16(f, 0x300);
+  Le32(f, uint32_t(9 + body.size() / 2));
+  Le16(f, 2);
+  Le32(f, 8);
+  Le16(f, 0);
+  return f + body;
+}
+
+void Metafiles() {
+  std::string a;
+  Record(a, 0x020B, {0, 0});
+  Record(a, 0x020C, {10, 20});
+  Record(a, 0x02FA, {5, 0, 0, 0, 0});
+  Record(a, 0x02FC, {0, 0x00FF, 0x0000, 0});
+  Record(a, 0x012D, {0});
+  Record(a, 0x012D, {1});
+  Record(a, 0x041B, {8, 12, 2, 4});
+  Record(a, 0x0000, {});
+  Put("fuzz_image_wmf", "rectangle.wmf", Metafile(a));
+  std::string b;
+  Record(b, 0x02FA, {0, 2, 0, 0x00FF, 0});
+  Record(b, 0x012D, {0});
+  Record(b, 0x0214, {1, 1});
+  Record(b, 0x0213, {9, 19});
+  Record(b, 0x0418, {9, 19, 1, 1});
+  Record(b, 0x0324, {3, 0, 0, 10, 5, 0, 9});
+  Record(b, 0x01F0, {0});
+  Record(b, 0x0000, {});
+  Put("fuzz_image_wmf", "shapes.wmf", Metafile(b));
+}
+
+void Pictures() {
+  XImage img;
+  Gradient(img);
+  std::string tmp = Dir("tmp");
+  // The image class's own writers.
+  Try([&] { img.SaveToFile(Dir("fuzz_image_png") + "/rgba.png"); });
+  Try([&] {
+    XImage c;
+    c.Assign(&img);
+    c.SetPixelFormat(pf24bit);
+    c.SaveToFile(Dir("fuzz_image_png") + "/rgb.png");
+  });
+  for (const auto& e : fs::directory_iterator(Dir("fuzz_image_png"))) Copy("fuzz_png_crc", e.path().string());
+  Try([&] { img.SaveToFile(Dir("fuzz_image_gif") + "/ours.gif"); });
+  Try([&] { img.SaveToFile(Dir("fuzz_image_ppm") + "/plain.ppm"); });
+  for (int quality : {20, 90}) {
+    for (bool grey : {false, true})
+      for (bool progressive : {false, true}) {
+        Try([&] {
+          TJPEGImage j;
+          j.Assign(&img);
+          j.CompressionQuality = quality;
+          j.Grayscale = grey;
+          j.ProgressiveEncoding = progressive;
+          j.SaveToFile(Dir("fuzz_image_jpg") + "/q" + IntToStr(quality) + (grey ? "g" : "c") +
+                       (progressive ? "p" : "b") + ".jpg");
+        });
+      }
+  }
+  for (TPixelFormat f : {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit}) {
+    Try([&] {
+      TBitmap b;
+      b.Assign(&img);
+      b.SetPixelFormat(f);
+      b.SaveToFile(Dir("fuzz_image_bmp") + "/bits" + IntToStr(BitsPerPixelOf(f)) + "_" + IntToStr(int(f)) +
+                   ".bmp");
+    });
+  }
+  // Every row of the format table, in every depth it writes.
+  const char* targets[IMGFMT_FORMAT_COUNT] = {
+      "fuzz_table_bmp", "fuzz_table_gif", "fuzz_image_pcx", "fuzz_image_tif",
+      "fuzz_image_tga", "fuzz_image_iff", "fuzz_image_vid", "fuzz_image_pgm",
+      "fuzz_table_ppm", "fuzz_image_kps", "fuzz_image_iax", "fuzz_image_xbm",
+      "fuzz_image_spr", "fuzz_image_pse", "fuzz_image_img", "fuzz_image_cvp"};
+  for (int row = 0; row < IMGFMT_FORMAT_COUNT; ++row) {
+    ImgFmtInfo info{};
+    imgfmt_query_format(row, &info);
+    std::string ext = info.extensions;
+    ext = LowerCase(ext.substr(0, ext.find(' ')));
+    if (ext == "tif") ext = "tiff";  // the image class refuses to save ".tif"
+    const std::pair<uint32_t, TPixelFormat> depths[] = {{IMGFMT_WRITE_1, pf1bit},
+                                                        {IMGFMT_WRITE_4, pf4bit},
+                                                        {IMGFMT_WRITE_8, pf8bit},
+                                                        {IMGFMT_WRITE_24, pf24bit}};
+    for (const auto& depth : depths) {
+      TPixelFormat f = depth.second;
+      if (!(info.flags & depth.first)) continue;
+      for (int side : {0, 512}) {
+        Try([&] {
+          XImage c;
+          c.Assign(&img);
+          // Portrait files hold only 512 x 512 pictures.
+          if (side) c.SetSize(side, side);
+          c.SetPixelFormat(f);
+          std::string name =
+              Dir(targets[row]) + "/d" + IntToStr(BitsPerPixelOf(f)) + (side ? "s" : "") + "." + ext;
+          c.SaveToFile(name);
+          // A large file seeds with its start: the header and the first rows.
+          if (side && fs::file_size(name) > 64 * 1024) fs::resize_file(name, 4096);
+        });
+      }
+    }
+  }
+  // The image class reads the table's BMP, GIF and PPM rows through its own codecs; the
+  // files of those rows seed the image class's targets too.
+  for (auto [from, to] :
+       {std::pair{"fuzz_table_bmp", "fuzz_image_bmp"}, {"fuzz_table_gif", "fuzz_image_gif"}})
+    for (const auto& e : fs::directory_iterator(Dir(from))) Copy(to, e.path().string());
+  for (const auto& e : fs::directory_iterator(Dir("fuzz_image_bmp")))
+    Copy("fuzz_table_bmp", e.path().string());
+  // The GIF files the GIF tests are made of.
+  for (const GifFixture& g : AllGifFixtures()) {
+    std::string name;
+    for (char c : g.name) name += isalnum(uint8_t(c)) ? c : '_';
+    Put("fuzz_image_gif", name + ".gif", g.bytes);
+    Put("fuzz_table_gif", name + ".gif", g.bytes);
+  }
+  Copy("fuzz_image_ico", std::string(ZELMORA_DATA) + "/Zelmora.ico");
+  Metafiles();
+  fs::remove_all(tmp);
+}
+
+void Documents() {
+  std::string data = ZELMORA_DATA;
+  for (const char* f : {"/projects/splash.zlm", "/library.zlm"}) {
+    Copy("fuzz_project", data + f);
+    Copy("fuzz_ini", data + f);
+  }
+  for (const char* f : {"/Settings.ini", "/language.ini", "/tips.ini"}) {
+    Copy("fuzz_ini", data + f);
+    Copy("fuzz_tinifile", data + f);
+  }
+  for (const auto& e : fs::directory_iterator(data + "/Keywords")) Copy("fuzz_tinifile", e.path().string());
+  // A small scene of two objects, one of them grouped and captioned with escapes.
+  {
+    ZButtonList scene;
+    auto* a = new TZLMButton("Home & away 100%", &scene, TRect(10, 10, 120, 40), "index.htm");
+    a->WriteString("Group", "1F");
+    a->Style->IsAntialiased = true;
+    new TZLMButton("Two\r\nlines", &scene, TRect(0, 50, 90, 130), "");
+    scene.WriteString("Tit", "My page");
+    TINIDocument d;
+    scene.SaveToINI(d);
+    Put("fuzz_project", "small.zlm", d.AsString());
+    Put("fuzz_ini", "small.zlm", d.AsString());
+  }
+  {
+    XObject o;
+    o.WriteString("Tit", "A title = with % and +");
+    o.WriteString("Key", "one=1\r\ntwo=0\r\n");
+    o.WriteBool("NoI", true);
+    TMemoryStream m;
+    o.SaveToStream(&m);
+    Put("fuzz_properties", "store.bin",
+        std::string(reinterpret_cast<const char*>(m.Memory()), size_t(m.Size())));
+    Put("fuzz_properties", "store.ini", o.Properties->AsString());
+    Put("fuzz_properties", "escapes.txt", "a+b%20c%%d%7e%C3%A9");
+  }
+  XImage img;
+  Gradient(img);
+  for (TPixelFormat f : {pf1bit, pf8bit, pf24bit, pf32bit}) {
+    TBitmap b;
+    b.Assign(&img);
+    b.SetPixelFormat(f);
+    TBitmapCompressor c;
+    c.Compress(b);
+    TMemoryStream m;
+    c.SaveToStream(m);
+    Put("fuzz_compressor", "bits" + IntToStr(BitsPerPixelOf(f)) + ".bin",
+        std::string(reinterpret_cast<const char*>(m.Memory()), size_t(m.Size())));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    fprintf(stderr, "usage: fuzz_seeds FOLDER\n");
+    return 2;
+  }
+  gOut = argv[1];
+  static TRecordingMessageService quiet;
+  SetMessageService(&quiet);
+  std::string home = gOut + "/.home";
+  fs::create_directories(home + "/Images");
+  setenv("ZELMORA_HOME", home.c_str(), 1);
+  setenv("ZELMORA_CONFIG", (home + "/config").c_str(), 1);
+  Pictures();
+  Documents();
+  fs::remove_all(home);
+  return 0;
+}

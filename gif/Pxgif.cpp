@@ -270,7 +270,9 @@ bool DecodeLZW(const uint8_t* data, size_t size, int width, int height, int bits
       old = -1;
       continue;
     }
-    if (code == end) break;
+    // An End code before the last pixel leaves the rest of the picture undrawn: damaged,
+    // as giflib and gifsicle call it too.
+    if (code == end) return rowIndex >= rows.size() || damaged(65440);
     if (old < 0) {
       // The first code of the data, or the first after a Clear: a root.
       if (code > end) return damaged(61094);

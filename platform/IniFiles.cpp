@@ -21,12 +21,18 @@ struct TIniFile::Lines {
   std::vector<std::string> text;
 
   struct Section {
-    std::string name;                              // as first written
-    size_t begin, end;                             // the lines below its first header, up to the next header
-    std::unordered_map<std::string, size_t> keys;  // folded key -> its first entry line
+    std::string name;   // as first written
+    size_t begin, end;  // the lines below its first header, up to the next header
   };
   std::vector<Section> sections;                  // in file order, each name once
   std::unordered_map<std::string, size_t> index;  // folded name -> sections
+  // Folded section name, a line feed (which no line holds) and the folded key -> the line of
+  // the key's first entry in the section.
+  std::unordered_map<std::string, size_t> keys;
+
+  static std::string KeyOf(const std::string& section, const std::string& key) {
+    return Folded(section) + '\n' + Folded(key);
+  }
 
   static bool IsHeader(const std::string& line, std::string& name) {
     std::string t = Trim(line);
@@ -52,21 +58,22 @@ struct TIniFile::Lines {
   void Reindex() {
     sections.clear();
     index.clear();
+    keys.clear();
+    keys.reserve(text.size());
     std::string name, k, v;
-    Section* current = nullptr;
+    size_t current = std::string::npos;
     for (size_t i = 0; i < text.size(); ++i) {
       if (IsHeader(text[i], name)) {
-        if (current) current->end = i;
-        current = nullptr;
+        if (current != std::string::npos) sections[current].end = i;
+        current = std::string::npos;
         if (index.emplace(Folded(name), sections.size()).second) {
-          sections.push_back({name, i + 1, text.size(), {}});
-          current = &sections.back();
+          current = sections.size();
+          sections.push_back({name, i + 1, text.size()});
         }
-      } else if (current && IsEntry(text[i], k, v)) {
-        current->keys.emplace(Folded(k), i);
+      } else if (current != std::string::npos && IsEntry(text[i], k, v)) {
+        keys.emplace(KeyOf(sections[current].name, k), i);
       }
     }
-    if (current) current->end = text.size();
   }
 
   const Section* Find(const std::string& section) const {
@@ -75,10 +82,8 @@ struct TIniFile::Lines {
   }
 
   size_t FindKey(const std::string& section, const std::string& key) const {
-    const Section* s = Find(section);
-    if (!s) return std::string::npos;
-    auto it = s->keys.find(Folded(key));
-    return it == s->keys.end() ? std::string::npos : it->second;
+    auto it = keys.find(KeyOf(section, key));
+    return it == keys.end() ? std::string::npos : it->second;
   }
 };
 

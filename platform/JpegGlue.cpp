@@ -24,12 +24,13 @@ void GlueErrorExit(j_common_ptr cinfo) {
 }
 
 // Warnings (a corrupt but decodable stream) are not failures; the decoder carries on. Data
-// that ends before the picture is complete is one: libjpeg would fill the rest with grey and
-// hand the picture over as whole, so it fails here instead, before decoding more of nothing.
+// that ends before the picture is complete (the file, or a scan at a marker) is one: libjpeg
+// would fill the rest with grey and hand the picture over as whole, so it fails here
+// instead, before decoding more of nothing.
 void GlueEmitMessage(j_common_ptr cinfo, int level) {
   if (level >= 0) return;  // trace messages
   ++cinfo->err->num_warnings;
-  if (cinfo->err->msg_code != JWRN_JPEG_EOF) return;
+  if (cinfo->err->msg_code != JWRN_JPEG_EOF && cinfo->err->msg_code != JWRN_HIT_MARKER) return;
   GlueError* e = reinterpret_cast<GlueError*>(cinfo->err);
   snprintf(e->Message, 200, "The picture data ends early: the file is damaged");
   longjmp(e->Jump, 1);

@@ -128,9 +128,15 @@ TEST(GifRead, DamagedDataIsFlaggedOrRaised) {
        GifBuilder().Header(4, 1, 2).Image(4, 1).Codes(2, {4, 1, 20, 5}).Trailer().b,
        {1, 0, 0, 0},
        "GIF encoded data is corrupt"},
+      // The End code comes before any pixel: the picture is missing, as giflib ("Image EOF
+      // detected before image complete") and gifsicle ("missing 2 pixels") say too.
       {"clear then end",
        GifBuilder().Header(2, 1, 2).Image(2, 1).Codes(2, {4, 5}).Trailer().b,
        {0, 0},
+       "Stream read error"},
+      {"end after the last pixel",
+       GifBuilder().Header(2, 1, 2).Image(2, 1).Codes(2, {4, 1, 2, 5}).Trailer().b,
+       {1, 2},
        nullptr},
       {"min code size 1",
        GifBuilder().Header(3, 1, 2).Image(3, 1).Codes(2, {4, 1, 2, 5}, true, 1).Trailer().b,

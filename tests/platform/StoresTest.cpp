@@ -48,6 +48,26 @@ TEST(IniFile, UTF8MarkAtTheStartIsSkipped) {
   EXPECT_EQ(ReadAll(f), "[Settings]\r\nDefaultProject=b.zlm\r\n");
 }
 
+// The file is parsed once and then read through its index: what another program (or a
+// second window) writes to it is still seen at the next read, and a repeated section or key
+// reads as its first occurrence.
+TEST(IniFile, ReadsSeeTheFileAsItIsNow) {
+  TempDir dir;
+  std::string f = dir.File("tips.ini");
+  WriteAll(f, "[Tip0]\r\nEN=first\r\nen=second\r\n[tip0]\r\nEN=third\r\nX=4\r\n");
+  TIniFile ini(f);
+  EXPECT_EQ(ini.ReadString("TIP0", "en", ""), "first");
+  EXPECT_FALSE(ini.ValueExists("Tip0", "X")) << "a repeated header does not add to the section";
+  TIniFile other(f);
+  other.WriteString("Settings", "CurrentTip", "3");
+  EXPECT_EQ(ini.ReadInteger("Settings", "CurrentTip", -1), 3);
+  // Rewritten in place by another program.
+  WriteAll(f, "[Settings]\r\nCurrentTip=7\r\n");
+  EXPECT_EQ(ini.ReadInteger("Settings", "CurrentTip", -1), 7);
+  DeleteFile(f);
+  EXPECT_EQ(ini.ReadInteger("Settings", "CurrentTip", -1), -1);
+}
+
 TEST(IniFile, MissingFileReadsDefaultsAndWritesCreateIt) {
   TempDir dir;
   TIniFile ini(dir.File("sub/new.ini"));

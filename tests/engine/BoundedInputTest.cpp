@@ -1,0 +1,344 @@
+// Files small on disk that claim to be huge: each is refused or loaded within a bound of
+// memory (the rise of the peak resident size, measured) and of time. The bounds leave a wide
+// margin; what they catch is a load that costs what the file claims instead of what it holds.
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "POP/PopFastINI.h"
+#include "engine/XImage.h"
+#include "engine/XZLMButton.h"
+#include "platform/IniFiles.h"
+#include "platform/JpegGlue.h"
+#include "platform/MessageService.h"
+#include "platform/SysUtils.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer keeps freed blocks aside and pads every block, and its build is not
+// optimised: its bounds are wider.
+constexpr double kSlack = 3;
+#else
+constexpr double kSlack = 1;
+#endif
+
+constexpr double kMB = 1024.0 * 1024.0;
+// The picture limit's largest picture at 32 bits.
+constexpr double kLargestPictureMB = double(MaxImagePixels) * 4 / kMB;
+
+// The process's resident size and its peak (VmRSS, VmHWM) in bytes.
+int64_t StatusBytes(const char* field) {
+  std::ifstream f("/proc/self/status");
+  std::string line;
+  while (std::getline(f, line))
+    if (line.rfind(field, 0) == 0) return std::atoll(line.c_str() + std::strlen(field)) * 1024;
+  return -1;
+}
+
+// The processor time of the process: a busy machine does not stretch it.
+double CpuSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+struct Cost {
+  double seconds = 0;  // processor time
+  double peakMB = 0;   // rise of the peak resident size over the resident size before
+};
+
+// Runs the work with the peak resident size reset first (clear_refs 5), so the peak read
+// afterwards is this work's.
+Cost Measure(const std::function<void()>& work) {
+  {
+    std::ofstream reset("/proc/self/clear_refs");
+    reset << "5";
+  }
+  int64_t before = StatusBytes("VmRSS:");
+  double t0 = CpuSeconds();
+  work();
+  Cost c;
+  c.seconds = CpuSeconds() - t0;
+  c.peakMB = double(StatusBytes("VmHWM:") - before) / kMB;
+  return c;
+}
+
+void Be16(std::string& s, size_t at, int v) {
+  s[at] = char(v >> 8);
+  s[at + 1] = char(v);
+}
+void PutLe16(std::string& s, int v) {
+  s += char(v & 0xFF);
+  s += char((v >> 8) & 0xFF);
+}
+void PutLe32(std::string& s, uint32_t v) {
+  PutLe16(s, int(v & 0xFFFF));
+  PutLe16(s, int(v >> 16));
+}
+void PutBe32(std::string& s, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) s += char(v >> shift);
+}
+
+// A real 16 x 16 grey JPEG whose frame header is made to declare width x height.
+std::string JpegClaiming(int width, int height) {
+  std::vector<uint8_t> grey(16 * 16);
+  for (size_t i = 0; i < grey.size(); ++i) grey[i] = uint8_t(i);
+  JpegEncoded e;
+  EXPECT_EQ(JpegEncodeMemory(grey.data(), 16, 16, true, 50, false, &e), 0);
+  std::string s(reinterpret_cast<const char*>(e.Data), e.Size);
+  free(e.Data);
+  size_t sof = s.find("\xFF\xC0");
+  EXPECT_NE(sof, std::string::npos);
+  Be16(s, sof + 5, height);
+  Be16(s, sof + 7, width);
+  return s;
+}
+
+// A GIF of one frame of width x height whose LZW data holds a handful of pixels.
+std::string GifClaiming(int width, int height) {
+  std::string s = "GIF89a";
+  PutLe16(s, width);
+  PutLe16(s, height);
+  s += std::string("\x80\x00\x00", 3);
+  s += std::string("\x00\x00\x00\xFF\xFF\xFF", 6);
+  s += ',';
+  PutLe16(s, 0), PutLe16(s, 0), PutLe16(s, width), PutLe16(s, height);
+  s += '\0';
+  s += '\x02';                                                  // minimum code size
+  s += std::string("\x08\x84\x8F\xA9\xCB\xED\x0F\x63\x2B", 9);  // a few codes, no End
+  s += '\0';
+  s += ';';
+  return s;
+}
+
+// A placeable metafile of the records given, whose bounding box is 32000 x 32000 units at
+// 96 to the inch: 32000 pixels a side.
+std::string HugeMetafile(const std::string& records) {
+  std::string f;
+  PutLe32(f, 0x9AC6CDD7u);
+  PutLe16(f, 0);
+  PutLe16(f, 0), PutLe16(f, 0), PutLe16(f, 32000), PutLe16(f, 32000);
+  PutLe16(f, 96);
+  PutLe32(f, 0);
+  PutLe16(f, 0);
+  std::string body = records;
+  body += std::string("\x03\x00\x00\x00\x00\x00", 6);  // end of the records
+  PutLe16(f, 1), PutLe16(f, 9), PutLe16(f, 0x300);
+  PutLe32(f, uint32_t(9 + body.size() / 2));
+  PutLe16(f, 2);
+  PutLe32(f, 8);
+  PutLe16(f, 0);
+  return f + body;
+}
+
+std::string MetafileRecord(int fn, std::initializer_list<int> params) {
+  std::string r;
+  PutLe32(r, uint32_t(3 + params.size()));
+  PutLe16(r, fn);
+  for (int p : params) PutLe16(r, p);
+  return r;
+}
+
+std::string PngChunk(const std::string& type, const std::string& data) {
+  std::string c;
+  PutBe32(c, uint32_t(data.size()));
+  std::string body = type + data;
+  c += body;
+  PutBe32(c, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+  return c;
+}
+
+// A one-bit grey PNG of 8192 x 8192 white pixels: about 8 KB.
+std::string LargestOneBitPng() {
+  const int side = MaxPageSide;
+  std::string ihdr;
+  PutBe32(ihdr, side);
+  PutBe32(ihdr, side);
+  ihdr += std::string("\x01\x00\x00\x00\x00", 5);
+  std::string raw;
+  raw.reserve(size_t(side) * (side / 8 + 1));
+  for (int y = 0; y < side; ++y) {
+    raw += '\0';
+    raw.append(size_t(side / 8), '\xFF');
+  }
+  uLongf size = compressBound(uLong(raw.size()));
+  std::string z(size, '\0');
+  compress2(reinterpret_cast<Bytef*>(z.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
+            uLong(raw.size()), 9);
+  z.resize(size);
+  return std::string("\x89PNG\r\n\x1A\n", 8) + PngChunk("IHDR", ihdr) + PngChunk("IDAT", z) +
+         PngChunk("IEND", "");
+}
+
+std::string TargaClaiming(int width, int height) {
+  std::string s(18, '\0');
+  s[2] = 2;  // true colour
+  s[12] = char(width & 0xFF), s[13] = char(width >> 8);
+  s[14] = char(height & 0xFF), s[15] = char(height >> 8);
+  s[16] = 24;
+  return s + std::string(30, '\x7F');
+}
+
+struct PictureCase {
+  const char* what;
+  const char* name;
+  std::function<std::string()> bytes;
+  bool loads;         // else refused with EInvalidGraphic
+  int width, height;  // when it loads
+  double peakMB;      // bound of the rise of the peak resident size
+  double seconds;     // bound of the time
+};
+
+TEST(BoundedInput, SmallPictureFilesCostWhatTheyHoldNotWhatTheyClaim) {
+  TempDir dir;
+  const double largest = 2 * kLargestPictureMB + 64;  // twice the picture, and a margin
+  const PictureCase cases[] = {
+      {"JPEG declaring 32767 x 4096, over the side limit", "a.jpg", [] { return JpegClaiming(32767, 4096); },
+       false, 0, 0, 32, 1},
+      {"JPEG declaring 8192 x 8192 whose data ends after a few blocks", "b.jpg",
+       [] { return JpegClaiming(8192, 8192); }, false, 0, 0, 64, 2},
+      {"GIF of 9472 x 11776, over the pixel limit", "c.gif", [] { return GifClaiming(9472, 11776); }, false,
+       0, 0, 32, 1},
+      {"GIF of 8192 x 8192 whose data ends after a few pixels", "d.gif",
+       [] { return GifClaiming(8192, 8192); }, false, 0, 0, largest, 5},
+      {"metafile of 46 bytes and 32000 x 32000 pixels, drawn as large as a page", "e.wmf",
+       [] { return HugeMetafile(""); }, true, MaxPageSide, MaxPageSide, largest, 10},
+      {"metafile filling its 32000 x 32000 pixels, drawn as large as a page", "f.wmf",
+       [] {
+         return HugeMetafile(MetafileRecord(0x02FC, {0, 0x00FF, 0, 0}) + MetafileRecord(0x012D, {0}) +
+                             MetafileRecord(0x041B, {32000, 32000, 0, 0}));
+       },
+       true, MaxPageSide, MaxPageSide, largest, 15},
+      {"one-bit PNG of 8192 x 8192, the largest page: it loads", "g.png", LargestOneBitPng, true, MaxPageSide,
+       MaxPageSide, largest, 15},
+      {"plain PPM declaring 16384 x 16384", "h.ppm",
+       [] { return std::string("P3\n16384 16384\n255\n0 0 0\n"); }, false, 0, 0, 32, 1},
+      {"Targa declaring 65535 x 65535", "i.tga", [] { return TargaClaiming(65535, 65535); }, false, 0, 0, 32,
+       1},
+  };
+  for (const PictureCase& k : cases) {
+    SCOPED_TRACE(k.what);
+    std::string path = dir.File(k.name);
+    WriteAll(path, k.bytes());
+    XImage img;
+    bool loaded = false;
+    std::string error;
+    Cost c = Measure([&] {
+      try {
+        img.LoadFromFile(path);
+        loaded = true;
+      } catch (const EInvalidGraphic& e) { error = e.what(); }
+    });
+    EXPECT_EQ(loaded, k.loads) << error;
+    if (k.loads) {
+      EXPECT_EQ(img.Width(), k.width);
+      EXPECT_EQ(img.Height(), k.height);
+    } else {
+      EXPECT_EQ(img.Width(), 0) << "a refused file leaves the image as it was";
+    }
+    EXPECT_LE(c.peakMB, k.peakMB * kSlack) << "peak resident size rose by " << c.peakMB << " MB";
+    EXPECT_LE(c.seconds, k.seconds * kSlack) << "took " << c.seconds << " s";
+  }
+}
+
+TEST(BoundedInput, DamagedPicturesSayWhy) {
+  TempDir dir;
+  for (auto [name, bytes] :
+       {std::pair{"a.jpg", JpegClaiming(4096, 4096)}, {"b.gif", GifClaiming(4096, 4096)}}) {
+    SCOPED_TRACE(name);
+    WriteAll(dir.File(name), bytes);
+    XImage img;
+    try {
+      img.LoadFromFile(dir.File(name));
+      ADD_FAILURE() << "a picture whose data ends early was taken as whole";
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_NE(std::string(e.what()).find("ends early"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(BoundedInput, ProjectCountingMoreObjectsThanItHolds) {
+  TINIDocument d("big.zlm");
+  d.LoadFromString(
+      "[Heading]\nNumOfButtons=2147483647\nLastSelected=7\n"
+      "[Button0]\nRectLeft=10\nRectRight=50\nRectTop=10\nRectBottom=30\n"
+      "[Button7]\nRectLeft=60\nRectRight=90\nRectTop=10\nRectBottom=30\n"
+      "[Button07]\nRectLeft=1\n[ButtonX]\nRectLeft=1\n");
+  ZButtonList scene;
+  Cost c = Measure([&] { scene.ReplaceFromINI(d); });
+  // Only the sections the file holds make objects, in the order of their numbers; a name
+  // that is not "Button" and a number is no object.
+  ASSERT_EQ(scene.Count(), 2);
+  EXPECT_EQ(scene.Button(0)->Bounds.Left, 10);
+  EXPECT_EQ(scene.Button(1)->Bounds.Left, 60);
+  EXPECT_EQ(scene.Current, scene.Button(1)) << "the current object is named by its section's number";
+  EXPECT_LE(c.peakMB, 32 * kSlack);
+  EXPECT_LE(c.seconds, 1 * kSlack);
+
+  // Sections at or past the count stay ignored.
+  TINIDocument small;
+  small.LoadFromString("[Heading]\nNumOfButtons=1\n[Button0]\nRectLeft=1\n[Button1]\nRectLeft=2\n");
+  scene.ReplaceFromINI(small);
+  EXPECT_EQ(scene.Count(), 1);
+}
+
+TEST(BoundedInput, LargeKeywordSetLoadsQuickly) {
+  TempDir dir;
+  // About 4 MB: the title, the count and 100,000 keywords, read as the HTML head editor
+  // reads a keyword set.
+  const int n = 100000;
+  std::string text =
+      "[Header]\r\nTitle=Keywords\r\nDescription=Many\r\nItemCount=" + std::to_string(n) + "\r\n";
+  for (int i = 0; i < n; ++i)
+    text += "[Item" + std::to_string(i) + "]\r\nCaption=keyword number " + std::to_string(i) +
+            "\r\nChecked=" + std::to_string(i % 2) + "\r\n";
+  ASSERT_GT(text.size(), size_t(4) << 20);
+  WriteAll(dir.File("big.met"), text);
+  int checked = 0;
+  std::string last;
+  Cost c = Measure([&] {
+    TIniFile ini(dir.File("big.met"));
+    int count = ini.ReadInteger("Header", "ItemCount", 0);
+    for (int i = 0; i < count; ++i) {
+      last = ini.ReadString("Item" + IntToStr(i), "Caption", "NA");
+      checked += ini.ReadBool("Item" + IntToStr(i), "Checked", false);
+    }
+  });
+  EXPECT_EQ(last, "keyword number 99999");
+  EXPECT_EQ(checked, n / 2);
+  EXPECT_LE(c.seconds, 1.0 * kSlack) << "took " << c.seconds << " s";
+}
+
+TEST(BoundedInput, BadEscapeNamesFileSectionAndKey) {
+  TINIDocument d("/home/u/page.zlm");
+  d.LoadFromString("[Heading]\nNumOfButtons=2\n[Button0]\nButtonText=ok\n[Button1]\nButtonText=100%G1\n");
+  ZButtonList scene;
+  try {
+    scene.ReplaceFromINI(d);
+    FAIL() << "a bad escape was read";
+  } catch (const EConvertError& e) {
+    std::string m = e.what();
+    for (const char* part :
+         {"/home/u/page.zlm", "Button1", "ButtonText", "'$G1' is not a valid integer value"})
+      EXPECT_NE(m.find(part), std::string::npos) << m;
+  }
+  EXPECT_EQ(scene.Count(), 0) << "the refusal stays: nothing is loaded";
+  TINIDocument meta("/home/u/page.zlm");
+  meta.LoadFromString("[Heading]\nMetaInfo=%ZZ\n");
+  try {
+    scene.ReplaceFromINI(meta);
+    FAIL() << "a bad escape was read";
+  } catch (const EConvertError& e) {
+    std::string m = e.what();
+    EXPECT_NE(m.find("Heading"), std::string::npos) << m;
+    EXPECT_NE(m.find("MetaInfo"), std::string::npos) << m;
+  }
+}
+
+}  // namespace

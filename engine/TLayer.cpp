@@ -119,6 +119,7 @@ TLayerList::~TLayerList() {
 }
 
 void TLayerList::Notify(TObject* item, TListNotification action) {
+  XObject::Notify(item, action);
   if (action != TListNotification::lnAdded && item == Current) Current = nullptr;
 }
 

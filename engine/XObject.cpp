@@ -75,6 +75,11 @@ XObject::~XObject() {
   Properties = nullptr;
 }
 
+void XObject::Notify(TObject* item, TListNotification action) {
+  if (action == TListNotification::lnAdded) return;
+  if (auto* x = dynamic_cast<XObject*>(item); x && x->OwnerList == this) x->OwnerList = nullptr;
+}
+
 void XObject::SetOwnerList(TObjectList* list) {
   if (OwnerList) OwnerList->Extract(this);
   OwnerList = list;

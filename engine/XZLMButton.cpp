@@ -171,13 +171,25 @@ void ZButtonList::ReadInto(TINIDocument& d, ZButtonList& aside) {
   }
 }
 
+// Every object of `from` appended to `to` in its order. Taken from the back, so the list is
+// not moved up once for every object it gives away.
+static void MoveAll(ZButtonList& from, ZButtonList& to) {
+  std::vector<TLayer*> layers;
+  layers.reserve(size_t(from.Count()));
+  for (int i = 0; i < from.Count(); ++i) layers.push_back(from.Layer(i));
+  from.SetOwnsObjects(false);
+  while (from.Count() > 0) from.Delete(from.Count() - 1);
+  from.SetOwnsObjects(true);
+  for (TLayer* l : layers) l->SetOwnerList(&to);
+}
+
 void ZButtonList::LoadFromINI(TINIDocument& d) {
   ZButtonList aside;
   ReadInto(d, aside);
   MissingFiles = aside.MissingFiles;
   BGColor = aside.BGColor;
   TLayer* current = aside.Current;
-  while (aside.Count() > 0) aside.Layer(0)->SetOwnerList(this);
+  MoveAll(aside, *this);
   Current = current;
 }
 
@@ -189,7 +201,7 @@ void ZButtonList::ReplaceFromINI(TINIDocument& d) {
   BGColor = aside.BGColor;
   std::swap(Properties, aside.Properties);
   TLayer* current = aside.Current;
-  while (aside.Count() > 0) aside.Layer(0)->SetOwnerList(this);
+  MoveAll(aside, *this);
   Current = current;
 }
 

@@ -288,6 +288,27 @@ TEST(BoundedInput, ProjectCountingMoreObjectsThanItHolds) {
   EXPECT_EQ(scene.Count(), 1);
 }
 
+TEST(BoundedInput, ProjectOfMoreObjectsThanAPageMayHaveSaysSo) {
+  std::string text = "[Heading]\nNumOfButtons=" + std::to_string(kMaxButtons + 1) + "\n";
+  for (int i = 0; i <= kMaxButtons; ++i)
+    text += "[Button" + std::to_string(i) + "]\nRectLeft=" + std::to_string(i % 1000) + "\n";
+  TINIDocument d("many.zlm");
+  d.LoadFromString(text);
+  TRecordingMessageService messages;
+  IMessageService* old = SetMessageService(&messages);
+  ZButtonList scene;
+  Cost c = Measure([&] { scene.ReplaceFromINI(d); });
+  SetMessageService(old);
+  EXPECT_EQ(scene.Count(), kMaxButtons);
+  ASSERT_EQ(messages.Shown.size(), 1u);
+  EXPECT_NE(messages.Shown[0].find("The last 1 objects are not loaded"), std::string::npos)
+      << messages.Shown[0];
+  // Moving and later clearing the objects is linear, not quadratic, in their number.
+  EXPECT_LE(c.seconds, 5 * kSlack) << "took " << c.seconds << " s";
+  c = Measure([&] { scene.Clear(); });
+  EXPECT_LE(c.seconds, 1 * kSlack) << "clearing took " << c.seconds << " s";
+}
+
 TEST(BoundedInput, LargeKeywordSetLoadsQuickly) {
   TempDir dir;
   // About 4 MB: the title, the count and 100,000 keywords, read as the HTML head editor

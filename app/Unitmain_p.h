@@ -12,6 +12,7 @@
 
 #include "app/Unitmain.h"
 #include "engine/XRender.h"
+#include "platform/ImageLimits.h"
 
 // A handler with its name: the name goes on the action as its "handler" property, so the
 // wiring can be listed and checked without running every command.
@@ -23,8 +24,8 @@ inline constexpr const char* kFilterZLM = "Zelmora Projects (*.zlm)|*.zlm|All Fi
 inline constexpr const char* kFilterHTML =
     "HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|All Files (*.*)|*.*|";
 
-// Page sizes that a project file may ask for; larger values are cut to this. The renderer
-// draws every object that fits such a page whole.
+// Page sizes that a project file may ask for; larger values are cut to this: the picture
+// limit's page. The renderer draws every object that fits such a page whole.
 inline constexpr int kMaxPageSide = MaxPageSide;
 
 // The tool-bar pictures (Unitmain_Icons.cpp).

@@ -194,10 +194,11 @@ void Pictures() {
       }
     }
   }
-  // The image class reads the table's BMP, GIF and PPM rows through its own codecs; the
-  // files of those rows seed the image class's targets too.
-  for (auto [from, to] :
-       {std::pair{"fuzz_table_bmp", "fuzz_image_bmp"}, {"fuzz_table_gif", "fuzz_image_gif"}})
+  // The image class reads the table's BMP and GIF rows through its own codecs, and binary
+  // pixmaps through the table's: the files of those rows seed the image class's targets too.
+  for (auto [from, to] : {std::pair{"fuzz_table_bmp", "fuzz_image_bmp"},
+                          {"fuzz_table_gif", "fuzz_image_gif"},
+                          {"fuzz_table_ppm", "fuzz_image_ppm"}})
     for (const auto& e : fs::directory_iterator(Dir(from))) Copy(to, e.path().string());
   for (const auto& e : fs::directory_iterator(Dir("fuzz_image_bmp")))
     Copy("fuzz_table_bmp", e.path().string());

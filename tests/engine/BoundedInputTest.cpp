@@ -14,8 +14,8 @@
 #include "engine/XZLMButton.h"
 #include "platform/IniFiles.h"
 #include "platform/JpegGlue.h"
-#include "platform/MessageService.h"
 #include "platform/SysUtils.h"
+#include "tests/support/ScriptedServices.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -296,15 +296,13 @@ TEST(BoundedInput, ProjectOfMoreObjectsThanAPageMayHaveSaysSo) {
     text += "[Button" + std::to_string(i) + "]\nRectLeft=" + std::to_string(i % 1000) + "\n";
   TINIDocument d("many.zlm");
   d.LoadFromString(text);
-  TRecordingMessageService messages;
-  IMessageService* old = SetMessageService(&messages);
+  ScriptedServices services;
   ZButtonList scene;
   Cost c = Measure([&] { scene.ReplaceFromINI(d); });
-  SetMessageService(old);
   EXPECT_EQ(scene.Count(), kMaxButtons);
-  ASSERT_EQ(messages.Shown.size(), 1u);
-  EXPECT_NE(messages.Shown[0].find("The last 1 objects are not loaded"), std::string::npos)
-      << messages.Shown[0];
+  ASSERT_EQ(services.Boxes.size(), 1u);
+  EXPECT_NE(services.Boxes[0].text.find("The last 1 objects are not loaded"), std::string::npos)
+      << services.Boxes[0].text;
   // Moving and later clearing the objects is linear, not quadratic, in their number.
   EXPECT_LE(c.seconds, 5 * kTimeSlack) << "took " << c.seconds << " s";
   c = Measure([&] { scene.Clear(); });

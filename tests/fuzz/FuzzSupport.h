@@ -1,5 +1,5 @@
 // What the fuzz targets share: a private scratch folder (in memory where the machine has
-// one) that is also the program folder, and a quiet message box.
+// one) that is also the program folder, and quiet message boxes.
 #pragma once
 #include <cstdint>
 #include <cstdlib>
@@ -8,14 +8,18 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/MessageService.h"
+#include "platform/Services.h"
 #include "platform/SysUtils.h"
 
 namespace fuzz {
 
-class QuietMessages : public IMessageService {
+// Boxes are answered without a word: OK, No or Cancel.
+class QuietServices : public TConsoleServices {
  public:
-  void ShowMessage(const std::string&) override {}
+  int MessageBox(const std::string&, const std::string&, uint32_t flags) override {
+    uint32_t kind = flags & 0xF;
+    return kind == MB_OK ? IDOK : kind == MB_YESNO ? IDNO : IDCANCEL;
+  }
 };
 
 // Made once per process and removed at its end; ZELMORA_HOME and ZELMORA_CONFIG point into
@@ -31,8 +35,8 @@ inline const std::string& Scratch() {
     std::filesystem::create_directories(d + "/config");
     setenv("ZELMORA_HOME", d.c_str(), 1);
     setenv("ZELMORA_CONFIG", (d + "/config").c_str(), 1);
-    static QuietMessages quiet;
-    SetMessageService(&quiet);
+    static QuietServices quiet;
+    SetServices(&quiet);
     static std::string toRemove = d;
     atexit([] {
       std::error_code ec;

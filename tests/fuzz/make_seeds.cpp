@@ -15,7 +15,6 @@
 #include "engine/XZLMButtonStyle.h"
 #include "imageformats/ImgFmt.h"
 #include "platform/JpegImage.h"
-#include "platform/MessageService.h"
 #include "platform/SysUtils.h"
 #include "tests/gif/GifFixtures.h"
 
@@ -273,8 +272,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   gOut = argv[1];
-  static TRecordingMessageService quiet;
-  SetMessageService(&quiet);
   std::string home = gOut + "/.home";
   fs::create_directories(home + "/Images");
   setenv("ZELMORA_HOME", home.c_str(), 1);

@@ -478,11 +478,13 @@ TEST(RenderButton, DegenerateAndOversizedObjects) {
   EXPECT_EQ(Px(p.bitmap, 5, 1), 0x0000FF00u);  // too wide to double: drawn plain
   EXPECT_EQ(Px(p.bitmap, 5, 3), Page::kBack);
 
-  // Larger than the largest page: cut at the bottom to the pixel bound.
-  TZLMButton& tall = p.Add(Rect(0, 0, 4000, 30000), 0);
+  // Larger than the largest page: cut at the bottom to the pixel bound (wide enough that the
+  // pixel bound, not the side, cuts it).
+  TZLMButton& tall = p.Add(Rect(0, 0, 5000, 30000), 0);
   p.Render(tall);
-  EXPECT_EQ(ObjectImage().Width(), 4000);
-  EXPECT_EQ(ObjectImage().Height(), kMaxRenderPixels / 4000);
+  EXPECT_EQ(ObjectImage().Width(), 5000);
+  EXPECT_LT(kMaxRenderPixels / 5000, kMaxRenderSide);
+  EXPECT_EQ(ObjectImage().Height(), kMaxRenderPixels / 5000);
   EXPECT_GE(ObjectImage().Height(), MaxPageSide);
 
   // The double image grows with each antialiased object, but a wide one after a tall one

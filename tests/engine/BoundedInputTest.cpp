@@ -1,6 +1,8 @@
-// Files small on disk that claim to be huge: each is refused or loaded within a bound of
-// memory (the rise of the peak resident size, measured) and of time. The bounds leave a wide
-// margin; what they catch is a load that costs what the file claims instead of what it holds.
+// Hostile input in bounded memory and time: files claiming huge pictures, projects, keyword sets.
+//
+// Each file is refused or loaded within a bound of memory (the rise of the peak resident
+// size, measured) and of processor time. The bounds leave a wide margin; what they catch is a
+// load that costs what the file claims instead of what it holds.
 #include <cstdlib>
 #include <cstring>
 #include <ctime>

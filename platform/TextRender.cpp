@@ -148,18 +148,24 @@ class FontLibrary {
       if (sf.Embolden) FT_GlyphSlot_Embolden(face->glyph);
       if (sf.Oblique) FT_GlyphSlot_Oblique(face->glyph);
       g.Advance = int((face->glyph->advance.x + 32) >> 6);
-      if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
-        FT_Bitmap& b = face->glyph->bitmap;
-        g.Left = face->glyph->bitmap_left;
-        g.Top = face->glyph->bitmap_top;
-        g.W = int(b.width);
-        g.H = int(b.rows);
-        g.Coverage.resize(size_t(g.W) * size_t(g.H));
-        for (int y = 0; y < g.H; ++y)
-          std::memcpy(&g.Coverage[size_t(y) * size_t(g.W)], b.buffer + y * b.pitch, size_t(g.W));
-      }
+      RenderCoverage(face->glyph, g);
     }
     return sf.Glyphs.emplace(cp, std::move(g)).first->second;
+  }
+
+  // Renders the loaded glyph of the slot and keeps its coverage and its place; a glyph that
+  // does not render stays empty.
+  template <class G>
+  static void RenderCoverage(FT_GlyphSlot slot, G& g) {
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return;
+    const FT_Bitmap& b = slot->bitmap;
+    g.Left = slot->bitmap_left;
+    g.Top = slot->bitmap_top;
+    g.W = int(b.width);
+    g.H = int(b.rows);
+    g.Coverage.resize(size_t(g.W) * size_t(g.H));
+    for (int y = 0; y < g.H; ++y)
+      std::memcpy(&g.Coverage[size_t(y) * size_t(g.W)], b.buffer + y * b.pitch, size_t(g.W));
   }
 
   // The glyph turned by `orientation` tenths of a degree counter-clockwise. The outline is
@@ -184,16 +190,7 @@ class FontLibrary {
       if (sf.Embolden) FT_GlyphSlot_Embolden(face->glyph);
       if (sf.Oblique) FT_GlyphSlot_Oblique(face->glyph);
       if (face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Transform(&face->glyph->outline, &m);
-      if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
-        FT_Bitmap& b = face->glyph->bitmap;
-        g.Left = face->glyph->bitmap_left;
-        g.Top = face->glyph->bitmap_top;
-        g.W = int(b.width);
-        g.H = int(b.rows);
-        g.Coverage.resize(size_t(g.W) * size_t(g.H));
-        for (int y = 0; y < g.H; ++y)
-          std::memcpy(&g.Coverage[size_t(y) * size_t(g.W)], b.buffer + y * b.pitch, size_t(g.W));
-      }
+      RenderCoverage(face->glyph, g);
     }
     return sf.Turned.emplace(key, std::move(g)).first->second;
   }

@@ -9,6 +9,7 @@
 #include "platform/SysUtils.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/Tools.h"
 
 namespace {
 struct FakeForm : TFormGeometry {
@@ -123,14 +124,9 @@ static std::string PythonFileUrl(const std::string& path) {
       "/usr/bin/python3 -c 'import sys,pathlib;"
       "sys.stdout.write(pathlib.PurePosixPath(sys.argv[1]).as_uri())' '" +
       quoted + "'";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return "<python3 missing>";
-  std::string out;
-  char buf[256];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  if (pclose(p) != 0) return "<python3 failed>";
-  return out;
+  int status = 0;
+  std::string out = ShellOutput(cmd, &status);
+  return status == 0 ? out : "<python3 failed>";
 }
 
 // A local path is a file of its own name: "#", "%", "?" and blanks in it are part of the name

@@ -111,17 +111,9 @@ TEST(PopInno, OwnPagesUnderReservedNamesFallBackToTheLocalPage) {
   EXPECT_EQ(InnoAppPageURL("http://www.varnholt.example/zlm/manual/manual.htm"), home.File("Services.htm"));
   EXPECT_EQ(InnoAppPageURL("http://127.0.0.1:9/zelmora/"), "http://127.0.0.1:9/zelmora/");
   // A reserved name that is served (a local test server) is shown.
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-  ASSERT_EQ(listen(fd, 4), 0);
-  socklen_t len = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  const std::string served = "http://localhost:" + IntToStr(ntohs(a.sin_port)) + "/zlm/";
+  LoopbackListener server;
+  const std::string served = "http://localhost:" + IntToStr(server.Port()) + "/zlm/";
   EXPECT_EQ(InnoAppPageURL(served), served);
-  close(fd);
 }
 
 // A document for a component: the component's program when it is installed, else the choice

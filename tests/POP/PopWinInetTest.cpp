@@ -1,8 +1,9 @@
 // URL parts, reserved hosts, combination and canonical forms, and the offline check.
 #include "POP/PopWinInet.h"
 
-#include <cstdio>
 #include <gtest/gtest.h>
+
+#include "tests/support/Tools.h"
 
 namespace {
 std::string PythonJoin(const std::string& base, const std::string& rel) {
@@ -10,14 +11,9 @@ std::string PythonJoin(const std::string& base, const std::string& rel) {
       "/usr/bin/python3 -c 'import sys,urllib.parse;"
       "sys.stdout.write(urllib.parse.urljoin(sys.argv[1],sys.argv[2]))' '" +
       base + "' '" + rel + "'";
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return "<python3 missing>";
-  std::string out;
-  char buf[256];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  if (pclose(p) != 0) return "<python3 failed>";
-  return out;
+  int status = 0;
+  std::string out = ShellOutput(cmd, &status);
+  return status == 0 ? out : "<python3 failed>";
 }
 }  // namespace
 

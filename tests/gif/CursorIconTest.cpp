@@ -8,48 +8,20 @@
 #include "gif/Pxconst.h"
 #include "gif/UtilityUnits.h"
 #include "gif/Vclutils.h"
+#include "tests/gif/IconFiles.h"
 #include "tests/support/ScriptedServices.h"
 
 namespace {
 
-void Put16(std::string& s, uint16_t v) { s += char(v & 255), s += char(v >> 8); }
-void Put32(std::string& s, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s += char(v >> (8 * i));
-}
-
-// A w x h icon of 32-bit pixels of one colour (0xAARRGGBB), opaque mask.
-std::string MakeIco(int w, int h, uint32_t argb) {
-  std::string img;
-  Put32(img, 40), Put32(img, uint32_t(w)), Put32(img, uint32_t(2 * h));
-  Put16(img, 1), Put16(img, 32);
-  for (int i = 0; i < 6; ++i) Put32(img, 0);
-  for (int i = 0; i < w * h; ++i) Put32(img, argb);
-  int maskRow = ((w + 31) / 32) * 4;
-  img.append(size_t(maskRow * h), '\0');
-  std::string ico;
-  Put16(ico, 0), Put16(ico, 1), Put16(ico, 1);
-  ico += char(w), ico += char(h), ico += '\0', ico += '\0';
-  Put16(ico, 1), Put16(ico, 32), Put32(ico, uint32_t(img.size())), Put32(ico, 22);
-  return ico + img;
-}
-
-std::string Chunk(const std::string& id, const std::string& data) {
-  std::string c = id;
-  Put32(c, uint32_t(data.size()));
-  c += data;
-  if (data.size() & 1) c += '\0';
-  return c;
-}
-
 std::string Anih(uint32_t frames, uint32_t steps, uint32_t rate, uint32_t flags = 1) {
   std::string d;
-  for (uint32_t v : {36u, frames, steps, 0u, 0u, 0u, 0u, rate, flags}) Put32(d, v);
+  for (uint32_t v : {36u, frames, steps, 0u, 0u, 0u, 0u, rate, flags}) AppendLe32(d, v);
   return Chunk("anih", d);
 }
 
 std::string Dwords(std::initializer_list<uint32_t> v) {
   std::string d;
-  for (uint32_t x : v) Put32(d, x);
+  for (uint32_t x : v) AppendLe32(d, x);
   return d;
 }
 
@@ -57,8 +29,9 @@ std::string Riff(const std::string& body) { return Chunk("RIFF", "ACON" + body);
 
 // Three icons of different colours, shown in the order 2, 0, 2 with their own rates.
 std::string SampleAni() {
-  std::string fram = "fram" + Chunk("icon", MakeIco(2, 2, 0xFFFF0000)) +
-                     Chunk("icon", MakeIco(2, 2, 0xFF00FF00)) + Chunk("icon", MakeIco(2, 2, 0xFF0000FF));
+  std::string fram = "fram" + Chunk("icon", IconFile(1, 2, 2, 0xFFFF0000)) +
+                     Chunk("icon", IconFile(1, 2, 2, 0xFF00FF00)) +
+                     Chunk("icon", IconFile(1, 2, 2, 0xFF0000FF));
   std::string info = "INFO" + Chunk("INAM", std::string("Spinner\0", 8)) + Chunk("IART", "Someone");
   return Riff(Chunk("LIST", info) + Anih(3, 3, 10) + Chunk("rate", Dwords({5, 6, 7})) +
               Chunk("seq ", Dwords({2, 0, 2})) + Chunk("LIST", fram) + Chunk("junk", "x"));
@@ -117,17 +90,17 @@ TEST(Anifile, HostileFilesFailCleanly) {
       {"empty", ""},
       {"not RIFF", "RIFX" + good.substr(4)},
       {"not ACON", Chunk("RIFF", "WAVE")},
-      {"no header", Riff(Chunk("LIST", "fram" + Chunk("icon", MakeIco(2, 2, 0))))},
+      {"no header", Riff(Chunk("LIST", "fram" + Chunk("icon", IconFile(1, 2, 2, 0))))},
       {"short header", Riff(Chunk("anih", Dwords({36, 1})))},
       {"huge chunk", hugeChunk},
       {"too many frames", Riff(Anih(0x7FFFFFFF, 1, 1))},
       {"no frames", Riff(Anih(0, 0, 1))},
       {"raw frames", Riff(Anih(1, 1, 1, 0))},
-      {"missing icons", Riff(Anih(2, 2, 1) + Chunk("LIST", "fram" + Chunk("icon", MakeIco(2, 2, 0))))},
+      {"missing icons", Riff(Anih(2, 2, 1) + Chunk("LIST", "fram" + Chunk("icon", IconFile(1, 2, 2, 0))))},
       {"sequence out of range", Riff(Anih(1, 2, 1) + Chunk("seq ", Dwords({0, 9})) +
-                                     Chunk("LIST", "fram" + Chunk("icon", MakeIco(2, 2, 0))))},
+                                     Chunk("LIST", "fram" + Chunk("icon", IconFile(1, 2, 2, 0))))},
       {"short rate table", Riff(Anih(1, 3, 1) + Chunk("rate", Dwords({1})) +
-                                Chunk("LIST", "fram" + Chunk("icon", MakeIco(2, 2, 0))))},
+                                Chunk("LIST", "fram" + Chunk("icon", IconFile(1, 2, 2, 0))))},
       {"bad icon", Riff(Anih(1, 1, 1) + Chunk("LIST", "fram" + Chunk("icon", "garbage")))},
   };
   for (const Case& c : cases) {
@@ -160,7 +133,7 @@ TEST(Anifile, SavingIsNotImplemented) {
 }
 
 TEST(Icolist, ListOperationsAndStreaming) {
-  std::string red = MakeIco(2, 2, 0xFFFF0000), green = MakeIco(4, 4, 0xFF00FF00);
+  std::string red = IconFile(1, 2, 2, 0xFFFF0000), green = IconFile(1, 4, 4, 0xFF00FF00);
   TIcon a, b;
   TMemoryStream ma, mb;
   ma.WriteBuffer(red.data(), int64_t(red.size()));
@@ -233,7 +206,7 @@ TEST(Clipicon, ClipboardRoundTripAndRealSize) {
   InitUtilityUnits();
   ASSERT_GE(CF_ICON, 0xC000);
   EXPECT_EQ(RegisterClipboardFormat(GetClipboardFormatName(CF_ICON)), CF_ICON);
-  std::string bytes = MakeIco(3, 3, 0xFF123456);
+  std::string bytes = IconFile(1, 3, 3, 0xFF123456);
   TIcon icon;
   TMemoryStream m;
   m.WriteBuffer(bytes.data(), int64_t(bytes.size()));

@@ -7,39 +7,9 @@
 #include "platform/SysUtils.h"
 #include "tests/gif/GifBuilder.h"
 #include "tests/gif/GifTestUtil.h"
+#include "tests/gif/IconFiles.h"
 
 namespace {
-
-void Put16(std::string& s, uint16_t v) { s += char(v & 255), s += char(v >> 8); }
-void Put32(std::string& s, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s += char(v >> (8 * i));
-}
-
-// A 3 x 2 icon of 32-bit pixels (0xAARRGGBB), top row first; the mask is all opaque, so
-// pixels of alpha 0 are what leaves the icon transparent.
-std::string MakeIco(const std::vector<uint32_t>& topDown) {
-  const int w = 3, h = 2;
-  std::string img;
-  Put32(img, 40), Put32(img, w), Put32(img, 2 * h);
-  Put16(img, 1), Put16(img, 32);
-  for (int i = 0; i < 6; ++i) Put32(img, 0);
-  for (int y = h - 1; y >= 0; --y)
-    for (int x = 0; x < w; ++x) Put32(img, topDown[size_t(y * w + x)]);
-  img.append(size_t(4 * h), '\0');
-  std::string ico;
-  Put16(ico, 0), Put16(ico, 1), Put16(ico, 1);
-  ico += char(w), ico += char(h), ico += '\0', ico += '\0';
-  Put16(ico, 1), Put16(ico, 32), Put32(ico, uint32_t(img.size())), Put32(ico, 22);
-  return ico + img;
-}
-
-std::string Chunk(const std::string& id, const std::string& data) {
-  std::string c = id;
-  Put32(c, uint32_t(data.size()));
-  c += data;
-  if (data.size() & 1) c += '\0';
-  return c;
-}
 
 // A picture of three frames of 4 x 3 with their own colours, the middle one at (2, 1).
 TGIFImage& ThreeFrames(TGIFImage& g) {
@@ -96,13 +66,13 @@ TEST(GifPicture, OneFrameBecomesThePicture) {
 
 TEST(GifPicture, AnAnimatedCursorBecomesAnAnimation) {
   const uint32_t red = 0xFFFF0000, blue = 0xFF0000FF, clear = 0x00000000;
-  std::string fram = "fram" + Chunk("icon", MakeIco({red, red, clear, red, red, red})) +
-                     Chunk("icon", MakeIco({blue, clear, blue, blue, blue, blue}));
+  std::string fram = "fram" + Chunk("icon", IconFile(1, 3, 2, {red, red, clear, red, red, red})) +
+                     Chunk("icon", IconFile(1, 3, 2, {blue, clear, blue, blue, blue, blue}));
   std::string anih;
-  for (uint32_t v : {36u, 2u, 3u, 0u, 0u, 0u, 0u, 10u, 1u}) Put32(anih, v);
+  for (uint32_t v : {36u, 2u, 3u, 0u, 0u, 0u, 0u, 10u, 1u}) AppendLe32(anih, v);
   std::string rates, seq;
-  for (uint32_t v : {6u, 30u, 12u}) Put32(rates, v);
-  for (uint32_t v : {0u, 1u, 0u}) Put32(seq, v);
+  for (uint32_t v : {6u, 30u, 12u}) AppendLe32(rates, v);
+  for (uint32_t v : {0u, 1u, 0u}) AppendLe32(seq, v);
   std::string ani = Chunk(
       "RIFF", "ACON" + Chunk("anih", anih) + Chunk("rate", rates) + Chunk("seq ", seq) + Chunk("LIST", fram));
   TAnimatedCursorImage cursor;

@@ -7,48 +7,19 @@
 #include "gif/Vclutils.h"
 #include "platform/Cursors.h"
 #include "platform/Icon.h"
+#include "tests/gif/IconFiles.h"
 #include "tests/support/Oracle.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-void Put16(std::string& s, uint16_t v) { s += char(v & 255), s += char(v >> 8); }
-void Put32(std::string& s, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s += char(v >> (8 * i));
-}
-
-// An icon (type 1) or cursor (type 2) file of one w x h image of 32-bit pixels of one colour
-// (0xAARRGGBB); a cursor's directory holds its hot spot.
-std::string IconFile(int type, int w, int h, uint32_t argb, int hotX = 0, int hotY = 0) {
-  std::string img;
-  Put32(img, 40), Put32(img, uint32_t(w)), Put32(img, uint32_t(2 * h));
-  Put16(img, 1), Put16(img, 32);
-  for (int i = 0; i < 6; ++i) Put32(img, 0);
-  for (int i = 0; i < w * h; ++i) Put32(img, argb);
-  img.append(size_t(((w + 31) / 32) * 4 * h), '\0');
-  std::string f;
-  Put16(f, 0), Put16(f, uint16_t(type)), Put16(f, 1);
-  f += char(w), f += char(h), f += '\0', f += '\0';
-  Put16(f, uint16_t(type == 2 ? hotX : 1)), Put16(f, uint16_t(type == 2 ? hotY : 32));
-  Put32(f, uint32_t(img.size())), Put32(f, 22);
-  return f + img;
-}
-
-std::string Chunk(const std::string& id, const std::string& data) {
-  std::string c = id;
-  Put32(c, uint32_t(data.size()));
-  c += data;
-  if (data.size() & 1) c += '\0';
-  return c;
-}
-
 // An animated cursor of two cursor frames (as nearly every such file holds), shown 1, 0, 1.
 std::string AniOfCursors() {
   std::string anih;
-  for (uint32_t v : {36u, 2u, 3u, 0u, 0u, 0u, 0u, 8u, 1u}) Put32(anih, v);
+  for (uint32_t v : {36u, 2u, 3u, 0u, 0u, 0u, 0u, 8u, 1u}) AppendLe32(anih, v);
   std::string rate, seq;
-  for (uint32_t v : {4u, 5u, 6u}) Put32(rate, v);
-  for (uint32_t v : {1u, 0u, 1u}) Put32(seq, v);
+  for (uint32_t v : {4u, 5u, 6u}) AppendLe32(rate, v);
+  for (uint32_t v : {1u, 0u, 1u}) AppendLe32(seq, v);
   std::string fram = "fram" + Chunk("icon", IconFile(2, 4, 4, 0xFFFF0000, 3, 1)) +
                      Chunk("icon", IconFile(2, 4, 4, 0xFF0000FF, 2, 2));
   return Chunk("RIFF",

@@ -1,11 +1,16 @@
 // Temporary folders, environment variables and file helpers shared by the tests.
 #include "tests/support/TestSupport.h"
 
+#include <arpa/inet.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TempDir::TempDir() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "zelmora-test-XXXXXX").string();
@@ -42,4 +47,33 @@ std::string ReadAll(const std::string& path) {
 void WriteAll(const std::string& path, const std::string& bytes) {
   std::ofstream f(path, std::ios::binary);
   f << bytes;
+}
+
+LoopbackListener::LoopbackListener() {
+  FFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (FFd < 0 || bind(FFd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(FFd, 4) != 0 ||
+      getsockname(FFd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+    throw std::runtime_error("no loopback port to listen on");
+  FPort = ntohs(a.sin_port);
+}
+
+LoopbackListener::~LoopbackListener() {
+  if (FFd >= 0) close(FFd);
+}
+
+FakeOpener::FakeOpener()
+    : FLog(FBin.File("opened")),
+      FPath("PATH", FBin.Path() + ":" + std::string(getenv("PATH") ? getenv("PATH") : "")) {
+  EndsWith(0);
+}
+
+void FakeOpener::EndsWith(int status) {
+  WriteAll(FBin.File("xdg-open"),
+           "#!/bin/sh\nprintf '%s' \"$1\" > '" + FLog + "'\nexit " + std::to_string(status) + "\n");
+  chmod(FBin.File("xdg-open").c_str(), 0755);
+  unlink(FLog.c_str());
 }

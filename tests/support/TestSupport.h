@@ -1,4 +1,5 @@
-// Shared helpers of the tests: temporary folders and environment overrides.
+// Shared helpers of the tests: temporary folders, environment overrides, a loopback listener
+// and a stand-in for the desktop's opener.
 #pragma once
 #include <string>
 
@@ -29,3 +30,34 @@ class ScopedEnv {
 
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
+
+// A listening socket on a free port of the loopback address: connections open, and nothing
+// answers unless the test accepts them itself. Closed at the end.
+class LoopbackListener {
+ public:
+  LoopbackListener();
+  ~LoopbackListener();
+  LoopbackListener(const LoopbackListener&) = delete;
+  LoopbackListener& operator=(const LoopbackListener&) = delete;
+  int Fd() const { return FFd; }
+  int Port() const { return FPort; }
+
+ private:
+  int FFd = -1;
+  int FPort = 0;
+};
+
+// The desktop's opener (xdg-open) replaced, first on the PATH, by a script that keeps the text
+// it was given and ends with the status asked for (3 is xdg-open's "no application").
+class FakeOpener {
+ public:
+  FakeOpener();
+  void EndsWith(int status);
+  // What the last call was given, empty before the first.
+  std::string Opened() const { return ReadAll(FLog); }
+
+ private:
+  TempDir FBin;
+  std::string FLog;
+  ScopedEnv FPath;
+};

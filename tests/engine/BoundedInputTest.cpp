@@ -17,6 +17,7 @@
 #include "platform/IniFiles.h"
 #include "platform/JpegGlue.h"
 #include "platform/SysUtils.h"
+#include "tests/support/MetafileBuilder.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TestSupport.h"
 
@@ -73,22 +74,6 @@ Cost Measure(const std::function<void()>& work) {
   return c;
 }
 
-void Be16(std::string& s, size_t at, int v) {
-  s[at] = char(v >> 8);
-  s[at + 1] = char(v);
-}
-void PutLe16(std::string& s, int v) {
-  s += char(v & 0xFF);
-  s += char((v >> 8) & 0xFF);
-}
-void PutLe32(std::string& s, uint32_t v) {
-  PutLe16(s, int(v & 0xFFFF));
-  PutLe16(s, int(v >> 16));
-}
-void PutBe32(std::string& s, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) s += char(v >> shift);
-}
-
 // A real 16 x 16 grey JPEG whose frame header is made to declare width x height.
 std::string JpegClaiming(int width, int height) {
   std::vector<uint8_t> grey(16 * 16);
@@ -99,20 +84,20 @@ std::string JpegClaiming(int width, int height) {
   free(e.Data);
   size_t sof = s.find("\xFF\xC0");
   EXPECT_NE(sof, std::string::npos);
-  Be16(s, sof + 5, height);
-  Be16(s, sof + 7, width);
+  PutBe16(&s[sof + 5], uint16_t(height));
+  PutBe16(&s[sof + 7], uint16_t(width));
   return s;
 }
 
 // A GIF of one frame of width x height whose LZW data holds a handful of pixels.
 std::string GifClaiming(int width, int height) {
   std::string s = "GIF89a";
-  PutLe16(s, width);
-  PutLe16(s, height);
+  AppendLe16(s, width);
+  AppendLe16(s, height);
   s += std::string("\x80\x00\x00", 3);
   s += std::string("\x00\x00\x00\xFF\xFF\xFF", 6);
   s += ',';
-  PutLe16(s, 0), PutLe16(s, 0), PutLe16(s, width), PutLe16(s, height);
+  AppendLe16(s, 0), AppendLe16(s, 0), AppendLe16(s, width), AppendLe16(s, height);
   s += '\0';
   s += '\x02';                                                  // minimum code size
   s += std::string("\x08\x84\x8F\xA9\xCB\xED\x0F\x63\x2B", 9);  // a few codes, no End
@@ -124,37 +109,15 @@ std::string GifClaiming(int width, int height) {
 // A placeable metafile of the records given, whose bounding box is 32000 x 32000 units at
 // 96 to the inch: 32000 pixels a side.
 std::string HugeMetafile(const std::string& records) {
-  std::string f;
-  PutLe32(f, 0x9AC6CDD7u);
-  PutLe16(f, 0);
-  PutLe16(f, 0), PutLe16(f, 0), PutLe16(f, 32000), PutLe16(f, 32000);
-  PutLe16(f, 96);
-  PutLe32(f, 0);
-  PutLe16(f, 0);
-  std::string body = records;
-  body += std::string("\x03\x00\x00\x00\x00\x00", 6);  // end of the records
-  PutLe16(f, 1), PutLe16(f, 9), PutLe16(f, 0x300);
-  PutLe32(f, uint32_t(9 + body.size() / 2));
-  PutLe16(f, 2);
-  PutLe32(f, 8);
-  PutLe16(f, 0);
-  return f + body;
-}
-
-std::string MetafileRecord(int fn, std::initializer_list<int> params) {
-  std::string r;
-  PutLe32(r, uint32_t(3 + params.size()));
-  PutLe16(r, fn);
-  for (int p : params) PutLe16(r, p);
-  return r;
+  return PlaceableMetafile(records + MetafileRecord(0x0000, {}), 32000, 32000);
 }
 
 std::string PngChunk(const std::string& type, const std::string& data) {
   std::string c;
-  PutBe32(c, uint32_t(data.size()));
+  AppendBe32(c, uint32_t(data.size()));
   std::string body = type + data;
   c += body;
-  PutBe32(c, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+  AppendBe32(c, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
   return c;
 }
 
@@ -162,8 +125,8 @@ std::string PngChunk(const std::string& type, const std::string& data) {
 std::string LargestOneBitPng() {
   const int side = MaxPageSide;
   std::string ihdr;
-  PutBe32(ihdr, side);
-  PutBe32(ihdr, side);
+  AppendBe32(ihdr, side);
+  AppendBe32(ihdr, side);
   ihdr += std::string("\x01\x00\x00\x00\x00", 5);
   std::string raw;
   raw.reserve(size_t(side) * (side / 8 + 1));

@@ -5,51 +5,26 @@
 #include "engine/XBlend.h"
 #include "engine/XImage.h"
 #include "platform/SysUtils.h"
+#include "tests/support/MetafileBuilder.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/Tools.h"
 
 namespace {
 uint32_t Pixel(TBitmap& b, int x, int y) { return reinterpret_cast<uint32_t*>(b.ScanLine(y))[x]; }
 
-void Put16(std::string& s, int v) {
-  s += char(v & 0xFF);
-  s += char((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, uint32_t v) {
-  Put16(s, int(v & 0xFFFF));
-  Put16(s, int(v >> 16));
-}
-void Record(std::string& s, int fn, std::initializer_list<int> params) {
-  Put32(s, uint32_t(3 + params.size()));
-  Put16(s, fn);
-  for (int p : params) Put16(s, p);
-}
-
 // A placeable metafile of 20 x 10 logical units at 96 per inch (one unit a pixel) with a
 // red-filled rectangle drawn without a pen.
 std::string SmallMetafile() {
   std::string body;
-  Record(body, 0x020B, {0, 0});                  // window origin
-  Record(body, 0x020C, {10, 20});                // window extent
-  Record(body, 0x02FA, {5, 0, 0, 0, 0});         // null pen
-  Record(body, 0x02FC, {0, 0x00FF, 0x0000, 0});  // solid red brush
-  Record(body, 0x012D, {0});
-  Record(body, 0x012D, {1});
-  Record(body, 0x041B, {8, 12, 2, 4});  // bottom, right, top, left
-  Record(body, 0x0000, {});
-  std::string f;
-  Put32(f, 0x9AC6CDD7u);
-  Put16(f, 0);
-  Put16(f, 0), Put16(f, 0), Put16(f, 20), Put16(f, 10);
-  Put16(f, 96);
-  Put32(f, 0);
-  Put16(f, 0);
-  Put16(f, 1), Put16(f, 9), Put16(f, 0x300);
-  Put32(f, uint32_t(9 + body.size() / 2));
-  Put16(f, 2);
-  Put32(f, 8);
-  Put16(f, 0);
-  return f + body;
+  body += MetafileRecord(0x020B, {0, 0});                  // window origin
+  body += MetafileRecord(0x020C, {10, 20});                // window extent
+  body += MetafileRecord(0x02FA, {5, 0, 0, 0, 0});         // null pen
+  body += MetafileRecord(0x02FC, {0, 0x00FF, 0x0000, 0});  // solid red brush
+  body += MetafileRecord(0x012D, {0});
+  body += MetafileRecord(0x012D, {1});
+  body += MetafileRecord(0x041B, {8, 12, 2, 4});  // bottom, right, top, left
+  body += MetafileRecord(0x0000, {});
+  return PlaceableMetafile(body, 20, 10);
 }
 }  // namespace
 

@@ -17,6 +17,7 @@
 #include "platform/JpegImage.h"
 #include "platform/SysUtils.h"
 #include "tests/gif/GifFixtures.h"
+#include "tests/support/MetafileBuilder.h"
 
 namespace fs = std::filesystem;
 
@@ -66,58 +67,27 @@ void Gradient(XImage& img) {
   }
 }
 
-void Le16(std::string& s, int v) {
-  s += char(v & 0xFF);
-  s += char((v >> 8) & 0xFF);
-}
-void Le32(std::string& s, uint32_t v) {
-  Le16(s, int(v & 0xFFFF));
-  Le16(s, int(v >> 16));
-}
-void Record(std::string& s, int fn, std::initializer_list<int> params) {
-  Le32(s, uint32_t(3 + params.size()));
-  Le16(s, fn);
-  for (int p : params) Le16(s, p);
-}
-
-// A placeable metafile of the records given, 20 x 10 units at 96 per inch.
-std::string Metafile(const std::string& body) {
-  std::string f;
-  Le32(f, 0x9AC6CDD7u);
-  Le16(f, 0);
-  Le16(f, 0), Le16(f, 0), Le16(f, 20), Le16(f, 10);
-  Le16(f, 96);
-  Le32(f, 0);
-  Le16(f, 0);
-  Le16(f, 1), Le16(f, 9), Le16(f, 0x300);
-  Le32(f, uint32_t(9 + body.size() / 2));
-  Le16(f, 2);
-  Le32(f, 8);
-  Le16(f, 0);
-  return f + body;
-}
-
 void Metafiles() {
   std::string a;
-  Record(a, 0x020B, {0, 0});
-  Record(a, 0x020C, {10, 20});
-  Record(a, 0x02FA, {5, 0, 0, 0, 0});
-  Record(a, 0x02FC, {0, 0x00FF, 0x0000, 0});
-  Record(a, 0x012D, {0});
-  Record(a, 0x012D, {1});
-  Record(a, 0x041B, {8, 12, 2, 4});
-  Record(a, 0x0000, {});
-  Put("fuzz_image_wmf", "rectangle.wmf", Metafile(a));
+  a += MetafileRecord(0x020B, {0, 0});
+  a += MetafileRecord(0x020C, {10, 20});
+  a += MetafileRecord(0x02FA, {5, 0, 0, 0, 0});
+  a += MetafileRecord(0x02FC, {0, 0x00FF, 0x0000, 0});
+  a += MetafileRecord(0x012D, {0});
+  a += MetafileRecord(0x012D, {1});
+  a += MetafileRecord(0x041B, {8, 12, 2, 4});
+  a += MetafileRecord(0x0000, {});
+  Put("fuzz_image_wmf", "rectangle.wmf", PlaceableMetafile(a, 20, 10));
   std::string b;
-  Record(b, 0x02FA, {0, 2, 0, 0x00FF, 0});
-  Record(b, 0x012D, {0});
-  Record(b, 0x0214, {1, 1});
-  Record(b, 0x0213, {9, 19});
-  Record(b, 0x0418, {9, 19, 1, 1});
-  Record(b, 0x0324, {3, 0, 0, 10, 5, 0, 9});
-  Record(b, 0x01F0, {0});
-  Record(b, 0x0000, {});
-  Put("fuzz_image_wmf", "shapes.wmf", Metafile(b));
+  b += MetafileRecord(0x02FA, {0, 2, 0, 0x00FF, 0});
+  b += MetafileRecord(0x012D, {0});
+  b += MetafileRecord(0x0214, {1, 1});
+  b += MetafileRecord(0x0213, {9, 19});
+  b += MetafileRecord(0x0418, {9, 19, 1, 1});
+  b += MetafileRecord(0x0324, {3, 0, 0, 10, 5, 0, 9});
+  b += MetafileRecord(0x01F0, {0});
+  b += MetafileRecord(0x0000, {});
+  Put("fuzz_image_wmf", "shapes.wmf", PlaceableMetafile(b, 20, 10));
 }
 
 void Pictures() {

@@ -74,7 +74,8 @@ TIniFile& INIFileDefaults() {
 }
 
 bool NavigateTo(const std::string& url) {
-  if (UrlIsAvaliableOffline(url) || UrlHostIsReserved(url) || IsConnectedToInternet(url) || Ask(_MsgConnectToNet))
+  if (UrlIsAvaliableOffline(url) || UrlHostIsReserved(url) || IsConnectedToInternet(url) ||
+      Ask(_MsgConnectToNet))
     return DOMBrowseTo(url, "VarnholtWebBrowser");
   return true;
 }

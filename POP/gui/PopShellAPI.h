@@ -1,7 +1,7 @@
 // The shell functions that need the desktop's toolkit: the icons and type names the desktop
-// shows for files and folders. The icons are names in the desktop's icon theme (the Icon
-// Naming Specification's names, drawn with QIcon::fromTheme), as the shell gave an index into
-// its image list.
+// shows for files and folders. The icons are names in the desktop's icon theme (the standard
+// freedesktop icon names, drawn with QIcon::fromTheme), as the shell gave an index into its
+// image list.
 #pragma once
 #include <string>
 

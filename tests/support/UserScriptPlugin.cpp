@@ -122,9 +122,9 @@ class TUserScriptPlugin : public QGenericPlugin {
   Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "UserScriptPlugin.json")
 
  public:
-  QObject* create(const QString& key, const QString& specification) override {
+  QObject* create(const QString& key, const QString& parameters) override {
     if (key.compare("zelmorauser", Qt::CaseInsensitive) != 0) return nullptr;
-    return new TUserScript(specification);
+    return new TUserScript(parameters);
   }
 };
 

@@ -122,13 +122,6 @@ TBodyTag FindBody(const std::string& doc) {
   return {};
 }
 
-int Hex(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = Lower(c);
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // The rules of HTML for a legacy colour value (the bgcolor attributes): names, "#rgb", and
 // for anything else every character that is not a hexadecimal digit read as "0", the digits
 // split into three equal parts and each part cut to its two leading significant digits.
@@ -174,11 +167,11 @@ TColor ParseLegacyColor(std::string v) {
   size_t at = word ? names.find(key) : std::string::npos;
   if (at != std::string::npos) {
     const char* h = names.c_str() + at + key.size();
-    return RGB(uint8_t(Hex(h[0]) * 16 + Hex(h[1])), uint8_t(Hex(h[2]) * 16 + Hex(h[3])),
-               uint8_t(Hex(h[4]) * 16 + Hex(h[5])));
+    return RGB(uint8_t(HexDigit(h[0]) * 16 + HexDigit(h[1])), uint8_t(HexDigit(h[2]) * 16 + HexDigit(h[3])),
+               uint8_t(HexDigit(h[4]) * 16 + HexDigit(h[5])));
   }
-  if (v.size() == 4 && v[0] == '#' && Hex(v[1]) >= 0 && Hex(v[2]) >= 0 && Hex(v[3]) >= 0)
-    return RGB(uint8_t(Hex(v[1]) * 17), uint8_t(Hex(v[2]) * 17), uint8_t(Hex(v[3]) * 17));
+  if (v.size() == 4 && v[0] == '#' && HexDigit(v[1]) >= 0 && HexDigit(v[2]) >= 0 && HexDigit(v[3]) >= 0)
+    return RGB(uint8_t(HexDigit(v[1]) * 17), uint8_t(HexDigit(v[2]) * 17), uint8_t(HexDigit(v[3]) * 17));
   // One character per code point of the UTF-8 text; beyond the basic plane, two.
   std::string s;
   for (unsigned char c : v) {
@@ -189,7 +182,7 @@ TColor ParseLegacyColor(std::string v) {
   if (s.size() > 128) s.resize(128);
   if (!s.empty() && s[0] == '#') s.erase(0, 1);
   for (char& c : s)
-    if (Hex(c) < 0) c = '0';
+    if (HexDigit(c) < 0) c = '0';
   while (s.empty() || s.size() % 3 != 0) s += '0';
   size_t len = s.size() / 3;
   std::string part[3] = {s.substr(0, len), s.substr(len, len), s.substr(2 * len, len)};
@@ -204,7 +197,7 @@ TColor ParseLegacyColor(std::string v) {
   int channel[3];
   for (int k = 0; k < 3; ++k) {
     channel[k] = 0;
-    for (size_t j = 0; j < std::min<size_t>(len, 2); ++j) channel[k] = channel[k] * 16 + Hex(part[k][j]);
+    for (size_t j = 0; j < std::min<size_t>(len, 2); ++j) channel[k] = channel[k] * 16 + HexDigit(part[k][j]);
   }
   return RGB(uint8_t(channel[0]), uint8_t(channel[1]), uint8_t(channel[2]));
 }
@@ -223,7 +216,7 @@ std::string DecodeAttribute(const std::string& value) {
       uint32_t code = 0;
       size_t digits = 0;
       for (; p < value.size() && digits < 8; ++p, ++digits) {
-        int d = hex ? Hex(value[p]) : (value[p] >= '0' && value[p] <= '9' ? value[p] - '0' : -1);
+        int d = hex ? HexDigit(value[p]) : (value[p] >= '0' && value[p] <= '9' ? value[p] - '0' : -1);
         if (d < 0) break;
         code = code * (hex ? 16 : 10) + uint32_t(d);
       }

@@ -10,13 +10,6 @@ bool PlainValueChar(char c) {
          c == '_';
 }
 
-int Hex(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // CR LF, a lone CR and a lone LF each become CR LF.
 std::string AdjustLineBreaks(const std::string& s) {
   std::string out;
@@ -140,10 +133,10 @@ std::string HTMLEncodeParam(const std::string& name, const std::string& value) {
 TColor HTMLDecodeColor(const std::string& text) {
   std::string digits;
   for (char c : text)
-    if (Hex(c) >= 0) digits += c;
+    if (HexDigit(c) >= 0) digits += c;
   int channel[3] = {0, 0, 0};
   for (int i = 0; i < 3 && size_t(i * 2 + 1) < digits.size(); ++i)
-    channel[i] = Hex(digits[size_t(i * 2)]) * 16 + Hex(digits[size_t(i * 2 + 1)]);
+    channel[i] = HexDigit(digits[size_t(i * 2)]) * 16 + HexDigit(digits[size_t(i * 2 + 1)]);
   return RGB(uint8_t(channel[0]), uint8_t(channel[1]), uint8_t(channel[2]));
 }
 

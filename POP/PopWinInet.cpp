@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/ProgramFolder.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 
@@ -419,13 +420,6 @@ namespace {
 // Per thread, as the last response of the platform's internet functions was.
 thread_local std::string gLastResponse;
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::string PercentDecode(const std::string& s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
@@ -458,14 +452,7 @@ std::string WinINetProxyPassword() { return PercentDecode(DownloadProxy().passwo
 
 std::string DownloadCacheFolder() {
   std::string base = GetEnvironmentVariable("ZELMORA_CACHE");
-  if (base.empty()) {
-    base = GetEnvironmentVariable("XDG_CACHE_HOME");
-    if (base.empty()) {
-      std::string home = GetEnvironmentVariable("HOME");
-      base = (home.empty() ? std::string("/tmp") : home) + "/.cache";
-    }
-    base = IncludeTrailingPathDelimiter(base) + "zelmora/downloads";
-  }
+  if (base.empty()) { base = XdgUserFolder("XDG_CACHE_HOME", ".cache") + "/zelmora/downloads"; }
   return IncludeTrailingPathDelimiter(base);
 }
 

@@ -192,15 +192,9 @@ void TFormMain::CreateMenus() {
   MIEdit->addSeparator();
   MIGroup = AddItem(MIEdit, "MIGroup", "Group", H(MIGroupClick));
   MIUngroup = AddItem(MIEdit, "MIUngroup", "Ungroup", H(MIUngroupClick));
-  // The page's shortcuts; the editing surface switches them off while a text control has
-  // the focus.
-  MIUndo->setShortcut(QKeySequence("Ctrl+Z"));
-  MICut->setShortcut(QKeySequence("Ctrl+X"));
-  MICopy->setShortcut(QKeySequence("Ctrl+C"));
-  MIPaste->setShortcut(QKeySequence("Ctrl+V"));
-  MIDelete->setShortcut(QKeySequence("Del"));
-  MISelectAll->setShortcut(QKeySequence("Ctrl+A"));
-  MIDuplicate->setShortcut(QKeySequence("Ctrl+D"));
+  // The page's shortcuts, as the page having the focus sets them; the editing surface
+  // switches them off while a text control has the focus.
+  ScrollBoxEnter(nullptr);
   // The Edit menu's items are enabled when it opens; its keys see the same rules.
   MenuShortcutsFollowOpenHandler(MIEdit);
 

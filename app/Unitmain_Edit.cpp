@@ -2,8 +2,6 @@
 // grid and background.
 #include "app/Unitmain.h"
 
-#include <sys/stat.h>
-
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
@@ -23,13 +21,6 @@
 
 // --- Edit commands ---
 
-// The modification time of a file in nanoseconds; 0 when it does not exist.
-static int64_t FileStamp(const std::string& name) {
-  struct stat st {};
-  if (name.empty() || stat(name.c_str(), &st) != 0) return 0;
-  return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-}
-
 // The dialogs are made at start-up by the program; a window without them (a test, a tool)
 // makes its own on first use, owned by the window.
 template <class Form>
@@ -45,7 +36,7 @@ void TFormMain::TakeUndoSnapshot() {
   CountChange();
   FUndoCount = ChangeCount;
   FUndoFileName = ProjectFileName;
-  FUndoFileStamp = FileStamp(ProjectFileName);
+  FUndoFileStamp = FileStampOf(ProjectFileName).Time;
   UndoAvailable = true;
   // The page keys go with the objects, so that an undo brings back the page they were on.
   UndoDoc->WriteInteger("Heading", "GridX", Scene->GridX);
@@ -109,7 +100,7 @@ void TFormMain::MIUndoClick(QObject*) {
   // The page that comes back is the saved one only when it was saved at the snapshot and its
   // file has not been written since; on the same page, also only when nothing since has
   // counted.
-  const bool fileAsThen = !FUndoFromUnsaved && FileStamp(FUndoFileName) == FUndoFileStamp;
+  const bool fileAsThen = !FUndoFromUnsaved && FileStampOf(FUndoFileName).Time == FUndoFileStamp;
   if (ProjectFileName == FUndoFileName) {
     ChangeCount = before - 1;
     if (ChangeCount == 0 && !(fileAsThen && before == FUndoCount)) ChangeCount = -1;

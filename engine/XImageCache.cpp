@@ -1,7 +1,5 @@
 #include "engine/XImageCache.h"
 
-#include <sys/stat.h>
-
 #include "POP/PopPhoto.h"
 #include "platform/SysUtils.h"
 
@@ -10,25 +8,12 @@ XImageCacheObject::XImageCacheObject(const std::string& fileName, XImageCache* o
 
 XImageCacheObject::~XImageCacheObject() { delete Image; }
 
-XImageCacheObject::TStamp XImageCacheObject::StampOf(const std::string& fileName) {
-  TStamp s;
-  struct stat st;
-  if (stat(fileName.c_str(), &st) != 0) return s;
-  s.Exists = true;
-  s.Size = int64_t(st.st_size);
-  s.Time = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  s.ChangeTime = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-  s.Device = uint64_t(st.st_dev);
-  s.Inode = uint64_t(st.st_ino);
-  return s;
-}
-
 XImage* XImageCacheObject::GetGraphic() {
   if (Loaded) return Image;
-  if (Failed && StampOf(FileName) == FFailedStamp) return Image;
   // The stamp is taken before the read, so a file that changes while it is read is tried
   // again next time.
-  TStamp stamp = StampOf(FileName);
+  const TFileStamp stamp = FileStampOf(FileName);
+  if (Failed && stamp == FFailedStamp) return Image;
   try {
     Image->LoadFromFile(FileName);
   } catch (...) {
@@ -44,7 +29,7 @@ XImage* XImageCacheObject::GetGraphic() {
 void XImageCacheObject::MarkMissing() {
   if (Loaded) return;
   Failed = true;
-  FFailedStamp = StampOf(FileName);
+  FFailedStamp = FileStampOf(FileName);
 }
 
 void XImageCacheObject::Unload() {

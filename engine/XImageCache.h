@@ -5,6 +5,7 @@
 
 #include "engine/XImage.h"
 #include "engine/XObject.h"
+#include "platform/SysUtils.h"
 
 class XImageCache;
 
@@ -33,14 +34,7 @@ class XImageCacheObject : public XObject {
 
  private:
   // What the file was like when it failed.
-  struct TStamp {
-    bool Exists = false;
-    int64_t Size = 0, Time = 0, ChangeTime = 0;
-    uint64_t Device = 0, Inode = 0;
-    bool operator==(const TStamp&) const = default;
-  };
-  static TStamp StampOf(const std::string& fileName);
-  TStamp FFailedStamp;
+  TFileStamp FFailedStamp;
 };
 
 class XImageCache : public XObject {

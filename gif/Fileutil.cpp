@@ -3,13 +3,13 @@
 #include <cctype>
 #include <fcntl.h>
 #include <filesystem>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
 #include "gif/Pxprgrss.h"
 #include "gif/Strutils.h"
+#include "platform/ProgramFolder.h"
 #include "platform/Services.h"
 
 namespace fs = std::filesystem;
@@ -340,35 +340,21 @@ bool TPxFileOperator::Execute() {
 
 namespace {
 
-std::string HomeFolder() {
-  std::string home = GetEnvironmentVariable("HOME");
-  if (home.empty())
-    if (const passwd* pw = getpwuid(getuid())) home = pw->pw_dir ? pw->pw_dir : "";
-  return home.empty() ? std::string("/") : home;
-}
-
-std::string XdgFolder(const char* variable, const char* fallback) {
-  std::string v = GetEnvironmentVariable(variable);
-  // The base directory specification ignores relative paths.
-  if (v.empty() || v[0] != '/') v = HomeFolder() + "/" + fallback;
-  return v;
-}
-
 // XDG_DESKTOP_DIR of user-dirs.dirs: "$HOME/..." or an absolute path, in double quotes.
 std::string DesktopFolder() {
   std::string text;
   try {
-    text = ReadFileBytes(XdgFolder("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs");
+    text = ReadFileBytes(XdgUserFolder("XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs");
   } catch (const Exception&) {}
   for (const std::string& line : SplitLines(text)) {
     std::string l = Trim(line);
     if (l.rfind("XDG_DESKTOP_DIR=", 0) != 0) continue;
     std::string v = l.substr(16);
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
-    if (v.rfind("$HOME", 0) == 0) v = HomeFolder() + v.substr(5);
+    if (v.rfind("$HOME", 0) == 0) v = UserHomeFolder() + v.substr(5);
     if (!v.empty() && v[0] == '/') return v;
   }
-  return HomeFolder() + "/Desktop";
+  return UserHomeFolder() + "/Desktop";
 }
 
 // A value of a desktop entry: backslash and the line-breaking characters escaped, and a
@@ -423,8 +409,8 @@ std::string LinkFileName(const std::string& displayName, TLinkFolder folder) {
 std::string LinkFolderPath(TLinkFolder folder) {
   switch (folder) {
     case lfDesktop: return DesktopFolder();
-    case lfApplications: return XdgFolder("XDG_DATA_HOME", ".local/share") + "/applications";
-    case lfAutostart: return XdgFolder("XDG_CONFIG_HOME", ".config") + "/autostart";
+    case lfApplications: return XdgUserFolder("XDG_DATA_HOME", ".local/share") + "/applications";
+    case lfAutostart: return XdgUserFolder("XDG_CONFIG_HOME", ".config") + "/autostart";
   }
   return DesktopFolder();
 }

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/ProgramFolder.h"
 #include "platform/SysUtils.h"
 
 namespace fs = std::filesystem;
@@ -33,17 +34,15 @@ std::string Env(const char* name, const std::string& fallback) {
   return v.empty() ? fallback : v;
 }
 
-std::string Home() { return Env("HOME", "/"); }
-
 // The XDG base directories, the user's first.
 std::vector<std::string> DataDirs() {
-  std::vector<std::string> dirs{Env("XDG_DATA_HOME", Home() + "/.local/share")};
+  std::vector<std::string> dirs{XdgUserFolder("XDG_DATA_HOME", ".local/share")};
   for (const std::string& d : SplitOn(Env("XDG_DATA_DIRS", "/usr/local/share:/usr/share"), ':'))
     dirs.push_back(d);
   return dirs;
 }
 std::vector<std::string> ConfigDirs() {
-  std::vector<std::string> dirs{Env("XDG_CONFIG_HOME", Home() + "/.config")};
+  std::vector<std::string> dirs{XdgUserFolder("XDG_CONFIG_HOME", ".config")};
   for (const std::string& d : SplitOn(Env("XDG_CONFIG_DIRS", "/etc/xdg"), ':')) dirs.push_back(d);
   return dirs;
 }

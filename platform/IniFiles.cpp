@@ -1,6 +1,5 @@
 #include "platform/IniFiles.h"
 
-#include <sys/stat.h>
 #include <unordered_map>
 
 #include "platform/Classes.h"
@@ -87,24 +86,11 @@ struct TIniFile::Lines {
   }
 };
 
-TIniFile::Stamp TIniFile::StampOf(const std::string& fileName) {
-  Stamp st;
-  struct stat sb;
-  if (stat(fileName.c_str(), &sb) != 0) return st;
-  st.exists = true;
-  st.size = int64_t(sb.st_size);
-  st.seconds = int64_t(sb.st_mtim.tv_sec);
-  st.nanoseconds = int64_t(sb.st_mtim.tv_nsec);
-  st.device = uint64_t(sb.st_dev);
-  st.inode = uint64_t(sb.st_ino);
-  return st;
-}
-
 const TIniFile::Lines& TIniFile::Load() const {
-  Stamp now = StampOf(FFileName);
+  TFileStamp now = FileStampOf(FFileName);
   if (FLines && now == FStamp) return *FLines;
   auto l = std::make_shared<Lines>();
-  if (now.exists && FileExists(FFileName)) {
+  if (now.Exists && FileExists(FFileName)) {
     try {
       std::string text = ReadFileBytes(FFileName);
       // A UTF-8 byte-order mark, which editors on other systems put first, is not text.
@@ -131,7 +117,7 @@ void TIniFile::Store(Lines lines) {
   WriteFileAtomic(FFileName, out);
   lines.Reindex();
   FLines = std::make_shared<const Lines>(std::move(lines));
-  FStamp = StampOf(FFileName);
+  FStamp = FileStampOf(FFileName);
 }
 
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,

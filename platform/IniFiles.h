@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/SysUtils.h"
+
 class TIniFile {
  public:
   explicit TIniFile(const std::string& fileName) : FFileName(fileName) {}
@@ -40,18 +42,11 @@ class TIniFile {
 
  private:
   struct Lines;
-  struct Stamp {
-    bool exists = false;
-    int64_t size = 0, seconds = 0, nanoseconds = 0;
-    uint64_t device = 0, inode = 0;
-    bool operator==(const Stamp&) const = default;
-  };
-  static Stamp StampOf(const std::string& fileName);
   // The parsed file, read again only when the file on disk has changed.
   const Lines& Load() const;
   // Writes the lines and keeps them as the parse of the file.
   void Store(Lines lines);
   std::string FFileName;
   mutable std::shared_ptr<const Lines> FLines;
-  mutable Stamp FStamp;
+  mutable TFileStamp FStamp;
 };

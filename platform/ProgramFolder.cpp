@@ -3,6 +3,7 @@
 #include <climits>
 #include <dirent.h>
 #include <mutex>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,17 +17,22 @@ std::string ExecutableFolder() {
   return ExtractFilePath(std::string(buf));
 }
 
-static std::string HomeFolder() {
+std::string UserHomeFolder() {
   std::string home = GetEnvironmentVariable("HOME");
-  return home.empty() ? "/tmp" : home;
+  if (home.empty())
+    if (const passwd* pw = getpwuid(getuid())) home = pw->pw_dir ? pw->pw_dir : "";
+  return home.empty() ? std::string("/") : home;
+}
+
+std::string XdgUserFolder(const char* variable, const char* underHome) {
+  std::string v = GetEnvironmentVariable(variable);
+  if (v.empty() || v[0] != '/') v = UserHomeFolder() + "/" + underHome;
+  return v;
 }
 
 std::string ConfigFolder() {
   std::string dir = GetEnvironmentVariable("ZELMORA_CONFIG");
-  if (dir.empty()) {
-    std::string xdg = GetEnvironmentVariable("XDG_CONFIG_HOME");
-    dir = (xdg.empty() ? HomeFolder() + "/.config" : xdg) + "/zelmora";
-  }
+  if (dir.empty()) dir = XdgUserFolder("XDG_CONFIG_HOME", ".config") + "/zelmora";
   return IncludeTrailingPathDelimiter(dir);
 }
 
@@ -55,8 +61,7 @@ bool CopyFolderTree(const std::string& from, const std::string& to) {
 }
 
 std::string DataHomeFolder() {
-  std::string xdg = GetEnvironmentVariable("XDG_DATA_HOME");
-  return IncludeTrailingPathDelimiter(xdg.empty() ? HomeFolder() + "/.local/share" : xdg);
+  return IncludeTrailingPathDelimiter(XdgUserFolder("XDG_DATA_HOME", ".local/share"));
 }
 
 // Every shipped program folder holds the settings file; it tells a build tree, whose files

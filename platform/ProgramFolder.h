@@ -15,6 +15,12 @@ std::string ExecutableFolder();
 // The shipped files of an installed program beside the executable's folder, with '/' at the
 // end; empty when the executable is not laid out that way.
 std::string InstalledDataFolder();
+// The user's home folder: $HOME, else the account's home, else "/".
+std::string UserHomeFolder();
+// A per-user folder named by an XDG variable (XDG_DATA_HOME, XDG_CONFIG_HOME, ...), which
+// counts only when it holds an absolute path; else `underHome` in the home folder. No '/' at
+// the end.
+std::string XdgUserFolder(const char* variable, const char* underHome);
 // The per-user data folder: $XDG_DATA_HOME, else ~/.local/share. Ends with '/'.
 std::string DataHomeFolder();
 // The per-user configuration folder: $ZELMORA_CONFIG, else $XDG_CONFIG_HOME/zelmora, else

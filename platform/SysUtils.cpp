@@ -48,14 +48,14 @@ std::string IntToHex(int64_t value, int digits) {
   return out;
 }
 
-namespace {
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
+
+namespace {
 
 // Parses the platform's integer forms into a 64-bit magnitude. `bits` limits the range.
 bool ParseInteger(const std::string& s, int bits, int64_t& out) {
@@ -457,6 +457,19 @@ std::string FindFileCaseBlind(const std::string& path) {
   }
   if (cur.rfind("./", 0) == 0) cur.erase(0, 2);
   return cur;
+}
+
+TFileStamp FileStampOf(const std::string& name) {
+  TFileStamp s;
+  struct stat st;
+  if (name.empty() || stat(name.c_str(), &st) != 0) return s;
+  s.Exists = true;
+  s.Size = int64_t(st.st_size);
+  s.Time = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.ChangeTime = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  s.Device = uint64_t(st.st_dev);
+  s.Inode = uint64_t(st.st_ino);
+  return s;
 }
 
 bool FileExists(const std::string& name) {

@@ -53,6 +53,8 @@ int32_t MulDiv(int32_t a, int32_t b, int32_t c);
 // Conversions. None depends on the process locale.
 std::string IntToStr(int64_t value);
 std::string IntToHex(int64_t value, int digits);  // upper case, at least `digits` digits
+// The value of a hexadecimal digit of either case; -1 for any other character.
+int HexDigit(char c);
 // Decimal with an optional sign, or "$" / "0x" followed by hexadecimal digits (up to 32 bits,
 // wrapping as the platform does: "$FFFFFFFF" is -1). Leading blanks are allowed.
 bool TryStrToInt(const std::string& s, int32_t& value);
@@ -111,6 +113,16 @@ std::string StoredNameInFolder(const std::string& folder, const std::string& sto
 std::string FindFileCaseBlind(const std::string& path);
 
 bool FileExists(const std::string& name);
+// What a file on disk is like now: whether it exists, its size, its modification and
+// status-change times in nanoseconds, and its device and inode. Equal stamps taken at two
+// times mean that, as far as the file system tells, the file was not changed in between.
+struct TFileStamp {
+  bool Exists = false;
+  int64_t Size = 0, Time = 0, ChangeTime = 0;
+  uint64_t Device = 0, Inode = 0;
+  bool operator==(const TFileStamp&) const = default;
+};
+TFileStamp FileStampOf(const std::string& name);
 bool DirectoryExists(const std::string& name);
 bool ForceDirectories(const std::string& dir);
 bool DeleteFile(const std::string& name);

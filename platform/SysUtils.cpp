@@ -525,10 +525,63 @@ std::string SysErrorMessage(int error) {
   return msg ? msg : "";
 }
 
-std::string ReadFileBytes(const std::string& name) {
-  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+static std::string KindProblem(const std::string& name, mode_t mode) {
+  const char* kind = S_ISDIR(mode)                    ? "is a folder, not a file"
+                     : S_ISFIFO(mode)                 ? "is a named pipe, not a file"
+                     : S_ISSOCK(mode)                 ? "is a socket, not a file"
+                     : S_ISCHR(mode) || S_ISBLK(mode) ? "is a device, not a file"
+                                                      : "is not a plain file";
+  return "\"" + name + "\" " + kind + ".";
+}
+
+TRegularFile CheckRegularFile(const std::string& name) {
+  TRegularFile r;
+  struct stat st;
+  if (name.empty()) {
+    r.Problem = "No file name was given.";
+  } else if (stat(name.c_str(), &st) != 0) {
+    r.Problem = "Cannot open file \"" + name + "\". " + SysErrorMessage(errno);
+  } else if (!S_ISREG(st.st_mode)) {
+    r.Problem = KindProblem(name, st.st_mode);
+  } else {
+    r.Regular = true;
+    r.Size = int64_t(st.st_size);
+  }
+  return r;
+}
+
+int OpenRegularFile(const std::string& name, int64_t& size) {
+  TRegularFile check = CheckRegularFile(name);
+  if (!check.Regular) throw EFOpenError(check.Problem);
+  // O_NONBLOCK: opening a pipe for reading would otherwise wait for a writer.
+  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::string problem = KindProblem(name, st.st_mode);
+    close(fd);
+    throw EFOpenError(problem);
+  }
+  int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  size = int64_t(st.st_size);
+  return fd;
+}
+
+std::string ReadFileBytes(const std::string& name) { return ReadFileBytesAtMost(name, INT64_MAX); }
+
+std::string ReadFileBytesAtMost(const std::string& name, int64_t maxSize) {
+  int64_t size = 0;
+  int fd = OpenRegularFile(name, size);
+  auto tooLarge = [&] {
+    close(fd);
+    throw EReadError("Cannot read file \"" + name + "\". It is larger than " + IntToStr(maxSize) + " bytes.");
+  };
+  if (size > maxSize) tooLarge();
   std::string data;
+  // The size is a hint only: a file may grow or shrink while it is read, or be a kernel file
+  // that tells no size.
+  if (size > 0) data.reserve(size_t(size));
   char buf[65536];
   while (true) {
     ssize_t n = read(fd, buf, sizeof buf);
@@ -539,6 +592,7 @@ std::string ReadFileBytes(const std::string& name) {
       throw EReadError("Cannot read file \"" + name + "\". " + SysErrorMessage(err));
     }
     if (n == 0) break;
+    if (int64_t(data.size()) + n > maxSize) tooLarge();
     data.append(buf, size_t(n));
   }
   close(fd);

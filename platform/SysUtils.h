@@ -123,6 +123,21 @@ struct TFileStamp {
   bool operator==(const TFileStamp&) const = default;
 };
 TFileStamp FileStampOf(const std::string& name);
+// The one check of what a name stands for before anything reads it: a regular file (symbolic
+// links followed) and its size. A pipe, a device, a socket or a folder is refused without being
+// opened, so that no reader blocks on it or reads from it without end. Problem says why a name
+// is refused ("... is a named pipe, not a file."), empty for a regular file.
+struct TRegularFile {
+  bool Regular = false;
+  int64_t Size = 0;
+  std::string Problem;
+};
+TRegularFile CheckRegularFile(const std::string& name);
+// Opens a regular file for reading and gives its size. The name is opened without blocking,
+// so that a pipe put in its place after a check cannot freeze the caller, and is checked again
+// on the open descriptor. Raises EFOpenError with CheckRegularFile's reason; the caller closes
+// the descriptor.
+int OpenRegularFile(const std::string& name, int64_t& size);
 bool DirectoryExists(const std::string& name);
 bool ForceDirectories(const std::string& dir);
 bool DeleteFile(const std::string& name);
@@ -156,8 +171,11 @@ class TFileReplacement {
   bool FCommitted = false;
 };
 
-// Whole-file helpers. ReadFileBytes raises EFOpenError; WriteFileAtomic writes the data
-// through a TFileReplacement, raising EFCreateError or EWriteError and leaving the old file
-// untouched on failure.
+// Whole-file helpers. ReadFileBytes reads regular files only (through OpenRegularFile) and
+// raises EFOpenError; ReadFileBytesAtMost raises EReadError too for a file larger than
+// maxSize bytes, before reading it. WriteFileAtomic
+// writes the data through a TFileReplacement, raising EFCreateError or EWriteError and leaving
+// the old file untouched on failure.
 std::string ReadFileBytes(const std::string& name);
+std::string ReadFileBytesAtMost(const std::string& name, int64_t maxSize);
 void WriteFileAtomic(const std::string& name, std::string_view data);

@@ -4,10 +4,14 @@
 #include <climits>
 #include <clocale>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include "platform/Types.h"
@@ -296,6 +300,68 @@ TEST(Files, AtomicWriteThatFailsLeavesTheOldFile) {
     EXPECT_EQ(S_ISDIR(st.st_mode), std::string(name) == "folder") << name;
   }
   EXPECT_EQ(EntriesIn(dir.Path()), 5);
+}
+
+// Only a regular file is ever read: a pipe, a device, a socket or a folder is refused at once,
+// with its kind in the message, and a pipe never blocks the reader.
+TEST(Files, OnlyRegularFilesAreRead) {
+  TempDir dir;
+  WriteAll(dir.File("page.zlm"), "12345");
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  ASSERT_TRUE(ForceDirectories(dir.File("folder")));
+  ASSERT_EQ(symlink("pipe", dir.File("to-pipe").c_str()), 0);
+  ASSERT_EQ(symlink("page.zlm", dir.File("to-page").c_str()), 0);
+  int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::string sockName = dir.File("sock");
+  ASSERT_LT(sockName.size(), sizeof addr.sun_path);
+  memcpy(addr.sun_path, sockName.c_str(), sockName.size() + 1);
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  struct {
+    std::string name;
+    bool regular;
+    const char* problem;
+  } cases[] = {{dir.File("page.zlm"), true, ""},
+               {dir.File("to-page"), true, ""},
+               {dir.File("pipe"), false, "is a named pipe, not a file."},
+               {dir.File("to-pipe"), false, "is a named pipe, not a file."},
+               {dir.File("folder"), false, "is a folder, not a file."},
+               {"/dev/null", false, "is a device, not a file."},
+               {"/dev/zero", false, "is a device, not a file."},
+               {sockName, false, "is a socket, not a file."},
+               {dir.File("missing.zlm"), false, "No such file or directory"},
+               {"", false, "No file name"}};
+  // A reader that blocked on the pipe would hang here: the alarm turns that into a failure.
+  alarm(20);
+  for (const auto& c : cases) {
+    TRegularFile check = CheckRegularFile(c.name);
+    EXPECT_EQ(check.Regular, c.regular) << c.name;
+    EXPECT_NE(check.Problem.find(c.problem), std::string::npos) << c.name << ": " << check.Problem;
+    if (c.regular) {
+      EXPECT_EQ(check.Size, 5) << c.name;
+      int64_t size = 0;
+      int fd = OpenRegularFile(c.name, size);
+      EXPECT_EQ(size, 5);
+      EXPECT_EQ(fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+      close(fd);
+      EXPECT_EQ(ReadFileBytes(c.name), "12345");
+    } else {
+      int64_t size = 0;
+      EXPECT_THROW(OpenRegularFile(c.name, size), EFOpenError) << c.name;
+      try {
+        ReadFileBytes(c.name);
+        ADD_FAILURE() << c.name << " was read";
+      } catch (const EFOpenError& e) {
+        EXPECT_NE(std::string(e.what()).find(c.problem), std::string::npos) << e.what();
+      }
+    }
+  }
+  alarm(0);
+  close(sock);
+  // A size limit refuses a larger file before reading it, and a file at the limit is read.
+  EXPECT_EQ(ReadFileBytesAtMost(dir.File("page.zlm"), 5), "12345");
+  EXPECT_THROW(ReadFileBytesAtMost(dir.File("page.zlm"), 4), EReadError);
 }
 
 TEST(Colours, IdentifiersAndHexText) {

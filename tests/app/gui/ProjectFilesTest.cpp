@@ -361,7 +361,10 @@ TEST(ProjectFiles, OpeningABrokenFileKeepsTheCurrentPage) {
     const char* reason;  // part of the message
   } cases[] = {
       {"missing", "gone.zlm"},
-      {"a folder", "Is a directory"},
+      {"a folder", "is a folder, not a file"},
+      // Nothing that could block the program is read: a pipe or a device is refused at once.
+      {"a pipe", "is a named pipe, not a file"},
+      {"a device", "is a device, not a file"},
       {"bad colour", "not a colour"},
       // Files that are no projects at all, chosen under "All Files".
       {"a picture", "is not a project file"},
@@ -379,6 +382,11 @@ TEST(ProjectFiles, OpeningABrokenFileKeepsTheCurrentPage) {
     if (std::string(c.what) == "a folder") {
       bad = home.dir.File("folder.zlm");
       ForceDirectories(bad);
+    } else if (std::string(c.what) == "a pipe") {
+      bad = home.dir.File("pipe.zlm");
+      ASSERT_EQ(mkfifo(bad.c_str(), 0600), 0);
+    } else if (std::string(c.what) == "a device") {
+      bad = "/dev/zero";
     } else if (std::string(c.what) == "bad colour") {
       bad = home.dir.File("bad.zlm");
       WriteAll(bad,

@@ -241,16 +241,20 @@ void TFormMain::MIButtonResizeClick(QObject*) {
   form.EditTop->setText(Q(IntToStr(r.Top)));
   form.EditWidth->setText(Q(IntToStr(r.Right - r.Left)));
   form.EditHeight->setText(Q(IntToStr(r.Bottom - r.Top)));
+  // The bounds are kept on the page; an object that already reaches beyond it may stay there.
+  UnionRect(form.Area, TRect(0, 0, Scene->Page->Width(), Scene->Page->Height()), r);
   if (form.exec() != QDialog::Accepted) return;
   // The object may have gone while the dialog was open.
   if (Scene->Current != c) return;
-  TakeUndoSnapshot();
   auto value = [](QLineEdit* edit, int32_t def) { return StrToIntDef(edit->text().toStdString(), def); };
   // Kept to the coordinates a project file can hold.
   const int32_t height = std::clamp(value(form.EditHeight, 64), 8, kMaxCoordinate);
   const int32_t width = std::clamp(value(form.EditWidth, 64), 8, kMaxCoordinate);
   const int32_t top = std::clamp(value(form.EditTop, 0), -kMaxCoordinate, kMaxCoordinate - height);
   const int32_t left = std::clamp(value(form.EditLeft, 0), -kMaxCoordinate, kMaxCoordinate - width);
+  // Bounds that come back as they were are no change.
+  if (c->Bounds == TRect(left, top, left + width, top + height)) return;
+  TakeUndoSnapshot();
   c->SetBounds(left, top, width, height);
   RedrawScene(false);
 }

@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include "app/forms/Unitglobal.h"
+#include "platform/ImageLimits.h"
 #include "platform/gui/QtServices.h"
 #include "platform/gui/QtUpDown.h"
 
@@ -32,9 +33,10 @@ TFormEditProjectSize::TFormEditProjectSize(QWidget* parent)
     label->setBuddy(edit);
     upDown = new TUpDown(this);
     upDown->setObjectName(upDownName);
-    upDown->SetRange(64, 4000);
+    // Every size the program opens a page at, so that OK keeps the page's own size.
+    upDown->SetRange(1, MaxPageSide);
     upDown->Wrap = false;
-    upDown->SetPosition(64);
+    upDown->SetPosition(1);
     upDown->SetAssociate(edit);
     upDown->setFixedSize(16, edit->sizeHint().height());
     auto* box = new QHBoxLayout;
@@ -71,8 +73,8 @@ bool TFormEditProjectSize::Execute(const std::string& caption, int& width, int& 
   return true;
 }
 
-// Typed sizes are kept to 320 .. 1024, though the arrows step through 64 .. 4000.
-void TFormEditProjectSize::Edit1Exit(QLineEdit* sender) { EditClampInteger(sender, 500, 320, 1024); }
+// Typed sizes are kept to the sizes a page can have, as the arrows are.
+void TFormEditProjectSize::Edit1Exit(QLineEdit* sender) { EditClampInteger(sender, 500, 1, MaxPageSide); }
 
 // Return presses OK without leaving the edit, so the edit that has the focus is left here
 // as a click on OK would leave it: a typed size is corrected whichever way OK is pressed.

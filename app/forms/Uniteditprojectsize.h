@@ -1,4 +1,4 @@
-// The page size dialog: width and height of the page, 320 to 1024 pixels when typed.
+// The page size dialog: width and height of the page, as large as the program's pages go.
 #pragma once
 #include <string>
 

@@ -7,7 +7,6 @@
 #include <QTabWidget>
 
 #include "app/forms/Unitglobal.h"
-#include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/QtServices.h"
 #include "platform/gui/QtUpDown.h"
@@ -61,29 +60,20 @@ TFormResize::~TFormResize() {
   if (FormResize == this) FormResize = nullptr;
 }
 
-// The bounds are kept on the screen, not on the page.
 void TFormResize::EditLeftExit() {
-  int w = 0, h = 0;
-  Services().ScreenSize(w, h);
-  EditClampInteger(EditLeft, 0, 0, int64_t(w) - EditValue(EditWidth, 32));
+  EditClampInteger(EditLeft, 0, Area.Left, int64_t(Area.Right) - EditValue(EditWidth, 32));
 }
 
 void TFormResize::EditTopExit() {
-  int w = 0, h = 0;
-  Services().ScreenSize(w, h);
-  EditClampInteger(EditTop, 0, 0, int64_t(h) - EditValue(EditHeight, 32));
+  EditClampInteger(EditTop, 0, Area.Top, int64_t(Area.Bottom) - EditValue(EditHeight, 32));
 }
 
 void TFormResize::EditWidthExit() {
-  int w = 0, h = 0;
-  Services().ScreenSize(w, h);
-  EditClampInteger(EditWidth, 0, 10, int64_t(w) - EditValue(EditLeft, 0));
+  EditClampInteger(EditWidth, 0, 10, int64_t(Area.Right) - EditValue(EditLeft, 0));
 }
 
 void TFormResize::EditHeightExit() {
-  int w = 0, h = 0;
-  Services().ScreenSize(w, h);
-  EditClampInteger(EditHeight, 0, 10, int64_t(h) - EditValue(EditTop, 0));
+  EditClampInteger(EditHeight, 0, 10, int64_t(Area.Bottom) - EditValue(EditTop, 0));
 }
 
 void TFormResize::ButtonOKClick() {

@@ -1,7 +1,10 @@
-// The object bounds dialog: left, top, width and height in pixels, each kept on the screen
-// when its edit is left and all four again when OK is pressed.
+// The object bounds dialog: left, top, width and height in pixels, each kept within the
+// caller's area (the page) when its edit is left and all four again when OK is pressed.
 #pragma once
 #include <QDialog>
+
+#include "platform/ImageLimits.h"
+#include "platform/Types.h"
 
 class QLabel;
 class QLineEdit;
@@ -19,6 +22,10 @@ class TFormResize : public QDialog {
   void EditWidthExit();
   void EditHeightExit();
   void ButtonOKClick();
+
+  // Where the bounds are kept: the page, and wherever the object already lies beyond it, so
+  // that values nobody changed are never moved. The caller sets it before each showing.
+  TRect Area{0, 0, MaxPageSide, MaxPageSide};
 
   QTabWidget* PageControl;
   QWidget* TabSheetSettings;

@@ -17,6 +17,7 @@
 #include "app/forms/Uniteditsize.h"
 #include "app/forms/Unitgridsize.h"
 #include "app/forms/Unitresize.h"
+#include "platform/ImageLimits.h"
 #include "platform/gui/QtUpDown.h"
 #include "tests/support/ScriptedServices.h"
 
@@ -39,9 +40,12 @@ void WhileModal(QDialog* dialog, std::function<void()> action) {
   });
 }
 
-TEST(FormResize, EachExitKeepsItsEditOnTheScreen) {
-  SmallScreen screen;
+// The area of the examples: a 1024 x 768 page.
+constexpr TRect kPage(0, 0, 1024, 768);
+
+TEST(FormResize, EachExitKeepsItsEditOnThePage) {
   TFormResize form;
+  form.Area = kPage;
   struct Case {
     const char* left;
     const char* top;
@@ -73,6 +77,28 @@ TEST(FormResize, EachExitKeepsItsEditOnTheScreen) {
       {"-2147483648", "0", "2147483647", "50", &TFormResize::EditWidthExit, &TFormResize::EditWidth,
        "2147483647"},
   };
+  // The screen has nothing to do with it: a screen smaller than the page limits nothing.
+  SmallScreen screen;
+  form.Area = TRect(0, 0, 800, 2000);
+  form.EditLeft->setText("0");
+  form.EditTop->setText("1500");
+  form.EditWidth->setText("100");
+  form.EditHeight->setText("100");
+  form.ButtonOKClick();
+  EXPECT_EQ(Text(form.EditTop), "1500");
+  EXPECT_EQ(Text(form.EditHeight), "100");
+  form.EditTop->setText("1950");
+  form.EditTopExit();
+  EXPECT_EQ(Text(form.EditTop), "1900");
+  // An area that reaches beyond the page (an object lying partly off it) keeps those values.
+  form.Area = TRect(-30, -10, 800, 2000);
+  form.EditLeft->setText("-30");
+  form.EditLeftExit();
+  EXPECT_EQ(Text(form.EditLeft), "-30");
+  form.EditLeft->setText("-31");
+  form.EditLeftExit();
+  EXPECT_EQ(Text(form.EditLeft), "-30");
+  form.Area = kPage;
   for (const Case& c : cases) {
     form.EditLeft->setText(c.left);
     form.EditTop->setText(c.top);
@@ -84,8 +110,8 @@ TEST(FormResize, EachExitKeepsItsEditOnTheScreen) {
 }
 
 TEST(FormResize, OKClampsAllFourInOrderAndCancelLeavesThem) {
-  SmallScreen screen;
   TFormResize form;
+  form.Area = kPage;
   EXPECT_EQ(form.windowTitle(), "Button Resize");
   auto fill = [&] {
     form.EditLeft->setText("5000");
@@ -109,8 +135,8 @@ TEST(FormResize, OKClampsAllFourInOrderAndCancelLeavesThem) {
 }
 
 TEST(FormResize, LeavingAnEditByFocusClampsIt) {
-  SmallScreen screen;
   TFormResize form;
+  form.Area = kPage;
   form.EditWidth->setText("100");
   form.show();
   QApplication::setActiveWindow(&form);
@@ -187,16 +213,20 @@ TEST(TUpDown, ArrowsStopAtTheEndsOrWrap) {
   EXPECT_EQ(Text(form.Edit1), "64");
 }
 
-TEST(FormEditProjectSize, TypedSizesAreKeptTo320Through1024) {
+// Every size a page can have is kept as typed (a 1500-pixel page, a 60-pixel banner); only
+// sizes no page can have are corrected.
+TEST(FormEditProjectSize, TypedSizesAreKeptToThePageLimits) {
   TFormEditProjectSize form;
+  const std::string most = std::to_string(MaxPageSide);
   struct Case {
-    const char* typed;
-    const char* shown;
-  } cases[] = {{"", "500"},    {"abc", "500"},   {"2000", "1024"}, {"100", "320"},  {"700", "700"},
-               {"320", "320"}, {"1024", "1024"}, {"-5", "320"},    {"$200", "512"}, {"99999999999", "500"}};
+    std::string typed;
+    std::string shown;
+  } cases[] = {{"", "500"},  {"abc", "500"},  {"2000", "2000"}, {"1500", "1500"},
+               {"60", "60"}, {"1", "1"},      {"0", "1"},       {"-5", "1"},
+               {most, most}, {"99999", most}, {"$200", "512"},  {"99999999999", "500"}};
   for (QLineEdit* edit : {form.Edit1, form.Edit2})
     for (const Case& c : cases) {
-      edit->setText(c.typed);
+      edit->setText(QString::fromStdString(c.typed));
       form.Edit1Exit(edit);
       EXPECT_EQ(Text(edit), c.shown) << edit->objectName().toStdString() << " " << c.typed;
     }
@@ -205,9 +235,9 @@ TEST(FormEditProjectSize, TypedSizesAreKeptTo320Through1024) {
 TEST(FormEditProjectSize, ExecuteReadsBothUpDownsOnOKOnly) {
   TFormEditProjectSize form;
   EXPECT_EQ(form.windowTitle(), "Enter Project Size");
-  EXPECT_EQ(form.UpDown1->Min(), 64);
-  EXPECT_EQ(form.UpDown2->Max(), 4000);
-  EXPECT_EQ(Text(form.Edit1), "64");
+  EXPECT_EQ(form.UpDown1->Min(), 1);
+  EXPECT_EQ(form.UpDown2->Max(), MaxPageSide);
+  EXPECT_EQ(Text(form.Edit1), "1");
 
   int w = 640, h = 480;
   WhileModal(&form, [&] {
@@ -220,10 +250,9 @@ TEST(FormEditProjectSize, ExecuteReadsBothUpDownsOnOKOnly) {
   EXPECT_EQ(w, 640);
   EXPECT_EQ(h, 480);
 
-  // The arrows step past 1024 up to 4000 and stop there; the value stands until the edit is
-  // left.
+  // The arrows step up to the largest page and stop there.
   WhileModal(&form, [&] {
-    form.UpDown2->SetPosition(3999);
+    form.UpDown2->SetPosition(MaxPageSide - 1);
     form.UpDown2->Step(1);
     form.UpDown2->Step(1);
     form.ButtonCancel->setFocus();
@@ -232,7 +261,7 @@ TEST(FormEditProjectSize, ExecuteReadsBothUpDownsOnOKOnly) {
   w = 400, h = 5000;
   EXPECT_TRUE(form.Execute("Enter Page Size", w, h));
   EXPECT_EQ(w, 400);
-  EXPECT_EQ(h, 4000);
+  EXPECT_EQ(h, MaxPageSide);
 
   w = 800, h = 600;
   WhileModal(&form, [&] {
@@ -252,11 +281,11 @@ TEST(FormEditProjectSize, ReturnInAnEditCorrectsItBeforeClosing) {
   WhileModal(&form, [&] {
     QApplication::setActiveWindow(&form);
     form.Edit1->setFocus();
-    form.Edit1->setText("2000");
+    form.Edit1->setText("99999");
     QTest::keyClick(form.Edit1, Qt::Key_Return);
   });
   EXPECT_TRUE(form.Execute("Enter Page Size", w, h));
-  EXPECT_EQ(w, 1024);
+  EXPECT_EQ(w, MaxPageSide);
   EXPECT_EQ(h, 480);
 }
 

@@ -22,6 +22,7 @@
 #include "app/forms/Uniteditprojectsize.h"
 #include "app/forms/Unitgridsize.h"
 #include "app/forms/Unitresize.h"
+#include "platform/ImageLimits.h"
 #include "platform/WaitIndicator.h"
 #include "platform/gui/QtUpDown.h"
 #include "tests/support/ProgramHome.h"
@@ -715,8 +716,8 @@ TEST(EditCommands, PageSizeThroughItsDialog) {
     bool ok;
     int w, h;
   } cases[] = {{"640", "480", true, 640, 480},
-               {"2000", "100", true, 1024, 320},
-               {"abc", "1024", true, 500, 1024},
+               {"2000", "60", true, 2000, 60},
+               {"abc", "99999", true, 500, MaxPageSide},
                {"700", "700", false, 320, 200}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.width) + " x " + c.height);
@@ -744,6 +745,40 @@ TEST(EditCommands, PageSizeThroughItsDialog) {
     if (c.ok) {
       EXPECT_EQ(PagePixel(*w, c.w - 1, c.h - 1), 0xFFFFFFu);  // the new part is page
     }
+  }
+}
+
+// OK with nothing typed keeps every page the program opens, whatever its size, and every
+// object on it: nothing changes, so nothing counts and nothing can be undone.
+TEST(EditCommands, PageSizeDialogKeepsAnUntouchedPage) {
+  struct Case {
+    int w, h;
+    bool focusHeight;  // OK pressed (Return) while the height edit has the focus
+  } cases[] = {{1500, 1400, false}, {468, 60, true}, {MaxPageSide, 100, true}, {320, 200, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h));
+    ProgramHome home;
+    auto w = Start(WriteTestProject(home.dir.File("big.zlm"), {{"Far", c.w - 100, c.h - 40, c.w - 4, c.h}},
+                                    c.w, c.h, "clWhite"));
+    const std::string before = SceneText(*w);
+    WhileModal([&c](QWidget* d) {
+      auto* f = static_cast<TFormEditProjectSize*>(d);
+      EXPECT_EQ(f->Edit1->text().toStdString(), std::to_string(c.w));
+      EXPECT_EQ(f->Edit2->text().toStdString(), std::to_string(c.h));
+      if (c.focusHeight) {
+        QApplication::setActiveWindow(f);
+        f->Edit2->setFocus();
+        QTest::keyClick(f->Edit2, Qt::Key_Return);
+      } else {
+        f->ButtonOK->click();
+      }
+    });
+    w->MISetPageSize->trigger();
+    EXPECT_EQ(w->Scene->Page->Width(), c.w);
+    EXPECT_EQ(w->Scene->Page->Height(), c.h);
+    EXPECT_EQ(SceneText(*w), before);
+    EXPECT_EQ(w->ChangeCount, 0);
+    EXPECT_FALSE(w->UndoAvailable);
   }
 }
 
@@ -780,9 +815,11 @@ TEST(EditCommands, ResizeDialogShowsAndSetsTheCurrentObjectsBounds) {
     TRect bounds;
   } cases[] = {
       {"moved and sized", "10", "20", "30", "40", true, TRect(10, 20, 40, 60)},
-      // The dialog keeps each edit on the 1280 x 1024 screen in turn, left first, and sizes
-      // at 10 or more.
-      {"off the screen, too small", "5000", "-3", "3", "100", true, TRect(1277, 0, 1287, 100)},
+      // The dialog keeps each edit on the 320 x 200 page in turn, left first, and sizes at 10
+      // or more.
+      {"off the page, too small", "5000", "-3", "3", "100", true, TRect(317, 0, 327, 100)},
+      // Left is kept against the width as typed, then the width against that left.
+      {"too large", "100", "150", "400", "100", true, TRect(0, 100, 320, 200)},
       {"cancelled", "10", "20", "30", "40", false, TRect(160, 40, 240, 80)},
   };
   for (const Case& c : cases) {
@@ -807,6 +844,20 @@ TEST(EditCommands, ResizeDialogShowsAndSetsTheCurrentObjectsBounds) {
     EXPECT_EQ(w->Scene->Button(0)->Bounds, TRect(40, 40, 120, 80));
     EXPECT_EQ(w->UndoAvailable, c.ok);
     EXPECT_EQ(w->ChangeCount, c.ok ? 1 : 0);
+  }
+  // OK with nothing changed leaves the object where it is, on a page taller than any screen
+  // and for an object that reaches beyond the page's edge.
+  for (TRect far : {TRect(40, 1500, 120, 1540), TRect(760, 1960, 860, 2030), TRect(-20, -8, 60, 30)}) {
+    SCOPED_TRACE(std::to_string(far.Left) + "," + std::to_string(far.Top));
+    ProgramHome home;
+    auto w = Start(WriteTestProject(home.dir.File("tall.zlm"),
+                                    {{"T", far.Left, far.Top, far.Right, far.Bottom}}, 800, 2000, "clWhite"));
+    SelectTexts(*w, "T");
+    WhileModal([](QWidget* d) { static_cast<TFormResize*>(d)->ButtonOK->click(); });
+    w->MIButtonResize->trigger();
+    EXPECT_EQ(w->Scene->Button(0)->Bounds, far);
+    EXPECT_EQ(w->ChangeCount, 0);
+    EXPECT_FALSE(w->UndoAvailable);
   }
   // Without a current object the command is disabled, and its handler asks nothing.
   ProgramHome home;

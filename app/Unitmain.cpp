@@ -659,6 +659,8 @@ void TFormMain::closeEvent(QCloseEvent* e) {
 }
 
 void TFormMain::FormClose(QObject* Sender, TCloseAction& Action) {
+  // The text being typed is part of the page the question is about.
+  CommitMemo();
   PageControl->setCurrentWidget(TabSheetScene);
   ScrollBox->setFocus();
   Action = caFree;

@@ -389,6 +389,11 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   TZLMButton* MemoTarget = nullptr;
   // Whether the in-place editor is open.
   bool MemoOpen() const;
+  // Stores the text of an open in-place editor into its object and closes the editor: every
+  // command that saves, shows or changes the page starts with it.
+  void CommitMemo();
+  // Closes an open in-place editor and leaves the object's text as it was (Esc).
+  void CancelMemo();
   // The page was edited without an undo snapshot (which counts the change itself): the
   // count never reads "saved" afterwards.
   void CountChange();

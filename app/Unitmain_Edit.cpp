@@ -30,6 +30,8 @@ static Form& EditDialog(Form*& global, QWidget* owner) {
 }
 
 void TFormMain::TakeUndoSnapshot() {
+  // Text being typed is a change of its own, stored before the change that follows.
+  CommitMemo();
   FUndoFromUnsaved = ChangeCount != 0;
   // The change that follows is unsaved, whatever the count was before (an undo can have
   // brought it below zero).
@@ -72,7 +74,7 @@ void TFormMain::MIUndoClick(QObject*) {
   if (!UndoAvailable) return;
   // An open in-place editor stores its text first: the objects it could point at are about
   // to be replaced.
-  if (MemoOpen()) RedrawScene(false);
+  CommitMemo();
   // Going back to another file's page leaves the page that is open: unsaved work on it is
   // asked about first, as for New and Open.
   if (FUndoFileName != ProjectFileName && ChangeCount != 0) {
@@ -118,11 +120,13 @@ void TFormMain::MIUndoClick(QObject*) {
 }
 
 void TFormMain::MICutClick(QObject*) {
+  CommitMemo();
   Scene->SaveSelectedToINI(*ClipboardDoc);
   MenuItemDelete1Click(nullptr);
 }
 
 void TFormMain::MICopyClick(QObject*) {
+  CommitMemo();
   TScopedWait wait("Please Wait", false);
   Scene->SaveSelectedToINI(*ClipboardDoc);
   // The picture of the selection for other programs; with nothing selected there is none.

@@ -34,6 +34,7 @@ static std::unique_ptr<XImage> SelectionCrop(ZButtonList& scene, TRect& bounds) 
 }
 
 void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
+  CommitMemo();
   TRect bounds;
   std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
   if (!crop) {
@@ -64,6 +65,7 @@ void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
 }
 
 void TFormMain::ExportImageClick(QObject*) {
+  CommitMemo();
   TSavePictureDialog* dialog = SavePictureDialog();
   if (!dialog->Execute()) return;
   repaint();
@@ -92,6 +94,7 @@ static bool IsPlainFolderName(const std::string& name) {
 }
 
 void TFormMain::MIHTMLPageBuilderClick(QObject*) {
+  CommitMemo();
   XImage& page = *Scene->Page;
   const TRect pageRect(0, 0, page.Width(), page.Height());
   // The selected objects' area on the page, else all objects'.
@@ -174,6 +177,7 @@ void TFormMain::MIEditHTMLHeaderClick(QObject*) {
 void TFormMain::MIPageSetupClick(QObject*) { PrinterSetupDialog()->Execute(); }
 
 void TFormMain::MIPrintClick(QObject*) {
+  CommitMemo();
   TRect bounds;
   std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
   if (!crop) {

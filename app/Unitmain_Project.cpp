@@ -150,6 +150,8 @@ void TFormMain::Recent1Click(QObject* Sender) {
 void TFormMain::MISaveClick(QObject* Sender) { SaveFileClick(Sender); }
 
 void TFormMain::SaveFileClick(QObject* Sender) {
+  // What is saved is what the user sees, the text being typed included.
+  CommitMemo();
   std::string name = ProjectFileName;
   if (name.empty() || Sender == MISaveAs) {
     TSaveDialog* dialog = SaveDialog();

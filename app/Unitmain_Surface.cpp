@@ -215,6 +215,16 @@ void TFormMain::PaintBoxMouseUp(QObject*, TMouseButton, TShiftState, int X, int 
 
 bool TFormMain::MemoOpen() const { return Memo->width() > 0; }
 
+void TFormMain::CommitMemo() {
+  if (MemoOpen() && !FClosingMemo) RedrawScene(false);
+}
+
+void TFormMain::CancelMemo() {
+  if (!MemoOpen() || FClosingMemo) return;
+  Memo->document()->setModified(false);
+  RedrawScene(false);
+}
+
 TZLMButton* TFormMain::MemoObject() const {
   if (!MemoTarget) return nullptr;
   // The object may have left the page (cut, deleted, a new project) while the editor was open.
@@ -429,6 +439,11 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
       default: break;
     }
   } else if (watched == Memo) {
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape &&
+        static_cast<QKeyEvent*>(e)->modifiers() == Qt::NoModifier) {
+      CancelMemo();
+      return true;
+    }
     // Its own context menu leaves the editor open.
     if ((e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut) && MovesBetweenControls(e)) {
       if (e->type() == QEvent::FocusIn) MemoEnter(Memo);

@@ -21,8 +21,11 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <QWheelEvent>
 
+#include "POP/PopBitmap.h"
+#include "POP/gui/PopDialogs.h"
 #include "app/Unitmain.h"
 #include "engine/XImage.h"
 #include "platform/ProgramFolder.h"
@@ -725,6 +728,109 @@ TEST(EditingSurface, InPlaceEditorOpensOverTheObjectAndCommitsItsText) {
   EXPECT_FALSE(w->MemoOpen());
   Click(*w, 200, 60);
   EXPECT_TRUE(w->Scene->Button(1)->IsSelected);
+}
+
+// Every road that takes the page out of the editor (a save by any button, an export, a
+// print, a preview, a site, a copy, closing the window) first stores the text being typed,
+// so that what is saved or shown is what the user sees.
+TEST(EditingSurface, InPlaceEditorIsStoredBeforeEveryRoadOut) {
+  auto rejectModal = [] {
+    QTimer::singleShot(0, [] {
+      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+    });
+  };
+  struct Case {
+    const char* what;
+    std::function<void(TFormMain&, Home&)> road;
+    bool saves;
+  } cases[] = {
+      {"tool-bar save", [](TFormMain& w, Home&) { w.ToolButtonSave->trigger(); }, true},
+      {"menu save", [](TFormMain& w, Home&) { w.MISave->trigger(); }, true},
+      {"close, saving",
+       [](TFormMain& w, Home& home) {
+         home.services.Answers.push_back(IDYES);
+         w.close();
+       },
+       true},
+      {"export",
+       [](TFormMain& w, Home& home) {
+         const std::string file = home.dir.File("out.bmp");
+         SetDialogHook([file](TCommonDialog& d) {
+           static_cast<TSavePictureDialog&>(d).FileName = file;
+           return true;
+         });
+         w.MIExportImage->trigger();
+         SetDialogHook(nullptr);
+       },
+       false},
+      {"print",
+       [&](TFormMain& w, Home&) {
+         rejectModal();
+         w.MIPrint->trigger();
+       },
+       false},
+      {"preview", [](TFormMain& w, Home&) { w.ToolButtonPreview->trigger(); }, false},
+      {"site", [](TFormMain& w, Home&) { w.MIHTMLPageBuilder->trigger(); }, false},
+      {"copy", [](TFormMain& w, Home&) { w.ToolButtonCopy->trigger(); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Home home;
+    const std::string project = FixtureProject(home);
+    auto w = Start(project);
+    OpenEditor(*w, 80, 60);
+    ASSERT_TRUE(w->MemoOpen());
+    QTest::keyClicks(w->Memo, "Typed");
+    c.road(*w, home);
+    EXPECT_FALSE(w->MemoOpen());
+    EXPECT_EQ(w->Scene->Button(0)->Text, "Typed");
+    if (c.saves) {
+      EXPECT_NE(ReadAll(project).find("ButtonText=Typed"), std::string::npos);
+      EXPECT_EQ(w->ChangeCount, 0);
+    } else {
+      EXPECT_NE(w->ChangeCount, 0);
+    }
+    if (std::string(c.what) == "copy")
+      EXPECT_NE(w->ClipboardDoc->AsString().find("ButtonText=Typed"), std::string::npos);
+    if (std::string(c.what) == "export") {
+      // The picture shows the new text: it is the page as rendered after the text was stored.
+      XImage out;
+      out.LoadFromFile(home.dir.File("out.bmp"));
+      XImage crop;
+      BitmapSnagIt(crop, *w->Scene->Page, w->Scene->GetBounds(false));
+      out.SetPixelFormat(pf32bit);
+      crop.SetPixelFormat(pf32bit);
+      ASSERT_EQ(out.Width(), crop.Width());
+      ASSERT_EQ(out.Height(), crop.Height());
+      for (int y = 0; y < out.Height(); ++y)
+        for (int x = 0; x < out.Width(); ++x)
+          ASSERT_EQ(std::memcmp(out.ScanLine(y) + 4 * x, crop.ScanLine(y) + 4 * x, 3), 0) << x << "," << y;
+    }
+  }
+}
+
+// Esc leaves the text as it was and closes the editor; nothing counts, nothing is undone.
+TEST(EditingSurface, EscInTheInPlaceEditorLeavesTheTextAsItWas) {
+  Home home;
+  auto w = Start(FixtureProject(home));
+  OpenEditor(*w, 80, 60);
+  ASSERT_TRUE(w->MemoOpen());
+  QTest::keyClicks(w->Memo, "Discard");
+  QTest::keyClick(w->Memo, Qt::Key_Escape);
+  EXPECT_FALSE(w->MemoOpen());
+  EXPECT_EQ(w->Scene->Button(0)->Text, "A");
+  EXPECT_EQ(w->ChangeCount, 0);
+  EXPECT_FALSE(w->UndoAvailable);
+  EXPECT_TRUE(w->ScrollBox->hasFocus());
+  // Leaving the page afterwards stores nothing either.
+  Click(*w, 300, 190);
+  EXPECT_EQ(w->Scene->Button(0)->Text, "A");
+  EXPECT_EQ(w->ChangeCount, 0);
+  // The next edit is stored as usual.
+  OpenEditor(*w, 80, 60);
+  QTest::keyClicks(w->Memo, "Kept");
+  Click(*w, 300, 190);
+  EXPECT_EQ(w->Scene->Button(0)->Text, "Kept");
 }
 
 TEST(EditingSurface, InPlaceEditorKeepsToItsObject) {

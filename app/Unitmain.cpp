@@ -610,8 +610,8 @@ void TFormMain::FormShow() {
     StartProblems.push_back("The template library " + library + " could not be opened: " + ex.what());
   }
 
-  // 7: the page.
-  RedrawScene(true);
+  // 7: the page, rendered once: the load has rendered the project it opened.
+  if (!loaded) RedrawScene(true);
   SelectButton(static_cast<TZLMButton*>(Scene->Current), true);
 
   // 8: the splash goes.

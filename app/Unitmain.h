@@ -248,8 +248,9 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   int32_t FUndoCount = 0;
   std::string FUndoFileName;
   int64_t FUndoFileStamp = 0;
-  // Gives the page bitmap, the surface and its panel this size and redraws the whole page.
-  void ApplyPageSize(int width, int height);
+  // Gives the page bitmap, the surface and its panel this size and redraws the whole page
+  // (unless the caller renders it next).
+  void ApplyPageSize(int width, int height, bool redraw = true);
   // Limits one offset of the selected objects' moving edges (left, top, right, bottom) so
   // that no edge goes further beyond the page than it is.
   void LimitSelectionOffset(int& dx, int& dy, bool left, bool top, bool right, bool bottom) const;

@@ -295,9 +295,9 @@ void TFormMain::MISetPageSizeClick(QObject*) {
   ApplyPageSize(w, h);
 }
 
-void TFormMain::ApplyPageSize(int w, int h) {
+void TFormMain::ApplyPageSize(int w, int h, bool redraw) {
   Scene->Page->SetSize(w, h);
-  RedrawScene(true);
+  if (redraw) RedrawScene(true);
   PaintBox->SetSurfaceSize(w, h);
   PanelScene->setFixedSize(w, h);
   ScrollBoxResize(ScrollBox);

@@ -53,7 +53,8 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
   FormActivate();
   Scene->GridX = gridX;
   Scene->GridY = gridY;
-  ApplyPageSize(w, h);
+  // The page is rendered once: in a wait of its own when one is shown, else here.
+  ApplyPageSize(w, h, !show);
   ChangeCount = 0;
   if (show) {
     TScopedWait render("Rendering Display...", true);

@@ -2,7 +2,8 @@
 
 namespace {
 TWaitIndicator* gIndicator = nullptr;
-}
+std::chrono::milliseconds gInterval{40};
+}  // namespace
 
 TWaitIndicator* WaitIndicator() { return gIndicator; }
 void SetWaitIndicator(TWaitIndicator* indicator) { gIndicator = indicator; }
@@ -13,4 +14,15 @@ TScopedWait::TScopedWait(const std::string& message, bool show) : FIndicator(gIn
 
 TScopedWait::~TScopedWait() {
   if (FIndicator) FIndicator->EndWait();
+}
+
+std::chrono::milliseconds ProgressInterval() { return gInterval; }
+void SetProgressInterval(std::chrono::milliseconds interval) { gInterval = interval; }
+
+bool TProgressPace::Due() {
+  const auto now = std::chrono::steady_clock::now();
+  if (FShown && now - FLast < gInterval) return false;
+  FShown = true;
+  FLast = now;
+  return true;
 }

@@ -1,6 +1,7 @@
 // The busy indicator that long operations report to. The GUI installs the window that shows
 // it; without one (tests, tools) progress goes nowhere.
 #pragma once
+#include <chrono>
 #include <string>
 
 class TWaitIndicator {
@@ -28,4 +29,38 @@ class TScopedWait {
 
  private:
   TWaitIndicator* FIndicator;
+};
+
+// Progress is shown at a steady human rate, whatever the rate at which the work reports it:
+// work calls SetProgress for every item, and each window that shows progress (the wait
+// indicator with the status bar, the splash window's bar) repaints only when its pace says
+// the moment has come, at most once per ProgressInterval().
+class TProgressPace {
+ public:
+  // Whether the update at hand is to be shown: the first after a Restart, then one per interval.
+  bool Due();
+  // The next update is shown whatever the time: a new wait, a new range.
+  void Restart() { FShown = false; }
+
+ private:
+  bool FShown = false;
+  std::chrono::steady_clock::time_point FLast{};
+};
+
+// The shortest time between two repaints of one window's progress: 40 ms, 25 a second.
+std::chrono::milliseconds ProgressInterval();
+void SetProgressInterval(std::chrono::milliseconds interval);
+
+// Another interval for as long as it lives; 0 shows every update (tests of what is shown).
+class TScopedProgressInterval {
+ public:
+  explicit TScopedProgressInterval(std::chrono::milliseconds interval) : FSaved(ProgressInterval()) {
+    SetProgressInterval(interval);
+  }
+  ~TScopedProgressInterval() { SetProgressInterval(FSaved); }
+  TScopedProgressInterval(const TScopedProgressInterval&) = delete;
+  TScopedProgressInterval& operator=(const TScopedProgressInterval&) = delete;
+
+ private:
+  std::chrono::milliseconds FSaved;
 };

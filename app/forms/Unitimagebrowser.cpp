@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAbstractFileIconProvider>
 #include <QApplication>
 #include <QBitmap>
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStorageInfo>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -52,13 +54,9 @@ TFormImageBrowser::TFormImageBrowser(QWidget* parent)
 
   PanelLeft = new QWidget;
   PanelLeft->setObjectName("PanelLeft");
-  FModel = new QFileSystemModel(this);
-  FModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-  FModel->setRootPath("/");
+  // The folder tree's model is made when the window is shown (CreateFolderModel).
   DirectoryListBox = new QTreeView(PanelLeft);
   DirectoryListBox->setObjectName("DirectoryListBox");
-  DirectoryListBox->setModel(FModel);
-  for (int c = 1; c < FModel->columnCount(); ++c) DirectoryListBox->hideColumn(c);
   DirectoryListBox->header()->hide();
   DriveComboBox = new QComboBox(PanelLeft);
   DriveComboBox->setObjectName("DriveComboBox");
@@ -112,29 +110,78 @@ TFormImageBrowser::TFormImageBrowser(QWidget* parent)
   outer->addWidget(Splitter1, 1);
   outer->addWidget(StatusBar);
 
-  FillDrives();
   SetDirectory(GetCurrentDir());
 
   connect(ButtonRefresh, &QPushButton::clicked, this, &TFormImageBrowser::ButtonRefreshClick);
+  connect(DriveComboBox, &QComboBox::activated, this, &TFormImageBrowser::DriveComboBoxChange);
+}
+
+namespace {
+// One folder picture for every folder of the tree, and none for anything else: the model
+// asks for the picture of every entry it reads, and a look-up in the desktop's icon theme for
+// each file of a large folder would cost more than the whole listing.
+class TFolderIconProvider : public QAbstractFileIconProvider {
+ public:
+  explicit TFolderIconProvider(const QIcon& folder) : FFolder(folder) {}
+  QIcon icon(IconType type) const override { return type == Folder || type == Drive ? FFolder : QIcon(); }
+  QIcon icon(const QFileInfo& info) const override { return info.isDir() ? FFolder : QIcon(); }
+
+ private:
+  const QIcon FFolder;
+};
+}  // namespace
+
+// The tree of folders exists only while the window may show it: the hidden browser costs the
+// program nothing, reads no folder and watches none. Made anew at each showing, the tree
+// shows the folders as they are then; it reads them in the background and does not watch
+// them for changes.
+void TFormImageBrowser::CreateFolderModel() {
+  DropFolderModel();
+  if (!FIcons) FIcons = std::make_unique<TFolderIconProvider>(style()->standardIcon(QStyle::SP_DirIcon));
+  FModel = new QFileSystemModel(this);
+  FModel->setOptions(QFileSystemModel::DontWatchForChanges | QFileSystemModel::DontResolveSymlinks |
+                     QFileSystemModel::DontUseCustomDirectoryIcons);
+  FModel->setIconProvider(FIcons.get());
+  FModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+  FModel->setRootPath("/");
+  DirectoryListBox->setModel(FModel);
+  for (int c = 1; c < FModel->columnCount(); ++c) DirectoryListBox->hideColumn(c);
   connect(DirectoryListBox->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) {
-            if (!current.isValid()) return;
+            if (!current.isValid() || !FModel) return;
             std::string folder = FromQString(FModel->filePath(current));
             if (folder == FDirectory) return;
             FDirectory = folder;
             DirectoryListBoxChange();
           });
-  connect(DriveComboBox, &QComboBox::activated, this, &TFormImageBrowser::DriveComboBoxChange);
   // The model reads folders in the background; the current folder comes into view once the
   // folders above it are there.
   connect(FModel, &QFileSystemModel::directoryLoaded, this, [this] {
+    if (!FModel) return;
     QModelIndex current = FModel->index(ToQString(FDirectory));
     if (current.isValid()) DirectoryListBox->scrollTo(current, QAbstractItemView::PositionAtCenter);
   });
+  if (DriveComboBox->count() == 0) FillDrives();
+  SetDirectory(FDirectory);
+}
+
+void TFormImageBrowser::DropFolderModel() {
+  if (!FModel) return;
+  // Later: the model's own signal may be what led here.
+  QFileSystemModel* model = FModel;
+  FModel = nullptr;
+  if (QItemSelectionModel* selection = DirectoryListBox->selectionModel()) selection->disconnect(this);
+  model->disconnect(this);
+  DirectoryListBox->setModel(nullptr);
+  model->deleteLater();
 }
 
 TFormImageBrowser::~TFormImageBrowser() {
   FStopListing = true;
+  DropFolderModel();
+  // Every model, also one still waiting to be deleted, goes before the pictures it asks
+  // for from its reader in the background.
+  qDeleteAll(findChildren<QFileSystemModel*>());
   if (FormImageBrowser == this) FormImageBrowser = nullptr;
 }
 
@@ -153,6 +200,7 @@ void TFormImageBrowser::SetDirectory(const std::string& folder) {
   std::string f = ExcludeTrailingPathDelimiter(folder);
   if (f.empty()) f = "/";
   FDirectory = f;
+  if (!FModel) return;
   QModelIndex index = FModel->index(ToQString(f));
   {
     QSignalBlocker block(DirectoryListBox->selectionModel());
@@ -167,6 +215,7 @@ void TFormImageBrowser::SetDirectory(const std::string& folder) {
 }
 
 void TFormImageBrowser::showEvent(QShowEvent* e) {
+  CreateFolderModel();
   QDialog::showEvent(e);
   FStopListing = false;
   // After the window is up, so that the listing shows its progress in it.
@@ -179,6 +228,7 @@ void TFormImageBrowser::hideEvent(QHideEvent* e) {
   // A listing still running when the dialog closes stops; the next showing lists again.
   if (FBusy) FStopListing = true;
   QDialog::hideEvent(e);
+  DropFolderModel();
 }
 
 bool TFormImageBrowser::eventFilter(QObject* watched, QEvent* e) {

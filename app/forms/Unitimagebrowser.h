@@ -1,10 +1,12 @@
 // The image browser: every picture of a folder as a thumbnail button; a click chooses it.
 #pragma once
+#include <memory>
 #include <string>
 
 #include <QDialog>
 
 class QAbstractButton;
+class QAbstractFileIconProvider;
 class QComboBox;
 class QFileSystemModel;
 class QPushButton;
@@ -62,7 +64,11 @@ class TFormImageBrowser : public QDialog {
  private:
   void AddThumbnail(const std::string& caption, const QImage& glyph);
   void FillDrives();
-  QFileSystemModel* FModel;
+  void CreateFolderModel();
+  void DropFolderModel();
+  // The folder tree's model, only while the window is shown, and its one folder picture.
+  QFileSystemModel* FModel = nullptr;
+  std::unique_ptr<QAbstractFileIconProvider> FIcons;
   QWidget* FContent;
   std::string FDirectory, FLastFolder;
   bool FStopListing = false;

@@ -86,9 +86,12 @@ TFormPleaseWait::~TFormPleaseWait() {
 void TFormPleaseWait::BeginWait(const std::string& message, bool show) {
   if (FNesting == 0) {
     if (QStatusBar* bar = FindStatusBar()) FSavedStatus = StatusBarSimpleText(bar);
+    // A new piece of work says so at once; inside it, updates keep to the pace.
+    FPace.Restart();
   }
   ++FNesting;
   Message->setText(ToQString(message));
+  if (show) FPace.Restart();
   SetProgress(0, 100);
   if (show) {
     // Centred on the screen each time: the screen may have changed since the last wait.
@@ -104,14 +107,19 @@ void TFormPleaseWait::BeginWait(const std::string& message, bool show) {
   }
 }
 
+// Work reports every item; what it reports is kept, and shown at the pace's rate.
 void TFormPleaseWait::SetProgress(int position, int maximum) {
   if (FNesting == 0) return;
   FPosition = position;
   FMaximum = maximum;
+  if (FPace.Due()) ShowProgress();
+}
+
+void TFormPleaseWait::ShowProgress() {
   if (isVisible()) PaintBoxPaint();
   QStatusBar* bar = FindStatusBar();
   if (!bar) return;
-  int64_t percent = int64_t(position) * 100 / (maximum == 0 ? 1 : maximum);
+  int64_t percent = int64_t(FPosition) * 100 / (FMaximum == 0 ? 1 : FMaximum);
   StatusBarSetSimpleText(bar, FromQString(Message->text()) + " - " + std::to_string(percent) + "% Done");
 }
 
@@ -120,11 +128,16 @@ void TFormPleaseWait::SetProgress(int position, int maximum) {
 void TFormPleaseWait::EndWait() {
   hide();
   if (FNesting == 0) return;
-  SetProgress(0, 100);
-  --FNesting;
-  if (FNesting == 0) {
-    if (QStatusBar* bar = FindStatusBar()) StatusBarSetSimpleText(bar, FSavedStatus);
+  if (FNesting > 1) {
+    SetProgress(0, 100);
+    --FNesting;
+    return;
   }
+  // The outermost wait puts the text of before it back at once; its 0 % would only flash.
+  FNesting = 0;
+  FPosition = 0;
+  FMaximum = 100;
+  if (QStatusBar* bar = FindStatusBar()) StatusBarSetSimpleText(bar, FSavedStatus);
 }
 
 void TFormPleaseWait::PaintBoxPaint() {

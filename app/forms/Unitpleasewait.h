@@ -55,6 +55,9 @@ class TFormPleaseWait : public QWidget, public TWaitIndicator {
   std::string FSavedStatus;
   int FPosition = 0;
   int FMaximum = 100;
+  // The strip and the status bar repaint at this pace, not once per item of the work.
+  TProgressPace FPace;
+  void ShowProgress();
 };
 
 extern TFormPleaseWait* FormPleaseWait;

@@ -79,21 +79,24 @@ void TFormSplash::TimerTimer() { close(); }
 void TFormSplash::ImageClick() { close(); }
 
 // A loader that counts its objects less one passes -1 for an empty scene: the bar's range
-// then collapses onto its minimum instead of being inverted.
+// then collapses onto its minimum instead of being inverted. A new range is a new pass over
+// the objects, whose first position is shown at once.
 void TFormSplash::SetRange(int minimum, int maximum) {
   ProgressBar->setRange(minimum, std::max(minimum, maximum));
+  FPace.Restart();
 }
 
-// The loader runs without events in between, so the bar paints at once; the first call
-// after the window was shown also waits for it to be exposed and paints it whole.
+// The loader runs without events in between and reports every object; the bar is moved and
+// painted at the pace's rate. The first time after the window was shown it also waits for
+// the window to be exposed and paints it whole.
 void TFormSplash::SetPosition(int position) {
-  ProgressBar->setValue(std::clamp(position, ProgressBar->minimum(), ProgressBar->maximum()));
-  if (!isVisible()) return;
-  if (!FPainted && WaitUntilExposed(this)) {
+  if (!FPace.Due()) return;
+  if (isVisible() && !FPainted && WaitUntilExposed(this)) {
     FPainted = true;
     repaint();
   }
-  ProgressBar->repaint();
+  // The bar repaints itself at once when the new value shows.
+  ProgressBar->setValue(std::clamp(position, ProgressBar->minimum(), ProgressBar->maximum()));
 }
 
 // No exception may leave a Qt event handler: a picture that does not load is kept in
@@ -102,6 +105,7 @@ void TFormSplash::SetPosition(int position) {
 void TFormSplash::showEvent(QShowEvent* event) {
   LoadError.clear();
   FPainted = false;
+  FPace.Restart();
   try {
     FormShow();
   } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "engine/XZLMButton.h"
+#include "platform/WaitIndicator.h"
 
 class QLabel;
 class QProgressBar;
@@ -44,6 +45,7 @@ class TFormSplash : public QWidget, public TLoadProgress {
  private:
   std::unique_ptr<TBitmap> FPicture;
   bool FPainted = false;
+  TProgressPace FPace;
 };
 
 extern TFormSplash* FormSplash;

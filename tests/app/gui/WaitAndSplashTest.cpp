@@ -1,9 +1,12 @@
 // The wait indicator and the splash window: nested waits, progress and the start-up picture.
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <thread>
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QProgressBar>
@@ -21,8 +24,10 @@
 
 namespace {
 
-// A main window with a status bar that shows "Ready", as the wait indicator finds it.
+// A main window with a status bar that shows "Ready", as the wait indicator finds it. Every
+// update is shown at once: these tests are about what is shown, not how often.
 struct WaitFixture : ::testing::Test {
+  TScopedProgressInterval every{std::chrono::milliseconds(0)};
   ScriptedServices services;
   QMainWindow main;
   QStatusBar* bar = new QStatusBar;
@@ -183,6 +188,82 @@ TEST_F(WaitFixture, VisibleProgressPaintsTheStrip) {
   EXPECT_EQ(s.pixel(1, 3) & 0xFFFFFF, 0u);         // odd column, peak at 0: black
   EXPECT_EQ(s.pixel(2, 6) & 0xFFFFFF, 0x7878FFu);  // even column: the panel colour
   wait.EndWait();
+}
+
+// ---- the pace of progress --------------------------------------------------------------
+
+// The paints a widget receives.
+struct PaintCounter : QObject {
+  int paints = 0;
+  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+// Work of many small items that reports each one, as the loader and the renderer do; each
+// item takes `perItem`. Returns the milliseconds it took.
+template <class Report>
+qint64 ReportEveryItem(int items, std::chrono::microseconds perItem, Report report) {
+  QElapsedTimer clock;
+  clock.start();
+  for (int i = 0; i < items; ++i) {
+    const auto until = std::chrono::steady_clock::now() + perItem;
+    while (std::chrono::steady_clock::now() < until) {}
+    report(i);
+  }
+  return clock.elapsed();
+}
+
+// The most paints a window may take for work of `ms`: one per interval, and a few for the
+// window being shown and its first update.
+int PacedPaints(qint64 ms) { return int(ms / ProgressInterval().count()) + 4; }
+
+// Progress of work that reports each of thousands of items is painted a few dozen times a
+// second, in the wait indicator's strip and in the status bar alike, and still moves along
+// while the work runs; a report after a pause is shown at once.
+TEST(ProgressPace, TheWaitIndicatorAndTheStatusBarPaintAtAHumanRate) {
+  ScriptedServices services;
+  QMainWindow main;
+  auto* bar = new QStatusBar;
+  main.setStatusBar(bar);
+  main.show();
+  ASSERT_TRUE(WaitUntilExposed(&main));
+  SetApplicationMainForm(&main);
+  TFormPleaseWait wait;
+  PaintCounter barPaints(bar), stripPaints(wait.PaintBox);
+
+  wait.BeginWait("Loading", true);
+  const int items = 6000;
+  const qint64 ms =
+      ReportEveryItem(items, std::chrono::microseconds(50), [&](int i) { wait.SetProgress(i, items - 1); });
+  EXPECT_EQ(wait.Position(), items - 1);
+  EXPECT_LE(barPaints.paints, PacedPaints(ms)) << ms << " ms";
+  EXPECT_LE(stripPaints.paints, PacedPaints(ms)) << ms << " ms";
+  EXPECT_GE(barPaints.paints, 3) << "the status bar did not follow the work";
+  EXPECT_GE(stripPaints.paints, 3) << "the strip did not follow the work";
+
+  std::this_thread::sleep_for(ProgressInterval() + std::chrono::milliseconds(5));
+  wait.SetProgress(1, 4);
+  EXPECT_EQ(StatusBarSimpleText(bar), "Loading - 25% Done");
+  wait.EndWait();
+  SetApplicationMainForm(nullptr);
+}
+
+TEST(ProgressPace, TheSplashBarPaintsAtAHumanRate) {
+  TFormSplash splash;
+  splash.show();
+  ASSERT_TRUE(WaitUntilExposed(&splash));
+  PaintCounter barPaints(splash.ProgressBar);
+  const int items = 6000;
+  splash.SetRange(0, items - 1);
+  const qint64 ms =
+      ReportEveryItem(items, std::chrono::microseconds(50), [&](int i) { splash.SetPosition(i); });
+  EXPECT_LE(barPaints.paints, PacedPaints(ms)) << ms << " ms";
+  EXPECT_GE(barPaints.paints, 3) << "the bar did not follow the work";
+  EXPECT_GT(splash.ProgressBar->value(), items / 2);
+  splash.close();
 }
 
 // ---- splash window ---------------------------------------------------------------------

@@ -1,0 +1,124 @@
+// The start and an idle program: the start page is rendered once, a project opened from the
+// menu is rendered once, and the running program uses no processor time while it waits, also
+// when the files around the folder it was started from keep changing.
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include "platform/WaitIndicator.h"
+#include "tests/support/ProcessUsage.h"
+#include "tests/support/ProgramHome.h"
+
+namespace {
+
+// Counts the passes over a page's objects: the loader and the renderer each report progress
+// from the first object of `objects` to the last, once per pass.
+struct PassCounter : TWaitIndicator {
+  int objects = 0, passes = 0;
+  void BeginWait(const std::string&, bool) override {}
+  void SetProgress(int position, int maximum) override {
+    if (position == 0 && maximum == objects - 1) ++passes;
+  }
+  void EndWait() override {}
+};
+
+std::vector<TestObject> Objects(int n) {
+  static std::vector<std::string> texts;
+  texts.resize(size_t(n));
+  std::vector<TestObject> objects;
+  for (int i = 0; i < n; ++i) {
+    texts[size_t(i)] = "O" + std::to_string(i);
+    int x = (i % 10) * 40, y = (i / 10) * 20;
+    objects.push_back({texts[size_t(i)].c_str(), x, y, x + 36, y + 16});
+  }
+  return objects;
+}
+
+// The start reads the start project and renders its page once; so does a project opened
+// while the program runs, with its wait shown.
+TEST(StartAndIdle, TheStartPageAndAnOpenedPageAreRenderedOnce) {
+  ProgramHome home;
+  PassCounter counter;
+  SetWaitIndicator(&counter);
+  counter.objects = 30;
+  const std::string first = WriteTestProject(home.dir.File("first.zlm"), Objects(30), 400, 300, "clWhite");
+  auto w = StartMainWindow({first});
+  EXPECT_EQ(w->Scene->Count(), 30);
+  EXPECT_EQ(counter.passes, 2) << "read once and rendered once";
+
+  counter.objects = 31;
+  counter.passes = 0;
+  const std::string second = WriteTestProject(home.dir.File("second.zlm"), Objects(31), 400, 300, "clWhite");
+  w->LoadProject(second, true);
+  EXPECT_EQ(w->Scene->Count(), 31);
+  EXPECT_EQ(counter.passes, 2) << "read once and rendered once";
+  SetWaitIndicator(nullptr);
+}
+
+// The real program, started from a folder whose parent (the home folder, for a program
+// started from a desktop's menu) keeps changing: once the start page is up it uses next to no
+// processor time and holds no file-system watch. The bound holds on a loaded machine and
+// under the sanitizers; a program that reacts to the changes uses far more.
+TEST(StartAndIdle, AnIdleProgramUsesNoProcessorTime) {
+  TempDir home, config, parent;
+  CopyFolderTree(ZELMORA_DATA, home.Path());
+  const std::string start = parent.File("start");
+  ForceDirectories(start);
+  for (int i = 0; i < 2000; ++i) WriteAll(parent.File("file" + std::to_string(i) + ".txt"), "x");
+
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  env.insert("ZELMORA_HOME", QString::fromStdString(home.Path()));
+  env.insert("ZELMORA_CONFIG", QString::fromStdString(config.Path()));
+  env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.Path()));
+  env.insert("XDG_DATA_HOME", QString::fromStdString(config.File("data")));
+  env.insert("QT_PLUGIN_PATH", ZELMORA_TEST_PLUGINS);
+  env.insert("QT_QPA_GENERIC_PLUGINS", "zelmorauser:editor");
+  program.setProcessEnvironment(env);
+  program.setWorkingDirectory(QString::fromStdString(start));
+  program.start(ZELMORA_PROGRAM, {});
+  ASSERT_TRUE(program.waitForStarted(10000));
+  std::string output;
+  QElapsedTimer clock;
+  clock.start();
+  while (output.find("step editor") == std::string::npos && clock.elapsed() < 60000 &&
+         program.state() == QProcess::Running)
+    if (program.waitForReadyRead(100)) output += program.readAllStandardOutput().toStdString();
+  ASSERT_NE(output.find("step editor"), std::string::npos) << output;
+  const pid_t pid = pid_t(program.processId());
+  // What the start left to do in the background settles.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+
+  std::atomic<bool> stop{false};
+  std::thread changer([&] {
+    for (int i = 0; !stop; ++i) {
+      const std::string name = parent.File("changing" + std::to_string(i % 50) + ".txt");
+      WriteAll(name, std::to_string(i));
+      if (i % 3 == 0) DeleteFile(name);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  const double before = ProcessCpuSeconds(pid);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  const double used = ProcessCpuSeconds(pid) - before;
+  const int watches = InotifyWatches(pid);
+  stop = true;
+  changer.join();
+  program.kill();
+  program.waitForFinished(5000);
+
+  ASSERT_GE(before, 0);
+  EXPECT_LT(used, 0.3) << "seconds of processor time in 3 seconds of waiting";
+  EXPECT_EQ(watches, 0);
+}
+
+}  // namespace

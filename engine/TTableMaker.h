@@ -37,6 +37,11 @@ struct TableCell {
 
 class TTableMaker : public XObject {
  public:
+  // The bound of the span search (steps down the rows from the merged cells), about a second
+  // of work: a page past it is refused with a message. Pages of 50,000 small objects over the
+  // largest page take under a million.
+  static constexpr int64_t kMaxSliceSteps = 300'000'000;
+
   TTableMaker(int32_t width, int32_t height);
 
   int32_t Rows = 0;
@@ -47,11 +52,15 @@ class TTableMaker : public XObject {
   std::vector<int32_t> YEdges;
   std::unique_ptr<THTML> HtmlDoc = std::make_unique<THTML>();
 
-  // The grid grows with the page: there is no fixed limit on the number of edges.
-  TableCell& Cell(int32_t row, int32_t col) { return FCells[size_t(row) * size_t(Cols) + size_t(col)]; }
-  const TableCell& Cell(int32_t row, int32_t col) const {
-    return FCells[size_t(row) * size_t(Cols) + size_t(col)];
-  }
+  // The grid grows with the page: there is no fixed limit on the number of edges. Only the
+  // merged cells and the runs of one owner along each row are stored, so a page of many small
+  // objects costs what its objects touch, not rows x columns.
+  // A cell of the grid: a merged cell's top-left gives that cell (its ImageFile, BgColor and
+  // spans), any other one its owner with both spans 0. Rect, Width and Height are the grid
+  // cell's own.
+  const TableCell Cell(int32_t row, int32_t col) const;
+  // The merged cell whose top-left cell is (row, col); raises EListError for any other cell.
+  TableCell& Span(int32_t row, int32_t col);
   TTableObject* TableObject(int index) const { return static_cast<TTableObject*>(Items(index)); }
 
   // Clamps the rectangle to the page; adds nothing when it is reversed.
@@ -69,8 +78,22 @@ class TTableMaker : public XObject {
   int32_t SpanHeight(int32_t col, int32_t row) const;
 
  private:
+  struct TRun {
+    int32_t Col;  // the first column of the run
+    TTableObject* Owner;
+  };
+  void BuildRuns();
   void MergeSpans();
-  std::vector<TableCell> FCells;
+  // The run of row holding col, and the column after it.
+  const TRun& RunAt(int32_t row, int32_t col, int32_t* end) const;
+  const TableCell* SpanAt(int32_t row, int32_t col) const;
+  TRect SpanRect(const TableCell& c) const;    // the page area of a merged cell
+  std::vector<TRun> FRuns;                     // row by row, columns ascending
+  std::vector<size_t> FRowRuns;                // the first run of each row, and the end
+  std::vector<std::vector<int32_t>> FChanges;  // by column: the rows whose owner differs from the row above
+  static constexpr int32_t kJumpWidth = 16;
+  std::vector<TableCell> FSpans;  // the merged cells, row by row, columns ascending
+  std::vector<size_t> FRowSpans;  // the first merged cell of each row, and the end
 };
 
 // The whole page: the head from the scene's store, the body in the background colour, and

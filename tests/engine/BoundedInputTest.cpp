@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include "POP/PopFastINI.h"
+#include "engine/TTableMaker.h"
 #include "engine/XImage.h"
 #include "engine/XZLMButton.h"
 #include "platform/IniFiles.h"
@@ -328,3 +329,43 @@ TEST(BoundedInput, BadEscapeNamesFileSectionAndKey) {
 }
 
 }  // namespace
+
+// Pages of many small objects through the slicer and the table markup: a staircase (every
+// edge its own grid line, a grid of 2N x 2N cells) and a scatter over the largest page.
+TEST(BoundedInput, PagesOfManySmallObjectsSliceQuickly) {
+  struct Case {
+    const char* what;
+    int objects;
+    int side;  // of the page
+    bool scatter;
+    double peakMB, seconds;
+  } cases[] = {
+      {"staircase of 1,000", 1000, 5000, false, 50, 1},
+      {"staircase of 10,000", 10000, 50000, false, 100, 1},
+      {"scatter of 10,000", 10000, MaxPageSide, true, 100, 1},
+      {"scatter of 50,000", 50000, MaxPageSide, true, 300, 1},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    TTableMaker m(k.side, k.side);
+    uint32_t seed = 1;
+    for (int i = 0; i < k.objects; ++i) {
+      int x = i * 5, y = i * 5;
+      if (k.scatter) {
+        seed = seed * 1103515245u + 12345u;
+        x = int((seed >> 8) % uint32_t(k.side - 4));
+        seed = seed * 1103515245u + 12345u;
+        y = int((seed >> 8) % uint32_t(k.side - 4));
+      }
+      m.AddTableObject(x, y, x + 3, y + 3, "", "", taLeftJustify, taLeftJustify);
+    }
+    std::string html;
+    Cost c = Measure([&] {
+      m.LayoutTable();
+      html = m.BuildTableHTML();
+    });
+    EXPECT_EQ(m.Rows, k.scatter ? m.Rows : 2 * k.objects);
+    EXPECT_LE(c.seconds, k.seconds * kTimeSlack);
+    EXPECT_LE(c.peakMB, k.peakMB * kMemorySlack);
+  }
+}

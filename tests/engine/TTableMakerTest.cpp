@@ -137,8 +137,8 @@ TEST(PageSlicer, CellContentLinksAndNesting) {
   // shows the caption. (A link around a picture stays plain: SlicedPageBrowserTest.)
   m.TableObject(2)->TextColor = RGB(0x11, 0x22, 0x33);
   m.LayoutTable();
-  m.Cell(0, 0).BgColor = "FF0000";
-  m.Cell(0, 1).ImageFile = "0.png";  // a picture behind its caption: nested table
+  m.Span(0, 0).BgColor = "FF0000";
+  m.Span(0, 1).ImageFile = "0.png";  // a picture behind its caption: nested table
   EXPECT_EQ(m.BuildTableHTML(),
             "<TABLE width=20 height=10 border=0 cellPadding=0 cellSpacing=0>"
             "<TR><TD width=1 height=1></TD>"
@@ -211,7 +211,7 @@ TEST(PageSlicer, SlicesNumberedFromZeroWithoutGaps) {
   m.SliceImages(page, dir.Path());
   ExpectSlicesMatch(m, page, dir.Path());
   EXPECT_EQ(FolderFiles(dir.Path()).size(), 1u + 4u);  // a, b, c, d; a2 reuses a's file
-  TableCell& plainCell = m.Cell(1, 6);
+  TableCell& plainCell = m.Span(1, 6);
   EXPECT_EQ(plainCell.Owner, m.TableObject(4));
   EXPECT_EQ(plainCell.BgColor, "FF8000");
 }

@@ -22,6 +22,26 @@ std::string PageFontFaces(const TFont& font) {
   return faces;
 }
 
+TCaptionLayout CaptionLayout(const TFont& font, const std::string& text, int width, int height) {
+  TCaptionLayout l;
+  l.Lines = DrawTextLines(font, text, width, DT_WORDBREAK);
+  l.LineHeight = FontMetrics(font).LineHeight();
+  const int64_t textHeight = int64_t(l.Lines.size()) * l.LineHeight;
+  // As the editor centres it: the excess split in two, truncated toward zero.
+  l.Top = int(-((textHeight - height) / 2));
+  // Browsers lay glyphs at fractional advances with kerning, and bold or italic faces of
+  // their own choosing: a line needs a tenth more room than the editor measures, and two
+  // pixels. Above and below the lines, two pixels more than the editor needs (its rule is
+  // that the text is shorter than the box) take a browser's taller ascent.
+  bool fits = l.LineHeight > 0 && textHeight + kCaptionRoomY <= height;
+  for (const std::string& line : l.Lines) {
+    const int w = MeasureText(font, line);
+    if (w + kCaptionRoomX + (w + 9) / 10 > width) fits = false;
+  }
+  l.Fits = fits;
+  return l;
+}
+
 std::string ObjectCellMarkup(const TZLMButton& b, const TTextMacros& expand) {
   const ZStyle& style = *b.Style;
   const TFont& font = *style.Font;
@@ -30,18 +50,34 @@ std::string ObjectCellMarkup(const TZLMButton& b, const TTextMacros& expand) {
     const int32_t height = font.Height() < 0 ? -font.Height() : font.Height();
     return HTMLEncodeFontParts(font.Color, PageFontFaces(font), height, font.Style, text);
   };
-  std::string html;
-  if (style.Shape == scHTMLSnippet) html = HTMLEncodeParaAlignment(align, fontElement(b.Text));
-  else if (!style.IsAntialiased && (!b.TextFilled || style.Shape == scTextArea))
-    html = HTMLEncodeParaAlignment(align, fontElement(HTMLEncodeText(expand(b.Text))));
-  if (html.empty()) return html;
-  // A block of the object's size in pixels holds the box: browsers ignore width, height and
-  // overflow on inline elements, and a long text would then grow its cell and every row.
-  const std::string box =
-      "<DIV style=\"width:" + IntToStr(b.Bounds.Width()) + "px;height:" + IntToStr(b.Bounds.Height()) + "px;";
-  if (style.Shape == scTextArea) html = box + "overflow:auto\">" + html + "</DIV>";
-  if (style.Shape == scHTMLSnippet) html = box + "overflow:hidden\">" + html + "</DIV>";
-  return html;
+  const int w = b.Bounds.Width(), h = b.Bounds.Height();
+  // A block of the object's size in pixels holds every box: browsers ignore width, height
+  // and overflow on inline elements, and a long text would then grow its cell and every row.
+  const std::string box = "<DIV style=\"width:" + IntToStr(w) + "px;height:" + IntToStr(h) + "px;";
+  if (style.Shape == scHTMLSnippet) {
+    if (b.Text.empty()) return "";
+    return box + "overflow:hidden\">" + HTMLEncodeParaAlignment(align, fontElement(b.Text)) + "</DIV>";
+  }
+  if (style.Shape == scTextArea) {
+    const std::string html = HTMLEncodeParaAlignment(align, fontElement(HTMLEncodeText(expand(b.Text))));
+    return html.empty() ? html : box + "overflow:auto\">" + html + "</DIV>";
+  }
+  if (style.IsAntialiased || b.Text.empty()) return "";
+  // A caption is written as the editor lays it out: its own lines, each in a block one
+  // editor line high, never wrapped by the browser, in a box of the object's size that
+  // clips what a glyph paints past it. Nothing inside can size the cell.
+  const std::string text = expand(b.Text);
+  const TCaptionLayout l = CaptionLayout(font, text, w, h);
+  if (!l.Fits) return "";
+  const char* textAlign = align == taCenter ? "center" : align == taRightJustify ? "right" : "left";
+  std::string html = box + "overflow:hidden;white-space:pre;text-align:" + textAlign;
+  if (l.Top > 0) html += ";padding-top:" + IntToStr(l.Top) + "px;box-sizing:border-box";
+  html += "\">";
+  const std::string lh = IntToStr(l.LineHeight) + "px";
+  for (const std::string& line : l.Lines)
+    html += "<DIV style=\"height:" + lh + ";line-height:" + lh + "\">" + fontElement(HTMLEncodeText(line)) +
+            "</DIV>";
+  return html + "</DIV>";
 }
 
 TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacros& expand) {

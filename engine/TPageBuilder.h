@@ -22,8 +22,24 @@ using TTextMacros = std::function<std::string(const std::string&)>;
 // editor, and that face's generic family ("Verdana,DejaVu Sans,sans-serif").
 std::string PageFontFaces(const TFont& font);
 
+// How a caption stands in its object's box in the page: the editor's lines (breaks at
+// blanks and line breaks only), the editor's line height, the offset of the first line from
+// the box's top, and whether a browser shows all of it inside the box with room to spare.
+struct TCaptionLayout {
+  std::vector<std::string> Lines;
+  int LineHeight = 0;
+  int Top = 0;
+  bool Fits = false;
+};
+// The room a browser needs beyond what the editor measures: pixels across each line (and a
+// tenth of its width), pixels down the whole text.
+constexpr int kCaptionRoomX = 2;
+constexpr int kCaptionRoomY = 2;
+TCaptionLayout CaptionLayout(const TFont& font, const std::string& text, int width, int height);
+
 // The markup of one object's cell: a snippet's text as markup, a caption that is not
-// antialiased and fits its box (or any text area) as encoded text; "" for pixels.
+// antialiased and that a browser shows whole in its box (CaptionLayout), or any text area,
+// as encoded text; "" for pixels. Each is boxed at the object's size.
 std::string ObjectCellMarkup(const TZLMButton& object, const TTextMacros& expand);
 
 struct TPageTable {

@@ -97,6 +97,10 @@ enum : uint32_t {
   DT_NOPREFIX = 0x800
 };
 
+// The lines DrawText lays out for text in a box `width` pixels wide, with its DT_SINGLELINE
+// and DT_WORDBREAK flags; each line is drawn MeasureText(font, line) wide.
+std::vector<std::string> DrawTextLines(const TFont& font, const std::string& text, int width, uint32_t flags);
+
 // Copy modes of CopyRect.
 enum TCopyMode : uint32_t {
   cmSrcCopy = 0x00CC0020,

@@ -80,7 +80,8 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
   RenderTextLine(*FBitmap, x, y, text, Font, r);
 }
 
-int TCanvas::DrawText(const std::string& text, TRect& r, uint32_t flags) {
+std::vector<std::string> DrawTextLines(const TFont& font, const std::string& text, int width,
+                                       uint32_t flags) {
   std::vector<std::string> lines;
   if (flags & DT_SINGLELINE) {
     std::string one;
@@ -89,10 +90,15 @@ int TCanvas::DrawText(const std::string& text, TRect& r, uint32_t flags) {
     lines.push_back(one);
   } else {
     for (const std::string& para : SplitLines(text)) {
-      if (flags & DT_WORDBREAK) Wrap(Font, para, r.Right - r.Left, lines);
+      if (flags & DT_WORDBREAK) Wrap(font, para, width, lines);
       else lines.push_back(para);
     }
   }
+  return lines;
+}
+
+int TCanvas::DrawText(const std::string& text, TRect& r, uint32_t flags) {
+  const std::vector<std::string> lines = DrawTextLines(Font, text, r.Right - r.Left, flags);
   int lh = FontMetrics(Font).LineHeight();
   int height = int(lines.size()) * lh;
   if (flags & DT_CALCRECT) {

@@ -81,10 +81,13 @@ TEST(PageBuilder, BuildsTheSiteOfThePage) {
   // Plain captions, text areas and snippets are markup; the text area's text is escaped and
   // scrolls in a box of its object's size, the snippet's is taken as it stands.
   // A link around a caption takes the caption's colour and no underline.
+  // A caption stands in a box of its object's size, one block per line of the editor.
   EXPECT_TRUE(
-      Contains(page, "<A href=home.htm style=\"color:#000000;text-decoration:none\"><DIV ALIGN=CENTER>" +
-                         Font() + "Home</FONT></DIV></A>"))
+      Contains(page,
+               "<A href=home.htm style=\"color:#000000;text-decoration:none\"><DIV style=\"width:80px;"
+               "height:24px;overflow:hidden;white-space:pre;text-align:center"))
       << page;
+  EXPECT_TRUE(Contains(page, Font() + "Home</FONT></DIV></DIV></A>")) << page;
   EXPECT_TRUE(Contains(page, "<DIV style=\"width:112px;height:50px;overflow:auto\"><DIV ALIGN=CENTER>" +
                                  Font() + "a &lt; b &amp; c</FONT></DIV></DIV>"))
       << page;

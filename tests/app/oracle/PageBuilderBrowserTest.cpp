@@ -201,10 +201,13 @@ TEST(PageBuilderInABrowser, TheFixtureSiteLooksLikeThePage) {
   EXPECT_NE(dom.find("<title>Shop front</title>"), std::string::npos) << dom;
   const TFontMatch verdana = MatchFont("Verdana", false, false);
   EXPECT_NE(
-      dom.find("<a href=\"home.htm\" style=\"color:#000000;text-decoration:none\"><div align=\"CENTER\">"
-               "<font color=\"000000\" face=\"Verdana," +
-               verdana.Family + "," + verdana.Generic + "\""),
+      dom.find("<a href=\"home.htm\" style=\"color:#000000;text-decoration:none\"><div style=\"width:80px;"
+               "height:24px;overflow:hidden;"),
       std::string::npos)
+      << dom;
+  EXPECT_NE(dom.find("<font color=\"000000\" face=\"Verdana," + verdana.Family + "," + verdana.Generic +
+                     "\" style=\"text-decoration:none;font-size:13\">Home</font>"),
+            std::string::npos)
       << dom;
   EXPECT_NE(dom.find(">a &lt; b &amp; c</font>"), std::string::npos) << dom;
   EXPECT_NE(dom.find("><i>raw</i> &amp; more</font>"), std::string::npos) << dom;

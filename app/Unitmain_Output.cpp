@@ -135,10 +135,11 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
   // goes wrong from here on, every caption taken out of the page is put back.
   const std::string index = IncludeTrailingPathDelimiter(folder) + "index.htm";
   std::vector<TZLMButton*> hidden;
-  std::string error;
+  std::string error, lostLinks;
   try {
-    TPageTable table = BuildPageTable(*Scene, area, ExpandTextMacros);
+    TPageTable table = BuildPageTable(*Scene, area, ExpandTextMacros, !selectionOnly);
     hidden = table.Hidden;
+    lostLinks = LostLinksMessage(table.LostLinks);
     // The page without the captions that went into the markup.
     RedrawScene(false);
     // The slices and the page, written into the site folder.
@@ -155,6 +156,7 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
     Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
     return;
   }
+  if (!lostLinks.empty()) Say(lostLinks, MB_OK | MB_ICONINFORMATION);
   StatusBar->showMessage(Q(
       (selectionOnly ? "Only the selection was built into the web site " : "Web site written to ") + index));
   if (!shown)

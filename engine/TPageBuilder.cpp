@@ -80,18 +80,21 @@ std::string ObjectCellMarkup(const TZLMButton& b, const TTextMacros& expand) {
   return html + "</DIV>";
 }
 
-TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacros& expand) {
+TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacros& expand, bool wholePage) {
   TPageTable t;
   try {
     t.Maker = std::make_unique<TTableMaker>(area.Width(), area.Height());
+    std::vector<std::pair<TZLMButton*, TTableObject*>> linked;
     for (int i = 0; i < scene.Count(); ++i) {
       TZLMButton* b = scene.Button(i);
-      if (!RectIsOverlap(b->Bounds, area) || !scene.IsFullyVisible(b)) {
-        b->HideText = false;
+      b->HideText = false;
+      if (!RectIsOverlap(b->Bounds, area)) {
+        if (wholePage && !b->LinkAddress.empty()) t.LostLinks.push_back({b, TLostLink::OffPage});
         continue;
       }
-      // An object the area cuts is the part of the page inside the area: pixels.
-      const bool whole = RectIntersection(b->Bounds, area) == b->Bounds;
+      // An object that another covers, that the page or the area cuts, is pixels; it still
+      // takes part in the table, so that the cells it alone covers carry its link.
+      const bool whole = scene.IsFullyVisible(b) && RectIntersection(b->Bounds, area) == b->Bounds;
       const std::string html = whole ? ObjectCellMarkup(*b, expand) : std::string();
       if (!html.empty()) t.Hidden.push_back(b);
       b->HideText = !html.empty();
@@ -100,14 +103,37 @@ TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacr
       t.Maker->AddTableObject(b->Bounds.Left - area.Left, b->Bounds.Top - area.Top,
                               b->Bounds.Right - area.Left, b->Bounds.Bottom - area.Top, html, b->LinkAddress,
                               static_cast<TAlignment>(b->Style->Alignment), taCenter);
-      if (t.Maker->Count() > before) t.Maker->TableObject(before)->TextColor = b->Style->Font->Color;
+      if (t.Maker->Count() > before) {
+        t.Maker->TableObject(before)->TextColor = b->Style->Font->Color;
+        if (!b->LinkAddress.empty()) linked.push_back({b, t.Maker->TableObject(before)});
+      }
     }
     t.Maker->LayoutTable();
+    // A link whose object owns no cell of the table is not in the site: say so.
+    for (const auto& [b, o] : linked) {
+      bool owns = false;
+      for (int32_t r = 0; r < t.Maker->Rows && !owns; ++r)
+        for (int32_t c = 0; c < t.Maker->Cols && !owns; ++c) owns = t.Maker->Cell(r, c).Owner == o;
+      if (!owns) t.LostLinks.push_back({b, TLostLink::Covered});
+    }
   } catch (...) {
     ShowCaptions(t.Hidden);
     throw;
   }
   return t;
+}
+
+std::string LostLinksMessage(const std::vector<TLostLink>& lost) {
+  if (lost.empty()) return "";
+  std::string s = "Some links are not in the web site:";
+  for (const TLostLink& l : lost) {
+    std::string name = l.Object->Text.substr(0, l.Object->Text.find_first_of("\r\n"));
+    if (name.size() > 40) name = name.substr(0, 37) + "...";
+    s += "\n" + (name.empty() ? std::string("An object without a caption") : "\"" + name + "\"") + " (" +
+         l.Object->LinkAddress + ") " +
+         (l.Why == TLostLink::OffPage ? "lies outside the page." : "is wholly covered by other objects.");
+  }
+  return s;
 }
 
 void ShowCaptions(const std::vector<TZLMButton*>& hidden) {

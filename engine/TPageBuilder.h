@@ -42,18 +42,32 @@ TCaptionLayout CaptionLayout(const TFont& font, const std::string& text, int wid
 // as encoded text; "" for pixels. Each is boxed at the object's size.
 std::string ObjectCellMarkup(const TZLMButton& object, const TTextMacros& expand);
 
+// A linked object whose link is on no cell of the site: nothing of it shows on the page.
+struct TLostLink {
+  enum TWhy { Covered, OffPage };
+  TZLMButton* Object;
+  TWhy Why;
+};
+
 struct TPageTable {
   std::unique_ptr<TTableMaker> Maker;  // laid out
   // The objects whose caption went into the markup: HideText and Changed are set, so the
   // next redraw draws the page without them.
   std::vector<TZLMButton*> Hidden;
+  std::vector<TLostLink> LostLinks;
 };
 
-// A table of the area's size with every object of the scene that meets the area and is
-// fully visible (bottom to top, offset to the area's corner); the others get HideText false.
-// An object that the area cuts is pixels of the crop, never markup.
-// When it raises, the captions it took out are back (HideText false, Changed true).
-TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacros& expand);
+// A table of the area's size with every object of the scene that meets the area (bottom to
+// top, offset to the area's corner). Only objects fully visible and wholly inside the area
+// can be markup; the others are pixels, and every object owns the cells it alone covers, so
+// a linked object keeps its link over the part of it that shows. The links left on no cell
+// are listed, and with wholePage (the site is the whole page) the links of objects outside
+// the page too. When it raises, the captions it took out are back (HideText false, Changed
+// true).
+TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacros& expand,
+                          bool wholePage = false);
+// The message that tells the user which links the site lost and why; "" for none.
+std::string LostLinksMessage(const std::vector<TLostLink>& lost);
 
 // Puts the captions back: HideText false and Changed true, for the next redraw.
 void ShowCaptions(const std::vector<TZLMButton*>& hidden);

@@ -3,6 +3,7 @@
 #include "engine/TPageBuilder.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <stdexcept>
 
 #include "POP/PopTypes.h"
@@ -10,6 +11,7 @@
 #include "engine/XZLMButton.h"
 #include "engine/XZLMButtonStyle.h"
 #include "platform/Canvas.h"
+#include "platform/SysUtils.h"
 #include "platform/TextRender.h"
 
 namespace {
@@ -59,21 +61,22 @@ TEST(PageTable, MarkupForCaptionsThatFitTextAreasAndSnippetsPixelsForTheRest) {
   for (int i = 0; i < shop.scene.Count(); ++i) {
     const bool hidden = i == 0 || i == 2 || i == 3 || i == 6;
     EXPECT_EQ(shop[i]->HideText, hidden) << i;
-    if (hidden) EXPECT_TRUE(shop[i]->Changed) << i;
+    if (hidden) { EXPECT_TRUE(shop[i]->Changed) << i; }
   }
-  // The two page corners, then the objects that are fully visible, offset to the area.
-  ASSERT_EQ(t.Maker->Count(), 2 + 7);
-  const int added[] = {0, 1, 2, 3, 6, 7, 8};
-  for (int k = 0; k < 7; ++k) {
-    SCOPED_TRACE(added[k]);
+  // The two page corners, then every object that meets the area, offset to the area (the
+  // one partly off the page clamped to it); only fully visible ones can be markup.
+  ASSERT_EQ(t.Maker->Count(), 2 + 9);
+  for (int k = 0; k < 9; ++k) {
+    SCOPED_TRACE(k);
     const TTableObject* o = t.Maker->TableObject(2 + k);
-    const TRect& b = shop[added[k]]->Bounds;
+    const TRect b = RectIntersection(shop[k]->Bounds, area);
     EXPECT_EQ(o->Rect, TRect(b.Left - area.Left, b.Top - area.Top, b.Right - area.Left, b.Bottom - area.Top));
     EXPECT_EQ(o->HAlign, taCenter);
     EXPECT_EQ(o->VAlign, taCenter);
-    EXPECT_EQ(o->Html.empty(), !shop[added[k]]->HideText);
+    EXPECT_EQ(o->Html.empty(), !shop[k]->HideText);
   }
   EXPECT_EQ(t.Maker->TableObject(2)->Link, "home.htm");
+  EXPECT_TRUE(t.LostLinks.empty());
   // Captions and text areas are encoded text with their macros expanded; a snippet's text is
   // markup as it stands.
   EXPECT_NE(t.Maker->TableObject(2)->Html.find(">HOME</FONT>"), std::string::npos);
@@ -103,8 +106,129 @@ TEST(PageTable, TextAreasAndSnippetsAreBlocksOfTheirSize) {
     EXPECT_EQ(html.substr(html.size() - 6), "</DIV>") << html;
     EXPECT_EQ(html.find("<SPAN"), std::string::npos) << html;
   }
-  // A caption is not boxed: its cell centres it.
-  EXPECT_EQ(ObjectCellMarkup(*shop[0], Upper).rfind("<DIV ALIGN=CENTER><FONT ", 0), 0u);
+  // A caption is boxed too, and clips what its glyphs paint past the box.
+  EXPECT_EQ(
+      ObjectCellMarkup(*shop[0], Upper)
+          .rfind("<DIV style=\"width:80px;height:24px;overflow:hidden;white-space:pre;text-align:center", 0),
+      0u)
+      << ObjectCellMarkup(*shop[0], Upper);
+}
+
+// What a caption becomes: the editor's lines, each one editor line high, when a browser has
+// room to show them all in the box; pixels otherwise. The box never gives way, so what
+// does not fit must not be text.
+TEST(PageTable, CaptionsAreTextOnlyWhereABrowserShowsThemWhole) {
+  Shop shop;
+  TZLMButton& b = *shop[0];
+  struct Case {
+    const char* text;
+    const char* face;
+    int size, w, h;
+    std::vector<std::string> lines;  // empty: pixels
+  } cases[] = {
+      // a word wider than its box: the browser could not make the cell narrower
+      {"Internationalisation", "Arial", 13, 96, 24, {}},
+      {"Price list", "Arial", 11, 41, 20, {}},
+      // the editor's one line fills the box: no room for a browser's wider glyphs
+      {"Price list", "Arial", 11, 41, 40, {}},
+      {"Price list", "Arial", 11, 36, 40, {"Price", "list"}},
+      // "-" and "/" break nothing: the words stay whole on the editor's lines
+      {"Sign-in/out", "Verdana", 11, 120, 24, {"Sign-in/out"}},
+      {"e-mail us", "Verdana", 11, 48, 60, {"e-mail", "us"}},
+      {"Home\r\nNews", "Verdana", 13, 110, 31, {}},  // two lines of 16 pixels
+      {"Home\r\nNews", "Verdana", 13, 110, 34, {"Home", "News"}},
+      {"  spaced  ", "Courier New", 12, 120, 24, {"  spaced"}},  // as the editor: no blanks at a line's end
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + " " + c.face);
+    b.Text = c.text;
+    b.Style->Font->Name = c.face;
+    b.Style->Font->SetHeight(-c.size);
+    b.Bounds = Bounds(8, 8, c.w, c.h);
+    const TCaptionLayout l = CaptionLayout(*b.Style->Font, c.text, c.w, c.h);
+    const std::string html = ObjectCellMarkup(b, [](const std::string& s) { return s; });
+    EXPECT_EQ(l.Fits, !c.lines.empty());
+    EXPECT_EQ(html.empty(), c.lines.empty()) << html;
+    if (c.lines.empty()) continue;
+    EXPECT_EQ(l.Lines, c.lines);
+    // The fit rule's room, checked against the platform's own measure.
+    for (const std::string& line : l.Lines) {
+      const int w = MeasureText(*b.Style->Font, line);
+      EXPECT_LE(w + kCaptionRoomX + (w + 9) / 10, c.w) << line;
+    }
+    EXPECT_LE(int(l.Lines.size()) * l.LineHeight + kCaptionRoomY, c.h);
+    EXPECT_EQ(l.Top, (c.h - int(l.Lines.size()) * l.LineHeight) / 2);
+    // One block per line, one editor line high; nothing the browser may wrap.
+    const std::string lh = IntToStr(l.LineHeight) + "px";
+    size_t blocks = 0;
+    for (size_t at = html.find("<DIV style=\"height:" + lh + ";line-height:" + lh + "\">");
+         at != std::string::npos; at = html.find("<DIV style=\"height:" + lh, at + 1))
+      ++blocks;
+    EXPECT_EQ(blocks, c.lines.size()) << html;
+    EXPECT_EQ(html.find("<BR>"), std::string::npos) << html;
+    EXPECT_NE(html.find("white-space:pre"), std::string::npos) << html;
+  }
+}
+
+// A linked object that another covers in part, or that the page cuts, keeps its link on the
+// cells it alone covers; a link whose object shows nowhere is reported, never dropped
+// silently.
+TEST(PageTable, LinksOfCoveredAndOffPageObjectsStayOverTheirVisiblePart) {
+  ZButtonList scene;
+  scene.Page->SetSize(640, 200);
+  auto add = [&](const std::string& text, const TRect& r, const std::string& link) -> TZLMButton& {
+    auto* b = new TZLMButton(text, &scene, r, "");
+    b->Style->Shape = 1;
+    b->LinkAddress = link;
+    return *b;
+  };
+  add("Free", {20, 20, 120, 50}, "free.htm");
+  add("Cornered", {200, 20, 300, 50}, "corner.htm");
+  add("Label", {270, 40, 340, 70}, "").Style->IsTransparent = true;  // over a corner
+  add("Past the edge", {580, 20, 700, 50}, "edge.htm");
+  add("Buried", {20, 100, 80, 130}, "buried.htm");
+  add("Lid", {10, 90, 90, 140}, "");
+  add("Away", {700, 100, 760, 130}, "away.htm");  // wholly off the page
+  TPageTable t = BuildPageTable(
+      scene, TRect(0, 0, 640, 200), [](const std::string& s) { return s; }, true);
+  const TTableMaker& m = *t.Maker;
+  // Which link each page pixel's cell carries, looked up at a few points.
+  auto linkAt = [&](int x, int y) -> std::string {
+    for (int32_t r = 0; r < m.Rows; ++r)
+      for (int32_t c = 0; c < m.Cols; ++c) {
+        const TableCell& cell = m.Cell(r, c);
+        if (cell.ColSpan <= 0) continue;
+        const TRect span(cell.Rect.Left, cell.Rect.Top, cell.Rect.Left + m.SpanWidth(c, r),
+                         cell.Rect.Top + m.SpanHeight(c, r));
+        if (RectContains(span, TPoint(x, y))) return cell.Owner ? cell.Owner->Link : "";
+      }
+    return "?";
+  };
+  EXPECT_EQ(linkAt(60, 30), "free.htm");
+  EXPECT_EQ(linkAt(210, 25), "corner.htm");
+  EXPECT_EQ(linkAt(290, 25), "corner.htm");  // above the label
+  EXPECT_EQ(linkAt(210, 45), "corner.htm");  // left of it
+  EXPECT_EQ(linkAt(290, 45), "");            // the label's own cell
+  EXPECT_EQ(linkAt(600, 30), "edge.htm");
+  EXPECT_EQ(linkAt(639, 49), "edge.htm");
+  EXPECT_EQ(linkAt(40, 110), "");
+  std::map<std::string, TLostLink::TWhy> lost;
+  for (const TLostLink& l : t.LostLinks) lost[l.Object->Text] = l.Why;
+  EXPECT_EQ(lost, (std::map<std::string, TLostLink::TWhy>{{"Buried", TLostLink::Covered},
+                                                          {"Away", TLostLink::OffPage}}));
+  const std::string message = LostLinksMessage(t.LostLinks);
+  for (const char* part :
+       {"\"Buried\" (buried.htm) is wholly covered", "\"Away\" (away.htm) lies outside the page"})
+    EXPECT_NE(message.find(part), std::string::npos) << message;
+  // The link's markup is in the table, around the cells' pictures.
+  const std::string table = m.BuildTableHTML();
+  EXPECT_NE(table.find("<A href=free.htm style="), std::string::npos) << table;  // around its caption
+  for (const char* link : {"corner.htm", "edge.htm"})
+    EXPECT_NE(table.find(std::string("<A href=") + link + "><IMG "), std::string::npos) << link;
+  EXPECT_EQ(table.find("buried.htm"), std::string::npos);
+  // A selection build tells nothing of the objects it leaves out.
+  EXPECT_TRUE(
+      BuildPageTable(scene, TRect(0, 0, 130, 60), [](const std::string& s) { return s; }).LostLinks.empty());
 }
 
 // The face the editor drew comes after the name, then the kind of face, so that a browser

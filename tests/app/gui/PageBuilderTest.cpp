@@ -164,7 +164,7 @@ TEST(PageBuilder, SlicesAreTheCropsOfThePageWithoutTheMarkupCaptions) {
   TTableMaker maker(area.Width(), area.Height());
   for (int i = 0; i < w->Scene->Count(); ++i) {
     TZLMButton* b = w->Scene->Button(i);
-    if (RectIsOverlap(b->Bounds, area) && w->Scene->IsFullyVisible(b))
+    if (RectIsOverlap(b->Bounds, area))
       maker.AddTableObject(b->Bounds.Left - area.Left, b->Bounds.Top - area.Top, b->Bounds.Right - area.Left,
                            b->Bounds.Bottom - area.Top, "", "", taCenter, taCenter);
   }

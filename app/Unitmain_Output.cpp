@@ -135,11 +135,13 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
   // goes wrong from here on, every caption taken out of the page is put back.
   const std::string index = IncludeTrailingPathDelimiter(folder) + "index.htm";
   std::vector<TZLMButton*> hidden;
-  std::string error, lostLinks;
+  std::string error, notes;  // what the user is told about the site that was built
   try {
     TPageTable table = BuildPageTable(*Scene, area, ExpandTextMacros, !selectionOnly);
     hidden = table.Hidden;
-    lostLinks = LostLinksMessage(table.LostLinks);
+    for (const std::string& part :
+         {SnippetRepairsMessage(table.SnippetRepairs), LostLinksMessage(table.LostLinks)})
+      if (!part.empty()) notes += (notes.empty() ? "" : "\n\n") + part;
     // The page without the captions that went into the markup.
     RedrawScene(false);
     // The slices and the page, written into the site folder.
@@ -156,7 +158,7 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
     Say("The web site could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
     return;
   }
-  if (!lostLinks.empty()) Say(lostLinks, MB_OK | MB_ICONINFORMATION);
+  if (!notes.empty()) Say(notes, MB_OK | MB_ICONINFORMATION);
   StatusBar->showMessage(Q(
       (selectionOnly ? "Only the selection was built into the web site " : "Web site written to ") + index));
   if (!shown)

@@ -2,6 +2,7 @@
 
 #include "POP/PopHTML.h"
 #include "POP/PopTypes.h"
+#include "engine/HTMLSnippet.h"
 #include "engine/TLayer.h"
 #include "engine/XZLMButton.h"
 #include "engine/XZLMButtonStyle.h"
@@ -42,7 +43,8 @@ TCaptionLayout CaptionLayout(const TFont& font, const std::string& text, int wid
   return l;
 }
 
-std::string ObjectCellMarkup(const TZLMButton& b, const TTextMacros& expand) {
+std::string ObjectCellMarkup(const TZLMButton& b, const TTextMacros& expand,
+                             std::vector<std::string>* repairs) {
   const ZStyle& style = *b.Style;
   const TFont& font = *style.Font;
   const auto align = static_cast<TAlignment>(style.Alignment);
@@ -56,7 +58,9 @@ std::string ObjectCellMarkup(const TZLMButton& b, const TTextMacros& expand) {
   const std::string box = "<DIV style=\"width:" + IntToStr(w) + "px;height:" + IntToStr(h) + "px;";
   if (style.Shape == scHTMLSnippet) {
     if (b.Text.empty()) return "";
-    return box + "overflow:hidden\">" + HTMLEncodeParaAlignment(align, fontElement(b.Text)) + "</DIV>";
+    TBalancedSnippet snippet = BalanceSnippet(b.Text);
+    if (repairs) *repairs = std::move(snippet.Repairs);
+    return box + "overflow:hidden\">" + HTMLEncodeParaAlignment(align, fontElement(snippet.Html)) + "</DIV>";
   }
   if (style.Shape == scTextArea) {
     const std::string html = HTMLEncodeParaAlignment(align, fontElement(HTMLEncodeText(expand(b.Text))));
@@ -95,7 +99,9 @@ TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacr
       // An object that another covers, that the page or the area cuts, is pixels; it still
       // takes part in the table, so that the cells it alone covers carry its link.
       const bool whole = scene.IsFullyVisible(b) && RectIntersection(b->Bounds, area) == b->Bounds;
-      const std::string html = whole ? ObjectCellMarkup(*b, expand) : std::string();
+      std::vector<std::string> repairs;
+      const std::string html = whole ? ObjectCellMarkup(*b, expand, &repairs) : std::string();
+      if (!repairs.empty()) t.SnippetRepairs.push_back({b, std::move(repairs)});
       if (!html.empty()) t.Hidden.push_back(b);
       b->HideText = !html.empty();
       b->Changed = !html.empty();
@@ -121,6 +127,20 @@ TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacr
     throw;
   }
   return t;
+}
+
+std::string SnippetRepairsMessage(const std::vector<TSnippetRepairs>& repaired) {
+  if (repaired.empty()) return "";
+  std::string s = "The markup of some snippets was mended to keep it inside its box:";
+  for (const TSnippetRepairs& r : repaired) {
+    std::string start = r.Object->Text.substr(0, r.Object->Text.find_first_of("\r\n"));
+    if (start.size() > 30) start = start.substr(0, 27) + "...";
+    std::string what;
+    for (size_t i = 0; i < r.Repairs.size() && i < 6; ++i) what += (i ? "; " : "") + r.Repairs[i];
+    if (r.Repairs.size() > 6) what += "; and " + IntToStr(int(r.Repairs.size() - 6)) + " more";
+    s += "\nThe snippet \"" + start + "\": " + what + ".";
+  }
+  return s;
 }
 
 std::string LostLinksMessage(const std::vector<TLostLink>& lost) {

@@ -40,7 +40,10 @@ TCaptionLayout CaptionLayout(const TFont& font, const std::string& text, int wid
 // The markup of one object's cell: a snippet's text as markup, a caption that is not
 // antialiased and that a browser shows whole in its box (CaptionLayout), or any text area,
 // as encoded text; "" for pixels. Each is boxed at the object's size.
-std::string ObjectCellMarkup(const TZLMButton& object, const TTextMacros& expand);
+// A snippet's markup is balanced first (BalanceSnippet); what that had to close or drop is
+// handed back in `repairs`.
+std::string ObjectCellMarkup(const TZLMButton& object, const TTextMacros& expand,
+                             std::vector<std::string>* repairs = nullptr);
 
 // A linked object whose link is on no cell of the site: nothing of it shows on the page.
 struct TLostLink {
@@ -49,12 +52,19 @@ struct TLostLink {
   TWhy Why;
 };
 
+// A snippet whose markup had to be mended to stay in its box, and what was done.
+struct TSnippetRepairs {
+  TZLMButton* Object;
+  std::vector<std::string> Repairs;
+};
+
 struct TPageTable {
   std::unique_ptr<TTableMaker> Maker;  // laid out
   // The objects whose caption went into the markup: HideText and Changed are set, so the
   // next redraw draws the page without them.
   std::vector<TZLMButton*> Hidden;
   std::vector<TLostLink> LostLinks;
+  std::vector<TSnippetRepairs> SnippetRepairs;
 };
 
 // A table of the area's size with every object of the scene that meets the area (bottom to
@@ -66,6 +76,8 @@ struct TPageTable {
 // true).
 TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacros& expand,
                           bool wholePage = false);
+// The message that tells the user which snippets were mended and how; "" for none.
+std::string SnippetRepairsMessage(const std::vector<TSnippetRepairs>& repaired);
 // The message that tells the user which links the site lost and why; "" for none.
 std::string LostLinksMessage(const std::vector<TLostLink>& lost);
 

@@ -78,10 +78,10 @@ TEST(PageTable, MarkupForCaptionsThatFitTextAreasAndSnippetsPixelsForTheRest) {
   EXPECT_EQ(t.Maker->TableObject(2)->Link, "home.htm");
   EXPECT_TRUE(t.LostLinks.empty());
   // Captions and text areas are encoded text with their macros expanded; a snippet's text is
-  // markup as it stands.
+  // markup, as the parser read it.
   EXPECT_NE(t.Maker->TableObject(2)->Html.find(">HOME</FONT>"), std::string::npos);
   EXPECT_NE(t.Maker->TableObject(4)->Html.find(">A &lt; B &amp; C</FONT>"), std::string::npos);
-  EXPECT_NE(t.Maker->TableObject(5)->Html.find("><i>raw</i> & more</FONT>"), std::string::npos);
+  EXPECT_NE(t.Maker->TableObject(5)->Html.find("><i>raw</i> &amp; more</FONT>"), std::string::npos);
   EXPECT_GT(t.Maker->Rows, 0);  // laid out
 
   ShowCaptions(t.Hidden);

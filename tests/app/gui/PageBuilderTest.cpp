@@ -92,7 +92,7 @@ TEST(PageBuilder, BuildsTheSiteOfThePage) {
                                  Font() + "a &lt; b &amp; c</FONT></DIV></DIV>"))
       << page;
   EXPECT_TRUE(Contains(page, "<DIV style=\"width:100px;height:50px;overflow:hidden\"><DIV ALIGN=CENTER>" +
-                                 Font() + "<i>raw</i> & more</FONT></DIV></DIV>"))
+                                 Font() + "<i>raw</i> &amp; more</FONT></DIV></DIV>"))
       << page;
   // A text area whose text does not fit is still text.
   EXPECT_TRUE(Contains(page, "overflow:auto\"><DIV ALIGN=CENTER>" + Font() + "Scrolling text")) << page;
@@ -300,7 +300,7 @@ TEST(PageBuilder, ASelectionThatCutsItsNeighboursBuildsThatPartOfThePage) {
   EXPECT_TRUE(home.services.Boxes.empty());
   const std::string page = ReadAll(home.dir.File("Sites/cut/index.htm"));
   EXPECT_TRUE(Contains(page, ">Over</FONT>")) << page;
-  EXPECT_TRUE(Contains(page, "><i>raw</i> & more</FONT>")) << page;
+  EXPECT_TRUE(Contains(page, "><i>raw</i> &amp; more</FONT>")) << page;
   // "Home" lies outside, the text area is cut: pixels; "Under" lies under "Over".
   for (const char* text : {">Home<", "a &lt; b", ">Under<"}) EXPECT_FALSE(Contains(page, text)) << text;
   for (int i = 0; i < w->Scene->Count(); ++i) EXPECT_FALSE(w->Scene->Button(i)->HideText) << i;

@@ -11,6 +11,7 @@
 #include "POP/PopHTML.h"
 #include "POP/PopTypes.h"
 #include "app/AppEnvironment.h"
+#include "engine/TPageBuilder.h"
 #include "platform/SysUtils.h"
 #include "platform/TextRender.h"
 #include "tests/support/Oracle.h"
@@ -61,8 +62,8 @@ struct Built {
 };
 
 // Builds the page into Sites/<name> after drawing it whole: the selection's area, or the
-// whole page's when nothing is selected. The objects with markup are found as the builder
-// leaves them: text that the page's markup holds.
+// whole page's when nothing is selected. The objects with markup are those whose cell
+// markup the page holds.
 Built Build(ProgramHome& home, TFormMain& w, const std::string& name) {
   RenderWholePage(w);
   Built b;
@@ -76,9 +77,9 @@ Built Build(ProgramHome& home, TFormMain& w, const std::string& name) {
   std::string page = ReadAll(b.index);
   for (int i = 0; i < w.Scene->Count(); ++i) {
     TZLMButton* o = w.Scene->Button(i);
-    const std::string text =
-        Utf8OrLatin1ToUtf8(o->Style->Shape == 24 ? o->Text : HTMLEncodeText(ExpandTextMacros(o->Text)));
-    if (!o->Text.empty() && w.Scene->IsFullyVisible(o) && page.find(">" + text + "<") != std::string::npos) {
+    const std::string html = ObjectCellMarkup(*o, ExpandTextMacros);
+    if (w.Scene->IsFullyVisible(o) && RectIntersection(o->Bounds, b.area) == o->Bounds && !html.empty()) {
+      EXPECT_NE(page.find(Utf8OrLatin1ToUtf8(html)), std::string::npos) << html;
       b.markup.push_back(o->Bounds);
       b.colours.push_back(ColorToRGB(o->Style->Font->Color));
       o->HideText = true;

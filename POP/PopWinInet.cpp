@@ -458,6 +458,70 @@ std::string DownloadCacheFolder() {
 
 std::string UrlBlockedDownload(const std::string& url) { return UrlBlockedDownload(url, {}); }
 
+void TDownloadCancel::Cancel() {
+  std::lock_guard<std::mutex> lock(FLock);
+  FCancelled = true;
+  if (FTransfer) curl_multi_wakeup(static_cast<CURLM*>(FTransfer));
+}
+
+bool TDownloadCancel::Cancelled() const {
+  std::lock_guard<std::mutex> lock(FLock);
+  return FCancelled;
+}
+
+void TDownloadCancel::Attach(void* transfer) {
+  std::lock_guard<std::mutex> lock(FLock);
+  FTransfer = transfer;
+}
+
+void TDownloadCancel::Detach() {
+  std::lock_guard<std::mutex> lock(FLock);
+  FTransfer = nullptr;
+}
+
+namespace {
+// Runs the transfer to its end; a cancel wakes the wait for the network at once. True when it
+// was cancelled.
+bool PerformCancellable(CURL* curl, TDownloadCancel* cancel, CURLcode& rc) {
+  if (!cancel) {
+    rc = curl_easy_perform(curl);
+    return false;
+  }
+  CURLM* multi = curl_multi_init();
+  if (!multi) {
+    rc = CURLE_OUT_OF_MEMORY;
+    return false;
+  }
+  curl_multi_add_handle(multi, curl);
+  cancel->Attach(multi);
+  bool cancelled = false;
+  rc = CURLE_OK;
+  int running = 1;
+  while (true) {
+    if (cancel->Cancelled()) {
+      cancelled = true;
+      break;
+    }
+    if (curl_multi_perform(multi, &running) != CURLM_OK) {
+      rc = CURLE_FAILED_INIT;
+      break;
+    }
+    if (running == 0) break;
+    if (curl_multi_poll(multi, nullptr, 0, 1000, nullptr) != CURLM_OK) {
+      rc = CURLE_FAILED_INIT;
+      break;
+    }
+  }
+  cancel->Detach();
+  int left = 0;
+  while (CURLMsg* msg = curl_multi_info_read(multi, &left))
+    if (msg->msg == CURLMSG_DONE && msg->easy_handle == curl) rc = msg->data.result;
+  curl_multi_remove_handle(multi, curl);
+  curl_multi_cleanup(multi);
+  return cancelled;
+}
+}  // namespace
+
 std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& limits) {
   gLastResponse.clear();
   std::string scheme = UrlGetScheme(url);
@@ -498,6 +562,7 @@ std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& li
   Sink sink{f, 0, limits.MaxBytes};
   CURL* curl = curl_easy_init();
   CURLcode rc = CURLE_FAILED_INIT;
+  bool cancelled = false;
   long status = 0;
   std::string statusLine;
   char error[CURL_ERROR_SIZE] = "";
@@ -524,11 +589,16 @@ std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& li
       curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &limits);
       curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     }
-    rc = curl_easy_perform(curl);
+    cancelled = PerformCancellable(curl, limits.Cancel.get(), rc);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_cleanup(curl);
   }
   const bool written = fclose(f) == 0;
+  if (cancelled) {
+    gLastResponse = "The download was cancelled";
+    DeleteFile(path);
+    return {};
+  }
   // The server's own words when it answered with a status, else what went wrong on the way.
   if (sink.overflow || rc == CURLE_FILESIZE_EXCEEDED)
     gLastResponse = "The file is larger than " + IntToStr(limits.MaxBytes) + " bytes";

@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 
 // Whether the URL's host takes a connection, answered within a few seconds whatever the
@@ -54,6 +56,25 @@ TUrlParts UrlCrack(const std::string& url);
 // Downloads an http or https URL into the download cache and waits for it; the local file
 // on success, empty on any failure. Bounded by time-outs and a size cap so that a dead
 // host cannot hold the user-interface thread for long.
+// Stops a download from any thread: the transfer is interrupted at once, however slow the
+// server, and the download fails with "The download was cancelled".
+class TDownloadCancel {
+ public:
+  TDownloadCancel() = default;
+  TDownloadCancel(const TDownloadCancel&) = delete;
+  TDownloadCancel& operator=(const TDownloadCancel&) = delete;
+  void Cancel();
+  bool Cancelled() const;
+  // The download's transfer while it waits for the network, for Cancel to wake it.
+  void Attach(void* transfer);
+  void Detach();
+
+ private:
+  mutable std::mutex FLock;
+  bool FCancelled = false;
+  void* FTransfer = nullptr;
+};
+
 struct TDownloadLimits {
   long ConnectTimeoutMs = 10000;
   long TotalTimeoutMs = 60000;
@@ -61,6 +82,8 @@ struct TDownloadLimits {
   // Called while the transfer runs with the bytes received and expected (0 while unknown);
   // returning false stops the download, which then fails.
   std::function<bool(int64_t received, int64_t expected)> Progress;
+  // Where another thread may stop the download; none: it runs until it ends or times out.
+  std::shared_ptr<TDownloadCancel> Cancel;
 };
 std::string UrlBlockedDownload(const std::string& url);
 std::string UrlBlockedDownload(const std::string& url, const TDownloadLimits& limits);

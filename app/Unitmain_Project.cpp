@@ -9,6 +9,7 @@
 #include "app/Unitmain_p.h"
 #include "app/forms/Unitimagemap.h"
 #include "engine/XImageCache.h"
+#include "platform/MemoryStatus.h"
 #include "platform/SysUtils.h"
 #include "platform/WaitIndicator.h"
 #include "platform/gui/QtListBox.h"
@@ -42,13 +43,21 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
   // The whole file is read and parsed before anything of the open page changes: a file that
   // cannot be read, that is not a project, or whose content cannot be read back, raises and
   // leaves the scene and its file name as they were, so no later save can write a page over it.
-  TINIDocument doc(name);
-  LoadProjectFile(doc, name);
-  int gridX = doc.ReadInteger("Heading", "GridX", 8);
-  int gridY = doc.ReadInteger("Heading", "GridY", 8);
-  int h = std::clamp(doc.ReadInteger("Heading", "ProjectHeight", 800), 1, kMaxPageSide);
-  int w = std::clamp(doc.ReadInteger("Heading", "ProjectWidth", 800), 1, kMaxPageSide);
-  Scene->ReplaceFromINI(doc);
+  int gridX, gridY, w, h;
+  {
+    // The document of a large page takes many times the file; once it and the page it
+    // replaces are gone, whether the load worked or not, their memory goes back.
+    struct GiveBack {
+      ~GiveBack() { ReleaseFreedMemory(); }
+    } giveBack;
+    TINIDocument doc(name);
+    LoadProjectFile(doc, name);
+    gridX = doc.ReadInteger("Heading", "GridX", 8);
+    gridY = doc.ReadInteger("Heading", "GridY", 8);
+    h = std::clamp(doc.ReadInteger("Heading", "ProjectHeight", 800), 1, kMaxPageSide);
+    w = std::clamp(doc.ReadInteger("Heading", "ProjectWidth", 800), 1, kMaxPageSide);
+    Scene->ReplaceFromINI(doc);
+  }
   ProjectFileName = name;
   FormActivate();
   Scene->GridX = gridX;
@@ -110,6 +119,7 @@ void TFormMain::MINewProjectClick(QObject*) {
   ScrollBox->horizontalScrollBar()->setValue(0);
   ScrollBox->verticalScrollBar()->setValue(0);
   Scene->Clear();
+  ReleaseFreedMemory();
   Scene->BGColor = 0xFF6060;
   ApplyPageSize(640, 480);
   ProjectFileName.clear();
@@ -190,6 +200,8 @@ void TFormMain::SaveFileClick(QObject* Sender) {
       doc.SaveToFile(name);
     } catch (const std::exception& ex) { error = ex.what(); }
   }
+  // The document of the save is gone: its memory goes back.
+  ReleaseFreedMemory();
   if (!error.empty()) {
     // Nothing was written: the page stays unsaved under its old name, and the user knows.
     ProjectFileName = previous;

@@ -2,6 +2,9 @@
 
 #include <fstream>
 #include <sstream>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 bool ParseMemInfo(const std::string& text, TMemoryStatus& status) {
   status = {};
@@ -36,4 +39,10 @@ TMemoryStatus GlobalMemoryStatus() {
   ss << f.rdbuf();
   ParseMemInfo(ss.str(), status);
   return status;
+}
+
+void ReleaseFreedMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
 }

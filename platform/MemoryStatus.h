@@ -14,3 +14,8 @@ struct TMemoryStatus {
 bool ParseMemInfo(const std::string& text, TMemoryStatus& status);
 // The status of this machine; zeros when the kernel's file cannot be read.
 TMemoryStatus GlobalMemoryStatus();
+
+// Gives the memory the program has freed back to the system. The allocator keeps freed small
+// blocks for reuse, so after a large page is read and its document dropped the program would
+// otherwise go on holding the memory of its largest load.
+void ReleaseFreedMemory();

@@ -1,18 +1,22 @@
 #include "app/forms/Unitimageacquire.h"
 
 #include <algorithm>
+#include <atomic>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <thread>
 
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QEventLoop>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
 
 #include "POP/PopForms.h"
@@ -21,6 +25,7 @@
 #include "app/forms/Unitediturl.h"
 #include "app/forms/Unitglobal.h"
 #include "app/forms/Unitimagebrowser.h"
+#include "app/forms/Unitpleasewait.h"
 #include "engine/XBlend.h"
 #include "engine/XImage.h"
 #include "platform/Canvas.h"
@@ -46,10 +51,75 @@ struct BusyCursor {
 
 // Progress of a scan or download in percent on the wait indicator; the windows are painted
 // meanwhile, but no input is taken while the work runs.
-void ReportProgress(int64_t done, int64_t total) {
+void ReportProgress(int64_t done, int64_t total, bool paint = true) {
   if (TWaitIndicator* w = WaitIndicator())
     w->SetProgress(total > 0 ? int(std::min<int64_t>(100, done * 100 / total)) : 0, 100);
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  if (paint) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// A download on a thread of its own, so that the windows stay live however slow the server:
+// the wait indicator shows its progress and offers Cancel, which stops it at once. This
+// thread only waits for it, in an event loop, and reads what it reported.
+struct TBackgroundDownload {
+  std::string File, Problem;
+  bool Cancelled = false;
+};
+
+TBackgroundDownload DownloadInBackground(const std::string& url) {
+  auto cancel = std::make_shared<TDownloadCancel>();
+  std::atomic<int64_t> received{0}, expected{0};
+  std::atomic<bool> done{false};
+  std::string file, problem;
+  std::thread worker([&, cancel] {
+    TDownloadLimits limits;
+    limits.Cancel = cancel;
+    limits.Progress = [&](int64_t r, int64_t e) {
+      received = r;
+      expected = e;
+      return true;
+    };
+    file = UrlBlockedDownload(url, limits);
+    problem = WinINetGetLastResponseString();
+    done = true;
+  });
+  // Whatever happens here, the thread ends before what it writes to goes.
+  struct Joiner {
+    std::thread& worker;
+    TDownloadCancel& cancel;
+    ~Joiner() {
+      if (!worker.joinable()) return;
+      cancel.Cancel();
+      worker.join();
+    }
+  } joiner{worker, *cancel};
+  TBackgroundDownload result;
+  {
+    QEventLoop loop;
+    if (auto* wait = dynamic_cast<TFormPleaseWait*>(WaitIndicator()))
+      wait->OfferCancel([&] {
+        result.Cancelled = true;
+        cancel->Cancel();
+        loop.quit();
+      });
+    TScopedWait shown("Downloading...", true);
+    // The progress and the end are looked at a few dozen times a second, only while the
+    // download runs.
+    QTimer tick;
+    tick.setInterval(ProgressInterval());
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+      if (done) loop.quit();
+      else ReportProgress(received, expected, false);
+    });
+    tick.start();
+    if (!done) loop.exec();
+  }
+  // At once after a cancel: the transfer's wait for the network is woken.
+  if (worker.joinable()) worker.join();
+  if (!result.Cancelled) {
+    result.File = file;
+    result.Problem = problem;
+  }
+  return result;
 }
 
 // The sub-folders of a folder, "." and ".." left out.
@@ -272,20 +342,18 @@ void TFormImageAcquire::ButtonDownloadClick() {
       return;
     }
   } else {
-    BusyCursor busy;
-    TScopedWait wait("Downloading...", true);
-    TDownloadLimits limits;
-    limits.Progress = [](int64_t received, int64_t expected) {
-      ReportProgress(received, expected);
-      return true;
-    };
-    local = UrlBlockedDownload(url, limits);
+    TBackgroundDownload download = DownloadInBackground(url);
+    // Cancelled by the user: nothing to say, and nothing changes.
+    if (download.Cancelled) return;
+    local = download.File;
     downloaded = true;
-  }
-  // A failed download leaves the picture and its file name as they were.
-  if (local.empty()) {
-    Say("The file could not be downloaded from " + url + ".", MB_ICONEXCLAMATION);
-    return;
+    // A failed download leaves the picture and its file name as they were.
+    if (local.empty()) {
+      Say("The file could not be downloaded from " + url + "." +
+              (download.Problem.empty() ? std::string() : "\n" + download.Problem),
+          MB_ICONEXCLAMATION);
+      return;
+    }
   }
   std::string problem = LoadPicture(local);
   if (!problem.empty()) {

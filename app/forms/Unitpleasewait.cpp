@@ -6,8 +6,10 @@
 
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 
@@ -76,6 +78,35 @@ TFormPleaseWait::TFormPleaseWait(QWidget* parent)
   PaintBox = new TWaitPaintBox(PanelClient);
   PaintBox->setObjectName("PaintBox");
   PaintBox->setGeometry(7, 26, 338, 7);
+  ButtonCancel = new QPushButton("Cancel", PanelClient);
+  ButtonCancel->setObjectName("ButtonCancel");
+  ButtonCancel->setGeometry(353 - 8 - 75, 41, 75, 23);
+  ButtonCancel->hide();
+  connect(ButtonCancel, &QPushButton::clicked, this, [this] {
+    if (FCancel) FCancel();
+  });
+}
+
+// A wait that can be cancelled is taller by the button's row.
+static constexpr int kCancelRow = 31;
+
+void TFormPleaseWait::OfferCancel(std::function<void()> cancel) { FCancel = std::move(cancel); }
+
+void TFormPleaseWait::ClearCancel() {
+  if (!FCancel && !ButtonCancel->isVisible()) return;
+  FCancel = nullptr;
+  ButtonCancel->hide();
+  setWindowModality(Qt::NonModal);
+  setFixedSize(353, 41);
+  PanelClient->setGeometry(0, 0, 353, 41);
+}
+
+void TFormPleaseWait::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && FCancel) {
+    FCancel();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 TFormPleaseWait::~TFormPleaseWait() {
@@ -93,6 +124,12 @@ void TFormPleaseWait::BeginWait(const std::string& message, bool show) {
   Message->setText(ToQString(message));
   if (show) FPace.Restart();
   SetProgress(0, 100);
+  if (show && FCancel) {
+    setFixedSize(353, 41 + kCancelRow);
+    PanelClient->setGeometry(0, 0, 353, 41 + kCancelRow);
+    ButtonCancel->show();
+    setWindowModality(Qt::ApplicationModal);
+  }
   if (show) {
     // Centred on the screen each time: the screen may have changed since the last wait.
     int w = 0, h = 0;
@@ -102,6 +139,7 @@ void TFormPleaseWait::BeginWait(const std::string& message, bool show) {
     raise();
     // The caller's work starts right away on this thread: paint before it does.
     WaitUntilExposed(this);
+    if (FCancel) activateWindow();
     repaint();
     PaintBoxPaint();
   }
@@ -127,6 +165,7 @@ void TFormPleaseWait::ShowProgress() {
 // and the saved status text is not written back a second time.
 void TFormPleaseWait::EndWait() {
   hide();
+  ClearCancel();
   if (FNesting == 0) return;
   if (FNesting > 1) {
     SetProgress(0, 100);

@@ -2,6 +2,7 @@
 // strip, which also writes the progress into the main window's status bar. Nested: the
 // status text of the moment the outermost wait began comes back when it ends.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 
 class QFrame;
 class QLabel;
+class QPushButton;
 class QStatusBar;
 
 // The strip of the wait indicator: a widget that shows what PaintBoxPaint drew into it.
@@ -41,6 +43,10 @@ class TFormPleaseWait : public QWidget, public TWaitIndicator {
   void EndWait() override;
   void PaintBoxPaint();
   QStatusBar* FindStatusBar() const;
+  // The next shown wait offers Cancel (the button and the Escape key), which calls `cancel`
+  // on this thread; that window then takes the program's input until the wait ends, so
+  // nothing else starts meanwhile. The offer ends with the wait.
+  void OfferCancel(std::function<void()> cancel);
 
   int Nesting() const { return FNesting; }
   int Position() const { return FPosition; }
@@ -49,6 +55,10 @@ class TFormPleaseWait : public QWidget, public TWaitIndicator {
   QFrame* PanelClient;
   QLabel* Message;
   TWaitPaintBox* PaintBox;
+  QPushButton* ButtonCancel;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   int FNesting = 0;
@@ -57,7 +67,9 @@ class TFormPleaseWait : public QWidget, public TWaitIndicator {
   int FMaximum = 100;
   // The strip and the status bar repaint at this pace, not once per item of the work.
   TProgressPace FPace;
+  std::function<void()> FCancel;
   void ShowProgress();
+  void ClearCancel();
 };
 
 extern TFormPleaseWait* FormPleaseWait;

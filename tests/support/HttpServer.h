@@ -78,3 +78,30 @@ class FtpServer : public PythonServer {
             "s.serve_forever()\n",
             folder) {}
 };
+
+// A server that answers every request with a 100-byte body sent one byte a second: a slow
+// host for tests of downloads that must not hold the program.
+class SlowHttpServer : public PythonServer {
+ public:
+  SlowHttpServer()
+      : PythonServer(
+            "import http.server,time\n"
+            "class H(http.server.BaseHTTPRequestHandler):\n"
+            "  def log_message(self,*a): pass\n"
+            "  def do_GET(self):\n"
+            "    self.send_response(200)\n"
+            "    self.send_header('Content-Length','100')\n"
+            "    self.end_headers()\n"
+            "    for i in range(100):\n"
+            "      try:\n"
+            "        self.wfile.write(b'x'); self.wfile.flush()\n"
+            "      except Exception:\n"
+            "        return\n"
+            "      time.sleep(1)\n"
+            "s=http.server.ThreadingHTTPServer(('127.0.0.1',0),H)\n"
+            "s.daemon_threads=True\n"
+            "s.handle_error=lambda *a:None\n"
+            "print(s.server_address[1],flush=True)\n"
+            "s.serve_forever()\n",
+            "") {}
+};

@@ -29,6 +29,14 @@ inline double ProcessCpuSeconds(pid_t pid) {
   return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
 }
 
+// The memory the process holds in RAM, in bytes; -1 when it cannot be read.
+inline long long ProcessResidentBytes(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/statm");
+  long long size = 0, resident = -1;
+  if (!(in >> size >> resident)) return -1;
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
 // The inotify watches of every inotify descriptor the process holds.
 inline int InotifyWatches(pid_t pid) {
   const std::string proc = "/proc/" + std::to_string(pid);

@@ -7,12 +7,14 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -22,10 +24,12 @@
 #include "app/forms/Unitglobal.h"
 #include "app/forms/Unitimageacquire.h"
 #include "app/forms/Unitimagebrowser.h"
+#include "app/forms/Unitpleasewait.h"
 #include "engine/XImage.h"
 #include "platform/Canvas.h"
 #include "platform/ImgScan.h"
 #include "platform/SysUtils.h"
+#include "platform/WaitIndicator.h"
 #include "tests/support/HttpServer.h"
 #include "tests/support/SaneConfig.h"
 #include "tests/support/ScriptedServices.h"
@@ -510,6 +514,63 @@ TEST(ImageAcquire, ScanFromTheVirtualScannerIsShown) {
   EXPECT_EQ(acquire.Picture().FileName, LocalFile("Scans/Scan 2.bmp"));
   EXPECT_EQ(ReadAll(LocalFile("Scans/Scan 1.bmp")), first);
   EXPECT_FALSE(FileExists(LocalFile("__SCAN_BUFFER__.bmp")));
+}
+
+}  // namespace
+
+namespace {
+
+// A host that sends a byte a second: the download runs off the window's thread, so the
+// window's timers and input go on all along, and Cancel in the wait indicator (the button or
+// the Escape key) stops it at once, says nothing and leaves nothing behind.
+TEST(ImageAcquire, ASlowDownloadKeepsTheWindowsLiveAndCancelStopsItAtOnce) {
+  struct Case {
+    const char* how;
+    std::function<void(TFormPleaseWait&)> cancel;
+  } cases[] = {
+      {"the Cancel button", [](TFormPleaseWait& w) { w.ButtonCancel->click(); }},
+      {"the Escape key", [](TFormPleaseWait& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+  };
+  PictureHome home;
+  SlowHttpServer server;
+  ASSERT_GT(server.Port, 0) << "/usr/bin/python3 with http.server is needed for this test";
+  TFormPleaseWait wait;
+  SetWaitIndicator(&wait);
+  TFormEditURL url;
+  FormEditURL = &url;
+  TFormImageAcquire acquire;
+  acquire.show();
+  for (const Case& c : cases) {
+    QElapsedTimer clock;
+    qint64 cancelledAt = -1;
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setInterval(50);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+      if (cancelledAt >= 0) return;
+      ++ticks;
+      if (clock.elapsed() > 1500 && wait.ButtonCancel->isVisible()) {
+        cancelledAt = clock.elapsed();
+        c.cancel(wait);
+      }
+    });
+    ticker.start();
+    clock.start();
+    DownloadThrough(acquire, url, "http://127.0.0.1:" + std::to_string(server.Port) + "/slow.png");
+    const qint64 returned = clock.elapsed();
+    ticker.stop();
+    ASSERT_GE(cancelledAt, 0) << c.how << ": the wait offered no Cancel";
+    EXPECT_LT(returned - cancelledAt, 500) << c.how;
+    EXPECT_GE(ticks, 10) << c.how << ": the window's thread did not run while the download did";
+    EXPECT_TRUE(home.Texts().empty()) << c.how;
+    EXPECT_EQ(FilesIn(home.cache.Path()), 0u) << c.how;
+    EXPECT_EQ(acquire.Picture().Width(), 0) << c.how;
+    EXPECT_EQ(wait.Nesting(), 0) << c.how;
+    EXPECT_FALSE(wait.isVisible()) << c.how;
+    EXPECT_FALSE(wait.ButtonCancel->isVisible()) << c.how;
+  }
+  SetWaitIndicator(nullptr);
+  FormEditURL = nullptr;
 }
 
 }  // namespace

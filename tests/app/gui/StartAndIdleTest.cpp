@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <QElapsedTimer>
@@ -60,6 +61,36 @@ TEST(StartAndIdle, TheStartPageAndAnOpenedPageAreRenderedOnce) {
   EXPECT_EQ(w->Scene->Count(), 31);
   EXPECT_EQ(counter.passes, 2) << "read once and rendered once";
   SetWaitIndicator(nullptr);
+}
+
+// A large page read and then replaced by a small one: the memory of its document and of its
+// objects goes back to the system, the program does not keep the size of its largest load.
+TEST(StartAndIdle, TheMemoryOfALargeLoadGoesBack) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's allocator keeps freed memory in quarantine by design";
+#endif
+  ProgramHome home;
+  const std::string small = WriteTestProject(home.dir.File("small.zlm"), Objects(3), 400, 300, "clWhite");
+  std::string large = "[Heading]\nNumOfButtons=20000\nProjectWidth=800\nProjectHeight=600\n";
+  for (int i = 0; i < 20000; ++i)
+    large += "[Button" + std::to_string(i) + "]\nButtonText=B" + std::to_string(i) +
+             "\nRectLeft=" + std::to_string(i % 700) + "\nRectTop=" + std::to_string(i % 500) +
+             "\nRectRight=" + std::to_string(i % 700 + 30) + "\nRectBottom=" + std::to_string(i % 500 + 20) +
+             "\nColor0=$00FF8040\nColor1=$000000FF\nFontName=Arial\nFontSize=9\n";
+  WriteAll(home.dir.File("large.zlm"), large);
+  large.clear();
+  large.shrink_to_fit();
+  auto w = StartMainWindow({small});
+  const long long before = ProcessResidentBytes(getpid());
+  w->LoadProject(home.dir.File("large.zlm"), false);
+  ASSERT_EQ(w->Scene->Count(), 20000);
+  const long long loaded = ProcessResidentBytes(getpid());
+  w->LoadProject(small, false);
+  const long long after = ProcessResidentBytes(getpid());
+  ASSERT_GT(loaded - before, 20LL << 20) << "the large page took too little memory to tell";
+  EXPECT_LT(after - before, (loaded - before) / 4)
+      << "MB before, with the large page, after: " << (before >> 20) << " " << (loaded >> 20) << " "
+      << (after >> 20);
 }
 
 // The real program, started from a folder whose parent (the home folder, for a program

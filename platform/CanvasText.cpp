@@ -16,8 +16,10 @@ void FillCell(TCanvas& c, TRect cell, const TRect& clip) {
   c.FillRect(r);
 }
 
-// Breaks one paragraph at blanks so that each line fits `width`; a word wider than the box
-// stays whole on its own line. The blanks at a break belong to no line.
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Breaks one paragraph at blanks (spaces and Tabs) so that each line fits `width`; a word
+// wider than the box stays whole on its own line. The blanks at a break belong to no line.
 void Wrap(const TFont& font, const std::string& para, int width, std::vector<std::string>& out) {
   size_t n = para.size();
   size_t lineStart = 0;
@@ -26,10 +28,10 @@ void Wrap(const TFont& font, const std::string& para, int width, std::vector<std
   size_t i = 0;
   while (i < n) {
     size_t ws = i;
-    while (ws < n && para[ws] == ' ') ++ws;
+    while (ws < n && IsBlank(para[ws])) ++ws;
     if (ws >= n) break;
     size_t we = ws;
-    while (we < n && para[we] != ' ') ++we;
+    while (we < n && !IsBlank(para[we])) ++we;
     if (!hasWord) {
       lineEnd = we;
       hasWord = true;

@@ -12,6 +12,7 @@
 #include "platform/Canvas.h"
 #include "platform/SysUtils.h"
 #include "platform/TextRender.h"
+#include "tests/support/Captions.h"
 #include "tests/support/Tools.h"
 
 namespace {
@@ -63,53 +64,13 @@ TFont FontOf(const std::string& name, TFontStyles style = 0) {
   return f;
 }
 
-std::string Utf8(const std::vector<uint32_t>& cps) {
-  std::string s;
-  for (uint32_t cp : cps) {
-    if (cp < 0x80) {
-      s += char(cp);
-    } else if (cp < 0x800) {
-      s += char(0xC0 | (cp >> 6)), s += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      s += char(0xE0 | (cp >> 12)), s += char(0x80 | ((cp >> 6) & 0x3F)), s += char(0x80 | (cp & 0x3F));
-    } else {
-      s += char(0xF0 | (cp >> 18)), s += char(0x80 | ((cp >> 12) & 0x3F));
-      s += char(0x80 | ((cp >> 6) & 0x3F)), s += char(0x80 | (cp & 0x3F));
-    }
-  }
-  return s;
-}
-
-struct Caption {
-  const char* what;
-  const char* face;
-  std::string text;
-  bool rtl;  // the letters are read right to left
-};
-
-const std::vector<Caption>& Captions() {
-  static const std::vector<Caption> c = {
-      {"Latin", "Arial", "Brick Wall", false},
-      {"Greek", "Times New Roman", "Καλημέρα κόσμε", false},
-      {"Cyrillic", "Verdana", "Привет, мир", false},
-      {"Arabic", "Arial", "مرحبا بالعالم", true},
-      {"Hebrew", "Arial", "עברית", true},
-      {"CJK", "Times New Roman", "你好世界", false},
-      {"Tab", "Arial", "Brick\tWall", false},
-      {"not installed", "No Such Face Zq", "Brick Wall", false},
-      {"mapped to symbols", "Impact", "Brick Wall", false},
-      {"mixed", "Arial", "Wall עברית 12 مرحبا", false},
-  };
-  return c;
-}
-
 // Every run is drawn in a face that holds its letters, with the glyphs HarfBuzz gives that
 // face for them, in the run's own direction.
 TEST(TextScripts, EveryRunHasTheGlyphsHarfBuzzGivesItsFace) {
-  for (const Caption& c : Captions()) {
-    SCOPED_TRACE(std::string(c.what) + ": " + c.text);
-    const TFont font = FontOf(c.face);
-    const std::vector<TGlyphRun> runs = ShapeTextLine(font, c.text);
+  for (const TCaptionCase& c : CaptionCases()) {
+    SCOPED_TRACE(std::string(c.What) + ": " + c.Text);
+    const TFont font = FontOf(c.Face);
+    const std::vector<TGlyphRun> runs = ShapeTextLine(font, c.Text);
     ASSERT_FALSE(runs.empty());
     std::string all;
     for (const TGlyphRun& r : runs) {
@@ -122,7 +83,7 @@ TEST(TextScripts, EveryRunHasTheGlyphsHarfBuzzGivesItsFace) {
       all += r.Text;
     }
     // Every character is in some run, a Tab as spaces.
-    EXPECT_EQ(all.size(), StringReplaceAll(c.text, "\t", "        ").size());
+    EXPECT_EQ(all.size(), StringReplaceAll(c.Text, "\t", "        ").size());
   }
 }
 

@@ -10,13 +10,13 @@
 #include "platform/SysUtils.h"
 #include "platform/TextRender.h"
 
-std::string PageFontFaces(const TFont& font) {
+std::string PageFontFaces(const TFont& font, const std::string& text) {
   std::string faces = font.Name;
   try {
-    const TFontMatch m = MatchFont(font.Name.empty() ? std::string("Arial") : font.Name, font.Style & fsBold,
-                                   font.Style & fsItalic);
-    if (!m.Family.empty() && !SameText(m.Family, font.Name)) faces += (faces.empty() ? "" : ",") + m.Family;
-    if (!m.Generic.empty()) faces += (faces.empty() ? "" : ",") + m.Generic;
+    const std::vector<TFontMatch> used = FacesForText(font, text);
+    for (const TFontMatch& m : used)
+      if (!m.Family.empty() && !SameText(m.Family, font.Name)) faces += (faces.empty() ? "" : ",") + m.Family;
+    if (!used.empty() && !used[0].Generic.empty()) faces += (faces.empty() ? "" : ",") + used[0].Generic;
   } catch (const std::exception&) {
     // No face at all: the name alone, as the browser may still have it.
   }
@@ -50,7 +50,7 @@ std::string ObjectCellMarkup(const TZLMButton& b, const TTextMacros& expand,
   const auto align = static_cast<TAlignment>(style.Alignment);
   auto fontElement = [&](const std::string& text) {
     const int32_t height = font.Height() < 0 ? -font.Height() : font.Height();
-    return HTMLEncodeFontParts(font.Color, PageFontFaces(font), height, font.Style, text);
+    return HTMLEncodeFontParts(font.Color, PageFontFaces(font, text), height, font.Style, text);
   };
   const int w = b.Bounds.Width(), h = b.Bounds.Height();
   // A block of the object's size in pixels holds every box: browsers ignore width, height

@@ -18,9 +18,10 @@ class ZButtonList;
 // Expands the text macros of a caption (the application's, handed down from above).
 using TTextMacros = std::function<std::string(const std::string&)>;
 
-// The face list of a font in the page: its name, the face fontconfig chose for it in the
-// editor, and that face's generic family ("Verdana,DejaVu Sans,sans-serif").
-std::string PageFontFaces(const TFont& font);
+// The face list of a font in the page: its name, the faces the editor draws the text in
+// (the name's face first, then those that hold the letters it lacks), and the generic family
+// of the name's face ("Verdana,DejaVu Sans,sans-serif").
+std::string PageFontFaces(const TFont& font, const std::string& text = "");
 
 // How a caption stands in its object's box in the page: the editor's lines (breaks at
 // blanks and line breaks only), the editor's line height, the offset of the first line from

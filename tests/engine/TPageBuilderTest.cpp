@@ -255,6 +255,36 @@ TEST(PageTable, FacesNameTheChosenFaceAndAGenericFamily) {
   EXPECT_EQ(MatchFont("Times New Roman", true, false).Generic, "serif");
 }
 
+// The page names the faces the editor drew the caption in, so that a browser without the
+// named face draws each letter in the face the user saw: never the dingbat face fontconfig
+// offers for Impact, and for letters the name's face lacks, the face that held them.
+TEST(PageTable, FacesAreThoseTheEditorDrewTheCaptionIn) {
+  Shop shop;
+  TZLMButton& area = *shop[2];  // a text area is always markup
+  struct {
+    const char* face;
+    const char* text;
+  } cases[] = {
+      {"Impact", "Brick Wall"}, {"Times New Roman", "Wall 世界"}, {"Arial", "Wall مرحبا"}, {"Arial", "Wall"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.face) + ": " + c.text);
+    area.Style->Font->Name = c.face;
+    area.Text = c.text;
+    const std::vector<TFontMatch> used = FacesForText(*area.Style->Font, c.text);
+    std::string faces = c.face;
+    for (const TFontMatch& m : used)
+      if (m.Family != c.face) faces += "," + m.Family;
+    faces += "," + used[0].Generic;
+    const std::string html = ObjectCellMarkup(area, [](const std::string& s) { return s; });
+    EXPECT_NE(html.find(" face=\"" + faces + "\" "), std::string::npos) << html;
+    EXPECT_EQ(used[0].Family, MatchFont(c.face, false, false).Family);
+    EXPECT_EQ(html.find("D050000L"), std::string::npos) << html;
+  }
+  area.Style->Font->Name = "Times New Roman";
+  area.Text = "Wall 世界";
+  EXPECT_EQ(FacesForText(*area.Style->Font, area.Text).size(), 2u);
+}
+
 // Building a selection builds that part of the page: an object the selection cuts is pixels
 // of the crop, not markup squeezed into the part of it that lies inside.
 TEST(PageTable, ObjectsTheAreaCutsArePixels) {

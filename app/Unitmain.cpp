@@ -328,6 +328,7 @@ void TFormMain::CreateToolBars() {
   ToolBar1->addWidget(ComboFontSize);
   // Only what the user chooses or types changes the styles, not what the program puts in.
   OnUserChange(ComboFontName, [this] { ComboFontNameChange(ComboFontName); });
+  connect(ComboFontName, &QComboBox::editTextChanged, this, [this] { ComboFontNameMarkReplaced(); });
   OnUserChange(ComboFontSize, [this] { ComboFontSizeChange(ComboFontSize); });
 
   addToolBarBreak(Qt::TopToolBarArea);
@@ -536,6 +537,27 @@ void TFormMain::showEvent(QShowEvent* e) {
   if (!FStarted) FormShow();
 }
 
+void TFormMain::ComboFontNameMarkReplaced() {
+  const std::string name = ComboFontName->currentText().toStdString();
+  std::string drawnIn;
+  if (!Trim(name).empty() && ComboFontName->findText(Q(name), Qt::MatchFixedString) < 0) {
+    try {
+      drawnIn = MatchFont(name, false, false).Family;
+    } catch (const std::exception&) { drawnIn = "no installed face"; }
+    if (SameText(drawnIn, name)) drawnIn.clear();
+  }
+  QLineEdit* edit = ComboFontName->lineEdit();
+  if (!edit) return;
+  QFont f = ComboFontName->font();
+  f.setItalic(!drawnIn.empty());
+  edit->setFont(f);
+  // The box keeps its hint; the text it shows says what stands in for it.
+  const QString note =
+      drawnIn.empty() ? QString() : Q(name + " is not installed; it is drawn in " + drawnIn + ".");
+  edit->setToolTip(note);
+  edit->setStatusTip(note.isEmpty() ? ComboFontName->statusTip() : note);
+}
+
 void TFormMain::FormShow() {
   if (FStarted) return;
   FStarted = true;
@@ -554,7 +576,11 @@ void TFormMain::FormShow() {
   // 3: the font boxes.
   ComboFontName->clear();
   for (const auto& f : InstalledFontFamilies()) ComboFontName->addItem(Q(f));
+  // The face new objects name, shown by name (and marked as replaced) where no installed
+  // family has that name.
   ComboFontName->setCurrentIndex(ComboFontName->findText("Times New Roman"));
+  if (ComboFontName->currentIndex() < 0) ComboFontName->setEditText("Times New Roman");
+  ComboFontNameMarkReplaced();
   ComboFontSize->clear();
   for (const char* s : {"6", "7", "8", "9", "10", "11", "12", "14", "16", "18", "20", "22", "24", "26", "28",
                         "36", "48", "72"})

@@ -268,6 +268,9 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   void ExternalImageFile1Click(QObject* Sender);
   void MenuItemChangeFont1Click(QObject* Sender);
   void ComboFontNameChange(QObject* Sender);
+  // A face name that no installed family has is shown as typed, in italics, and its tip
+  // names the face that draws it in its place.
+  void ComboFontNameMarkReplaced();
   void ComboFontSizeChange(QObject* Sender);
   void ButtonBoldTextClick(QObject* Sender);
   void ButtonItalicTextClick(QObject* Sender);

@@ -6,6 +6,7 @@
 #include <climits>
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -17,6 +18,7 @@
 #include "app/Unitmain_p.h"
 #include "engine/XRender.h"
 #include "platform/SysUtils.h"
+#include "platform/TextRender.h"
 
 // --- Editing surface ---
 
@@ -509,7 +511,19 @@ void TFormMain::PaintBoxDblClick(QObject*) {
   Memo->clear();
   QFont font = QFontOfFont(*c->Style->Font);
   if (int h = std::abs(c->Style->Font->Height())) font.setPixelSize(h);
+  // The faces the page draws the caption in, so that the editor does not take a face the
+  // page refuses (a dingbat face fontconfig offers for a name that is not installed); Qt
+  // shapes the text and finds faces of its own for letters typed that these lack.
+  try {
+    QStringList families;
+    for (const TFontMatch& m : FacesForText(*c->Style->Font, c->Text)) families << Q(m.Family);
+    font.setFamilies(families);
+  } catch (const std::exception&) {
+    // No face installed at all: Qt's own choice.
+  }
   Memo->setFont(font);
+  // A Tab advances as eight spaces, as on the page.
+  Memo->setTabStopDistance(8 * QFontMetricsF(font).horizontalAdvance(' '));
   QPalette pal = Memo->palette();
   pal.setColor(QPalette::Text, Qt::black);
   Memo->setPalette(pal);

@@ -14,13 +14,18 @@
 #include <vector>
 
 #include <QApplication>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -30,6 +35,7 @@
 #include "engine/XImage.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SysUtils.h"
+#include "platform/TextRender.h"
 #include "tests/support/ProgramHome.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TestSupport.h"
@@ -831,6 +837,40 @@ TEST(EditingSurface, EscInTheInPlaceEditorLeavesTheTextAsItWas) {
   QTest::keyClicks(w->Memo, "Kept");
   Click(*w, 300, 190);
   EXPECT_EQ(w->Scene->Button(0)->Text, "Kept");
+}
+
+// The in-place editor draws the caption in the faces the page draws it in (never the dingbat
+// face fontconfig offers for Impact), shapes it through Qt in its own direction, and
+// advances a Tab as eight spaces.
+TEST(EditingSurface, InPlaceEditorShowsTheCaptionInThePagesFaces) {
+  Home home;
+  auto w = Start(FixtureProject(home));
+  struct Case {
+    const char* face;
+    const char* text;
+    bool rtl;
+  } cases[] = {{"Impact", "Brick Wall", false}, {"Arial", "עברית", true}, {"Arial", "a\tb", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.face) + ": " + c.text);
+    w->Scene->Button(0)->Style->Font->Name = c.face;
+    w->Scene->Button(0)->Text = c.text;
+    OpenEditor(*w, 80, 60);
+    ASSERT_TRUE(w->MemoOpen());
+    const std::vector<TFontMatch> faces = FacesForText(*w->Scene->Button(0)->Style->Font, c.text);
+    EXPECT_EQ(QFontInfo(w->Memo->font()).family().toStdString(), faces[0].Family);
+    const QFontMetricsF metrics(w->Memo->font());
+    EXPECT_DOUBLE_EQ(w->Memo->tabStopDistance(), 8 * metrics.horizontalAdvance(' '));
+    // Qt's layout of the line: the first letter typed stands at the right end of a line
+    // read right to left.
+    QTextLayout* layout = w->Memo->document()->firstBlock().layout();
+    ASSERT_GT(layout->lineCount(), 0);
+    const QTextLine line = layout->lineAt(0);
+    const qreal start = line.cursorToX(0), end = line.cursorToX(int(QString::fromStdString(c.text).size()));
+    if (c.rtl) EXPECT_GT(start, end);
+    else EXPECT_LT(start, end);
+    Click(*w, 300, 190);
+    EXPECT_FALSE(w->MemoOpen());
+  }
 }
 
 TEST(EditingSurface, InPlaceEditorKeepsToItsObject) {

@@ -15,6 +15,7 @@
 #include "POP/gui/PopExtCtrls.h"
 #include "engine/XImage.h"
 #include "engine/XImageCache.h"
+#include "platform/TextRender.h"
 #include "platform/gui/QtControlEvents.h"
 #include "platform/gui/QtImage.h"
 #include "tests/support/StyleFixture.h"
@@ -383,6 +384,35 @@ TEST(StyleControls, FontAndTextColourDialogs) {
 }
 
 // --- The controls set back from the focused object ---
+
+// The font box shows the face an object names even where no installed family has that
+// name, in italics, the tip of its text naming the face that draws it; an installed face is
+// plain. The box's own hint stays.
+TEST(StyleControls, TheFontBoxShowsAFaceThatIsNotInstalledAsReplaced) {
+  StyleWindows s;
+  QComboBox* box = s.w->ComboFontName;
+  auto installed = [&](const std::string& name) { return box->findText(QString::fromStdString(name)) >= 0; };
+  // Nothing focused: the face new objects name.
+  EXPECT_EQ(box->currentText(), "Times New Roman");
+  EXPECT_EQ(box->lineEdit()->font().italic(), !installed("Times New Roman"));
+  for (const char* face : {"Impact", "No Such Face Zq", "DejaVu Sans", "Times New Roman"}) {
+    SCOPED_TRACE(face);
+    s.Obj(1)->Style->Font->Name = face;
+    s.Select({1});
+    EXPECT_EQ(box->currentText().toStdString(), face);
+    const bool replaced = !installed(face);
+    EXPECT_EQ(box->lineEdit()->font().italic(), replaced);
+    const std::string tip = box->lineEdit()->toolTip().toStdString();
+    if (replaced) {
+      EXPECT_NE(tip.find(std::string(face) + " is not installed"), std::string::npos) << tip;
+      EXPECT_NE(tip.find(MatchFont(face, false, false).Family), std::string::npos) << tip;
+    } else {
+      EXPECT_EQ(tip, "");
+    }
+    EXPECT_EQ(box->toolTip(), "Font Name");
+    EXPECT_EQ(s.Obj(1)->Style->Font->Name, face);  // showing it writes nothing back
+  }
+}
 
 TEST(StyleControls, SyncShowsTheFocusedObjectAndWritesNothingBack) {
   StyleWindows s;

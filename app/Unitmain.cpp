@@ -51,6 +51,12 @@ std::vector<std::string> ProgramArguments(int argc, const char* const* argv) {
 
 // --- Construction ---
 
+void SetStandardKeys(QAction* action, QKeySequence::StandardKey key, const char* common) {
+  QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+  if (keys.isEmpty()) keys = {QKeySequence(QString::fromLatin1(common))};
+  action->setShortcuts(keys);
+}
+
 QAction* TFormMain::AddItem(QMenu* menu, const char* name, const char* caption,
                             void (TFormMain::*handler)(QObject*), const char* handlerName) {
   auto* a = new QAction(QString::fromUtf8(caption), this);
@@ -173,6 +179,14 @@ void TFormMain::CreateMenus() {
     Recent[i]->setVisible(false);
   }
 
+  // The desktop's standard keys for the file commands; none of them is a key of the page.
+  SetStandardKeys(MINewProject, QKeySequence::New, "Ctrl+N");
+  SetStandardKeys(MIOpenProject, QKeySequence::Open, "Ctrl+O");
+  SetStandardKeys(MISave, QKeySequence::Save, "Ctrl+S");
+  SetStandardKeys(MISaveAs, QKeySequence::SaveAs, "Ctrl+Shift+S");
+  SetStandardKeys(MIPrint, QKeySequence::Print, "Ctrl+P");
+  SetStandardKeys(MIExit, QKeySequence::Quit, "Ctrl+Q");
+
   MIEdit = AddMenu(bar->addMenu("&Edit"), "MIEdit", H(MIEditClick));
   MIUndo = AddItem(MIEdit, "MIUndo", "&Undo", H(MIUndoClick));
   MIEdit->addSeparator();
@@ -240,6 +254,7 @@ void TFormMain::CreateMenus() {
   MIHelp->addSeparator();
   TBHomePage = AddItem(MIHelp, "TBHomePage", "Varnholt Software... (Online)", H(TBHomePageClick));
   TBManual = AddItem(MIHelp, "TBManual", "User Manual... (Online)", H(TBManualClick));
+  SetStandardKeys(TBManual, QKeySequence::HelpContents, "F1");
   MIHelp->addSeparator();
   TBTipoftheDay = AddItem(MIHelp, "TBTipoftheDay", "&Tip of the Day...", H(TBTipoftheDayClick));
 

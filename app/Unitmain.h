@@ -385,6 +385,8 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
                    void (TFormMain::*handler)(QObject*), const char* handlerName);
   bool FStarted = false;
   bool FDestroyed = false;
+  // The wheel turn being handled, in eighths of a degree (a notch is 120).
+  int FWheelAngle = 0;
 
   // --- Editing surface: its own state ---
  public:

@@ -2,6 +2,9 @@
 // head, printing and the browser tab.
 #include "app/Unitmain.h"
 
+#include <cerrno>
+#include <sys/stat.h>
+
 #include <QPrintDialog>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -21,6 +24,7 @@
 #include "engine/TTableMaker.h"
 #include "engine/XBlend.h"
 #include "platform/SysUtils.h"
+#include "platform/WaitIndicator.h"
 
 // --- Output and web ---
 
@@ -66,10 +70,17 @@ void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
 
 void TFormMain::ExportImageClick(QObject*) {
   CommitMemo();
+  // Nothing to export is said before a name is asked for.
+  TRect bounds;
+  if (!RectIsVisible(Scene->GetBounds(false))) {
+    Say("There are no buttons selected");
+    return;
+  }
   TSavePictureDialog* dialog = SavePictureDialog();
+  // Every format the picture is written in, whatever the platform's picture classes are.
+  dialog->Filter = XImageSaveFilter();
   if (!dialog->Execute()) return;
   repaint();
-  TRect bounds;
   std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
   if (!crop) {
     Say("There are no buttons selected");
@@ -91,6 +102,25 @@ static bool IsPlainFolderName(const std::string& name) {
   for (char c : name)
     if (IsPathDelimiter(c) || static_cast<unsigned char>(c) < 0x20) return false;
   return true;
+}
+
+// Why a folder cannot be made: the system's reason at the first folder of its path that cannot
+// be made, named when it is not the folder itself.
+static std::string FolderFailure(const std::string& folder) {
+  std::vector<std::string> missing;
+  for (std::string path = ExcludeTrailingPathDelimiter(folder); !path.empty() && !DirectoryExists(path);) {
+    missing.push_back(path);
+    const std::string parent = ExtractFileDir(path);
+    if (parent == path) break;
+    path = parent;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (mkdir(it->c_str(), 0777) == 0) continue;
+    const int error = errno;
+    std::string reason = error == EEXIST ? "a file of that name is in the way" : SysErrorMessage(error);
+    return *it == ExcludeTrailingPathDelimiter(folder) ? reason : *it + ": " + reason;
+  }
+  return "the folder could not be made";
 }
 
 void TFormMain::MIHTMLPageBuilderClick(QObject*) {
@@ -126,7 +156,8 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
   if (DirectoryExists(folder)) {
     if (!Ask("This site already exists. Do you want to overwrite it with a new one?")) return;
   } else if (!ForceDirectories(folder)) {
-    Say("Could not create site directory");
+    Say("Could not create site directory " + folder + ":\n" + FolderFailure(folder),
+        MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   SetCurrentDir(folder);
@@ -136,20 +167,26 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
   const std::string index = IncludeTrailingPathDelimiter(folder) + "index.htm";
   std::vector<TZLMButton*> hidden;
   std::string error, notes;  // what the user is told about the site that was built
-  try {
-    TPageTable table = BuildPageTable(*Scene, area, ExpandTextMacros, !selectionOnly);
-    hidden = table.Hidden;
-    for (const std::string& part :
-         {SnippetRepairsMessage(table.SnippetRepairs), LostLinksMessage(table.LostLinks)})
-      if (!part.empty()) notes += (notes.empty() ? "" : "\n\n") + part;
-    // The page without the captions that went into the markup.
-    RedrawScene(false);
-    // The slices and the page, written into the site folder.
-    XImage image;
-    BitmapSnagIt(image, page, area);
-    table.Maker->SliceImages(image, folder);
-    StringSaveToFile(BuildPageHTML(*table.Maker, *Scene, Scene->BGColor), index);
-  } catch (const std::exception& ex) { error = ex.what(); }
+  {
+    // A large page takes a while: the window is drawn again without the name box, and the
+    // wait indicator and the status bar follow the build, table, drawing and slices.
+    repaint();
+    TScopedWait wait("Building web site " + site, true);
+    try {
+      TPageTable table = BuildPageTable(*Scene, area, ExpandTextMacros, !selectionOnly);
+      hidden = table.Hidden;
+      for (const std::string& part :
+           {SnippetRepairsMessage(table.SnippetRepairs), LostLinksMessage(table.LostLinks)})
+        if (!part.empty()) notes += (notes.empty() ? "" : "\n\n") + part;
+      // The page without the captions that went into the markup.
+      RedrawScene(false);
+      // The slices and the page, written into the site folder.
+      XImage image;
+      BitmapSnagIt(image, page, area);
+      table.Maker->SliceImages(image, folder);
+      StringSaveToFile(BuildPageHTML(*table.Maker, *Scene, Scene->BGColor), index);
+    } catch (const std::exception& ex) { error = ex.what(); }
+  }
   const bool shown = !error.empty() || NavigateTo(index);
   // The captions come back.
   ShowCaptions(hidden);

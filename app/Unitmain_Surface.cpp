@@ -432,6 +432,7 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
         if (watched == ScrollBox->viewport()) {
           auto* wheel = static_cast<QWheelEvent*>(e);
           int delta = wheel->angleDelta().y();
+          FWheelAngle = delta;
           bool handled = false;
           if (delta < 0) ScrollBoxMouseWheelDown(ScrollBox, handled);
           if (delta > 0) ScrollBoxMouseWheelUp(ScrollBox, handled);
@@ -580,13 +581,24 @@ void TFormMain::ScrollBoxExit(QObject*) {
 
 void TFormMain::ScrollBoxClick(QObject*) { MenuItemClick(MISelectNone); }
 
+// A notch of the wheel scrolls by the desktop's step: its number of lines, each line the
+// scroll bar's own step, as every other scrolled view of the desktop does, and at most a page.
+// A finer wheel's part of a notch scrolls that part of the step.
+static int WheelStep(const QScrollBar* bar, int angle) {
+  const int notch = std::abs(angle) > 0 ? std::abs(angle) : 120;
+  const int step = notch * QApplication::wheelScrollLines() * bar->singleStep() / 120;
+  return std::clamp(step, 1, std::max(1, bar->pageStep()));
+}
+
 void TFormMain::ScrollBoxMouseWheelDown(QObject*, bool& handled) {
-  ScrollBox->verticalScrollBar()->setValue(ScrollBox->verticalScrollBar()->value() + 8);
+  QScrollBar* bar = ScrollBox->verticalScrollBar();
+  bar->setValue(bar->value() + WheelStep(bar, FWheelAngle));
   handled = true;
 }
 
 void TFormMain::ScrollBoxMouseWheelUp(QObject*, bool& handled) {
-  ScrollBox->verticalScrollBar()->setValue(ScrollBox->verticalScrollBar()->value() - 8);
+  QScrollBar* bar = ScrollBox->verticalScrollBar();
+  bar->setValue(bar->value() - WheelStep(bar, FWheelAngle));
   handled = true;
 }
 

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QDockWidget>
 #include <QIcon>
+#include <QKeySequence>
 #include <QString>
 
 #include "app/Unitmain.h"
@@ -19,6 +20,10 @@
 #define H(method) &TFormMain::method, #method
 
 inline QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Gives a command the desktop's standard keys for it, or the common key where the desktop
+// names none.
+void SetStandardKeys(QAction* action, QKeySequence::StandardKey key, const char* common);
 
 inline constexpr const char* kFilterZLM = "Zelmora Projects (*.zlm)|*.zlm|All Files (*.*)|*.*|";
 inline constexpr const char* kFilterHTML =

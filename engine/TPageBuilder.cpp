@@ -9,6 +9,7 @@
 #include "platform/Canvas.h"
 #include "platform/SysUtils.h"
 #include "platform/TextRender.h"
+#include "platform/WaitIndicator.h"
 
 std::string PageFontFaces(const TFont& font, const std::string& text) {
   std::string faces = font.Name;
@@ -90,6 +91,7 @@ TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacr
     t.Maker = std::make_unique<TTableMaker>(area.Width(), area.Height());
     std::vector<std::pair<TZLMButton*, TTableObject*>> linked;
     for (int i = 0; i < scene.Count(); ++i) {
+      if (TWaitIndicator* wait = WaitIndicator()) wait->SetProgress(i, scene.Count() - 1);
       TZLMButton* b = scene.Button(i);
       b->HideText = false;
       if (!RectIsOverlap(b->Bounds, area)) {

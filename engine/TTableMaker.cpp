@@ -10,6 +10,7 @@
 #include "engine/XImage.h"
 #include "engine/XImageCache.h"
 #include "platform/SysUtils.h"
+#include "platform/WaitIndicator.h"
 
 TTableMaker::TTableMaker(int32_t width, int32_t height) : Width(width), Height(height) {
   AddTableObject(0, 0, 0, 0, "", "", taLeftJustify, taLeftJustify);
@@ -274,7 +275,10 @@ void TTableMaker::SliceImages(TBitmap& page, const std::string& siteFolder) {
   SaveSpacerGIF(folder + "a.gif");
   XImageCache written;  // the slices of this page, to find repeats
   int32_t n = 0;
-  for (TableCell& c : FSpans) {
+  const int32_t spans = int32_t(FSpans.size());
+  for (int32_t k = 0; k < spans; ++k) {
+    if (TWaitIndicator* wait = WaitIndicator()) wait->SetProgress(k, spans - 1);
+    TableCell& c = FSpans[size_t(k)];
     c.ImageFile.clear();
     c.BgColor.clear();
     XImage slice;

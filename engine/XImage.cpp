@@ -4,10 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
+#include <sstream>
+#include <vector>
 
 #include "POP/PopForms.h"
 #include "engine/XBlend.h"
 #include "engine/XImageFormats.h"
+#include "imageformats/ImgFmt.h"
 #include "platform/Canvas.h"
 #include "platform/Icon.h"
 #include "platform/JpegImage.h"
@@ -137,7 +141,8 @@ void XImage::SaveToFile(const std::string& name) const {
   } else if (ExtIs(ext, ".png")) {
     XImageSavePNG(*this, path);
   } else if (ExtIs(ext, ".tif")) {
-    ShowMessage("Sorry, TIF files are not supported");
+    ShowMessage(
+        "Sorry, TIF files are not supported.\nA TIFF file is written when the name ends in \".tiff\".");
     return;
   } else if (ExtIs(ext, ".gif")) {
     XImageSaveGIF(*this, path);
@@ -149,6 +154,47 @@ void XImage::SaveToFile(const std::string& name) const {
     XImageSaveFormatLibrary(*this, path);
   }
   FileName = path;
+}
+
+std::string XImageSaveFilter() {
+  struct Format {
+    std::string description;
+    std::vector<std::string> extensions;
+  };
+  // The image class's own writers, as SaveToFile chooses them.
+  std::vector<Format> formats = {{"Bitmaps", {"bmp", "dib"}},
+                                 {"Portable Network Graphics", {"png"}},
+                                 {"CompuServe GIF Image", {"gif"}},
+                                 {"JPEG Image File", {"jpg", "jpeg", "jpe"}},
+                                 {"Portable Pixmap", {"ppm"}}};
+  std::set<std::string> taken = {"tif"};  // refused by SaveToFile
+  for (const Format& f : formats) taken.insert(f.extensions.begin(), f.extensions.end());
+  // Then each format of the table that takes the 24-bit picture a save hands it, unless the
+  // image class writes it itself.
+  int count = 0;
+  imgfmt_format_count(&count);
+  for (int i = 0; i < count; ++i) {
+    ImgFmtInfo info{};
+    if (imgfmt_query_format(i, &info) != 0 || !(info.flags & IMGFMT_WRITE_24)) continue;
+    Format f{info.long_name, {}};
+    bool own = false;
+    std::istringstream words(info.extensions);
+    for (std::string w; words >> w;) {
+      w = LowerCase(w);
+      if (w == "tif") continue;
+      if (taken.count(w)) own = true;
+      f.extensions.push_back(w);
+    }
+    if (!own && !f.extensions.empty()) formats.push_back(f);
+  }
+  std::string all, each;
+  for (const Format& f : formats) {
+    std::string masks;
+    for (const std::string& e : f.extensions) masks += (masks.empty() ? "*." : ";*.") + e;
+    all += (all.empty() ? "" : ";") + masks;
+    each += "|" + f.description + " (" + masks + ")|" + masks;
+  }
+  return "All pictures (" + all + ")|" + all + each;
 }
 
 // ---- bitmap functions --------------------------------------------------------------------

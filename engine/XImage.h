@@ -26,7 +26,7 @@ class XImage : public TBitmap {
   // and leaves this image (and FileName) as they were. Every load ends 32-bit.
   void LoadFromFile(const std::string& name) override;
   // Raises on failure; the files are written through a temporary and a rename, so a failed
-  // save leaves no partial file. ".tif" shows "Sorry, TIF files are not supported".
+  // save leaves no partial file. ".tif" is refused with a message that names ".tiff".
   void SaveToFile(const std::string& name) const override;
   const char* ClassName() const override { return "XImage"; }
 };
@@ -59,6 +59,10 @@ void SaveSpacerGIF(const std::string& name);
 // The plain-text PPM ("P3") codec of the image class.
 void ReadPPM(XImage& image, const std::string& name);
 void WritePPM(const TBitmap& bitmap, const std::string& name);
+
+// The file dialog filter of every format SaveToFile writes a picture in: an entry of all of
+// them, then one per format with its extensions.
+std::string XImageSaveFilter();
 
 // Registers the picture classes of the system with the platform's registry (once).
 void RegisterPictureClasses();

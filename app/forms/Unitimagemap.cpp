@@ -250,6 +250,12 @@ void TFormImageMap::BuildImageMapHTML() {
   all.select(QTextCursor::Document);
   RichEdit->setTextCursor(all);
   HTMLHilightSetSelText(RichEdit, html);
+  // The page is read from its first line: the caret and the view go back to the start.
+  QTextCursor start = RichEdit->textCursor();
+  start.movePosition(QTextCursor::Start);
+  RichEdit->setTextCursor(start);
+  RichEdit->verticalScrollBar()->setValue(0);
+  RichEdit->horizontalScrollBar()->setValue(0);
 }
 
 void TFormImageMap::WriteFiles(bool build) {

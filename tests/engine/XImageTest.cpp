@@ -231,7 +231,13 @@ TEST(XImageDispatch, ExtensionsReachTheirCodecs) {
   img.SaveToFile(dir.Path() + "/k.TIF");
   EXPECT_FALSE(FileExists(dir.Path() + "/k.TIF"));
   ASSERT_EQ(msgs.Boxes.size(), 1u);
-  EXPECT_EQ(msgs.Boxes[0].text, "Sorry, TIF files are not supported");
+  // The refusal says which name does write a TIFF file, and that name does.
+  EXPECT_EQ(msgs.Boxes[0].text.rfind("Sorry, TIF files are not supported", 0), 0u) << msgs.Boxes[0].text;
+  EXPECT_NE(msgs.Boxes[0].text.find("\".tiff\""), std::string::npos) << msgs.Boxes[0].text;
+  img.SaveToFile(dir.Path() + "/k.tiff");
+  const std::string tiff = ReadAll(dir.Path() + "/k.tiff");
+  EXPECT_TRUE(tiff.rfind("II*", 0) == 0 || tiff.rfind("MM", 0) == 0) << tiff.substr(0, 4);
+  EXPECT_EQ(msgs.Boxes.size(), 1u);
 }
 
 // Every codec's save replaces the user's file the same way: through a symbolic link into the

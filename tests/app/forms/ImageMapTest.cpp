@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <set>
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -98,13 +99,13 @@ TEST_F(ImageMap, AreasFrontToBackRelativeToTheCrop) {
   EXPECT_EQ(form.FileName, home.File("preview.htm"));
   form.BuildImageMapHTML();
   EXPECT_EQ(Html(), kGolden);
-  // The HTML is shown coloured, the caret behind it.
+  // The HTML is shown coloured, the caret at its start.
   TColor first = 0;
   RichEditRangeColor(form.RichEdit, 0, 1, first);
   EXPECT_EQ(first, HTMLColorBracket);
   RichEditRangeColor(form.RichEdit, int(std::string(kGolden).find(" BGCOLOR")), 8, first);
   EXPECT_EQ(first, HTMLColorAttribute);
-  EXPECT_EQ(form.RichEdit->textCursor().position(), int(std::string(kGolden).size()));
+  EXPECT_EQ(form.RichEdit->textCursor().position(), 0);
   // Choosing JPG rebuilds the reference.
   form.RadioButtonJPG->setChecked(true);
   EXPECT_NE(Html().find("<IMG SRC=\"preview.jpg\" BORDER=0 USEMAP=#banner>\n"), std::string::npos);
@@ -302,6 +303,32 @@ TEST_F(ImageMap, APreviewNoBrowserCanShowNamesItsFile) {
       << services.Boxes[0].text;
   EXPECT_NE(services.Boxes[0].text.find(home.File("preview.htm")), std::string::npos)
       << services.Boxes[0].text;
+}
+
+// The HTML Code page opens at its first line and first column, however long the markup is
+// and however far it was scrolled when it was last left.
+TEST_F(ImageMap, TheHtmlCodePageOpensAtItsFirstLine) {
+  for (int i = 0; i < 40; ++i)
+    Add(page.scene, "B" + std::to_string(i), {0, 0, 10, 10}, "http://example.org/" + std::string(80, 'p'),
+        true);
+  form.show();
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    form.PageControl->setCurrentWidget(form.TabSheet2);
+    QCoreApplication::processEvents();
+    QScrollBar* down = form.RichEdit->verticalScrollBar();
+    QScrollBar* across = form.RichEdit->horizontalScrollBar();
+    ASSERT_GT(down->maximum(), 0) << "the markup is longer than the page";
+    ASSERT_GT(across->maximum(), 0) << "the markup is wider than the page";
+    EXPECT_EQ(down->value(), 0);
+    EXPECT_EQ(across->value(), 0);
+    EXPECT_EQ(form.RichEdit->textCursor().position(), 0);
+    EXPECT_EQ(form.RichEdit->cursorForPosition(QPoint(2, 2)).blockNumber(), 0);
+    // Read to its end, then back to the links and again.
+    down->setValue(down->maximum());
+    across->setValue(across->maximum());
+    form.PageControl->setCurrentWidget(form.TabSheet1);
+  }
 }
 
 TEST_F(ImageMap, PreviewWithoutTheDialogBuildsFreshHtml) {

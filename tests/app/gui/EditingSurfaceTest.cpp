@@ -927,21 +927,39 @@ TEST(EditingSurface, ScrollBoxFocusWheelClickAndCentre) {
   EXPECT_EQ(w->MICopy->shortcut(), QKeySequence("Ctrl+C"));
   EXPECT_EQ(w->MIDelete->shortcut(), QKeySequence("Del"));
   EXPECT_EQ(w->MIDuplicate->shortcut(), QKeySequence("Ctrl+D"));
-  // The wheel scrolls by 8 pixels.
+  // The wheel scrolls by the desktop's step, as a plain scrolled view of the toolkit does with
+  // the same turns: whole notches, a finer wheel's half notch, for the desktop's settings.
   QScrollBar* bar = w->ScrollBox->verticalScrollBar();
-  ASSERT_GT(bar->maximum(), 100);
-  bar->setValue(40);
-  auto wheel = [&](int delta) {
+  ASSERT_GT(bar->maximum(), 1000);
+  QScrollArea plain;
+  auto* tall = new QWidget;
+  tall->setFixedSize(600, 3000);
+  plain.setWidget(tall);
+  plain.resize(w->ScrollBox->size());
+  plain.show();
+  QScrollBar* plainBar = plain.verticalScrollBar();
+  ASSERT_EQ(plainBar->singleStep(), bar->singleStep());
+  auto wheel = [](QWidget* view, int delta) {
     QPoint p(10, 10);
-    QWheelEvent e(p, w->ScrollBox->viewport()->mapToGlobal(p), QPoint(), QPoint(0, delta), Qt::NoButton,
-                  Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w->ScrollBox->viewport(), &e);
+    QWheelEvent e(p, view->mapToGlobal(p), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &e);
   };
-  wheel(-120);
-  EXPECT_EQ(bar->value(), 48);
-  wheel(120);
-  wheel(120);
-  EXPECT_EQ(bar->value(), 32);
+  const int lines = QApplication::wheelScrollLines();
+  for (int desktopLines : {3, 5}) {
+    SCOPED_TRACE(desktopLines);
+    QApplication::setWheelScrollLines(desktopLines);
+    for (int delta : {-120, -120, 120, -60, 60, 120}) {
+      bar->setValue(400);
+      plainBar->setValue(400);
+      wheel(w->ScrollBox->viewport(), delta);
+      wheel(plain.viewport(), delta);
+      EXPECT_EQ(bar->value() - 400, plainBar->value() - 400) << delta;
+      EXPECT_EQ(std::abs(bar->value() - 400), std::abs(delta) * desktopLines * bar->singleStep() / 120)
+          << delta;
+    }
+  }
+  QApplication::setWheelScrollLines(lines);
   // A click on the box outside the page means "Select None" (which the Edit menu's rules
   // leave disabled while nothing is selected).
   int none = 0;

@@ -1,6 +1,7 @@
 // The main window's start, tables, place and close, on a temporary copy of the program
 // folder with scripted message boxes.
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -79,19 +80,19 @@ const Row kTable[] = {
     {"MainMenu", "MIWindow", "&Window", "MIWindowClick", "", 0},
     {"MainMenu", "MIInsert", "&Insert", "", "", 0},
     {"MainMenu", "MIHelp", "&Help", "", "", 0},
-    {"MIFile", "MINewProject", "&New Project...", "MINewProjectClick", "", 0},
-    {"MIFile", "MIOpenProject", "&Open Project...", "MIOpenProjectClick", "", 0},
-    {"MIFile", "MISave", "&Save", "MISaveClick", "", 0},
-    {"MIFile", "MISaveAs", "Save &As...", "SaveFileClick", "", 0},
+    {"MIFile", "MINewProject", "&New Project...", "MINewProjectClick", "Ctrl+N", 0},
+    {"MIFile", "MIOpenProject", "&Open Project...", "MIOpenProjectClick", "Ctrl+O", 0},
+    {"MIFile", "MISave", "&Save", "MISaveClick", "Ctrl+S", 0},
+    {"MIFile", "MISaveAs", "Save &As...", "SaveFileClick", "Ctrl+Shift+S", 0},
     {"MIFile", "MIPreviewInBrowser", "Preview in Browser...", "MIPreviewInBrowserClick", "", 0},
     {"MIFile", "MIExportImage", "Export Image...", "ExportImageClick", "", kDisabled},
     {"MIFile", "MISelectScanner", "Select Scanner...", "", "", kHidden},
     {"MIFile", "MIHTMLPageBuilder", "HTML Page Builder...", "MIHTMLPageBuilderClick", "", 0},
     {"MIFile", "MIEditHTMLHeader", "Edit HTML Header...", "MIEditHTMLHeaderClick", "", 0},
     {"MIFile", "MIPageSetup", "Page Setup...", "MIPageSetupClick", "", 0},
-    {"MIFile", "MIPrint", "Print", "MIPrintClick", "", 0},
+    {"MIFile", "MIPrint", "Print", "MIPrintClick", "Ctrl+P", 0},
     {"MIFile", "MIUpgrade", "Upgrade...", "MIUpgradeClick", "", 0},
-    {"MIFile", "MIExit", "Exit", "MIExitClick", "", 0},
+    {"MIFile", "MIExit", "Exit", "MIExitClick", "Ctrl+Q", 0},
     {"MIFile", "Recent1", "Recent", "Recent1Click", "", kHidden},
     {"MIFile", "Recent2", "Recent", "Recent1Click", "", kHidden},
     {"MIFile", "Recent3", "Recent", "Recent1Click", "", kHidden},
@@ -128,7 +129,7 @@ const Row kTable[] = {
     {"MIInsert", "ExternalImageFile1", "External Image File...", "ExternalImageFile1Click", "", 0},
     {"MIHelp", "TBAbout", "&About...", "TBAboutClick", "", 0},
     {"MIHelp", "TBHomePage", "Varnholt Software... (Online)", "TBHomePageClick", "", 0},
-    {"MIHelp", "TBManual", "User Manual... (Online)", "TBManualClick", "", 0},
+    {"MIHelp", "TBManual", "User Manual... (Online)", "TBManualClick", "F1", 0},
     {"MIHelp", "TBTipoftheDay", "&Tip of the Day...", "TBTipoftheDayClick", "", 0},
     {"PopupMenu1", "PopNewButton", "New Button", "PopNewButtonClick", "", 0},
     {"PopupMenu1", "PopNewText", "New Text", "PopNewTextClick", "", 0},
@@ -279,6 +280,56 @@ TEST(MainWindow, MenusContextMenusAndToolBarsMatchTheirTables) {
   // The popup handler of the page's menu, and the paint box it belongs to.
   EXPECT_EQ(w->PopupMenu1->menuAction()->property("handler").toString(), "PopupMenu1Popup");
   EXPECT_EQ(w->PaintBox->PopupMenu(), w->PopupMenu1);
+}
+
+// The keys every desktop program answers run their commands from the page, and no key of the
+// window means two commands.
+TEST(MainWindow, StandardKeysRunTheirCommandsAndNoKeyIsTakenTwice) {
+  Home home;
+  SetDialogHook([](TCommonDialog&) { return false; });
+  auto w = Start({home.Project("keys.zlm")});
+  QApplication::setActiveWindow(w.get());
+  w->ScrollBox->setFocus();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(w->ScrollBox->hasFocus());
+
+  std::map<std::string, std::string> owner;
+  for (QAction* a : w->findChildren<QAction*>()) {
+    if (a->isSeparator() || a->menu()) continue;
+    for (const QKeySequence& k : a->shortcuts()) {
+      const std::string key = k.toString().toStdString();
+      EXPECT_FALSE(owner.count(key)) << key << " is " << owner[key] << " and "
+                                     << a->objectName().toStdString();
+      owner[key] = a->objectName().toStdString();
+    }
+  }
+
+  // The desktop's key where it names one, else the one common to the desktops.
+  struct Case {
+    QKeySequence::StandardKey key;
+    const char* common;
+    const char* action;
+  } cases[] = {
+      {QKeySequence::New, "Ctrl+N", "MINewProject"}, {QKeySequence::Open, "Ctrl+O", "MIOpenProject"},
+      {QKeySequence::Save, "Ctrl+S", "MISave"},      {QKeySequence::SaveAs, "Ctrl+Shift+S", "MISaveAs"},
+      {QKeySequence::Print, "Ctrl+P", "MIPrint"},    {QKeySequence::HelpContents, "F1", "TBManual"},
+      {QKeySequence::Quit, "Ctrl+Q", "MIExit"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    auto* a = w->findChild<QAction*>(c.action);
+    ASSERT_NE(a, nullptr);
+    QList<QKeySequence> keys = QKeySequence::keyBindings(c.key);
+    if (keys.isEmpty()) keys = {QKeySequence(c.common)};
+    EXPECT_EQ(a->shortcuts(), keys);
+    int runs = 0;
+    auto connection = QObject::connect(a, &QAction::triggered, [&] { ++runs; });
+    QTest::keySequence(w->ScrollBox, keys.first());
+    QCoreApplication::processEvents();
+    QObject::disconnect(connection);
+    EXPECT_EQ(runs, 1) << keys.first().toString().toStdString();
+  }
+  EXPECT_FALSE(w->isVisible()) << "the quit key closes the window";
+  SetDialogHook(nullptr);
 }
 
 TEST(MainWindow, MenusUpdateTheirItemsWhenTheyOpen) {

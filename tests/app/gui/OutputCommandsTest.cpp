@@ -94,10 +94,12 @@ double MeanDifference(const TBitmap& picture, const TBitmap& page, const TRect& 
 struct DialogScript {
   std::vector<std::string> asked;
   std::string fileName;
+  std::string filter;  // the last file dialog's, as it was shown
   bool answer = true;
   DialogScript() {
     SetDialogHook([this](TCommonDialog& d) {
       asked.push_back(d.ClassName());
+      if (auto* file = dynamic_cast<TOpenDialog*>(&d)) filter = file->Filter;
       if (auto* save = dynamic_cast<TOpenDialog*>(&d); save && answer) save->FileName = fileName;
       return answer;
     });
@@ -133,10 +135,9 @@ void SetPublisherURL(const std::string& url) {
               "URLInfoAbout", url);
 }
 
-// The masks of the save-picture dialog's filter, without the "All" entry's list.
-std::set<std::string> OfferedExtensions() {
+// The masks of a file dialog's filter.
+std::set<std::string> OfferedExtensions(const std::string& filter) {
   std::set<std::string> exts;
-  const std::string filter = SavePictureDialog()->Filter;
   for (size_t p = filter.find("*."); p != std::string::npos; p = filter.find("*.", p + 1)) {
     size_t end = filter.find_first_of(";|)", p);
     exts.insert(LowerCase(filter.substr(p + 2, end == std::string::npos ? std::string::npos : end - p - 2)));
@@ -159,18 +160,52 @@ TEST(OutputCommands, ExportWritesThePagePixelsUnderTheSelectionInEveryOfferedFor
     const char* ext;
     bool written;
     double tolerance;  // mean difference per channel
-  } cases[] = {{"bmp", true, 0}, {"png", true, 0}, {"gif", true, 2},  {"jpg", true, 6}, {"jpeg", true, 6},
-               {"jpe", true, 6}, {"ppm", true, 0}, {"ico", false, 0}, {"wmf", false, 0}};
-  // The dialog offers the formats that are written, each of them; one typed by hand that is
-  // only read (.ico, .wmf) is refused with a message.
+    const char* refusal = "could not be exported";
+    bool offered = written;
+  } cases[] = {{"bmp", true, 0},
+               {"dib", true, 0},
+               {"png", true, 0},
+               {"gif", true, 2},
+               {"jpg", true, 6},
+               {"jpeg", true, 6},
+               {"jpe", true, 6},
+               {"ppm", true, 0},
+               {"tga", true, 0},
+               {"vst", true, 0},
+               {"afi", true, 0},
+               {"pcx", true, 0},
+               {"pcc", true, 0},
+               {"tiff", true, 0},
+               {"iff", true, 0},
+               {"lbm", true, 0},
+               {"img", true, 0},
+               {"vid", true, 12},
+               // Written only at its one size, 512 x 512; this picture is refused for it.
+               {"cvp", false, 0, "512x512", true},
+               {"tif", false, 0, "\".tiff\""},
+               {"ico", false, 0},
+               {"wmf", false, 0},
+               {"pgm", false, 0},
+               {"xbm", false, 0}};
+  // The dialog offers every format that is written, and only those; one typed by hand that is
+  // only read (.ico, .wmf) or that cannot hold the colours (.pgm, .xbm) is refused with a
+  // message, and ".tif" with one that names ".tiff".
   std::map<std::string, bool> written;
-  for (const Case& c : cases) written[c.ext] = c.written;
-  const std::set<std::string> offered = OfferedExtensions();
+  for (const Case& c : cases) written[c.ext] = c.offered;
+  std::set<std::string> offered;
+  {
+    DialogScript dialogs;
+    dialogs.answer = false;
+    w->MIExportImage->trigger();
+    ASSERT_EQ(dialogs.asked, (std::vector<std::string>{"TSavePictureDialog"}));
+    offered = OfferedExtensions(dialogs.filter);
+  }
   for (const std::string& ext : offered) {
     EXPECT_TRUE(written.count(ext)) << "untested format " << ext;
     EXPECT_TRUE(written[ext]) << "offered but not written: " << ext;
   }
-  for (const char* ext : {"bmp", "png", "gif", "jpg"}) EXPECT_TRUE(offered.count(ext)) << ext;
+  for (const Case& c : cases)
+    if (c.offered) EXPECT_TRUE(offered.count(c.ext)) << "written but not offered: " << c.ext;
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.ext);
@@ -182,7 +217,7 @@ TEST(OutputCommands, ExportWritesThePagePixelsUnderTheSelectionInEveryOfferedFor
     std::vector<std::string> boxes = home.TakeBoxes();
     if (!c.written) {
       ASSERT_EQ(boxes.size(), 1u);
-      EXPECT_TRUE(Contains(boxes[0], "could not be exported")) << boxes[0];
+      EXPECT_TRUE(Contains(boxes[0], c.refusal)) << boxes[0];
       EXPECT_FALSE(FileExists(dialogs.fileName));
       continue;
     }
@@ -206,8 +241,7 @@ TEST(OutputCommands, ExportWritesThePagePixelsUnderTheSelectionInEveryOfferedFor
   EXPECT_EQ(uint8_t(png[25]), 2);  // colour type: RGB
 }
 
-// Nothing selected: each command says so and does nothing else; a cancelled export dialog
-// ends the export before anything is looked at. The export item is disabled without a current
+// Nothing selected: each command says so and does nothing else. The export item is disabled without a current
 // object, so its handler is run as the item would run it.
 TEST(OutputCommands, NothingSelectedIsReportedByExportPreviewAndPrint) {
   ProgramHome home;
@@ -217,18 +251,13 @@ TEST(OutputCommands, NothingSelectedIsReportedByExportPreviewAndPrint) {
   FormImageMap = &map;
   TRecordingPrinterService printer(800, 600);
   IPrinterService* previous = SetPrinterService(&printer);
-  {
-    DialogScript dialogs;
-    dialogs.answer = false;
-    w->ExportImageClick(w->MIExportImage);
-    EXPECT_EQ(dialogs.asked.size(), 1u);
-    EXPECT_TRUE(home.TakeBoxes().empty());
-  }
+  // Export says so before it asks for a name.
   DialogScript dialogs;
   dialogs.fileName = home.dir.File("none.png");
   home.TakeBoxes();
   w->ExportImageClick(w->MIExportImage);
   EXPECT_EQ(home.TakeBoxes(), (std::vector<std::string>{"There are no buttons selected"}));
+  EXPECT_TRUE(dialogs.asked.empty());
   EXPECT_FALSE(FileExists(dialogs.fileName));
 
   w->MIPreviewInBrowser->trigger();
@@ -445,6 +474,55 @@ TEST(OutputCommands, PageSetupSetsUpThePageThatPrintUses) {
       }
   EXPECT_NEAR(left, 113, 2);
   EXPECT_NEAR(topmost, 71, 2);
+}
+
+// What Page Setup sets is what Print prints, through the real dialogs as a user goes: Landscape
+// chosen in Page Setup, then a PDF file named in the print dialog. The file is printed across,
+// and Page Setup opened again still shows Landscape, print after print.
+TEST(OutputCommands, PageSetupOrientationIsPrintedAndKeptForTheSession) {
+  REQUIRE_TOOL("pdfinfo");
+  ProgramHome home;
+  auto w = StartOnOutputProject(home);
+  TempDir out;
+  // The run's printer as a fresh start finds it.
+  QPrinter& printer = SharedPrinter();
+  printer.setOutputFileName(QString());
+  printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                    QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+  IPrinterService* previousPrinter = PrinterService();
+  InstallQtServices();
+  SetServices(&home.services);
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    bool across = false;
+    WhenShown<QPageSetupDialog>(true, [&](QPageSetupDialog* d) {
+      auto* landscape = d->findChild<QRadioButton*>("landscape");
+      ASSERT_NE(landscape, nullptr);
+      across = landscape->isChecked();
+      if (round == 0) landscape->click();
+    });
+    w->MIPageSetup->trigger();
+    if (round > 0) EXPECT_TRUE(across) << "Page Setup shows Landscape again";
+    const std::string pdf = out.File("print" + std::to_string(round) + ".pdf");
+    WhenShown<QPrintDialog>(true, [&](QPrintDialog* d) {
+      // The PDF file entry of the printer list, as a user picks it, and the file's name typed.
+      if (auto* printers = d->findChild<QComboBox*>("printers"); printers && printers->count() > 0)
+        printers->setCurrentIndex(printers->count() - 1);
+      auto* file = d->findChild<QLineEdit*>("filename");
+      ASSERT_NE(file, nullptr);
+      file->setText(QString::fromStdString(pdf));
+    });
+    w->MIPrint->trigger();
+    ASSERT_TRUE(FileExists(pdf));
+    std::string info = ShellOutput("pdfinfo '" + pdf + "' 2>&1");
+    double width = 0, height = 0;
+    std::sscanf(info.c_str() + std::min(info.size(), info.find("Page size:")), "Page size: %lf x %lf", &width,
+                &height);
+    EXPECT_GT(width, height) << info;
+    EXPECT_NEAR(width, 842, 1) << info;  // A4 across
+  }
+  SetPrinterService(previousPrinter);
+  EXPECT_TRUE(home.TakeBoxes().empty());
 }
 
 // The head is kept with the project: an edit confirmed with OK is an unsaved change, counted

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "engine/TTableMaker.h"
 #include "engine/XRender.h"
 #include "platform/TextRender.h"
+#include "platform/WaitIndicator.h"
 #include "tests/engine/SlicedPage.h"
 #include "tests/support/PageBuilderFixture.h"
 #include "tests/support/ProgramHome.h"
@@ -234,6 +236,7 @@ TEST(PageBuilder, RefusalsAndFailures) {
     std::optional<std::string> name;  // the input box's answer; nullopt: Cancel
     const char* message;              // the box shown, "" for none
     int answer = 0;                   // to the overwrite question
+    std::vector<std::string> also{};  // more that the box says ("<sites>" stands for the folder)
   } cases[] = {
       {"cancelled", std::nullopt, ""},
       {"empty", std::string(""), "can not be used as a web site name"},
@@ -245,7 +248,17 @@ TEST(PageBuilder, RefusalsAndFailures) {
       {"sub folder", std::string("a/b"), "can not be used as a web site name"},
       {"drive", std::string("c:site"), "can not be used as a web site name"},
       {"absolute", std::string("/tmp/zelmora-escape"), "can not be used as a web site name"},
-      {"a file in the way", std::string("taken"), "Could not create site directory"},
+      // The folder is named and so is the reason.
+      {"a file in the way",
+       std::string("taken"),
+       "Could not create site directory",
+       0,
+       {"<sites>/taken", "a file of that name is in the way"}},
+      {"a name too long",
+       std::string(300, 'n'),
+       "Could not create site directory",
+       0,
+       {"<sites>/nnnn", "File name too long"}},
       {"existing, keep it", std::string("old"),
        "This site already exists. Do you want to overwrite it with a new one?", IDNO},
       {"the page cannot be written", std::string("locked"), "The web site could not be written.", IDYES},
@@ -270,6 +283,11 @@ TEST(PageBuilder, RefusalsAndFailures) {
     if (*c.message) {
       EXPECT_EQ(boxes.size(), c.answer == IDYES ? 2u : 1u);
       EXPECT_TRUE(!boxes.empty() && Contains(boxes.back(), c.message)) << (boxes.empty() ? "" : boxes.back());
+      for (std::string part : c.also) {
+        part = StringReplaceAll(part, "<sites>", sites, false);
+        EXPECT_TRUE(!boxes.empty() && Contains(boxes.back(), part))
+            << part << " in " << (boxes.empty() ? "" : boxes.back());
+      }
     } else {
       EXPECT_TRUE(boxes.empty());
     }
@@ -345,6 +363,61 @@ TEST(PageBuilder, AnEmptyPageIsRefusedBeforeAnyQuestion) {
     EXPECT_TRUE(home.services.InputBoxes.empty());
     EXPECT_FALSE(DirectoryExists(home.dir.File("Sites/empty")));
   }
+}
+
+// A wait indicator that records what it is told.
+struct RecordingWait : TWaitIndicator {
+  std::vector<std::string> calls;  // "Begin <message>[ shown]", "Progress", "End"
+  std::vector<std::pair<int, int>> progress;
+  TWaitIndicator* previous = WaitIndicator();
+  RecordingWait() { SetWaitIndicator(this); }
+  ~RecordingWait() override { SetWaitIndicator(previous); }
+  int open = 0;
+  void BeginWait(const std::string& message, bool show) override {
+    ++open;
+    calls.push_back("Begin " + message + (show ? " shown" : ""));
+  }
+  // As the window does, progress outside a wait goes nowhere.
+  void SetProgress(int position, int maximum) override {
+    if (open == 0) return;
+    if (calls.empty() || calls.back() != "Progress") calls.push_back("Progress");
+    progress.emplace_back(position, maximum);
+  }
+  void EndWait() override {
+    --open;
+    calls.push_back("End");
+  }
+};
+
+// A build shows the wait indicator for the whole of its work, and its progress runs to the end
+// of each part: the table of the objects, the drawing and the slices.
+TEST(PageBuilder, TheBuildShowsItsProgress) {
+  ProgramHome home;
+  auto w = StartOnShop(home);
+  home.services.Inputs = {std::string("busy")};
+  RecordingWait wait;
+  w->MIHTMLPageBuilder->trigger();
+  ASSERT_TRUE(FileExists(home.dir.File("Sites/busy/index.htm")));
+  ASSERT_GE(wait.calls.size(), 3u);
+  EXPECT_EQ(wait.calls.front(), "Begin Building web site busy shown");
+  EXPECT_EQ(wait.calls.back(), "End");
+  int opened = 0, completed = 0;
+  std::set<int> maxima;
+  for (const std::string& c : wait.calls) {
+    if (c.rfind("Begin", 0) == 0) ++opened;
+    if (c == "End") --opened;
+    EXPECT_GE(opened, 0);
+  }
+  EXPECT_EQ(opened, 0);
+  for (auto [position, maximum] : wait.progress) {
+    if (position == maximum) ++completed;
+    maxima.insert(maximum);
+  }
+  // Each of the three parts runs to its end: the objects' count less one for the table and
+  // the drawing, the rows of the table less one for the slices.
+  EXPECT_TRUE(maxima.count(w->Scene->Count() - 1));
+  EXPECT_GE(completed, 3);
+  for (auto [position, maximum] : wait.progress) EXPECT_LE(position, maximum);
 }
 
 // The time to build the start-up project's site, with its page drawn as the window shows it.

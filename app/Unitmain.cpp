@@ -345,6 +345,11 @@ void TFormMain::CreateToolBars() {
   OnUserChange(ComboFontName, [this] { ComboFontNameChange(ComboFontName); });
   connect(ComboFontName, &QComboBox::editTextChanged, this, [this] { ComboFontNameMarkReplaced(); });
   OnUserChange(ComboFontSize, [this] { ComboFontSizeChange(ComboFontSize); });
+  // An edit of a box ends when it is left or confirmed, and a choice from its list is one.
+  for (QComboBox* box : {ComboFontName, ComboFontSize}) {
+    connect(box, &QComboBox::activated, this, [this] { EndEditRun(); });
+    connect(box->lineEdit(), &QLineEdit::editingFinished, this, [this] { EndEditRun(); });
+  }
 
   addToolBarBreak(Qt::TopToolBarArea);
   ToolBar2 = new QToolBar("ToolBar2", this);
@@ -397,6 +402,7 @@ void TFormMain::CreateToolBars() {
   // Typing changes the link; the program's own setText (the control synchronisation) does
   // not reach the handler.
   OnUserChange(EditURL, [this] { LinkAddressChange(EditURL); });
+  connect(EditURL, &QLineEdit::editingFinished, this, [this] { EndEditRun(); });
 }
 
 void TFormMain::CreateClientArea() {

@@ -317,6 +317,17 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   // The undo snapshot of a style change; the change counts even when an undo brought the
   // count back to zero before.
   void TakeStyleSnapshot();
+
+ public:
+  // The snapshot of one edit in a run of edits from one source (keystrokes in a box, arrow
+  // presses on the page): the first edit takes it, the rest of the run is the same change.
+  // Any other snapshot, an undo, a new selection or the end of the box's edit ends the run.
+  void TakeRunSnapshot(QObject* source);
+  void EndEditRun() { FRunSource = nullptr; }
+
+ private:
+  // The source whose run of edits the last snapshot was taken for, while that run lasts.
+  QObject* FRunSource = nullptr;
   // After the selection changed: the controls show the current object and the marks are
   // painted again.
   void ShowSelectionChange();

@@ -32,6 +32,7 @@ static Form& EditDialog(Form*& global, QWidget* owner) {
 void TFormMain::TakeUndoSnapshot() {
   // Text being typed is a change of its own, stored before the change that follows.
   CommitMemo();
+  FRunSource = nullptr;
   FUndoFromUnsaved = ChangeCount != 0;
   // The change that follows is unsaved, whatever the count was before (an undo can have
   // brought it below zero).
@@ -47,6 +48,17 @@ void TFormMain::TakeUndoSnapshot() {
   UndoDoc->WriteInteger("Heading", "ProjectHeight", Scene->Page->Height());
   Scene->SaveToINI(*UndoDoc);
   UndoScrollPos = TPoint{ScrollBox->horizontalScrollBar()->value(), ScrollBox->verticalScrollBar()->value()};
+}
+
+void TFormMain::TakeRunSnapshot(QObject* source) {
+  if (source && source == FRunSource && UndoAvailable) {
+    // The run goes on: its snapshot stands, and the page differs from a save made meanwhile.
+    if (ChangeCount == 0) ChangeCount = 1;
+    return;
+  }
+  TakeUndoSnapshot();
+  if (ChangeCount == 0) ChangeCount = 1;
+  FRunSource = source;
 }
 
 void TFormMain::MIEditClick(QObject*) {
@@ -72,6 +84,7 @@ void TFormMain::MIEditClick(QObject*) {
 // never under the name of the page that is open now.
 void TFormMain::MIUndoClick(QObject*) {
   if (!UndoAvailable) return;
+  FRunSource = nullptr;
   // An open in-place editor stores its text first: the objects it could point at are about
   // to be replaced.
   CommitMemo();
@@ -140,10 +153,21 @@ void TFormMain::MICopyClick(QObject*) {
 
 void TFormMain::MIPasteClick(QObject*) {
   TScopedWait wait("Please Wait", false);
-  const TColor background = Scene->BGColor;
-  const int before = Scene->Count();
+  if (ClipboardDoc->ReadInteger("Heading", "NumOfButtons", 0) <= 0) return;
   try {
-    // The clipboard is read whole before anything is added: a damaged one adds nothing.
+    // The clipboard is read whole, on a page of its own, before the page changes: a damaged
+    // one changes nothing, and takes no snapshot.
+    ZButtonList trial;
+    trial.LoadFromINI(*ClipboardDoc);
+    if (trial.Count() == 0) return;
+  } catch (const std::exception& ex) {
+    Say("The clipboard could not be pasted.\n" + std::string(ex.what()), MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  // A paste is a change of this page, undone on its own.
+  TakeUndoSnapshot();
+  const TColor background = Scene->BGColor;
+  try {
     Scene->LoadFromINI(*ClipboardDoc);
   } catch (const std::exception& ex) {
     Scene->BGColor = background;
@@ -151,8 +175,6 @@ void TFormMain::MIPasteClick(QObject*) {
     return;
   }
   Scene->BGColor = background;
-  // Pasted objects are work a save must keep, though no undo snapshot is taken for them.
-  if (Scene->Count() > before) CountChange();
   SyncControlsFromButton(nullptr);
   RedrawScene(false);
 }
@@ -223,15 +245,15 @@ void TFormMain::MISelectInvertClick(QObject*) {
   ShowSelectionChange();
 }
 
-// Groups are kept in the project file: forming or dissolving one is a change to save.
+// Groups are kept in the project file: forming or dissolving one is a change of its own.
 void TFormMain::MIGroupClick(QObject*) {
-  if (Scene->SelectedCount() > 0) CountChange();
+  if (Scene->SelectedCount() > 0) TakeUndoSnapshot();
   Scene->GroupSelected();
   ShowSelectionChange();
 }
 
 void TFormMain::MIUngroupClick(QObject*) {
-  if (Scene->SelectedCount() > 0) CountChange();
+  if (Scene->SelectedCount() > 0) TakeUndoSnapshot();
   Scene->UngroupSelected();
   ShowSelectionChange();
 }

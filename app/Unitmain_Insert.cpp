@@ -97,6 +97,8 @@ void TFormMain::SetColorPanelState(QWidget* panel, TColor color, bool active) {
 }
 
 void TFormMain::SyncControlsFromButton(TZLMButton* button) {
+  // The controls show another object (or the same one anew): an edit of a box starts afresh.
+  EndEditRun();
   Scene->Current = button;
   UpdatingControls = true;
   struct Reset {
@@ -304,7 +306,8 @@ void TFormMain::PaintBoxDragDrop(QObject*, QObject* Source, int X, int Y) {
 void TFormMain::ApplyStyleClick(QObject*) {
   if (UpdatingControls) return;
   TZLMButton* t = SelectedTemplate();
-  if (!t) return;
+  if (!t || Scene->SelectedCount() == 0) return;
+  TakeStyleSnapshot();
   TZLMButton* first = nullptr;
   ForEachSelected(*Scene, [&](TZLMButton& o) {
     // The object keeps its own font face and size.
@@ -316,23 +319,28 @@ void TFormMain::ApplyStyleClick(QObject*) {
     o.StyleName = Trim(t->Text);
     if (!first) first = &o;
   });
-  if (!first) return;
   SyncControlsFromButton(first);
-  // No undo snapshot, but the page has changed and a save must keep it.
-  CountChange();
   RedrawScene(false);
 }
 
 // --- Style controls ---
 
+// Typing in a font box is one change however many keys it takes: the first key takes the
+// snapshot, and the page follows every key.
 void TFormMain::ComboFontNameChange(QObject*) {
+  if (UpdatingControls) return;
   const std::string name = ComboFontName->currentText().toStdString();
-  StyleControlChange([&](TZLMButton& o) { o.Style->Font->Name = name; });
+  TakeRunSnapshot(ComboFontName);
+  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Font->Name = name; });
+  RedrawScene(false);
 }
 
 void TFormMain::ComboFontSizeChange(QObject*) {
+  if (UpdatingControls) return;
   const int size = StrToIntDef(ComboFontSize->currentText().toStdString(), 12);
-  StyleControlChange([&](TZLMButton& o) { o.Style->Font->SetSize(size); });
+  TakeRunSnapshot(ComboFontSize);
+  ForEachSelected(*Scene, [&](TZLMButton& o) { o.Style->Font->SetSize(size); });
+  RedrawScene(false);
 }
 
 void TFormMain::SetFontStyleBit(QAction* button, uint8_t bit) {
@@ -458,17 +466,15 @@ void TFormMain::FlipColorsClick(QObject*) {
 
 void TFormMain::LinkAddressChange(QObject*) {
   if (UpdatingControls) return;
+  if (Scene->SelectedCount() == 0) return;
   const std::string link = EditURL->text().toStdString();
-  bool any = false;
+  // Typing an address is one change, undone as a whole.
+  TakeRunSnapshot(EditURL);
   for (int i = 0; i < Scene->Count(); ++i) {
     TZLMButton* o = Scene->Button(i);
-    if (!o->IsSelected) continue;
-    o->LinkAddress = link;
-    any = true;
+    if (o->IsSelected) o->LinkAddress = link;
   }
-  // The link does not show on the page, so nothing is redrawn; the project has changed all
-  // the same and a save must keep it.
-  if (any) CountChange();
+  // The link does not show on the page, so nothing is redrawn.
 }
 
 void TFormMain::PanelColor10DblClick(QObject*) {

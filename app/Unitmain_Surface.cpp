@@ -453,6 +453,16 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
       if (e->type() == QEvent::FocusOut) MemoExit(Memo);
     }
   }
+  // A run of arrow presses on the page ends with any other key or a press of the mouse.
+  if (FRunSource == ScrollBox) {
+    if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
+      EndEditRun();
+    } else if (e->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(e)->key();
+      if (key != Qt::Key_Left && key != Qt::Key_Right && key != Qt::Key_Up && key != Qt::Key_Down)
+        EndEditRun();
+    }
+  }
   if (e->type() == QEvent::KeyPress) {
     bool handled = false;
     ApplicationEventsMessage(watched, e, handled);
@@ -489,17 +499,16 @@ void TFormMain::ApplicationEventsMessage(QObject*, QEvent* message, bool& handle
       }
       return;
   }
-  // The arrows move the selection by 2 pixels, without snapping and without an undo
-  // snapshot, and as far as a drag may; the move is still a change that a save must keep.
+  // The arrows move the selection by 2 pixels, without snapping, as far as a drag may. A run
+  // of presses is one move: its first press takes the undo snapshot.
   LimitSelectionOffset(dx, dy, true, true, true, true);
-  bool moved = false;
-  for (int i = 0; i < Scene->Count() && (dx != 0 || dy != 0); ++i) {
-    TZLMButton* o = Scene->Button(i);
-    if (!o->IsSelected) continue;
-    o->OffsetBy(dx, dy);
-    moved = true;
+  if ((dx != 0 || dy != 0) && Scene->SelectedCount() > 0) {
+    TakeRunSnapshot(ScrollBox);
+    for (int i = 0; i < Scene->Count(); ++i) {
+      TZLMButton* o = Scene->Button(i);
+      if (o->IsSelected) o->OffsetBy(dx, dy);
+    }
   }
-  if (moved) CountChange();
   RedrawScene(false);
   handled = true;
 }

@@ -686,6 +686,51 @@ TEST(EditingSurface, PageKeys) {
   EXPECT_EQ(w->EditURL->text(), "+");
 }
 
+// A run of arrow presses is one move with one snapshot: Undo takes the whole run back and
+// nothing before it. Another key or a press of the mouse ends the run.
+TEST(EditingSurface, ARunOfArrowPressesIsOneChange) {
+  Home home;
+  auto w = Start(FixtureProject(home));
+  Click(*w, 80, 140);  // C
+  w->MenuItemSendToBack1->trigger();
+  ASSERT_EQ(w->Scene->Button(0)->Text, "C");
+  w->ScrollBox->setFocus();
+  for (int i = 0; i < 10; ++i) QTest::keyClick(w->ScrollBox, Qt::Key_Right);
+  EXPECT_EQ(B(*w, 0), TRect(60, 120, 140, 160));
+  w->MIUndo->trigger();
+  EXPECT_EQ(w->Scene->Button(0)->Text, "C");  // still at the back
+  EXPECT_EQ(B(*w, 0), TRect(40, 120, 120, 160));
+  EXPECT_FALSE(w->UndoAvailable);
+
+  struct Case {
+    const char* what;
+    std::function<void(TFormMain&)> between;
+  } cases[] = {
+      {"another key", [](TFormMain& w) { QTest::keyClick(w.ScrollBox, Qt::Key_A); }},
+      {"a click", [](TFormMain& w) { Click(w, 80, 60); }},
+      {"a command", [](TFormMain& w) { w.MenuItemBringToFront1->trigger(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Home home;
+    auto w = Start(FixtureProject(home));
+    Click(*w, 80, 60);  // A
+    TZLMButton* a = w->Scene->Button(0);
+    QTest::keyClick(w->ScrollBox, Qt::Key_Down);
+    QTest::keyClick(w->ScrollBox, Qt::Key_Down);
+    c.between(*w);
+    w->ScrollBox->setFocus();
+    QTest::keyClick(w->ScrollBox, Qt::Key_Down);
+    ASSERT_EQ(a->Bounds, TRect(40, 46, 120, 86));
+    w->MIUndo->trigger();
+    a = nullptr;
+    for (int i = 0; i < w->Scene->Count(); ++i)
+      if (w->Scene->Button(i)->Text == "A") a = w->Scene->Button(i);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->Bounds, TRect(40, 44, 120, 84));
+  }
+}
+
 TEST(EditingSurface, InPlaceEditorOpensOverTheObjectAndCommitsItsText) {
   Home home;
   auto w = Start(FixtureProject(home));

@@ -2,6 +2,8 @@
 // and their defaults, templates as styles and as new objects, the style controls writing
 // into every selected object, and the controls set back from the focused object.
 #include <gtest/gtest.h>
+#include <sstream>
+#include <string>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -281,6 +283,95 @@ TEST(StyleControls, EachControlWritesIntoEverySelectedObject) {
   }
 }
 
+// The scene as a save writes it, without what Undo need not bring back (the selection).
+std::string PageText(TFormMain& w) {
+  TINIDocument doc("");
+  w.Scene->SaveToINI(doc);
+  std::stringstream in(doc.AsString());
+  std::string text, line;
+  while (std::getline(in, line))
+    if (line.rfind("IsSelected=", 0) != 0 && line.rfind("LastSelected=", 0) != 0) text += line + "\n";
+  return text;
+}
+
+// Each edit is one change with its own snapshot, taken before it: an edit typed into a box
+// however many keys it takes, an address, a style from the library. Undo after it takes it
+// back, and only it: the change before stays.
+TEST(StyleControls, EachEditIsOneChangeAndUndoTakesBackThatOneOnly) {
+  struct Case {
+    const char* what;
+    std::function<void(StyleWindows&)> edit;
+  } cases[] = {
+      {"font size typed",
+       [](StyleWindows& s) {
+         s.w->ComboFontSize->lineEdit()->selectAll();
+         QTest::keyClicks(s.w->ComboFontSize->lineEdit(), "30");
+         EXPECT_EQ(s.Obj(0)->Style->Font->Size(), 30);
+       }},
+      {"font name typed",
+       [](StyleWindows& s) {
+         s.w->ComboFontName->lineEdit()->selectAll();
+         QTest::keyClicks(s.w->ComboFontName->lineEdit(), "Arial");
+         EXPECT_EQ(s.Obj(0)->Style->Font->Name, "Arial");
+       }},
+      {"font size chosen after typing",
+       [](StyleWindows& s) {
+         s.w->ComboFontSize->lineEdit()->selectAll();
+         QTest::keyClicks(s.w->ComboFontSize->lineEdit(), "1");
+         int i = s.w->ComboFontSize->findText("24");
+         s.w->ComboFontSize->setCurrentIndex(i);
+         emit s.w->ComboFontSize->activated(i);
+       }},
+      {"link typed",
+       [](StyleWindows& s) {
+         s.w->EditURL->selectAll();
+         QTest::keyClicks(s.w->EditURL, "next.htm");
+         EXPECT_EQ(s.Obj(0)->LinkAddress, "next.htm");
+       }},
+      {"library style",
+       [](StyleWindows& s) {
+         s.PickTemplate("Zinc");
+         s.w->ApplyStyleClick(s.library->ListTemplates);
+         EXPECT_EQ(s.Obj(0)->StyleName, "Zinc");
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    StyleWindows s;
+    s.Select({0, 2});
+    // The change before: bold, a change of its own.
+    s.w->ToolButtonBold->trigger();
+    const std::string before = PageText(*s.w);
+    c.edit(s);
+    ASSERT_NE(PageText(*s.w), before);
+    ASSERT_TRUE(s.w->UndoAvailable);
+    s.w->MIUndo->trigger();
+    EXPECT_EQ(PageText(*s.w), before);
+    EXPECT_TRUE(s.Obj(0)->Style->Font->Style & fsBold);
+    EXPECT_NE(s.w->ChangeCount, 0);  // the bold is still unsaved
+  }
+}
+
+// An edit of a box ends when the box is left or another object is shown: the next edit of it
+// is a change of its own.
+TEST(StyleControls, AnEditOfABoxEndsWhenTheBoxIsLeft) {
+  for (bool reselect : {false, true}) {
+    SCOPED_TRACE(reselect ? "shown anew" : "left");
+    StyleWindows s;
+    s.Select({0});
+    QLineEdit* edit = s.w->ComboFontSize->lineEdit();
+    edit->selectAll();
+    QTest::keyClicks(edit, "30");
+    if (reselect) s.Select({0});
+    else emit edit->editingFinished();
+    edit->selectAll();
+    QTest::keyClicks(edit, "9");
+    ASSERT_EQ(s.Obj(0)->Style->Font->Size(), 9);
+    s.w->MIUndo->trigger();
+    EXPECT_EQ(s.Obj(0)->Style->Font->Size(), 30);
+  }
+}
+
 TEST(StyleControls, AChangeWithNothingSelectedStillCounts) {
   StyleWindows s;
   s.w->ButtonAlignLeftClick(s.w->ToolButtonLeft);
@@ -528,8 +619,9 @@ TEST(Templates, ApplyingAStyleKeepsEachObjectsFontFaceAndSize) {
   EXPECT_EQ(s.Obj(1)->Style->Font->Name, "Courier New");
   EXPECT_EQ(s.Obj(1)->Style->Font->Height(), -20);
   EXPECT_EQ(s.Obj(2)->Style->Shape, 6);
-  // The page has changed (no undo snapshot is taken for it).
+  // The page has changed: a change of its own, which Undo takes back.
   EXPECT_NE(s.w->ChangeCount, 0);
+  EXPECT_TRUE(s.w->UndoAvailable);
   // The blank-padded name is trimmed.
   s.PickTemplate("Amber");
   s.w->ApplyStyleClick(list);

@@ -487,11 +487,21 @@ void TFormMain::PanelColor10DblClick(QObject*) {
 }
 
 void TFormMain::MenuItemChangeFont1Click(QObject*) {
-  TakeStyleSnapshot();
   TFontDialog* dialog = FontDialog();
-  dialog->Font.SetSize(StrToIntDef(ComboFontSize->currentText().toStdString(), 12));
-  dialog->Font.Name = ComboFontName->currentText().toStdString();
+  if (auto* c = static_cast<TZLMButton*>(Scene->Current)) {
+    // The dialog opens on the object's own face, style and size.
+    dialog->Font.Assign(*c->Style->Font);
+  } else {
+    dialog->Font.SetSize(StrToIntDef(ComboFontSize->currentText().toStdString(), 12));
+    dialog->Font.Name = ComboFontName->currentText().toStdString();
+  }
   if (!dialog->Execute()) return;
+  // A font that every selected object has already is no change.
+  bool differs = false;
+  for (int i = 0; i < Scene->Count() && !differs; ++i)
+    differs = Scene->Button(i)->IsSelected && !(*Scene->Button(i)->Style->Font == dialog->Font);
+  if (!differs) return;
+  TakeStyleSnapshot();
   {
     UpdatingControls = true;
     ComboFontSize->setEditText(QString::number(dialog->Font.Size()));

@@ -103,10 +103,22 @@ bool TOpenDialog::Execute() {
 bool TFontDialog::Execute() {
   if (Hook()) return Hook()(*this);
   QFontDialog qt(QFontOfFont(Font), DialogParent());
+  // What the dialog shows at first: a face that is not installed shows as the nearest one,
+  // and a style that face lacks as one it has. What the user leaves as shown stays as it was
+  // in the font, so OK with nothing changed changes nothing.
+  const QFont shown = qt.currentFont();
   if (qt.exec() != QDialog::Accepted) return false;
-  TFont chosen = FontOfQFont(qt.selectedFont(), Font.Color);
-  chosen.PixelsPerInch = Font.PixelsPerInch;
-  chosen.SetSize(qt.selectedFont().pointSize() > 0 ? qt.selectedFont().pointSize() : Font.Size());
+  const QFont picked = qt.selectedFont();
+  TFont chosen = Font;
+  if (picked.family() != shown.family()) chosen.Name = FromQString(picked.family());
+  if (picked.pointSize() > 0 && picked.pointSize() != shown.pointSize()) chosen.SetSize(picked.pointSize());
+  auto keep = [&](bool now, bool then, uint8_t bit) {
+    if (now != then) chosen.Style = now ? TFontStyles(chosen.Style | bit) : TFontStyles(chosen.Style & ~bit);
+  };
+  keep(picked.bold(), shown.bold(), fsBold);
+  keep(picked.italic(), shown.italic(), fsItalic);
+  keep(picked.underline(), shown.underline(), fsUnderline);
+  keep(picked.strikeOut(), shown.strikeOut(), fsStrikeOut);
   Font = chosen;
   return true;
 }

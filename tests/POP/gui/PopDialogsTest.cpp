@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFontDialog>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -115,6 +116,56 @@ TEST(PopDialogs, OpenDialogReturnsTheChosenFileAndFilter) {
   EXPECT_EQ(open.FileName, dir.File("page.zlm"));
   ASSERT_EQ(open.Files.size(), 1u);
   EXPECT_EQ(open.FilterIndex, 2);
+}
+
+// OK in the font dialog with nothing changed gives the font back as it was: a face that is
+// not installed keeps its name, and its style and size stay, though the dialog shows the
+// nearest installed face. What the user changes is taken.
+TEST(PopDialogs, FontDialogKeepsWhatTheUserLeaves) {
+  struct Case {
+    const char* name;
+    TFontStyles style;
+    int size;
+  } cases[] = {{"Verdana", 0, 10},
+               {"Arial", fsBold, 14},
+               {"No Such Face At All", TFontStyles(fsItalic | fsUnderline), 9},
+               {"DejaVu Sans", fsBold, 30}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TFontDialog dialog;
+    dialog.Font.Name = c.name;
+    dialog.Font.Style = c.style;
+    dialog.Font.SetSize(c.size);
+    dialog.Font.Color = 0x123456;
+    const TFont before = dialog.Font;
+    WhenShown<QFontDialog>([](QFontDialog*) {});
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_EQ(dialog.Font.Name, before.Name);
+    EXPECT_EQ(dialog.Font.Style, before.Style);
+    EXPECT_EQ(dialog.Font.Height(), before.Height());
+    EXPECT_TRUE(dialog.Font == before);
+  }
+  // A size picked is taken, and the face the user did not touch keeps its name.
+  TFontDialog dialog;
+  dialog.Font.Name = "Verdana";
+  dialog.Font.SetSize(10);
+  WhenShown<QFontDialog>([](QFontDialog* d) {
+    QFont f = d->currentFont();
+    f.setPointSize(20);
+    d->setCurrentFont(f);
+  });
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(dialog.Font.Name, "Verdana");
+  EXPECT_EQ(dialog.Font.Size(), 20);
+  // A face picked is taken by its name.
+  WhenShown<QFontDialog>([](QFontDialog* d) {
+    QFont f = d->currentFont();
+    f.setFamily("DejaVu Serif");
+    d->setCurrentFont(f);
+  });
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(dialog.Font.Name, "DejaVu Serif");
+  EXPECT_EQ(dialog.Font.Size(), 20);
 }
 
 TEST(PopDialogs, TheHookAnswersEveryDialog) {

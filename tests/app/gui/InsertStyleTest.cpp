@@ -436,13 +436,18 @@ TEST(StyleControls, ColourPanelsFlipAndTheBackgroundDropsTheTexture) {
 
 TEST(StyleControls, FontAndTextColourDialogs) {
   StyleWindows s;
+  s.Obj(2)->Style->Font->Style = fsBold;
   s.Select({0, 2});
-  bool ok = false;
+  // Whatever the boxes show, the dialog opens on the focused object's own font.
+  s.w->ComboFontName->setEditText("Impact");
+  s.w->ComboFontSize->setEditText("72");
+  bool ok = false, untouched = false;
   DialogAnswers dialogs([&](TCommonDialog& d) {
+    if (untouched) return true;
     if (auto* f = dynamic_cast<TFontDialog*>(&d)) {
-      // The dialog starts from the two font boxes.
       EXPECT_EQ(f->Font.Name, "Arial");
       EXPECT_EQ(f->Font.Size(), 8);
+      EXPECT_EQ(f->Font.Style, fsBold);
       f->Font.Name = "Georgia";
       f->Font.SetSize(30);
       f->Font.Style = fsItalic;
@@ -454,12 +459,21 @@ TEST(StyleControls, FontAndTextColourDialogs) {
     }
     return ok;
   });
-  // Cancelled: the font dialog still took a snapshot (it counts), the colour dialog none.
+  // Cancelled, neither dialog changes anything: no snapshot, no change to save.
   s.w->PanelColor10DblClick(s.w->ToolButtonTextColor);
   EXPECT_EQ(s.w->ChangeCount, 0);
   s.w->MenuItemChangeFont1Click(s.w->MIChangeFont);
-  EXPECT_NE(s.w->ChangeCount, 0);
+  EXPECT_EQ(s.w->ChangeCount, 0);
+  EXPECT_FALSE(s.w->UndoAvailable);
   EXPECT_EQ(s.Obj(0)->Style->Font->Name, "Verdana");
+  // OK with nothing changed, with only the focused object selected: no change either.
+  s.Select({2});
+  untouched = true;
+  s.w->MenuItemChangeFont1Click(s.w->MIChangeFont);
+  untouched = false;
+  EXPECT_EQ(s.w->ChangeCount, 0);
+  EXPECT_EQ(s.Obj(2)->Style->Font->Style, fsBold);
+  s.Select({0, 2});
   ok = true;
   s.w->MenuItemChangeFont1Click(s.w->MIChangeFont);
   s.w->PanelColor10DblClick(s.w->ToolButtonTextColor);

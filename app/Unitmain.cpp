@@ -128,8 +128,14 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TQtFormGeometry(thi
   // The window starts maximised unless its saved place says otherwise. Its normal place is
   // the screen's free area too: without a window manager (a bare X server) nothing would
   // carry out the maximising.
+  // A window maximised and made normal again before it is first shown would come up with
+  // its frame above the place it was given (the toolkit then takes the place for the inside
+  // of the window), so it is maximised only when no other state is saved.
   if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->availableGeometry());
-  setWindowState(Qt::WindowMaximized);
+  const TIniFile& settings = INIFileSettings();
+  if (!settings.ValueExists(Name(), "WindowState") ||
+      settings.ReadInteger(Name(), "WindowState", wsMaximized) == wsMaximized)
+    setWindowState(Qt::WindowMaximized);
   FormCreate();
 }
 
@@ -528,11 +534,16 @@ void TFormMain::SetBounds(int left, int top, int width, int height) {
     QRect inter = s->availableGeometry().intersected(QRect(want.left(), want.top(), want.width(), kGrip));
     if (inter.width() >= kGrip && inter.height() >= std::min(kGrip, want.height())) visible = true;
   }
+  // Off the screens, it comes back onto the screen it was nearest to (else the primary one),
+  // moved only as far as it takes to lie inside its free area.
   if (!visible && primary) {
-    QRect avail = primary->availableGeometry();
+    QScreen* screen = QGuiApplication::screenAt(want.center());
+    if (!screen) screen = primary;
+    QRect avail = screen->availableGeometry();
     want.setWidth(std::min(want.width(), avail.width()));
     want.setHeight(std::min(want.height(), avail.height()));
-    want.moveCenter(avail.center());
+    want.moveLeft(std::clamp(want.left(), avail.left(), avail.right() + 1 - want.width()));
+    want.moveTop(std::clamp(want.top(), avail.top(), avail.bottom() + 1 - want.height()));
   }
   move(want.topLeft());
   resize(want.size());

@@ -12,9 +12,11 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMimeDatabase>
@@ -107,18 +109,38 @@ class TArrowWhileModal {
   bool FBusy;
 };
 
-QWidget* DialogParent() {
-  QWidget* w = QApplication::activeModalWidget();
-  if (!w) w = QApplication::activeWindow();
-  if (!w) w = ApplicationMainForm();
-  return w;
+// A frameless stay-on-top window (the splash, the wait indicator) is no owner for a dialog:
+// it goes away on its own.
+bool IsTransientWindow(const QWidget* w) {
+  return w && (w->windowFlags() & Qt::FramelessWindowHint) && (w->windowFlags() & Qt::WindowStaysOnTopHint);
 }
 
+QWidget* DialogParent() {
+  QWidget* w = QApplication::activeModalWidget();
+  if (!w || IsTransientWindow(w)) w = QApplication::activeWindow();
+  if (!w || IsTransientWindow(w)) w = ApplicationMainForm();
+  return w;
+}
+}  // namespace
+
+// The window manager keeps stay-on-top windows above all others: a dialog opened while one of
+// the program's own is showing (the splash, the tip of the day, the wait indicator, the image
+// map) would open behind it, where nobody sees what the program waits for. It stays on top too.
+void KeepAboveOwnWindows(QWidget* dialog) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w == dialog || !w->isVisible() || !(w->windowFlags() & Qt::WindowStaysOnTopHint)) continue;
+    dialog->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    return;
+  }
+}
+
+namespace {
 int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
   TArrowWhileModal arrow;
   QMessageBox box(MessageBoxIcon(flags), ToQString(caption), ToQString(text), MessageBoxButtons(flags),
                   DialogParent());
   box.setDefaultButton(MessageBoxDefaultButton(flags));
+  KeepAboveOwnWindows(&box);
   box.exec();
   QAbstractButton* clicked = box.clickedButton();
   return MessageBoxResult(flags, clicked ? box.standardButton(clicked) : QMessageBox::NoButton);
@@ -240,11 +262,19 @@ class TQtServices : public TServices {
   }
   bool InputBox(const std::string& caption, const std::string& prompt, std::string& value) override {
     TArrowWhileModal arrow;
-    bool ok = false;
-    QString text = QInputDialog::getText(DialogParent(), ToQString(caption), ToQString(prompt),
-                                         QLineEdit::Normal, ToQString(value), &ok);
-    if (!ok) return false;
-    value = FromQString(text);
+    QInputDialog dialog(DialogParent());
+    dialog.setWindowTitle(ToQString(caption));
+    dialog.setLabelText(ToQString(prompt));
+    dialog.setTextValue(ToQString(value));
+    // The title shows whole: the box is at least as wide as its caption with the frame's
+    // buttons beside it.
+    // (The box's layout sets its size, so the width goes on its edit.)
+    const QFont title = QApplication::font("QMdiSubWindowTitleBar");
+    if (auto* edit = dialog.findChild<QLineEdit*>())
+      edit->setMinimumWidth(QFontMetrics(title).horizontalAdvance(dialog.windowTitle()) + 160);
+    KeepAboveOwnWindows(&dialog);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    value = FromQString(dialog.textValue());
     return true;
   }
   int ChooseItem(const std::string& caption, const std::string& prompt, const std::vector<std::string>& items,
@@ -253,6 +283,7 @@ class TQtServices : public TServices {
     QDialog dialog(DialogParent());
     dialog.setObjectName("ChooseItemDialog");
     dialog.setWindowTitle(ToQString(caption));
+    KeepAboveOwnWindows(&dialog);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(ToQString(prompt), &dialog));
     auto* list = new QListWidget(&dialog);

@@ -55,6 +55,10 @@ QImage QImageOfBitmap(const TBitmap& bitmap);
 QFont QFontOfFont(const TFont& font);
 TFont FontOfQFont(const QFont& font, TColor color);
 
+// Gives a dialog about to open the stay-on-top flag while any stay-on-top window of the
+// program is showing, so that it never opens behind one.
+void KeepAboveOwnWindows(QWidget* dialog);
+
 // The one printer of the run, shared by the printer set-up dialog and printing.
 QPrinter& SharedPrinter();
 

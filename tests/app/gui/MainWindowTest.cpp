@@ -580,6 +580,22 @@ TEST(MainWindow, PlaceIsRestoredFromAndWrittenToSettings) {
   EXPECT_EQ(home.Setting("FormMain", "Left"), "140");
   EXPECT_EQ(home.Setting("FormMain", "Width"), "720");
 
+  // Its title bar partly above the screen (as a window that crept up was saved): it comes
+  // back moved down just onto the screen, not elsewhere.
+  const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+  {
+    home.SetSetting("FormMain", "Left", std::to_string(avail.left() + 120));
+    home.SetSetting("FormMain", "Top", std::to_string(avail.top() - 11));
+    home.SetSetting("FormMain", "Width", "400");
+    home.SetSetting("FormMain", "Height", "300");
+    auto w = Start();
+    EXPECT_EQ(w->WindowState(), wsNormal);
+    EXPECT_EQ(w->frameGeometry().topLeft(), QPoint(avail.left() + 120, avail.top()));
+    EXPECT_TRUE(w->close());
+  }
+  EXPECT_EQ(home.Setting("FormMain", "Left"), std::to_string(avail.left() + 120));
+  EXPECT_EQ(home.Setting("FormMain", "Top"), std::to_string(avail.top()));
+
   // Saved minimised, or far off every screen: it comes back normal and on a screen.
   home.SetSetting("FormMain", "Left", "-30000");
   home.SetSetting("FormMain", "Top", "-30000");

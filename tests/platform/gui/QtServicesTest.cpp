@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QListWidget>
@@ -104,6 +105,75 @@ TEST(QtServices, TheInstalledBoxesAnswerWithThePressedButton) {
   ShowMessage("Done");
   EXPECT_EQ(text, "Done");
   EXPECT_EQ(caption, "Varnholt Zelmora");
+  SetServices(nullptr);
+  SetPrinterService(nullptr);
+}
+
+// A box or an input box opened while one of the program's stay-on-top windows shows (the
+// splash, the tip of the day) is kept on top as well, so it is never behind it; the splash is
+// no owner for it. With no such window it is an ordinary dialog.
+TEST(QtServices, DialogsOpenAboveTheProgramsOwnStayOnTopWindows) {
+  InstallQtServices();
+  QMainWindow main;
+  SetApplicationMainForm(&main);
+  main.show();
+  QWidget splash(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+  QDialog tip(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint);
+  struct Seen {
+    bool onTop = false;
+    QWidget* parent = nullptr;
+  };
+  auto answer = [](Seen& seen) {
+    QTimer::singleShot(0, [&seen] {
+      auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(d, nullptr);
+      seen.onTop = d->windowFlags() & Qt::WindowStaysOnTopHint;
+      seen.parent = d->parentWidget();
+      d->reject();
+    });
+  };
+  struct Case {
+    const char* what;
+    QWidget* above;  // the window showing, or nullptr
+  } cases[] = {{"nothing on top", nullptr}, {"the splash", &splash}, {"the tip of the day", &tip}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.above) {
+      c.above->show();
+      QApplication::setActiveWindow(c.above);
+    }
+    Seen box, input;
+    answer(box);
+    Services().MessageBox("The texture cannot be read", "Varnholt Zelmora", MB_OK | MB_ICONEXCLAMATION);
+    answer(input);
+    std::string value = "Default";
+    Services().InputBox("Enter Web Site Name", "", value);
+    for (const Seen* seen : {&box, &input}) {
+      EXPECT_EQ(seen->onTop, c.above != nullptr);
+      EXPECT_NE(seen->parent, &splash);
+    }
+    if (c.above) c.above->hide();
+  }
+  SetApplicationMainForm(nullptr);
+  SetServices(nullptr);
+  SetPrinterService(nullptr);
+}
+
+// The input box shows its title whole: it is at least as wide as the title's text.
+TEST(QtServices, TheInputBoxIsWideEnoughForItsTitle) {
+  InstallQtServices();
+  int width = 0, needed = 0;
+  QTimer::singleShot(0, [&] {
+    auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(d, nullptr);
+    QCoreApplication::processEvents();
+    width = d->width();
+    needed = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(d->windowTitle());
+    d->reject();
+  });
+  std::string value = "Default";
+  Services().InputBox("Enter Web Site Name", "", value);
+  EXPECT_GE(width, needed + 100);
   SetServices(nullptr);
   SetPrinterService(nullptr);
 }

@@ -193,6 +193,13 @@ void TFormMain::MenuItemDuplicate1Click(QObject*) {
     copy->StyleName = o->StyleName;
     copy->OffsetBy(24, 24);
     Scene->SnapLayer(copy);
+    // Copies stay on the page as moves do: no further beyond its right or bottom edge than
+    // their source lies.
+    const int W = Scene->Page->Width(), H = Scene->Page->Height();
+    const int dx = std::max(0, copy->Bounds.Right - std::max(W, o->Bounds.Right));
+    const int dy = std::max(0, copy->Bounds.Bottom - std::max(H, o->Bounds.Bottom));
+    copy->OffsetBy(-std::min(dx, std::max(0, copy->Bounds.Left)),
+                   -std::min(dy, std::max(0, copy->Bounds.Top)));
   }
   while (copies.Count() > 0) {
     TLayer* copy = copies.Layer(0);

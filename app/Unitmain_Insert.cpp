@@ -236,6 +236,16 @@ void TFormMain::TBInsertPictureClick(QObject*) {
   TOpenPictureDialog* dialog = OpenPictureDialog();
   if (!dialog->Execute()) return;
   const std::string file = dialog->FileName;
+  // The picture is read before anything changes: one that cannot be read is reported and
+  // leaves the page, the undo snapshot and the image folder as they were.
+  try {
+    XImage probe;
+    probe.LoadFromFile(file);
+    if (probe.Empty()) throw Exception("It holds no picture.");
+  } catch (const std::exception& ex) {
+    Say("The picture " + file + " could not be read:\n" + ex.what(), MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
   TakeStyleSnapshot();
   TZLMButton* o = AddNewObject("", "", 10, 10, 100, 100);
   o->Style->Shape = fkPlain;

@@ -65,6 +65,8 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
   // The page is rendered once: in a wait of its own when one is shown, else here.
   ApplyPageSize(w, h, !show);
   ChangeCount = 0;
+  // Every control shows the opened page's current object, not the last page's.
+  SyncControlsFromButton(static_cast<TZLMButton*>(Scene->Current));
   if (show) {
     TScopedWait render("Rendering Display...", true);
     RedrawScene(true);

@@ -643,6 +643,28 @@ TEST(EditCommands, DuplicateAddsSnappedSelectedCopiesOnTop) {
   EXPECT_EQ(w->ChangeCount, 1);
 }
 
+// Copies stay on the page, as moves do: near the bottom-right edge they stop at it.
+TEST(EditCommands, DuplicatesNearTheEdgeStayOnThePage) {
+  ProgramHome home;
+  auto w = Start(WriteProject(home, "edit.zlm", {{"E", 232, 168, 312, 192}}));
+  SelectTexts(*w, "E");
+  for (int i = 0; i < 3; ++i) {
+    w->MenuItemDuplicate1Click(nullptr);
+    const TRect& r = w->Scene->Button(w->Scene->Count() - 1)->Bounds;
+    EXPECT_LE(r.Right, 320) << i;
+    EXPECT_LE(r.Bottom, 200) << i;
+    EXPECT_EQ(r.Width(), 80);
+    EXPECT_EQ(r.Height(), 24);
+  }
+  EXPECT_EQ(w->Scene->Count(), 4);
+  // An object that already reaches beyond the edge is copied no further out than it lies.
+  ProgramHome home2;
+  auto v = Start(WriteProject(home2, "edit.zlm", {{"F", 280, 8, 360, 32}}));
+  SelectTexts(*v, "F");
+  v->MenuItemDuplicate1Click(nullptr);
+  EXPECT_EQ(v->Scene->Button(1)->Bounds.Right, 360);
+}
+
 TEST(EditCommands, ZOrderCommandsMoveTheSelection) {
   ProgramHome home;
   auto w = Start(WriteProject(home, "edit.zlm", kThree));

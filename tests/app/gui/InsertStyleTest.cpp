@@ -155,13 +155,14 @@ TEST(InsertCommands, APictureBecomesAnObjectOfItsSizeWithItAsTexture) {
   EXPECT_EQ(s.Obj(1)->Style->Texture, nullptr);
   EXPECT_TRUE(s.home.TakeBoxes().empty());
 
-  // A picture that cannot be read: an object without texture that keeps the name, and a
-  // message.
+  // A picture that cannot be read: a message, and nothing else changes (no object, the
+  // broken file not copied into the Images folder).
   answer = broken;
+  const int32_t count = s.w->ChangeCount;
   s.w->TBInsertPicture->trigger();
-  ASSERT_EQ(s.w->Scene->Count(), 5);
-  EXPECT_EQ(s.Obj(4)->Style->Texture, nullptr);
-  EXPECT_NE(s.Obj(4)->Style->TextureFileName.find("broken.bmp"), std::string::npos);
+  ASSERT_EQ(s.w->Scene->Count(), 4);
+  EXPECT_EQ(s.w->ChangeCount, count);
+  EXPECT_FALSE(FileExists(s.home.dir.File("Images/broken.bmp")));
   std::vector<std::string> boxes = s.home.TakeBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].find("could not be read"), std::string::npos);
@@ -177,12 +178,31 @@ TEST(InsertCommands, APictureThatFailedIsReadAgainWhenChosenAgain) {
     static_cast<TOpenDialog&>(d).FileName = file;
     return true;
   });
+  // A picture that cannot be read is reported and changes nothing: no object, no snapshot.
   s.w->TBInsertPicture->trigger();
-  ASSERT_EQ(s.w->Scene->Count(), 4);
-  EXPECT_EQ(s.Obj(3)->Style->Texture, nullptr);
+  ASSERT_EQ(s.w->Scene->Count(), 3);
+  EXPECT_EQ(s.w->ChangeCount, 0);
+  EXPECT_FALSE(s.w->UndoAvailable);
   std::vector<std::string> boxes = s.home.TakeBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].find("could not be read"), std::string::npos);
+  // Nor is a broken file from elsewhere copied into the image folder.
+  const std::string outside = s.home.dir.File("broken.png");
+  WriteAll(outside, "\x89PNG no more");
+  {
+    DialogAnswers other([&](TCommonDialog& d) {
+      static_cast<TOpenDialog&>(d).FileName = outside;
+      return true;
+    });
+    s.w->TBInsertPicture->trigger();
+  }
+  EXPECT_EQ(s.w->Scene->Count(), 3);
+  EXPECT_FALSE(FileExists(s.home.dir.File("Images/broken.png")));
+  EXPECT_EQ(s.home.TakeBoxes().size(), 1u);
+  SetDialogHook([&](TCommonDialog& d) {
+    static_cast<TOpenDialog&>(d).FileName = file;
+    return true;
+  });
 
   XImage picture;
   picture.SetSize(20, 10);
@@ -190,9 +210,9 @@ TEST(InsertCommands, APictureThatFailedIsReadAgainWhenChosenAgain) {
   picture.Canvas().FillRect(TRect(0, 0, 20, 10));
   picture.SaveToFile(file);
   s.w->TBInsertPicture->trigger();
-  ASSERT_EQ(s.w->Scene->Count(), 5);
-  ASSERT_NE(s.Obj(4)->Style->Texture, nullptr);
-  EXPECT_EQ(s.Obj(4)->Bounds, R(10, 10, 30, 20));
+  ASSERT_EQ(s.w->Scene->Count(), 4);
+  ASSERT_NE(s.Obj(3)->Style->Texture, nullptr);
+  EXPECT_EQ(s.Obj(3)->Bounds, R(10, 10, 30, 20));
   EXPECT_TRUE(s.home.TakeBoxes().empty());
 }
 
@@ -560,6 +580,35 @@ TEST(StyleControls, SyncShowsTheFocusedObjectAndWritesNothingBack) {
   s.Obj(2)->StyleName = "Unknown";
   s.Select({2});
   EXPECT_EQ(s.library->ListTemplates->currentItem()->text(), "Zinc");
+}
+
+// After a project is opened every control shows that page's current object at once, and a
+// tick then changes the new page's object, not the old one's.
+TEST(StyleControls, OpeningAProjectShowsItsCurrentObject) {
+  StyleWindows s;
+  s.Obj(1)->Style->IsTransparent = true;
+  s.Obj(1)->LinkAddress = "old.htm";
+  s.Select({1});
+  ASSERT_TRUE(s.tools->CheckTransparent->isChecked());
+  const std::string other = s.home.dir.File("other.zlm");
+  WriteAll(other,
+           StringReplaceAll(StyleProjectText({{"N", 10, 10, 90, 40, "LinkAddress=new.htm\nIsSelected=1\n"}}),
+                            "LastSelected=-1", "LastSelected=0"));
+  s.w->LoadProject(other, false);
+  ASSERT_EQ(s.w->Scene->Count(), 1);
+  EXPECT_EQ(s.w->Scene->Current, s.Obj(0));
+  EXPECT_FALSE(s.tools->CheckTransparent->isChecked());
+  EXPECT_EQ(s.w->EditURL->text(), "new.htm");
+  EXPECT_TRUE(s.w->MIExportImage->isEnabled());
+  s.tools->CheckTransparent->click();
+  EXPECT_TRUE(s.Obj(0)->Style->IsTransparent);
+  // A page without a current object leaves the controls showing none.
+  WriteAll(other, StyleProjectText({{"M", 10, 10, 90, 40, "LinkAddress=m.htm\n"}}));
+  s.w->LoadProject(other, false);
+  EXPECT_EQ(s.w->Scene->Current, nullptr);
+  EXPECT_FALSE(s.w->EditURL->isEnabled());
+  EXPECT_FALSE(s.w->MIExportImage->isEnabled());
+  EXPECT_FALSE(s.tools->CheckTransparent->isEnabled());
 }
 
 TEST(StyleControls, WhatIsEnabledFollowsTheFocusedObject) {

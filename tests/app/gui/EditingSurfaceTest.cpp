@@ -23,6 +23,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -915,6 +916,55 @@ TEST(EditingSurface, InPlaceEditorShowsTheCaptionInThePagesFaces) {
     else EXPECT_LT(start, end);
     Click(*w, 300, 190);
     EXPECT_FALSE(w->MemoOpen());
+  }
+}
+
+// The editor shows the text where the object does: left, right or centred as the style
+// says, and the lines centred vertically (half of the space they leave above them).
+TEST(EditingSurface, InPlaceEditorAlignsAndCentresItsTextAsTheObject) {
+  struct Case {
+    int alignment;
+    const char* text;  // lines
+    int lines;
+  } cases[] = {{0, "Word", 1}, {1, "Word", 1}, {2, "Word", 1}, {2, "One\r\nTwo\r\nThree", 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.alignment) + " " + std::to_string(c.lines));
+    Home home;
+    auto w = Start(FixtureProject(home, {{"X", 40, 20, 240, 140}}, 320, 200,
+                                  "AlignX=" + std::to_string(c.alignment) +
+                                      "\nAlignY=" + std::to_string(c.alignment) + "\nFontHeight=-16\n"));
+    w->Scene->Button(0)->Text = c.text;
+    OpenEditor(*w, 100, 60);
+    ASSERT_TRUE(w->MemoOpen());
+    // Vertically: the lines' height taken from the object's, and half of the rest above.
+    const int lineHeight = QFontMetrics(w->Memo->font()).lineSpacing();
+    const int offset = (120 - c.lines * lineHeight) / 2;
+    ASSERT_GT(offset, 10);
+    EXPECT_EQ(w->Memo->y(), 20 + offset);
+    EXPECT_EQ(w->Memo->height(), 120 - offset);
+    EXPECT_EQ(w->Memo->x(), 40);
+    EXPECT_EQ(w->Memo->width(), 200);
+    // Horizontally: where the first line's text begins and ends in the editor.
+    QTextCursor cursor(w->Memo->document());
+    cursor.movePosition(QTextCursor::StartOfLine);
+    const int left = w->Memo->cursorRect(cursor).left();
+    cursor.movePosition(QTextCursor::EndOfLine);
+    const int right = w->Memo->cursorRect(cursor).right();
+    const int width = w->Memo->viewport()->width();
+    switch (c.alignment) {
+      case 0:  // left
+        EXPECT_LT(left, 4);
+        EXPECT_LT(right, width / 2);
+        break;
+      case 1:  // right
+        EXPECT_GT(left, width / 2);
+        EXPECT_GT(right, width - 6);
+        break;
+      case 2:  // centre: as much room on either side
+        EXPECT_NEAR(left, width - right, 4);
+        EXPECT_GT(left, 20);
+        break;
+    }
   }
 }
 

@@ -1,5 +1,7 @@
 #include "engine/TPageBuilder.h"
 
+#include <unordered_set>
+
 #include "POP/PopHTML.h"
 #include "POP/PopTypes.h"
 #include "engine/HTMLSnippet.h"
@@ -117,12 +119,14 @@ TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacr
       }
     }
     t.Maker->LayoutTable();
-    // A link whose object owns no cell of the table is not in the site: say so.
-    for (const auto& [b, o] : linked) {
-      bool owns = false;
-      for (int32_t r = 0; r < t.Maker->Rows && !owns; ++r)
-        for (int32_t c = 0; c < t.Maker->Cols && !owns; ++c) owns = t.Maker->Cell(r, c).Owner == o;
-      if (!owns) t.LostLinks.push_back({b, TLostLink::Covered});
+    // A link whose object owns no cell of the table is not in the site: say so. (One walk
+    // over the cells, whatever the number of links.)
+    if (!linked.empty()) {
+      std::unordered_set<const TTableObject*> owners;
+      for (int32_t r = 0; r < t.Maker->Rows; ++r)
+        for (int32_t c = 0; c < t.Maker->Cols; ++c) owners.insert(t.Maker->Cell(r, c).Owner);
+      for (const auto& [b, o] : linked)
+        if (!owners.count(o)) t.LostLinks.push_back({b, TLostLink::Covered});
     }
   } catch (...) {
     ShowCaptions(t.Hidden);

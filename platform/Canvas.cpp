@@ -36,6 +36,19 @@ class TCoverage {
     x1 = std::min(x1, FR);
     for (int x = x0; x < x1; ++x) Set(x, y, v);
   }
+  // Sets [x0, x1) of row y to v, over whatever was there.
+  void Fill(int64_t x0, int64_t x1, int y, uint8_t v) {
+    if (y < FT || y >= FB) return;
+    x0 = std::max<int64_t>(x0, FL);
+    x1 = std::min<int64_t>(x1, FR);
+    if (x1 > x0) std::memset(&FCells[size_t(y - FT) * size_t(FR - FL) + size_t(x0 - FL)], v, size_t(x1 - x0));
+  }
+  // Row `to` becomes a copy of row `from`.
+  void CopyRow(int from, int to) {
+    if (from < FT || from >= FB || to < FT || to >= FB) return;
+    const size_t w = size_t(FR - FL);
+    std::memcpy(&FCells[size_t(to - FT) * w], &FCells[size_t(from - FT) * w], w);
+  }
   void Flush(TColor brush) {
     if (FCells.empty()) return;
     TPenMode mode = FCanvas.Pen.Mode;
@@ -45,6 +58,12 @@ class TCoverage {
     for (int y = FT; y < FB; ++y) {
       const uint8_t* cells = &FCells[size_t(y - FT) * size_t(FR - FL)];
       uint8_t* row = bmp.PixelFormat() == pf32bit ? bmp.ScanLine(y) : nullptr;
+      if (row && mode == pmCopy) {  // the common case, without the raster operation per pixel
+        const uint32_t values[3] = {0, br & 0xFFFFFF, pen & 0xFFFFFF};
+        for (int x = FL; x < FR; ++x)
+          if (const uint8_t c = cells[x - FL]) std::memcpy(row + 4 * x, &values[c], 4);
+        continue;
+      }
       for (int x = FL; x < FR; ++x) {
         uint8_t c = cells[x - FL];
         if (!c) continue;
@@ -246,6 +265,7 @@ void TCanvas::Polyline(const std::vector<TPoint>& pts) {
 
 // Shapes in a box: brush inside, pen outline on the box's edge pixels (width 1) or centred
 // on them (wider). A clear pen leaves the right and bottom edge pixels out.
+// The coverage is fresh (nothing set yet).
 static void DrawShape(TCanvas& c, TCoverage& cov, int l, int t, int r, int b, double rx, double ry) {
   bool pen = c.Pen.Style != psClear;
   bool brush = c.Brush.Style != bsClear;
@@ -267,23 +287,66 @@ static void DrawShape(TCanvas& c, TCoverage& cov, int l, int t, int r, int b, do
   rx = std::clamp(rx, 0.0, (r - l) / 2.0);
   ry = std::clamp(ry, 0.0, (b - t) / 2.0);
   RoundBox box{double(l), double(t), double(r), double(b), rx, ry};
-  auto in0 = [&](int x, int y) { return box.Inside(x + 0.5, y + 0.5, -1e-7); };
   int m = w + 1;
-  for (int y = std::max(t - m, cov.T()); y < std::min(b + m, cov.B()); ++y)
-    for (int x = std::max(l - m, cov.L()); x < std::min(r + m, cov.R()); ++x) {
-      bool inside = in0(x, y);
-      bool onPen = false;
-      if (pen) {
-        if (w == 1) {
-          onPen = inside && (!in0(x - 1, y) || !in0(x + 1, y) || !in0(x, y - 1) || !in0(x, y + 1));
-        } else {
-          double eo = (w - 1) / 2.0, ei = -(w + 1) / 2.0;
-          onPen = box.Inside(x + 0.5, y + 0.5, eo) && !box.Inside(x + 0.5, y + 0.5, ei + 1e-7);
-        }
+  // Rows whose pixel centres (and those of the rows beside them) lie between the rounded
+  // corners and clear of the pen's reach at the top and bottom are all alike: the first of
+  // them is worked out and copied, so a tall shape costs its rows, not its pixels.
+  const double bandTop = t + ry + w + 3, bandBottom = b - ry - w - 3;
+  int bandRow = INT32_MIN;
+  for (int y = std::max(t - m, cov.T()); y < std::min(b + m, cov.B()); ++y) {
+    if (y - 0.5 >= bandTop && y + 1.5 <= bandBottom) {
+      if (bandRow != INT32_MIN) {
+        cov.CopyRow(bandRow, y);
+        continue;
       }
-      if (onPen) cov.Set(x, y, 2);
-      else if (inside && brush) cov.Set(x, y, 1);
+      bandRow = y;
     }
+    // The shapes are convex and symmetric about the box's middle column: along a row the
+    // pixels inside form one run around it, found by bisection at both ends, and the pen is
+    // what lies inside one run and outside another.
+    auto run = [&](int yy, double e) -> std::pair<int64_t, int64_t> {
+      auto inside = [&](int64_t x) { return box.Inside(double(x) + 0.5, yy + 0.5, e); };
+      int64_t mid = int64_t(std::floor((double(l) + double(r)) / 2.0));
+      if (!inside(mid)) {
+        if (inside(mid - 1)) --mid;
+        else if (inside(mid + 1)) ++mid;
+        else return {0, 0};
+      }
+      int64_t lo = int64_t(l) - m - 1, hi = mid;  // inside(hi), not inside(lo)
+      while (hi - lo > 1) {
+        const int64_t x = lo + (hi - lo) / 2;
+        (inside(x) ? hi : lo) = x;
+      }
+      const int64_t first = hi;
+      lo = mid, hi = int64_t(r) + m + 1;  // inside(lo), not inside(hi)
+      while (hi - lo > 1) {
+        const int64_t x = lo + (hi - lo) / 2;
+        (inside(x) ? lo : hi) = x;
+      }
+      return {first, hi};
+    };
+    auto meet = [](std::pair<int64_t, int64_t> a, std::pair<int64_t, int64_t> b) {
+      return std::pair{std::max(a.first, b.first),
+                       std::max(std::max(a.first, b.first), std::min(a.second, b.second))};
+    };
+    const auto in = run(y, -1e-7);
+    // The inner run: brush; the rest of the pen's run: pen.
+    std::pair<int64_t, int64_t> inner = in, outer = in;
+    if (pen) {
+      if (w == 1) {
+        inner = meet(meet({in.first + 1, std::max(in.first + 1, in.second - 1)}, run(y - 1, -1e-7)),
+                     run(y + 1, -1e-7));
+      } else {
+        const double eo = (w - 1) / 2.0, ei = -(w + 1) / 2.0;
+        outer = run(y, eo);
+        inner = meet(in, run(y, ei + 1e-7));
+      }
+      if (inner.second <= inner.first) inner = {outer.first, outer.first};
+      cov.Fill(outer.first, inner.first, y, 2);
+      cov.Fill(inner.second, outer.second, y, 2);
+    }
+    if (brush) cov.Fill(inner.first, inner.second, y, 1);
+  }
 }
 
 void TCanvas::Rectangle(int l, int t, int r, int b) {

@@ -9,6 +9,10 @@
 
 namespace {
 
+// The pixels a drawing may cost: this many times the picture's, or the floor for small ones.
+constexpr int64_t kMetafileCoverages = 3;
+constexpr int64_t kMetafileMinBudget = int64_t(16) << 20;
+
 int16_t S16(const uint8_t* p) { return int16_t(GetLe16(p)); }
 
 [[noreturn]] void Bad(const char* why) { throw EInvalidGraphic(std::string("Invalid metafile: ") + why); }
@@ -77,9 +81,30 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const {
       }
     objects.push_back(o);
   };
+  // Each drawing call costs the pixels of its box within the bitmap; a file may ask for the
+  // whole picture again and again, so the drawing as a whole gets a few times the pixels it
+  // can change (and some room for small pictures of many records), and what comes after that
+  // is left out.
+  const TBitmap* target = canvas.Bitmap();
+  TRect visible;
+  IntersectRect(visible, dest, target ? Rect(0, 0, target->Width(), target->Height()) : dest);
+  int64_t budget =
+      std::max<int64_t>(kMetafileCoverages * int64_t(visible.Width()) * visible.Height(), kMetafileMinBudget);
+  auto afford = [&](int64_t l, int64_t t, int64_t r, int64_t b) {
+    const int64_t m = canvas.Pen.Width + 2;
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+    const int64_t w = std::max<int64_t>(
+        0, std::min<int64_t>(r + m, visible.Right) - std::max<int64_t>(l - m, visible.Left));
+    const int64_t h = std::max<int64_t>(
+        0, std::min<int64_t>(b + m, visible.Bottom) - std::max<int64_t>(t - m, visible.Top));
+    // A wide pen weighs each pixel against the segment, several times a fill's work.
+    budget -= (w * h + 1) * (canvas.Pen.Width > 1 && canvas.Pen.Style != psClear ? 4 : 1);
+    return budget >= 0;
+  };
   size_t p = 0;
   const size_t n = FRecords.size();
-  while (p + 6 <= n) {
+  while (p + 6 <= n && budget >= 0) {
     uint64_t words = GetLe32(&FRecords[p]);
     uint16_t fn = GetLe16(&FRecords[p + 4]);
     if (fn == 0 || words < 3 || p + words * 2 > n) break;
@@ -137,16 +162,36 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const {
         if (i < objects.size()) objects[i] = Obj{};
         break;
       }
-      case 0x041B: canvas.Rectangle(X(P(3)), Y(P(2)), X(P(1)), Y(P(0))); break;  // RECTANGLE
-      case 0x0418: canvas.Ellipse(X(P(3)), Y(P(2)), X(P(1)), Y(P(0))); break;    // ELLIPSE
-      case 0x0214: canvas.MoveTo(X(P(1)), Y(P(0))); break;                       // MOVETO
-      case 0x0213: canvas.LineTo(X(P(1)), Y(P(0))); break;                       // LINETO
-      case 0x0324:                                                               // POLYGON
-      case 0x0325: {                                                             // POLYLINE
+      case 0x041B:  // RECTANGLE
+        if (afford(X(P(3)), Y(P(2)), X(P(1)), Y(P(0)))) canvas.Rectangle(X(P(3)), Y(P(2)), X(P(1)), Y(P(0)));
+        break;
+      case 0x0418:  // ELLIPSE
+        if (afford(X(P(3)), Y(P(2)), X(P(1)), Y(P(0)))) canvas.Ellipse(X(P(3)), Y(P(2)), X(P(1)), Y(P(0)));
+        break;
+      case 0x0214: canvas.MoveTo(X(P(1)), Y(P(0))); break;  // MOVETO
+      case 0x0213:                                          // LINETO
+        if (afford(canvas.PenPos.X, canvas.PenPos.Y, X(P(1)), Y(P(0)))) canvas.LineTo(X(P(1)), Y(P(0)));
+        break;
+      case 0x0324:    // POLYGON
+      case 0x0325: {  // POLYLINE
         size_t count = size_t(std::max(0, P(0)));
         if (1 + 2 * count > params) break;
         std::vector<TPoint> pts;
-        for (size_t i = 0; i < count; ++i) pts.push_back(TPoint{X(P(1 + 2 * i)), Y(P(2 + 2 * i))});
+        int64_t l = INT64_MAX, t = INT64_MAX, r = INT64_MIN, b = INT64_MIN;
+        for (size_t i = 0; i < count; ++i) {
+          pts.push_back(TPoint{X(P(1 + 2 * i)), Y(P(2 + 2 * i))});
+          l = std::min<int64_t>(l, pts.back().X), r = std::max<int64_t>(r, pts.back().X);
+          t = std::min<int64_t>(t, pts.back().Y), b = std::max<int64_t>(b, pts.back().Y);
+        }
+        if (pts.empty()) break;
+        // The fill costs the box; a pen each of its edges' boxes.
+        bool ok = fn == 0x0325 || afford(l, t, r, b);
+        for (size_t i = 0; ok && i < pts.size(); ++i) {
+          if (fn == 0x0325 && i + 1 == pts.size()) break;
+          const TPoint a = pts[i], c = pts[(i + 1) % pts.size()];
+          ok = afford(a.X, a.Y, c.X, c.Y);
+        }
+        if (!ok) break;
         if (fn == 0x0324) canvas.Polygon(pts);
         else canvas.Polyline(pts);
         break;

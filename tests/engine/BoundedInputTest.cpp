@@ -176,7 +176,7 @@ TEST(BoundedInput, SmallPictureFilesCostWhatTheyHoldNotWhatTheyClaim) {
       {"GIF of 8192 x 8192 whose data ends after a few pixels", "d.gif",
        [] { return GifClaiming(8192, 8192); }, false, 0, 0, largest, 5},
       {"metafile of 46 bytes and 32000 x 32000 pixels, drawn as large as a page", "e.wmf",
-       [] { return HugeMetafile(""); }, true, MaxPageSide, MaxPageSide, largest, 10},
+       [] { return HugeMetafile(""); }, true, MaxPageSide, MaxPageSide, largest, 2},
       {"metafile filling its 32000 x 32000 pixels, drawn as large as a page", "f.wmf",
        [] {
          return HugeMetafile(MetafileRecord(0x02FC, {0, 0x00FF, 0, 0}) + MetafileRecord(0x012D, {0}) +
@@ -367,5 +367,43 @@ TEST(BoundedInput, PagesOfManySmallObjectsSliceQuickly) {
     EXPECT_EQ(m.Rows, k.scatter ? m.Rows : 2 * k.objects);
     EXPECT_LE(c.seconds, k.seconds * kTimeSlack);
     EXPECT_LE(c.peakMB, k.peakMB * kMemorySlack);
+  }
+}
+
+// Metafiles drawn as large as a page whose records each cover the whole of it, with a wide
+// pen, round or filled: the drawing costs what the picture's pixels can take, a bounded
+// number of times, however many records the file holds.
+TEST(BoundedInput, MetafileRecordsCostWhatThePictureCanTake) {
+  const std::string wideRedPen =
+      MetafileRecord(0x02FA, {0, 3000, 0, 0x00FF, 0}) + MetafileRecord(0x012D, {0});
+  const std::string fill = MetafileRecord(0x02FC, {0, 0x00FF, 0, 0}) + MetafileRecord(0x012D, {1});
+  auto repeat = [](const std::string& record, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += record;
+    return s;
+  };
+  const std::string page = MetafileRecord(0x041B, {32000, 32000, 0, 0});
+  const std::string round = MetafileRecord(0x0418, {32000, 32000, 0, 0});
+  const std::string line = MetafileRecord(0x0214, {0, 0}) + MetafileRecord(0x0213, {32000, 32000});
+  const std::string triangle = MetafileRecord(0x0324, {3, 0, 0, 32000, 0, 0, 32000});
+  struct Case {
+    const char* what;
+    std::string records;
+  } cases[] = {
+      {"10 page-sized rectangles", fill + repeat(page, 10)},
+      {"1,000 page-sized rectangles", fill + repeat(page, 1000)},
+      {"100 page-sized ellipses", fill + repeat(round, 100)},
+      {"100 page-wide lines of a pen 3000 units wide", wideRedPen + repeat(line, 100)},
+      {"100 page-sized triangles of a wide pen", wideRedPen + fill + repeat(triangle, 100)},
+  };
+  TempDir dir;
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    WriteAll(dir.File("m.wmf"), HugeMetafile(k.records));
+    XImage img;
+    Cost c = Measure([&] { img.LoadFromFile(dir.File("m.wmf")); });
+    EXPECT_EQ(img.Width(), MaxPageSide);
+    EXPECT_LE(c.seconds, 1 * kTimeSlack) << "took " << c.seconds << " s";
+    EXPECT_LE(c.peakMB, (2 * kLargestPictureMB + 64) * kMemorySlack) << c.peakMB << " MB";
   }
 }

@@ -143,7 +143,7 @@ void TINIDocument::LoadFromString(const std::string& text) { LoadFromStrings(INI
 
 void TINIDocument::LoadFromFile(const std::string& fileName) {
   // Read first: a file that cannot be read leaves the document as it was.
-  LoadFromStrings(INITextLines(ReadFileBytes(fileName)));
+  LoadFromStrings(INITextLines(ReadFileBytesAtMost(fileName, kMaxINIFileBytes)));
 }
 
 void TINIDocument::SaveToFile(const std::string& fileName) const {

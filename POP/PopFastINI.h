@@ -49,6 +49,10 @@ class TINISection : public TINIObject {
   TINIEntry* Entry(int index) const;
 };
 
+// The largest INI text read: no file of this program comes near it (a project of the most
+// objects is about 55 MB), and its document costs a few times the text.
+constexpr int64_t kMaxINIFileBytes = int64_t(256) << 20;
+
 class TINIDocument : public TINIObject {
  public:
   explicit TINIDocument(const std::string& name = std::string(), TComponent* owner = nullptr)

@@ -241,7 +241,9 @@ void ListFiles(std::vector<std::string>& list, const std::string& mask) {
     std::string name = e->d_name;
     if (name == "." || name == "..") continue;
     struct stat st;
-    if (stat((dir + name).c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
+    // Regular files only (links followed): a pipe or a device is no picture, and reading one
+    // would block or never end.
+    if (stat((dir + name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     if (fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0) list.push_back(prefix + name);
   }
   closedir(d);

@@ -74,6 +74,15 @@ static bool SomeAlphaBelowFull(const TBitmap& b) {
 void XImage::LoadFromFile(const std::string& name) {
   std::string path = ExpandFileName(name);
   std::string ext = ExtractFileExt(name);
+  // Only a regular file of a size a picture can have is read: a pipe would block the reader
+  // and a device or a kernel file read on without end.
+  const TRegularFile file = CheckRegularFile(path);
+  if (!file.Regular) throw EFOpenError("Cannot open picture \"" + name + "\". " + file.Problem);
+  // An empty name is no picture; a kernel file tells no size and reads on.
+  if (file.Size == 0) throw EInvalidGraphic("\"" + name + "\" is empty: it holds no picture.");
+  if (file.Size > MaxPictureFileBytes)
+    throw EInvalidGraphic("\"" + name + "\" is larger than any picture that can be opened (" +
+                          IntToStr(file.Size >> 20) + " MB).");
   XImage tmp;
   // Only the readers whose files can carry alpha keep it; the others make every pixel
   // opaque or use the alpha byte for their own ends (the metafile's background).

@@ -208,7 +208,8 @@ void ZButtonList::ReplaceFromINI(TINIDocument& d) {
 bool IsProjectDocument(const TINIDocument& document) { return document.FindSection(kHeading) != nullptr; }
 
 void LoadProjectFile(TINIDocument& document, const std::string& fileName) {
-  const std::string text = ReadFileBytes(fileName);
+  // A project larger than any page needs is refused before it is read whole.
+  const std::string text = ReadFileBytesAtMost(fileName, kMaxProjectBytes);
   TINIDocument read;
   read.LoadFromString(text);
   if (!IsProjectDocument(read))

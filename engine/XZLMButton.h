@@ -68,4 +68,6 @@ void SetSplashProgress(TLoadProgress* progress);
 
 // Bounds on values read from project files.
 constexpr int kMaxButtons = 100000;
+// The largest project file read: a page of the most objects takes about 55 MB.
+constexpr int64_t kMaxProjectBytes = int64_t(128) << 20;
 constexpr int32_t kMaxCoordinate = 32767;

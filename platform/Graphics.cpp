@@ -6,6 +6,7 @@
 #include "platform/BmpFile.h"
 #include "platform/ByteOrder.h"
 #include "platform/Canvas.h"
+#include "platform/ImageLimits.h"
 #include "platform/SysUtils.h"
 
 void CheckImageSize(int64_t width, int64_t height) {
@@ -53,7 +54,13 @@ void TBitmap::LoadFromClipboardFormat(uint16_t format, const std::string& data) 
 
 void TGraphic::LoadFromFile(const std::string& name) {
   TMemoryStream m;
-  m.LoadFromFile(name);
+  // Regular files only, of a size a picture can have, read no further than the size they
+  // state (a kernel file states none and reads on).
+  const TRegularFile file = CheckRegularFile(name);
+  if (!file.Regular) throw EFOpenError("Cannot open picture \"" + name + "\". " + file.Problem);
+  if (file.Size == 0) throw EInvalidGraphic("\"" + name + "\" is empty: it holds no picture.");
+  const std::string bytes = ReadFileBytesAtMost(name, std::min(MaxPictureFileBytes, file.Size));
+  m.Write(bytes.data(), int64_t(bytes.size()));
   m.SetPosition(0);
   LoadFromStream(m);
 }

@@ -26,3 +26,8 @@ constexpr bool ImageSizeAllowed(int64_t width, int64_t height) {
   return width >= 0 && height >= 0 && width <= MaxImageDimension && height <= MaxImageDimension &&
          width * height <= MaxImagePixels;
 }
+
+// The largest picture file read: the largest picture uncompressed at 32 bits, written as text
+// (a plain pixmap spends up to four characters on a sample) and some more. A larger file, or
+// one that reads on past it, is no picture this program can hold.
+constexpr int64_t MaxPictureFileBytes = MaxImagePixels * 16 + (int64_t(1) << 20);

@@ -3,12 +3,17 @@
 // Each file is refused or loaded within a bound of memory (the rise of the peak resident
 // size, measured) and of processor time. The bounds leave a wide margin; what they catch is a
 // load that costs what the file claims instead of what it holds.
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include "POP/PopFastINI.h"
@@ -405,5 +410,70 @@ TEST(BoundedInput, MetafileRecordsCostWhatThePictureCanTake) {
     EXPECT_EQ(img.Width(), MaxPageSide);
     EXPECT_LE(c.seconds, 1 * kTimeSlack) << "took " << c.seconds << " s";
     EXPECT_LE(c.peakMB, (2 * kLargestPictureMB + 64) * kMemorySlack) << c.peakMB << " MB";
+  }
+}
+
+// Names of pictures and projects that stand for no regular file: a pipe that no one writes
+// (its read would wait for ever), links to endless devices, a kernel file of no stated size
+// that reads on and on. Each is refused at once with a message; a pipe is never opened.
+TEST(BoundedInput, OnlyRegularFilesAreRead) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    const char* target;  // of a link, or nullptr for a pipe
+  } pictures[] = {{"pipe.png", nullptr},       {"pipe.jpg", nullptr},
+                  {"pipe.wmf", nullptr},       {"pipe.tif", nullptr},
+                  {"pic.gif", "/dev/zero"},    {"pic.bmp", "/dev/zero"},
+                  {"pic.ppm", "/dev/urandom"}, {"pic.wmf", "/dev/zero"},
+                  {"pic.ico", "/dev/zero"},    {"pic.jpg", "/proc/self/pagemap"}};
+  auto make = [&](const Case& k) {
+    const std::string path = dir.File(k.name);
+    if (k.target) EXPECT_EQ(symlink(k.target, path.c_str()), 0);
+    else EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+    return path;
+  };
+  // Runs the load on a thread of its own; a load stuck on a pipe is freed by a writer.
+  auto refused = [](const std::string& path, const std::function<void()>& load) {
+    std::string message;
+    auto done = std::async(std::launch::async, [&] {
+      try {
+        load();
+      } catch (const Exception& e) { message = e.what(); }
+    });
+    if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+      ADD_FAILURE() << path << " blocked the reader";
+      int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) close(fd);
+    }
+    done.wait();
+    return message;
+  };
+  for (const Case& k : pictures) {
+    SCOPED_TRACE(k.name);
+    const std::string path = make(k);
+    XImage img;
+    std::string message;
+    Cost c = Measure([&] { message = refused(path, [&] { img.LoadFromFile(path); }); });
+    EXPECT_FALSE(message.empty()) << "taken as a picture";
+    EXPECT_EQ(img.Width(), 0);
+    EXPECT_LE(c.seconds, 1 * kTimeSlack) << "took " << c.seconds << " s";
+    EXPECT_LE(c.peakMB, 300 * kMemorySlack) << c.peakMB << " MB";
+  }
+  const Case projects[] = {
+      {"pipe.zlm", nullptr}, {"zero.zlm", "/dev/zero"}, {"map.zlm", "/proc/self/pagemap"}};
+  for (const Case& k : projects) {
+    SCOPED_TRACE(k.name);
+    const std::string path = make(k);
+    TINIDocument d;
+    std::string message;
+    Cost c = Measure([&] { message = refused(path, [&] { LoadProjectFile(d, path); }); });
+    EXPECT_FALSE(message.empty()) << "taken as a project";
+    EXPECT_EQ(d.SectionCount(), 0);
+    EXPECT_LE(c.seconds, 1 * kTimeSlack) << "took " << c.seconds << " s";
+    EXPECT_LE(c.peakMB, 300 * kMemorySlack) << c.peakMB << " MB";
+    // The settings and other INI files of the program are read the same way.
+    c = Measure([&] { message = refused(path, [&] { d.LoadFromFile(path); }); });
+    EXPECT_FALSE(message.empty()) << "taken as an INI file";
+    EXPECT_LE(c.seconds, 1 * kTimeSlack) << "took " << c.seconds << " s";
   }
 }

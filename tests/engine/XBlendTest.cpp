@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/PrinterService.h"
 #include "platform/SysUtils.h"
@@ -213,13 +215,19 @@ TEST(Files, ListFilesMatchesFilesOnly) {
   WriteAll(dir.Path() + "/c.jpg", "x");
   WriteAll(dir.Path() + "/noext", "x");
   ForceDirectories(dir.Path() + "/sub.bmp");
+  // Only regular files are pictures to list: a pipe or a device under a picture's name would
+  // block or never end when it is read.
+  ASSERT_EQ(mkfifo((dir.Path() + "/pipe.bmp").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", (dir.Path() + "/zero.bmp").c_str()), 0);
+  ASSERT_EQ(symlink("a.bmp", (dir.Path() + "/link.bmp").c_str()), 0);  // a link to a file is one
   std::vector<std::string> list;
   ListFiles(list, dir.Path() + "/*.bmp");
   std::sort(list.begin(), list.end());
-  EXPECT_EQ(list, (std::vector<std::string>{dir.Path() + "/B.BMP", dir.Path() + "/a.bmp"}));
+  EXPECT_EQ(list, (std::vector<std::string>{dir.Path() + "/B.BMP", dir.Path() + "/a.bmp",
+                                            dir.Path() + "/link.bmp"}));
   list.clear();
   ListFiles(list, dir.Path() + "/*.*");
-  EXPECT_EQ(list.size(), 4u);
+  EXPECT_EQ(list.size(), 5u);
 }
 
 TEST(Printing, FitsByTheSmallerScale) {

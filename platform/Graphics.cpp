@@ -58,7 +58,6 @@ void TGraphic::LoadFromFile(const std::string& name) {
   // state (a kernel file states none and reads on).
   const TRegularFile file = CheckRegularFile(name);
   if (!file.Regular) throw EFOpenError("Cannot open picture \"" + name + "\". " + file.Problem);
-  if (file.Size == 0) throw EInvalidGraphic("\"" + name + "\" is empty: it holds no picture.");
   const std::string bytes = ReadFileBytesAtMost(name, std::min(MaxPictureFileBytes, file.Size));
   m.Write(bytes.data(), int64_t(bytes.size()));
   m.SetPosition(0);

@@ -80,11 +80,10 @@ inline std::vector<GifFixture> AllGifFixtures() {
         {"ImageMagick frames", "convert -size 8x6 xc:red xc:blue xc:green -loop 0 '%s'"},
         {"ImageMagick transparent",
          "convert -size 9x5 xc:white -fill red -draw 'point 2,2' -transparent white '%s'"},
-        {"gifsicle optimised",
-         HaveTool("gifsicle")
-             ? "convert -size 20x12 xc: +noise Random -colors 40 xc:red -colors 40 /tmp/zfx.gif && "
-               "gifsicle -O2 /tmp/zfx.gif > '%s'"
-             : ""},
+        {"gifsicle optimised", HaveTool("gifsicle")
+                                   ? "convert -size 20x12 xc: +noise Random -colors 40 xc:red -colors 40 '" +
+                                         dir + "/zfx.gif' && gifsicle -O2 '" + dir + "/zfx.gif' > '%s'"
+                                   : ""},
     };
     int n = 0;
     for (const auto& [name, cmd] : made) {

@@ -45,12 +45,10 @@ TEST(GifRead, Frame0MatchesIndependentDecoders) {
       {"bits8", "convert -size 64x48 xc: +noise Random -colors 256 '%s'"},
       // gif2rgb shows all frames composed, so only ImageMagick speaks for frame 0 here.
       {"frames", "convert -size 8x6 xc:red xc:blue xc:green '%s'", false},
-      {"sicle",
-       "convert -size 30x20 xc: +noise Random -colors 200 /tmp/zsrc.gif && gifsicle -O2 /tmp/zsrc.gif > "
-       "'%s'"},
-      {"sicleilace",
-       "convert -size 30x21 xc: +noise Random -colors 60 /tmp/zsrc2.gif && gifsicle -i /tmp/zsrc2.gif > "
-       "'%s'"},
+      {"sicle", "convert -size 30x20 xc: +noise Random -colors 200 '" + dir + "/zsrc.gif' && gifsicle -O2 '" +
+                    dir + "/zsrc.gif' > '%s'"},
+      {"sicleilace", "convert -size 30x21 xc: +noise Random -colors 60 '" + dir +
+                         "/zsrc2.gif' && gifsicle -i '" + dir + "/zsrc2.gif' > '%s'"},
   };
   for (int h : {1, 2, 3, 5, 8, 9, 17})
     tools.push_back({"ilace", "convert -size 7x" + std::to_string(h) +

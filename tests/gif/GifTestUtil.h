@@ -8,6 +8,7 @@
 
 #include "gif/Pxgif.h"
 #include "platform/Classes.h"
+#include "tests/support/TestSupport.h"
 #include "tests/support/Tools.h"
 
 inline void LoadBytes(TGIFImage& g, const std::string& bytes) {
@@ -33,12 +34,10 @@ inline std::string BitmapRGB(const TBitmap& b) {
 // Frame 0 as RGB bytes, top row first.
 inline std::string Frame0RGB(TGIFImage& g) { return BitmapRGB(g.Frame(0).GetBitmap()); }
 
+// One temporary folder for the whole test program, removed at its end.
 inline std::string GifTempDir() {
-  static std::string dir = [] {
-    char t[] = "/tmp/zgiftestXXXXXX";
-    return std::string(mkdtemp(t));
-  }();
-  return dir;
+  static TempDir dir;
+  return dir.Path();
 }
 
 inline void WriteFileBytes(const std::string& path, const std::string& bytes) {

@@ -1,9 +1,39 @@
-// The page body's background colour, read from and written into a page's HTML text.
+// The page body's background colour, read from and written into a page's HTML text, and the
+// address a page is opened at.
 #include "POP/PopDOM.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
+#include "POP/PopWinInet.h"
 #include "platform/SysUtils.h"
+#include "tests/support/ScriptedServices.h"
+
+// A page is opened without its fragment, and only without it: a query ("?" and all after it,
+// up to the first "#") is part of the address, whatever it holds.
+TEST(PopDOM, PagesOpenWithTheirQueryAndWithoutTheirFragment) {
+  const struct {
+    std::string url, opened;
+  } cases[] = {
+      {"http://h.example/search?q=a+b#results", "http://h.example/search?q=a+b"},
+      {"http://h.example/p?x=1?y=2", "http://h.example/p?x=1?y=2"},
+      {"https://h.example/?#", "https://h.example/?"},
+      {"http://h.example/p#a?b", "http://h.example/p"},
+      {"http://h.example/p#a#b", "http://h.example/p"},
+      {"file:///srv/site/index.htm?v=2#top", "file:///srv/site/index.htm?v=2"},
+      {"mailto:a@b.example?subject=hi", "mailto:a@b.example?subject=hi"},
+      {"http://h.example/plain", "http://h.example/plain"},
+  };
+  ScriptedServices s;
+  std::vector<std::string> expected;
+  for (const auto& c : cases) {
+    EXPECT_TRUE(DOMBrowseTo(c.url, "x")) << c.url;
+    expected.push_back(c.opened);
+    EXPECT_EQ(UrlRemoveBookmark(c.url), c.opened) << c.url;
+  }
+  EXPECT_EQ(s.Opened, expected);
+}
 
 TEST(PopDOM, BodyBackgroundColourIsReadFromTheFirstBodyTag) {
   struct Case {

@@ -142,6 +142,54 @@ TEST(INIDocumentLookup, FirstMatchAcrossRenames) {
   EXPECT_EQ(doc.FindSection(""), nullptr);
 }
 
+// A lookup indexes the names; whatever then takes children away (a reload by text or from a
+// file, a section or an entry deleted) must leave no name of a child that is gone, and every
+// new child must be found.
+TEST(INIDocumentLookup, LookupsAfterChildrenAreTakenAway) {
+  TempDir dir;
+  WriteAll(dir.File("new.ini"), "[D]\nk=4\n[b]\nk=5\n");
+  const struct {
+    const char* what;
+    void (*takeAway)(TINIDocument&, const std::string& file);
+  } cases[] = {
+      {"reloaded from text",
+       [](TINIDocument& d, const std::string&) { d.LoadFromString("[D]\nk=4\n[b]\nk=5"); }},
+      {"reloaded from a file", [](TINIDocument& d, const std::string& file) { d.LoadFromFile(file); }},
+      {"a section deleted, others written",
+       [](TINIDocument& d, const std::string&) {
+         delete d.FindSection("A");
+         delete d.FindSection("C");
+         delete d.FindSection("B");
+         d.WriteString("D", "k", "4");
+         d.WriteString("b", "k", "5");
+       }},
+  };
+  for (const auto& c : cases) {
+    TINIDocument doc;
+    doc.LoadFromString("[A]\nk=1\n[B]\nk=2\n[C]\nk=3");
+    // Every section indexed.
+    ASSERT_EQ(doc.ReadString("C", "k", ""), "3") << c.what;
+    c.takeAway(doc, dir.File("new.ini"));
+    EXPECT_EQ(doc.ReadString("D", "k", "none"), "4") << c.what;
+    EXPECT_EQ(doc.ReadString("B", "k", "none"), "5") << c.what;
+    EXPECT_EQ(doc.FindSection("A"), nullptr) << c.what;
+    EXPECT_EQ(doc.FindSection("C"), nullptr) << c.what;
+    EXPECT_EQ(doc.AsString(), "[D]\nk=4\n[b]\nk=5\n") << c.what;
+  }
+  // The same for the entries of a section.
+  TINIDocument doc;
+  doc.LoadFromString("[S]\na=1\nb=2\nc=3");
+  TINISection* s = doc.FindSection("S");
+  ASSERT_EQ(s->ReadString("c", ""), "3");
+  delete s->FindEntry("a");
+  delete s->FindEntry("c");
+  EXPECT_EQ(s->FindEntry("a"), nullptr);
+  EXPECT_EQ(s->ReadString("c", "none"), "none");
+  s->WriteString("d", "4");
+  EXPECT_EQ(s->ReadString("D", "none"), "4");
+  EXPECT_EQ(doc.AsString(), "[S]\nb=2\nd=4\n");
+}
+
 TEST(INIDocumentLookup, BareObjectHasNoText) {
   TINIObject node("x", nullptr);
   EXPECT_THROW(node.AsString(), EAbstractError);

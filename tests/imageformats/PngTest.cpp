@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 #include "imageformats/PngReader.h"
 #include "imageformats/PngWriter.h"
@@ -151,6 +152,56 @@ TEST(Png, WritesCheckedFilesThatDecodeEqual) {
     std::string whole = ReadAll(name);
     EXPECT_EQ(whole.substr(whole.size() - 8, 4), "IEND");
   }
+}
+
+// The image data as the file holds it: the IDAT chunks' bytes, one zlib stream.
+std::string IdatStream(const std::string& png) {
+  std::string z;
+  for (size_t at = 8; at + 12 <= png.size();) {
+    const auto* b = reinterpret_cast<const uint8_t*>(png.data() + at);
+    const size_t len = size_t(b[0]) << 24 | size_t(b[1]) << 16 | size_t(b[2]) << 8 | b[3];
+    if (png.compare(at + 4, 4, "IDAT") == 0) z += png.substr(at + 8, len);
+    at += 12 + len;
+  }
+  return z;
+}
+
+size_t DeflatedSize(const std::string& bytes, int level) {
+  uLongf n = compressBound(uLong(bytes.size()));
+  std::string out(n, '\0');
+  compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(bytes.data()),
+            uLong(bytes.size()), level);
+  return n;
+}
+
+// Pictures are written at zlib's strongest level: the stream says so in its header, and it is
+// as small as zlib's level 9 makes the same filtered rows (libpng's strategy may differ a
+// little), far from what the fastest level gives.
+TEST(Png, WrittenAtTheStrongestCompression) {
+  TempDir dir;
+  const int w = 192, h = 96;
+  std::vector<uint8_t> px(size_t(w * h * 3));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = &px[size_t((y * w + x) * 3)];
+      p[0] = uint8_t((x * y) ^ (x >> 3));
+      p[1] = uint8_t((x / 5 + y / 3) * 17);
+      p[2] = uint8_t(((x ^ y) & 12) * 9);
+    }
+  const std::string name = dir.File("strong.png");
+  ASSERT_EQ(WritePng(name, w, h, 6, px), 0);
+  const std::string z = IdatStream(ReadAll(name));
+  ASSERT_GE(z.size(), 2u);
+  EXPECT_EQ(uint8_t(z[1]) >> 6, 3) << "the zlib header's level field: 3 is levels 7 to 9";
+  std::string rows(size_t(h) * (1 + w * 3), '\0');
+  uLongf rowsSize = uLongf(rows.size());
+  ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(rows.data()), &rowsSize,
+                       reinterpret_cast<const Bytef*>(z.data()), uLong(z.size())),
+            Z_OK);
+  ASSERT_EQ(rowsSize, rows.size());
+  const size_t best = DeflatedSize(rows, 9), fastest = DeflatedSize(rows, 1);
+  ASSERT_GT(fastest, best + best / 10) << "the picture must tell the levels apart";
+  EXPECT_LE(z.size(), best + (fastest - best) / 4) << "best " << best << ", fastest " << fastest;
 }
 
 TEST(Png, UnknownTypeWritesNothing) {

@@ -489,6 +489,43 @@ TEST(Tiff, LzwEndCodeAndOverlongRuns) {
   EXPECT_EQ(r.data[2], 0);  // padding
 }
 
+// Every kind of PackBits control byte, in hand-made strips of a 2 x 2 grey image: a literal
+// of 1 to 128 bytes (0 to 127), a run of 2 to 128 (-1 to -127), and -128, which is a no-op and
+// takes no byte after it. Literals and runs go on across rows. libtiff reads each strip too.
+TEST(Tiff, PackBitsControlBytes) {
+  TempDir dir;
+  struct Case {
+    const char* what;
+    std::string data;
+    std::string top, bottom;  // the rows' bytes
+  } cases[] = {
+      {"one literal across both rows", std::string("\x03\x11\x22\x33\x44", 5), "\x11\x22", "\x33\x44"},
+      {"one run across both rows", std::string("\xfd\x55", 2), "\x55\x55", "\x55\x55"},
+      {"a run of two each row", std::string("\xff\x11\xff\x22", 4), "\x11\x11", "\x22\x22"},
+      {"no-ops before, between and after literals",
+       std::string("\x80\x01\x11\x22\x80\x80\x01\x33\x44\x80", 10), "\x11\x22", "\x33\x44"},
+      {"no-ops before runs", std::string("\x80\xff\x66\x80\xff\x77", 6), "\x66\x66", "\x77\x77"},
+      {"literals of one byte, a no-op between", std::string("\x00\x01\x00\x02\x80\x00\x03\x00\x04", 9),
+       "\x01\x02", "\x03\x04"},
+  };
+  for (const Case& c : cases) {
+    TiffSpec s = Grey2x2();
+    SetTag(s, 259, 3, {32773});
+    s.data = c.data;
+    SetTag(s, 279, 4, {uint32_t(c.data.size())});
+    const std::string file = dir.File("packbits.tif");
+    WriteAll(file, Build(s));
+    Loaded r = LoadImage(file);
+    ASSERT_EQ(r.rc, 0) << c.what << ": " << imgfmt_error_text(r.rc);
+    // Bottom row first, rows padded to 4 bytes.
+    EXPECT_EQ(std::string(r.data.begin() + 4, r.data.begin() + 6), c.top) << c.what;
+    EXPECT_EQ(std::string(r.data.begin(), r.data.begin() + 2), c.bottom) << c.what;
+    std::string grey;
+    for (char v : c.top + c.bottom) grey += std::string(3, v);
+    EXPECT_EQ(LibtiffRgb(file), grey) << c.what << ": libtiff reads the strip otherwise";
+  }
+}
+
 TEST(Tiff, CutFilesFailCleanly) {
   // A cut file fails, or (cut only in what follows the image) reads the same pixels.
   TempDir dir;

@@ -3,6 +3,7 @@
 
 #include "gif/Pxgraph.h"
 #include "platform/SysUtils.h"
+#include "tests/gif/GifBuilder.h"
 #include "tests/gif/GifTestUtil.h"
 
 namespace {
@@ -80,6 +81,48 @@ TEST(GifWrite, TransparentBitmapGivesGraphicControl) {
   TGIFImage back;
   LoadBytes(back, s);
   EXPECT_EQ(back.Frame(0).TransparentColor(), RGB(255, 0, 0));
+}
+
+// A graphic control block read from a file is written back with the flags the picture does
+// not own (the user-input bit, the reserved bits), whatever the picture changed in it: the
+// transparency bit and the disposal method follow the frame.
+TEST(GifWrite, GraphicControlKeepsTheFlagsItDoesNotOwn) {
+  const struct {
+    const char* what;
+    int packed;
+    void (*change)(TGIFFrame&);
+    int written;
+  } cases[] = {
+      {"user input alone", 0x02, [](TGIFFrame&) {}, 0x02},
+      {"user input, disposal, transparent", 0x02 | (2 << 2) | 1, [](TGIFFrame&) {}, 0x0B},
+      {"reserved bits and user input", 0xE2, [](TGIFFrame&) {}, 0xE2},
+      {"transparency taken away", 0x03, [](TGIFFrame& f) { f.SetTransparentColor(clNone); }, 0x02},
+      {"disposal changed", 0x02 | (1 << 2), [](TGIFFrame& f) { f.SetDisposalMethod(dmRestorePrevious); },
+       0x02 | (3 << 2)},
+  };
+  for (const auto& c : cases) {
+    GifBuilder in;
+    in.Header(2, 1, 1).Gce(c.packed, 5, 1).Image(2, 1).Codes(2, {4, 0, 1, 5}).Trailer();
+    TGIFImage g;
+    LoadBytes(g, in.b);
+    c.change(g.Frame(0));
+    TMemoryStream m;
+    g.SaveToStream(m);
+    const std::string out = m.DataAsString();
+    const size_t at = out.find(std::string("\x21\xF9\x04", 3));
+    ASSERT_NE(at, std::string::npos) << c.what;
+    EXPECT_EQ(uint8_t(out[at + 3]), c.written) << c.what;
+    EXPECT_EQ(out.substr(at + 4, 2), std::string("\x05\x00", 2)) << c.what << ": the delay";
+  }
+  // giflib reads the flag where we wrote it.
+  REQUIRE_TOOL("giftext");
+  GifBuilder in;
+  in.Header(2, 1, 1).Gce(0x02, 5, 1).Image(2, 1).Codes(2, {4, 0, 1, 5}).Trailer();
+  TGIFImage g;
+  LoadBytes(g, in.b);
+  const std::string path = GifTempDir() + "/user-input.gif";
+  g.SaveToFile(path);
+  EXPECT_NE(ShellOutput("giftext -e '" + path + "' 2>&1").find("User Input Flag: 1"), std::string::npos);
 }
 
 TEST(GifWrite, EmptyPictureRaisesAndCommentsSplit) {

@@ -2,6 +2,7 @@
 // uncompressed or RLE4/RLE8; one bitmap chosen from an OS/2 bitmap array.
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
@@ -257,17 +258,24 @@ int Write(const char*, int fd, const ImgFmtHeader* h, const ImgFmtRgb* pal, cons
   if (os2 && win) return IMGFMT_ERR_BAD_OPTION;
   const int32_t bpp = h->bpp;
   const uint32_t entries = bpp == 24 ? 0 : 1u << bpp;
+  // "invb" inverts the bits, nothing else: the file holds the picture's negative, which a
+  // reader given "invb" turns back.
   bool invert = imgfmt_option_flag(options, "invb");
   ImgFmtRgb table[256];
+  for (uint32_t i = 0; i < entries; ++i) table[i] = pal[i];
   if (bpp == 1) {
-    bool inv = imgfmt_option_flag(options, "inv");
-    table[0] = inv ? ImgFmtRgb{255, 255, 255} : ImgFmtRgb{0, 0, 0};
-    table[1] = inv ? ImgFmtRgb{0, 0, 0} : ImgFmtRgb{255, 255, 255};
-    bool darker = Brightness(pal[0]) < Brightness(pal[1]);
-    if (imgfmt_option_flag(options, "darkfg") && darker) invert = !invert;
-    if (imgfmt_option_flag(options, "lightfg") && !darker) invert = !invert;
-  } else {
-    for (uint32_t i = 0; i < entries; ++i) table[i] = pal[i];
+    // A monochrome picture keeps its two colours and their order, as every other writer of
+    // one-bit files does. "inv", "darkfg" (the darker colour as entry 1, the set bits) and
+    // "lightfg" (the lighter as entry 1) only choose the order of the entries: exchanged, the
+    // bits are inverted with them, so the file still shows the picture.
+    const bool darker = Brightness(pal[0]) < Brightness(pal[1]);
+    bool exchange = imgfmt_option_flag(options, "inv");
+    if (imgfmt_option_flag(options, "darkfg") && darker) exchange = !exchange;
+    if (imgfmt_option_flag(options, "lightfg") && !darker) exchange = !exchange;
+    if (exchange) {
+      std::swap(table[0], table[1]);
+      invert = !invert;
+    }
   }
   const int64_t stride = imgfmt_row_bytes(h->width, bpp);
   const int64_t image = stride * h->height;

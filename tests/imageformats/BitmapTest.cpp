@@ -415,10 +415,8 @@ TEST(Bitmap, WrittenFilesReadByTheTools) {
         }
         std::string name = dir.File("w" + std::to_string(bpp) + options + ".bmp");
         ASSERT_EQ(SaveImage(name, w, h, bpp, px, pal, options), 0) << name;
-        ImgFmtRgb written[256];
-        std::copy(pal, pal + 256, written);
-        if (bpp == 1) written[0] = {0, 0, 0}, written[1] = {255, 255, 255};
-        std::string want = RgbTopDown(px.data(), w, h, bpp, written);
+        // Every depth, one bit included, keeps the picture's colours.
+        std::string want = RgbTopDown(px.data(), w, h, bpp, pal);
         EXPECT_EQ(ToolRgb(name), want) << name;
         EXPECT_EQ(PnmToRgb(RunTool("bmptopnm", "bmptopnm '" + name + "' 2>/dev/null | ppmtoppm")), want)
             << name;
@@ -444,37 +442,59 @@ TEST(Bitmap, WrittenFilesReadByTheTools) {
   }
 }
 
-TEST(Bitmap, MonochromeWritingOptions) {
+// A one-bit picture is written with its own two colours: in their order, the bits as they
+// are; the ordering options exchange the entries and invert the bits together, so that every
+// reader (ours and ImageMagick) still sees the picture. Only "invb" asks for the negative.
+TEST(Bitmap, MonochromeWritingKeepsThePicture) {
   TempDir dir;
-  ImgFmtRgb darkFirst[256] = {{10, 10, 10}, {250, 250, 250}};
-  ImgFmtRgb lightFirst[256] = {{250, 0, 0}, {0, 0, 200}};
-  std::vector<uint8_t> px = {0xc0, 0, 0, 0};  // two set pixels of three
+  const ImgFmtRgb darkFirst[256] = {{10, 20, 30}, {250, 240, 230}};
+  const ImgFmtRgb lightFirst[256] = {{250, 0, 0}, {0, 0, 200}};
+  const std::vector<uint8_t> px = {0xc0, 0, 0, 0};  // pixels 1, 1, 0
   struct Case {
     const char* options;
     const ImgFmtRgb* pal;
-    uint8_t entry0;  // red of the written entry 0
-    bool inverted;
+    bool exchanged;  // the entries written in the other order, the bits inverted with them
+    bool negative;   // the picture's negative, asked for
   } cases[] = {
-      {"", darkFirst, 0, false},
-      {"", lightFirst, 0, false},
-      {"inv", lightFirst, 255, false},
-      {"invb", darkFirst, 0, true},
-      {"darkfg", darkFirst, 0, true},
-      {"darkfg", lightFirst, 0, false},
-      {"lightfg", darkFirst, 0, false},
-      {"lightfg", lightFirst, 0, true},
-      {"darkfg,invb", darkFirst, 0, false},
-      {"1.1 inv darkfg", darkFirst, 255, true},
+      {"", darkFirst, false, false},
+      {"", lightFirst, false, false},
+      {"1.1", lightFirst, false, false},
+      {"inv", lightFirst, true, false},
+      {"inv", darkFirst, true, false},
+      {"darkfg", darkFirst, true, false},  // the darker colour becomes entry 1
+      {"darkfg", lightFirst, false, false},
+      {"lightfg", darkFirst, false, false},
+      {"lightfg", lightFirst, true, false},
+      {"1.1 inv darkfg", darkFirst, false, false},
+      {"invb", darkFirst, false, true},
+      {"darkfg,invb", darkFirst, true, true},
   };
   for (const Case& c : cases) {
-    std::string name = dir.File("m.bmp");
-    ASSERT_EQ(SaveImage(name, 3, 1, 1, px, c.pal, c.options), 0) << c.options;
-    std::string s = ReadAll(name);
-    bool os2 = s[14] == 12;
-    size_t palAt = os2 ? 26 : 54;
-    EXPECT_EQ(uint8_t(s[palAt + 2]), c.entry0) << c.options;
-    EXPECT_EQ(uint8_t(s[palAt + (os2 ? 5 : 6)]), 255 - c.entry0) << c.options;
-    EXPECT_EQ(uint8_t(s[palAt + (os2 ? 6 : 8)]), c.inverted ? 0x3f : 0xc0) << c.options;
+    SCOPED_TRACE(std::string("options \"") + c.options + "\"");
+    const std::string name = dir.File("m.bmp");
+    ASSERT_EQ(SaveImage(name, 3, 1, 1, px, c.pal, c.options), 0);
+    const std::string s = ReadAll(name);
+    const bool os2 = s[14] == 12;
+    const size_t palAt = os2 ? 26 : 54, entry = os2 ? 3 : 4;
+    const ImgFmtRgb first = c.pal[c.exchanged ? 1 : 0], second = c.pal[c.exchanged ? 0 : 1];
+    EXPECT_EQ(s.substr(palAt, 3), std::string({char(first.b), char(first.g), char(first.r)}));
+    EXPECT_EQ(s.substr(palAt + entry, 3), std::string({char(second.b), char(second.g), char(second.r)}));
+    EXPECT_EQ(uint8_t(s[palAt + 2 * entry]), c.exchanged != c.negative ? 0x3f : 0xc0);
+    // The colours a reader shows: the picture's own, or its negative where asked for.
+    std::string expected;
+    for (int bit : {1, 1, 0}) {
+      const ImgFmtRgb& e = c.pal[c.negative ? 1 - bit : bit];
+      expected += {char(e.r), char(e.g), char(e.b)};
+    }
+    EXPECT_EQ(ToolRgb(name), expected) << "ImageMagick";
+    Loaded r = LoadImage(name);
+    ASSERT_EQ(r.rc, 0);
+    std::string ours;
+    for (int x = 0; x < 3; ++x) {
+      const ImgFmtRgb& e = r.pal[(r.data[0] >> (7 - x)) & 1];
+      ours += {char(e.r), char(e.g), char(e.b)};
+    }
+    EXPECT_EQ(ours, expected) << "our reader";
   }
 }
 

@@ -15,8 +15,13 @@ struct THTMLHead {
   bool NoIndex = false;
   bool NoFollow = false;
   std::vector<std::string> Keywords;
-  // The HEAD element, CR LF after every line.
+  // The HEAD element, CR LF after every line. Its first line is the page's one content type
+  // and charset: ContentType when it names a charset this program can write, else
+  // ContentType with the charset UTF-8 (text/html when ContentType is empty).
   std::string Text() const;
+  // The charset the page is written in: ContentType's, when this program can write it
+  // (known, and keeping ASCII as it is), else "utf-8".
+  std::string PageCharset() const;
 };
 
 struct THTMLBody {

@@ -9,7 +9,8 @@
 
 namespace {
 
-// The pages are written in UTF-8 and say so first, before any text that needs it.
+// Without a content type of the user's, pages are written in UTF-8 and say so first, before
+// any text that needs it.
 const std::string kCharset = "<META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"text/html; charset=utf-8\">";
 
 TEST(PageFrame, EmptyStoreWhitePage) {
@@ -49,22 +50,24 @@ TEST(PageFrame, EveryHeadLineInOrder) {
   THTML html;
   std::string page = BuildPageHTMLFromTable(html, "T", store, clRed);
   EXPECT_EQ(html.Head->Charset, "never written");
-  EXPECT_EQ(html.Head->Text(), "<HEAD>\r\n" + kCharset +
-                                   "\r\n"
-                                   "<TITLE>My &quot;best&quot; page</TITLE>\r\n"
-                                   "<META NAME=\"TITLE\" CONTENT=\"My &quot;best&quot; page\">\r\n"
-                                   "<META NAME=\"DESCRIPTION\" CONTENT=\"d\">\r\n"
-                                   "<META NAME=\"KEYWORDS\" CONTENT=\"\r\nalpha\r\n, gamma\r\n\">\r\n"
-                                   "<META NAME=\"OWNER\" CONTENT=\"o\">\r\n"
-                                   "<META NAME=\"AUTHOR\" CONTENT=\"a\">\r\n"
-                                   "<META NAME=\"COPYRIGHT\" CONTENT=\"c\">\r\n"
-                                   "<META NAME=\"GENERATOR\" CONTENT=\"g\">\r\n"
-                                   "<META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"text/html\">\r\n"
-                                   "<META HTTP-EQUIV=\"CONTENT-LANGUAGE\" CONTENT=\"en\">\r\n"
-                                   "<META NAME=\"RATING\" CONTENT=\"general\">\r\n"
-                                   "<META NAME=\"ROBOTS\" CONTENT=\"noindex, follow\">\r\n"
-                                   "<LINK HREF=\"mailto:me@example.org\" REV=MADE>\r\n"
-                                   "</HEAD>\r\n");
+  // The content type is the page's one declaration of its charset, first; named without a
+  // charset, it gets the one the page is written in.
+  EXPECT_EQ(html.Head->Text(),
+            "<HEAD>\r\n"
+            "<META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"text/html; charset=utf-8\">\r\n"
+            "<TITLE>My &quot;best&quot; page</TITLE>\r\n"
+            "<META NAME=\"TITLE\" CONTENT=\"My &quot;best&quot; page\">\r\n"
+            "<META NAME=\"DESCRIPTION\" CONTENT=\"d\">\r\n"
+            "<META NAME=\"KEYWORDS\" CONTENT=\"\r\nalpha\r\n, gamma\r\n\">\r\n"
+            "<META NAME=\"OWNER\" CONTENT=\"o\">\r\n"
+            "<META NAME=\"AUTHOR\" CONTENT=\"a\">\r\n"
+            "<META NAME=\"COPYRIGHT\" CONTENT=\"c\">\r\n"
+            "<META NAME=\"GENERATOR\" CONTENT=\"g\">\r\n"
+            "<META HTTP-EQUIV=\"CONTENT-LANGUAGE\" CONTENT=\"en\">\r\n"
+            "<META NAME=\"RATING\" CONTENT=\"general\">\r\n"
+            "<META NAME=\"ROBOTS\" CONTENT=\"noindex, follow\">\r\n"
+            "<LINK HREF=\"mailto:me@example.org\" REV=MADE>\r\n"
+            "</HEAD>\r\n");
   EXPECT_NE(page.find("<BODY BGCOLOR=FF0000 "), std::string::npos);
 }
 
@@ -83,6 +86,45 @@ TEST(PageFrame, RobotsCombinations) {
     std::string text = h.Text();
     if (c.line) EXPECT_NE(text.find(std::string("CONTENT=\"") + c.line + "\""), std::string::npos) << c.line;
     else EXPECT_EQ(text, "<HEAD>\r\n" + kCharset + "\r\n</HEAD>\r\n");
+  }
+}
+
+// A page declares one charset, in its first head line, and its bytes are in that charset:
+// the user's content type decides where it names a charset this program can write; a
+// character that charset cannot hold is written as a character reference. A charset that is
+// unknown, or that a page cannot declare inside itself (UTF-16 does not keep ASCII), gives way
+// to UTF-8, and the declaration says so.
+TEST(PageFrame, OneCharsetAndTheBytesMatchIt) {
+  const std::string title = "Caf\xC3\xA9 \xE2\x82\xAC \xD0\x9F\xD1\x80\xD0\xB8";  // "Café € При"
+  const struct {
+    const char* contentType;
+    const char* declared;
+    std::string titleBytes;
+  } cases[] = {
+      {"", "text/html; charset=utf-8", title},
+      {"text/html", "text/html; charset=utf-8", title},
+      {"text/html; charset=UTF-8", "text/html; charset=UTF-8", title},
+      {"text/html; charset=iso-8859-1", "text/html; charset=iso-8859-1",
+       "Caf\xE9 &#8364; &#1055;&#1088;&#1080;"},
+      {"text/html;charset=\"windows-1252\"", "text/html;charset=windows-1252",
+       "Caf\xE9 \x80 &#1055;&#1088;&#1080;"},
+      {"text/html; Charset = koi8-r", "text/html; Charset = koi8-r", "Caf&#233; &#8364; \xF0\xD2\xC9"},
+      {"text/html; charset=utf-16", "text/html; charset=utf-8", title},
+      {"text/html; charset=no-such-set; x=1", "text/html; charset=utf-8; x=1", title},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.contentType);
+    XObject store;
+    store.WriteString("Con", c.contentType);
+    store.WriteString("Tit", title);
+    THTML html;
+    const std::string page = BuildPageHTMLFromTable(html, "<TD>" + title + "</TD>", store, clWhite);
+    const std::string head = "<HTML><HEAD>\r\n<META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"" +
+                             std::string(c.declared) + "\">\r\n<TITLE>";
+    EXPECT_EQ(page.substr(0, head.size()), head);
+    EXPECT_EQ(LowerCase(page).find("charset"), LowerCase(page).rfind("charset")) << "declared once";
+    EXPECT_NE(page.find("<TITLE>" + c.titleBytes + "</TITLE>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<TD>" + c.titleBytes + "</TD>"), std::string::npos) << page;
   }
 }
 

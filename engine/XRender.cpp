@@ -429,10 +429,10 @@ void RenderButton(TZLMButton& o, TBitmap& page, TRegionList regions) {
   XImage& obj = ObjectImage();
   obj.SetSize(w, h);
   BlitGraphic(obj, 0, 0, w, h, page, b.Left, b.Top, b.Left + w, b.Top + h, 255, nullptr, nullptr, BlitCopy);
-  // A transparent style shows no texture, except a picture with alpha: ticking "Transparent"
-  // for a logo means its own transparency, not that it vanishes.
+  // A transparent style shows no texture, a picture with alpha included: such a picture lets
+  // the page through by its own alpha already with a style that is not transparent.
   if (XImage* tex = UsableTexture(s))
-    if (!s.IsTransparent || tex->AlphaChannel) ApplyTexture(s, *tex, w, h);
+    if (!s.IsTransparent) ApplyTexture(s, *tex, w, h);
   RenderButtonImage(o, DoubleImage());
   for (TRegionRect* r = regions; r; r = r->Next)
     BlitGraphic(page, b.Left, b.Top, b.Left + w, b.Top + h, obj, 0, 0, w, h, 255, &r->Rect, nullptr,

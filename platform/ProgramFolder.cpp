@@ -74,25 +74,26 @@ std::string InstalledDataFolder() {
   return IncludeTrailingPathDelimiter(ExpandFileName(folder));
 }
 
+std::string UserProgramFolder(const std::string& shipped, const std::string& user) {
+  // Missing files are copied at every start, so that files a newer build or install ships
+  // arrive and what a user made with an older build that worked in its own folder is taken
+  // over; a file already in the user's folder is never replaced.
+  if (!shipped.empty()) CopyFolderTree(shipped, user);
+  return IncludeTrailingPathDelimiter(user);
+}
+
 std::string ProgramFolder() {
   std::string home = GetEnvironmentVariable("ZELMORA_HOME");
   if (!home.empty()) return IncludeTrailingPathDelimiter(home);
   static std::once_flag once;
   static std::string folder;
   std::call_once(once, [] {
-    folder = ExecutableFolder();
-    std::string shipped = folder;
-    if (!HoldsShippedFiles(folder)) {
-      std::string installed = InstalledDataFolder();
-      if (installed.empty()) return;
-      // An install is never written into, whoever may write there.
-      shipped = installed;
-    } else if (access(folder.c_str(), W_OK) == 0) {
-      return;
-    }
-    std::string user = DataHomeFolder() + "zelmora/";
-    CopyFolderTree(shipped, user);
-    folder = user;
+    // The shipped files: beside the executable in a build tree, under share/ for an install.
+    // Neither is written into: a rebuild or a removed build tree would take the user's
+    // pictures and sites with it, and an install is not the user's.
+    std::string shipped = ExecutableFolder();
+    if (!HoldsShippedFiles(shipped)) shipped = InstalledDataFolder();
+    folder = UserProgramFolder(shipped, DataHomeFolder() + "zelmora/");
   });
   return folder;
 }

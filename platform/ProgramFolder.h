@@ -3,13 +3,14 @@
 #pragma once
 #include <string>
 
-// $ZELMORA_HOME when it is set. Otherwise the folder of the shipped files: the executable's
-// own folder when the files lie beside it (a build tree), else <prefix>/share/zelmora beside
-// the executable's <prefix>/bin (an install). A build tree that can be written is used as it
-// is; an install, or a folder that cannot be written, is the source of a per-user copy in
-// $XDG_DATA_HOME/zelmora, made from the shipped files at the first start (files already in
-// the copy are kept). Always ends with '/'.
+// $ZELMORA_HOME when it is set. Otherwise the per-user folder $XDG_DATA_HOME/zelmora, made
+// from the shipped files by UserProgramFolder at the first call, whether the program runs from
+// a build tree (the files lie beside the executable) or from an install (<prefix>/share/zelmora
+// beside <prefix>/bin). Always ends with '/'.
 std::string ProgramFolder();
+// The user's program folder `user`, with the files of `shipped` that it lacks copied into it
+// (executables excepted, files already there kept). Ends with '/'.
+std::string UserProgramFolder(const std::string& shipped, const std::string& user);
 // The executable's own folder, with '/' at the end.
 std::string ExecutableFolder();
 // The shipped files of an installed program beside the executable's folder, with '/' at the

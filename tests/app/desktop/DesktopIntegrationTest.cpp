@@ -348,3 +348,49 @@ TEST(Install, InstalledProgramOpensAProjectFromItsPrefix) {
             DesktopExecArgument(program) + " %f");
   EXPECT_EQ(Snapshot(prefix.Path()), installed);
 }
+
+// A build tree only ships files: the program started from it works in the user's data folder,
+// takes over there what an earlier build left beside the executable (a picture, a site), and
+// writes nothing into the build tree, so removing the tree loses none of the user's work.
+TEST(BuildTree, ProgramKeepsTheUsersFilesOutsideTheBuildTree) {
+  TempDir root, user;
+  const std::string bin = root.File("build/bin");
+  fs::create_directories(bin);
+  fs::copy(std::string(ZELMORA_BUILD_DIR) + "/bin", bin, fs::copy_options::recursive);
+  // What a user made with an earlier build that worked in build/bin.
+  WriteAll(bin + "/Images/Mine.bmp", "a picture of the user's");
+  ASSERT_TRUE(ForceDirectories(bin + "/Sites/Mine"));
+  WriteAll(bin + "/Sites/Mine/index.htm", "<p>the user's site</p>");
+  const auto shipped = Snapshot(root.Path());
+
+  const std::string project = user.File("page.zlm");
+  WriteAll(project, kProjectText);
+  pid_t pid = StartProgram(bin + "/zelmora", project, user.Path());
+  ASSERT_GT(pid, 0);
+  const std::string folder = user.File("data/zelmora/");
+  bool started = false, exited = false;
+  int status = -1;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+  while (std::chrono::steady_clock::now() < deadline && !started) {
+    started = FileExists(folder + "tips.ini") &&
+              TIniFile(folder + "tips.ini").ValueExists("Settings", "CurrentTip");
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      exited = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (!exited) {
+    kill(pid, SIGTERM);
+    waitpid(pid, &status, 0);
+  }
+  EXPECT_FALSE(exited) << "the program ended by itself, status " << status;
+  EXPECT_TRUE(started) << "the start did not get to the tip of the day in " << folder;
+  EXPECT_EQ(Snapshot(root.Path()), shipped) << "the program wrote into its build tree";
+  fs::remove_all(root.File("build"));
+  EXPECT_EQ(ReadAll(folder + "Images/Mine.bmp"), "a picture of the user's");
+  EXPECT_EQ(ReadAll(folder + "Sites/Mine/index.htm"), "<p>the user's site</p>");
+  EXPECT_TRUE(FileExists(folder + "Settings.ini"));
+  EXPECT_TRUE(FileExists(folder + "projects/splash.zlm"));
+  EXPECT_FALSE(FileExists(folder + "zelmora")) << "the program itself was copied";
+}

@@ -95,8 +95,8 @@ void TFormMain::ExportImageClick(QObject*) {
   }
 }
 // A site name becomes one folder inside "Sites": nothing that could name a folder elsewhere
-// (separators of any system, "." and "..", an empty or blank name) or confuse the file
-// system (control characters) is taken.
+// ("/", "." and "..", an empty or blank name) or confuse the file system (control characters)
+// is taken. ":" and "\" are letters of a folder name here.
 static bool IsPlainFolderName(const std::string& name) {
   if (Trim(name).empty() || name == "." || name == "..") return false;
   for (char c : name)
@@ -144,7 +144,7 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
     Say("\"" + site +
             "\" can not be used as a web site name.\n"
             "A site name is a plain folder name: not empty, not \".\" or \"..\", and without "
-            "\"/\", \"\\\" or \":\".",
+            "\"/\".",
         MB_OK | MB_ICONEXCLAMATION);
     return;
   }

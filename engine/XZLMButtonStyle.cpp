@@ -19,7 +19,7 @@ std::string OneLine(const std::string& s) {
 namespace {
 
 // The file-name part of a stored texture name: after the last '\', '/' or ':'.
-std::string StoredTextureName(const std::string& value) { return ExtractFileName(value); }
+std::string StoredTextureName(const std::string& value) { return StoredFileName(value); }
 
 }  // namespace
 

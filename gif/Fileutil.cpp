@@ -15,12 +15,8 @@
 namespace fs = std::filesystem;
 
 namespace {
-fs::path P(const std::string& name) {
-  std::string s = name;
-  for (char& c : s)
-    if (c == '\\') c = '/';
-  return fs::path(s);
-}
+// A path of this system: '\' is a letter of a name, not a separator.
+fs::path P(const std::string& name) { return fs::path(name); }
 }  // namespace
 
 bool TBrowseFolderDlg::Execute() {

@@ -333,7 +333,11 @@ std::string Utf8OrLatin1ToUtf8(const std::string& text) {
 
 // ---- file names ----
 
-bool IsPathDelimiter(char c) { return c == '\\' || c == '/' || c == ':'; }
+// A path of this machine: only '/' separates, and ':' and '\\' are letters of a name.
+bool IsPathDelimiter(char c) { return c == '/'; }
+
+// A name stored by the old platform also separates with '\\' and ':' (a drive letter).
+static bool IsStoredDelimiter(char c) { return c == '\\' || c == '/' || c == ':'; }
 
 static size_t LastDelimiter(const std::string& name) {
   for (size_t i = name.size(); i > 0; --i)
@@ -383,11 +387,11 @@ std::string ExcludeTrailingPathDelimiter(const std::string& path) {
   return r;
 }
 
-static std::vector<std::string> SplitComponents(const std::string& name) {
+static std::vector<std::string> SplitComponents(const std::string& name, bool stored = false) {
   std::vector<std::string> parts;
   std::string cur;
   for (char c : name) {
-    if (IsPathDelimiter(c)) {
+    if (stored ? IsStoredDelimiter(c) : IsPathDelimiter(c)) {
       if (!cur.empty()) parts.push_back(cur);
       cur.clear();
     } else {
@@ -420,7 +424,7 @@ std::string ExpandFileName(const std::string& name) {
 std::string StoredNameInFolder(const std::string& folder, const std::string& stored) {
   std::string r = ExcludeTrailingPathDelimiter(folder);
   std::vector<std::string> kept;
-  auto parts = SplitComponents(stored);
+  auto parts = SplitComponents(stored, true);
   // A Windows drive letter ("C:") leaves an empty-looking first component; ':' already split it.
   for (size_t i = 0; i < parts.size(); ++i) {
     const std::string& p = parts[i];
@@ -430,6 +434,12 @@ std::string StoredNameInFolder(const std::string& folder, const std::string& sto
   }
   for (auto& p : kept) r += "/" + p;
   return r;
+}
+
+std::string StoredFileName(const std::string& stored) {
+  for (size_t i = stored.size(); i > 0; --i)
+    if (IsStoredDelimiter(stored[i - 1])) return stored.substr(i);
+  return stored;
 }
 
 std::string FindFileCaseBlind(const std::string& path) {
@@ -485,8 +495,6 @@ bool DirectoryExists(const std::string& name) {
 bool ForceDirectories(const std::string& dir) {
   if (dir.empty()) return false;
   std::string path = ExcludeTrailingPathDelimiter(dir);
-  for (char& c : path)
-    if (c == '\\') c = '/';
   if (DirectoryExists(path)) return true;
   std::string parent = ExtractFileDir(path);
   if (!parent.empty() && parent != path && !ForceDirectories(parent)) return false;

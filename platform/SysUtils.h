@@ -92,8 +92,8 @@ std::vector<uint32_t> DecodeUtf8OrLatin1(const std::string& text);
 // written as the UTF-8 of their Latin-1 character.
 std::string Utf8OrLatin1ToUtf8(const std::string& text);
 
-// File names. Names may use '\', '/' and ':' as separators (names stored in project files
-// come from Windows); on the way to the file system they become '/'.
+// File names. A path of this machine (typed, chosen, given on the command line, read from a
+// link) is a Linux path: only '/' separates, and ':' and '\' are letters of a name.
 bool IsPathDelimiter(char c);
 std::string ExtractFilePath(const std::string& name);  // up to and with the last separator
 std::string ExtractFileDir(const std::string& name);   // without the last separator
@@ -104,8 +104,11 @@ std::string IncludeTrailingPathDelimiter(const std::string& path);
 std::string ExcludeTrailingPathDelimiter(const std::string& path);
 // Absolute, '/' separators, "." and ".." resolved lexically.
 std::string ExpandFileName(const std::string& name);
-// A name stored in a file, made into a path inside `folder`: separators become '/', and
-// leading separators, drive prefixes, "." and ".." are dropped, so the result never lies
+// The file-name part of a name stored in a file by the old platform, which may separate with
+// '\', '/' or ':' ("C:\Pictures\logo.bmp" gives "logo.bmp").
+std::string StoredFileName(const std::string& stored);
+// A name stored in a file (separated as for StoredFileName), made into a path inside `folder`: separators
+// become '/', and leading separators, drive prefixes, "." and ".." are dropped, so the result never lies
 // outside `folder`.
 std::string StoredNameInFolder(const std::string& folder, const std::string& stored);
 // The path of an existing file or folder matching `path` with each component compared

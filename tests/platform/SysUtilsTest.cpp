@@ -128,27 +128,62 @@ TEST(Strings, Utf8WithLatin1Fallback) {
   }
 }
 
-TEST(Paths, SplitOnEverySeparator) {
+// A path of this machine splits at '/' only: ':' and '\' are letters of a name, in every path
+// function. A name that the old platform stored splits at all three.
+TEST(Paths, OnlySlashSeparatesAPath) {
   struct {
     const char* in;
     const char* path;
     const char* name;
     const char* ext;
-  } cases[] = {{"/a/b/c.zlm", "/a/b/", "c.zlm", ".zlm"},
-               {"Images\\wood.bmp", "Images\\", "wood.bmp", ".bmp"},
-               {"C:\\x\\y.tar.gz", "C:\\x\\", "y.tar.gz", ".gz"},
-               {"Disk:Folder:pic.gif", "Disk:Folder:", "pic.gif", ".gif"},
-               {"noext", "", "noext", ""},
-               {"dir.d/file", "dir.d/", "file", ""}};
+    const char* expanded;  // from the folder /w
+  } cases[] = {{"/a/b/c.zlm", "/a/b/", "c.zlm", ".zlm", "/a/b/c.zlm"},
+               {"out/Logo: final.png", "out/", "Logo: final.png", ".png", "/w/out/Logo: final.png"},
+               {"Web: final/index.htm", "Web: final/", "index.htm", ".htm", "/w/Web: final/index.htm"},
+               {"Menu: v2.zlm", "", "Menu: v2.zlm", ".zlm", "/w/Menu: v2.zlm"},
+               {"Images\\wood.bmp", "", "Images\\wood.bmp", ".bmp", "/w/Images\\wood.bmp"},
+               {"C:\\x\\y.tar.gz", "", "C:\\x\\y.tar.gz", ".gz", "/w/C:\\x\\y.tar.gz"},
+               {"a\\..\\b", "", "a\\..\\b", ".\\b", "/w/a\\..\\b"},
+               {"x:/../y", "x:/../", "y", "", "/w/y"},
+               {"noext", "", "noext", "", "/w/noext"},
+               {"dir.d/file", "dir.d/", "file", "", "/w/dir.d/file"}};
+  std::string cwd = GetCurrentDir();
+  TempDir dir;
+  ASSERT_TRUE(SetCurrentDir(dir.Path()));
+  const std::string here = GetCurrentDir();
   for (auto& c : cases) {
     EXPECT_EQ(ExtractFilePath(c.in), c.path) << c.in;
     EXPECT_EQ(ExtractFileName(c.in), c.name) << c.in;
     EXPECT_EQ(ExtractFileExt(c.in), c.ext) << c.in;
+    EXPECT_EQ(ExpandFileName(c.in),
+              c.in[0] == '/' ? std::string(c.expanded) : here + std::string(c.expanded).substr(2))
+        << c.in;
+    EXPECT_EQ(ChangeFileExt(c.in, ".htm"), std::string(c.path) + ChangeFileExt(c.name, ".htm")) << c.in;
   }
+  SetCurrentDir(cwd);
+  EXPECT_EQ(ExtractFileDir("/a/Web: final/x"), "/a/Web: final");
+  EXPECT_EQ(IncludeTrailingPathDelimiter("Web:"), "Web:/");
+  EXPECT_EQ(ExcludeTrailingPathDelimiter("a\\"), "a\\");
   EXPECT_EQ(ChangeFileExt("/a/b.c/d.zlm", ".htm"), "/a/b.c/d.htm");
   EXPECT_EQ(ChangeFileExt("/a/b.c/d", ".htm"), "/a/b.c/d.htm");
   EXPECT_EQ(ExpandFileName("/a/b/../c/./d"), "/a/c/d");
   EXPECT_EQ(ExpandFileName("/../x"), "/x");
+  // A folder whose name holds ':' or '\' is made as named.
+  ASSERT_TRUE(ForceDirectories(dir.File("Web: final/a\\b")));
+  EXPECT_TRUE(DirectoryExists(dir.File("Web: final/a\\b")));
+  EXPECT_FALSE(DirectoryExists(dir.File("Web: final/a/b")));
+
+  // Names stored by the old platform.
+  struct {
+    const char* stored;
+    const char* name;
+  } stored[] = {{"wood.bmp", "wood.bmp"},
+                {"Images\\wood.bmp", "wood.bmp"},
+                {"C:\\Program Files\\x.bmp", "x.bmp"},
+                {"Disk:Folder:pic.gif", "pic.gif"},
+                {"a/b.bmp", "b.bmp"},
+                {"C:", ""}};
+  for (auto& c : stored) EXPECT_EQ(StoredFileName(c.stored), c.name) << c.stored;
 }
 
 TEST(Paths, StoredNamesStayInsideTheirFolder) {
@@ -224,6 +259,22 @@ TEST(Files, AtomicWriteKeepsLinksModeAndOwner) {
   EXPECT_TRUE(Facts(dir.File("hop.zlm")).isLink);
   EXPECT_FALSE(Facts(real).isLink);
   EXPECT_EQ(ReadAll(real), "via link");
+
+  // A link whose own name, or whose folder's, holds ":" or "\\": the link's target is found
+  // from the link's own folder, and nothing is written under a name cut at those letters.
+  for (std::string link : {"Menu: v2.zlm", "Web: final/Menu: v2.zlm", "a\\b.zlm"}) {
+    SCOPED_TRACE(link);
+    const std::string folder = ExtractFilePath(dir.File(link));
+    ASSERT_TRUE(ForceDirectories(folder));
+    WriteAll(folder + "real2.zlm", "old");
+    ASSERT_EQ(symlink("real2.zlm", dir.File(link).c_str()), 0);
+    WriteFileAtomic(dir.File(link), "new " + link);
+    EXPECT_TRUE(Facts(dir.File(link)).isLink);
+    EXPECT_EQ(ReadAll(folder + "real2.zlm"), "new " + link);
+  }
+  EXPECT_FALSE(FileExists(dir.File("Menu:real2.zlm")));
+  EXPECT_FALSE(DirectoryExists(dir.File("Web")));
+  EXPECT_FALSE(FileExists(dir.File("Web: final/Menu:real2.zlm")));
 
   // A link whose file does not exist yet: the file is made where the link points.
   ASSERT_EQ(symlink("made.zlm", dir.File("dangling.zlm").c_str()), 0);

@@ -448,10 +448,14 @@ TEST(MainWindow, RelativeArgumentsMeanTheStartFolder) {
   Home home;
   ForceDirectories(home.dir.File("work"));
   ASSERT_TRUE(SetCurrentDir(home.dir.File("work")));
-  const char* argv[] = {"zelmora", "page.zlm", "../up/x.zlm", "/abs/y.zlm"};
-  std::vector<std::string> args = ProgramArguments(4, argv);
-  EXPECT_EQ(args, (std::vector<std::string>{home.dir.File("work/page.zlm"), home.dir.File("up/x.zlm"),
-                                            "/abs/y.zlm"}));
+  // ":" and "\\" are letters of a name: such an argument names that very file.
+  const char* argv[] = {"zelmora",      "page.zlm",     "../up/x.zlm", "/abs/y.zlm",
+                        "Menu: v2.zlm", "a\\..\\b.zlm", "C:\\x.zlm"};
+  std::vector<std::string> args = ProgramArguments(7, argv);
+  EXPECT_EQ(args,
+            (std::vector<std::string>{home.dir.File("work/page.zlm"), home.dir.File("up/x.zlm"), "/abs/y.zlm",
+                                      home.dir.File("work/Menu: v2.zlm"), home.dir.File("work/a\\..\\b.zlm"),
+                                      home.dir.File("work/C:\\x.zlm")}));
   // The start changes to the program folder; the argument still names the same file.
   std::string p = home.Project("work/page.zlm");
   auto w = Start(ProgramArguments(2, argv));

@@ -231,6 +231,27 @@ TEST(OutputCommands, ExportWritesThePagePixelsUnderTheSelectionInEveryOfferedFor
       EXPECT_EQ(Pixel(back, kOnlyB.X - kBounds.Left, kOnlyB.Y - kBounds.Top), 0xFF0000u);
     }
   }
+  // ":" and "\\" are letters of a name, in the file's name and in its folder's: the file
+  // written is the one chosen, and nothing is written beside it.
+  ForceDirectories(home.dir.File("Web: final"));
+  ForceDirectories(home.dir.File("out/Logo"));
+  WriteAll(home.dir.File("out/Logo/ final.png"), "the user's own file");
+  for (const char* name : {"out/Logo: final.png", "Web: final/logo.png", "out/a\\b.png"}) {
+    SCOPED_TRACE(name);
+    DialogScript dialogs;
+    dialogs.fileName = home.dir.File(name);
+    home.TakeBoxes();
+    w->MIExportImage->trigger();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    EXPECT_TRUE(boxes.empty()) << boxes[0];
+    XImage back;
+    back.LoadFromFile(dialogs.fileName);
+    EXPECT_EQ(back.Width(), kBounds.Width());
+  }
+  EXPECT_EQ(ReadAll(home.dir.File("out/Logo/ final.png")), "the user's own file");
+  EXPECT_FALSE(DirectoryExists(home.dir.File("out/a")));
+  EXPECT_FALSE(DirectoryExists(home.dir.File("Web")));
+
   // Always 24 bits per pixel, without alpha.
   const std::string bmp = ReadAll(home.dir.File("export.bmp"));
   ASSERT_GT(bmp.size(), 30u);

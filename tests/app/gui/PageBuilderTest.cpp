@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <QStatusBar>
+#include <QUrl>
 
 #include "POP/PopBitmap.h"
 #include "POP/PopTypes.h"
@@ -230,6 +231,29 @@ TEST(PageBuilder, ASiteNameWithAHashOpensItsOwnPage) {
             (std::vector<std::string>{"file://" + home.dir.File("Sites/C%23/index.htm")}));
 }
 
+// On this system only "/" separates: a site named with ":" or "\\" is a folder of that very
+// name inside Sites, and the browser is sent to its page.
+TEST(PageBuilder, ColonsAndBackslashesAreLettersOfASiteName) {
+  for (std::string name : {"Web: final", "c:site", "..\\escape", "a\\b"}) {
+    SCOPED_TRACE(name);
+    ProgramHome home;
+    const std::string project = home.dir.File("page.zlm");
+    WriteAll(project, BuilderFixtureProject());
+    auto w = StartMainWindow({project});
+    home.services.Inputs = {name};
+    w->MIHTMLPageBuilder->trigger();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    EXPECT_TRUE(boxes.empty()) << boxes[0];
+    const std::string index = home.dir.File("Sites/" + name + "/index.htm");
+    EXPECT_TRUE(FileExists(index));
+    ASSERT_EQ(home.services.Opened.size(), 1u);
+    EXPECT_EQ(QUrl(QString::fromStdString(home.services.Opened[0])).toLocalFile().toStdString(), index);
+    // Nothing lies anywhere else.
+    EXPECT_FALSE(DirectoryExists(home.dir.File("Sites/Web")));
+    EXPECT_FALSE(DirectoryExists(home.dir.File("escape")));
+  }
+}
+
 TEST(PageBuilder, RefusalsAndFailures) {
   struct Case {
     const char* what;
@@ -244,9 +268,7 @@ TEST(PageBuilder, RefusalsAndFailures) {
       {"dot", std::string("."), "can not be used as a web site name"},
       {"dot dot", std::string(".."), "can not be used as a web site name"},
       {"up and out", std::string("../escape"), "can not be used as a web site name"},
-      {"backslash", std::string("..\\escape"), "can not be used as a web site name"},
       {"sub folder", std::string("a/b"), "can not be used as a web site name"},
-      {"drive", std::string("c:site"), "can not be used as a web site name"},
       {"absolute", std::string("/tmp/zelmora-escape"), "can not be used as a web site name"},
       // The folder is named and so is the reason.
       {"a file in the way",

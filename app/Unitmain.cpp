@@ -634,10 +634,25 @@ void TFormMain::FormShow() {
   // 5: the start project: the one argument, or the last project, or the splash page.
   TIniFile& settings = INIFileSettings();
   std::string name = settings.ReadString("Settings", "DefaultProject", "");
-  if (CommandLine.size() == 1) name = CommandLine[0];
-  if (name.empty() || !FileExists(name)) name = LocalFile(StartProjectName);
+  const bool named = CommandLine.size() == 1;
+  if (named) name = CommandLine[0];
+  // A project the user names that does not exist yet is a new page under that name, as in
+  // an editor; the last project or the start page stands in only for one not named.
+  const bool fresh = named && !FileStampOf(name).Exists;
+  if (!named && (name.empty() || !FileExists(name))) name = LocalFile(StartProjectName);
   bool loaded = false;
-  if (!FileExists(name)) {
+  std::string startNote;
+  if (fresh) {
+    Scene->Clear();
+    Scene->BGColor = 0xFF6060;
+    ApplyPageSize(640, 480);
+    ProjectFileName = name;
+    ProjectFileStamp = TFileStamp();
+    ChangeCount = 0;
+    FormActivate();
+    loaded = true;
+    startNote = name + " does not exist yet: a new page was started under that name.";
+  } else if (!FileStampOf(name).Exists) {
     StartProblems.push_back("The start-up project " + name + " was not found.");
   } else {
     try {
@@ -655,6 +670,9 @@ void TFormMain::FormShow() {
     ChangeCount = 0;
     FormActivate();
   }
+
+  // Work that was unsaved when an earlier run was ended from outside comes back first.
+  OfferRecovery();
 
   // 6: the template library.
   std::string library = settings.ReadString("Settings", "DefaultLibrary", "");
@@ -686,6 +704,7 @@ void TFormMain::FormShow() {
   const bool grave = !StartProblems.empty();
   if (!splashProblem.empty()) StartProblems.push_back(splashProblem);
   if (!StartProblems.empty()) StatusBar->showMessage(Q(StartProblems.front()));
+  else if (!startNote.empty()) StatusBar->showMessage(Q(startNote));
   if (grave) QTimer::singleShot(0, this, &TFormMain::ReportStartProblems);
 }
 

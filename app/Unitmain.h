@@ -14,6 +14,7 @@
 #include "POP/PopForms.h"
 #include "engine/RegionRect.h"
 #include "engine/XZLMButton.h"
+#include "platform/SysUtils.h"
 #include "platform/Types.h"
 #include "platform/gui/QtDock.h"
 #include "platform/gui/QtPaintBox.h"
@@ -77,6 +78,9 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   THandleCode DragHandle = hcNone;
   TPoint LastPoint;
   std::string ProjectFileName;
+  // The project's file as it was on disk when it was opened or last saved here: a Save that
+  // finds it otherwise (another program or another copy wrote it) asks before replacing it.
+  TFileStamp ProjectFileStamp;
   TPoint UndoScrollPos;
 
   // The program's arguments after its name, absolute paths already (set by the main
@@ -191,6 +195,27 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   void LoadTemplateLibrary(const std::string& name);
   // The message that names the pictures the last loaded project lacks; empty when none.
   std::string MissingPicturesText() const;
+  // The page with its grid and size, as a project document.
+  void WritePageInto(TINIDocument& doc);
+
+  // --- The program is ended from outside ---
+  // Where unsaved work goes when the program is ended without a question: a project in the
+  // program folder, never over the user's file.
+  static std::string RecoveryFileName();
+  // Writes the unsaved page, with the name of its project, into the recovery file; false
+  // when there was nothing unsaved or it could not be written.
+  bool WriteRecoveryFile();
+  // At the start: a recovery file left by an ended run is offered back, and removed.
+  void OfferRecovery();
+  // SIGTERM and SIGHUP (a closed terminal, a logout without a session manager) keep the
+  // unsaved page in the recovery file and then end the program as the signal would.
+  void InstallEndSignals();
+  void EndBySignal(int signal);
+  // What ends the program after EndBySignal; tests replace it.
+  static void (*EndProcess)(int signal);
+  // The session manager's request to save before a logout: with the user at hand, the save
+  // question of closing the window; without, the recovery file. False cancels the logout.
+  bool CommitSessionData(bool interactive);
 
   // --- Editing surface ---
   // The handle code at a raw page point, and the object hit.

@@ -122,6 +122,8 @@ void TFormMain::MIUndoClick(QObject*) {
   } else {
     ChangeCount = fileAsThen ? 0 : -1;
   }
+  // The file's stamp is known only for the file this window read or wrote last.
+  if (ProjectFileName != FUndoFileName) ProjectFileStamp = TFileStamp();
   ProjectFileName = FUndoFileName;
   FormActivate();
   Scene->GridX = gridX > 0 ? gridX : Scene->GridX;

@@ -3,7 +3,10 @@
 #include "app/Unitmain.h"
 
 #include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QPrintDialog>
 #include <QStatusBar>
@@ -161,6 +164,17 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
     return;
   }
   SetCurrentDir(folder);
+  // The site's files are written inside its folder: a symbolic link planted there would carry
+  // the page or a slice over a file elsewhere, so links in the folder are removed first and
+  // the files written in their place.
+  if (DIR* d = opendir(folder.c_str())) {
+    while (dirent* e = readdir(d)) {
+      struct stat st;
+      if (fstatat(dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+        unlinkat(dirfd(d), e->d_name, 0);
+    }
+    closedir(d);
+  }
 
   // The table, with captions, text areas and snippets as markup where they can be. Whatever
   // goes wrong from here on, every caption taken out of the page is put back.

@@ -2,9 +2,15 @@
 // the template library.
 #include "app/Unitmain.h"
 
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QListWidget>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSocketNotifier>
 
 #include "app/Unitmain_p.h"
 #include "app/forms/Unitimagemap.h"
@@ -43,6 +49,10 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
   // The whole file is read and parsed before anything of the open page changes: a file that
   // cannot be read, that is not a project, or whose content cannot be read back, raises and
   // leaves the scene and its file name as they were, so no later save can write a page over it.
+  // A save of this file that was ended on the way may have left a torn hard-linked file or
+  // its private folder: both are mended before the file is read.
+  RecoverDeadSaves(ExtractFilePath(ExpandFileName(name)));
+  const TFileStamp stamp = FileStampOf(name);
   int gridX, gridY, w, h;
   {
     // The document of a large page takes many times the file; once it and the page it
@@ -59,6 +69,7 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
     Scene->ReplaceFromINI(doc);
   }
   ProjectFileName = name;
+  ProjectFileStamp = stamp;
   FormActivate();
   Scene->GridX = gridX;
   Scene->GridY = gridY;
@@ -180,6 +191,26 @@ void TFormMain::SaveFileClick(QObject* Sender) {
     name = ChangeFileExt(dialog->FileName, ".zlm");
     if (prompt && FileExists(name) && !Ask(StringReplaceAll(kReplaceQuestion, "<#filename>", name))) return;
   }
+  // Somebody else wrote the file since this window read or wrote it: their work is not
+  // replaced without a word. The content's stamps count; a change of mode or owner does not.
+  if (name == ProjectFileName && ProjectFileStamp.Exists) {
+    const TFileStamp now = FileStampOf(name);
+    const TFileStamp& then = ProjectFileStamp;
+    if (now.Exists && (now.Size != then.Size || now.Time != then.Time || now.Inode != then.Inode ||
+                       now.Device != then.Device)) {
+      const int answer = Say(
+          "The project " + name +
+              " was changed on disk since it was opened or last saved here, by another program "
+              "or another copy of this one.\n\n"
+              "Yes: replace it with this page.\nNo: save this page under another name.\nCancel: do not save.",
+          MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+      if (answer == IDNO) {
+        SaveFileClick(MISaveAs);
+        return;
+      }
+      if (answer != IDYES) return;
+    }
+  }
   const std::string previous = ProjectFileName;
   ProjectFileName = name;
   FormActivate();
@@ -194,12 +225,9 @@ void TFormMain::SaveFileClick(QObject* Sender) {
         doc.LoadFromFile(name);
         if (!IsProjectDocument(doc)) doc.LoadFromString("");
       }
-      doc.WriteInteger("Heading", "GridX", Scene->GridX);
-      doc.WriteInteger("Heading", "GridY", Scene->GridY);
-      doc.WriteInteger("Heading", "ProjectWidth", Scene->Page->Width());
-      doc.WriteInteger("Heading", "ProjectHeight", Scene->Page->Height());
-      Scene->SaveToINI(doc);
+      WritePageInto(doc);
       doc.SaveToFile(name);
+      ProjectFileStamp = FileStampOf(name);
     } catch (const std::exception& ex) { error = ex.what(); }
   }
   // The document of the save is gone: its memory goes back.
@@ -217,4 +245,107 @@ void TFormMain::SaveFileClick(QObject* Sender) {
   } catch (const std::exception&) {
     // The project is saved; only the choice of the next start project is lost.
   }
+}
+
+void TFormMain::WritePageInto(TINIDocument& doc) {
+  doc.WriteInteger("Heading", "GridX", Scene->GridX);
+  doc.WriteInteger("Heading", "GridY", Scene->GridY);
+  doc.WriteInteger("Heading", "ProjectWidth", Scene->Page->Width());
+  doc.WriteInteger("Heading", "ProjectHeight", Scene->Page->Height());
+  Scene->SaveToINI(doc);
+}
+
+// --- The program is ended from outside ---
+
+std::string TFormMain::RecoveryFileName() { return LocalFile("recovery.zlm"); }
+
+bool TFormMain::WriteRecoveryFile() {
+  if (ChangeCount == 0) return false;
+  try {
+    const std::string file = RecoveryFileName();
+    TINIDocument doc(file);
+    WritePageInto(doc);
+    doc.WriteString("Recovery", "ProjectFileName", ProjectFileName);
+    doc.SaveToFile(file);
+    return true;
+  } catch (const std::exception&) { return false; }
+}
+
+void TFormMain::OfferRecovery() {
+  const std::string file = RecoveryFileName();
+  if (!FileExists(file)) return;
+  std::string original;
+  try {
+    TINIDocument doc(file);
+    doc.LoadFromFile(file);
+    original = doc.ReadString("Recovery", "ProjectFileName", "");
+  } catch (const std::exception&) {}
+  const std::string what = original.empty() ? std::string("an unnamed page") : "the project " + original;
+  const bool take = Ask("The program was ended while " + what +
+                        " had unsaved changes, which were kept.\nDo you want to open them now? "
+                        "(No discards them.)");
+  if (take) {
+    try {
+      LoadProject(file, false);
+      // The page is the unsaved one again: under its own project's name, not saved yet, and its
+      // file's stamp unknown, so the next Save asks if that file was changed meanwhile.
+      ProjectFileName = original;
+      ProjectFileStamp = TFileStamp();
+      ChangeCount = 1;
+      FormActivate();
+    } catch (const std::exception& ex) {
+      Say("The kept changes could not be opened.\n" + std::string(ex.what()), MB_OK | MB_ICONEXCLAMATION);
+      return;  // the file stays for another try
+    }
+  }
+  DeleteFile(file);
+}
+
+void (*TFormMain::EndProcess)(int signal) = [](int signal) {
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+  _exit(128 + signal);
+};
+
+namespace {
+int gEndSignalPipe[2] = {-1, -1};
+extern "C" void OnEndSignal(int signal) {
+  const int saved = errno;
+  const unsigned char c = static_cast<unsigned char>(signal);
+  (void)!write(gEndSignalPipe[1], &c, 1);
+  errno = saved;
+}
+}  // namespace
+
+void TFormMain::InstallEndSignals() {
+  // The handler only notes the signal; the page is written from the event loop, between two
+  // events, so that no save of the program's own files is cut in the middle.
+  if (gEndSignalPipe[0] < 0 && pipe2(gEndSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* notifier = new QSocketNotifier(gEndSignalPipe[0], QSocketNotifier::Read, this);
+  connect(notifier, &QSocketNotifier::activated, this, [this] {
+    unsigned char c = 0;
+    if (read(gEndSignalPipe[0], &c, 1) == 1) EndBySignal(c);
+  });
+  struct sigaction sa {};
+  sa.sa_handler = OnEndSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
+}
+
+void TFormMain::EndBySignal(int signal) {
+  WriteRecoveryFile();
+  EndProcess(signal);
+}
+
+bool TFormMain::CommitSessionData(bool interactive) {
+  if (ChangeCount == 0) return true;
+  if (!interactive) {
+    WriteRecoveryFile();
+    return true;
+  }
+  TCloseAction action = caFree;
+  FormClose(nullptr, action);
+  return action != caNone;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QSessionManager>
 
 #include "POP/PopForms.h"
 #include "app/AppEnvironment.h"
@@ -101,6 +102,15 @@ int main(int argc, char** argv) {
     // whatever other windows are still open: the tips, a floating tool window (which the
     // browser of the Services tab can leave without its owner).
     QObject::connect(formMain, &TFormMain::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // Ended from outside: a desktop logout asks through the session manager, a closed terminal
+    // or a plain logout sends a signal. Unsaved work is asked about or kept, never dropped.
+    formMain->InstallEndSignals();
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, formMain,
+        [formMain](QSessionManager& manager) {
+          if (!formMain->CommitSessionData(manager.allowsInteraction())) manager.cancel();
+        },
+        Qt::DirectConnection);
     formMain->show();
     app.exec();
 

@@ -1,5 +1,7 @@
 #include "platform/SysUtils.h"
 
+#include <acl/libacl.h>
+#include <attr/libattr.h>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -8,8 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -652,24 +656,141 @@ bool WriteAllAt(int fd, const char* p, size_t size, int& err) {
 
 }  // namespace
 
+namespace {
+
+// Beside the new content while a file is rewritten in place: which file, by device, inode and
+// path. Its presence in a dead save's folder means the file may be torn.
+const char* const kInPlaceMark = ".in-place";
+constexpr int64_t kDeadSaveGrace = 5;  // seconds
+
+bool WriteWhole(int fd, std::string_view data) {
+  int err = 0;
+  return WriteAllAt(fd, data.data(), data.size(), err) && ftruncate(fd, off_t(data.size())) == 0 &&
+         fsync(fd) == 0;
+}
+
+// A dead save was rewriting a hard-linked file in place: the file gets the whole new content
+// that the save had complete beside it, if it is still the file the save was writing.
+void CompleteInPlaceWrite(const std::string& save, const std::string& file) {
+  try {
+    const std::string mark = ReadFileBytes(save + "/" + kInPlaceMark);
+    unsigned long long dev = 0, ino = 0;
+    int used = 0;
+    if (sscanf(mark.c_str(), "%llu %llu %n", &dev, &ino, &used) != 2 || used <= 0) return;
+    const std::string target = mark.substr(size_t(used));
+    struct stat st;
+    if (stat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_dev) != dev ||
+        uint64_t(st.st_ino) != ino)
+      return;
+    const std::string data = ReadFileBytes(save + "/" + file);
+    int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return;
+    WriteWhole(fd, data);
+    close(fd);
+  } catch (const Exception&) {}
+}
+
+}  // namespace
+
 TFileReplacement::TFileReplacement(const std::string& name) : FName(name), FTarget(FollowLinks(name)) {
   // Only a file is replaced: a folder, a device or a pipe under the name stays what it is.
   struct stat st;
-  if (stat(FTarget.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    throw EFCreateError("Cannot create file \"" + name + "\". It is not a plain file.");
+  if (stat(FTarget.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode))
+      throw EFCreateError("Cannot create file \"" + name + "\". It is not a plain file.");
+    // A rename beside the file would replace it whatever its own permissions say: a file the
+    // user made read-only, or may not write, is refused as writing into it would be. Root
+    // may write anything, so a file without any write bit counts as read-only for root too.
+    if ((st.st_mode & 0222) == 0 || access(FTarget.c_str(), W_OK) != 0)
+      throw EFCreateError("Cannot write file \"" + name +
+                          "\". The file is read-only: make it writable, or save under another name.");
+  }
   std::string tmpl = ExtractFilePath(FTarget) + ".zelmora-save-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back('\0');
   if (!mkdtemp(buf.data())) CreateError(name, errno);
   FDir = buf.data();
+  FLock = open(FDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (FLock >= 0) flock(FLock, LOCK_EX | LOCK_NB);
+  RecoverDeadSaves(ExtractFilePath(FTarget));
   std::string base = ExtractFileName(name);
   Path = FDir + "/" + (base.empty() ? std::string("file") : base);
 }
 
 TFileReplacement::~TFileReplacement() {
   if (!FCommitted) unlink(Path.c_str());
+  unlink((FDir + "/" + kInPlaceMark).c_str());
   rmdir(FDir.c_str());
+  if (FLock >= 0) close(FLock);
 }
+
+void RecoverDeadSaves(const std::string& folder) {
+  const std::string dir = folder.empty() ? std::string("./") : IncludeTrailingPathDelimiter(folder);
+  DIR* d = opendir(dir.c_str());
+  if (!d) return;
+  std::vector<std::string> saves;
+  while (dirent* e = readdir(d))
+    if (std::string_view(e->d_name).starts_with(".zelmora-save-")) saves.push_back(dir + e->d_name);
+  closedir(d);
+  const int64_t now = int64_t(time(nullptr));
+  for (const std::string& save : saves) {
+    struct stat st;
+    if (lstat(save.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) continue;
+    // A live save holds its folder's lock from the moment it has made it; the few seconds of
+    // grace cover the moment between.
+    if (now - int64_t(st.st_mtim.tv_sec) < kDeadSaveGrace) continue;
+    int lock = open(save.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (lock < 0) continue;
+    if (flock(lock, LOCK_EX | LOCK_NB) != 0) {
+      close(lock);
+      continue;
+    }
+    std::vector<std::string> files;
+    bool inPlace = false;
+    if (DIR* s = opendir(save.c_str())) {
+      while (dirent* e = readdir(s)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        if (name == kInPlaceMark) inPlace = true;
+        else files.push_back(name);
+      }
+      closedir(s);
+    }
+    if (inPlace && files.size() == 1) CompleteInPlaceWrite(save, files[0]);
+    for (const std::string& f : files) unlink((save + "/" + f).c_str());
+    unlink((save + "/" + kInPlaceMark).c_str());
+    rmdir(save.c_str());
+    close(lock);
+  }
+}
+
+namespace {
+
+// The replaced file's extended attributes and permissions, its ACL included, go to the new
+// file through the system's own libraries. Copying the mode bits alone would make an ACL's
+// mask the group's permissions and so widen who may write the file.
+void CopyFileProperties(const std::string& from, const std::string& to, const std::string& name) {
+  int src = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (src < 0) CreateError(name, errno);
+  int dst = open(to.c_str(), O_RDONLY | O_CLOEXEC);
+  if (dst < 0) {
+    int err = errno;
+    close(src);
+    CreateError(name, err);
+  }
+  int err = 0;
+  // The attributes first: setting a user attribute needs write permission on the new file,
+  // which the copied permissions may take away. A file system without extended attributes
+  // has none to keep.
+  if (attr_copy_fd(from.c_str(), src, to.c_str(), dst, nullptr, nullptr) != 0 && errno != ENOTSUP)
+    err = errno;
+  if (err == 0 && perm_copy_fd(from.c_str(), src, to.c_str(), dst, nullptr) != 0) err = errno ? errno : EPERM;
+  close(src);
+  close(dst);
+  if (err != 0) CreateError(name, err);
+}
+
+}  // namespace
 
 void TFileReplacement::Commit() {
   struct stat old;
@@ -678,10 +799,10 @@ void TFileReplacement::Commit() {
     CommitInPlace();
   } else {
     if (exists) {
-      // The owner first: a change of owner clears the set-id bits that chmod then restores.
-      // Only root may give a file away; a group the user belongs to is kept otherwise.
+      // The owner first: a change of owner clears the set-id bits that the permissions then
+      // restore. Only root may give a file away; a group the user belongs to is kept otherwise.
       if (chown(Path.c_str(), old.st_uid, old.st_gid) != 0) (void)!chown(Path.c_str(), uid_t(-1), old.st_gid);
-      if (chmod(Path.c_str(), old.st_mode & 07777) != 0) CreateError(FName, errno);
+      CopyFileProperties(FTarget, Path, FName);
     } else {
       mode_t mask = umask(0);
       umask(mask);
@@ -702,6 +823,26 @@ void TFileReplacement::CommitInPlace() {
   int fd = open(FTarget.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) CreateError(FName, errno);
   int err = 0;
+  // Should the program be ended during the rewrite, the mark tells a later save or open that
+  // the file may be torn and that the complete new content lies beside it.
+  {
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+      err = errno;
+      close(fd);
+      WriteError(FName, err);
+    }
+    const std::string mark = std::to_string(uint64_t(st.st_dev)) + " " + std::to_string(uint64_t(st.st_ino)) +
+                             " " + ExpandFileName(FTarget);
+    int m = open((FDir + "/" + kInPlaceMark).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (m < 0 || !WriteWhole(m, mark)) {
+      err = m < 0 ? errno : EIO;
+      if (m >= 0) close(m);
+      close(fd);
+      WriteError(FName, err);
+    }
+    close(m);
+  }
   if (data.size() > before.size()) {
     int rc = fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(data.size()));
     if (rc != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {

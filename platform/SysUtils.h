@@ -154,13 +154,15 @@ std::string SysErrorMessage(int error);
 // Replaces a user's file as a whole. The new content is written to Path, a file of the
 // target's own name in a private folder beside the real file (a symbolic link is followed to
 // it, never replaced); Commit puts the complete file in its place with the old file's
-// permission bits and, where the process may, its owner (a new file gets the usual
-// permissions). A file with more than one hard link is rewritten in place instead, so that
-// every name keeps showing it. Commit raises EFCreateError or EWriteError and leaves the old
-// file as it was; whatever was not committed is removed with the object.
+// permissions and ACL (never wider than they were), its extended attributes and, where the
+// process may, its owner (a new file gets the usual permissions). A file with more than one
+// hard link is rewritten in place instead, so that every name keeps showing it. Commit raises
+// EFCreateError or EWriteError and leaves the old file as it was; whatever was not committed
+// is removed with the object.
 class TFileReplacement {
  public:
-  // Raises EFCreateError, also when the name stands for a folder, a device or a pipe.
+  // Raises EFCreateError, also when the name stands for a folder, a device or a pipe, and for
+  // a read-only file (no write bit, or one the process may not write).
   explicit TFileReplacement(const std::string& name);
   ~TFileReplacement();
   TFileReplacement(const TFileReplacement&) = delete;
@@ -171,8 +173,16 @@ class TFileReplacement {
  private:
   void CommitInPlace();
   std::string FName, FTarget, FDir;
+  int FLock = -1;  // held on FDir while the save lives: a folder nobody holds is a dead save's
   bool FCommitted = false;
 };
+
+// What saves that were ended on the way (a crash, a kill) left in a folder: their private
+// folders beside the user's files are removed, and a file with several hard links that such a
+// save was rewriting in place is completed from the whole new content that the save had
+// written first, so that it is never left half old and half new. Every save does this for its
+// own folder; opening a project does it for the project's folder.
+void RecoverDeadSaves(const std::string& folder);
 
 // Whole-file helpers. ReadFileBytes reads regular files only (through OpenRegularFile) and
 // raises EFOpenError; ReadFileBytesAtMost raises EReadError too for a file larger than

@@ -1,6 +1,7 @@
 // Conversions, strings, files and paths of the platform.
 #include "platform/SysUtils.h"
 
+#include <acl/libacl.h>
 #include <climits>
 #include <clocale>
 #include <csignal>
@@ -8,10 +9,13 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/acl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "platform/Types.h"
@@ -317,6 +321,160 @@ TEST(Files, AtomicWriteKeepsLinksModeAndOwner) {
   // No temporary stays behind.
   for (auto& e : std::filesystem::directory_iterator(dir.Path()))
     EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+}
+
+namespace {
+std::string AclText(const std::string& name) {
+  acl_t acl = acl_get_file(name.c_str(), ACL_TYPE_ACCESS);
+  if (!acl) return "no ACL: " + SysErrorMessage(errno);
+  char* text = acl_to_any_text(acl, nullptr, ',', 0);
+  std::string r = text ? text : "";
+  acl_free(text);
+  acl_free(acl);
+  return r;
+}
+std::string Attribute(const std::string& name, const char* key) {
+  char buf[256];
+  ssize_t n = getxattr(name.c_str(), key, buf, sizeof buf);
+  return n < 0 ? "missing: " + SysErrorMessage(errno) : std::string(buf, size_t(n));
+}
+}  // namespace
+
+// A replaced file keeps its ACL and its extended attributes exactly; copying the mode bits alone
+// would have made the ACL's mask (rw-) the group's permissions.
+TEST(Files, ReplacementKeepsTheAclAndTheExtendedAttributes) {
+  TempDir dir;
+  const std::string f = dir.File("shared.zlm");
+  WriteAll(f, "old");
+  acl_t acl = acl_from_text("user::rw-,user:nobody:rw-,group::r--,mask::rw-,other::---");
+  ASSERT_NE(acl, nullptr);
+  ASSERT_EQ(acl_set_file(f.c_str(), ACL_TYPE_ACCESS, acl), 0) << SysErrorMessage(errno);
+  acl_free(acl);
+  ASSERT_EQ(setxattr(f.c_str(), "user.zelmora.note", "kept", 4, 0), 0) << SysErrorMessage(errno);
+  const std::string before = AclText(f);
+  ASSERT_NE(before.find("user:nobody:rw-"), std::string::npos) << before;
+  ASSERT_NE(before.find("group::r--"), std::string::npos) << before;
+  ASSERT_EQ(symlink("shared.zlm", dir.File("link.zlm").c_str()), 0);
+  for (const char* name : {"shared.zlm", "link.zlm"}) {
+    SCOPED_TRACE(name);
+    WriteFileAtomic(dir.File(name), std::string("new via ") + name);
+    EXPECT_EQ(ReadAll(f), std::string("new via ") + name);
+    EXPECT_EQ(AclText(f), before);
+    EXPECT_EQ(Attribute(f, "user.zelmora.note"), "kept");
+  }
+  // Mode bits kept as before for a file without an ACL: no ACL appears on it.
+  WriteAll(dir.File("plain.zlm"), "x");
+  chmod(dir.File("plain.zlm").c_str(), 0640);
+  WriteFileAtomic(dir.File("plain.zlm"), "y");
+  EXPECT_EQ(AclText(dir.File("plain.zlm")), "user::rw-,group::r--,other::---");
+}
+
+// A read-only file (no write bit, as the user makes it with chmod 0444) is not replaced, by
+// its name, through a link or a hard link, also for root: the write is refused with the reason
+// and the file stays as it was, with nothing left beside it.
+TEST(Files, ReadOnlyFilesAreNotReplaced) {
+  TempDir dir;
+  const std::string f = dir.File("page.zlm");
+  WriteAll(f, "the user's page");
+  ASSERT_EQ(chmod(f.c_str(), 0444), 0);
+  ASSERT_EQ(symlink("page.zlm", dir.File("link.zlm").c_str()), 0);
+  WriteAll(dir.File("other.zlm"), "other");
+  ASSERT_EQ(link(dir.File("other.zlm").c_str(), dir.File("hard.zlm").c_str()), 0);
+  ASSERT_EQ(chmod(dir.File("other.zlm").c_str(), 0444), 0);
+  for (const char* name : {"page.zlm", "link.zlm", "hard.zlm"}) {
+    SCOPED_TRACE(name);
+    try {
+      WriteFileAtomic(dir.File(name), "replaced");
+      ADD_FAILURE() << "a read-only file was replaced";
+    } catch (const EFCreateError& e) {
+      EXPECT_NE(std::string(e.what()).find("read-only"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_EQ(ReadAll(f), "the user's page");
+  EXPECT_EQ(ReadAll(dir.File("other.zlm")), "other");
+  EXPECT_EQ(Facts(f).mode, mode_t(0444));
+  EXPECT_EQ(EntriesIn(dir.Path()), 4);
+  // Made writable again, it is saved as usual and keeps its mode.
+  ASSERT_EQ(chmod(f.c_str(), 0644), 0);
+  WriteFileAtomic(f, "saved");
+  EXPECT_EQ(ReadAll(f), "saved");
+}
+
+namespace {
+std::vector<std::string> SaveFolders(const std::string& folder) {
+  std::vector<std::string> r;
+  for (auto& e : std::filesystem::directory_iterator(folder))
+    if (e.path().filename().string().starts_with(".zelmora-save-")) r.push_back(e.path().string());
+  return r;
+}
+// Dates a folder back, past the grace that a save just begun is given.
+void Age(const std::string& path) {
+  struct timespec times[2] = {{time(nullptr) - 60, 0}, {time(nullptr) - 60, 0}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+}  // namespace
+
+// A save killed on the way leaves its private folder; the next save in that folder removes it,
+// and a hard-linked file killed during its in-place rewrite (new head, old tail) is completed
+// with the whole new content, so both names show the new file. A live save's folder is left.
+TEST(Files, WhatAKilledSaveLeftIsRecovered) {
+  TempDir dir;
+  const std::string page = dir.File("page.zlm"), other = dir.File("other.zlm");
+  WriteAll(page, "the page");
+  WriteAll(other, std::string(3000, 'o'));
+  ASSERT_EQ(link(other.c_str(), dir.File("other-link.zlm").c_str()), 0);
+  const std::string next(2500, 'n');
+  // 1: killed while writing its new content; 2: killed in the middle of the in-place rewrite,
+  // by the file size limit's signal, which ends the process as a kill does.
+  for (int round = 1; round <= 2; ++round) {
+    SCOPED_TRACE(round);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (round == 1) {
+        TFileReplacement r(page);
+        WriteAll(r.Path, "half of a new");
+        raise(SIGKILL);
+      }
+      TFileReplacement r(dir.File("other-link.zlm"));
+      WriteAll(r.Path, next);
+      struct rlimit small = {2000, RLIM_INFINITY};
+      setrlimit(RLIMIT_FSIZE, &small);
+      signal(SIGXFSZ, SIG_DFL);
+      r.Commit();
+      _exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    std::vector<std::string> left = SaveFolders(dir.Path());
+    ASSERT_EQ(left.size(), 1u);
+    if (round == 2) {
+      const std::string torn = ReadAll(other);
+      EXPECT_NE(torn, next) << "the rewrite was not cut";
+    }
+    Age(left[0]);
+    WriteFileAtomic(dir.File("third.zlm"), "another save in the folder");
+    EXPECT_TRUE(SaveFolders(dir.Path()).empty());
+    EXPECT_EQ(ReadAll(page), "the page");
+    if (round == 2) {
+      EXPECT_EQ(ReadAll(other), next);
+      EXPECT_EQ(ReadAll(dir.File("other-link.zlm")), next);
+    }
+  }
+  // A save that is alive keeps its folder, however old it looks.
+  {
+    TFileReplacement live(page);
+    WriteAll(live.Path, "live");
+    std::vector<std::string> left = SaveFolders(dir.Path());
+    ASSERT_EQ(left.size(), 1u);
+    Age(left[0]);
+    RecoverDeadSaves(dir.Path());
+    EXPECT_EQ(SaveFolders(dir.Path()).size(), 1u);
+    live.Commit();
+  }
+  EXPECT_EQ(ReadAll(page), "live");
+  EXPECT_TRUE(SaveFolders(dir.Path()).empty());
 }
 
 // A write that cannot finish (here: past the file size limit, which binds root too) leaves

@@ -7,6 +7,8 @@
 //   services  the Services tab is shown
 //   editor    the Editor tab is shown
 //   tools     Window > Show Properties until the Properties window floats and shows
+//   newbutton Insert > New Button, once the start is over (the splash window has come and
+//             gone, so the start project is loaded): the page has an unsaved change
 //   exit      File > Exit
 // Each step done is written as "step <name>" on standard output; a step that does not take
 // effect within ten seconds writes "stuck <name>".
@@ -79,6 +81,16 @@ class TUserScript : public QObject {
       if (QAction* a = Command("TBShowTools")) a->trigger();
       return false;
     }
+    if (step == "newbutton") {
+      QWidget* splash = TopLevel("FormSplash");
+      if (splash && splash->isVisible()) FSplashSeen = true;
+      QAction* a = Command("TBNewButton");
+      // A start too quick for a tick to see the splash is over after a few seconds all the same.
+      const bool started = FSplashSeen || FClock.elapsed() > 5000;
+      if (!a || !started || (splash && splash->isVisible())) return false;
+      a->trigger();
+      return true;
+    }
     if (step == "exit") {
       QAction* a = Command("MIExit");
       if (!a) return false;
@@ -111,6 +123,7 @@ class TUserScript : public QObject {
   }
 
   QStringList FSteps;
+  bool FSplashSeen = false;
   QTimer FTimer;
   QElapsedTimer FClock;
 };

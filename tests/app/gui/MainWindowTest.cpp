@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include <QAction>
@@ -442,6 +443,41 @@ TEST(MainWindow, StartOpensTheRightProject) {
     // The library named by DefaultLibrary comes with every start.
     EXPECT_GT(w->TemplateLibrary->Count(), 10);
   }
+}
+
+// A project named on the command line that does not exist yet starts a new, empty page under
+// that name, as editors do, and says so; Save then writes that file, never the shipped start
+// page. One that exists but is no file (a pipe) is reported, and the page stays unnamed.
+TEST(MainWindow, AMissingCommandLineFileStartsANewPageUnderItsName) {
+  Home home;
+  const std::string splash = home.dir.File("projects/splash.zlm");
+  const std::string shipped = ReadAll(splash);
+  const std::string name = home.dir.File("new page: v2.zlm");
+  auto w = Start({name});
+  EXPECT_EQ(w->ProjectFileName, name);
+  EXPECT_EQ(w->Scene->Count(), 0);
+  EXPECT_EQ(w->ChangeCount, 0);
+  EXPECT_NE(w->StatusBar->currentMessage().toStdString().find("new page"), std::string::npos)
+      << w->StatusBar->currentMessage().toStdString();
+  EXPECT_NE(w->StatusBar->currentMessage().toStdString().find(name), std::string::npos);
+  EXPECT_TRUE(home.services.Boxes.empty());
+  EXPECT_FALSE(FileExists(name));
+  w->ChangeCount = 1;
+  w->MISave->trigger();
+  EXPECT_TRUE(FileExists(name));
+  EXPECT_EQ(ReadAll(splash), shipped);
+  w.reset();
+
+  const std::string pipe = home.dir.File("pipe.zlm");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  auto p = Start({pipe});
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(p->ProjectFileName.empty());
+  ASSERT_FALSE(p->StartProblems.empty());
+  EXPECT_NE(p->StartProblems[0].find("is a named pipe, not a file"), std::string::npos)
+      << p->StartProblems[0];
+  p->ChangeCount = 0;
+  EXPECT_EQ(ReadAll(splash), shipped);
 }
 
 TEST(MainWindow, RelativeArgumentsMeanTheStartFolder) {

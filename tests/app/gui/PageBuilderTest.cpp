@@ -231,6 +231,32 @@ TEST(PageBuilder, ASiteNameWithAHashOpensItsOwnPage) {
             (std::vector<std::string>{"file://" + home.dir.File("Sites/C%23/index.htm")}));
 }
 
+// A symbolic link planted inside the site folder is not followed: the page and its slices are
+// written inside the folder, in the link's place, and the file the link pointed at is untouched.
+TEST(PageBuilder, ALinkInTheSiteFolderIsReplacedNotFollowed) {
+  ProgramHome home;
+  const std::string project = home.dir.File("Mine.zlm");
+  WriteAll(project, BuilderFixtureProject());
+  const std::string notes = home.dir.File("notes.txt");
+  WriteAll(notes, "the user's notes");
+  ASSERT_TRUE(ForceDirectories(home.dir.File("Sites/Mine")));
+  const std::string index = home.dir.File("Sites/Mine/index.htm");
+  ASSERT_EQ(symlink("../../notes.txt", index.c_str()), 0);
+  ASSERT_EQ(ReadAll(index), "the user's notes");
+  auto w = StartMainWindow({project});
+  home.services.Inputs = {std::string("Mine")};
+  home.services.Answers = {IDYES};
+  w->MIHTMLPageBuilder->trigger();
+  std::vector<std::string> boxes = home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);  // the overwrite question only
+  EXPECT_NE(boxes[0].find("already exists"), std::string::npos) << boxes[0];
+  EXPECT_EQ(ReadAll(notes), "the user's notes");
+  struct stat st {};
+  ASSERT_EQ(lstat(index.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_NE(LowerCase(ReadAll(index)).find("<table"), std::string::npos);
+}
+
 // On this system only "/" separates: a site named with ":" or "\\" is a folder of that very
 // name inside Sites, and the browser is sent to its page.
 TEST(PageBuilder, ColonsAndBackslashesAreLettersOfASiteName) {

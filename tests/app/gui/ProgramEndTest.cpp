@@ -1,6 +1,7 @@
 // The real program ends when its main window is closed, whatever other windows are open, and
 // writes its window settings on the way. The program runs as its own process on Qt's
 // offscreen platform, with a Qt input plugin that plays the user inside it.
+#include <csignal>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
@@ -130,6 +131,59 @@ TEST(ProgramEnd, ExitEndsTheProgramWhateverElseIsOpen) {
       for (const char* header : {"[WindowState]", "[FormMain]"})
         EXPECT_EQ(settings.find(header), settings.rfind(header)) << what << " " << header;
     }
+  }
+}
+
+// SIGTERM and SIGHUP (a closed terminal, a logout without a session manager) with unsaved
+// work: the program ends at once, as the signal says, and the page is in the recovery file of
+// its folder, while the user's project and the program's own files are left as they were.
+TEST(ProgramEnd, EndSignalsKeepTheUnsavedPage) {
+  for (int sig : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    TempDir home, config;
+    CopyFolderTree(ZELMORA_DATA, home.Path());
+    TIniFile(home.File("tips.ini")).WriteBool("Settings", "ShowAtStartup", false);
+    const std::string project = home.File("projects/splash.zlm");
+    const std::string before = ReadAll(project);
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ZELMORA_HOME", QString::fromStdString(home.Path()));
+    env.insert("ZELMORA_CONFIG", QString::fromStdString(config.Path()));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.Path()));
+    env.insert("XDG_DATA_HOME", QString::fromStdString(config.Path()));
+    env.insert("QT_PLUGIN_PATH", ZELMORA_TEST_PLUGINS);
+    env.insert("QT_QPA_GENERIC_PLUGINS", "zelmorauser:newbutton");
+    program.setProcessEnvironment(env);
+    program.start(ZELMORA_PROGRAM, {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    std::string output;
+    QElapsedTimer total;
+    total.start();
+    while (output.find("step newbutton") == std::string::npos && total.elapsed() < 60000 &&
+           program.state() == QProcess::Running)
+      if (program.waitForReadyRead(100)) output += program.readAllStandardOutput().toStdString();
+    ASSERT_NE(output.find("step newbutton"), std::string::npos) << output;
+    QElapsedTimer sinceSignal;
+    sinceSignal.start();
+    kill(pid_t(program.processId()), sig);
+    EXPECT_TRUE(program.waitForFinished(10000));
+    EXPECT_LT(sinceSignal.elapsed(), 5000);
+    if (program.state() != QProcess::NotRunning) {
+      program.kill();
+      program.waitForFinished(5000);
+    }
+    EXPECT_EQ(program.exitStatus(), QProcess::CrashExit) << "ended as the signal says";
+    const std::string recovery = home.File("recovery.zlm");
+    ASSERT_TRUE(FileExists(recovery));
+    TIniFile kept(recovery);
+    TIniFile shipped(project);
+    EXPECT_EQ(kept.ReadInteger("Heading", "NumOfButtons", -1),
+              shipped.ReadInteger("Heading", "NumOfButtons", -1) + 1);
+    EXPECT_EQ(kept.ReadString("Recovery", "ProjectFileName", ""), project);
+    EXPECT_EQ(ReadAll(project), before);
+    EXPECT_EQ(TIniFile(home.File("Settings.ini")).ReadString("Settings", "Language", "?"),
+              TIniFile(ZELMORA_DATA + std::string("/Settings.ini")).ReadString("Settings", "Language", "?"));
   }
 }
 

@@ -1,5 +1,6 @@
 // New, open, reopen, save and save as on the real main window, with scripted dialogs and
 // boxes, on a temporary copy of the program folder.
+#include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
@@ -10,7 +11,9 @@
 #include <vector>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDockWidget>
+#include <QElapsedTimer>
 #include <QListWidget>
 
 #include "POP/gui/PopDialogs.h"
@@ -298,6 +301,156 @@ TEST(ProjectFiles, SaveAsForcesTheExtensionBeforeTheOverwriteQuestion) {
 
 // A save that cannot write says why and changes nothing: the count, the name, the file, the
 // next start project. The close question's Yes then keeps the window open.
+// Another program, or another copy of this one, wrote the project after this window opened it:
+// Save asks, and replaces the other's work only when told to. Yes replaces it, No saves under
+// another name, Cancel saves nothing. A file nobody else wrote is saved without a question.
+TEST(ProjectFiles, SaveAsksWhenAnotherWriterChangedTheFile) {
+  struct Case {
+    int answer;
+    const char* result;  // what the project's file holds afterwards
+  } cases[] = {{IDCANCEL, "other"}, {IDNO, "other"}, {IDYES, "ours"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    ProgramHome home;
+    Dialogs dialogs;
+    const std::string p = home.dir.File("page.zlm");
+    WriteAll(p, ProjectText(2));
+    auto w = StartMainWindow({p});
+    ASSERT_EQ(w->ProjectFileName, p);
+    // Our own saves are not somebody else's: no question.
+    w->ChangeCount = 1;
+    w->MISave->trigger();
+    w->ChangeCount = 1;
+    w->MISave->trigger();
+    EXPECT_TRUE(home.TakeBoxes().empty());
+    ASSERT_EQ(w->ChangeCount, 0);
+    // The other writer: a move of one object saved by another window.
+    const std::string other = ProjectText(3);
+    WriteAll(p, other);
+    w->ChangeCount = 2;
+    home.services.Answers = {c.answer};
+    dialogs.answers = {home.dir.File("mine.zlm")};
+    w->MISave->trigger();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("changed on disk"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find(p), std::string::npos) << boxes[0];
+    const std::string now = ReadAll(p);
+    if (std::string(c.result) == "other") {
+      EXPECT_EQ(now, other);
+    } else {
+      EXPECT_NE(now.find("NumOfButtons=2"), std::string::npos);
+      EXPECT_EQ(w->ChangeCount, 0);
+    }
+    if (c.answer == IDNO) {
+      EXPECT_EQ(w->ProjectFileName, home.dir.File("mine.zlm"));
+      EXPECT_NE(ReadAll(home.dir.File("mine.zlm")).find("NumOfButtons=2"), std::string::npos);
+      EXPECT_EQ(w->ChangeCount, 0);
+    }
+    if (c.answer == IDCANCEL) {
+      EXPECT_EQ(w->ChangeCount, 2);
+      EXPECT_EQ(w->ProjectFileName, p);
+      EXPECT_FALSE(FileExists(home.dir.File("mine.zlm")));
+    }
+  }
+}
+
+int gEndedBy = 0;
+
+// Ended from outside with unsaved work: the page goes into the recovery file, never over the
+// user's project; the next start offers it back under its project's name, still unsaved, and
+// the file is gone after the answer. A logout through the session manager asks the save
+// question when the user is at hand (Cancel stops the logout) and keeps the page otherwise.
+TEST(ProjectFiles, EndedFromOutsideTheUnsavedPageComesBack) {
+  for (int sig : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    ProgramHome home;
+    const std::string p = home.dir.File("page.zlm");
+    WriteAll(p, ProjectText(2));
+    {
+      auto w = StartMainWindow({p});
+      ASSERT_EQ(w->ProjectFileName, p);
+      w->Scene->Button(1)->Text = "Changed";
+      w->ChangeCount = 1;
+      auto* const end = TFormMain::EndProcess;
+      gEndedBy = 0;
+      TFormMain::EndProcess = [](int s) { gEndedBy = s; };
+      w->InstallEndSignals();
+      kill(getpid(), sig);
+      QElapsedTimer t;
+      t.start();
+      while (gEndedBy == 0 && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+      TFormMain::EndProcess = end;
+      EXPECT_EQ(gEndedBy, sig);
+      w->ChangeCount = 0;
+    }
+    EXPECT_EQ(ReadAll(p), ProjectText(2));
+    ASSERT_TRUE(FileExists(TFormMain::RecoveryFileName()));
+    home.services.Answers = {IDYES};
+    auto w = StartMainWindow();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_NE(boxes[0].find("unsaved changes"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find(p), std::string::npos) << boxes[0];
+    EXPECT_EQ(w->ProjectFileName, p);
+    ASSERT_EQ(w->Scene->Count(), 2);
+    EXPECT_EQ(w->Scene->Button(1)->Text, "Changed");
+    EXPECT_NE(w->ChangeCount, 0);
+    EXPECT_FALSE(FileExists(TFormMain::RecoveryFileName()));
+    // Saved now, the page goes to its project.
+    w->MISave->trigger();
+    EXPECT_NE(ReadAll(p).find("Changed"), std::string::npos);
+    EXPECT_EQ(w->ChangeCount, 0);
+  }
+
+  // The session manager.
+  ProgramHome home;
+  const std::string p = home.dir.File("page.zlm");
+  WriteAll(p, ProjectText(2));
+  auto w = StartMainWindow({p});
+  EXPECT_TRUE(w->CommitSessionData(true));  // nothing unsaved: nothing asked
+  EXPECT_TRUE(home.TakeBoxes().empty());
+  w->ChangeCount = 1;
+  home.services.Answers = {IDCANCEL};
+  EXPECT_FALSE(w->CommitSessionData(true));
+  std::vector<std::string> boxes = home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("Save changes to " + p), std::string::npos) << boxes[0];
+  EXPECT_EQ(w->ChangeCount, 1);
+  EXPECT_TRUE(w->CommitSessionData(false));
+  EXPECT_TRUE(home.TakeBoxes().empty());
+  EXPECT_TRUE(FileExists(TFormMain::RecoveryFileName()));
+  EXPECT_EQ(ReadAll(p), ProjectText(2));
+  home.services.Answers = {IDYES};
+  EXPECT_TRUE(w->CommitSessionData(true));
+  EXPECT_EQ(w->ChangeCount, 0);
+  EXPECT_NE(ReadAll(p).find("NumOfButtons=2"), std::string::npos);
+  w->ChangeCount = 0;
+}
+
+// A project the user made read-only is not replaced by Save: the reason is shown, the file and
+// its mode stay, and the page keeps its unsaved changes.
+TEST(ProjectFiles, SaveRefusesAReadOnlyProject) {
+  ProgramHome home;
+  const std::string p = home.dir.File("page.zlm");
+  WriteAll(p, ProjectText(2));
+  ASSERT_EQ(chmod(p.c_str(), 0444), 0);
+  auto w = StartMainWindow({p});
+  ASSERT_EQ(w->ProjectFileName, p);
+  w->ChangeCount = 3;
+  w->MISave->trigger();
+  std::vector<std::string> boxes = home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("The project could not be saved.\n", 0), 0u) << boxes[0];
+  EXPECT_NE(boxes[0].find("read-only"), std::string::npos) << boxes[0];
+  EXPECT_EQ(ReadAll(p), ProjectText(2));
+  struct stat st {};
+  ASSERT_EQ(stat(p.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  EXPECT_EQ(w->ChangeCount, 3);
+  EXPECT_EQ(w->ProjectFileName, p);
+}
+
 TEST(ProjectFiles, SaveIntoAReadOnlyFolderIsReportedAndKeepsTheChanges) {
   ProgramHome home;
   Dialogs dialogs;

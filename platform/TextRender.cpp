@@ -31,6 +31,9 @@ constexpr int kTabSpaces = 8;
 // are what they were before shaping. Every other feature of the script is applied.
 constexpr hb_feature_t kUnkerned = {HB_TAG('k', 'e', 'r', 'n'), 0, 0, ~0u};
 
+// The glyphs of the lines kept laid out, per font.
+constexpr size_t kLayoutGlyphs = 1 << 18;
+
 struct Glyph {
   int Left = 0, Top = 0;  // bitmap offset from the pen position on the baseline
   int W = 0, H = 0;
@@ -244,6 +247,7 @@ class FontLibrary {
     SizedFace* Primary = nullptr;
     std::map<int, SizedFace*> Faces;  // by candidate
     std::map<std::string, std::shared_ptr<const LineLayout>> Layouts;
+    size_t LayoutGlyphs = 0;  // the glyphs of the kept layouts
   };
 
   Font& FontOf(const TFont& font) {
@@ -639,7 +643,13 @@ std::shared_ptr<const LineLayout> FontLibrary::Layout(const TFont& font, const s
     }
     out->Width = int((std::max<int64_t>(pen, 0) + 32) >> 6);
   }
-  if (f.Layouts.size() >= 1024) f.Layouts.clear();
+  // Wrapping measures each line as it grows, so a caption asks for the same lines again on
+  // every redraw; a bound on the glyphs kept keeps a long text area from costing much.
+  if (f.Layouts.size() >= 1024 || f.LayoutGlyphs + out->Glyphs.size() > kLayoutGlyphs) {
+    f.Layouts.clear();
+    f.LayoutGlyphs = 0;
+  }
+  f.LayoutGlyphs += out->Glyphs.size();
   f.Layouts[text] = out;
   return out;
 }

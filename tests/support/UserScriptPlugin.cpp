@@ -10,6 +10,8 @@
 //   newbutton Insert > New Button, once the start is over (the splash window has come and
 //             gone, so the start project is loaded): the page has an unsaved change
 //   exit      File > Exit
+//   painted   the page of the main window has been painted for the first time (reported at
+//             the paint itself, for timing the start)
 // Each step done is written as "step <name>" on standard output; a step that does not take
 // effect within ten seconds writes "stuck <name>".
 #include <cstdio>
@@ -61,6 +63,22 @@ class TUserScript : public QObject {
     connect(&FTimer, &QTimer::timeout, this, &TUserScript::Tick);
     FTimer.start();
     FClock.start();
+    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::Paint && !FSteps.isEmpty() && FSteps.first() == "painted" &&
+        watched->objectName() == "PaintBox") {
+      auto* w = qobject_cast<QWidget*>(watched);
+      if (w && w->window()->objectName() == "FormMain") {
+        std::printf("step painted\n");
+        std::fflush(stdout);
+        FSteps.removeFirst();
+        FClock.restart();
+      }
+    }
+    return QObject::eventFilter(watched, e);
   }
 
  private:
@@ -91,6 +109,7 @@ class TUserScript : public QObject {
       a->trigger();
       return true;
     }
+    if (step == "painted") return false;  // reported by the event filter
     if (step == "exit") {
       QAction* a = Command("MIExit");
       if (!a) return false;

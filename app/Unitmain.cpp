@@ -140,6 +140,15 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TQtFormGeometry(thi
 }
 
 TFormMain::~TFormMain() {
+  // The tool bars' boxes go after this window's own part has ended; what they signal while
+  // they go (a focus leaving, an edit finished) must not reach a window that is no longer one.
+  for (QObject* box : {static_cast<QObject*>(ComboFontName), static_cast<QObject*>(ComboFontSize),
+                       static_cast<QObject*>(EditURL)}) {
+    if (!box) continue;
+    box->disconnect(this);
+    if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit())
+      combo->lineEdit()->disconnect(this);
+  }
   // The dock sites ask this window about its docks while docks come and go; they end first,
   // so that nothing asks the window once it has begun to go.
   delete DockSites;

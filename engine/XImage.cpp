@@ -28,8 +28,9 @@ void XImage::Assign(const TGraphic* source) {
 }
 
 void XImage::SetSize(int width, int height) {
-  if (width != Width()) TBitmap::SetSize(width, Height());
-  if (height != Height()) TBitmap::SetSize(Width(), height);
+  // In one step: the pixels kept are the same as setting the width and then the height, but a
+  // wide, low size after a tall, narrow one never passes through the product of both.
+  if (width != Width() || height != Height()) TBitmap::SetSize(width, height);
 }
 
 static bool ExtIs(const std::string& ext, const char* literal) { return SameText(ext, literal); }
@@ -241,8 +242,7 @@ void BitmapMatch32(TBitmap& bitmap, TBitmap* source) {
 
 void BitmapSetSize32(TBitmap& bitmap, int width, int height) {
   BitmapSetPixelFormat(bitmap, 7);
-  if (width != bitmap.Width()) bitmap.SetWidth(width);
-  if (height != bitmap.Height()) bitmap.SetHeight(height);
+  if (width != bitmap.Width() || height != bitmap.Height()) bitmap.SetSize(width, height);
 }
 
 int BitmapBitsPerPixel(const TBitmap& bitmap) {

@@ -115,6 +115,13 @@ const uint32_t* Row(const TBitmap& b, int y) { return reinterpret_cast<const uin
 
 void Fill(TBitmap& b, uint32_t value) { ImageFill(b, b, value); }
 
+// The part of an object that one render draws, in the object's coordinates: the object is
+// laid out whole (frames, corners, gradients and textures keep their places), but only this
+// part of it is composed.
+struct TPart {
+  int X, Y, W, H;
+};
+
 // The object's size, bounded; false when there is nothing to draw.
 bool ObjectSize(const TZLMButton& o, int& w, int& h) {
   int64_t ww = int64_t(o.Bounds.Right) - o.Bounds.Left, hh = int64_t(o.Bounds.Bottom) - o.Bounds.Top;
@@ -141,30 +148,37 @@ XImage* UsableTexture(const ZStyle& style) {
 }
 
 // Tiles are whole unscaled copies cut at the right and bottom, so each row is the texture's
-// row repeated; keyed pixels of a transparent texture are left out.
-void LayTiled(XImage& dst, XImage& tex) {
+// row repeated; keyed pixels of a transparent texture are left out. dst holds the part of
+// the object that starts at (ox, oy).
+void LayTiled(XImage& dst, XImage& tex, int ox, int oy) {
   int w = dst.Width(), h = dst.Height(), tw = tex.Width(), th = tex.Height();
   bool keyed = tex.Transparent();
   uint32_t key = keyed ? BlitKeyColor(tex) : 0;
   for (int y = 0; y < h; ++y) {
     uint32_t* d = Row(dst, y);
-    const uint32_t* s = Row(tex, y % th);
+    const uint32_t* s = Row(tex, (y + oy) % th);
     if (!keyed) {
-      for (int x = 0; x < w; x += tw) std::memcpy(d + x, s, size_t(std::min(tw, w - x)) * 4);
+      for (int x = 0, sx = ox % tw; x < w; sx = 0) {
+        const int n = std::min(tw - sx, w - x);
+        std::memcpy(d + x, s + sx, size_t(n) * 4);
+        x += n;
+      }
     } else {
       for (int x = 0; x < w; ++x) {
-        uint32_t v = s[x % tw];
+        uint32_t v = s[(x + ox) % tw];
         if (v != key) d[x] = v;
       }
     }
   }
 }
 
-void NineSlice(XImage& dst, XImage& tex, int flags) {
-  int w = dst.Width(), h = dst.Height(), tw = tex.Width(), th = tex.Height();
+// The nine slices of an object w x h wide, into dst that holds its part from (ox, oy).
+void NineSlice(XImage& dst, XImage& tex, int flags, int w, int h, int ox, int oy) {
+  int tw = tex.Width(), th = tex.Height();
   int hw = tw >> 1, hh = th >> 1;
   auto blit = [&](int x1, int y1, int x2, int y2, int sx1, int sy1, int sx2, int sy2) {
-    BlitGraphic(dst, x1, y1, x2, y2, tex, sx1, sy1, sx2, sy2, 255, nullptr, nullptr, flags);
+    BlitGraphic(dst, x1 - ox, y1 - oy, x2 - ox, y2 - oy, tex, sx1, sy1, sx2, sy2, 255, nullptr, nullptr,
+                flags);
   };
   blit(0, 0, hw, hh, 0, 0, hw, hh);
   blit(w - hw, 0, w, hh, tw - hw, 0, tw, hh);
@@ -240,36 +254,41 @@ void LayBilinearAlpha(XImage& texImage, XImage& mask, XImage& tex, const TLayout
 }
 
 // `empty` fills what the layout leaves uncovered: the key, or transparent black for a
-// picture drawn by its alpha.
-void LayTexture(XImage& texImage, XImage& mask, XImage& tex, int mode, uint32_t empty) {
-  int w = texImage.Width(), h = texImage.Height(), tw = tex.Width(), th = tex.Height();
+// picture drawn by its alpha. The texture is laid out over the whole object, w x h;
+// texImage and mask hold the part of it from (ox, oy).
+void LayTexture(XImage& texImage, XImage& mask, XImage& tex, int mode, uint32_t empty, int w, int h, int ox,
+                int oy) {
+  int tw = tex.Width(), th = tex.Height();
   if (mode < 1 || mode > 5) mode = 1;
   const bool alpha = tex.AlphaChannel;
   switch (mode) {
     case 1:
       if (tex.Transparent()) Fill(texImage, empty);
-      BlitGraphic(texImage, 0, 0, w, h, tex, 0, 0, tw, th, 255, nullptr, nullptr, BlitCopy);
+      BlitGraphic(texImage, -ox, -oy, w - ox, h - oy, tex, 0, 0, tw, th, 255, nullptr, nullptr, BlitCopy);
       break;
     case 2:
       if (tex.Transparent()) Fill(texImage, empty);
-      LayTiled(texImage, tex);
+      LayTiled(texImage, tex, ox, oy);
       break;
     case 3: {
       Fill(texImage, empty);
-      int x0 = (w - tw) >> 1, y0 = (h - th) >> 1;
+      int x0 = ((w - tw) >> 1) - ox, y0 = ((h - th) >> 1) - oy;
       BlitGraphic(texImage, x0, y0, x0 + tw, y0 + th, tex, 0, 0, tw, th, 255, nullptr, nullptr, BlitCopy);
       break;
     }
     case 4: {
       TLayout lay = [&](XImage& d, XImage& src) {
-        BlitGraphic(d, 0, 0, w, h, src, 0, 0, tw, th, 255, nullptr, nullptr, BlitBilinear | BlitSkipKey);
+        BlitGraphic(d, -ox, -oy, w - ox, h - oy, src, 0, 0, tw, th, 255, nullptr, nullptr,
+                    BlitBilinear | BlitSkipKey);
       };
       if (alpha) LayBilinearAlpha(texImage, mask, tex, lay);
       else LayBilinear(texImage, mask, tex, lay);
       break;
     }
     case 5: {
-      TLayout lay = [&](XImage& d, XImage& src) { NineSlice(d, src, BlitBilinear | BlitSkipKey); };
+      TLayout lay = [&](XImage& d, XImage& src) {
+        NineSlice(d, src, BlitBilinear | BlitSkipKey, w, h, ox, oy);
+      };
       if (alpha) LayBilinearAlpha(texImage, mask, tex, lay);
       else LayBilinear(texImage, mask, tex, lay);
       break;
@@ -277,16 +296,17 @@ void LayTexture(XImage& texImage, XImage& mask, XImage& tex, int mode, uint32_t 
   }
 }
 
-// The texture cut to the outline of the frame or shape, onto ObjectImage.
-void ApplyTexture(const ZStyle& style, XImage& tex, int w, int h) {
+// The texture cut to the outline of the frame or shape, onto ObjectImage, which holds the
+// part of the object w x h.
+void ApplyTexture(const ZStyle& style, XImage& tex, int w, int h, const TPart& part) {
   XImage& texImage = TextureImage();
   XImage& mask = MaskImage();
-  texImage.SetSize(w, h);
-  mask.SetSize(w, h);
+  texImage.SetSize(part.W, part.H);
+  mask.SetSize(part.W, part.H);
   // A picture that carries alpha is drawn over the page by it; any other by the key rule.
   const bool alpha = tex.AlphaChannel;
   const uint32_t empty = alpha ? 0x00000000u : kTextureKey;
-  LayTexture(texImage, mask, tex, style.TextureMode, empty);
+  LayTexture(texImage, mask, tex, style.TextureMode, empty, w, h, part.X, part.Y);
   mask.SetTransparent(false);
   texImage.SetTransparent(false);
   Fill(mask, 0xFFFFFF);
@@ -296,10 +316,15 @@ void ApplyTexture(const ZStyle& style, XImage& tex, int w, int h) {
   TRect r(0, 0, w, h);
   if (style.Shape != fkPlain) r = Rect(1, 1, w - 1, h - 1);
   TCanvas& mc = mask.Canvas();
-  DrawButtonFrame(mc, r.Left, r.Top, r.Right, r.Bottom, style.Shape, 0, 0, 0, 0, 0, false);
-  DrawShape(mc, r.Left, r.Top, r.Right, r.Bottom, look, false);
+  {
+    TCanvasOrigin at(mc, part.X, part.Y);
+    DrawButtonFrame(mc, r.Left, r.Top, r.Right, r.Bottom, style.Shape, 0, 0, 0, 0, 0, false);
+    DrawShape(mc, r.Left, r.Top, r.Right, r.Bottom, look, false);
+  }
   MaskFill(texImage, mask, empty);
-  if (alpha) BlitGraphic(ObjectImage(), 0, 0, w, h, texImage, 0, 0, w, h, 255, nullptr, nullptr, 0);
+  if (alpha)
+    BlitGraphic(ObjectImage(), 0, 0, part.W, part.H, texImage, 0, 0, part.W, part.H, 255, nullptr, nullptr,
+                0);
   else KeyedCopy(ObjectImage(), texImage, kTextureKey);
 }
 
@@ -319,6 +344,63 @@ void DrawCaption(TCanvas& c, TZLMButton& o, int w, int h, int heightScale) {
   c.Font.Assign(*s.Font);
   c.Font.SetHeight(s.Font->Height() * heightScale);
   o.TextFilled = DrawButtonText(c, o.Text, s.Alignment, 0, 0, w, h, s.Font->Color);
+}
+
+// Frame, shape and caption of the object w x h into ObjectImage, which holds its part.
+// Whether the object is drawn twice the size is decided by its whole size, so that every
+// part of it is drawn alike.
+void DrawObject(TZLMButton& o, XImage& doubleImage, int w, int h, const TPart& part) {
+  const ZStyle& s = *o.Style;
+  XImage& obj = ObjectImage();
+  bool clear = s.IsTransparent || UsableTexture(s);
+  TCanvas& c = obj.Canvas();
+  TCanvasOrigin at(c, part.X, part.Y);
+  DrawButtonFrame(c, 0, 0, w, h, s.Shape, s.Color0, s.Color1, s.Color2, s.Color3, s.Color4, clear);
+  bool doubled = s.IsAntialiased && 2 * w <= MaxImageDimension && 2 * h <= MaxImageDimension &&
+                 int64_t(w) * h * 4 <= kMaxDoublePixels;
+  if (s.IsAntialiased && !doubled) ++AntialiasSkipped();
+  if (!doubled) {
+    DrawButtonShape(c, 0, 0, w, h, s, clear);
+    DrawCaption(c, o, w, h, 1);
+    return;
+  }
+  int dw = std::max(doubleImage.Width(), 2 * part.W), dh = std::max(doubleImage.Height(), 2 * part.H);
+  if (int64_t(dw) * dh > kMaxDoublePixels) dw = 2 * part.W, dh = 2 * part.H;
+  if (dw != doubleImage.Width() || dh != doubleImage.Height()) doubleImage.SetSize(dw, dh);
+  if (doubleImage.PixelFormat() != pf32bit) doubleImage.SetPixelFormat(pf32bit);
+  Double2x(doubleImage, obj);
+  // Twice the pen, the curve and the font's pixel height; the style itself stays as it is.
+  TShapeLook look = LookOf(s);
+  look.PenWidth *= 2;
+  look.CurveSize *= 2;
+  TCanvas& dc = doubleImage.Canvas();
+  TCanvasOrigin doubleAt(dc, 2 * part.X, 2 * part.Y);
+  DrawShape(dc, 0, 0, 2 * w, 2 * h, look, clear);
+  DrawCaption(dc, o, 2 * w, 2 * h, 2);
+  Downsample2x2(obj, doubleImage);
+}
+
+// The part of the object (w x h from the top-left of its bounds) on the page and inside the
+// box of the region list: all that a render can change. An object that shows nowhere still
+// gets one pixel, so that its caption's fit is measured as always.
+TPart DrawnPart(const TRect& b, int w, int h, const TBitmap& page, TRegionList regions) {
+  int64_t l = std::max<int64_t>(b.Left, 0), t = std::max<int64_t>(b.Top, 0);
+  int64_t r = std::min<int64_t>(int64_t(b.Left) + w, page.Width());
+  int64_t bm = std::min<int64_t>(int64_t(b.Top) + h, page.Height());
+  int64_t rl = INT64_MAX, rt = INT64_MAX, rr = INT64_MIN, rb = INT64_MIN;
+  for (TRegionRect* g = regions; g; g = g->Next) {
+    if (g->Rect.Right <= g->Rect.Left || g->Rect.Bottom <= g->Rect.Top) continue;
+    rl = std::min<int64_t>(rl, g->Rect.Left);
+    rt = std::min<int64_t>(rt, g->Rect.Top);
+    rr = std::max<int64_t>(rr, g->Rect.Right);
+    rb = std::max<int64_t>(rb, g->Rect.Bottom);
+  }
+  l = std::max(l, rl);
+  t = std::max(t, rt);
+  r = std::min(r, rr);
+  bm = std::min(bm, rb);
+  if (r <= l || bm <= t) return {0, 0, 1, 1};
+  return {int(l - b.Left), int(t - b.Top), int(r - l), int(bm - t)};
 }
 
 }  // namespace
@@ -389,33 +471,8 @@ void KeyedCopy(TBitmap& dst, const TBitmap& src, uint32_t key) {
 void RenderButtonImage(TZLMButton& o, XImage& doubleImage) {
   int w, h;
   if (!ObjectSize(o, w, h)) return;
-  const ZStyle& s = *o.Style;
-  XImage& obj = ObjectImage();
-  obj.SetSize(w, h);
-  bool clear = s.IsTransparent || UsableTexture(s);
-  TCanvas& c = obj.Canvas();
-  DrawButtonFrame(c, 0, 0, w, h, s.Shape, s.Color0, s.Color1, s.Color2, s.Color3, s.Color4, clear);
-  bool doubled = s.IsAntialiased && 2 * w <= MaxImageDimension && 2 * h <= MaxImageDimension &&
-                 int64_t(w) * h * 4 <= kMaxDoublePixels;
-  if (s.IsAntialiased && !doubled) ++AntialiasSkipped();
-  if (!doubled) {
-    DrawButtonShape(c, 0, 0, w, h, s, clear);
-    DrawCaption(c, o, w, h, 1);
-    return;
-  }
-  int dw = std::max(doubleImage.Width(), 2 * w), dh = std::max(doubleImage.Height(), 2 * h);
-  if (int64_t(dw) * dh > kMaxDoublePixels) dw = 2 * w, dh = 2 * h;
-  if (dw != doubleImage.Width() || dh != doubleImage.Height()) doubleImage.SetSize(dw, dh);
-  if (doubleImage.PixelFormat() != pf32bit) doubleImage.SetPixelFormat(pf32bit);
-  Double2x(doubleImage, obj);
-  // Twice the pen, the curve and the font's pixel height; the style itself stays as it is.
-  TShapeLook look = LookOf(s);
-  look.PenWidth *= 2;
-  look.CurveSize *= 2;
-  TCanvas& dc = doubleImage.Canvas();
-  DrawShape(dc, 0, 0, 2 * w, 2 * h, look, clear);
-  DrawCaption(dc, o, 2 * w, 2 * h, 2);
-  Downsample2x2(obj, doubleImage);
+  ObjectImage().SetSize(w, h);
+  DrawObject(o, doubleImage, w, h, {0, 0, w, h});
 }
 
 void RenderButton(TZLMButton& o, TBitmap& page, TRegionList regions) {
@@ -426,16 +483,20 @@ void RenderButton(TZLMButton& o, TBitmap& page, TRegionList regions) {
   }
   const ZStyle& s = *o.Style;
   const TRect& b = o.Bounds;
+  // Only the part that can reach the page is composed: a render costs the pixels the object
+  // covers, not the size it declares.
+  const TPart part = DrawnPart(b, w, h, page, regions);
+  const int x = b.Left + part.X, y = b.Top + part.Y;
   XImage& obj = ObjectImage();
-  obj.SetSize(w, h);
-  BlitGraphic(obj, 0, 0, w, h, page, b.Left, b.Top, b.Left + w, b.Top + h, 255, nullptr, nullptr, BlitCopy);
+  obj.SetSize(part.W, part.H);
+  BlitGraphic(obj, 0, 0, part.W, part.H, page, x, y, x + part.W, y + part.H, 255, nullptr, nullptr, BlitCopy);
   // A transparent style shows no texture, a picture with alpha included: such a picture lets
   // the page through by its own alpha already with a style that is not transparent.
   if (XImage* tex = UsableTexture(s))
-    if (!s.IsTransparent) ApplyTexture(s, *tex, w, h);
-  RenderButtonImage(o, DoubleImage());
+    if (!s.IsTransparent) ApplyTexture(s, *tex, w, h, part);
+  DrawObject(o, DoubleImage(), w, h, part);
   for (TRegionRect* r = regions; r; r = r->Next)
-    BlitGraphic(page, b.Left, b.Top, b.Left + w, b.Top + h, obj, 0, 0, w, h, 255, &r->Rect, nullptr,
+    BlitGraphic(page, x, y, x + part.W, y + part.H, obj, 0, 0, part.W, part.H, 255, &r->Rect, nullptr,
                 BlitCopy);
   o.Changed = false;
 }

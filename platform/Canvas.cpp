@@ -12,12 +12,14 @@ int TFont::MulDivFont(int a, int b, int c) { return MulDiv(a, b, c); }
 // writing once keeps every pixel touched once per call, so pmNot drawn twice restores.
 class TCoverage {
  public:
+  // l, t, r, b and every cell are in the drawing's coordinates; the cells cover no more
+  // than the bitmap.
   TCoverage(TCanvas& c, int l, int t, int r, int b) : FCanvas(c) {
-    TBitmap* bmp = c.FBitmap;
-    FL = std::max(l, 0);
-    FT = std::max(t, 0);
-    FR = std::min(r, bmp->Width());
-    FB = std::min(b, bmp->Height());
+    const TRect area = c.DrawingArea();
+    FL = std::max(l, area.Left);
+    FT = std::max(t, area.Top);
+    FR = std::min(r, area.Right);
+    FB = std::min(b, area.Bottom);
     if (FR > FL && FB > FT) FCells.assign(size_t(FR - FL) * size_t(FB - FT), 0);
   }
   bool Empty() const { return FCells.empty(); }
@@ -55,17 +57,21 @@ class TCoverage {
     if (mode == pmNop) return;
     TBitmap& bmp = *FCanvas.FBitmap;
     uint32_t pen = Bgr(FCanvas.Pen.Color), br = Bgr(brush);
+    // Cells in the drawing's coordinates, pixels in the bitmap's: bx = x - ox, by = y - oy.
+    const int ox = FCanvas.FOrigin.X, oy = FCanvas.FOrigin.Y;
+    const int bl = FL - ox, br_ = FR - ox;
     for (int y = FT; y < FB; ++y) {
+      const int by = y - oy;
       const uint8_t* cells = &FCells[size_t(y - FT) * size_t(FR - FL)];
-      uint8_t* row = bmp.PixelFormat() == pf32bit ? bmp.ScanLine(y) : nullptr;
+      uint8_t* row = bmp.PixelFormat() == pf32bit ? bmp.ScanLine(by) : nullptr;
       if (row && mode == pmCopy) {  // the common case, without the raster operation per pixel
         const uint32_t values[3] = {0, br & 0xFFFFFF, pen & 0xFFFFFF};
-        for (int x = FL; x < FR; ++x)
-          if (const uint8_t c = cells[x - FL]) std::memcpy(row + 4 * x, &values[c], 4);
+        for (int x = bl; x < br_; ++x)
+          if (const uint8_t c = cells[x - bl]) std::memcpy(row + 4 * x, &values[c], 4);
         continue;
       }
-      for (int x = FL; x < FR; ++x) {
-        uint8_t c = cells[x - FL];
+      for (int x = bl; x < br_; ++x) {
+        uint8_t c = cells[x - bl];
         if (!c) continue;
         uint32_t p = c == 2 ? pen : br;
         if (row) {
@@ -74,9 +80,9 @@ class TCoverage {
           uint32_t v = Rop2(mode, p, d & 0xFFFFFF) & 0xFFFFFF;
           std::memcpy(row + 4 * x, &v, 4);
         } else {
-          uint32_t d = Bgr(bmp.GetPixelColor(x, y));
+          uint32_t d = Bgr(bmp.GetPixelColor(x, by));
           uint32_t v = Rop2(mode, p, d);
-          bmp.SetPixelColor(x, y, RGB(uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)));
+          bmp.SetPixelColor(x, by, RGB(uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)));
         }
       }
     }
@@ -404,7 +410,7 @@ void TCanvas::FrameRect(const TRect& rc) {
   if (cov.Empty()) return;
   cov.Span(rc.Left, rc.Right, rc.Top, 1);
   cov.Span(rc.Left, rc.Right, rc.Bottom - 1, 1);
-  for (int y = rc.Top; y < rc.Bottom; ++y) {
+  for (int y = cov.T(); y < cov.B(); ++y) {
     cov.Set(rc.Left, y, 1);
     cov.Set(rc.Right - 1, y, 1);
   }
@@ -458,9 +464,29 @@ void TCanvas::Polygon(const std::vector<TPoint>& pts) {
   cov.Flush(Brush.Color());
 }
 
-TColor TCanvas::Pixels(int x, int y) const { return FBitmap->GetPixelColor(x, y); }
+TRect TCanvas::DrawingArea() const {
+  auto at = [](int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  return TRect(FOrigin.X, FOrigin.Y, at(int64_t(FOrigin.X) + FBitmap->Width()),
+               at(int64_t(FOrigin.Y) + FBitmap->Height()));
+}
 
-void TCanvas::SetPixels(int x, int y, TColor c) { FBitmap->SetPixelColor(x, y, c); }
+TRect TCanvas::ToBitmap(const TRect& r) const {
+  auto at = [](int64_t v) { return int(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  return TRect(at(int64_t(r.Left) - FOrigin.X), at(int64_t(r.Top) - FOrigin.Y),
+               at(int64_t(r.Right) - FOrigin.X), at(int64_t(r.Bottom) - FOrigin.Y));
+}
+
+TColor TCanvas::Pixels(int x, int y) const {
+  const int64_t bx = int64_t(x) - FOrigin.X, by = int64_t(y) - FOrigin.Y;
+  if (bx < 0 || by < 0 || bx >= FBitmap->Width() || by >= FBitmap->Height()) return clNone;
+  return FBitmap->GetPixelColor(int(bx), int(by));
+}
+
+void TCanvas::SetPixels(int x, int y, TColor c) {
+  const int64_t bx = int64_t(x) - FOrigin.X, by = int64_t(y) - FOrigin.Y;
+  if (bx < 0 || by < 0 || bx >= FBitmap->Width() || by >= FBitmap->Height()) return;
+  FBitmap->SetPixelColor(int(bx), int(by), c);
+}
 
 namespace {
 
@@ -543,11 +569,11 @@ void StretchCopy(TBitmap& dst, const TRect& d, const TBitmap& srcIn, const TRect
 }  // namespace
 
 void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& src) {
-  StretchCopy(*FBitmap, dest, *source.FBitmap, src, CopyMode, false, 0);
+  StretchCopy(*FBitmap, ToBitmap(dest), *source.FBitmap, source.ToBitmap(src), CopyMode, false, 0);
 }
 
 void TCanvas::StretchDrawKeyed(const TRect& dest, const TBitmap& src, const TRect& srcRect, TColor key) {
-  StretchCopy(*FBitmap, dest, src, srcRect, CopyMode, key != clNone, key);
+  StretchCopy(*FBitmap, ToBitmap(dest), src, srcRect, CopyMode, key != clNone, key);
 }
 
 TColor TCanvas::GetNearestColor(TColor c) const {
@@ -567,9 +593,12 @@ void TCanvas::Draw(int x, int y, const TGraphic* g) {
 void TCanvas::StretchDraw(const TRect& r, const TGraphic* g) {
   if (!g || g->Empty()) return;
   if (auto* b = dynamic_cast<const TBitmap*>(g)) {
-    StretchCopy(*FBitmap, r, *b, Rect(0, 0, b->Width(), b->Height()), CopyMode, b->Transparent(),
+    StretchCopy(*FBitmap, ToBitmap(r), *b, Rect(0, 0, b->Width(), b->Height()), CopyMode, b->Transparent(),
                 b->TransparentColor());
     return;
   }
-  g->Draw(*this, r);
+  // The picture classes draw in the bitmap's coordinates.
+  const TRect at = ToBitmap(r);
+  TCanvasOrigin none(*this, 0, 0);
+  g->Draw(*this, at);
 }

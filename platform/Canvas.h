@@ -122,6 +122,12 @@ class TCanvas {
   TCopyMode CopyMode = cmSrcCopy;
   TPoint PenPos;
   TBitmap* Bitmap() const { return FBitmap; }
+  // The point of the drawing that lands on the bitmap's top-left pixel (the window origin
+  // of GDI). Every drawing call takes the drawing's coordinates, so a part of a large
+  // drawing is drawn into a bitmap of that part's size pixel for pixel as the whole would
+  // be, at the cost of the part.
+  TPoint Origin() const { return FOrigin; }
+  void SetOrigin(int x, int y) { FOrigin = {x, y}; }
 
   void MoveTo(int x, int y) { PenPos = {x, y}; }
   void LineTo(int x, int y);
@@ -163,5 +169,25 @@ class TCanvas {
 
  private:
   friend class TCoverage;
+  // The bitmap's pixels in the drawing's coordinates.
+  TRect DrawingArea() const;
+  // A rectangle of the drawing in the bitmap's coordinates.
+  TRect ToBitmap(const TRect& r) const;
   TBitmap* FBitmap;
+  TPoint FOrigin{0, 0};
+};
+
+// Sets a canvas's origin for the life of the guard and then puts the old one back.
+class TCanvasOrigin {
+ public:
+  TCanvasOrigin(TCanvas& canvas, int x, int y) : FCanvas(canvas), FKept(canvas.Origin()) {
+    canvas.SetOrigin(x, y);
+  }
+  ~TCanvasOrigin() { FCanvas.SetOrigin(FKept.X, FKept.Y); }
+  TCanvasOrigin(const TCanvasOrigin&) = delete;
+  TCanvasOrigin& operator=(const TCanvasOrigin&) = delete;
+
+ private:
+  TCanvas& FCanvas;
+  TPoint FKept;
 };

@@ -55,10 +55,11 @@ int TCanvas::TextHeight(const std::string& text) { return FontMetrics(Font).Line
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
   int w = MeasureText(Font, text), h = FontMetrics(Font).LineHeight();
-  TRect all(0, 0, FBitmap->Width(), FBitmap->Height());
+  const TRect all = DrawingArea(), bitmapAll(0, 0, FBitmap->Width(), FBitmap->Height());
+  const int bx = x - FOrigin.X, by = y - FOrigin.Y;
   if (Font.Orientation % 3600 == 0) {
     FillCell(*this, Rect(x, y, x + w, y + h), all);
-    RenderTextLine(*FBitmap, x, y, text, Font, all);
+    RenderTextLine(*FBitmap, bx, by, text, Font, bitmapAll);
     PenPos = {x + w, y};
     return;
   }
@@ -73,13 +74,13 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
     Polygon({at(0, 0), at(w, 0), at(w, h), at(0, h)});
     Pen = saved;
   }
-  RenderTextLine(*FBitmap, x, y, text, Font, all);
+  RenderTextLine(*FBitmap, bx, by, text, Font, bitmapAll);
   PenPos = at(w, 0);
 }
 
 void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
   FillCell(*this, r, r);
-  RenderTextLine(*FBitmap, x, y, text, Font, r);
+  RenderTextLine(*FBitmap, x - FOrigin.X, y - FOrigin.Y, text, Font, ToBitmap(r));
 }
 
 std::vector<std::string> DrawTextLines(const TFont& font, const std::string& text, int width,
@@ -115,14 +116,15 @@ int TCanvas::DrawText(const std::string& text, TRect& r, uint32_t flags) {
     if (flags & DT_VCENTER) y = r.Top + (r.Bottom - r.Top - lh) / 2;
     else if (flags & DT_BOTTOM) y = r.Bottom - lh;
   }
-  TRect clip = (flags & DT_NOCLIP) ? Rect(0, 0, FBitmap->Width(), FBitmap->Height()) : r;
+  TRect clip = (flags & DT_NOCLIP) ? DrawingArea() : r;
+  const TRect bitmapClip = ToBitmap(clip);
   for (auto& l : lines) {
     int w = MeasureText(Font, l);
     int x = r.Left;
     if (flags & DT_CENTER) x = r.Left + (r.Right - r.Left - w) / 2;
     else if (flags & DT_RIGHT) x = r.Right - w;
     FillCell(*this, Rect(x, y, x + w, y + lh), clip);
-    RenderTextLine(*FBitmap, x, y, l, Font, clip);
+    RenderTextLine(*FBitmap, x - FOrigin.X, y - FOrigin.Y, l, Font, bitmapClip);
     y += lh;
   }
   return height;

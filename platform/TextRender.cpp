@@ -738,13 +738,17 @@ void RenderTextLine(TBitmap& bmp, int x, int y, const std::string& text, const T
   for (const PlacedGlyph& pg : layout->Glyphs) {
     const Glyph& g = lib.GetGlyph(*pg.Face, pg.Index);
     const int gx = x + int((pg.X + 32) >> 6) + g.Left, gy = baseline - int((pg.Y + 32) >> 6) - g.Top;
-    for (int j = 0; j < g.H; ++j)
-      for (int i = 0; i < g.W; ++i) blend(gx + i, gy + j, g.Coverage[size_t(j) * size_t(g.W) + size_t(i)]);
+    // Only the part of the glyph inside the clip is visited: a long caption drawn into a
+    // small part of its box costs that part.
+    const int i0 = std::max(0, clip.Left - gx), i1 = std::min(g.W, clip.Right - gx);
+    const int j0 = std::max(0, clip.Top - gy), j1 = std::min(g.H, clip.Bottom - gy);
+    for (int j = j0; j < j1; ++j)
+      for (int i = i0; i < i1; ++i) blend(gx + i, gy + j, g.Coverage[size_t(j) * size_t(g.W) + size_t(i)]);
   }
-  const int end = x + layout->Width;
+  const int end = std::min(x + layout->Width, clip.Right);
   auto bar = [&](int top) {
     for (int j = 0; j < thick; ++j)
-      for (int i = x; i < end; ++i) blend(i, top + j, 255);
+      for (int i = std::max(x, clip.Left); i < end; ++i) blend(i, top + j, 255);
   };
   if (font.Style & fsUnderline) bar(baseline + std::max(1, metrics.Descent / 3));
   if (font.Style & fsStrikeOut) bar(baseline - metrics.Ascent * 3 / 10);

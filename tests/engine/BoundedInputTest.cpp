@@ -19,6 +19,7 @@
 #include "POP/PopFastINI.h"
 #include "engine/TTableMaker.h"
 #include "engine/XImage.h"
+#include "engine/XRender.h"
 #include "engine/XZLMButton.h"
 #include "platform/IniFiles.h"
 #include "platform/JpegGlue.h"
@@ -475,5 +476,57 @@ TEST(BoundedInput, OnlyRegularFilesAreRead) {
     c = Measure([&] { message = refused(path, [&] { d.LoadFromFile(path); }); });
     EXPECT_FALSE(message.empty()) << "taken as an INI file";
     EXPECT_LE(c.seconds, 1 * kTimeSlack) << "took " << c.seconds << " s";
+  }
+}
+
+// Projects of a few kilobytes whose objects are far larger than their page, on it or beside
+// it: a page costs what it shows of its objects, whatever size they declare. Each row is
+// the project's text as a file holds it, read and drawn whole as the window draws it.
+TEST(BoundedInput, LargeObjectsCostThePagePixelsTheyCover) {
+  struct Case {
+    const char* what;
+    int pageWidth, pageHeight;
+    int objects;
+    TRect bounds;       // of every object
+    int shape;          // of every object, or -1: each shape in turn
+    std::string extra;  // other style keys of every object
+    double peakMB, seconds;
+  } cases[] = {
+      {"20 objects of 8192 x 8192 on a page of 800 x 800", 800, 800, 20, Rect(0, 0, 8192, 8192), 1, "", 300,
+       1},
+      {"250 objects of 16384 x 4096 on a page of 16 x 16, every shape", 16, 16, 250, Rect(0, 0, 16384, 4096),
+       -1, "PenWidth=9\nCurveSize=4000\n", 300, 1},
+      {"250 antialiased, captioned objects of 16384 x 4096 on a page of 16 x 16", 16, 16, 250,
+       Rect(-8000, -2000, 8384, 2096), -1, "IsAntialiased=1\nButtonText=Large%20caption\nFontHeight=-400\n",
+       300, 1},
+      {"250 objects of 16384 x 4096 off the page but for a corner", 16, 16, 250, Rect(-16380, -4090, 4, 6), 6,
+       "IsAntialiased=1\n", 300, 1},
+      {"1,000 objects of 16384 x 16384 wholly off the page", 640, 480, 1000, Rect(700, 500, 17084, 16884), 2,
+       "", 300, 1},
+      {"50 antialiased objects of 2048 x 2048 on a page of 800 x 800", 800, 800, 50,
+       Rect(-600, -600, 1448, 1448), 5, "IsAntialiased=1\n", 300, 1},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    std::string text = "[Heading]\nNumOfButtons=" + std::to_string(k.objects) + "\n";
+    for (int i = 0; i < k.objects; ++i)
+      text += "[Button" + std::to_string(i) + "]\nRectLeft=" + std::to_string(k.bounds.Left) +
+              "\nRectTop=" + std::to_string(k.bounds.Top) + "\nRectRight=" + std::to_string(k.bounds.Right) +
+              "\nRectBottom=" + std::to_string(k.bounds.Bottom) + "\n" + k.extra +
+              "Shape=" + std::to_string(k.shape < 0 ? i % 23 : k.shape) + "\n";
+    ZButtonList scene;
+    Cost c = Measure([&] {
+      TINIDocument d("large.zlm");
+      d.LoadFromString(text);
+      scene.ReplaceFromINI(d);
+      scene.Page->SetSize(k.pageWidth, k.pageHeight);
+      TRegionList region = nullptr;
+      RegionSet(region, 0, 0, k.pageWidth, k.pageHeight);
+      RenderScene(scene, *scene.Page, region);
+      RegionClear(region);
+    });
+    ASSERT_EQ(scene.Count(), k.objects);
+    EXPECT_LE(c.seconds, k.seconds * kTimeSlack) << "took " << c.seconds << " s";
+    EXPECT_LE(c.peakMB, k.peakMB * kMemorySlack) << "peak resident size rose by " << c.peakMB << " MB";
   }
 }

@@ -473,33 +473,124 @@ TEST(RenderButton, DegenerateAndOversizedObjects) {
     EXPECT_FALSE(o.Changed);
   }
   EXPECT_EQ(p.Map(Rect(0, 0, 6, 4), {}), Lines({"......", "......", "......", "......"}));
-  // Far larger than any object may be: drawn cut to the bound, without a huge image.
+  // Far larger than any object may be: drawn cut to the bound, and only the part on the page
+  // is composed.
   TZLMButton& big = p.Add(Rect(-10, 0, 1000000, 3), 0);
   big.Style->Color0 = 0x00FF00;
   big.Style->IsAntialiased = true;
   p.Render(big);
-  EXPECT_EQ(ObjectImage().Width(), kMaxRenderSide);
+  EXPECT_LE(ObjectImage().Width(), 6);
+  EXPECT_LE(ObjectImage().Height(), 4);
   EXPECT_EQ(Px(p.bitmap, 5, 1), 0x0000FF00u);  // too wide to double: drawn plain
   EXPECT_EQ(Px(p.bitmap, 5, 3), Page::kBack);
 
   // Larger than the largest page: cut at the bottom to the pixel bound (wide enough that the
   // pixel bound, not the side, cuts it).
-  TZLMButton& tall = p.Add(Rect(0, 0, 5000, 30000), 0);
-  p.Render(tall);
-  EXPECT_EQ(ObjectImage().Width(), 5000);
   EXPECT_LT(kMaxRenderPixels / 5000, kMaxRenderSide);
-  EXPECT_EQ(ObjectImage().Height(), kMaxRenderPixels / 5000);
-  EXPECT_GE(ObjectImage().Height(), MaxPageSide);
+  const int cut = int(kMaxRenderPixels / 5000);
+  EXPECT_GE(cut, MaxPageSide);
+  Page strip(3, cut + 10);
+  TZLMButton& tall = strip.Add(Rect(-100, 0, 4900, 30000), 0);
+  tall.Style->Color0 = 0x00FF00;
+  strip.Render(tall);
+  EXPECT_EQ(Px(strip.bitmap, 2, cut - 1), 0x0000FF00u);
+  EXPECT_EQ(Px(strip.bitmap, 2, cut), Page::kBack);
+  EXPECT_EQ(ObjectImage().Width(), 3);
 
   // The double image grows with each antialiased object, but a wide one after a tall one
   // does not make it the square of both.
+  Page square(3000, 3000);
   for (TRect r : {Rect(0, 0, 3000, 2), Rect(0, 0, 2, 3000)}) {
-    TZLMButton& o = p.Add(r, 0);
+    TZLMButton& o = square.Add(r, 0);
     o.Style->IsAntialiased = true;
-    p.Render(o);
+    square.Render(o);
   }
   EXPECT_LE(int64_t(DoubleImage().Width()) * DoubleImage().Height(), kMaxDoublePixels);
   EXPECT_GE(DoubleImage().Height(), 6000);
+}
+
+// A page of ordinary objects, many of them partly off the page on some side: every style
+// feature that is laid out over the whole object (frames, rounded corners, shaded rings,
+// stars, each texture layout, captions, antialiasing). `shift` moves every object.
+void AddShowcase(Page& p, int shift) {
+  static const std::vector<uint32_t> tex4x3{R, G, B, W, K, R, G, B, W, K, R, G};
+  XImageCacheObject* plain = MakeTexture(p.cache, "plain", 4, 3, tex4x3);
+  XImageCacheObject* keyed = MakeTexture(p.cache, "keyed", 4, 3, tex4x3);
+  keyed->Image->SetTransparent(true);
+  XImageCacheObject* alpha = MakeAlphaTexture(
+      p.cache, "alpha", 3, 3, {R, 0x80FF00FF, 0x00000000, 0x4000FF00, B, 0xC0FFFFFF, K, 0x20FF0000, W});
+  XImageCacheObject* textures[] = {nullptr, plain, keyed, alpha};
+  const int side = 23;
+  int n = 0;
+  for (int shape = 0; shape <= 24; ++shape)
+    for (int k = 0; k < 4; ++k, ++n) {
+      // Objects spread over the page and past each of its edges, of odd and even sizes.
+      const int w = 37 + (n * 13) % 61, h = 29 + (n * 7) % 47;
+      const int x = -w / 2 + (n * 41) % (p.bitmap.Width() - shift * 2 + w / 2) + shift;
+      const int y = -h / 3 + (n * 29) % (p.bitmap.Height() - shift * 2 + h / 3) + shift;
+      TZLMButton& o = p.Add(Rect(x, y, x + w, y + h), shape);
+      ZStyle& s = *o.Style;
+      s.Color0 = TColor(0x102030 * (n % 7 + 1)) & 0xFFFFFF;
+      s.Color5 = 0x0000C0;
+      s.PenWidth = n % 5;
+      s.CurveSize = 4 + n % side;
+      s.IsAntialiased = n % 3 == 0;
+      s.IsTransparent = n % 11 == 5;
+      s.Texture = textures[k];
+      s.TextureMode = 1 + n % 5;
+      s.Alignment = int8_t(n % 3);
+      s.Font->SetHeight(-(9 + n % 14));
+      o.Text = n % 2 ? "Ok" : "A caption of several words that wraps";
+    }
+}
+
+// Rendered with the page cut through its objects, the page shows exactly what a page large
+// enough for all of them shows there: an object drawn in part is drawn as the whole would be.
+TEST(RenderScene, ObjectsPartlyOffThePageShowWhatTheWholeWouldShow) {
+  const int W = 160, H = 120, M = 160;  // the large page holds every object whole
+  Page cut(W, H), whole(W + 2 * M, H + 2 * M);
+  AddShowcase(cut, 0);
+  AddShowcase(whole, M);
+  RenderScene(cut.scene, cut.bitmap, cut.region);
+  RenderScene(whole.scene, whole.bitmap, whole.region);
+  int offPage = 0;
+  for (int i = 0; i < cut.scene.Count(); ++i) {
+    const TRect& b = cut.scene.Button(i)->Bounds;
+    offPage += b.Left < 0 || b.Top < 0 || b.Right > W || b.Bottom > H;
+    const TRect& a = whole.scene.Button(i)->Bounds;
+    ASSERT_TRUE(a.Left >= 0 && a.Top >= 0 && a.Right <= W + 2 * M && a.Bottom <= H + 2 * M);
+  }
+  EXPECT_GT(offPage, 20) << "the page cuts too few objects to test anything";
+  int differ = 0;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x)
+      if (Px(cut.bitmap, x, y) != Px(whole.bitmap, x + M, y + M) && differ++ < 5)
+        ADD_FAILURE() << x << "," << y << ": " << std::hex << Px(cut.bitmap, x, y)
+                      << " where the whole page has " << Px(whole.bitmap, x + M, y + M);
+  EXPECT_EQ(differ, 0);
+}
+
+// A redraw of a few small dirty rectangles leaves the page as a redraw of the whole page does.
+TEST(RenderScene, DirtyRectanglesRedrawAsTheWholePage) {
+  const int W = 160, H = 120;
+  Page p(W, H);
+  AddShowcase(p, 0);
+  RenderScene(p.scene, p.bitmap, p.region);
+  const std::vector<uint32_t> before = p.Pixels(Rect(0, 0, W, H));
+  for (const std::vector<TRect>& dirty :
+       {std::vector<TRect>{Rect(3, 5, 17, 9)}, std::vector<TRect>{Rect(0, 0, 1, H), Rect(W - 7, 100, W, H)},
+        std::vector<TRect>{Rect(50, 40, 51, 41), Rect(77, 13, 120, 90), Rect(10, 110, 150, 111)}}) {
+    TRegionList r = nullptr;
+    for (const TRect& d : dirty) RegionAdd(r, d.Left, d.Top, d.Right, d.Bottom);
+    // The rectangles are wiped first, so that what is left is what the redraw drew.
+    for (const TRect& d : dirty)
+      for (int y = d.Top; y < d.Bottom; ++y)
+        for (int x = d.Left; x < d.Right; ++x) SetPx(p.bitmap, x, y, 0x12345678);
+    RenderScene(p.scene, p.bitmap, r);
+    RegionClear(r);
+    EXPECT_TRUE(p.Pixels(Rect(0, 0, W, H)) == before)
+        << "dirty rectangles from " << dirty[0].Left << "," << dirty[0].Top;
+  }
 }
 
 // Every object that fits the largest page is drawn whole, down to its last row; one too large

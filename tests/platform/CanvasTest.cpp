@@ -205,4 +205,64 @@ TEST(Canvas, IndexedBitmapsTakeTheNearestPaletteColour) {
   EXPECT_EQ(b.GetPixelColor(3, 1), clRed);
 }
 
+// With an origin, a bitmap holds a part of a larger drawing: each call draws exactly the
+// pixels the whole drawing has there, whatever the part.
+TEST(Canvas, AnOriginDrawsAPartOfTheDrawingPixelForPixel) {
+  auto draw = [](TCanvas& c) {
+    c.Pen.Width = 1;
+    c.Brush.SetColor(clRed);
+    c.Rectangle(3, 2, 40, 30);
+    c.Pen.Width = 5;
+    c.Pen.Color = clBlue;
+    c.RoundRect(10, 8, 57, 44, 19, 13);
+    c.Pen.Width = 1;
+    c.Brush.Style = bsClear;
+    c.Ellipse(-5, 20, 31, 51);
+    c.Brush.SetColor(clLime);
+    c.Polygon({{30, 1}, {59, 40}, {2, 33}, {44, 12}});
+    c.Pen.Style = psDot;
+    c.Rectangle(20, 25, 50, 48);
+    c.Pen.Style = psSolid;
+    c.Pen.Width = 4;
+    c.MoveTo(0, 47);
+    c.LineTo(59, 3);
+    c.Pen.Width = 1;
+    c.Brush.SetColor(clYellow);
+    c.FrameRect(Rect(12, 30, 33, 41));
+    c.FillRect(Rect(50, 2, 56, 9));
+    c.SetPixels(7, 45, clFuchsia);
+    c.Font.SetHeight(-14);
+    c.Font.Color = clBlack;
+    c.Brush.Style = bsClear;
+    TRect box(4, 10, 56, 49);
+    c.DrawText("Some words drawn across the whole", box, DT_WORDBREAK | DT_CENTER);
+    c.Brush.SetColor(clAqua);
+    c.TextOut(25, 36, "Out");
+  };
+  Sheet whole(60, 50);
+  draw(whole.C());
+  for (TRect part : {Rect(0, 0, 60, 50), Rect(7, 5, 31, 22), Rect(33, 17, 60, 50), Rect(1, 40, 59, 41),
+                     Rect(20, 0, 21, 50)}) {
+    SCOPED_TRACE(std::to_string(part.Left) + "," + std::to_string(part.Top));
+    Sheet s(part.Width(), part.Height());
+    {
+      TCanvasOrigin at(s.C(), part.Left, part.Top);
+      draw(s.C());
+      EXPECT_EQ(s.C().Pixels(part.Left, part.Top), whole.C().Pixels(part.Left, part.Top));
+      EXPECT_EQ(s.C().Pixels(part.Left - 1, part.Top), clNone);
+    }
+    EXPECT_EQ(s.C().Origin(), TPoint(0, 0)) << "the guard puts the origin back";
+    for (int y = 0; y < part.Height(); ++y)
+      for (int x = 0; x < part.Width(); ++x)
+        ASSERT_EQ(s.bmp.GetPixelColor(x, y), whole.bmp.GetPixelColor(x + part.Left, y + part.Top))
+            << x + part.Left << "," << y + part.Top;
+  }
+  // Copies take each canvas's origin: the part of the sheet at (20, 10) copied out.
+  Sheet copy(10, 10);
+  TCanvasOrigin at(whole.C(), 20, 10);
+  copy.C().CopyRect(Rect(0, 0, 10, 10), whole.C(), Rect(20, 10, 30, 20));
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 10; ++x) ASSERT_EQ(copy.bmp.GetPixelColor(x, y), whole.bmp.GetPixelColor(x, y));
+}
+
 }  // namespace

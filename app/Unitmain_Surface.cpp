@@ -580,11 +580,12 @@ void TFormMain::ScrollBoxEnter(QObject*) {
   MIPaste->setShortcut(QKeySequence("Ctrl+V"));
   MIDelete->setShortcut(QKeySequence("Del"));
   MISelectAll->setShortcut(QKeySequence("Ctrl+A"));
+  SetStandardKeys(MISelectNone, QKeySequence::Deselect, "Ctrl+Shift+A");
   MIDuplicate->setShortcut(QKeySequence("Ctrl+D"));
 }
 
 void TFormMain::ScrollBoxExit(QObject*) {
-  for (QAction* a : {MIUndo, MICut, MICopy, MIPaste, MIDelete, MISelectAll, MIDuplicate})
+  for (QAction* a : {MIUndo, MICut, MICopy, MIPaste, MIDelete, MISelectAll, MISelectNone, MIDuplicate})
     a->setShortcut(QKeySequence());
 }
 

@@ -15,6 +15,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 
 #include "POP/gui/PopDialogs.h"
@@ -1015,6 +1016,35 @@ TEST(EditCommands, EditKeysFollowTheCurrentState) {
   QTest::keyClick(w->ScrollBox, Qt::Key_Z, Qt::ControlModifier);
   QTest::keyClick(w->ScrollBox, Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(Order(*w), "A@40,40 B@160,40 C@40,120");
+}
+
+// Select None answers the desktop's deselect key (Ctrl+Shift+A) pressed on the main window,
+// whatever the menu showed when it last opened; in the in-place editor the key is the
+// editor's and the page keeps its selection.
+TEST(EditCommands, TheDeselectKeyEmptiesTheSelection) {
+  ProgramHome home;
+  auto w = Start(WriteProject(home, "edit.zlm", kThree));
+  QApplication::setActiveWindow(w.get());
+  emit w->MIEdit->aboutToShow();  // nothing selected: Select None is disabled now
+  ASSERT_FALSE(w->MISelectNone->isEnabled());
+  ASSERT_TRUE(w->ScrollBox->hasFocus());
+  QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Deselect);
+  if (keys.isEmpty()) keys = {QKeySequence("Ctrl+Shift+A")};
+  EXPECT_EQ(w->MISelectNone->shortcuts(), keys);
+
+  SelectTexts(*w, "AB");
+  QTest::keyClick(w->ScrollBox, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(Selected(*w), "");
+  EXPECT_EQ(Order(*w), "A@40,40 B@160,40 C@40,120") << "only the selection changes";
+  SelectTexts(*w, "AC");
+  QTest::keyClick(w.get(), Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(Selected(*w), "") << "pressed on the window itself";
+
+  SelectTexts(*w, "A");
+  w->PaintBoxDblClick(w->PaintBox);
+  ASSERT_TRUE(w->Memo->hasFocus());
+  QTest::keyClick(w->Memo, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(Selected(*w), "A") << "the key typed in the editor";
 }
 
 }  // namespace

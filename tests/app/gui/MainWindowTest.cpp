@@ -108,7 +108,7 @@ const Row kTable[] = {
     {"MIEdit", "MIBringToFront", "Bring to &Front", "MenuItemBringToFront1Click", "", 0},
     {"MIEdit", "MISendToBack", "Send to &Back", "MenuItemSendToBack1Click", "", 0},
     {"MIEdit", "MISelectAll", "Select &All", "MISelectAllClick", "Ctrl+A", 0},
-    {"MIEdit", "MISelectNone", "Select &None", "MISelectNoneClick", "", 0},
+    {"MIEdit", "MISelectNone", "Select &None", "MISelectNoneClick", "Ctrl+Shift+A", 0},
     {"MIEdit", "MISelectInvert", "Select &Invert", "MISelectInvertClick", "", 0},
     {"MIEdit", "MIGroup", "Group", "MIGroupClick", "", 0},
     {"MIEdit", "MIUngroup", "Ungroup", "MIUngroupClick", "", 0},

@@ -9,11 +9,11 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QProcessEnvironment>
 
 #include "platform/IniFiles.h"
 #include "platform/ProgramFolder.h"
 #include "platform/SysUtils.h"
+#include "tests/support/ProgramProcess.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -51,44 +51,21 @@ struct VirtualDisplay {
 // within a few seconds after Exit is ended here.
 ProgramRun RunProgram(const TempDir& home, const TempDir& config, const std::string& steps,
                       const QString& display) {
-  QProcess program;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  if (display.isEmpty()) {
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-  } else {
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    env.insert("DISPLAY", display);
-  }
-  env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  env.insert("ZELMORA_HOME", QString::fromStdString(home.Path()));
-  env.insert("ZELMORA_CONFIG", QString::fromStdString(config.Path()));
-  env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.Path()));
-  env.insert("XDG_DATA_HOME", QString::fromStdString(config.Path()));
-  env.insert("QT_PLUGIN_PATH", ZELMORA_TEST_PLUGINS);
-  env.insert("QT_QPA_GENERIC_PLUGINS", QString::fromStdString("zelmorauser:" + steps));
-  program.setProcessEnvironment(env);
-  program.setProcessChannelMode(QProcess::SeparateChannels);
-  program.start(ZELMORA_PROGRAM, {});
+  ProgramProcess program({home.Path(), config.Path(), "", steps, display, ""});
   ProgramRun run;
-  if (!program.waitForStarted(10000)) return run;
+  if (!program.Started()) return run;
   QElapsedTimer sinceExit, total;
   total.start();
   while (total.elapsed() < 60000) {
-    if (program.waitForReadyRead(100) || program.bytesAvailable()) {
-      run.output += program.readAllStandardOutput().toStdString();
-      if (!sinceExit.isValid() && run.output.find("step exit") != std::string::npos) sinceExit.start();
-      if (run.output.find("stuck") != std::string::npos) break;
-    }
-    if (program.state() == QProcess::NotRunning) break;
+    program.ReadOutput(100);
+    if (!sinceExit.isValid() && program.Output().find("step exit") != std::string::npos) sinceExit.start();
+    if (program.Output().find("stuck") != std::string::npos) break;
+    if (!program.Running()) break;
     if (sinceExit.isValid() && sinceExit.elapsed() > 5000) break;
   }
-  run.output += program.readAllStandardOutput().toStdString();
-  run.ended = program.state() == QProcess::NotRunning || program.waitForFinished(200);
+  run.ended = program.WaitForEnd(200);
   if (run.ended && sinceExit.isValid()) run.afterExitMs = sinceExit.elapsed();
-  if (!run.ended) {
-    program.kill();
-    program.waitForFinished(5000);
-  }
+  run.output = program.Output();
   return run;
 }
 
@@ -145,35 +122,15 @@ TEST(ProgramEnd, EndSignalsKeepTheUnsavedPage) {
     TIniFile(home.File("tips.ini")).WriteBool("Settings", "ShowAtStartup", false);
     const std::string project = home.File("projects/splash.zlm");
     const std::string before = ReadAll(project);
-    QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("ZELMORA_HOME", QString::fromStdString(home.Path()));
-    env.insert("ZELMORA_CONFIG", QString::fromStdString(config.Path()));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.Path()));
-    env.insert("XDG_DATA_HOME", QString::fromStdString(config.Path()));
-    env.insert("QT_PLUGIN_PATH", ZELMORA_TEST_PLUGINS);
-    env.insert("QT_QPA_GENERIC_PLUGINS", "zelmorauser:newbutton");
-    program.setProcessEnvironment(env);
-    program.start(ZELMORA_PROGRAM, {});
-    ASSERT_TRUE(program.waitForStarted(10000));
-    std::string output;
-    QElapsedTimer total;
-    total.start();
-    while (output.find("step newbutton") == std::string::npos && total.elapsed() < 60000 &&
-           program.state() == QProcess::Running)
-      if (program.waitForReadyRead(100)) output += program.readAllStandardOutput().toStdString();
-    ASSERT_NE(output.find("step newbutton"), std::string::npos) << output;
+    ProgramProcess program({home.Path(), config.Path(), "", "newbutton", {}, ""});
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitForOutput("step newbutton")) << program.Output();
     QElapsedTimer sinceSignal;
     sinceSignal.start();
-    kill(pid_t(program.processId()), sig);
-    EXPECT_TRUE(program.waitForFinished(10000));
+    kill(program.Pid(), sig);
+    EXPECT_TRUE(program.WaitForEnd(10000));
     EXPECT_LT(sinceSignal.elapsed(), 5000);
-    if (program.state() != QProcess::NotRunning) {
-      program.kill();
-      program.waitForFinished(5000);
-    }
-    EXPECT_EQ(program.exitStatus(), QProcess::CrashExit) << "ended as the signal says";
+    EXPECT_EQ(program.Process().exitStatus(), QProcess::CrashExit) << "ended as the signal says";
     const std::string recovery = home.File("recovery.zlm");
     ASSERT_TRUE(FileExists(recovery));
     TIniFile kept(recovery);

@@ -9,13 +9,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include <QElapsedTimer>
-#include <QProcess>
-#include <QProcessEnvironment>
-
 #include "platform/WaitIndicator.h"
 #include "tests/support/ProcessUsage.h"
 #include "tests/support/ProgramHome.h"
+#include "tests/support/ProgramProcess.h"
 
 namespace {
 
@@ -104,28 +101,10 @@ TEST(StartAndIdle, AnIdleProgramUsesNoProcessorTime) {
   ForceDirectories(start);
   for (int i = 0; i < 2000; ++i) WriteAll(parent.File("file" + std::to_string(i) + ".txt"), "x");
 
-  QProcess program;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QT_QPA_PLATFORM", "offscreen");
-  env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
-  env.insert("ZELMORA_HOME", QString::fromStdString(home.Path()));
-  env.insert("ZELMORA_CONFIG", QString::fromStdString(config.Path()));
-  env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.Path()));
-  env.insert("XDG_DATA_HOME", QString::fromStdString(config.File("data")));
-  env.insert("QT_PLUGIN_PATH", ZELMORA_TEST_PLUGINS);
-  env.insert("QT_QPA_GENERIC_PLUGINS", "zelmorauser:editor");
-  program.setProcessEnvironment(env);
-  program.setWorkingDirectory(QString::fromStdString(start));
-  program.start(ZELMORA_PROGRAM, {});
-  ASSERT_TRUE(program.waitForStarted(10000));
-  std::string output;
-  QElapsedTimer clock;
-  clock.start();
-  while (output.find("step editor") == std::string::npos && clock.elapsed() < 60000 &&
-         program.state() == QProcess::Running)
-    if (program.waitForReadyRead(100)) output += program.readAllStandardOutput().toStdString();
-  ASSERT_NE(output.find("step editor"), std::string::npos) << output;
-  const pid_t pid = pid_t(program.processId());
+  ProgramProcess program({home.Path(), config.Path(), config.File("data"), "editor", {}, start});
+  ASSERT_TRUE(program.Started());
+  ASSERT_TRUE(program.WaitForOutput("step editor")) << program.Output();
+  const pid_t pid = program.Pid();
   // What the start left to do in the background settles.
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
 
@@ -144,8 +123,8 @@ TEST(StartAndIdle, AnIdleProgramUsesNoProcessorTime) {
   const int watches = InotifyWatches(pid);
   stop = true;
   changer.join();
-  program.kill();
-  program.waitForFinished(5000);
+  program.Process().kill();
+  program.WaitForEnd(5000);
 
   ASSERT_GE(before, 0);
   EXPECT_LT(used, 0.3) << "seconds of processor time in 3 seconds of waiting";

@@ -22,6 +22,7 @@
 #include "platform/MemoryStatus.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
+#include "platform/gui/QtFixedDialog.h"
 #include "platform/gui/QtServices.h"
 
 TFormAboutBox* FormAboutBox = nullptr;
@@ -41,7 +42,7 @@ TFormAboutBox::TFormAboutBox(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
   setObjectName("FormAboutBox");
   setWindowTitle("About");
-  setFixedSize(367, 402);
+  MakeFixedSizeDialog(this, QSize(367, 402));
   // The places below are laid out for the small dialog font.
   QFont small = font();
   small.setPointSize(8);

@@ -26,6 +26,7 @@
 #include "engine/XObject.h"
 #include "platform/IniFiles.h"
 #include "platform/SysUtils.h"
+#include "platform/gui/QtFixedDialog.h"
 #include "platform/gui/QtServices.h"
 
 TFormEditHTMLHead* FormEditHTMLHead = nullptr;
@@ -171,7 +172,7 @@ TFormEditHTMLHead::TFormEditHTMLHead(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
   setObjectName("FormEditHTMLHead");
   setWindowTitle("HTML Header Editor");
-  setFixedSize(369, 358);
+  MakeFixedSizeDialog(this, QSize(369, 358));
   // The places below are laid out for the small dialog font.
   QFont small = font();
   small.setPointSize(8);

@@ -12,6 +12,7 @@
 #include "POP/gui/PopStdCtrls.h"
 #include "app/forms/Unitglobal.h"
 #include "platform/SysUtils.h"
+#include "platform/gui/QtFixedDialog.h"
 #include "platform/gui/QtServices.h"
 
 TFormEditSize* FormEditSize = nullptr;
@@ -43,7 +44,7 @@ TFormEditSize::TFormEditSize(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
   setObjectName("FormEditSize");
   setWindowTitle("Size");
-  setFixedSize(242, 143);
+  MakeFixedSizeDialog(this, QSize(242, 143));
 
   auto label = [this](const char* name, const char* caption, int top) {
     auto* l = new QLabel(caption, this);

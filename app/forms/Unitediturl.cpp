@@ -10,6 +10,7 @@
 #include "POP/gui/PopStdCtrls.h"
 #include "app/forms/Unitglobal.h"
 #include "platform/SysUtils.h"
+#include "platform/gui/QtFixedDialog.h"
 #include "platform/gui/QtServices.h"
 
 TFormEditURL* FormEditURL = nullptr;
@@ -65,7 +66,7 @@ TFormEditURL::TFormEditURL(QWidget* parent)
                           Qt::WindowCloseButtonHint) {
   setObjectName("FormEditURL");
   setWindowTitle("Download Remote File");
-  setFixedSize(329, 111);
+  MakeFixedSizeDialog(this, QSize(329, 111));
 
   Label1 = new QLabel("Type:", this);
   Label1->setObjectName("Label1");

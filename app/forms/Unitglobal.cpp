@@ -23,6 +23,7 @@
 #include "platform/Canvas.h"
 #include "platform/Icon.h"
 #include "platform/SysUtils.h"
+#include "platform/gui/QtFixedDialog.h"
 #include "platform/gui/QtImage.h"
 #include "platform/gui/QtServices.h"
 
@@ -133,7 +134,7 @@ static void LayOutDialogWith(QDialog* dialog, AddBody addBody, std::initializer_
   outer->setContentsMargins(margin, margin, margin, margin);
   addBody(*outer);
   outer->addLayout(row);
-  outer->setSizeConstraint(QLayout::SetFixedSize);
+  MakeFixedSizeDialog(dialog);
 }
 
 void LayOutDialog(QDialog* dialog, QLayout* body, std::initializer_list<QPushButton*> buttons, int margin) {

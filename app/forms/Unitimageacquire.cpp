@@ -33,6 +33,7 @@
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "platform/WaitIndicator.h"
+#include "platform/gui/QtFixedDialog.h"
 #include "platform/gui/QtImage.h"
 #include "platform/gui/QtServices.h"
 
@@ -144,7 +145,7 @@ TFormImageAcquire::TFormImageAcquire(QWidget* parent)
       FPicture(std::make_unique<XImage>()) {
   setObjectName("FormImageAcquire");
   setWindowTitle("Image Acquire");
-  setFixedSize(488, 393);
+  MakeFixedSizeDialog(this, QSize(488, 393));
 
   PageControl = new QTabWidget(this);
   PageControl->setObjectName("PageControl");

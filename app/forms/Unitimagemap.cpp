@@ -24,6 +24,7 @@
 #include "engine/XImage.h"
 #include "engine/XZLMButton.h"
 #include "platform/SysUtils.h"
+#include "platform/gui/QtFixedDialog.h"
 #include "platform/gui/QtServices.h"
 
 TFormImageMap* FormImageMap = nullptr;
@@ -102,7 +103,7 @@ TFormImageMap::TFormImageMap(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   setObjectName("FormImageMap");
   setWindowTitle("Create Image Mapped HTML File");
-  setFixedSize(kClientWidth + 2 * kBorder, kClientHeight + 2 * kBorder);
+  MakeFixedSizeDialog(this, QSize(kClientWidth + 2 * kBorder, kClientHeight + 2 * kBorder));
   FileName = LocalFile("preview.htm");
 
   PageControl = new QTabWidget(this);

@@ -15,6 +15,7 @@
 #include "app/forms/Unitglobal.h"
 #include "engine/XImage.h"
 #include "platform/IniFiles.h"
+#include "platform/gui/QtFixedDialog.h"
 #include "platform/gui/QtImage.h"
 #include "platform/gui/QtServices.h"
 
@@ -25,7 +26,7 @@ TFormTipOfTheDay::TFormTipOfTheDay(QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
   setObjectName("FormTipOfTheDay");
   setWindowTitle("Tip of the Day");
-  setFixedSize(338, 199);
+  MakeFixedSizeDialog(this, QSize(338, 199));
   setModal(false);
 
   Panel1 = new TPanel(this);

@@ -12,11 +12,9 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFont>
-#include <QFontMetrics>
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMimeDatabase>
@@ -32,6 +30,7 @@
 #include "platform/Canvas.h"
 #include "platform/Graphics.h"
 #include "platform/PrinterService.h"
+#include "platform/gui/QtFixedDialog.h"
 #include "platform/gui/QtImage.h"
 
 // ---- message boxes ---------------------------------------------------------------------
@@ -140,6 +139,7 @@ int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t
   QMessageBox box(MessageBoxIcon(flags), ToQString(caption), ToQString(text), MessageBoxButtons(flags),
                   DialogParent());
   box.setDefaultButton(MessageBoxDefaultButton(flags));
+  MakeFixedSizeDialog(&box);
   KeepAboveOwnWindows(&box);
   box.exec();
   QAbstractButton* clicked = box.clickedButton();
@@ -266,12 +266,7 @@ class TQtServices : public TServices {
     dialog.setWindowTitle(ToQString(caption));
     dialog.setLabelText(ToQString(prompt));
     dialog.setTextValue(ToQString(value));
-    // The title shows whole: the box is at least as wide as its caption with the frame's
-    // buttons beside it.
-    // (The box's layout sets its size, so the width goes on its edit.)
-    const QFont title = QApplication::font("QMdiSubWindowTitleBar");
-    if (auto* edit = dialog.findChild<QLineEdit*>())
-      edit->setMinimumWidth(QFontMetrics(title).horizontalAdvance(dialog.windowTitle()) + 160);
+    MakeFixedSizeDialog(&dialog);
     KeepAboveOwnWindows(&dialog);
     if (dialog.exec() != QDialog::Accepted) return false;
     value = FromQString(dialog.textValue());

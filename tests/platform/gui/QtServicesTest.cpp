@@ -2,6 +2,7 @@
 #include "platform/gui/QtServices.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +11,6 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QListWidget>
@@ -29,6 +29,7 @@
 #include "platform/PrinterService.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
+#include "platform/gui/QtFixedDialog.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -159,21 +160,60 @@ TEST(QtServices, DialogsOpenAboveTheProgramsOwnStayOnTopWindows) {
   SetPrinterService(nullptr);
 }
 
-// The input box shows its title whole: it is at least as wide as the title's text.
-TEST(QtServices, TheInputBoxIsWideEnoughForItsTitle) {
+// The boxes are of one size to the window manager, which so offers no maximise button and no
+// resizing, and they are as wide as their titles need: a short message under the program's
+// title, a question, the site-name box and an input box of a long title.
+TEST(QtServices, TheBoxesAreOfOneSizeAndShowTheirTitlesWhole) {
   InstallQtServices();
-  int width = 0, needed = 0;
-  QTimer::singleShot(0, [&] {
-    auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    ASSERT_NE(d, nullptr);
-    QCoreApplication::processEvents();
-    width = d->width();
-    needed = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(d->windowTitle());
-    d->reject();
-  });
-  std::string value = "Default";
-  Services().InputBox("Enter Web Site Name", "", value);
-  EXPECT_GE(width, needed + 100);
+  struct Seen {
+    QSize size, minimum, maximum;
+    Qt::WindowFlags flags;
+    int needed = 0;
+  };
+  auto look = [](Seen& seen) {
+    QTimer::singleShot(0, [&seen] {
+      auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(d, nullptr);
+      QCoreApplication::processEvents();
+      seen = {d->size(), d->minimumSize(), d->maximumSize(), d->windowFlags(),
+              TitleBarWidth(d->windowTitle())};
+      d->reject();
+    });
+  };
+  struct Case {
+    const char* what;
+    std::function<void()> open;
+  } cases[] = {
+      {"short message",
+       [] {
+         Services().MessageBox("There is nothing to print", "Varnholt Zelmora", MB_OK | MB_ICONINFORMATION);
+       }},
+      {"question",
+       [] {
+         Services().MessageBox("Save current project?", "Varnholt Zelmora",
+                               MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+       }},
+      {"site name",
+       [] {
+         std::string value = "Default";
+         Services().InputBox("Enter Web Site Name", "", value);
+       }},
+      {"long title",
+       [] {
+         std::string value = "x";
+         Services().InputBox("Enter the Name of the Web Site That Is Built From the Page", "Name:", value);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Seen seen;
+    look(seen);
+    c.open();
+    EXPECT_EQ(seen.minimum, seen.maximum);
+    EXPECT_EQ(seen.size, seen.minimum);
+    EXPECT_FALSE(seen.flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_GE(seen.size.width(), seen.needed);
+  }
   SetServices(nullptr);
   SetPrinterService(nullptr);
 }

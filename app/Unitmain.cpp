@@ -3,6 +3,7 @@
 #include "app/Unitmain.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QActionGroup>
 #include <QApplication>
@@ -631,7 +632,10 @@ void TFormMain::FormShow() {
   // 4: the splash window, held up by the start itself rather than its timer. A picture that
   // cannot be shown is worth telling, not worth a box of its own.
   std::string splashProblem;
+  // The work of the start reaches the splash's bar: the first drawing of the page above all.
+  std::optional<TSplashWaitRelay> splashProgress;
   if (FormSplash) {
+    splashProgress.emplace(FormSplash);
     FormSplash->show();
     FormSplash->Timer->stop();
     FormSplash->repaint();
@@ -700,6 +704,7 @@ void TFormMain::FormShow() {
   SelectButton(static_cast<TZLMButton*>(Scene->Current), true);
 
   // 8: the splash goes.
+  splashProgress.reset();
   if (FormSplash) FormSplash->hide();
 
   // 9, 10: the tips and the library window.

@@ -99,6 +99,37 @@ void TFormSplash::SetPosition(int position) {
   ProgressBar->setValue(std::clamp(position, ProgressBar->minimum(), ProgressBar->maximum()));
 }
 
+void TFormSplash::ShowWork(int position, int maximum) {
+  if (!isVisible()) return;
+  const int top = std::max(0, maximum);
+  if (ProgressBar->maximum() != top || ProgressBar->minimum() != 0 || position < ProgressBar->value())
+    SetRange(0, top);
+  SetPosition(position);
+}
+
+TSplashWaitRelay::TSplashWaitRelay(TFormSplash* splash) : FSplash(splash), FNext(WaitIndicator()) {
+  SetWaitIndicator(this);
+}
+
+TSplashWaitRelay::~TSplashWaitRelay() {
+  if (WaitIndicator() == this) SetWaitIndicator(FNext);
+}
+
+void TSplashWaitRelay::BeginWait(const std::string& message, bool show) {
+  ++FDepth;
+  if (FNext) FNext->BeginWait(message, show);
+}
+
+void TSplashWaitRelay::SetProgress(int position, int maximum) {
+  if (FNext) FNext->SetProgress(position, maximum);
+  if (FSplash && FDepth <= 1) FSplash->ShowWork(position, maximum);
+}
+
+void TSplashWaitRelay::EndWait() {
+  if (FDepth > 0) --FDepth;
+  if (FNext) FNext->EndWait();
+}
+
 // No exception may leave a Qt event handler: a picture that does not load is kept in
 // LoadError (for the code that showed the window to report) and the window shows its
 // labels and progress bar at its designed size, centred, without the picture.

@@ -28,6 +28,10 @@ class TFormSplash : public QWidget, public TLoadProgress {
   // The scene loader's progress; the maximum is never below the minimum.
   void SetRange(int minimum, int maximum) override;
   void SetPosition(int position) override;
+  // A pass over items reported to the wait indicator (the page's drawing): while the window
+  // shows, the bar follows it as it follows the loader; a new maximum, or a position before
+  // the bar's, is a new pass.
+  void ShowWork(int position, int maximum);
 
   QLabel* Image;
   QLabel* Label1;
@@ -49,3 +53,25 @@ class TFormSplash : public QWidget, public TLoadProgress {
 };
 
 extern TFormSplash* FormSplash;
+
+// While it lives (the program's start), what the work reports to the wait indicator also
+// moves the splash window's bar: the first drawing of the page, after the load of its objects.
+// Only the work's own passes count; a wait opened inside (a picture that reports its reading
+// in percent) stays off the bar. Everything goes on to the indicator installed before, which
+// is put back at the end.
+class TSplashWaitRelay : public TWaitIndicator {
+ public:
+  explicit TSplashWaitRelay(TFormSplash* splash);
+  ~TSplashWaitRelay() override;
+  TSplashWaitRelay(const TSplashWaitRelay&) = delete;
+  TSplashWaitRelay& operator=(const TSplashWaitRelay&) = delete;
+
+  void BeginWait(const std::string& message, bool show) override;
+  void SetProgress(int position, int maximum) override;
+  void EndWait() override;
+
+ private:
+  TFormSplash* FSplash;
+  TWaitIndicator* FNext;
+  int FDepth = 0;
+};

@@ -1,6 +1,8 @@
 // The start and an idle program: the start page is rendered once, a project opened from the
 // menu is rendered once, and the running program uses no processor time while it waits, also
-// when the files around the folder it was started from keep changing.
+// when the files around the folder it was started from keep changing. The splash window's bar
+// follows the start page's reading and drawing.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
@@ -9,6 +11,10 @@
 #include <unistd.h>
 #include <vector>
 
+#include <QProgressBar>
+
+#include "app/forms/Unitsplash.h"
+#include "engine/XImage.h"
 #include "platform/WaitIndicator.h"
 #include "tests/support/ProcessUsage.h"
 #include "tests/support/ProgramHome.h"
@@ -58,6 +64,56 @@ TEST(StartAndIdle, TheStartPageAndAnOpenedPageAreRenderedOnce) {
   EXPECT_EQ(w->Scene->Count(), 31);
   EXPECT_EQ(counter.passes, 2) << "read once and rendered once";
   SetWaitIndicator(nullptr);
+}
+
+// The splash window's bar moves while the start page is drawn, not only while its objects are
+// read: once the page holds the objects, the bar goes over them again, one step per object
+// drawn. The objects' texture is a GIF, whose reading reports its percent in a wait of its
+// own: that stays off the bar.
+TEST(StartAndIdle, TheSplashBarMovesWhileTheStartPageIsDrawn) {
+  ProgramHome home;
+  TScopedProgressInterval every(std::chrono::milliseconds(0));
+  TFormSplash splash;
+  FormSplash = &splash;
+  SetSplashProgress(&splash);
+  const int n = 30;
+  const std::string project =
+      WriteTestProject(home.dir.File("start.zlm"), Objects(n), 400, 300, "clWhite",
+                       [](const TestObject&) { return "TextureFileName=ripple.gif\n"; });
+  {
+    XImage ripple;
+    ripple.SetSize(16, 16);
+    ripple.SaveToFile(home.dir.File("Images/ripple.gif"));
+  }
+  auto w = std::make_unique<TFormMain>();
+  w->CommandLine = {project};
+  struct Seen {
+    int value, maximum, objects;
+    bool shown;
+  };
+  std::vector<Seen> seen;
+  QObject::connect(splash.ProgressBar, &QProgressBar::valueChanged, [&](int value) {
+    seen.push_back({value, splash.ProgressBar->maximum(), w->Scene->Count(), splash.isVisible()});
+  });
+  w->show();
+  QCoreApplication::processEvents();
+  SetSplashProgress(nullptr);
+  FormSplash = nullptr;
+  ASSERT_EQ(w->Scene->Count(), n);
+  EXPECT_FALSE(splash.isVisible());
+
+  // The start's passes over objects: the page read, the page drawn, the template library read.
+  std::vector<int> drawing;  // the values shown once the page held its objects, of its range
+  for (const Seen& s : seen) {
+    EXPECT_TRUE(s.shown);
+    EXPECT_NE(s.maximum, 100) << "a texture's percent reached the bar";
+    if (s.objects == n && s.maximum == n - 1) drawing.push_back(s.value);
+  }
+  ASSERT_FALSE(drawing.empty()) << "the bar stood still while the page was drawn";
+  EXPECT_TRUE(std::is_sorted(drawing.begin(), drawing.end()));
+  EXPECT_EQ(drawing.back(), n - 1);
+  EXPECT_GE(drawing.size(), size_t(n / 2)) << "the bar moves with the drawing, not once at its end";
+  EXPECT_EQ(WaitIndicator(), nullptr) << "the start leaves the indicator it found";
 }
 
 // A large page read and then replaced by a small one: the memory of its document and of its

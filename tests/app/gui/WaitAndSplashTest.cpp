@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -320,6 +322,48 @@ TEST_F(SplashFixture, AClickOnThePictureCloses) {
   ASSERT_TRUE(splash.isVisible());
   QTest::mouseClick(splash.Image, Qt::LeftButton, {}, QPoint(100, 100));
   EXPECT_FALSE(splash.isVisible());
+}
+
+// The start's relay hands everything on to the indicator that was installed before it and
+// puts that back when it goes; the bar follows the work's own passes only while the window
+// shows, and a pass that starts again starts the bar again.
+TEST(Splash, TheStartsRelayFeedsTheBarAndTheIndicatorBefore) {
+  TScopedProgressInterval every(std::chrono::milliseconds(0));
+  struct Recorder : TWaitIndicator {
+    std::vector<std::string> calls;
+    void BeginWait(const std::string& m, bool) override { calls.push_back("begin " + m); }
+    void SetProgress(int p, int m) override { calls.push_back(std::to_string(p) + "/" + std::to_string(m)); }
+    void EndWait() override { calls.push_back("end"); }
+  } before;
+  SetWaitIndicator(&before);
+  TFormSplash splash;
+  {
+    TSplashWaitRelay relay(&splash);
+    ASSERT_EQ(WaitIndicator(), &relay);
+    TScopedWait wait("Loading", false);
+    WaitIndicator()->SetProgress(3, 9);
+    EXPECT_EQ(splash.ProgressBar->value(), 0) << "a hidden splash shows nothing";
+    splash.show();
+    WaitIndicator()->SetProgress(6, 9);
+    EXPECT_EQ(splash.ProgressBar->maximum(), 9);
+    EXPECT_EQ(splash.ProgressBar->value(), 6);
+    {
+      TScopedWait inner("Loading ripple.gif", false);
+      WaitIndicator()->SetProgress(50, 100);
+    }
+    EXPECT_EQ(splash.ProgressBar->maximum(), 9) << "an inner wait stays off the bar";
+    EXPECT_EQ(splash.ProgressBar->value(), 6);
+    WaitIndicator()->SetProgress(1, 9);  // the page's drawing after its reading
+    EXPECT_EQ(splash.ProgressBar->value(), 1);
+    WaitIndicator()->SetProgress(4, 4);
+    EXPECT_EQ(splash.ProgressBar->maximum(), 4);
+    EXPECT_EQ(splash.ProgressBar->value(), 4);
+  }
+  EXPECT_EQ(WaitIndicator(), &before);
+  EXPECT_EQ(before.calls, (std::vector<std::string>{"begin Loading", "3/9", "6/9", "begin Loading ripple.gif",
+                                                    "50/100", "end", "1/9", "4/4", "end"}));
+  SetWaitIndicator(nullptr);
+  splash.close();
 }
 
 TEST(Splash, ProgressRangeNeverInverted) {

@@ -548,8 +548,9 @@ void TGIFFrame::Assign(const TObject* source) {
 }
 
 void TGIFFrame::AssignTo(TGraphic* dest) {
+  // A picture takes this frame alone, with its own size and colours.
   if (auto g = dynamic_cast<TGIFImage*>(dest)) {
-    g->Assign(FOwner);
+    g->Assign(*this);
     return;
   }
   TBitmap& b = GetBitmap();

@@ -64,6 +64,53 @@ TEST(GifPicture, OneFrameBecomesThePicture) {
   EXPECT_NE(Written(source).size(), 0u);
 }
 
+// A frame handed to a GIF picture becomes that picture's one frame: its own pixels, size and
+// colours, not the picture the frame came from.
+TEST(GifPicture, AFrameAssignedToAPictureIsThatFrameOnly) {
+  // Frame 1: 4 x 2 over the global map; frame 2: 2 x 3 at (1, 1) with a local map of its own.
+  const std::string bytes = GifBuilder()
+                                .Header(6, 4, 2)
+                                .Image(4, 2)
+                                .Codes(2, {4, 0, 1, 2, 3, 3, 2, 1, 0, 5})
+                                .Image(2, 3, 0x80, 1, 1)
+                                .Bytes({250, 10, 20, 30, 240, 40})
+                                .Codes(2, {4, 1, 0, 0, 1, 1, 1, 5})
+                                .Trailer()
+                                .b;
+  TGIFImage source;
+  LoadBytes(source, bytes);
+  ASSERT_EQ(source.Count(), 2);
+  TBitmap& second = source.Frame(1).GetBitmap();
+  ASSERT_EQ(second.Width(), 2);
+  ASSERT_EQ(second.Height(), 3);
+  const std::string pixels = BitmapRGB(second);
+
+  TGIFImage dest;
+  source.Frame(1).AssignTo(&dest);
+  ASSERT_EQ(dest.Count(), 1);
+  TBitmap& got = dest.Frame(0).GetBitmap();
+  EXPECT_EQ(got.Width(), 2);
+  EXPECT_EQ(got.Height(), 3);
+  EXPECT_EQ(BitmapRGB(got), pixels);
+  EXPECT_EQ(got.GetPixelColor(0, 0), RGB(30, 240, 40));  // the local map's second colour
+  EXPECT_EQ(got.GetPixelColor(1, 0), RGB(250, 10, 20));
+  ASSERT_GE(dest.GetPalette().size(), 2u);
+  EXPECT_EQ(dest.GetPalette()[0], (TRGBQuad{20, 10, 250, 0}));
+  EXPECT_EQ(dest.GetPalette()[1], (TRGBQuad{40, 240, 30, 0}));
+
+  // Written and read back, the picture is the one frame still.
+  TGIFImage back;
+  LoadBytes(back, Written(dest));
+  ASSERT_EQ(back.Count(), 1);
+  EXPECT_EQ(Frame0RGB(back), pixels);
+  EXPECT_EQ(source.Count(), 2);  // the source is left as it was
+
+  // A frame handed to its own picture.
+  source.Frame(1).AssignTo(&source);
+  ASSERT_EQ(source.Count(), 1);
+  EXPECT_EQ(Frame0RGB(source), pixels);
+}
+
 TEST(GifPicture, AnAnimatedCursorBecomesAnAnimation) {
   const uint32_t red = 0xFFFF0000, blue = 0xFF0000FF, clear = 0x00000000;
   std::string fram = "fram" + Chunk("icon", IconFile(1, 3, 2, {red, red, clear, red, red, red})) +

@@ -21,9 +21,11 @@ int32_t FileAge(const std::string& fileName) {
 // place. A different file that happens to share name and time gets a numbered name instead
 // of replacing the cached one.
 std::string FileNameAddToCache(const std::string& fileName, const std::string& folderName) {
-  std::string folder = IncludeTrailingPathDelimiter(LocalFile(folderName));
+  std::string folder = IncludeTrailingPathDelimiter(ExpandFileName(LocalFile(folderName)));
   if (!ForceDirectories(folder)) RaiseError("Cache folder could not be created.");
-  if (FileExists(fileName) && SameText(ExtractFilePath(ExpandFileName(fileName)), folder)) return fileName;
+  // Folder names are exact on this system: "images/" beside "Images/" is another folder, whose
+  // pictures must be copied like any other.
+  if (FileExists(fileName) && ExtractFilePath(ExpandFileName(fileName)) == folder) return fileName;
   int32_t age = FileAge(fileName);
   if (age == -1) RaiseError(Format("File \"%s\" not found.", fileName.c_str()));
   std::string data = ReadFileBytes(fileName);

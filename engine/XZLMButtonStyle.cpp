@@ -101,7 +101,7 @@ void ZStyle::LoadFromSection(TINIDocument& d, const std::string& s) {
   // not there is marked missing in the cache, so that it is drawn once it is copied in.
   const std::string& name = TextureFileName;
   if (!name.empty() && name != "." && name != "..") {
-    std::string path = FindFileCaseBlind(LocalFile("Images/" + name));
+    std::string path = FindFileCaseBlind(LocalFile("Images"), name);
     Texture = ImageCache().GetEntry(path);
     if (!FileExists(path)) Texture->MarkMissing();
   }

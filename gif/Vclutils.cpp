@@ -266,7 +266,7 @@ std::string FindResourceFile(const std::string& module, const std::string& name,
     if (IsPathDelimiter(c) || c == '\0') return {};
   const std::string folder = IncludeTrailingPathDelimiter(module.empty() ? ProgramFolder() : module);
   for (const std::string& ext : extensions) {
-    std::string file = FindFileCaseBlind(folder + name + ext);
+    std::string file = FindFileCaseBlind(folder, name + ext);
     if (FileExists(file)) return file;
   }
   return {};

@@ -446,19 +446,21 @@ std::string StoredFileName(const std::string& stored) {
   return stored;
 }
 
-std::string FindFileCaseBlind(const std::string& path) {
+std::string FindFileCaseBlind(const std::string& folder, const std::string& name) {
+  const std::string base = ExcludeTrailingPathDelimiter(folder);
+  const std::string path = base + "/" + name;
   struct stat st;
   if (stat(path.c_str(), &st) == 0) return path;
-  auto parts = SplitComponents(path);
-  std::string cur = (!path.empty() && path[0] == '/') ? "" : ".";
-  for (size_t i = 0; i < parts.size(); ++i) {
-    std::string next = cur + "/" + parts[i];
+  // The folder is the user's and exact; only the components of the name are matched blind.
+  std::string cur = base;
+  for (const std::string& part : SplitComponents(name)) {
+    std::string next = cur + "/" + part;
     if (stat(next.c_str(), &st) != 0) {
       DIR* d = opendir(cur.empty() ? "/" : cur.c_str());
       if (!d) return path;
       std::string found;
       while (dirent* e = readdir(d)) {
-        if (SameText(e->d_name, parts[i])) {
+        if (SameText(e->d_name, part)) {
           found = e->d_name;
           break;
         }
@@ -469,7 +471,6 @@ std::string FindFileCaseBlind(const std::string& path) {
     }
     cur = next;
   }
-  if (cur.rfind("./", 0) == 0) cur.erase(0, 2);
   return cur;
 }
 

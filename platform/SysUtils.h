@@ -111,9 +111,11 @@ std::string StoredFileName(const std::string& stored);
 // become '/', and leading separators, drive prefixes, "." and ".." are dropped, so the result never lies
 // outside `folder`.
 std::string StoredNameInFolder(const std::string& folder, const std::string& stored);
-// The path of an existing file or folder matching `path` with each component compared
-// without regard to ASCII case; `path` itself when nothing matches.
-std::string FindFileCaseBlind(const std::string& path);
+// The path of an existing file or folder `name` inside `folder`, each component of `name`
+// compared without regard to ASCII case (a stored name written on a case-blind system);
+// `folder` itself is a path of this machine and must match exactly. folder/name when nothing
+// matches.
+std::string FindFileCaseBlind(const std::string& folder, const std::string& name);
 
 bool FileExists(const std::string& name);
 // What a file on disk is like now: whether it exists, its size, its modification and

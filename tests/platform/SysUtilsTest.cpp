@@ -207,8 +207,12 @@ TEST(Files, CaseBlindLookupAndDirectories) {
   TempDir dir;
   ASSERT_TRUE(ForceDirectories(dir.File("Images/Sub")));
   WriteAll(dir.File("Images/Sub/Wood.BMP"), "x");
-  EXPECT_EQ(FindFileCaseBlind(dir.File("images/sub/wood.bmp")), dir.File("Images/Sub/Wood.BMP"));
-  EXPECT_EQ(FindFileCaseBlind(dir.File("images/none.bmp")), dir.File("images/none.bmp"));
+  // The stored name is matched blind, the folder it is looked for in exactly.
+  EXPECT_EQ(FindFileCaseBlind(dir.File("Images"), "sub/wood.bmp"), dir.File("Images/Sub/Wood.BMP"));
+  EXPECT_EQ(FindFileCaseBlind(dir.File("Images/"), "SUB/WOOD.bmp"), dir.File("Images/Sub/Wood.BMP"));
+  EXPECT_EQ(FindFileCaseBlind(dir.File("Images"), "none.bmp"), dir.File("Images/none.bmp"));
+  EXPECT_EQ(FindFileCaseBlind(dir.File("images"), "sub/wood.bmp"), dir.File("images/sub/wood.bmp"));
+  EXPECT_EQ(FindFileCaseBlind(dir.File("Images/sub"), "Wood.BMP"), dir.File("Images/sub/Wood.BMP"));
   EXPECT_TRUE(FileExists(dir.File("Images/Sub/Wood.BMP")));
   EXPECT_FALSE(FileExists(dir.File("Images")));
   EXPECT_TRUE(DirectoryExists(dir.File("Images")));

@@ -1,6 +1,7 @@
 // The insert and style commands of the main window with the real tool windows: new objects
 // and their defaults, templates as styles and as new objects, the style controls writing
 // into every selected object, and the controls set back from the focused object.
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -166,6 +167,49 @@ TEST(InsertCommands, APictureBecomesAnObjectOfItsSizeWithItAsTexture) {
   std::vector<std::string> boxes = s.home.TakeBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].find("could not be read"), std::string::npos);
+}
+
+// Folder names are exact on this system: a folder that differs from the image folder only in
+// letter case (images/, IMAGES/, images/ below another folder) is another folder, so its
+// picture is copied into the image folder and the reopened project still shows it.
+TEST(InsertCommands, APictureFromAFolderNamedLikeTheImageFolderIsCopied) {
+  for (const char* folder : {"images", "IMAGES", "other/Images", "iMages/Images"}) {
+    SCOPED_TRACE(folder);
+    StyleWindows s;
+    const std::string dir = s.home.dir.File(folder);
+    ASSERT_TRUE(ForceDirectories(dir));
+    XImage picture;
+    picture.SetSize(12, 9);
+    picture.Canvas().Brush.SetColor(0x2255AA);
+    picture.Canvas().FillRect(TRect(0, 0, 12, 9));
+    const std::string file = IncludeTrailingPathDelimiter(dir) + "x.png";
+    picture.SaveToFile(file);
+    DialogAnswers dialogs([&](TCommonDialog& d) {
+      static_cast<TOpenDialog&>(d).FileName = file;
+      return true;
+    });
+    s.Select({0});
+    s.w->TBInsertPicture->trigger();
+    ASSERT_EQ(s.w->Scene->Count(), 4);
+    const std::string stored = s.Obj(3)->Style->TextureFileName;
+    ASSERT_FALSE(stored.empty());
+    EXPECT_TRUE(FileExists(s.home.dir.File("Images/" + stored))) << stored;
+    EXPECT_TRUE(s.home.TakeBoxes().empty());
+
+    // Saved, the picture moved away from where it was chosen, and opened again.
+    s.w->MISave->trigger();
+    ASSERT_EQ(std::remove(file.c_str()), 0);
+    ImageCache().UnloadAll();
+    s.w->LoadProject(s.project, true);
+    ASSERT_EQ(s.w->Scene->Count(), 4);
+    EXPECT_EQ(s.w->MissingPicturesText(), "");
+    XImageCacheObject* texture = s.Obj(3)->Style->Texture;
+    ASSERT_NE(texture, nullptr);
+    XImage* shown = texture->GetGraphic();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->Width(), 12);
+    EXPECT_EQ(shown->Height(), 9);
+  }
 }
 
 // A picture that failed is read again when it is chosen again: here one that lies in the

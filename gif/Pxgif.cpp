@@ -208,7 +208,7 @@ bool TExtension::IsLoopExtension() const {
 // ---------------------------------------------------------------- LZW decoder
 
 bool DecodeLZW(const uint8_t* data, size_t size, int width, int height, int bitsPerPixel, bool interlaced,
-               std::vector<uint8_t>& indices) {
+               std::vector<uint8_t>& indices, const TRowsDone& rowDone) {
   indices.assign(size_t(int64_t(width) * height), 0);
   if (width <= 0 || height <= 0) return true;
   auto damaged = [](int id) {
@@ -254,6 +254,7 @@ bool DecodeLZW(const uint8_t* data, size_t size, int width, int height, int bits
     if (++col == width) {
       col = 0;
       ++rowIndex;
+      if (rowDone) rowDone(int(rowIndex));
     }
   };
 
@@ -310,7 +311,8 @@ bool DecodeLZW(const uint8_t* data, size_t size, int width, int height, int bits
 
 // ---------------------------------------------------------------- LZW encoder
 
-void EncodeLZW(const uint8_t* indices, int width, int height, int bitCount, TStream& out) {
+void EncodeLZW(const uint8_t* indices, int width, int height, int bitCount, TStream& out,
+               const TRowsDone& rowDone) {
   int initial = bitCount + 1;
   if (initial == 2) initial = 3;
   out.WriteByte(uint8_t(initial - 1));
@@ -335,7 +337,13 @@ void EncodeLZW(const uint8_t* indices, int width, int height, int bitCount, TStr
   bool pending = false;
   int cur = 0;
   const int64_t count = int64_t(width) * height;
+  int64_t rowEnd = width;
+  int rows = 0;
   for (int64_t i = 0; i < count; ++i) {
+    if (i == rowEnd) {
+      rowEnd += width;
+      if (rowDone) rowDone(++rows);
+    }
     int p = indices[i];
     if (!pending) {
       cur = p;
@@ -363,6 +371,7 @@ void EncodeLZW(const uint8_t* indices, int width, int height, int bitCount, TStr
       std::fill(child.begin(), child.end(), 0);
     }
   }
+  if (rowDone && count > 0) rowDone(height);
   // A Clear that the last pixel triggered leaves no code pending.
   if (pending) put(cur);
   put(end);
@@ -373,6 +382,37 @@ void EncodeLZW(const uint8_t* indices, int width, int height, int bitCount, TStr
     out.WriteBuffer(packed.data() + at, int64_t(n));
   }
   out.WriteByte(0);
+}
+
+// ---------------------------------------------------------------- progress
+
+void TGIFImage::ProgressShare(int64_t done, int64_t total) {
+  if (!OnProgress || !FProgressRun || total <= 0) return;
+  double at = FProgressFrom +
+              (FProgressTo - FProgressFrom) * double(std::clamp<int64_t>(done, 0, total)) / double(total);
+  DoProgress(psRunning, uint8_t(std::clamp(at, 0.0, 100.0)), FProgressMessage);
+}
+
+template <typename Work>
+void TGIFImage::ProgressRun(const char* message, Work&& work) {
+  if (!OnProgress || FProgressRun) {
+    work();
+    return;
+  }
+  FProgressRun = true;
+  FProgressFrom = 0;
+  FProgressTo = 100;
+  FProgressMessage = message;
+  try {
+    DoProgress(psStarting, 0, message);
+    work();
+  } catch (const std::exception& e) {
+    FProgressRun = false;
+    DoProgress(psEnding, 0, e.what());
+    throw;
+  }
+  FProgressRun = false;
+  DoProgress(psEnding, 100, message);
 }
 
 // ---------------------------------------------------------------- frames
@@ -412,8 +452,16 @@ void TGIFFrame::Decode(TBitmap& out) {
   if (it.Width > 0 && it.Height > 0) {
     std::vector<uint8_t> indices;
     TMemoryStream& d = *it.ImageData;
-    if (!DecodeLZW(d.Memory(), size_t(d.Size()), it.Width, it.Height, bpp, Interlaced, indices))
-      Corrupted = true;
+    bool whole = true;
+    auto decode = [&] {
+      whole = DecodeLZW(d.Memory(), size_t(d.Size()), it.Width, it.Height, bpp, Interlaced, indices,
+                        [&](int rows) {
+                          if (FOwner) FOwner->ProgressShare(rows, it.Height);
+                        });
+    };
+    if (FOwner) FOwner->ProgressRun("Decoding", decode);
+    else decode();
+    if (!whole) Corrupted = true;
     bmp.SetSize(it.Width, it.Height);
     for (int y = 0; y < it.Height; ++y) {
       uint8_t* row = bmp.ScanLine(y);
@@ -774,7 +822,13 @@ void TGIFFrame::EncodeBitmapStream(TMemoryStream& s) {
     }
   }
   item->ImageData = std::make_unique<TMemoryStream>();
-  EncodeLZW(indices.data(), w, h, bitCount, *item->ImageData);
+  auto encode = [&] {
+    EncodeLZW(indices.data(), w, h, bitCount, *item->ImageData, [&](int rows) {
+      if (FOwner) FOwner->ProgressShare(rows, h);
+    });
+  };
+  if (FOwner) FOwner->ProgressRun("Encoding", encode);
+  else encode();
   item->BitsPerPixel = uint8_t(BitsForCount(count));
   item->Width = w;
   item->Height = h;
@@ -1148,6 +1202,11 @@ void TGIFImage::ReadStream(int64_t size, TStream& s, bool forceDecode) {
     // Parsed into a picture of its own, so that a failed load leaves this one as it was.
     TGIFImage fresh;
     fresh.OnProgress = OnProgress;
+    // Parsing the blocks is quick; decoding the first frame's rows is the long part.
+    fresh.FProgressRun = true;
+    fresh.FProgressMessage = "Reading";
+    fresh.FProgressFrom = 0;
+    fresh.FProgressTo = forceDecode ? 10 : 99;
     fresh.ReadStreamInto(m, forceDecode);
     TakeOver(fresh);
   } catch (...) {
@@ -1232,7 +1291,7 @@ void TGIFImage::ReadStreamInto(TMemoryStream& m, bool forceDecode) {
       f->LoadFromStream(m);
       c.pos = size_t(m.Position());
       FFrames.push_back(std::move(f));
-      DoProgress(psRunning, uint8_t(std::min<uint64_t>(99, uint64_t(c.pos) * 100 / c.n)), "Reading");
+      ProgressShare(int64_t(c.pos), int64_t(c.n));
       if (c.AtEnd()) {
         sep = ';';
       } else {
@@ -1254,28 +1313,51 @@ void TGIFImage::ReadStreamInto(TMemoryStream& m, bool forceDecode) {
   }
   if (!FFrames.empty()) {
     FFrameIndex = 0;
-    if (forceDecode) FFrames[0]->GetBitmap();
+    if (forceDecode) {
+      FProgressFrom = FProgressTo;
+      FProgressTo = 100;
+      FFrames[0]->GetBitmap();
+    }
   }
 }
 
 // ---------------------------------------------------------------- writing
 
-void TGIFImage::EncodeFrames(bool reverseDecode) { EncodeFrames(reverseDecode, nullptr); }
-
-void TGIFImage::EncodeFrames(bool reverseDecode, const std::function<void(size_t done)>& frameDone) {
-  for (size_t i = 0; i < FFrames.size(); ++i) {
-    TGIFFrame* f = FFrames[i].get();
-    if (!f->HasImageData()) {
+void TGIFImage::EncodeFrames(bool reverseDecode) {
+  // In a running report each frame to encode gets a share of it by its rows.
+  const double from = FProgressFrom, to = FProgressTo;
+  auto rowsToEncode = [](const TGIFFrame& f) -> int64_t {
+    return !f.HasImageData() && f.FBitmap ? f.FBitmap->Height() : 0;
+  };
+  int64_t total = 0, before = 0;
+  for (auto& f : FFrames) total += rowsToEncode(*f);
+  try {
+    for (auto& frame : FFrames) {
+      TGIFFrame* f = frame.get();
+      if (f->HasImageData()) continue;
+      const int64_t rows = rowsToEncode(*f);
+      if (total > 0) {
+        FProgressFrom = from + (to - from) * double(before) / double(total);
+        FProgressTo = from + (to - from) * double(before + rows) / double(total);
+      }
+      before += rows;
       f->EncodeRasterData();
       if (reverseDecode && f->FBitmap && f->FBitmap->Palette().empty()) {
+        // Decoded again at the end of the frame's share: the report does not step back.
+        FProgressFrom = FProgressTo;
         f->FBitmap.reset();
         try {
           f->GetBitmap();
         } catch (const EAbort&) {}
       }
     }
-    if (frameDone) frameDone(i + 1);
+  } catch (...) {
+    FProgressFrom = from;
+    FProgressTo = to;
+    throw;
   }
+  FProgressFrom = from;
+  FProgressTo = to;
   for (auto& f : FFrames) f->UpdateExtensions();
 }
 
@@ -1295,9 +1377,18 @@ void TGIFImage::WriteStream(TStream& s, bool writeSize) {
 }
 
 void TGIFImage::WriteBlocks(TStream& s, bool writeSize) {
-  // Encoding (the colour reduction above all) is the long part.
-  const size_t n = FFrames.size();
-  EncodeFrames(false, [&](size_t done) { DoProgress(psRunning, uint8_t(done * 90 / n), "Encoding"); });
+  // Encoding the frames' rows is the long part of a write.
+  FProgressRun = true;
+  FProgressMessage = "Writing";
+  FProgressFrom = 0;
+  FProgressTo = 90;
+  try {
+    EncodeFrames(false);
+  } catch (...) {
+    FProgressRun = false;
+    throw;
+  }
+  FProgressRun = false;
   if (!FImage->Comment.empty()) Version = gv89a;
   if (Version == gvUnknown) Version = gv87a;
   TMemoryStream m;

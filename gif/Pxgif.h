@@ -236,8 +236,17 @@ class TGIFImage : public TGraphic {
   void ReadStreamInto(TMemoryStream& m, bool forceDecode);
   // Takes over another picture's data and frames, leaving it empty.
   void TakeOver(TGIFImage& fresh);
-  void EncodeFrames(bool reverseDecode, const std::function<void(size_t done)>& frameDone);
   void WriteBlocks(TStream& s, bool writeSize);
+  // Progress is reported by rows, the steps of the long work. A read or a write is one run of
+  // reports, from psStarting to psEnding, and each frame's rows fill the share of it that
+  // FProgressFrom..FProgressTo (percent) gives them; a frame decoded or encoded on its own,
+  // outside such a run, makes a run of its own.
+  bool FProgressRun = false;
+  double FProgressFrom = 0, FProgressTo = 100;
+  std::string FProgressMessage;
+  void ProgressShare(int64_t done, int64_t total);
+  template <typename Work>
+  void ProgressRun(const char* message, Work&& work);
   std::shared_ptr<TGIFData> FImage;
   std::vector<std::unique_ptr<TGIFFrame>> FFrames;
   int FFrameIndex = -1;
@@ -254,11 +263,14 @@ void RegisterGIFFormat();
 // The LZW decoder on its own: image data (minimum code size, sub-blocks, terminator) into
 // width x height palette indices, top row first. Returns false when the data was damaged
 // (the rows decoded so far are kept); raises for damage when GIFLoadCorrupted is off.
+// rowDone, when given, is told the number of rows done after each row (in file order).
+using TRowsDone = std::function<void(int rowsDone)>;
 bool DecodeLZW(const uint8_t* data, size_t size, int width, int height, int bitsPerPixel, bool interlaced,
-               std::vector<uint8_t>& indices);
+               std::vector<uint8_t>& indices, const TRowsDone& rowDone = nullptr);
 // The LZW encoder: width x height indices (top row first) of bitCount (1, 4 or 8) bits into
-// image data.
-void EncodeLZW(const uint8_t* indices, int width, int height, int bitCount, TStream& out);
+// image data; rowDone as for the decoder.
+void EncodeLZW(const uint8_t* indices, int width, int height, int bitCount, TStream& out,
+               const TRowsDone& rowDone = nullptr);
 
 // The clipboard format "GIF Image", registered with the GIF picture class.
 extern uint16_t CF_GIF;

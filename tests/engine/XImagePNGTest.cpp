@@ -225,4 +225,45 @@ TEST(XImageGIF, ProgressReachesTheWaitIndicator) {
   EXPECT_EQ(std::count(log.begin(), log.end(), "end"), 3);
 }
 
+// A GIF of many rows, one frame, moves the wait indicator row by row on the way in and out:
+// many rising steps that end at the whole, not one step for the frame.
+TEST(XImageGIF, ProgressOfAManyRowPictureGoesByRows) {
+  constexpr int kRows = 1500;
+  struct Recorder : TWaitIndicator {
+    std::vector<std::vector<int>> Waits;  // the positions of each wait, in 0..100
+    int Maximum = -1;
+    void BeginWait(const std::string&, bool) override { Waits.emplace_back(); }
+    void SetProgress(int position, int maximum) override {
+      ASSERT_FALSE(Waits.empty());
+      Waits.back().push_back(position);
+      Maximum = maximum;
+    }
+    void EndWait() override {}
+  } recorder;
+  TWaitIndicator* old = WaitIndicator();
+  SetWaitIndicator(&recorder);
+  TempDir dir;
+  XImage img;
+  Pattern(img, 24, kRows);
+  const std::string f = dir.File("tall.gif");
+  img.SaveToFile(f);
+  XImage back;
+  back.LoadFromFile(f);
+  SetWaitIndicator(old);
+  EXPECT_EQ(back.Height(), kRows);
+  ASSERT_EQ(recorder.Waits.size(), 2u);
+  EXPECT_EQ(recorder.Maximum, 100);
+  const char* what[] = {"saving", "loading"};
+  for (int i = 0; i < 2; ++i) {
+    const std::vector<int>& p = recorder.Waits[size_t(i)];
+    ASSERT_GE(p.size(), size_t(kRows)) << what[i];  // a report for every row at least
+    EXPECT_TRUE(std::is_sorted(p.begin(), p.end())) << what[i];
+    EXPECT_EQ(p.front(), 0) << what[i];
+    EXPECT_EQ(p.back(), 100) << what[i];
+    std::vector<int> steps(p);
+    steps.erase(std::unique(steps.begin(), steps.end()), steps.end());
+    EXPECT_GE(steps.size(), 80u) << what[i];
+  }
+}
+
 }  // namespace

@@ -251,4 +251,47 @@ TEST(GifPicture, ProgressWhileReadingAndWriting) {
   EXPECT_EQ(g.Count(), 3);
 }
 
+// The rows are the steps: a tall picture reports each row of its reading, writing, and of a
+// frame decoded later on its own, in one well-formed run each.
+TEST(GifPicture, ProgressGoesByRows) {
+  constexpr int kRows = 700;
+  std::vector<Report> reports;
+  auto record = [&](TProgressStage s, uint8_t p, const std::string&) { reports.push_back({s, p}); };
+  TGIFImage g;
+  g.OnProgress = record;
+  for (int f = 0; f < 2; ++f) {
+    TBitmap b(5, kRows, pf24bit);
+    for (int y = 0; y < kRows; ++y)
+      for (int x = 0; x < 5; ++x)
+        b.SetPixelColor(x, y, RGB(uint8_t(y * 7 + f), uint8_t(x * 40), uint8_t(y / 3)));
+    g.AddFrame(&b);
+  }
+  auto runningSteps = [&] {
+    std::vector<int> p;
+    for (const Report& r : reports)
+      if (r.stage == psRunning) p.push_back(r.percent);
+    return p;
+  };
+  auto expectManySteps = [&](const char* what, size_t rows) {
+    ExpectWellFormed(reports, what);
+    std::vector<int> p = runningSteps();
+    EXPECT_GE(p.size(), rows) << what;
+    p.erase(std::unique(p.begin(), p.end()), p.end());
+    EXPECT_GE(p.size(), 60u) << what;
+  };
+  const std::string bytes = Written(g);
+  expectManySteps("writing two frames", 2 * kRows);
+
+  reports.clear();
+  TGIFImage back;
+  back.OnProgress = record;
+  LoadBytes(back, bytes);
+  expectManySteps("reading, the first frame decoded", kRows);
+
+  // The second frame is decoded when it is asked for.
+  reports.clear();
+  EXPECT_EQ(back.Frame(1).GetBitmap().Height(), kRows);
+  expectManySteps("decoding the second frame", kRows);
+}
+
 }  // namespace

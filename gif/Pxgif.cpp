@@ -777,19 +777,41 @@ void TGIFFrame::UpdateExtensions() {
 
 void TGIFFrame::EncodeRasterData() {
   if (!FBitmap || FBitmap->Empty()) GIFError(61098);
-  std::unique_ptr<TMemoryStream> s;
-  TPixelFormat pf = FBitmap->PixelFormat();
-  if (pf == pf1bit || pf == pf4bit || pf == pf8bit) {
-    s = std::make_unique<TMemoryStream>();
-    FBitmap->SaveToStream(*s);
-  } else {
+  auto work = [&] {
+    std::unique_ptr<TMemoryStream> s;
+    TPixelFormat pf = FBitmap->PixelFormat();
+    if (pf == pf1bit || pf == pf4bit || pf == pf8bit) {
+      s = std::make_unique<TMemoryStream>();
+      FBitmap->SaveToStream(*s);
+      s->SetPosition(0);
+      EncodeBitmapStream(*s);
+      return;
+    }
     TMappingMethod m = Grayscale ? mmGrayscale : DefaultMappingMethod;
-    s = BitmapToMemoryStream(*FBitmap, pf8bit, m);
+    // Reducing the colours takes about two thirds of a deep frame's encoding, the LZW coding
+    // of its rows the rest: each reports in its part of the frame's share.
+    TGIFImage* o = FOwner;
+    const double from = o ? o->FProgressFrom : 0, to = o ? o->FProgressTo : 0;
+    const double mid = from + (to - from) * 2 / 3;
+    struct Restore {
+      TGIFImage* o;
+      double from, to;
+      ~Restore() {
+        if (o) o->FProgressFrom = from, o->FProgressTo = to;
+      }
+    } restore{o, from, to};
+    if (o) o->FProgressTo = mid;
+    s = BitmapToMemoryStream(*FBitmap, pf8bit, m, [&](double share) {
+      if (o) o->ProgressShare(int64_t(share * 1e6), 1000000);
+    });
     if (m == mmGrayscale) Grayscale = true;
     if (s->Size() == 0) FBitmap->SaveToStream(*s);
-  }
-  s->SetPosition(0);
-  EncodeBitmapStream(*s);
+    s->SetPosition(0);
+    if (o) o->FProgressFrom = mid, o->FProgressTo = to;
+    EncodeBitmapStream(*s);
+  };
+  if (FOwner) FOwner->ProgressRun("Encoding", work);
+  else work();
 }
 
 void TGIFFrame::EncodeBitmapStream(TMemoryStream& s) {

@@ -26,6 +26,27 @@ struct THistEntry {
   uint8_t index;
 };
 
+// The rows of the reduction under way report to the progress its caller gave, each pass over
+// the rows in its share; reports only rise, so a pass that starts again shows nothing new.
+struct TRowProgress {
+  const TReduceProgress* Report = nullptr;
+  double From = 0, Span = 1, Last = -1;
+  void Row(int done, int rows) {
+    if (!Report || !*Report || rows <= 0) return;
+    const double at = From + Span * double(done) / double(rows);
+    if (at <= Last) return;
+    Last = at;
+    (*Report)(std::min(at, 1.0));
+  }
+};
+TRowProgress* CurrentRows = nullptr;
+void RowDone(int done, int rows) {
+  if (CurrentRows) CurrentRows->Row(done, rows);
+}
+void RowShare(double from, double span) {
+  if (CurrentRows) CurrentRows->From = from, CurrentRows->Span = span;
+}
+
 // A bounded colour histogram: at most 2049 colours in 5191 hash slots; when the image has
 // more, the channel masks are coarsened one bit at a time (blue, red, green, ...) and the
 // counting restarts.
@@ -52,6 +73,7 @@ struct THistogram {
   }
   bool Count(const uint8_t* bits, int width, int height, int64_t stride) {
     for (int y = 0; y < height; ++y) {
+      RowDone(y, height);
       const uint8_t* p = bits + y * stride;
       for (int x = 0; x < width; ++x, p += 3) {
         uint8_t b = p[0] & bm, g = p[1] & gm, r = p[2] & rm;
@@ -119,6 +141,7 @@ void MapPixels(const uint8_t* bits24, int width, int height, std::vector<uint8_t
     const uint8_t* p = bits24 + y * stride;
     uint8_t* o = indices.data() + y * out;
     for (int x = 0; x < width; ++x, p += 3) o[x] = f(p[2], p[1], p[0], x, y);
+    RowDone(y + 1, height);
   }
 }
 
@@ -321,7 +344,10 @@ uint8_t TruncLevel(int levels, int i) {
 
 void ReduceByPopularity(const uint8_t* bits24, int width, int height, int maxColors,
                         std::vector<TRGBQuad>& palette, std::vector<uint8_t>& indices) {
+  // Counting the colours and mapping the pixels each go over the rows: half the work each.
+  RowShare(0, 0.5);
   auto h = CountColors(bits24, width, height);
+  RowShare(0.5, 0.5);
   palette.assign(256, TRGBQuad{128, 128, 128, 0});
   const int limit = std::min(maxColors, 256);
   int n = 0;
@@ -363,7 +389,16 @@ void PopularityMasks(const uint8_t* bits24, int width, int height, uint8_t& redM
   blueMask = h->bm;
 }
 
-TReducedImage ReduceColors(const uint8_t* bits24, int width, int height, TMappingMethod method) {
+TReducedImage ReduceColors(const uint8_t* bits24, int width, int height, TMappingMethod method,
+                           const TReduceProgress& progress) {
+  TRowProgress rows;
+  rows.Report = &progress;
+  TRowProgress* outer = CurrentRows;
+  CurrentRows = &rows;
+  struct Restore {
+    TRowProgress* saved;
+    ~Restore() { CurrentRows = saved; }
+  } restore{outer};
   TReducedImage r;
   switch (method) {
     case mmHistogram: ReduceByPopularity(bits24, width, height, 256, r.Palette, r.Indices); break;
@@ -378,7 +413,7 @@ TReducedImage ReduceColors(const uint8_t* bits24, int width, int height, TMappin
 }
 
 std::unique_ptr<TMemoryStream> BitmapToMemoryStream(const TBitmap& bitmap, TPixelFormat pixelFormat,
-                                                    TMappingMethod method) {
+                                                    TMappingMethod method, const TReduceProgress& progress) {
   if (bitmap.Empty()) throw EInvalidGraphic("Bitmap image is not valid");
   auto out = std::make_unique<TMemoryStream>();
   if (bitmap.PixelFormat() == pixelFormat && method != mmGrayscale) {
@@ -400,7 +435,7 @@ std::unique_ptr<TMemoryStream> BitmapToMemoryStream(const TBitmap& bitmap, TPixe
   rgb.Assign(&bitmap);
   rgb.SetPixelFormat(pf24bit);
   const int w = rgb.Width(), h = rgb.Height();
-  TReducedImage r = ReduceColors(rgb.Bits(), w, h, method);
+  TReducedImage r = ReduceColors(rgb.Bits(), w, h, method, progress);
   if (pixelFormat == pf8bit) {
     ToStream(*out, Bmp8(w, h, r));
     return out;

@@ -1,6 +1,7 @@
 // Reduction of bitmaps of any depth to BMP streams of a smaller pixel format.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,8 +20,12 @@ extern TMappingMethod DefaultMappingMethod;
 // the method chose, as 24-bit pixels; pf1bit and pf4bit come from the bitmap's own
 // conversion. Raises EInvalidGraphic "Bitmap image is not valid" for an empty bitmap and
 // ends in NotImplemented for any other format.
+// progress, when given, is told the share of the rows done (0..1, rising) as the mapping
+// method goes over them.
+using TReduceProgress = std::function<void(double share)>;
 std::unique_ptr<TMemoryStream> BitmapToMemoryStream(const TBitmap& bitmap, TPixelFormat pixelFormat,
-                                                    TMappingMethod method);
+                                                    TMappingMethod method,
+                                                    const TReduceProgress& progress = nullptr);
 TPixelFormat GetBitmapPixelFormat(const TBitmap& bitmap);
 
 // The result of a mapping method: a palette of 256 entries, the number of colours it made
@@ -33,7 +38,8 @@ struct TReducedImage {
 };
 
 // Every mapping method over bottom-up 24-bit rows (blue, green, red, rows padded to 4 bytes).
-TReducedImage ReduceColors(const uint8_t* bits24, int width, int height, TMappingMethod method);
+TReducedImage ReduceColors(const uint8_t* bits24, int width, int height, TMappingMethod method,
+                           const TReduceProgress& progress = nullptr);
 
 // The popularity reduction to at most maxColors colours: palette entries ordered from the
 // most to the least frequent colour (ties to the colour met first), unused entries grey 128;

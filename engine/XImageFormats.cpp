@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -228,9 +230,31 @@ void XImageSaveFormatLibrary(const XImage& image, const std::string& name) {
   if (fd < 0) throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
   int rc = imgfmt_write_image(pending.Path.c_str(), fd, index, &header, palette, source->Bits(), "");
   bool closed = imgfmt_file_close(fd) == 0;
-  if (rc != 0) throw EWriteError("Cannot write \"" + name + "\": " + imgfmt_error_text(rc));
-  if (!closed) throw EWriteError("Cannot write file \"" + name + "\"");
+  // A codec may write a file of its own beside the picture, named after it (KIPS its
+  // palette): it was made in the save's private folder, and goes beside the name given, where
+  // a reader of the picture looks for it, replaced as the picture is.
+  const std::string privateDir = ExtractFilePath(pending.Path);
+  std::vector<std::string> made;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(privateDir, ec))
+    if (e.path().filename() != ExtractFileName(pending.Path)) made.push_back(e.path().filename());
+  std::vector<std::unique_ptr<TFileReplacement>> companions;
+  try {
+    if (rc != 0) throw EWriteError("Cannot write \"" + name + "\": " + imgfmt_error_text(rc));
+    if (!closed) throw EWriteError("Cannot write file \"" + name + "\"");
+    for (const std::string& file : made) {
+      companions.push_back(std::make_unique<TFileReplacement>(ExtractFilePath(name) + file));
+      const std::string bytes = ReadFileBytes(privateDir + file);
+      TFileStream out(companions.back()->Path, fmCreate);
+      out.WriteBuffer(bytes.data(), int64_t(bytes.size()));
+    }
+  } catch (...) {
+    for (const std::string& file : made) unlink((privateDir + file).c_str());
+    throw;
+  }
+  for (const std::string& file : made) unlink((privateDir + file).c_str());
   pending.Commit();
+  for (auto& c : companions) c->Commit();
 }
 
 // The picture dialogs offer PNG files; the image class reads them by their extension.

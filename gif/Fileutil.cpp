@@ -71,7 +71,7 @@ void CopyFileEx(const std::string& fileName, const std::string& destName, bool o
                 bool /*shellDialog*/, TPublished* progress) {
   fs::path dest = P(destName);
   std::error_code ec;
-  if (fs::is_directory(P(fileName), ec)) throw EFOpenError("Cannot open file " + fileName);
+  // Regular files only (the stream refuses the rest): a pipe would block, a device copy for ever.
   TFileStream source(fileName, fmOpenRead | fmShareDenyNone);
   if (dest.has_parent_path()) ForceDirectories(dest.parent_path().string());
   if (fs::exists(dest, ec) && access(dest.c_str(), W_OK) != 0) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "imageformats/ImgFmtCodec.h"
+#include "platform/SysUtils.h"
 
 namespace {
 
@@ -31,19 +32,15 @@ int TranslateMode(int mode) {
   return flags | O_CLOEXEC;  // binary and text mean the same here
 }
 
+// Regular files only: the format library is handed names the user chose, and a pipe under
+// such a name would block the open, a device read or take writes without end.
 int DefaultOpen(const char* name, int mode) {
-  int fd;
-  do fd = ::open(name, TranslateMode(mode & ~(IMGFMT_O_CREAT | IMGFMT_O_TRUNC)));
-  while (fd < 0 && errno == EINTR);
-  return fd;
+  return OpenRegularFileWith(name, TranslateMode(mode & ~(IMGFMT_O_CREAT | IMGFMT_O_TRUNC)));
 }
 
 int DefaultCreate(const char* name, int mode) {
-  int fd;
   // Readable and writable by all, less the umask.
-  do fd = ::open(name, TranslateMode(mode | IMGFMT_O_CREAT | IMGFMT_O_TRUNC), 0666);
-  while (fd < 0 && errno == EINTR);
-  return fd;
+  return OpenRegularFileWith(name, TranslateMode(mode | IMGFMT_O_CREAT | IMGFMT_O_TRUNC), nullptr, 0666);
 }
 
 int DefaultClose(int fd) { return ::close(fd); }

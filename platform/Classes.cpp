@@ -267,15 +267,19 @@ void TMemoryStream::SaveToStream(TStream& s) { s.WriteBuffer(FData.data(), int64
 
 // ---- TFileStream ----
 
+// Only regular files: a pipe under the name would block the open or the first read, and a
+// device read or written without end (a link to /dev/zero copies for ever).
 TFileStream::TFileStream(const std::string& name, uint16_t mode) : FName(name) {
-  if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
-    FHandle = open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (FHandle < 0) throw EFCreateError("Cannot create file \"" + name + "\". " + SysErrorMessage(errno));
-    return;
-  }
-  int flags = (mode & 3) == fmOpenWrite ? O_WRONLY : (mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY;
-  FHandle = open(name.c_str(), flags | O_CLOEXEC);
-  if (FHandle < 0) throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
+  const bool create = mode == fmCreate || (mode & 0xFF00) == fmCreate;
+  const int flags = create                          ? O_RDWR | O_CREAT | O_TRUNC
+                    : (mode & 3) == fmOpenWrite     ? O_WRONLY
+                    : (mode & 3) == fmOpenReadWrite ? O_RDWR
+                                                    : O_RDONLY;
+  std::string problem;
+  FHandle = OpenRegularFileWith(name, flags, &problem);
+  if (FHandle >= 0) return;
+  if (create) throw EFCreateError(problem);
+  throw EFOpenError(problem);
 }
 
 TFileStream::~TFileStream() {

@@ -563,21 +563,53 @@ TRegularFile CheckRegularFile(const std::string& name) {
   return r;
 }
 
-int OpenRegularFile(const std::string& name, int64_t& size) {
-  TRegularFile check = CheckRegularFile(name);
-  if (!check.Regular) throw EFOpenError(check.Problem);
-  // O_NONBLOCK: opening a pipe for reading would otherwise wait for a writer.
-  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
+int OpenRegularFileWith(const std::string& name, int flags, std::string* problem, int mode) {
+  const bool create = (flags & O_CREAT) != 0;
+  auto fail = [&](int err, const std::string& why) {
+    if (problem) *problem = why;
+    errno = err;
+    return -1;
+  };
+  auto failed = [&](int err) {
+    return fail(err, std::string(create ? "Cannot create file \"" : "Cannot open file \"") + name + "\". " +
+                         SysErrorMessage(err));
+  };
+  // A folder has its own error number; for the other kinds the words tell.
+  auto notAFile = [&](mode_t m) { return fail(S_ISDIR(m) ? EISDIR : EINVAL, KindProblem(name, m)); };
+  if (name.empty()) return fail(ENOENT, "No file name was given.");
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::string problem = KindProblem(name, st.st_mode);
-    close(fd);
-    throw EFOpenError(problem);
+  if (stat(name.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return notAFile(st.st_mode);
+  } else if (!create || errno != ENOENT) {
+    return failed(errno);
   }
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  size = int64_t(st.st_size);
+  // O_NONBLOCK: a pipe put in the file's place after the check cannot block the open. The
+  // file is emptied only once the descriptor is known to be a file's.
+  int fd;
+  do fd = open(name.c_str(), (flags & ~O_TRUNC) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, mode_t(mode));
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return failed(errno);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const mode_t m = st.st_mode;
+    close(fd);
+    return notAFile(m);
+  }
+  const int fl = fcntl(fd, F_GETFL);
+  if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  if ((flags & O_TRUNC) && (flags & O_ACCMODE) != O_RDONLY && ftruncate(fd, 0) != 0) {
+    const int err = errno;
+    close(fd);
+    return failed(err);
+  }
+  return fd;
+}
+
+int OpenRegularFile(const std::string& name, int64_t& size) {
+  std::string problem;
+  int fd = OpenRegularFileWith(name, O_RDONLY, &problem);
+  if (fd < 0) throw EFOpenError(problem);
+  struct stat st;
+  size = fstat(fd, &st) == 0 ? int64_t(st.st_size) : 0;
   return fd;
 }
 
@@ -698,7 +730,7 @@ TFileReplacement::TFileReplacement(const std::string& name) : FName(name), FTarg
   struct stat st;
   if (stat(FTarget.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode))
-      throw EFCreateError("Cannot create file \"" + name + "\". It is not a plain file.");
+      throw EFCreateError("Cannot create file \"" + name + "\". " + KindProblem(name, st.st_mode));
     // A rename beside the file would replace it whatever its own permissions say: a file the
     // user made read-only, or may not write, is refused as writing into it would be. Root
     // may write anything, so a file without any write bit counts as read-only for root too.

@@ -143,6 +143,14 @@ TRegularFile CheckRegularFile(const std::string& name);
 // on the open descriptor. Raises EFOpenError with CheckRegularFile's reason; the caller closes
 // the descriptor.
 int OpenRegularFile(const std::string& name, int64_t& size);
+// Opens a regular file with open(2)'s flags (O_RDONLY, O_WRONLY or O_RDWR, with O_CREAT,
+// O_TRUNC, O_EXCL, O_APPEND for a writer): a pipe, a device, a socket or a folder under the
+// name is refused before anything is read, written or truncated (a pipe would block the open
+// or the first read, a device reads or swallows without end), and checked again on the open
+// descriptor. A missing name is made only with O_CREAT. Returns the descriptor (blocking,
+// close-on-exec), or -1 with errno set and `problem` (when given) saying why in words:
+// "\"x\" is a named pipe, not a file." No exception, so C-style code can call it.
+int OpenRegularFileWith(const std::string& name, int flags, std::string* problem = nullptr, int mode = 0666);
 bool DirectoryExists(const std::string& name);
 bool ForceDirectories(const std::string& dir);
 bool DeleteFile(const std::string& name);

@@ -46,11 +46,17 @@ TCaptionLayout CaptionLayout(const TFont& font, const std::string& text, int wid
   return l;
 }
 
+// The alignment the editor draws a caption with: 1 right, 2 centred, any other value a
+// project may hold left.
+static TAlignment CaptionAlignment(const ZStyle& style) {
+  return style.Alignment == 1 ? taRightJustify : style.Alignment == 2 ? taCenter : taLeftJustify;
+}
+
 std::string ObjectCellMarkup(const TZLMButton& b, const TTextMacros& expand,
                              std::vector<std::string>* repairs) {
   const ZStyle& style = *b.Style;
   const TFont& font = *style.Font;
-  const auto align = static_cast<TAlignment>(style.Alignment);
+  const TAlignment align = CaptionAlignment(style);
   auto fontElement = [&](const std::string& text) {
     const int32_t height = font.Height() < 0 ? -font.Height() : font.Height();
     return HTMLEncodeFontParts(font.Color, PageFontFaces(font, text), height, font.Style, text);
@@ -112,7 +118,7 @@ TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacr
       const int before = t.Maker->Count();
       t.Maker->AddTableObject(b->Bounds.Left - area.Left, b->Bounds.Top - area.Top,
                               b->Bounds.Right - area.Left, b->Bounds.Bottom - area.Top, html, b->LinkAddress,
-                              static_cast<TAlignment>(b->Style->Alignment), taCenter);
+                              CaptionAlignment(*b->Style), taCenter);
       if (t.Maker->Count() > before) {
         t.Maker->TableObject(before)->TextColor = b->Style->Font->Color;
         if (!b->LinkAddress.empty()) linked.push_back({b, t.Maker->TableObject(before)});

@@ -300,6 +300,33 @@ TEST(PageTable, ObjectsTheAreaCutsArePixels) {
   EXPECT_NE(t.Maker->TableObject(2)->Html, "");
 }
 
+// A project may hold any alignment number; the editor draws every one but right (1) and
+// centre (2) on the left, and so does the page.
+TEST(PageTable, AlignmentsBeyondTheThreeAreLeftAsTheEditorDrawsThem) {
+  const struct {
+    int8_t stored;
+    TAlignment drawn;
+    const char* textAlign;
+  } cases[] = {{0, taLeftJustify, "left"},  {1, taRightJustify, "right"}, {2, taCenter, "center"},
+               {3, taLeftJustify, "left"},  {4, taLeftJustify, "left"},   {-1, taLeftJustify, "left"},
+               {127, taLeftJustify, "left"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(int(c.stored));
+    Shop shop;
+    for (int i : {0, 2, 3}) shop[i]->Style->Alignment = c.stored;
+    TPageTable t = BuildPageTable(shop.scene, TRect(0, 0, 320, 200), Upper);
+    for (int i : {0, 2, 3}) EXPECT_EQ(t.Maker->TableObject(2 + i)->HAlign, c.drawn) << i;
+    EXPECT_NE(ObjectCellMarkup(*shop[0], Upper).find(std::string("text-align:") + c.textAlign),
+              std::string::npos)
+        << ObjectCellMarkup(*shop[0], Upper);
+    for (int i : {2, 3}) {
+      const std::string html = ObjectCellMarkup(*shop[i], Upper);
+      EXPECT_EQ(html.find("ALIGN=CENTER") != std::string::npos, c.drawn == taCenter) << html;
+      EXPECT_EQ(html.find("ALIGN=RIGHT") != std::string::npos, c.drawn == taRightJustify) << html;
+    }
+  }
+}
+
 // A link around a caption takes the caption's colour and no underline.
 TEST(PageTable, LinkedCaptionsKeepTheirColour) {
   Shop shop;

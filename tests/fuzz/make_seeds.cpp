@@ -163,6 +163,22 @@ void Pictures() {
       }
     }
   }
+  // A KIPS picture's palette lies in a file beside it; its target takes the input's last
+  // 1,024 bytes for that file, so each seed is the picture with its palette after it.
+  std::vector<fs::path> kips;
+  for (const auto& e : fs::directory_iterator(Dir("fuzz_image_kps")))
+    if (e.path().extension() == ".kps") kips.push_back(e.path());
+  for (const fs::path& picture : kips) {
+    fs::path pal = picture;
+    pal.replace_extension(".pal");
+    std::error_code ec;
+    if (!fs::is_regular_file(pal, ec)) continue;
+    Try([&] {
+      const std::string both = ReadFileBytes(picture.string()) + ReadFileBytes(pal.string());
+      Put("fuzz_image_kps", picture.filename().string(), both);
+    });
+    fs::remove(pal, ec);
+  }
   // The image class reads the table's BMP and GIF rows through its own codecs, and binary
   // pixmaps through the table's: the files of those rows seed the image class's targets too.
   for (auto [from, to] : {std::pair{"fuzz_table_bmp", "fuzz_image_bmp"},
@@ -188,6 +204,8 @@ void Documents() {
   for (const char* f : {"/projects/splash.zlm", "/library.zlm"}) {
     Copy("fuzz_project", data + f);
     Copy("fuzz_ini", data + f);
+    Copy("fuzz_page_builder", data + f);
+    Copy("fuzz_paste_undo", data + f);
   }
   for (const char* f : {"/Settings.ini", "/language.ini", "/tips.ini"}) {
     Copy("fuzz_ini", data + f);
@@ -206,6 +224,52 @@ void Documents() {
     scene.SaveToINI(d);
     Put("fuzz_project", "small.zlm", d.AsString());
     Put("fuzz_ini", "small.zlm", d.AsString());
+    Put("fuzz_page_builder", "small.zlm", d.AsString());
+  }
+  // A small page of every kind of cell the page builder makes: a linked caption, an
+  // antialiased one, a text area, a snippet, a caption too long for its box, overlapping
+  // objects, one partly off the page; saved whole, with a selection, as the window's clipboard
+  // (the selected objects) and as its undo snapshot (the page keys first).
+  {
+    ZButtonList scene;
+    auto add = [&](const std::string& text, const TRect& r, int shape, const std::string& link = "") {
+      auto* b = new TZLMButton(text, &scene, r, link);
+      b->Style->Shape = int8_t(shape);
+      return b;
+    };
+    add("Home", TRect(8, 8, 88, 32), 1, "index.htm");
+    add("Go", TRect(100, 8, 160, 32), 1)->Style->IsAntialiased = true;
+    add("a < b & c", TRect(8, 40, 120, 90), 23);
+    add("<i>raw</i> <b>bold", TRect(130, 40, 230, 90), 24, "more.htm");
+    add("Under", TRect(8, 100, 88, 124), 1, "under.htm");
+    add("Over", TRect(40, 110, 120, 134), 1);
+    add("A caption far too long for this small box", TRect(210, 100, 250, 116), 1);
+    add("Off", TRect(200, 150, 300, 180), 1, "off.htm");
+    scene.WriteString("Tit", "Shop <&>");
+    TINIDocument whole;
+    whole.WriteInteger("Heading", "ProjectWidth", 256);
+    whole.WriteInteger("Heading", "ProjectHeight", 160);
+    scene.SaveToINI(whole);
+    Put("fuzz_page_builder", "cells.zlm", whole.AsString());
+    Put("fuzz_project", "cells.zlm", whole.AsString());
+    scene.Button(2)->IsSelected = true;
+    scene.Button(3)->IsSelected = true;
+    scene.Current = scene.Button(3);
+    TINIDocument selected;
+    selected.WriteInteger("Heading", "ProjectWidth", 256);
+    selected.WriteInteger("Heading", "ProjectHeight", 160);
+    scene.SaveToINI(selected);
+    Put("fuzz_page_builder", "selection.zlm", selected.AsString());
+    TINIDocument clip;
+    scene.SaveSelectedToINI(clip);
+    Put("fuzz_paste_undo", "clipboard.ini", clip.AsString());
+    TINIDocument undo;
+    undo.WriteInteger("Heading", "GridX", 8);
+    undo.WriteInteger("Heading", "GridY", 8);
+    undo.WriteInteger("Heading", "ProjectWidth", 256);
+    undo.WriteInteger("Heading", "ProjectHeight", 160);
+    scene.SaveToINI(undo);
+    Put("fuzz_paste_undo", "undo.ini", undo.AsString());
   }
   {
     XObject o;

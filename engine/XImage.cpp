@@ -1,11 +1,14 @@
 #include "engine/XImage.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <set>
 #include <sstream>
+#include <unistd.h>
 #include <vector>
 
 #include "POP/PopForms.h"
@@ -42,12 +45,18 @@ static bool IsJPEGExt(const std::string& ext) {
 // Whether the file begins with these bytes; false when it cannot be read (the reader that
 // is then called reports why).
 static bool StartsWithBytes(const std::string& path, const std::string& magic) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return false;
+  const int fd = OpenRegularFileWith(path, O_RDONLY);
+  if (fd < 0) return false;
   std::string head(magic.size(), '\0');
-  bool same = fread(head.data(), 1, head.size(), f) == head.size() && head == magic;
-  fclose(f);
-  return same;
+  size_t got = 0;
+  while (got < head.size()) {
+    const ssize_t n = read(fd, head.data() + got, head.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += size_t(n);
+  }
+  close(fd);
+  return got == head.size() && head == magic;
 }
 
 // An ordinary 32-bit bitmap leaves its fourth bytes 0; such a file means opaque pixels.

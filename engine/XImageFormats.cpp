@@ -44,8 +44,16 @@ class TPngReading {
 }  // namespace
 
 void XImageLoadPNG(XImage& image, const std::string& name) {
-  FILE* f = fopen(name.c_str(), "rb");
-  if (!f) throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
+  // Only a regular file: a pipe would block the reader, a device feed it without end.
+  std::string problem;
+  const int fd = OpenRegularFileWith(name, O_RDONLY, &problem);
+  if (fd < 0) throw EFOpenError(problem);
+  FILE* f = fdopen(fd, "rb");
+  if (!f) {
+    const int err = errno;
+    close(fd);
+    throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(err));
+  }
   TPngReading reading(f);
   uint32_t w = 0, h = 0;
   if (PngReaderInit(f, &w, &h) != 0)
@@ -149,7 +157,13 @@ void XImageLoadFormatLibrary(XImage& image, const std::string& name) {
   int rc = imgfmt_guess_format(name.c_str(), &index);
   if (rc != 0) FormatError(name, rc);
   int fd = imgfmt_file_open(name.c_str(), IMGFMT_O_BINARY);
-  if (fd < 0) throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(errno));
+  if (fd < 0) {
+    // The library opens regular files only; a pipe or a device is named as what it is.
+    const int err = errno;
+    const TRegularFile file = CheckRegularFile(name);
+    throw EFOpenError(file.Regular ? "Cannot open file \"" + name + "\". " + SysErrorMessage(err)
+                                   : file.Problem);
+  }
   ImgFmtHeader header{};
   rc = imgfmt_read_header(name.c_str(), fd, index, &header, "");
   if (rc != 0) {

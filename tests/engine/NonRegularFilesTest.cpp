@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "engine/XImage.h"
+#include "engine/XImageFormats.h"
 #include "gif/Anifile.h"
 #include "gif/Fileutil.h"
 #include "imageformats/ImgFmt.h"
@@ -191,6 +192,22 @@ const TRoad kRoads[] = {
        return "taken";
      },
      false},
+    {"PNG reader", "in.png",
+     [](const std::string&, const std::string& f) {
+       return Road([&] {
+         XImage img;
+         XImageLoadPNG(img, f);
+       });
+     },
+     true},
+    {"format library reader", "in.pcx",
+     [](const std::string&, const std::string& f) {
+       return Road([&] {
+         XImage img;
+         XImageLoadFormatLibrary(img, f);
+       });
+     },
+     true},
     {"KIPS picture, its palette read", "pic.pal",
      [](const std::string& dir, const std::string&) {
        WriteFileAtomic(dir + "/pic.kps", KipsImage());

@@ -70,6 +70,12 @@ class TFixedSizeFrame : public QObject {
   }
 
   void Fit() {
+    // A dialog may make its layout anew (a message box given a check box does), which takes
+    // the strut with the old one: the new layout gets one of its own.
+    if (FStrut && (!FDialog->layout() || FDialog->layout()->indexOf(FStrut) < 0)) {
+      FStrut = nullptr;
+      TakeLayout();
+    }
     if (!FSize.isValid() && !FStrut) return;
     const int needed = TitleBarWidth(FDialog->windowTitle());
     if (FStrut) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -216,6 +217,22 @@ TEST(QtServices, TheBoxesAreOfOneSizeAndShowTheirTitlesWhole) {
   }
   SetServices(nullptr);
   SetPrinterService(nullptr);
+}
+
+// A dialog that makes its layout anew after it was made of one size (a message box given an
+// informative text and a check box) keeps the width its title needs, also for a later title.
+TEST(QtServices, AFixedDialogWhoseLayoutIsMadeAnewStaysAsWideAsItsTitle) {
+  QMessageBox box(QMessageBox::Warning, "Varnholt Zelmora", "Saved.", QMessageBox::Ok);
+  MakeFixedSizeDialog(&box);
+  box.setInformativeText("The file was written.");
+  box.setCheckBox(new QCheckBox("Do not show again"));
+  const QString title = "The Project Was Saved Under a Name of Its Own Choosing";
+  box.setWindowTitle(title);
+  box.show();
+  QCoreApplication::processEvents();
+  EXPECT_GE(box.width(), TitleBarWidth(title));
+  EXPECT_EQ(box.minimumSize(), box.maximumSize());
+  box.hide();
 }
 
 TEST(QtServices, ClipboardAndScreen) {

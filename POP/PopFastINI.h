@@ -1,8 +1,9 @@
 // The in-memory INI document behind project files, templates, the clipboard and undo
 // stores and every object's property store.
 #pragma once
+#include <memory>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "platform/Classes.h"
@@ -10,6 +11,7 @@
 class TINIObject : public TComponent {
  public:
   TINIObject(const std::string& name, TComponent* owner);
+  ~TINIObject() override;
   // The node as INI text; a bare TINIObject has none and raises EAbstractError.
   virtual std::string AsString() const;
   void SetName(const std::string& name) override;
@@ -17,17 +19,22 @@ class TINIObject : public TComponent {
  protected:
   // The first child, in creation order, whose name equals `name` with ASCII letters
   // compared without regard to case; an empty name matches nothing.
-  TINIObject* FindChild(const std::string& name) const;
+  TINIObject* FindChild(std::string_view name) const;
   void ComponentRemoved() override { InvalidateIndex(); }
-  void AppendText(std::string& out) const;
+  // Appends the node's text to `out`, so that a document's text is built in one string.
+  virtual void AppendTo(std::string& out) const;
+  void AppendChildren(std::string& out) const;
 
  private:
   friend class TINIDocument;
+  struct TNameIndex;
   void InvalidateIndex() const;
-  // Lookups are linear in meaning (first match in creation order) but go through an index
-  // of the folded names; children are only ever appended, so the index grows lazily.
-  mutable std::unordered_map<std::string, TINIObject*> FIndex;
-  mutable int FIndexed = 0;
+  // Lookups are linear in meaning (first match in creation order). A node of a few children
+  // is scanned; one of more keeps an index of the children's positions by the hash of the
+  // folded name (no copies of the names), grown lazily as children are only ever appended.
+  // It also remembers the child found last: writes and reads go to one section many times in
+  // a row. Entries own no children and pay for one pointer.
+  mutable std::unique_ptr<TNameIndex> FIndex;
 };
 
 class TINIEntry : public TINIObject {
@@ -35,6 +42,9 @@ class TINIEntry : public TINIObject {
   using TINIObject::TINIObject;
   std::string Value;
   std::string AsString() const override;
+
+ protected:
+  void AppendTo(std::string& out) const override;
 };
 
 class TINISection : public TINIObject {
@@ -47,6 +57,13 @@ class TINISection : public TINIObject {
   TINIEntry* FindEntry(const std::string& key) const;
   int EntryCount() const { return ComponentCount(); }
   TINIEntry* Entry(int index) const;
+
+ protected:
+  void AppendTo(std::string& out) const override;
+
+ private:
+  friend class TINIDocument;
+  TINIEntry* WriteValue(std::string_view key, std::string&& value);
 };
 
 // The largest INI text read: no file of this program comes near it (a project of the most
@@ -63,7 +80,8 @@ class TINIDocument : public TINIObject {
   std::string ReadString(const std::string& section, const std::string& key, const std::string& def) const;
   int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
   bool ReadBool(const std::string& section, const std::string& key, bool def) const;
-  TINISection* WriteString(const std::string& section, const std::string& key, const std::string& value);
+  virtual TINISection* WriteString(const std::string& section, const std::string& key,
+                                   const std::string& value);
   TINISection* WriteInteger(const std::string& section, const std::string& key, int32_t value);
   TINISection* WriteBool(const std::string& section, const std::string& key, bool value);
 
@@ -78,6 +96,36 @@ class TINIDocument : public TINIObject {
   TINISection* FindSection(const std::string& name) const;
   int SectionCount() const { return ComponentCount(); }
   TINISection* Section(int index) const;
+
+  // Takes the whole content of `from` (which is left empty) in place of this document's, as
+  // a load would: `Modified` is false afterwards. Nothing is copied.
+  void TakeContentOf(TINIDocument& from);
+
+ protected:
+  void AppendTo(std::string& out) const override;
+
+ private:
+  // Parses the text without splitting it into a list of lines first: blank lines and lines
+  // that make no entry cost nothing, and no line is copied but the names and values kept.
+  void ParseText(std::string_view text);
+  void ParseLine(std::string_view line, std::string& current, TINISection*& section);
+};
+
+// A document that keeps no sections: every write goes straight into Text as an INI line, after
+// a header whenever the section changes, and reads find nothing. Parsing Text gives the
+// document that the same writes would have built (a key or a section written again is merged
+// into the first on the parse, as the document merges it; a section without entries is lost,
+// as it is from a document's text), so a scene becomes text in one pass, without a node.
+class TINITextWriter : public TINIDocument {
+ public:
+  std::string Text;
+  // Always none: there is no section to give.
+  TINISection* WriteString(const std::string& section, const std::string& key,
+                           const std::string& value) override;
+
+ private:
+  std::string FSection;
+  bool FInSection = false;
 };
 
 // A document bound to one file (its Name): loaded when created, written back when released

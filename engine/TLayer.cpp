@@ -94,7 +94,7 @@ void TLayer::LoadFromStream(TStream* stream) {
       havePicture = true;
     }
   } catch (...) {
-    Properties->LoadFromStrings(INITextLines(saved));
+    Properties->LoadFromString(saved);
     throw;
   }
   SetBounds(int32_t(left), int32_t(top), int32_t(width), int32_t(height));

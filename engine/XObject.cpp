@@ -91,7 +91,7 @@ void XObject::SaveToStream(TStream* stream) {
 }
 
 void XObject::LoadFromStream(TStream* stream) {
-  if (stream) Properties->LoadFromStrings(INITextLines(stream->ReadStringItem()));
+  if (stream) Properties->LoadFromString(stream->ReadStringItem());
 }
 
 std::string XObject::ReadString(const std::string& key) {

@@ -208,11 +208,17 @@ void ZButtonList::ReplaceFromINI(TINIDocument& d) {
 bool IsProjectDocument(const TINIDocument& document) { return document.FindSection(kHeading) != nullptr; }
 
 void LoadProjectFile(TINIDocument& document, const std::string& fileName) {
-  // A project larger than any page needs is refused before it is read whole.
-  const std::string text = ReadFileBytesAtMost(fileName, kMaxProjectBytes);
+  // A project larger than any page needs is refused before it is read.
+  const TRegularFile file = CheckRegularFile(fileName);
+  if (file.Regular && file.Size > kMaxProjectBytes)
+    throw EReadError("\"" + fileName + "\" is too large to be a project: it holds " +
+                     IntToStr(int32_t(std::min<int64_t>(file.Size >> 20, INT32_MAX))) +
+                     " MB, and a project file holds at most " + IntToStr(int32_t(kMaxProjectBytes >> 20)) +
+                     " MB.");
   TINIDocument read;
-  read.LoadFromString(text);
+  // Parsed once, aside; the text goes as soon as it is parsed.
+  read.LoadFromString(ReadFileBytesAtMost(fileName, kMaxProjectBytes));
   if (!IsProjectDocument(read))
     throw EReadError("\"" + fileName + "\" is not a project file: it has no [Heading] section.");
-  document.LoadFromString(text);
+  document.TakeContentOf(read);
 }

@@ -118,6 +118,18 @@ void TComponent::DestroyComponents() {
   for (auto it = owned.rbegin(); it != owned.rend(); ++it) delete *it;
 }
 
+void TComponent::TakeComponents(TComponent& from) {
+  if (&from == this || from.FComponents.empty()) return;
+  std::vector<TComponent*> taken;
+  taken.swap(from.FComponents);
+  from.ComponentRemoved();
+  FComponents.reserve(FComponents.size() + taken.size());
+  for (TComponent* c : taken) {
+    c->FOwner = this;
+    FComponents.push_back(c);
+  }
+}
+
 // ---- TStream ----
 
 int64_t TStream::Size() {

@@ -65,6 +65,9 @@ class TComponent : public TObject {
   void RemoveComponent(TComponent* c);
   // Destroys every owned component, last first.
   void DestroyComponents();
+  // Takes every component that `from` owns, in their order, as this one's last components;
+  // in one step, whatever their number.
+  void TakeComponents(TComponent& from);
 
  protected:
   // Called after a component left this one (removed, or all destroyed at once).

@@ -4,6 +4,8 @@
 #include <climits>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <tuple>
+#include <vector>
 
 #include "platform/SysUtils.h"
 #include "tests/support/TestSupport.h"
@@ -131,6 +133,45 @@ TEST(INIDocumentWrites, EmptyNamesAndModified) {
   EXPECT_FALSE(doc.Modified);
 }
 
+// The text writer's text parses to the document the same writes build, whatever their order:
+// sections and keys written again (in another case too), empty names, values with blanks or
+// line breaks, keys that hold "=" or begin with "[".
+TEST(INITextWriter, ItsTextParsesToTheDocumentTheWritesBuild) {
+  using Write = std::tuple<std::string, std::string, std::string>;
+  const struct {
+    const char* what;
+    std::vector<Write> writes;
+  } cases[] = {
+      {"nothing", {}},
+      {"one section in order", {{"A", "k", "1"}, {"A", "j", "2"}}},
+      {"a section written again later", {{"A", "k", "1"}, {"B", "x", "y"}, {"a", "j", "2"}, {"A", "K", "3"}}},
+      {"empty names", {{"", "k", "v"}, {"A", "", "v"}, {"B", "", ""}, {"C", "k", ""}}},
+      {"a section of no entries between others", {{"A", "k", "1"}, {"E", "", ""}, {"A", "j", "2"}}},
+      {"blanks and breaks",
+       {{"A", " k ", "  v  "}, {"A", "n", "first\nsecond=2\r\nthird"}, {"A", "after", "x"}}},
+      {"keys the text splits", {{"A", "a=b", "c"}, {"A", "[X", "1"}, {"A", "z", "2"}}},
+      {"integers and booleans", {{"H", "i", "-42"}, {"H", "b", "1"}}},
+  };
+  for (const auto& c : cases) {
+    TINIDocument doc;
+    TINITextWriter writer;
+    for (const auto& [section, key, value] : c.writes) {
+      doc.WriteString(section, key, value);
+      EXPECT_EQ(writer.WriteString(section, key, value), nullptr) << c.what;
+    }
+    EXPECT_EQ(writer.Modified, doc.Modified) << c.what;
+    TINIDocument fromDoc, fromWriter;
+    fromDoc.LoadFromString(doc.AsString());
+    fromWriter.LoadFromString(writer.Text);
+    EXPECT_EQ(fromWriter.AsString(), fromDoc.AsString()) << c.what;
+  }
+  TINITextWriter writer;
+  writer.WriteInteger("H", "i", 7);
+  writer.WriteBool("H", "b", true);
+  EXPECT_EQ(writer.Text, "[H]\ni=7\nb=1\n");
+  EXPECT_EQ(writer.ReadString("H", "i", "none"), "none");
+}
+
 TEST(INIDocumentLookup, FirstMatchAcrossRenames) {
   TINIDocument doc;
   auto* a = new TINISection("Dup", &doc);
@@ -140,6 +181,47 @@ TEST(INIDocumentLookup, FirstMatchAcrossRenames) {
   EXPECT_EQ(doc.FindSection("dup"), b);
   EXPECT_EQ(doc.FindSection("OTHER"), a);
   EXPECT_EQ(doc.FindSection(""), nullptr);
+}
+
+// The first match in creation order, against a plain scan, for a few children and for many
+// (which a lookup finds through an index): names that differ in case only, duplicates made by
+// the constructor, an empty name, accented letters, renames and deletions between lookups.
+TEST(INIDocumentLookup, FirstMatchOfManyChildrenAsAScanFindsIt) {
+  auto scan = [](const TINIDocument& d, const std::string& name) -> TINISection* {
+    if (name.empty()) return nullptr;
+    for (int i = 0; i < d.SectionCount(); ++i)
+      if (SameText(d.Section(i)->Name(), name)) return d.Section(i);
+    return nullptr;
+  };
+  for (int count : {3, 8, 9, 200}) {
+    SCOPED_TRACE(count);
+    TINIDocument doc;
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) {
+      std::string name = (i % 3 == 1 ? "SEC" : "sec") + std::to_string(i / 2);
+      if (i == 2) name = "";
+      if (i == 4) name = "\xC9t\xE9";
+      names.push_back(name);
+      new TINISection(name, &doc);
+    }
+    names.push_back("\xE9t\xE9");
+    names.push_back("missing");
+    auto expectAll = [&](const char* when) {
+      for (const std::string& n : names) EXPECT_EQ(doc.FindSection(n), scan(doc, n)) << when << " " << n;
+    };
+    expectAll("built");
+    doc.Section(0)->SetName("renamed");
+    names.push_back("RENAMED");
+    expectAll("after a rename");
+    delete doc.Section(count / 2);
+    delete doc.Section(1);
+    expectAll("after deletions");
+    doc.WriteString("Sec0", "k", "v");  // found, not made again
+    doc.WriteString("new", "k", "v");
+    names.push_back("NEW");
+    expectAll("after writes");
+    EXPECT_EQ(doc.ReadString("NEW", "K", ""), "v");
+  }
 }
 
 // A lookup indexes the names; whatever then takes children away (a reload by text or from a

@@ -12,7 +12,9 @@
 #include <functional>
 #include <future>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -78,6 +80,50 @@ Cost Measure(const std::function<void()>& work) {
   Cost c;
   c.seconds = CpuSeconds() - t0;
   c.peakMB = double(StatusBytes("VmHWM:") - before) / kMB;
+  return c;
+}
+
+// The same, in a child process of its own whose heap has first given back what it does not
+// use: memory that earlier work freed is not there to hide the cost. The work's result (a
+// line of text) comes back with the cost; a child that dies fails the test.
+struct ChildCost : Cost {
+  std::string result;
+};
+ChildCost MeasureInChild(const std::function<std::string()>& work) {
+  int fds[2];
+  EXPECT_EQ(pipe(fds), 0);
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    malloc_trim(0);
+    std::string result;
+    Cost c = Measure([&] {
+      try {
+        result = work();
+      } catch (const std::exception& e) { result = std::string("raised: ") + e.what(); }
+    });
+    std::string out = std::to_string(c.seconds) + " " + std::to_string(c.peakMB) + " " + result;
+    for (size_t done = 0; done < out.size();) {
+      ssize_t n = write(fds[1], out.data() + done, out.size() - done);
+      if (n <= 0) break;
+      done += size_t(n);
+    }
+    _exit(0);
+  }
+  close(fds[1]);
+  std::string text;
+  char buf[4096];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, size_t(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the measured child died";
+  ChildCost c;
+  char* end = nullptr;
+  c.seconds = std::strtod(text.c_str(), &end);
+  c.peakMB = std::strtod(end, &end);
+  c.result = *end == ' ' ? std::string(end + 1) : std::string();
   return c;
 }
 
@@ -279,6 +325,103 @@ TEST(BoundedInput, ProjectOfMoreObjectsThanAPageMayHaveSaysSo) {
   EXPECT_LE(c.seconds, 5 * kTimeSlack) << "took " << c.seconds << " s";
   c = Measure([&] { scene.Clear(); });
   EXPECT_LE(c.seconds, 1 * kTimeSlack) << "clearing took " << c.seconds << " s";
+}
+
+// INI texts of 10 MB in every shape that costs a reader per line, per section or per key, read
+// as a project and as a plain INI file: the document costs a small multiple of its text, the
+// text is parsed once, and lines that make no entry cost nothing.
+TEST(BoundedInput, LargeINITextsCostAFewTimesTheirSize) {
+  TempDir dir;
+  const size_t size = size_t(10) << 20;
+  const std::string head = "[Heading]\nNumOfButtons=0\n";
+  auto repeat = [&](const std::function<std::string(size_t)>& line) {
+    std::string t = head;
+    t.reserve(size + 64);
+    for (size_t i = 0; t.size() < size; ++i) t += line(i);
+    return t;
+  };
+  const struct {
+    const char* what;
+    std::function<std::string()> text;
+    double peakMB;  // of the document and its text, both roads
+  } cases[] = {
+      {"blank lines", [&] { return head + std::string(size, '\n'); }, 40},
+      {"blank lines ended by CR alone", [&] { return head + std::string(size, '\r'); }, 40},
+      {"blank lines ended by CR LF", [&] { return repeat([](size_t) { return "\r\n"; }); }, 40},
+      {"comment lines", [&] { return repeat([](size_t) { return "; a comment line of no entry\n"; }); }, 40},
+      {"one huge value line", [&] { return head + "Big=" + std::string(size, 'x') + "\n"; }, 60},
+      {"many keys in one section",
+       [&] { return repeat([](size_t i) { return "k" + std::to_string(i) + "=v\n"; }); }, 300},
+      {"many keys, CR line ends",
+       [&] { return repeat([](size_t i) { return "k" + std::to_string(i) + "=v\r"; }); }, 300},
+      {"many tiny sections",
+       [&] { return repeat([](size_t i) { return "[s" + std::to_string(i) + "]\nk=v\n"; }); }, 300},
+      {"one key written again and again", [&] { return repeat([](size_t) { return "Key=value\n"; }); }, 40},
+      {"objects of a page",
+       [&] {
+         return repeat([](size_t i) {
+           std::string n = std::to_string(i);
+           return "[Button" + n + "]\nButtonText=B" + n +
+                  "\nLinkAddress=page.htm\nRectLeft=10\nRectRight=30\nRectTop=10\nRectBottom=30\n"
+                  "FontName=Verdana\nFontColor=0\nFontHeight=-13\nShape=1\nColor0=12632256\n";
+         });
+       },
+       300},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir.File("large.zlm");
+    WriteAll(path, c.text());
+    ChildCost project = MeasureInChild([&] {
+      TINIDocument d;
+      LoadProjectFile(d, path);
+      return std::to_string(d.SectionCount());
+    });
+    EXPECT_NE(project.result.rfind("raised", 0), 0u) << project.result;
+    EXPECT_LE(project.peakMB, c.peakMB * kMemorySlack) << "as a project";
+    EXPECT_LE(project.seconds, 1 * kTimeSlack) << "as a project";
+    ChildCost ini = MeasureInChild([&] {
+      TINIDocument d;
+      d.LoadFromFile(path);
+      return std::to_string(d.SectionCount());
+    });
+    EXPECT_EQ(ini.result, project.result);
+    EXPECT_LE(ini.peakMB, c.peakMB * kMemorySlack) << "as an INI file";
+    EXPECT_LE(ini.seconds, 1 * kTimeSlack) << "as an INI file";
+  }
+}
+
+// A project larger than any page could need, and an INI file past the reader's limit, are
+// refused before they are read, with a message that says why; the files are sparse.
+TEST(BoundedInput, OversizedProjectAndINIFilesAreRefusedUnread) {
+  TempDir dir;
+  const struct {
+    const char* what;
+    int64_t size;
+    bool asProject;
+    std::vector<std::string> said;
+  } cases[] = {
+      {"project", kMaxProjectBytes + 1, true, {"too large to be a project", "at most 128 MB"}},
+      {"INI file", kMaxINIFileBytes + 1, false, {"larger than"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir.File("huge.zlm");
+    WriteAll(path, "[Heading]\nNumOfButtons=1\n");
+    ASSERT_EQ(truncate(path.c_str(), off_t(c.size)), 0);
+    ChildCost cost = MeasureInChild([&] {
+      TINIDocument d;
+      if (c.asProject) LoadProjectFile(d, path);
+      else d.LoadFromFile(path);
+      return std::string("read");
+    });
+    ASSERT_EQ(cost.result.rfind("raised", 0), 0u) << cost.result;
+    for (const std::string& part : c.said)
+      EXPECT_NE(cost.result.find(part), std::string::npos) << cost.result;
+    EXPECT_NE(cost.result.find(path), std::string::npos) << cost.result;
+    EXPECT_LE(cost.peakMB, 16 * kMemorySlack);
+    EXPECT_LE(cost.seconds, 0.1 * kTimeSlack);
+  }
 }
 
 TEST(BoundedInput, LargeKeywordSetLoadsQuickly) {

@@ -114,7 +114,6 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TQtFormGeometry(thi
 
   // The fields.
   ClipboardDoc = std::make_unique<TINIFileQuick>(LocalFile("clipboard.ini"));
-  UndoDoc = std::make_unique<TINIFileQuick>(LocalFile("undo.ini"));
   Scene = std::make_unique<ZButtonList>();
   TemplateLibrary = std::make_unique<ZButtonList>();
   MouseIsDown = UpdatingControls = false;
@@ -158,7 +157,6 @@ TFormMain::~TFormMain() {
   FormDestroy();
   // The clipboard and the undo snapshot live for one run: they are never written back.
   if (ClipboardDoc) ClipboardDoc->Modified = false;
-  if (UndoDoc) UndoDoc->Modified = false;
   RegionClear(DirtyRegion);
   if (MainForm() == this) MainForm() = nullptr;
   if (FormMain == this) FormMain = nullptr;

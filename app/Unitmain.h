@@ -64,7 +64,10 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
 
   // --- State (the document and the editing surface) ---
   std::unique_ptr<TINIFileQuick> ClipboardDoc;
-  std::unique_ptr<TINIFileQuick> UndoDoc;
+  // The single undo snapshot: the page as project text (page keys, then the scene), parsed
+  // only by an undo. Text costs a fraction of a document of the page and is written in one
+  // pass; it holds the page of the last snapshot alone.
+  std::string UndoText;
   std::unique_ptr<ZButtonList> Scene;
   std::unique_ptr<ZButtonList> TemplateLibrary;
   int32_t ChangeCount = 0;

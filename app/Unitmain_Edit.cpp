@@ -42,11 +42,18 @@ void TFormMain::TakeUndoSnapshot() {
   FUndoFileStamp = FileStampOf(ProjectFileName).Time;
   UndoAvailable = true;
   // The page keys go with the objects, so that an undo brings back the page they were on.
-  UndoDoc->WriteInteger("Heading", "GridX", Scene->GridX);
-  UndoDoc->WriteInteger("Heading", "GridY", Scene->GridY);
-  UndoDoc->WriteInteger("Heading", "ProjectWidth", Scene->Page->Width());
-  UndoDoc->WriteInteger("Heading", "ProjectHeight", Scene->Page->Height());
-  Scene->SaveToINI(*UndoDoc);
+  // Written afresh each time, straight into text: the snapshot holds this page alone, not the
+  // sections of objects deleted since an earlier one.
+  {
+    TINITextWriter snapshot;
+    snapshot.Text.reserve(UndoText.size() + 4096);
+    snapshot.WriteInteger("Heading", "GridX", Scene->GridX);
+    snapshot.WriteInteger("Heading", "GridY", Scene->GridY);
+    snapshot.WriteInteger("Heading", "ProjectWidth", Scene->Page->Width());
+    snapshot.WriteInteger("Heading", "ProjectHeight", Scene->Page->Height());
+    Scene->SaveToINI(snapshot);
+    UndoText = std::move(snapshot.Text);
+  }
   UndoScrollPos = TPoint{ScrollBox->horizontalScrollBar()->value(), ScrollBox->verticalScrollBar()->value()};
 }
 
@@ -96,15 +103,16 @@ void TFormMain::MIUndoClick(QObject*) {
     if (action == caNone) return;
   }
   const int32_t before = ChangeCount;
-  const int gridX = UndoDoc->ReadInteger("Heading", "GridX", Scene->GridX);
-  const int gridY = UndoDoc->ReadInteger("Heading", "GridY", Scene->GridY);
-  const int w =
-      std::clamp(UndoDoc->ReadInteger("Heading", "ProjectWidth", Scene->Page->Width()), 1, kMaxPageSide);
-  const int h =
-      std::clamp(UndoDoc->ReadInteger("Heading", "ProjectHeight", Scene->Page->Height()), 1, kMaxPageSide);
   TScopedWait wait("Undo", false);
+  int gridX, gridY, w, h;
   try {
-    Scene->ReplaceFromINI(*UndoDoc);
+    TINIDocument undo;
+    undo.LoadFromString(UndoText);
+    gridX = undo.ReadInteger("Heading", "GridX", Scene->GridX);
+    gridY = undo.ReadInteger("Heading", "GridY", Scene->GridY);
+    w = std::clamp(undo.ReadInteger("Heading", "ProjectWidth", Scene->Page->Width()), 1, kMaxPageSide);
+    h = std::clamp(undo.ReadInteger("Heading", "ProjectHeight", Scene->Page->Height()), 1, kMaxPageSide);
+    Scene->ReplaceFromINI(undo);
   } catch (const std::exception& ex) {
     // The scene is as it was; the snapshot cannot be used.
     UndoAvailable = false;
@@ -112,6 +120,7 @@ void TFormMain::MIUndoClick(QObject*) {
     return;
   }
   UndoAvailable = false;
+  UndoText = std::string();
   // The page that comes back is the saved one only when it was saved at the snapshot and its
   // file has not been written since; on the same page, also only when nothing since has
   // counted.

@@ -624,6 +624,40 @@ TEST(EditCommands, DeleteLeavesNoCurrentObjectAndWaitsUnderItsName) {
   EXPECT_EQ(PagePixel(*w, 161, 41), 0xFFFFFFu);
 }
 
+// The snapshot is of the page as it is now, whatever was on it or in the program folder's
+// undo store before: after objects are deleted, a later undo brings back exactly the page of
+// its own snapshot, with no object of an earlier one, and the snapshot holds nothing else.
+TEST(EditCommands, UndoAfterDeletesBringsBackOnlyThePageOfItsSnapshot) {
+  ProgramHome home;
+  // A store left by an earlier run, with more objects and keys that no save writes.
+  WriteAll(home.dir.File("undo.ini"),
+           "[Heading]\nNumOfButtons=9\nStray=1\n[Button7]\nButtonText=Ghost\nRectLeft=1\n"
+           "[Button1]\nExtra=x\n");
+  std::vector<Obj> objects = kThree;
+  objects.push_back({"D", 200, 120, 280, 160});
+  objects.push_back({"E", 200, 160, 280, 190});
+  auto w = Start(WriteProject(home, "edit.zlm", objects));
+  SelectTexts(*w, "BCDE");
+  w->MIDelete->trigger();
+  EXPECT_EQ(Order(*w), "A@40,40");
+  SelectTexts(*w, "A");
+  const std::string one = SceneText(*w);
+  w->MIBringToFront->trigger();  // a snapshot of the page of one object
+  w->MIUndo->trigger();
+  EXPECT_EQ(SceneText(*w), one);
+  EXPECT_EQ(Order(*w), "A@40,40");
+
+  // The snapshot of the page of one object holds that page alone.
+  SelectTexts(*w, "A");
+  w->MIBringToFront->trigger();
+  TINIDocument snapshot;
+  snapshot.LoadFromString(w->UndoText);
+  EXPECT_EQ(snapshot.SectionCount(), 2) << snapshot.AsString();
+  EXPECT_EQ(snapshot.FindSection("Button7"), nullptr);
+  EXPECT_EQ(snapshot.ReadString("Heading", "Stray", "none"), "none");
+  EXPECT_EQ(snapshot.ReadString("Button1", "Extra", "none"), "none");
+}
+
 TEST(EditCommands, DuplicateAddsSnappedSelectedCopiesOnTop) {
   ProgramHome home;
   auto w = Start(

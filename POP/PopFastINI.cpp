@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "platform/SysUtils.h"
 
@@ -366,4 +367,52 @@ std::vector<std::string> INITextLines(const std::string& text) {
   std::string clean = mark ? text.substr(3) : text;
   clean.erase(std::remove(clean.begin(), clean.end(), '\0'), clean.end());
   return SplitLines(clean);
+}
+
+TINILostLines INILostLines(const std::string& text, const TINIDocument& loaded) {
+  // The lines as the document reads them (INITextLines), walked in place: a large project
+  // is not split into a second copy of itself.
+  const bool mark = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  const bool clean = mark || text.find('\0') != std::string::npos;
+  std::string cleaned;
+  if (clean) {
+    cleaned = mark ? text.substr(3) : text;
+    cleaned.erase(std::remove(cleaned.begin(), cleaned.end(), '\0'), cleaned.end());
+  }
+  std::string_view all = clean ? std::string_view(cleaned) : std::string_view(text);
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  auto trim = [&](std::string_view s) {
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+  };
+  TINILostLines lost;
+  int64_t keys = 0;
+  bool inSection = false;
+  auto drop = [&](std::string_view line) {
+    ++lost.Count;
+    if (lost.Example.empty()) lost.Example = std::string(line.substr(0, 80));
+  };
+  size_t start = 0, n = all.size();
+  while (start < n) {
+    size_t end = start;
+    while (end < n && all[end] != '\r' && all[end] != '\n') ++end;
+    std::string_view t = trim(all.substr(start, end - start));
+    start = end + (end + 1 < n && all[end] == '\r' && all[end + 1] == '\n' ? 2 : 1);
+    if (t.empty()) continue;
+    if (t[0] == '[') {
+      size_t close = t.find(']');
+      std::string_view name = trim(close == std::string_view::npos ? t.substr(1) : t.substr(1, close - 1));
+      inSection = !name.empty();
+      if (close != std::string_view::npos && !trim(t.substr(close + 1)).empty()) drop(t);
+      continue;
+    }
+    size_t eq = t.find('=');
+    if (!inSection || eq == std::string_view::npos || trim(t.substr(0, eq)).empty()) drop(t);
+    else ++keys;
+  }
+  int64_t entries = 0;
+  for (int i = 0; i < loaded.SectionCount(); ++i) entries += loaded.Section(i)->EntryCount();
+  if (keys > entries) lost.Count += keys - entries;
+  return lost;
 }

@@ -141,3 +141,15 @@ class TINIFileQuick : public TINIDocument {
 // A NUL byte (which only a damaged file holds) is dropped and the text goes on after it, so
 // the next save does not lose what follows it.
 std::vector<std::string> INITextLines(const std::string& text);
+
+// What a document loaded from an INI text does not keep, so that writing the document back
+// drops it: non-blank lines outside any section, lines that are neither a section header nor
+// a key, text after a header's "]", and keys given again in their section (the last value
+// stays). Count is the number of such lines; Example is the first line of the first kinds,
+// trimmed, empty when only repeated keys are lost.
+struct TINILostLines {
+  int64_t Count = 0;
+  std::string Example;
+};
+// `loaded` is the document just loaded from exactly this text.
+TINILostLines INILostLines(const std::string& text, const TINIDocument& loaded);

@@ -670,7 +670,7 @@ void TFormMain::FormShow() {
       ReadFileBytes(name);  // an unreadable file is reported, not opened as empty
       LoadProject(name, false);
       loaded = true;
-      if (std::string missing = MissingPicturesText(); !missing.empty()) StartProblems.push_back(missing);
+      if (std::string told = OpenedProjectText(); !told.empty()) StartProblems.push_back(told);
     } catch (const std::exception& ex) {
       StartProblems.push_back("The project " + name + " could not be opened: " + ex.what());
     }

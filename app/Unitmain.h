@@ -198,6 +198,12 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   void LoadTemplateLibrary(const std::string& name);
   // The message that names the pictures the last loaded project lacks; empty when none.
   std::string MissingPicturesText() const;
+  // What the user is told after a project is opened, before any save can make a loss
+  // permanent: a file that names more objects than it holds, lines of the file that are not
+  // part of a project, the pictures it lacks. Empty when the file is whole.
+  std::string OpenedProjectText() const;
+  // The lines of the open project's file that its page does not hold (Open found them).
+  TINILostLines ProjectLostLines;
   // The page with its grid and size, as a project document.
   void WritePageInto(TINIDocument& doc);
 

@@ -54,6 +54,7 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
   RecoverDeadSaves(ExtractFilePath(ExpandFileName(name)));
   const TFileStamp stamp = FileStampOf(name);
   int gridX, gridY, w, h;
+  TINILostLines lost;
   {
     // The document of a large page takes many times the file; once it and the page it
     // replaces are gone, whether the load worked or not, their memory goes back.
@@ -61,7 +62,7 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
       ~GiveBack() { ReleaseFreedMemory(); }
     } giveBack;
     TINIDocument doc(name);
-    LoadProjectFile(doc, name);
+    lost = LoadProjectFile(doc, name);
     gridX = doc.ReadInteger("Heading", "GridX", 8);
     gridY = doc.ReadInteger("Heading", "GridY", 8);
     h = std::clamp(doc.ReadInteger("Heading", "ProjectHeight", 800), 1, kMaxPageSide);
@@ -70,6 +71,7 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
   }
   ProjectFileName = name;
   ProjectFileStamp = stamp;
+  ProjectLostLines = lost;
   FormActivate();
   Scene->GridX = gridX;
   Scene->GridY = gridY;
@@ -92,6 +94,35 @@ std::string TFormMain::MissingPicturesText() const {
   return text;
 }
 
+// A line of the user's file, shown in a message as it stands.
+static std::string QuotedLine(const std::string& line) { return "\"" + line + "\""; }
+
+// "3 lines that are not part of a project (the first: "...")".
+static std::string LostLinesText(const TINILostLines& lost) {
+  const bool one = lost.Count == 1;
+  return IntToStr(lost.Count) + (one ? " line that is" : " lines that are") + " not part of a project" +
+         (lost.Example.empty() ? std::string(one ? " (a key given twice)" : " (keys given twice)")
+                               : " (the first: " + QuotedLine(lost.Example) + ")");
+}
+
+std::string TFormMain::OpenedProjectText() const {
+  std::vector<std::string> parts;
+  if (Scene->HeldObjects < Scene->NamedObjects)
+    parts.push_back("The project " + ProjectFileName + " looks damaged (cut short?): it names " +
+                    IntToStr(Scene->NamedObjects) + " objects but holds only " + IntToStr(Scene->HeldObjects) +
+                    ", and the page shows those. A Save into this file would keep only them; Save As under "
+                    "another name leaves the file as it is.");
+  if (ProjectLostLines.Count > 0) {
+    parts.push_back("The file " + ProjectFileName + " holds " + LostLinesText(ProjectLostLines) +
+                    ". The page does not show them, and a Save into this file would drop them: Save asks "
+                    "first, and Save As under another name leaves the file as it is.");
+  }
+  if (std::string missing = MissingPicturesText(); !missing.empty()) parts.push_back(missing);
+  std::string text;
+  for (const std::string& p : parts) text += (text.empty() ? "" : "\n\n") + p;
+  return text;
+}
+
 // Opens a project for a menu command; a file that fails is reported and changes nothing.
 // Pictures the project names but that are missing are reported once, after the load.
 static bool OpenProjectReported(TFormMain& w, const std::string& name) {
@@ -101,8 +132,8 @@ static bool OpenProjectReported(TFormMain& w, const std::string& name) {
     Say("The project " + name + " could not be opened:\n" + ex.what(), MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
-  const std::string missing = w.MissingPicturesText();
-  if (!missing.empty()) Say(missing, MB_OK | MB_ICONEXCLAMATION);
+  const std::string told = w.OpenedProjectText();
+  if (!told.empty()) Say(told, MB_OK | MB_ICONEXCLAMATION);
   return true;
 }
 
@@ -177,6 +208,7 @@ void TFormMain::SaveFileClick(QObject* Sender) {
   // What is saved is what the user sees, the text being typed included.
   CommitMemo();
   std::string name = ProjectFileName;
+  bool replaceAgreed = false;
   if (name.empty() || Sender == MISaveAs) {
     TSaveDialog* dialog = SaveDialog();
     dialog->FileName = ProjectFileName;
@@ -189,7 +221,10 @@ void TFormMain::SaveFileClick(QObject* Sender) {
     if (!chosen) return;
     update();
     name = ChangeFileExt(dialog->FileName, ".zlm");
-    if (prompt && FileExists(name) && !Ask(StringReplaceAll(kReplaceQuestion, "<#filename>", name))) return;
+    if (prompt && FileExists(name)) {
+      if (!Ask(StringReplaceAll(kReplaceQuestion, "<#filename>", name))) return;
+      replaceAgreed = true;
+    }
   }
   // Somebody else wrote the file since this window read or wrote it: their work is not
   // replaced without a word. The content's stamps count; a change of mode or owner does not.
@@ -209,6 +244,7 @@ void TFormMain::SaveFileClick(QObject* Sender) {
         return;
       }
       if (answer != IDYES) return;
+      replaceAgreed = true;
     }
   }
   const std::string previous = ProjectFileName;
@@ -216,19 +252,44 @@ void TFormMain::SaveFileClick(QObject* Sender) {
   FormActivate();
   std::string error;
   {
-    TScopedWait wait("Saving " + ExtractFileName(name), false);
-    try {
-      // An existing project is read first, so that sections this save does not rewrite stay;
-      // any other file that the user chose to replace is replaced whole.
-      TINIDocument doc(name);
-      if (FileExists(name)) {
-        doc.LoadFromFile(name);
-        if (!IsProjectDocument(doc)) doc.LoadFromString("");
+    // An existing project is read first, so that sections this save does not rewrite stay;
+    // any other file that the user chose to replace is replaced whole.
+    TINIDocument doc(name);
+    TINILostLines lost;
+    {
+      TScopedWait wait("Saving " + ExtractFileName(name), false);
+      try {
+        if (FileExists(name)) {
+          const std::string text = ReadFileBytesAtMost(name, kMaxINIFileBytes);
+          doc.LoadFromString(text);
+          if (!IsProjectDocument(doc)) doc.LoadFromString("");
+          else lost = INILostLines(text, doc);
+        }
+      } catch (const std::exception& ex) { error = ex.what(); }
+    }
+    // Lines of the file that are not part of a project would go with this save: the user
+    // decides first, unless they chose to replace the file as a whole.
+    if (error.empty() && lost.Count > 0 && !replaceAgreed) {
+      const int answer = Say("The file " + name + " holds " + LostLinesText(lost) +
+                                 ". Saving this page into it drops them.\n\n"
+                                 "Yes: save and drop them.\nNo: save this page under another name.\n"
+                                 "Cancel: do not save.",
+                             MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+      if (answer != IDYES) {
+        ProjectFileName = previous;
+        FormActivate();
+        if (answer == IDNO) SaveFileClick(MISaveAs);
+        return;
       }
-      WritePageInto(doc);
-      doc.SaveToFile(name);
-      ProjectFileStamp = FileStampOf(name);
-    } catch (const std::exception& ex) { error = ex.what(); }
+    }
+    if (error.empty()) {
+      TScopedWait wait("Saving " + ExtractFileName(name), false);
+      try {
+        WritePageInto(doc);
+        doc.SaveToFile(name);
+        ProjectFileStamp = FileStampOf(name);
+      } catch (const std::exception& ex) { error = ex.what(); }
+    }
   }
   // The document of the save is gone: its memory goes back.
   ReleaseFreedMemory();

@@ -138,6 +138,7 @@ void ZButtonList::ReadInto(TINIDocument& d, ZButtonList& aside) {
   // Objects are made for the sections below the count that the document holds, in the order
   // of their numbers; a count far beyond them costs nothing.
   int64_t n = d.ReadInteger(kHeading, "NumOfButtons", 0);
+  aside.NamedObjects = std::max<int64_t>(n, 0);
   std::vector<std::pair<int64_t, TINISection*>> sections;
   for (int i = 0; i < d.SectionCount(); ++i) {
     TINISection* sec = d.Section(i);
@@ -145,6 +146,7 @@ void ZButtonList::ReadInto(TINIDocument& d, ZButtonList& aside) {
     if (k >= 0 && k < n) sections.emplace_back(k, sec);
   }
   std::sort(sections.begin(), sections.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  aside.HeldObjects = int64_t(sections.size());
   if (sections.size() > size_t(kMaxButtons)) {
     ShowMessage(
         Format("The project holds %d objects, more than the %d that a page may have. The last %d "
@@ -187,6 +189,8 @@ void ZButtonList::LoadFromINI(TINIDocument& d) {
   ZButtonList aside;
   ReadInto(d, aside);
   MissingFiles = aside.MissingFiles;
+  NamedObjects = aside.NamedObjects;
+  HeldObjects = aside.HeldObjects;
   BGColor = aside.BGColor;
   TLayer* current = aside.Current;
   MoveAll(aside, *this);
@@ -197,6 +201,8 @@ void ZButtonList::ReplaceFromINI(TINIDocument& d) {
   ZButtonList aside;
   ReadInto(d, aside);
   MissingFiles = aside.MissingFiles;
+  NamedObjects = aside.NamedObjects;
+  HeldObjects = aside.HeldObjects;
   Clear();
   BGColor = aside.BGColor;
   std::swap(Properties, aside.Properties);
@@ -207,7 +213,7 @@ void ZButtonList::ReplaceFromINI(TINIDocument& d) {
 
 bool IsProjectDocument(const TINIDocument& document) { return document.FindSection(kHeading) != nullptr; }
 
-void LoadProjectFile(TINIDocument& document, const std::string& fileName) {
+TINILostLines LoadProjectFile(TINIDocument& document, const std::string& fileName) {
   // A project larger than any page needs is refused before it is read.
   const TRegularFile file = CheckRegularFile(fileName);
   if (file.Regular && file.Size > kMaxProjectBytes)
@@ -215,10 +221,12 @@ void LoadProjectFile(TINIDocument& document, const std::string& fileName) {
                      IntToStr(int32_t(std::min<int64_t>(file.Size >> 20, INT32_MAX))) +
                      " MB, and a project file holds at most " + IntToStr(int32_t(kMaxProjectBytes >> 20)) +
                      " MB.");
+  const std::string text = ReadFileBytesAtMost(fileName, kMaxProjectBytes);
   TINIDocument read;
-  // Parsed once, aside; the text goes as soon as it is parsed.
-  read.LoadFromString(ReadFileBytesAtMost(fileName, kMaxProjectBytes));
+  // Parsed once, aside, and moved over; the text stays only to count what the document drops.
+  read.LoadFromString(text);
   if (!IsProjectDocument(read))
     throw EReadError("\"" + fileName + "\" is not a project file: it has no [Heading] section.");
   document.TakeContentOf(read);
+  return INILostLines(text, document);
 }

@@ -44,6 +44,11 @@ class ZButtonList : public TLayerList {
   // The texture file names that the objects of the last load or append name but that are
   // missing from the Images folder, each once, in the order met.
   std::vector<std::string> MissingFiles;
+  // Of the last load or append: the number of objects its heading names (NumOfButtons) and
+  // the number of their sections that the document holds. Fewer held than named is a file
+  // that was cut short or damaged: the objects it lacks are gone.
+  int64_t NamedObjects = 0;
+  int64_t HeldObjects = 0;
 
  private:
   void WriteHeading(TINIDocument& document, int count, int lastSelected);
@@ -55,7 +60,9 @@ class ZButtonList : public TLayerList {
 bool IsProjectDocument(const TINIDocument& document);
 // Reads a project file into the document. Raises EFOpenError when it cannot be read and
 // EReadError, naming the file, when it is not a project; the document is then left as it was.
-void LoadProjectFile(TINIDocument& document, const std::string& fileName);
+// Gives the lines of the file that the document does not keep, which a save into the file
+// would drop (text that is not part of a project).
+TINILostLines LoadProjectFile(TINIDocument& document, const std::string& fileName);
 
 // The splash window's progress bar while the start-up project loads; the GUI installs it.
 class TLoadProgress {

@@ -54,6 +54,43 @@ TEST(INIDocumentText, ParseRulesGiveTheExactText) {
   for (const auto& c : cases) EXPECT_EQ(Reload(c.input), c.expected) << c.what;
 }
 
+// What a document does not keep of a text, which writing it back therefore drops: counted
+// line by line, with the first such line as the example.
+TEST(INIDocumentText, LostLinesAreCountedWithTheFirstAsExample) {
+  struct Case {
+    const char* what;
+    std::string text;
+    int64_t count;
+    const char* example;
+  } cases[] = {
+      {"a whole document", "[A]\r\nk=v\r\n\r\n[B]\r\n k = a=b \r\n", 0, ""},
+      {"empty text", "", 0, ""},
+      {"byte-order mark alone", "\xEF\xBB\xBF", 0, ""},
+      {"byte-order mark before a whole document", "\xEF\xBB\xBF[A]\nk=v\n", 0, ""},
+      {"text before the first section", "Shopping list\nmilk=2\n[A]\nk=v\n", 2, "Shopping list"},
+      {"lines without a key among keys", "[Heading]\nNumOfButtons=0\nDear Anna,\n  see you ; soon  \n", 2,
+       "Dear Anna,"},
+      {"comment lines", "[A]\n;c\n;k=v\n", 1, ";c"},
+      {"text after a header", "  [ My Sec ]  tail\nk=v", 1, "[ My Sec ]  tail"},
+      {"an empty key", "[A]\n=v\n", 1, "=v"},
+      {"lines under empty section names", "[]\nk=v\n[ ]\nx=y\n", 2, "k=v"},
+      {"a key given twice", "[A]\nk=1\nK=2\n", 1, ""},
+      {"a section given twice repeats a key", "[Sec]\nKey=1\nOther=x\n[SEC]\nKEY=2\nNew=3\n", 1, ""},
+      {"CR line ends", "[A]\rk=v\rnote\r", 1, "note"},
+      {"NUL bytes dropped as the document does", std::string("[A]\nk=v\0w\nno\0te\n", 17), 1, "note"},
+      {"a long line is cut in the example", "[A]\n" + std::string(200, 'x') + "\n", 1, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TINIDocument doc;
+    doc.LoadFromString(c.text);
+    TINILostLines lost = INILostLines(c.text, doc);
+    EXPECT_EQ(lost.Count, c.count);
+    if (std::string(c.what).rfind("a long line", 0) == 0) EXPECT_EQ(lost.Example, std::string(80, 'x'));
+    else EXPECT_EQ(lost.Example, c.example);
+  }
+}
+
 TEST(INIDocumentText, SaveWritesCRLFAfterEveryLine) {
   TempDir dir;
   TINIDocument doc;

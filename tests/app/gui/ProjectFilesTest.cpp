@@ -651,6 +651,135 @@ TEST(ProjectFiles, MissingPicturesAreNamedOncePerLoad) {
   EXPECT_TRUE(home.TakeBoxes().empty());
 }
 
+// A file cut short names more objects than it holds: Open says so, with both numbers, before
+// a Save could make the loss permanent; the page shows what is there and the file is not
+// touched. Sections left beyond the count by an earlier, larger page are no damage.
+TEST(ProjectFiles, ADamagedProjectSaysHowManyObjectsItNamesAndHolds) {
+  auto cut = [](int named, const std::vector<int>& held) {
+    std::string s = "[Heading]\r\nNumOfButtons=" + std::to_string(named) + "\r\nProjectWidth=320\r\n";
+    for (int i : held) s += Object(i, "Item+" + std::to_string(i), 8, 8 + 8 * i);
+    return s;
+  };
+  struct Case {
+    const char* what;
+    std::string text;
+    int named, held;  // held < named: the box is expected
+  } cases[] = {
+      {"cut after three of six", cut(6, {0, 1, 2}), 6, 3},
+      {"a section missing in the middle", cut(4, {0, 1, 3}), 4, 3},
+      {"no objects left at all", cut(2, {}), 2, 0},
+      {"old sections beyond the count", cut(2, {0, 1, 2, 3}), 2, 2},
+      {"whole", ProjectText(3), 3, 3},
+      // Cut inside its last section, the file holds every object; the torn key is what the
+      // page lacks, and it is named.
+      {"cut inside the last section", cut(3, {0, 1}) + "[Button2]\r\nButtonTe", 3, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (bool atStart : {false, true}) {
+      SCOPED_TRACE(atStart ? "named on the command line" : "opened from the menu");
+      ProgramHome home;
+      Dialogs dialogs;
+      const std::string p = home.dir.File("cut.zlm");
+      WriteAll(p, c.text);
+      std::unique_ptr<TFormMain> w;
+      if (atStart) {
+        w = StartMainWindow({p});
+        QCoreApplication::processEvents();
+      } else {
+        w = StartMainWindow();
+        home.TakeBoxes();
+        dialogs.answers = {p};
+        w->MIOpenProject->trigger();
+      }
+      std::vector<std::string> boxes = home.TakeBoxes();
+      EXPECT_EQ(w->ProjectFileName, p);
+      EXPECT_EQ(w->Scene->Count(), c.held);
+      if (c.held < c.named) {
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].find(p + " looks damaged"), std::string::npos) << boxes[0];
+        EXPECT_NE(boxes[0].find("names " + std::to_string(c.named) + " objects but holds only " +
+                                std::to_string(c.held)),
+                  std::string::npos)
+            << boxes[0];
+      } else if (std::string(c.what) == "cut inside the last section") {
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].find("holds 1 line that is not part of a project (the first: \"ButtonTe\")"),
+                  std::string::npos)
+            << boxes[0];
+      } else {
+        EXPECT_TRUE(boxes.empty()) << boxes[0];
+      }
+      EXPECT_EQ(ReadAll(p), c.text);
+    }
+  }
+}
+
+// A text that only has a [Heading] line among its own lines opens as a page, and the user is
+// told at once which of its lines the page does not hold; a Save into that file asks before it
+// drops them: Cancel writes nothing, No saves under another name, Yes saves and drops them.
+TEST(ProjectFiles, LinesThatAreNotPartOfAProjectAreNotDroppedWithoutAQuestion) {
+  const std::string notes =
+      "Shopping list\n[Heading]\nNumOfButtons=1\nmilk, bread\n[Button0]\nButtonText=Buy\nButtonText=Sell\n";
+  struct Case {
+    int answer;
+    bool dropped;
+  } cases[] = {{IDCANCEL, false}, {IDNO, false}, {IDYES, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    ProgramHome home;
+    Dialogs dialogs;
+    const std::string p = home.dir.File("notes.txt");
+    WriteAll(p, notes);
+    auto w = StartMainWindow();
+    home.TakeBoxes();
+    dialogs.answers = {p};
+    w->MIOpenProject->trigger();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find(p + " holds 3 lines that are not part of a project (the first: \"Shopping list\")"),
+              std::string::npos)
+        << boxes[0];
+    ASSERT_EQ(w->ProjectFileName, p);
+    ASSERT_EQ(w->Scene->Count(), 1);
+    EXPECT_EQ(ReadAll(p), notes);
+
+    w->ChangeCount = 1;
+    home.services.Answers = {c.answer};
+    dialogs.answers = {home.dir.File("page.zlm")};
+    w->MISave->trigger();
+    boxes = home.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find(p + " holds 3 lines that are not part of a project"), std::string::npos) << boxes[0];
+    EXPECT_NE(boxes[0].find("drops them"), std::string::npos) << boxes[0];
+    const std::string now = ReadAll(p);
+    if (c.dropped) {
+      EXPECT_EQ(now.find("Shopping list"), std::string::npos);
+      EXPECT_NE(now.find("ButtonText=Sell"), std::string::npos);
+      EXPECT_EQ(w->ChangeCount, 0);
+      EXPECT_EQ(w->ProjectFileName, p);
+    } else {
+      EXPECT_EQ(now, notes);
+    }
+    if (c.answer == IDNO) {
+      EXPECT_EQ(w->ProjectFileName, home.dir.File("page.zlm"));
+      EXPECT_NE(ReadAll(home.dir.File("page.zlm")).find("ButtonText=Sell"), std::string::npos);
+      EXPECT_EQ(w->ChangeCount, 0);
+    }
+    if (c.answer == IDCANCEL) {
+      EXPECT_EQ(w->ProjectFileName, p);
+      EXPECT_EQ(w->ChangeCount, 1);
+      EXPECT_TRUE(dialogs.calls.size() == 1u) << "no save dialog";
+    }
+    // Once the file holds only the page, Save asks nothing more.
+    if (c.dropped) {
+      w->ChangeCount = 1;
+      w->MISave->trigger();
+      EXPECT_TRUE(home.TakeBoxes().empty());
+    }
+  }
+}
+
 // Given on the command line, a file that is no project is reported and does not become the
 // page's name, so that no save can write a project over it.
 TEST(ProjectFiles, ANonProjectOnTheCommandLineIsReportedAndNotNamed) {

@@ -234,9 +234,13 @@ void TFormImageMap::FormShow() {
 
 void TFormImageMap::PaintBox1Paint() { TFormGlobal::PaintBanner(PaintBox1); }
 
-std::string TFormImageMap::ImageFileName() const {
-  return ChangeFileExt(FileName, RadioButtonPNG->isChecked() ? ".png" : ".jpg");
+std::string TFormImageMap::ImageFileName() const { return ImageFileName(FileName); }
+
+std::string TFormImageMap::ImageFileName(const std::string& html) const {
+  return ChangeFileExt(html, RadioButtonPNG->isChecked() ? ".png" : ".jpg");
 }
+
+std::string TFormImageMap::PreviewFileName() { return LocalFile("preview.htm"); }
 
 std::string TFormImageMap::HtmlFileName(const std::string& chosen) {
   std::string ext = LowerCase(ExtractFileExt(BareFileName(chosen)));
@@ -259,12 +263,12 @@ void TFormImageMap::BuildImageMapHTML() {
   RichEdit->horizontalScrollBar()->setValue(0);
 }
 
-void TFormImageMap::WriteFiles(bool build) {
-  if (Image && ImageFileName() == FileName)
-    throw EFCreateError("The picture would be written over the HTML file \"" + FileName + "\".");
-  if (build) BuildImageMapHTML();
+void TFormImageMap::WriteFiles(const std::string& html, const std::string& markup) {
+  const std::string picture = ImageFileName(html);
+  if (Image && picture == html)
+    throw EFCreateError("The picture would be written over the HTML file \"" + html + "\".");
   // Each line ended by a carriage return and a line feed.
-  std::string text = FromQString(RichEdit->toPlainText()), out;
+  std::string text = markup, out;
   if (!text.empty() && text.back() == '\n') text.pop_back();
   size_t start = 0;
   while (start <= text.size()) {
@@ -274,12 +278,12 @@ void TFormImageMap::WriteFiles(bool build) {
     out += "\r\n";
     start = end + 1;
   }
-  WriteFileAtomic(FileName, out);
+  WriteFileAtomic(html, out);
   if (Image) {
     BitmapSetPixelFormat(*Image, 6);
-    Image->SaveToFile(ImageFileName());
+    Image->SaveToFile(picture);
   }
-  Written = FileName;
+  Written = html;
 }
 
 void TFormImageMap::ButtonSaveClick() {
@@ -290,8 +294,14 @@ void TFormImageMap::ButtonSaveClick() {
   if (html != SaveDialog.FileName && FileExists(html) &&
       !Ask("\"" + html + "\" already exists.\nDo you want to replace it?"))
     return;
+  // The picture beside it is a file of its own, which may be the user's: it is not replaced
+  // without a question either. No writes nothing at all.
+  const std::string picture = ImageFileName(html);
+  if (Image && FileExists(picture) && !Ask("\"" + picture + "\" already exists.\nDo you want to replace it?"))
+    return;
   FileName = html;
-  WriteFiles(true);
+  BuildImageMapHTML();
+  WriteFiles(FileName, FromQString(RichEdit->toPlainText()));
   std::string told = "The HTML file was saved as\n" + FileName;
   if (Image) told += "\nand its picture as\n" + ImageFileName();
   Say(told + ".", MB_OK | MB_ICONINFORMATION);
@@ -300,10 +310,15 @@ void TFormImageMap::ButtonSaveClick() {
 void TFormImageMap::ButtonPreviewClick() {
   // The HTML page is current while the user looks at it; run without the dialog, it may be
   // left over from an earlier selection, so it is built afresh.
-  WriteFiles(PageControl->currentWidget() != TabSheet2 || !isVisible());
+  if (PageControl->currentWidget() != TabSheet2 || !isVisible()) BuildImageMapHTML();
+  // The preview has files of its own: a page the user saved keeps the selection it was saved
+  // with, and its picture is not replaced.
+  const std::string html = PreviewFileName();
+  ZButtonList empty;
+  WriteFiles(html, ImageMapHTML(Scene ? *Scene : empty, CropRect, BareFileName(ImageFileName(html))));
   // The file's own name: the browser gets it as an encoded file: URL, "#" and "?" included.
-  if (!NavigateTo(FileName))
-    Say("No browser could be started to show the preview.\nOpen this file in a browser:\n" + FileName,
+  if (!NavigateTo(html))
+    Say("No browser could be started to show the preview.\nOpen this file in a browser:\n" + html,
         MB_OK | MB_ICONEXCLAMATION);
 }
 

@@ -36,8 +36,8 @@ class TFormImageMap : public QDialog {
   explicit TFormImageMap(QWidget* parent = nullptr);
   ~TFormImageMap() override;
 
-  // The HTML file written by Save and Preview: "preview.htm" in the program folder until the
-  // user saves under another name.
+  // The HTML file written by Save: "preview.htm" in the program folder until the user saves
+  // under another name.
   std::string FileName;
   // The HTML file the last save or preview wrote; the caller clears it to learn of the next.
   std::string Written;
@@ -53,8 +53,11 @@ class TFormImageMap : public QDialog {
   // Writes the image-map HTML into RichEdit.
   void BuildImageMapHTML();
   void ButtonSaveClick();
-  // Writes the HTML and the image to FileName and opens the HTML file in the browser.
+  // Writes the HTML and the image of the current selection to the preview files and opens the
+  // HTML file in the browser. Files the user saved are never written by a preview.
   void ButtonPreviewClick();
+  // The preview's HTML file: "preview.htm" in the program folder; its picture lies beside it.
+  static std::string PreviewFileName();
   void TabSheet1Show();
   void TabSheet1Hide();
   void Edit1Change();
@@ -70,8 +73,10 @@ class TFormImageMap : public QDialog {
   void FormShow();
   void PaintBox1Paint();
 
-  // The image file beside an HTML file: its name with ".png" or ".jpg" by RadioButtonPNG.
+  // The image file beside an HTML file (FileName when none is given): its name with ".png" or
+  // ".jpg" by RadioButtonPNG.
   std::string ImageFileName() const;
+  std::string ImageFileName(const std::string& html) const;
   // The HTML file written for a name chosen in the save dialog: the name itself when it ends
   // in ".htm" or ".html" (in any letter case), else the name with ".htm" in place of its
   // extension, so that the picture beside it can never be the same file.
@@ -99,8 +104,8 @@ class TFormImageMap : public QDialog {
  private:
   void EditChange(int row);
   bool FLinksAnnounced = false;
-  // Steps 3 to 5 of a save: the HTML (when asked), its lines, and the image.
-  void WriteFiles(bool build);
+  // Steps 4 and 5 of a save: the markup's lines into the HTML file, and the image beside it.
+  void WriteFiles(const std::string& html, const std::string& markup);
 };
 
 extern TFormImageMap* FormImageMap;

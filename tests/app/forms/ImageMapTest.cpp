@@ -168,13 +168,22 @@ TEST_F(ImageMap, SaveWritesTheHtmlAndTheImageUnderTheChosenName) {
   EXPECT_EQ(jpg.substr(0, 3), "\xFF\xD8\xFF");
   EXPECT_EQ(BitmapBitsPerPixel(page.image), 24);
 
-  // Preview now rewrites the saved file, not preview.htm.
+  // A preview afterwards, of a changed selection, writes its own files: the saved page and its
+  // picture keep what they were saved with.
+  const std::string savedHtml = ReadAll(chosen);
   page.scene.Button(0)->LinkAddress = "b.htm";
+  page.image.Canvas().Brush.SetColor(0x00FF00);
+  page.image.Canvas().FillRect({0, 0, 140, 40});
   form.ButtonPreviewClick();
-  EXPECT_FALSE(fs::exists(home.File("preview.htm")));
-  EXPECT_NE(ReadAll(chosen).find("HREF=\"b.htm\">\r\n"), std::string::npos);
+  EXPECT_EQ(ReadAll(chosen), savedHtml);
+  EXPECT_EQ(ReadAll(home.File("site.jpg")), jpg);
+  const std::string preview = ReadAll(home.File("preview.htm"));
+  EXPECT_NE(preview.find("HREF=\"b.htm\">\r\n"), std::string::npos);
+  EXPECT_NE(preview.find("<IMG SRC=\"preview.jpg\""), std::string::npos);
+  EXPECT_TRUE(fs::exists(home.File("preview.jpg")));
   ASSERT_EQ(services.Opened.size(), 1u);
-  EXPECT_EQ(services.Opened[0], "file://" + chosen);
+  EXPECT_EQ(services.Opened[0], "file://" + home.File("preview.htm"));
+  EXPECT_EQ(form.FileName, chosen) << "the next save starts at the saved name";
 
   // A cancelled dialog writes nothing and keeps the name.
   SetDialogHook([](TCommonDialog&) { return false; });
@@ -240,11 +249,56 @@ TEST_F(ImageMap, SaveNeverWritesThePictureOverTheHtml) {
   EXPECT_EQ(ReadAll(home.File("h.htm")).substr(0, 6), "<HTML>");
   EXPECT_TRUE(fs::exists(chosen));
 
-  // Set from outside to a picture's name, the files are refused before anything is written.
+  // Set from outside to a picture's name, the file is not written: a preview writes its own.
   form.FileName = home.File("i.png");
   form.RadioButtonPNG->setChecked(true);
-  EXPECT_THROW(form.ButtonPreviewClick(), Exception);
+  form.ButtonPreviewClick();
   EXPECT_FALSE(fs::exists(home.File("i.png")));
+  EXPECT_TRUE(fs::exists(home.File("preview.png")));
+}
+
+// A picture of the HTML file's name may be the user's own: Save asks before it replaces it,
+// and No writes nothing at all, the HTML file included. A picture not there is not asked about.
+TEST_F(ImageMap, SaveAsksBeforeReplacingAPictureBesideTheHtml) {
+  const std::string chosen = home.File("banner.htm"), picture = home.File("banner.png");
+  SetDialogHook([&](TCommonDialog& d) {
+    dynamic_cast<TSaveDialog&>(d).FileName = chosen;
+    return true;
+  });
+  WriteAll(picture, "the user's own picture");
+  struct Case {
+    int answer;
+    bool written;
+  } cases[] = {{IDNO, false}, {IDCANCEL, false}, {IDYES, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    services.Boxes.clear();
+    services.Answers = {c.answer};
+    form.ButtonSaveClick();
+    ASSERT_GE(services.Boxes.size(), 1u);
+    EXPECT_EQ(services.Boxes[0].text, "\"" + picture + "\" already exists.\nDo you want to replace it?");
+    if (c.written) {
+      EXPECT_EQ(ReadAll(picture).substr(1, 3), "PNG");
+      EXPECT_EQ(ReadAll(chosen).substr(0, 8), "<HTML>\r\n");
+      EXPECT_EQ(form.FileName, chosen);
+    } else {
+      EXPECT_EQ(services.Boxes.size(), 1u) << "nothing saved, nothing told";
+      EXPECT_EQ(ReadAll(picture), "the user's own picture");
+      EXPECT_FALSE(fs::exists(chosen));
+      EXPECT_EQ(form.FileName, home.File("preview.htm"));
+    }
+  }
+  // Without a picture of that name, only the dialog's own question stands.
+  const std::string other = home.File("other.htm");
+  SetDialogHook([&](TCommonDialog& d) {
+    dynamic_cast<TSaveDialog&>(d).FileName = other;
+    return true;
+  });
+  services.Boxes.clear();
+  form.ButtonSaveClick();
+  ASSERT_EQ(services.Boxes.size(), 1u);
+  EXPECT_EQ(services.Boxes[0].text.rfind("The HTML file was saved as", 0), 0u) << services.Boxes[0].text;
+  EXPECT_TRUE(fs::exists(home.File("other.png")));
 }
 
 // A link typed in a row tells the caller before the first change of each showing, so that
@@ -278,16 +332,20 @@ TEST_F(ImageMap, PreviewWritesPreviewHtmAndAPngAndOpensIt) {
   ASSERT_EQ(services.Opened.size(), 1u);
   EXPECT_EQ(services.Opened[0], "file://" + home.File("preview.htm"));
 
-  // A name with URL characters reaches the browser escaped.
-  form.FileName = home.File("a#b c.htm");
-  form.ButtonPreviewClick();
-  EXPECT_TRUE(fs::exists(home.File("a#b c.png")));
-  EXPECT_NE(ReadAll(home.File("a#b c.htm")).find("SRC=\"a%23b c.png\""), std::string::npos);
-  EXPECT_EQ(services.Opened.back(), "file://" + home.File("a%23b%20c.htm"));
+  // A program folder with URL characters in its name reaches the browser escaped.
+  ASSERT_TRUE(ForceDirectories(home.File("a#b c")));
+  {
+    ScopedEnv odd("ZELMORA_HOME", home.File("a#b c"));
+    form.ButtonPreviewClick();
+  }
+  EXPECT_TRUE(fs::exists(home.File("a#b c/preview.png")));
+  EXPECT_EQ(services.Opened.back(), "file://" + home.File("a%23b%20c/preview.htm"));
 
   // A file that cannot be written raises, and nothing is opened.
-  form.FileName = home.File("missing/x.htm");
-  EXPECT_THROW(form.ButtonPreviewClick(), Exception);
+  {
+    ScopedEnv gone("ZELMORA_HOME", home.File("missing"));
+    EXPECT_THROW(form.ButtonPreviewClick(), Exception);
+  }
   EXPECT_EQ(services.Opened.size(), 2u);
   EXPECT_TRUE(services.Boxes.empty());
 }

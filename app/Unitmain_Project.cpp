@@ -68,6 +68,10 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
     h = std::clamp(doc.ReadInteger("Heading", "ProjectHeight", 800), 1, kMaxPageSide);
     w = std::clamp(doc.ReadInteger("Heading", "ProjectWidth", 800), 1, kMaxPageSide);
     Scene->ReplaceFromINI(doc);
+    // A project moved to another folder or machine together with its pictures: they are
+    // taken into the image folder from beside it before anything is reported missing.
+    const std::string folder = ExtractFilePath(ExpandFileName(name));
+    Scene->TakeInMissingPictures({folder, folder + "Images/"});
   }
   ProjectFileName = name;
   ProjectFileStamp = stamp;
@@ -88,8 +92,8 @@ void TFormMain::LoadProject(const std::string& name, bool show) {
 
 std::string TFormMain::MissingPicturesText() const {
   if (Scene->MissingFiles.empty()) return "";
-  std::string text = "These pictures of the project are not in the folder " + LocalFile("Images") +
-                     "; their objects are drawn without them:";
+  std::string text = "These pictures of the project are neither in the folder " + LocalFile("Images") +
+                     " nor beside the project; their objects are drawn without them:";
   for (const std::string& name : Scene->MissingFiles) text += "\n" + name;
   return text;
 }

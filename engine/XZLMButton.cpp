@@ -7,6 +7,7 @@
 #include "POP/PopForms.h"
 #include "POP/PopInno.h"
 #include "engine/XImageCache.h"
+#include "platform/ImageLimits.h"
 #include "platform/SysUtils.h"
 #include "platform/WaitIndicator.h"
 
@@ -209,6 +210,36 @@ void ZButtonList::ReplaceFromINI(TINIDocument& d) {
   TLayer* current = aside.Current;
   MoveAll(aside, *this);
   Current = current;
+}
+
+std::vector<std::string> ZButtonList::TakeInMissingPictures(const std::vector<std::string>& folders) {
+  std::vector<std::string> taken, still;
+  for (const std::string& name : MissingFiles) {
+    // Where the objects look for it: their cache entry's file in the Images folder.
+    std::string target;
+    for (int i = 0; i < Count() && target.empty(); ++i) {
+      const ZStyle& st = *Button(i)->Style;
+      if (st.Texture && st.TextureFileName == name) target = st.Texture->FileName;
+    }
+    bool found = false;
+    for (size_t f = 0; f < folders.size() && !found && !target.empty(); ++f) {
+      const std::string source = IncludeTrailingPathDelimiter(folders[f]) + name;
+      // Only a picture: a pipe or a device of that name is not read, nor a file larger than
+      // any picture may be.
+      if (ExpandFileName(source) == ExpandFileName(target) || !CheckRegularFile(source).Regular) continue;
+      try {
+        const std::string bytes = ReadFileBytesAtMost(source, MaxPictureFileBytes);
+        ForceDirectories(ExtractFilePath(target));
+        WriteFileAtomic(target, bytes);
+        found = true;
+      } catch (const Exception&) {
+        // Not readable here, or the Images folder cannot take it: it stays missing.
+      }
+    }
+    (found ? taken : still).push_back(name);
+  }
+  MissingFiles = still;
+  return taken;
 }
 
 bool IsProjectDocument(const TINIDocument& document) { return document.FindSection(kHeading) != nullptr; }

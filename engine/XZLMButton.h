@@ -49,6 +49,11 @@ class ZButtonList : public TLayerList {
   // that was cut short or damaged: the objects it lacks are gone.
   int64_t NamedObjects = 0;
   int64_t HeldObjects = 0;
+  // The pictures of MissingFiles are looked for in these folders, in order (a project's own
+  // folder and the "Images" folder there, for a project moved with its pictures), by their
+  // exact names. Each one found is copied into the Images folder, where its objects find it,
+  // and leaves MissingFiles. Gives the names taken in.
+  std::vector<std::string> TakeInMissingPictures(const std::vector<std::string>& folders);
 
  private:
   void WriteHeading(TINIDocument& document, int count, int lastSelected);

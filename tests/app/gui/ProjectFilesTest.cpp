@@ -780,6 +780,65 @@ TEST(ProjectFiles, LinesThatAreNotPartOfAProjectAreNotDroppedWithoutAQuestion) {
   }
 }
 
+// A project moved with its pictures (beside it, or in an Images folder there) opens with them:
+// they are copied into the image folder and drawn, and only a picture found nowhere is named.
+// A picture the image folder has already is not replaced, and a pipe of a picture's name is
+// not read.
+TEST(ProjectFiles, PicturesMovedWithTheProjectAreTakenIn) {
+  ProgramHome home;
+  Dialogs dialogs;
+  auto picture = [](const std::string& file, TColor colour) {
+    XImage image;
+    image.SetSize(4, 4);
+    image.Canvas().Brush.SetColor(colour);
+    image.Canvas().FillRect(TRect(0, 0, 4, 4));
+    image.SaveToFile(file);
+  };
+  const std::string moved = home.dir.File("moved: here");
+  ASSERT_TRUE(ForceDirectories(moved + "/Images"));
+  picture(moved + "/beside one.bmp", 0x0000FF);        // red
+  picture(moved + "/Images/in images.bmp", 0x00FF00);  // green
+  picture(moved + "/kept.bmp", 0x0000FF);
+  picture(home.dir.File("Images/kept.bmp"), 0xFF0000);  // blue, the image folder's own
+  picture(moved + "/Other Case.bmp", 0x0000FF);
+  ASSERT_EQ(mkfifo((moved + "/pipe.bmp").c_str(), 0600), 0);
+  const std::string keptBytes = ReadAll(home.dir.File("Images/kept.bmp"));
+  std::string text = "[Heading]\r\nNumOfButtons=5\r\nProjectWidth=260\r\nProjectHeight=60\r\n";
+  const char* names[] = {"C:\\art\\beside one.bmp", "in images.bmp", "kept.bmp", "pipe.bmp", "other case.bmp"};
+  for (int i = 0; i < 5; ++i)
+    text += "[Button" + std::to_string(i) + "]\r\nRectLeft=" + std::to_string(50 * i) + "\r\nRectTop=0\r\nRectRight=" +
+            std::to_string(50 * i + 40) + "\r\nRectBottom=40\r\nShape=0\r\nTextureFileName=" + names[i] + "\r\n";
+  const std::string p = moved + "/page.zlm";
+  WriteAll(p, text);
+  auto w = StartMainWindow();
+  home.TakeBoxes();
+  dialogs.answers = {p};
+  w->MIOpenProject->trigger();
+  std::vector<std::string> boxes = home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].find("beside one.bmp"), std::string::npos) << boxes[0];
+  EXPECT_EQ(boxes[0].find("in images.bmp"), std::string::npos) << boxes[0];
+  EXPECT_EQ(boxes[0].find("kept.bmp"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("pipe.bmp"), std::string::npos) << boxes[0];
+  // Names in the user's folder compare exactly: "Other Case.bmp" is not "other case.bmp".
+  EXPECT_NE(boxes[0].find("other case.bmp"), std::string::npos) << boxes[0];
+  EXPECT_FALSE(FileExists(home.dir.File("Images/Other Case.bmp")));
+  EXPECT_EQ(ReadAll(home.dir.File("Images/beside one.bmp")), ReadAll(moved + "/beside one.bmp"));
+  EXPECT_EQ(ReadAll(home.dir.File("Images/in images.bmp")), ReadAll(moved + "/Images/in images.bmp"));
+  EXPECT_EQ(ReadAll(home.dir.File("Images/kept.bmp")), keptBytes);
+  EXPECT_FALSE(FileExists(home.dir.File("Images/pipe.bmp")));
+  w->RedrawScene(true);
+  for (auto [x, colour] : {std::pair{20, 0xFF0000u}, {70, 0x00FF00u}, {120, 0x0000FFu}}) {
+    uint32_t v;
+    std::memcpy(&v, w->Scene->Page->ScanLine(20) + 4 * x, 4);
+    EXPECT_EQ(v & 0xFFFFFF, colour) << x;
+  }
+  // Saved, the project still names its pictures alone, as every project does.
+  w->ChangeCount = 1;
+  w->MISave->trigger();
+  EXPECT_NE(ReadAll(p).find("TextureFileName=beside one.bmp\r\n"), std::string::npos);
+}
+
 // Given on the command line, a file that is no project is reported and does not become the
 // page's name, so that no save can write a project over it.
 TEST(ProjectFiles, ANonProjectOnTheCommandLineIsReportedAndNotNamed) {

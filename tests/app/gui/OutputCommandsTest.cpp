@@ -348,7 +348,8 @@ TEST(OutputCommands, PreviewGivesTheImageMapTheCropAndItsBounds) {
   EXPECT_EQ(home.services.Opened.size(), 1u);
 
   // A preview that cannot be written is reported, opens nothing and frees the crop all the same.
-  map.FileName = home.dir.File("missing/preview.htm");
+  ASSERT_TRUE(DeleteFile(map.FileName));
+  ASSERT_TRUE(ForceDirectories(map.FileName));  // a folder where the preview's file goes
   w->ToolButtonPreview->trigger();
   std::vector<std::string> boxes = home.TakeBoxes();
   ASSERT_EQ(boxes.size(), 1u);

@@ -71,13 +71,63 @@ void ConfigureFileDialog(QFileDialog& qt, const TOpenDialog& dialog) {
   if (!dialog.FileName.empty()) qt.selectFile(ToQString(dialog.FileName));
 }
 
+namespace {
+
+// Qt's own file dialog reads double quotes in the name box as a list of names ("a" "b"), so a
+// name typed or chosen with a quote in it would be saved or opened as another file without a
+// word. Where one file is chosen, the name in the box is taken as it stands: on this system a
+// quote is a letter of a name. A list is still read where several files may be chosen.
+class TFileDialog : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+  // The name as typed, made absolute, when the box held a quote; empty otherwise.
+  QString Literal;
+
+  QStringList Chosen() const { return Literal.isEmpty() ? selectedFiles() : QStringList{Literal}; }
+
+  void accept() override {
+    Literal.clear();
+    auto* edit = findChild<QLineEdit*>("fileNameEdit");
+    if (!edit || fileMode() == ExistingFiles || fileMode() == Directory || !edit->text().contains('"')) {
+      QFileDialog::accept();
+      return;
+    }
+    QString name = edit->text();
+    if (name.startsWith("~/")) name = QDir::homePath() + name.mid(1);
+    else if (!name.startsWith('/')) name = directory().absolutePath() + '/' + name;
+    QFileInfo info(name);
+    if (info.isDir()) {
+      setDirectory(info.absoluteFilePath());
+      edit->clear();
+      return;
+    }
+    const std::string title = FromQString(windowTitle());
+    if (acceptMode() == AcceptSave) {
+      // The default extension goes on a name without one, as the dialog does it.
+      if (!defaultSuffix().isEmpty() && !info.fileName().contains('.')) info.setFile(name += '.' + defaultSuffix());
+      if (info.exists() && !testOption(DontConfirmOverwrite) &&
+          Services().MessageBox(FromQString(name) + " already exists.\nDo you want to replace it?", title,
+                                MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+        return;
+    } else if (fileMode() == ExistingFile && !info.exists()) {
+      Services().MessageBox(FromQString(name) + "\nFile not found.\nPlease verify the correct file name was given.",
+                            title, MB_OK | MB_ICONEXCLAMATION);
+      return;
+    }
+    Literal = name;
+    QDialog::accept();
+  }
+};
+
+}  // namespace
+
 bool TOpenDialog::Execute() {
   if (Hook()) return Hook()(*this);
-  QFileDialog qt(DialogParent());
+  TFileDialog qt(DialogParent());
   ConfigureFileDialog(qt, *this);
   for (;;) {
-    if (qt.exec() != QDialog::Accepted || qt.selectedFiles().isEmpty()) return false;
-    QString first = qt.selectedFiles().first();
+    if (qt.exec() != QDialog::Accepted || qt.Chosen().isEmpty()) return false;
+    QString first = qt.Chosen().first();
     QFileInfo info(first);
     // A save over a read-only file would fail later, after the user's work is done.
     if (IsSaveDialog() && (Options & ofNoReadOnlyReturn) && info.exists() && !info.isWritable()) {
@@ -87,7 +137,7 @@ bool TOpenDialog::Execute() {
       continue;
     }
     Files.clear();
-    for (const QString& f : qt.selectedFiles()) Files.push_back(FromQString(f));
+    for (const QString& f : qt.Chosen()) Files.push_back(FromQString(f));
     FileName = Files.front();
     int index = QtNameFilters(Filter).indexOf(qt.selectedNameFilter());
     if (index >= 0) FilterIndex = index + 1;

@@ -2,8 +2,10 @@
 #include "POP/gui/PopDialogs.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -14,6 +16,7 @@
 #include "platform/Graphics.h"
 #include "platform/SysUtils.h"
 #include "platform/gui/QtServices.h"
+#include "tests/support/ScriptedServices.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -116,6 +119,79 @@ TEST(PopDialogs, OpenDialogReturnsTheChosenFileAndFilter) {
   EXPECT_EQ(open.FileName, dir.File("page.zlm"));
   ASSERT_EQ(open.Files.size(), 1u);
   EXPECT_EQ(open.FilterIndex, 2);
+}
+
+// A name typed with double quotes in it is the name chosen: the dialog's own reading of quotes
+// as a list of names would save or open another file without a word. Where several files may
+// be chosen, quotes still make the list.
+TEST(PopDialogs, ANameTypedWithQuotesIsTheNameChosen) {
+  TempDir dir;
+  WriteAll(dir.File("My page.zlm"), "another file");
+  WriteAll(dir.File("\"quoted\".zlm"), "[Heading]\n");
+  WriteAll(dir.File("\"taken\".zlm"), "[Heading]\n");
+  WriteAll(dir.File("a.zlm"), "[Heading]\n");
+  WriteAll(dir.File("b.zlm"), "[Heading]\n");
+  ScriptedServices services;
+  struct Case {
+    const char* what;
+    bool save;
+    TOpenOptions options;
+    const char* typed;
+    std::vector<std::string> chosen;  // empty: the dialog stays open (it is closed by Cancel)
+    std::vector<int> answers;
+  } cases[] = {
+      {"save, a quoted name", true, 0, "\"My page\".zlm", {"\"My page\".zlm"}},
+      {"save, quotes inside, the default extension added", true, 0, "say \"hi\"", {"say \"hi\".zlm"}},
+      {"save, two quoted parts", true, 0, "\"a\" \"b\".zlm", {"\"a\" \"b\".zlm"}},
+      {"save over an existing quoted name, asked, Yes", true, ofOverwritePrompt, "\"taken\".zlm", {"\"taken\".zlm"},
+       {IDYES}},
+      {"save over an existing quoted name, asked, No", true, ofOverwritePrompt, "\"taken\".zlm", {}, {IDNO}},
+      {"save, no quotes", true, 0, "plain", {"plain.zlm"}},
+      {"open, a file with quotes in its name", false, ofFileMustExist, "\"quoted\".zlm", {"\"quoted\".zlm"}},
+      {"open, a quoted name that is not there", false, ofFileMustExist, "\"gone\".zlm", {}, {IDOK}},
+      {"open several, quotes make the list", false, ofFileMustExist | ofAllowMultiSelect, "\"a.zlm\" \"b.zlm\"",
+       {"a.zlm", "b.zlm"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<TOpenDialog> dialog(c.save ? new TSaveDialog : new TOpenDialog);
+    dialog->Filter = _FilterZLM;
+    dialog->DefaultExt = "zlm";
+    dialog->InitialDir = dir.Path();
+    dialog->Options = c.options;
+    services.Boxes.clear();
+    services.Answers.assign(c.answers.begin(), c.answers.end());
+    const std::string typed = c.typed;
+    const bool closes = !c.chosen.empty();
+    QTimer::singleShot(0, [typed, closes] {
+      auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(d, nullptr);
+      d->setOption(QFileDialog::DontUseNativeDialog);
+      auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+      ASSERT_NE(edit, nullptr);
+      // Typed: the box has the focus, as a user's typing gives it, so that the files the
+      // dialog finds for the text do not replace it.
+      QApplication::setActiveWindow(d);
+      edit->setFocus();
+      QCoreApplication::processEvents();
+      ASSERT_TRUE(edit->hasFocus());
+      edit->setText(QString::fromStdString(typed));
+      QMetaObject::invokeMethod(d, "accept");
+      if (!closes && d->isVisible()) d->reject();
+    });
+    const bool ok = dialog->Execute();
+    EXPECT_EQ(ok, closes);
+    std::vector<std::string> expected;
+    for (const std::string& name : c.chosen) expected.push_back(dir.File(name));
+    if (closes) {
+      EXPECT_EQ(dialog->Files, expected);
+      EXPECT_EQ(dialog->FileName, expected.front());
+    }
+    EXPECT_EQ(services.Boxes.size(), c.answers.size());
+    if (!services.Boxes.empty())
+      EXPECT_NE(services.Boxes[0].text.find(dir.File(c.typed)), std::string::npos) << services.Boxes[0].text;
+  }
+  EXPECT_EQ(ReadAll(dir.File("My page.zlm")), "another file");
 }
 
 // OK in the font dialog with nothing changed gives the font back as it was: a face that is

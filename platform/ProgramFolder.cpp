@@ -1,11 +1,14 @@
 #include "platform/ProgramFolder.h"
 
+#include <algorithm>
 #include <climits>
 #include <dirent.h>
 #include <mutex>
+#include <set>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/SysUtils.h"
 
@@ -74,12 +77,78 @@ std::string InstalledDataFolder() {
   return IncludeTrailingPathDelimiter(ExpandFileName(folder));
 }
 
+// The shipped files and folders below `from`, as names relative to it (a folder's with '/' at
+// the end, before its files). The program itself and its libraries are not among them.
+static void ListShipped(const std::string& from, const std::string& relative, std::vector<std::string>& out) {
+  DIR* d = opendir((from + relative).c_str());
+  if (!d) return;
+  std::vector<std::string> names;
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
+    const std::string path = from + relative + name;
+    if (DirectoryExists(path)) {
+      out.push_back(relative + name + "/");
+      ListShipped(from, relative + name + "/", out);
+    } else if (FileExists(path) && access(path.c_str(), X_OK) != 0) {
+      out.push_back(relative + name);
+    }
+  }
+}
+
+// The shipped files and folders that the user's folder has been given, one name per entry,
+// each ended by a NUL (a name may hold any other byte).
+static const char kShippedList[] = ".shipped-files";
+
 std::string UserProgramFolder(const std::string& shipped, const std::string& user) {
-  // Missing files are copied at every start, so that files a newer build or install ships
-  // arrive and what a user made with an older build that worked in its own folder is taken
-  // over; a file already in the user's folder is never replaced.
-  if (!shipped.empty()) CopyFolderTree(shipped, user);
-  return IncludeTrailingPathDelimiter(user);
+  const std::string to = IncludeTrailingPathDelimiter(user);
+  if (shipped.empty()) return to;
+  // Each shipped file is copied in once, when it first appears: at the first start, what an
+  // older build that worked in its own folder left there is taken over, and a later version's
+  // new files arrive; a file the user has deleted or changed stays as the user left it.
+  const std::string from = IncludeTrailingPathDelimiter(shipped);
+  ForceDirectories(to);
+  std::set<std::string> given;
+  try {
+    const std::string list = ReadFileBytes(to + kShippedList);
+    for (size_t start = 0, end; (end = list.find('\0', start)) != std::string::npos; start = end + 1)
+      given.insert(list.substr(start, end - start));
+  } catch (const Exception&) {
+    // None yet: everything shipped that the folder lacks comes in now.
+  }
+  std::vector<std::string> names;
+  ListShipped(from, "", names);
+  bool added = false;
+  for (const std::string& name : names) {
+    if (given.count(name)) continue;
+    const std::string target = to + name;
+    if (name.back() == '/') {
+      if (!ForceDirectories(target)) continue;
+    } else if (!FileExists(target) && !DirectoryExists(target)) {
+      try {
+        ForceDirectories(ExtractFilePath(target));
+        WriteFileAtomic(target, ReadFileBytes(from + name));
+      } catch (const Exception&) {
+        continue;  // not given: tried again at the next start
+      }
+    }
+    given.insert(name);
+    added = true;
+  }
+  if (added) {
+    std::string list;
+    for (const std::string& name : given) list += name + '\0';
+    try {
+      WriteFileAtomic(to + kShippedList, list);
+    } catch (const Exception&) {
+      // The files are there; the next start copies only what is still missing.
+    }
+  }
+  return to;
 }
 
 std::string ProgramFolder() {

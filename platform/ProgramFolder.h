@@ -8,8 +8,10 @@
 // a build tree (the files lie beside the executable) or from an install (<prefix>/share/zelmora
 // beside <prefix>/bin). Always ends with '/'.
 std::string ProgramFolder();
-// The user's program folder `user`, with the files of `shipped` that it lacks copied into it
-// (executables excepted, files already there kept). Ends with '/'.
+// The user's program folder `user`, given each file and folder of `shipped` once, when it
+// first appears there (executables excepted, files already in `user` kept): a shipped file the
+// user deleted does not come back, a later version's new file arrives. A list of what was given
+// lies in the folder as ".shipped-files". Ends with '/'.
 std::string UserProgramFolder(const std::string& shipped, const std::string& user);
 // The executable's own folder, with '/' at the end.
 std::string ExecutableFolder();

@@ -1,5 +1,7 @@
 // Settings files, the registry store and the program folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/Classes.h"
 #include "platform/IniFiles.h"
@@ -115,6 +117,56 @@ TEST(ProgramFolderTest, HonoursZelmoraHome) {
   TempDir dir;
   ScopedEnv env("ZELMORA_HOME", dir.Path());
   EXPECT_EQ(ProgramFolder(), dir.Path() + "/");
+}
+
+// The user's program folder is given each shipped file once: what an earlier build left beside
+// the executable comes over at the first start, a file the user deleted or changed stays so at
+// every later start, and a file a later version ships arrives. The program is not copied.
+TEST(ProgramFolderTest, ShippedFilesAreGivenToTheUsersFolderOnce) {
+  TempDir shipped, user;
+  ASSERT_TRUE(ForceDirectories(shipped.File("Images")));
+  WriteAll(shipped.File("Settings.ini"), "shipped settings");
+  WriteAll(shipped.File("tips.ini"), "shipped tips");
+  WriteAll(shipped.File("Images/wood.bmp"), "shipped texture");
+  WriteAll(shipped.File("Images/Mine.bmp"), "a picture an earlier build kept here");
+  ASSERT_TRUE(ForceDirectories(shipped.File("Sites")));
+  WriteAll(shipped.File("zelmora"), "the program");
+  ASSERT_EQ(chmod(shipped.File("zelmora").c_str(), 0755), 0);
+  WriteAll(user.File("Settings.ini"), "the user's settings");
+
+  EXPECT_EQ(UserProgramFolder(shipped.Path(), user.Path()), user.Path() + "/");
+  EXPECT_EQ(ReadAll(user.File("Settings.ini")), "the user's settings");
+  EXPECT_EQ(ReadAll(user.File("tips.ini")), "shipped tips");
+  EXPECT_EQ(ReadAll(user.File("Images/wood.bmp")), "shipped texture");
+  EXPECT_EQ(ReadAll(user.File("Images/Mine.bmp")), "a picture an earlier build kept here");
+  EXPECT_TRUE(DirectoryExists(user.File("Sites")));
+  EXPECT_FALSE(FileExists(user.File("zelmora")));
+
+  // The user deletes and changes files; later starts leave them so.
+  ASSERT_TRUE(DeleteFile(user.File("tips.ini")));
+  ASSERT_TRUE(DeleteFile(user.File("Images/wood.bmp")));
+  WriteAll(user.File("Images/Mine.bmp"), "changed by the user");
+  ASSERT_EQ(rmdir(user.File("Sites").c_str()), 0);
+  for (int start = 0; start < 2; ++start) {
+    SCOPED_TRACE(start);
+    UserProgramFolder(shipped.Path(), user.Path());
+    EXPECT_FALSE(FileExists(user.File("tips.ini")));
+    EXPECT_FALSE(FileExists(user.File("Images/wood.bmp")));
+    EXPECT_FALSE(DirectoryExists(user.File("Sites")));
+    EXPECT_EQ(ReadAll(user.File("Images/Mine.bmp")), "changed by the user");
+    EXPECT_EQ(ReadAll(user.File("Settings.ini")), "the user's settings");
+  }
+
+  // A later version ships a new file, in a new folder too, and changes one the user has.
+  WriteAll(shipped.File("keywords.met"), "new keywords");
+  ASSERT_TRUE(ForceDirectories(shipped.File("Gallery")));
+  WriteAll(shipped.File("Gallery/new one.bmp"), "a new picture");
+  WriteAll(shipped.File("Settings.ini"), "newer shipped settings");
+  UserProgramFolder(shipped.Path(), user.Path());
+  EXPECT_EQ(ReadAll(user.File("keywords.met")), "new keywords");
+  EXPECT_EQ(ReadAll(user.File("Gallery/new one.bmp")), "a new picture");
+  EXPECT_EQ(ReadAll(user.File("Settings.ini")), "the user's settings");
+  EXPECT_FALSE(FileExists(user.File("tips.ini")));
 }
 
 TEST(Streams, LittleEndianAndStringItems) {

@@ -27,6 +27,7 @@
 #include "app/forms/Unitimagemap.h"
 #include "app/forms/Unitsplash.h"
 #include "app/forms/Unittipoftheday.h"
+#include "platform/InstanceLock.h"
 #include "platform/SysUtils.h"
 #include "platform/TextRender.h"
 #include "platform/gui/QtControlEvents.h"
@@ -140,6 +141,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), TQtFormGeometry(thi
 }
 
 TFormMain::~TFormMain() {
+  if (!FProjectLock.empty()) ReleaseOpenFileLock(FProjectLock);
   // The tool bars' boxes go after this window's own part has ended; what they signal while
   // they go (a focus leaving, an edit finished) must not reach a window that is no longer one.
   for (QObject* box : {static_cast<QObject*>(ComboFontName), static_cast<QObject*>(ComboFontSize),
@@ -675,6 +677,10 @@ void TFormMain::FormShow() {
       StartProblems.push_back("The project " + name + " could not be opened: " + ex.what());
     }
   }
+  if (loaded) {
+    if (const int pid = ProjectOpenElsewhere(name))
+      StartProblems.push_back(ProjectOpenElsewhereText(name, pid));
+  }
   if (!loaded) {
     // The page stays empty and unnamed, so that no save writes over the file that failed.
     ProjectFileName.clear();
@@ -734,7 +740,20 @@ void TFormMain::changeEvent(QEvent* e) {
 
 void TFormMain::FormActivate() {
   FormSetCaption(*this, ProjectFileName.empty() ? "noname.zlm" : ProjectFileName);
+  FollowProjectLock();
 }
+
+// Every change of the project's name passes the caption, and so comes here: the lock follows
+// the name, so that another copy opening the same file can say so.
+void TFormMain::FollowProjectLock() {
+  if (ProjectFileName == FProjectLockName) return;
+  if (!FProjectLock.empty()) ReleaseOpenFileLock(FProjectLock);
+  FProjectLock.clear();
+  FProjectLockName = ProjectFileName;
+  if (!ProjectFileName.empty()) FProjectLock = HoldOpenFileLock(ProjectFileName);
+}
+
+int TFormMain::ProjectOpenElsewhere(const std::string& name) { return name.empty() ? 0 : FindOpenFileHolder(name); }
 
 void TFormMain::closeEvent(QCloseEvent* e) {
   TCloseAction action = caFree;

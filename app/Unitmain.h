@@ -196,6 +196,10 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   void SaveFileClick(QObject* Sender);
   void LoadProject(const std::string& name, bool show);
   void LoadTemplateLibrary(const std::string& name);
+  // The process id of another running copy that has the file open as its project, 0 when
+  // none does.
+  static int ProjectOpenElsewhere(const std::string& name);
+  static std::string ProjectOpenElsewhereText(const std::string& name, int pid);
   // The message that names the pictures the last loaded project lacks; empty when none.
   std::string MissingPicturesText() const;
   // What the user is told after a project is opened, before any save can make a loss
@@ -430,6 +434,9 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
                    void (TFormMain::*handler)(QObject*), const char* handlerName);
   bool FStarted = false;
   bool FDestroyed = false;
+  // The lock that marks ProjectFileName as open in this copy, for other copies to find.
+  std::string FProjectLock, FProjectLockName;
+  void FollowProjectLock();
   // The wheel turn being handled, in eighths of a degree (a notch is 120).
   int FWheelAngle = 0;
 

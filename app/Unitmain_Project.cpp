@@ -129,7 +129,16 @@ std::string TFormMain::OpenedProjectText() const {
 
 // Opens a project for a menu command; a file that fails is reported and changes nothing.
 // Pictures the project names but that are missing are reported once, after the load.
+std::string TFormMain::ProjectOpenElsewhereText(const std::string& name, int pid) {
+  return "The project " + name + " is open in another copy of the program too (process " + IntToStr(pid) +
+         "). What one copy saves replaces what the other saved; Save asks first when the file was changed "
+         "meanwhile.";
+}
+
 static bool OpenProjectReported(TFormMain& w, const std::string& name) {
+  if (const int pid = TFormMain::ProjectOpenElsewhere(name);
+      pid && !Ask(TFormMain::ProjectOpenElsewhereText(name, pid) + "\nOpen it here too?"))
+    return false;
   try {
     w.LoadProject(name, true);
   } catch (const std::exception& ex) {

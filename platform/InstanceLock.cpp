@@ -1,5 +1,7 @@
 #include "platform/InstanceLock.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <fcntl.h>
 #include <map>
 #include <unistd.h>
@@ -40,8 +42,8 @@ std::string InstanceLockFile(const std::string& name) {
   return ConfigFolder() + file + ".lock";
 }
 
-int HoldInstanceLock(const std::string& name) {
-  const std::string file = InstanceLockFile(name);
+// Holds a shared record lock on a lock file, made when missing; the same descriptor again.
+static int HoldLockFile(const std::string& file) {
   // A record lock, not flock: its holder's process id can be asked for.
   struct flock fl = WholeFile(F_RDLCK);
   auto it = Held().find(file);
@@ -62,8 +64,7 @@ int HoldInstanceLock(const std::string& name) {
   return fd;
 }
 
-int FindInstanceLockHolder(const std::string& name) {
-  const std::string file = InstanceLockFile(name);
+static int FindLockFileHolder(const std::string& file) {
   auto it = Held().find(file);
   // Our own descriptor when we hold the lock; otherwise a fresh one, which is safe to close
   // since this process holds no lock on the file.
@@ -76,3 +77,60 @@ int FindInstanceLockHolder(const std::string& name) {
   if (it == Held().end()) close(fd);
   return pid;
 }
+
+int HoldInstanceLock(const std::string& name) { return HoldLockFile(InstanceLockFile(name)); }
+
+int FindInstanceLockHolder(const std::string& name) { return FindLockFileHolder(InstanceLockFile(name)); }
+
+// ---- files open in a copy ----
+
+// The file as every copy names it: its full path with links resolved, so that two names of
+// one file meet (a file not made yet: its folder's resolved path and its name).
+static std::string ResolvedPath(const std::string& file) {
+  const std::string full = ExpandFileName(file);
+  if (char* real = realpath(full.c_str(), nullptr)) {
+    std::string r = real;
+    free(real);
+    return r;
+  }
+  const std::string folder = ExcludeTrailingPathDelimiter(ExtractFilePath(full));
+  if (char* real = realpath(folder.empty() ? "/" : folder.c_str(), nullptr)) {
+    std::string r = IncludeTrailingPathDelimiter(real) + ExtractFileName(full);
+    free(real);
+    return r;
+  }
+  return full;
+}
+
+std::string OpenFileLockFile(const std::string& file) {
+  // The per-user runtime folder, which the session empties; else the configuration folder.
+  std::string folder = GetEnvironmentVariable("XDG_RUNTIME_DIR");
+  folder = !folder.empty() && folder[0] == '/' ? IncludeTrailingPathDelimiter(folder) + "zelmora/open/"
+                                               : ConfigFolder() + "open/";
+  // A path may be longer than a file name can be: the lock file is named by its hash
+  // (64-bit FNV-1a, the same in every copy and every build).
+  uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : ResolvedPath(file)) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  static const char* hex = "0123456789abcdef";
+  std::string name;
+  for (int i = 60; i >= 0; i -= 4) name += hex[(h >> i) & 15];
+  return folder + name + ".lock";
+}
+
+std::string HoldOpenFileLock(const std::string& file) {
+  std::string lock = OpenFileLockFile(file);
+  return HoldLockFile(lock) >= 0 ? lock : std::string();
+}
+
+void ReleaseOpenFileLock(const std::string& lockFile) {
+  auto it = Held().find(lockFile);
+  if (it == Held().end()) return;
+  // Closing the only descriptor of the lock file drops this process's lock on it.
+  close(it->second.Fd);
+  Held().erase(it);
+}
+
+int FindOpenFileHolder(const std::string& file) { return FindLockFileHolder(OpenFileLockFile(file)); }

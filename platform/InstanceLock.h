@@ -14,3 +14,15 @@ int HoldInstanceLock(const std::string& name);
 // The process id of another running copy that holds the name's lock; 0 when there is none.
 // This process's own lock never counts.
 int FindInstanceLockHolder(const std::string& name);
+
+// A user's file (an open project) marked as open in this copy, the same way: another copy that
+// is about to open it finds this process. The lock file lies in the per-user runtime folder
+// ($XDG_RUNTIME_DIR, else the configuration folder), named after the file's full path with
+// its links resolved, so that two names of one file meet.
+std::string OpenFileLockFile(const std::string& file);
+// Marks the file as open here until ReleaseOpenFileLock of the lock file it gives, or the end
+// of the process; empty when the lock file cannot be made or locked.
+std::string HoldOpenFileLock(const std::string& file);
+void ReleaseOpenFileLock(const std::string& lockFile);
+// The process id of another running copy that has the file open; 0 when there is none.
+int FindOpenFileHolder(const std::string& file);

@@ -18,7 +18,9 @@
 
 #include "POP/gui/PopDialogs.h"
 #include "engine/XImage.h"
+#include "platform/InstanceLock.h"
 #include "platform/WaitIndicator.h"
+#include "tests/support/OtherProcess.h"
 #include "tests/support/ProgramHome.h"
 
 namespace {
@@ -837,6 +839,70 @@ TEST(ProjectFiles, PicturesMovedWithTheProjectAreTakenIn) {
   w->ChangeCount = 1;
   w->MISave->trigger();
   EXPECT_NE(ReadAll(p).find("TextureFileName=beside one.bmp\r\n"), std::string::npos);
+}
+
+// Another running copy has the project open: Open says so, by whatever name the file is chosen,
+// and No keeps the page; a copy started on that project says so too. The project this window
+// has open is what other copies see, and only while it is open here.
+TEST(ProjectFiles, AProjectOpenInAnotherCopySaysSo) {
+  ProgramHome home;
+  Dialogs dialogs;
+  const std::string shared = home.dir.File("shared.zlm"), mine = home.dir.File("mine.zlm");
+  const std::string link = home.dir.File("link to shared.zlm");
+  WriteAll(shared, ProjectText(2));
+  WriteAll(mine, ProjectText(1));
+  ASSERT_EQ(symlink(shared.c_str(), link.c_str()), 0);
+  {
+    OtherProcess other([shared] { return !HoldOpenFileLock(shared).empty(); });
+    const std::string pid = "(process " + std::to_string(other.Pid()) + ")";
+    auto w = StartMainWindow({mine});
+    EXPECT_TRUE(home.TakeBoxes().empty());
+    struct Case {
+      const std::string& chosen;
+      int answer;
+    } cases[] = {{shared, IDNO}, {link, IDNO}, {link, IDYES}};
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.chosen + " " + std::to_string(c.answer));
+      home.services.Answers = {c.answer};
+      dialogs.answers = {c.chosen};
+      w->MIOpenProject->trigger();
+      std::vector<std::string> boxes = home.TakeBoxes();
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_NE(boxes[0].find("The project " + c.chosen + " is open in another copy of the program too " + pid),
+                std::string::npos)
+          << boxes[0];
+      EXPECT_EQ(w->ProjectFileName, c.answer == IDYES ? c.chosen : mine);
+    }
+    w.reset();
+
+    // Started on it, a copy says so once it is up.
+    w = StartMainWindow({shared});
+    QCoreApplication::processEvents();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("is open in another copy of the program too " + pid), std::string::npos) << boxes[0];
+    EXPECT_EQ(w->ProjectFileName, shared);
+  }
+
+  // The other copy has ended: nothing is asked.
+  auto w = StartMainWindow({mine});
+  dialogs.answers = {shared};
+  w->MIOpenProject->trigger();
+  EXPECT_TRUE(home.TakeBoxes().empty());
+  ASSERT_EQ(w->ProjectFileName, shared);
+  // What another copy sees of this one: the open project, by any of its names, and no other.
+  const int self = getpid();
+  {
+    OtherProcess probe([&] {
+      return FindOpenFileHolder(shared) == self && FindOpenFileHolder(link) == self &&
+             FindOpenFileHolder(mine) == 0;
+    });
+  }
+  // A new page has no file: the project is no longer open here.
+  home.services.Answers = {IDYES};
+  w->MINewProject->trigger();
+  ASSERT_EQ(w->ProjectFileName, "");
+  OtherProcess probe([&] { return FindOpenFileHolder(shared) == 0; });
 }
 
 // Given on the command line, a file that is no project is reported and does not become the

@@ -301,8 +301,6 @@ TEST(ProjectFiles, SaveAsForcesTheExtensionBeforeTheOverwriteQuestion) {
   }
 }
 
-// A save that cannot write says why and changes nothing: the count, the name, the file, the
-// next start project. The close question's Yes then keeps the window open.
 // Another program, or another copy of this one, wrote the project after this window opened it:
 // Save asks, and replaces the other's work only when told to. Yes replaces it, No saves under
 // another name, Cancel saves nothing. A file nobody else wrote is saved without a question.
@@ -430,82 +428,80 @@ TEST(ProjectFiles, EndedFromOutsideTheUnsavedPageComesBack) {
   w->ChangeCount = 0;
 }
 
-// A project the user made read-only is not replaced by Save: the reason is shown, the file and
-// its mode stay, and the page keeps its unsaved changes.
-TEST(ProjectFiles, SaveRefusesAReadOnlyProject) {
-  ProgramHome home;
-  const std::string p = home.dir.File("page.zlm");
-  WriteAll(p, ProjectText(2));
-  ASSERT_EQ(chmod(p.c_str(), 0444), 0);
-  auto w = StartMainWindow({p});
-  ASSERT_EQ(w->ProjectFileName, p);
-  w->ChangeCount = 3;
-  w->MISave->trigger();
-  std::vector<std::string> boxes = home.TakeBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].rfind("The project could not be saved.\n", 0), 0u) << boxes[0];
-  EXPECT_NE(boxes[0].find("read-only"), std::string::npos) << boxes[0];
-  EXPECT_EQ(ReadAll(p), ProjectText(2));
-  struct stat st {};
-  ASSERT_EQ(stat(p.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0444u);
-  EXPECT_EQ(w->ChangeCount, 3);
-  EXPECT_EQ(w->ProjectFileName, p);
-}
-
-TEST(ProjectFiles, SaveIntoAReadOnlyFolderIsReportedAndKeepsTheChanges) {
-  ProgramHome home;
-  Dialogs dialogs;
-  const std::string folder = home.dir.File("locked");
-  ForceDirectories(folder);
-  const std::string p = folder + "/page.zlm";
-  WriteAll(p, ProjectText(2));
-  auto w = StartMainWindow({p});
-  ASSERT_EQ(w->ProjectFileName, p);
-  const std::string before = home.Setting("Settings", "DefaultProject");
-  chmod(folder.c_str(), 0555);
-  {
-    AsPlainUser user;
-    CountingWait wait;
-    w->ChangeCount = 3;
-    w->MISave->trigger();
-    EXPECT_EQ(wait.begun, wait.ended);
-    std::vector<std::string> boxes = home.TakeBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].rfind("The project could not be saved.\n", 0), 0u) << boxes[0];
-    EXPECT_NE(boxes[0].find(p), std::string::npos) << boxes[0];
-    EXPECT_NE(boxes[0].find("Permission denied"), std::string::npos) << boxes[0];
-    EXPECT_EQ(w->ChangeCount, 3);
-    EXPECT_EQ(ReadAll(p), ProjectText(2));
-    EXPECT_EQ(home.Setting("Settings", "DefaultProject"), before);
-
-    // Save As into the locked folder: the old name stays the project's.
-    dialogs.answers = {folder + "/new.zlm"};
-    w->MISaveAs->trigger();
-    EXPECT_EQ(home.TakeBoxes().size(), 1u);
-    EXPECT_EQ(w->ProjectFileName, p);
-    EXPECT_TRUE(w->windowTitle().endsWith("[" + QString::fromStdString(p) + "]"));
-    EXPECT_EQ(w->ChangeCount, 3);
-
-    // Closing: Yes tries to save, fails, and the window stays; Cancel stays; No closes.
-    struct Answer {
-      int answer;
-      bool closes;
-      size_t boxes;
-    } answers[] = {{IDYES, false, 2}, {IDCANCEL, false, 1}, {IDNO, true, 1}};
-    for (const Answer& a : answers) {
-      SCOPED_TRACE(a.answer);
-      home.services.Answers = {a.answer};
-      EXPECT_EQ(w->close(), a.closes);
-      std::vector<std::string> shown = home.TakeBoxes();
-      ASSERT_EQ(shown.size(), a.boxes);
-      EXPECT_EQ(shown[0], "Save changes to " + p + "?");
-      if (a.boxes == 2) EXPECT_EQ(shown[1].rfind("The project could not be saved.", 0), 0u);
+// A save that cannot write says why and changes nothing: the count, the name, the file and its
+// mode, the next start project. A project the user made read-only is refused as one in a
+// folder the user may not write; Save As into that folder keeps the old name, and the close
+// question's Yes tries, fails and keeps the window open.
+TEST(ProjectFiles, ASaveThatCannotWriteChangesNothing) {
+  struct Case {
+    const char* what;
+    bool folder;         // the folder is read-only, else the file
+    const char* reason;  // part of the message
+  } cases[] = {{"a read-only project", false, "read-only"}, {"a read-only folder", true, "Permission denied"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramHome home;
+    Dialogs dialogs;
+    const std::string folder = home.dir.File("locked");
+    ForceDirectories(folder);
+    const std::string p = folder + "/page.zlm";
+    WriteAll(p, ProjectText(2));
+    if (!c.folder) ASSERT_EQ(chmod(p.c_str(), 0444), 0);
+    struct stat st {};
+    ASSERT_EQ(stat(p.c_str(), &st), 0);
+    const mode_t mode = st.st_mode & 07777;
+    auto w = StartMainWindow({p});
+    ASSERT_EQ(w->ProjectFileName, p);
+    const std::string before = home.Setting("Settings", "DefaultProject");
+    if (c.folder) ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    {
+      AsPlainUser user;
+      CountingWait wait;
+      w->ChangeCount = 3;
+      w->MISave->trigger();
+      EXPECT_EQ(wait.begun, wait.ended);
+      std::vector<std::string> boxes = home.TakeBoxes();
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].rfind("The project could not be saved.\n", 0), 0u) << boxes[0];
+      EXPECT_NE(boxes[0].find(p), std::string::npos) << boxes[0];
+      EXPECT_NE(boxes[0].find(c.reason), std::string::npos) << boxes[0];
       EXPECT_EQ(w->ChangeCount, 3);
+      EXPECT_EQ(w->ProjectFileName, p);
+      EXPECT_EQ(ReadAll(p), ProjectText(2));
+      ASSERT_EQ(stat(p.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, mode);
+      EXPECT_EQ(home.Setting("Settings", "DefaultProject"), before);
+
+      if (c.folder) {
+        // Save As into the locked folder: the old name stays the project's.
+        dialogs.answers = {folder + "/new.zlm"};
+        w->MISaveAs->trigger();
+        EXPECT_EQ(home.TakeBoxes().size(), 1u);
+        EXPECT_EQ(w->ProjectFileName, p);
+        EXPECT_TRUE(w->windowTitle().endsWith("[" + QString::fromStdString(p) + "]"));
+        EXPECT_EQ(w->ChangeCount, 3);
+      }
+
+      // Closing: Yes tries to save, fails, and the window stays; Cancel stays; No closes.
+      struct Answer {
+        int answer;
+        bool closes;
+        size_t boxes;
+      } answers[] = {{IDYES, false, 2}, {IDCANCEL, false, 1}, {IDNO, true, 1}};
+      for (const Answer& a : answers) {
+        SCOPED_TRACE(a.answer);
+        home.services.Answers = {a.answer};
+        EXPECT_EQ(w->close(), a.closes);
+        std::vector<std::string> shown = home.TakeBoxes();
+        ASSERT_EQ(shown.size(), a.boxes);
+        EXPECT_EQ(shown[0], "Save changes to " + p + "?");
+        if (a.boxes == 2) EXPECT_EQ(shown[1].rfind("The project could not be saved.", 0), 0u);
+        EXPECT_EQ(w->ChangeCount, 3);
+      }
+      EXPECT_EQ(ReadAll(p), ProjectText(2));
     }
-    EXPECT_EQ(ReadAll(p), ProjectText(2));
+    chmod(folder.c_str(), 0755);
   }
-  chmod(folder.c_str(), 0755);
 }
 
 // A project that cannot be opened is reported; the page, its name, its size and the recent

@@ -1,19 +1,26 @@
 #include "engine/XImageCache.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "POP/PopPhoto.h"
 #include "platform/SysUtils.h"
 
 XImageCacheObject::XImageCacheObject(const std::string& fileName, XImageCache* owner)
-    : XObject(owner), Image(new XImage), FileName(fileName) {}
+    : XObject(owner), Image(new XImage), FileName(fileName), FCache(owner) {}
 
 XImageCacheObject::~XImageCacheObject() { delete Image; }
 
 XImage* XImageCacheObject::GetGraphic() {
+  if (FCache) FCache->Used(*this);
   if (Loaded) return Image;
   // The stamp is taken before the read, so a file that changes while it is read is tried
   // again next time.
   const TFileStamp stamp = FileStampOf(FileName);
   if (Failed && stamp == FFailedStamp) return Image;
+  // Back within the budget before the picture comes, so that the read's own peak comes on
+  // top of the budget at most.
+  if (FCache) FCache->MakeRoom(this);
   try {
     Image->LoadFromFile(FileName);
   } catch (...) {
@@ -23,6 +30,7 @@ XImage* XImageCacheObject::GetGraphic() {
   }
   Failed = false;
   Loaded = true;
+  if (FCache) FCache->MakeRoom(this);
   return Image;
 }
 
@@ -64,10 +72,56 @@ XImageCacheObject* XImageCache::FindEqualImage(TBitmap& bitmap) {
 }
 
 void XImageCache::UnloadAll() {
-  for (int i = 0; i < Count(); ++i) Entry(i)->Unload();
+  for (int i = 0; i < Count(); ++i)
+    if (Entry(i)->FHolds == 0) Entry(i)->Unload();
+  FOverflow = FOverflowSaid = false;
+}
+
+void XImageCache::SetBudget(int64_t bytes) {
+  FBudget = std::max<int64_t>(bytes, 0);
+  MakeRoom(nullptr);
+}
+
+int64_t XImageCache::LoadedBytes() const {
+  int64_t n = 0;
+  for (int i = 0; i < Count(); ++i)
+    if (Entry(i)->Loaded) n += Entry(i)->Image->ImageSize();
+  return n;
+}
+
+void XImageCache::MakeRoom(const XImageCacheObject* keep) {
+  if (FBudget <= 0) return;
+  int64_t held = 0;
+  std::vector<XImageCacheObject*> loose;
+  for (int i = 0; i < Count(); ++i) {
+    XImageCacheObject* e = Entry(i);
+    if (!e->Loaded) continue;
+    held += e->Image->ImageSize();
+    if (e != keep && e->FHolds == 0) loose.push_back(e);
+  }
+  if (held <= FBudget) return;
+  std::sort(loose.begin(), loose.end(),
+            [](const XImageCacheObject* a, const XImageCacheObject* b) { return a->FLastUse < b->FLastUse; });
+  for (XImageCacheObject* e : loose) {
+    if (held <= FBudget) break;
+    // Asked for in this drawing and released before its end: the page needs more than fits.
+    if (e->FLastUse > FPassStart) FOverflow = true;
+    held -= e->Image->ImageSize();
+    e->Unload();
+  }
+}
+
+bool XImageCache::TakeOverflow() {
+  if (!FOverflow || FOverflowSaid) return false;
+  FOverflowSaid = true;
+  return true;
 }
 
 XImageCache& ImageCache() {
-  static XImageCache* cache = new XImageCache;
+  static XImageCache* cache = [] {
+    auto* c = new XImageCache;
+    c->SetBudget(kImageCacheBytes);
+    return c;
+  }();
   return *cache;
 }

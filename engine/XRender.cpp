@@ -486,6 +486,8 @@ void RenderButton(TZLMButton& o, TBitmap& page, TRegionList regions) {
   // Only the part that can reach the page is composed: a render costs the pixels the object
   // covers, not the size it declares.
   const TPart part = DrawnPart(b, w, h, page, regions);
+  // The texture's pixels stay while the object is drawn from them.
+  TImageCacheHold hold(s.Texture);
   const int x = b.Left + part.X, y = b.Top + part.Y;
   XImage& obj = ObjectImage();
   obj.SetSize(part.W, part.H);
@@ -503,6 +505,7 @@ void RenderButton(TZLMButton& o, TBitmap& page, TRegionList regions) {
 
 void RenderScene(ZButtonList& scene, TBitmap& page, TRegionList regions) {
   if (page.PixelFormat() != pf32bit) page.SetPixelFormat(pf32bit);
+  ImageCache().BeginPass();
   // The background as the canvas fills it (alpha 0).
   uint32_t bg = ColorSwapRB(ColorToRGB(scene.BGColor)) & 0xFFFFFF;
   for (TRegionRect* r = regions; r; r = r->Next) {
@@ -519,6 +522,12 @@ void RenderScene(ZButtonList& scene, TBitmap& page, TRegionList regions) {
   }
   for (const TTextureFailure& f : TakeTextureFailures())
     SayWarning(Format("The texture \"%s\" cannot be read: %s", f.FileName.c_str(), f.Message.c_str()));
+  if (ImageCache().TakeOverflow())
+    SayWarning(
+        Format("The pictures of this page do not fit the %d MB of memory kept for pictures. They are "
+               "read from their files again whenever they are drawn, so the page is drawn slowly; "
+               "smaller pictures, or fewer of them, draw at once.",
+               int(ImageCache().Budget() >> 20)));
 }
 
 std::vector<TTextureFailure> TakeTextureFailures() {

@@ -316,6 +316,38 @@ void TBitmap::Reformat(TPixelFormat f) {
     if (pal.empty() || pal.size() > cap) pal = DefaultPaletteFor(f);
   }
   int64_t oldRow = RowBytes();
+  if (f == pf32bit && (Indexed(FFormat) || FFormat == pf24bit)) {
+    // The common way in of a decoded picture, a row at a time: an indexed pixel through a
+    // table of the palette, alpha 0 as in the general loop below.
+    uint32_t table[256] = {};
+    for (size_t i = 0; i < FPalette.size() && i < 256; ++i)
+      table[i] = uint32_t(FPalette[i].rgbBlue) | uint32_t(FPalette[i].rgbGreen) << 8 |
+                 uint32_t(FPalette[i].rgbRed) << 16;
+    for (int y = 0; y < FHeight; ++y) {
+      const uint8_t* src = FBits.data() + y * oldRow;
+      uint32_t* dst = reinterpret_cast<uint32_t*>(bits.data() + y * newRow);
+      switch (FFormat) {
+        case pf1bit:
+          for (int x = 0; x < FWidth; ++x) dst[x] = table[(src[x >> 3] >> (7 - (x & 7))) & 1];
+          break;
+        case pf4bit:
+          for (int x = 0; x < FWidth; ++x) dst[x] = table[(x & 1) ? src[x >> 1] & 15 : src[x >> 1] >> 4];
+          break;
+        case pf8bit:
+          for (int x = 0; x < FWidth; ++x) dst[x] = table[src[x]];
+          break;
+        default:
+          for (int x = 0; x < FWidth; ++x)
+            dst[x] = uint32_t(src[3 * x]) | uint32_t(src[3 * x + 1]) << 8 | uint32_t(src[3 * x + 2]) << 16;
+          break;
+      }
+    }
+    FBits.swap(bits);
+    FPalette.swap(pal);
+    FFormat = f;
+    Modified = true;
+    return;
+  }
   uint32_t lastV = 0xFFFFFFFF;
   int lastI = 0;
   for (int y = 0; y < FHeight; ++y) {

@@ -31,3 +31,8 @@ constexpr bool ImageSizeAllowed(int64_t width, int64_t height) {
 // (a plain pixmap spends up to four characters on a sample) and some more. A larger file, or
 // one that reads on past it, is no picture this program can hold.
 constexpr int64_t MaxPictureFileBytes = MaxImagePixels * 16 + (int64_t(1) << 20);
+
+// The pixels the program keeps of the pictures it has read (the textures of its pages), at
+// 32 bits: as much as the largest picture. Past it the pictures drawn longest ago are
+// released and read again from their files when they are drawn next.
+constexpr int64_t kImageCacheBytes = MaxImagePixels * 4;

@@ -21,6 +21,7 @@
 #include "POP/PopFastINI.h"
 #include "engine/TTableMaker.h"
 #include "engine/XImage.h"
+#include "engine/XImageCache.h"
 #include "engine/XRender.h"
 #include "engine/XZLMButton.h"
 #include "platform/IniFiles.h"
@@ -672,4 +673,92 @@ TEST(BoundedInput, LargeObjectsCostThePagePixelsTheyCover) {
     EXPECT_LE(c.seconds, k.seconds * kTimeSlack) << "took " << c.seconds << " s";
     EXPECT_LE(c.peakMB, k.peakMB * kMemorySlack) << "peak resident size rose by " << c.peakMB << " MB";
   }
+}
+
+namespace {
+
+// An eight-bit run-length bitmap of width x height of about 1 KB: its palette and an end of
+// bitmap at once, so that every pixel is colour 0, which `shade` makes distinct.
+std::string RunLengthBitmap(int width, int height, int shade) {
+  std::string s = "BM";
+  const uint32_t offset = 14 + 40 + 256 * 4;
+  AppendLe32(s, offset + 2);
+  AppendLe32(s, 0);
+  AppendLe32(s, offset);
+  AppendLe32(s, 40);
+  AppendLe32(s, uint32_t(width));
+  AppendLe32(s, uint32_t(height));
+  AppendLe16(s, 1);
+  AppendLe16(s, 8);
+  AppendLe32(s, 1);  // RLE8
+  AppendLe32(s, 2);
+  AppendLe32(s, 2835), AppendLe32(s, 2835);
+  AppendLe32(s, 256), AppendLe32(s, 0);
+  for (int i = 0; i < 256; ++i) AppendLe32(s, uint32_t(i == 0 ? shade * 0x010203 : 0));
+  return s + std::string("\x00\x01", 2);
+}
+
+}  // namespace
+
+// Small picture files that decode to large pictures, each the texture of an object of one
+// page: the program's picture cache keeps no more than its budget, reads a picture again when
+// it is drawn next, and says that the page's pictures do not fit, once.
+TEST(BoundedInput, ManyLargeTexturesStayWithinThePictureMemory) {
+  constexpr double kPictureMemoryMB = double(kImageCacheBytes) / kMB;
+  struct Case {
+    const char* what;
+    int textures, side;
+    bool fit;
+    double seconds;
+  } cases[] = {
+      {"4 files of 1 KB of 8192 x 8192 each", 4, 8192, false, 4},
+      {"16 files of 1 KB of 4096 x 4096 each", 16, 4096, false, 4},
+      {"64 files of 1 KB of 512 x 512 each: they fit", 64, 512, true, 1},
+  };
+  TempDir dir;
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    ImageCache().UnloadAll();
+    ZButtonList scene;
+    for (int i = 0; i < k.textures; ++i) {
+      const std::string file = dir.File(std::to_string(k.side) + "-" + std::to_string(i) + ".bmp");
+      WriteAll(file, RunLengthBitmap(k.side, k.side, i + 1));
+      auto* o = new TZLMButton("", &scene, Rect(i % 8 * 8, i / 8 * 8, i % 8 * 8 + 8, i / 8 * 8 + 8), "");
+      o->Style->Shape = 0;
+      o->Style->Texture = ImageCache().GetEntry(file);
+    }
+    scene.Page->SetSize(64, 64);
+    TRegionList region = nullptr;
+    RegionSet(region, 0, 0, 64, 64);
+    ScriptedServices services;
+    // Drawn twice, as a page is drawn again and again while it is edited.
+    Cost c = Measure([&] {
+      RenderScene(scene, *scene.Page, region);
+      RenderScene(scene, *scene.Page, region);
+    });
+    RegionClear(region);
+    EXPECT_LE(c.seconds, k.seconds * kTimeSlack) << "took " << c.seconds << " s";
+    // The budget, and one picture being read on top of it: its pixels at 8 and at 32 bits.
+    const double pictureMB = double(k.side) * k.side * 4 / kMB;
+    const double peakMB = std::min(kPictureMemoryMB, k.textures * pictureMB) + 1.25 * pictureMB + 64;
+    EXPECT_LE(c.peakMB, peakMB * kMemorySlack) << "peak resident size rose by " << c.peakMB << " MB";
+    EXPECT_LE(ImageCache().LoadedBytes(), kImageCacheBytes);
+    // Every texture was drawn: each object shows its own shade of the picture.
+    for (int i = 0; i < k.textures; ++i) {
+      const uint32_t shade = uint32_t(i + 1) * 0x010203;
+      const uint32_t px =
+          reinterpret_cast<const uint32_t*>(scene.Page->ScanLine(i / 8 * 8 + 4))[i % 8 * 8 + 4];
+      EXPECT_EQ(px & 0xFFFFFF, shade) << "object " << i;
+    }
+    if (k.fit) {
+      EXPECT_TRUE(services.Boxes.empty()) << services.Boxes[0].text;
+      for (int i = 0; i < scene.Count(); ++i)
+        EXPECT_TRUE(scene.Button(i)->Style->Texture->Loaded) << "released";
+    } else {
+      EXPECT_EQ(services.Boxes.size(), 1u) << "said once, not on every drawing";
+      if (!services.Boxes.empty())
+        EXPECT_NE(services.Boxes[0].text.find("do not fit"), std::string::npos) << services.Boxes[0].text;
+    }
+  }
+  ImageCache().UnloadAll();
 }

@@ -113,3 +113,84 @@ TEST(ImageCache, FindEqualImageLoadsInOrderUntilTheFirstEqual) {
   EXPECT_TRUE(cache.Entry(3)->Failed);
   EXPECT_EQ(&ImageCache(), &ImageCache());
 }
+
+// A cache held to a budget releases the pictures asked for longest ago, never one that is
+// held or the one just read (even alone over the budget), and reads a released one again.
+TEST(ImageCache, ABudgetReleasesThePicturesAskedForLongestAgo) {
+  TempDir dir;
+  const int64_t picture = 10 * 10 * 4;  // bytes of each picture at 32 bits
+  std::vector<std::string> files;
+  for (int i = 0; i < 4; ++i) {
+    files.push_back(dir.File(std::to_string(i) + ".bmp"));
+    SavePlain(files.back(), 10, 10, 0xFF000000u | uint32_t(i));
+  }
+  XImageCache cache;
+  cache.SetBudget(3 * picture);
+  std::vector<XImageCacheObject*> e;
+  for (const std::string& f : files) e.push_back(cache.GetEntry(f));
+  for (int i = 0; i < 3; ++i) e[size_t(i)]->GetGraphic();
+  EXPECT_EQ(cache.LoadedBytes(), 3 * picture);
+  e[0]->GetGraphic();  // asked for again: now the most recent
+  e[3]->GetGraphic();
+  EXPECT_TRUE(e[0]->Loaded);
+  EXPECT_FALSE(e[1]->Loaded) << "the one asked for longest ago goes";
+  EXPECT_EQ(cache.LoadedBytes(), 3 * picture);
+  {
+    TImageCacheHold hold(e[2]);
+    e[1]->GetGraphic();
+    e[0]->GetGraphic();
+    e[3]->GetGraphic();
+    EXPECT_TRUE(e[2]->Loaded) << "a held picture stays";
+    cache.UnloadAll();
+    EXPECT_TRUE(e[2]->Loaded) << "also through UnloadAll";
+  }
+  // Read again when asked for, with its pixels.
+  EXPECT_EQ(e[1]->GetGraphic()->Width(), 10);
+  EXPECT_EQ(*reinterpret_cast<const uint32_t*>(e[1]->Image->ScanLine(0)) & 0xFFFFFF, 1u);
+  // A budget smaller than one picture keeps the one just read, and only that one.
+  cache.SetBudget(picture / 2);
+  EXPECT_EQ(cache.LoadedBytes(), 0) << "a smaller budget releases at once";
+  e[3]->GetGraphic();
+  e[2]->GetGraphic();
+  EXPECT_TRUE(e[2]->Loaded);
+  EXPECT_FALSE(e[3]->Loaded);
+  // Without a budget (a cache of the program's own making) nothing is released.
+  XImageCache open;
+  for (const std::string& f : files) open.GetEntry(f)->GetGraphic();
+  EXPECT_EQ(open.LoadedBytes(), 4 * picture);
+}
+
+// Pictures released in the same drawing that asked for them mean the page's pictures do not
+// fit: said once, until another project is opened.
+TEST(ImageCache, PicturesOfOneDrawingThatDoNotFitAreToldOnce) {
+  TempDir dir;
+  XImageCache cache;
+  cache.SetBudget(2 * 400);
+  std::vector<XImageCacheObject*> e;
+  for (int i = 0; i < 3; ++i) {
+    SavePlain(dir.File(std::to_string(i) + ".bmp"), 10, 10, 0xFF000000u);
+    e.push_back(cache.GetEntry(dir.File(std::to_string(i) + ".bmp")));
+  }
+  // Two fit: a drawing of them asks for nothing to be released.
+  cache.BeginPass();
+  e[0]->GetGraphic();
+  e[1]->GetGraphic();
+  EXPECT_FALSE(cache.TakeOverflow());
+  // A drawing of the third lets one of an earlier drawing go: still no overflow.
+  cache.BeginPass();
+  e[2]->GetGraphic();
+  e[1]->GetGraphic();
+  EXPECT_FALSE(e[0]->Loaded);
+  EXPECT_FALSE(cache.TakeOverflow());
+  // One drawing of all three: they do not fit.
+  cache.BeginPass();
+  for (XImageCacheObject* x : e) x->GetGraphic();
+  EXPECT_TRUE(cache.TakeOverflow());
+  cache.BeginPass();
+  for (XImageCacheObject* x : e) x->GetGraphic();
+  EXPECT_FALSE(cache.TakeOverflow()) << "said once";
+  cache.UnloadAll();
+  cache.BeginPass();
+  for (XImageCacheObject* x : e) x->GetGraphic();
+  EXPECT_TRUE(cache.TakeOverflow()) << "said again for another project";
+}

@@ -99,6 +99,38 @@ TEST(Bitmap, UpConversionTo32GivesAlphaZeroAnd32To24DropsIt) {
   EXPECT_EQ(f.GetPixelColor(0, 0), clRed);
 }
 
+// Every pixel of an indexed or 24-bit bitmap made 32-bit is the colour it had, alpha 0; an
+// index past a short palette is black. Odd widths leave part of the last byte of a row.
+TEST(Bitmap, IndexedAnd24BitPixelsBecome32BitExactly) {
+  for (TPixelFormat f : {pf1bit, pf4bit, pf8bit, pf24bit}) {
+    SCOPED_TRACE(int(f));
+    TBitmap b(13, 3, f);
+    if (f != pf24bit) {
+      std::vector<TRGBQuad> pal;
+      for (int i = 0; i < (f == pf8bit ? 200 : f == pf4bit ? 11 : 2); ++i)
+        pal.push_back({uint8_t(i * 7), uint8_t(255 - i), uint8_t(i * 3 + 1), 0});
+      b.SetPalette(pal);
+    }
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < b.RowBytes(); ++x) b.ScanLine(y)[x] = uint8_t(x * 37 + y * 101 + 5);
+    std::vector<uint32_t> want;
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 13; ++x) {
+        const TColor c = b.GetPixelColor(x, y);
+        want.push_back(uint32_t(GetBValue(c)) | uint32_t(GetGValue(c)) << 8 | uint32_t(GetRValue(c)) << 16);
+      }
+    b.SetPixelFormat(pf32bit);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 13; ++x) EXPECT_EQ(Word(b, x, y), want[size_t(y * 13 + x)]) << x << "," << y;
+  }
+  TBitmap past(2, 1, pf8bit);
+  past.SetPalette({{1, 2, 3, 0}});
+  past.ScanLine(0)[1] = 9;
+  past.SetPixelFormat(pf32bit);
+  EXPECT_EQ(Word(past, 0, 0), 0x00030201u);
+  EXPECT_EQ(Word(past, 1, 0), 0u);
+}
+
 TEST(Bitmap, DownToIndexedUsesThePalette) {
   TBitmap b(2, 1, pf32bit);
   b.SetPixelColor(0, 0, RGB(10, 10, 250));

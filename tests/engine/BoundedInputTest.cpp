@@ -3,18 +3,13 @@
 // Each file is refused or loaded within a bound of memory (the rise of the peak resident
 // size, measured) and of processor time. The bounds leave a wide margin; what they catch is a
 // load that costs what the file claims instead of what it holds.
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <fstream>
 #include <functional>
-#include <future>
 #include <gtest/gtest.h>
-#include <malloc.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -27,6 +22,7 @@
 #include "platform/IniFiles.h"
 #include "platform/JpegGlue.h"
 #include "platform/SysUtils.h"
+#include "tests/support/ChildRunner.h"
 #include "tests/support/MetafileBuilder.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TestSupport.h"
@@ -81,50 +77,6 @@ Cost Measure(const std::function<void()>& work) {
   Cost c;
   c.seconds = CpuSeconds() - t0;
   c.peakMB = double(StatusBytes("VmHWM:") - before) / kMB;
-  return c;
-}
-
-// The same, in a child process of its own whose heap has first given back what it does not
-// use: memory that earlier work freed is not there to hide the cost. The work's result (a
-// line of text) comes back with the cost; a child that dies fails the test.
-struct ChildCost : Cost {
-  std::string result;
-};
-ChildCost MeasureInChild(const std::function<std::string()>& work) {
-  int fds[2];
-  EXPECT_EQ(pipe(fds), 0);
-  fflush(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    malloc_trim(0);
-    std::string result;
-    Cost c = Measure([&] {
-      try {
-        result = work();
-      } catch (const std::exception& e) { result = std::string("raised: ") + e.what(); }
-    });
-    std::string out = std::to_string(c.seconds) + " " + std::to_string(c.peakMB) + " " + result;
-    for (size_t done = 0; done < out.size();) {
-      ssize_t n = write(fds[1], out.data() + done, out.size() - done);
-      if (n <= 0) break;
-      done += size_t(n);
-    }
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string text;
-  char buf[4096];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, size_t(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the measured child died";
-  ChildCost c;
-  char* end = nullptr;
-  c.seconds = std::strtod(text.c_str(), &end);
-  c.peakMB = std::strtod(end, &end);
-  c.result = *end == ' ' ? std::string(end + 1) : std::string();
   return c;
 }
 
@@ -373,22 +325,25 @@ TEST(BoundedInput, LargeINITextsCostAFewTimesTheirSize) {
     SCOPED_TRACE(c.what);
     const std::string path = dir.File("large.zlm");
     WriteAll(path, c.text());
-    ChildCost project = MeasureInChild([&] {
+    // Each read in a child of its own: memory freed by the rows before does not hide its cost.
+    ChildRun project = RunInChild([&] {
       TINIDocument d;
       LoadProjectFile(d, path);
       return std::to_string(d.SectionCount());
     });
-    EXPECT_NE(project.result.rfind("raised", 0), 0u) << project.result;
-    EXPECT_LE(project.peakMB, c.peakMB * kMemorySlack) << "as a project";
-    EXPECT_LE(project.seconds, 1 * kTimeSlack) << "as a project";
-    ChildCost ini = MeasureInChild([&] {
+    EXPECT_TRUE(project.Finished) << project.Result;
+    EXPECT_NE(project.Result.rfind("raised", 0), 0u) << project.Result;
+    EXPECT_LE(project.PeakMB, c.peakMB * kMemorySlack) << "as a project";
+    EXPECT_LE(project.CpuSeconds, 1 * kTimeSlack) << "as a project";
+    ChildRun ini = RunInChild([&] {
       TINIDocument d;
       d.LoadFromFile(path);
       return std::to_string(d.SectionCount());
     });
-    EXPECT_EQ(ini.result, project.result);
-    EXPECT_LE(ini.peakMB, c.peakMB * kMemorySlack) << "as an INI file";
-    EXPECT_LE(ini.seconds, 1 * kTimeSlack) << "as an INI file";
+    EXPECT_TRUE(ini.Finished) << ini.Result;
+    EXPECT_EQ(ini.Result, project.Result);
+    EXPECT_LE(ini.PeakMB, c.peakMB * kMemorySlack) << "as an INI file";
+    EXPECT_LE(ini.CpuSeconds, 1 * kTimeSlack) << "as an INI file";
   }
 }
 
@@ -410,18 +365,19 @@ TEST(BoundedInput, OversizedProjectAndINIFilesAreRefusedUnread) {
     const std::string path = dir.File("huge.zlm");
     WriteAll(path, "[Heading]\nNumOfButtons=1\n");
     ASSERT_EQ(truncate(path.c_str(), off_t(c.size)), 0);
-    ChildCost cost = MeasureInChild([&] {
+    ChildRun cost = RunInChild([&] {
       TINIDocument d;
       if (c.asProject) LoadProjectFile(d, path);
       else d.LoadFromFile(path);
       return std::string("read");
     });
-    ASSERT_EQ(cost.result.rfind("raised", 0), 0u) << cost.result;
+    ASSERT_TRUE(cost.Finished) << cost.Result;
+    ASSERT_EQ(cost.Result.rfind("raised", 0), 0u) << cost.Result;
     for (const std::string& part : c.said)
-      EXPECT_NE(cost.result.find(part), std::string::npos) << cost.result;
-    EXPECT_NE(cost.result.find(path), std::string::npos) << cost.result;
-    EXPECT_LE(cost.peakMB, 16 * kMemorySlack);
-    EXPECT_LE(cost.seconds, 0.1 * kTimeSlack);
+      EXPECT_NE(cost.Result.find(part), std::string::npos) << cost.Result;
+    EXPECT_NE(cost.Result.find(path), std::string::npos) << cost.Result;
+    EXPECT_LE(cost.PeakMB, 16 * kMemorySlack);
+    EXPECT_LE(cost.CpuSeconds, 0.1 * kTimeSlack);
   }
 }
 
@@ -577,49 +533,71 @@ TEST(BoundedInput, OnlyRegularFilesAreRead) {
     else EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
     return path;
   };
-  // Runs the load on a thread of its own; a load stuck on a pipe is freed by a writer.
-  auto refused = [](const std::string& path, const std::function<void()>& load) {
-    std::string message;
-    auto done = std::async(std::launch::async, [&] {
-      try {
-        load();
-      } catch (const Exception& e) { message = e.what(); }
-    });
-    if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
-      ADD_FAILURE() << path << " blocked the reader";
-      int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
-      if (fd >= 0) close(fd);
-    }
-    done.wait();
-    return message;
+  // Each load in a child of its own, ended after 5 s: a load stuck on a pipe or reading an
+  // endless device fails its row instead of holding up the suite. The child gives "refused:
+  // <message>" or what it made of the file.
+  auto load = [](const std::function<std::string()>& work) {
+    return RunInChild(
+        [&] {
+          try {
+            return work();
+          } catch (const Exception& e) { return std::string("refused: ") + e.what(); }
+        },
+        5000);
   };
   for (const Case& k : pictures) {
     SCOPED_TRACE(k.name);
     const std::string path = make(k);
-    XImage img;
-    std::string message;
-    Cost c = Measure([&] { message = refused(path, [&] { img.LoadFromFile(path); }); });
-    EXPECT_FALSE(message.empty()) << "taken as a picture";
-    EXPECT_EQ(img.Width(), 0);
-    EXPECT_LE(c.seconds, 1 * kTimeSlack) << "took " << c.seconds << " s";
-    EXPECT_LE(c.peakMB, 300 * kMemorySlack) << c.peakMB << " MB";
+    // A refused picture leaves the image empty.
+    ChildRun r = load([&] {
+      XImage img;
+      try {
+        img.LoadFromFile(path);
+      } catch (const Exception& e) {
+        return std::string("refused: ") + e.what() + " (" + std::to_string(img.Width()) + " pixels wide)";
+      }
+      return "taken, " + std::to_string(img.Width()) + " pixels wide";
+    });
+    EXPECT_TRUE(r.Finished) << r.Result;
+    EXPECT_EQ(r.Result.rfind("refused: ", 0), 0u) << "taken as a picture: " << r.Result;
+    EXPECT_NE(r.Result.rfind(" (0 pixels wide)"), std::string("refused: ").size())
+        << "refused without a message";
+    EXPECT_NE(r.Result.find(" (0 pixels wide)"), std::string::npos) << r.Result;
+    EXPECT_LE(r.CpuSeconds, 1 * kTimeSlack) << "took " << r.CpuSeconds << " s";
+    EXPECT_LE(r.PeakMB, 300 * kMemorySlack) << r.PeakMB << " MB";
   }
   const Case projects[] = {
       {"pipe.zlm", nullptr}, {"zero.zlm", "/dev/zero"}, {"map.zlm", "/proc/self/pagemap"}};
   for (const Case& k : projects) {
     SCOPED_TRACE(k.name);
     const std::string path = make(k);
-    TINIDocument d;
-    std::string message;
-    Cost c = Measure([&] { message = refused(path, [&] { LoadProjectFile(d, path); }); });
-    EXPECT_FALSE(message.empty()) << "taken as a project";
-    EXPECT_EQ(d.SectionCount(), 0);
-    EXPECT_LE(c.seconds, 1 * kTimeSlack) << "took " << c.seconds << " s";
-    EXPECT_LE(c.peakMB, 300 * kMemorySlack) << c.peakMB << " MB";
+    // A refused project leaves the document empty.
+    ChildRun r = load([&] {
+      TINIDocument d;
+      try {
+        LoadProjectFile(d, path);
+      } catch (const Exception& e) {
+        return std::string("refused: ") + e.what() + " (" + std::to_string(d.SectionCount()) + " sections)";
+      }
+      return "taken, " + std::to_string(d.SectionCount()) + " sections";
+    });
+    EXPECT_TRUE(r.Finished) << r.Result;
+    EXPECT_EQ(r.Result.rfind("refused: ", 0), 0u) << "taken as a project: " << r.Result;
+    EXPECT_NE(r.Result.rfind(" (0 sections)"), std::string("refused: ").size())
+        << "refused without a message";
+    EXPECT_NE(r.Result.find(" (0 sections)"), std::string::npos) << r.Result;
+    EXPECT_LE(r.CpuSeconds, 1 * kTimeSlack) << "took " << r.CpuSeconds << " s";
+    EXPECT_LE(r.PeakMB, 300 * kMemorySlack) << r.PeakMB << " MB";
     // The settings and other INI files of the program are read the same way.
-    c = Measure([&] { message = refused(path, [&] { d.LoadFromFile(path); }); });
-    EXPECT_FALSE(message.empty()) << "taken as an INI file";
-    EXPECT_LE(c.seconds, 1 * kTimeSlack) << "took " << c.seconds << " s";
+    r = load([&] {
+      TINIDocument d;
+      d.LoadFromFile(path);
+      return "taken, " + std::to_string(d.SectionCount()) + " sections";
+    });
+    EXPECT_TRUE(r.Finished) << r.Result;
+    EXPECT_EQ(r.Result.rfind("refused: ", 0), 0u) << "taken as an INI file: " << r.Result;
+    EXPECT_GT(r.Result.size(), std::string("refused: ").size()) << "refused without a message";
+    EXPECT_LE(r.CpuSeconds, 1 * kTimeSlack) << "took " << r.CpuSeconds << " s";
   }
 }
 

@@ -4,17 +4,12 @@
 // process with a time limit and a cap on the size of the files it may write, so a road that
 // freezes or copies without end fails its case instead of hanging the suite or filling the disk.
 #include <algorithm>
-#include <chrono>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "engine/XImage.h"
@@ -24,73 +19,10 @@
 #include "imageformats/ImgFmt.h"
 #include "platform/Classes.h"
 #include "platform/SysUtils.h"
+#include "tests/support/ChildRunner.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
-
-struct ChildOutcome {
-  bool Finished = false;  // ended by itself within the limit
-  std::string Out;        // what the body returned, or how the child ended
-};
-
-// Runs the body in a child process: it may write files of at most 16 MB and is killed after
-// limitMs.
-ChildOutcome RunInChild(const std::function<std::string()>& body, int limitMs = 3000) {
-  ChildOutcome r;
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) {
-    r.Out = "pipe failed";
-    return r;
-  }
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-    rlimit cap{16 << 20, 16 << 20};
-    setrlimit(RLIMIT_FSIZE, &cap);
-    std::string out;
-    try {
-      out = body();
-    } catch (const std::exception& e) { out = std::string("raised an unexpected error: ") + e.what(); }
-    for (size_t done = 0; done < out.size();) {
-      ssize_t n = write(fds[1], out.data() + done, out.size() - done);
-      if (n <= 0) break;
-      done += size_t(n);
-    }
-    _exit(0);
-  }
-  close(fds[1]);
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-  bool eof = false;
-  while (!eof) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now())
-            .count();
-    if (left <= 0) break;
-    pollfd p{fds[0], POLLIN, 0};
-    if (poll(&p, 1, int(left)) <= 0) continue;
-    char buf[4096];
-    ssize_t n = read(fds[0], buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) eof = true;
-    else r.Out.append(buf, size_t(n));
-  }
-  close(fds[0]);
-  int status = 0;
-  if (!eof) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    r.Out = "did not end within " + std::to_string(limitMs) + " ms (blocked, or reading without end)";
-    return r;
-  }
-  waitpid(pid, &status, 0);
-  if (WIFSIGNALED(status)) {
-    r.Out = std::string("was ended by ") + strsignal(WTERMSIG(status)) +
-            (WTERMSIG(status) == SIGXFSZ ? " (it wrote without end)" : "");
-    return r;
-  }
-  r.Finished = true;
-  return r;
-}
 
 // A 4 x 2 KIPS image: its palette lies in a companion file of the same name.
 std::string KipsImage() {
@@ -249,13 +181,14 @@ TEST(NonRegularFiles, EveryRoadRefusesPipesDevicesAndFolders) {
       TempDir dir;
       const std::string special = dir.File(road.FileName);
       kind.Make(special);
-      ChildOutcome r = RunInChild([&] { return road.Run(dir.Path(), special); });
-      EXPECT_TRUE(r.Finished) << r.Out;
+      // Files of at most 16 MB, 3 s.
+      ChildRun r = RunInChild([&] { return road.Run(dir.Path(), special); }, 3000, 16 << 20);
+      EXPECT_TRUE(r.Finished) << r.Result;
       if (!r.Finished) continue;
-      EXPECT_EQ(r.Out.rfind("refused: ", 0), 0u) << r.Out;
+      EXPECT_EQ(r.Result.rfind("refused: ", 0), 0u) << r.Result;
       if (road.NamesTheFile) {
-        EXPECT_NE(r.Out.find(road.FileName), std::string::npos) << r.Out;
-        EXPECT_NE(r.Out.find(kind.Says), std::string::npos) << r.Out;
+        EXPECT_NE(r.Result.find(road.FileName), std::string::npos) << r.Result;
+        EXPECT_NE(r.Result.find(kind.Says), std::string::npos) << r.Result;
       }
       // The special file is still what it was.
       struct stat st;

@@ -156,6 +156,11 @@ void TFormMain::MICopyClick(QObject*) {
   // The picture of the selection for other programs; with nothing selected there is none.
   const TRect r = Scene->GetBounds(false);
   if (!RectIsVisible(r)) return;
+  if (!SelectionFitsOnePicture(r, "copied as a picture")) {
+    // Another program must not paste an older picture as if it were this selection.
+    QGuiApplication::clipboard()->clear();
+    return;
+  }
   XImage image;
   BitmapSnagIt(image, *Scene->Page, r);
   QImage picture = BitmapToQImage(image);

@@ -26,12 +26,24 @@
 #include "engine/TPageBuilder.h"
 #include "engine/TTableMaker.h"
 #include "engine/XBlend.h"
+#include "platform/Graphics.h"
 #include "platform/SysUtils.h"
 #include "platform/WaitIndicator.h"
 
 // --- Output and web ---
 
-// The page pixels under the selected objects, or nullptr when nothing is selected.
+bool SelectionFitsOnePicture(const TRect& bounds, const char* what) {
+  const int64_t w = int64_t(bounds.Right) - bounds.Left, h = int64_t(bounds.Bottom) - bounds.Top;
+  if (ImageSizeAllowed(w, h)) return true;
+  Say(std::string("The selection cannot be ") + what + ": as one picture it would be " + IntToStr(w) + " x " +
+          IntToStr(h) + " pixels, but " + ImageSizeLimitText() +
+          ".\nSelect objects that lie closer together.",
+      MB_OK | MB_ICONEXCLAMATION);
+  return false;
+}
+
+// The page pixels under the selected objects, or nullptr when nothing is selected. The caller
+// has checked that they fit one picture.
 static std::unique_ptr<XImage> SelectionCrop(ZButtonList& scene, TRect& bounds) {
   bounds = scene.GetBounds(false);
   if (!RectIsVisible(bounds)) return nullptr;
@@ -43,6 +55,9 @@ static std::unique_ptr<XImage> SelectionCrop(ZButtonList& scene, TRect& bounds) 
 void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
   CommitMemo();
   TRect bounds;
+  if (RectIsVisible(Scene->GetBounds(false)) &&
+      !SelectionFitsOnePicture(Scene->GetBounds(false), "previewed"))
+    return;
   std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
   if (!crop) {
     Say("There is nothing to preview");
@@ -79,11 +94,15 @@ void TFormMain::ExportImageClick(QObject*) {
     Say("There are no buttons selected");
     return;
   }
+  if (!SelectionFitsOnePicture(Scene->GetBounds(false), "exported")) return;
   TSavePictureDialog* dialog = SavePictureDialog();
   // Every format the picture is written in, whatever the platform's picture classes are.
   dialog->Filter = XImageSaveFilter();
   if (!dialog->Execute()) return;
   repaint();
+  // The selection may have changed while the dialog was up.
+  if (RectIsVisible(Scene->GetBounds(false)) && !SelectionFitsOnePicture(Scene->GetBounds(false), "exported"))
+    return;
   std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
   if (!crop) {
     Say("There are no buttons selected");
@@ -234,6 +253,8 @@ void TFormMain::MIPageSetupClick(QObject*) { PrinterSetupDialog()->Execute(); }
 void TFormMain::MIPrintClick(QObject*) {
   CommitMemo();
   TRect bounds;
+  if (RectIsVisible(Scene->GetBounds(false)) && !SelectionFitsOnePicture(Scene->GetBounds(false), "printed"))
+    return;
   std::unique_ptr<XImage> crop = SelectionCrop(*Scene, bounds);
   if (!crop) {
     Say("There is nothing to print");

@@ -25,6 +25,11 @@ inline QString Q(const std::string& s) { return QString::fromStdString(s); }
 // names none.
 void SetStandardKeys(QAction* action, QKeySequence::StandardKey key, const char* common);
 
+// True when the selection's bounds make a picture the program can hold; otherwise says what
+// size was asked and the limit, in words of the command ("exported", "printed" ...), and the
+// command does nothing more.
+bool SelectionFitsOnePicture(const TRect& bounds, const char* what);
+
 inline constexpr const char* kFilterZLM = "Zelmora Projects (*.zlm)|*.zlm|All Files (*.*)|*.*|";
 inline constexpr const char* kFilterHTML =
     "HTML Files (*.htm)|*.htm;*.html;*.shtml;*.asp|All Files (*.*)|*.*|";

@@ -9,10 +9,18 @@
 #include "platform/ImageLimits.h"
 #include "platform/SysUtils.h"
 
+std::string ImageSizeLimitText() {
+  return Format("a picture is at most %d pixels on a side and %lld pixels in all (as %d x %d)",
+                int(MaxImageDimension), (long long)MaxImagePixels, int(MaxPageSide), int(MaxPageSide));
+}
+
+std::string ImageSizeProblem(int64_t width, int64_t height) {
+  return Format("The picture would be %lld x %lld pixels, but ", (long long)width, (long long)height) +
+         ImageSizeLimitText() + ".";
+}
+
 void CheckImageSize(int64_t width, int64_t height) {
-  if (!ImageSizeAllowed(width, height))
-    throw EInvalidGraphic(
-        Format("Image size %lldx%lld is out of range", (long long)width, (long long)height));
+  if (!ImageSizeAllowed(width, height)) throw EInvalidGraphic(ImageSizeProblem(width, height));
 }
 
 int BitsPerPixelOf(TPixelFormat f) {

@@ -25,6 +25,10 @@ struct TRGBQuad {
 // Raises EInvalidGraphic when a width or height is negative or the size exceeds the limits
 // of platform/ImageLimits.h, which every size that reaches an allocation of pixels obeys.
 void CheckImageSize(int64_t width, int64_t height);
+// The limit of ImageSizeAllowed in words, for messages: "a picture is at most ... in all".
+std::string ImageSizeLimitText();
+// "The picture would be W x H pixels, but a picture is at most ...": why a size is refused.
+std::string ImageSizeProblem(int64_t width, int64_t height);
 
 int BitsPerPixelOf(TPixelFormat f);  // 1, 4, 8, 16, 16, 24, 32; 0 for pfDevice and pfCustom
 // Bytes of one row padded to 4 bytes, in 64 bits.

@@ -3,6 +3,7 @@
 // about box and the tips, and the Services tab's browser.
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
@@ -293,6 +295,87 @@ TEST(OutputCommands, NothingSelectedIsReportedByExportPreviewAndPrint) {
   EXPECT_TRUE(printer.Calls.empty());
   SetPrinterService(previous);
   FormImageMap = nullptr;
+}
+
+// A selection spread over more than one picture can hold, on or off the page, is refused by
+// every command that would make a picture of it, before a name is asked or a dialog shown: the
+// message says how large the picture would be and what the limit is, nothing is written,
+// printed or opened, and the clipboard keeps no older picture. (The site builder takes the
+// selection only where it lies on the page, which is never too large.)
+TEST(OutputCommands, ASelectionTooLargeForOnePictureIsRefusedBeforeAnyWork) {
+  struct Size {
+    int left, top, right, bottom;
+    const char* said;
+  } sizes[] = {{-32767, -32767, 32767, 32767, "65534 x 65534 pixels"},  // both sides too long
+               {-10000, 0, 10000, 40, "20000 x 40 pixels"},             // one side too long
+               {0, 0, 9000, 9000, "9000 x 9000 pixels"}};               // too many pixels
+  for (const Size& z : sizes) {
+    SCOPED_TRACE(z.said);
+    ProgramHome home;
+    const std::string project = home.dir.File("far.zlm");
+    WriteAll(project,
+             "[Heading]\r\nBGColor=clWhite\r\nLastSelected=1\r\nNumOfButtons=2\r\n"
+             "ProjectWidth=200\r\nProjectHeight=120\r\n" +
+                 BuilderObject(0, "A", z.left, z.top, z.left + 40, z.top + 20, "Shape=1\r\n") +
+                 BuilderObject(1, "B", z.right - 40, z.bottom - 20, z.right, z.bottom, "Shape=1\r\n"));
+    auto w = StartMainWindow({project});
+    ASSERT_EQ(w->Scene->Count(), 2);
+    for (int i : {0, 1}) w->Scene->Button(i)->SetSelected(true);
+    w->SyncControlsFromButton(w->Scene->Button(1));
+    ASSERT_EQ(w->Scene->GetBounds(false), TRect(z.left, z.top, z.right, z.bottom));
+    TFormImageMap map;
+    FormImageMap = &map;
+    TRecordingPrinterService printer(800, 600);
+    IPrinterService* previous = SetPrinterService(&printer);
+    DialogScript dialogs;
+    dialogs.fileName = home.dir.File("far.png");
+    // A dialog that comes up is a failure; it is closed so that the test goes on.
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, [] {
+      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+        ADD_FAILURE() << "a dialog was shown: " << d->metaObject()->className();
+        d->reject();
+      }
+    });
+    guard.start(50);
+    QGuiApplication::clipboard()->setText("older");
+    home.TakeBoxes();
+
+    struct Road {
+      const char* name;
+      std::function<void()> run;
+      const char* what;
+    } roads[] = {{"export", [&] { w->MIExportImage->trigger(); }, "exported"},
+                 {"preview from the menu", [&] { w->MIPreviewInBrowser->trigger(); }, "previewed"},
+                 {"preview from the tool bar", [&] { w->ToolButtonPreview->trigger(); }, "previewed"},
+                 {"print", [&] { w->MIPrint->trigger(); }, "printed"},
+                 {"copy", [&] { w->MICopy->trigger(); }, "copied as a picture"}};
+    for (const Road& r : roads) {
+      SCOPED_TRACE(r.name);
+      try {
+        r.run();
+      } catch (const std::exception& ex) { ADD_FAILURE() << "escaped: " << ex.what(); }
+      std::vector<std::string> boxes = home.TakeBoxes();
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_TRUE(Contains(boxes[0], z.said)) << boxes[0];
+      EXPECT_TRUE(Contains(boxes[0], std::string("cannot be ") + r.what)) << boxes[0];
+      EXPECT_TRUE(Contains(boxes[0], "16384 pixels on a side")) << boxes[0];
+      EXPECT_TRUE(Contains(boxes[0], "67108864 pixels")) << boxes[0];
+      EXPECT_FALSE(Contains(boxes[0], "out of range")) << boxes[0];
+    }
+    guard.stop();
+    EXPECT_TRUE(dialogs.asked.empty());
+    EXPECT_FALSE(FileExists(dialogs.fileName));
+    EXPECT_TRUE(home.services.Opened.empty());
+    EXPECT_FALSE(FileExists(map.FileName));
+    EXPECT_TRUE(printer.Calls.empty());
+    // The objects themselves are copied; no picture goes with them, not even an older one.
+    EXPECT_EQ(w->ClipboardDoc->ReadInteger("Heading", "NumOfButtons", 0), 2);
+    EXPECT_TRUE(QGuiApplication::clipboard()->image().isNull());
+    EXPECT_NE(QGuiApplication::clipboard()->text(), "older");
+    SetPrinterService(previous);
+    FormImageMap = nullptr;
+  }
 }
 
 // The tool button writes the image map and its picture and opens them without the dialog; the

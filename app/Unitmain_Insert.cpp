@@ -234,6 +234,7 @@ void TFormMain::PopNewFrameClick(QObject* Sender) {
 
 void TFormMain::TBInsertPictureClick(QObject*) {
   TOpenPictureDialog* dialog = OpenPictureDialog();
+  dialog->Title = "Insert Image";
   if (!dialog->Execute()) return;
   const std::string file = dialog->FileName;
   // The picture is read before anything changes: one that cannot be read is reported and
@@ -285,6 +286,7 @@ void TFormMain::TBInsertHTMLSnippetClick(QObject*) { InsertHTMLObject("<P>Insert
 
 void TFormMain::TBInsertExternalHTMLFileClick(QObject*) {
   TOpenDialog* dialog = OpenDialog();
+  dialog->Title = "Insert External HTML File";
   dialog->Filter = kFilterHTML;
   dialog->FileName.clear();
   if (!dialog->Execute()) return;
@@ -293,6 +295,7 @@ void TFormMain::TBInsertExternalHTMLFileClick(QObject*) {
 
 void TFormMain::ExternalImageFile1Click(QObject*) {
   TOpenPictureDialog* dialog = OpenPictureDialog();
+  dialog->Title = "Insert External Image File";
   if (!dialog->Execute()) return;
   InsertHTMLObject("<IMG src=" + QuotedAttribute(dialog->FileName) + " width=100% height=100% border=0>");
 }
@@ -543,6 +546,7 @@ void TFormMain::ButtonLoadTextureClick(QObject*) {
     // Without the acquisition dialog the picture-open dialog chooses, starting at the
     // current texture.
     TOpenPictureDialog* dialog = OpenPictureDialog();
+    dialog->Title = "Load Button Texture";
     if (c && c->Style->Texture) dialog->FileName = c->Style->Texture->FileName;
     if (!dialog->Execute()) return;
     file = dialog->FileName;

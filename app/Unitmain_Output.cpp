@@ -96,6 +96,7 @@ void TFormMain::ExportImageClick(QObject*) {
   }
   if (!SelectionFitsOnePicture(Scene->GetBounds(false), "exported")) return;
   TSavePictureDialog* dialog = SavePictureDialog();
+  dialog->Title = "Export Image";
   // Every format the picture is written in, whatever the platform's picture classes are.
   dialog->Filter = XImageSaveFilter();
   if (!dialog->Execute()) return;

@@ -113,7 +113,8 @@ std::string TFormMain::OpenedProjectText() const {
   std::vector<std::string> parts;
   if (Scene->HeldObjects < Scene->NamedObjects)
     parts.push_back("The project " + ProjectFileName + " looks damaged (cut short?): it names " +
-                    IntToStr(Scene->NamedObjects) + " objects but holds only " + IntToStr(Scene->HeldObjects) +
+                    IntToStr(Scene->NamedObjects) + " objects but holds only " +
+                    IntToStr(Scene->HeldObjects) +
                     ", and the page shows those. A Save into this file would keep only them; Save As under "
                     "another name leaves the file as it is.");
   if (ProjectLostLines.Count > 0) {
@@ -189,6 +190,8 @@ void TFormMain::MIOpenProjectClick(QObject*) {
   FormClose(nullptr, action);
   if (action == caNone) return;
   TOpenDialog* dialog = OpenDialog();
+  // The dialogs are shared: each command gives its own title.
+  dialog->Title = "Open Project";
   dialog->Filter = kFilterZLM;
   dialog->FileName = ProjectFileName;
   if (!dialog->Execute()) return;
@@ -224,6 +227,7 @@ void TFormMain::SaveFileClick(QObject* Sender) {
   bool replaceAgreed = false;
   if (name.empty() || Sender == MISaveAs) {
     TSaveDialog* dialog = SaveDialog();
+    dialog->Title = "Save As";
     dialog->FileName = ProjectFileName;
     // The dialog would ask about the name as typed; the file written always ends in ".zlm",
     // so the question is asked here, about that file.

@@ -287,6 +287,7 @@ void TFormImageMap::WriteFiles(const std::string& html, const std::string& marku
 }
 
 void TFormImageMap::ButtonSaveClick() {
+  SaveDialog.Title = "Save Image Mapped HTML File";
   SaveDialog.FileName = FileName;
   if (!SaveDialog.Execute()) return;
   const std::string html = HtmlFileName(SaveDialog.FileName);

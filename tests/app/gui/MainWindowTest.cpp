@@ -1,5 +1,6 @@
 // The main window's start, tables, place and close, on a temporary copy of the program
 // folder with scripted message boxes.
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -26,6 +27,8 @@
 #include "POP/PopForms.h"
 #include "POP/gui/PopDialogs.h"
 #include "app/Unitmain.h"
+#include "app/forms/Unitedithtmlhead.h"
+#include "app/forms/Unitimagemap.h"
 #include "app/forms/Unitsplash.h"
 #include "engine/XImage.h"
 #include "engine/XImageCache.h"
@@ -644,6 +647,47 @@ TEST(MainWindow, PlaceIsRestoredFromAndWrittenToSettings) {
   EXPECT_EQ(w->WindowState(), wsNormal);
   QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   EXPECT_TRUE(screen.intersects(w->frameGeometry())) << w->x() << "," << w->y();
+}
+
+// Each file dialog is titled after the command that opens it, whichever command used the
+// shared dialog before: the table is run forwards and backwards.
+TEST(MainWindow, FileDialogsAreTitledAfterTheirCommands) {
+  Home home;
+  auto w = Start({home.Project("page.zlm")});
+  w->Scene->Button(0)->SetSelected(true);
+  w->SyncControlsFromButton(w->Scene->Button(0));
+  TFormImageMap map;
+  TFormEditHTMLHead head;
+  struct Row {
+    const char* title;
+    std::function<void()> open;
+  } rows[] = {{"Open Project", [&] { w->MIOpenProject->trigger(); }},
+              {"Save As", [&] { w->MISaveAs->trigger(); }},
+              {"Export Image", [&] { w->MIExportImage->trigger(); }},
+              {"Insert Image", [&] { w->TBInsertPicture->trigger(); }},
+              {"Insert External HTML File", [&] { w->TBInsertExternalHTMLFile->trigger(); }},
+              {"Insert External Image File", [&] { w->ExternalImageFile1->trigger(); }},
+              {"Load Button Texture", [&] { w->ButtonLoadTextureClick(nullptr); }},
+              {"Save Image Mapped HTML File", [&] { map.ButtonSaveClick(); }},
+              {"Save Meta Project", [&] { head.MenuItemSaveKeywordsClick(); }},
+              {"Open Meta Project", [&] { head.MenuItemLoadKeywordsClick(); }}};
+  std::vector<std::string> titles;
+  SetDialogHook([&](TCommonDialog& d) {
+    if (auto* file = dynamic_cast<TOpenDialog*>(&d)) titles.push_back(file->Title);
+    return false;  // cancelled
+  });
+  std::vector<int> order;
+  for (int i = 0; i < int(std::size(rows)); ++i) order.push_back(i);
+  for (int i = int(std::size(rows)) - 1; i >= 0; --i) order.push_back(i);
+  for (int i : order) {
+    SCOPED_TRACE(rows[i].title);
+    titles.clear();
+    rows[i].open();
+    ASSERT_EQ(titles.size(), 1u);
+    EXPECT_EQ(titles[0], rows[i].title);
+  }
+  SetDialogHook(nullptr);
+  EXPECT_TRUE(home.TakeBoxes().empty());
 }
 
 TEST(MainWindow, ClosePromptAnswers) {

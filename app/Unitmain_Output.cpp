@@ -67,7 +67,7 @@ void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
   FormImageMap->Scene = Scene.get();
   FormImageMap->Image = crop.get();
   FormImageMap->CropRect = bounds;
-  FormImageMap->Written.clear();
+  FormImageMap->Told.clear();
   // Links typed in the dialog change the objects at once: a change, undone as one.
   FormImageMap->OnLinksChanging = [this] { TakeUndoSnapshot(); };
   std::string error;
@@ -81,8 +81,7 @@ void TFormMain::MIPreviewInBrowserClick(QObject* Sender) {
   // The dialog must not keep a picture that is freed here.
   FormImageMap->Image = nullptr;
   FormImageMap->OnLinksChanging = nullptr;
-  if (!FormImageMap->Written.empty())
-    StatusBar->showMessage(Q("Preview written to " + FormImageMap->Written));
+  if (!FormImageMap->Told.empty()) StatusBar->showMessage(Q(FormImageMap->Told));
   if (!error.empty()) Say("The preview could not be written.\n" + error, MB_OK | MB_ICONEXCLAMATION);
 }
 

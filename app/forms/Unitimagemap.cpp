@@ -283,7 +283,6 @@ void TFormImageMap::WriteFiles(const std::string& html, const std::string& marku
     BitmapSetPixelFormat(*Image, 6);
     Image->SaveToFile(picture);
   }
-  Written = html;
 }
 
 void TFormImageMap::ButtonSaveClick() {
@@ -305,6 +304,7 @@ void TFormImageMap::ButtonSaveClick() {
   WriteFiles(FileName, FromQString(RichEdit->toPlainText()));
   std::string told = "The HTML file was saved as\n" + FileName;
   if (Image) told += "\nand its picture as\n" + ImageFileName();
+  Told = "Image map saved as " + FileName + (Image ? ", its picture as " + ImageFileName() : std::string());
   Say(told + ".", MB_OK | MB_ICONINFORMATION);
 }
 
@@ -317,6 +317,7 @@ void TFormImageMap::ButtonPreviewClick() {
   const std::string html = PreviewFileName();
   ZButtonList empty;
   WriteFiles(html, ImageMapHTML(Scene ? *Scene : empty, CropRect, BareFileName(ImageFileName(html))));
+  Told = "Preview written to " + html;
   // The file's own name: the browser gets it as an encoded file: URL, "#" and "?" included.
   if (!NavigateTo(html))
     Say("No browser could be started to show the preview.\nOpen this file in a browser:\n" + html,

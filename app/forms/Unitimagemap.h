@@ -39,8 +39,9 @@ class TFormImageMap : public QDialog {
   // The HTML file written by Save: "preview.htm" in the program folder until the user saves
   // under another name.
   std::string FileName;
-  // The HTML file the last save or preview wrote; the caller clears it to learn of the next.
-  std::string Written;
+  // What the last save or preview wrote, in words for the main window's status bar; the
+  // caller clears it to learn of the next.
+  std::string Told;
   XImage* Image = nullptr;
   TRect CropRect;
   ZButtonList* Scene = nullptr;

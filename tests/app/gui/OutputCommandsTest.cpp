@@ -442,6 +442,42 @@ TEST(OutputCommands, PreviewGivesTheImageMapTheCropAndItsBounds) {
   FormImageMap = nullptr;
 }
 
+// The status bar tells what the image-map dialog last wrote: after a preview from the tool bar,
+// a Save in the dialog replaces "Preview written to" with what was saved; a Save followed by a
+// Preview tells of the preview.
+TEST(OutputCommands, TheStatusBarSaysWhatTheImageMapDialogWroteLast) {
+  ProgramHome home;
+  auto w = StartOnOutputProject(home);
+  TFormImageMap map;
+  FormImageMap = &map;
+  w->ToolButtonPreview->trigger();
+  ASSERT_TRUE(Contains(w->StatusBar->currentMessage().toStdString(), "Preview written to "));
+
+  const std::string saved = home.dir.File("menu.htm");
+  struct Case {
+    const char* name;
+    bool previewAfter;
+    std::string said, notSaid;
+  } cases[] = {{"save", false, "saved as " + saved, "Preview"},
+               {"save, then preview", true, "Preview written to " + map.PreviewFileName(), saved}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DialogScript dialogs;
+    dialogs.fileName = saved;
+    WhenShown<TFormImageMap>(true, [&](TFormImageMap* d) {
+      d->ButtonSaveClick();
+      if (c.previewAfter) d->ButtonPreviewClick();
+    });
+    w->MIPreviewInBrowser->trigger();
+    ASSERT_TRUE(FileExists(saved));
+    const std::string status = w->StatusBar->currentMessage().toStdString();
+    EXPECT_TRUE(Contains(status, c.said)) << status;
+    EXPECT_FALSE(Contains(status, c.notSaid)) << status;
+    home.TakeBoxes();
+  }
+  FormImageMap = nullptr;
+}
+
 // Link addresses typed in the image-map dialog are a change of the page: Exit asks to save
 // them, and Undo takes them back, however the dialog was closed.
 TEST(OutputCommands, ImageMapLinksCountAsAChangeThatCanBeUndone) {

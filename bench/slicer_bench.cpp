@@ -1,8 +1,21 @@
-// Layout of the page slicer: a 100 x 100 grid and a page of 60 scattered objects.
+// Layout of the page slicer: a 100 x 100 grid and a page of 60 scattered objects; the whole
+// site build of a page of many small objects (layout, drawing, slices written, markup).
 #include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <string>
+#include <unistd.h>
 
+#include "POP/PopBitmap.h"
+#include "engine/RegionRect.h"
+#include "engine/TPageBuilder.h"
 #include "engine/TTableMaker.h"
+#include "engine/XImage.h"
+#include "engine/XRender.h"
+#include "engine/XZLMButton.h"
 
 namespace {
 
@@ -48,5 +61,68 @@ void BM_Layout60Scattered(benchmark::State& state) {
   ReportGrid(state, rows, cols);
 }
 BENCHMARK(BM_Layout60Scattered)->Unit(benchmark::kMillisecond);
+
+// The peak resident size of the process from here on (VmHWM after clear_refs 5), in MB.
+class TPeakMemory {
+ public:
+  TPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    FBefore = Field("VmRSS:");
+  }
+  double RiseMB() const { return double(Field("VmHWM:") - FBefore) / (1024.0 * 1024.0); }
+
+ private:
+  static int64_t Field(const char* name) {
+    std::ifstream f("/proc/self/status");
+    for (std::string line; std::getline(f, line);)
+      if (line.rfind(name, 0) == 0) return std::atoll(line.c_str() + std::strlen(name)) * 1024;
+    return 0;
+  }
+  int64_t FBefore = 0;
+};
+
+// A site built as the page-builder command builds it, from a page of N small captioned
+// buttons in rows of 100 (22 x 18 pixels, 2 apart), as a large menu page would be: the
+// layout, the page drawn without the captions that went into the markup, the slices
+// written into a site folder, the markup. Counters: the grid and the peak memory's rise.
+void BM_SiteOfSmallObjects(benchmark::State& state) {
+  const int objects = int(state.range(0)), perRow = 100;
+  const int width = perRow * 24, height = (objects + perRow - 1) / perRow * 20;
+  const std::string site =
+      (std::filesystem::temp_directory_path() / ("zelmora-slicer-bench-" + std::to_string(getpid())))
+          .string();
+  ZButtonList scene;
+  for (int i = 0; i < objects; ++i) {
+    const int x = (i % perRow) * 24, y = (i / perRow) * 20;
+    new TZLMButton("B" + std::to_string(i), &scene, TRect(x, y, x + 22, y + 18), "page.htm");
+  }
+  scene.Page->SetSize(width, height);
+  const TRect area(0, 0, width, height);
+  int rows = 0, cols = 0;
+  double peakMB = 0;
+  for (auto _ : state) {
+    std::filesystem::remove_all(site);
+    std::filesystem::create_directories(site);
+    TPeakMemory peak;
+    TPageTable table = BuildPageTable(scene, area, [](const std::string& s) { return s; }, true);
+    TRegionList regions = nullptr;
+    RegionInit(regions);
+    RegionSet(regions, 0, 0, width, height);
+    RenderScene(scene, *scene.Page, regions);
+    RegionClear(regions);
+    XImage image;
+    BitmapSnagIt(image, *scene.Page, area);
+    table.Maker->SliceImages(image, site);
+    benchmark::DoNotOptimize(BuildPageHTML(*table.Maker, scene, scene.BGColor).size());
+    ShowCaptions(table.Hidden);
+    rows = table.Maker->Rows;
+    cols = table.Maker->Cols;
+    peakMB = std::max(peakMB, peak.RiseMB());
+  }
+  std::filesystem::remove_all(site);
+  ReportGrid(state, rows, cols);
+  state.counters["peakMB"] = peakMB;
+}
+BENCHMARK(BM_SiteOfSmallObjects)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

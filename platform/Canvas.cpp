@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "platform/SysUtils.h"
 
@@ -490,8 +492,11 @@ void TCanvas::SetPixels(int x, int y, TColor c) {
 
 namespace {
 
-// Maps destination column i of n onto a source column of m (nearest sample, centred).
-inline int64_t MapIndex(int64_t i, int64_t n, int64_t m) { return ((2 * i + 1) * m) / (2 * n); }
+// Maps destination column i of n onto a source column of m (nearest sample, centred). In 128
+// bits: a rectangle as wide as the int range on both sides would overflow 64.
+inline int64_t MapIndex(int64_t i, int64_t n, int64_t m) {
+  return int64_t(((__int128(2) * i + 1) * m) / (__int128(2) * n));
+}
 
 uint32_t CopyOp(TCopyMode mode, uint32_t S, uint32_t D) {
   const uint32_t M = 0xFFFFFF;
@@ -508,7 +513,9 @@ uint32_t CopyOp(TCopyMode mode, uint32_t S, uint32_t D) {
 }
 
 // The copy behind CopyRect and StretchDraw. A plain copy between 32-bit bitmaps keeps the
-// source's fourth byte; with a key colour the matching source pixels are left out.
+// source's fourth byte; with a key colour the matching source pixels are left out. It goes
+// by rows: each row's source row and destination row are found once, and the source column
+// of every destination column once for the whole copy.
 void StretchCopy(TBitmap& dst, const TRect& d, const TBitmap& srcIn, const TRect& s, TCopyMode mode,
                  bool keyed, TColor key) {
   int64_t dw = int64_t(d.Right) - d.Left, dh = int64_t(d.Bottom) - d.Top;
@@ -521,6 +528,9 @@ void StretchCopy(TBitmap& dst, const TRect& d, const TBitmap& srcIn, const TRect
   dh = std::abs(dh);
   sw = std::abs(sw);
   sh = std::abs(sh);
+  int64_t x0 = std::max<int64_t>(dl, 0), x1 = std::min<int64_t>(dl + dw, dst.Width());
+  int64_t y0 = std::max<int64_t>(dt, 0), y1 = std::min<int64_t>(dt + dh, dst.Height());
+  if (x0 >= x1 || y0 >= y1) return;
   // A copy within one bitmap reads from a snapshot so overlapping areas come out right.
   std::unique_ptr<TBitmap> snap;
   const TBitmap* src = &srcIn;
@@ -529,9 +539,21 @@ void StretchCopy(TBitmap& dst, const TRect& d, const TBitmap& srcIn, const TRect
     snap->Assign(&srcIn);
     src = snap.get();
   }
-  int64_t x0 = std::max<int64_t>(dl, 0), x1 = std::min<int64_t>(dl + dw, dst.Width());
-  int64_t y0 = std::max<int64_t>(dt, 0), y1 = std::min<int64_t>(dt + dh, dst.Height());
-  bool fast = dst.PixelFormat() == pf32bit && src->PixelFormat() == pf32bit;
+  // The source column of each destination column, -1 where it falls outside the source.
+  // The mapping only grows (or only shrinks, mirrored), so the columns that land form one run.
+  std::vector<int32_t> cols(size_t(x1 - x0));
+  int64_t first = x1, last = x0;  // the run of columns that land: [first, last)
+  for (int64_t x = x0; x < x1; ++x) {
+    const int64_t kx = MapIndex(x - dl, dw, sw);
+    const int64_t sx = sl + (flipX ? sw - 1 - kx : kx);
+    const bool lands = sx >= 0 && sx < src->Width();
+    cols[size_t(x - x0)] = lands ? int32_t(sx) : -1;
+    if (lands) first = std::min(first, x), last = x + 1;
+  }
+  if (first >= last) return;
+  const bool fast = dst.PixelFormat() == pf32bit && src->PixelFormat() == pf32bit;
+  // One source pixel to each destination pixel, left to right: a plain copy is one block.
+  const bool block = fast && mode == cmSrcCopy && !keyed && !flipX && dw == sw;
   uint32_t keyBgr = 0;
   if (keyed) {
     TColor k = ColorToRGB(key);
@@ -541,22 +563,30 @@ void StretchCopy(TBitmap& dst, const TRect& d, const TBitmap& srcIn, const TRect
     int64_t k = MapIndex(y - dt, dh, sh);
     int64_t sy = st + (flipY ? sh - 1 - k : k);
     if (sy < 0 || sy >= src->Height()) continue;
-    for (int64_t x = x0; x < x1; ++x) {
-      int64_t kx = MapIndex(x - dl, dw, sw);
-      int64_t sx = sl + (flipX ? sw - 1 - kx : kx);
-      if (sx < 0 || sx >= src->Width()) continue;
-      if (fast) {
+    if (block) {
+      std::memcpy(dst.ScanLine(int(y)) + 4 * first,
+                  src->ScanLine(int(sy)) + 4 * int64_t(cols[size_t(first - x0)]), size_t(4 * (last - first)));
+    } else if (fast) {
+      const uint8_t* srow = src->ScanLine(int(sy));
+      uint8_t* drow = dst.ScanLine(int(y));
+      for (int64_t x = first; x < last; ++x) {
+        const int32_t sx = cols[size_t(x - x0)];
+        if (sx < 0) continue;
         uint32_t sv, dv;
-        std::memcpy(&sv, src->ScanLine(int(sy)) + 4 * sx, 4);
+        std::memcpy(&sv, srow + 4 * int64_t(sx), 4);
         if (keyed && (sv & 0xFFFFFF) == keyBgr) continue;
-        uint8_t* dp = dst.ScanLine(int(y)) + 4 * x;
+        uint8_t* dp = drow + 4 * x;
         if (mode != cmSrcCopy) {
           std::memcpy(&dv, dp, 4);
           sv = CopyOp(mode, sv, dv);
         }
         std::memcpy(dp, &sv, 4);
-      } else {
-        TColor sc = src->GetPixelColor(int(sx), int(sy));
+      }
+    } else {
+      for (int64_t x = first; x < last; ++x) {
+        const int32_t sx = cols[size_t(x - x0)];
+        if (sx < 0) continue;
+        TColor sc = src->GetPixelColor(sx, int(sy));
         uint32_t sv = TCoverage::Bgr(sc);
         if (keyed && sv == keyBgr) continue;
         if (mode != cmSrcCopy) sv = CopyOp(mode, sv, TCoverage::Bgr(dst.GetPixelColor(int(x), int(y))));

@@ -42,11 +42,21 @@ inline std::set<std::string> FolderFiles(const std::string& folder) {
   return names;
 }
 
-// The opaque crop of the page under the merged cell (row, col).
+// The opaque crop of the page under the merged cell (row, col), read pixel by pixel: not
+// through the copy the slicer itself uses, so a fault there shows.
 inline void CellCrop(const TTableMaker& m, XImage& page, int row, int col, XImage& crop) {
   const TableCell& c = m.Cell(row, col);
-  BitmapSnagIt(crop, page, Bounds(c.Rect.Left, c.Rect.Top, m.SpanWidth(col, row), m.SpanHeight(col, row)));
-  ImageOr(crop, crop, 0xFF000000u);
+  const int width = m.SpanWidth(col, row), height = m.SpanHeight(col, row);
+  crop.SetPixelFormat(pf32bit);
+  crop.SetSize(width, height);
+  for (int y = 0; y < height; ++y) {
+    auto* to = reinterpret_cast<uint32_t*>(crop.ScanLine(y));
+    for (int x = 0; x < width; ++x) {
+      const int px = c.Rect.Left + x, py = c.Rect.Top + y;
+      const bool on = px >= 0 && py >= 0 && px < page.Width() && py < page.Height();
+      to[x] = 0xFF000000u | (on ? reinterpret_cast<const uint32_t*>(page.ScanLine(py))[px] : 0);
+    }
+  }
 }
 
 // Every merged cell is either a bgColor cell whose crop is that one colour, or names a PNG

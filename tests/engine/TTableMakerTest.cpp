@@ -247,6 +247,41 @@ TEST(PageSlicer, ScatteredScenesMatchTheirFiles) {
   }
 }
 
+// Pages of noise (every pixel its own, the alpha byte too) of odd sizes, with objects of one
+// pixel, odd sizes and repeated stamps: each slice holds the page's pixels under its cell,
+// byte for byte.
+TEST(PageSlicer, NoisyPagesOfOddSizesSliceToTheirPixels) {
+  std::mt19937 rng(11);
+  const struct {
+    int width, height, objects;
+  } pages[] = {{1, 1, 1}, {97, 61, 14}, {3, 200, 6}, {255, 2, 9}, {128, 128, 40}};
+  for (const auto& p : pages) {
+    SCOPED_TRACE(IntToStr(p.width) + " x " + IntToStr(p.height));
+    XImage page;
+    MakePage(page, p.width, p.height, 0);
+    PaintRect(page, Rect(0, 0, p.width, p.height), [&](int, int) { return uint32_t(rng()); });
+    // A stamp painted twice, so that one slice repeats another.
+    const std::function<uint32_t(int, int)> stamp = [](int x, int y) {
+      return 0x80000000u | uint32_t(x * 977 + y * 31);
+    };
+    TTableMaker m(p.width, p.height);
+    std::uniform_int_distribution<int> x(-2, p.width), y(-2, p.height), side(1, 9);
+    for (int i = 0; i < p.objects; ++i) {
+      TRect r = Bounds(x(rng), y(rng), i % 3 == 0 ? 1 : side(rng), i % 5 == 0 ? 1 : side(rng));
+      if (i % 4 == 1) {
+        r = Bounds(r.Left, r.Top, 5, 3);
+        TRect on;
+        if (IntersectRect(on, r, Rect(0, 0, p.width, p.height)) && on == r) PaintRect(page, on, stamp);
+      }
+      m.AddTableObject(r.Left, r.Top, r.Right, r.Bottom, "", "", taLeftJustify, taLeftJustify);
+    }
+    m.LayoutTable();
+    TempDir dir;
+    m.SliceImages(page, dir.Path());
+    ExpectSlicesMatch(m, page, dir.Path());
+  }
+}
+
 TEST(PageSlicer, ObjectsOffThePageAreSlicedClamped) {
   XImage page;
   MakePage(page, 100, 50, kPaper);

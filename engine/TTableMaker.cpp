@@ -1,7 +1,10 @@
 #include "engine/TTableMaker.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <memory>
+#include <unordered_map>
 
 #include "POP/PopBitmap.h"
 #include "POP/PopHTML.h"
@@ -268,12 +271,40 @@ TableCell& TTableMaker::Span(int32_t row, int32_t col) {
   throw EListError("Cell (" + IntToStr(row) + ", " + IntToStr(col) + ") is not the corner of a merged cell");
 }
 
+namespace {
+
+// A hash of a picture's size and pixels at 32 bits (FNV-1a over the pixel words), which it
+// is made, as PhotoCompare makes it: pictures that compare equal have equal hashes.
+uint64_t PixelHash(TBitmap& picture) {
+  picture.SetPixelFormat(pf32bit);
+  uint64_t h = 0xCBF29CE484222325ull;
+  auto mix = [&h](uint64_t v) { h = (h ^ v) * 0x100000001B3ull; };
+  mix(uint64_t(uint32_t(picture.Width())) << 32 | uint32_t(picture.Height()));
+  for (int y = 0; y < picture.Height(); ++y) {
+    const uint8_t* row = picture.ScanLine(y);
+    for (int x = 0; x < picture.Width(); ++x) {
+      uint32_t v;
+      std::memcpy(&v, row + 4 * x, 4);
+      mix(v);
+    }
+  }
+  return h;
+}
+
+}  // namespace
+
 void TTableMaker::SliceImages(TBitmap& page, const std::string& siteFolder) {
   // Resolved once, so every file lands in the same folder whatever the current folder is.
   const std::string folder =
       IncludeTrailingPathDelimiter(ExpandFileName(siteFolder.empty() ? GetCurrentDir() : siteFolder));
   SaveSpacerGIF(folder + "a.gif");
-  XImageCache written;  // the slices of this page, to find repeats
+  // The slices of this page written so far, by a hash of their pixels, to find repeats: a page
+  // of many slices would otherwise compare each one with every one before it.
+  struct TWritten {
+    std::string Name;
+    std::unique_ptr<XImage> Pixels;  // as written, so that a repeat is found without a read
+  };
+  std::unordered_multimap<uint64_t, TWritten> written;
   int32_t n = 0;
   const int32_t spans = int32_t(FSpans.size());
   for (int32_t k = 0; k < spans; ++k) {
@@ -291,19 +322,20 @@ void TTableMaker::SliceImages(TBitmap& page, const std::string& siteFolder) {
       c.BgColor = HTMLEncodeColor(TColor(ColorSwapRB(first) & 0x00FFFFFFu));
       continue;
     }
-    if (XImageCacheObject* same = written.FindEqualImage(slice)) {
-      c.ImageFile = ExtractFileName(same->FileName);
+    const auto [from, to] = written.equal_range(PixelHash(slice));
+    const auto same = std::find_if(from, to, [&](auto& w) { return PhotoCompare(*w.second.Pixels, slice); });
+    if (same != to) {
+      c.ImageFile = same->second.Name;
       continue;
     }
     const std::string name = IntToStr(n) + ".png";
     BitmapSetPixelFormat(slice, 6);
     slice.SaveToFile(folder + name);
     BitmapSetPixelFormat(slice, 7);
-    // The entry keeps the pixels just written, so a repeat is found without reading the
-    // file back.
-    XImageCacheObject* entry = written.GetEntry(folder + name);
-    entry->Image->Assign(&slice);
-    entry->Loaded = true;
+    auto pixels = std::make_unique<XImage>();
+    pixels->Assign(&slice);
+    const uint64_t hash = PixelHash(*pixels);
+    written.emplace(hash, TWritten{name, std::move(pixels)});
     ++n;
     c.ImageFile = name;
   }

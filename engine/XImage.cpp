@@ -81,18 +81,58 @@ static bool SomeAlphaBelowFull(const TBitmap& b) {
   return false;
 }
 
+// What a picture file of this extension is called in a message.
+static std::string PictureKind(const std::string& ext) {
+  if (IsJPEGExt(ext)) return "JPEG";
+  if (ExtIs(ext, ".bmp") || ExtIs(ext, ".dib")) return "bitmap";
+  if (ExtIs(ext, ".ico")) return "icon";
+  if (ExtIs(ext, ".wmf")) return "metafile";
+  if (ExtIs(ext, ".ppm")) return "pixmap";
+  if (ExtIs(ext, ".tif") || ExtIs(ext, ".tiff")) return "TIFF";
+  return ext.size() > 1 ? UpperCase(ext.substr(1)) : std::string("picture");
+}
+
+std::string PictureReadProblem(const std::exception& failure, const std::string& ext) {
+  const std::string what = failure.what(), lower = LowerCase(what);
+  auto says = [&](std::initializer_list<const char*> parts) {
+    for (const char* p : parts)
+      if (lower.find(LowerCase(p)) != std::string::npos) return true;
+    return false;
+  };
+  // The file (it cannot be opened) or the picture's size, already told in words.
+  if (dynamic_cast<const EFOpenError*>(&failure) || what.rfind("The picture would be", 0) == 0) return what;
+  // The readers' many ways of saying that the data stopped before the picture was whole.
+  if (dynamic_cast<const EReadError*>(&failure) ||
+      says({"Stream read error", "end of data", "too short", "ends early", "ends before", "outside the file",
+            "short or damaged", "premature end", "truncated", "unexpected end", "end of file", "cut short"}))
+    return "It is cut short: the file ends early, before its picture does (a download or a copy that broke "
+           "off?).";
+  const std::string kind = PictureKind(ext);
+  if (says({"not supported", "unsupported"}))
+    return "It is a kind of " + kind + " picture that this program cannot read.";
+  return "It is damaged or cut short, or it is not a " + kind + " picture.";
+}
+
 void XImage::LoadFromFile(const std::string& name) {
-  std::string path = ExpandFileName(name);
-  std::string ext = ExtractFileExt(name);
   // Only a regular file of a size a picture can have is read: a pipe would block the reader
   // and a device or a kernel file read on without end.
-  const TRegularFile file = CheckRegularFile(path);
+  const TRegularFile file = CheckRegularFile(ExpandFileName(name));
   if (!file.Regular) throw EFOpenError("Cannot open picture \"" + name + "\". " + file.Problem);
   // An empty name is no picture; a kernel file tells no size and reads on.
   if (file.Size == 0) throw EInvalidGraphic("\"" + name + "\" is empty: it holds no picture.");
   if (file.Size > MaxPictureFileBytes)
     throw EInvalidGraphic("\"" + name + "\" is larger than any picture that can be opened (" +
                           IntToStr(file.Size >> 20) + " MB).");
+  try {
+    ReadPictureFile(name);
+  } catch (const std::bad_alloc&) { throw; } catch (const std::exception& e) {
+    throw EInvalidGraphic(PictureReadProblem(e, ExtractFileExt(name)));
+  }
+}
+
+void XImage::ReadPictureFile(const std::string& name) {
+  std::string path = ExpandFileName(name);
+  std::string ext = ExtractFileExt(name);
   XImage tmp;
   // Only the readers whose files can carry alpha keep it; the others make every pixel
   // opaque or use the alpha byte for their own ends (the metafile's background).

@@ -24,12 +24,22 @@ class XImage : public TBitmap {
   void SetSize(int width, int height);
   // Decodes into a temporary and commits only a complete image, so a failing load raises
   // and leaves this image (and FileName) as they were. Every load ends 32-bit.
+  // A reader's failure is told in words a user understands, without the file's name (the
+  // caller names it): "It is cut short: the file ends early ...", "It is damaged or cut short, or it is not a
+  // PNG picture."; the file's own problems (missing, unreadable, empty) and the size limit are told as they
+  // are.
   void LoadFromFile(const std::string& name) override;
   // Raises on failure; the files are written through a temporary and a rename, so a failed
   // save leaves no partial file. ".tif" is refused with a message that names ".tiff".
   void SaveToFile(const std::string& name) const override;
   const char* ClassName() const override { return "XImage"; }
+
+ private:
+  void ReadPictureFile(const std::string& name);
 };
+
+// The words of LoadFromFile for a reader's failure on a file of this extension.
+std::string PictureReadProblem(const std::exception& failure, const std::string& ext);
 
 // Pixel format codes of the platform bitmap: 1 one bit ... 6 twenty-four, 7 thirty-two.
 int PixelFormatCode(TPixelFormat f);

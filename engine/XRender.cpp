@@ -521,7 +521,7 @@ void RenderScene(ZButtonList& scene, TBitmap& page, TRegionList regions) {
     if (RegionIntersects(regions, bo.Left, bo.Top, bo.Right, bo.Bottom)) RenderButton(*o, page, regions);
   }
   for (const TTextureFailure& f : TakeTextureFailures())
-    SayWarning(Format("The texture \"%s\" cannot be read: %s", f.FileName.c_str(), f.Message.c_str()));
+    SayWarning(Format("The texture \"%s\" cannot be read. %s", f.FileName.c_str(), f.Message.c_str()));
   if (ImageCache().TakeOverflow())
     SayWarning(
         Format("The pictures of this page do not fit the %d MB of memory kept for pictures. They are "

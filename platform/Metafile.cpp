@@ -48,6 +48,15 @@ void TMetafile::LoadFromStream(TStream& s) {
     w = std::clamp(int(w * k), 1, int(MaxPageSide));
     hh = std::clamp(int(hh * k), 1, int(MaxPageSide));
   }
+  // The records run to the end record; a file that stops before it was cut short, and its
+  // picture would be drawn in part without a word.
+  for (size_t at = 22 + headerBytes;;) {
+    if (at + 6 > d.size()) Bad("cut short");
+    const uint64_t words = GetLe32(&d[at]);
+    if (GetLe16(&d[at + 4]) == 0) break;  // the end record
+    if (words < 3 || words * 2 > d.size() - at) Bad("cut short");
+    at += size_t(words * 2);
+  }
   FRecords.assign(d.begin() + std::ptrdiff_t(22 + headerBytes), d.end());
   FLeft = l;
   FTop = t;

@@ -318,15 +318,18 @@ void TFormImageAcquire::ImgScanScanDone() {
   // The next scan replaces the buffer, and a texture taken from this scan would change with
   // it; the page moves to a file of its own. Where that fails the buffer is used as it is.
   std::string kept = KeepScan(FScanner->Image);
-  std::string problem = LoadPicture(kept.empty() ? FScanner->Image : kept);
-  if (!problem.empty()) Say("The scanned page could not be read.\n" + problem, MB_ICONEXCLAMATION);
+  const std::string file = kept.empty() ? FScanner->Image : kept;
+  std::string problem = LoadPicture(file);
+  if (!problem.empty())
+    Say("The scanned page " + file + " could not be read.\n" + problem, MB_ICONEXCLAMATION);
 }
 
 void TFormImageAcquire::ButtonBrowseClick() {
   if (!FormImageBrowser) FormImageBrowser = new TFormImageBrowser(this);
   if (!FormImageBrowser->Execute()) return;
   std::string problem = LoadPicture(FormImageBrowser->FileName);
-  if (!problem.empty()) Say("The picture could not be read.\n" + problem, MB_ICONEXCLAMATION);
+  if (!problem.empty())
+    Say("The picture " + FormImageBrowser->FileName + " could not be read.\n" + problem, MB_ICONEXCLAMATION);
 }
 
 void TFormImageAcquire::ButtonDownloadClick() {

@@ -268,6 +268,56 @@ struct StyleCase {
   std::function<bool(TZLMButton&)> applied;
 };
 
+// A picture cut short (a download or a copy that broke off) is told by its name and in words,
+// whichever way it comes in: inserted as an image, loaded as a texture, or met as the texture
+// of a page being opened. No bare stream or library error reaches the user.
+TEST(InsertCommands, ACutShortPictureIsToldByNameInWords) {
+  for (const char* ext : {"gif", "png", "jpg", "bmp"}) {
+    SCOPED_TRACE(ext);
+    StyleWindows s;
+    XImage picture;
+    picture.SetSize(40, 30);
+    picture.Canvas().Brush.SetColor(0x2255AA);
+    picture.Canvas().FillRect(TRect(0, 0, 40, 30));
+    picture.Canvas().Brush.SetColor(0xFFFFFF);
+    picture.Canvas().FillRect(TRect(5, 5, 30, 20));
+    const std::string whole = s.home.dir.File(std::string("whole.") + ext);
+    picture.SaveToFile(whole);
+    const std::string bytes = ReadAll(whole);
+    const std::string cut = s.home.dir.File(std::string("Images/cut.") + ext);
+    ASSERT_TRUE(ForceDirectories(s.home.dir.File("Images")));
+    WriteAll(cut, bytes.substr(0, bytes.size() / 2));
+    auto check = [&](const char* road) {
+      SCOPED_TRACE(road);
+      std::vector<std::string> boxes = s.home.TakeBoxes();
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_NE(boxes[0].find(cut), std::string::npos) << boxes[0];
+      EXPECT_NE(boxes[0].find("cut short"), std::string::npos) << boxes[0];
+      for (const char* bare : {"Stream read error", "JPEG error", "Invalid bitmap", "libpng"})
+        EXPECT_EQ(boxes[0].find(bare), std::string::npos) << boxes[0];
+    };
+    {
+      DialogAnswers dialogs([&](TCommonDialog& d) {
+        static_cast<TOpenDialog&>(d).FileName = cut;
+        return true;
+      });
+      s.w->TBInsertPicture->trigger();
+      check("insert image");
+      s.Select({0});
+      s.w->ButtonLoadTextureClick(nullptr);
+      check("load texture");
+    }
+    // A page whose object has it as its texture.
+    const std::string page = s.home.dir.File("textured.zlm");
+    WriteAll(page,
+             StyleProjectText({{"T", 10, 10, 90, 50, std::string("TextureFileName=cut.") + ext + "\n"}}));
+    ImageCache().UnloadAll();
+    s.home.TakeBoxes();
+    s.w->LoadProject(page, true);
+    check("a page opened");
+  }
+}
+
 TEST(StyleControls, EachControlWritesIntoEverySelectedObject) {
   const StyleCase cases[] = {
       {"font name typed",

@@ -554,9 +554,32 @@ void TFormMain::SetBounds(int left, int top, int width, int height) {
     want.setHeight(std::min(want.height(), avail.height()));
     want.moveLeft(std::clamp(want.left(), avail.left(), avail.right() + 1 - want.width()));
     want.moveTop(std::clamp(want.top(), avail.top(), avail.bottom() + 1 - want.height()));
+    // The frame (borders, title bar) is not known before the window is mapped; it is put
+    // inside as well once it is (KeepFrameInside).
+    FKeepInside = avail;
+  } else {
+    FKeepInside = QRect();
   }
   move(want.topLeft());
   resize(want.size());
+}
+
+void TFormMain::KeepFrameInside() {
+  if (FKeepInside.isNull() || windowState() != Qt::WindowNoState) return;
+  // The frame is known when it differs from the client area; until then nothing is moved.
+  const QRect frame = frameGeometry(), client = geometry();
+  if (frame == client) return;
+  const QRect avail = FKeepInside;
+  FKeepInside = QRect();
+  // A frame larger than the free area gives up the difference from the client area.
+  const int cutW = std::max(0, frame.width() - avail.width()),
+            cutH = std::max(0, frame.height() - avail.height());
+  if (cutW || cutH)
+    resize(std::max(client.width() - cutW, minimumWidth()), std::max(client.height() - cutH, 1));
+  QRect r(frame.topLeft(), QSize(frame.width() - cutW, frame.height() - cutH));
+  r.moveLeft(std::clamp(r.left(), avail.left(), avail.right() + 1 - r.width()));
+  r.moveTop(std::clamp(r.top(), avail.top(), avail.bottom() + 1 - r.height()));
+  if (r.topLeft() != frame.topLeft()) move(r.topLeft());
 }
 
 void TFormMain::SetWindowState(TWindowState state) {
@@ -576,6 +599,20 @@ void TFormMain::FormCreate() {
 
 void TFormMain::showEvent(QShowEvent* e) {
   QMainWindow::showEvent(e);
+  if (!FKeepInside.isNull()) {
+    // The window manager tells the frame's size some time after the window is mapped, with
+    // no event of its own: it is looked at a few times a second for a short while.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this, watch, looks = 0]() mutable {
+      KeepFrameInside();
+      if (FKeepInside.isNull() || ++looks >= 60) {
+        FKeepInside = QRect();
+        watch->stop();
+        watch->deleteLater();
+      }
+    });
+    watch->start(50);
+  }
   if (!FStarted) FormShow();
 }
 
@@ -753,7 +790,9 @@ void TFormMain::FollowProjectLock() {
   if (!ProjectFileName.empty()) FProjectLock = HoldOpenFileLock(ProjectFileName);
 }
 
-int TFormMain::ProjectOpenElsewhere(const std::string& name) { return name.empty() ? 0 : FindOpenFileHolder(name); }
+int TFormMain::ProjectOpenElsewhere(const std::string& name) {
+  return name.empty() ? 0 : FindOpenFileHolder(name);
+}
 
 void TFormMain::closeEvent(QCloseEvent* e) {
   TCloseAction action = caFree;

@@ -433,6 +433,10 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   QAction* AddTool(QToolBar* bar, const char* name, const char* hint, const QIcon& icon,
                    void (TFormMain::*handler)(QObject*), const char* handlerName);
   bool FStarted = false;
+  // The free area of the screen that SetBounds brought the window back onto, empty when it
+  // did not: once the window manager's frame is known, the frame is moved inside it too.
+  QRect FKeepInside;
+  void KeepFrameInside();
   bool FDestroyed = false;
   // The lock that marks ProjectFileName as open in this copy, for other copies to find.
   std::string FProjectLock, FProjectLockName;

@@ -178,7 +178,8 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
   if (DirectoryExists(folder)) {
     if (!Ask("This site already exists. Do you want to overwrite it with a new one?")) return;
   } else if (!ForceDirectories(folder)) {
-    Say("Could not create site directory " + folder + ":\n" + FolderFailure(folder),
+    // The folder on a line of its own, where the box keeps it whole.
+    Say("Could not create site directory\n" + folder + "\n" + FolderFailure(folder) + ".",
         MB_OK | MB_ICONEXCLAMATION);
     return;
   }

@@ -14,6 +14,7 @@
 #include <QFont>
 #include <QImage>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
@@ -133,10 +134,73 @@ void KeepAboveOwnWindows(QWidget* dialog) {
   }
 }
 
+QString MessageBoxDisplayText(const QString& text) {
+  // Inside a path a blank becomes a no-break space and a hyphen a no-break hyphen: they look
+  // the same, and the only places left to wrap are after the slashes.
+  auto glue = [](QString& s, qsizetype from, qsizetype to, bool blanks) {
+    for (qsizetype i = from; i < to; ++i) {
+      if (s[i] == '-') s[i] = QChar(0x2011);
+      else if (blanks && s[i] == ' ') s[i] = QChar(0x00A0);
+    }
+  };
+  auto startsPath = [](const QString& s, qsizetype i) {
+    return i < s.size() && (s[i] == '/' || (s[i] == '~' && i + 1 < s.size() && s[i + 1] == '/'));
+  };
+  QString out = text;
+  qsizetype lineStart = 0;
+  while (lineStart <= out.size()) {
+    qsizetype lineEnd = out.indexOf('\n', lineStart);
+    if (lineEnd < 0) lineEnd = out.size();
+    if (startsPath(out, lineStart)) {
+      glue(out, lineStart, lineEnd, true);
+    } else {
+      for (qsizetype i = lineStart; i < lineEnd; ++i) {
+        const bool wordStart = i == lineStart || out[i - 1] == ' ' || out[i - 1] == '(';
+        if (out[i] == '"' && startsPath(out, i + 1)) {
+          qsizetype close = out.indexOf('"', i + 1);
+          if (close < 0 || close > lineEnd) close = lineEnd;
+          glue(out, i + 1, close, true);
+          i = close;
+        } else if (wordStart && startsPath(out, i)) {
+          qsizetype end = i;
+          while (end < lineEnd && out[end] != ' ') ++end;
+          glue(out, i, end, false);
+          i = end;
+        }
+      }
+    }
+    lineStart = lineEnd + 1;
+  }
+  return out;
+}
+
 namespace {
+// Ctrl+C copies the message as it was given, not as it is shown: a path pasted elsewhere must
+// not carry the no-break characters of the box.
+class TMessageBox : public QMessageBox {
+ public:
+  TMessageBox(Icon icon, const QString& caption, const QString& text, StandardButtons buttons,
+              QWidget* parent)
+      : QMessageBox(icon, caption, MessageBoxDisplayText(text), buttons, parent), FText(text) {
+    setTextFormat(Qt::PlainText);
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    if (e == QKeySequence::Copy) {
+      QGuiApplication::clipboard()->setText(FText);
+      return;
+    }
+    QMessageBox::keyPressEvent(e);
+  }
+
+ private:
+  QString FText;
+};
+
 int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
   TArrowWhileModal arrow;
-  QMessageBox box(MessageBoxIcon(flags), ToQString(caption), ToQString(text), MessageBoxButtons(flags),
+  TMessageBox box(MessageBoxIcon(flags), ToQString(caption), ToQString(text), MessageBoxButtons(flags),
                   DialogParent());
   box.setDefaultButton(MessageBoxDefaultButton(flags));
   MakeFixedSizeDialog(&box);

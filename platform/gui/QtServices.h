@@ -38,6 +38,11 @@ QMessageBox::StandardButtons MessageBoxButtons(uint32_t flags);
 QMessageBox::Icon MessageBoxIcon(uint32_t flags);
 QMessageBox::StandardButton MessageBoxDefaultButton(uint32_t flags);
 int MessageBoxResult(uint32_t flags, QMessageBox::StandardButton button);
+// The text of a message as its box shows it: a file's path is wrapped only after a "/", never
+// at a blank or a hyphen inside it, so that it can be read as one. A path is a line that begins
+// with "/" or "~/", a quoted text that does, or a word that does. The characters are kept; the
+// box copies the message as it was given.
+QString MessageBoxDisplayText(const QString& text);
 
 // A filter in the component library's form, "Text|*.a;*.b|Text|*.c", as Qt's name filters
 // ("Text (*.a *.b)", ...). Empty pairs are dropped.

@@ -14,6 +14,7 @@
 #include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -21,6 +22,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
 
 #include "POP/PopForms.h"
@@ -107,6 +112,73 @@ TEST(QtServices, TheInstalledBoxesAnswerWithThePressedButton) {
   ShowMessage("Done");
   EXPECT_EQ(text, "Done");
   EXPECT_EQ(caption, "Varnholt Zelmora");
+  SetServices(nullptr);
+  SetPrinterService(nullptr);
+}
+
+// A path in a message is wrapped only after one of its slashes, however long it is and whatever
+// blanks and hyphens it holds, so that it can be read as one: on a line of its own (the site
+// folder that cannot be made), quoted in a sentence, or as a word. The box shows the same
+// letters, and Ctrl+C copies the message as it was given.
+TEST(QtServices, APathInAMessageIsWrappedOnlyAfterItsSlashes) {
+  InstallQtServices();
+  const std::string deep =
+      "/home/some-one/My own web pages/zelmora-projects/Summer sale 2026/Sites/"
+      "Shop front - autumn/images and-pictures/the very last-folder";
+  struct Case {
+    const char* what;
+    std::string text, path;
+  } cases[] = {
+      {"on a line of its own", "Could not create site directory\n" + deep + "\nPermission denied.", deep},
+      {"quoted", "The texture \"" + deep + "/sky-blue.gif\" cannot be read. It is cut short.",
+       deep + "/sky-blue.gif"},
+      {"a word",
+       "Open /home/some-one/a-very-long-folder-name/another-long-folder-name/yet-another-one/"
+       "and-the-last-one-of-them/index-page.htm in a browser, then look at it.",
+       "/home/some-one/a-very-long-folder-name/another-long-folder-name/yet-another-one/"
+       "and-the-last-one-of-them/index-page.htm"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<qsizetype> breaks;
+    QString shown, copied;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+      ASSERT_NE(label, nullptr);
+      shown = label->text();
+      // The lines as the label lays them out: its font, its width, its wrapping.
+      QTextDocument doc;
+      doc.setDefaultFont(label->font());
+      doc.setDocumentMargin(0);
+      doc.setPlainText(shown);
+      doc.setTextWidth(label->contentsRect().width());
+      doc.size();  // lays the text out
+      for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        for (int i = 1; i < b.layout()->lineCount(); ++i)
+          breaks.push_back(b.position() + b.layout()->lineAt(i).textStart());
+      QTest::keySequence(box, QKeySequence::Copy);
+      copied = QGuiApplication::clipboard()->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+    Services().MessageBox(c.text, "Varnholt Zelmora", MB_OK | MB_ICONEXCLAMATION);
+    // The same letters, some of them no-break kinds of blank and hyphen.
+    QString plain = shown;
+    plain.replace(QChar(0x00A0), ' ').replace(QChar(0x2011), '-');
+    EXPECT_EQ(plain.toStdString(), c.text);
+    EXPECT_EQ(copied.toStdString(), c.text);
+    const qsizetype from = QString::fromStdString(c.text).indexOf(QString::fromStdString(c.path));
+    ASSERT_GE(from, 0);
+    const qsizetype to = from + QString::fromStdString(c.path).size();
+    int inside = 0;
+    for (qsizetype at : breaks) {
+      if (at <= from || at >= to) continue;
+      ++inside;
+      EXPECT_EQ(shown[at - 1], QChar('/')) << "wrapped before \"" << shown.mid(at, 12).toStdString() << "\"";
+    }
+    EXPECT_GT(inside, 0) << "the path is too short to show its wrapping";
+  }
   SetServices(nullptr);
   SetPrinterService(nullptr);
 }

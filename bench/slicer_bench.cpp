@@ -81,21 +81,13 @@ class TPeakMemory {
   int64_t FBefore = 0;
 };
 
-// A site built as the page-builder command builds it, from a page of N small captioned
-// buttons in rows of 100 (22 x 18 pixels, 2 apart), as a large menu page would be: the
-// layout, the page drawn without the captions that went into the markup, the slices
-// written into a site folder, the markup. Counters: the grid and the peak memory's rise.
-void BM_SiteOfSmallObjects(benchmark::State& state) {
-  const int objects = int(state.range(0)), perRow = 100;
-  const int width = perRow * 24, height = (objects + perRow - 1) / perRow * 20;
+// A site built as the page-builder command builds it: the layout, the page drawn without the
+// captions that went into the markup, the slices written into a site folder, the markup.
+// Counters: the grid and the peak memory's rise.
+void BuildSite(benchmark::State& state, ZButtonList& scene, int width, int height) {
   const std::string site =
       (std::filesystem::temp_directory_path() / ("zelmora-slicer-bench-" + std::to_string(getpid())))
           .string();
-  ZButtonList scene;
-  for (int i = 0; i < objects; ++i) {
-    const int x = (i % perRow) * 24, y = (i / perRow) * 20;
-    new TZLMButton("B" + std::to_string(i), &scene, TRect(x, y, x + 22, y + 18), "page.htm");
-  }
   scene.Page->SetSize(width, height);
   const TRect area(0, 0, width, height);
   int rows = 0, cols = 0;
@@ -104,7 +96,8 @@ void BM_SiteOfSmallObjects(benchmark::State& state) {
     std::filesystem::remove_all(site);
     std::filesystem::create_directories(site);
     TPeakMemory peak;
-    TPageTable table = BuildPageTable(scene, area, [](const std::string& s) { return s; }, true);
+    TPageTable table = BuildPageTable(
+        scene, area, [](const std::string& s) { return s; }, true);
     TRegionList regions = nullptr;
     RegionInit(regions);
     RegionSet(regions, 0, 0, width, height);
@@ -123,6 +116,30 @@ void BM_SiteOfSmallObjects(benchmark::State& state) {
   ReportGrid(state, rows, cols);
   state.counters["peakMB"] = peakMB;
 }
+
+// N small captioned buttons in rows of 100 (22 x 18 pixels, 2 apart), as a large menu page
+// would be.
+void BM_SiteOfSmallObjects(benchmark::State& state) {
+  const int objects = int(state.range(0)), perRow = 100;
+  ZButtonList scene;
+  for (int i = 0; i < objects; ++i) {
+    const int x = (i % perRow) * 24, y = (i / perRow) * 20;
+    new TZLMButton("B" + std::to_string(i), &scene, TRect(x, y, x + 22, y + 18), "page.htm");
+  }
+  BuildSite(state, scene, perRow * 24, (objects + perRow - 1) / perRow * 20);
+}
 BENCHMARK(BM_SiteOfSmallObjects)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// N buttons of 6 x 6 pixels staggered down the page's diagonal, each 4 pixels on from the one
+// before, so that they overlap their neighbours and every edge is a grid line of its own: a
+// grid of 2N x 2N cells.
+void BM_SiteOfStaggeredObjects(benchmark::State& state) {
+  const int objects = int(state.range(0));
+  ZButtonList scene;
+  for (int i = 0; i < objects; ++i)
+    new TZLMButton("", &scene, TRect(i * 4, i * 4, i * 4 + 6, i * 4 + 6), "page.htm");
+  BuildSite(state, scene, objects * 4 + 2, objects * 4 + 2);
+}
+BENCHMARK(BM_SiteOfStaggeredObjects)->Arg(500)->Arg(1000)->Arg(1500)->Unit(benchmark::kMillisecond);
 
 }  // namespace

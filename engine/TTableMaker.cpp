@@ -297,6 +297,8 @@ void TTableMaker::SliceImages(TBitmap& page, const std::string& siteFolder) {
   // Resolved once, so every file lands in the same folder whatever the current folder is.
   const std::string folder =
       IncludeTrailingPathDelimiter(ExpandFileName(siteFolder.empty() ? GetCurrentDir() : siteFolder));
+  // Every slice is a save into the one folder: it is looked at for dead saves once.
+  TSaveBatch batch(folder);
   SaveSpacerGIF(folder + "a.gif");
   // The slices of this page written so far, by a hash of their pixels, to find repeats: a page
   // of many slices would otherwise compare each one with every one before it.

@@ -745,7 +745,7 @@ TFileReplacement::TFileReplacement(const std::string& name) : FName(name), FTarg
   FDir = buf.data();
   FLock = open(FDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (FLock >= 0) flock(FLock, LOCK_EX | LOCK_NB);
-  RecoverDeadSaves(ExtractFilePath(FTarget));
+  if (!TSaveBatch::Covers(ExtractFilePath(FTarget))) RecoverDeadSaves(ExtractFilePath(FTarget));
   std::string base = ExtractFileName(name);
   Path = FDir + "/" + (base.empty() ? std::string("file") : base);
 }
@@ -755,6 +755,28 @@ TFileReplacement::~TFileReplacement() {
   unlink((FDir + "/" + kInPlaceMark).c_str());
   rmdir(FDir.c_str());
   if (FLock >= 0) close(FLock);
+}
+
+namespace {
+thread_local TSaveBatch* gSaveBatch = nullptr;
+// A folder as a save names it (ExtractFilePath of its file): with its final delimiter.
+std::string BatchFolder(const std::string& folder) {
+  return folder.empty() ? std::string("./") : IncludeTrailingPathDelimiter(folder);
+}
+}  // namespace
+
+TSaveBatch::TSaveBatch(const std::string& folder) : FFolder(BatchFolder(folder)), FOuter(gSaveBatch) {
+  RecoverDeadSaves(FFolder);
+  gSaveBatch = this;
+}
+
+TSaveBatch::~TSaveBatch() { gSaveBatch = FOuter; }
+
+bool TSaveBatch::Covers(const std::string& folder) {
+  const std::string f = BatchFolder(folder);
+  for (const TSaveBatch* b = gSaveBatch; b; b = b->FOuter)
+    if (b->FFolder == f) return true;
+  return false;
 }
 
 void RecoverDeadSaves(const std::string& folder) {

@@ -194,6 +194,24 @@ class TFileReplacement {
 // own folder; opening a project does it for the project's folder.
 void RecoverDeadSaves(const std::string& folder);
 
+// Many files saved into one folder in a row (a site's slices): the folder is looked at for
+// dead saves once, when the batch is made, instead of by every save into it, each of which
+// reads the whole folder (N files would read a folder of up to N entries N times). It holds
+// for the saves into that folder on the thread that made it, while it lives.
+class TSaveBatch {
+ public:
+  explicit TSaveBatch(const std::string& folder);
+  ~TSaveBatch();
+  TSaveBatch(const TSaveBatch&) = delete;
+  TSaveBatch& operator=(const TSaveBatch&) = delete;
+  // Whether a batch of this thread covers saves into the folder.
+  static bool Covers(const std::string& folder);
+
+ private:
+  std::string FFolder;
+  TSaveBatch* FOuter;
+};
+
 // Whole-file helpers. ReadFileBytes reads regular files only (through OpenRegularFile) and
 // raises EFOpenError; ReadFileBytesAtMost raises EReadError too for a file larger than
 // maxSize bytes, before reading it. WriteFileAtomic

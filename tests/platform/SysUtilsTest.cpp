@@ -481,6 +481,36 @@ TEST(Files, WhatAKilledSaveLeftIsRecovered) {
   EXPECT_TRUE(SaveFolders(dir.Path()).empty());
 }
 
+// A batch of saves into one folder looks at it for dead saves once, when the batch is made;
+// saves into other folders, and saves after the batch, look as every save does.
+TEST(Files, ABatchOfSavesLooksForDeadSavesOnce) {
+  TempDir dir, other;
+  auto deadSave = [](const TempDir& in, const char* name) {
+    const std::string path = in.File(std::string(".zelmora-save-") + name);
+    EXPECT_EQ(mkdir(path.c_str(), 0700), 0);
+    Age(path);
+  };
+  deadSave(dir, "before");
+  {
+    TSaveBatch batch(dir.Path());
+    EXPECT_TRUE(SaveFolders(dir.Path()).empty()) << "the batch looked at its folder when it was made";
+    deadSave(dir, "during");
+    deadSave(other, "during");
+    for (int i = 0; i < 20; ++i) WriteFileAtomic(dir.File(std::to_string(i) + ".png"), std::to_string(i));
+    EXPECT_EQ(SaveFolders(dir.Path()).size(), 1u) << "a save in the batch read the folder again";
+    WriteFileAtomic(other.File("page.zlm"), "elsewhere");
+    EXPECT_TRUE(SaveFolders(other.Path()).empty()) << "a save into another folder was left out";
+    // A batch within the batch, for another folder, ends without ending the first.
+    { TSaveBatch inner(other.Path()); }
+    EXPECT_TRUE(TSaveBatch::Covers(dir.Path() + "/"));
+    EXPECT_FALSE(TSaveBatch::Covers(other.Path()));
+  }
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(ReadAll(dir.File(std::to_string(i) + ".png")), std::to_string(i));
+  EXPECT_FALSE(TSaveBatch::Covers(dir.Path()));
+  WriteFileAtomic(dir.File("after.png"), "after");
+  EXPECT_TRUE(SaveFolders(dir.Path()).empty()) << "a save after the batch did not look";
+}
+
 // A write that cannot finish (here: past the file size limit, which binds root too) leaves
 // the old file whole, through a link or a hard link as well, and nothing else beside it.
 TEST(Files, AtomicWriteThatFailsLeavesTheOldFile) {

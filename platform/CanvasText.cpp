@@ -1,6 +1,8 @@
 // The text operations of the canvas: line layout, wrapping and alignment over TextRender.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "platform/Canvas.h"
 #include "platform/Classes.h"
@@ -20,31 +22,82 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Breaks one paragraph at blanks (spaces and Tabs) so that each line fits `width`; a word
 // wider than the box stays whole on its own line. The blanks at a break belong to no line.
+// Each line takes the most words that fit, measured as the line is drawn (shaped whole).
+// Measuring the line again after every word would cost the square of a long line's length
+// (a wide box of small text holds thousands of words a line), so the words' own widths
+// guess the break and a few measurements of the whole line, searching out from the guess,
+// find it: a line's width grows with its words.
 void Wrap(const TFont& font, const std::string& para, int width, std::vector<std::string>& out) {
-  size_t n = para.size();
-  size_t lineStart = 0;
-  size_t lineEnd = 0;  // end of the last word that fits
-  bool hasWord = false;
-  size_t i = 0;
-  while (i < n) {
+  const size_t n = para.size();
+  std::vector<std::pair<size_t, size_t>> words;  // [start, end) of each word
+  for (size_t i = 0; i < n;) {
     size_t ws = i;
     while (ws < n && IsBlank(para[ws])) ++ws;
     if (ws >= n) break;
     size_t we = ws;
     while (we < n && !IsBlank(para[we])) ++we;
-    if (!hasWord) {
-      lineEnd = we;
-      hasWord = true;
-    } else if (MeasureText(font, para.substr(lineStart, we - lineStart)) <= width) {
-      lineEnd = we;
-    } else {
-      out.push_back(para.substr(lineStart, lineEnd - lineStart));
-      lineStart = ws;
-      lineEnd = we;
-    }
+    words.emplace_back(ws, we);
     i = we;
   }
-  out.push_back(para.substr(lineStart, (hasWord ? lineEnd : n) - lineStart));
+  if (words.empty()) {
+    out.push_back(para);
+    return;
+  }
+  const size_t count = words.size();
+  // sum[k]: the guessed width of the words before k, each with the blanks before it.
+  std::vector<int64_t> sum(count + 1, 0);
+  for (size_t k = 0; k < count; ++k) {
+    const size_t from = k ? words[k - 1].second : 0;
+    sum[k + 1] = sum[k] + MeasureText(font, para.substr(from, words[k].second - from));
+  }
+  for (size_t first = 0; first < count;) {
+    // The first line keeps the blanks it starts with; a later one starts at its word.
+    const size_t start = first ? words[first].first : 0;
+    auto line = [&](size_t last) { return para.substr(start, words[last].second - start); };
+    auto fits = [&](size_t last) { return MeasureText(font, line(last)) <= width; };
+    // The guess: the most words whose own widths, and their blanks', fit.
+    const int64_t base = sum[first];
+    size_t guess = first;
+    {
+      size_t lo = first, hi = count;  // sum up to lo fits; hi is past the end or too wide
+      while (hi - lo > 1) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (sum[mid + 1] - base <= width) lo = mid;
+        else hi = mid;
+      }
+      guess = lo;
+    }
+    // The line's own width then settles it: lo fits (a first word always does), hi does not.
+    size_t lo, hi;
+    if (guess > first && !fits(guess)) {
+      hi = guess;
+      lo = first;
+      for (size_t step = 1; hi - first > step; step *= 2) {
+        if (fits(hi - step)) {
+          lo = hi - step;
+          break;
+        }
+        hi = hi - step;
+      }
+    } else {
+      lo = guess;
+      hi = count;
+      for (size_t step = 1; lo + step < count; step *= 2) {
+        if (!fits(lo + step)) {
+          hi = lo + step;
+          break;
+        }
+        lo = lo + step;
+      }
+    }
+    while (hi - lo > 1) {
+      const size_t mid = lo + (hi - lo) / 2;
+      if (fits(mid)) lo = mid;
+      else hi = mid;
+    }
+    out.push_back(line(lo));
+    first = lo + 1;
+  }
 }
 
 }  // namespace

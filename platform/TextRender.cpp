@@ -33,6 +33,9 @@ constexpr hb_feature_t kUnkerned = {HB_TAG('k', 'e', 'r', 'n'), 0, 0, ~0u};
 
 // The glyphs of the lines kept laid out, per font.
 constexpr size_t kLayoutGlyphs = 1 << 18;
+// The bytes of drawn glyphs kept, over every face and size: a caption of a few hundred
+// letters at the largest size would otherwise keep gigabytes.
+constexpr size_t kGlyphBytes = size_t(64) << 20;
 
 struct Glyph {
   int Left = 0, Top = 0;  // bitmap offset from the pen position on the baseline
@@ -55,6 +58,10 @@ struct SizedFace {
   int Em = 0;
   bool Embolden = false, Oblique = false;
   TTextMetrics Metrics;
+  // No glyph of the face paints farther than this from its pen position on the base line,
+  // across or along it (the face's bounding box, with room for synthetic bold and slant).
+  int Reach = 0;
+  std::map<unsigned, int> Embolden26;                      // by glyph index, with Embolden
   std::map<unsigned, Glyph> Glyphs;                        // by glyph index
   std::map<std::pair<int, unsigned>, TurnedGlyph> Turned;  // by orientation and glyph index
   ~SizedFace() {
@@ -299,6 +306,34 @@ class FontLibrary {
     FT_Set_Pixel_Sizes(sf.Face, 0, FT_UInt(sf.Em));
   }
 
+  // What synthetic bold adds to a glyph's advance, from its outline: nothing is drawn.
+  int EmboldenAdvance(SizedFace& sf, unsigned gi) {
+    auto it = sf.Embolden26.find(gi);
+    if (it != sf.Embolden26.end()) return it->second;
+    int add = 0;
+    Activate(sf);
+    if (FT_Load_Glyph(sf.Face, gi, FT_LOAD_DEFAULT) == 0) {
+      const FT_Pos plain = sf.Face->glyph->advance.x;
+      FT_GlyphSlot_Embolden(sf.Face->glyph);
+      add = int(sf.Face->glyph->advance.x - plain);
+    }
+    if (sf.Embolden26.size() > 65536) sf.Embolden26.clear();
+    return sf.Embolden26[gi] = add;
+  }
+
+  // Drawn glyphs are kept up to kGlyphBytes; past it every face's are dropped and drawn again
+  // when next needed. A reference from GetGlyph lasts until the next call.
+  void KeepGlyphBytes(size_t bytes) {
+    if (FGlyphBytes + bytes > kGlyphBytes) {
+      for (auto& [key, sized] : FSized) {
+        sized->Glyphs.clear();
+        sized->Turned.clear();
+      }
+      FGlyphBytes = 0;
+    }
+    FGlyphBytes += bytes;
+  }
+
   const Glyph& GetGlyph(SizedFace& sf, unsigned gi) {
     auto it = sf.Glyphs.find(gi);
     if (it != sf.Glyphs.end()) return it->second;
@@ -312,6 +347,7 @@ class FontLibrary {
       g.Embolden26 = int(face->glyph->advance.x - plain);
       RenderCoverage(face->glyph, g);
     }
+    KeepGlyphBytes(g.Coverage.size() + sizeof(Glyph));
     return sf.Glyphs.emplace(gi, std::move(g)).first->second;
   }
 
@@ -353,6 +389,7 @@ class FontLibrary {
       if (face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Transform(&face->glyph->outline, &m);
       RenderCoverage(face->glyph, g);
     }
+    KeepGlyphBytes(g.Coverage.size() + sizeof(TurnedGlyph));
     return sf.Turned.emplace(key, std::move(g)).first->second;
   }
 
@@ -466,6 +503,10 @@ class FontLibrary {
     const int upem = face->units_per_EM ? face->units_per_EM : 2048;
     sf->Metrics.Ascent = int(std::lround(double(face->ascender) * em / upem));
     sf->Metrics.Descent = int(std::lround(double(-face->descender) * em / upem));
+    const FT_BBox& box = face->bbox;
+    const double extent = std::max({std::abs(double(box.xMin)), std::abs(double(box.xMax)),
+                                    std::abs(double(box.yMin)), std::abs(double(box.yMax)), double(upem)});
+    sf->Reach = int(std::ceil(extent * em / upem)) + em / 2 + 2;
     auto& ref = *sf;
     FSized[key] = std::move(sf);
     return ref;
@@ -477,6 +518,7 @@ class FontLibrary {
   std::map<std::tuple<std::string, int, int, bool, bool>, std::unique_ptr<SizedFace>> FSized;
   std::map<std::tuple<std::string, bool, bool, int>, std::unique_ptr<Font>> FFonts;
   hb_buffer_t* FBuffer = nullptr;
+  size_t FGlyphBytes = 0;
 };
 
 void AppendUtf8(std::string& s, uint32_t cp) {
@@ -633,7 +675,7 @@ std::shared_ptr<const LineLayout> FontLibrary::Layout(const TFont& font, const s
       run.Left = int((pen + 32) >> 6);
       for (unsigned g = 0; g < count; ++g) {
         int32_t advance = pos[g].x_advance;
-        if (sf.Embolden && advance != 0) advance += GetGlyph(sf, info[g].codepoint).Embolden26;
+        if (sf.Embolden && advance != 0) advance += EmboldenAdvance(sf, info[g].codepoint);
         out->Glyphs.push_back(
             PlacedGlyph{&sf, info[g].codepoint, int32_t(pen + pos[g].x_offset), pos[g].y_offset});
         run.Glyphs.push_back(info[g].codepoint);
@@ -712,9 +754,14 @@ void RenderTextLine(TBitmap& bmp, int x, int y, const std::string& text, const T
     // The start of the base line (screen axes, y down).
     const double startX = x + metrics.Ascent * downX, startY = y + metrics.Ascent * downY;
     for (const PlacedGlyph& pg : layout->Glyphs) {
-      const TurnedGlyph& g = lib.GetTurnedGlyph(*pg.Face, pg.Index, orientation);
       const double along = pg.X / 64.0, up = pg.Y / 64.0;
       const double ox = startX + along * dx - up * downX, oy = startY + along * dy - up * downY;
+      // A glyph that cannot reach the clip is not drawn (its turned box: the reach each way).
+      const double reach = 1.5 * pg.Face->Reach;
+      if (ox + reach < clip.Left || ox - reach > clip.Right || oy + reach < clip.Top ||
+          oy - reach > clip.Bottom)
+        continue;
+      const TurnedGlyph& g = lib.GetTurnedGlyph(*pg.Face, pg.Index, orientation);
       const int gx = int(std::lround(ox)) + g.Left, gy = int(std::lround(oy)) - g.Top;
       for (int j = 0; j < g.H; ++j)
         for (int i = 0; i < g.W; ++i) blend(gx + i, gy + j, g.Coverage[size_t(j) * size_t(g.W) + size_t(i)]);
@@ -736,8 +783,15 @@ void RenderTextLine(TBitmap& bmp, int x, int y, const std::string& text, const T
   }
   const int baseline = y + metrics.Ascent;
   for (const PlacedGlyph& pg : layout->Glyphs) {
+    // A glyph that cannot reach the clip is neither drawn nor kept: a long caption, or one of
+    // the largest size, costs what shows of it.
+    const int px = x + int((pg.X + 32) >> 6), py = baseline - int((pg.Y + 32) >> 6);
+    const int reach = pg.Face->Reach;
+    if (px + reach <= clip.Left || px - reach >= clip.Right || py + reach <= clip.Top ||
+        py - reach >= clip.Bottom)
+      continue;
     const Glyph& g = lib.GetGlyph(*pg.Face, pg.Index);
-    const int gx = x + int((pg.X + 32) >> 6) + g.Left, gy = baseline - int((pg.Y + 32) >> 6) - g.Top;
+    const int gx = px + g.Left, gy = py - g.Top;
     // Only the part of the glyph inside the clip is visited: a long caption drawn into a
     // small part of its box costs that part.
     const int i0 = std::max(0, clip.Left - gx), i1 = std::min(g.W, clip.Right - gx);

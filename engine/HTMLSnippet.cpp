@@ -1,11 +1,15 @@
 #include "engine/HTMLSnippet.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <gumbo.h>
 #include <memory>
 #include <set>
+#include <strings.h>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "platform/SysUtils.h"
 
@@ -305,10 +309,105 @@ class TSnippetWriter {
   std::set<std::string> FNoted;
 };
 
+// Browsers nest elements no deeper than this (they put the deeper ones beside the last),
+// and the parser costs the depth of the open elements at every tag: a snippet of a few
+// hundred kilobytes of start tags would take it minutes.
+constexpr size_t kMaxSnippetDepth = 512;
+
+// Where the snippet's elements would first nest deeper than kMaxSnippetDepth, or npos. It
+// only bounds the parser's work, so it may err on the deep side: it follows start and end
+// tags, void and self-closed elements, comments and raw text, and the end tags HTML lets a
+// writer leave out (a <p>, <li> or <td> closes the one open just before it); the parser
+// still decides the tree.
+// Elements that end one another's open element: a cell another cell, a row group another.
+std::string Kin(const std::string& name) {
+  if (name == "th") return "td";
+  if (name == "dd") return "dt";
+  if (name == "rt" || name == "rp" || name == "rtc") return "rb";
+  if (name == "thead" || name == "tfoot") return "tbody";
+  return name;
+}
+
+size_t DeepNestingAt(const std::string& src) {
+  std::vector<std::string> open;  // names, lower case
+  std::unordered_map<std::string, uint32_t> count;
+  auto pop = [&] {
+    --count[open.back()];
+    open.pop_back();
+  };
+  auto nameChar = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':' || c == '.';
+  };
+  const size_t n = src.size();
+  for (size_t at = src.find('<'); at != std::string::npos && at + 1 < n; at = src.find('<', at + 1)) {
+    const size_t tagStart = at;
+    if (src.compare(at, 4, "<!--") == 0) {
+      const size_t end = src.find("-->", at + 4);
+      if (end == std::string::npos) break;
+      at = end + 2;
+      continue;
+    }
+    const bool closing = src[at + 1] == '/';
+    const size_t nameStart = at + (closing ? 2 : 1);
+    if (nameStart >= n || !std::isalpha(static_cast<unsigned char>(src[nameStart]))) continue;
+    size_t nameEnd = nameStart;
+    while (nameEnd < n && nameChar(src[nameEnd])) ++nameEnd;
+    const size_t close = src.find('>', nameEnd);
+    if (close == std::string::npos) break;
+    std::string name = src.substr(nameStart, nameEnd - nameStart);
+    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+    const GumboTag tag = gumbo_tag_enum(name.c_str());
+    at = close;
+    if (closing) {
+      auto it = count.find(name);
+      if (it == count.end() || it->second == 0) continue;
+      while (open.back() != name) pop();
+      pop();
+      continue;
+    }
+    if ((tag != GUMBO_TAG_UNKNOWN && IsVoid(tag)) || src[close - 1] == '/') continue;
+    // A start tag whose element ends an open one of its kind (HTML's optional end tags:
+    // a <td> ends the cell before it, a <tr> that cell and its row), looking back only over
+    // such elements, so that a table inside a cell keeps its own rows.
+    if (tag != GUMBO_TAG_UNKNOWN && EndTagMayBeOmitted(tag))
+      for (size_t back = 0; back < open.size(); ++back) {
+        const std::string& o = open[open.size() - 1 - back];
+        if (Kin(o) == Kin(name)) {
+          for (size_t k = 0; k <= back; ++k) pop();
+          break;
+        }
+        const GumboTag ot = gumbo_tag_enum(o.c_str());
+        if (ot == GUMBO_TAG_UNKNOWN || !EndTagMayBeOmitted(ot)) break;
+      }
+    if (open.size() >= kMaxSnippetDepth) return tagStart;
+    ++count[name];
+    open.push_back(std::move(name));
+    if (tag == GUMBO_TAG_SCRIPT || tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_TEXTAREA ||
+        tag == GUMBO_TAG_TITLE || tag == GUMBO_TAG_XMP) {
+      // Raw text up to its own end tag: no tags inside.
+      const std::string end = "</" + open.back();
+      size_t e = close;
+      while ((e = src.find("</", e)) != std::string::npos &&
+             strncasecmp(src.c_str() + e, end.c_str(), end.size()) != 0)
+        ++e;
+      if (e == std::string::npos) break;
+      pop();
+      at = e + end.size() - 1;
+    }
+  }
+  return std::string::npos;
+}
+
 }  // namespace
 
 TBalancedSnippet BalanceSnippet(const std::string& markup) {
-  const std::string source = Utf8OrLatin1ToUtf8(markup);
+  std::string source = Utf8OrLatin1ToUtf8(markup);
+  std::string tooDeep;
+  if (const size_t cut = DeepNestingAt(source); cut != std::string::npos) {
+    source.resize(cut);
+    tooDeep = "left out what nests more than " + std::to_string(kMaxSnippetDepth) +
+              " elements deep (browsers nest no deeper), from character " + std::to_string(cut + 1) + " on";
+  }
   GumboOptions options = kGumboDefaultOptions;
   options.fragment_context = GUMBO_TAG_DIV;
   options.fragment_namespace = GUMBO_NAMESPACE_HTML;
@@ -319,5 +418,6 @@ TBalancedSnippet BalanceSnippet(const std::string& markup) {
   TSnippetWriter writer(source);
   if (output && output->root) writer.Write(output->root);
   writer.NoteDropped();
+  if (!tooDeep.empty()) writer.Repairs.push_back(tooDeep);
   return {std::move(writer.Html), std::move(writer.Repairs)};
 }

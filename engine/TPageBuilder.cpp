@@ -144,7 +144,9 @@ TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacr
 std::string SnippetRepairsMessage(const std::vector<TSnippetRepairs>& repaired) {
   if (repaired.empty()) return "";
   std::string s = "The markup of some snippets was mended to keep it inside its box:";
-  for (const TSnippetRepairs& r : repaired) {
+  constexpr size_t kListed = 20;
+  for (size_t i = 0; i < repaired.size() && i < kListed; ++i) {
+    const TSnippetRepairs& r = repaired[i];
     std::string start = r.Object->Text.substr(0, r.Object->Text.find_first_of("\r\n"));
     if (start.size() > 30) start = start.substr(0, 27) + "...";
     std::string what;
@@ -152,19 +154,24 @@ std::string SnippetRepairsMessage(const std::vector<TSnippetRepairs>& repaired) 
     if (r.Repairs.size() > 6) what += "; and " + IntToStr(int(r.Repairs.size() - 6)) + " more";
     s += "\nThe snippet \"" + start + "\": " + what + ".";
   }
+  if (repaired.size() > kListed) s += "\nand " + IntToStr(int(repaired.size() - kListed)) + " more snippets.";
   return s;
 }
 
 std::string LostLinksMessage(const std::vector<TLostLink>& lost) {
   if (lost.empty()) return "";
   std::string s = "Some links are not in the web site:";
-  for (const TLostLink& l : lost) {
+  // A box of thousands of lines would not fit the screen: the first ones, and how many more.
+  constexpr size_t kListed = 20;
+  for (size_t i = 0; i < lost.size() && i < kListed; ++i) {
+    const TLostLink& l = lost[i];
     std::string name = l.Object->Text.substr(0, l.Object->Text.find_first_of("\r\n"));
     if (name.size() > 40) name = name.substr(0, 37) + "...";
     s += "\n" + (name.empty() ? std::string("An object without a caption") : "\"" + name + "\"") + " (" +
          l.Object->LinkAddress + ") " +
          (l.Why == TLostLink::OffPage ? "lies outside the page." : "is wholly covered by other objects.");
   }
+  if (lost.size() > kListed) s += "\nand " + IntToStr(int(lost.size() - kListed)) + " more.";
   return s;
 }
 

@@ -1,0 +1,268 @@
+// Small projects whose values make a page costly: captions at the largest font size, captions
+// of a megabyte in small and in wide objects, snippets of deep markup. Each project is read,
+// drawn whole as the window draws it, and laid out as the page builder lays it out, in a
+// child process of its own, within a bound of processor time and of peak memory; a hang or
+// a crash fails its row instead of the suite.
+#include <algorithm>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+
+#include "POP/PopFastINI.h"
+#include "engine/HTMLSnippet.h"
+#include "engine/TPageBuilder.h"
+#include "engine/XRender.h"
+#include "engine/XZLMButton.h"
+#include "platform/ImageLimits.h"
+#include "tests/support/ChildRunner.h"
+#include "tests/support/ScriptedServices.h"
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's build is not optimised and pads every block.
+constexpr double kMemorySlack = 3;
+constexpr double kTimeSlack = 10;
+#else
+constexpr double kMemorySlack = 1;
+constexpr double kTimeSlack = 1;
+#endif
+
+std::string Repeat(const std::string& unit, size_t bytes) {
+  std::string s;
+  s.reserve(bytes + unit.size());
+  while (s.size() < bytes) s += unit;
+  return s;
+}
+
+std::string Utf8(uint32_t cp) {
+  std::string s;
+  if (cp < 0x800) {
+    s += char(0xC0 | (cp >> 6));
+  } else {
+    s += char(0xE0 | (cp >> 12));
+    s += char(0x80 | ((cp >> 6) & 0x3F));
+  }
+  return s + char(0x80 | (cp & 0x3F));
+}
+
+// A project of one object: the page size, the object's bounds and its other keys (the
+// caption as the file holds it, encoded).
+std::string OneObjectProject(int pageWidth, int pageHeight, const TRect& b, const std::string& keys) {
+  return "[Heading]\nProjectWidth=" + std::to_string(pageWidth) +
+         "\nProjectHeight=" + std::to_string(pageHeight) +
+         "\nNumOfButtons=1\n[Button0]\nRectLeft=" + std::to_string(b.Left) +
+         "\nRectTop=" + std::to_string(b.Top) + "\nRectRight=" + std::to_string(b.Right) +
+         "\nRectBottom=" + std::to_string(b.Bottom) + "\n" + keys;
+}
+
+// Reads the project, draws its page whole and builds the page's table and markup, as the
+// window opens a page and builds a site of it (the slices' files aside). Gives the size of
+// the markup and the messages the build would show.
+std::string OpenDrawAndBuild(const std::string& text) {
+  ScriptedServices services;
+  TINIDocument d("page.zlm");
+  d.LoadFromString(text);
+  ZButtonList scene;
+  scene.ReplaceFromINI(d);
+  const int w = std::clamp(d.ReadInteger("Heading", "ProjectWidth", 800), 1, MaxPageSide);
+  const int h = std::clamp(d.ReadInteger("Heading", "ProjectHeight", 800), 1, MaxPageSide);
+  scene.Page->SetSize(w, h);
+  TRegionList region = nullptr;
+  RegionSet(region, 0, 0, w, h);
+  RenderScene(scene, *scene.Page, region);
+  RegionClear(region);
+  TPageTable t = BuildPageTable(
+      scene, Rect(0, 0, w, h), [](const std::string& s) { return s; }, true);
+  const std::string html = t.Maker->BuildTableHTML();
+  return std::to_string(html.size()) + "\n" + SnippetRepairsMessage(t.SnippetRepairs) + "\n" +
+         LostLinksMessage(t.LostLinks);
+}
+
+struct PageCase {
+  const char* what;
+  std::function<std::string()> project;
+  double seconds, peakMB;
+};
+
+void RunCases(const std::vector<PageCase>& cases) {
+  for (const PageCase& k : cases) {
+    SCOPED_TRACE(k.what);
+    const std::string text = k.project();
+    ASSERT_LT(text.size(), size_t(3) << 20) << "a small project";
+    const ChildRun run = RunInChild([&] { return OpenDrawAndBuild(text); }, 60000);
+    ASSERT_TRUE(run.Finished) << run.Result;
+    EXPECT_NE(run.Result.rfind("raised", 0), 0u) << run.Result;
+    EXPECT_LE(run.CpuSeconds, k.seconds * kTimeSlack) << "took " << run.CpuSeconds << " s";
+    EXPECT_LE(run.PeakMB, k.peakMB * kMemorySlack) << "peak resident size rose by " << run.PeakMB << " MB";
+  }
+}
+
+}  // namespace
+
+// The glyphs of a caption at the largest size are megabytes each: a caption costs what shows
+// of it in its object, and the glyphs kept are bounded, however many letters it has.
+TEST(BoundedPages, CaptionsAtTheLargestFontSize) {
+  std::string ascii, ideographs;
+  for (int c = 33; c < 127; ++c) ascii += c == '%' ? std::string("%25") : std::string(1, char(c));
+  for (uint32_t cp = 0x4E00; cp < 0x4E00 + 500; ++cp) ideographs += Utf8(cp);
+  const std::vector<PageCase> cases = {
+      {"every ASCII letter, antialiased, on a page-sized object",
+       [&] {
+         return OneObjectProject(800, 800, Rect(0, 0, 800, 800),
+                                 "ButtonText=" + ascii + "\nFontHeight=-1000\nIsAntialiased=1\n");
+       },
+       1, 300},
+      {"500 ideographs, antialiased",
+       [&] {
+         return OneObjectProject(800, 800, Rect(0, 0, 800, 800),
+                                 "ButtonText=" + ideographs + "\nFontHeight=-1000\nIsAntialiased=1\n");
+       },
+       1, 300},
+      {"500 ideographs, bold and italic at a height past the limit, in an object past the page",
+       [&] {
+         return OneObjectProject(
+             800, 800, Rect(0, 0, 32767, 32767),
+             "ButtonText=" + ideographs + "\nFontHeight=-2000000\nFontBold=1\nFontItalic=1\n");
+       },
+       1, 300},
+      {"500 ideographs, one a line",
+       [&] {
+         std::string lines;
+         for (uint32_t cp = 0x4E00; cp < 0x4E00 + 500; ++cp) lines += Utf8(cp) + "%0A";
+         return OneObjectProject(800, 800, Rect(0, 0, 800, 800),
+                                 "ButtonText=" + lines + "\nFontHeight=-1000\n");
+       },
+       1, 300},
+  };
+  RunCases(cases);
+}
+
+// A caption of a megabyte: wrapping measures a line as it is drawn, so a wide box of small
+// letters (thousands of words a line) must not measure every line again after each word.
+TEST(BoundedPages, CaptionsOfAMegabyte) {
+  const size_t mb = size_t(1) << 20;
+  const std::vector<PageCase> cases = {
+      {"short words in a small object",
+       [&] {
+         return OneObjectProject(800, 800, Rect(10, 10, 40, 30), "ButtonText=" + Repeat("ab ", mb) + "\n");
+       },
+       1, 300},
+      {"short words in the widest object, at the smallest size",
+       [&] {
+         return OneObjectProject(MaxPageSide, 800, Rect(0, 0, 32767, 800),
+                                 "ButtonText=" + Repeat("ab ", mb) + "\nFontHeight=-1\n");
+       },
+       1, 300},
+      {"words of every length in a wide object",
+       [&] {
+         std::string s;
+         for (size_t i = 0; s.size() < mb; ++i) s += std::string(1 + i % 13, char('a' + i % 26)) + "%20";
+         return OneObjectProject(MaxPageSide, 800, Rect(0, 0, MaxPageSide, 800),
+                                 "ButtonText=" + s + "\nFontHeight=-4\n");
+       },
+       1, 300},
+      {"one unbroken word in a small object",
+       [&] {
+         return OneObjectProject(800, 800, Rect(10, 10, 40, 30),
+                                 "ButtonText=" + Repeat("abcdefgh", mb) + "\n");
+       },
+       1, 300},
+      {"line breaks",
+       [&] {
+         return OneObjectProject(800, 800, Rect(10, 10, 40, 30), "ButtonText=" + Repeat("a%0A", mb) + "\n");
+       },
+       1, 300},
+      {"Tabs, each as wide as eight blanks",
+       [&] {
+         return OneObjectProject(800, 800, Rect(10, 10, 40, 30), "ButtonText=" + Repeat("%09", mb) + "\n");
+       },
+       1, 300},
+      {"a text area of words and markup characters",
+       [&] {
+         return OneObjectProject(800, 800, Rect(10, 10, 400, 300),
+                                 "Shape=23\nButtonText=" + Repeat("ab%20<&", mb) + "\n");
+       },
+       1, 300},
+  };
+  RunCases(cases);
+}
+
+// A snippet of a megabyte of start tags nests them as deep as it has them: the parser costs
+// the depth at every tag, and releasing its tree goes down the depth (a stack overflow at a
+// few hundred thousand levels). Browsers nest no deeper than 512.
+TEST(BoundedPages, SnippetsOfDeepMarkup) {
+  const size_t mb = size_t(1) << 20;
+  auto snippet = [&](const std::string& unit) {
+    return [=] {
+      std::string text = Repeat(unit, mb);
+      std::string encoded;
+      for (char c : text) encoded += c == '%' ? std::string("%25") : std::string(1, c);
+      return OneObjectProject(800, 800, Rect(10, 10, 400, 300), "Shape=24\nButtonText=" + encoded + "\n");
+    };
+  };
+  const std::vector<PageCase> cases = {
+      {"formatting elements left open", snippet("<b><i>x"), 1, 300},
+      {"blocks left open", snippet("<div>x"), 1, 300},
+      {"tables in cells", snippet("<table><tr><td>"), 1, 300},
+      {"elements of names HTML does not know", snippet("<x-y>a"), 1, 300},
+      {"paragraphs, items and cells, which end one another", snippet("<p>x<li>y<td>z"), 1, 300},
+      {"end tags of nothing open", snippet("x</b>"), 1, 300},
+  };
+  RunCases(cases);
+}
+
+// Deep markup is kept to the depth browsers show and the rest is left out, with a word for the
+// user; markup of ordinary depth is balanced whole, whatever its length.
+TEST(BoundedPages, DeepSnippetsAreCutWhereBrowsersStopNesting) {
+  struct Case {
+    const char* what;
+    std::string markup;
+    bool cut;
+  } cases[] = {
+      {"600 blocks left open", Repeat("<div>", 600 * 5), true},
+      {"600 tables in cells", Repeat("<table><tr><td>", 600 * 15), true},
+      {"500 blocks left open", Repeat("<div>", 500 * 5), false},
+      {"600 closed blocks one after another", Repeat("<div>x</div>", 600 * 12), false},
+      {"a table of 600 rows whose cells are not closed",
+       "<table>" + Repeat("<tr><td>a<td>b<th>c", 600 * 19) + "</table>", false},
+      {"600 paragraphs not closed", Repeat("<p>x", 600 * 4), false},
+      {"a list of 600 items not closed", "<ul>" + Repeat("<li>x", 600 * 5) + "</ul>", false},
+      {"600 line breaks and pictures", Repeat("<br><img src=a.gif>", 600 * 19), false},
+      {"600 start tags inside a comment", "<!--" + Repeat("<div>", 600 * 5) + "-->", false},
+      {"600 start tags inside a script", "<script>" + Repeat("<div>", 600 * 5) + "</script>", false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    const TBalancedSnippet s = BalanceSnippet(k.markup);
+    bool said = false;
+    for (const std::string& r : s.Repairs) said = said || r.find("512") != std::string::npos;
+    EXPECT_EQ(said, k.cut);
+    if (k.cut) {
+      size_t depth = 0, most = 0;
+      for (size_t at = s.Html.find("<div"); at != std::string::npos; at = s.Html.find("<div", at + 1))
+        most = ++depth;
+      EXPECT_LE(most, 512u);
+      EXPECT_GE(s.Html.size(), 400u) << "what fits is kept";
+    }
+  }
+}
+
+// A page of thousands of links that other objects hide: the site build names the first ones
+// and counts the rest, so its message fits a screen.
+TEST(BoundedPages, ThousandsOfLostLinksMakeAShortMessage) {
+  std::string text = "[Heading]\nProjectWidth=4000\nProjectHeight=4000\nNumOfButtons=3001\n";
+  for (int i = 0; i < 3000; ++i)
+    text += "[Button" + std::to_string(i) + "]\nRectLeft=" + std::to_string(i) +
+            "\nRectTop=" + std::to_string(i) + "\nRectRight=" + std::to_string(i + 3) +
+            "\nRectBottom=" + std::to_string(i + 3) + "\nButtonText=L" + std::to_string(i) +
+            "\nLinkAddress=l" + std::to_string(i) + ".htm\n";
+  text += "[Button3000]\nRectLeft=0\nRectTop=0\nRectRight=4000\nRectBottom=4000\n";
+  const ChildRun run = RunInChild([&] { return OpenDrawAndBuild(text); }, 60000);
+  ASSERT_TRUE(run.Finished) << run.Result;
+  const std::string message = run.Result.substr(run.Result.find("Some links"));
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 21) << message;
+  EXPECT_NE(message.find("\"L0\" (l0.htm) is wholly covered by other objects."), std::string::npos)
+      << message;
+  EXPECT_NE(message.find("\nand 2980 more."), std::string::npos) << message;
+}

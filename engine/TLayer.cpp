@@ -1,5 +1,6 @@
 #include "engine/TLayer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <ctime>
@@ -308,6 +309,47 @@ bool TLayerList::IsFullyVisible(TLayer* layer) const {
     if (IntersectRect(common, l->Bounds, layer->Bounds)) return false;
   }
   return true;
+}
+
+std::vector<bool> TLayerList::FullyVisibleLayers() const {
+  const int n = Count();
+  std::vector<bool> visible(size_t(std::max(n, 0)), false);
+  const TRect page{0, 0, Page->Width(), Page->Height()};
+  if (page.Right <= 0 || page.Bottom <= 0) return visible;
+  // The layers above the one tested, by the cells of a coarse grid over the page that they
+  // meet; a layer that meets many cells is kept in one list of its own instead, checked
+  // nearest first. Layers are taken from the top down.
+  constexpr int kCell = 64, kManyCells = 256;
+  const int gw = (page.Right + kCell - 1) / kCell, gh = (page.Bottom + kCell - 1) / kCell;
+  std::vector<std::vector<int>> cells(size_t(gw) * size_t(gh));
+  std::vector<int> large;
+  TRect common;
+  for (int i = n - 1; i >= 0; --i) {
+    const TRect& b = Layer(i)->Bounds;
+    if (!IntersectRect(common, b, page)) continue;  // meets neither the page nor a layer on it
+    const int x0 = common.Left / kCell, x1 = (common.Right - 1) / kCell;
+    const int y0 = common.Top / kCell, y1 = (common.Bottom - 1) / kCell;
+    if (common == b) {
+      bool covered = false;
+      for (auto it = large.rbegin(); it != large.rend() && !covered; ++it)
+        covered = IntersectRect(common, Layer(*it)->Bounds, b);
+      for (int y = y0; y <= y1 && !covered; ++y)
+        for (int x = x0; x <= x1 && !covered; ++x)
+          for (int above : cells[size_t(y) * size_t(gw) + size_t(x)])
+            if (IntersectRect(common, Layer(above)->Bounds, b)) {
+              covered = true;
+              break;
+            }
+      visible[size_t(i)] = !covered;
+    }
+    if (int64_t(x1 - x0 + 1) * (y1 - y0 + 1) > kManyCells) {
+      large.push_back(i);
+      continue;
+    }
+    for (int y = y0; y <= y1; ++y)
+      for (int x = x0; x <= x1; ++x) cells[size_t(y) * size_t(gw) + size_t(x)].push_back(i);
+  }
+  return visible;
 }
 
 TPoint TLayerList::SnapPoint(const TPoint& p) const {

@@ -3,6 +3,7 @@
 // grid, the current layer and the selection.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "engine/XImage.h"
 #include "engine/XObject.h"
@@ -75,6 +76,9 @@ class TLayerList : public XObject {
   virtual TLayer* LayerAtPoint(const TPoint& p) const;
   virtual void Select(TLayer* layer, bool shift, bool ctrl);
   virtual bool IsFullyVisible(TLayer* layer) const;
+  // IsFullyVisible of every layer, by index, in one pass: a page of many objects is not
+  // tested object against object.
+  std::vector<bool> FullyVisibleLayers() const;
   virtual TPoint SnapPoint(const TPoint& p) const;
   virtual void GroupSelected();
   virtual void UngroupSelected();

@@ -98,6 +98,7 @@ TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacr
   try {
     t.Maker = std::make_unique<TTableMaker>(area.Width(), area.Height());
     std::vector<std::pair<TZLMButton*, TTableObject*>> linked;
+    const std::vector<bool> fullyVisible = scene.FullyVisibleLayers();
     for (int i = 0; i < scene.Count(); ++i) {
       if (TWaitIndicator* wait = WaitIndicator()) wait->SetProgress(i, scene.Count() - 1);
       TZLMButton* b = scene.Button(i);
@@ -108,7 +109,7 @@ TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacr
       }
       // An object that another covers, that the page or the area cuts, is pixels; it still
       // takes part in the table, so that the cells it alone covers carry its link.
-      const bool whole = scene.IsFullyVisible(b) && RectIntersection(b->Bounds, area) == b->Bounds;
+      const bool whole = fullyVisible[size_t(i)] && RectIntersection(b->Bounds, area) == b->Bounds;
       std::vector<std::string> repairs;
       const std::string html = whole ? ObjectCellMarkup(*b, expand, &repairs) : std::string();
       if (!repairs.empty()) t.SnippetRepairs.push_back({b, std::move(repairs)});

@@ -314,11 +314,6 @@ class TSnippetWriter {
 // hundred kilobytes of start tags would take it minutes.
 constexpr size_t kMaxSnippetDepth = 512;
 
-// Where the snippet's elements would first nest deeper than kMaxSnippetDepth, or npos. It
-// only bounds the parser's work, so it may err on the deep side: it follows start and end
-// tags, void and self-closed elements, comments and raw text, and the end tags HTML lets a
-// writer leave out (a <p>, <li> or <td> closes the one open just before it); the parser
-// still decides the tree.
 // Elements that end one another's open element: a cell another cell, a row group another.
 std::string Kin(const std::string& name) {
   if (name == "th") return "td";
@@ -328,7 +323,13 @@ std::string Kin(const std::string& name) {
   return name;
 }
 
-size_t DeepNestingAt(const std::string& src) {
+// The start tags of the snippet that would open an element deeper than kMaxSnippetDepth,
+// as [start, end) of each; what they hold stays. It only bounds the parser's work, so it may
+// err on the deep side: it follows start and end tags, void and self-closed elements,
+// comments and raw text, and the end tags HTML lets a writer leave out (a <p>, <li> or <td>
+// closes the one open just before it); the parser still decides the tree.
+std::vector<std::pair<size_t, size_t>> TooDeepStartTags(const std::string& src) {
+  std::vector<std::pair<size_t, size_t>> deep;
   std::vector<std::string> open;  // names, lower case
   std::unordered_map<std::string, uint32_t> count;
   auto pop = [&] {
@@ -379,7 +380,10 @@ size_t DeepNestingAt(const std::string& src) {
         const GumboTag ot = gumbo_tag_enum(o.c_str());
         if (ot == GUMBO_TAG_UNKNOWN || !EndTagMayBeOmitted(ot)) break;
       }
-    if (open.size() >= kMaxSnippetDepth) return tagStart;
+    if (open.size() >= kMaxSnippetDepth) {
+      deep.emplace_back(tagStart, close + 1);
+      continue;
+    }
     ++count[name];
     open.push_back(std::move(name));
     if (tag == GUMBO_TAG_SCRIPT || tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_TEXTAREA ||
@@ -395,7 +399,7 @@ size_t DeepNestingAt(const std::string& src) {
       at = e + end.size() - 1;
     }
   }
-  return std::string::npos;
+  return deep;
 }
 
 }  // namespace
@@ -403,10 +407,18 @@ size_t DeepNestingAt(const std::string& src) {
 TBalancedSnippet BalanceSnippet(const std::string& markup) {
   std::string source = Utf8OrLatin1ToUtf8(markup);
   std::string tooDeep;
-  if (const size_t cut = DeepNestingAt(source); cut != std::string::npos) {
-    source.resize(cut);
-    tooDeep = "left out what nests more than " + std::to_string(kMaxSnippetDepth) +
-              " elements deep (browsers nest no deeper), from character " + std::to_string(cut + 1) + " on";
+  if (const auto deep = TooDeepStartTags(source); !deep.empty()) {
+    std::string kept;
+    kept.reserve(source.size());
+    size_t from = 0;
+    for (const auto& [start, end] : deep) {
+      kept.append(source, from, start - from);
+      from = end;
+    }
+    kept.append(source, from, std::string::npos);
+    source = std::move(kept);
+    tooDeep = "left out " + std::to_string(deep.size()) + " start tags that nest deeper than " +
+              std::to_string(kMaxSnippetDepth) + " elements (browsers nest no deeper)";
   }
   GumboOptions options = kGumboDefaultOptions;
   options.fragment_context = GUMBO_TAG_DIV;

@@ -212,22 +212,23 @@ TEST(BoundedPages, SnippetsOfDeepMarkup) {
   RunCases(cases);
 }
 
-// Deep markup is kept to the depth browsers show and the rest is left out, with a word for the
-// user; markup of ordinary depth is balanced whole, whatever its length.
-TEST(BoundedPages, DeepSnippetsAreCutWhereBrowsersStopNesting) {
+// Deep markup is kept to the depth browsers show, its text whole, with a word for the user;
+// markup of ordinary depth is balanced whole, whatever its length.
+TEST(BoundedPages, DeepSnippetsAreKeptToTheDepthBrowsersShow) {
   struct Case {
     const char* what;
     std::string markup;
-    bool cut;
+    bool deep;
   } cases[] = {
-      {"600 blocks left open", Repeat("<div>", 600 * 5), true},
-      {"600 tables in cells", Repeat("<table><tr><td>", 600 * 15), true},
-      {"500 blocks left open", Repeat("<div>", 500 * 5), false},
-      {"600 closed blocks one after another", Repeat("<div>x</div>", 600 * 12), false},
+      {"600 blocks left open", Repeat("<div>q", 600 * 6), true},
+      {"600 tables in cells", Repeat("<table><tr><td>q", 600 * 16), true},
+      {"600 elements of a name HTML does not know", Repeat("<my-box>q", 600 * 9), true},
+      {"500 blocks left open", Repeat("<div>q", 500 * 6), false},
+      {"600 closed blocks one after another", Repeat("<div>q</div>", 600 * 12), false},
       {"a table of 600 rows whose cells are not closed",
-       "<table>" + Repeat("<tr><td>a<td>b<th>c", 600 * 19) + "</table>", false},
-      {"600 paragraphs not closed", Repeat("<p>x", 600 * 4), false},
-      {"a list of 600 items not closed", "<ul>" + Repeat("<li>x", 600 * 5) + "</ul>", false},
+       "<table>" + Repeat("<tr><td>q<td>q<th>q", 600 * 19) + "</table>", false},
+      {"600 paragraphs not closed", Repeat("<p>q", 600 * 4), false},
+      {"a list of 600 items not closed", "<ul>" + Repeat("<li>q", 600 * 5) + "</ul>", false},
       {"600 line breaks and pictures", Repeat("<br><img src=a.gif>", 600 * 19), false},
       {"600 start tags inside a comment", "<!--" + Repeat("<div>", 600 * 5) + "-->", false},
       {"600 start tags inside a script", "<script>" + Repeat("<div>", 600 * 5) + "</script>", false},
@@ -236,15 +237,16 @@ TEST(BoundedPages, DeepSnippetsAreCutWhereBrowsersStopNesting) {
     SCOPED_TRACE(k.what);
     const TBalancedSnippet s = BalanceSnippet(k.markup);
     bool said = false;
-    for (const std::string& r : s.Repairs) said = said || r.find("512") != std::string::npos;
-    EXPECT_EQ(said, k.cut);
-    if (k.cut) {
-      size_t depth = 0, most = 0;
-      for (size_t at = s.Html.find("<div"); at != std::string::npos; at = s.Html.find("<div", at + 1))
-        most = ++depth;
-      EXPECT_LE(most, 512u);
-      EXPECT_GE(s.Html.size(), 400u) << "what fits is kept";
-    }
+    for (const std::string& r : s.Repairs) said = said || r.find("deeper than 512") != std::string::npos;
+    EXPECT_EQ(said, k.deep);
+    const auto count = [](const std::string& text, const std::string& what) {
+      size_t n = 0;
+      for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+      return n;
+    };
+    EXPECT_EQ(count(s.Html, "q"), count(k.markup, "q")) << "every text is kept";
+    if (k.deep)
+      EXPECT_LE(count(s.Html, "<div>") + count(s.Html, "<table>") + count(s.Html, "<my-box>"), 512u);
   }
 }
 
@@ -265,4 +267,66 @@ TEST(BoundedPages, ThousandsOfLostLinksMakeAShortMessage) {
   EXPECT_NE(message.find("\"L0\" (l0.htm) is wholly covered by other objects."), std::string::npos)
       << message;
   EXPECT_NE(message.find("\nand 2980 more."), std::string::npos) << message;
+}
+
+// Which objects the site may show as markup (wholly on the page, under no other object) is
+// found in one pass over the page, as each object alone would find it.
+TEST(BoundedPages, FullyVisibleObjectsInOnePass) {
+  struct Case {
+    const char* what;
+    int objects, largest;  // the largest side of an object
+  } cases[] = {
+      {"few large objects", 40, 900},
+      {"many small objects", 3000, 40},
+      {"small and large objects, some off the page and some empty", 2000, 2500},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    ZButtonList scene;
+    scene.Page->SetSize(1000, 700);
+    uint32_t seed = 7;
+    auto next = [&](int below) {
+      seed = seed * 1103515245u + 12345u;
+      return int((seed >> 8) % uint32_t(below));
+    };
+    for (int i = 0; i < k.objects; ++i) {
+      const int x = next(1200) - 100, y = next(900) - 100;
+      const int w = next(8) == 0 ? 0 : 1 + next(next(8) == 0 ? k.largest : 30);
+      new TZLMButton("", &scene, Rect(x, y, x + w, y + 1 + next(30)), "");
+    }
+    const std::vector<bool> visible = scene.FullyVisibleLayers();
+    ASSERT_EQ(visible.size(), size_t(scene.Count()));
+    int shown = 0;
+    for (int i = 0; i < scene.Count(); ++i) {
+      EXPECT_EQ(visible[size_t(i)], scene.IsFullyVisible(scene.Button(i))) << "object " << i;
+      shown += visible[size_t(i)];
+    }
+    EXPECT_GT(shown, 0);
+    EXPECT_LT(shown, scene.Count());
+  }
+}
+
+// A page of the most objects a project may hold, each with a caption and a link: laid out as
+// a site's table and written as its markup. Testing each object against every other one to
+// find the ones shown whole took minutes.
+TEST(BoundedPages, ASiteOfTheMostObjectsIsLaidOutInSeconds) {
+  ZButtonList scene;
+  scene.Page->SetSize(MaxPageSide, MaxPageSide);
+  for (int i = 0; i < kMaxButtons; ++i) {
+    const int x = (i % 300) * 27 + 1, y = (i / 300) * 24 + 1;
+    new TZLMButton("B", &scene, Rect(x, y, x + 23, y + 19), "l" + std::to_string(i) + ".htm");
+  }
+  const ChildRun run = RunInChild(
+      [&] {
+        TPageTable t = BuildPageTable(
+            scene, Rect(0, 0, MaxPageSide, MaxPageSide), [](const std::string& s) { return s; }, true);
+        return std::to_string(t.Hidden.size()) + " " + std::to_string(t.LostLinks.size()) + " " +
+               std::to_string(t.Maker->BuildTableHTML().size());
+      },
+      120000);
+  ASSERT_TRUE(run.Finished) << run.Result;
+  EXPECT_EQ(run.Result.substr(0, run.Result.rfind(' ')), std::to_string(kMaxButtons) + " 0")
+      << "every caption is text, every link on the page";
+  EXPECT_LE(run.CpuSeconds, 3 * kTimeSlack) << "took " << run.CpuSeconds << " s";
+  EXPECT_LE(run.PeakMB, 300 * kMemorySlack) << run.PeakMB << " MB";
 }

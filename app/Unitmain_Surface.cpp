@@ -252,6 +252,10 @@ static std::string MemoToText(const QString& text) {
   return t.toStdString();
 }
 
+namespace {
+constexpr int kMaxDirtyRects = 256;
+}  // namespace
+
 void TFormMain::RedrawScene(bool whole) {
   // 1: the in-place editor commits into its object and closes.
   if (MemoOpen() && !FClosingMemo) {
@@ -289,6 +293,8 @@ void TFormMain::RedrawScene(bool whole) {
       const TRect& p = o->PrevBounds;
       RegionAdd(DirtyRegion, b.Left - 2, b.Top - 2, b.Right + 2, b.Bottom + 2);
       RegionAdd(DirtyRegion, p.Left - 2, p.Top - 2, p.Right + 2, p.Bottom + 2);
+      // An edit of thousands of objects repaints the box around them, not each piece.
+      RegionLimit(DirtyRegion, kMaxDirtyRects);
       o->PrevBounds = o->Bounds;
       o->Changed = false;
     }

@@ -94,3 +94,18 @@ bool RegionIntersects(TRegionList list, int32_t left, int32_t top, int32_t right
   }
   return false;
 }
+
+void RegionLimit(TRegionList& list, int maxRects) {
+  int count = 0;
+  TRect box;
+  for (TRegionRect* p = list; p; p = p->Next) {
+    const TRect& P = p->Rect;
+    if (count++ == 0) {
+      box = P;
+      continue;
+    }
+    box = {std::min(box.Left, P.Left), std::min(box.Top, P.Top), std::max(box.Right, P.Right),
+           std::max(box.Bottom, P.Bottom)};
+  }
+  if (count > maxRects) RegionSet(list, box.Left, box.Top, box.Right, box.Bottom);
+}

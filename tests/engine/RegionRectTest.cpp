@@ -139,3 +139,20 @@ TEST(RegionList, PopUnlinks) {
 }
 
 }  // namespace
+
+// A region of more pieces than the limit becomes the box around them; up to the limit it
+// keeps its pieces.
+TEST(RegionList, LimitMakesManyPiecesTheirBox) {
+  for (int pieces : {1, 256, 257, 3000}) {
+    SCOPED_TRACE(pieces);
+    Region g;
+    for (int i = 0; i < pieces; ++i) RegionAdd(g.list, i * 10, i % 7, i * 10 + 5, i % 7 + 3);
+    const std::vector<TRect> before = g.Rects();
+    RegionLimit(g.list, 256);
+    if (pieces <= 256) EXPECT_EQ(g.Rects(), before);
+    else EXPECT_EQ(g.Rects(), std::vector<TRect>{Rect(0, 0, (pieces - 1) * 10 + 5, 9)});
+  }
+  Region empty;
+  RegionLimit(empty.list, 0);
+  EXPECT_TRUE(empty.Rects().empty());
+}

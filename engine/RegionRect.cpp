@@ -59,6 +59,16 @@ void RegionSubtract(TRegionList& list, int32_t left, int32_t top, int32_t right,
   TRegionList out = nullptr;
   while (TRegionRect* p = RegionPop(list)) {
     const TRect& P = p->Rect;
+    if (P.Right <= P.Left || P.Bottom <= P.Top) {
+      delete p;
+      continue;
+    }
+    // A node the rectangle misses stays whole (cut, it would fall into bands for nothing).
+    if (std::max(P.Left, r.Left) >= std::min(P.Right, r.Right) ||
+        std::max(P.Top, r.Top) >= std::min(P.Bottom, r.Bottom)) {
+      RegionPush(out, p);
+      continue;
+    }
     int32_t il = std::min(P.Right, std::max(P.Left, r.Left));
     int32_t it = std::min(P.Bottom, std::max(P.Top, r.Top));
     int32_t ir = std::min(P.Right, std::max(P.Left, r.Right));

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string_view>
+#include <sys/mman.h>
 
 #include "platform/SysUtils.h"
 
@@ -34,25 +36,39 @@ std::string_view TrimView(std::string_view s) {
   return s.substr(b, e - b);
 }
 
-// Up to this many children a lookup scans them; past it, it goes through the index.
-constexpr int kScannedChildren = 8;
+// Up to this many sections or entries a lookup scans them; past it, it goes through an index.
+constexpr uint32_t kScannedSections = 8;
+constexpr uint32_t kScannedEntries = 64;
+
+// The row at `pos` of an index of `slots` (a power of two) for `hash`, probing linearly.
+inline size_t SlotOf(uint32_t hash, size_t slots) { return (hash * 2654435761u) & (slots - 1); }
+
+[[noreturn]] void TooLarge() {
+  throw EOutOfMemory("The INI document is too large: it holds more than 4 GB.");
+}
 
 }  // namespace
 
-// ---- TINIObject ----
+namespace ini_detail {
 
-struct TINIObject::TNameIndex {
-  // Open addressing, never more than half full. A slot holds a child's position + 1 (0:
-  // free) and its name's hash, so that growing and probing touch no child but a likely match.
-  struct Slot {
-    uint32_t Child = 0;
-    uint32_t Hash = 0;
-  };
-  std::vector<Slot> Slots;
-  int Indexed = 0;  // children 0 .. Indexed - 1 are in the index
-  int Used = 0;
-  TINIObject* LastFound = nullptr;
-};
+// Past this, a block of rows is mapped on its own.
+constexpr size_t kMappedRows = size_t(1) << 20;
+
+void* AllocateRows(size_t bytes) {
+  if (bytes < kMappedRows) return ::operator new(bytes);
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  return p;
+}
+
+void FreeRows(void* p, size_t bytes) noexcept {
+  if (bytes < kMappedRows) ::operator delete(p);
+  else munmap(p, bytes);
+}
+
+}  // namespace ini_detail
+
+// ---- TINIObject ----
 
 TINIObject::TINIObject(const std::string& name, TComponent* owner) : TComponent(name, owner) {}
 
@@ -60,148 +76,379 @@ TINIObject::~TINIObject() = default;
 
 std::string TINIObject::AsString() const { throw EAbstractError("Abstract Error"); }
 
-void TINIObject::AppendTo(std::string& out) const { out += AsString(); }
-
-void TINIObject::SetName(const std::string& name) {
-  TComponent::SetName(name);
-  if (auto* parent = dynamic_cast<TINIObject*>(Owner())) parent->InvalidateIndex();
-}
-
-void TINIObject::InvalidateIndex() const { FIndex.reset(); }
-
-TINIObject* TINIObject::FindChild(std::string_view name) const {
-  if (name.empty()) return nullptr;
-  const int count = ComponentCount();
-  auto child = [this](size_t i) { return static_cast<TINIObject*>(Components(int(i))); };
-  if (count <= kScannedChildren && !FIndex) {
-    for (int i = 0; i < count; ++i)
-      if (SameFolded(child(size_t(i))->Name(), name)) return child(size_t(i));
-    return nullptr;
-  }
-  if (!FIndex) FIndex = std::make_unique<TNameIndex>();
-  TNameIndex& ix = *FIndex;
-  // The last child found is still the first of its name: children are only appended, and
-  // whatever renames or takes one away drops the index.
-  if (ix.LastFound && SameFolded(ix.LastFound->Name(), name)) return ix.LastFound;
-  for (; ix.Indexed < count; ++ix.Indexed) {
-    const std::string& n = child(size_t(ix.Indexed))->Name();
-    if (n.empty()) continue;
-    if (size_t(ix.Used + 1) * 2 > ix.Slots.size()) {
-      std::vector<TNameIndex::Slot> old = std::move(ix.Slots);
-      ix.Slots.assign(std::max<size_t>(32, old.size() * 2), {});
-      const size_t mask = ix.Slots.size() - 1;
-      for (const TNameIndex::Slot& v : old) {
-        if (!v.Child) continue;
-        size_t h = v.Hash & mask;
-        while (ix.Slots[h].Child) h = (h + 1) & mask;
-        ix.Slots[h] = v;
-      }
-    }
-    const size_t mask = ix.Slots.size() - 1;
-    const uint32_t hash = FoldedHash(n);
-    size_t h = hash & mask;
-    bool known = false;  // an earlier child of the same name stays the one found
-    for (; ix.Slots[h].Child; h = (h + 1) & mask)
-      if (ix.Slots[h].Hash == hash && SameFolded(child(ix.Slots[h].Child - 1)->Name(), n)) {
-        known = true;
-        break;
-      }
-    if (!known) {
-      ix.Slots[h] = {uint32_t(ix.Indexed + 1), hash};
-      ++ix.Used;
-    }
-  }
-  if (ix.Slots.empty()) return nullptr;
-  const size_t mask = ix.Slots.size() - 1;
-  const uint32_t hash = FoldedHash(name);
-  for (size_t h = hash & mask; ix.Slots[h].Child; h = (h + 1) & mask) {
-    const TNameIndex::Slot& v = ix.Slots[h];
-    if (v.Hash == hash && SameFolded(child(v.Child - 1)->Name(), name))
-      return ix.LastFound = child(v.Child - 1);
-  }
-  return nullptr;
-}
-
-void TINIObject::AppendChildren(std::string& out) const {
-  for (int i = 0; i < ComponentCount(); ++i) static_cast<const TINIObject*>(Components(i))->AppendTo(out);
-}
-
 // ---- TINIEntry ----
 
-std::string TINIEntry::AsString() const {
-  std::string out;
-  AppendTo(out);
-  return out;
+std::string TINIEntry::Name() const {
+  const TINIDocument& d = *FDoc;
+  return std::string(d.EntryKey(d.FEntries[d.FSections[FSection].First + FOrdinal]));
 }
 
-void TINIEntry::AppendTo(std::string& out) const {
-  if (!Name().empty()) {
-    out += Name();
-    out += '=';
-  }
-  out += Value;
-  out += '\n';
+std::string TINIEntry::Value() const {
+  const TINIDocument& d = *FDoc;
+  return std::string(d.EntryValue(d.FEntries[d.FSections[FSection].First + FOrdinal]));
 }
+
+std::string TINIEntry::AsString() const { return Name() + "=" + Value() + "\n"; }
 
 // ---- TINISection ----
 
+std::string TINISection::Name() const { return std::string(FDoc->SectionName(FIndex)); }
+
 std::string TINISection::AsString() const {
   std::string out;
-  AppendTo(out);
+  FDoc->AppendSectionText(FIndex, out);
   return out;
 }
 
-void TINISection::AppendTo(std::string& out) const {
-  out += '[';
-  out += Name();
-  out += "]\n";
-  AppendChildren(out);
+int TINISection::EntryCount() const { return int(FDoc->FSections[FIndex].Count); }
+
+TINIEntry TINISection::Entry(int index) const {
+  if (index < 0 || uint32_t(index) >= FDoc->FSections[FIndex].Count)
+    throw EListError("List index out of bounds (" + IntToStr(index) + ")");
+  return TINIEntry(FDoc, FIndex, uint32_t(index));
 }
 
-TINIEntry* TINISection::FindEntry(const std::string& key) const {
-  return dynamic_cast<TINIEntry*>(FindChild(key));
+TINIEntry TINISection::FindEntry(const std::string& key) const {
+  if (key.empty()) return {};
+  int64_t e = FDoc->FindEntryRow(FIndex, key, FoldedHash(key));
+  return e < 0 ? TINIEntry() : TINIEntry(FDoc, FIndex, uint32_t(e));
 }
-
-TINIEntry* TINISection::Entry(int index) const { return static_cast<TINIEntry*>(Components(index)); }
 
 std::string TINISection::ReadString(const std::string& key, const std::string& def) const {
-  TINIEntry* e = FindEntry(key);
-  return e ? e->Value : def;
+  if (key.empty()) return def;
+  int64_t e = FDoc->FindEntryRow(FIndex, key, FoldedHash(key));
+  if (e < 0) return def;
+  return std::string(FDoc->EntryValue(FDoc->FEntries[FDoc->FSections[FIndex].First + uint32_t(e)]));
 }
 
-TINIEntry* TINISection::WriteString(const std::string& key, const std::string& value) {
-  return WriteValue(key, std::string(value));
+TINIEntry TINISection::WriteString(const std::string& key, const std::string& value) {
+  if (key.empty()) return {};
+  FDoc->SetValue(FIndex, key, value);
+  return FindEntry(key);
 }
 
-TINIEntry* TINISection::WriteValue(std::string_view key, std::string&& value) {
-  if (key.empty()) return nullptr;
-  TINIEntry* e = dynamic_cast<TINIEntry*>(FindChild(key));
-  if (!e) e = new TINIEntry(std::string(key), this);
-  e->Value = std::move(value);
-  return e;
+bool TINISection::DeleteEntry(const std::string& key) {
+  if (key.empty()) return false;
+  TINIDocument& d = *FDoc;
+  int64_t e = d.FindEntryRow(FIndex, key, FoldedHash(key));
+  if (e < 0) return false;
+  TINIDocument::TSectionRow& sec = d.FSections[FIndex];
+  TINIDocument::TEntryRow* rows = d.FEntries.data() + sec.First;
+  d.FDeadBytes += size_t(rows[e].KeyLen) + rows[e].ValueLen;
+  std::memmove(rows + e, rows + e + 1, sizeof(*rows) * (sec.Count - uint32_t(e) - 1));
+  --sec.Count;
+  // The places of the entries after it changed: the index of this section goes.
+  if (d.FKeyIndexes && FIndex < d.FKeyIndexes->size()) (*d.FKeyIndexes)[FIndex].reset();
+  d.FHintSection = UINT32_MAX;
+  d.Squeeze();
+  return true;
 }
 
 // ---- TINIDocument ----
 
+struct TINIDocument::TKeyIndex {
+  ini_detail::TRows<uint32_t> Slots;  // an entry's place in its section + 1; 0: free
+  uint32_t Indexed = 0;               // entries 0 .. Indexed - 1 are in it
+};
+
+TINIDocument::TINIDocument(const std::string& name, TComponent* owner) : TINIObject(name, owner) {}
+
+TINIDocument::~TINIDocument() = default;
+
+void TINIDocument::Clear() {
+  // Given back, not kept as capacity: a document loaded again may be much smaller.
+  std::string().swap(FPool);
+  ini_detail::TRows<TEntryRow>().swap(FEntries);
+  ini_detail::TRows<TSectionRow>().swap(FSections);
+  ini_detail::TRows<uint32_t>().swap(FSectionSlots);
+  FSectionsIndexed = 0;
+  FKeyIndexes.reset();
+  FDeadBytes = FDeadRows = 0;
+  FHintSection = UINT32_MAX;
+}
+
+std::string_view TINIDocument::SectionName(uint32_t s) const {
+  const TSectionRow& r = FSections[s];
+  return Bytes(r.NameOff, r.NameLen);
+}
+
+void TINIDocument::IndexSections() {
+  const uint32_t count = uint32_t(FSections.size());
+  for (; FSectionsIndexed < count; ++FSectionsIndexed) {
+    if ((size_t(FSectionsIndexed) + 1) * 4 > FSectionSlots.size() * 3) {
+      // Grown to twice the size and filled again from the rows, which hold their hashes: the
+      // old slots go first, so that growing costs no more than the grown index.
+      const size_t grown = std::max<size_t>(32, FSectionSlots.size() * 2);
+      ini_detail::TRows<uint32_t>().swap(FSectionSlots);
+      FSectionSlots.assign(grown, 0);
+      const size_t slots = FSectionSlots.size();
+      for (uint32_t i = 0; i < FSectionsIndexed; ++i) {
+        size_t h = SlotOf(FSections[i].Hash, slots);
+        while (FSectionSlots[h]) h = (h + 1) & (slots - 1);
+        FSectionSlots[h] = i + 1;
+      }
+    }
+    const size_t slots = FSectionSlots.size();
+    size_t h = SlotOf(FSections[FSectionsIndexed].Hash, slots);
+    while (FSectionSlots[h]) h = (h + 1) & (slots - 1);
+    FSectionSlots[h] = FSectionsIndexed + 1;
+  }
+}
+
+int64_t TINIDocument::FindSectionRow(std::string_view name, uint32_t hash) const {
+  if (name.empty()) return -1;
+  const uint32_t count = uint32_t(FSections.size());
+  auto same = [&](uint32_t i) {
+    const TSectionRow& r = FSections[i];
+    return r.Hash == hash && r.NameLen == name.size() && SameFolded(Bytes(r.NameOff, r.NameLen), name);
+  };
+  if (FHintSection < count && same(FHintSection)) return FHintSection;
+  if (count <= kScannedSections) {
+    for (uint32_t i = 0; i < count; ++i)
+      if (same(i)) return i;
+    return -1;
+  }
+  if (FSectionsIndexed < count) const_cast<TINIDocument*>(this)->IndexSections();
+  const size_t slots = FSectionSlots.size();
+  for (size_t h = SlotOf(hash, slots); FSectionSlots[h]; h = (h + 1) & (slots - 1))
+    if (same(FSectionSlots[h] - 1)) return FSectionSlots[h] - 1;
+  return -1;
+}
+
+int64_t TINIDocument::FindEntryRow(uint32_t section, std::string_view key, uint32_t hash) const {
+  const TSectionRow& sec = FSections[section];
+  const TEntryRow* rows = FEntries.data() + sec.First;
+  auto same = [&](uint32_t i) {
+    return rows[i].Hash == hash && rows[i].KeyLen == key.size() && SameFolded(EntryKey(rows[i]), key);
+  };
+  if (sec.Count <= kScannedEntries) {
+    // From the entry after the one found last: reads and writes mostly go in order.
+    uint32_t start = FHintSection == section && FHintEntry + 1 < sec.Count ? FHintEntry + 1 : 0;
+    for (uint32_t n = 0, i = start; n < sec.Count; ++n, i = i + 1 == sec.Count ? 0 : i + 1)
+      if (same(i)) {
+        FHintSection = section;
+        FHintEntry = i;
+        return i;
+      }
+    return -1;
+  }
+  if (!FKeyIndexes) FKeyIndexes = std::make_unique<std::vector<std::unique_ptr<TKeyIndex>>>();
+  if (FKeyIndexes->size() <= section) FKeyIndexes->resize(size_t(section) + 1);
+  std::unique_ptr<TKeyIndex>& ix = (*FKeyIndexes)[section];
+  if (!ix) ix = std::make_unique<TKeyIndex>();
+  for (; ix->Indexed < sec.Count; ++ix->Indexed) {
+    if ((size_t(ix->Indexed) + 1) * 4 > ix->Slots.size() * 3) {
+      const size_t grown = std::max<size_t>(128, ix->Slots.size() * 2);
+      ini_detail::TRows<uint32_t>().swap(ix->Slots);
+      ix->Slots.assign(grown, 0);
+      const size_t slots = ix->Slots.size();
+      for (uint32_t i = 0; i < ix->Indexed; ++i) {
+        size_t h = SlotOf(rows[i].Hash, slots);
+        while (ix->Slots[h]) h = (h + 1) & (slots - 1);
+        ix->Slots[h] = i + 1;
+      }
+    }
+    const size_t slots = ix->Slots.size();
+    size_t h = SlotOf(rows[ix->Indexed].Hash, slots);
+    while (ix->Slots[h]) h = (h + 1) & (slots - 1);
+    ix->Slots[h] = ix->Indexed + 1;
+  }
+  const size_t slots = ix->Slots.size();
+  for (size_t h = SlotOf(hash, slots); ix->Slots[h]; h = (h + 1) & (slots - 1))
+    if (same(ix->Slots[h] - 1)) return ix->Slots[h] - 1;
+  return -1;
+}
+
+uint32_t TINIDocument::Put(std::string_view a, std::string_view b) {
+  const size_t end = FParsing ? FParseEnd : FPool.size();
+  if (end + a.size() + b.size() > UINT32_MAX) TooLarge();
+  if (FParsing) {
+    // The bytes come from the text not yet parsed, or from the store before its end: moved
+    // down to the end, a first, they never overwrite what they still have to copy.
+    char* base = FPool.data();
+    std::memmove(base + end, a.data(), a.size());
+    std::memmove(base + end + a.size(), b.data(), b.size());
+    FParseEnd = end + a.size() + b.size();
+  } else {
+    const char* base = FPool.data();
+    auto inPool = [&](std::string_view v) {
+      return !v.empty() && v.data() >= base && v.data() < base + FPool.size();
+    };
+    if (inPool(a) || inPool(b)) {
+      const std::string copy = std::string(a) + std::string(b);
+      FPool += copy;
+    } else {
+      FPool.reserve(end + a.size() + b.size());
+      FPool.append(a);
+      FPool.append(b);
+    }
+  }
+  return uint32_t(end);
+}
+
+uint32_t TINIDocument::AddSection(std::string_view name, uint32_t hash) {
+  if (FSections.size() >= UINT32_MAX - 1) TooLarge();
+  const uint32_t off = Put(name, {});
+  FSections.push_back({off, uint32_t(name.size()), uint32_t(FEntries.size()), 0, 0, hash});
+  return uint32_t(FSections.size() - 1);
+}
+
+uint32_t TINIDocument::SectionFor(std::string_view name) {
+  const uint32_t hash = FoldedHash(name);
+  int64_t s = FindSectionRow(name, hash);
+  if (s < 0) s = AddSection(name, hash);
+  FHintSection = uint32_t(s);
+  return uint32_t(s);
+}
+
+void TINIDocument::AppendRow(uint32_t section, const TEntryRow& row) {
+  TSectionRow& sec = FSections[section];
+  if (sec.Count == sec.Room) {
+    if (size_t(sec.First) + sec.Room == FEntries.size()) {
+      // The last run of rows grows where it is.
+      if (FEntries.size() >= UINT32_MAX) TooLarge();
+      FEntries.emplace_back();
+      ++sec.Room;
+    } else {
+      // Another run follows: this one moves to the end with room to grow, so that writes to
+      // sections in turn cost the same as writes to one.
+      const size_t room = std::max<size_t>(4, size_t(sec.Count) * 2);
+      if (FEntries.size() + room > UINT32_MAX) TooLarge();
+      const size_t first = FEntries.size();
+      FEntries.resize(first + room);
+      std::memmove(FEntries.data() + first, FEntries.data() + sec.First, sizeof(TEntryRow) * sec.Count);
+      FDeadRows += sec.Room;
+      sec.First = uint32_t(first);
+      sec.Room = uint32_t(room);
+    }
+  }
+  FEntries[size_t(sec.First) + sec.Count] = row;
+  ++sec.Count;
+  if (FDeadRows > 4096) Squeeze();
+}
+
+bool TINIDocument::SetValue(uint32_t section, std::string_view key, std::string_view value) {
+  const uint32_t hash = FoldedHash(key);
+  const int64_t e = FindEntryRow(section, key, hash);
+  if (e < 0) {
+    if (key.size() > UINT32_MAX || value.size() > UINT32_MAX) TooLarge();
+    const uint32_t off = Put(key, value);
+    AppendRow(section, {off, uint32_t(key.size()), uint32_t(value.size()), hash});
+    FHintSection = section;
+    FHintEntry = FSections[section].Count - 1;
+    return false;
+  }
+  TEntryRow& row = FEntries[size_t(FSections[section].First) + uint32_t(e)];
+  if (value.size() <= row.ValueLen) {
+    // In place: the entry keeps its key as first written and its place.
+    std::memmove(FPool.data() + row.Off + row.KeyLen, value.data(), value.size());
+    FDeadBytes += row.ValueLen - value.size();
+    row.ValueLen = uint32_t(value.size());
+  } else {
+    if (value.size() > UINT32_MAX) TooLarge();
+    const uint32_t off = Put(EntryKey(row), value);
+    FDeadBytes += size_t(row.KeyLen) + row.ValueLen;
+    // Put may have moved the pool, never the rows.
+    TEntryRow& moved = FEntries[size_t(FSections[section].First) + uint32_t(e)];
+    moved.Off = off;
+    moved.ValueLen = uint32_t(value.size());
+    if (!FParsing) Squeeze();
+  }
+  return true;
+}
+
+void TINIDocument::Squeeze() {
+  if (FParsing) return;
+  size_t liveRows = 0;
+  if (FDeadRows > 4096 && FDeadRows > FEntries.size() / 2) {
+    ini_detail::TRows<TEntryRow> rows;
+    for (const TSectionRow& s : FSections) liveRows += s.Count;
+    rows.reserve(liveRows);
+    for (TSectionRow& s : FSections) {
+      rows.insert(rows.end(), FEntries.begin() + s.First, FEntries.begin() + s.First + s.Count);
+      s.First = uint32_t(rows.size() - s.Count);
+      s.Room = s.Count;
+    }
+    FEntries.swap(rows);
+    FDeadRows = 0;
+  }
+  if (FDeadBytes > 65536 && FDeadBytes > FPool.size() / 2) {
+    std::string pool;
+    pool.reserve(FPool.size() - FDeadBytes);
+    for (TSectionRow& s : FSections) {
+      const uint32_t off = uint32_t(pool.size());
+      pool.append(SectionName(uint32_t(&s - FSections.data())));
+      s.NameOff = off;
+      for (uint32_t i = 0; i < s.Count; ++i) {
+        TEntryRow& e = FEntries[size_t(s.First) + i];
+        const uint32_t at = uint32_t(pool.size());
+        pool.append(FPool, e.Off, size_t(e.KeyLen) + e.ValueLen);
+        e.Off = at;
+      }
+    }
+    FPool.swap(pool);
+    FDeadBytes = 0;
+  }
+}
+
+void TINIDocument::AppendSectionText(uint32_t s, std::string& out) const {
+  const TSectionRow& sec = FSections[s];
+  out += '[';
+  out += SectionName(s);
+  out += "]\n";
+  for (uint32_t i = 0; i < sec.Count; ++i) {
+    const TEntryRow& e = FEntries[size_t(sec.First) + i];
+    out += EntryKey(e);
+    out += '=';
+    out += EntryValue(e);
+    out += '\n';
+  }
+}
+
 std::string TINIDocument::AsString() const {
   std::string out;
-  AppendTo(out);
+  size_t rows = 0;
+  for (const TSectionRow& s : FSections) rows += s.Count;
+  out.reserve(FPool.size() - FDeadBytes + FSections.size() * 3 + rows * 2);
+  for (uint32_t s = 0; s < FSections.size(); ++s) AppendSectionText(s, out);
   return out;
 }
 
-void TINIDocument::AppendTo(std::string& out) const { AppendChildren(out); }
-
-TINISection* TINIDocument::FindSection(const std::string& name) const {
-  return dynamic_cast<TINISection*>(FindChild(name));
+TINISection TINIDocument::FindSection(const std::string& name) const {
+  int64_t s = FindSectionRow(name, FoldedHash(name));
+  return s < 0 ? TINISection() : TINISection(const_cast<TINIDocument*>(this), uint32_t(s));
 }
 
-TINISection* TINIDocument::Section(int index) const { return static_cast<TINISection*>(Components(index)); }
+TINISection TINIDocument::Section(int index) const {
+  if (index < 0 || size_t(index) >= FSections.size())
+    throw EListError("List index out of bounds (" + IntToStr(index) + ")");
+  return TINISection(const_cast<TINIDocument*>(this), uint32_t(index));
+}
+
+void TINIDocument::DeleteSection(int index) {
+  if (index < 0 || size_t(index) >= FSections.size())
+    throw EListError("List index out of bounds (" + IntToStr(index) + ")");
+  const TSectionRow& sec = FSections[size_t(index)];
+  FDeadBytes += sec.NameLen;
+  for (uint32_t i = 0; i < sec.Count; ++i) {
+    const TEntryRow& e = FEntries[size_t(sec.First) + i];
+    FDeadBytes += size_t(e.KeyLen) + e.ValueLen;
+  }
+  FDeadRows += sec.Room;
+  FSections.erase(FSections.begin() + index);
+  // The places of the sections after it changed: both indexes are made again when needed.
+  FSectionSlots.clear();
+  FSectionsIndexed = 0;
+  FKeyIndexes.reset();
+  FHintSection = UINT32_MAX;
+  Squeeze();
+}
 
 std::string TINIDocument::ReadString(const std::string& section, const std::string& key,
                                      const std::string& def) const {
-  TINISection* s = FindSection(section);
+  TINISection s = FindSection(section);
   if (!s) return def;
-  return s->ReadString(key, def);
+  return s.ReadString(key, def);
 }
 
 int32_t TINIDocument::ReadInteger(const std::string& section, const std::string& key, int32_t def) const {
@@ -212,79 +459,140 @@ bool TINIDocument::ReadBool(const std::string& section, const std::string& key, 
   return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-TINISection* TINIDocument::WriteString(const std::string& section, const std::string& key,
-                                       const std::string& value) {
-  if (section.empty()) return nullptr;
-  TINISection* s = FindSection(section);
-  if (!s) s = new TINISection(section, this);
-  s->WriteString(key, value);
+TINISection TINIDocument::WriteString(const std::string& section, const std::string& key,
+                                      const std::string& value) {
+  if (section.empty()) return {};
+  const uint32_t s = SectionFor(section);
+  if (!key.empty()) SetValue(s, key, value);
   Modified = true;
-  return s;
+  return TINISection(this, s);
 }
 
-TINISection* TINIDocument::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
+TINISection TINIDocument::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
   return WriteString(section, key, IntToStr(value));
 }
 
-TINISection* TINIDocument::WriteBool(const std::string& section, const std::string& key, bool value) {
+TINISection TINIDocument::WriteBool(const std::string& section, const std::string& key, bool value) {
   return WriteInteger(section, key, value ? 1 : 0);
 }
 
-void TINIDocument::ParseLine(std::string_view line, std::string& current, TINISection*& section) {
-  std::string_view t = TrimView(line);
+struct TINIDocument::TParse {
+  // The header in force: its name lies in the text not yet parsed (nothing is stored
+  // between a header and the line that makes its section).
+  size_t NameBegin = 0, NameLen = 0;
+  bool InSection = false;
+  int64_t Section = -1;  // made or found by the first line under the header
+};
+
+void TINIDocument::ParseLine(TParse& p, size_t begin, size_t end, TINILostLines& lost) {
+  const char* base = FPool.data();
+  while (begin < end && IsBlankByte(base[begin])) ++begin;
+  while (end > begin && IsBlankByte(base[end - 1])) --end;
+  const std::string_view t(base + begin, end - begin);
+  auto drop = [&] {
+    ++lost.Count;
+    if (lost.Example.empty()) lost.Example = std::string(t.substr(0, 80));
+  };
   if (!t.empty() && t[0] == '[') {
-    size_t close = t.find(']');
-    current.assign(TrimView(close == std::string_view::npos ? t.substr(1) : t.substr(1, close - 1)));
-    section = nullptr;  // made by the first line under the header that is not a header
+    const size_t close = t.find(']');
+    const std::string_view name =
+        TrimView(close == std::string_view::npos ? t.substr(1) : t.substr(1, close - 1));
+    p.NameBegin = size_t(name.data() - base);
+    p.NameLen = name.size();
+    p.InSection = !name.empty();
+    p.Section = -1;
+    if (close != std::string_view::npos && !TrimView(t.substr(close + 1)).empty()) drop();
     return;
   }
-  if (current.empty()) return;
-  if (!section) {
-    section = FindSection(current);
-    if (!section) section = new TINISection(current, this);
+  if (!p.InSection) {
+    if (!t.empty()) drop();
+    return;
   }
-  size_t eq = t.find('=');
-  if (eq == std::string_view::npos) return;  // no key: the section alone
-  section->WriteValue(TrimView(t.substr(0, eq)), std::string(TrimView(t.substr(eq + 1))));
+  if (p.Section < 0) p.Section = SectionFor(std::string_view(base + p.NameBegin, p.NameLen));
+  if (t.empty()) return;
+  const size_t eq = t.find('=');
+  const std::string_view key = eq == std::string_view::npos ? std::string_view() : TrimView(t.substr(0, eq));
+  if (key.empty()) return drop();
+  if (SetValue(uint32_t(p.Section), key, TrimView(t.substr(eq + 1)))) ++lost.Count;
 }
 
-void TINIDocument::ParseText(std::string_view text) {
-  DestroyComponents();
-  std::string current;
-  TINISection* section = nullptr;
-  size_t start = 0, i = 0, n = text.size();
-  while (i < n) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      ParseLine(text.substr(start, i - start), current, section);
-      if (c == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
-      start = ++i;
-    } else {
-      ++i;
-    }
+void TINIDocument::Parse(size_t begin, TINILostLines& lost) {
+  // The text is FPool; what the document keeps is written over its front, never past the line
+  // being read, so the text costs no second copy. Its rows are reserved for every "=" and
+  // "[" it holds, so they never grow by copies; what stays unused is never touched.
+  size_t equals = 0, brackets = 0;
+  for (size_t i = begin; i < FPool.size(); ++i) {
+    equals += FPool[i] == '=';
+    brackets += FPool[i] == '[';
   }
-  if (start < n) ParseLine(text.substr(start), current, section);
-  Modified = false;
+  FEntries.reserve(equals);
+  FSections.reserve(brackets);
+  FParsing = true;
+  FParseEnd = 0;
+  TParse p;
+  const size_t n = FPool.size();
+  const char* text = FPool.data();
+  size_t start = begin, i = begin;
+  while (i < n) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') {
+      ++i;
+      continue;
+    }
+    ParseLine(p, start, i, lost);
+    if (c == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
+    start = ++i;
+  }
+  if (start < n) ParseLine(p, start, n, lost);
+  EndParse();
+}
+
+void TINIDocument::EndParse() {
+  FParsing = false;
+  FPool.resize(FParseEnd);
+  // What the text held beyond the document (blank lines, comments), and rows reserved for
+  // lines that made no entry, are given back when they are most of it.
+  if (FPool.capacity() > 2 * FPool.size() + 4096) FPool.shrink_to_fit();
+  if (FEntries.capacity() > 2 * FEntries.size() + 64) FEntries.shrink_to_fit();
+  if (FSections.capacity() > 2 * FSections.size() + 64) FSections.shrink_to_fit();
+  Squeeze();
 }
 
 void TINIDocument::LoadFromStrings(const std::vector<std::string>& lines) {
-  DestroyComponents();
-  std::string current;
-  TINISection* section = nullptr;
-  for (const std::string& line : lines) ParseLine(line, current, section);
+  size_t total = 0;
+  for (const std::string& line : lines) total += line.size();
+  if (total > UINT32_MAX) TooLarge();
+  std::string text;
+  text.reserve(total);
+  for (const std::string& line : lines) text += line;
+  Clear();
+  FPool = std::move(text);
+  FParsing = true;
+  FParseEnd = 0;
+  TParse p;
+  TINILostLines lost;
+  size_t at = 0;
+  for (const std::string& line : lines) {
+    ParseLine(p, at, at + line.size(), lost);
+    at += line.size();
+  }
+  EndParse();
   Modified = false;
 }
 
-void TINIDocument::LoadFromString(const std::string& text) {
+TINILostLines TINIDocument::LoadFromString(std::string text) {
   // A UTF-8 byte-order mark, which editors on other systems put first, is not text: kept, it
   // would hide the first header. A NUL (only a damaged file holds one) is dropped so that
-  // what follows it is kept; such a text alone is copied first.
-  std::string_view view(text);
-  if (view.compare(0, 3, "\xEF\xBB\xBF") == 0) view.remove_prefix(3);
-  if (view.find('\0') == std::string_view::npos) return ParseText(view);
-  std::string clean(view);
-  clean.erase(std::remove(clean.begin(), clean.end(), '\0'), clean.end());
-  ParseText(clean);
+  // what follows it is kept.
+  if (text.size() > UINT32_MAX) TooLarge();
+  Clear();
+  FPool = std::move(text);
+  if (std::memchr(FPool.data(), '\0', FPool.size()))
+    FPool.erase(std::remove(FPool.begin(), FPool.end(), '\0'), FPool.end());
+  TINILostLines lost;
+  Parse(FPool.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0, lost);
+  Modified = false;
+  return lost;
 }
 
 void TINIDocument::LoadFromFile(const std::string& fileName) {
@@ -294,25 +602,48 @@ void TINIDocument::LoadFromFile(const std::string& fileName) {
 
 void TINIDocument::TakeContentOf(TINIDocument& from) {
   if (&from == this) return;
-  DestroyComponents();
-  TakeComponents(from);
+  Clear();
+  FPool.swap(from.FPool);
+  FEntries.swap(from.FEntries);
+  FSections.swap(from.FSections);
+  FSectionSlots.swap(from.FSectionSlots);
+  std::swap(FSectionsIndexed, from.FSectionsIndexed);
+  std::swap(FKeyIndexes, from.FKeyIndexes);
+  std::swap(FDeadBytes, from.FDeadBytes);
+  std::swap(FDeadRows, from.FDeadRows);
+  from.Clear();
+  from.Modified = false;
   Modified = false;
 }
 
 void TINIDocument::SaveToFile(const std::string& fileName) const {
   // The text's lines, each ended by CR LF: every line break of the text (a value may hold
   // one) becomes CR LF, and a NUL is dropped, as splitting the text into lines would do.
-  const std::string text = AsString();
   std::string out;
-  out.reserve(text.size() + text.size() / 8 + 2);
-  const size_t n = text.size();
-  for (size_t i = 0; i < n; ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
+  out.reserve(FPool.size() - FDeadBytes + FPool.size() / 8 + FSections.size() * 4 + 2);
+  auto put = [&](std::string_view v) {
+    const size_t n = v.size();
+    for (size_t i = 0; i < n; ++i) {
+      const char c = v[i];
+      if (c == '\r' || c == '\n') {
+        if (c == '\r' && i + 1 < n && v[i + 1] == '\n') ++i;
+        out += "\r\n";
+      } else if (c != '\0') {
+        out += c;
+      }
+    }
+  };
+  for (uint32_t s = 0; s < FSections.size(); ++s) {
+    const TSectionRow& sec = FSections[s];
+    out += '[';
+    put(SectionName(s));
+    out += "]\r\n";
+    for (uint32_t i = 0; i < sec.Count; ++i) {
+      const TEntryRow& e = FEntries[size_t(sec.First) + i];
+      put(EntryKey(e));
+      out += '=';
+      put(EntryValue(e));
       out += "\r\n";
-    } else if (c != '\0') {
-      out += c;
     }
   }
   WriteFileAtomic(fileName, out);
@@ -320,11 +651,11 @@ void TINIDocument::SaveToFile(const std::string& fileName) const {
 
 // ---- TINITextWriter ----
 
-TINISection* TINITextWriter::WriteString(const std::string& section, const std::string& key,
-                                         const std::string& value) {
-  if (section.empty()) return nullptr;
+TINISection TINITextWriter::WriteString(const std::string& section, const std::string& key,
+                                        const std::string& value) {
+  if (section.empty()) return {};
   Modified = true;
-  if (key.empty()) return nullptr;
+  if (key.empty()) return {};
   if (!FInSection || section != FSection) {
     Text += '[';
     Text += section;
@@ -336,7 +667,7 @@ TINISection* TINITextWriter::WriteString(const std::string& section, const std::
   Text += '=';
   Text += value;
   Text += '\n';
-  return nullptr;
+  return {};
 }
 
 // ---- TINIFileQuick ----
@@ -367,52 +698,4 @@ std::vector<std::string> INITextLines(const std::string& text) {
   std::string clean = mark ? text.substr(3) : text;
   clean.erase(std::remove(clean.begin(), clean.end(), '\0'), clean.end());
   return SplitLines(clean);
-}
-
-TINILostLines INILostLines(const std::string& text, const TINIDocument& loaded) {
-  // The lines as the document reads them (INITextLines), walked in place: a large project
-  // is not split into a second copy of itself.
-  const bool mark = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
-  const bool clean = mark || text.find('\0') != std::string::npos;
-  std::string cleaned;
-  if (clean) {
-    cleaned = mark ? text.substr(3) : text;
-    cleaned.erase(std::remove(cleaned.begin(), cleaned.end(), '\0'), cleaned.end());
-  }
-  std::string_view all = clean ? std::string_view(cleaned) : std::string_view(text);
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-  auto trim = [&](std::string_view s) {
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-    return s;
-  };
-  TINILostLines lost;
-  int64_t keys = 0;
-  bool inSection = false;
-  auto drop = [&](std::string_view line) {
-    ++lost.Count;
-    if (lost.Example.empty()) lost.Example = std::string(line.substr(0, 80));
-  };
-  size_t start = 0, n = all.size();
-  while (start < n) {
-    size_t end = start;
-    while (end < n && all[end] != '\r' && all[end] != '\n') ++end;
-    std::string_view t = trim(all.substr(start, end - start));
-    start = end + (end + 1 < n && all[end] == '\r' && all[end + 1] == '\n' ? 2 : 1);
-    if (t.empty()) continue;
-    if (t[0] == '[') {
-      size_t close = t.find(']');
-      std::string_view name = trim(close == std::string_view::npos ? t.substr(1) : t.substr(1, close - 1));
-      inSection = !name.empty();
-      if (close != std::string_view::npos && !trim(t.substr(close + 1)).empty()) drop(t);
-      continue;
-    }
-    size_t eq = t.find('=');
-    if (!inSection || eq == std::string_view::npos || trim(t.substr(0, eq)).empty()) drop(t);
-    else ++keys;
-  }
-  int64_t entries = 0;
-  for (int i = 0; i < loaded.SectionCount(); ++i) entries += loaded.Section(i)->EntryCount();
-  if (keys > entries) lost.Count += keys - entries;
-  return lost;
 }

@@ -277,10 +277,11 @@ void TFormMain::SaveFileClick(QObject* Sender) {
       TScopedWait wait("Saving " + ExtractFileName(name), false);
       try {
         if (FileExists(name)) {
-          const std::string text = ReadFileBytesAtMost(name, kMaxINIFileBytes);
-          doc.LoadFromString(text);
-          if (!IsProjectDocument(doc)) doc.LoadFromString("");
-          else lost = INILostLines(text, doc);
+          lost = doc.LoadFromString(ReadFileBytesAtMost(name, kMaxINIFileBytes));
+          if (!IsProjectDocument(doc)) {
+            doc.LoadFromString("");
+            lost = {};
+          }
         }
       } catch (const std::exception& ex) { error = ex.what(); }
     }

@@ -85,8 +85,8 @@ void TZLMButton::SaveToSection(TINIDocument& d, const std::string& s) {
 void TZLMButton::LoadFromSection(TINIDocument& d, const std::string& s) {
   WriteString("Group", d.ReadString(s, "Group", ""));
   // A missing caption keeps the current one; it is not decoded a second time.
-  if (TINISection* sec = d.FindSection(s); sec && sec->FindEntry("ButtonText"))
-    Text = Decoded(d, s, "ButtonText", sec->FindEntry("ButtonText")->Value);
+  if (TINISection sec = d.FindSection(s))
+    if (TINIEntry caption = sec.FindEntry("ButtonText")) Text = Decoded(d, s, "ButtonText", caption.Value());
   LinkAddress = d.ReadString(s, "LinkAddress", LinkAddress);
   StyleName = d.ReadString(s, "StyleName", StyleName);
   auto coord = [&](const char* key, int32_t current) {
@@ -140,10 +140,10 @@ void ZButtonList::ReadInto(TINIDocument& d, ZButtonList& aside) {
   // of their numbers; a count far beyond them costs nothing.
   int64_t n = d.ReadInteger(kHeading, "NumOfButtons", 0);
   aside.NamedObjects = std::max<int64_t>(n, 0);
-  std::vector<std::pair<int64_t, TINISection*>> sections;
+  std::vector<std::pair<int64_t, TINISection>> sections;
   for (int i = 0; i < d.SectionCount(); ++i) {
-    TINISection* sec = d.Section(i);
-    int64_t k = ButtonSectionNumber(sec->Name());
+    TINISection sec = d.Section(i);
+    int64_t k = ButtonSectionNumber(sec.Name());
     if (k >= 0 && k < n) sections.emplace_back(k, sec);
   }
   std::sort(sections.begin(), sections.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -164,7 +164,7 @@ void ZButtonList::ReadInto(TINIDocument& d, ZButtonList& aside) {
     Progress(i, count);
     if (gSplash) gSplash->SetPosition(i);
     auto* b = new TZLMButton("", &aside, TRect(0, 0, 0, 0), "");
-    b->LoadFromSection(d, sections[size_t(i)].second->Name());
+    b->LoadFromSection(d, sections[size_t(i)].second.Name());
     // The current object is named by its section's number.
     if (sections[size_t(i)].first == r) aside.Current = b;
     const ZStyle& st = *b->Style;
@@ -242,7 +242,7 @@ std::vector<std::string> ZButtonList::TakeInMissingPictures(const std::vector<st
   return taken;
 }
 
-bool IsProjectDocument(const TINIDocument& document) { return document.FindSection(kHeading) != nullptr; }
+bool IsProjectDocument(const TINIDocument& document) { return bool(document.FindSection(kHeading)); }
 
 TINILostLines LoadProjectFile(TINIDocument& document, const std::string& fileName) {
   // A project larger than any page needs is refused before it is read.
@@ -252,12 +252,11 @@ TINILostLines LoadProjectFile(TINIDocument& document, const std::string& fileNam
                      IntToStr(int32_t(std::min<int64_t>(file.Size >> 20, INT32_MAX))) +
                      " MB, and a project file holds at most " + IntToStr(int32_t(kMaxProjectBytes >> 20)) +
                      " MB.");
-  const std::string text = ReadFileBytesAtMost(fileName, kMaxProjectBytes);
   TINIDocument read;
-  // Parsed once, aside, and moved over; the text stays only to count what the document drops.
-  read.LoadFromString(text);
+  // Parsed once, where the text lies, aside, and moved over; the parse counts what it drops.
+  const TINILostLines lost = read.LoadFromString(ReadFileBytesAtMost(fileName, kMaxProjectBytes));
   if (!IsProjectDocument(read))
     throw EReadError("\"" + fileName + "\" is not a project file: it has no [Heading] section.");
   document.TakeContentOf(read);
-  return INILostLines(text, document);
+  return lost;
 }

@@ -304,7 +304,7 @@ TEST(ProjectFile, SmallerSceneOverALargerFileAndBounds) {
   ZButtonList three;
   for (int i = 0; i < 3; ++i) new TZLMButton("y", &three, Rect(0, 0, 1, 1), "");
   three.SaveToINI(doc);
-  EXPECT_NE(doc.FindSection("Button4"), nullptr);
+  EXPECT_TRUE(doc.FindSection("Button4"));
   ZButtonList back;
   back.ReplaceFromINI(doc);
   EXPECT_EQ(back.Count(), 3);

@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   d.LoadFromString(fuzz::Text(data, size));
   std::string text = d.AsString();
   for (int i = 0; i < d.SectionCount() && i < 8; ++i) {
-    const std::string& name = d.Section(i)->Name();
+    const std::string name = d.Section(i).Name();
     d.ReadInteger(name, "Key", 0);
     d.ReadBool(name, "Flag", false);
   }

@@ -36,10 +36,10 @@ std::string WithoutHead(const std::string& text) {
   d.LoadFromString(text);
   std::string out;
   for (int i = 0; i < d.SectionCount(); ++i) {
-    const TINISection* s = d.Section(i);
-    out += "[" + s->Name() + "]\n";
-    for (int k = 0; k < s->ComponentCount(); ++k)
-      if (s->Entry(k)->Name() != "MetaInfo") out += s->Entry(k)->AsString();
+    const TINISection s = d.Section(i);
+    out += "[" + s.Name() + "]\n";
+    for (int k = 0; k < s.EntryCount(); ++k)
+      if (s.Entry(k).Name() != "MetaInfo") out += s.Entry(k).AsString();
   }
   return out;
 }

@@ -653,7 +653,7 @@ TEST(EditCommands, UndoAfterDeletesBringsBackOnlyThePageOfItsSnapshot) {
   TINIDocument snapshot;
   snapshot.LoadFromString(w->UndoText);
   EXPECT_EQ(snapshot.SectionCount(), 2) << snapshot.AsString();
-  EXPECT_EQ(snapshot.FindSection("Button7"), nullptr);
+  EXPECT_FALSE(snapshot.FindSection("Button7"));
   EXPECT_EQ(snapshot.ReadString("Heading", "Stray", "none"), "none");
   EXPECT_EQ(snapshot.ReadString("Button1", "Extra", "none"), "none");
 }

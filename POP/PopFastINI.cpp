@@ -43,6 +43,11 @@ constexpr uint32_t kScannedEntries = 64;
 // The row at `pos` of an index of `slots` (a power of two) for `hash`, probing linearly.
 inline size_t SlotOf(uint32_t hash, size_t slots) { return (hash * 2654435761u) & (slots - 1); }
 
+// memmove that takes an empty range from anywhere (an empty view may hold no pointer).
+inline void MoveBytes(void* to, const void* from, size_t n) {
+  if (n) std::memmove(to, from, n);
+}
+
 [[noreturn]] void TooLarge() {
   throw EOutOfMemory("The INI document is too large: it holds more than 4 GB.");
 }
@@ -135,7 +140,7 @@ bool TINISection::DeleteEntry(const std::string& key) {
   TINIDocument::TSectionRow& sec = d.FSections[FIndex];
   TINIDocument::TEntryRow* rows = d.FEntries.data() + sec.First;
   d.FDeadBytes += size_t(rows[e].KeyLen) + rows[e].ValueLen;
-  std::memmove(rows + e, rows + e + 1, sizeof(*rows) * (sec.Count - uint32_t(e) - 1));
+  MoveBytes(rows + e, rows + e + 1, sizeof(*rows) * (sec.Count - uint32_t(e) - 1));
   --sec.Count;
   // The places of the entries after it changed: the index of this section goes.
   if (d.FKeyIndexes && FIndex < d.FKeyIndexes->size()) (*d.FKeyIndexes)[FIndex].reset();
@@ -266,8 +271,8 @@ uint32_t TINIDocument::Put(std::string_view a, std::string_view b) {
     // The bytes come from the text not yet parsed, or from the store before its end: moved
     // down to the end, a first, they never overwrite what they still have to copy.
     char* base = FPool.data();
-    std::memmove(base + end, a.data(), a.size());
-    std::memmove(base + end + a.size(), b.data(), b.size());
+    MoveBytes(base + end, a.data(), a.size());
+    MoveBytes(base + end + a.size(), b.data(), b.size());
     FParseEnd = end + a.size() + b.size();
   } else {
     const char* base = FPool.data();
@@ -316,7 +321,7 @@ void TINIDocument::AppendRow(uint32_t section, const TEntryRow& row) {
       if (FEntries.size() + room > UINT32_MAX) TooLarge();
       const size_t first = FEntries.size();
       FEntries.resize(first + room);
-      std::memmove(FEntries.data() + first, FEntries.data() + sec.First, sizeof(TEntryRow) * sec.Count);
+      MoveBytes(FEntries.data() + first, FEntries.data() + sec.First, sizeof(TEntryRow) * sec.Count);
       FDeadRows += sec.Room;
       sec.First = uint32_t(first);
       sec.Room = uint32_t(room);
@@ -341,7 +346,7 @@ bool TINIDocument::SetValue(uint32_t section, std::string_view key, std::string_
   TEntryRow& row = FEntries[size_t(FSections[section].First) + uint32_t(e)];
   if (value.size() <= row.ValueLen) {
     // In place: the entry keeps its key as first written and its place.
-    std::memmove(FPool.data() + row.Off + row.KeyLen, value.data(), value.size());
+    MoveBytes(FPool.data() + row.Off + row.KeyLen, value.data(), value.size());
     FDeadBytes += row.ValueLen - value.size();
     row.ValueLen = uint32_t(value.size());
   } else {

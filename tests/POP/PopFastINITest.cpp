@@ -1,6 +1,7 @@
 // The INI document: its exact text, reading and writing by section and key, and its file binding.
 #include "POP/PopFastINI.h"
 
+#include <algorithm>
 #include <climits>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -300,6 +301,235 @@ TEST(INIDocumentLookup, LookupsAfterChildrenAreTakenAway) {
   s.WriteString("d", "4");
   EXPECT_EQ(s.ReadString("D", "none"), "4");
   EXPECT_EQ(doc.AsString(), "[S]\nb=2\nd=4\n");
+}
+
+// The document as its rules describe it, kept the plain way: sections and entries in lists,
+// found by a scan for the first case-blind match. The compact document must agree with it
+// after every edit.
+struct PlainDocument {
+  std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> Sections;
+
+  static int Find(const auto& list, const std::string& name) {
+    if (name.empty()) return -1;
+    for (size_t i = 0; i < list.size(); ++i)
+      if (SameText(list[i].first, name)) return int(i);
+    return -1;
+  }
+  void Write(const std::string& section, const std::string& key, const std::string& value) {
+    if (section.empty()) return;
+    int s = Find(Sections, section);
+    if (s < 0) {
+      Sections.push_back({section, {}});
+      s = int(Sections.size()) - 1;
+    }
+    if (key.empty()) return;
+    auto& entries = Sections[size_t(s)].second;
+    int e = Find(entries, key);
+    if (e < 0) entries.push_back({key, value});
+    else entries[size_t(e)].second = value;
+  }
+  std::string Read(const std::string& section, const std::string& key) const {
+    int s = Find(Sections, section);
+    if (s < 0) return "<none>";
+    int e = Find(Sections[size_t(s)].second, key);
+    return e < 0 ? "<none>" : Sections[size_t(s)].second[size_t(e)].second;
+  }
+  bool Delete(const std::string& section, const std::string& key) {
+    int s = Find(Sections, section);
+    if (s < 0) return false;
+    auto& entries = Sections[size_t(s)].second;
+    int e = Find(entries, key);
+    if (e < 0) return false;
+    entries.erase(entries.begin() + e);
+    return true;
+  }
+  std::string Text() const {
+    std::string out;
+    for (const auto& [name, entries] : Sections) {
+      out += "[" + name + "]\n";
+      for (const auto& [k, v] : entries) out += k + "=" + v + "\n";
+    }
+    return out;
+  }
+};
+
+// Edits in every order the store handles apart, against the plain document: values written
+// again shorter and longer (in place, and moved), sections written in turn (their entries
+// move), many sections and many keys (found through indexes), keys in other cases, entries and
+// sections deleted and written again, large values (the store squeezes what edits left), a
+// reload and a move of the whole content between documents, each followed by more edits.
+TEST(INIDocumentStore, EditsAgreeWithThePlainDocument) {
+  uint32_t seed = 12345;
+  auto next = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  auto name = [&](const char* stem, uint32_t n) {
+    std::string s = stem + std::to_string(next(n));
+    if (next(4) == 0) std::transform(s.begin(), s.end(), s.begin(), ::toupper);
+    return s;
+  };
+  auto value = [&]() -> std::string {
+    switch (next(6)) {
+      case 0: return "";
+      case 1: return std::string(next(3000), 'x');
+      case 2: return std::string(20 + next(200), 'y');
+      default: return "v" + std::to_string(next(100000));
+    }
+  };
+  TINIDocument doc;
+  PlainDocument plain;
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // Few sections of many keys, then many sections of few keys, in turn.
+    const uint32_t sections = round % 2 ? 400 : 5, keys = round % 2 ? 6 : 300;
+    for (int op = 0; op < 6000; ++op) {
+      const std::string s = name("Sec", sections), k = name("key", keys);
+      const uint32_t what = next(20);
+      if (what < 14) {
+        const std::string v = value();
+        doc.WriteString(s, k, v);
+        plain.Write(s, k, v);
+      } else if (what < 18) {
+        TINISection sec = doc.FindSection(s);
+        EXPECT_EQ(sec ? sec.DeleteEntry(k) : false, plain.Delete(s, k)) << s << " " << k;
+      } else if (what == 18 && op % 5 == 0) {
+        if (int i = PlainDocument::Find(plain.Sections, s); i >= 0) {
+          ASSERT_EQ(doc.FindSection(s).Index(), i);
+          doc.DeleteSection(i);
+          plain.Sections.erase(plain.Sections.begin() + i);
+        }
+      } else {
+        EXPECT_EQ(doc.ReadString(s, k, "<none>"), plain.Read(s, k)) << s << " " << k;
+      }
+    }
+    ASSERT_EQ(doc.AsString(), plain.Text());
+    for (const auto& [sec, entries] : plain.Sections)
+      for (const auto& [k, v] : entries) ASSERT_EQ(doc.ReadString(sec, k, "<none>"), v) << sec << " " << k;
+    if (round == 2) {
+      TINIDocument again;
+      again.LoadFromString(doc.AsString());
+      doc.TakeContentOf(again);
+      EXPECT_EQ(again.AsString(), "");
+      EXPECT_EQ(again.SectionCount(), 0);
+      again.WriteString("A", "k", "v");  // what was left empty is a document still
+      EXPECT_EQ(again.AsString(), "[A]\nk=v\n");
+      EXPECT_EQ(doc.AsString(), plain.Text());
+    }
+  }
+}
+
+// What the store must keep of a document, case by case.
+TEST(INIDocumentStore, OrderPlacesAndSpellingsSurviveEdits) {
+  struct Case {
+    const char* what;
+    std::string text;
+    void (*edit)(TINIDocument&);
+    std::string expected;
+  } cases[] = {
+      {"a value written again keeps its place and spelling, shorter and longer", "[S]\nKey=12345\nb=2\nc=3\n",
+       [](TINIDocument& d) {
+         d.WriteString("s", "KEY", "1");
+         d.WriteString("S", "c", std::string(100, 'z'));
+         d.WriteString("S", "b", "22");
+       },
+       "[S]\nKey=1\nb=22\nc=" + std::string(100, 'z') + "\n"},
+      {"an entry deleted and written again goes last", "[S]\na=1\nb=2\nc=3\n",
+       [](TINIDocument& d) {
+         d.FindSection("S").DeleteEntry("A");
+         d.WriteString("S", "a", "4");
+       },
+       "[S]\nb=2\nc=3\na=4\n"},
+      {"sections written in turn keep their order and their keys' order", "[A]\nk=1\n[B]\nk=1\n",
+       [](TINIDocument& d) {
+         for (int i = 0; i < 50; ++i) {
+           d.WriteString("A", "a" + std::to_string(i), "x");
+           d.WriteString("b", "b" + std::to_string(i), "y");
+           d.WriteString("C", "c" + std::to_string(i), "z");
+         }
+         for (int i = 0; i < 50; ++i) d.FindSection("B").DeleteEntry("b" + std::to_string(i));
+       },
+       [] {
+         std::string a = "[A]\nk=1\n", c = "[C]\n";
+         for (int i = 0; i < 50; ++i) a += "a" + std::to_string(i) + "=x\n";
+         for (int i = 0; i < 50; ++i) c += "c" + std::to_string(i) + "=z\n";
+         return a + "[B]\nk=1\n" + c;
+       }()},
+      {"a deleted section written again goes last", "[A]\nk=1\n[B]\nk=2\n",
+       [](TINIDocument& d) {
+         d.DeleteSection(0);
+         d.WriteString("a", "K", "3");
+       },
+       "[B]\nk=2\n[a]\nK=3\n"},
+      {"duplicate keys and sections in the text are one, first spelling, last value",
+       "[Sec]\nKey=1\n[other]\nx=1\n[SEC]\nkey=2\nKEY=3\nnew=4\n", [](TINIDocument&) {},
+       "[Sec]\nKey=3\nnew=4\n[other]\nx=1\n"},
+      {"a section of many keys and a document of many sections",
+       [] {
+         std::string t;
+         for (int s = 0; s < 20; ++s) {
+           t += "[S" + std::to_string(s) + "]\n";
+           for (int k = 0; k < 100; ++k) t += "K" + std::to_string(k) + "=" + std::to_string(s * k) + "\n";
+         }
+         return t;
+       }(),
+       [](TINIDocument& d) {
+         for (int s = 19; s >= 0; --s)
+           for (int k = 99; k >= 0; k -= 7)
+             d.WriteString("s" + std::to_string(s), "k" + std::to_string(k), "w");
+         d.WriteString("s7", "k100", "new");
+       },
+       [] {
+         std::string t;
+         for (int s = 0; s < 20; ++s) {
+           t += "[S" + std::to_string(s) + "]\n";
+           for (int k = 0; k < 100; ++k)
+             t += "K" + std::to_string(k) + "=" + ((99 - k) % 7 == 0 ? "w" : std::to_string(s * k)) + "\n";
+           if (s == 7) t += "k100=new\n";
+         }
+         return t;
+       }()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TINIDocument doc;
+    doc.LoadFromString(c.text);
+    c.edit(doc);
+    EXPECT_EQ(doc.AsString(), c.expected);
+    // The same after the content moved to another document, and after a reload.
+    TINIDocument moved;
+    moved.TakeContentOf(doc);
+    EXPECT_EQ(moved.AsString(), c.expected);
+    moved.WriteString("Z", "k", "v");
+    EXPECT_EQ(moved.AsString(), c.expected + "[Z]\nk=v\n");
+    TINIDocument again;
+    again.LoadFromString(c.expected);
+    EXPECT_EQ(again.AsString(), c.expected);
+  }
+}
+
+// Sections and entries are handles: they read what the document holds now, an entry by its
+// place in its section, and a place past the end is an error, not a read out of bounds.
+TEST(INIDocumentStore, HandlesReadTheDocumentAsItIs) {
+  TINIDocument doc;
+  doc.LoadFromString("[A]\nk=1\nj=2\n");
+  TINISection a = doc.FindSection("a");
+  ASSERT_TRUE(a);
+  EXPECT_EQ(a.Name(), "A");
+  EXPECT_EQ(a.EntryCount(), 2);
+  EXPECT_EQ(a.Entry(1).Name(), "j");
+  EXPECT_EQ(a.Entry(1).AsString(), "j=2\n");
+  doc.WriteString("A", "J", std::string(50, 'w'));  // moved in the store, same handle
+  EXPECT_EQ(a.Entry(1).Value(), std::string(50, 'w'));
+  EXPECT_EQ(a.FindEntry("J"), a.Entry(1));
+  EXPECT_FALSE(a.FindEntry(""));
+  EXPECT_EQ(a.WriteString("n", "3").Value(), "3");
+  EXPECT_EQ(a.AsString(), "[A]\nk=1\nj=" + std::string(50, 'w') + "\nn=3\n");
+  EXPECT_THROW(a.Entry(3), EListError);
+  EXPECT_THROW(a.Entry(-1), EListError);
+  EXPECT_THROW(doc.Section(1), EListError);
+  EXPECT_THROW(doc.DeleteSection(1), EListError);
+  EXPECT_FALSE(doc.FindSection("B"));
 }
 
 TEST(INIDocumentLookup, BareObjectHasNoText) {

@@ -2,6 +2,7 @@
 // page of 10,000 objects (read, parse, render), deleting one object, saving it. The window's
 // figure is what the user waits for; the engine's is the floor it can come down to.
 //   bench_large_page [--objects=N] [google-benchmark flags]
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include "engine/XImage.h"
 #include "engine/XRender.h"
 #include "engine/XZLMButton.h"
+#include "platform/ImageLimits.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "platform/WaitIndicator.h"
@@ -93,8 +95,10 @@ void BM_EngineOpen(benchmark::State& state) {
     LoadProjectFile(doc, gProject);
     ZButtonList scene;
     scene.ReplaceFromINI(doc);
-    scene.Page->SetSize(doc.ReadInteger("Heading", "ProjectWidth", 800),
-                        doc.ReadInteger("Heading", "ProjectHeight", 800));
+    // As the window does: a page is at most the largest page (100,000 objects in rows ask
+    // for more).
+    scene.Page->SetSize(std::clamp(doc.ReadInteger("Heading", "ProjectWidth", 800), 1, MaxPageSide),
+                        std::clamp(doc.ReadInteger("Heading", "ProjectHeight", 800), 1, MaxPageSide));
     TRegionList whole = nullptr;
     RegionSet(whole, 0, 0, scene.Page->Width(), scene.Page->Height());
     RenderScene(scene, *scene.Page, whole);

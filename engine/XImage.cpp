@@ -138,12 +138,11 @@ void XImage::ReadPictureFile(const std::string& name) {
   // opaque or use the alpha byte for their own ends (the metafile's background).
   bool alpha = false;
   if (IsJPEGExt(ext)) {
-    // The decoder's copy is gone before the picture grows to 32 bits, which keeps the peak
-    // of the load below twice the picture.
-    auto jpeg = std::make_unique<TJPEGImage>();
-    jpeg->LoadFromFile(path);
-    tmp.Assign(jpeg.get());
-    jpeg.reset();
+    // The decoded pixels are taken over, not copied, and grow to 32 bits in place: the load
+    // holds the picture once.
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(path);
+    jpeg.TakeBitmap(tmp);
   } else if (ExtIs(ext, ".ppm")) {
     // The plain-text form is read here; the binary form, the common kind, by the format
     // table's pixmap reader.
@@ -168,8 +167,9 @@ void XImage::ReadPictureFile(const std::string& name) {
     // transparent and the drawing opaque.
     ImageXor(tmp, tmp, 0xFF000000u);
   } else if (ExtIs(ext, ".png")) {
-    // The PNG reader keeps the alpha bytes of a 3-channel image, so it starts from ours.
-    tmp.Assign(this);
+    // A PNG keeps the image's transparency settings (its pixels are the file's alone).
+    tmp.SetTransparent(Transparent());
+    if (TransparentMode() == tmFixed) tmp.SetTransparentColor(TransparentColor());
     XImageLoadPNG(tmp, path);
     alpha = SomeAlphaBelowFull(tmp);
   } else if (ExtIs(ext, ".bmp") || ExtIs(ext, ".dib")) {

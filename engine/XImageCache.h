@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/XImage.h"
 #include "engine/XObject.h"
@@ -23,7 +24,17 @@ class XImageCacheObject : public XObject {
   //
   // The image stays valid until the next GetGraphic of another entry of the cache may load
   // a picture: hold it (TImageCacheHold) to keep it over such a call.
+  //
+  // The cache makes room for the picture before its pixels are allocated (the reader tells its
+  // size first), so that a budget's worth of pictures and the one coming are all it keeps.
   XImage* GetGraphic();
+  // The same for a drawing of a page: a picture that would not fit the budget beside the
+  // pictures the page uses (and those held or drawn in this drawing) is not read, nor kept
+  // from them; the empty image comes back, DidNotFit is set and the drawing is told
+  // (XImageCache::TakeOverflow). Once its size is known such a picture is not opened again
+  // while it cannot fit: asking for it costs nothing. Room made (a picture the page no longer
+  // uses, a larger budget, another project) or a changed file lets it be read again.
+  XImage* GetGraphicIfItFits();
   // The user chose the file again: the next GetGraphic reads it even when it has not changed.
   void Retry() { Failed = false; }
   // Marks a file that is known to be missing as failed without trying it, so that its users
@@ -35,18 +46,26 @@ class XImageCacheObject : public XObject {
   XImage* Image;
   bool Loaded = false;
   bool Failed = false;
+  // The last drawing that asked for it found no room for it.
+  bool DidNotFit = false;
   const std::string FileName;
+  // The bytes of its pixels once loaded, or as its reader declared them; 0 while unknown.
+  int64_t NeededBytes() const { return FNeed; }
 
  private:
   friend class XImageCache;
   friend class TImageCacheHold;
   XImageCache* FCache;
-  // What the file was like when it failed.
-  TFileStamp FFailedStamp;
+  XImage* Read(bool mayDecline);
+  // What the file was like when it failed, or when its size was learnt.
+  TFileStamp FFailedStamp, FNeedStamp;
+  int64_t FNeed = 0;
   // When the picture was last asked for, in the cache's count of requests.
   uint64_t FLastUse = 0;
   // Holds that keep the pixels from being released.
   int FHolds = 0;
+  // The drawing whose page uses it.
+  uint64_t FPagePass = 0;
 };
 
 class XImageCache : public XObject {
@@ -67,22 +86,34 @@ class XImageCache : public XObject {
   int64_t Budget() const { return FBudget; }
   // The bytes of pixels of the loaded entries.
   int64_t LoadedBytes() const;
-  // A drawing of a page begins: a picture asked for from now on and released again before
-  // the drawing ends means the page's pictures do not fit the budget.
-  void BeginPass() { FPassStart = FUses; }
-  // True once when pictures of a page did not fit, until UnloadAll (another project).
-  bool TakeOverflow();
+  // A drawing of a page begins; `pageUses` are the pictures of the whole page (not only of
+  // the part drawn), which keep their room against pictures the page does not use.
+  void BeginPass(const std::vector<XImageCacheObject*>& pageUses = {});
+  // The pictures of a drawing that did not fit: once, until UnloadAll (another project).
+  struct TOverflow {
+    // The pictures left out, with the bytes each needs.
+    std::vector<std::pair<std::string, int64_t>> Left;
+    // The bytes the page's pictures need together, and the budget.
+    int64_t Needed = 0, Budget = 0;
+  };
+  bool TakeOverflow(TOverflow* report = nullptr);
 
  private:
   friend class XImageCacheObject;
   void Used(XImageCacheObject& entry) { entry.FLastUse = ++FUses; }
-  // Releases the pictures asked for longest ago until the loaded ones keep within the
-  // budget; `keep` is not released.
-  void MakeRoom(const XImageCacheObject* keep);
+  // Releases the pictures asked for longest ago until the loaded ones and `coming` bytes
+  // more keep within the budget; `keep` is not released. With `forPage` the pictures of
+  // the page and of this drawing are not released either, and false comes back, releasing
+  // nothing, when there is no room for `coming` without them.
+  bool MakeRoom(const XImageCacheObject* keep, int64_t coming = 0, bool forPage = false);
+  bool Kept(const XImageCacheObject& e) const;
+  void LeftOut(XImageCacheObject& e);
 
   int64_t FBudget = 0;
-  uint64_t FUses = 0, FPassStart = 0;
+  uint64_t FUses = 0, FPassStart = 0, FPass = 0;
   bool FOverflow = false, FOverflowSaid = false;
+  std::vector<XImageCacheObject*> FPageUses;
+  TOverflow FReport;
 };
 
 // Keeps an entry's pixels in memory while it lives, whatever else the cache reads.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -59,24 +60,23 @@ void XImageLoadPNG(XImage& image, const std::string& name) {
   if (PngReaderInit(f, &w, &h) != 0)
     throw EInvalidGraphic("\"" + name + "\" is not a PNG file that can be read");
   CheckImageSize(w, h);
-  int channels = 0;
+  // Read as the rows of a 32-bit bitmap, which become the image's own block: the picture is
+  // never held twice.
   size_t rowBytes = 0;
-  uint8_t* rows = PngReaderGetImage(0.0, &channels, &rowBytes);
-  if (!rows || (channels != 3 && channels != 4) || rowBytes < size_t(w) * size_t(channels))
-    throw EInvalidGraphic("\"" + name + "\" is a damaged PNG file");
-  image.SetPixelFormat(pf32bit);
-  image.SetSize(int(w), int(h));
-  for (uint32_t y = 0; y < h; ++y) {
-    const uint8_t* src = rows + size_t(y) * rowBytes;
-    uint8_t* dst = image.ScanLine(int(y));
-    for (uint32_t x = 0; x < w; ++x, src += channels, dst += 4) {
-      dst[0] = src[2];
-      dst[1] = src[1];
-      dst[2] = src[0];
-      // A picture without alpha is opaque.
-      dst[3] = channels == 4 ? src[3] : 0xFF;
-    }
+  uint8_t* rows = PngReaderGetImageBGRA(0.0, &rowBytes);
+  if (!rows || rowBytes != size_t(w) * 4) throw EInvalidGraphic("\"" + name + "\" is a damaged PNG file");
+  TPixelBlock block = TPixelBlock::Adopt(rows, rowBytes * h);
+  PngReaderCleanup(false);
+  // From the top down to a bitmap's bottom-up order.
+  std::vector<uint8_t> swap(rowBytes);
+  for (uint32_t y = 0, z = h - 1; y < z; ++y, --z) {
+    uint8_t* a = block.data() + size_t(y) * rowBytes;
+    uint8_t* b = block.data() + size_t(z) * rowBytes;
+    std::memcpy(swap.data(), a, rowBytes);
+    std::memcpy(a, b, rowBytes);
+    std::memcpy(b, swap.data(), rowBytes);
   }
+  image.TakeBlock(block, int(w), int(h), pf32bit);
 }
 
 void XImageSavePNG(const XImage& image, const std::string& name) {

@@ -132,12 +132,14 @@ bool ObjectSize(const TZLMButton& o, int& w, int& h) {
 }
 
 // The style's texture when it has pixels. A file that cannot be read raises once in the
-// cache (later calls give its empty image) and is remembered for the report.
+// cache (later calls give its empty image) and is remembered for the report; a picture that
+// does not fit the cache's budget beside the page's others is left out (the object is drawn
+// without it) and told once by the cache.
 XImage* UsableTexture(const ZStyle& style) {
   if (!style.Texture) return nullptr;
   XImage* tex = nullptr;
   try {
-    tex = style.Texture->GetGraphic();
+    tex = style.Texture->GetGraphicIfItFits();
   } catch (const std::exception& e) {
     Failures().push_back({style.Texture->FileName, e.what()});
     return nullptr;
@@ -505,7 +507,15 @@ void RenderButton(TZLMButton& o, TBitmap& page, TRegionList regions) {
 
 void RenderScene(ZButtonList& scene, TBitmap& page, TRegionList regions) {
   if (page.PixelFormat() != pf32bit) page.SetPixelFormat(pf32bit);
-  ImageCache().BeginPass();
+  // The pictures of the whole page keep their room in the cache, whatever part is drawn.
+  std::vector<XImageCacheObject*> pictures;
+  for (int i = 0; i < scene.Count(); ++i) {
+    const TZLMButton* o = scene.Button(i);
+    if (o->Style && o->Style->Texture && !o->Style->IsTransparent) pictures.push_back(o->Style->Texture);
+  }
+  std::sort(pictures.begin(), pictures.end());
+  pictures.erase(std::unique(pictures.begin(), pictures.end()), pictures.end());
+  ImageCache().BeginPass(pictures);
   // The background as the canvas fills it (alpha 0).
   uint32_t bg = ColorSwapRB(ColorToRGB(scene.BGColor)) & 0xFFFFFF;
   for (TRegionRect* r = regions; r; r = r->Next) {
@@ -522,12 +532,24 @@ void RenderScene(ZButtonList& scene, TBitmap& page, TRegionList regions) {
   }
   for (const TTextureFailure& f : TakeTextureFailures())
     SayWarning(Format("The texture \"%s\" cannot be read. %s", f.FileName.c_str(), f.Message.c_str()));
-  if (ImageCache().TakeOverflow())
-    SayWarning(
-        Format("The pictures of this page do not fit the %d MB of memory kept for pictures. They are "
-               "read from their files again whenever they are drawn, so the page is drawn slowly; "
-               "smaller pictures, or fewer of them, draw at once.",
-               int(ImageCache().Budget() >> 20)));
+  XImageCache::TOverflow overflow;
+  if (ImageCache().TakeOverflow(&overflow)) SayWarning(PicturesDoNotFitMessage(overflow));
+}
+
+std::string PicturesDoNotFitMessage(const XImageCache::TOverflow& o) {
+  auto mb = [](int64_t bytes) { return IntToStr((bytes + (1 << 20) - 1) >> 20) + " MB"; };
+  std::string list;
+  const size_t shown = std::min<size_t>(o.Left.size(), 8);
+  for (size_t i = 0; i < shown; ++i) {
+    const auto& [name, bytes] = o.Left[i];
+    list += "\n    " + name + (bytes > 0 ? " (" + mb(bytes) + ")" : std::string());
+  }
+  if (o.Left.size() > shown) list += "\n    and " + IntToStr(int64_t(o.Left.size() - shown)) + " more";
+  return "The pictures of this page do not fit the " + mb(o.Budget) +
+         " of memory this program keeps for pictures: they need " + mb(o.Needed) + ". " +
+         IntToStr(int64_t(o.Left.size())) + (o.Left.size() == 1 ? " picture is" : " pictures are") +
+         " left out, and their objects drawn without them:" + list +
+         "\nSmaller pictures, or fewer of them, are all drawn.";
 }
 
 std::vector<TTextureFailure> TakeTextureFailures() {

@@ -11,6 +11,7 @@
 
 #include "engine/RegionRect.h"
 #include "engine/XImage.h"
+#include "engine/XImageCache.h"
 #include "platform/Canvas.h"
 
 class TZLMButton;
@@ -75,3 +76,6 @@ struct TTextureFailure {
   std::string Message;
 };
 std::vector<TTextureFailure> TakeTextureFailures();
+// The message of a page whose pictures do not fit the picture cache: which pictures were left
+// out, how much they need, how much the program keeps.
+std::string PicturesDoNotFitMessage(const XImageCache::TOverflow& overflow);

@@ -59,7 +59,7 @@ int PngReaderInit(FILE* file, uint32_t* width, uint32_t* height) {
   return 0;
 }
 
-uint8_t* PngReaderGetImage(double displayExponent, int* channels, size_t* rowBytes) {
+static uint8_t* GetImage(double displayExponent, int* channels, size_t* rowBytes, bool bgra) {
   if (!gR.png || !gR.info || !channels || !rowBytes) return nullptr;
   if (setjmp(png_jmpbuf(gR.png))) {
     std::free(gR.rows);
@@ -79,6 +79,10 @@ uint8_t* PngReaderGetImage(double displayExponent, int* channels, size_t* rowByt
   // libpng 1.6 rejects a screen gamma of 0; not positive means "no correction".
   if (displayExponent > 0 && png_get_gAMA(gR.png, gR.info, &gamma))
     png_set_gamma(gR.png, displayExponent, gamma);
+  if (bgra) {
+    png_set_bgr(gR.png);
+    png_set_filler(gR.png, 0xFF, PNG_FILLER_AFTER);
+  }
   png_set_interlace_handling(gR.png);
   png_read_update_info(gR.png, gR.info);
   size_t rb = png_get_rowbytes(gR.png, gR.info);
@@ -96,6 +100,21 @@ uint8_t* PngReaderGetImage(double displayExponent, int* channels, size_t* rowByt
   *channels = ch;
   *rowBytes = rb;
   return gR.image;
+}
+
+uint8_t* PngReaderGetImage(double displayExponent, int* channels, size_t* rowBytes) {
+  return GetImage(displayExponent, channels, rowBytes, false);
+}
+
+uint8_t* PngReaderGetImageBGRA(double displayExponent, size_t* rowBytes) {
+  int channels = 0;
+  uint8_t* image = GetImage(displayExponent, &channels, rowBytes, true);
+  if (image && channels != 4) {
+    std::free(image);
+    gR.image = nullptr;
+    return nullptr;
+  }
+  return image;
 }
 
 void PngReaderCleanup(bool freeImage) {

@@ -11,6 +11,9 @@ int PngReaderInit(FILE* file, uint32_t* width, uint32_t* height);
 // The decoded rows (row bytes x height), or nullptr on any failure. A display exponent that
 // is not positive asks for no gamma correction.
 uint8_t* PngReaderGetImage(double displayExponent, int* channels, size_t* rowBytes);
+// The same as four bytes a pixel, blue, green, red and alpha (255 where the file has none):
+// the layout of a 32-bit bitmap's rows, from the top.
+uint8_t* PngReaderGetImageBGRA(double displayExponent, size_t* rowBytes);
 void PngReaderCleanup(bool freeImage);
 // The file's bKGD colour: 0, 1 when there is none, 2 on a libpng error.
 int PngReaderGetBackground(uint8_t* red, uint8_t* green, uint8_t* blue);

@@ -1,7 +1,9 @@
 #include "platform/Graphics.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "platform/BmpFile.h"
 #include "platform/ByteOrder.h"
@@ -19,8 +21,84 @@ std::string ImageSizeProblem(int64_t width, int64_t height) {
          ImageSizeLimitText() + ".";
 }
 
+namespace {
+thread_local TPictureSizeWatch* GSizeWatch = nullptr;
+}
+
+TPictureSizeWatch::TPictureSizeWatch(TSeen seen) : FSeen(std::move(seen)), FOuter(GSizeWatch) {
+  GSizeWatch = this;
+}
+
+TPictureSizeWatch::~TPictureSizeWatch() { GSizeWatch = FOuter; }
+
 void CheckImageSize(int64_t width, int64_t height) {
   if (!ImageSizeAllowed(width, height)) throw EInvalidGraphic(ImageSizeProblem(width, height));
+  if (TPictureSizeWatch* watch = GSizeWatch; watch && width > 0 && height > 0) {
+    // What the watch does (releasing other pictures) checks sizes of its own.
+    GSizeWatch = nullptr;
+    struct Restore {
+      TPictureSizeWatch* w;
+      ~Restore() { GSizeWatch = w; }
+    } restore{watch};
+    watch->FSeen(width, height);
+  }
+}
+
+// ---- TPixelBlock ------------------------------------------------------------------------
+
+TPixelBlock::TPixelBlock(size_t n) {
+  if (n == 0) return;
+  FData = static_cast<uint8_t*>(std::calloc(n, 1));
+  if (!FData) throw std::bad_alloc();
+  FSize = n;
+}
+
+TPixelBlock::TPixelBlock(const TPixelBlock& other) {
+  if (other.FSize == 0) return;
+  FData = static_cast<uint8_t*>(std::malloc(other.FSize));
+  if (!FData) throw std::bad_alloc();
+  std::memcpy(FData, other.FData, other.FSize);
+  FSize = other.FSize;
+}
+
+TPixelBlock& TPixelBlock::operator=(const TPixelBlock& other) {
+  if (this != &other) {
+    TPixelBlock copy(other);
+    swap(copy);
+  }
+  return *this;
+}
+
+TPixelBlock::~TPixelBlock() { std::free(FData); }
+
+TPixelBlock TPixelBlock::Adopt(uint8_t* data, size_t n) {
+  TPixelBlock b;
+  b.FData = data;
+  b.FSize = data ? n : 0;
+  return b;
+}
+
+void TPixelBlock::clear() {
+  std::free(FData);
+  FData = nullptr;
+  FSize = 0;
+}
+
+void TPixelBlock::swap(TPixelBlock& other) noexcept {
+  std::swap(FData, other.FData);
+  std::swap(FSize, other.FSize);
+}
+
+void TPixelBlock::Resize(size_t n) {
+  if (n == FSize) return;
+  if (n == 0) {
+    clear();
+    return;
+  }
+  auto* p = static_cast<uint8_t*>(std::realloc(FData, n));
+  if (!p) throw std::bad_alloc();
+  FData = p;
+  FSize = n;
 }
 
 int BitsPerPixelOf(TPixelFormat f) {
@@ -275,7 +353,7 @@ void TBitmap::SetSize(int width, int height) {
   CheckImageSize(width, height);
   int bpp = BitsPerPixel();
   int64_t newRow = DibRowBytes(width, bpp), oldRow = RowBytes();
-  std::vector<uint8_t> bits(size_t(newRow * height), 0);
+  TPixelBlock bits(size_t(newRow * height));
   // Keep the top-left pixels: row y from the top lives at (height - 1 - y) from the start.
   int keepRows = std::min(height, FHeight);
   int64_t keepBits = int64_t(std::min(width, FWidth)) * bpp;
@@ -314,7 +392,6 @@ void TBitmap::SetPixelFormat(TPixelFormat f) {
 void TBitmap::Reformat(TPixelFormat f) {
   int newBpp = BitsPerPixelOf(f);
   int64_t newRow = DibRowBytes(FWidth, newBpp);
-  std::vector<uint8_t> bits(size_t(newRow * FHeight), 0);
   // The palette stays with the bitmap through every format, so an indexed bitmap made 32-bit
   // and indexed again maps back onto its own colours; an indexed target takes the default
   // palette when the bitmap has none that fits.
@@ -325,37 +402,39 @@ void TBitmap::Reformat(TPixelFormat f) {
   }
   int64_t oldRow = RowBytes();
   if (f == pf32bit && (Indexed(FFormat) || FFormat == pf24bit)) {
-    // The common way in of a decoded picture, a row at a time: an indexed pixel through a
-    // table of the palette, alpha 0 as in the general loop below.
+    // The common way in of a decoded picture: an indexed pixel through a table of the
+    // palette, alpha 0 as in the general loop below. The block grows in place and is widened
+    // from its end, the last row first and each row from its right: a pixel's 32-bit place
+    // never lies below its own narrow bytes, so nothing is overwritten before it is read,
+    // and the picture never needs its narrow and its wide copy at once.
     uint32_t table[256] = {};
     for (size_t i = 0; i < FPalette.size() && i < 256; ++i)
       table[i] = uint32_t(FPalette[i].rgbBlue) | uint32_t(FPalette[i].rgbGreen) << 8 |
                  uint32_t(FPalette[i].rgbRed) << 16;
-    for (int y = 0; y < FHeight; ++y) {
-      const uint8_t* src = FBits.data() + y * oldRow;
-      uint32_t* dst = reinterpret_cast<uint32_t*>(bits.data() + y * newRow);
-      switch (FFormat) {
-        case pf1bit:
-          for (int x = 0; x < FWidth; ++x) dst[x] = table[(src[x >> 3] >> (7 - (x & 7))) & 1];
-          break;
-        case pf4bit:
-          for (int x = 0; x < FWidth; ++x) dst[x] = table[(x & 1) ? src[x >> 1] & 15 : src[x >> 1] >> 4];
-          break;
-        case pf8bit:
-          for (int x = 0; x < FWidth; ++x) dst[x] = table[src[x]];
-          break;
-        default:
-          for (int x = 0; x < FWidth; ++x)
-            dst[x] = uint32_t(src[3 * x]) | uint32_t(src[3 * x + 1]) << 8 | uint32_t(src[3 * x + 2]) << 16;
-          break;
+    FBits.Resize(size_t(newRow * FHeight));
+    uint8_t* base = FBits.data();
+    for (int64_t y = int64_t(FHeight) - 1; y >= 0; --y) {
+      const uint8_t* src = base + y * oldRow;
+      uint8_t* dst = base + y * newRow;
+      for (int64_t x = int64_t(FWidth) - 1; x >= 0; --x) {
+        uint32_t v;
+        switch (FFormat) {
+          case pf1bit: v = table[(src[x >> 3] >> (7 - (x & 7))) & 1]; break;
+          case pf4bit: v = table[(x & 1) ? src[x >> 1] & 15 : src[x >> 1] >> 4]; break;
+          case pf8bit: v = table[src[x]]; break;
+          default:
+            v = uint32_t(src[3 * x]) | uint32_t(src[3 * x + 1]) << 8 | uint32_t(src[3 * x + 2]) << 16;
+            break;
+        }
+        std::memcpy(dst + 4 * x, &v, 4);
       }
     }
-    FBits.swap(bits);
     FPalette.swap(pal);
     FFormat = f;
     Modified = true;
     return;
   }
+  TPixelBlock bits(size_t(newRow * FHeight));
   uint32_t lastV = 0xFFFFFFFF;
   int lastI = 0;
   for (int y = 0; y < FHeight; ++y) {
@@ -440,6 +519,20 @@ void TBitmap::Assign(const TGraphic* source) {
   FTransparent = b->FTransparent;
   FTransparentColor = b->FTransparentColor;
   FTransparentMode = b->FTransparentMode;
+  Modified = true;
+}
+
+void TBitmap::TakeBlock(TPixelBlock& block, int width, int height, TPixelFormat format) {
+  format = Normal(format);
+  CheckImageSize(width, height);
+  if (block.size() != size_t(DibRowBytes(width, BitsPerPixelOf(format)) * height))
+    throw EInvalidGraphicOperation("The pixel block does not fit the bitmap's size");
+  FBits.swap(block);
+  block.clear();
+  FPalette.clear();
+  FWidth = width;
+  FHeight = height;
+  FFormat = format;
   Modified = true;
 }
 

@@ -30,6 +30,25 @@ std::string ImageSizeLimitText();
 // "The picture would be W x H pixels, but a picture is at most ...": why a size is refused.
 std::string ImageSizeProblem(int64_t width, int64_t height);
 
+// Watches the sizes of the pictures that one load on this thread is about to allocate: every
+// reader checks a size with CheckImageSize before it allocates pixels for it, and while a
+// watch lives each size it passes (past the limits, not empty) is also handed to the watch,
+// which may raise to refuse the picture before its memory is taken. Watches nest; a watch is
+// not told the sizes that its own handling checks.
+class TPictureSizeWatch {
+ public:
+  using TSeen = std::function<void(int64_t width, int64_t height)>;
+  explicit TPictureSizeWatch(TSeen seen);
+  ~TPictureSizeWatch();
+  TPictureSizeWatch(const TPictureSizeWatch&) = delete;
+  TPictureSizeWatch& operator=(const TPictureSizeWatch&) = delete;
+
+ private:
+  friend void CheckImageSize(int64_t width, int64_t height);
+  TSeen FSeen;
+  TPictureSizeWatch* FOuter;
+};
+
 int BitsPerPixelOf(TPixelFormat f);  // 1, 4, 8, 16, 16, 24, 32; 0 for pfDevice and pfCustom
 // Bytes of one row padded to 4 bytes, in 64 bits.
 int64_t DibRowBytes(int64_t width, int bitsPerPixel);
@@ -83,6 +102,35 @@ const TGraphicFormat* GraphicFormatForExtension(const std::string& ext);  // "bm
 // "All (*.bmp;*.gif)|*.bmp;*.gif|Bitmaps (*.bmp)|*.bmp|..."; of the writable formats alone
 // when asked.
 std::string GraphicFilter(bool writableOnly = false);
+
+// The pixel block of a bitmap, from the C heap: a fresh block is zeroed by the system
+// (calloc), so pages a picture never writes cost nothing, and a block grows in place
+// (realloc), so a picture widened to 32 bits never holds its narrow and wide copies at once.
+class TPixelBlock {
+ public:
+  TPixelBlock() = default;
+  // n zero bytes.
+  explicit TPixelBlock(size_t n);
+  TPixelBlock(const TPixelBlock& other);
+  TPixelBlock& operator=(const TPixelBlock& other);
+  ~TPixelBlock();
+  uint8_t* data() { return FData; }
+  const uint8_t* data() const { return FData; }
+  size_t size() const { return FSize; }
+  bool empty() const { return FSize == 0; }
+  void clear();
+  void swap(TPixelBlock& other) noexcept;
+  // Takes over a block of n bytes from malloc.
+  static TPixelBlock Adopt(uint8_t* data, size_t n);
+  TPixelBlock(TPixelBlock&& other) noexcept { swap(other); }
+  // Keeps the first bytes (as many as both sizes have); bytes added are undefined. Raises
+  // std::bad_alloc and keeps the block as it was when there is no memory.
+  void Resize(size_t n);
+
+ private:
+  uint8_t* FData = nullptr;
+  size_t FSize = 0;
+};
 
 // A device-independent bitmap: one block of bottom-up rows, each padded to 4 bytes. Row 0
 // of ScanLine is the top row. 32-bit pixels are the bytes blue, green, red, alpha; 15-bit
@@ -157,13 +205,16 @@ class TBitmap : public TGraphic {
   // Takes over another bitmap's pixels, format and palette (used by the readers to commit a
   // fully decoded image at once).
   void TakePixels(TBitmap& other);
+  // Takes over a block of bottom-up rows of width x height in the format (its size must be
+  // theirs, else EInvalidGraphicOperation); the palette is emptied.
+  void TakeBlock(TPixelBlock& block, int width, int height, TPixelFormat format);
 
  private:
   void Reformat(TPixelFormat f);
   void DefaultPalette();
   int FWidth = 0, FHeight = 0;
   TPixelFormat FFormat = pf32bit;
-  std::vector<uint8_t> FBits;
+  TPixelBlock FBits;
   std::vector<TRGBQuad> FPalette;
   TColor FTransparentColor = clDefault;
   TTransparentMode FTransparentMode = tmAuto;

@@ -51,7 +51,8 @@ void GlueProgress(j_common_ptr cinfo) {
 
 }  // namespace
 
-int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, JpegDecoded* out) {
+static int Decode(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, bool dib, JpegSized sized,
+                  void* context, JpegDecoded* out) {
   out->Pixels = nullptr;
   out->Width = out->Height = out->Components = 0;
   out->Message[0] = 0;
@@ -85,16 +86,23 @@ int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxP
     jpeg_destroy_decompress(&cinfo);
     return 1;
   }
+  if (sized && sized(context, int(cinfo.image_width), int(cinfo.image_height)) != 0) {
+    snprintf(out->Message, sizeof out->Message, "JPEG image of %u x %u is not wanted", cinfo.image_width,
+             cinfo.image_height);
+    jpeg_destroy_decompress(&cinfo);
+    return 1;
+  }
   out->Components = cinfo.num_components;
   // The library gives no RGB for four-component files: their inks come out as CMYK and are
   // turned into RGB here.
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
-  cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+  cinfo.out_color_space = cmyk ? JCS_CMYK : dib ? JCS_EXT_BGR : JCS_RGB;
   // The decoder's own memory (whole-picture coefficients of a progressive file) is bounded
   // too: 8 bytes a pixel hold four full-resolution components, more than real files have.
   cinfo.mem->max_memory_to_use = long(8 * int64_t(cinfo.image_width) * cinfo.image_height + (16 << 20));
   jpeg_start_decompress(&cinfo);
-  size_t row = size_t(cinfo.output_width) * 3;
+  const size_t used = size_t(cinfo.output_width) * 3;
+  const size_t row = dib ? (used + 3) / 4 * 4 : used;
   // One extra row holds the four samples a pixel of a CMYK row before its conversion.
   pixels =
       static_cast<uint8_t*>(malloc(row * cinfo.output_height + (cmyk ? size_t(cinfo.output_width) * 4 : 0)));
@@ -104,7 +112,9 @@ int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxP
     return 1;
   }
   while (cinfo.output_scanline < cinfo.output_height) {
-    uint8_t* dst = pixels + row * cinfo.output_scanline;
+    const JDIMENSION y = dib ? cinfo.output_height - 1 - cinfo.output_scanline : cinfo.output_scanline;
+    uint8_t* dst = pixels + row * y;
+    if (row > used) memset(dst + used, 0, row - used);
     if (!cmyk) {
       JSAMPROW p = dst;
       jpeg_read_scanlines(&cinfo, &p, 1);
@@ -116,7 +126,7 @@ int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxP
     // files without that marker are taken the same way, as the common decoders take them.
     for (JDIMENSION x = 0; x < cinfo.output_width; ++x, p += 4, dst += 3) {
       unsigned k = p[3];
-      for (int c = 0; c < 3; ++c) dst[c] = uint8_t((p[c] * k + 127) / 255);
+      for (int c = 0; c < 3; ++c) dst[dib ? 2 - c : c] = uint8_t((p[c] * k + 127) / 255);
     }
   }
   jpeg_finish_decompress(&cinfo);
@@ -125,6 +135,15 @@ int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxP
   out->Pixels = pixels;
   jpeg_destroy_decompress(&cinfo);
   return 0;
+}
+
+int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, JpegDecoded* out) {
+  return Decode(data, size, maxSide, maxPixels, false, nullptr, nullptr, out);
+}
+
+int JpegDecodeMemoryDib(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, JpegSized sized,
+                        void* context, JpegDecoded* out) {
+  return Decode(data, size, maxSide, maxPixels, true, sized, context, out);
 }
 
 int JpegEncodeMemory(const uint8_t* rgb, int width, int height, bool grey, int quality, bool progressive,

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <vector>
 
 #include "platform/Canvas.h"
@@ -17,28 +18,27 @@ void TJPEGImage::LoadFromStream(TStream& s) {
   if (left < 0) left = 0;
   std::vector<uint8_t> data(static_cast<size_t>(left));
   if (left) s.ReadBuffer(data.data(), left);
+  // The decoder writes the rows of the 24-bit bitmap itself, which takes them over: the
+  // picture is never held twice. Its size is checked as every reader's is before the pixels
+  // are allocated; an exception of the check waits until the decoder has returned.
   JpegDecoded d;
-  if (JpegDecodeMemory(data.data(), data.size(), MaxImageDimension, MaxImagePixels, &d) != 0)
-    throw EInvalidGraphic(std::string("JPEG error: ") + d.Message);
-  TBitmap b;
-  try {
-    b.SetPixelFormat(pf24bit);
-    b.SetSize(d.Width, d.Height);
-    for (int y = 0; y < d.Height; ++y) {
-      const uint8_t* src = d.Pixels + size_t(y) * d.Width * 3;
-      uint8_t* dst = b.ScanLine(y);
-      for (int x = 0; x < d.Width; ++x) {
-        dst[3 * x] = src[3 * x + 2];
-        dst[3 * x + 1] = src[3 * x + 1];
-        dst[3 * x + 2] = src[3 * x];
-      }
+  std::exception_ptr refused;
+  const JpegSized sized = [](void* context, int width, int height) {
+    try {
+      CheckImageSize(width, height);
+      return 0;
+    } catch (...) {
+      *static_cast<std::exception_ptr*>(context) = std::current_exception();
+      return 1;
     }
-  } catch (...) {
-    free(d.Pixels);
-    throw;
-  }
-  free(d.Pixels);
-  FBitmap.TakePixels(b);
+  };
+  const int rc =
+      JpegDecodeMemoryDib(data.data(), data.size(), MaxImageDimension, MaxImagePixels, sized, &refused, &d);
+  if (refused) std::rethrow_exception(refused);
+  if (rc != 0) throw EInvalidGraphic(std::string("JPEG error: ") + d.Message);
+  const size_t bytes = size_t(DibRowBytes(d.Width, 24)) * size_t(d.Height);
+  TPixelBlock block = TPixelBlock::Adopt(d.Pixels, bytes);
+  FBitmap.TakeBlock(block, d.Width, d.Height, pf24bit);
   Grayscale = d.Components == 1;
 }
 

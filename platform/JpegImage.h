@@ -23,6 +23,8 @@ class TJPEGImage : public TGraphic {
   bool ProgressiveEncoding = false;
   // The decoded pixels, 24 bits.
   const TBitmap& Bitmap() const { return FBitmap; }
+  // Hands the decoded pixels over to another bitmap without a copy; this image is left empty.
+  void TakeBitmap(TBitmap& into) { into.TakePixels(FBitmap); }
 
  private:
   TBitmap FBitmap;

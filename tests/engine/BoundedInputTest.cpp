@@ -947,3 +947,64 @@ TEST(BoundedInput, ManyLargeTexturesStayWithinThePictureMemory) {
   }
   ImageCache().UnloadAll();
 }
+
+// A page whose pictures do not fit, edited again and again after it said so: each drawing,
+// of the whole page or of a part, costs only the page's pixels (the pictures left out are not
+// read again), and the message is not repeated. When the page stops using a picture, its room
+// goes to one that was left out, within the same memory.
+TEST(BoundedInput, APageWhosePicturesDoNotFitStaysQuickToEdit) {
+  TempDir dir;
+  std::vector<std::string> files;
+  for (int i = 0; i < 4; ++i) {
+    files.push_back(dir.File("edit-" + std::to_string(i) + ".bmp"));
+    WriteAll(files.back(), RunLengthBitmap(8192, 8192, i + 1));
+  }
+  ChildCost c = MeasureInChild([&] {
+    ImageCache().UnloadAll();
+    ZButtonList scene;
+    for (int i = 0; i < 4; ++i) {
+      auto* o = new TZLMButton("", &scene, Rect(i * 8, 0, i * 8 + 8, 8), "");
+      o->Style->Shape = 0;
+      o->Style->Color0 = 0x00FF00;
+      o->Style->Texture = ImageCache().GetEntry(files[size_t(i)]);
+    }
+    scene.Page->SetSize(64, 64);
+    ScriptedServices services;
+    auto draw = [&](int left, int right) {
+      TRegionList region = nullptr;
+      RegionSet(region, left, 0, right, 64);
+      RenderScene(scene, *scene.Page, region);
+      RegionClear(region);
+    };
+    auto shows = [&](int i) {
+      return reinterpret_cast<const uint32_t*>(scene.Page->ScanLine(4))[i * 8 + 4] & 0xFFFFFF;
+    };
+    draw(0, 64);
+    std::string faults;
+    // A hundred edits: the object left out, another one, the whole page.
+    double t0 = CpuSeconds();
+    for (int n = 0; n < 100; ++n) {
+      const int i = n % 5;
+      if (i < 4) draw(i * 8, i * 8 + 8);
+      else draw(0, 64);
+    }
+    const double each = (CpuSeconds() - t0) / 100;
+    if (each > 0.002 * kTimeSlack) faults += Format("a drawing took %.4f s; ", each);
+    if (shows(0) != 0x010203u) faults += "the first picture is not drawn; ";
+    for (int i = 1; i < 4; ++i)
+      if (shows(i) != 0x00FF00u) faults += Format("object %d shows %06X; ", i, shows(i));
+    if (services.Boxes.size() != 1) faults += Format("said %d times; ", int(services.Boxes.size()));
+    // The first object's picture is taken off: the second one's is drawn in its room.
+    scene.Button(0)->Style->Texture = nullptr;
+    draw(0, 64);
+    if (shows(0) != 0x00FF00u) faults += "the first object still shows its picture; ";
+    if (shows(1) != 2 * 0x010203u) faults += Format("the second picture is not drawn (%06X); ", shows(1));
+    if (ImageCache().LoadedBytes() > kImageCacheBytes) faults += "over the budget; ";
+    if (services.Boxes.size() != 1) faults += "said again; ";
+    return faults;
+  });
+  EXPECT_EQ(c.result, "");
+  EXPECT_LE(c.seconds, 1 * kTimeSlack) << "took " << c.seconds << " s";
+  EXPECT_LE(c.peakMB, 300 * kMemorySlack) << "peak resident size rose by " << c.peakMB << " MB";
+  ImageCache().UnloadAll();
+}

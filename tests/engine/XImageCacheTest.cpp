@@ -160,37 +160,112 @@ TEST(ImageCache, ABudgetReleasesThePicturesAskedForLongestAgo) {
   EXPECT_EQ(open.LoadedBytes(), 4 * picture);
 }
 
-// Pictures released in the same drawing that asked for them mean the page's pictures do not
-// fit: said once, until another project is opened.
-TEST(ImageCache, PicturesOfOneDrawingThatDoNotFitAreToldOnce) {
+// A drawing of a page gives each of the page's pictures room in the order they are asked for;
+// one that would only fit by releasing another of the page's (or one of this drawing's, or a
+// held one) is left out unread, and the drawing is told once, by name and size, until another
+// project is opened. The page's pictures keep their room whatever part of the page is drawn;
+// room freed, or a file that changes, lets a left-out picture in.
+TEST(ImageCache, APagesPicturesThatDoNotFitAreLeftOutAndToldOnce) {
   TempDir dir;
+  const int64_t picture = 10 * 10 * 4;
   XImageCache cache;
-  cache.SetBudget(2 * 400);
+  cache.SetBudget(2 * picture);
   std::vector<XImageCacheObject*> e;
-  for (int i = 0; i < 3; ++i) {
-    SavePlain(dir.File(std::to_string(i) + ".bmp"), 10, 10, 0xFF000000u);
+  for (int i = 0; i < 4; ++i) {
+    SavePlain(dir.File(std::to_string(i) + ".bmp"), 10, 10, 0xFF000000u | uint32_t(i));
     e.push_back(cache.GetEntry(dir.File(std::to_string(i) + ".bmp")));
   }
-  // Two fit: a drawing of them asks for nothing to be released.
-  cache.BeginPass();
-  e[0]->GetGraphic();
-  e[1]->GetGraphic();
-  EXPECT_FALSE(cache.TakeOverflow());
-  // A drawing of the third lets one of an earlier drawing go: still no overflow.
-  cache.BeginPass();
-  e[2]->GetGraphic();
-  e[1]->GetGraphic();
+  const std::vector<XImageCacheObject*> page = {e[0], e[1], e[2]};
+  auto drawing = [&](const std::vector<XImageCacheObject*>& asked) {
+    cache.BeginPass(page);
+    for (XImageCacheObject* x : asked) x->GetGraphicIfItFits();
+  };
+  drawing(page);
+  EXPECT_TRUE(e[0]->Loaded && e[1]->Loaded);
+  EXPECT_FALSE(e[2]->Loaded);
+  EXPECT_TRUE(e[2]->DidNotFit);
+  EXPECT_FALSE(e[2]->Failed) << "no fault of the file's";
+  EXPECT_EQ(e[2]->Image->Width(), 0);
+  EXPECT_EQ(e[2]->NeededBytes(), picture) << "its size is known, though it was not read";
+  XImageCache::TOverflow report;
+  ASSERT_TRUE(cache.TakeOverflow(&report));
+  ASSERT_EQ(report.Left.size(), 1u);
+  EXPECT_EQ(report.Left[0].first, e[2]->FileName);
+  EXPECT_EQ(report.Left[0].second, picture);
+  EXPECT_EQ(report.Needed, 3 * picture);
+  EXPECT_EQ(report.Budget, 2 * picture);
+  // Drawn again, whole or in part: the same pictures are drawn, and nothing is said again.
+  for (const auto& asked :
+       {page, std::vector<XImageCacheObject*>{e[2]}, std::vector<XImageCacheObject*>{e[2], e[1]}}) {
+    drawing(asked);
+    EXPECT_TRUE(e[0]->Loaded && e[1]->Loaded) << "a part of the page drawn releases none of its pictures";
+    EXPECT_FALSE(e[2]->Loaded);
+    EXPECT_FALSE(cache.TakeOverflow()) << "said once";
+  }
+  // A picture outside the page, read on request, goes before the page's own.
+  e[3]->GetGraphic();
+  drawing(page);
+  EXPECT_TRUE(e[0]->Loaded && e[1]->Loaded);
+  // A held picture keeps its room against the page too.
+  {
+    TImageCacheHold hold(e[3]);
+    cache.BeginPass(page);
+    e[3]->GetGraphic();
+    EXPECT_TRUE(e[3]->Loaded);
+  }
+  // The page no longer uses e[0]: its room goes to the picture left out.
+  cache.BeginPass({e[1], e[2]});
+  EXPECT_EQ(e[2]->GetGraphicIfItFits()->Width(), 10);
+  EXPECT_TRUE(e[2]->Loaded);
+  EXPECT_FALSE(e[2]->DidNotFit);
+  EXPECT_FALSE(e[0]->Loaded) << "released for the page's picture";
+  EXPECT_TRUE(e[1]->Loaded);
+  EXPECT_LE(cache.LoadedBytes(), 2 * picture);
+  // Back on the page, e[0] is now the one that waits; made smaller on disk, it fits.
+  drawing({e[1], e[2], e[0]});
   EXPECT_FALSE(e[0]->Loaded);
-  EXPECT_FALSE(cache.TakeOverflow());
-  // One drawing of all three: they do not fit.
-  cache.BeginPass();
-  for (XImageCacheObject* x : e) x->GetGraphic();
-  EXPECT_TRUE(cache.TakeOverflow());
-  cache.BeginPass();
-  for (XImageCacheObject* x : e) x->GetGraphic();
-  EXPECT_FALSE(cache.TakeOverflow()) << "said once";
+  EXPECT_TRUE(e[0]->DidNotFit);
+  cache.SetBudget(2 * picture + 4);
+  SavePlain(e[0]->FileName, 1, 1, 0xFF000000u);
+  drawing({e[1], e[2], e[0]});
+  EXPECT_TRUE(e[0]->Loaded) << "a changed file is tried again";
+  EXPECT_EQ(e[0]->NeededBytes(), 4);
+  // Another project: said again.
   cache.UnloadAll();
-  cache.BeginPass();
-  for (XImageCacheObject* x : e) x->GetGraphic();
+  EXPECT_FALSE(e[0]->DidNotFit);
+  SavePlain(e[0]->FileName, 10, 10, 0xFF000000u);
+  cache.SetBudget(2 * picture);
+  drawing(page);
   EXPECT_TRUE(cache.TakeOverflow()) << "said again for another project";
+}
+
+// Every reader tells a size watch the size of the picture before it allocates its pixels, and
+// a watch that refuses it stops the load, leaving the image as it was.
+TEST(ImageCache, EveryReaderTellsThePictureSizeBeforeItAllocates) {
+  TempDir dir;
+  XImage source;
+  source.SetSize(37, 23);
+  ImageFill(source, source, 0xFF336699u);
+  for (const char* ext : {".bmp", ".png", ".gif", ".jpg", ".ppm", ".tiff", ".tga", ".pcx"}) {
+    SCOPED_TRACE(ext);
+    const std::string file = dir.File(std::string("p") + ext);
+    source.SaveToFile(file);
+    int64_t largest = 0;
+    {
+      TPictureSizeWatch watch([&](int64_t w, int64_t h) { largest = std::max(largest, w * h); });
+      XImage image;
+      image.LoadFromFile(file);
+      EXPECT_EQ(image.Width(), 37);
+    }
+    EXPECT_EQ(largest, 37 * 23);
+    XImage kept;
+    kept.SetSize(2, 2);
+    bool refused = false;
+    try {
+      TPictureSizeWatch watch([](int64_t, int64_t) { throw EInvalidGraphic("no room"); });
+      kept.LoadFromFile(file);
+    } catch (const Exception&) { refused = true; }
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(kept.Width(), 2);
+  }
 }

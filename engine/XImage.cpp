@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -179,6 +180,10 @@ void XImage::ReadPictureFile(const std::string& name) {
   } else {
     XImageLoadFormatLibrary(tmp, path);
   }
+  // The reader's working memory (a GIF's codes and frame, a format's rows) is free by now but
+  // may still lie in the heap; a large picture gives it back before it grows to 32 bits, so
+  // that the load's peak is the picture and not the picture and its reader's leftovers.
+  if (int64_t(tmp.Width()) * tmp.Height() >= (int64_t(4) << 20)) malloc_trim(0);
   BitmapSetPixelFormat(tmp, 7);
   TakePixels(tmp);
   SetTransparent(tmp.Transparent());

@@ -1,9 +1,11 @@
 #include "platform/Graphics.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <sys/mman.h>
 
 #include "platform/BmpFile.h"
 #include "platform/ByteOrder.h"
@@ -46,19 +48,34 @@ void CheckImageSize(int64_t width, int64_t height) {
 
 // ---- TPixelBlock ------------------------------------------------------------------------
 
+namespace {
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t kMapFrom = SIZE_MAX;
+#else
+constexpr size_t kMapFrom = size_t(4) << 20;
+#endif
+
+uint8_t* MapZeroed(size_t n) {
+  void* p = mmap(nullptr, n, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  return static_cast<uint8_t*>(p);
+}
+}  // namespace
+
 TPixelBlock::TPixelBlock(size_t n) {
   if (n == 0) return;
-  FData = static_cast<uint8_t*>(std::calloc(n, 1));
-  if (!FData) throw std::bad_alloc();
+  if (n >= kMapFrom) {
+    FData = MapZeroed(n);
+    FMapped = true;
+  } else {
+    FData = static_cast<uint8_t*>(std::calloc(n, 1));
+    if (!FData) throw std::bad_alloc();
+  }
   FSize = n;
 }
 
-TPixelBlock::TPixelBlock(const TPixelBlock& other) {
-  if (other.FSize == 0) return;
-  FData = static_cast<uint8_t*>(std::malloc(other.FSize));
-  if (!FData) throw std::bad_alloc();
-  std::memcpy(FData, other.FData, other.FSize);
-  FSize = other.FSize;
+TPixelBlock::TPixelBlock(const TPixelBlock& other) : TPixelBlock(other.FSize) {
+  if (FSize) std::memcpy(FData, other.FData, FSize);
 }
 
 TPixelBlock& TPixelBlock::operator=(const TPixelBlock& other) {
@@ -69,7 +86,7 @@ TPixelBlock& TPixelBlock::operator=(const TPixelBlock& other) {
   return *this;
 }
 
-TPixelBlock::~TPixelBlock() { std::free(FData); }
+TPixelBlock::~TPixelBlock() { clear(); }
 
 TPixelBlock TPixelBlock::Adopt(uint8_t* data, size_t n) {
   TPixelBlock b;
@@ -79,20 +96,37 @@ TPixelBlock TPixelBlock::Adopt(uint8_t* data, size_t n) {
 }
 
 void TPixelBlock::clear() {
-  std::free(FData);
+  if (FMapped) munmap(FData, FSize);
+  else std::free(FData);
   FData = nullptr;
   FSize = 0;
+  FMapped = false;
 }
 
 void TPixelBlock::swap(TPixelBlock& other) noexcept {
   std::swap(FData, other.FData);
   std::swap(FSize, other.FSize);
+  std::swap(FMapped, other.FMapped);
 }
 
 void TPixelBlock::Resize(size_t n) {
   if (n == FSize) return;
   if (n == 0) {
     clear();
+    return;
+  }
+  if (FMapped && n >= kMapFrom) {
+    void* p = mremap(FData, FSize, n, MREMAP_MAYMOVE);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    FData = static_cast<uint8_t*>(p);
+    FSize = n;
+    return;
+  }
+  if (FMapped) {
+    // A mapping shrunk to a small block: a copy of that small block.
+    TPixelBlock other(n);
+    std::memcpy(other.FData, FData, std::min(n, FSize));
+    swap(other);
     return;
   }
   auto* p = static_cast<uint8_t*>(std::realloc(FData, n));

@@ -103,9 +103,11 @@ const TGraphicFormat* GraphicFormatForExtension(const std::string& ext);  // "bm
 // when asked.
 std::string GraphicFilter(bool writableOnly = false);
 
-// The pixel block of a bitmap, from the C heap: a fresh block is zeroed by the system
-// (calloc), so pages a picture never writes cost nothing, and a block grows in place
-// (realloc), so a picture widened to 32 bits never holds its narrow and wide copies at once.
+// The pixel block of a bitmap. A large one is mapped from the system on its own, zeroed by it
+// (pages a picture never writes cost nothing) and grown by remapping (a picture widened to 32
+// bits never holds its narrow and wide copies at once, however fragmented the heap is); a
+// small one, and every one in a sanitizer's build (which watches the heap's blocks only), comes
+// from the C heap.
 class TPixelBlock {
  public:
   TPixelBlock() = default;
@@ -123,6 +125,10 @@ class TPixelBlock {
   // Takes over a block of n bytes from malloc.
   static TPixelBlock Adopt(uint8_t* data, size_t n);
   TPixelBlock(TPixelBlock&& other) noexcept { swap(other); }
+  TPixelBlock& operator=(TPixelBlock&& other) noexcept {
+    swap(other);
+    return *this;
+  }
   // Keeps the first bytes (as many as both sizes have); bytes added are undefined. Raises
   // std::bad_alloc and keeps the block as it was when there is no memory.
   void Resize(size_t n);
@@ -130,6 +136,7 @@ class TPixelBlock {
  private:
   uint8_t* FData = nullptr;
   size_t FSize = 0;
+  bool FMapped = false;
 };
 
 // A device-independent bitmap: one block of bottom-up rows, each padded to 4 bytes. Row 0

@@ -51,7 +51,7 @@ void GlueProgress(j_common_ptr cinfo) {
 
 }  // namespace
 
-static int Decode(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, bool dib, JpegSized sized,
+static int Decode(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, bool dib, JpegBlock block,
                   void* context, JpegDecoded* out) {
   out->Pixels = nullptr;
   out->Width = out->Height = out->Components = 0;
@@ -63,7 +63,8 @@ static int Decode(const uint8_t* data, size_t size, int maxSide, int64_t maxPixe
   jpeg_decompress_struct cinfo;
   GlueError err;
   // Volatile: changed between setjmp and a possible longjmp.
-  uint8_t* volatile pixels = nullptr;
+  uint8_t* volatile pixels = nullptr;  // the decoder's own block, freed on a failure
+  uint8_t* volatile given = nullptr;   // the caller's block
   cinfo.err = jpeg_std_error(&err.Pub);
   err.Pub.error_exit = GlueErrorExit;
   err.Pub.emit_message = GlueEmitMessage;
@@ -86,12 +87,6 @@ static int Decode(const uint8_t* data, size_t size, int maxSide, int64_t maxPixe
     jpeg_destroy_decompress(&cinfo);
     return 1;
   }
-  if (sized && sized(context, int(cinfo.image_width), int(cinfo.image_height)) != 0) {
-    snprintf(out->Message, sizeof out->Message, "JPEG image of %u x %u is not wanted", cinfo.image_width,
-             cinfo.image_height);
-    jpeg_destroy_decompress(&cinfo);
-    return 1;
-  }
   out->Components = cinfo.num_components;
   // The library gives no RGB for four-component files: their inks come out as CMYK and are
   // turned into RGB here.
@@ -104,23 +99,35 @@ static int Decode(const uint8_t* data, size_t size, int maxSide, int64_t maxPixe
   const size_t used = size_t(cinfo.output_width) * 3;
   const size_t row = dib ? (used + 3) / 4 * 4 : used;
   // One extra row holds the four samples a pixel of a CMYK row before its conversion.
-  pixels =
-      static_cast<uint8_t*>(malloc(row * cinfo.output_height + (cmyk ? size_t(cinfo.output_width) * 4 : 0)));
-  if (!pixels) {
+  const size_t bytes = row * cinfo.output_height + (cmyk ? size_t(cinfo.output_width) * 4 : 0);
+  if (block) {
+    // The caller's block: never freed here.
+    given = block(context, int(cinfo.output_width), int(cinfo.output_height), bytes);
+    if (!given) {
+      snprintf(out->Message, sizeof out->Message, "JPEG image of %u x %u is not wanted", cinfo.output_width,
+               cinfo.output_height);
+      jpeg_destroy_decompress(&cinfo);
+      return 1;
+    }
+  } else {
+    pixels = static_cast<uint8_t*>(malloc(bytes));
+  }
+  uint8_t* const base = given ? given : pixels;
+  if (!base) {
     snprintf(out->Message, sizeof out->Message, "Out of memory");
     jpeg_destroy_decompress(&cinfo);
     return 1;
   }
   while (cinfo.output_scanline < cinfo.output_height) {
     const JDIMENSION y = dib ? cinfo.output_height - 1 - cinfo.output_scanline : cinfo.output_scanline;
-    uint8_t* dst = pixels + row * y;
+    uint8_t* dst = base + row * y;
     if (row > used) memset(dst + used, 0, row - used);
     if (!cmyk) {
       JSAMPROW p = dst;
       jpeg_read_scanlines(&cinfo, &p, 1);
       continue;
     }
-    JSAMPROW p = pixels + row * cinfo.output_height;
+    JSAMPROW p = base + row * cinfo.output_height;
     jpeg_read_scanlines(&cinfo, &p, 1);
     // The inks are stored inverted (255 is no ink), as the APP14 "Adobe" writers store them;
     // files without that marker are taken the same way, as the common decoders take them.
@@ -132,7 +139,7 @@ static int Decode(const uint8_t* data, size_t size, int maxSide, int64_t maxPixe
   jpeg_finish_decompress(&cinfo);
   out->Width = int(cinfo.output_width);
   out->Height = int(cinfo.output_height);
-  out->Pixels = pixels;
+  out->Pixels = base;
   jpeg_destroy_decompress(&cinfo);
   return 0;
 }
@@ -141,9 +148,9 @@ int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxP
   return Decode(data, size, maxSide, maxPixels, false, nullptr, nullptr, out);
 }
 
-int JpegDecodeMemoryDib(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, JpegSized sized,
+int JpegDecodeMemoryDib(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, JpegBlock block,
                         void* context, JpegDecoded* out) {
-  return Decode(data, size, maxSide, maxPixels, true, sized, context, out);
+  return Decode(data, size, maxSide, maxPixels, true, block, context, out);
 }
 
 int JpegEncodeMemory(const uint8_t* rgb, int width, int height, bool grey, int quality, bool progressive,

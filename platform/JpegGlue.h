@@ -15,11 +15,13 @@ struct JpegDecoded {
 // 0 on success. maxSide and maxPixels bound the size before any pixel memory is taken.
 int JpegDecodeMemory(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, JpegDecoded* out);
 
-// The same, with Pixels as the block of a 24-bit bitmap: rows from the bottom, blue, green,
-// red, each row padded with zeros to 4 bytes. `sized`, when given, is told the size before the
-// pixels are allocated; a result other than 0 stops the decoding there (result 1).
-using JpegSized = int (*)(void* context, int width, int height);
-int JpegDecodeMemoryDib(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, JpegSized sized,
+// The same, into the block of a 24-bit bitmap: rows from the bottom, blue, green, red, each
+// row padded with zeros to 4 bytes. `block` is asked for the memory once the size is known:
+// width, height and the bytes needed (the rows and room for one more of the decoder's); it
+// gives the block, which stays the caller's, or nullptr to stop the decoding there (result 1).
+// Pixels is that block on success.
+using JpegBlock = uint8_t* (*)(void* context, int width, int height, size_t bytes);
+int JpegDecodeMemoryDib(const uint8_t* data, size_t size, int maxSide, int64_t maxPixels, JpegBlock block,
                         void* context, JpegDecoded* out);
 
 struct JpegEncoded {

@@ -18,27 +18,32 @@ void TJPEGImage::LoadFromStream(TStream& s) {
   if (left < 0) left = 0;
   std::vector<uint8_t> data(static_cast<size_t>(left));
   if (left) s.ReadBuffer(data.data(), left);
-  // The decoder writes the rows of the 24-bit bitmap itself, which takes them over: the
-  // picture is never held twice. Its size is checked as every reader's is before the pixels
-  // are allocated; an exception of the check waits until the decoder has returned.
-  JpegDecoded d;
-  std::exception_ptr refused;
-  const JpegSized sized = [](void* context, int width, int height) {
+  // The decoder writes the rows of the 24-bit bitmap into a block of the bitmap's own, which
+  // the bitmap then takes over: the picture is never held twice. Its size is checked as every
+  // reader's is before the block is allocated; an exception waits until the decoder returned.
+  struct TTarget {
+    TPixelBlock Block;
+    std::exception_ptr Refused;
+  } target;
+  const JpegBlock block = [](void* context, int width, int height, size_t bytes) -> uint8_t* {
+    auto* t = static_cast<TTarget*>(context);
     try {
       CheckImageSize(width, height);
-      return 0;
+      t->Block = TPixelBlock(bytes);
+      return t->Block.data();
     } catch (...) {
-      *static_cast<std::exception_ptr*>(context) = std::current_exception();
-      return 1;
+      t->Refused = std::current_exception();
+      return nullptr;
     }
   };
+  JpegDecoded d;
   const int rc =
-      JpegDecodeMemoryDib(data.data(), data.size(), MaxImageDimension, MaxImagePixels, sized, &refused, &d);
-  if (refused) std::rethrow_exception(refused);
+      JpegDecodeMemoryDib(data.data(), data.size(), MaxImageDimension, MaxImagePixels, block, &target, &d);
+  if (target.Refused) std::rethrow_exception(target.Refused);
   if (rc != 0) throw EInvalidGraphic(std::string("JPEG error: ") + d.Message);
-  const size_t bytes = size_t(DibRowBytes(d.Width, 24)) * size_t(d.Height);
-  TPixelBlock block = TPixelBlock::Adopt(d.Pixels, bytes);
-  FBitmap.TakeBlock(block, d.Width, d.Height, pf24bit);
+  // Without the decoder's spare row.
+  target.Block.Resize(size_t(DibRowBytes(d.Width, 24)) * size_t(d.Height));
+  FBitmap.TakeBlock(target.Block, d.Width, d.Height, pf24bit);
   Grayscale = d.Components == 1;
 }
 

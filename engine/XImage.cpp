@@ -126,9 +126,9 @@ void XImage::LoadFromFile(const std::string& name) {
                           IntToStr(file.Size >> 20) + " MB).");
   try {
     ReadPictureFile(name);
-  } catch (const std::bad_alloc&) { throw; } catch (const std::exception& e) {
-    throw EInvalidGraphic(PictureReadProblem(e, ExtractFileExt(name)));
-  }
+  } catch (const std::bad_alloc&) { throw; } catch (const EAbort&) {
+    throw;  // stopped by the user: no fault of the file
+  } catch (const std::exception& e) { throw EInvalidGraphic(PictureReadProblem(e, ExtractFileExt(name))); }
 }
 
 void XImage::ReadPictureFile(const std::string& name) {

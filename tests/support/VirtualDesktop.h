@@ -8,11 +8,13 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QThread>
 
 struct VirtualDesktop {
   QProcess server, manager;
   QString name;          // ":N", empty when the display could not be started
   bool managed = false;  // the window manager runs and has taken the display
+  QString problem;       // what the window manager said when it did not
 
   explicit VirtualDesktop(const char* screen = "1280x1024x24") {
     server.start("Xvfb", {"-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
@@ -29,15 +31,17 @@ struct VirtualDesktop {
     manager.setProcessEnvironment(env);
     manager.start("openbox", {"--sm-disable"});
     if (!manager.waitForStarted(5000)) return;
-    // The manager has taken the display once it names itself on the root window.
+    // The manager has taken the display once it names itself on the root window; on a busy
+    // machine that can take a while.
     t.restart();
-    while (t.elapsed() < 10000 && manager.state() == QProcess::Running) {
+    while (t.elapsed() < 30000 && manager.state() == QProcess::Running) {
       if (Run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id")) {
         managed = true;
         break;
       }
-      QProcess::execute("sleep", {"0.1"});
+      QThread::msleep(100);
     }
+    if (!managed) problem = QString::fromLocal8Bit(manager.readAllStandardError());
   }
   ~VirtualDesktop() {
     for (QProcess* p : {&manager, &server}) {

@@ -254,6 +254,36 @@ TEST(INIDocumentLookup, FirstMatchOfManyChildrenAsAScanFindsIt) {
   }
 }
 
+// No section has an empty name: a header "[]" or "[ ]" read from a file makes none (its lines
+// are counted as lost, and the sections around it are read whole), an empty name is never
+// found, read or written, and an empty key under a real section is no entry. Saved and read
+// again, the document is the same.
+TEST(INIDocumentLookup, AnEmptySectionNameOrKeyIsNeverFound) {
+  TINIDocument doc;
+  const TINILostLines lost = doc.LoadFromString("[A]\nk=1\n[]\nx=2\n=3\n[ ]\ny=4\n[B]\n=5\n j = 6\n");
+  EXPECT_EQ(lost.Count, 4);
+  EXPECT_EQ(lost.Example, "x=2");
+  EXPECT_EQ(doc.AsString(), "[A]\nk=1\n[B]\nj=6\n");
+  for (int count : {0, 1, 9, 200}) {
+    SCOPED_TRACE(count);
+    // Past a few sections, lookups go through an index.
+    for (int i = 0; i < count; ++i) doc.WriteString("s" + std::to_string(i), "k", "v");
+    EXPECT_FALSE(doc.FindSection(""));
+    EXPECT_FALSE(doc.FindSection(" "));
+    EXPECT_FALSE(doc.WriteString("", "x", "w"));
+    EXPECT_EQ(doc.ReadString("", "x", "def"), "def");
+    EXPECT_EQ(doc.ReadString("A", "", "def"), "def");
+    EXPECT_FALSE(doc.FindSection("B").FindEntry(""));
+    EXPECT_FALSE(doc.FindSection("B").DeleteEntry(""));
+    for (int i = 0; i < doc.SectionCount(); ++i) EXPECT_NE(doc.Section(i).Name(), "");
+  }
+  TempDir dir;
+  doc.SaveToFile(dir.File("a.ini"));
+  TINIDocument back;
+  EXPECT_EQ(back.LoadFromString(ReadAll(dir.File("a.ini"))).Count, 0);
+  EXPECT_EQ(back.AsString(), doc.AsString());
+}
+
 // A lookup indexes the names; whatever then takes children away (a reload by text or from a
 // file, a section or an entry deleted) must leave no name of a child that is gone, and every
 // new child must be found.

@@ -21,21 +21,6 @@ namespace {
 
 constexpr double kMB = 1024.0 * 1024.0;
 
-// A field of /proc/self/status given in kB (VmRSS, VmHWM), in bytes; -1 when missing.
-int64_t StatusBytes(const char* field) {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  while (std::getline(f, line))
-    if (line.rfind(field, 0) == 0) return std::atoll(line.c_str() + std::strlen(field)) * 1024;
-  return -1;
-}
-
-double ProcessCpuSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
 void WriteAllTo(int fd, const std::string& s) {
   for (size_t done = 0; done < s.size();) {
     ssize_t n = write(fd, s.data() + done, s.size() - done);
@@ -51,28 +36,50 @@ void WriteAllTo(int fd, const std::string& s) {
     setrlimit(RLIMIT_FSIZE, &cap);
   }
   malloc_trim(0);
-  {
-    // Resets the peak resident size to the present one, so the peak read afterwards is the work's.
-    std::ofstream reset("/proc/self/clear_refs");
-    reset << "5";
-  }
-  const int64_t before = StatusBytes("VmRSS:");
-  const double t0 = ProcessCpuSeconds();
   std::string result;
-  try {
-    result = work();
-  } catch (const std::exception& e) { result = std::string("raised: ") + e.what(); } catch (...) {
-    result = "raised: something that is no std::exception";
-  }
-  const double seconds = ProcessCpuSeconds() - t0;
-  const double peakMB = double(StatusBytes("VmHWM:") - before) / kMB;
+  const WorkCost cost = MeasureHere([&] {
+    try {
+      result = work();
+    } catch (const std::exception& e) { result = std::string("raised: ") + e.what(); } catch (...) {
+      result = "raised: something that is no std::exception";
+    }
+  });
   char head[64];
-  std::snprintf(head, sizeof head, "%.6f %.3f\n", seconds, peakMB);
+  std::snprintf(head, sizeof head, "%.6f %.3f\n", cost.CpuSeconds, cost.PeakMB);
   WriteAllTo(out, head + result);
   _exit(0);
 }
 
 }  // namespace
+
+double ProcessCpuSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+int64_t StatusBytes(const char* field) {
+  std::ifstream f("/proc/self/status");
+  std::string line;
+  while (std::getline(f, line))
+    if (line.rfind(field, 0) == 0) return std::atoll(line.c_str() + std::strlen(field)) * 1024;
+  return -1;
+}
+
+WorkCost MeasureHere(const std::function<void()>& work) {
+  {
+    // Resets the peak resident size to the present one.
+    std::ofstream reset("/proc/self/clear_refs");
+    reset << "5";
+  }
+  const int64_t before = StatusBytes("VmRSS:");
+  const double t0 = ProcessCpuSeconds();
+  work();
+  WorkCost c;
+  c.CpuSeconds = ProcessCpuSeconds() - t0;
+  c.PeakMB = double(StatusBytes("VmHWM:") - before) / kMB;
+  return c;
+}
 
 ChildRun RunInChild(const std::function<std::string()>& work, int limitMs, int64_t writeCap) {
   ChildRun r;

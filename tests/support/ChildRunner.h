@@ -19,6 +19,32 @@ struct ChildRun {
 
 constexpr int64_t kNoWriteCap = -1;
 
+// The factors of every time and memory bound of the bounded tests.
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer keeps freed blocks aside and pads every block, and its build is not
+// optimised: its bounds are wider.
+inline constexpr double kMemorySlack = 3;
+inline constexpr double kTimeSlack = 10;
+#else
+inline constexpr double kMemorySlack = 1;
+inline constexpr double kTimeSlack = 1;
+#endif
+
+// The processor time of this process in seconds: a busy machine does not stretch it.
+double ProcessCpuSeconds();
+// A field of /proc/self/status given in kB ("VmRSS:", "VmHWM:"), in bytes; -1 when missing.
+int64_t StatusBytes(const char* field);
+
+struct WorkCost {
+  double CpuSeconds = 0;  // processor time of the work
+  double PeakMB = 0;      // rise of the peak resident size during the work over the size before it
+};
+
+// Measures work done in this process, the peak resident size reset first so that the peak
+// read afterwards is the work's. Memory that earlier work freed can hide part of the cost,
+// and other threads' time counts: RunInChild where that matters.
+WorkCost MeasureHere(const std::function<void()>& work);
+
 // `limitMs` is wall-clock time, from the fork to the child's end; `writeCap` the largest size
 // in bytes of any file the child writes (a write past it ends the child with SIGXFSZ).
 ChildRun RunInChild(const std::function<std::string()>& work, int limitMs = 60000,

@@ -2,9 +2,6 @@
 // each one costs the objects it changes once, and its redraw repaints the area they cover,
 // not each object's piece tested against every other piece (Align to Grid took 28 s, Paste
 // 12 s, Duplicate 18 s).
-#include <cstring>
-#include <ctime>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -12,33 +9,8 @@
 #include <QApplication>
 
 #include "POP/gui/PopDialogs.h"
+#include "tests/support/ChildRunner.h"
 #include "tests/support/ProgramHome.h"
-
-namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr double kTimeSlack = 10;
-constexpr double kMemorySlack = 3;
-#else
-constexpr double kTimeSlack = 1;
-constexpr double kMemorySlack = 1;
-#endif
-
-double CpuSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-int64_t StatusBytes(const char* field) {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  while (std::getline(f, line))
-    if (line.rfind(field, 0) == 0) return std::atoll(line.c_str() + std::strlen(field)) * 1024;
-  return -1;
-}
-
-}  // namespace
 
 TEST(BoundedPagesWindow, EditCommandsOnTenThousandSelectedObjects) {
   const int n = 10000;
@@ -85,16 +57,11 @@ TEST(BoundedPagesWindow, EditCommandsOnTenThousandSelectedObjects) {
   };
   for (const Command& c : commands) {
     SCOPED_TRACE(c.what);
-    {
-      std::ofstream reset("/proc/self/clear_refs");
-      reset << "5";
-    }
-    const int64_t before = StatusBytes("VmRSS:");
-    const double t0 = CpuSeconds();
-    c.run();
-    QCoreApplication::processEvents();
-    const double seconds = CpuSeconds() - t0;
-    const double peakMB = double(StatusBytes("VmHWM:") - before) / (1024.0 * 1024.0);
+    const WorkCost cost = MeasureHere([&] {
+      c.run();
+      QCoreApplication::processEvents();
+    });
+    const double seconds = cost.CpuSeconds, peakMB = cost.PeakMB;
     EXPECT_EQ(w->Scene->Count(), c.objectsAfter);
     EXPECT_LE(seconds, c.seconds * kTimeSlack) << "took " << seconds << " s";
     EXPECT_LE(peakMB, 300 * kMemorySlack) << "peak resident size rose by " << peakMB << " MB";

@@ -541,20 +541,38 @@ TEST(OutputCommands, PrintAndPageSetup) {
   EXPECT_EQ(dialogs.asked, (std::vector<std::string>{"TPrinterSetupDialog"}));
 }
 
+// The window on the output project printing through the program's own printer service (the
+// boxes stay scripted), the shared printer set to A4 upright with even margins in millimetres,
+// and a folder for what is printed: a file of it named by `fileName` (a PDF), or none.
+struct RealPrinting {
+  ProgramHome home;
+  std::unique_ptr<TFormMain> w;
+  TempDir out;
+  QPrinter& printer;
+  IPrinterService* previous;
+  RealPrinting(double margin, const std::string& fileName)
+      : w(StartOnOutputProject(home)), printer(SharedPrinter()), previous(PrinterService()) {
+    if (!fileName.empty()) printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(fileName.empty() ? QString() : QString::fromStdString(out.File(fileName)));
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                      QMarginsF(margin, margin, margin, margin), QPageLayout::Millimeter));
+    InstallQtServices();
+    SetServices(&home.services);
+  }
+  ~RealPrinting() { SetPrinterService(previous); }
+};
+
 // Page Setup is the page set-up dialog of the printer that Print uses (paper, orientation,
 // margins), not a print dialog; the page printed next is the one set up: A5 across, with the
 // picture starting at the margins chosen.
 TEST(OutputCommands, PageSetupSetsUpThePageThatPrintUses) {
   REQUIRE_TOOL("pdfinfo");
   REQUIRE_TOOL("pdftoppm");
-  ProgramHome home;
-  auto w = StartOnOutputProject(home);
-  TempDir out;
-  QPrinter& printer = SharedPrinter();
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(QString::fromStdString(out.File("print.pdf")));
-  printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(5, 5, 5, 5),
-                                    QPageLayout::Millimeter));
+  RealPrinting f(5, "print.pdf");
+  ProgramHome& home = f.home;
+  auto& w = f.w;
+  TempDir& out = f.out;
+  QPrinter& printer = f.printer;
 
   WhenShown<QPageSetupDialog>(true, [&printer](QPageSetupDialog* d) {
     EXPECT_EQ(d->printer(), &printer);
@@ -581,13 +599,8 @@ TEST(OutputCommands, PageSetupSetsUpThePageThatPrintUses) {
   EXPECT_NEAR(layout.margins(QPageLayout::Millimeter).left(), 40, 0.01);
   EXPECT_NEAR(layout.margins(QPageLayout::Millimeter).top(), 25, 0.01);
 
-  // Printed through the program's own printer service; the boxes stay scripted.
-  IPrinterService* previousPrinter = PrinterService();
-  InstallQtServices();
-  SetServices(&home.services);
   WhenShown<QPrintDialog>(true, [](QPrintDialog*) {});
   w->MIPrint->trigger();
-  SetPrinterService(previousPrinter);
   EXPECT_TRUE(home.TakeBoxes().empty());
   const std::string pdf = out.File("print.pdf");
   ASSERT_TRUE(FileExists(pdf));
@@ -622,17 +635,12 @@ TEST(OutputCommands, PageSetupSetsUpThePageThatPrintUses) {
 // and Page Setup opened again still shows Landscape, print after print.
 TEST(OutputCommands, PageSetupOrientationIsPrintedAndKeptForTheSession) {
   REQUIRE_TOOL("pdfinfo");
-  ProgramHome home;
-  auto w = StartOnOutputProject(home);
-  TempDir out;
-  // The run's printer as a fresh start finds it.
-  QPrinter& printer = SharedPrinter();
-  printer.setOutputFileName(QString());
-  printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                    QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-  IPrinterService* previousPrinter = PrinterService();
-  InstallQtServices();
-  SetServices(&home.services);
+  // The run's printer as a fresh start finds it: no file named yet.
+  RealPrinting f(10, "");
+  ProgramHome& home = f.home;
+  auto& w = f.w;
+  TempDir& out = f.out;
+  QPrinter& printer = f.printer;
   for (int round = 0; round < 3; ++round) {
     SCOPED_TRACE(round);
     bool across = false;
@@ -662,7 +670,6 @@ TEST(OutputCommands, PageSetupOrientationIsPrintedAndKeptForTheSession) {
     EXPECT_GT(width, height) << info;
     EXPECT_NEAR(width, 842, 1) << info;  // A4 across
   }
-  SetPrinterService(previousPrinter);
   EXPECT_TRUE(home.TakeBoxes().empty());
 }
 

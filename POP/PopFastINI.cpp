@@ -166,6 +166,7 @@ void TINIDocument::Clear() {
   ini_detail::TRows<TEntryRow>().swap(FEntries);
   ini_detail::TRows<TSectionRow>().swap(FSections);
   ini_detail::TRows<uint32_t>().swap(FSectionSlots);
+  ini_detail::TRows<TLateRow>().swap(FLate);
   FSectionsIndexed = 0;
   FKeyIndexes.reset();
   FDeadBytes = FDeadRows = 0;
@@ -181,20 +182,21 @@ void TINIDocument::IndexSections() {
   const uint32_t count = uint32_t(FSections.size());
   for (; FSectionsIndexed < count; ++FSectionsIndexed) {
     if ((size_t(FSectionsIndexed) + 1) * 4 > FSectionSlots.size() * 3) {
-      // Grown to twice the size and filled again from the rows, which hold their hashes: the
-      // old slots go first, so that growing costs no more than the grown index.
+      // Grown to twice the size and filled again from the names (a row keeps no hash: it
+      // would cost as much as a short name's text); the old slots go first, so that growing
+      // costs no more than the grown index.
       const size_t grown = std::max<size_t>(32, FSectionSlots.size() * 2);
       ini_detail::TRows<uint32_t>().swap(FSectionSlots);
       FSectionSlots.assign(grown, 0);
       const size_t slots = FSectionSlots.size();
       for (uint32_t i = 0; i < FSectionsIndexed; ++i) {
-        size_t h = SlotOf(FSections[i].Hash, slots);
+        size_t h = SlotOf(FoldedHash(SectionName(i)), slots);
         while (FSectionSlots[h]) h = (h + 1) & (slots - 1);
         FSectionSlots[h] = i + 1;
       }
     }
     const size_t slots = FSectionSlots.size();
-    size_t h = SlotOf(FSections[FSectionsIndexed].Hash, slots);
+    size_t h = SlotOf(FoldedHash(SectionName(FSectionsIndexed)), slots);
     while (FSectionSlots[h]) h = (h + 1) & (slots - 1);
     FSectionSlots[h] = FSectionsIndexed + 1;
   }
@@ -205,7 +207,7 @@ int64_t TINIDocument::FindSectionRow(std::string_view name, uint32_t hash) const
   const uint32_t count = uint32_t(FSections.size());
   auto same = [&](uint32_t i) {
     const TSectionRow& r = FSections[i];
-    return r.Hash == hash && r.NameLen == name.size() && SameFolded(Bytes(r.NameOff, r.NameLen), name);
+    return r.NameLen == name.size() && SameFolded(Bytes(r.NameOff, r.NameLen), name);
   };
   if (FHintSection < count && same(FHintSection)) return FHintSection;
   if (count <= kScannedSections) {
@@ -223,9 +225,7 @@ int64_t TINIDocument::FindSectionRow(std::string_view name, uint32_t hash) const
 int64_t TINIDocument::FindEntryRow(uint32_t section, std::string_view key, uint32_t hash) const {
   const TSectionRow& sec = FSections[section];
   const TEntryRow* rows = FEntries.data() + sec.First;
-  auto same = [&](uint32_t i) {
-    return rows[i].Hash == hash && rows[i].KeyLen == key.size() && SameFolded(EntryKey(rows[i]), key);
-  };
+  auto same = [&](uint32_t i) { return rows[i].KeyLen == key.size() && SameFolded(EntryKey(rows[i]), key); };
   if (sec.Count <= kScannedEntries) {
     // From the entry after the one found last: reads and writes mostly go in order.
     uint32_t start = FHintSection == section && FHintEntry + 1 < sec.Count ? FHintEntry + 1 : 0;
@@ -248,13 +248,13 @@ int64_t TINIDocument::FindEntryRow(uint32_t section, std::string_view key, uint3
       ix->Slots.assign(grown, 0);
       const size_t slots = ix->Slots.size();
       for (uint32_t i = 0; i < ix->Indexed; ++i) {
-        size_t h = SlotOf(rows[i].Hash, slots);
+        size_t h = SlotOf(FoldedHash(EntryKey(rows[i])), slots);
         while (ix->Slots[h]) h = (h + 1) & (slots - 1);
         ix->Slots[h] = i + 1;
       }
     }
     const size_t slots = ix->Slots.size();
-    size_t h = SlotOf(rows[ix->Indexed].Hash, slots);
+    size_t h = SlotOf(FoldedHash(EntryKey(rows[ix->Indexed])), slots);
     while (ix->Slots[h]) h = (h + 1) & (slots - 1);
     ix->Slots[h] = ix->Indexed + 1;
   }
@@ -291,17 +291,17 @@ uint32_t TINIDocument::Put(std::string_view a, std::string_view b) {
   return uint32_t(end);
 }
 
-uint32_t TINIDocument::AddSection(std::string_view name, uint32_t hash) {
+uint32_t TINIDocument::AddSection(std::string_view name) {
   if (FSections.size() >= UINT32_MAX - 1) TooLarge();
   const uint32_t off = Put(name, {});
-  FSections.push_back({off, uint32_t(name.size()), uint32_t(FEntries.size()), 0, 0, hash});
+  FSections.push_back({off, uint32_t(name.size()), uint32_t(FEntries.size()), 0, 0});
   return uint32_t(FSections.size() - 1);
 }
 
 uint32_t TINIDocument::SectionFor(std::string_view name) {
   const uint32_t hash = FoldedHash(name);
   int64_t s = FindSectionRow(name, hash);
-  if (s < 0) s = AddSection(name, hash);
+  if (s < 0) s = AddSection(name);
   FHintSection = uint32_t(s);
   return uint32_t(s);
 }
@@ -338,7 +338,7 @@ bool TINIDocument::SetValue(uint32_t section, std::string_view key, std::string_
   if (e < 0) {
     if (key.size() > UINT32_MAX || value.size() > UINT32_MAX) TooLarge();
     const uint32_t off = Put(key, value);
-    AppendRow(section, {off, uint32_t(key.size()), uint32_t(value.size()), hash});
+    AppendRow(section, {off, uint32_t(key.size()), uint32_t(value.size())});
     FHintSection = section;
     FHintEntry = FSections[section].Count - 1;
     return false;
@@ -518,7 +518,17 @@ void TINIDocument::ParseLine(TParse& p, size_t begin, size_t end, TINILostLines&
   const size_t eq = t.find('=');
   const std::string_view key = eq == std::string_view::npos ? std::string_view() : TrimView(t.substr(0, eq));
   if (key.empty()) return drop();
-  if (SetValue(uint32_t(p.Section), key, TrimView(t.substr(eq + 1)))) ++lost.Count;
+  const std::string_view value = TrimView(t.substr(eq + 1));
+  const TSectionRow& sec = FSections[size_t(p.Section)];
+  if (!FLate.empty() || size_t(sec.First) + sec.Room != FEntries.size()) {
+    // Another section's run follows this one's. Once one entry is set aside every later one
+    // is too, so that they are placed in the order of the text.
+    if (key.size() > UINT32_MAX || value.size() > UINT32_MAX) TooLarge();
+    const uint32_t off = Put(key, value);
+    FLate.push_back({{off, uint32_t(key.size()), uint32_t(value.size())}, uint32_t(p.Section)});
+    return;
+  }
+  if (SetValue(uint32_t(p.Section), key, value)) ++lost.Count;
 }
 
 void TINIDocument::Parse(size_t begin, TINILostLines& lost) {
@@ -549,12 +559,75 @@ void TINIDocument::Parse(size_t begin, TINILostLines& lost) {
     start = ++i;
   }
   if (start < n) ParseLine(p, start, n, lost);
-  EndParse();
+  EndParse(lost);
 }
 
-void TINIDocument::EndParse() {
+void TINIDocument::PlaceLateRows(TINILostLines& lost) {
+  // Every section's run is laid out again with room for its entries set aside, which then
+  // go in, in the order of the text, as writes would have put them: a key the section holds
+  // already takes the new value at its first place and spelling.
+  std::vector<uint32_t> late(FSections.size(), 0);
+  for (const TLateRow& r : FLate) ++late[r.Section];
+  size_t total = 0;
+  for (const TSectionRow& sec : FSections) total += sec.Count;
+  total += FLate.size();
+  if (total > UINT32_MAX) TooLarge();
+  {
+    ini_detail::TRows<TEntryRow> rows;
+    rows.reserve(total);
+    for (uint32_t s = 0; s < FSections.size(); ++s) {
+      TSectionRow& sec = FSections[s];
+      const uint32_t first = uint32_t(rows.size());
+      rows.insert(rows.end(), FEntries.begin() + sec.First, FEntries.begin() + sec.First + sec.Count);
+      rows.resize(rows.size() + late[s]);
+      sec.First = first;
+      sec.Room = sec.Count + late[s];
+    }
+    FEntries.swap(rows);
+  }
+  std::vector<uint32_t>().swap(late);
+  FKeyIndexes.reset();
+  FHintSection = UINT32_MAX;
+  for (const TLateRow& r : FLate) {
+    const TEntryRow& in = r.Row;
+    const std::string_view key = EntryKey(in);
+    const int64_t e = FindEntryRow(r.Section, key, FoldedHash(key));
+    TSectionRow& sec = FSections[r.Section];
+    if (e < 0) {
+      FEntries[size_t(sec.First) + sec.Count] = in;
+      FHintSection = r.Section;
+      FHintEntry = sec.Count++;
+      continue;
+    }
+    ++lost.Count;
+    TEntryRow& row = FEntries[size_t(sec.First) + uint32_t(e)];
+    const size_t before = size_t(row.KeyLen) + row.ValueLen;
+    if (in.ValueLen <= row.ValueLen) {
+      MoveBytes(FPool.data() + row.Off + row.KeyLen, FPool.data() + in.Off + in.KeyLen, in.ValueLen);
+      row.ValueLen = in.ValueLen;
+      FDeadBytes += before - row.KeyLen - row.ValueLen + in.KeyLen + in.ValueLen;
+    } else if (EntryKey(row) == key) {
+      // Spelt the same: the row takes the new bytes where they lie.
+      row.Off = in.Off;
+      row.ValueLen = in.ValueLen;
+      FDeadBytes += before;
+    } else {
+      const uint32_t off = Put(EntryKey(row), EntryValue(in));
+      TEntryRow& moved = FEntries[size_t(sec.First) + uint32_t(e)];
+      moved.Off = off;
+      moved.ValueLen = in.ValueLen;
+      FDeadBytes += before + in.KeyLen + in.ValueLen;
+    }
+  }
+  // The room of repeated keys is left over.
+  for (const TSectionRow& sec : FSections) FDeadRows += sec.Room - sec.Count;
+  ini_detail::TRows<TLateRow>().swap(FLate);
+}
+
+void TINIDocument::EndParse(TINILostLines& lost) {
   FParsing = false;
   FPool.resize(FParseEnd);
+  if (!FLate.empty()) PlaceLateRows(lost);
   // What the text held beyond the document (blank lines, comments), and rows reserved for
   // lines that made no entry, are given back when they are most of it.
   if (FPool.capacity() > 2 * FPool.size() + 4096) FPool.shrink_to_fit();
@@ -581,7 +654,7 @@ void TINIDocument::LoadFromStrings(const std::vector<std::string>& lines) {
     ParseLine(p, at, at + line.size(), lost);
     at += line.size();
   }
-  EndParse();
+  EndParse(lost);
   Modified = false;
 }
 

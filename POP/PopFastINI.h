@@ -145,16 +145,24 @@ class TINIDocument : public TINIObject {
   friend class TINIEntry;
   // The store. Every name and value lies in FPool, an entry's key followed at once by its
   // value; the entries of a section are a run of FEntries (Room rows, Count of them used),
-  // so an entry costs 16 bytes beside its text and a section 24 beside its name. Rows and
+  // so an entry costs 12 bytes beside its text and a section 20 beside its name. Rows and
   // bytes that edits leave behind are counted and squeezed out once they outweigh the rest.
   struct TEntryRow {
-    uint32_t Off, KeyLen, ValueLen, Hash;
+    uint32_t Off, KeyLen, ValueLen;
   };
   struct TSectionRow {
-    uint32_t NameOff, NameLen, First, Count, Room, Hash;
+    uint32_t NameOff, NameLen, First, Count, Room;
   };
   struct TKeyIndex;
   struct TParse;
+  // An entry read for a section whose run of rows is no longer the last: kept aside in the
+  // order of the text and placed when the parse ends, so that sections given in turn do not
+  // move their runs again and again.
+  struct TLateRow {
+    TEntryRow Row;
+    uint32_t Section;
+  };
+  ini_detail::TRows<TLateRow> FLate;
   std::string FPool;
   ini_detail::TRows<TEntryRow> FEntries;
   ini_detail::TRows<TSectionRow> FSections;
@@ -179,7 +187,7 @@ class TINIDocument : public TINIObject {
   std::string_view EntryValue(const TEntryRow& e) const { return Bytes(e.Off + e.KeyLen, e.ValueLen); }
   int64_t FindSectionRow(std::string_view name, uint32_t hash) const;
   int64_t FindEntryRow(uint32_t section, std::string_view key, uint32_t hash) const;
-  uint32_t AddSection(std::string_view name, uint32_t hash);
+  uint32_t AddSection(std::string_view name);
   uint32_t SectionFor(std::string_view name);
   // Sets the value of the key in the section; true when the key was there already.
   bool SetValue(uint32_t section, std::string_view key, std::string_view value);
@@ -189,7 +197,8 @@ class TINIDocument : public TINIObject {
   void Squeeze();
   void AppendSectionText(uint32_t s, std::string& out) const;
   void Parse(size_t begin, TINILostLines& lost);
-  void EndParse();
+  void EndParse(TINILostLines& lost);
+  void PlaceLateRows(TINILostLines& lost);
   void ParseLine(TParse& p, size_t begin, size_t end, TINILostLines& lost);
 };
 

@@ -387,7 +387,8 @@ struct PlainDocument {
 // again shorter and longer (in place, and moved), sections written in turn (their entries
 // move), many sections and many keys (found through indexes), keys in other cases, entries and
 // sections deleted and written again, large values (the store squeezes what edits left), a
-// reload and a move of the whole content between documents, each followed by more edits.
+// reload and a move of the whole content between documents, each followed by more edits, and
+// texts that give their sections in turn.
 TEST(INIDocumentStore, EditsAgreeWithThePlainDocument) {
   uint32_t seed = 12345;
   auto next = [&](uint32_t n) {
@@ -407,13 +408,8 @@ TEST(INIDocumentStore, EditsAgreeWithThePlainDocument) {
       default: return "v" + std::to_string(next(100000));
     }
   };
-  TINIDocument doc;
-  PlainDocument plain;
-  for (int round = 0; round < 6; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    // Few sections of many keys, then many sections of few keys, in turn.
-    const uint32_t sections = round % 2 ? 400 : 5, keys = round % 2 ? 6 : 300;
-    for (int op = 0; op < 6000; ++op) {
+  auto edit = [&](TINIDocument& doc, PlainDocument& plain, int ops, uint32_t sections, uint32_t keys) {
+    for (int op = 0; op < ops; ++op) {
       const std::string s = name("Sec", sections), k = name("key", keys);
       const uint32_t what = next(20);
       if (what < 14) {
@@ -432,6 +428,43 @@ TEST(INIDocumentStore, EditsAgreeWithThePlainDocument) {
       } else {
         EXPECT_EQ(doc.ReadString(s, k, "<none>"), plain.Read(s, k)) << s << " " << k;
       }
+    }
+  };
+  TINIDocument doc;
+  PlainDocument plain;
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // Few sections of many keys, then many sections of few keys, in turn.
+    const uint32_t sections = round % 2 ? 400 : 5, keys = round % 2 ? 6 : 300;
+    edit(doc, plain, 6000, sections, keys);
+    {
+      // A text that gives its sections in turn, keys again in other cases, values longer and
+      // shorter than before: read, by text and by lines, it is the document that the same
+      // writes build, every repeated key counted as lost, and edits go on from it. The edits
+      // of `doc` go on afterwards with the numbers they had without this.
+      const uint32_t kept = seed;
+      std::string text;
+      PlainDocument written;
+      int64_t repeats = 0;
+      for (int header = 0; header < 1500; ++header) {
+        const std::string s = name("Sec", sections);
+        text += "[" + s + "]\n";
+        for (uint32_t n = 1 + next(3); n > 0; --n) {
+          const std::string k = name("key", keys), v = value();
+          text += k + "=" + v + "\n";
+          repeats += written.Read(s, k) != "<none>";
+          written.Write(s, k, v);
+        }
+      }
+      TINIDocument read;
+      EXPECT_EQ(read.LoadFromString(text).Count, repeats);
+      ASSERT_EQ(read.AsString(), written.Text());
+      TINIDocument byLines;
+      byLines.LoadFromStrings(INITextLines(text));
+      ASSERT_EQ(byLines.AsString(), written.Text());
+      edit(read, written, 3000, sections, keys);
+      ASSERT_EQ(read.AsString(), written.Text());
+      seed = kept;
     }
     ASSERT_EQ(doc.AsString(), plain.Text());
     for (const auto& [sec, entries] : plain.Sections)

@@ -18,6 +18,8 @@
 #include "imageformats/ImgFmt.h"
 #include "imageformats/PngReader.h"
 #include "imageformats/PngWriter.h"
+#include "platform/ByteOrder.h"
+#include "platform/ImageLimits.h"
 #include "platform/SysUtils.h"
 #include "platform/WaitIndicator.h"
 
@@ -42,6 +44,37 @@ class TPngReading {
   throw EInvalidGraphic("Cannot read \"" + name + "\": " + imgfmt_error_text(code));
 }
 
+// What is wrong with the amount of a PNG's image data for its picture, found from its chunk
+// headers alone (read beside the decoder, which keeps its own place in the file); empty when
+// nothing is. Deflate makes at most about 1032 bytes of each byte, so data below that share of
+// the rows' bytes ends early; and it never needs much more than the rows' bytes themselves,
+// while data far past them would be inflated to the end after the last row. Either is found
+// before anything is made for the pixels.
+std::string PngDataProblem(int fd) {
+  uint8_t head[8 + 25];
+  if (pread(fd, head, sizeof head, 0) != ssize_t(sizeof head) || memcmp(head + 12, "IHDR", 4) != 0)
+    return {};  // the decoder says what is wrong
+  const uint64_t w = GetBe32(head + 16), h = GetBe32(head + 20), depth = head[24];
+  const int type = head[25];
+  const uint64_t samples = type == 2 ? 3 : type == 4 ? 2 : type == 6 ? 4 : 1;
+  if (w == 0 || h == 0 || w > uint64_t(MaxImageDimension) || h > uint64_t(MaxImageDimension)) return {};
+  const uint64_t rowBytes = h * ((w * samples * depth + 7) / 8);
+  // With a filter byte a row, and those of Adam7's seven passes.
+  const uint64_t mostBytes = rowBytes + 8 * h + 64;
+  uint64_t data = 0;
+  for (int64_t at = 8;;) {
+    uint8_t chunk[8];
+    if (pread(fd, chunk, 8, at) != 8) break;
+    const uint64_t length = GetBe32(chunk);
+    if (memcmp(chunk + 4, "IDAT", 4) == 0) data += length;
+    else if (memcmp(chunk + 4, "IEND", 4) == 0) break;
+    at += int64_t(length) + 12;
+  }
+  if (data * 1100 + 4096 < rowBytes) return "its picture data ends early";
+  if (data > mostBytes + mostBytes / 64 + 65536) return "it holds far more picture data than its picture";
+  return {};
+}
+
 }  // namespace
 
 void XImageLoadPNG(XImage& image, const std::string& name) {
@@ -56,6 +89,8 @@ void XImageLoadPNG(XImage& image, const std::string& name) {
     throw EFOpenError("Cannot open file \"" + name + "\". " + SysErrorMessage(err));
   }
   TPngReading reading(f);
+  if (const std::string dataProblem = PngDataProblem(fd); !dataProblem.empty())
+    throw EInvalidGraphic("\"" + name + "\" is damaged: " + dataProblem);
   uint32_t w = 0, h = 0;
   if (PngReaderInit(f, &w, &h) != 0)
     throw EInvalidGraphic("\"" + name + "\" is not a PNG file that can be read");
@@ -64,7 +99,10 @@ void XImageLoadPNG(XImage& image, const std::string& name) {
   // never held twice.
   size_t rowBytes = 0;
   uint8_t* rows = PngReaderGetImageBGRA(0.0, &rowBytes);
-  if (!rows || rowBytes != size_t(w) * 4) throw EInvalidGraphic("\"" + name + "\" is a damaged PNG file");
+  if (!rows || rowBytes != size_t(w) * 4)
+    throw EInvalidGraphic(
+        "\"" + name + "\" is a damaged PNG file" +
+        (PngReaderDataRanOn() ? std::string(": its data runs on far past its picture") : std::string()));
   TPixelBlock block = TPixelBlock::Adopt(rows, rowBytes * h);
   PngReaderCleanup(false);
   // From the top down to a bitmap's bottom-up order.
@@ -134,6 +172,10 @@ void XImageLoadGIF(XImage& image, const std::string& name) {
   TGIFImage gif;
   ReportToWaitIndicator(gif);
   gif.LoadFromFile(name);
+  // A file that ends before its first image (a header and extensions only) holds no
+  // picture; taken as an empty one, it would pass for a picture read whole.
+  if (gif.Count() == 0)
+    throw EInvalidGraphic("\"" + name + "\" holds no picture: the file ends before its first image");
   // The current frame (frame 0 after a load) with its transparent colour.
   image.Assign(&gif);
   // The GIF class keeps a damaged frame for what it can show; a picture whose data ends

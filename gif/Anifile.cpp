@@ -11,6 +11,9 @@ namespace {
 // Limits of what a cursor file may declare before anything is allocated.
 constexpr uint32_t kMaxFrames = 4096;
 constexpr int64_t kMaxFileSize = int64_t(64) << 20;
+// Each step of the sequence holds its own copy of the icon it shows, so a file of one large
+// icon shown thousands of times would cost gigabytes: the copies may take this much in all.
+constexpr int64_t kMaxShownBytes = int64_t(128) << 20;
 
 [[noreturn]] void Bad(const char* why) {
   throw EInvalidGraphic(std::string("Invalid animated cursor: ") + why);
@@ -158,9 +161,13 @@ void TAnimatedCursorImage::ReadAniStream(TStream& stream) {
   if (icons.size() < frames) Bad("fewer icons than frames");
 
   std::vector<std::unique_ptr<TIconFrame>> shown;
+  int64_t shownBytes = 0;
   for (uint32_t i = 0; i < steps; ++i) {
     uint32_t index = seq.empty() ? i : seq[i];
     if (index >= icons.size()) Bad("sequence names a missing frame");
+    const TIcon& icon = icons[index]->Icon;
+    shownBytes += icon.Image().ImageSize() + int64_t(icon.FileData().size());
+    if (shownBytes > kMaxShownBytes) Bad("its sequence shows more of its icons than a cursor can hold");
     auto f = std::make_unique<TIconFrame>(int(index), rates.empty() ? defaultRate : int32_t(rates[i]));
     f->Icon.Assign(&icons[index]->Icon);
     shown.push_back(std::move(f));

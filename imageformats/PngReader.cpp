@@ -18,6 +18,12 @@ struct ReaderState {
   png_bytepp rows;
   png_uint_32 width, height;
   int bitDepth, colorType;
+  FILE* file;
+  // Once all but the last row are read, the data the decoder takes from then on: deflate data
+  // past the last row is inflated to its end, so it is bounded by what one row can need.
+  bool lastRow;
+  uint64_t lastRowBytes, lastRowBudget;
+  bool tooMuchData;
 };
 ReaderState gR;
 
@@ -25,6 +31,42 @@ void Destroy() {
   if (gR.png) png_destroy_read_struct(&gR.png, gR.info ? &gR.info : nullptr, nullptr);
   gR.png = nullptr;
   gR.info = nullptr;
+}
+
+void ReadData(png_structp png, png_bytep out, size_t length) {
+  if (gR.lastRow) {
+    gR.lastRowBytes += length;
+    if (gR.lastRowBytes > gR.lastRowBudget) {
+      gR.tooMuchData = true;
+      png_error(png, "Too much image data");
+    }
+  }
+  if (std::fread(out, 1, length, gR.file) != length) png_error(png, "Read Error");
+}
+
+// The last pass of the picture's rows (0 when not interlaced) and its number of rows.
+void LastPass(int* pass, png_uint_32* rows) {
+  *pass = 0;
+  *rows = gR.height;
+  if (png_get_interlace_type(gR.png, gR.info) == PNG_INTERLACE_NONE) return;
+  for (int p = 6; p >= 0; --p)
+    if (PNG_PASS_ROWS(gR.height, p) && PNG_PASS_COLS(gR.width, p)) {
+      *pass = p;
+      *rows = PNG_PASS_ROWS(gR.height, p);
+      return;
+    }
+}
+
+// Called after each row the decoder reads, with the row (of the picture) and the pass that
+// come next: once the row before the last one of the last pass is read, the last row is next.
+void RowDone(png_structp, png_uint_32 row, int pass) {
+  int last;
+  png_uint_32 rows;
+  LastPass(&last, &rows);
+  const bool interlaced = png_get_interlace_type(gR.png, gR.info) != PNG_INTERLACE_NONE;
+  const int64_t step = interlaced ? PNG_PASS_ROW_OFFSET(last) : 1;
+  const int64_t lastRow = (interlaced ? PNG_PASS_START_ROW(last) : 0) + int64_t(rows - 1) * step;
+  if (pass == last && int64_t(row) > lastRow - step) gR.lastRow = true;
 }
 
 }  // namespace
@@ -45,7 +87,10 @@ int PngReaderInit(FILE* file, uint32_t* width, uint32_t* height) {
     return 2;
   }
   png_set_user_limits(gR.png, MaxImageDimension, MaxImageDimension);
-  png_init_io(gR.png, file);
+  gR.file = file;
+  gR.lastRow = gR.tooMuchData = false;
+  gR.lastRowBytes = 0;
+  png_set_read_fn(gR.png, nullptr, ReadData);
   png_set_sig_bytes(gR.png, 8);
   png_read_info(gR.png, gR.info);
   png_get_IHDR(gR.png, gR.info, &gR.width, &gR.height, &gR.bitDepth, &gR.colorType, nullptr, nullptr,
@@ -93,9 +138,21 @@ static uint8_t* GetImage(double displayExponent, int* channels, size_t* rowBytes
   gR.rows = static_cast<png_bytepp>(std::malloc(sizeof(png_bytep) * gR.height));
   if (!gR.image || !gR.rows) longjmp(png_jmpbuf(gR.png), 1);
   for (png_uint_32 y = 0; y < gR.height; ++y) gR.rows[y] = gR.image + size_t(y) * rb;
+  // A row as the file stores it, filter byte and all, at sixteen bits a sample in deflate's
+  // stored blocks, with room for the chunks' own bytes.
+  const uint64_t fileRow = 1 + (uint64_t(gR.width) * 4 * 16 + 7) / 8;
+  gR.lastRowBudget = fileRow + fileRow / 64 + 65536;
+  int last;
+  png_uint_32 lastRows;
+  LastPass(&last, &lastRows);
+  gR.lastRow = last == 0 && lastRows == 1;
+  png_set_read_status_fn(gR.png, RowDone);
   png_read_image(gR.png, gR.rows);
   std::free(gR.rows);
   gR.rows = nullptr;
+  // The chunks after the image data are only read through (text past the limits libpng keeps
+  // is passed over), which costs what the file holds.
+  gR.lastRow = false;
   png_read_end(gR.png, nullptr);
   *channels = ch;
   *rowBytes = rb;
@@ -116,6 +173,8 @@ uint8_t* PngReaderGetImageBGRA(double displayExponent, size_t* rowBytes) {
   }
   return image;
 }
+
+bool PngReaderDataRanOn() { return gR.tooMuchData; }
 
 void PngReaderCleanup(bool freeImage) {
   if (freeImage) std::free(gR.image);

@@ -14,6 +14,8 @@ uint8_t* PngReaderGetImage(double displayExponent, int* channels, size_t* rowByt
 // The same as four bytes a pixel, blue, green, red and alpha (255 where the file has none):
 // the layout of a 32-bit bitmap's rows, from the top.
 uint8_t* PngReaderGetImageBGRA(double displayExponent, size_t* rowBytes);
+// Whether the last read failed because the file's image data ran on far past its last row.
+bool PngReaderDataRanOn();
 void PngReaderCleanup(bool freeImage);
 // The file's bKGD colour: 0, 1 when there is none, 2 on a libpng error.
 int PngReaderGetBackground(uint8_t* red, uint8_t* green, uint8_t* blue);

@@ -1,5 +1,6 @@
 #include "platform/JpegGlue.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -36,15 +37,39 @@ void GlueEmitMessage(j_common_ptr cinfo, int level) {
   longjmp(e->Jump, 1);
 }
 
-// Real progressive files have a few dozen scans at most; each scan passes over the whole
-// picture, so a file of thousands of tiny scans would cost minutes.
+// Real progressive files have a few dozen scans at most; each scan passes over the blocks of
+// its components, so a file of thousands of tiny scans, or of hundreds over a large picture,
+// would cost minutes. The scans may visit the picture's blocks this many times in all (a
+// colour file of the common encoders visits them about six times), or count this many scans
+// when the picture is small.
 constexpr int kMaxScans = 256;
+constexpr int64_t kBlockVisitsPerBlock = 16;
+constexpr int64_t kMinBlockVisits = int64_t(kMaxScans) * 4096;
 
-void GlueProgress(j_common_ptr cinfo) {
+struct GlueProgress {
+  jpeg_progress_mgr Pub;
+  int Scan;
+  int64_t Visits, MaxVisits;
+};
+
+int64_t ComponentBlocks(const jpeg_component_info* c) {
+  return int64_t(c->width_in_blocks) * c->height_in_blocks;
+}
+
+void GlueProgressMonitor(j_common_ptr cinfo) {
   auto d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  auto p = reinterpret_cast<GlueProgress*>(cinfo->progress);
+  if (d->input_scan_number == p->Scan) return;
+  p->Scan = d->input_scan_number;
+  for (int i = 0; i < d->comps_in_scan; ++i) p->Visits += ComponentBlocks(d->cur_comp_info[i]);
+  GlueError* e = reinterpret_cast<GlueError*>(cinfo->err);
   if (d->input_scan_number > kMaxScans) {
-    GlueError* e = reinterpret_cast<GlueError*>(cinfo->err);
     snprintf(e->Message, 200, "The file has more than %d scans", kMaxScans);
+    longjmp(e->Jump, 1);
+  }
+  if (p->Visits > p->MaxVisits) {
+    snprintf(e->Message, 200, "The file has more scans (%d) than a picture of its size can need",
+             d->input_scan_number);
     longjmp(e->Jump, 1);
   }
 }
@@ -69,15 +94,15 @@ static int Decode(const uint8_t* data, size_t size, int maxSide, int64_t maxPixe
   err.Pub.error_exit = GlueErrorExit;
   err.Pub.emit_message = GlueEmitMessage;
   err.Message = out->Message;
-  jpeg_progress_mgr progress{};
-  progress.progress_monitor = GlueProgress;
+  GlueProgress progress{};
+  progress.Pub.progress_monitor = GlueProgressMonitor;
   if (setjmp(err.Jump)) {
     jpeg_destroy_decompress(&cinfo);
     free(pixels);
     return 1;
   }
   jpeg_create_decompress(&cinfo);
-  cinfo.progress = &progress;
+  cinfo.progress = &progress.Pub;
   jpeg_mem_src(&cinfo, data, (unsigned long)size);
   jpeg_read_header(&cinfo, TRUE);
   if (cinfo.image_width < 1 || cinfo.image_height < 1 || cinfo.image_width > (unsigned)maxSide ||
@@ -88,6 +113,16 @@ static int Decode(const uint8_t* data, size_t size, int maxSide, int64_t maxPixe
     return 1;
   }
   out->Components = cinfo.num_components;
+  // In Huffman code every block of every component takes at least one bit for its DC
+  // difference (a sample, in a lossless file): a file shorter than that ends early, and is
+  // refused before anything is made for its pixels. (Arithmetic code may take less.)
+  int64_t blocks = 0;
+  for (int i = 0; i < cinfo.num_components; ++i) blocks += ComponentBlocks(&cinfo.comp_info[i]);
+  if (!cinfo.arith_code && int64_t(size) * 8 < blocks) {
+    snprintf(out->Message, sizeof out->Message, "The picture data ends early: the file is damaged");
+    jpeg_destroy_decompress(&cinfo);
+    return 1;
+  }
   // The library gives no RGB for four-component files: their inks come out as CMYK and are
   // turned into RGB here.
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -95,6 +130,7 @@ static int Decode(const uint8_t* data, size_t size, int maxSide, int64_t maxPixe
   // The decoder's own memory (whole-picture coefficients of a progressive file) is bounded
   // too: 8 bytes a pixel hold four full-resolution components, more than real files have.
   cinfo.mem->max_memory_to_use = long(8 * int64_t(cinfo.image_width) * cinfo.image_height + (16 << 20));
+  progress.MaxVisits = std::max(kMinBlockVisits, kBlockVisitsPerBlock * blocks);
   jpeg_start_decompress(&cinfo);
   const size_t used = size_t(cinfo.output_width) * 3;
   const size_t row = dib ? (used + 3) / 4 * 4 : used;

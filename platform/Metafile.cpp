@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+
+#include <queue>
 
 #include "platform/ByteOrder.h"
 #include "platform/Canvas.h"
@@ -82,13 +85,19 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const {
   canvas.Pen.Width = 1;
   canvas.Pen.Style = psSolid;
   canvas.Brush.SetColor(clWhite);
+  // Each new object takes the lowest free slot, as the player of the old platform does. The
+  // free slots are kept in a heap, so a file of many objects made and deleted costs each
+  // record a step, not a walk along every slot; the table holds at most as many objects as a
+  // 16-bit index names, and an object made when it is full is left out.
+  constexpr size_t kMaxObjects = 65536;
+  std::priority_queue<size_t, std::vector<size_t>, std::greater<size_t>> freeSlots;
   auto addObject = [&](const Obj& o) {
-    for (auto& slot : objects)
-      if (slot.K == Obj::None) {
-        slot = o;
-        return;
-      }
-    objects.push_back(o);
+    if (!freeSlots.empty()) {
+      objects[freeSlots.top()] = o;
+      freeSlots.pop();
+    } else if (objects.size() < kMaxObjects) {
+      objects.push_back(o);
+    }
   };
   // Each drawing call costs the pixels of its box within the bitmap; a file may ask for the
   // whole picture again and again, so the drawing as a whole gets a few times the pixels it
@@ -168,7 +177,10 @@ void TMetafile::Draw(TCanvas& canvas, const TRect& dest) const {
       }
       case 0x01F0: {  // DELETEOBJECT
         size_t i = size_t(uint16_t(P(0)));
-        if (i < objects.size()) objects[i] = Obj{};
+        if (i < objects.size() && objects[i].K != Obj::None) {
+          objects[i] = Obj{};
+          freeSlots.push(i);
+        }
         break;
       }
       case 0x041B:  // RECTANGLE

@@ -14,9 +14,11 @@
 #include "engine/XZLMButton.h"
 #include "engine/XZLMButtonStyle.h"
 #include "imageformats/ImgFmt.h"
+#include "platform/ImageLimits.h"
 #include "platform/JpegImage.h"
 #include "platform/SysUtils.h"
 #include "tests/gif/GifFixtures.h"
+#include "tests/support/HostileFiles.h"
 #include "tests/support/MetafileBuilder.h"
 
 namespace fs = std::filesystem;
@@ -298,6 +300,54 @@ void Documents() {
   }
 }
 
+// The hostile files of the bounded-codec tests, at sizes within the fuzz targets' input length
+// and picture limit: the fuzzer starts at the shapes that cost readers most and varies them.
+void HostileSeeds() {
+  const int side = MaxPageSide;  // the fuzz build's (1024)
+  Put("fuzz_image_gif", "cut.gif", GifTruncated(side, side));
+  Put("fuzz_image_gif", "maximal.gif", GifMaximal(side, side, int64_t(side) * side));
+  Put("fuzz_image_gif", "past.gif", GifMaximal(16, 16, int64_t(side) * side));
+  Put("fuzz_image_gif", "frames.gif", GifManyFrames(1000, 1, 1));
+  Put("fuzz_image_gif", "bigframes.gif", GifManyFrames(200, side, side));
+  Put("fuzz_image_gif", "screen.gif", GifFirstPixel(65535, 65535).Trailer().b);
+  Put("fuzz_image_png", "cut.png", PngCut(side, side));
+  Put("fuzz_image_png", "adam7.png", PngZeros(side, side, 1, 0, 1));
+  Put("fuzz_image_png", "rgba16.png", PngZeros(64, 64, 16, 6));
+  Put("fuzz_image_png", "bomb.png", PngZeros(1, 1, 8, 0, 0, size_t(32) << 20));
+  Put("fuzz_image_png", "bomb7.png", PngZeros(256, 256, 8, 0, 1, size_t(32) << 20));
+  Put("fuzz_image_png", "ztxt.png",
+      PngZeros(1, 1, 8, 0, 0, 0, PngChunk("zTXt", std::string("k\0\0", 3) + ZlibZeros(size_t(16) << 20))));
+  Put("fuzz_image_png", "text.png",
+      PngZeros(1, 1, 8, 0, 0, 0, Repeat(PngChunk("tEXt", std::string("k\0v", 3)), 2000)));
+  Put("fuzz_image_jpg", "scans.jpg", JpegProgressive(256, 256, 300));
+  Put("fuzz_image_jpg", "tenscans.jpg", JpegProgressive(side, side, 10));
+  Put("fuzz_image_jpg", "comments.jpg", JpegWithComments(2000, 1));
+  Put("fuzz_image_tif", "strips.tif", TiffGrey(side, side, 32773, 1, 20, PackBitsZeros(side)));
+  {
+    const std::string z = TiffLzwZeros(int64_t(side) * side);
+    Put("fuzz_image_tif", "lzw.tif", TiffGrey(side, side, 5, uint32_t(side), uint32_t(z.size()), z));
+    std::string loop = TiffGrey(64, 64, 32773, 1, 2, PackBitsZeros(64));
+    PutLe32(&loop[8 + 2 + 10 * 12], 8);
+    Put("fuzz_image_tif", "loop.tif", loop);
+  }
+  for (const char* target : {"fuzz_image_bmp", "fuzz_table_bmp"}) {
+    Put(target, "end.bmp", BmpRle(side, side, 8, std::string("\0\1", 2)));
+    Put(target, "end4.bmp", BmpRle(side, side, 4, std::string("\0\1", 2)));
+    std::string jumps;
+    for (int y = 0; y < side; y += 255) jumps += std::string("\0\2\0", 3) + char(std::min(255, side - y - 1));
+    Put(target, "delta.bmp", BmpRle(side, side, 8, jumps + std::string("\0\1", 2)));
+    Put(target, "lines.bmp", BmpRle(16, 16, 8, Repeat(std::string("\0\0", 2), 1000)));
+  }
+  Put("fuzz_image_ico", "declared.ico", Ico(1, IconImage(32, 32), 65535));
+  Put("fuzz_image_ico", "same.ico", Ico(64, IconImage(16, 16)));
+  const std::string brush = MetafileRecord(0x02FC, {0, 0x00FF, 0, 0});
+  Put("fuzz_image_wmf", "churn.wmf",
+      Metafile(Repeat(brush, 500) + Repeat(MetafileRecord(0x01F0, {0}) + brush, 500)));
+  Put("fuzz_image_wmf", "window.wmf",
+      Metafile(MetafileRecord(0x020C, {1, 1}) + brush + MetafileRecord(0x012D, {0}) +
+               Repeat(MetafileRecord(0x041B, {1, 1, 0, 0}), 500)));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -311,6 +361,7 @@ int main(int argc, char** argv) {
   setenv("ZELMORA_HOME", home.c_str(), 1);
   setenv("ZELMORA_CONFIG", (home + "/config").c_str(), 1);
   Pictures();
+  HostileSeeds();
   Documents();
   fs::remove_all(home);
   return 0;

@@ -539,13 +539,17 @@ void AppendUtf8(std::string& s, uint32_t cp) {
   }
 }
 
-// The characters of a line as they are shaped: a Tab is so many spaces.
-std::vector<uint32_t> ShapedCharacters(const std::string& text) {
-  std::vector<uint32_t> cps;
-  for (uint32_t cp : DecodeUtf8OrLatin1(text)) {
-    if (cp == '\t') cps.insert(cps.end(), kTabSpaces, uint32_t(' '));
-    else cps.push_back(cp);
-  }
+// The characters of a line as they are shaped: a Tab is a space that advances as so many
+// (a run of spaces takes one face, script and level whatever its length, so one stands for
+// them all). `tabs`, when given, marks the Tabs.
+std::vector<uint32_t> ShapedCharacters(const std::string& text, std::vector<bool>* tabs = nullptr) {
+  std::vector<uint32_t> cps = DecodeUtf8OrLatin1(text);
+  if (tabs) tabs->assign(cps.size(), false);
+  for (size_t i = 0; i < cps.size(); ++i)
+    if (cps[i] == '\t') {
+      cps[i] = ' ';
+      if (tabs) (*tabs)[i] = true;
+    }
   return cps;
 }
 
@@ -577,7 +581,8 @@ std::shared_ptr<const LineLayout> FontLibrary::Layout(const TFont& font, const s
   auto cached = f.Layouts.find(text);
   if (cached != f.Layouts.end()) return cached->second;
   auto out = std::make_shared<LineLayout>();
-  const std::vector<uint32_t> cps = ShapedCharacters(text);
+  std::vector<bool> tab;
+  const std::vector<uint32_t> cps = ShapedCharacters(text, &tab);
   const int n = int(cps.size());
   if (n > 0) {
     FaceList& l = *f.List;
@@ -671,15 +676,25 @@ std::shared_ptr<const LineLayout> FontLibrary::Layout(const TFont& font, const s
       TGlyphRun run;
       run.Face = l.Faces[size_t(it.Face)].Match;
       run.RightToLeft = it.Level % 2;
-      for (int i = it.Start; i < it.Start + it.Len; ++i) AppendUtf8(run.Text, cps[size_t(i)]);
+      for (int i = it.Start; i < it.Start + it.Len; ++i) {
+        if (tab[size_t(i)]) run.Text.append(kTabSpaces, ' ');
+        else AppendUtf8(run.Text, cps[size_t(i)]);
+      }
       run.Left = int((pen + 32) >> 6);
       for (unsigned g = 0; g < count; ++g) {
         int32_t advance = pos[g].x_advance;
         if (sf.Embolden && advance != 0) advance += EmboldenAdvance(sf, info[g].codepoint);
-        out->Glyphs.push_back(
-            PlacedGlyph{&sf, info[g].codepoint, int32_t(pen + pos[g].x_offset), pos[g].y_offset});
-        run.Glyphs.push_back(info[g].codepoint);
-        pen += advance;
+        // A Tab's space stands for several; a space draws nothing, so one glyph is placed for
+        // them all unless the face draws something for it.
+        const int times = info[g].cluster < tab.size() && tab[info[g].cluster] ? kTabSpaces : 1;
+        const bool blank = times > 1 && GetGlyph(sf, info[g].codepoint).W == 0;
+        for (int t = 0; t < times; ++t) {
+          if (t == 0 || !blank)
+            out->Glyphs.push_back(
+                PlacedGlyph{&sf, info[g].codepoint, int32_t(pen + pos[g].x_offset), pos[g].y_offset});
+          run.Glyphs.push_back(info[g].codepoint);
+          pen += advance;
+        }
       }
       out->Runs.push_back(std::move(run));
     }

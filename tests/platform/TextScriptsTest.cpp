@@ -1,6 +1,7 @@
 // Captions in every script: the faces chosen for their letters, the glyphs shaped for them
 // against HarfBuzz's own answer for the same face, their order and direction, and Tabs.
 #include <algorithm>
+#include <cstring>
 #include <ft2build.h>
 #include <gtest/gtest.h>
 #include <hb-ft.h>
@@ -188,6 +189,81 @@ TEST(TextScripts, ATabAdvancesAsEightSpaces) {
   // A Tab is a blank where lines break.
   TRect r(0, 0, c.TextWidth("aaaa"), 10);
   EXPECT_EQ(c.DrawText("aaaa\tbbbb", r, DT_CALCRECT | DT_WORDBREAK), 2 * c.TextHeight("X"));
+}
+
+// A Tab is shaped as one space that advances as eight, where it was eight spaces: what is
+// drawn and where lines break must be what the eight spaces gave. The eight spaces go through
+// the same shaping as before, so the text with its Tabs spelt out as spaces is today's output.
+// Compared over Tabs at line starts, between words, in wrapped lines and in right-to-left and
+// mixed text, in faces of their own letters and of fallbacks, bold (a synthetic bold widens
+// each space), at the size the editor draws and at the doubled size of an antialiased object,
+// upright and turned.
+TEST(TextScripts, TabsLayOutAndDrawAsTheirEightSpaces) {
+  auto spelt = [](std::string s) {
+    for (size_t p = s.find('\t'); p != std::string::npos; p = s.find('\t', p + 8)) s.replace(p, 1, 8, ' ');
+    return s;
+  };
+  const std::string texts[] = {
+      "\tBrick",
+      "\t\t\tBrick Wall",
+      "Brick\tWall\t",
+      "Brick \t Wall\t\tof\tbricks and\tmortar, \tline after\tline",
+      "\t\xD7\xA2\xD7\x91\xD7\xA8\xD7\x99\xD7\xAA\t\xD7\xA2\xD7\x95\xD7\x93",          // Hebrew
+      "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7\t\xD8\xA8\xD8\xA7\xD9\x84\t12",        // Arabic
+      "Wall\t\xD7\xA2\xD7\x91\xD7\xA8\xD7\x99\xD7\xAA\t12\t\xE4\xBD\xA0\xE5\xA5\xBD",  // mixed
+  };
+  struct Face {
+    const char* name;
+    TFontStyles style;
+    int height;
+    int orientation;
+  } faces[] = {{"Arial", 0, -13, 0},
+               {"Arial", 0, -26, 0},
+               {"Times New Roman", fsBold, -13, 0},
+               {"Courier New", fsItalic, -26, 0},
+               {"Verdana", 0, -13, 900}};
+  for (const Face& f : faces) {
+    TFont font;
+    font.Name = f.name;
+    font.Style = f.style;
+    font.SetHeight(f.height);
+    font.Orientation = f.orientation;
+    font.Color = clBlack;
+    for (const std::string& text : texts) {
+      SCOPED_TRACE(std::string(f.name) + " " + std::to_string(f.height) + ": " + text);
+      // Wrapping measures the growing parts of a line: every prefix measures as spelt out.
+      for (size_t n = 1; n <= text.size(); ++n)
+        ASSERT_EQ(MeasureText(font, text.substr(0, n)), MeasureText(font, spelt(text.substr(0, n)))) << n;
+      const std::vector<TGlyphRun> runs = ShapeTextLine(font, text), want = ShapeTextLine(font, spelt(text));
+      ASSERT_EQ(runs.size(), want.size());
+      for (size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(runs[i].Face.File, want[i].Face.File);
+        EXPECT_EQ(runs[i].RightToLeft, want[i].RightToLeft);
+        EXPECT_EQ(runs[i].Text, want[i].Text);
+        EXPECT_EQ(runs[i].Glyphs, want[i].Glyphs);
+        EXPECT_EQ(runs[i].Left, want[i].Left);
+      }
+      // Every line of the text wrapped in boxes of a few widths, drawn.
+      const int wide = MeasureText(font, text);
+      for (int width : {wide + 10, wide / 2, wide / 5}) {
+        for (const std::string& line : DrawTextLines(font, text, width, DT_WORDBREAK)) {
+          const int w = MeasureText(font, line) + 40, h = 3 * -f.height + 40;
+          TBitmap got(w, f.orientation ? w : h, pf32bit), expected(w, f.orientation ? w : h, pf32bit);
+          got.Canvas().Brush.SetColor(clWhite);
+          got.Canvas().FillRect(Rect(0, 0, got.Width(), got.Height()));
+          expected.Canvas().Brush.SetColor(clWhite);
+          expected.Canvas().FillRect(Rect(0, 0, got.Width(), got.Height()));
+          const int y = f.orientation ? got.Height() - 20 : 10;
+          RenderTextLine(got, 10, y, line, font, Rect(0, 0, got.Width(), got.Height()));
+          RenderTextLine(expected, 10, y, spelt(line), font, Rect(0, 0, got.Width(), got.Height()));
+          int differ = 0;
+          for (int row = 0; row < got.Height(); ++row)
+            differ += std::memcmp(got.ScanLine(row), expected.ScanLine(row), size_t(got.Width()) * 4) != 0;
+          EXPECT_EQ(differ, 0) << "line \"" << line << "\" in a box of " << width;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -670,6 +670,8 @@ std::shared_ptr<const LineLayout> FontLibrary::Layout(const TFont& font, const s
       hb_buffer_set_script(FBuffer, it.Script);
       hb_buffer_set_language(FBuffer, hb_language_get_default());
       hb_shape(sf.Shaper, FBuffer, &kUnkerned, 1);
+      hb_codepoint_t space = 0;
+      hb_font_get_nominal_glyph(sf.Shaper, ' ', &space);
       unsigned count = 0;
       const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(FBuffer, &count);
       const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(FBuffer, &count);
@@ -685,8 +687,11 @@ std::shared_ptr<const LineLayout> FontLibrary::Layout(const TFont& font, const s
         int32_t advance = pos[g].x_advance;
         if (sf.Embolden && advance != 0) advance += EmboldenAdvance(sf, info[g].codepoint);
         // A Tab's space stands for several; a space draws nothing, so one glyph is placed for
-        // them all unless the face draws something for it.
-        const int times = info[g].cluster < tab.size() && tab[info[g].cluster] ? kTabSpaces : 1;
+        // them all unless the face draws something for it. Marks on the Tab share its cluster
+        // and stay single, on its last space.
+        const int times = info[g].cluster < tab.size() && tab[info[g].cluster] && info[g].codepoint == space
+                              ? kTabSpaces
+                              : 1;
         const bool blank = times > 1 && GetGlyph(sf, info[g].codepoint).W == 0;
         for (int t = 0; t < times; ++t) {
           if (t == 0 || !blank)

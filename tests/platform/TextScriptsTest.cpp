@@ -194,10 +194,10 @@ TEST(TextScripts, ATabAdvancesAsEightSpaces) {
 // A Tab is shaped as one space that advances as eight, where it was eight spaces: what is
 // drawn and where lines break must be what the eight spaces gave. The eight spaces go through
 // the same shaping as before, so the text with its Tabs spelt out as spaces is today's output.
-// Compared over Tabs at line starts, between words, in wrapped lines and in right-to-left and
-// mixed text, in faces of their own letters and of fallbacks, bold (a synthetic bold widens
-// each space), at the size the editor draws and at the doubled size of an antialiased object,
-// upright and turned.
+// Compared over Tabs at line starts, between words, under combining marks, in wrapped lines
+// and in right-to-left and mixed text, in faces of their own letters and of fallbacks, bold (a synthetic bold
+// widens each space), at the size the editor draws and at the doubled size of an antialiased object, upright
+// and turned.
 TEST(TextScripts, TabsLayOutAndDrawAsTheirEightSpaces) {
   auto spelt = [](std::string s) {
     for (size_t p = s.find('\t'); p != std::string::npos; p = s.find('\t', p + 8)) s.replace(p, 1, 8, ' ');
@@ -207,6 +207,8 @@ TEST(TextScripts, TabsLayOutAndDrawAsTheirEightSpaces) {
       "\tBrick",
       "\t\t\tBrick Wall",
       "Brick\tWall\t",
+      "Brick\t\xCC\x81Wall\t\xCC\x81\xCC\xA3",  // marks on a Tab belong to its last space
+      "\xD7\xA2\t\xD6\xB8\xD7\x91",             // and in right-to-left text
       "Brick \t Wall\t\tof\tbricks and\tmortar, \tline after\tline",
       "\t\xD7\xA2\xD7\x91\xD7\xA8\xD7\x99\xD7\xAA\t\xD7\xA2\xD7\x95\xD7\x93",          // Hebrew
       "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7\t\xD8\xA8\xD8\xA7\xD9\x84\t12",        // Arabic

@@ -255,6 +255,9 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
 
   // --- Edit commands ---
   void TakeUndoSnapshot();
+  // Whether the page may take `adding` more objects; says so when it may not (`what`:
+  // "pasting", "duplicating").
+  bool RoomForObjects(int64_t adding, const std::string& what);
   void MIEditClick(QObject* Sender);
   void MIUndoClick(QObject* Sender);
   void MICutClick(QObject* Sender);
@@ -464,9 +467,12 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   // A strip of the page with the selection marks, made per paint from the page bitmap
   // inside the dirty region, so that the marks never touch the page bitmap itself.
   TBitmap FMarks;
+  // The selection marks of one paint: the selected objects' bounds, each bounds once, and
+  // which objects' marks may meet each band of page rows.
+  struct TMarkIndex;
   // Draws the selection marks and the band onto a canvas whose pixel (0, 0) is the page's
   // (ox, oy); only marks that meet `area` (canvas pixels) are drawn.
-  void PaintMarks(TCanvas& canvas, int ox, int oy, const TRect& area);
+  void PaintMarks(TCanvas& canvas, TMarkIndex& marks, int ox, int oy, const TRect& area);
   bool FClosingMemo = false;
   // The object that the in-place editor works on, if it is still on the page.
   TZLMButton* MemoObject() const;

@@ -167,35 +167,44 @@ void TFormMain::MICopyClick(QObject*) {
   if (!picture.isNull()) QGuiApplication::clipboard()->setImage(picture);
 }
 
+// A page holds at most kMaxButtons objects: a file with more is not read whole, so a paste or
+// a duplicate that would pass it is refused before anything changes.
+bool TFormMain::RoomForObjects(int64_t adding, const std::string& what) {
+  const int64_t count = Scene->Count();
+  if (count + adding <= kMaxButtons) return true;
+  Say(Format("The page holds %d objects, and %s %d more would make more than the %d that a page may "
+             "have. Nothing was changed.",
+             int(count), what.c_str(), int(adding), kMaxButtons),
+      MB_OK | MB_ICONEXCLAMATION);
+  return false;
+}
+
 void TFormMain::MIPasteClick(QObject*) {
   TScopedWait wait("Please Wait", false);
   if (ClipboardDoc->ReadInteger("Heading", "NumOfButtons", 0) <= 0) return;
+  // The clipboard is read whole, on a page of its own, before the page changes: a damaged
+  // one changes nothing, and takes no snapshot. Its objects then move onto the page as they
+  // are, without a second read.
+  ZButtonList pasted;
   try {
-    // The clipboard is read whole, on a page of its own, before the page changes: a damaged
-    // one changes nothing, and takes no snapshot.
-    ZButtonList trial;
-    trial.LoadFromINI(*ClipboardDoc);
-    if (trial.Count() == 0) return;
+    pasted.LoadFromINI(*ClipboardDoc);
+    if (pasted.Count() == 0) return;
   } catch (const std::exception& ex) {
     Say("The clipboard could not be pasted.\n" + std::string(ex.what()), MB_OK | MB_ICONEXCLAMATION);
     return;
   }
+  if (!RoomForObjects(pasted.Count(), "pasting")) return;
   // A paste is a change of this page, undone on its own.
   TakeUndoSnapshot();
   const TColor background = Scene->BGColor;
-  try {
-    Scene->LoadFromINI(*ClipboardDoc);
-  } catch (const std::exception& ex) {
-    Scene->BGColor = background;
-    Say("The clipboard could not be pasted.\n" + std::string(ex.what()), MB_OK | MB_ICONEXCLAMATION);
-    return;
-  }
+  Scene->AppendLoaded(pasted);
   Scene->BGColor = background;
   SyncControlsFromButton(nullptr);
   RedrawScene(false);
 }
 
 void TFormMain::MenuItemDuplicate1Click(QObject*) {
+  if (!RoomForObjects(Scene->SelectedCount(), "duplicating")) return;
   TakeUndoSnapshot();
   ZButtonList copies;
   for (int i = 0; i < Scene->Count(); ++i) {
@@ -216,13 +225,12 @@ void TFormMain::MenuItemDuplicate1Click(QObject*) {
     const int dy = std::max(0, copy->Bounds.Bottom - std::max(H, o->Bounds.Bottom));
     copy->OffsetBy(-std::min(dx, std::max(0, copy->Bounds.Left)),
                    -std::min(dy, std::max(0, copy->Bounds.Top)));
-  }
-  while (copies.Count() > 0) {
-    TLayer* copy = copies.Layer(0);
-    copy->SetOwnerList(Scene.get());
     copy->IsSelected = true;
     copy->Changed = true;
   }
+  // All at once: taken one by one from the front, the list of copies would move up once for
+  // every copy.
+  Scene->TakeObjectsOf(copies);
   RedrawScene(false);
 }
 

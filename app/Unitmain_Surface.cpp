@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <unordered_set>
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -315,6 +316,77 @@ void TFormMain::RedrawScene(bool whole) {
   RegionSet(DirtyRegion, 0, 0, W, H);
 }
 
+// A selection of 100,000 objects is painted in strips: each strip draws only the marks that
+// can reach it, found through bands of page rows, not by a walk over every object per strip.
+struct TFormMain::TMarkIndex {
+  static constexpr int kBandRows = 64;
+  // Marks that reach over more bands than this are met by every strip instead.
+  static constexpr int kMaxBandsOfOne = 32;
+  struct TMark {
+    TRect bounds;
+    bool current;
+  };
+  std::vector<TMark> marks;             // in z order
+  std::vector<std::vector<int>> bands;  // mark numbers by band of page rows
+  std::vector<int> tall;                // marks too tall for the bands
+  std::vector<int> seen;                // the strip a mark was last taken for
+  std::vector<int> picked;
+  int strip = 0;
+
+  TMarkIndex(const TLayerList& scene, int pageHeight) {
+    // Objects with the same bounds get their marks once: inverted twice they would cancel,
+    // and a pasted copy lying on its original would show no selection at all. The first
+    // in z order is the one drawn.
+    struct RectHash {
+      size_t operator()(const TRect& r) const {
+        uint64_t h = uint32_t(r.Left) * 0x9E3779B97F4A7C15ull;
+        h ^= uint32_t(r.Top) + 0x7F4A7C159E3779B9ull + (h << 6) + (h >> 2);
+        h ^= uint32_t(r.Right) + 0x94D049BB133111EBull + (h << 6) + (h >> 2);
+        h ^= uint32_t(r.Bottom) + 0xBF58476D1CE4E5B9ull + (h << 6) + (h >> 2);
+        return size_t(h);
+      }
+    };
+    std::unordered_set<TRect, RectHash> drawn;
+    const int bandCount = std::max(1, (pageHeight + kBandRows - 1) / kBandRows);
+    bands.resize(size_t(bandCount));
+    for (int i = 0; i < scene.Count(); ++i) {
+      const TLayer* o = scene.Layer(i);
+      if (!o->IsSelected || !drawn.insert(o->Bounds).second) continue;
+      const int n = int(marks.size());
+      marks.push_back({o->Bounds, o == scene.Current});
+      // The marks reach 2 pixels (the handles 3) beyond the bounds.
+      const int64_t top = int64_t(o->Bounds.Top) - 3, bottom = int64_t(o->Bounds.Bottom) + 3;
+      if (bottom <= 0 || top >= pageHeight) continue;
+      const int first = int(std::max<int64_t>(top, 0) / kBandRows);
+      const int last = int(std::min<int64_t>(bottom - 1, pageHeight - 1) / kBandRows);
+      if (last - first >= kMaxBandsOfOne) {
+        tall.push_back(n);
+        continue;
+      }
+      for (int b = first; b <= last; ++b) bands[size_t(b)].push_back(n);
+    }
+    seen.assign(marks.size(), -1);
+  }
+
+  // The marks that may meet page rows [top, bottom), in z order.
+  const std::vector<int>& Near(int top, int bottom) {
+    ++strip;
+    picked.clear();
+    auto take = [&](int n) {
+      if (seen[size_t(n)] == strip) return;
+      seen[size_t(n)] = strip;
+      picked.push_back(n);
+    };
+    const int first = std::max(0, top / kBandRows);
+    const int last = std::min(int(bands.size()) - 1, (bottom - 1) / kBandRows);
+    for (int b = first; b <= last; ++b)
+      for (int n : bands[size_t(b)]) take(n);
+    for (int n : tall) take(n);
+    std::sort(picked.begin(), picked.end());
+    return picked;
+  }
+};
+
 void TFormMain::PaintBoxPaint(QObject*) {
   XImage& page = *Scene->Page;
   const int W = page.Width(), H = page.Height();
@@ -325,6 +397,7 @@ void TFormMain::PaintBoxPaint(QObject*) {
   // needs no second page-sized bitmap.
   const int rowsPerStrip = std::max(1, (1 << 20) / std::max(W, 1));
   if (FMarks.PixelFormat() != pf32bit) FMarks.SetPixelFormat(pf32bit);
+  TMarkIndex marks(*Scene, H);
   for (TRegionRect* region = DirtyRegion; region; region = region->Next) {
     TRect c;
     if (!IntersectRect(c, region->Rect, TRect(0, 0, W, H))) continue;
@@ -336,28 +409,22 @@ void TFormMain::PaintBoxPaint(QObject*) {
       for (int y = 0; y < sh; ++y)
         std::memcpy(FMarks.ScanLine(y), page.ScanLine(strip.Top + y) + size_t(strip.Left) * 4,
                     size_t(sw) * 4);
-      PaintMarks(FMarks.Canvas(), strip.Left, strip.Top, TRect(0, 0, sw, sh));
+      PaintMarks(FMarks.Canvas(), marks, strip.Left, strip.Top, TRect(0, 0, sw, sh));
       PaintBox->CopyFromBitmap(FMarks, TRect(0, 0, sw, sh), strip.Left, strip.Top);
     }
   }
 }
 
-void TFormMain::PaintMarks(TCanvas& canvas, int ox, int oy, const TRect& area) {
+void TFormMain::PaintMarks(TCanvas& canvas, TMarkIndex& marks, int ox, int oy, const TRect& area) {
   auto meets = [&](int l, int t, int r, int b) {
     return l < area.Right && r > area.Left && t < area.Bottom && b > area.Top;
   };
-  // Objects with the same bounds get their marks once: inverted twice they would cancel,
-  // and a pasted copy lying on its original would show no selection at all.
-  std::vector<TRect> drawn;
-  for (int i = 0; i < Scene->Count(); ++i) {
-    TZLMButton* o = Scene->Button(i);
-    if (!o->IsSelected) continue;
+  for (int n : marks.Near(oy + area.Top, oy + area.Bottom)) {
+    const TMarkIndex::TMark& m = marks.marks[size_t(n)];
     // The marks reach 2 pixels (the handles 3) beyond the bounds.
-    const TRect b(o->Bounds.Left - ox, o->Bounds.Top - oy, o->Bounds.Right - ox, o->Bounds.Bottom - oy);
+    const TRect b(m.bounds.Left - ox, m.bounds.Top - oy, m.bounds.Right - ox, m.bounds.Bottom - oy);
     if (!meets(b.Left - 3, b.Top - 3, b.Right + 3, b.Bottom + 3)) continue;
-    if (std::find(drawn.begin(), drawn.end(), o->Bounds) != drawn.end()) continue;
-    drawn.push_back(o->Bounds);
-    DrawSelectionFrame(canvas, b.Left, b.Top, b.Right, b.Bottom, true, o == Scene->Current);
+    DrawSelectionFrame(canvas, b.Left, b.Top, b.Right, b.Bottom, true, m.current);
   }
   if (!BandActive) return;
   // The band's outline, dotted, as a rectangle with a clear brush draws it; as four lines

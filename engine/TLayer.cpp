@@ -171,27 +171,24 @@ void TLayerList::InvertSelection() {
 
 namespace {
 
-// Takes out the layers for which `take` holds, lowest first, marks them changed and puts
-// them on top in their old order. Moving within the list keeps Current where it is.
+// Takes out the layers for which `take` holds, marks them changed and puts them on top in
+// their old order, in one pass over the list. Moving within the list keeps Current where it
+// is.
 template <typename Pred>
 void MoveToTop(TLayerList& list, Pred take) {
-  std::vector<TLayer*> moved;
   for (int i = 0; i < list.Count(); ++i)
-    if (take(list.Layer(i))) moved.push_back(list.Layer(i));
-  for (TLayer* l : moved) {
-    l->Changed = true;
-    list.Move(list.IndexOf(l), list.Count() - 1);
-  }
+    if (take(list.Layer(i))) list.Layer(i)->Changed = true;
+  list.MoveToEnd([&](const TObject* item) { return take(static_cast<const TLayer*>(item)); });
 }
 
 }  // namespace
 
 void TLayerList::SendToBack() {
-  MoveToTop(*this, [](TLayer* l) { return !l->IsSelected; });
+  MoveToTop(*this, [](const TLayer* l) { return !l->IsSelected; });
 }
 
 void TLayerList::BringToFront() {
-  MoveToTop(*this, [](TLayer* l) { return l->IsSelected; });
+  MoveToTop(*this, [](const TLayer* l) { return l->IsSelected; });
 }
 
 void TLayerList::MoveSelectedTo(int n) {
@@ -222,8 +219,12 @@ void TLayerList::MoveSelectedTo(int n) {
 }
 
 void TLayerList::DeleteSelected() {
-  for (int i = Count() - 1; i >= 0; --i)
-    if (i < Count() && Layer(i)->IsSelected) Delete(i);
+  // Gathered at the end first, so that the list is not moved up once for every layer taken
+  // out of its middle; deleted from the highest down, as before.
+  int kept = 0;
+  for (int i = 0; i < Count(); ++i) kept += Layer(i)->IsSelected ? 0 : 1;
+  MoveToEnd([](const TObject* item) { return static_cast<const TLayer*>(item)->IsSelected; });
+  while (Count() > kept) Delete(Count() - 1);
   Current = nullptr;
 }
 

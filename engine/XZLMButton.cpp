@@ -189,12 +189,22 @@ static void MoveAll(ZButtonList& from, ZButtonList& to) {
 void ZButtonList::LoadFromINI(TINIDocument& d) {
   ZButtonList aside;
   ReadInto(d, aside);
-  MissingFiles = aside.MissingFiles;
-  NamedObjects = aside.NamedObjects;
-  HeldObjects = aside.HeldObjects;
-  BGColor = aside.BGColor;
-  TLayer* current = aside.Current;
-  MoveAll(aside, *this);
+  AppendLoaded(aside);
+}
+
+void ZButtonList::AppendLoaded(ZButtonList& loaded) {
+  MissingFiles = loaded.MissingFiles;
+  NamedObjects = loaded.NamedObjects;
+  HeldObjects = loaded.HeldObjects;
+  BGColor = loaded.BGColor;
+  TLayer* current = loaded.Current;
+  MoveAll(loaded, *this);
+  Current = current;
+}
+
+void ZButtonList::TakeObjectsOf(ZButtonList& from) {
+  TLayer* current = Current;
+  MoveAll(from, *this);
   Current = current;
 }
 

@@ -41,6 +41,12 @@ class ZButtonList : public TLayerList {
   // Replaces the scene by the document's: the background, the property store, the objects.
   // A read error raises and leaves this scene as it was.
   virtual void ReplaceFromINI(TINIDocument& document);
+  // Appends the objects of a scene that LoadFromINI filled aside (a paste read on trial
+  // first), as LoadFromINI of the same document would have, without reading it again.
+  // `loaded` is left empty.
+  void AppendLoaded(ZButtonList& loaded);
+  // Appends every object of `from`, in its order, in one pass; `from` is left empty.
+  void TakeObjectsOf(ZButtonList& from);
   // The texture file names that the objects of the last load or append name but that are
   // missing from the Images folder, each once, in the order met.
   std::vector<std::string> MissingFiles;

@@ -67,6 +67,10 @@ void TObjectList::Move(int from, int to) {
   FItems.insert(FItems.begin() + to, item);
 }
 
+void TObjectList::MoveToEnd(const std::function<bool(const TObject*)>& take) {
+  std::stable_partition(FItems.begin(), FItems.end(), [&](const TObject* item) { return !take(item); });
+}
+
 void TObjectList::Exchange(int a, int b) {
   Items(a);
   Items(b);

@@ -1,6 +1,7 @@
 // Object lists, components and streams in the manner of the component library.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ class TObjectList : public TObject {
   TObject* Extract(TObject* item);  // takes out without destroying; nullptr when absent
   int IndexOf(const TObject* item) const;
   void Move(int from, int to);
+  // Moves the items for which `take` holds to the end of the list, both parts keeping their
+  // order, in one pass (as Move of each in turn would, without its cost per item).
+  void MoveToEnd(const std::function<bool(const TObject*)>& take);
   void Exchange(int a, int b);
   void Put(int index, TObject* item);
   TObject* First() const { return Items(0); }

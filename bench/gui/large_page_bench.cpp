@@ -1,19 +1,26 @@
 // The large page in the main window against the engine doing the same work alone: opening a
 // page of 10,000 objects (read, parse, render), deleting one object, saving it. The window's
-// figure is what the user waits for; the engine's is the floor it can come down to.
+// figure is what the user waits for; the engine's is the floor it can come down to. Then the
+// edit commands of the Edit and Arrange menus, one after another, on the whole page selected
+// (Command/NN-Name rows, one run each: each command starts from what the one before left; the
+// rows run in their order, so filter whole runs of them from an Open row on).
 //   bench_large_page [--objects=N] [google-benchmark flags]
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QApplication>
 
 #include "POP/PopFastINI.h"
 #include "POP/PopForms.h"
+#include "POP/gui/PopDialogs.h"
 #include "app/AppEnvironment.h"
 #include "app/Unitmain.h"
 #include "app/forms/Unitpleasewait.h"
@@ -71,6 +78,22 @@ void WriteLargeProject(const std::string& name, int objects) {
   doc.WriteInteger("Heading", "ProjectHeight", std::max(20, (objects + perRow - 1) / perRow * 20));
   scene.SaveToINI(doc);
   doc.SaveToFile(name);
+}
+
+// The page of the edit commands: small linked buttons 300 a row on a page of 8192 x 8192 with
+// a grid of 8, so that Align to Grid moves every one of them.
+void WriteCommandsProject(const std::string& name, int objects) {
+  std::string text = "[Heading]\nProjectWidth=8192\nProjectHeight=8192\nGridX=8\nGridY=8\nNumOfButtons=" +
+                     std::to_string(objects) + "\n";
+  for (int i = 0; i < objects; ++i) {
+    const int x = (i % 300) * 27 + 1, y = (i / 300) * 24 + 1;
+    text += "[Button" + std::to_string(i) + "]\nButtonText=B" + std::to_string(i) + "\nLinkAddress=l" +
+            std::to_string(i) + ".htm\nRectLeft=" + std::to_string(x) + "\nRectTop=" + std::to_string(y) +
+            "\nRectRight=" + std::to_string(x + 23) + "\nRectBottom=" + std::to_string(y + 19) + "\n";
+  }
+  FILE* f = fopen(name.c_str(), "wb");
+  fwrite(text.data(), 1, text.size(), f);
+  fclose(f);
 }
 
 // The window of every window benchmark; it ends before the application does.
@@ -176,6 +199,68 @@ void BM_WindowSave(benchmark::State& state) {
   }
 }
 
+double CpuSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+struct TCommand {
+  const char* name;
+  void (TFormMain::*run)(QObject*);  // none: open the page of `objects` objects
+  int objects = 0;
+};
+
+// Each command once on the page as the one before left it; the processor time is the
+// counter "cpu_s" beside the wall time.
+void BM_WindowCommand(benchmark::State& state, TCommand c) {
+  TFormMain& w = Window();
+  double cpu = 0;
+  for (auto _ : state) {
+    const double t0 = CpuSeconds();
+    if (c.run) {
+      (w.*c.run)(nullptr);
+    } else {
+      w.LoadProject(gHome + "/commands-" + std::to_string(c.objects) + ".zlm", false);
+      w.Scene->SelectNone();
+      w.RedrawScene(true);
+    }
+    QCoreApplication::processEvents();
+    cpu += CpuSeconds() - t0;
+  }
+  state.counters["cpu_s"] = cpu;
+  state.counters["objects"] = w.Scene->Count();
+}
+
+// On a page of N objects the commands that change them all; on a page of N / 2 the ones
+// that add as many again (a page holds at most 100,000 objects).
+std::vector<TCommand> Commands(int n) {
+  return {
+      {"Open", nullptr, n},
+      {"SelectAll", &TFormMain::MISelectAllClick},
+      {"AlignToGrid", &TFormMain::MenuItemAlignToGrid1Click},
+      {"Group", &TFormMain::MIGroupClick},
+      {"Ungroup", &TFormMain::MIUngroupClick},
+      {"Copy", &TFormMain::MICopyClick},
+      {"BringToFront", &TFormMain::MenuItemBringToFront1Click},
+      {"SendToBack", &TFormMain::MenuItemSendToBack1Click},
+      {"Delete", &TFormMain::MenuItemDelete1Click},
+      {"Undo", &TFormMain::MIUndoClick},
+      {"SelectAll", &TFormMain::MISelectAllClick},
+      {"Export", &TFormMain::ExportImageClick},
+      {"Save", &TFormMain::MISaveClick},
+      {"OpenHalf", nullptr, n / 2},
+      {"SelectAll", &TFormMain::MISelectAllClick},
+      {"Copy", &TFormMain::MICopyClick},
+      {"Paste", &TFormMain::MIPasteClick},
+      {"Undo", &TFormMain::MIUndoClick},
+      {"SelectAll", &TFormMain::MISelectAllClick},
+      {"Duplicate", &TFormMain::MenuItemDuplicate1Click},
+      {"Delete", &TFormMain::MenuItemDelete1Click},
+      {"Undo", &TFormMain::MIUndoClick},
+  };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -197,6 +282,13 @@ int main(int argc, char** argv) {
   gSaved = gHome + "/saved.zlm";
   gWindowSaved = gHome + "/window-saved.zlm";
   WriteLargeProject(gProject, gObjects);
+  WriteCommandsProject(gHome + "/commands-" + std::to_string(gObjects) + ".zlm", gObjects);
+  WriteCommandsProject(gHome + "/commands-" + std::to_string(gObjects / 2) + ".zlm", gObjects / 2);
+  // Export asks for a file name: the selection goes to a PNG in the bench's folder.
+  SetDialogHook([](TCommonDialog& d) {
+    if (auto* save = dynamic_cast<TOpenDialog*>(&d)) save->FileName = gHome + "/selection.png";
+    return true;
+  });
 
   InstallQtServices();
   static TNoQuestions noQuestions(Services());
@@ -228,7 +320,15 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark(("WindowSave/" + n).c_str(), BM_WindowSave)
       ->Unit(benchmark::kMillisecond)
       ->Iterations(3);
+  int index = 0;
+  for (const TCommand& c : Commands(gObjects)) {
+    char name[64];
+    snprintf(name, sizeof name, "Command/%02d-%s/%s", index + 1, c.name, n.c_str());
+    benchmark::RegisterBenchmark(name, BM_WindowCommand, c)->Unit(benchmark::kMillisecond)->Iterations(1);
+    ++index;
+  }
   benchmark::RunSpecifiedBenchmarks();
+  SetDialogHook(nullptr);
   benchmark::Shutdown();
   gWindow.reset();
 

@@ -712,6 +712,94 @@ TEST(EditCommands, ZOrderCommandsMoveTheSelection) {
   EXPECT_EQ(w->ChangeCount, 2);
 }
 
+// The commands that reorder, remove or add many objects at once, on a selection scattered
+// through the page: the unselected objects keep their order, the selected ones theirs, the
+// copies alone are selected after a duplicate, and Undo brings back the page exactly.
+TEST(EditCommands, CommandsOnAScatteredSelectionKeepOrderAndUndoBack) {
+  const std::vector<Obj> six = {{"A", 8, 8, 48, 32},  {"B", 56, 8, 96, 32},  {"C", 104, 8, 144, 32},
+                                {"D", 8, 48, 48, 72}, {"E", 56, 48, 96, 72}, {"F", 104, 48, 144, 72}};
+  struct Case {
+    const char* what;
+    std::function<void(TFormMain&)> command;
+    const char* order;
+    const char* selected;
+  } cases[] = {
+      {"bring to front", [](TFormMain& w) { w.MIBringToFront->trigger(); },
+       "A@8,8 C@104,8 D@8,48 F@104,48 B@56,8 E@56,48", "BE"},
+      {"send to back", [](TFormMain& w) { w.MISendToBack->trigger(); },
+       "B@56,8 E@56,48 A@8,8 C@104,8 D@8,48 F@104,48", "BE"},
+      {"delete", [](TFormMain& w) { w.MIDelete->trigger(); }, "A@8,8 C@104,8 D@8,48 F@104,48", ""},
+      {"duplicate", [](TFormMain& w) { w.MenuItemDuplicate1Click(nullptr); },
+       "A@8,8 B@56,8 C@104,8 D@8,48 E@56,48 F@104,48 B@80,32 E@80,72", "BE"},
+      {"copy and paste",
+       [](TFormMain& w) {
+         w.MICopy->trigger();
+         w.MIPaste->trigger();
+       },
+       "A@8,8 B@56,8 C@104,8 D@8,48 E@56,48 F@104,48 B@56,8 E@56,48", "BEBE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramHome home;
+    auto w = Start(WriteProject(home, "edit.zlm", six));
+    SelectTexts(*w, "EB");
+    const std::string before = SceneText(*w);
+    c.command(*w);
+    EXPECT_EQ(Order(*w), c.order);
+    EXPECT_EQ(Selected(*w), c.selected);
+    EXPECT_TRUE(home.TakeBoxes().empty());
+    w->MIUndo->trigger();
+    EXPECT_EQ(SceneText(*w), before);
+  }
+}
+
+// A page holds at most kMaxButtons objects, and a file with more is not read whole: a paste
+// or a duplicate past it is refused with a message before anything changes, so that the page
+// (and its undo, which reads the page back) never holds more than a file can give back.
+TEST(EditCommands, PasteAndDuplicateStopAtTheObjectsAPageHolds) {
+  ProgramHome home;
+  auto w = Start(WriteProject(home, "edit.zlm", kThree));
+  std::string clip;
+  const int n = kMaxButtons - 2;
+  // Small objects beside the page, so that drawing them costs little.
+  for (int i = 0; i < n; ++i) {
+    const int x = 400 + (i % 300) * 10, y = (i / 300) * 10;
+    clip += ClipObject(i, "P", x, y, x + 8, y + 8);
+  }
+  clip += "[Heading]\nBGColor=clWhite\nNumOfButtons=" + std::to_string(n) + "\n";
+  w->ClipboardDoc->LoadFromString(std::move(clip));
+  w->Scene->SelectNone();
+  const std::string before = SceneText(*w);
+  w->MIPasteClick(nullptr);
+  EXPECT_EQ(w->Scene->Count(), 3);
+  EXPECT_TRUE(SceneText(*w) == before);
+  EXPECT_FALSE(w->UndoAvailable);
+  EXPECT_EQ(w->ChangeCount, 0);
+  std::vector<std::string> boxes = home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("pasting " + std::to_string(n) + " more"), std::string::npos) << boxes[0];
+
+  // Up to the limit it goes: one object fewer on the clipboard fits exactly.
+  w->Scene->Button(0)->SetSelected(true);
+  w->MIDelete->trigger();
+  w->MIPasteClick(nullptr);
+  EXPECT_EQ(w->Scene->Count(), kMaxButtons);
+  EXPECT_TRUE(home.TakeBoxes().empty());
+
+  // Full: duplicating one more object is refused, and the page and its undo stay.
+  SelectTexts(*w, "B");
+  const std::string full = SceneText(*w);
+  w->MenuItemDuplicate1Click(nullptr);
+  EXPECT_EQ(w->Scene->Count(), kMaxButtons);
+  EXPECT_TRUE(SceneText(*w) == full);
+  boxes = home.TakeBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("duplicating 1 more"), std::string::npos) << boxes[0];
+  // The paste's undo is still the one there is.
+  w->MIUndoClick(nullptr);
+  EXPECT_EQ(w->Scene->Count(), 2);
+}
+
 TEST(EditCommands, SelectionCommandsSetSelectionAndCurrent) {
   ProgramHome home;
   auto w = Start(WriteProject(home, "edit.zlm", kThree));

@@ -210,6 +210,9 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   TINILostLines ProjectLostLines;
   // The page with its grid and size, as a project document.
   void WritePageInto(TINIDocument& doc);
+  // Whether `name` is the open project's file and is there, but not as this window read or
+  // wrote it last (or the window never saw it): somebody else's work a save would replace.
+  bool ChangedOnDisk(const std::string& name) const;
 
   // --- The program is ended from outside ---
   // Where unsaved work goes when the program is ended without a question: a project in the
@@ -289,6 +292,7 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   int32_t FUndoCount = 0;
   std::string FUndoFileName;
   int64_t FUndoFileStamp = 0;
+  TFileStamp FUndoProjectStamp;  // ProjectFileStamp of FUndoFileName, as this window knows it
   // Gives the page bitmap, the surface and its panel this size and redraws the whole page
   // (unless the caller renders it next).
   void ApplyPageSize(int width, int height, bool redraw = true);

@@ -40,6 +40,7 @@ void TFormMain::TakeUndoSnapshot() {
   FUndoCount = ChangeCount;
   FUndoFileName = ProjectFileName;
   FUndoFileStamp = FileStampOf(ProjectFileName).Time;
+  FUndoProjectStamp = ProjectFileStamp;
   UndoAvailable = true;
   // The page keys go with the objects, so that an undo brings back the page they were on.
   // Written afresh each time, straight into text: the snapshot holds this page alone, not the
@@ -131,8 +132,10 @@ void TFormMain::MIUndoClick(QObject*) {
   } else {
     ChangeCount = fileAsThen ? 0 : -1;
   }
-  // The file's stamp is known only for the file this window read or wrote last.
-  if (ProjectFileName != FUndoFileName) ProjectFileStamp = TFileStamp();
+  // Back under another file's name, the page has the stamp that file had for this window
+  // then (or at its last save here since), so that a Save of it still asks if somebody else
+  // wrote it.
+  if (ProjectFileName != FUndoFileName) ProjectFileStamp = FUndoProjectStamp;
   ProjectFileName = FUndoFileName;
   FormActivate();
   Scene->GridX = gridX > 0 ? gridX : Scene->GridX;

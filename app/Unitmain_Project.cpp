@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -220,6 +221,18 @@ void TFormMain::Recent1Click(QObject* Sender) {
 
 void TFormMain::MISaveClick(QObject* Sender) { SaveFileClick(Sender); }
 
+bool TFormMain::ChangedOnDisk(const std::string& name) const {
+  if (name.empty() || name != ProjectFileName) return false;
+  const TFileStamp now = FileStampOf(name);
+  // Nothing there is nothing to lose. A file that is there although this window never saw it
+  // (a new page's name, taken meanwhile; a stamp that was not kept) may be somebody's work.
+  if (!now.Exists) return false;
+  const TFileStamp& then = ProjectFileStamp;
+  // The content's stamps count; a change of mode or owner does not.
+  return !then.Exists || now.Size != then.Size || now.Time != then.Time || now.Inode != then.Inode ||
+         now.Device != then.Device;
+}
+
 void TFormMain::SaveFileClick(QObject* Sender) {
   // What is saved is what the user sees, the text being typed included.
   CommitMemo();
@@ -238,31 +251,28 @@ void TFormMain::SaveFileClick(QObject* Sender) {
     if (!chosen) return;
     update();
     name = ChangeFileExt(dialog->FileName, ".zlm");
-    if (prompt && FileExists(name)) {
+    // The open project's own file, written by somebody else meanwhile, gets the question
+    // below, which says so, instead of this one.
+    if (prompt && FileExists(name) && !ChangedOnDisk(name)) {
       if (!Ask(StringReplaceAll(kReplaceQuestion, "<#filename>", name))) return;
       replaceAgreed = true;
     }
   }
   // Somebody else wrote the file since this window read or wrote it: their work is not
-  // replaced without a word. The content's stamps count; a change of mode or owner does not.
-  if (name == ProjectFileName && ProjectFileStamp.Exists) {
-    const TFileStamp now = FileStampOf(name);
-    const TFileStamp& then = ProjectFileStamp;
-    if (now.Exists && (now.Size != then.Size || now.Time != then.Time || now.Inode != then.Inode ||
-                       now.Device != then.Device)) {
-      const int answer = Say(
-          "The project " + name +
-              " was changed on disk since it was opened or last saved here, by another program "
-              "or another copy of this one.\n\n"
-              "Yes: replace it with this page.\nNo: save this page under another name.\nCancel: do not save.",
-          MB_YESNOCANCEL | MB_ICONEXCLAMATION);
-      if (answer == IDNO) {
-        SaveFileClick(MISaveAs);
-        return;
-      }
-      if (answer != IDYES) return;
-      replaceAgreed = true;
+  // replaced without a word.
+  if (ChangedOnDisk(name)) {
+    const int answer = Say(
+        "The project " + name +
+            " was changed on disk since it was opened or last saved here, by another program "
+            "or another copy of this one.\n\n"
+            "Yes: replace it with this page.\nNo: save this page under another name.\nCancel: do not save.",
+        MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+    if (answer == IDNO) {
+      SaveFileClick(MISaveAs);
+      return;
     }
+    if (answer != IDYES) return;
+    replaceAgreed = true;
   }
   const std::string previous = ProjectFileName;
   ProjectFileName = name;
@@ -306,6 +316,7 @@ void TFormMain::SaveFileClick(QObject* Sender) {
         WritePageInto(doc);
         doc.SaveToFile(name);
         ProjectFileStamp = FileStampOf(name);
+        if (name == FUndoFileName) FUndoProjectStamp = ProjectFileStamp;
       } catch (const std::exception& ex) { error = ex.what(); }
     }
   }
@@ -338,6 +349,33 @@ void TFormMain::WritePageInto(TINIDocument& doc) {
 
 std::string TFormMain::RecoveryFileName() { return LocalFile("recovery.zlm"); }
 
+// A file's stamp as one line of text: "none" for no file, else its size, times, device and
+// inode.
+static std::string StampText(const TFileStamp& s) {
+  if (!s.Exists) return "none";
+  return std::to_string(s.Size) + " " + std::to_string(s.Time) + " " + std::to_string(s.ChangeTime) + " " +
+         std::to_string(s.Device) + " " + std::to_string(s.Inode);
+}
+
+// The stamp of StampText; no file for "none" and for anything that is not one.
+static TFileStamp StampFromText(const std::string& text) {
+  TFileStamp s;
+  long long size, time, change;
+  unsigned long long device, inode;
+  char extra;
+  if (std::sscanf(text.c_str(), "%lld %lld %lld %llu %llu %c", &size, &time, &change, &device, &inode,
+                  &extra) != 5 ||
+      size < 0)
+    return s;
+  s.Exists = true;
+  s.Size = size;
+  s.Time = time;
+  s.ChangeTime = change;
+  s.Device = device;
+  s.Inode = inode;
+  return s;
+}
+
 bool TFormMain::WriteRecoveryFile() {
   if (ChangeCount == 0) return false;
   try {
@@ -345,6 +383,10 @@ bool TFormMain::WriteRecoveryFile() {
     TINIDocument doc(file);
     WritePageInto(doc);
     doc.WriteString("Recovery", "ProjectFileName", ProjectFileName);
+    // What the window knew of that file: the file as it read or wrote it last, which the
+    // unsaved page is an edit of, so that a Save of the page brought back asks if somebody
+    // wrote the file since, before the end or after it.
+    doc.WriteString("Recovery", "ProjectFileStamp", StampText(ProjectFileStamp));
     doc.SaveToFile(file);
     return true;
   } catch (const std::exception&) { return false; }
@@ -354,10 +396,12 @@ void TFormMain::OfferRecovery() {
   const std::string file = RecoveryFileName();
   if (!FileExists(file)) return;
   std::string original;
+  TFileStamp stamp;
   try {
     TINIDocument doc(file);
     doc.LoadFromFile(file);
     original = doc.ReadString("Recovery", "ProjectFileName", "");
+    stamp = StampFromText(doc.ReadString("Recovery", "ProjectFileStamp", ""));
   } catch (const std::exception&) {}
   const std::string what = original.empty() ? std::string("an unnamed page") : "the project " + original;
   const bool take = Ask("The program was ended while " + what +
@@ -366,10 +410,12 @@ void TFormMain::OfferRecovery() {
   if (take) {
     try {
       LoadProject(file, false);
-      // The page is the unsaved one again: under its own project's name, not saved yet, and its
-      // file's stamp unknown, so the next Save asks if that file was changed meanwhile.
+      // The page is the unsaved one again: under its own project's name, not saved yet, with
+      // the stamp its file had for the window that ended. The next Save asks if the file is
+      // not that one now (written since, or replaced), also when the stamp was not kept; a file
+      // that is gone is simply written.
       ProjectFileName = original;
-      ProjectFileStamp = TFileStamp();
+      ProjectFileStamp = stamp;
       ChangeCount = 1;
       FormActivate();
     } catch (const std::exception& ex) {

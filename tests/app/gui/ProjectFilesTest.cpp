@@ -2,6 +2,7 @@
 // boxes, on a temporary copy of the program folder.
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <string>
@@ -352,6 +353,204 @@ TEST(ProjectFiles, SaveAsksWhenAnotherWriterChangedTheFile) {
       EXPECT_EQ(w->ProjectFileName, p);
       EXPECT_FALSE(FileExists(home.dir.File("mine.zlm")));
     }
+  }
+}
+
+// Save As onto the open project's own file after another writer changed it asks one question,
+// the one that tells the file was changed outside (its No saves under another name); the same
+// file unchanged on disk gets the plain replace question.
+TEST(ProjectFiles, SaveAsOntoTheOpenFileChangedOnDiskAsksOnce) {
+  struct Case {
+    const char* what;
+    bool otherWrote;
+    int answer;
+    bool ours;  // the file holds this page afterwards
+  } cases[] = {
+      {"changed outside, replace", true, IDYES, true},
+      {"changed outside, another name (then cancelled)", true, IDNO, false},
+      {"changed outside, cancel", true, IDCANCEL, false},
+      {"unchanged, replace", false, IDYES, true},
+      {"unchanged, keep", false, IDNO, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramHome home;
+    Dialogs dialogs;
+    const std::string p = home.dir.File("page.zlm");
+    WriteAll(p, ProjectText(2));
+    auto w = StartMainWindow({p});
+    ASSERT_EQ(w->ProjectFileName, p);
+    const std::string before = c.otherWrote ? ProjectText(3) : ProjectText(2);
+    if (c.otherWrote) WriteAll(p, before);
+    w->ChangeCount = 2;
+    home.services.Answers = {c.answer};
+    // The open file itself, typed without its extension; a second Save As is cancelled.
+    dialogs.answers = {home.dir.File("page"), ""};
+    w->MISaveAs->trigger();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u) << (boxes.size() > 1 ? boxes[1] : "");
+    if (c.otherWrote) {
+      EXPECT_NE(boxes[0].find("changed on disk"), std::string::npos) << boxes[0];
+      EXPECT_NE(boxes[0].find(p), std::string::npos) << boxes[0];
+    } else {
+      EXPECT_EQ(boxes[0], p + " already exists.\nDo you want to replace it?");
+    }
+    EXPECT_EQ(dialogs.calls.size(), c.otherWrote && c.answer == IDNO ? 2u : 1u);
+    if (c.ours) {
+      EXPECT_NE(ReadAll(p).find("NumOfButtons=2"), std::string::npos);
+      EXPECT_EQ(w->ChangeCount, 0);
+    } else {
+      EXPECT_EQ(ReadAll(p), before);
+      EXPECT_EQ(w->ChangeCount, 2);
+    }
+    EXPECT_EQ(w->ProjectFileName, p);
+    w->ChangeCount = 0;
+  }
+}
+
+// The unsaved page brought back after the program was ended keeps what the window knew of its
+// file: the next Save asks when another writer changed the file (before the end or after it),
+// and not when nobody did or the file is gone (nothing to replace). A recovery file that does
+// not say what the file was like is taken as knowing nothing: the Save asks if the file exists.
+TEST(ProjectFiles, ARecoveredPageSavesOverAnotherWritersFileOnlyWhenTold) {
+  enum Other { Nobody, WroteBeforeTheEnd, WroteAfterTheEnd, RemovedIt, ReplacedIt, StampNotKept };
+  struct Case {
+    const char* what;
+    Other other;
+    bool asks;
+  } cases[] = {
+      {"nobody wrote the file", Nobody, false},
+      {"another writer before the end", WroteBeforeTheEnd, true},
+      {"another writer after the end", WroteAfterTheEnd, true},
+      {"the file was removed", RemovedIt, false},
+      {"the file was replaced by one of the same size and time", ReplacedIt, true},
+      {"the recovery file does not say", StampNotKept, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramHome home;
+    const std::string p = home.dir.File("page.zlm");
+    WriteAll(p, ProjectText(2));
+    const std::string other = ProjectText(3);
+    {
+      auto w = StartMainWindow({p});
+      ASSERT_EQ(w->ProjectFileName, p);
+      w->Scene->Button(1)->Text = "Changed";
+      w->ChangeCount = 1;
+      if (c.other == WroteBeforeTheEnd) WriteAll(p, other);
+      ASSERT_TRUE(w->WriteRecoveryFile());
+      w->ChangeCount = 0;
+    }
+    const std::string recovery = TFormMain::RecoveryFileName();
+    if (c.other == WroteAfterTheEnd) WriteAll(p, other);
+    if (c.other == RemovedIt) ASSERT_EQ(unlink(p.c_str()), 0);
+    if (c.other == ReplacedIt) {
+      struct stat st;
+      ASSERT_EQ(stat(p.c_str(), &st), 0);
+      const std::string copy = home.dir.File("copy.zlm");
+      WriteAll(copy, ProjectText(2));
+      const timespec times[2] = {st.st_atim, st.st_mtim};
+      ASSERT_EQ(utimensat(AT_FDCWD, copy.c_str(), times, 0), 0);
+      ASSERT_EQ(rename(copy.c_str(), p.c_str()), 0);
+    }
+    if (c.other == StampNotKept) {
+      std::string text = ReadAll(recovery);
+      const size_t at = text.find("ProjectFileStamp=");
+      if (at != std::string::npos) text.erase(at, text.find('\n', at) + 1 - at);
+      WriteAll(recovery, text);
+    }
+    const std::string before = FileExists(p) ? ReadAll(p) : "";
+    home.services.Answers = {IDYES};
+    auto w = StartMainWindow();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("unsaved changes"), std::string::npos) << boxes[0];
+    ASSERT_EQ(w->ProjectFileName, p);
+    ASSERT_EQ(w->Scene->Count(), 2);
+    ASSERT_EQ(w->Scene->Button(1)->Text, "Changed");
+    home.services.Answers = {IDCANCEL};
+    w->MISave->trigger();
+    boxes = home.TakeBoxes();
+    if (c.asks) {
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_NE(boxes[0].find("changed on disk"), std::string::npos) << boxes[0];
+      EXPECT_EQ(ReadAll(p), before);
+      EXPECT_NE(w->ChangeCount, 0);
+      // Told, the user may still replace it.
+      home.services.Answers = {IDYES};
+      w->MISave->trigger();
+      home.TakeBoxes();
+    } else {
+      EXPECT_TRUE(boxes.empty()) << boxes[0];
+    }
+    EXPECT_NE(ReadAll(p).find("Changed"), std::string::npos);
+    EXPECT_EQ(w->ChangeCount, 0);
+    // Saved here, the file is this window's own: the next Save asks nothing.
+    w->ChangeCount = 1;
+    w->MISave->trigger();
+    EXPECT_TRUE(home.TakeBoxes().empty());
+    w->ChangeCount = 0;
+  }
+}
+
+// Every road that gives the page a file's name keeps what the window knows of that file, so
+// that a Save asks before it replaces somebody else's work there, and only then: a new page
+// under a name whose file was made meanwhile, and an undo that goes back to the project
+// opened before another one.
+TEST(ProjectFiles, EveryRoadToAFileNameKeepsItsStamp) {
+  struct Case {
+    const char* what;
+    bool undo;         // else a new page under a name given on the command line
+    bool otherWrites;  // another writer writes the file before the Save
+  } cases[] = {
+      {"new page, file made meanwhile", false, true},
+      {"new page, nobody made the file", false, false},
+      {"undo to the first project, written meanwhile", true, true},
+      {"undo to the first project, not written", true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProgramHome home;
+    Dialogs dialogs;
+    const std::string p = home.dir.File("page.zlm");
+    if (c.undo) WriteAll(p, ProjectText(2));
+    auto w = StartMainWindow({p});
+    home.TakeBoxes();
+    ASSERT_EQ(w->ProjectFileName, p);
+    if (c.undo) {
+      w->Scene->Button(0)->SetSelected(true);
+      w->MIDelete->trigger();
+      ASSERT_EQ(w->Scene->Count(), 1);
+      const std::string second = home.dir.File("second.zlm");
+      WriteAll(second, ProjectText(1));
+      dialogs.answers = {second};
+      home.services.Answers = {IDNO};  // the deletion is not saved
+      w->MIOpenProject->trigger();
+      ASSERT_EQ(w->ProjectFileName, second);
+    }
+    const std::string other = ProjectText(3);
+    if (c.otherWrites) WriteAll(p, other);
+    if (c.undo) {
+      w->MIUndo->trigger();
+      ASSERT_EQ(w->ProjectFileName, p);
+      ASSERT_EQ(w->Scene->Count(), 2);
+    }
+    home.TakeBoxes();
+    w->ChangeCount = 1;
+    home.services.Answers = {IDCANCEL};
+    w->MISave->trigger();
+    std::vector<std::string> boxes = home.TakeBoxes();
+    if (c.otherWrites) {
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_NE(boxes[0].find("changed on disk"), std::string::npos) << boxes[0];
+      EXPECT_EQ(ReadAll(p), other);
+      EXPECT_EQ(w->ChangeCount, 1);
+    } else {
+      EXPECT_TRUE(boxes.empty()) << boxes[0];
+      EXPECT_NE(ReadAll(p).find(c.undo ? "NumOfButtons=2" : "[Heading]"), std::string::npos) << ReadAll(p);
+      EXPECT_EQ(w->ChangeCount, 0);
+    }
+    w->ChangeCount = 0;
   }
 }
 

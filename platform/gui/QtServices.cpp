@@ -434,11 +434,39 @@ TFont FontOfQFont(const QFont& qfont, TColor color) {
   return f;
 }
 
+namespace {
+// The forms are made at the start without an owner, and Qt makes an unowned dialog transient
+// for the program as a whole, not for a window: the window manager then minimises it alone,
+// leaving the main window blocked by a modal dialog nobody sees, and may put it behind the
+// window it was opened from. Each time such a dialog shows, it is given the window it is
+// opened from (the dialog beneath it or the main window) as the one it belongs to, so that it
+// stays above that window and goes with it.
+class TDialogOwner : public QObject {
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() != QEvent::Show) return false;
+    auto* dialog = qobject_cast<QDialog*>(object);
+    if (!dialog || !dialog->isWindow() || dialog->parentWidget() || !dialog->windowHandle()) return false;
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner || owner == dialog || IsTransientWindow(owner)) owner = QApplication::activeWindow();
+    if (!owner || owner == dialog || IsTransientWindow(owner)) owner = ApplicationMainForm();
+    if (owner && owner != dialog && owner->isVisible() && owner->window()->windowHandle())
+      dialog->windowHandle()->setTransientParent(owner->window()->windowHandle());
+    return false;
+  }
+};
+}  // namespace
+
 void InstallQtServices() {
   static TQtServices services;
   static TQtPrinterService printer;
   SetServices(&services);
   SetPrinterService(&printer);
+  static TDialogOwner owner;
+  if (QCoreApplication* app = QCoreApplication::instance(); app) {
+    app->removeEventFilter(&owner);
+    app->installEventFilter(&owner);
+  }
 }
 
 // ---- window places ---------------------------------------------------------------------

@@ -7,8 +7,10 @@
 //   bench_large_page [--objects=N] [google-benchmark flags]
 #include <algorithm>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -157,6 +159,62 @@ void BM_EngineSave(benchmark::State& state) {
     TINIDocument doc(gSaved);
     scene.SaveToINI(doc);
     doc.SaveToFile(gSaved);
+  }
+}
+
+// The engine's share of the edit commands on the page of the command rows: the render of the
+// whole page (what a command that changes every object repaints), the undo snapshot (the
+// page saved as text), reading it back (Undo, Paste) and the picture that Export writes.
+std::unique_ptr<ZButtonList> gCommandsScene;
+
+ZButtonList& CommandsScene() {
+  std::unique_ptr<ZButtonList>& scene = gCommandsScene;
+  if (!scene) {
+    scene = std::make_unique<ZButtonList>();
+    TINIDocument doc;
+    LoadProjectFile(doc, gHome + "/commands-" + std::to_string(gObjects) + ".zlm");
+    scene->ReplaceFromINI(doc);
+    scene->Page->SetSize(8192, 8192);
+  }
+  return *scene;
+}
+
+void BM_EngineRenderPage(benchmark::State& state) {
+  ZButtonList& scene = CommandsScene();
+  for (auto _ : state) {
+    TRegionList whole = nullptr;
+    RegionSet(whole, 0, 0, scene.Page->Width(), scene.Page->Height());
+    RenderScene(scene, *scene.Page, whole);
+    RegionClear(whole);
+  }
+}
+
+void BM_EngineSnapshotAndRead(benchmark::State& state) {
+  ZButtonList& scene = CommandsScene();
+  double writeSeconds = 0;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    TINITextWriter snapshot;
+    scene.SaveToINI(snapshot);
+    writeSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    TINIDocument undo;
+    undo.LoadFromString(std::move(snapshot.Text));
+    ZButtonList back;
+    back.ReplaceFromINI(undo);
+    benchmark::DoNotOptimize(back.Count());
+  }
+  state.counters["write_s"] = writeSeconds / double(state.iterations());
+}
+
+void BM_EngineExportPng(benchmark::State& state) {
+  ZButtonList& scene = CommandsScene();
+  for (auto _ : state) {
+    XImage picture;
+    picture.SetSize(scene.Page->Width(), 8016);
+    picture.SetPixelFormat(pf24bit);
+    for (int y = 0; y < picture.Height(); ++y)
+      std::memcpy(picture.ScanLine(y), scene.Page->ScanLine(y), size_t(picture.Width()) * 3);
+    picture.SaveToFile(gHome + "/engine-export.png");
   }
 }
 
@@ -320,6 +378,15 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark(("WindowSave/" + n).c_str(), BM_WindowSave)
       ->Unit(benchmark::kMillisecond)
       ->Iterations(3);
+  benchmark::RegisterBenchmark(("EngineRenderPage/" + n).c_str(), BM_EngineRenderPage)
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1);
+  benchmark::RegisterBenchmark(("EngineSnapshotAndRead/" + n).c_str(), BM_EngineSnapshotAndRead)
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1);
+  benchmark::RegisterBenchmark(("EngineExportPng/" + n).c_str(), BM_EngineExportPng)
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1);
   int index = 0;
   for (const TCommand& c : Commands(gObjects)) {
     char name[64];
@@ -331,6 +398,7 @@ int main(int argc, char** argv) {
   SetDialogHook(nullptr);
   benchmark::Shutdown();
   gWindow.reset();
+  gCommandsScene.reset();
 
   SetSplashProgress(nullptr);
   delete FormSplash;

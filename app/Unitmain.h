@@ -240,6 +240,10 @@ class TFormMain : public QMainWindow, public TQtFormGeometry {
   void PaintBoxMouseMove(QObject* Sender, TShiftState Shift, int X, int Y);
   void PaintBoxMouseUp(QObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void RedrawScene(bool whole);
+  // Pictures left out of a drawing for want of room come onto their objects as soon as there
+  // is room for them (the object of a large picture deleted, another texture chosen): those
+  // objects are drawn again at once, not when something else next redraws them.
+  void RedrawPicturesThatFitNow();
   void PaintBoxPaint(QObject* Sender);
   void DrawSelectionFrame(TCanvas& canvas, int left, int top, int right, int bottom, bool handles,
                           bool isCurrent);

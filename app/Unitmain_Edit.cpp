@@ -245,6 +245,8 @@ void TFormMain::MenuItemDelete1Click(QObject*) {
   RedrawScene(false);
   Scene->DeleteSelected();
   SelectButton(nullptr, false);
+  // The pictures of the objects deleted may have made room for pictures left out.
+  RedrawPicturesThatFitNow();
 }
 
 void TFormMain::MenuItemBringToFront1Click(QObject*) {

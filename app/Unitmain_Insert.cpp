@@ -126,8 +126,10 @@ void TFormMain::SyncControlsFromButton(TZLMButton* button) {
     FontDialog()->Font.Assign(*st.Font);
     XImage* texture = nullptr;
     if (st.Texture) {
+      // By the page's rule: a picture left out of the page for want of room is not read in
+      // full for the preview, nor does the preview push out a picture the page shows.
       try {
-        texture = st.Texture->GetGraphic();
+        texture = st.Texture->GetGraphicIfItFits();
       } catch (const std::exception&) { texture = nullptr; }
     }
     ImagePreviewGraphic(ToolControl<TImage>(*this, "Image"), texture);

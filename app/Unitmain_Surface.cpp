@@ -17,6 +17,7 @@
 #include "POP/gui/PopControls.h"
 #include "POP/gui/PopMenus.h"
 #include "app/Unitmain_p.h"
+#include "engine/XImageCache.h"
 #include "engine/XRender.h"
 #include "platform/SysUtils.h"
 #include "platform/TextRender.h"
@@ -314,6 +315,40 @@ void TFormMain::RedrawScene(bool whole) {
   }
   PaintBoxPaint(PaintBox);
   RegionSet(DirtyRegion, 0, 0, W, H);
+  if (!MouseIsDown) RedrawPicturesThatFitNow();
+}
+
+void TFormMain::RedrawPicturesThatFitNow() {
+  XImageCache& cache = ImageCache();
+  bool leftOut = false;
+  for (int i = 0; i < cache.Count() && !leftOut; ++i) leftOut = cache.Entry(i)->DidNotFit;
+  if (!leftOut) return;
+  // The page's pictures as a drawing of it counts them: they keep their room.
+  std::vector<XImageCacheObject*> pictures;
+  for (int i = 0; i < Scene->Count(); ++i) {
+    const ZStyle* st = Scene->Button(i)->Style;
+    if (st && st->Texture && !st->IsTransparent) pictures.push_back(st->Texture);
+  }
+  std::sort(pictures.begin(), pictures.end());
+  pictures.erase(std::unique(pictures.begin(), pictures.end()), pictures.end());
+  cache.BeginPass(pictures);
+  std::unordered_set<XImageCacheObject*> back;
+  for (XImageCacheObject* e : pictures) {
+    if (!e->DidNotFit || e->Loaded) continue;
+    try {
+      e->GetGraphicIfItFits();
+    } catch (const std::exception&) {
+      // An unreadable file is told when its object is drawn.
+    }
+    if (e->Loaded) back.insert(e);
+  }
+  if (back.empty()) return;
+  for (int i = 0; i < Scene->Count(); ++i) {
+    TZLMButton* o = Scene->Button(i);
+    if (o->Style && back.count(o->Style->Texture)) o->Changed = true;
+  }
+  // The pictures now loaded are not left out again: this redraw ends the round.
+  RedrawScene(false);
 }
 
 // A selection of 100,000 objects is painted in strips: each strip draws only the marks that

@@ -112,9 +112,25 @@ TFormMain& Window() {
   return *w;
 }
 
+// A field of /proc/self/status in MB.
+double StatusMB(const char* field) {
+  FILE* f = fopen("/proc/self/status", "r");
+  if (!f) return -1;
+  char line[256];
+  double mb = -1;
+  while (fgets(line, sizeof line, f))
+    if (std::strncmp(line, field, std::strlen(field)) == 0)
+      mb = std::atof(line + std::strlen(field)) / 1024.0;
+  fclose(f);
+  return mb;
+}
+
+// Besides the time: the resident size before, its peak during the opens and after them, in MB.
 // --- The engine alone ---
 
 void BM_EngineOpen(benchmark::State& state) {
+  const double before = StatusMB("VmRSS:");
+  double held = 0;
   for (auto _ : state) {
     TINIDocument doc(gProject);
     LoadProjectFile(doc, gProject);
@@ -129,7 +145,10 @@ void BM_EngineOpen(benchmark::State& state) {
     RenderScene(scene, *scene.Page, whole);
     RegionClear(whole);
     benchmark::DoNotOptimize(scene.Count());
+    held = StatusMB("VmRSS:") - before;
   }
+  // What the scene with its page holds once loaded, above the process before it.
+  state.counters["scene_MB"] = held;
 }
 
 void BM_EngineDeleteOne(benchmark::State& state) {
@@ -220,12 +239,33 @@ void BM_EngineExportPng(benchmark::State& state) {
 
 // --- The same in the window ---
 
+// The first row made the window, which opened the page at its start: rss_start_MB is the
+// process before, rss_started_MB after it.
 void BM_WindowOpen(benchmark::State& state) {
+  auto resetPeak = [] {
+    FILE* reset = fopen("/proc/self/clear_refs", "w");
+    if (reset) {
+      fputs("5", reset);
+      fclose(reset);
+    }
+  };
+  if (!gWindow) {
+    resetPeak();
+    state.counters["rss_start_MB"] = StatusMB("VmRSS:");
+    Window();
+    state.counters["rss_started_peak_MB"] = StatusMB("VmHWM:");
+    state.counters["rss_started_MB"] = StatusMB("VmRSS:");
+  }
   TFormMain& w = Window();
+  const double before = StatusMB("VmRSS:");
+  resetPeak();
   for (auto _ : state) {
     w.LoadProject(gProject, true);
     QCoreApplication::processEvents();
   }
+  state.counters["rss_before_MB"] = before;
+  state.counters["rss_peak_MB"] = StatusMB("VmHWM:");
+  state.counters["rss_after_MB"] = StatusMB("VmRSS:");
 }
 
 void BM_WindowDeleteOne(benchmark::State& state) {

@@ -17,20 +17,48 @@ void BitmapSnagIt(TBitmap& dst, TBitmap& srcIn, const TRect& r) {
   // In 64 bits, so a rectangle wider than the int range reaches the size check, not a wrap.
   auto extent = [](int a, int b) { return int(std::clamp<int64_t>(int64_t(b) - a, 0, INT32_MAX)); };
   int w = extent(r.Left, r.Right), h = extent(r.Top, r.Bottom);
-  // Dst is resized and cleared before the copy, so a cut out of itself works from a copy.
+  CheckImageSize(w, h);
+  // Dst is replaced before the copy, so a cut out of itself works from a copy.
   TBitmap copy;
   TBitmap* src = &srcIn;
   if (&dst == &srcIn && w && h) {
     copy.Assign(&srcIn);
     src = &copy;
   }
-  BitmapResize(dst, w, h);
+  // A Dst of another size gets a new block, which the system gives zeroed: its old pixels are
+  // neither kept nor cleared, and the parts of r outside Src cost nothing. A Dst of the right
+  // size is reused: only what the copy does not overwrite is cleared.
+  const bool fresh = dst.Width() != w || dst.Height() != h;
+  if (fresh) {
+    dst.SetSize(0, 0);
+    dst.SetSize(w, h);
+  }
   if (!w || !h) return;
-  // Clear first: where r leaves the source nothing is copied.
-  if (dst.Bits()) std::memset(dst.Bits(), 0, size_t(dst.ImageSize()));
   TRect inside;
-  if (!IntersectRect(inside, r, Rect(0, 0, src->Width(), src->Height()))) return;
+  if (!IntersectRect(inside, r, Rect(0, 0, src->Width(), src->Height())))
+    inside = Rect(r.Left, r.Top, r.Left, r.Top);
   TRect to(inside.Left - r.Left, inside.Top - r.Top, inside.Right - r.Left, inside.Bottom - r.Top);
+  const int bpp = dst.BitsPerPixel();
+  if (!fresh && dst.Bits()) {
+    if (dst.Canvas().CopyMode != cmSrcCopy || bpp < 8 || to.Right <= to.Left) {
+      // Another copy mode combines with what Dst holds, and a row of pixels smaller than a
+      // byte does not split at a pixel: clear it all.
+      std::memset(dst.Bits(), 0, size_t(dst.ImageSize()));
+    } else {
+      const size_t pixel = size_t(bpp / 8), row = size_t(dst.RowBytes());
+      for (int y = 0; y < h; ++y) {
+        uint8_t* line = dst.ScanLine(y);
+        if (y < to.Top || y >= to.Bottom) {
+          std::memset(line, 0, row);
+          continue;
+        }
+        // Left of the copy, and right of it up to the end of the row (its padding too).
+        std::memset(line, 0, size_t(to.Left) * pixel);
+        std::memset(line + size_t(to.Right) * pixel, 0, row - size_t(to.Right) * pixel);
+      }
+    }
+  }
+  if (to.Right <= to.Left || to.Bottom <= to.Top) return;
   dst.Canvas().CopyRect(to, src->Canvas(), inside);  // with Dst's canvas's copy mode
 }
 

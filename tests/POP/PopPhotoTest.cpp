@@ -9,6 +9,7 @@
 #include "POP/PopGraphics.h"
 #include "POP/PopLut.h"
 #include "platform/SysUtils.h"
+#include "tests/support/ChildRunner.h"
 #include "tests/support/PixelMap.h"
 
 namespace {
@@ -135,6 +136,64 @@ TEST(PopBitmap, SnagItClipsToTheSource) {
   // Wider than the int range: refused by the size limit, Dst left as it was.
   EXPECT_THROW(BitmapSnagIt(d24, src, Rect(INT32_MIN, 0, INT32_MAX, 1)), EInvalidGraphic);
   EXPECT_EQ(d24.Width(), 2);
+}
+
+// A cut that reuses Dst of the same size overwrites every pixel: what lies outside the
+// source is zero whatever Dst held, in every pixel format, the rows' padding bytes too.
+TEST(PopBitmap, SnagItDefinesEveryByteOfAReusedBitmap) {
+  TBitmap src(5, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x)
+      reinterpret_cast<uint32_t*>(src.ScanLine(y))[x] = 0xFF000000u | (y * 16 + x + 1);
+  const TRect cuts[] = {Rect(-2, -1, 3, 3), Rect(3, 2, 7, 6),   Rect(-3, 1, 8, 3),
+                        Rect(1, -5, 4, 9),  Rect(9, 9, 13, 13), Rect(0, 0, 5, 4)};
+  for (TPixelFormat f : {pf32bit, pf24bit, pf16bit, pf8bit, pf1bit}) {
+    for (const TRect& r : cuts) {
+      SCOPED_TRACE(testing::Message() << "format " << int(f) << ", cut " << r.Left << "," << r.Top << "-"
+                                      << r.Right << "," << r.Bottom);
+      TBitmap fresh(1, 1, f), reused(r.Right - r.Left, r.Bottom - r.Top, f);
+      if (f == pf8bit || f == pf1bit) reused.SetPalette(fresh.Palette());
+      std::memset(reused.Bits(), 0xA5, size_t(reused.ImageSize()));
+      BitmapSnagIt(fresh, src, r);
+      BitmapSnagIt(reused, src, r);
+      ASSERT_EQ(reused.ImageSize(), fresh.ImageSize());
+      EXPECT_EQ(std::memcmp(reused.Bits(), fresh.Bits(), size_t(fresh.ImageSize())), 0);
+      for (int y = 0; y < fresh.Height(); ++y)
+        for (int x = 0; x < fresh.Width(); ++x) {
+          const int sx = r.Left + x, sy = r.Top + y;
+          const bool inside = sx >= 0 && sy >= 0 && sx < 5 && sy < 4;
+          if (!inside) {
+            EXPECT_EQ(fresh.GetPixelColor(x, y), TColor(0)) << x << "," << y;
+          } else if (f == pf32bit) {
+            EXPECT_EQ(reinterpret_cast<const uint32_t*>(fresh.ScanLine(y))[x],
+                      reinterpret_cast<const uint32_t*>(src.ScanLine(sy))[sx]);
+          }
+        }
+    }
+  }
+  // With another copy mode Dst's pixels take part, so they are cleared first all the same.
+  TBitmap inverted(3, 3), fromNothing;
+  Fill(inverted, 0x12345678);
+  inverted.Canvas().CopyMode = fromNothing.Canvas().CopyMode = cmSrcInvert;
+  BitmapSnagIt(inverted, src, Rect(-1, -1, 2, 2));
+  BitmapSnagIt(fromNothing, src, Rect(-1, -1, 2, 2));
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(inverted.ScanLine(0))[0], 0u);
+  EXPECT_EQ(std::memcmp(inverted.Bits(), fromNothing.Bits(), size_t(inverted.ImageSize())), 0);
+}
+
+// A cut of a page-sized rectangle that lies mostly outside a small source costs what it
+// copies: the rest of the new bitmap is zero without being written.
+TEST(PopBitmap, SnagItOfALargeAreaCostsWhatItCopies) {
+  TBitmap src(64, 64);
+  Fill(src, 0xFF203040);
+  TBitmap dst;
+  const WorkCost c = MeasureHere([&] { BitmapSnagIt(dst, src, Rect(-8000, -8000, 192, 192)); });
+  ASSERT_EQ(dst.Width(), 8192);
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(dst.ScanLine(8000))[8000], 0xFF203040u);
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(dst.ScanLine(7999))[8000], 0u);
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(dst.ScanLine(8100))[8100], 0u);
+  // 256 MB of pixels; the cut itself covers 64 rows.
+  EXPECT_LE(c.PeakMB, 32 * kMemorySlack) << c.PeakMB << " MB";
 }
 
 struct Sheet {

@@ -113,6 +113,45 @@ void BlendRows(const Rows32& dst, const Rows32& src, int x1, int y1, int w, int 
   }
 }
 
+// The renderer's bilinear path over a source whose pixels are mapped first. Each source row
+// the blit reads is mapped once, and only at the columns it samples: two rows of W nearest
+// and W right-hand pixels, reused while the rows stay the same from one destination row to
+// the next. The samples are then those of the mapped picture, pixel for pixel.
+void MappedBilinearRows(const Rows32& dst, const Rows32& src, int x1, int y1, int w, int h, int64_t fy,
+                        int64_t dy, int srcH, TBlitSampleMap map) {
+  thread_local std::vector<uint32_t> slot[2];
+  thread_local std::vector<Column> cols;
+  int64_t held[2] = {-1, -1};
+  cols.resize(size_t(w));
+  for (int i = 0; i < 2; ++i) slot[i].resize(2 * size_t(w));
+  for (int i = 0; i < w; ++i) cols[size_t(i)] = {4 * i, 4 * (w + i), gColumns[size_t(i)].f};
+  auto mapped = [&](int row, int avoid) -> const uint8_t* {
+    for (int k = 0; k < 2; ++k)
+      if (held[k] == row) return reinterpret_cast<const uint8_t*>(slot[k].data());
+    const int k = held[0] == avoid ? 1 : 0;
+    const uint8_t* s = src.Row(row);
+    uint32_t* out = slot[k].data();
+    for (int i = 0; i < w; ++i) {
+      out[i] = map(Load(s + gColumns[size_t(i)].c0));
+      out[w + i] = map(Load(s + gColumns[size_t(i)].c1));
+    }
+    held[k] = row;
+    return reinterpret_cast<const uint8_t*>(out);
+  };
+  Tables t;
+  for (int j = 0; j < h; ++j, fy += dy) {
+    const int64_t r = fy >> 16;
+    const int r0 = Clamp(r, srcH - 1), r1 = Clamp(r + 1, srcH - 1);
+    const uint8_t* s0 = mapped(r0, r1);
+    const uint8_t* s1 = mapped(r1, r0);
+    const uint32_t f = uint32_t(fy >> 8) & 0xFF;
+    const uint8_t* mfy_ = t.mul[255 - f];
+    const uint8_t* mfy = t.mul[f];
+    uint8_t* d = dst.Row(y1 + j) + 4 * x1;
+    for (int i = 0; i < w; ++i, d += 4) Bilinear(t, s0, s1, cols[size_t(i)], mfy_, mfy, d, 3);
+  }
+}
+
 bool UsableTable(const BlendTable* t) {
   return t && t->Data && t->Rows && t->Width == 256 && t->Height == 256;
 }
@@ -121,7 +160,7 @@ bool UsableTable(const BlendTable* t) {
 // coordinates overflows before the clip brings them into the bitmap.
 void Blit(TBitmap& dstBmp, int64_t x1, int64_t y1, int64_t x2, int64_t y2, TBitmap& srcBmp, int64_t fx1,
           int64_t fy1, int64_t fx2, int64_t fy2, int opacity, const TRect* clip, const BlendTable* table,
-          int flags) {
+          int flags, TBlitSampleMap map = nullptr) {
   BitmapSetPixelFormat(srcBmp, 7);
   BitmapSetPixelFormat(dstBmp, 7);
   const int srcW = srcBmp.Width(), srcH = srcBmp.Height();
@@ -163,8 +202,15 @@ void Blit(TBitmap& dstBmp, int64_t x1, int64_t y1, int64_t x2, int64_t y2, TBitm
   const Rows32 dst = RowsOf(dstBmp);
   const Rows32 src = RowsOf(srcBmp);
   const int X1 = int(x1), Y1 = int(y1), W = int(w), H = int(h);
-  const bool keyed = srcBmp.Transparent();
+  // A mapped source is a picture of its own, never keyed.
+  const bool keyed = !map && srcBmp.Transparent();
   const uint32_t key = keyed ? BlitKeyColor(srcBmp) : 0;
+
+  if (map) {
+    BuildColumns(fx1, dx, W, srcW);
+    MappedBilinearRows(dst, src, X1, Y1, W, H, fy1, dy, srcH, map);
+    return;
+  }
 
   if (flags & BlitCopy) {
     const int64_t c0 = fx1 >> 16;
@@ -240,8 +286,11 @@ uint32_t BlitKeyColor(const TBitmap& src) {
   return ColorSwapRB(uint32_t(ColorToRGB(src.TransparentColor()))) | 0xFF000000u;
 }
 
+namespace {
+
 void BlitGraphic(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int sx1, int sy1, int sx2,
-                 int sy2, int Opacity, const TRect* Clip, const BlendTable* Table, int Flags) {
+                 int sy2, int Opacity, const TRect* Clip, const BlendTable* Table, int Flags,
+                 TBlitSampleMap Map) {
   int64_t X1 = x1, Y1 = y1, X2 = x2, Y2 = y2;
   int64_t SX1 = sx1, SY1 = sy1, SX2 = sx2, SY2 = sy2;
   if (SX1 < 0) {
@@ -262,7 +311,20 @@ void BlitGraphic(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int
     SY2 = height;
   }
   Blit(Dst, X1, Y1, X2, Y2, Src, SX1 * 65536, SY1 * 65536, SX2 * 65536, SY2 * 65536, Opacity, Clip, Table,
-       Flags);
+       Flags, Map);
+}
+
+}  // namespace
+
+void BlitGraphic(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int sx1, int sy1, int sx2,
+                 int sy2, int Opacity, const TRect* Clip, const BlendTable* Table, int Flags) {
+  BlitGraphic(Dst, x1, y1, x2, y2, Src, sx1, sy1, sx2, sy2, Opacity, Clip, Table, Flags, nullptr);
+}
+
+void BlitGraphicMapped(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int sx1, int sy1, int sx2,
+                       int sy2, const TRect* Clip, TBlitSampleMap Map) {
+  BlitGraphic(Dst, x1, y1, x2, y2, Src, sx1, sy1, sx2, sy2, 255, Clip, nullptr, BlitBilinear | BlitSkipKey,
+              Map);
 }
 
 void ScaledBlit(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int64_t fx1, int64_t fy1,

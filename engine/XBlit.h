@@ -31,6 +31,15 @@ uint32_t BlitKeyColor(const TBitmap& src);
 void BlitGraphic(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int sx1, int sy1, int sx2,
                  int sy2, int Opacity, const TRect* Clip, const BlendTable* Table, int Flags);
 
+// A source pixel as a mapped blit samples it.
+using TBlitSampleMap = uint32_t (*)(uint32_t pixel);
+// BlitGraphic(..., 255, Clip, nullptr, BlitBilinear | BlitSkipKey) from the picture whose every
+// pixel is Map(the pixel of Src), taken as not Transparent: the same pixels as that blit from
+// a mapped copy of Src, but only the source pixels the blit samples are mapped, so the cost
+// is the destination's pixels however large Src is.
+void BlitGraphicMapped(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int sx1, int sy1, int sx2,
+                       int sy2, const TRect* Clip, TBlitSampleMap Map);
+
 // Source rectangle (fx1, fy1)-(fx2, fy2) in 16.16 fixed point; values past any bitmap are
 // saturated. Both bitmaps are brought to 32 bits first (no resizing).
 void ScaledBlit(TBitmap& Dst, int x1, int y1, int x2, int y2, TBitmap& Src, int64_t fx1, int64_t fy1,

@@ -174,13 +174,17 @@ void LayTiled(XImage& dst, XImage& tex, int ox, int oy) {
   }
 }
 
-// The nine slices of an object w x h wide, into dst that holds its part from (ox, oy).
-void NineSlice(XImage& dst, XImage& tex, int flags, int w, int h, int ox, int oy) {
-  int tw = tex.Width(), th = tex.Height();
+// One blit of a texture layout: destination rectangle, then source rectangle, in the
+// coordinates of the image laid into. Its caller chooses from what and how.
+using TBlit = std::function<void(int x1, int y1, int x2, int y2, int sx1, int sy1, int sx2, int sy2)>;
+using TLayout = std::function<void(const TBlit& blit)>;
+
+// The nine slices of an object w x h wide from a texture tw x th, into an image that holds
+// the object's part from (ox, oy).
+void NineSlice(const TBlit& blit0, int tw, int th, int w, int h, int ox, int oy) {
   int hw = tw >> 1, hh = th >> 1;
   auto blit = [&](int x1, int y1, int x2, int y2, int sx1, int sy1, int sx2, int sy2) {
-    BlitGraphic(dst, x1 - ox, y1 - oy, x2 - ox, y2 - oy, tex, sx1, sy1, sx2, sy2, 255, nullptr, nullptr,
-                flags);
+    blit0(x1 - ox, y1 - oy, x2 - ox, y2 - oy, sx1, sy1, sx2, sy2);
   };
   blit(0, 0, hw, hh, 0, 0, hw, hh);
   blit(w - hw, 0, w, hh, tw - hw, 0, tw, hh);
@@ -198,18 +202,22 @@ void NineSlice(XImage& dst, XImage& tex, int flags, int w, int h, int ox, int oy
 // alpha 255 here, so that no interpolated colour can equal the key; pixels they skip (the
 // key of a transparent texture) become the key. Which pixels were skipped shows by laying
 // the texture twice, over black and over white: only a skipped pixel keeps both.
-using TLayout = std::function<void(XImage& dst, XImage& src)>;
-
 void LayBilinear(XImage& texImage, XImage& mask, XImage& tex, const TLayout& lay) {
+  auto into = [&](XImage& d) {
+    return [dst = &d, src = &tex](int x1, int y1, int x2, int y2, int sx1, int sy1, int sx2, int sy2) {
+      BlitGraphic(*dst, x1, y1, x2, y2, *src, sx1, sy1, sx2, sy2, 255, nullptr, nullptr,
+                  BlitBilinear | BlitSkipKey);
+    };
+  };
   if (!tex.Transparent()) {
     Fill(texImage, 0xFF000000);
-    lay(texImage, tex);
+    lay(into(texImage));
     return;
   }
   Fill(texImage, 0x00000000);
-  lay(texImage, tex);
+  lay(into(texImage));
   Fill(mask, 0x00FFFFFF);
-  lay(mask, tex);
+  lay(into(mask));
   for (int y = 0; y < texImage.Height(); ++y) {
     uint32_t* t = Row(texImage, y);
     const uint32_t* m = Row(mask, y);
@@ -218,30 +226,29 @@ void LayBilinear(XImage& texImage, XImage& mask, XImage& tex, const TLayout& lay
   }
 }
 
+// A pixel's colours weighted by its alpha, and its alpha as grey.
+uint32_t AlphaWeighted(uint32_t s) {
+  const uint32_t a = s >> 24;
+  uint32_t v = 0xFF000000u;
+  for (int k = 0; k < 24; k += 8) v |= ((s >> k & 0xFF) * a + 127) / 255 << k;
+  return v;
+}
+uint32_t AlphaAsGrey(uint32_t s) { return 0xFF000000u | (s >> 24) * 0x010101u; }
+
 // A picture with alpha is interpolated premultiplied, so that a transparent pixel's colour
 // never bleeds into its neighbours as a dark fringe: the colours weighted by alpha and the
-// alpha itself are laid out alike (the alpha as grey), then divided again.
+// alpha itself are laid out alike (the alpha as grey), then divided again. The blits weigh
+// only the texture pixels they sample, so the cost is the part drawn, not the texture.
 void LayBilinearAlpha(XImage& texImage, XImage& mask, XImage& tex, const TLayout& lay) {
-  const int tw = tex.Width(), th = tex.Height();
-  XImage weighted, coverage;
-  weighted.SetSize(tw, th);
-  coverage.SetSize(tw, th);
-  for (int y = 0; y < th; ++y) {
-    const uint32_t* s = Row(tex, y);
-    uint32_t* wr = Row(weighted, y);
-    uint32_t* cr = Row(coverage, y);
-    for (int x = 0; x < tw; ++x) {
-      const uint32_t a = s[x] >> 24;
-      uint32_t v = 0xFF000000u;
-      for (int k = 0; k < 24; k += 8) v |= ((s[x] >> k & 0xFF) * a + 127) / 255 << k;
-      wr[x] = v;
-      cr[x] = 0xFF000000u | a * 0x010101u;
-    }
-  }
+  auto into = [&](XImage& d, TBlitSampleMap map) {
+    return [dst = &d, src = &tex, map](int x1, int y1, int x2, int y2, int sx1, int sy1, int sx2, int sy2) {
+      BlitGraphicMapped(*dst, x1, y1, x2, y2, *src, sx1, sy1, sx2, sy2, nullptr, map);
+    };
+  };
   Fill(texImage, 0);
-  lay(texImage, weighted);
+  lay(into(texImage, AlphaWeighted));
   Fill(mask, 0);
-  lay(mask, coverage);
+  lay(into(mask, AlphaAsGrey));
   for (int y = 0; y < texImage.Height(); ++y) {
     uint32_t* t = Row(texImage, y);
     const uint32_t* m = Row(mask, y);
@@ -279,18 +286,13 @@ void LayTexture(XImage& texImage, XImage& mask, XImage& tex, int mode, uint32_t 
       break;
     }
     case 4: {
-      TLayout lay = [&](XImage& d, XImage& src) {
-        BlitGraphic(d, -ox, -oy, w - ox, h - oy, src, 0, 0, tw, th, 255, nullptr, nullptr,
-                    BlitBilinear | BlitSkipKey);
-      };
+      TLayout lay = [&](const TBlit& blit) { blit(-ox, -oy, w - ox, h - oy, 0, 0, tw, th); };
       if (alpha) LayBilinearAlpha(texImage, mask, tex, lay);
       else LayBilinear(texImage, mask, tex, lay);
       break;
     }
     case 5: {
-      TLayout lay = [&](XImage& d, XImage& src) {
-        NineSlice(d, src, BlitBilinear | BlitSkipKey, w, h, ox, oy);
-      };
+      TLayout lay = [&](const TBlit& blit) { NineSlice(blit, tw, th, w, h, ox, oy); };
       if (alpha) LayBilinearAlpha(texImage, mask, tex, lay);
       else LayBilinear(texImage, mask, tex, lay);
       break;

@@ -5,6 +5,7 @@
 // a crash fails its row instead of the suite.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -13,9 +14,11 @@
 #include "POP/PopFastINI.h"
 #include "engine/HTMLSnippet.h"
 #include "engine/TPageBuilder.h"
+#include "engine/XImageCache.h"
 #include "engine/XRender.h"
 #include "engine/XZLMButton.h"
 #include "platform/ImageLimits.h"
+#include "platform/SysUtils.h"
 #include "tests/support/ChildRunner.h"
 #include "tests/support/ScriptedServices.h"
 
@@ -339,4 +342,83 @@ TEST(BoundedPages, ASiteOfTheMostObjectsIsLaidOutInSeconds) {
   EXPECT_EQ(lost, 0) << "every link is on the page";
   EXPECT_LE(seconds, 3 * kTimeSlack) << "took " << seconds << " s";
   EXPECT_LE(peakMB, 300 * kMemorySlack) << peakMB << " MB";
+}
+
+// Objects that lay out a picture of the largest size with alpha, bilinear ("Bilinear
+// Filtered") or by slices ("Button Skin"): a drawing weighs the picture's pixels that the
+// part drawn samples, not the whole picture, for each object drawn. The picture is made in
+// the child before the drawing is measured.
+TEST(BoundedPages, LargestAlphaPicturesLaidOutBilinearCostThePartDrawn) {
+  struct Case {
+    const char* what;
+    int mode;
+    int page;                // a page of page x page
+    int objects, side;       // objects of side x side
+    int left, step, perRow;  // the first at (left, left), the others step apart in rows
+    int dirtySide;           // the page is then redrawn in squares of this side, or 0
+    double seconds, peakMB;
+  } cases[] = {
+      {"20 stretched objects of 48 x 48 on a page of 64 x 64", 4, 64, 20, 48, 0, 4, 5, 0, 1, 300},
+      {"20 skinned objects of 48 x 48 on a page of 64 x 64", 5, 64, 20, 48, 0, 4, 5, 0, 1, 300},
+      {"64 stretched objects of 128 x 128 redrawn in 256 squares of 64", 4, 1024, 64, 128, 0, 128, 8, 64, 1,
+       300},
+      {"64 skinned objects of 128 x 128 redrawn in 256 squares of 64", 5, 1024, 64, 128, 0, 128, 8, 64, 1,
+       300},
+      {"20 stretched objects of 8192 x 8192 mostly off a page of 64 x 64, redrawn in squares of 16", 4, 64,
+       20, 8192, -4096, 2, 20, 16, 1, 300},
+      {"20 skinned objects of 8192 x 8192 mostly off a page of 64 x 64, redrawn in squares of 16", 5, 64, 20,
+       8192, -4096, 2, 20, 16, 1, 300},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    const ChildRun run = RunInChild([&] {
+      XImageCache cache;
+      XImageCacheObject* e = cache.GetEntry("alpha.png");
+      XImage& tex = *e->Image;
+      tex.SetSize(MaxPageSide, MaxPageSide);
+      // Opaque red with transparent holes and half-transparent blue lines.
+      for (int y = 0; y < MaxPageSide; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(tex.ScanLine(y));
+        for (int x = 0; x < MaxPageSide; ++x)
+          row[x] = (x ^ y) % 7 == 0 ? 0 : y % 5 == 0 ? 0x800000FFu : 0xFFFF0000u;
+      }
+      tex.AlphaChannel = true;
+      e->Loaded = true;
+      ZButtonList scene;
+      for (int i = 0; i < k.objects; ++i) {
+        const int x = k.left + (i % k.perRow) * k.step, y = k.left + (i / k.perRow) * k.step;
+        auto* o = new TZLMButton("", &scene, Rect(x, y, x + k.side, y + k.side), "");
+        o->Style->Shape = 0;
+        o->Style->Color0 = 0x00FF00;
+        o->Style->Texture = e;
+        o->Style->TextureMode = k.mode;
+      }
+      scene.Page->SetSize(k.page, k.page);
+      ScriptedServices services;
+      const WorkCost cost = MeasureHere([&] {
+        TRegionList region = nullptr;
+        RegionSet(region, 0, 0, k.page, k.page);
+        RenderScene(scene, *scene.Page, region);
+        RegionClear(region);
+        for (int y = 0; k.dirtySide && y < k.page; y += k.dirtySide)
+          for (int x = 0; x < k.page; x += k.dirtySide) {
+            RegionSet(region, x, y, x + k.dirtySide, y + k.dirtySide);
+            RenderScene(scene, *scene.Page, region);
+            RegionClear(region);
+          }
+      });
+      // The picture is drawn: red over the page (the face colour, green, is not drawn).
+      const uint32_t px = reinterpret_cast<const uint32_t*>(scene.Page->ScanLine(1))[2] & 0xFFFFFF;
+      return Format("%.3f %.1f %06X", cost.CpuSeconds, cost.PeakMB, px);
+    });
+    ASSERT_TRUE(run.Finished) << run.Result;
+    double seconds = 0, peakMB = 0;
+    char shown[8] = {};
+    ASSERT_EQ(std::sscanf(run.Result.c_str(), "%lf %lf %7s", &seconds, &peakMB, shown), 3) << run.Result;
+    std::printf("%s: %.2f s, %.0f MB\n", k.what, seconds, peakMB);
+    const uint32_t px = uint32_t(std::strtoul(shown, nullptr, 16));
+    EXPECT_TRUE((px >> 16) >= 0xC0 && (px >> 8 & 0xFF) < 0x80) << "the picture is not drawn: " << run.Result;
+    EXPECT_LE(seconds, k.seconds * kTimeSlack) << "took " << seconds << " s";
+    EXPECT_LE(peakMB, k.peakMB * kMemorySlack) << "peak resident size rose by " << peakMB << " MB";
+  }
 }

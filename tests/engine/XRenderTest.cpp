@@ -8,6 +8,7 @@
 #include <map>
 
 #include "engine/XBlend.h"
+#include "engine/XBlit.h"
 #include "engine/XImageCache.h"
 #include "engine/XZLMButton.h"
 #include "tests/support/PixelMap.h"
@@ -197,6 +198,140 @@ TEST(RenderButton, AlphaPicturesShowThePageThroughInEveryLayout) {
                 << x << "," << y << ": " << std::hex << Px(p.bitmap, x, y) << " for " << want;
           }
       }
+}
+
+// The bilinear layouts of a picture with alpha computed the first way: the whole texture
+// weighted by its alpha into two pictures of its size, both laid out over the whole object
+// w x h, then divided. Into out (w x h).
+void WholeTextureAlphaLayout(XImage& tex, int mode, int w, int h, XImage& out) {
+  const int tw = tex.Width(), th = tex.Height();
+  XImage weighted, coverage, cov;
+  weighted.SetSize(tw, th);
+  coverage.SetSize(tw, th);
+  for (int y = 0; y < th; ++y)
+    for (int x = 0; x < tw; ++x) {
+      const uint32_t s = Px(tex, x, y), a = s >> 24;
+      uint32_t v = 0xFF000000u;
+      for (int k = 0; k < 24; k += 8) v |= ((s >> k & 0xFF) * a + 127) / 255 << k;
+      SetPx(weighted, x, y, v);
+      SetPx(coverage, x, y, 0xFF000000u | a * 0x010101u);
+    }
+  auto lay = [&](XImage& d, XImage& src) {
+    auto blit = [&](int x1, int y1, int x2, int y2, int sx1, int sy1, int sx2, int sy2) {
+      BlitGraphic(d, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, 255, nullptr, nullptr,
+                  BlitBilinear | BlitSkipKey);
+    };
+    if (mode == 4) {
+      blit(0, 0, w, h, 0, 0, tw, th);
+      return;
+    }
+    const int hw = tw >> 1, hh = th >> 1;
+    blit(0, 0, hw, hh, 0, 0, hw, hh);
+    blit(w - hw, 0, w, hh, tw - hw, 0, tw, hh);
+    blit(w - hw, h - hh, w, h, tw - hw, th - hh, tw, th);
+    blit(0, h - hh, hw, h, 0, th - hh, hw, th);
+    blit(0, 0, hw, hh, 0, 0, hw, hh);
+    blit(hw, hh, w - hw, h - hh, hw - 1, hh - 1, hw + 1, hh + 1);
+    blit(0, hh, hw, h - hh, 0, hh - 1, hw, hh + 1);
+    blit(w - hw, hh, w, h - hh, tw - hw, hh - 1, tw, hh + 1);
+    blit(hw, 0, w - hw, hh, hw - 1, 0, hw + 1, hh);
+    blit(hw, h - hh, w - hw, h, hw - 1, th - hh, hw + 1, th);
+  };
+  out.SetSize(w, h);
+  cov.SetSize(w, h);
+  ImageFill(out, out, 0);
+  ImageFill(cov, cov, 0);
+  lay(out, weighted);
+  lay(cov, coverage);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint32_t t = Px(out, x, y), a = Px(cov, x, y) & 0xFF;
+      uint32_t v = a << 24;
+      for (int k = 0; a && k < 24; k += 8)
+        v |= std::min<uint32_t>(255, ((t >> k & 0xFF) * 255 + a / 2) / a) << k;
+      SetPx(out, x, y, v);
+    }
+}
+
+// The bilinear layouts of a picture with alpha weigh only the texture pixels that the drawn
+// part samples, and draw exactly what weighing the whole texture drew: textures larger and
+// smaller than their object, of odd sizes, with holes of alpha 0, objects off the page on
+// every side, redraws of a few small rectangles.
+TEST(RenderButton, BilinearAlphaLayoutsOfAPartDrawWhatTheWholeTextureDraws) {
+  struct Case {
+    const char* what;
+    int mode, tw, th;
+    TRect bounds;
+    std::vector<TRect> dirty;  // none: the whole page
+  } cases[] = {
+      {"stretched up, odd sizes", 4, 37, 23, Rect(3, 2, 64, 47), {}},
+      {"stretched down", 4, 101, 77, Rect(5, 4, 35, 21), {}},
+      {"stretched, off the page to the left and top", 4, 29, 31, Rect(-20, -13, 50, 40), {}},
+      {"stretched, off the page to the right and bottom", 4, 17, 9, Rect(41, 33, 112, 86), {}},
+      {"stretched, redrawn in three rectangles",
+       4,
+       45,
+       39,
+       Rect(-7, 3, 70, 58),
+       {Rect(0, 4, 9, 11), Rect(30, 20, 31, 59), Rect(50, 50, 80, 60)}},
+      {"stretched from one pixel", 4, 1, 1, Rect(2, 2, 9, 7), {}},
+      {"stretched from one row", 4, 13, 1, Rect(2, 2, 29, 15), {}},
+      {"skin larger than its texture", 5, 33, 29, Rect(4, 3, 74, 53), {}},
+      {"skin smaller than its texture: the slices overlap", 5, 64, 48, Rect(9, 7, 30, 26), {}},
+      {"skin of a texture one pixel wide", 5, 1, 7, Rect(1, 1, 20, 30), {}},
+      {"skin of odd halves, off the page on every side", 5, 27, 19, Rect(-30, -25, 110, 90), {}},
+      {"skin, redrawn in small rectangles",
+       5,
+       41,
+       35,
+       Rect(2, -9, 77, 55),
+       {Rect(0, 0, 5, 5), Rect(38, 20, 44, 27), Rect(60, 40, 80, 60), Rect(10, 50, 11, 51)}},
+      {"skin, off the page to the right and bottom, redrawn at a corner",
+       5,
+       52,
+       50,
+       Rect(61, 47, 150, 130),
+       {Rect(65, 50, 80, 60)}},
+  };
+  const int pw = 80, ph = 60;
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    Page p(pw, ph);
+    uint32_t seed = uint32_t(k.tw * 131 + k.th);
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    for (int y = 0; y < ph; ++y)
+      for (int x = 0; x < pw; ++x) SetPx(p.bitmap, x, y, (next() & 0xFFFFFF) | 0xFF000000u);
+    std::vector<uint32_t> pixels(size_t(k.tw * k.th));
+    for (uint32_t& v : pixels) {
+      const uint32_t r = next(), pick = r % 4;
+      const uint32_t a = pick == 0 ? 0 : pick == 1 ? 255 : (r >> 4) & 0xFF;
+      v = a << 24 | (next() & 0xFFFFFF);
+    }
+    TZLMButton& o = p.Add(k.bounds, 0);
+    o.Style->Texture = MakeAlphaTexture(p.cache, "t", k.tw, k.th, pixels);
+    o.Style->TextureMode = k.mode;
+    const int w = k.bounds.Right - k.bounds.Left, h = k.bounds.Bottom - k.bounds.Top;
+    XImage laid;
+    WholeTextureAlphaLayout(*o.Style->Texture->Image, k.mode, w, h, laid);
+    TBitmap expected(pw, ph, pf32bit);
+    std::memcpy(expected.Bits(), p.bitmap.Bits(), size_t(expected.ImageSize()));
+    std::vector<TRect> dirty = k.dirty.empty() ? std::vector<TRect>{Rect(0, 0, pw, ph)} : k.dirty;
+    TRegionList region = nullptr;
+    for (const TRect& d : dirty) {
+      RegionAdd(region, d.Left, d.Top, d.Right, d.Bottom);
+      BlitGraphic(expected, k.bounds.Left, k.bounds.Top, k.bounds.Right, k.bounds.Bottom, laid, 0, 0, w, h,
+                  255, &d, nullptr, 0);
+    }
+    RenderButton(o, p.bitmap, region);
+    RegionClear(region);
+    int differ = 0;
+    for (int y = 0; y < ph; ++y)
+      for (int x = 0; x < pw; ++x)
+        if (Px(p.bitmap, x, y) != Px(expected, x, y) && differ++ < 5)
+          ADD_FAILURE() << x << "," << y << ": " << std::hex << Px(p.bitmap, x, y) << " for "
+                        << Px(expected, x, y);
+    EXPECT_EQ(differ, 0);
+  }
 }
 
 TEST(RenderButton, AlphaPicturesMixTheirPixelsExactly) {

@@ -350,6 +350,16 @@ void DrawCaption(TCanvas& c, TZLMButton& o, int w, int h, int heightScale) {
   o.TextFilled = DrawButtonText(c, o.Text, s.Alignment, 0, 0, w, h, s.Font->Color);
 }
 
+// Whether an object w x h of the style is drawn twice the size; an antialiased one too large
+// for it is counted (once for each render of the object).
+bool DrawnDoubled(const ZStyle& s, int w, int h) {
+  return s.IsAntialiased && 2 * w <= MaxImageDimension && 2 * h <= MaxImageDimension &&
+         int64_t(w) * h * 4 <= kMaxDoublePixels;
+}
+void CountAntialiasSkipped(const ZStyle& s, int w, int h) {
+  if (s.IsAntialiased && !DrawnDoubled(s, w, h)) ++AntialiasSkipped();
+}
+
 // Frame, shape and caption of the object w x h into ObjectImage, which holds its part.
 // Whether the object is drawn twice the size is decided by its whole size, so that every
 // part of it is drawn alike.
@@ -360,10 +370,7 @@ void DrawObject(TZLMButton& o, XImage& doubleImage, int w, int h, const TPart& p
   TCanvas& c = obj.Canvas();
   TCanvasOrigin at(c, part.X, part.Y);
   DrawButtonFrame(c, 0, 0, w, h, s.Shape, s.Color0, s.Color1, s.Color2, s.Color3, s.Color4, clear);
-  bool doubled = s.IsAntialiased && 2 * w <= MaxImageDimension && 2 * h <= MaxImageDimension &&
-                 int64_t(w) * h * 4 <= kMaxDoublePixels;
-  if (s.IsAntialiased && !doubled) ++AntialiasSkipped();
-  if (!doubled) {
+  if (!DrawnDoubled(s, w, h)) {
     DrawButtonShape(c, 0, 0, w, h, s, clear);
     DrawCaption(c, o, w, h, 1);
     return;
@@ -476,6 +483,7 @@ void RenderButtonImage(TZLMButton& o, XImage& doubleImage) {
   int w, h;
   if (!ObjectSize(o, w, h)) return;
   ObjectImage().SetSize(w, h);
+  CountAntialiasSkipped(*o.Style, w, h);
   DrawObject(o, doubleImage, w, h, {0, 0, w, h});
 }
 
@@ -492,18 +500,32 @@ void RenderButton(TZLMButton& o, TBitmap& page, TRegionList regions) {
   const TPart part = DrawnPart(b, w, h, page, regions);
   // The texture's pixels stay while the object is drawn from them.
   TImageCacheHold hold(s.Texture);
-  const int x = b.Left + part.X, y = b.Top + part.Y;
-  XImage& obj = ObjectImage();
-  obj.SetSize(part.W, part.H);
-  BlitGraphic(obj, 0, 0, part.W, part.H, page, x, y, x + part.W, y + part.H, 255, nullptr, nullptr, BlitCopy);
   // A transparent style shows no texture, a picture with alpha included: such a picture lets
   // the page through by its own alpha already with a style that is not transparent.
-  if (XImage* tex = UsableTexture(s))
-    if (!s.IsTransparent) ApplyTexture(s, *tex, w, h, part);
-  DrawObject(o, DoubleImage(), w, h, part);
-  for (TRegionRect* r = regions; r; r = r->Next)
-    BlitGraphic(page, x, y, x + part.W, y + part.H, obj, 0, 0, part.W, part.H, 255, &r->Rect, nullptr,
-                BlitCopy);
+  XImage* tex = UsableTexture(s);
+  if (s.IsTransparent) tex = nullptr;
+  // The part is composed in strips of rows, each whole before the next, so that the scratch
+  // images stay small beside the page however large the part is (every drawing call is cut
+  // to the strip it draws into, and lays out the object whole as it always does).
+  const int rows = int(std::clamp<int64_t>(kRenderStripPixels / part.W, 1, part.H));
+  XImage& obj = ObjectImage();
+  CountAntialiasSkipped(s, w, h);
+  // A plain or bevelled frame filled solid paints every pixel of the object first, so the page
+  // under it need not be copied in.
+  const bool covers = !s.IsTransparent && !tex && (s.Shape == fkPlain || s.Shape == fkBevel);
+  for (int top = 0; top < part.H; top += rows) {
+    const TPart strip{part.X, part.Y + top, part.W, std::min(rows, part.H - top)};
+    const int x = b.Left + strip.X, y = b.Top + strip.Y;
+    obj.SetSize(strip.W, strip.H);
+    if (!covers)
+      BlitGraphic(obj, 0, 0, strip.W, strip.H, page, x, y, x + strip.W, y + strip.H, 255, nullptr, nullptr,
+                  BlitCopy);
+    if (tex) ApplyTexture(s, *tex, w, h, strip);
+    DrawObject(o, DoubleImage(), w, h, strip);
+    for (TRegionRect* r = regions; r; r = r->Next)
+      BlitGraphic(page, x, y, x + strip.W, y + strip.H, obj, 0, 0, strip.W, strip.H, 255, &r->Rect, nullptr,
+                  BlitCopy);
+  }
   o.Changed = false;
 }
 

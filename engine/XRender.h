@@ -30,6 +30,10 @@ constexpr uint32_t kTextureKey = 0xDE000000;
 constexpr int kMaxRenderSide = MaxImageDimension;
 constexpr int64_t kMaxRenderPixels = MaxImagePixels;
 constexpr int64_t kMaxDoublePixels = int64_t(1) << 24;
+// The most pixels of an object composed at once (4 MB of scratch image, 16 MB of double image):
+// a larger part is composed in strips of rows of at most this many pixels (one row at least),
+// each strip exactly as that part of the whole would be.
+constexpr int64_t kRenderStripPixels = int64_t(1) << 20;
 
 // The four scratch images. They start empty, keep their last contents between calls and
 // change size only through SetSize; the double image only ever grows.

@@ -397,6 +397,20 @@ void TCanvas::Ellipse(int l, int t, int r, int b) {
 
 void TCanvas::FillRect(const TRect& rc) {
   if (Brush.Style == bsClear) return;
+  if (FBitmap->PixelFormat() == pf32bit) {
+    // A fill is a pattern copy: each row of the rectangle within the bitmap gets the brush's
+    // colour at alpha 0, written straight (the same pixels the coverage would write).
+    const TRect area = DrawingArea();
+    const int l = std::max(rc.Left, area.Left), t = std::max(rc.Top, area.Top);
+    const int r = std::min(rc.Right, area.Right), b = std::min(rc.Bottom, area.Bottom);
+    if (r <= l || b <= t) return;
+    const uint32_t v = TCoverage::Bgr(Brush.Color()) & 0xFFFFFF;
+    for (int y = t; y < b; ++y) {
+      auto* row = reinterpret_cast<uint32_t*>(FBitmap->ScanLine(y - FOrigin.Y));
+      std::fill(row + (l - FOrigin.X), row + (r - FOrigin.X), v);
+    }
+    return;
+  }
   TCoverage cov(*this, rc.Left, rc.Top, rc.Right, rc.Bottom);
   if (cov.Empty()) return;
   for (int y = cov.T(); y < cov.B(); ++y) cov.Span(cov.L(), cov.R(), y, 1);

@@ -638,6 +638,8 @@ TEST(BoundedInput, LargeObjectsCostThePagePixelsTheyCover) {
        "", 300, 1},
       {"50 antialiased objects of 2048 x 2048 on a page of 800 x 800", 800, 800, 50,
        Rect(-600, -600, 1448, 1448), 5, "IsAntialiased=1\n", 300, 1},
+      {"5 objects of 8192 x 8192 on a page of 8192 x 8192", 8192, 8192, 5, Rect(0, 0, 8192, 8192), 1, "", 300,
+       1},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.what);
@@ -659,6 +661,7 @@ TEST(BoundedInput, LargeObjectsCostThePagePixelsTheyCover) {
       RegionClear(region);
     });
     ASSERT_EQ(scene.Count(), k.objects);
+    std::printf("%s: %.2f s, %.0f MB\n", k.what, c.CpuSeconds, c.PeakMB);
     EXPECT_LE(c.CpuSeconds, k.seconds * kTimeSlack) << "took " << c.CpuSeconds << " s";
     EXPECT_LE(c.PeakMB, k.peakMB * kMemorySlack) << "peak resident size rose by " << c.PeakMB << " MB";
   }

@@ -705,6 +705,48 @@ TEST(RenderScene, ObjectsPartlyOffThePageShowWhatTheWholeWouldShow) {
   EXPECT_EQ(differ, 0);
 }
 
+// An object larger than a strip is composed strip by strip: the page shows exactly what it
+// shows when the same objects are drawn in columns narrow enough to be composed at once.
+// Every shape, antialiased and not, captioned, with each texture layout.
+TEST(RenderScene, ObjectsComposedInStripsDrawAsInOnePiece) {
+  const int PW = 1300, PH = 1000, column = 200;
+  ASSERT_GT(int64_t(PW - 100) * (PH - 60), kRenderStripPixels) << "the objects are composed in one piece";
+  ASSERT_LE(int64_t(column) * PH, kRenderStripPixels);
+  Page strips(PW, PH), columns(PW, PH);
+  for (Page* p : {&strips, &columns}) {
+    XImageCacheObject* plain = MakeTexture(p->cache, "plain", 4, 3, {R, G, B, W, K, R, G, B, W, K, R, G});
+    XImageCacheObject* alpha = MakeAlphaTexture(
+        p->cache, "alpha", 3, 3, {R, 0x80FF00FF, 0x00000000, 0x4000FF00, B, 0xC0FFFFFF, K, 0x20FF0000, W});
+    for (int shape = 0; shape <= 24; ++shape) {
+      const int n = shape;
+      TZLMButton& o = p->Add(Rect(n * 3, n * 2 + 7, PW - 100 + n * 3, PH - 53 + n * 2), shape);
+      ZStyle& s = *o.Style;
+      s.Color0 = TColor(0x102030 * (n % 7 + 1)) & 0xFFFFFF;
+      s.Color5 = 0x0000C0;
+      s.PenWidth = 1 + n % 9;
+      s.CurveSize = 40 + n * 17;
+      s.IsAntialiased = n % 2 == 0;
+      s.Texture = n % 3 == 0 ? nullptr : n % 3 == 1 ? plain : alpha;
+      s.TextureMode = 1 + n % 5;
+      s.Alignment = int8_t(n % 3);
+      s.Font->SetHeight(-(30 + n * 3));
+      o.Text = "A caption of several words that wraps over the strips of the object";
+    }
+  }
+  RenderScene(strips.scene, strips.bitmap, strips.region);
+  TRegionList r = nullptr;
+  for (int x = 0; x < PW; x += column) RegionAdd(r, x, 0, std::min(PW, x + column), PH);
+  RenderScene(columns.scene, columns.bitmap, r);
+  RegionClear(r);
+  int differ = 0;
+  for (int y = 0; y < PH; ++y)
+    for (int x = 0; x < PW; ++x)
+      if (Px(strips.bitmap, x, y) != Px(columns.bitmap, x, y) && differ++ < 5)
+        ADD_FAILURE() << x << "," << y << ": " << std::hex << Px(strips.bitmap, x, y)
+                      << " where columns give " << Px(columns.bitmap, x, y);
+  EXPECT_EQ(differ, 0);
+}
+
 // A redraw of a few small dirty rectangles leaves the page as a redraw of the whole page does.
 TEST(RenderScene, DirtyRectanglesRedrawAsTheWholePage) {
   const int W = 160, H = 120;

@@ -144,6 +144,15 @@ TEST(Canvas, FillRectCoversExactlyTheRectangleAndIgnoresThePenMode) {
   s.C().Brush.Style = bsClear;
   s.C().FillRect(Rect(0, 0, 5, 4));  // clear brush: nothing
   EXPECT_EQ(s.Map(), Lines({".....", ".rrr.", ".rrr.", "....."}));
+  // Alpha 0 where it filled, the rest as it was; rectangles past the bitmap and inverted ones.
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(s.bmp.ScanLine(1))[1], 0x00FF0000u);
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(s.bmp.ScanLine(0))[0], 0xFFFFFFFFu);
+  s.C().Brush.SetColor(clBlue);
+  s.C().FillRect(Rect(4, 3, 2, 1));
+  EXPECT_EQ(s.Map(), Lines({".....", ".rrr.", ".rrr.", "....."}));
+  s.C().FillRect(Rect(-2000000000, 3, 2000000000, 2000000000));
+  s.C().FillRect(Rect(4, -7, 9, 1));
+  EXPECT_EQ(s.Map(), Lines({"....b", ".rrr.", ".rrr.", "bbbbb"}));
 }
 
 TEST(Canvas, BrushColourMakesAClearBrushSolid) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unistd.h>
 
 #include <QActionGroup>
 #include <QApplication>
@@ -706,7 +707,10 @@ void TFormMain::FormShow() {
     StartProblems.push_back("The start-up project " + name + " was not found.");
   } else {
     try {
-      ReadFileBytes(name);  // an unreadable file is reported, not opened as empty
+      // An unreadable file is reported, not opened as empty. Only opened here: the load reads
+      // it, and refuses one larger than any project first.
+      int64_t size = 0;
+      ::close(OpenRegularFile(name, size));
       LoadProject(name, false);
       loaded = true;
       if (std::string told = OpenedProjectText(); !told.empty()) StartProblems.push_back(told);

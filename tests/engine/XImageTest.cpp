@@ -130,6 +130,15 @@ TEST(XImageJPEG, QualityAndToolsAgree) {
   img.JPEGQuality = 40;
   img.SaveToFile(dir.Path() + "/q40.JPEG");
   EXPECT_EQ(ShellOutput("identify -format %Q '" + dir.Path() + "/q40.JPEG'"), "40");
+  // At the high qualities the colours keep full resolution (4:4:4), below them they are
+  // halved both ways, as the common tools do.
+  EXPECT_EQ(ShellOutput("identify -format '%[jpeg:sampling-factor]' '" + f + "'"), "1x1,1x1,1x1");
+  EXPECT_EQ(ShellOutput("identify -format '%[jpeg:sampling-factor]' '" + dir.Path() + "/q40.JPEG'"),
+            "2x2,1x1,1x1");
+  img.JPEGQuality = 90;
+  img.SaveToFile(dir.Path() + "/q90.jpg");
+  EXPECT_EQ(ShellOutput("identify -format '%[jpeg:sampling-factor]' '" + dir.Path() + "/q90.jpg'"),
+            "1x1,1x1,1x1");
 
   // Files made by cjpeg decode exactly as djpeg decodes them.
   std::string bmp = dir.Path() + "/src.bmp";

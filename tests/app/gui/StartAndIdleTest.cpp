@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/types.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -15,6 +17,7 @@
 
 #include "app/forms/Unitsplash.h"
 #include "engine/XImage.h"
+#include "platform/IniFiles.h"
 #include "platform/WaitIndicator.h"
 #include "tests/support/ProcessUsage.h"
 #include "tests/support/ProgramHome.h"
@@ -187,6 +190,57 @@ TEST(StartAndIdle, AnIdleProgramUsesNoProcessorTime) {
   ASSERT_GE(before, 0);
   EXPECT_LT(used, 0.3) << "seconds of processor time in 3 seconds of waiting";
   EXPECT_EQ(watches, 0);
+}
+
+// The start from a folder whose parent holds thousands of files (the home folder, for a
+// program started from a desktop's menu) costs what the start from a quiet folder costs: the
+// program looks at no file around the folder it was started from until the image browser
+// shows one. Measured in processor time up to the first paint of the page, which a busy
+// machine does not stretch as it stretches the clock.
+TEST(StartAndIdle, AStartBesideThousandsOfFilesCostsWhatAQuietStartCosts) {
+  auto startCost = [](int files) {
+    TempDir home, config, parent;
+    CopyFolderTree(ZELMORA_DATA, home.Path());
+    TIniFile(home.File("tips.ini")).WriteBool("Settings", "ShowAtStartup", false);
+    const std::string start = parent.File("start");
+    ForceDirectories(start);
+    for (int i = 0; i < files; ++i) WriteAll(parent.File("file" + std::to_string(i) + ".txt"), "x");
+    ProgramProcess program({home.Path(), config.Path(), config.File("data"), "painted", {}, start});
+    if (!program.Started() || !program.WaitForOutput("step painted")) return -1.0;
+    const double used = ProcessCpuSeconds(program.Pid());
+    program.Process().kill();
+    program.WaitForEnd(5000);
+    return used;
+  };
+  const double quiet = startCost(0);
+  const double crowded = startCost(4000);
+  ASSERT_GT(quiet, 0) << "the program did not paint its page";
+  ASSERT_GT(crowded, 0) << "the program did not paint its page beside 4000 files";
+  EXPECT_LT(crowded, quiet * 1.3 + 0.3) << "seconds of processor time to the first paint: " << quiet
+                                        << " from a quiet folder, " << crowded << " beside 4000 files";
+}
+
+// A start project far larger than any page (here a sparse file of 2 GB) is refused with a
+// message at the start, before it is read: the start costs no more memory than its size.
+TEST(StartAndIdle, AStartProjectLargerThanAnyPageIsRefusedUnread) {
+  ProgramHome home;
+  const std::string huge = home.dir.File("huge.zlm");
+  WriteAll(huge, "[Heading]\nNumOfButtons=1\n");
+  ASSERT_EQ(truncate(huge.c_str(), off_t(2048) << 20), 0);
+  auto peakKB = [] {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6));
+    return -1LL;
+  };
+  const long long residentKB = ProcessResidentBytes(getpid()) >> 10;
+  { std::ofstream("/proc/self/clear_refs") << "5"; }
+  auto w = StartMainWindow({huge});
+  const long long grewMB = (peakKB() - residentKB) >> 10;
+  ASSERT_FALSE(w->StartProblems.empty());
+  EXPECT_NE(w->StartProblems[0].find("too large to be a project"), std::string::npos) << w->StartProblems[0];
+  EXPECT_NE(w->ProjectFileName, huge);
+  EXPECT_LT(grewMB, 200) << "MB more at the peak of the start";
 }
 
 }  // namespace

@@ -127,11 +127,10 @@ TPageTable BuildPageTable(ZButtonList& scene, const TRect& area, const TTextMacr
     }
     t.Maker->LayoutTable();
     // A link whose object owns no cell of the table is not in the site: say so. (One walk
-    // over the cells, whatever the number of links.)
+    // over the merged cells, whatever the number of links and of grid cells.)
     if (!linked.empty()) {
       std::unordered_set<const TTableObject*> owners;
-      for (int32_t r = 0; r < t.Maker->Rows; ++r)
-        for (int32_t c = 0; c < t.Maker->Cols; ++c) owners.insert(t.Maker->Cell(r, c).Owner);
+      for (const TableCell& span : t.Maker->Spans()) owners.insert(span.Owner);
       for (const auto& [b, o] : linked)
         if (!owners.count(o)) t.LostLinks.push_back({b, TLostLink::Covered});
     }

@@ -61,6 +61,9 @@ class TTableMaker : public XObject {
   const TableCell Cell(int32_t row, int32_t col) const;
   // The merged cell whose top-left cell is (row, col); raises EListError for any other cell.
   TableCell& Span(int32_t row, int32_t col);
+  // The merged cells, row by row, columns ascending: every grid cell lies in one of them and
+  // has its owner, so these are all the owners of the table's cells.
+  const std::vector<TableCell>& Spans() const { return FSpans; }
   TTableObject* TableObject(int index) const { return static_cast<TTableObject*>(Items(index)); }
 
   // Clamps the rectangle to the page; adds nothing when it is reversed.

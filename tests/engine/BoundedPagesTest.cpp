@@ -422,3 +422,38 @@ TEST(BoundedPages, LargestAlphaPicturesLaidOutBilinearCostThePartDrawn) {
     EXPECT_LE(peakMB, k.peakMB * kMemorySlack) << "peak resident size rose by " << peakMB << " MB";
   }
 }
+
+// Staggered linked objects, each overlapping the next, make a grid of 2N x 2N cells nearly all
+// of which merge into a few large ones: the links the site loses are found from the merged
+// cells, not by a visit of every grid cell (8,000 objects: 256 million cells, a second).
+TEST(BoundedPages, LostLinksOfStaggeredObjectsAreFoundFromTheMergedCells) {
+  const ChildRun run = RunInChild(
+      [] {
+        const int n = 8000;
+        // Past the largest page: the table is laid out over the area, which the page does not bound.
+        ZButtonList scene;
+        for (int i = 0; i < n; ++i)
+          new TZLMButton("", &scene, Rect(i * 4, i * 4, i * 4 + 6, i * 4 + 6),
+                         "l" + std::to_string(i) + ".htm");
+        // One object under a later one's twin: its link is lost.
+        new TZLMButton("", &scene, Rect(0, 100, 6, 106), "lost.htm");
+        new TZLMButton("", &scene, Rect(0, 100, 6, 106), "");
+        std::string lost;
+        const WorkCost cost = MeasureHere([&] {
+          TPageTable t = BuildPageTable(
+              scene, Rect(0, 0, n * 4 + 2, n * 4 + 2), [](const std::string& s) { return s; }, true);
+          for (const TLostLink& l : t.LostLinks) lost += " " + l.Object->LinkAddress;
+        });
+        return std::to_string(cost.CpuSeconds) + lost;
+      },
+      60000);
+  ASSERT_TRUE(run.Finished) << run.Result;
+  ASSERT_NE(run.Result.rfind("raised", 0), 0u) << run.Result;
+  std::istringstream in(run.Result);
+  double seconds = 0;
+  std::string lost;
+  in >> seconds;
+  std::getline(in, lost);
+  EXPECT_EQ(lost, " lost.htm");
+  EXPECT_LE(seconds, 0.3 * kTimeSlack) << "took " << seconds << " s";
+}

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 #include <stdexcept>
 
 #include "POP/PopTypes.h"
@@ -229,6 +230,76 @@ TEST(PageTable, LinksOfCoveredAndOffPageObjectsStayOverTheirVisiblePart) {
   // A selection build tells nothing of the objects it leaves out.
   EXPECT_TRUE(
       BuildPageTable(scene, TRect(0, 0, 130, 60), [](const std::string& s) { return s; }).LostLinks.empty());
+}
+
+// The links the site loses, as a walk over every cell of the grid finds them: a linked object
+// that owns no cell is covered, one outside the page (in a whole-page build) lies outside.
+std::vector<TLostLink> LostLinksCellByCell(ZButtonList& scene, const TRect& area, const TTableMaker& m,
+                                           bool wholePage) {
+  std::set<const TTableObject*> owners;
+  for (int32_t r = 0; r < m.Rows; ++r)
+    for (int32_t c = 0; c < m.Cols; ++c) owners.insert(m.Cell(r, c).Owner);
+  std::vector<TLostLink> offPage, covered;
+  int next = 2;  // the table's objects after its two page corners, in the scene's order
+  for (int i = 0; i < scene.Count(); ++i) {
+    TZLMButton* b = scene.Button(i);
+    if (!RectIsOverlap(b->Bounds, area)) {
+      if (wholePage && !b->LinkAddress.empty()) offPage.push_back({b, TLostLink::OffPage});
+      continue;
+    }
+    const TTableObject* o = m.TableObject(next++);
+    if (!b->LinkAddress.empty() && !owners.count(o)) covered.push_back({b, TLostLink::Covered});
+  }
+  offPage.insert(offPage.end(), covered.begin(), covered.end());
+  return offPage;
+}
+
+// Which links are lost, over layouts of every kind: stacked and staggered objects, a lid over
+// many, empty and off-page objects, a selection that cuts some.
+TEST(PageTable, LostLinksAreThoseThatOwnNoCell) {
+  struct Case {
+    const char* what;
+    int objects, largest;  // the largest side of an object
+    bool empties;          // some objects of no width or height
+    TRect area;            // empty: the whole page
+  } cases[] = {
+      {"small objects here and there", 300, 30, false, {}},
+      {"small and large objects, many under others", 200, 400, false, {}},
+      {"objects of no width or height among them", 200, 60, true, {}},
+      {"a selection that cuts some", 250, 80, true, {100, 60, 420, 330}},
+      {"large objects, nearly all covered", 60, 600, false, {}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    ZButtonList scene;
+    scene.Page->SetSize(600, 400);
+    uint32_t seed = 11;
+    auto next = [&](int below) {
+      seed = seed * 1103515245u + 12345u;
+      return int((seed >> 8) % uint32_t(below));
+    };
+    for (int i = 0; i < k.objects; ++i) {
+      const int x = next(700) - 50, y = next(500) - 50;
+      const int w = k.empties && next(6) == 0 ? 0 : 1 + next(k.largest);
+      const int h = k.empties && next(6) == 0 ? 0 : 1 + next(k.largest);
+      auto* b = new TZLMButton(next(5) ? "L" + std::to_string(i) : "", &scene, Rect(x, y, x + w, y + h),
+                               next(4) ? "l" + std::to_string(i) + ".htm" : "");
+      // Stacked: the one below is wholly covered.
+      if (next(10) == 0) new TZLMButton("", &scene, b->Bounds, "");
+    }
+    const bool whole = !RectIsVisible(k.area);
+    const TRect area = whole ? TRect(0, 0, 600, 400) : k.area;
+    TPageTable t = BuildPageTable(
+        scene, area, [](const std::string& s) { return s; }, whole);
+    const std::vector<TLostLink> expected = LostLinksCellByCell(scene, area, *t.Maker, whole);
+    ASSERT_EQ(t.LostLinks.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(t.LostLinks[i].Object, expected[i].Object) << i;
+      EXPECT_EQ(t.LostLinks[i].Why, expected[i].Why) << i;
+    }
+    EXPECT_EQ(LostLinksMessage(t.LostLinks), LostLinksMessage(expected));
+    EXPECT_GT(expected.size(), 0u);
+  }
 }
 
 // The face the editor drew comes after the name, then the kind of face, so that a browser

@@ -214,11 +214,14 @@ void TFormMain::MIHTMLPageBuilderClick(QObject*) {
         if (!part.empty()) notes += (notes.empty() ? "" : "\n\n") + part;
       // The page without the captions that went into the markup.
       RedrawScene(false);
-      // The slices and the page, written into the site folder.
+      // The slices and the page, written into the site folder together: until all of them
+      // are complete, the site that was there stays as it was.
+      TFilesReplacement files(folder);
       XImage image;
       BitmapSnagIt(image, page, area);
       table.Maker->SliceImages(image, folder);
       StringSaveToFile(BuildPageHTML(*table.Maker, *Scene, Scene->BGColor), index);
+      files.Commit();
     } catch (const std::exception& ex) { error = ex.what(); }
   }
   const bool shown = !error.empty() || NavigateTo(index);

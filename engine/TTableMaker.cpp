@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "POP/PopBitmap.h"
@@ -297,8 +298,11 @@ void TTableMaker::SliceImages(TBitmap& page, const std::string& siteFolder) {
   // Resolved once, so every file lands in the same folder whatever the current folder is.
   const std::string folder =
       IncludeTrailingPathDelimiter(ExpandFileName(siteFolder.empty() ? GetCurrentDir() : siteFolder));
-  // Every slice is a save into the one folder: it is looked at for dead saves once.
-  TSaveBatch batch(folder);
+  // The slices go into the folder together, made durable at once and moved in at the end, so
+  // that a failure on the way leaves the site that was there whole; a caller's batch (the
+  // site's page with them) is joined.
+  std::optional<TFilesReplacement> files;
+  if (!TFilesReplacement::Covers(folder)) files.emplace(folder);
   SaveSpacerGIF(folder + "a.gif");
   // The slices of this page written so far, by a hash of their pixels, to find repeats: a page
   // of many slices would otherwise compare each one with every one before it.
@@ -341,6 +345,7 @@ void TTableMaker::SliceImages(TBitmap& page, const std::string& siteFolder) {
     ++n;
     c.ImageFile = name;
   }
+  if (files) files->Commit();
 }
 
 int32_t TTableMaker::SpanWidth(int32_t col, int32_t row) const {

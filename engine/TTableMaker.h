@@ -74,7 +74,8 @@ class TTableMaker : public XObject {
   // other one the PNG file "0.png", "1.png" ... in the order of first appearance, an equal
   // earlier slice being reused; "a.gif" is written beside them. The files go into the site
   // folder (the current folder when it is empty), by absolute path; ImageFile keeps the bare
-  // name for the markup. A file that cannot be written raises; the ones before it stay.
+  // name for the markup. They are replaced together (TFilesReplacement, or the caller's batch
+  // for the folder): a file that cannot be written raises and leaves the folder as it was.
   void SliceImages(TBitmap& page, const std::string& siteFolder = "");
   std::string BuildTableHTML() const;
   int32_t SpanWidth(int32_t col, int32_t row) const;

@@ -1,6 +1,7 @@
 #include "platform/SysUtils.h"
 
 #include <acl/libacl.h>
+#include <algorithm>
 #include <attr/libattr.h>
 #include <cerrno>
 #include <charconv>
@@ -738,6 +739,15 @@ TFileReplacement::TFileReplacement(const std::string& name) : FName(name), FTarg
       throw EFCreateError("Cannot write file \"" + name +
                           "\". The file is read-only: make it writable, or save under another name.");
   }
+  std::string base = ExtractFileName(name);
+  if (base.empty()) base = "file";
+  if (TFilesReplacement* batch = TFilesReplacement::Staging(ExtractFilePath(FTarget))) {
+    Path = batch->Stage(base, FTarget, name);
+    if (!Path.empty()) {
+      FBatch = batch;
+      return;
+    }
+  }
   std::string tmpl = ExtractFilePath(FTarget) + ".zelmora-save-XXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back('\0');
@@ -746,11 +756,17 @@ TFileReplacement::TFileReplacement(const std::string& name) : FName(name), FTarg
   FLock = open(FDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (FLock >= 0) flock(FLock, LOCK_EX | LOCK_NB);
   if (!TSaveBatch::Covers(ExtractFilePath(FTarget))) RecoverDeadSaves(ExtractFilePath(FTarget));
-  std::string base = ExtractFileName(name);
-  Path = FDir + "/" + (base.empty() ? std::string("file") : base);
+  Path = FDir + "/" + base;
 }
 
 TFileReplacement::~TFileReplacement() {
+  if (FBatch) {
+    if (!FCommitted) {
+      unlink(Path.c_str());
+      FBatch->Dropped(Path);
+    }
+    return;
+  }
   if (!FCommitted) unlink(Path.c_str());
   unlink((FDir + "/" + kInPlaceMark).c_str());
   rmdir(FDir.c_str());
@@ -847,23 +863,59 @@ void CopyFileProperties(const std::string& from, const std::string& to, const st
 
 }  // namespace
 
-void TFileReplacement::Commit() {
+namespace {
+
+// The process's file mode creation mask, read without changing it.
+mode_t CurrentUmask() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return mask;
+}
+
+// The new file `path` takes what the file it replaces had, or the usual permissions of a new
+// file. False when the target has more than one hard link and must be rewritten in place.
+bool TakeOldFileProperties(const std::string& path, const std::string& target, const std::string& name,
+                           mode_t mask) {
   struct stat old;
-  bool exists = stat(FTarget.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-  if (exists && old.st_nlink > 1) {
-    CommitInPlace();
-  } else {
-    if (exists) {
-      // The owner first: a change of owner clears the set-id bits that the permissions then
-      // restore. Only root may give a file away; a group the user belongs to is kept otherwise.
-      if (chown(Path.c_str(), old.st_uid, old.st_gid) != 0) (void)!chown(Path.c_str(), uid_t(-1), old.st_gid);
-      CopyFileProperties(FTarget, Path, FName);
-    } else {
-      mode_t mask = umask(0);
-      umask(mask);
-      if (chmod(Path.c_str(), 0666 & ~mask) != 0) CreateError(FName, errno);
-    }
+  const bool exists = stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  if (exists && old.st_nlink > 1) return false;
+  if (exists) {
+    // The owner first: a change of owner clears the set-id bits that the permissions then
+    // restore. Only root may give a file away; a group the user belongs to is kept otherwise.
+    if (chown(path.c_str(), old.st_uid, old.st_gid) != 0) (void)!chown(path.c_str(), uid_t(-1), old.st_gid);
+    CopyFileProperties(target, path, name);
+  } else if (chmod(path.c_str(), 0666 & ~mask) != 0) {
+    CreateError(name, errno);
+  }
+  return true;
+}
+
+// The file's data on disk before its name may stand for it: a rename that reached the disk
+// before the data would leave an empty or torn file under the user's name after a crash.
+void SyncFile(const std::string& path, const std::string& name) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) WriteError(name, errno);
+  if (fsync(fd) != 0) {
+    const int err = errno;
+    close(fd);
+    WriteError(name, err);
+  }
+  close(fd);
+}
+
+}  // namespace
+
+void TFileReplacement::Commit() {
+  if (FBatch) {
+    FBatch->Staged(FName, FTarget, Path);
+    FCommitted = true;
+    return;
+  }
+  SyncFile(Path, FName);
+  if (TakeOldFileProperties(Path, FTarget, FName, CurrentUmask())) {
     if (rename(Path.c_str(), FTarget.c_str()) != 0) CreateError(FName, errno);
+  } else {
+    CommitInPlace();
   }
   FCommitted = true;
 }
@@ -920,6 +972,138 @@ void TFileReplacement::CommitInPlace() {
   unlink(Path.c_str());
 }
 
+namespace {
+thread_local TFilesReplacement* gStaging = nullptr;
+}  // namespace
+
+namespace {
+// A folder as the batch compares it: absolute, with its final delimiter.
+std::string StagingFolder(const std::string& folder) {
+  return IncludeTrailingPathDelimiter(ExpandFileName(folder.empty() ? std::string(".") : folder));
+}
+}  // namespace
+
+TFilesReplacement::TFilesReplacement(const std::string& folder)
+    : FDeadSavesOnce(folder), FFolder(StagingFolder(folder)), FOuter(gStaging) {
+  gStaging = this;
+}
+
+TFilesReplacement::~TFilesReplacement() {
+  for (const TStaged& f : FFiles)
+    if (!f.Path.empty()) unlink(f.Path.c_str());
+  if (!FDir.empty()) rmdir(FDir.c_str());
+  if (FLock >= 0) close(FLock);
+  // Batches end in the reverse order of their making; one ended early is only passed over.
+  for (TFilesReplacement** b = &gStaging; *b; b = &(*b)->FOuter)
+    if (*b == this) {
+      *b = FOuter;
+      break;
+    }
+}
+
+TFilesReplacement* TFilesReplacement::Staging(const std::string& folder) {
+  if (!gStaging) return nullptr;
+  const std::string f = StagingFolder(folder);
+  for (TFilesReplacement* b = gStaging; b; b = b->FOuter)
+    if (!b->FDone && b->FFolder == f) return b;
+  return nullptr;
+}
+
+std::string TFilesReplacement::Stage(const std::string& base, const std::string& target, const std::string& name) {
+  if (FDir.empty()) {
+    // Made by the first save, so that a folder that cannot be written is named with that file.
+    std::string tmpl = FFolder + ".zelmora-save-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!mkdtemp(buf.data())) CreateError(name, errno);
+    FDir = buf.data();
+    // Held while the batch lives, as a single save holds its folder: one nobody holds is dead.
+    FLock = open(FDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (FLock >= 0) flock(FLock, LOCK_EX | LOCK_NB);
+  }
+  const std::string path = FDir + "/" + base;
+  if (std::find(FWriting.begin(), FWriting.end(), path) != FWriting.end()) return "";
+  if (auto it = FIndex.find(path); it != FIndex.end()) {
+    TStaged& earlier = FFiles[it->second];
+    if (earlier.Target != target) return "";
+    // A later save of the same file takes the place of the earlier one.
+    unlink(path.c_str());
+    earlier.Path.clear();
+    FIndex.erase(it);
+  } else if (struct stat st; lstat(path.c_str(), &st) == 0) {
+    return "";  // made there by a writer of the batch (a codec's own companion file)
+  }
+  FWriting.push_back(path);
+  return path;
+}
+
+void TFilesReplacement::Staged(const std::string& name, const std::string& target, const std::string& path) {
+  Dropped(path);
+  FIndex[path] = FFiles.size();
+  FFiles.push_back({name, target, path});
+}
+
+void TFilesReplacement::Dropped(const std::string& path) {
+  if (auto it = std::find(FWriting.begin(), FWriting.end(), path); it != FWriting.end()) FWriting.erase(it);
+}
+
+void TFilesReplacement::Commit() {
+  // Saves from here on (a hard-linked file rewritten in place) are saves of their own.
+  FDone = true;
+  std::vector<TStaged*> files;
+  for (TStaged& f : FFiles)
+    if (!f.Path.empty()) files.push_back(&f);
+  // Every file's data is written out together, each file's writing checked, then the file
+  // system is synced once for all of them: one flush of the disk, not one a file.
+  for (TStaged* f : files) {
+    int fd = open(f->Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) WriteError(f->Name, errno);
+    (void)sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    close(fd);
+  }
+  for (TStaged* f : files) {
+    int fd = open(f->Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) WriteError(f->Name, errno);
+    if (sync_file_range(fd, 0, 0,
+                        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) !=
+        0) {
+      const int err = errno;
+      close(fd);
+      WriteError(f->Name, err);
+    }
+    close(fd);
+  }
+  if (files.empty()) return;
+  if (FLock < 0 || syncfs(FLock) != 0) WriteError(files.front()->Name, errno);
+  // Each file gets the properties of the one it replaces before any is moved in, so that a
+  // refusal leaves every old file in place.
+  const mode_t mask = CurrentUmask();
+  std::vector<TStaged*> inPlace;
+  for (TStaged* f : files)
+    if (!TakeOldFileProperties(f->Path, f->Target, f->Name, mask)) inPlace.push_back(f);
+  for (TStaged* f : files) {
+    if (std::find(inPlace.begin(), inPlace.end(), f) != inPlace.end()) continue;
+    if (rename(f->Path.c_str(), f->Target.c_str()) != 0) CreateError(f->Name, errno);
+    FIndex.erase(f->Path);
+    f->Path.clear();
+  }
+  // A file with other names keeps its inode: it is rewritten as a single save rewrites it.
+  for (TStaged* f : inPlace) {
+    WriteFileAtomic(f->Name, ReadFileBytes(f->Path));
+    unlink(f->Path.c_str());
+    FIndex.erase(f->Path);
+    f->Path.clear();
+  }
+  // The new names on disk too.
+  int dir = open(FFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    const bool synced = fsync(dir) == 0;
+    const int err = errno;
+    close(dir);
+    if (!synced) WriteError(FFolder, err);
+  }
+}
+
 void WriteFileAtomic(const std::string& name, std::string_view data) {
   TFileReplacement file(name);
   int fd = open(file.Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -937,11 +1121,7 @@ void WriteFileAtomic(const std::string& name, std::string_view data) {
     p += n;
     left -= size_t(n);
   }
-  if (fsync(fd) != 0) {
-    int err = errno;
-    close(fd);
-    WriteError(name, err);
-  }
+  // The data is made durable by the commit (or with the other files of its batch).
   if (close(fd) != 0) WriteError(name, errno);
   file.Commit();
 }

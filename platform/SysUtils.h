@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // Every failure the system raises derives from Exception and carries its message text.
@@ -161,6 +162,8 @@ bool SetCurrentDir(const std::string& dir);
 std::string GetEnvironmentVariable(const std::string& name);
 std::string SysErrorMessage(int error);
 
+class TFilesReplacement;
+
 // Replaces a user's file as a whole. The new content is written to Path, a file of the
 // target's own name in a private folder beside the real file (a symbolic link is followed to
 // it, never replaced); Commit puts the complete file in its place with the old file's
@@ -179,12 +182,15 @@ class TFileReplacement {
   TFileReplacement& operator=(const TFileReplacement&) = delete;
   void Commit();
   std::string Path;
+  // Written for a TFilesReplacement, which makes the file durable with the others.
+  bool Staged() const { return FBatch != nullptr; }
 
  private:
   void CommitInPlace();
   std::string FName, FTarget, FDir;
   int FLock = -1;  // held on FDir while the save lives: a folder nobody holds is a dead save's
   bool FCommitted = false;
+  TFilesReplacement* FBatch = nullptr;  // the batch this file is staged in, if any
 };
 
 // What saves that were ended on the way (a crash, a kill) left in a folder: their private
@@ -210,6 +216,53 @@ class TSaveBatch {
  private:
   std::string FFolder;
   TSaveBatch* FOuter;
+};
+
+// Many files of one folder replaced together (a site's slices and its page). While it lives,
+// every safe save on this thread into that folder (TFileReplacement, WriteFileAtomic and the
+// picture writers over them) writes its file into one private folder beside the user's files,
+// and its Commit only hands the complete file to the batch: no file under its own name changes.
+// Commit then makes every file durable at once (their data, then the file system, once) and
+// moves them in with the properties a single save gives them; a file with several hard links
+// is rewritten in place, as a single save does. Should a write fail or the program be ended
+// before Commit, the folder's files are as they were: without Commit the batch drops what it
+// holds, and a dead batch's private folder is removed as a dead save's is. Ended while the files
+// are moved in, each file is either the old one or the new one, whole. It looks at the folder
+// for dead saves once, as TSaveBatch does.
+class TFilesReplacement {
+ public:
+  explicit TFilesReplacement(const std::string& folder);
+  ~TFilesReplacement();
+  TFilesReplacement(const TFilesReplacement&) = delete;
+  TFilesReplacement& operator=(const TFilesReplacement&) = delete;
+  // Raises EWriteError or EFCreateError naming the file that could not be made durable or
+  // moved in; the files not yet moved in are dropped.
+  void Commit();
+  // The files handed over so far.
+  size_t Count() const { return FIndex.size(); }
+  // Whether a batch of this thread stages the saves into the folder.
+  static bool Covers(const std::string& folder) { return Staging(folder) != nullptr; }
+
+ private:
+  friend class TFileReplacement;
+  // The batch of this thread that stages saves into the folder (ExtractFilePath of a file).
+  static TFilesReplacement* Staging(const std::string& folder);
+  // The path in the private folder for a file of the folder, "" when it cannot be staged
+  // (another file of the batch is being written under that name).
+  std::string Stage(const std::string& base, const std::string& target, const std::string& name);
+  void Staged(const std::string& name, const std::string& target, const std::string& path);
+  void Dropped(const std::string& path);
+  struct TStaged {
+    std::string Name, Target, Path;  // Path empty: superseded by a later save of the name
+  };
+  TSaveBatch FDeadSavesOnce;
+  std::string FFolder, FDir;
+  int FLock = -1;
+  std::vector<TStaged> FFiles;
+  std::unordered_map<std::string, size_t> FIndex;  // FFiles by Path
+  std::vector<std::string> FWriting;               // paths handed out and not yet committed or dropped
+  TFilesReplacement* FOuter;
+  bool FDone = false;
 };
 
 // Whole-file helpers. ReadFileBytes reads regular files only (through OpenRegularFile) and

@@ -1,12 +1,17 @@
 // The page slicer: cells, spans and the markup of each cell.
 #include "engine/TTableMaker.h"
 
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <map>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/engine/SlicedPage.h"
+#include "tests/support/ChildRunner.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -345,9 +350,26 @@ TEST(PageSlicer, SliceFilesGoIntoTheSiteFolder) {
   ExpectSlicesMatch(m, page, elsewhere.Path());
 }
 
-// A file that cannot be written stops the slicing with an error naming it; the files
-// written before it stay.
-TEST(PageSlicer, AFileThatCannotBeWrittenRaises) {
+// Every entry of a folder, hidden ones too, with the bytes of each file ("<folder>" for a
+// folder): what a site build that failed must leave as it found.
+std::map<std::string, std::string> FolderContent(const std::string& folder) {
+  std::map<std::string, std::string> content;
+  if (DIR* d = opendir(folder.c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      struct stat st {};
+      lstat((folder + "/" + name).c_str(), &st);
+      content[name] = S_ISDIR(st.st_mode) ? "<folder>" : ReadAll(folder + "/" + name);
+    }
+    closedir(d);
+  }
+  return content;
+}
+
+// A file that cannot be written stops the slicing with an error naming it, and the site that
+// was there stays whole: no slice of the new one under its name, nothing left beside it.
+TEST(PageSlicer, AFileThatCannotBeWrittenLeavesTheSiteAsItWas) {
   XImage page;
   MakePage(page, 40, 20, kPaper);
   PaintRect(page, Rect(10, 5, 30, 15), Rings);
@@ -363,18 +385,124 @@ TEST(PageSlicer, AFileThatCannotBeWrittenRaises) {
   } catch (const Exception& e) {
     EXPECT_NE(std::string(e.what()).find("a.gif"), std::string::npos) << e.what();
   }
-  // A folder in the way of the second slice.
+  // The site of before, with a folder in the way of the second slice.
+  WriteAll(dir.File("0.png"), "the old first slice");
+  WriteAll(dir.File("a.gif"), "the old spacer");
+  WriteAll(dir.File("index.htm"), "the old page");
   ASSERT_EQ(mkdir(dir.File("1.png").c_str(), 0755), 0);
+  const std::map<std::string, std::string> before = FolderContent(dir.Path());
   try {
     m.SliceImages(page, dir.Path());
     ADD_FAILURE() << "no error for a slice that could not be written";
   } catch (const Exception& e) {
     EXPECT_NE(std::string(e.what()).find("1.png"), std::string::npos) << e.what();
   }
-  EXPECT_EQ(FolderFiles(dir.Path()), (std::set<std::string>{"0.png", "1.png", "a.gif"}));
+  EXPECT_EQ(FolderContent(dir.Path()), before);
+  // With the way clear, the same build replaces them.
+  ASSERT_EQ(rmdir(dir.File("1.png").c_str()), 0);
+  m.SliceImages(page, dir.Path());
   XImage first;
   first.LoadFromFile(dir.File("0.png"));
   EXPECT_EQ(first.Width(), 20);
+  EXPECT_EQ(FolderContent(dir.Path()).count("1.png"), 1u);
+}
+
+// A page whose slices are small, but for one large noisy slice between them in the order they
+// are written.
+void NoisyMiddlePage(XImage& page, TTableMaker& m, uint32_t seed) {
+  MakePage(page, 300, 200, kPaper);
+  std::mt19937 rng(seed);
+  for (int i = 0; i < 8; ++i) {
+    const TRect top(5 + i * 36, 5, 35 + i * 36, 25), bottom(5 + i * 36, 175, 35 + i * 36, 195);
+    const uint32_t tint = rng() & 0x00FFFFFFu;
+    PaintRect(page, top, [tint](int x, int y) { return Gradient(x, y) ^ tint; });
+    PaintRect(page, bottom, [tint](int x, int y) { return Rings(x, y) ^ tint; });
+    m.AddTableObject(top.Left, top.Top, top.Right, top.Bottom, "", "", taLeftJustify, taLeftJustify);
+    m.AddTableObject(bottom.Left, bottom.Top, bottom.Right, bottom.Bottom, "", "", taLeftJustify,
+                     taLeftJustify);
+  }
+  PaintRect(page, Rect(20, 40, 280, 160), [&rng](int, int) { return 0xFF000000u | (rng() & 0xFFFFFFu); });
+  m.AddTableObject(20, 40, 280, 160, "", "", taLeftJustify, taLeftJustify);
+  m.LayoutTable();
+}
+
+// A build ended part-way, by a signal (the program killed) or by a write that fails (a full
+// disk): the site that was there is whole, byte for byte, and no slice of the new build is
+// under a final name. A killed build's private folder is removed by the next save there.
+TEST(PageSlicer, ABuildEndedPartWayLeavesTheOldSiteWhole) {
+  for (const bool killed : {true, false}) {
+    SCOPED_TRACE(killed ? "killed by the write cap" : "the write fails");
+    TempDir dir;
+    {
+      XImage page;
+      TTableMaker m(300, 200);
+      NoisyMiddlePage(page, m, 1);
+      m.SliceImages(page, dir.Path());
+    }
+    WriteAll(dir.File("index.htm"), "the old page");
+    const std::map<std::string, std::string> before = FolderContent(dir.Path());
+    ASSERT_GT(before.size(), 10u);
+    // The noisy slice is some 90 KB, every other one far under the cap.
+    const ChildRun run = RunInChild(
+        [&] {
+          if (!killed) signal(SIGXFSZ, SIG_IGN);
+          XImage page;
+          TTableMaker m(300, 200);
+          NoisyMiddlePage(page, m, 2);
+          m.SliceImages(page, dir.Path());
+          return std::string("written");
+        },
+        60000, 16 * 1024);
+    if (killed) {
+      EXPECT_FALSE(run.Finished) << run.Result;
+      EXPECT_NE(run.Result.find("cap"), std::string::npos) << run.Result;
+    } else {
+      ASSERT_TRUE(run.Finished) << run.Result;
+      EXPECT_EQ(run.Result.rfind("raised: Cannot write file", 0), 0u) << run.Result;
+      EXPECT_NE(run.Result.find(".png"), std::string::npos) << run.Result;
+    }
+    std::map<std::string, std::string> after = FolderContent(dir.Path());
+    std::vector<std::string> privateFolders;
+    for (auto it = after.begin(); it != after.end();)
+      if (it->first.rfind(".zelmora-save-", 0) == 0) {
+        privateFolders.push_back(it->first);
+        it = after.erase(it);
+      } else {
+        ++it;
+      }
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(privateFolders.size(), killed ? 1u : 0u);
+    for (const std::string& f : privateFolders) {
+      const std::string path = dir.File(f);
+      struct timespec old[2] = {{time(nullptr) - 60, 0}, {time(nullptr) - 60, 0}};
+      utimensat(AT_FDCWD, path.c_str(), old, 0);
+    }
+    WriteFileAtomic(dir.File("index.htm"), "a page saved later");
+    EXPECT_EQ(FolderContent(dir.Path()).size(), before.size()) << "the dead build's folder is gone";
+  }
+}
+
+// A slice takes the permissions a single save gives a file: a new one those of the process's
+// mask, one that replaces a file of the user's that file's permissions.
+TEST(PageSlicer, SlicesTakeThePermissionsOfASingleSave) {
+  XImage page;
+  TTableMaker m(300, 200);
+  NoisyMiddlePage(page, m, 3);
+  TempDir dir;
+  WriteAll(dir.File("0.png"), "the user's own");
+  ASSERT_EQ(chmod(dir.File("0.png").c_str(), 0604), 0);
+  const mode_t saved = umask(027);
+  m.SliceImages(page, dir.Path());
+  umask(saved);
+  auto mode = [&](const std::string& name) {
+    struct stat st {};
+    EXPECT_EQ(stat(dir.File(name).c_str(), &st), 0) << name;
+    return st.st_mode & 07777;
+  };
+  EXPECT_EQ(mode("0.png"), 0604u);
+  EXPECT_EQ(mode("1.png"), 0640u);
+  EXPECT_EQ(mode("a.gif"), 0640u);
+  ExpectSlicesMatch(m, page, dir.Path());
 }
 
 }  // namespace

@@ -511,6 +511,70 @@ TEST(Files, ABatchOfSavesLooksForDeadSavesOnce) {
   EXPECT_TRUE(SaveFolders(dir.Path()).empty()) << "a save after the batch did not look";
 }
 
+// Files replaced together: until the batch commits, every file of the folder is the old one
+// and no new name appears; the commit gives each file what a single save gives it (the old
+// file's permissions, the mask's for a new one, a link followed, a hard link kept); a batch
+// that ends without a commit leaves nothing behind.
+TEST(Files, FilesReplacedTogetherAppearTogether) {
+  TempDir dir;
+  WriteAll(dir.File("kept.png"), "old kept");
+  ASSERT_EQ(chmod(dir.File("kept.png").c_str(), 0604), 0);
+  WriteAll(dir.File("hard.png"), "old hard");
+  ASSERT_EQ(link(dir.File("hard.png").c_str(), dir.File("other-name.png").c_str()), 0);
+  WriteAll(dir.File("real.htm"), "old real");
+  ASSERT_EQ(symlink("real.htm", dir.File("link.htm").c_str()), 0);
+  WriteAll(dir.File("locked.png"), "read-only");
+  ASSERT_EQ(chmod(dir.File("locked.png").c_str(), 0444), 0);
+  const int entries = EntriesIn(dir.Path());
+  const mode_t savedMask = umask(027);
+  for (const bool commit : {false, true}) {
+    SCOPED_TRACE(commit ? "committed" : "dropped");
+    {
+      TFilesReplacement batch(dir.Path());
+      EXPECT_TRUE(TFilesReplacement::Covers(dir.Path() + "/"));
+      EXPECT_FALSE(TFilesReplacement::Covers(dir.File("sub")));
+      WriteFileAtomic(dir.File("kept.png"), "new kept");
+      WriteFileAtomic(dir.File("hard.png"), "new hard");
+      WriteFileAtomic(dir.File("link.htm"), "new real");
+      // Saved twice: the later one is the file.
+      WriteFileAtomic(dir.File("made.png"), "first");
+      {
+        TFileReplacement again(dir.File("made.png"));
+        EXPECT_TRUE(again.Staged());
+        WriteAll(again.Path, "second");
+        again.Commit();
+      }
+      // One that fails on the way is not among them.
+      {
+        TFileReplacement broken(dir.File("broken.png"));
+        WriteAll(broken.Path, "half");
+      }
+      EXPECT_THROW(WriteFileAtomic(dir.File("locked.png"), "x"), EFCreateError);
+      EXPECT_EQ(batch.Count(), 4u);
+      EXPECT_EQ(ReadAll(dir.File("kept.png")), "old kept");
+      EXPECT_EQ(ReadAll(dir.File("other-name.png")), "old hard");
+      EXPECT_EQ(ReadAll(dir.File("real.htm")), "old real");
+      EXPECT_FALSE(FileExists(dir.File("made.png")));
+      EXPECT_EQ(EntriesIn(dir.Path()), entries + 1);  // the batch's private folder
+      if (commit) batch.Commit();
+    }
+    EXPECT_EQ(EntriesIn(dir.Path()), entries + (commit ? 1 : 0));
+    EXPECT_TRUE(SaveFolders(dir.Path()).empty());
+    EXPECT_FALSE(FileExists(dir.File("broken.png")));
+    EXPECT_EQ(ReadAll(dir.File("locked.png")), "read-only");
+  }
+  umask(savedMask);
+  EXPECT_EQ(ReadAll(dir.File("kept.png")), "new kept");
+  EXPECT_EQ(Facts(dir.File("kept.png")).mode, mode_t(0604));
+  EXPECT_EQ(ReadAll(dir.File("other-name.png")), "new hard");
+  EXPECT_EQ(Facts(dir.File("hard.png")).links, 2u);
+  EXPECT_TRUE(Facts(dir.File("link.htm")).isLink);
+  EXPECT_EQ(ReadAll(dir.File("real.htm")), "new real");
+  EXPECT_EQ(ReadAll(dir.File("made.png")), "second");
+  EXPECT_EQ(Facts(dir.File("made.png")).mode, mode_t(0640));
+  EXPECT_FALSE(TFilesReplacement::Covers(dir.Path()));
+}
+
 // A write that cannot finish (here: past the file size limit, which binds root too) leaves
 // the old file whole, through a link or a hard link as well, and nothing else beside it.
 TEST(Files, AtomicWriteThatFailsLeavesTheOldFile) {

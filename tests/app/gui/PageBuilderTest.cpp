@@ -321,8 +321,10 @@ TEST(PageBuilder, RefusalsAndFailures) {
     ForceDirectories(sites + "/old");
     WriteAll(sites + "/old/index.htm", "mine");
     WriteAll(sites + "/taken", "a file");
-    // A folder where the page goes: every slice can be written, the page cannot.
+    // A folder where the page goes: every slice can be written, the page cannot; the site of
+    // before stays as it was, without a slice of the new one.
     ForceDirectories(sites + "/locked/index.htm");
+    WriteAll(sites + "/locked/0.png", "the old slice");
     const std::set<std::string> beforeFiles = FolderFiles(sites);
     home.services.Inputs = {c.name};
     if (c.answer) home.services.Answers = {c.answer};
@@ -343,6 +345,8 @@ TEST(PageBuilder, RefusalsAndFailures) {
     EXPECT_EQ(FolderFiles(sites), beforeFiles);
     EXPECT_EQ(ReadAll(sites + "/old/index.htm"), "mine");
     EXPECT_EQ(ReadAll(sites + "/taken"), "a file");
+    EXPECT_EQ(FolderFiles(sites + "/locked"), (std::set<std::string>{"0.png", "index.htm"}));
+    EXPECT_EQ(ReadAll(sites + "/locked/0.png"), "the old slice");
     EXPECT_FALSE(FileExists("/tmp/zelmora-escape/index.htm"));
     EXPECT_FALSE(FileExists(home.dir.File("escape/index.htm")));
     EXPECT_FALSE(FileExists(home.dir.File("index.htm")));

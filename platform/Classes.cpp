@@ -37,7 +37,13 @@ void TObjectList::Delete(int index) {
   TObject* item = Items(index);
   FItems.erase(FItems.begin() + index);
   Notify(item, TListNotification::lnDeleted);
-  if (FOwnsObjects) delete item;
+  if (!FOwnsObjects) return;
+  // An item may leave its list from its own destructor: it is out of it already, and a search
+  // for it would make ending a list of N items cost N searches.
+  TObject* outer = FDeleting;
+  FDeleting = item;
+  delete item;
+  FDeleting = outer;
 }
 
 int TObjectList::Remove(TObject* item) {
@@ -47,6 +53,7 @@ int TObjectList::Remove(TObject* item) {
 }
 
 TObject* TObjectList::Extract(TObject* item) {
+  if (item && item == FDeleting) return nullptr;
   int i = IndexOf(item);
   if (i < 0) return nullptr;
   FItems.erase(FItems.begin() + i);

@@ -50,6 +50,7 @@ class TObjectList : public TObject {
  private:
   std::vector<TObject*> FItems;
   bool FOwnsObjects;
+  TObject* FDeleting = nullptr;  // the item Delete is destroying, already out of FItems
 };
 
 // A named node that owns the components created with it as owner, in creation order.

@@ -186,7 +186,9 @@ TEST(DialogFrames, EveryDialogIsADialogOfTheMainWindow) {
       child.write("c");
     }
   }
-  if (child.state() != QProcess::NotRunning) EXPECT_TRUE(child.waitForFinished(10000)) << output;
+  if (child.state() != QProcess::NotRunning) {
+    EXPECT_TRUE(child.waitForFinished(10000)) << output;
+  }
   EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output;
   EXPECT_EQ(child.exitCode(), 0) << output;
   ASSERT_FALSE(mainWindow.empty()) << output;

@@ -1,6 +1,7 @@
 #include "platform/Canvas.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -10,8 +11,22 @@
 
 int TFont::MulDivFont(int a, int b, int c) { return MulDiv(a, b, c); }
 
+namespace {
+std::atomic<int64_t> gStripCells{0};
+}  // namespace
+
+int64_t CanvasStripCells() {
+  const int64_t cells = gStripCells.load(std::memory_order_relaxed);
+  return cells > 0 ? cells : kCanvasStripCells;
+}
+
+void SetCanvasStripCells(int64_t cells) { gStripCells.store(cells, std::memory_order_relaxed); }
+
 // Which pixels one drawing call touches and with what: 1 brush, 2 pen. Collecting first and
-// writing once keeps every pixel touched once per call, so pmNot drawn twice restores.
+// writing once keeps every pixel touched once per call, so pmNot drawn twice restores. A byte
+// for each pixel of a page-sized shape's box would be a quarter of the page again, so the box
+// is worked through in strips of whole rows, each collected and written before the next: the
+// drawing is run once for each strip and sets what falls in it.
 class TCoverage {
  public:
   // l, t, r, b and every cell are in the drawing's coordinates; the cells cover no more
@@ -19,12 +34,28 @@ class TCoverage {
   TCoverage(TCanvas& c, int l, int t, int r, int b) : FCanvas(c) {
     const TRect area = c.DrawingArea();
     FL = std::max(l, area.Left);
-    FT = std::max(t, area.Top);
+    FTop = std::max(t, area.Top);
     FR = std::min(r, area.Right);
-    FB = std::min(b, area.Bottom);
-    if (FR > FL && FB > FT) FCells.assign(size_t(FR - FL) * size_t(FB - FT), 0);
+    FBottom = std::min(b, area.Bottom);
+    FT = FB = FTop;
   }
-  bool Empty() const { return FCells.empty(); }
+  bool Empty() const { return FR <= FL || FBottom <= FTop; }
+  // Runs draw(*this) for each strip of the box in turn and writes what it set.
+  template <class TDraw>
+  void Draw(TColor brush, TDraw&& draw) {
+    if (Empty()) return;
+    const int64_t width = int64_t(FR) - FL, height = int64_t(FBottom) - FTop;
+    const int64_t rows = std::clamp<int64_t>(CanvasStripCells() / width, 1, height);
+    for (int64_t y = FTop; y < FBottom; y += rows) {
+      FT = int(y);
+      FB = int(std::min<int64_t>(FBottom, y + rows));
+      FCells.assign(size_t(FB - FT) * size_t(width), 0);
+      draw(*this);
+      Flush(brush);
+    }
+    FCells = {};
+  }
+  // The strip being drawn.
   int L() const { return FL; }
   int T() const { return FT; }
   int R() const { return FR; }
@@ -118,7 +149,8 @@ class TCoverage {
 
  private:
   TCanvas& FCanvas;
-  int FL, FT, FR, FB;
+  int FL, FR, FTop, FBottom;  // the box
+  int FT, FB;                 // the strip's rows
   std::vector<uint8_t> FCells;
 };
 
@@ -168,6 +200,28 @@ void ThinLine(TCoverage& cov, TPoint p0, TPoint p1, TPenStyle style, int& phase)
   } else {
     first = std::max<int64_t>(first, major0 - hi);
     last = std::min<int64_t>(last, major0 - lo);
+  }
+  // And only those whose minor coordinate lies inside it too: the strips of a large shape's
+  // coverage each walk their own part of a line. The minor offset of step i is
+  // floor((2 i minorLen + steps) / (2 steps)), which only grows with i.
+  const int64_t minor0 = xMajor ? p0.Y : p0.X, minorDir = xMajor ? sy : sx;
+  const int64_t minorLo = xMajor ? cov.T() : cov.L(), minorHi = (xMajor ? cov.B() : cov.R()) - 1;
+  // The offsets that land in [minorLo, minorHi].
+  const int64_t offLo = minorDir > 0 ? minorLo - minor0 : minor0 - minorHi;
+  const int64_t offHi = minorDir > 0 ? minorHi - minor0 : minor0 - minorLo;
+  if (minorLen == 0) {
+    if (offLo > 0 || offHi < 0) first = last;
+  } else if (steps > 0) {
+    auto ceilDiv = [](__int128 a, __int128 b) {  // b > 0
+      return a >= 0 ? (a + b - 1) / b : -((-a) / b);
+    };
+    const __int128 s2 = __int128(2) * steps, l2 = __int128(2) * minorLen;
+    // offset(i) >= offLo  <=>  i >= ceil((2 steps offLo - steps) / (2 minorLen)), and
+    // offset(i) <= offHi  <=>  i <  ceil((2 steps (offHi + 1) - steps) / (2 minorLen)).
+    const __int128 from = ceilDiv(s2 * offLo - steps, l2),
+                   to = ceilDiv(s2 * (__int128(offHi) + 1) - steps, l2);
+    first = int64_t(std::max<__int128>(first, from));
+    last = int64_t(std::min<__int128>(last, to));
   }
   for (int64_t i = first; i < last; ++i) {
     // The minor coordinate rounds to the nearest pixel, halves away from the start.
@@ -240,11 +294,11 @@ void TCanvas::LineTo(int x, int y) {
   int m = w + 2;
   TCoverage cov(*this, std::min(p0.X, p1.X) - m, std::min(p0.Y, p1.Y) - m, std::max(p0.X, p1.X) + m,
                 std::max(p0.Y, p1.Y) + m);
-  if (cov.Empty()) return;
-  int phase = 0;
-  if (w == 1) ThinLine(cov, p0, p1, Pen.Style, phase);
-  else WideLine(cov, p0, p1, w);
-  cov.Flush(Brush.Color());
+  cov.Draw(Brush.Color(), [&](TCoverage& strip) {
+    int phase = 0;
+    if (w == 1) ThinLine(strip, p0, p1, Pen.Style, phase);
+    else WideLine(strip, p0, p1, w);
+  });
 }
 
 void TCanvas::Polyline(const std::vector<TPoint>& pts) {
@@ -262,13 +316,14 @@ void TCanvas::Polyline(const std::vector<TPoint>& pts) {
     b = std::max(b, p.Y);
   }
   TCoverage cov(*this, l - m, t - m, r + m, b + m);
-  int phase = 0;
-  for (size_t i = 1; i < pts.size(); ++i) {
-    if (w == 1) ThinLine(cov, pts[i - 1], pts[i], Pen.Style, phase);
-    else WideLine(cov, pts[i - 1], pts[i], w);
-  }
+  cov.Draw(Brush.Color(), [&](TCoverage& strip) {
+    int phase = 0;
+    for (size_t i = 1; i < pts.size(); ++i) {
+      if (w == 1) ThinLine(strip, pts[i - 1], pts[i], Pen.Style, phase);
+      else WideLine(strip, pts[i - 1], pts[i], w);
+    }
+  });
   PenPos = pts.back();
-  cov.Flush(Brush.Color());
 }
 
 // Shapes in a box: brush inside, pen outline on the box's edge pixels (width 1) or centred
@@ -361,38 +416,37 @@ void TCanvas::Rectangle(int l, int t, int r, int b) {
   Normalise(l, t, r, b);
   int m = Pen.Width + 2;
   TCoverage cov(*this, l - m, t - m, r + m, b + m);
-  if (cov.Empty()) return;
   if (Pen.Width <= 1 && !DashPattern(Pen.Style).empty() && r - l > 1 && b - t > 1) {
     // A styled cosmetic pen dashes the outline along the edge pixels, the dashes running on
     // around the corners; the gaps keep what was there.
-    if (Brush.Style != bsClear)
-      for (int y = std::max(t + 1, cov.T()); y < std::min(b - 1, cov.B()); ++y)
-        for (int x = std::max(l + 1, cov.L()); x < std::min(r - 1, cov.R()); ++x) cov.Set(x, y, 1);
-    int phase = 0;
-    const TPoint path[] = {{l, t}, {r - 1, t}, {r - 1, b - 1}, {l, b - 1}, {l, t}};
-    for (int i = 1; i < 5; ++i) ThinLine(cov, path[i - 1], path[i], Pen.Style, phase);
+    cov.Draw(Brush.Color(), [&](TCoverage& strip) {
+      if (Brush.Style != bsClear)
+        for (int y = std::max(t + 1, strip.T()); y < std::min(b - 1, strip.B()); ++y)
+          strip.Fill(std::max(l + 1, strip.L()), r - 1, y, 1);
+      int phase = 0;
+      const TPoint path[] = {{l, t}, {r - 1, t}, {r - 1, b - 1}, {l, b - 1}, {l, t}};
+      for (int i = 1; i < 5; ++i) ThinLine(strip, path[i - 1], path[i], Pen.Style, phase);
+    });
   } else {
-    DrawShape(*this, cov, l, t, r, b, 0, 0);
+    cov.Draw(Brush.Color(), [&](TCoverage& strip) { DrawShape(*this, strip, l, t, r, b, 0, 0); });
   }
-  cov.Flush(Brush.Color());
 }
 
 void TCanvas::RoundRect(int l, int t, int r, int b, int cw, int ch) {
   Normalise(l, t, r, b);
   int m = Pen.Width + 2;
   TCoverage cov(*this, l - m, t - m, r + m, b + m);
-  if (cov.Empty()) return;
-  DrawShape(*this, cov, l, t, r, b, std::abs(cw) / 2.0, std::abs(ch) / 2.0);
-  cov.Flush(Brush.Color());
+  cov.Draw(Brush.Color(), [&](TCoverage& strip) {
+    DrawShape(*this, strip, l, t, r, b, std::abs(cw) / 2.0, std::abs(ch) / 2.0);
+  });
 }
 
 void TCanvas::Ellipse(int l, int t, int r, int b) {
   Normalise(l, t, r, b);
   int m = Pen.Width + 2;
   TCoverage cov(*this, l - m, t - m, r + m, b + m);
-  if (cov.Empty()) return;
-  DrawShape(*this, cov, l, t, r, b, 1e9, 1e9);  // radii clamp to half the box
-  cov.Flush(Brush.Color());
+  // The radii clamp to half the box.
+  cov.Draw(Brush.Color(), [&](TCoverage& strip) { DrawShape(*this, strip, l, t, r, b, 1e9, 1e9); });
 }
 
 void TCanvas::FillRect(const TRect& rc) {
@@ -413,10 +467,11 @@ void TCanvas::FillRect(const TRect& rc) {
   }
   TCoverage cov(*this, rc.Left, rc.Top, rc.Right, rc.Bottom);
   if (cov.Empty()) return;
-  for (int y = cov.T(); y < cov.B(); ++y) cov.Span(cov.L(), cov.R(), y, 1);
   TPenMode keep = Pen.Mode;
   Pen.Mode = pmCopy;  // a fill is a pattern copy, whatever the pen's mode
-  cov.Flush(Brush.Color());
+  cov.Draw(Brush.Color(), [&](TCoverage& strip) {
+    for (int y = strip.T(); y < strip.B(); ++y) strip.Fill(strip.L(), strip.R(), y, 1);
+  });
   Pen.Mode = keep;
 }
 
@@ -424,15 +479,16 @@ void TCanvas::FrameRect(const TRect& rc) {
   if (Brush.Style == bsClear || rc.Right <= rc.Left || rc.Bottom <= rc.Top) return;
   TCoverage cov(*this, rc.Left, rc.Top, rc.Right, rc.Bottom);
   if (cov.Empty()) return;
-  cov.Span(rc.Left, rc.Right, rc.Top, 1);
-  cov.Span(rc.Left, rc.Right, rc.Bottom - 1, 1);
-  for (int y = cov.T(); y < cov.B(); ++y) {
-    cov.Set(rc.Left, y, 1);
-    cov.Set(rc.Right - 1, y, 1);
-  }
   TPenMode keep = Pen.Mode;
   Pen.Mode = pmCopy;
-  cov.Flush(Brush.Color());
+  cov.Draw(Brush.Color(), [&](TCoverage& strip) {
+    strip.Fill(rc.Left, rc.Right, rc.Top, 1);
+    strip.Fill(rc.Left, rc.Right, rc.Bottom - 1, 1);
+    for (int y = strip.T(); y < strip.B(); ++y) {
+      strip.Set(rc.Left, y, 1);
+      strip.Set(rc.Right - 1, y, 1);
+    }
+  });
   Pen.Mode = keep;
 }
 
@@ -447,37 +503,37 @@ void TCanvas::Polygon(const std::vector<TPoint>& pts) {
     b = std::max(b, p.Y);
   }
   TCoverage cov(*this, l - m, t - m, r + m, b + m);
-  if (cov.Empty()) return;
-  if (Brush.Style != bsClear) {
-    // Alternate rule, sampled at pixel centres.
-    std::vector<double> xs;
-    for (int y = std::max(t, cov.T()); y < std::min(b, cov.B()); ++y) {
-      double yc = y + 0.5;
-      xs.clear();
+  cov.Draw(Brush.Color(), [&](TCoverage& strip) {
+    if (Brush.Style != bsClear) {
+      // Alternate rule, sampled at pixel centres.
+      std::vector<double> xs;
+      for (int y = std::max(t, strip.T()); y < std::min(b, strip.B()); ++y) {
+        double yc = y + 0.5;
+        xs.clear();
+        for (size_t i = 0; i < pts.size(); ++i) {
+          TPoint a = pts[i], c = pts[(i + 1) % pts.size()];
+          if (a.Y == c.Y) continue;
+          double y0 = std::min(a.Y, c.Y), y1 = std::max(a.Y, c.Y);
+          if (yc < y0 || yc >= y1) continue;
+          xs.push_back(a.X + (yc - a.Y) * double(c.X - a.X) / double(c.Y - a.Y));
+        }
+        std::sort(xs.begin(), xs.end());
+        for (size_t i = 0; i + 1 < xs.size(); i += 2) {
+          // Centres strictly inside; a centre on an edge belongs to neither side.
+          int x0 = int(std::floor(xs[i] - 0.5)) + 1, x1 = int(std::ceil(xs[i + 1] - 0.5));
+          strip.Fill(x0, x1, y, 1);
+        }
+      }
+    }
+    if (PenVisible(Pen)) {
+      int phase = 0;
       for (size_t i = 0; i < pts.size(); ++i) {
         TPoint a = pts[i], c = pts[(i + 1) % pts.size()];
-        if (a.Y == c.Y) continue;
-        double y0 = std::min(a.Y, c.Y), y1 = std::max(a.Y, c.Y);
-        if (yc < y0 || yc >= y1) continue;
-        xs.push_back(a.X + (yc - a.Y) * double(c.X - a.X) / double(c.Y - a.Y));
-      }
-      std::sort(xs.begin(), xs.end());
-      for (size_t i = 0; i + 1 < xs.size(); i += 2) {
-        // Centres strictly inside; a centre on an edge belongs to neither side.
-        int x0 = int(std::floor(xs[i] - 0.5)) + 1, x1 = int(std::ceil(xs[i + 1] - 0.5));
-        cov.Span(x0, x1, y, 1);
+        if (w == 1) ThinLine(strip, a, c, Pen.Style, phase);
+        else WideLine(strip, a, c, w);
       }
     }
-  }
-  if (PenVisible(Pen)) {
-    int phase = 0;
-    for (size_t i = 0; i < pts.size(); ++i) {
-      TPoint a = pts[i], c = pts[(i + 1) % pts.size()];
-      if (w == 1) ThinLine(cov, a, c, Pen.Style, phase);
-      else WideLine(cov, a, c, w);
-    }
-  }
-  cov.Flush(Brush.Color());
+  });
 }
 
 TRect TCanvas::DrawingArea() const {

@@ -177,6 +177,14 @@ class TCanvas {
   TPoint FOrigin{0, 0};
 };
 
+// A drawing call collects the pixels it touches a byte each, a strip of whole rows of its box
+// at a time of at most this many bytes (one row when a row is longer): a shape the size of
+// the largest page costs this, not a byte for each of its pixels.
+constexpr int64_t kCanvasStripCells = int64_t(4) << 20;
+int64_t CanvasStripCells();
+// For tests: strips of at most `cells` bytes from now on (0: kCanvasStripCells again).
+void SetCanvasStripCells(int64_t cells);
+
 // Sets a canvas's origin for the life of the guard and then puts the old one back.
 class TCanvasOrigin {
  public:

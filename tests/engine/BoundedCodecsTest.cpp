@@ -37,7 +37,6 @@ constexpr double kPeakMB = 300;
 // second on their own, more for the formats that pass over them several times (Adam7's seven
 // passes, sixteen-bit samples).
 constexpr double kLargestSeconds = 2;
-constexpr double kCoveredPageMB = 256 * 1.25 + 16;
 // A progressive file is decoded scan by scan into every coefficient of the picture (two bytes a
 // sample) before its pixels are made: the largest grey one holds those 128 MB beside the picture.
 constexpr double kProgressiveMB = 256 + 128 + 32;
@@ -347,14 +346,47 @@ TEST(BoundedCodecs, Metafiles) {
                   return Metafile(brush + select0 + r);
                 },
                 true},
-               // The canvas draws a shape through a byte of coverage for each pixel of its box, which
-               // for one the size of the largest page is a quarter of the picture again.
+               // Each drawing call collects its pixels before it writes them: for shapes the size
+               // of the largest page that must cost a strip at a time, not a byte for each pixel
+               // of the page beside the picture.
                {"100,000 page-sized rectangles after a window of one unit", "window.wmf",
                 [=] {
                   return Metafile(MetafileRecord(0x020C, {1, 1}) + brush + select0 +
                                   Repeat(MetafileRecord(0x041B, {1, 1, 0, 0}), 100000));
                 },
-                true, kSeconds, kCoveredPageMB},
+                true},
+               {"100,000 page-sized ellipses", "ellipses.wmf",
+                [=] {
+                  return Metafile(brush + select0 +
+                                  Repeat(MetafileRecord(0x0418, {32000, 32000, 0, 0}), 100000));
+                },
+                true},
+               {"100,000 page-sized rectangles of a dotted pen", "dotted.wmf",
+                [=] {
+                  return Metafile(brush + select0 + MetafileRecord(0x02FA, {2, 1, 0, 0, 0}) +
+                                  MetafileRecord(0x012D, {1}) + Repeat(page, 100000));
+                },
+                true},
+               {"100,000 polygons filling the page", "polygons.wmf",
+                [=] {
+                  return Metafile(
+                      brush + select0 +
+                      Repeat(MetafileRecord(0x0324, {4, 0, 0, 32000, 0, 32000, 32000, 0, 32000}), 100000));
+                },
+                true},
+               {"100,000 lines across the page's diagonal", "diagonals.wmf",
+                [=] {
+                  return Metafile(Repeat(
+                      MetafileRecord(0x0214, {0, 0}) + MetafileRecord(0x0213, {32000, 32000}), 100000));
+                },
+                true},
+               {"lines across a quarter of the page with a pen a tenth of the page wide", "wide.wmf",
+                [=] {
+                  return Metafile(
+                      MetafileRecord(0x02FA, {0, 3200, 0, 0, 0}) + MetafileRecord(0x012D, {0}) +
+                      Repeat(MetafileRecord(0x0214, {0, 0}) + MetafileRecord(0x0213, {16000, 16000}), 1000));
+                },
+                true},
                {"a record that claims 2^32 words", "claims.wmf",
                 [=] {
                   std::string r;

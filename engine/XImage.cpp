@@ -171,8 +171,9 @@ void XImage::ReadPictureFile(const std::string& name) {
     // A PNG keeps the image's transparency settings (its pixels are the file's alone).
     tmp.SetTransparent(Transparent());
     if (TransparentMode() == tmFixed) tmp.SetTransparentColor(TransparentColor());
-    XImageLoadPNG(tmp, path);
-    alpha = SomeAlphaBelowFull(tmp);
+    bool mayHaveAlpha = true;
+    XImageLoadPNG(tmp, path, &mayHaveAlpha);
+    alpha = mayHaveAlpha && SomeAlphaBelowFull(tmp);
   } else if (ExtIs(ext, ".bmp") || ExtIs(ext, ".dib")) {
     tmp.TBitmap::LoadFromFile(path);
     OpaqueWhenNoAlpha(tmp);

@@ -77,7 +77,7 @@ std::string PngDataProblem(int fd) {
 
 }  // namespace
 
-void XImageLoadPNG(XImage& image, const std::string& name) {
+void XImageLoadPNG(XImage& image, const std::string& name, bool* mayHaveAlpha) {
   // Only a regular file: a pipe would block the reader, a device feed it without end.
   std::string problem;
   const int fd = OpenRegularFileWith(name, O_RDONLY, &problem);
@@ -104,6 +104,7 @@ void XImageLoadPNG(XImage& image, const std::string& name) {
         "\"" + name + "\" is a damaged PNG file" +
         (PngReaderDataRanOn() ? std::string(": its data runs on far past its picture") : std::string()));
   TPixelBlock block = TPixelBlock::Adopt(rows, rowBytes * h);
+  if (mayHaveAlpha) *mayHaveAlpha = PngReaderMayHaveAlpha();
   PngReaderCleanup(false);
   // From the top down to a bitmap's bottom-up order.
   std::vector<uint8_t> swap(rowBytes);

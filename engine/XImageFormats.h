@@ -6,7 +6,9 @@
 
 class XImage;
 
-void XImageLoadPNG(XImage& image, const std::string& name);
+// *mayHaveAlpha (when given) tells whether the file can hold pixels that are not opaque: when
+// it cannot, every alpha byte is 255 without a look at the pixels.
+void XImageLoadPNG(XImage& image, const std::string& name, bool* mayHaveAlpha = nullptr);
 void XImageSavePNG(const XImage& image, const std::string& name);
 void XImageLoadGIF(XImage& image, const std::string& name);
 void XImageSaveGIF(const XImage& image, const std::string& name);

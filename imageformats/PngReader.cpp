@@ -33,6 +33,12 @@ void Destroy() {
   gR.info = nullptr;
 }
 
+// libpng's own handlers print every error and warning on stderr; the callers say what went
+// wrong in their own words, so its errors only leave through the jump and its warnings (a
+// damaged ancillary chunk, which is passed over) are kept quiet.
+[[noreturn]] void QuietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void QuietWarning(png_structp, png_const_charp) {}
+
 void ReadData(png_structp png, png_bytep out, size_t length) {
   if (gR.lastRow) {
     gR.lastRowBytes += length;
@@ -75,7 +81,7 @@ int PngReaderInit(FILE* file, uint32_t* width, uint32_t* height) {
   if (!file || !width || !height) return 2;
   unsigned char sig[8];
   if (std::fread(sig, 1, 8, file) != 8 || png_sig_cmp(sig, 0, 8)) return 1;
-  gR.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  gR.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
   if (!gR.png) return 4;
   gR.info = png_create_info_struct(gR.png);
   if (!gR.info) {
@@ -175,6 +181,11 @@ uint8_t* PngReaderGetImageBGRA(double displayExponent, size_t* rowBytes) {
 }
 
 bool PngReaderDataRanOn() { return gR.tooMuchData; }
+
+bool PngReaderMayHaveAlpha() {
+  return gR.png && gR.info &&
+         ((gR.colorType & PNG_COLOR_MASK_ALPHA) || png_get_valid(gR.png, gR.info, PNG_INFO_tRNS));
+}
 
 void PngReaderCleanup(bool freeImage) {
   if (freeImage) std::free(gR.image);

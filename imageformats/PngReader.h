@@ -14,6 +14,9 @@ uint8_t* PngReaderGetImage(double displayExponent, int* channels, size_t* rowByt
 // The same as four bytes a pixel, blue, green, red and alpha (255 where the file has none):
 // the layout of a 32-bit bitmap's rows, from the top.
 uint8_t* PngReaderGetImageBGRA(double displayExponent, size_t* rowBytes);
+// Whether the file may hold pixels that are not opaque (it has an alpha channel or a
+// transparent colour); valid from PngReaderInit to PngReaderCleanup.
+bool PngReaderMayHaveAlpha();
 // Whether the last read failed because the file's image data ran on far past its last row.
 bool PngReaderDataRanOn();
 void PngReaderCleanup(bool freeImage);

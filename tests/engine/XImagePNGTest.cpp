@@ -1,6 +1,7 @@
 // The image class's PNG and format-table paths.
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "engine/XImage.h"
 #include "platform/SysUtils.h"
@@ -114,6 +115,57 @@ TEST(XImagePNG, DamagedFilesFailAndLeaveTheImage) {
     WriteAll(dir.File("cut.png"), bytes.substr(0, cut));
     EXPECT_THROW(target.LoadFromFile(dir.File("cut.png")), Exception) << cut;
     EXPECT_EQ(target.Width(), 2);
+  }
+}
+
+// The user reads what the program says of a damaged file; the PNG library says nothing of
+// its own on the terminal, for a file it refuses nor for one whose damage it passes over.
+TEST(XImagePNG, DamagedFilesWriteNothingOnStderr) {
+  TempDir dir;
+  XImage img;
+  Pattern(img, 5, 5);
+  img.SaveToFile(dir.File("ok.png"));
+  const std::string bytes = ReadAll(dir.File("ok.png"));
+  const size_t idat = bytes.find("IDAT") - 4, iend = bytes.find("IEND") - 4;
+  // A chunk of its type and data, its check sum spoilt when `bad`.
+  auto chunk = [](const std::string& type, const std::string& data, bool bad) {
+    std::string c;
+    for (int i = 3; i >= 0; --i) c += char(data.size() >> (8 * i));
+    const std::string body = type + data;
+    uint32_t sum = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size())));
+    if (bad) sum ^= 1;
+    c += body;
+    for (int i = 3; i >= 0; --i) c += char(sum >> (8 * i));
+    return c;
+  };
+  std::string badIdat = bytes;
+  badIdat[iend - 1] ^= 0x40;  // the image data's check sum
+  struct Case {
+    const char* what;
+    std::string file;
+    bool loads;
+  } cases[] = {
+      {"cut in its header", bytes.substr(0, 20), false},
+      {"cut after its header", bytes.substr(0, idat), false},
+      {"cut in its image data", bytes.substr(0, idat + 20), false},
+      {"cut before its end chunk", bytes.substr(0, iend), false},
+      {"image data of a wrong check sum", badIdat, false},
+      {"a text chunk of a wrong check sum",
+       bytes.substr(0, idat) + chunk("tEXt", "Title\0x", true) + bytes.substr(idat), true},
+      {"an sRGB chunk of the wrong length",
+       bytes.substr(0, idat) + chunk("sRGB", "\0\0", false) + bytes.substr(idat), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteAll(dir.File("damaged.png"), c.file);
+    XImage target;
+    testing::internal::CaptureStderr();
+    bool loaded = true;
+    try {
+      target.LoadFromFile(dir.File("damaged.png"));
+    } catch (const EInvalidGraphic&) { loaded = false; }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(loaded, c.loads);
   }
 }
 

@@ -223,9 +223,14 @@ void ThinLine(TCoverage& cov, TPoint p0, TPoint p1, TPenStyle style, int& phase)
     first = int64_t(std::max<__int128>(first, from));
     last = int64_t(std::min<__int128>(last, to));
   }
+  // A line between points far outside the int range's middle overflows 64 bits in the
+  // rounding below; only such a line pays for 128.
+  const bool wide = steps && __int128(2) * last * minorLen + steps > INT64_MAX;
   for (int64_t i = first; i < last; ++i) {
     // The minor coordinate rounds to the nearest pixel, halves away from the start.
-    int64_t m = steps ? (2 * i * minorLen + steps) / (2 * steps) : 0;
+    const int64_t m = !steps ? 0
+                      : wide ? int64_t((__int128(2) * i * minorLen + steps) / (__int128(2) * steps))
+                             : (2 * i * minorLen + steps) / (2 * steps);
     int64_t x = xMajor ? p0.X + sx * i : p0.X + sx * m;
     int64_t y = xMajor ? p0.Y + sy * m : p0.Y + sy * i;
     if (on(phase + i) && x >= INT32_MIN && x <= INT32_MAX && y >= INT32_MIN && y <= INT32_MAX)

@@ -275,3 +275,24 @@ TEST(Canvas, AnOriginDrawsAPartOfTheDrawingPixelForPixel) {
 }
 
 }  // namespace
+
+// A line given by points far outside the bitmap sets the pixels of the same line given by
+// points near it: its rounding does not overflow, whatever the length.
+TEST(Canvas, LineFromFarAwayLandsWhereTheNearLineDoes) {
+  struct Case {
+    TPoint farFrom, farTo, nearFrom, nearTo;
+  } cases[] = {
+      {{-2000000000, -1500000000}, {2000000000, 1500000000}, {-400, -300}, {400, 300}},
+      {{-1500000000, 2000000000}, {1500000000, -2000000000}, {-300, 400}, {300, -400}},
+      {{-2000000000, 20}, {2000000000, 20}, {-40, 20}, {40, 20}},
+  };
+  for (const Case& c : cases) {
+    Sheet far(40, 30), near(40, 30);
+    far.C().MoveTo(c.farFrom.X, c.farFrom.Y);
+    far.C().LineTo(c.farTo.X, c.farTo.Y);
+    near.C().MoveTo(c.nearFrom.X, c.nearFrom.Y);
+    near.C().LineTo(c.nearTo.X, c.nearTo.Y);
+    EXPECT_EQ(far.Map(), near.Map()) << c.farFrom.X << "," << c.farFrom.Y;
+    EXPECT_NE(far.Map().find('#'), std::string::npos);
+  }
+}

@@ -61,11 +61,18 @@ std::string PngDataProblem(int fd) {
   const uint64_t rowBytes = h * ((w * samples * depth + 7) / 8);
   // With a filter byte a row, and those of Adam7's seven passes.
   const uint64_t mostBytes = rowBytes + 8 * h + 64;
+  struct stat st;
+  if (fstat(fd, &st) != 0) return {};
   uint64_t data = 0;
   for (int64_t at = 8;;) {
     uint8_t chunk[8];
     if (pread(fd, chunk, 8, at) != 8) break;
     const uint64_t length = GetBe32(chunk);
+    // The decoder takes a block of a chunk's length before it reads the chunk, and only warns
+    // of an ancillary chunk larger than its limit: a chunk that runs past the end of the file
+    // would cost gigabytes of address space for a few bytes, and the file ends early anyway.
+    if (uint64_t(at) + 12 + length > uint64_t(st.st_size))
+      return "a chunk of it ends early, past the end of the file";
     if (memcmp(chunk + 4, "IDAT", 4) == 0) data += length;
     else if (memcmp(chunk + 4, "IEND", 4) == 0) break;
     at += int64_t(length) + 12;

@@ -155,6 +155,18 @@ TEST(BoundedCodecs, PNG) {
                                   PngChunk("iCCP", std::string("p\0\0", 3) + ZlibZeros(256u << 20)));
                 },
                 true},
+               // The decoder only warns of an ancillary chunk past its limit, and takes a block of
+               // the chunk's length before it reads a byte of it.
+               {"a tEXt chunk claiming 2 GB in a file of a few hundred bytes", "claims.png",
+                [] {
+                  const std::string p = PngZeros(1, 1, 8, 0);
+                  std::string text;
+                  AppendBe32(text, 0x7A000000u);
+                  text += "tEXtTitle";
+                  text += std::string(300, 'x');
+                  return p.substr(0, 33) + text;
+                },
+                false},
                {"100,000 tEXt chunks", "text.png",
                 [] {
                   return PngZeros(1, 1, 8, 0, 0, 0, Repeat(PngChunk("tEXt", std::string("k\0v", 3)), 100000));

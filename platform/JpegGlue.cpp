@@ -215,11 +215,12 @@ int JpegEncodeMemory(const uint8_t* rgb, int width, int height, bool grey, int q
   cinfo.input_components = grey ? 1 : 3;
   cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&cinfo);
-  quality = quality < 1 ? 1 : quality > 100 ? 100 : quality;
-  jpeg_set_quality(&cinfo, quality, TRUE);
+  // A local of its own: a parameter changed after setjmp is not safe to read after a jump.
+  const int q = quality < 1 ? 1 : quality > 100 ? 100 : quality;
+  jpeg_set_quality(&cinfo, q, TRUE);
   // At the high qualities the colours keep one sample per pixel (4:4:4), as the common tools
   // do: halved, a white caption on a red button gets coloured fringes whatever the quality.
-  if (!grey && quality >= 90)
+  if (!grey && q >= 90)
     for (int i = 0; i < cinfo.num_components; ++i)
       cinfo.comp_info[i].h_samp_factor = cinfo.comp_info[i].v_samp_factor = 1;
   if (progressive) jpeg_simple_progression(&cinfo);

@@ -724,6 +724,18 @@ void CompleteInPlaceWrite(const std::string& save, const std::string& file) {
   } catch (const Exception&) {}
 }
 
+// A private folder for a save's files beside `folder`, held (flock) while the save lives: a
+// folder nobody holds belongs to a save that died and may be cleared away.
+std::string MakeSaveFolder(const std::string& folder, const std::string& name, int& lock) {
+  std::string tmpl = folder + ".zelmora-save-XXXXXX";
+  std::vector<char> buf(tmpl.begin(), tmpl.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) CreateError(name, errno);
+  lock = open(buf.data(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (lock >= 0) flock(lock, LOCK_EX | LOCK_NB);
+  return buf.data();
+}
+
 }  // namespace
 
 TFileReplacement::TFileReplacement(const std::string& name) : FName(name), FTarget(FollowLinks(name)) {
@@ -748,13 +760,7 @@ TFileReplacement::TFileReplacement(const std::string& name) : FName(name), FTarg
       return;
     }
   }
-  std::string tmpl = ExtractFilePath(FTarget) + ".zelmora-save-XXXXXX";
-  std::vector<char> buf(tmpl.begin(), tmpl.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data())) CreateError(name, errno);
-  FDir = buf.data();
-  FLock = open(FDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (FLock >= 0) flock(FLock, LOCK_EX | LOCK_NB);
+  FDir = MakeSaveFolder(ExtractFilePath(FTarget), name, FLock);
   if (!TSaveBatch::Covers(ExtractFilePath(FTarget))) RecoverDeadSaves(ExtractFilePath(FTarget));
   Path = FDir + "/" + base;
 }
@@ -1012,14 +1018,7 @@ TFilesReplacement* TFilesReplacement::Staging(const std::string& folder) {
 std::string TFilesReplacement::Stage(const std::string& base, const std::string& target, const std::string& name) {
   if (FDir.empty()) {
     // Made by the first save, so that a folder that cannot be written is named with that file.
-    std::string tmpl = FFolder + ".zelmora-save-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) CreateError(name, errno);
-    FDir = buf.data();
-    // Held while the batch lives, as a single save holds its folder: one nobody holds is dead.
-    FLock = open(FDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (FLock >= 0) flock(FLock, LOCK_EX | LOCK_NB);
+    FDir = MakeSaveFolder(FFolder, name, FLock);
   }
   const std::string path = FDir + "/" + base;
   if (std::find(FWriting.begin(), FWriting.end(), path) != FWriting.end()) return "";

@@ -23,6 +23,7 @@
 #include "platform/JpegGlue.h"
 #include "platform/SysUtils.h"
 #include "tests/support/ChildRunner.h"
+#include "tests/support/HostileFiles.h"
 #include "tests/support/MetafileBuilder.h"
 #include "tests/support/ScriptedServices.h"
 #include "tests/support/TestSupport.h"
@@ -69,15 +70,6 @@ std::string GifClaiming(int width, int height) {
 // 96 to the inch: 32000 pixels a side.
 std::string HugeMetafile(const std::string& records) {
   return PlaceableMetafile(records + MetafileRecord(0x0000, {}), 32000, 32000);
-}
-
-std::string PngChunk(const std::string& type, const std::string& data) {
-  std::string c;
-  AppendBe32(c, uint32_t(data.size()));
-  std::string body = type + data;
-  c += body;
-  AppendBe32(c, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
-  return c;
 }
 
 // A one-bit grey PNG of 8192 x 8192 white pixels: about 8 KB.

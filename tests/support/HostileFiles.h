@@ -60,7 +60,7 @@ inline std::string ZlibZeros(size_t bytes) {
 
 // LZW codes that expand as far as the coding can: each code names the string just made
 // plus its first letter, one pixel longer than the one before, the table cleared when full.
-std::vector<int> MaximalCodes(int minSize, int64_t pixels) {
+inline std::vector<int> MaximalCodes(int minSize, int64_t pixels) {
   const int clear = 1 << minSize;
   std::vector<int> codes;
   int64_t made = 0;

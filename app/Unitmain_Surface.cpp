@@ -324,13 +324,7 @@ void TFormMain::RedrawPicturesThatFitNow() {
   for (int i = 0; i < cache.Count() && !leftOut; ++i) leftOut = cache.Entry(i)->DidNotFit;
   if (!leftOut) return;
   // The page's pictures as a drawing of it counts them: they keep their room.
-  std::vector<XImageCacheObject*> pictures;
-  for (int i = 0; i < Scene->Count(); ++i) {
-    const ZStyle* st = Scene->Button(i)->Style;
-    if (st && st->Texture && !st->IsTransparent) pictures.push_back(st->Texture);
-  }
-  std::sort(pictures.begin(), pictures.end());
-  pictures.erase(std::unique(pictures.begin(), pictures.end()), pictures.end());
+  const std::vector<XImageCacheObject*> pictures = PagePictures(*Scene);
   cache.BeginPass(pictures);
   std::unordered_set<XImageCacheObject*> back;
   for (XImageCacheObject* e : pictures) {

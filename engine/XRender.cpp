@@ -529,9 +529,7 @@ void RenderButton(TZLMButton& o, TBitmap& page, TRegionList regions) {
   o.Changed = false;
 }
 
-void RenderScene(ZButtonList& scene, TBitmap& page, TRegionList regions) {
-  if (page.PixelFormat() != pf32bit) page.SetPixelFormat(pf32bit);
-  // The pictures of the whole page keep their room in the cache, whatever part is drawn.
+std::vector<XImageCacheObject*> PagePictures(const ZButtonList& scene) {
   std::vector<XImageCacheObject*> pictures;
   for (int i = 0; i < scene.Count(); ++i) {
     const TZLMButton* o = scene.Button(i);
@@ -539,6 +537,13 @@ void RenderScene(ZButtonList& scene, TBitmap& page, TRegionList regions) {
   }
   std::sort(pictures.begin(), pictures.end());
   pictures.erase(std::unique(pictures.begin(), pictures.end()), pictures.end());
+  return pictures;
+}
+
+void RenderScene(ZButtonList& scene, TBitmap& page, TRegionList regions) {
+  if (page.PixelFormat() != pf32bit) page.SetPixelFormat(pf32bit);
+  // The pictures of the whole page keep their room in the cache, whatever part is drawn.
+  const std::vector<XImageCacheObject*> pictures = PagePictures(scene);
   ImageCache().BeginPass(pictures);
   // The background as the canvas fills it (alpha 0).
   uint32_t bg = ColorSwapRB(ColorToRGB(scene.BGColor)) & 0xFFFFFF;

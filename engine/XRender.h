@@ -72,6 +72,10 @@ void KeyedCopy(TBitmap& dst, const TBitmap& src, uint32_t key);
 // be read during the pass are reported afterwards, each once (see TextureFailures).
 void RenderScene(ZButtonList& scene, TBitmap& page, TRegionList regions);
 
+// The pictures the whole page shows (the textures of its objects that are not transparent),
+// each once: what a drawing tells the picture cache, whatever part of the page it draws.
+std::vector<XImageCacheObject*> PagePictures(const ZButtonList& scene);
+
 // A texture file that failed to load renders its objects without it. The failure is kept
 // here once, when the file is first tried; RenderScene shows the new ones in a message box
 // after its pass (never in the middle of drawing) and empties the list.
